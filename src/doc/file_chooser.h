@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+
+// What an open or save dialog is asked for.
+struct SFileDialogSpec {
+    std::string filterLabel;       // "BRT list files (*.csv)"
+    std::string filterPattern;     // "*.csv"
+    std::string defaultExtension;  // "csv"
+    std::string initialName;       // "*.csv"
+    bool overwritePrompt = false;
+    bool hideReadOnly = true;
+};
+
+// Asks the user for a file. The window shows a file dialog; the CLI and tests answer with a
+// path given beforehand.
+class IFileChooser {
+public:
+    virtual ~IFileChooser() = default;
+    // False when the user cancelled.
+    virtual bool ChooseOpenFile(const SFileDialogSpec& spec, std::string& path) = 0;
+    virtual bool ChooseSaveFile(const SFileDialogSpec& spec, std::string& path) = 0;
+};

@@ -1,0 +1,96 @@
+#include "console_frontend.h"
+
+#include "job_control.h"
+
+#include <csignal>
+#include <cstdio>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+volatile std::sig_atomic_t g_interrupted = 0;
+void OnInterrupt(int) { g_interrupted = 1; }
+}  // namespace
+
+CConsoleFrontend::CConsoleFrontend() : m_tty(isatty(STDERR_FILENO) == 1) {}
+
+std::string CConsoleFrontend::OneLine(const std::string& text) {
+    std::string out;
+    bool pendingBlank = false;
+    for (char c : text) {
+        if (c == '\n' || c == '\r' || c == ' ' || c == '\t') {
+            pendingBlank = !out.empty();
+            continue;
+        }
+        if (pendingBlank) out += ' ';
+        pendingBlank = false;
+        out += c;
+    }
+    return out;
+}
+
+void CConsoleFrontend::RunModal(CJobControl& control) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_control = &control;
+        m_high = 0;
+        m_position = 0;
+        m_drawnPercent = -1;
+        m_barShown = false;
+    }
+    g_interrupted = 0;
+    struct sigaction action {}, previous{};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previous);
+    while (!control.IsEnded()) {
+        if (g_interrupted) {
+            g_interrupted = 0;
+            control.SetStopRequested(true);  // taken whether or not Cancel is enabled yet
+        }
+        DrawBar(false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    sigaction(SIGINT, &previous, nullptr);
+    std::lock_guard lock(m_mutex);
+    if (m_barShown) std::fputs("\r\033[K", stderr);
+    m_control = nullptr;
+}
+
+void CConsoleFrontend::OnRange(int high) { m_high = high; }
+
+void CConsoleFrontend::OnPosition(int position) { m_position = position; }
+
+void CConsoleFrontend::DrawBar(bool force) {
+    if (!m_tty) return;
+    std::lock_guard lock(m_mutex);
+    if (!m_control) return;
+    const int high = m_high.load();
+    int percent = high > 0 ? static_cast<int>(100.0 * m_position.load() / high) : 0;
+    percent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+    if (!force && percent == m_drawnPercent) return;
+    m_drawnPercent = percent;
+    m_barShown = true;
+    const int width = 30;
+    const int filled = percent * width / 100;
+    std::fprintf(stderr, "\r%s [%.*s%*s] %3d%%", m_control->Caption().c_str(), filled,
+                 "##############################", width - filled, "", percent);
+    std::fflush(stderr);
+}
+
+void CConsoleFrontend::ShowMessage(const std::string& text, EMessageIcon, const std::string&) {
+    std::lock_guard lock(m_mutex);
+    if (m_barShown) {
+        std::fputs("\r\033[K", stderr);
+        m_drawnPercent = -1;
+    }
+    std::fprintf(stderr, "%s\n", OneLine(text).c_str());
+    std::fflush(stderr);
+    ++m_messageCount;
+}
+
+bool CConsoleFrontend::AskYesNo(const std::string& text, const std::string& caption) {
+    // Only stop confirmations are asked, and only after Ctrl+C: that is the Yes.
+    ShowMessage(text + " Yes", EMessageIcon::Warning, caption);
+    return true;
+}

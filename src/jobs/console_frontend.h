@@ -1,0 +1,38 @@
+#pragma once
+#include "job_frontend.h"
+#include "message_sink.h"
+
+#include <atomic>
+#include <mutex>
+
+// Jobs and messages on a terminal: a progress bar on stderr when stderr is a terminal,
+// messages on stderr one per line, Ctrl+C as a stop request that counts as a confirmed Yes.
+class CConsoleFrontend : public IJobFrontend, public IMessageSink {
+public:
+    CConsoleFrontend();
+
+    void RunModal(CJobControl& control) override;
+    void OnRange(int high) override;
+    void OnPosition(int position) override;
+    void OnCancelEnabled() override {}
+    void OnJobEnded(bool) override {}
+
+    void ShowMessage(const std::string& text, EMessageIcon icon, const std::string& caption) override;
+    bool AskYesNo(const std::string& text, const std::string& caption) override;
+
+    // One line of a message box text: line breaks become single blanks.
+    static std::string OneLine(const std::string& text);
+    int MessageCount() const { return m_messageCount.load(); }
+
+private:
+    void DrawBar(bool force);
+
+    std::mutex m_mutex;
+    bool m_tty;
+    std::atomic<int> m_high{0};
+    std::atomic<int> m_position{0};
+    std::atomic<int> m_messageCount{0};
+    const CJobControl* m_control = nullptr;
+    int m_drawnPercent = -1;
+    bool m_barShown = false;
+};

@@ -1,0 +1,55 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One NV item record: a definition, or an item with a value. An array item of N elements
+// is N records sharing the id with index 0..N-1.
+class CNVItem {
+public:
+    enum : int16_t { kActive = 1, kNotActive = 0, kUnreadable = -1 };
+
+    int Size() const { return m_size; }
+    int Id() const { return m_id; }
+    const std::vector<uint8_t>& Value() const { return m_value; }
+    uint8_t* ValueData() { return m_value.data(); }
+    int16_t Active() const { return m_active; }
+    const std::string& Name() const { return m_name; }
+    const std::string& Group() const { return m_group; }
+    const std::string& FileName() const { return m_fileName; }
+    const std::string& TypeName() const { return m_typeName; }
+    int Count() const { return m_count; }
+    int Index() const { return m_index; }
+
+    void SetId(int id) { m_id = id; }
+    void SetActive(int16_t active) { m_active = active; }
+    void SetName(std::string name) { m_name = std::move(name); }
+    void SetGroup(std::string group) { m_group = std::move(group); }
+    void SetFileName(std::string fileName) { m_fileName = std::move(fileName); }
+    void SetTypeName(std::string typeName) { m_typeName = std::move(typeName); }
+    void SetCount(int count) { m_count = count; }
+    void SetIndex(int index) { m_index = index; }
+
+    // size := n and the value := a copy of n bytes.
+    void SetValue(const uint8_t* bytes, int n);
+    void SetValue(const std::vector<uint8_t>& bytes) { SetValue(bytes.data(), static_cast<int>(bytes.size())); }
+    // size := n, keeping the old bytes up to the smaller size; new bytes are zero.
+    void Resize(int n);
+
+    // "Y", "N" or "X" as the item list shows the active state.
+    const char* ActiveText() const;
+
+    bool operator==(const CNVItem&) const = default;
+
+private:
+    int32_t m_size = -1;
+    int32_t m_id = -1;
+    std::vector<uint8_t> m_value;
+    int16_t m_active = 0;
+    std::string m_name;
+    std::string m_group;
+    std::string m_fileName;
+    std::string m_typeName;
+    int32_t m_count = 0;
+    int32_t m_index = -1;
+};

@@ -1,0 +1,110 @@
+#include "test_support.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+CTestFrontend::CTestFrontend() { CJobControl::SetStartPause(std::chrono::milliseconds(1)); }
+
+void CTestFrontend::RunModal(CJobControl& control) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_control = &control;
+        captions.push_back(control.Caption());
+    }
+    bool pressedAtStart = false;
+    while (!control.IsEnded()) {
+        if (cancelAtStart && !pressedAtStart) {
+            control.SetStopRequested(true);
+            pressedAtStart = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::lock_guard lock(m_mutex);
+    m_control = nullptr;
+}
+
+void CTestFrontend::OnPosition(int p) {
+    position = p;
+    const int at = cancelAtPosition.load();
+    if (at >= 0 && p >= at) {
+        std::lock_guard lock(m_mutex);
+        if (m_control) m_control->SetStopRequested(true);
+        cancelAtPosition = -1;
+    }
+}
+
+void CTestFrontend::ShowMessage(const std::string& text, EMessageIcon, const std::string&) {
+    std::lock_guard lock(m_mutex);
+    m_messages.push_back(text);
+}
+
+bool CTestFrontend::AskYesNo(const std::string& text, const std::string&) {
+    std::lock_guard lock(m_mutex);
+    m_questions.push_back(text);
+    if (answers.empty()) return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+std::vector<std::string> CTestFrontend::Messages() const {
+    std::lock_guard lock(m_mutex);
+    return m_messages;
+}
+
+std::vector<std::string> CTestFrontend::Questions() const {
+    std::lock_guard lock(m_mutex);
+    return m_questions;
+}
+
+void CTestFrontend::ClearRecords() {
+    std::lock_guard lock(m_mutex);
+    m_messages.clear();
+    m_questions.clear();
+    captions.clear();
+}
+
+std::string MakeTempDir(const std::string& tag) {
+    namespace fs = std::filesystem;
+    static int counter = 0;
+    fs::path dir = fs::temp_directory_path() /
+                   ("tessiva-" + tag + "-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir.string();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    const std::string s = ReadFile(path);
+    return std::vector<uint8_t>(s.begin(), s.end());
+}
+
+std::string SourceDir() { return TESSIVA_SOURCE_DIR; }
+std::string BinDir() { return TESSIVA_BIN_DIR; }
+
+int RunCommand(const std::string& command, std::string* out, std::string* err) {
+    const std::string dir = MakeTempDir("run");
+    const std::string outPath = dir + "/out", errPath = dir + "/err";
+    const int status = std::system((command + " >" + outPath + " 2>" + errPath).c_str());
+    if (out) *out = ReadFile(outPath);
+    if (err) *err = ReadFile(errPath);
+    std::filesystem::remove_all(dir);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}

@@ -1,0 +1,66 @@
+#pragma once
+#include "job_control.h"
+#include "job_frontend.h"
+#include "message_sink.h"
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// A frontend for tests: records messages and questions, answers questions from a script
+// (No when the script is empty), and can press Cancel when the bar reaches a position.
+class CTestFrontend : public IJobFrontend, public IMessageSink {
+public:
+    CTestFrontend();
+
+    void RunModal(CJobControl& control) override;
+    void OnRange(int high) override { range = high; }
+    void OnPosition(int position) override;
+    void OnCancelEnabled() override { ++cancelEnabledCount; }
+    void OnJobEnded(bool completed) override { lastCompleted = completed; }
+
+    void ShowMessage(const std::string& text, EMessageIcon icon, const std::string& caption) override;
+    bool AskYesNo(const std::string& text, const std::string& caption) override;
+
+    std::vector<std::string> Messages() const;
+    std::vector<std::string> Questions() const;
+    void ClearRecords();
+
+    // Scripted answers, consumed in order.
+    std::deque<bool> answers;
+    // Press Cancel (raise a stop request) once the position reaches this value; -1: never.
+    std::atomic<int> cancelAtPosition{-1};
+    // Press Cancel as soon as the job starts.
+    bool cancelAtStart = false;
+
+    std::atomic<int> range{0};
+    std::atomic<int> position{0};
+    std::atomic<int> cancelEnabledCount{0};
+    std::atomic<bool> lastCompleted{false};
+    std::vector<std::string> captions;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_messages;
+    std::vector<std::string> m_questions;
+    CJobControl* m_control = nullptr;
+};
+
+// A job control wired to a test frontend, with the start pause shortened.
+struct STestJobs {
+    CTestFrontend frontend;
+    CJobControl jobs{frontend, frontend};
+};
+
+// A fresh empty directory for one test.
+std::string MakeTempDir(const std::string& tag);
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+std::vector<uint8_t> ReadBytes(const std::string& path);
+std::string SourceDir();
+std::string BinDir();
+// Runs a shell command; returns its exit status, with stdout and stderr captured.
+int RunCommand(const std::string& command, std::string* out = nullptr, std::string* err = nullptr);
