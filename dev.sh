@@ -41,7 +41,7 @@ case "$cmd" in
     ;;
   asan)
     need_install
-    configure build-asan -DTESSIVA_SANITIZE=ON -DTESSIVA_BENCH=OFF
+    configure build-asan -DTESSIVA_SANITIZE=ON -DTESSIVA_BENCH=OFF -DTESSIVA_UI=OFF
     cmake --build build-asan -j "$(nproc)"
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure -j "$(nproc)" -L unit

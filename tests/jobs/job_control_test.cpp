@@ -1,0 +1,149 @@
+#include "console_frontend.h"
+#include "job_control.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <thread>
+
+namespace {
+// A job of n units with a stop confirmation after each, as the file jobs are built.
+int CountingJob(CJobControl& jobs, int units, int* done) {
+    jobs.WaitForDialog();
+    jobs.EnableCancel();
+    if (jobs.ConfirmStop("Stop?")) return jobs.PostJobStopped();
+    jobs.SetRange(units);
+    for (int i = 0; i < units; ++i) {
+        ++*done;
+        if (jobs.ConfirmStop("Stop?")) return jobs.PostJobStopped();
+        jobs.SetPosition(i + 1);
+    }
+    return jobs.PostJobCompleted();
+}
+}  // namespace
+
+TEST(JobControl, CompletedJobReturnsOneAndReportsCaptionRangeAndPosition) {
+    STestJobs t;
+    int done = 0;
+    EXPECT_EQ(t.jobs.Run("Loading", [&] { CountingJob(t.jobs, 5, &done); }), 1);
+    EXPECT_EQ(done, 5);
+    EXPECT_EQ(t.frontend.range.load(), 5);
+    EXPECT_EQ(t.frontend.position.load(), 5);
+    EXPECT_TRUE(t.frontend.lastCompleted.load());
+    ASSERT_EQ(t.frontend.captions.size(), 1u);
+    EXPECT_EQ(t.frontend.captions[0], "Loading");
+    EXPECT_TRUE(t.jobs.IsEnded());
+}
+
+TEST(JobControl, StopAnsweredYesEndsTheJobAndTheStarterReturnsZero) {
+    STestJobs t;
+    t.frontend.answers = {true};
+    t.frontend.cancelAtPosition = 2;
+    int done = 0;
+    EXPECT_EQ(t.jobs.Run("Loading", [&] { CountingJob(t.jobs, 10, &done); }), 0);
+    EXPECT_EQ(done, 3);  // the request raised at position 2 is seen after the third unit
+    EXPECT_FALSE(t.frontend.lastCompleted.load());
+    EXPECT_EQ(t.frontend.Questions().size(), 1u);
+}
+
+TEST(JobControl, StopAnsweredNoRunsToTheEndAndALaterCancelAsksAgain) {
+    STestJobs t;
+    t.frontend.answers = {false, false};
+    t.frontend.cancelAtPosition = 2;
+    int done = 0;
+    std::atomic<bool> secondPressed{false};
+    const int result = t.jobs.Run("Loading", [&] {
+        t.jobs.WaitForDialog();
+        t.jobs.EnableCancel();
+        t.jobs.SetRange(10);
+        for (int i = 0; i < 10; ++i) {
+            ++done;
+            if (i == 6 && !secondPressed) {
+                t.jobs.OnCancelButton();  // the user presses Cancel again
+                secondPressed = true;
+            }
+            if (t.jobs.ConfirmStop("Stop?")) return t.jobs.PostJobStopped();
+            t.jobs.SetPosition(i + 1);
+        }
+        return t.jobs.PostJobCompleted();
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(done, 10);
+    EXPECT_EQ(t.frontend.Questions().size(), 2u);
+    EXPECT_FALSE(t.jobs.IsStopRequested());
+}
+
+TEST(JobControl, TwoCancelPressesBeforeTheWorkerLooksGiveOneQuestion) {
+    STestJobs t;
+    t.frontend.answers = {false};
+    std::atomic<bool> pressed{false};
+    const int result = t.jobs.Run("Job", [&] {
+        t.jobs.EnableCancel();
+        t.jobs.OnCancelButton();
+        t.jobs.OnCancelButton();
+        pressed = true;
+        const bool stop = t.jobs.ConfirmStop("Stop?");
+        EXPECT_FALSE(stop);
+        EXPECT_FALSE(t.jobs.ConfirmStop("Stop?"));
+        t.jobs.PostJobCompleted();
+    });
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(t.frontend.Questions().size(), 1u);
+}
+
+TEST(JobControl, CancelIsDeadUntilTheWorkerEnablesIt) {
+    STestJobs t;
+    const int result = t.jobs.Run("Job", [&] {
+        t.jobs.OnCancelButton();  // before EnableCancel: ignored
+        EXPECT_FALSE(t.jobs.IsStopRequested());
+        EXPECT_FALSE(t.jobs.IsCancelEnabled());
+        t.jobs.EnableCancel();
+        EXPECT_TRUE(t.jobs.IsCancelEnabled());
+        t.jobs.PostJobCompleted();
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(t.frontend.cancelEnabledCount.load(), 1);
+    EXPECT_FALSE(t.jobs.IsCancelEnabled());  // nothing left to cancel after the end
+}
+
+TEST(JobControl, ZeroUnitJobCompletes) {
+    STestJobs t;
+    int done = 0;
+    EXPECT_EQ(t.jobs.Run("Empty", [&] { CountingJob(t.jobs, 0, &done); }), 1);
+    EXPECT_EQ(t.frontend.range.load(), 0);
+}
+
+TEST(JobControl, FailuresAndBodiesThatForgetToEndCountAsStopped) {
+    STestJobs t;
+    EXPECT_EQ(t.jobs.Run("Fail", [&] { t.jobs.FailJob("Can't open a file"); }), 0);
+    ASSERT_EQ(t.frontend.Messages().size(), 1u);
+    EXPECT_EQ(t.frontend.Messages()[0], "Can't open a file");
+
+    EXPECT_EQ(t.jobs.Run("Forgets", [] {}), 0);
+    EXPECT_EQ(t.jobs.Run("Throws", [] { throw std::runtime_error("boom"); }), 0);
+    EXPECT_EQ(t.frontend.Messages().back(), "Internal error: boom");
+
+    // The next job starts with clean flags.
+    EXPECT_EQ(t.jobs.Run("Fine", [&] { t.jobs.PostJobCompleted(); }), 1);
+}
+
+TEST(JobControl, AnEndBeforeTheFrontendLooksIsNotLost) {
+    // A frontend that only starts looking well after the worker has ended.
+    struct SlowFrontend : CTestFrontend {
+        void RunModal(CJobControl& control) override {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            CTestFrontend::RunModal(control);
+        }
+    } slow;
+    CJobControl jobs(slow, slow);
+    EXPECT_EQ(jobs.Run("Quick", [&] { jobs.PostJobCompleted(); }), 1);
+}
+
+TEST(ConsoleFrontend, MessagesBecomeOneLine) {
+    EXPECT_EQ(CConsoleFrontend::OneLine("NV Item ID = 7 \n Is not defined\n So it can't be edit"),
+              "NV Item ID = 7 Is not defined So it can't be edit");
+    EXPECT_EQ(CConsoleFrontend::OneLine("ERROR NVType\nfoo\nNot defined!\n"), "ERROR NVType foo Not defined!");
+    EXPECT_EQ(CConsoleFrontend::OneLine(""), "");
+}
