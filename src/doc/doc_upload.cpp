@@ -1,0 +1,111 @@
+// Upload: reading the items of a list from the phone into a fresh database.
+#include "tessiva_doc.h"
+
+#include "diag_commands.h"
+#include "job_control.h"
+#include "qlib.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+const char* const kStopUploadQuestion = "Are you sure you want to stop uploading NV Items from Mobile Phone?";
+// Element indexes travel as one byte.
+constexpr int kMaxElements = 256;
+
+std::string ElementName(const std::string& name, int index) {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, "[ %d ]", index);
+    return name + suffix;
+}
+
+// Applies the phone's answer to a record built from the list (value: size zero bytes,
+// active 0). Statuses that say nothing about the value leave the record as it is.
+void ApplyReadResult(CNVItem& record, bool ok, uint16_t status, const std::vector<uint8_t>& buffer) {
+    const int size = record.Size();
+    if (ok && status == kNvDone) {
+        record.SetValue(buffer.data(), size);
+        record.SetActive(CNVItem::kActive);
+    } else if (ok && status == kNvNotActive) {
+        record.Resize(0);
+        record.Resize(size);
+        record.SetActive(CNVItem::kNotActive);
+    } else if (!ok || status == kNvFailed || status == kNvBadParameter || status > kNvNotAllocated) {
+        record.Resize(0);
+        record.SetActive(CNVItem::kUnreadable);
+    }
+}
+}  // namespace
+
+int CTessivaDoc::StartUpload(const std::string& path) {
+    m_items.RemoveAll();
+    m_allEntries.ClearEntries();
+    m_selectedEntries.ClearEntries();
+    CNVItemArray built;
+    if (!m_defReader.StartBuildItemsFromList(path, m_itemDefs, built)) return 0;
+    m_items = std::move(built);
+    const bool completed = m_jobs.Run("Uploading NV Items from Mobile Phone", [this] { UploadItems(); }) == 1;
+    m_selectedEntries.ClearEntries();
+    if (!completed) {
+        m_items.RemoveAll();
+        return 0;
+    }
+    ReplaceItems(m_items);
+    m_allEntries.LoadEntriesFromItems(m_items);
+    return 1;
+}
+
+int CTessivaDoc::UploadItems() {
+    m_jobs.WaitForDialog();
+    m_jobs.EnableCancel();
+    if (m_jobs.ConfirmStop(kStopUploadQuestion)) return m_jobs.PostJobStopped();
+
+    // Array records become one record per element where they stand; the result is built
+    // beside the list rather than by inserting into it, which would be quadratic.
+    int total = 0;
+    for (const auto& record : m_items) total += record.Count() > 0 ? record.Count() : 1;
+    m_jobs.SetRange(total);
+    CNVItemArray result;
+    result.Reserve(total);
+    std::vector<uint8_t> buffer;
+    bool linkLost = false;
+    for (const auto& listed : m_items) {
+        const int size = listed.Size() < 0 ? 0 : listed.Size();
+        buffer.assign(static_cast<size_t>(size) + 1, 0);
+        const auto id = static_cast<unsigned short>(listed.Id());
+        if (listed.Count() <= 0) {
+            CNVItem record = listed;
+            uint16_t status = 0;
+            const bool ok = QLIB_DIAG_NV_READ_F(m_phone, id, buffer.data(), size, &status) != 0;
+            ApplyReadResult(record, ok, status, buffer);
+            result.Add(std::move(record));
+        } else {
+            for (int k = 0; k < listed.Count(); ++k) {
+                CNVItem element = listed;
+                element.SetIndex(k);
+                element.SetName(ElementName(listed.Name(), k));
+                uint16_t status = 0;
+                // An index past one byte can't be asked for: it would read another element.
+                const bool ok = k < kMaxElements &&
+                                QLIB_DIAG_NV_READ_ARRAY_F(m_phone, id, static_cast<unsigned char>(k), buffer.data(),
+                                                          size, &status) != 0;
+                ApplyReadResult(element, ok, status, buffer);
+                result.Add(std::move(element));
+                if (k + 1 < listed.Count()) {
+                    if (m_jobs.ConfirmStop(kStopUploadQuestion)) return m_jobs.PostJobStopped();
+                    m_jobs.SetPosition(result.GetSize());
+                }
+            }
+        }
+        if (m_jobs.ConfirmStop(kStopUploadQuestion)) return m_jobs.PostJobStopped();
+        m_jobs.SetPosition(result.GetSize());
+        if (!linkLost && QLIB_HasLinkFailed(m_phone)) linkLost = true;
+    }
+    m_items = std::move(result);
+    if (linkLost)
+        m_jobs.ShowMessage("The phone stopped answering during the upload: " + QLibLastError() +
+                               "\nItems that could not be read are marked X.",
+                           EMessageIcon::Warning);
+    m_jobs.PostJobCompleted();
+    return 1;
+}

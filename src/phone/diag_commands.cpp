@@ -1,0 +1,123 @@
+#include "diag_commands.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+void PutU16(uint8_t* at, uint16_t v) {
+    at[0] = static_cast<uint8_t>(v & 0xFF);
+    at[1] = static_cast<uint8_t>(v >> 8);
+}
+uint16_t GetU16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
+
+std::string WithCode(const char* text, unsigned code, bool hex) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, hex ? " (0x%02X)" : " (%u)", code);
+    return text + std::string(buffer);
+}
+}  // namespace
+
+std::vector<uint8_t> BuildNvPacket(const SNvPacket& packet) {
+    std::vector<uint8_t> bytes(kNvPacketSize);
+    bytes[0] = packet.command;
+    PutU16(&bytes[1], packet.item);
+    std::memcpy(&bytes[3], packet.data.data(), kNvDataSize);
+    PutU16(&bytes[3 + kNvDataSize], packet.status);
+    return bytes;
+}
+
+bool ParseNvPacket(const std::vector<uint8_t>& bytes, SNvPacket& packet) {
+    if (bytes.size() != kNvPacketSize) return false;
+    packet.command = bytes[0];
+    packet.item = GetU16(&bytes[1]);
+    std::memcpy(packet.data.data(), &bytes[3], kNvDataSize);
+    packet.status = GetU16(&bytes[3 + kNvDataSize]);
+    return true;
+}
+
+bool BuildNvRequest(uint8_t command, uint16_t item, int index, const uint8_t* value, int length,
+                    std::vector<uint8_t>& request) {
+    const bool element = index >= 0;
+    if (index > 255 || length < 0 || length > NvValueCapacity(element)) return false;
+    SNvPacket packet;
+    packet.command = command;
+    packet.item = item;
+    const size_t offset = element ? 1 : 0;
+    if (element) packet.data[0] = static_cast<uint8_t>(index);
+    if (value && length > 0) std::memcpy(packet.data.data() + offset, value, static_cast<size_t>(length));
+    request = BuildNvPacket(packet);
+    return true;
+}
+
+std::vector<uint8_t> BuildVersionRequest() { return {kDiagVersion}; }
+
+std::vector<uint8_t> BuildSpcRequest(const uint8_t* code) {
+    std::vector<uint8_t> request{kDiagSpc};
+    request.insert(request.end(), code, code + kSpcCodeSize);
+    return request;
+}
+
+bool IsDiagErrorCode(uint8_t code) {
+    switch (code) {
+    case kDiagBadCommand:
+    case kDiagBadParameters:
+    case kDiagBadLength:
+    case kDiagNotAccepted:
+    case kDiagBadMode:
+    case kDiagSpcLocked:
+    case kDiagBadSecurityMode:
+        return true;
+    default:
+        return false;
+    }
+}
+
+EDiagReplyKind ClassifyReply(const std::vector<uint8_t>& request, const std::vector<uint8_t>& reply) {
+    if (reply.empty() || request.empty()) return EDiagReplyKind::kUnrelated;
+    if (reply[0] == request[0]) return EDiagReplyKind::kAnswer;
+    if (IsDiagErrorCode(reply[0])) {
+        // An echo that names another command belongs to an earlier request.
+        if (reply.size() > 1 && reply[1] != request[0]) return EDiagReplyKind::kUnrelated;
+        return EDiagReplyKind::kError;
+    }
+    return EDiagReplyKind::kUnrelated;
+}
+
+std::string DiagErrorText(uint8_t code) {
+    const char* text = "unknown error";
+    switch (code) {
+    case kDiagBadCommand: text = "bad command"; break;
+    case kDiagBadParameters: text = "bad parameters"; break;
+    case kDiagBadLength: text = "bad length"; break;
+    case kDiagNotAccepted: text = "not accepted by the device"; break;
+    case kDiagBadMode: text = "not allowed in this mode"; break;
+    case kDiagSpcLocked: text = "locked until the SPC code is accepted"; break;
+    case kDiagBadSecurityMode: text = "bad security mode"; break;
+    default: break;
+    }
+    return WithCode(text, code, true);
+}
+
+std::string NvStatusText(uint16_t status) {
+    static const char* const kTexts[] = {"done",        "busy",          "bad command",   "memory full",
+                                         "failed",      "not active",    "bad parameter", "read only",
+                                         "not valid for this target", "no memory", "not a valid allocation"};
+    const char* text = status < sizeof kTexts / sizeof kTexts[0] ? kTexts[status] : "unknown status";
+    return WithCode(text, status, false);
+}
+
+std::vector<uint8_t> BuildErrorReply(uint8_t code, const std::vector<uint8_t>& request) {
+    std::vector<uint8_t> reply{code};
+    reply.insert(reply.end(), request.begin(), request.end());
+    return reply;
+}
+
+std::vector<uint8_t> BuildVersionReply() {
+    // Command, then compile date and time, release date and time, version directory, and
+    // identification bytes, as fixed-width text fields.
+    std::vector<uint8_t> reply(kDiagVersionReplySize, 0);
+    reply[0] = kDiagVersion;
+    const char* text = "Jan 01 2024" "12:00:00" "Jan 01 2024" "12:00:00" "SIM00001";
+    std::memcpy(&reply[1], text, std::strlen(text));
+    return reply;
+}

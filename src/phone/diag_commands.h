@@ -1,0 +1,87 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Requests and replies of the diagnostic protocol as payloads (framing is separate).
+// Numbers are little-endian; structures are packed.
+
+enum EDiagCommand : uint8_t {
+    kDiagVersion = 0x00,
+    kDiagNvRead = 0x26,
+    kDiagNvWrite = 0x27,
+    kDiagSpc = 0x41,
+};
+
+// First byte of a reply that refuses a request; the request's bytes follow it.
+enum EDiagError : uint8_t {
+    kDiagBadCommand = 0x13,
+    kDiagBadParameters = 0x14,
+    kDiagBadLength = 0x15,
+    kDiagNotAccepted = 0x16,
+    kDiagBadMode = 0x18,
+    kDiagSpcLocked = 0x42,
+    kDiagBadSecurityMode = 0x47,
+};
+
+// NV status word of a read or write reply.
+enum ENvStatus : uint16_t {
+    kNvDone = 0,
+    kNvBusy = 1,
+    kNvBadCommand = 2,
+    kNvFull = 3,
+    kNvFailed = 4,
+    kNvNotActive = 5,
+    kNvBadParameter = 6,
+    kNvReadOnly = 7,
+    kNvBadTarget = 8,
+    kNvNoMemory = 9,
+    kNvNotAllocated = 10,
+};
+
+inline constexpr size_t kNvPacketSize = 133;
+inline constexpr size_t kNvDataSize = 128;
+inline constexpr size_t kDiagVersionReplySize = 55;
+inline constexpr size_t kSpcCodeSize = 6;
+
+// The 133-byte packet of NV read and write requests and of their replies.
+struct SNvPacket {
+    uint8_t command = kDiagNvRead;
+    uint16_t item = 0;
+    std::array<uint8_t, kNvDataSize> data{};
+    uint16_t status = 0;
+};
+
+std::vector<uint8_t> BuildNvPacket(const SNvPacket& packet);
+// False unless bytes are exactly one packet.
+bool ParseNvPacket(const std::vector<uint8_t>& bytes, SNvPacket& packet);
+
+// Value bytes one request can carry: 128 for a plain item, 127 for an array element (its
+// index takes the first data byte).
+inline constexpr int NvValueCapacity(bool element) { return element ? 127 : 128; }
+
+// An NV read or write request; index < 0 for a plain item, 0..255 for an array element.
+// value may be null (a read); false when the value does not fit.
+bool BuildNvRequest(uint8_t command, uint16_t item, int index, const uint8_t* value, int length,
+                    std::vector<uint8_t>& request);
+std::vector<uint8_t> BuildVersionRequest();
+// The 6 code bytes as given.
+std::vector<uint8_t> BuildSpcRequest(const uint8_t* code);
+
+enum class EDiagReplyKind {
+    kAnswer,     // the reply to this request's command
+    kError,      // the phone refused the request
+    kUnrelated,  // something else (log traffic, a stale reply): keep waiting
+};
+EDiagReplyKind ClassifyReply(const std::vector<uint8_t>& request, const std::vector<uint8_t>& reply);
+bool IsDiagErrorCode(uint8_t code);
+// "bad parameters (0x14)" and the like.
+std::string DiagErrorText(uint8_t code);
+// "not active (5)" and the like.
+std::string NvStatusText(uint16_t status);
+
+// Phone side: an error reply echoing the request, and the version reply.
+std::vector<uint8_t> BuildErrorReply(uint8_t code, const std::vector<uint8_t>& request);
+std::vector<uint8_t> BuildVersionReply();

@@ -1,0 +1,58 @@
+#include "diag_frame_decoder.h"
+
+#include "diag_framing.h"
+
+void CDiagFrameDecoder::Feed(const uint8_t* bytes, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        const uint8_t b = bytes[i];
+        if (b == kDiagFlag) {
+            EndFrame();
+        } else if (m_overflow) {
+            // Skips to the next flag.
+        } else if (m_escaped) {
+            m_current.push_back(static_cast<uint8_t>(b ^ kDiagEscapeXor));
+            m_escaped = false;
+        } else if (b == kDiagEscape) {
+            m_escaped = true;
+        } else {
+            m_current.push_back(b);
+        }
+        if (m_current.size() > kDiagMaxFrame) {
+            m_overflow = true;
+            m_current.clear();
+        }
+    }
+}
+
+void CDiagFrameDecoder::EndFrame() {
+    const bool empty = m_current.empty() && !m_escaped && !m_overflow;
+    bool good = !m_overflow && !m_escaped && m_current.size() >= 3;
+    if (good) {
+        const size_t n = m_current.size() - 2;
+        const uint16_t crc = static_cast<uint16_t>(m_current[n] | (m_current[n + 1] << 8));
+        good = DiagCrc(m_current.data(), n) == crc;
+    }
+    if (good) {
+        m_current.resize(m_current.size() - 2);
+        m_frames.push_back(std::move(m_current));
+    } else if (!empty) {
+        ++m_dropped;
+    }
+    m_current = {};
+    m_escaped = false;
+    m_overflow = false;
+}
+
+bool CDiagFrameDecoder::PopFrame(std::vector<uint8_t>& payload) {
+    if (m_frames.empty()) return false;
+    payload = std::move(m_frames.front());
+    m_frames.pop_front();
+    return true;
+}
+
+void CDiagFrameDecoder::Reset() {
+    m_current.clear();
+    m_escaped = false;
+    m_overflow = false;
+    m_frames.clear();
+}

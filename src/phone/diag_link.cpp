@@ -1,0 +1,119 @@
+#include "diag_link.h"
+
+#include "diag_commands.h"
+#include "diag_framing.h"
+
+#include <cstring>
+
+CDiagLink::CDiagLink(std::unique_ptr<ISerialTransport> transport)
+    : m_transport(std::move(transport)), m_readBuffer(kDiagMaxFrame) {}
+
+bool CDiagLink::Open(const std::string& device) {
+    std::lock_guard lock(m_mutex);
+    m_device = device;
+    m_decoder.Reset();
+    m_failed = false;
+    std::string error;
+    if (!m_transport->Open(device, error)) {
+        m_failed = true;
+        m_lastError = error;
+        return false;
+    }
+    return true;
+}
+
+void CDiagLink::Close() {
+    std::lock_guard lock(m_mutex);
+    m_transport->Close();
+    m_failed = true;
+    m_lastError = "The connection is closed.";
+}
+
+std::string CDiagLink::LastError() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastError;
+}
+
+bool CDiagLink::Fail(const std::string& error) {
+    m_lastError = error;
+    return false;
+}
+
+bool CDiagLink::FailLink(const std::string& error) {
+    m_failed = true;
+    m_lastError = error + " Connect again.";
+    return false;
+}
+
+bool CDiagLink::Exchange(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply) {
+    if (m_failed) return false;  // m_lastError still tells why
+    const auto timeout = std::chrono::milliseconds(m_timeoutMs.load());
+    const auto deadline = ISerialTransport::Clock::now() + timeout;
+    // Whatever arrived since the last exchange is noise or a late reply.
+    m_transport->DiscardInput();
+    m_decoder.Reset();
+    const std::vector<uint8_t> frame = EncodeDiagFrame(request, true);
+    std::string error;
+    if (!m_transport->Write(frame.data(), frame.size(), deadline, error)) return FailLink(error);
+    for (;;) {
+        while (m_decoder.PopFrame(reply)) {
+            switch (ClassifyReply(request, reply)) {
+            case EDiagReplyKind::kAnswer:
+                return true;
+            case EDiagReplyKind::kError:
+                return Fail("The phone refused the request: " + DiagErrorText(reply[0]) + ".");
+            case EDiagReplyKind::kUnrelated:
+                break;
+            }
+        }
+        const long n = m_transport->Read(m_readBuffer.data(), m_readBuffer.size(), deadline, error);
+        if (n < 0) return FailLink(error);
+        if (n == 0)
+            return FailLink("The phone on " + m_device + " did not answer within " +
+                            std::to_string(timeout.count()) + " ms.");
+        m_decoder.Feed(m_readBuffer.data(), static_cast<size_t>(n));
+    }
+}
+
+bool CDiagLink::Probe() {
+    std::lock_guard lock(m_mutex);
+    std::vector<uint8_t> reply;
+    return Exchange(BuildVersionRequest(), reply);
+}
+
+bool CDiagLink::NvExchange(uint8_t command, uint16_t item, int index, const uint8_t* value, int length,
+                           uint16_t& status, uint8_t* readBuffer) {
+    std::lock_guard lock(m_mutex);
+    std::vector<uint8_t> request;
+    if (!BuildNvRequest(command, item, index, value, length, request))
+        return Fail("NV item " + std::to_string(item) + ": " + std::to_string(length) +
+                    " bytes do not fit in one request (at most " +
+                    std::to_string(NvValueCapacity(index >= 0)) + ").");
+    std::vector<uint8_t> reply;
+    if (!Exchange(request, reply)) return false;
+    SNvPacket packet;
+    if (!ParseNvPacket(reply, packet)) return Fail("The phone sent a malformed NV reply.");
+    if (packet.item != item || (index >= 0 && packet.data[0] != index))
+        return Fail("The phone answered for another item (" + std::to_string(packet.item) + ").");
+    status = packet.status;
+    if (readBuffer && status == kNvDone && length > 0)
+        std::memcpy(readBuffer, packet.data.data() + (index >= 0 ? 1 : 0), static_cast<size_t>(length));
+    return true;
+}
+
+bool CDiagLink::ReadNv(uint16_t item, int index, uint8_t* buffer, int length, uint16_t& status) {
+    return NvExchange(kDiagNvRead, item, index, nullptr, length, status, buffer);
+}
+
+bool CDiagLink::WriteNv(uint16_t item, int index, const uint8_t* value, int length, uint16_t& status) {
+    return NvExchange(kDiagNvWrite, item, index, value, length, status, nullptr);
+}
+
+bool CDiagLink::SendSpc(const uint8_t* code, bool& accepted) {
+    std::lock_guard lock(m_mutex);
+    std::vector<uint8_t> reply;
+    if (!Exchange(BuildSpcRequest(code), reply)) return false;
+    if (reply.size() < 2) return Fail("The phone sent a malformed SPC reply.");
+    accepted = reply[1] != 0;
+    return true;
+}

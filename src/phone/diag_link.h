@@ -1,0 +1,52 @@
+#pragma once
+#include "diag_frame_decoder.h"
+#include "serial_transport.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// One connection to a phone: requests go out one at a time, each waits for its reply until
+// the timeout. A timeout or a lost port marks the link failed; every later request then
+// fails at once, so a phone that went away costs one timeout, not one per item.
+// Callable from any thread; calls on one link are serialised.
+class CDiagLink {
+public:
+    explicit CDiagLink(std::unique_ptr<ISerialTransport> transport);
+
+    bool Open(const std::string& device);
+    void Close();
+    const std::string& Device() const { return m_device; }
+
+    void SetTimeout(std::chrono::milliseconds timeout) { m_timeoutMs = timeout.count(); }
+    bool HasFailed() const { return m_failed.load(); }
+    // The reason of the last failed call, as a sentence.
+    std::string LastError() const;
+
+    // The version request: true when the phone answers.
+    bool Probe();
+    // index < 0: a plain item. status receives the phone's status word unchanged; on status 0
+    // a read copies length value bytes into buffer.
+    bool ReadNv(uint16_t item, int index, uint8_t* buffer, int length, uint16_t& status);
+    bool WriteNv(uint16_t item, int index, const uint8_t* value, int length, uint16_t& status);
+    bool SendSpc(const uint8_t* code, bool& accepted);
+
+private:
+    bool Exchange(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply);
+    bool NvExchange(uint8_t command, uint16_t item, int index, const uint8_t* value, int length, uint16_t& status,
+                    uint8_t* readBuffer);
+    bool Fail(const std::string& error);
+    bool FailLink(const std::string& error);
+
+    mutable std::mutex m_mutex;
+    std::unique_ptr<ISerialTransport> m_transport;
+    CDiagFrameDecoder m_decoder;
+    std::string m_device;
+    std::atomic<long long> m_timeoutMs{2000};
+    std::atomic<bool> m_failed{false};
+    std::string m_lastError;
+    std::vector<uint8_t> m_readBuffer;
+};

@@ -1,0 +1,165 @@
+#include "posix_serial_transport.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+std::string OpenErrorText(const std::string& device, int error) {
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return "Port " + device + " does not exist.";
+    case EACCES:
+    case EPERM:
+        return "No permission to open port " + device +
+               ". Add your user to the dialout group (sudo usermod -aG dialout $USER) and log in again.";
+    case EBUSY:
+    case EWOULDBLOCK:
+        return "Port " + device + " is busy: another program is using it.";
+    default:
+        return "Can't open port " + device + ": " + std::strerror(error) + ".";
+    }
+}
+
+int MillisecondsUntil(ISerialTransport::Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - ISerialTransport::Clock::now()).count();
+    return left <= 0 ? 0 : (left > 1000000 ? 1000000 : static_cast<int>(left));
+}
+}  // namespace
+
+CPosixSerialTransport::~CPosixSerialTransport() { Close(); }
+
+bool CPosixSerialTransport::MakeRaw(int fd) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) return false;
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    // With O_NONBLOCK this makes an empty read EAGAIN, so a read of 0 bytes means hang-up.
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    cfsetispeed(&tio, B115200);
+    cfsetospeed(&tio, B115200);
+    return tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+bool CPosixSerialTransport::Open(const std::string& device, std::string& error) {
+    Close();
+    if (device.empty()) {
+        error = "No port chosen.";
+        return false;
+    }
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = OpenErrorText(device, errno);
+        return false;
+    }
+    if (!isatty(fd)) {
+        ::close(fd);
+        error = device + " is not a serial port.";
+        return false;
+    }
+    // flock keeps out programs that honour it; TIOCEXCL refuses further opens of the device.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int e = errno;
+        ::close(fd);
+        error = OpenErrorText(device, e == EWOULDBLOCK ? EBUSY : e);
+        return false;
+    }
+    ioctl(fd, TIOCEXCL);
+    if (!MakeRaw(fd)) {
+        const int e = errno;
+        ioctl(fd, TIOCNXCL);
+        ::close(fd);
+        error = "Can't set up port " + device + ": " + std::strerror(e) + ".";
+        return false;
+    }
+    tcflush(fd, TCIOFLUSH);
+    m_fd = fd;
+    m_device = device;
+    return true;
+}
+
+void CPosixSerialTransport::Close() {
+    if (m_fd < 0) return;
+    // The exclusive mode outlives this descriptor when someone else keeps the device open.
+    ioctl(m_fd, TIOCNXCL);
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+void CPosixSerialTransport::DiscardInput() {
+    if (m_fd >= 0) tcflush(m_fd, TCIFLUSH);
+}
+
+bool CPosixSerialTransport::Write(const uint8_t* bytes, size_t length, Clock::time_point deadline,
+                                  std::string& error) {
+    if (m_fd < 0) {
+        error = "The port is not open.";
+        return false;
+    }
+    size_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::write(m_fd, bytes + done, length - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) {
+            error = "Writing to port " + m_device + " failed: " + std::strerror(errno) + ".";
+            return false;
+        }
+        pollfd p{m_fd, POLLOUT, 0};
+        const int waitMs = MillisecondsUntil(deadline);
+        if (waitMs == 0) {
+            error = "Port " + m_device + " does not take data.";
+            return false;
+        }
+        if (::poll(&p, 1, waitMs) < 0 && errno != EINTR) {
+            error = "Waiting for port " + m_device + " failed: " + std::strerror(errno) + ".";
+            return false;
+        }
+        if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
+            error = "Port " + m_device + " went away.";
+            return false;
+        }
+    }
+    return true;
+}
+
+long CPosixSerialTransport::Read(uint8_t* buffer, size_t size, Clock::time_point deadline, std::string& error) {
+    if (m_fd < 0) {
+        error = "The port is not open.";
+        return -1;
+    }
+    for (;;) {
+        const ssize_t n = ::read(m_fd, buffer, size);
+        if (n > 0) return static_cast<long>(n);
+        if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+            error = n == 0 ? "Port " + m_device + " went away."
+                           : "Reading from port " + m_device + " failed: " + std::strerror(errno) + ".";
+            return -1;
+        }
+        pollfd p{m_fd, POLLIN, 0};
+        const int waitMs = MillisecondsUntil(deadline);
+        if (waitMs == 0) return 0;
+        const int ready = ::poll(&p, 1, waitMs);
+        if (ready < 0 && errno != EINTR) {
+            error = "Waiting for port " + m_device + " failed: " + std::strerror(errno) + ".";
+            return -1;
+        }
+        if (ready > 0 && !(p.revents & POLLIN) && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+            error = "Port " + m_device + " went away.";
+            return -1;
+        }
+    }
+}

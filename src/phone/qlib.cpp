@@ -1,0 +1,154 @@
+#include "qlib.h"
+
+#include "diag_link.h"
+#include "posix_serial_transport.h"
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+namespace {
+// Handles are numbers never reused, so a handle kept after its disconnect finds nothing
+// instead of freed memory.
+std::mutex g_linksMutex;
+std::unordered_map<uintptr_t, std::shared_ptr<CDiagLink>> g_links;
+uintptr_t g_nextHandle = 1;
+std::atomic<unsigned> g_timeoutMs{2000};
+thread_local std::string t_lastError;
+
+std::shared_ptr<CDiagLink> FindLink(void* handle) {
+    std::lock_guard lock(g_linksMutex);
+    const auto it = g_links.find(reinterpret_cast<uintptr_t>(handle));
+    if (it != g_links.end()) return it->second;
+    t_lastError = "Not connected to a phone.";
+    return nullptr;
+}
+
+unsigned char Result(bool ok, const CDiagLink& link) {
+    if (!ok) t_lastError = link.LastError();
+    return ok ? 1 : 0;
+}
+
+// One NV call: the status word reaches the caller only when the exchange worked.
+template <class Call> unsigned char NvCall(void* handle, unsigned short* status, Call call) {
+    const auto link = FindLink(handle);
+    if (!link) return 0;
+    uint16_t word = 0;
+    const bool ok = call(*link, word);
+    if (ok && status) *status = word;
+    return Result(ok, *link);
+}
+
+// "ttyUSB0" -> "/dev/ttyUSB0"; "COM3" -> "/dev/ttyS2"; paths as given.
+std::string DevicePath(const std::string& name) {
+    if (name.empty() || name.find('/') != std::string::npos) return name;
+    const bool com = name.size() > 3 && name.size() < 10 && (name[0] | 0x20) == 'c' && (name[1] | 0x20) == 'o' &&
+                     (name[2] | 0x20) == 'm' && name.find_first_not_of("0123456789", 3) == std::string::npos;
+    if (com && std::stoul(name.substr(3)) > 0) return "/dev/ttyS" + std::to_string(std::stoul(name.substr(3)) - 1);
+    return "/dev/" + name;
+}
+}  // namespace
+
+std::string QLibLastError() { return t_lastError; }
+
+extern "C" {
+
+void QLIB_SetLibraryMode(unsigned char) {}
+
+void* QLIB_ConnectServer(unsigned int comPort) {
+    if (comPort == 0) {
+        t_lastError = "No port chosen.";
+        return nullptr;
+    }
+    return QLIB_ConnectServerByName(("/dev/ttyS" + std::to_string(comPort - 1)).c_str());
+}
+
+void* QLIB_ConnectServerByName(const char* device) {
+    auto link = std::make_shared<CDiagLink>(std::make_unique<CPosixSerialTransport>());
+    link->SetTimeout(std::chrono::milliseconds(g_timeoutMs.load()));
+    if (!link->Open(DevicePath(device ? device : ""))) {
+        t_lastError = link->LastError();
+        return nullptr;
+    }
+    std::lock_guard lock(g_linksMutex);
+    const uintptr_t handle = g_nextHandle++;
+    g_links.emplace(handle, std::move(link));
+    return reinterpret_cast<void*>(handle);
+}
+
+unsigned char QLIB_IsPhoneConnected(void* handle) {
+    const auto link = FindLink(handle);
+    return link ? Result(link->Probe(), *link) : 0;
+}
+
+void QLIB_DisconnectServer(void* handle) {
+    std::shared_ptr<CDiagLink> link;
+    {
+        std::lock_guard lock(g_linksMutex);
+        const auto it = g_links.find(reinterpret_cast<uintptr_t>(handle));
+        if (it == g_links.end()) return;
+        link = std::move(it->second);
+        g_links.erase(it);
+    }
+    link->Close();  // waits for a call still running on another thread
+}
+
+unsigned char QLIB_DIAG_NV_READ_F(void* handle, unsigned short itemId, unsigned char* buffer, int length,
+                                  unsigned short* status) {
+    return NvCall(handle, status, [&](CDiagLink& link, uint16_t& word) {
+        return link.ReadNv(itemId, -1, buffer, length, word);
+    });
+}
+
+unsigned char QLIB_DIAG_NV_READ_ARRAY_F(void* handle, unsigned short itemId, unsigned char index,
+                                        unsigned char* buffer, int length, unsigned short* status) {
+    return NvCall(handle, status, [&](CDiagLink& link, uint16_t& word) {
+        return link.ReadNv(itemId, index, buffer, length, word);
+    });
+}
+
+unsigned char QLIB_DIAG_NV_WRITE_F(void* handle, unsigned short itemId, const unsigned char* value, int length,
+                                   unsigned short* status) {
+    return NvCall(handle, status, [&](CDiagLink& link, uint16_t& word) {
+        return link.WriteNv(itemId, -1, value, length, word);
+    });
+}
+
+unsigned char QLIB_DIAG_NV_WRITE_ARRAY_F(void* handle, unsigned short itemId, unsigned char index,
+                                         const unsigned char* value, int length, unsigned short* status) {
+    return NvCall(handle, status, [&](CDiagLink& link, uint16_t& word) {
+        return link.WriteNv(itemId, index, value, length, word);
+    });
+}
+
+unsigned char QLIB_DIAG_SPC_F(void* handle, const unsigned char* code, unsigned char* accepted) {
+    const auto link = FindLink(handle);
+    if (!link || !code) return 0;
+    bool taken = false;
+    const bool ok = link->SendSpc(code, taken);
+    if (ok && accepted) *accepted = taken ? 1 : 0;
+    return Result(ok, *link);
+}
+
+void QLIB_SetTimeout(unsigned int milliseconds) { g_timeoutMs = milliseconds == 0 ? 1 : milliseconds; }
+
+unsigned int QLIB_GetTimeout(void) { return g_timeoutMs.load(); }
+
+unsigned char QLIB_HasLinkFailed(void* handle) {
+    const auto link = FindLink(handle);
+    return !link || link->HasFailed() ? 1 : 0;
+}
+
+size_t QLIB_GetLastError(char* buffer, size_t size) {
+    if (buffer && size > 0) {
+        const size_t n = t_lastError.size() < size - 1 ? t_lastError.size() : size - 1;
+        std::memcpy(buffer, t_lastError.data(), n);
+        buffer[n] = '\0';
+    }
+    return t_lastError.size();
+}
+
+}  // extern "C"

@@ -1,0 +1,50 @@
+#pragma once
+// The phone-link library: the nine functions the document uses, with C linkage, plus a few
+// additions for systems whose ports have names rather than numbers.
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Kept for the calling order of the program; the link has a single mode.
+void QLIB_SetLibraryMode(unsigned char mode);
+// Opens COM port n (on Linux /dev/ttyS<n-1>); a handle, or null when the port can't be opened.
+void* QLIB_ConnectServer(unsigned int comPort);
+// Non-zero when the phone answers on this connection. A closed or unknown handle gives 0.
+unsigned char QLIB_IsPhoneConnected(void* handle);
+// Closes the connection; the handle is invalid afterwards.
+void QLIB_DisconnectServer(void* handle);
+// Each returns non-zero when the exchange with the phone worked; status gets the phone's
+// status word unchanged (0 done, 5 not active, 7 read only, ...).
+unsigned char QLIB_DIAG_NV_READ_F(void* handle, unsigned short itemId, unsigned char* buffer, int length,
+                                  unsigned short* status);
+unsigned char QLIB_DIAG_NV_READ_ARRAY_F(void* handle, unsigned short itemId, unsigned char index,
+                                        unsigned char* buffer, int length, unsigned short* status);
+unsigned char QLIB_DIAG_NV_WRITE_F(void* handle, unsigned short itemId, const unsigned char* value, int length,
+                                   unsigned short* status);
+unsigned char QLIB_DIAG_NV_WRITE_ARRAY_F(void* handle, unsigned short itemId, unsigned char index,
+                                         const unsigned char* value, int length, unsigned short* status);
+// Sends the 6 code bytes; accepted is set non-zero when the phone takes the code.
+unsigned char QLIB_DIAG_SPC_F(void* handle, const unsigned char* code, unsigned char* accepted);
+
+// Additions.
+// Opens a port by device name or path ("ttyUSB0", "/dev/ttyUSB0"; "COM3" is /dev/ttyS2).
+void* QLIB_ConnectServerByName(const char* device);
+// Milliseconds each request waits for its reply, for connections made afterwards (default 2000).
+void QLIB_SetTimeout(unsigned int milliseconds);
+unsigned int QLIB_GetTimeout(void);
+// Non-zero when a request on this connection timed out or its port went away; every
+// request then fails at once until the next connect.
+unsigned char QLIB_HasLinkFailed(void* handle);
+// The reason of the last failed call on this thread, as a sentence; copies at most size - 1
+// bytes and a terminating zero; returns the length of the whole text.
+size_t QLIB_GetLastError(char* buffer, size_t size);
+
+#ifdef __cplusplus
+}
+
+#include <string>
+// The last error as a string (C++ callers).
+std::string QLibLastError();
+#endif
