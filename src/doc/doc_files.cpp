@@ -1,23 +1,30 @@
-// Placeholder until the item files land.
+#include "doc_files.h"
+
 #include "tessiva_doc.h"
-int CTessivaDoc::SaveAllActiveToBrt(const std::string&) { return 0; }
-int CTessivaDoc::SaveSelectedActiveToBrt(const std::string&) { return 0; }
-int CTessivaDoc::StartStoreBrt(const std::string&, CNVItemArray&) { return 0; }
-int CTessivaDoc::StartLoadBrt(const std::string&) { return 0; }
-int CTessivaDoc::StoreBrt() { return 0; }
-int CTessivaDoc::LoadBrt() { return 0; }
-int CTessivaDoc::SaveAllActiveToCnv(const std::string&) { return 0; }
-int CTessivaDoc::SaveSelectedActiveToCnv(const std::string&) { return 0; }
-int CTessivaDoc::StartStoreCnv(const std::string&, CNVItemArray&) { return 0; }
-int CTessivaDoc::StartLoadCnv(const std::string&) { return 0; }
-int CTessivaDoc::StoreCnv() { return 0; }
-int CTessivaDoc::LoadCnv() { return 0; }
-bool CTessivaDoc::WriteItemList(const CNVItemArray&) { return false; }
-bool CTessivaDoc::SaveAllActiveToQcn(const std::string&) { return false; }
-bool CTessivaDoc::SaveSelectedActiveToQcn(const std::string&) { return false; }
-bool CTessivaDoc::SaveQcn(const std::string&, const CNVItemArray&) { return false; }
-bool CTessivaDoc::LoadQcn(const std::string&) { return false; }
-void CTessivaDoc::CompleteArrayElements() {}
-int CTessivaDoc::StartFillUp(int) { return 0; }
-int CTessivaDoc::FillUpItems() { return 0; }
-bool CTessivaDoc::MergeItems(const CNVItemArray&) { return false; }
+
+std::string NotDefinedMessage(long long id) {
+    return "NV Item ID = " + std::to_string(id) +
+           " \n Is not defined in NVItemsDefine.def file\n So it can't be edit by Tessiva";
+}
+
+std::string ElementName(const std::string& name, int index) { return name + " [ " + std::to_string(index) + " ]"; }
+
+std::string WrongDataMessage(const std::string& fileKind, const std::string& reason) {
+    return "Wrong data in " + fileKind + " File.\n" + reason + "\nNV Items can't be loaded from this file.";
+}
+
+std::string CantOpenMessage(const std::string& path, const std::string& reason) {
+    return "Can't open the file " + path + (reason.empty() ? "." : ":\n" + reason);
+}
+
+std::string CantWriteMessage(const std::string& path, const std::string& reason) {
+    return "Can't write the file " + path + (reason.empty() ? "." : ":\n" + reason) +
+           "\nThe previous file, if any, was left as it was.";
+}
+
+CNVItemArray SelectedItemsForSave(const CTessivaDoc& doc) {
+    CNVItemArray list;
+    doc.CollectSelectedItems(list);
+    CTessivaDoc::SortByNameKeepWholeArrays(list);
+    return list;
+}

@@ -1,0 +1,95 @@
+// BRT files: store and load jobs.
+#include "brt_file.h"
+#include "doc_files.h"
+#include "item_list_ops.h"
+#include "job_control.h"
+#include "tessiva_doc.h"
+
+int CTessivaDoc::SaveAllActiveToBrt(const std::string& path) { return StartStoreBrt(path, m_items); }
+
+int CTessivaDoc::SaveSelectedActiveToBrt(const std::string& path) {
+    CNVItemArray list = SelectedItemsForSave(*this);
+    return StartStoreBrt(path, list);
+}
+
+int CTessivaDoc::StartStoreBrt(const std::string& path, CNVItemArray& list) {
+    m_jobPath = path;
+    m_jobItems = &list;
+    const int result = m_jobs.Run("Storing NV Items in BRT file", [this] { StoreBrt(); });
+    m_jobItems = nullptr;
+    return result;
+}
+
+int CTessivaDoc::StoreBrt() {
+    static const char* const kQuestion = "Are you sure you want to stop saving NV Items to BRT File?\n";
+    CNVItemArray w = *m_jobItems;
+    m_jobs.WaitForDialog();
+    m_jobs.EnableCancel();
+    ::RemoveInactive(w);
+    std::string refusal;
+    if (!CheckRecordsFit(w, CBrtFile::kLimits, refusal)) return m_jobs.FailJob(refusal);
+    // The count is that of the records really written, whatever the order of the list.
+    const auto groups = CBrtFile::GroupRecords(w);
+    CBrtFile file;
+    if (!file.Create(m_jobPath)) return m_jobs.FailJob(CantWriteMessage(m_jobPath, file.Error()));
+    file.WriteCount(static_cast<uint32_t>(groups.size()));
+    if (m_jobs.ConfirmStop(kQuestion)) {
+        file.Cancel();
+        return m_jobs.PostJobStopped();
+    }
+    m_jobs.SetRange(w.GetSize());
+    for (const auto& group : groups) {
+        if (!file.WriteRecord(static_cast<uint32_t>(w[group.first].Id()), CBrtFile::RecordData(w, group))) break;
+        if (m_jobs.ConfirmStop(kQuestion)) {
+            file.Cancel();
+            return m_jobs.PostJobStopped();
+        }
+        m_jobs.SetPosition(group.last + 1);
+    }
+    if (!file.Commit()) return m_jobs.FailJob(CantWriteMessage(m_jobPath, file.Error()));
+    return m_jobs.PostJobCompleted();
+}
+
+int CTessivaDoc::StartLoadBrt(const std::string& path) {
+    m_jobPath = path;
+    m_selectedEntries.ClearEntries();
+    if (!m_jobs.Run("Loading NV Items from BRT file", [this] { LoadBrt(); }) || !StartFillUp(1)) {
+        m_items.RemoveAll();
+        return 0;
+    }
+    ReplaceItems(m_items);
+    m_allEntries.LoadEntriesFromItems(m_items);
+    return 1;
+}
+
+int CTessivaDoc::LoadBrt() {
+    static const char* const kQuestion = "Are you sure you want to stop loading NV Items from BRT File?";
+    m_jobs.WaitForDialog();
+    m_jobs.EnableCancel();
+    CBrtFile file;
+    if (!file.Open(m_jobPath)) return m_jobs.FailJob(CantOpenMessage(m_jobPath, file.Error()));
+    uint32_t n = 0;
+    if (!file.ReadCount(n)) return m_jobs.FailJob(WrongDataMessage("BRT", file.Error()));
+    if (m_jobs.ConfirmStop(kQuestion)) return m_jobs.PostJobStopped();
+    m_jobs.SetRange(static_cast<int>(n));
+    CNVItemArray loaded;
+    loaded.Reserve(static_cast<int>(n));
+    uint32_t id = 0;
+    std::vector<uint8_t> data;
+    for (uint32_t k = 0; k < n; ++k) {
+        if (!file.ReadRecord(id, data)) return m_jobs.FailJob(WrongDataMessage("BRT", file.Error()));
+        if (id < static_cast<uint32_t>(CNVItemArray::kMaxIds) && m_itemDefs.ContainsId(static_cast<int>(id))) {
+            CNVItem record;
+            record.SetId(static_cast<int>(id));
+            record.SetActive(CNVItem::kActive);
+            record.SetValue(data);
+            loaded.Add(std::move(record));
+        } else {
+            m_jobs.ShowMessage(NotDefinedMessage(id), EMessageIcon::Error);
+        }
+        if (m_jobs.ConfirmStop(kQuestion)) return m_jobs.PostJobStopped();
+        m_jobs.SetPosition(static_cast<int>(k + 1));
+    }
+    m_items = std::move(loaded);
+    return m_jobs.PostJobCompleted();
+}

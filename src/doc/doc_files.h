@@ -1,0 +1,19 @@
+#pragma once
+// Texts shared by the document's file operations.
+#include <string>
+
+class CNVItemArray;
+class CTessivaDoc;
+
+// "NV Item ID = %d \n Is not defined in NVItemsDefine.def file\n So it can't be edit by Tessiva"
+std::string NotDefinedMessage(long long id);
+// An element's name after a file load: "%s [ %d ]".
+std::string ElementName(const std::string& name, int index);
+// A file whose content is damaged; the CNV checksum failure keeps its own exact text.
+std::string WrongDataMessage(const std::string& fileKind, const std::string& reason);
+std::string CantOpenMessage(const std::string& path, const std::string& reason);
+std::string CantWriteMessage(const std::string& path, const std::string& reason);
+
+// The selected items as the "Selected && Active" saves write them: sorted by name, each
+// array item kept only as a run of elements from index 0.
+CNVItemArray SelectedItemsForSave(const CTessivaDoc& doc);

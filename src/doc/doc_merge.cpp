@@ -1,0 +1,61 @@
+// "Add NV Items from CNV File": the previous items merged into the loaded ones.
+#include "tessiva_doc.h"
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+uint64_t KeyOf(const CNVItem& item) {
+    return (static_cast<uint64_t>(static_cast<uint32_t>(item.Id())) << 32) | static_cast<uint32_t>(item.Index());
+}
+
+std::string OverwriteMessage(const CNVItem& item) {
+    return "NV Item already exist in memory!\n\nID = " + std::to_string(item.Id()) + "\n\nNVItem Name: " + item.Name() +
+           "\n\nNVItem Group: " + item.Group();
+}
+}  // namespace
+
+bool CTessivaDoc::MergeItems(const CNVItemArray& previous) {
+    // Removals are marked and the survivors gathered once, so the merge stays linear.
+    const int previousSize = previous.GetSize();
+    std::vector<char> previousGone(static_cast<size_t>(previousSize), 0);
+    std::vector<char> loadedGone(static_cast<size_t>(m_items.GetSize()), 0);
+    std::unordered_map<int, int> previousLeft;  // records of each ID still in previous
+    std::unordered_map<uint64_t, std::vector<int>> previousAt;
+    for (int i = previousSize - 1; i >= 0; --i) {
+        ++previousLeft[previous[i].Id()];
+        previousAt[KeyOf(previous[i])].push_back(i);
+    }
+    bool overwriteAll = false, skipAll = false;
+    for (int i = 0; i < m_items.GetSize(); ++i) {
+        const CNVItem& r = m_items[i];
+        const auto left = previousLeft.find(r.Id());
+        if (left == previousLeft.end() || left->second == 0) continue;
+        int answer = IOverwritePrompt::kOverwrite;
+        if (overwriteAll) answer = IOverwritePrompt::kOverwrite;
+        else if (skipAll) answer = IOverwritePrompt::kSkip;
+        else if (m_overwritePrompt) answer = m_overwritePrompt->Ask(OverwriteMessage(r));
+        if (answer == IOverwritePrompt::kOverwriteAll) overwriteAll = true;
+        if (answer == IOverwritePrompt::kSkipAll) skipAll = true;
+        if (answer == IOverwritePrompt::kSkip || answer == IOverwritePrompt::kSkipAll) {
+            loadedGone[static_cast<size_t>(i)] = 1;
+            continue;
+        }
+        // The loaded element replaces the previous element of the same index, never another one.
+        auto at = previousAt.find(KeyOf(r));
+        if (at == previousAt.end() || at->second.empty()) continue;
+        previousGone[static_cast<size_t>(at->second.back())] = 1;
+        at->second.pop_back();
+        --left->second;
+    }
+    CNVItemArray merged;
+    merged.Reserve(previousSize + m_items.GetSize());
+    for (int i = 0; i < previousSize; ++i)
+        if (!previousGone[static_cast<size_t>(i)]) merged.Add(previous[i]);
+    for (int i = 0; i < m_items.GetSize(); ++i)
+        if (!loadedGone[static_cast<size_t>(i)]) merged.Add(std::move(m_items[i]));
+    m_items = std::move(merged);
+    ReplaceItems(m_items);
+    return true;
+}

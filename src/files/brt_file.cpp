@@ -1,0 +1,99 @@
+#include "brt_file.h"
+
+#include <algorithm>
+
+const SSaveLimits CBrtFile::kLimits = {"BRT", kSlotSize, kSlotSize - 1, -1};
+
+std::vector<CBrtFile::SGroup> CBrtFile::GroupRecords(const CNVItemArray& list) {
+    std::vector<SGroup> groups;
+    const int n = list.GetSize();
+    for (int i = 0; i < n; ++i) {
+        const CNVItem& r = list[i];
+        if (r.Active() != CNVItem::kActive) continue;
+        int last = i;
+        if (r.Count() > 0) {
+            while (last + 1 < n && last + 1 - i < r.Count() && list[last + 1].Id() == r.Id()) ++last;
+        }
+        groups.push_back({i, last});
+        i = last;
+    }
+    return groups;
+}
+
+std::vector<uint8_t> CBrtFile::RecordData(const CNVItemArray& list, const SGroup& group) {
+    const CNVItem& first = list[group.first];
+    const int n = group.last - group.first + 1;
+    std::vector<uint8_t> data(static_cast<size_t>(kSlotSize) * static_cast<size_t>(n), 0);
+    const size_t size = first.Size() > 0 ? static_cast<size_t>(first.Size()) : 0;
+    if (first.Count() > 0 && n == 1) {
+        // One stored element: a zero byte, then the value.
+        const auto& v = first.Value();
+        std::copy_n(v.begin(), std::min({size, v.size(), static_cast<size_t>(kSlotSize - 1)}), data.begin() + 1);
+        return data;
+    }
+    for (int k = 0; k < n; ++k) {
+        const auto& v = list[group.first + k].Value();
+        const size_t take = std::min({first.Count() > 0 ? size : v.size(), v.size(), static_cast<size_t>(kSlotSize)});
+        std::copy_n(v.begin(), take, data.begin() + static_cast<ptrdiff_t>(k) * kSlotSize);
+    }
+    return data;
+}
+
+bool CBrtFile::Create(const std::string& path) {
+    if (m_writer.Open(path)) return true;
+    m_error = m_writer.Error();
+    return false;
+}
+
+bool CBrtFile::WriteCount(uint32_t n) { return m_writer.WriteU32(n); }
+
+bool CBrtFile::WriteRecord(uint32_t id, const std::vector<uint8_t>& data) {
+    return m_writer.WriteU32(id) && m_writer.WriteU32(static_cast<uint32_t>(data.size())) && m_writer.Write(data);
+}
+
+bool CBrtFile::Commit() {
+    if (m_writer.Commit()) return true;
+    m_error = m_writer.Error();
+    return false;
+}
+
+bool CBrtFile::Open(const std::string& path) {
+    m_count = m_read = 0;
+    if (!CByteReader::ReadFile(path, m_bytes, m_error)) return false;
+    m_reader = CByteReader(m_bytes);
+    return true;
+}
+
+bool CBrtFile::Fail(const std::string& reason) {
+    m_error = reason;
+    return false;
+}
+
+bool CBrtFile::ReadCount(uint32_t& n) {
+    if (!m_reader.ReadU32(n)) return Fail("The file is shorter than its record count.");
+    // Each record takes at least its ID and its size.
+    const uint64_t room = m_reader.Remaining() / 8;
+    if (n > room)
+        return Fail("The file promises " + std::to_string(n) + " records, but its " + std::to_string(m_bytes.size()) +
+                    " bytes can hold at most " + std::to_string(room) + ".");
+    m_count = n;
+    m_read = 0;
+    return true;
+}
+
+bool CBrtFile::ReadRecord(uint32_t& id, std::vector<uint8_t>& data) {
+    const std::string which = "record " + std::to_string(m_read + 1) + " of " + std::to_string(m_count);
+    uint32_t size = 0;
+    if (m_read >= m_count) return Fail("All " + std::to_string(m_count) + " records have been read.");
+    if (!m_reader.ReadU32(id) || !m_reader.ReadU32(size)) return Fail("The file ends inside " + which + ".");
+    const std::string ofId = which + " (ID " + std::to_string(id) + ")";
+    if (size % kSlotSize != 0)
+        return Fail("The data size " + std::to_string(size) + " of " + ofId + " is not a multiple of 128.");
+    if (size / kSlotSize > kMaxSlots) return Fail("The data size " + std::to_string(size) + " of " + ofId + " is implausibly large.");
+    data.clear();
+    if (!m_reader.ReadBytes(size, data))
+        return Fail("The file ends inside " + ofId + ": it holds " + std::to_string(size) + " data bytes, the file only " +
+                    std::to_string(m_reader.Remaining()) + " more.");
+    ++m_read;
+    return true;
+}

@@ -1,0 +1,89 @@
+#include "cnv_file.h"
+
+#include "crc16.h"
+
+namespace {
+const uint8_t kHeader[CCnvFile::kHeaderSize] = {0x43, 0x4E, 0x56, 0x2A, 0x01, 0x00, 0xFF, 0xFF};
+const uint8_t kPadding[3] = {0xFF, 0xFF, 0xFF};
+
+size_t PaddingOf(size_t length) { return (4 - length % 4) % 4; }
+}  // namespace
+
+// L is 16-bit; an element's L also counts its index byte, and the index is one byte.
+const SSaveLimits CCnvFile::kLimits = {"CNV", 0xFFFF, 0xFFFE, 255};
+
+bool CCnvFile::Create(const std::string& path) {
+    if (!m_writer.Open(path)) {
+        m_error = m_writer.Error();
+        return false;
+    }
+    return m_writer.Write(kHeader, sizeof kHeader);
+}
+
+bool CCnvFile::WriteRecord(uint16_t id, const std::vector<uint8_t>& value, int indexByte) {
+    const bool element = indexByte >= 0;
+    const size_t length = value.size() + (element ? 1 : 0);
+    if (length > 0xFFFF) return false;
+    bool ok = m_writer.WriteU16(id) && m_writer.WriteU16(static_cast<uint16_t>(length));
+    if (element) {
+        const uint8_t index = static_cast<uint8_t>(indexByte & 0xFF);
+        ok = ok && m_writer.Write(&index, 1);
+    }
+    return ok && m_writer.Write(value) && m_writer.Write(kPadding, PaddingOf(length));
+}
+
+bool CCnvFile::Finish() {
+    const uint8_t end[4] = {0xFF, 0xFF, 0x02, 0x00};
+    bool ok = m_writer.Write(end, sizeof end);
+    const uint16_t crc = m_writer.Crc();
+    const uint8_t trailer[2] = {static_cast<uint8_t>(crc >> 8), static_cast<uint8_t>(crc & 0xFF)};
+    ok = ok && m_writer.Write(trailer, sizeof trailer) && m_writer.Commit();
+    if (!ok) {
+        m_error = m_writer.Error();
+        m_writer.Cancel();
+    }
+    return ok;
+}
+
+bool CCnvFile::Open(const std::string& path) {
+    m_record = 0;
+    m_error.clear();
+    if (!CByteReader::ReadFile(path, m_bytes, m_error)) return false;
+    m_reader = CByteReader(m_bytes);
+    Rewind();
+    return true;
+}
+
+bool CCnvFile::ChecksumOk() const {
+    return m_bytes.size() >= kHeaderSize + kTailSize && Crc16(m_bytes.data(), m_bytes.size()) == kCrcGoodResidue;
+}
+
+bool CCnvFile::Fail(const std::string& reason) {
+    m_error = reason;
+    return false;
+}
+
+bool CCnvFile::ReadRecord(uint16_t& id, std::vector<uint8_t>& data) {
+    m_error.clear();
+    // Records end where the end marker, 0x02 0x00 and the trailer begin.
+    const size_t recordsEnd = m_bytes.size() >= kHeaderSize + kTailSize ? m_bytes.size() - kTailSize : 0;
+    const size_t at = m_reader.Position();
+    const std::string which = "record " + std::to_string(m_record + 1) + " (offset " + std::to_string(at) + ")";
+    if (at + 2 > recordsEnd + 2) return Fail("The end marker is missing.");
+    uint16_t first = 0;
+    if (!m_reader.PeekU16(first)) return Fail("The end marker is missing.");
+    if (first == kEndMarker) return false;
+    uint16_t length = 0;
+    if (at + 4 > recordsEnd) return Fail("The end marker is missing: " + which + " runs past it.");
+    m_reader.ReadU16(id);
+    m_reader.ReadU16(length);
+    const size_t padded = length + PaddingOf(length);
+    if (at + 4 + padded > recordsEnd)
+        return Fail("The " + std::to_string(length) + " data bytes of " + which + ", ID " + std::to_string(id) +
+                    ", run past the end marker.");
+    data.clear();
+    m_reader.ReadBytes(length, data);
+    m_reader.Skip(padded - length);
+    ++m_record;
+    return true;
+}

@@ -1,0 +1,45 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QSaveFile;
+
+// Writes a file through a temporary file beside the target that replaces the target only
+// when Commit succeeds; a cancelled or failed write leaves the previous file as it was.
+// Every write is checked; the first failure is kept and makes Commit fail. Keeps the
+// running CRC-16 of the bytes written.
+class CSafeFileWriter {
+public:
+    CSafeFileWriter();
+    ~CSafeFileWriter();  // without Commit: the temporary file is discarded
+    CSafeFileWriter(const CSafeFileWriter&) = delete;
+    CSafeFileWriter& operator=(const CSafeFileWriter&) = delete;
+
+    bool Open(const std::string& path);
+    bool IsOpen() const;
+    bool Write(const void* data, size_t n);
+    bool Write(const std::vector<uint8_t>& bytes) { return Write(bytes.data(), bytes.size()); }
+    bool WriteU16(uint16_t value);
+    bool WriteU32(uint32_t value);
+    bool Commit();
+    void Cancel();
+
+    uint16_t Crc() const { return m_crc; }
+    uint64_t BytesWritten() const { return m_written; }
+    bool Failed() const { return !m_error.empty(); }
+    const std::string& Error() const { return m_error; }
+
+private:
+    bool Flush();
+    void SetError(const std::string& what);
+
+    std::unique_ptr<QSaveFile> m_file;
+    std::string m_path;
+    std::vector<uint8_t> m_buffer;
+    uint16_t m_crc = 0;
+    uint64_t m_written = 0;
+    std::string m_error;
+};
