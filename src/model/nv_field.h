@@ -1,10 +1,14 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One field of an item's value: its data type, its bytes and the "Dec Value" and
 // "Hex Value" texts the content view shows and edits.
+//
+// Texts are byte strings. A text field ("string", "utf16", "utf8") shows one byte per
+// character or code unit, i.e. Latin-1; its text ends at the first zero character.
 class CNVField {
 public:
     // A data-type name, or a text type with its length: "string[16]", "utf16[8]", "utf8[32]".
@@ -19,6 +23,7 @@ public:
     const std::string& TypeName() const { return m_typeName; }
     const std::string& DecText() const { return m_decText; }
     const std::string& HexText() const { return m_hexText; }
+    // Exactly Size() bytes.
     const std::vector<uint8_t>& Bytes() const { return m_bytes; }
     int Size() const { return m_size; }
 
@@ -28,12 +33,19 @@ public:
     void ParseDecText();
 
     // Size in bytes of a data-type name, -1 when the name is not one of the 25.
-    static int DataTypeSize(const std::string& typeName);
+    static int DataTypeSize(std::string_view typeName);
+    // True for "string", "utf16" and "utf8", whose size comes from a declared length.
+    static bool IsTextTypeName(std::string_view typeName);
+
+    // Longest declared text length taken; larger lengths are a damaged catalogue.
+    static constexpr int kMaxTextLength = 0x10000;
 
 private:
+    void SetTexts(std::string dec, std::string hex);
+
     std::string m_typeName;
     std::string m_decText;
-    std::vector<uint8_t> m_bytes = std::vector<uint8_t>(1, 0);
+    std::vector<uint8_t> m_bytes;
     int m_size = 0;
     std::string m_hexText;
 };

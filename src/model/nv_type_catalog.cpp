@@ -1,23 +1,284 @@
-// Placeholder until the type catalogue lands.
 #include "nv_type_catalog.h"
+
+#include "definition_text.h"
+#include "job_control.h"
+#include "nv_type_converter.h"
+#include "text_line_reader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace {
+const char* const kReadStopQuestion =
+    "If you stop reading of NVTypesDefine.def file Tessiva will return to old version of NV Types.\n"
+    "Do you want to stop reading of this file?";
+const char* const kConvertStopQuestion =
+    "If you stop NV Types converting Tessiva will return to old version of NV Types.\n"
+    "Do you want to stop NV Types converting?";
+
+// The length of a text field is in the last brace pair of its name: arr{0}.label{16}.
+std::string TextLength(std::string_view name) {
+    const size_t open = name.rfind('{');
+    if (open == std::string_view::npos) return {};
+    const size_t close = name.find('}', open + 1);
+    return std::string(name.substr(open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1));
+}
+
+std::string ErrorText(int error) { return error ? std::strerror(error) : "write failed"; }
+
+std::string FirstLines(const std::vector<std::string>& lines, size_t shown) {
+    std::string text;
+    for (size_t i = 0; i < lines.size() && i < shown; ++i) text += "\n" + lines[i];
+    if (lines.size() > shown) text += "\n... and " + std::to_string(lines.size() - shown) + " more";
+    return text;
+}
+}  // namespace
+
 CNVTypeCatalog::CNVTypeCatalog(CJobControl& jobs) : m_jobs(jobs) {}
+
 std::string CNVTypeCatalog::TypeFilePath() const { return m_dir + "/NVTypes.typ"; }
-bool CNVTypeCatalog::LoadTypeFile() { return false; }
-bool CNVTypeCatalog::ImportDefinitionFile(const std::string&) { return false; }
-bool CNVTypeCatalog::SelectType(const std::string&) { return false; }
-void CNVTypeCatalog::SetRecordBytes(const uint8_t*) {}
-const std::vector<uint8_t>& CNVTypeCatalog::GetRecordBytes() { return m_recordBytes; }
-CNVField& CNVTypeCatalog::Field(int i) { return m_fields.at(static_cast<size_t>(i)); }
-std::string CNVTypeCatalog::FieldDisplayName(int) const { return {}; }
-bool CNVTypeCatalog::IsTypeName(const std::string&) const { return false; }
-bool CNVTypeCatalog::IsDataTypeName(const std::string&) const { return false; }
-std::string CNVTypeCatalog::Definition(const std::string&) const { return {}; }
-int CNVTypeCatalog::CountFields(const std::string&) { return 0; }
-std::string CNVTypeCatalog::GetFieldText(const std::string&, int) { return {}; }
-std::string CNVTypeCatalog::FieldTypeOf(const std::string&, int) { return {}; }
-std::string CNVTypeCatalog::FieldNameOf(const std::string&, int) { return {}; }
-int CNVTypeCatalog::ReadDefinitionFile() { return 0; }
-int CNVTypeCatalog::ConvertDefinitions() { return 0; }
-std::string CNVTypeCatalog::UnknownTypeMessage(const std::string& t) {
-    return "ERROR NVType\n" + t + "\nNot defined in NVTypesDefine.def file!";
+
+std::string CNVTypeCatalog::UnknownTypeMessage(const std::string& typeName) {
+    return "ERROR NVType\n" + typeName + "\nNot defined in NVTypesDefine.def file!";
+}
+
+// ---- definition text ----
+
+int CNVTypeCatalog::CountFields(const std::string& def) { return CountDefinitionFields(def); }
+
+std::string CNVTypeCatalog::GetFieldText(const std::string& def, int n) {
+    if (n < 1) return {};
+    size_t start = 0;
+    for (int k = 1; k < n; ++k) {
+        const size_t semicolon = def.find(';', start);
+        if (semicolon == std::string::npos) return {};
+        start = semicolon + 1;
+    }
+    const size_t end = def.find(';', start);
+    return end == std::string::npos ? std::string() : def.substr(start, end - start);
+}
+
+std::string CNVTypeCatalog::FieldTypeOf(const std::string& def, int n) {
+    return std::string(FieldTypeText(GetFieldText(def, n)));
+}
+
+std::string CNVTypeCatalog::FieldNameOf(const std::string& def, int n) {
+    return std::string(FieldNameText(GetFieldText(def, n)));
+}
+
+bool CNVTypeCatalog::IsDataTypeName(const std::string& name) const { return CNVField::DataTypeSize(name) >= 0; }
+
+// Every listed name has an entry in the map and the map holds no other names.
+bool CNVTypeCatalog::IsTypeName(const std::string& name) const { return m_definitions.count(name) != 0; }
+
+std::string CNVTypeCatalog::Definition(const std::string& name) const {
+    const auto found = m_definitions.find(name);
+    return found == m_definitions.end() ? std::string() : found->second;
+}
+
+// ---- NVTypes.typ ----
+
+bool CNVTypeCatalog::LoadTypeFile() {
+    CTextLineReader file;
+    if (!file.Open(TypeFilePath())) {
+        m_jobs.ShowMessage("Can't open NVTypes.typ file.", EMessageIcon::Error);
+        return false;
+    }
+    std::map<std::string, std::string> definitions;
+    std::vector<std::string> names;
+    std::string line;
+    while (file.ReadLine(line)) {
+        if (line == "END;") break;
+        if (line == "END") continue;
+        auto [name, def] = SplitTypeLine(line);
+        names.push_back(name);
+        definitions.emplace(std::move(name), std::move(def));
+    }
+    if (file.HasError()) {
+        m_jobs.ShowMessage("Can't read NVTypes.typ file.", EMessageIcon::Error);
+        return false;
+    }
+    m_definitions = std::move(definitions);
+    m_typeNames = std::move(names);
+    return true;
+}
+
+bool CNVTypeCatalog::WriteTypeFile() {
+    namespace fs = std::filesystem;
+    const std::string target = TypeFilePath();
+    const std::string temp = target + ".tmp";
+    std::string reason;
+    errno = 0;
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            reason = ErrorText(errno);
+        } else {
+            for (const auto& name : m_typeNames) {
+                out << name << ';' << m_definitions[name] << "\r\n";
+                if (!out) break;
+            }
+            out << "END;\r\n";
+            out.flush();
+            if (!out) reason = ErrorText(errno);
+        }
+    }
+    if (reason.empty()) {
+        std::error_code ec;
+        fs::rename(temp, target, ec);
+        if (ec) reason = ec.message();
+    }
+    if (reason.empty()) return true;
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    m_jobs.FailJob("Can't write NVTypes.typ file.\n" + target + ": " + reason);
+    return false;
+}
+
+// ---- import ----
+
+bool CNVTypeCatalog::ImportDefinitionFile(const std::string& path) {
+    // The catalogue in force stays so until the new one is complete and written.
+    std::map<std::string, std::string> oldDefinitions = m_definitions;
+    std::vector<std::string> oldNames = m_typeNames;
+    m_definitions.clear();
+    m_defPath = path;
+    const bool imported = m_jobs.Run("Reading of NVTypesDefine.def file", [this] { ReadDefinitionFile(); }) == 1 &&
+                          m_jobs.Run("Converting NV Types", [this] { ConvertDefinitions(); }) == 1;
+    if (!imported) {
+        m_definitions = std::move(oldDefinitions);
+        m_typeNames = std::move(oldNames);
+    }
+    return imported;
+}
+
+int CNVTypeCatalog::ReadDefinitionFile() {
+    m_jobs.WaitForDialog();
+    m_jobs.EnableCancel();
+    CTextLineReader file;
+    if (!file.Open(m_defPath)) return m_jobs.FailJob("Can't open a file");
+    m_typeNames.clear();
+    if (m_jobs.ConfirmStop(kReadStopQuestion)) return m_jobs.PostJobStopped();
+    m_jobs.SetRange(100);
+    std::string line;
+    int lineNumber = 0;
+    while (file.ReadLine(line)) {
+        ++lineNumber;
+        if (line.empty() || line[0] != '#') {
+            auto [name, def] = SplitTypeLine(line);
+            // "END" closes the type list of NVTypes.typ and 5000 slots hold the list and it.
+            if (name == "END")
+                return m_jobs.FailJob("Line " + std::to_string(lineNumber) + " of " + m_defPath +
+                                      " defines a type named END, which is reserved.\nThe NV types were not imported.");
+            if (static_cast<int>(m_typeNames.size()) >= kMaxTypes)
+                return m_jobs.FailJob(m_defPath + " defines more than " + std::to_string(kMaxTypes) +
+                                      " NV types.\nThe NV types were not imported.");
+            m_typeNames.push_back(name);
+            m_definitions.emplace(std::move(name), std::move(def));
+        }
+        if (m_jobs.ConfirmStop(kReadStopQuestion)) return m_jobs.PostJobStopped();
+        if (file.FileSize() > 0)
+            m_jobs.SetPosition(static_cast<int>((static_cast<double>(file.Position()) + 1) / file.FileSize() * 100));
+    }
+    if (file.HasError()) return m_jobs.FailJob("Can't read the file " + m_defPath + ".");
+    m_jobs.PostJobCompleted();
+    return 1;
+}
+
+int CNVTypeCatalog::ConvertDefinitions() {
+    m_jobs.WaitForDialog();
+    m_jobs.EnableCancel();
+    const std::vector<std::string> names = m_typeNames;
+    const int n = static_cast<int>(names.size());
+    if (m_jobs.ConfirmStop(kConvertStopQuestion)) return m_jobs.PostJobStopped();
+    m_jobs.SetRange(2 * n);
+
+    CNVTypeConverter converter(m_definitions);
+    for (int i = 0; i < n; ++i) {
+        converter.ExpandArrays(names[static_cast<size_t>(i)]);
+        if (m_jobs.ConfirmStop(kConvertStopQuestion)) return m_jobs.PostJobStopped();
+        m_jobs.SetPosition(i + 1);
+    }
+    for (int i = 0; i < n; ++i) {
+        converter.ExpandCompounds(names[static_cast<size_t>(i)]);
+        if (converter.TotalLength() > kMaxTotalLength)
+            return m_jobs.FailJob("The converted NV types would take more than " +
+                                  std::to_string(kMaxTotalLength >> 20) +
+                                  " MB.\nThe NV types were not imported.");
+        if (m_jobs.ConfirmStop(kConvertStopQuestion)) return m_jobs.PostJobStopped();
+        m_jobs.SetPosition(n + i);
+    }
+    if (!WriteTypeFile()) return 0;
+    const std::vector<std::string> problems = converter.Problems();
+    if (!problems.empty())
+        m_jobs.ShowMessage("These NV types could not be converted and were written as \"" +
+                               std::string(kBadDefinition) + "\":" + FirstLines(problems, 10),
+                           EMessageIcon::Warning);
+    m_jobs.PostJobCompleted();
+    return 1;
+}
+
+// ---- the selected type ----
+
+bool CNVTypeCatalog::SelectType(const std::string& name) {
+    if (!IsTypeName(name)) return false;
+    SDefinitionParts parts = SplitDefinition(Definition(name));
+    std::vector<CNVField> fields(parts.fields.size());
+    std::vector<std::string> fieldNames;
+    fieldNames.reserve(parts.fields.size());
+    int64_t recordSize = 0;
+    for (size_t j = 0; j < parts.fields.size(); ++j) {
+        std::string type(FieldTypeText(parts.fields[j]));
+        const std::string_view fieldName = FieldNameText(parts.fields[j]);
+        if (CNVField::IsTextTypeName(type)) type += "[" + TextLength(fieldName) + "]";
+        fields[j].SetType(type);
+        recordSize += fields[j].Size();
+        if (recordSize > kMaxRecordSize) return false;
+        fieldNames.emplace_back(fieldName);
+    }
+    m_typeName = name;
+    m_fields = std::move(fields);
+    m_fieldNames = std::move(fieldNames);
+    m_fieldCount = static_cast<int32_t>(m_fields.size());
+    m_recordSize = static_cast<int32_t>(recordSize);
+    m_recordBytes.assign(static_cast<size_t>(m_recordSize), 0);
+    return true;
+}
+
+void CNVTypeCatalog::SetRecordBytes(const uint8_t* bytes) { SetRecordBytes(bytes, static_cast<size_t>(m_recordSize)); }
+
+void CNVTypeCatalog::SetRecordBytes(const uint8_t* bytes, size_t length) {
+    m_recordBytes.assign(static_cast<size_t>(m_recordSize), 0);
+    if (bytes) std::copy_n(bytes, std::min(length, m_recordBytes.size()), m_recordBytes.begin());
+    size_t offset = 0;
+    for (auto& field : m_fields) {
+        field.SetBytes(m_recordBytes.data() + offset);
+        offset += static_cast<size_t>(field.Size());
+    }
+}
+
+const std::vector<uint8_t>& CNVTypeCatalog::GetRecordBytes() {
+    size_t offset = 0;
+    for (const auto& field : m_fields) {
+        std::copy(field.Bytes().begin(), field.Bytes().end(), m_recordBytes.begin() + static_cast<long>(offset));
+        offset += field.Bytes().size();
+    }
+    return m_recordBytes;
+}
+
+CNVField& CNVTypeCatalog::Field(int i) {
+    if (i < 0 || i >= m_fieldCount) throw std::invalid_argument("CNVTypeCatalog::Field: index out of range");
+    return m_fields[static_cast<size_t>(i)];
+}
+
+std::string CNVTypeCatalog::FieldDisplayName(int i) const {
+    if (i < 0 || i >= m_fieldCount) throw std::invalid_argument("CNVTypeCatalog::FieldDisplayName: index out of range");
+    std::string shown = m_fieldNames[static_cast<size_t>(i)];
+    std::replace(shown.begin(), shown.end(), '{', '[');
+    std::replace(shown.begin(), shown.end(), '}', ']');
+    return shown;
 }

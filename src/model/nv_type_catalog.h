@@ -1,6 +1,7 @@
 #pragma once
 #include "nv_field.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -18,12 +19,18 @@ public:
     void SetDirectory(const std::string& dir) { m_dir = dir; }
     std::string TypeFilePath() const;
 
+    // Loads NVTypes.typ; on failure the catalogue in memory stays as it was.
     bool LoadTypeFile();
+    // Reads and converts NVTypesDefine.def and writes NVTypes.typ. False when stopped or
+    // failed; the catalogue in memory is then the one from before the import.
     bool ImportDefinitionFile(const std::string& path);
 
+    // False for an unknown type, and for a (hand-edited) type over kMaxRecordSize bytes.
     bool SelectType(const std::string& name);
     // bytes must hold at least RecordSize() bytes.
     void SetRecordBytes(const uint8_t* bytes);
+    // An item value of any length: missing bytes are taken as zero, extra ones ignored.
+    void SetRecordBytes(const uint8_t* bytes, size_t length);
     const std::vector<uint8_t>& GetRecordBytes();
 
     const std::string& SelectedTypeName() const { return m_typeName; }
@@ -36,6 +43,8 @@ public:
     bool IsTypeName(const std::string& name) const;
     bool IsDataTypeName(const std::string& name) const;
     std::string Definition(const std::string& name) const;
+    // The type list in file order, duplicates included.
+    const std::vector<std::string>& TypeNames() const { return m_typeNames; }
 
     // Definition-text helpers (field numbers count from 1).
     static int CountFields(const std::string& def);
@@ -50,7 +59,17 @@ public:
     // Message for a type the catalogue lacks ("ERROR NVType\n%s\nNot defined in NVTypesDefine.def file!").
     static std::string UnknownTypeMessage(const std::string& typeName);
 
+    static constexpr int kMaxTypes = 4999;  // one slot of 5000 is the "END" marker
+    static constexpr const char* kBadDefinition = "Bad Parametr";
+    // Limits that keep a hostile definitions file from exhausting memory.
+    static constexpr size_t kMaxFieldsPerType = 65536;
+    static constexpr size_t kMaxDefinitionLength = size_t{4} << 20;
+    static constexpr size_t kMaxTotalLength = size_t{256} << 20;
+    static constexpr int kMaxRecordSize = 1 << 20;
+
 private:
+    bool WriteTypeFile();
+
     CJobControl& m_jobs;
     std::string m_dir = ".";
 
@@ -59,7 +78,7 @@ private:
     int32_t m_fieldCount = 0;
     std::vector<uint8_t> m_recordBytes;
     std::vector<CNVField> m_fields;
-    std::vector<std::string> m_dataTypeNames;
+    std::vector<std::string> m_fieldNames;  // converted names of m_fields
     std::map<std::string, std::string> m_definitions;
     std::vector<std::string> m_typeNames;  // file order, duplicates kept, without the "END" slot
     std::string m_defPath;
