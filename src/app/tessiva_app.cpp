@@ -1,0 +1,34 @@
+#include "tessiva_app.h"
+
+#include "about_dialog.h"
+#include "main_frame.h"
+
+CTessivaApp::CTessivaApp(IMessageSink* messages, IFileChooser* chooser)
+    : m_jobs(m_progressDialog, messages ? *messages : m_messageBoxSink),
+      m_doc(m_jobs),
+      m_chooser(chooser ? *chooser : m_fileDialogChooser) {}
+
+CTessivaApp::~CTessivaApp() {
+    // The window goes first: its views refer to the document.
+    m_frame.reset();
+}
+
+bool CTessivaApp::InitInstance(const std::string& dir) {
+    m_doc.SetDirectory(dir);
+    m_doc.SetFileChooser(&m_chooser);
+    m_frame = std::make_unique<CMainFrame>(m_doc, m_chooser);
+    m_fileDialogChooser.SetParent(m_frame.get());
+    m_progressDialog.SetOwnerWindow(m_frame.get());
+    QObject::connect(m_frame.get(), &CMainFrame::AboutRequested, m_frame.get(), [this] { OnAppAbout(); });
+
+    m_frame->setWindowTitle("Tessiva v1.5");
+    m_frame->show();
+
+    // Definitions (a job behind the progress dialog), sorted by ID, then the type catalogue.
+    return m_doc.LoadDescriptionFiles();
+}
+
+void CTessivaApp::OnAppAbout() {
+    CAboutDialog about(m_frame.get());
+    about.exec();
+}

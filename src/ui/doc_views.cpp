@@ -1,0 +1,184 @@
+#include "doc_views.h"
+
+#include "nv_content_view.h"
+#include "nv_list_view.h"
+#include "nv_tree_view.h"
+#include "message_sink.h"
+#include "tessiva_doc.h"
+
+#include <QSignalBlocker>
+#include <algorithm>
+#include <array>
+#include <unordered_map>
+
+CDocViews::CDocViews(CTessivaDoc& doc, CNVTreeView& itemsTree, CNVTreeView& selectedTree, CNVListView& list,
+                     CNVContentView& content)
+    : m_doc(doc), m_itemsTree(itemsTree), m_selectedTree(selectedTree), m_list(list), m_content(content) {}
+
+CNVTreeView& CDocViews::CurrentTree() { return m_selectedTree.IsCurrent() ? m_selectedTree : m_itemsTree; }
+
+void CDocViews::BuildItemsTree() { m_itemsTree.BuildNodes(m_doc.m_items); }
+
+void CDocViews::BuildSelectedTree() { m_selectedTree.BuildNodes(m_doc.m_items); }
+
+void CDocViews::AddListRow(int itemIndex) {
+    if (itemIndex < 0 || itemIndex >= m_doc.m_items.GetSize()) return;
+    const CNVItem& item = m_doc.m_items[itemIndex];
+    CListRow row;
+    row.texts = {item.Name(),  std::to_string(item.Id()),   item.ActiveText(),    item.FileName(),
+                 item.Group(), std::to_string(item.Size()), item.TypeName()};
+    row.itemIndex = itemIndex;
+    m_list.AddRow(std::move(row));
+}
+
+void CDocViews::ShowGroupRows(const std::string& group) {
+    m_list.ClearRows();
+    for (const CTreeEntry& entry : CurrentTree().Entries().Entries())
+        if (entry.group == group) AddListRow(entry.itemIndex);
+    m_list.ShowRows();
+}
+
+void CDocViews::ShowItemRows(const std::string& name) {
+    const int index = CurrentTree().Entries().FindItemIndexByName(name);
+    m_list.ClearRows();
+    AddListRow(index);
+    m_list.ShowRows();
+}
+
+void CDocViews::ShowItemFields(const std::string& name) {
+    const int index = CurrentTree().Entries().FindItemIndexByName(name);
+    if (index < 0 || index >= m_doc.m_items.GetSize()) return;
+    const CNVItem& item = m_doc.m_items[index];
+    CNVTypeCatalog& catalog = m_doc.m_typeCatalog;
+    if (!catalog.SelectType(item.TypeName())) {
+        m_doc.Messages().ShowMessage(CNVTypeCatalog::UnknownTypeMessage(item.TypeName()), EMessageIcon::Error);
+        return;
+    }
+    // The catalogue reads a whole record: a shorter value is padded with zeros, never overread.
+    const bool hasValue = item.Size() >= 1;
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::max(catalog.RecordSize(), 0)), 0);
+    if (hasValue) {
+        const std::vector<uint8_t>& value = item.Value();
+        if (value.size() > bytes.size()) bytes.resize(value.size());
+        std::copy(value.begin(), value.end(), bytes.begin());
+    }
+    catalog.SetRecordBytes(bytes.data());
+    std::vector<std::array<std::string, 4>> rows;
+    rows.reserve(static_cast<size_t>(catalog.FieldCount()));
+    for (int i = 0; i < catalog.FieldCount(); ++i) {
+        const CNVField& field = catalog.Field(i);
+        rows.push_back({catalog.FieldDisplayName(i), hasValue ? field.DecText() : std::string(),
+                        hasValue ? field.HexText() : std::string(), field.TypeName()});
+    }
+    m_content.AddFieldRows(rows);
+}
+
+void CDocViews::WriteBackValue(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const int index = m_list.FindRowItemIndex(name);
+    if (index < 0 || index >= m_doc.m_items.GetSize()) return;
+    CNVItem& item = m_doc.m_items[index];
+    if (item.Size() >= 1) {
+        // The record keeps its size; bytes past the end of the rebuilt value stay as they were.
+        std::vector<uint8_t> value = item.Value();
+        value.resize(static_cast<size_t>(item.Size()), 0);
+        std::copy_n(bytes.begin(), std::min(bytes.size(), value.size()), value.begin());
+        item.SetValue(value);
+    }
+    item.SetActive(CNVItem::kActive);
+}
+
+void CDocViews::ResetItemsAndViews(bool keepContent) {
+    m_doc.m_allEntries.ClearEntries();
+    m_doc.m_selectedEntries.ClearEntries();
+    m_list.ClearRows();
+    {
+        // Deleting the nodes is no selection by the user.
+        const QSignalBlocker blockItems(&m_itemsTree), blockSelected(&m_selectedTree);
+        m_itemsTree.DeleteAllNodes();
+        m_selectedTree.DeleteAllNodes();
+    }
+    m_list.DeleteAllRows();
+    if (!keepContent) m_content.DeleteAllRows();
+    m_doc.m_items.RemoveAll();
+}
+
+void CDocViews::OnTreeSelectionChanged(CNVTreeView& tree, QTreeWidgetItem* node) {
+    tree.SetCurrent(true);
+    if (CNVTreeView* other = tree.Peer()) other->SetCurrent(false);
+    m_list.DeleteAllRows();
+    m_content.DeleteAllRows();
+    if (!node) return;  // the selected node was deleted: nothing is shown
+    const std::string text = CNVTreeView::NodeText(node);
+    if (CNVTreeView::IsGroupNode(node)) {
+        ShowGroupRows(text);
+    } else {
+        const std::string name = CNVTreeView::NameFromNodeText(text);
+        ShowItemFields(name);
+        ShowItemRows(name);
+        m_content.SetItemName(name);
+    }
+}
+
+void CDocViews::OnListSelectionChanged() {
+    m_content.DeleteAllRows();
+    std::string name;
+    if (!m_list.FirstSelectedName(name)) return;
+    ShowItemFields(name);
+    m_content.SetItemName(name);
+}
+
+void CDocViews::MoveEntriesByName(CTreeEntryList& from, CTreeEntryList& to, const CNVItemArray& chosen) {
+    // Positions of each name in `from`, consumed in order as records of that name are taken.
+    std::unordered_map<std::string, std::vector<int>> positions;
+    const std::vector<CTreeEntry>& entries = from.Entries();
+    for (int i = static_cast<int>(entries.size()) - 1; i >= 0; --i) positions[entries[static_cast<size_t>(i)].name].push_back(i);
+    std::vector<bool> taken(entries.size(), false);
+    for (const CNVItem& record : chosen) {
+        int index = -1;
+        auto it = positions.find(record.Name());
+        if (it != positions.end() && !it->second.empty()) {
+            const int position = it->second.back();
+            it->second.pop_back();
+            taken[static_cast<size_t>(position)] = true;
+            index = entries[static_cast<size_t>(position)].itemIndex;
+        }
+        to.AddEntry(record.Name(), record.Group(), index);
+    }
+    std::vector<CTreeEntry> kept;
+    kept.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (!taken[i]) kept.push_back(entries[i]);
+    from.ClearEntries();
+    for (CTreeEntry& entry : kept) from.AddEntry(entry.name, entry.group, entry.itemIndex);
+}
+
+void CDocViews::OnColumnClick(int column) {
+    m_content.EndEdit();
+    CNVItemArray selected;
+    m_doc.CollectSelectedItems(selected);
+    CNVItemArray sorted;
+    sorted.Copy(m_doc.m_items);
+    using Sort = void (CNVItemArray::*)();
+    static const Sort sorts[] = {&CNVItemArray::SortByName,     &CNVItemArray::SortById,    &CNVItemArray::SortByActive,
+                                 &CNVItemArray::SortByFileName, &CNVItemArray::SortByGroup, &CNVItemArray::SortBySize,
+                                 &CNVItemArray::SortByType};
+    if (column < 0 || column >= static_cast<int>(std::size(sorts))) return;
+    (sorted.*sorts[column])();
+    (selected.*sorts[column])();
+    m_doc.m_items = std::move(sorted);
+
+    m_doc.m_allEntries.LoadEntriesFromItems(m_doc.m_items);
+    m_doc.m_selectedEntries.ClearEntries();
+    MoveEntriesByName(m_doc.m_allEntries, m_doc.m_selectedEntries, selected);
+
+    // The same rows again, in the new order; the trees keep their nodes.
+    CNVTreeView& tree = m_itemsTree.IsCurrent() ? m_itemsTree : m_selectedTree;
+    QTreeWidgetItem* node = tree.SelectedNode();
+    m_list.DeleteAllRows();
+    m_list.ClearRows();
+    if (!node) return;
+    if (!node->parent())
+        ShowGroupRows(CNVTreeView::NodeText(node));
+    else
+        ShowItemRows(CNVTreeView::NameFromNodeText(CNVTreeView::NodeText(node)));
+}

@@ -1,0 +1,56 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CNVContentView;
+class CNVItemArray;
+class CNVListView;
+class CNVTreeView;
+class CTessivaDoc;
+class CTreeEntryList;
+class QTreeWidgetItem;
+
+// The document operations that fill the four views, and the views' reactions to one another:
+// a tree selection fills the item list and the content view, a list selection the content
+// view, a heading click re-sorts the database, an edit writes the value back.
+class CDocViews {
+public:
+    CDocViews(CTessivaDoc& doc, CNVTreeView& itemsTree, CNVTreeView& selectedTree, CNVListView& list,
+              CNVContentView& content);
+    CDocViews(const CDocViews&) = delete;
+    CDocViews& operator=(const CDocViews&) = delete;
+
+    CTessivaDoc& Doc() { return m_doc; }
+    // "Selected NV Items" when it had the last selection change, else "NV Items".
+    CNVTreeView& CurrentTree();
+
+    void BuildItemsTree();
+    void BuildSelectedTree();
+    void ShowGroupRows(const std::string& group);
+    void ShowItemRows(const std::string& name);
+    void ShowItemFields(const std::string& name);
+    // The edited value of the item named name, as listed in the item list, becomes its value.
+    void WriteBackValue(const std::string& name, const std::vector<uint8_t>& bytes);
+
+    // Empties both entry lists, the list rows, every view and m_items.
+    void ResetItemsAndViews(bool keepContent = false);
+
+    void OnTreeSelectionChanged(CNVTreeView& tree, QTreeWidgetItem* node);
+    void OnListSelectionChanged();
+    void OnColumnClick(int column);
+
+    // For each record of chosen, in order: its entry leaves `from` (the first entry of its name
+    // still there) and is appended to `to` with that entry's item index (-1 when none is left).
+    // Same result as a find, add and remove per record, in linear time.
+    static void MoveEntriesByName(CTreeEntryList& from, CTreeEntryList& to, const CNVItemArray& chosen);
+
+private:
+    void AddListRow(int itemIndex);
+
+    CTessivaDoc& m_doc;
+    CNVTreeView& m_itemsTree;
+    CNVTreeView& m_selectedTree;
+    CNVListView& m_list;
+    CNVContentView& m_content;
+};

@@ -1,0 +1,18 @@
+#pragma once
+#include "file_chooser.h"
+
+class QWidget;
+
+// Open and save dialogs of the desktop program.
+class CFileDialogChooser : public IFileChooser {
+public:
+    explicit CFileDialogChooser(QWidget* parent = nullptr) : m_parent(parent) {}
+    void SetParent(QWidget* parent) { m_parent = parent; }
+
+    bool ChooseOpenFile(const SFileDialogSpec& spec, std::string& path) override;
+    bool ChooseSaveFile(const SFileDialogSpec& spec, std::string& path) override;
+
+private:
+    bool Choose(const SFileDialogSpec& spec, bool save, std::string& path);
+    QWidget* m_parent;
+};

@@ -1,0 +1,351 @@
+#include "main_frame.h"
+
+#include "doc_views.h"
+#include "file_chooser.h"
+#include "nv_content_view.h"
+#include "nv_list_view.h"
+#include "nv_tree_view.h"
+#include "pane_frame.h"
+#include "tessiva_doc.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QIcon>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QSplitter>
+#include <QToolBar>
+
+static void InitUiResources() { Q_INIT_RESOURCE(tessiva); }
+
+namespace {
+SFileDialogSpec Spec(const char* extension, const char* label) {
+    SFileDialogSpec spec;
+    spec.defaultExtension = extension;
+    spec.filterPattern = std::string("*.") + extension;
+    spec.initialName = spec.filterPattern;
+    spec.filterLabel = label;
+    spec.overwritePrompt = true;
+    spec.hideReadOnly = true;
+    return spec;
+}
+const SFileDialogSpec kBrtSpec = Spec("brt", "output files (*.brt)");
+const SFileDialogSpec kCnvSpec = Spec("cnv", "output files (*.cnv)");
+const SFileDialogSpec kQcnSpec = Spec("qcn", "output files (*.qcn)");
+const SFileDialogSpec kDefSpec = Spec("def", "def files (*.def)");
+
+// Toolbar resource: command ids in button order, 0 for a separator. The last two
+// separators become the port box and the connection-state box.
+const int kToolbarLayout[] = {32857, 0,     32786, 32785, 32787, 0,     32840, 32849, 32841, 32842,
+                              0,     32853, 32854, 32855, 0,     32839, 0,     32780, 32858, 32781,
+                              32788, 0,     32837, 32838, 0,     32784, 32783, 0,     0};
+
+struct SButton {
+    int id;
+    const char* icon;
+    const char* tooltip;
+};
+const SButton kButtons[] = {
+    {32857, "find", "Find NV Item"},
+    {32786, "load_brt", "Load NV Items from BRT File"},
+    {32785, "save_all_brt", "Save All Active NV Items to BRT File"},
+    {32787, "save_selected_brt", "Save Selected && Active NV Items to BRT File"},
+    {32840, "load_cnv", "Load NV Items from CNV File"},
+    {32849, "load_cnv_add", "Add NV Items from CNV File"},
+    {32841, "save_all_cnv", "Save All Active NV Items to CNV File"},
+    {32842, "save_selected_cnv", "Save Selected && Active NV Items to CNV File"},
+    {32853, "load_qcn", "Load NV Items to QCN File"},
+    {32854, "save_all_qcn", "Save All Active NV Items to QCN File"},
+    {32855, "save_selected_qcn", "Save Selected && Active NV Items to QCN File"},
+    {32839, "spc", "Send SPC Code to Mobile"},
+    {32780, "upload_all", "Upload All NV Items from Mobile"},
+    {32858, "upload_list", "Upload NV Items from Mobile by CSV file"},
+    {32781, "download_all", "Download All Active NV Items to Mobile"},
+    {32788, "download_selected", "Download Selected && Active NV Items to Mobile"},
+    {32837, "csv_all", "Create CSV File by All NV Items"},
+    {32838, "csv_selected", "Create CSV File by Selected NV Items"},
+    {32784, "connect", "Connect Server"},
+    {32783, "disconnect", "Disconnect Server"},
+};
+
+// A tooltip shows "&&" as the single "&" it stands for.
+QString TooltipText(const char* text) { return QString(text).replace("&&", "&"); }
+}  // namespace
+
+CMainFrame::CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent)
+    : QMainWindow(parent), m_doc(doc), m_chooser(chooser) {
+    InitUiResources();
+    setObjectName("CMainFrame");
+    setWindowIcon(QIcon(":/icons/tessiva.png"));
+    CreateMenus();
+    CreateToolBar();
+    CreateClient();
+    resize(1280, 800);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QAction* CMainFrame::Action(int id) const {
+    auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+QAction* CMainFrame::MakeAction(int id, const QString& text, Handler handler) {
+    auto* action = new QAction(text, this);
+    action->setData(id);
+    action->setObjectName(QString("command%1").arg(id));
+    if (handler)
+        connect(action, &QAction::triggered, this, handler);
+    else
+        action->setEnabled(false);  // a phone command, the port list or Find: not offered yet
+    m_actions[id] = action;
+    return action;
+}
+
+void CMainFrame::CreateMenus() {
+    QMenu* file = menuBar()->addMenu("&File");
+    file->addAction(MakeAction(kLoadBrt, "Load from BRT File", &CMainFrame::OnLoadBrt));
+    file->addAction(MakeAction(kSaveAllBrt, "Save All Active to BRT File", &CMainFrame::OnSaveAllBrt));
+    file->addAction(MakeAction(kSaveSelectedBrt, "Save Selected && Active to BRT File", &CMainFrame::OnSaveSelectedBrt));
+    file->addSeparator();
+    file->addAction(MakeAction(kLoadCnvMenu, "Load from CNV File", &CMainFrame::OnLoadCnv));
+    file->addAction(MakeAction(kAddCnvMenu, "Add NV Items from CNV File", nullptr));
+    file->addAction(MakeAction(kSaveAllCnvMenu, "Save All Active to CNV File", &CMainFrame::OnSaveAllCnv));
+    file->addAction(MakeAction(kSaveSelectedCnvMenu, "Save Selected && Active to CNV File", &CMainFrame::OnSaveSelectedCnv));
+    file->addSeparator();
+    file->addAction(MakeAction(kSpcMenu, "Send SPC Code to Mobile", nullptr));
+    file->addSeparator();
+    file->addAction(MakeAction(kUploadAll, "Upload All from Mobile", nullptr));
+    file->addAction(MakeAction(kUploadListMenu, "Upload from Mobile by CSV file", nullptr));
+    file->addAction(MakeAction(kDownloadAll, "Download All Active to Mobile", nullptr));
+    file->addAction(MakeAction(kDownloadSelected, "Download Selected && Active to Mobile", nullptr));
+    file->addSeparator();
+    file->addAction(MakeAction(kCsvAllMenu, "Create CSV File by All NV Items", &CMainFrame::OnCsvAll));
+    file->addAction(MakeAction(kCsvSelectedMenu, "Create CSV File by Selected NV Items", &CMainFrame::OnCsvSelected));
+    file->addSeparator();
+    file->addAction(MakeAction(kExit, "Exit", &CMainFrame::OnExit));
+
+    QMenu* edit = menuBar()->addMenu("Edit");
+    edit->addAction(MakeAction(kFindMenu, "Find NV Item", nullptr));
+
+    QMenu* connection = menuBar()->addMenu("Connection");
+    QMenu* ports = connection->addMenu("Choice Com");
+    for (int id = kComFirst; id <= kComLast; ++id)
+        ports->addAction(MakeAction(id, QString("Com %1").arg(id - kComFirst + 1), nullptr));
+    connection->addSeparator();
+    connection->addAction(MakeAction(kConnect, "Connect Server", nullptr));
+    connection->addAction(MakeAction(kDisconnect, "Disconnect Server", nullptr));
+
+    QMenu* tools = menuBar()->addMenu("Tools");
+    tools->addAction(MakeAction(kImportTypes, "Import NV Types from DEF file", &CMainFrame::OnImportTypes));
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->addAction(MakeAction(kAbout, "&About Tessiva...", &CMainFrame::OnAbout));
+
+    // The toolbar's own ids of commands the menu reaches under another id.
+    MakeAction(kFindToolbar, "Find NV Item", nullptr);
+    MakeAction(kLoadCnvToolbar, "Load from CNV File", &CMainFrame::OnLoadCnv);
+    MakeAction(kAddCnvToolbar, "Add NV Items from CNV File", nullptr);
+    MakeAction(kSaveAllCnvToolbar, "Save All Active to CNV File", &CMainFrame::OnSaveAllCnv);
+    MakeAction(kSaveSelectedCnvToolbar, "Save Selected && Active to CNV File", &CMainFrame::OnSaveSelectedCnv);
+    MakeAction(kLoadQcn, "Load NV Items to QCN File", &CMainFrame::OnLoadQcn);
+    MakeAction(kSaveAllQcn, "Save All Active NV Items to QCN File", &CMainFrame::OnSaveAllQcn);
+    MakeAction(kSaveSelectedQcn, "Save Selected && Active NV Items to QCN File", &CMainFrame::OnSaveSelectedQcn);
+    MakeAction(kSpcToolbar, "Send SPC Code to Mobile", nullptr);
+    MakeAction(kUploadListToolbar, "Upload from Mobile by CSV file", nullptr);
+    MakeAction(kCsvAllToolbar, "Create CSV File by All NV Items", &CMainFrame::OnCsvAll);
+    MakeAction(kCsvSelectedToolbar, "Create CSV File by Selected NV Items", &CMainFrame::OnCsvSelected);
+}
+
+void CMainFrame::CreateToolBar() {
+    m_toolBar = addToolBar("Toolbar");
+    m_toolBar->setObjectName("ToolBar");
+    m_toolBar->setIconSize(QSize(32, 32));
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    const int separators = static_cast<int>(std::count(std::begin(kToolbarLayout), std::end(kToolbarLayout), 0));
+    int separatorsSeen = 0;
+    for (int id : kToolbarLayout) {
+        if (id != 0) {
+            QAction* action = Action(id);
+            for (const SButton& button : kButtons) {
+                if (button.id != id) continue;
+                action->setIcon(QIcon(QString(":/icons/%1.png").arg(button.icon)));
+                action->setToolTip(TooltipText(button.tooltip));
+            }
+            m_toolBar->addAction(action);
+            continue;
+        }
+        ++separatorsSeen;
+        if (separatorsSeen == separators - 1) {
+            m_portBox = new QComboBox(m_toolBar);
+            m_portBox->setObjectName("PortBox");
+            m_portBox->setMinimumWidth(110);
+            m_portBox->setEnabled(false);  // the port list comes with the phone link
+            m_toolBar->addWidget(m_portBox);
+        } else if (separatorsSeen == separators) {
+            m_connectionBox = new QLineEdit(m_toolBar);
+            m_connectionBox->setObjectName("ConnectionBox");
+            m_connectionBox->setEnabled(false);
+            m_connectionBox->setFixedWidth(150);
+            m_connectionBox->clear();
+            m_connectionBox->setText("NOT CONNECTED");
+            m_toolBar->addWidget(m_connectionBox);
+        } else {
+            m_toolBar->addSeparator();
+        }
+    }
+    // The port box stands apart from the buttons, as on the toolbar it was made for.
+    m_toolBar->insertSeparator(m_toolBar->actions().at(m_toolBar->actions().size() - 2));
+}
+
+void CMainFrame::CreateClient() {
+    m_itemsTree = new CNVTreeView(m_doc.m_allEntries, "NV Items");
+    m_selectedTree = new CNVTreeView(m_doc.m_selectedEntries, "Selected NV Items");
+    m_itemsTree->SetPeer(m_selectedTree);
+    m_selectedTree->SetPeer(m_itemsTree);
+    m_listView = new CNVListView("NV Item's Attributes");
+    m_contentView = new CNVContentView(m_doc.m_typeCatalog, "NV Item Content");
+    m_views = std::make_unique<CDocViews>(m_doc, *m_itemsTree, *m_selectedTree, *m_listView, *m_contentView);
+
+    m_outerSplitter = new QSplitter(Qt::Horizontal, this);
+    m_outerSplitter->setObjectName("OuterSplitter");
+    m_outerSplitter->setChildrenCollapsible(false);
+    m_outerSplitter->addWidget(new CPaneFrame(m_itemsTree));
+    m_outerSplitter->addWidget(new CPaneFrame(m_selectedTree));
+    m_innerSplitter = new QSplitter(Qt::Vertical);
+    m_innerSplitter->setObjectName("InnerSplitter");
+    m_innerSplitter->setChildrenCollapsible(false);
+    m_innerSplitter->addWidget(new CPaneFrame(m_listView));
+    m_innerSplitter->addWidget(new CPaneFrame(m_contentView));
+    m_outerSplitter->addWidget(m_innerSplitter);
+    m_outerSplitter->setStretchFactor(2, 1);
+    m_innerSplitter->setStretchFactor(1, 1);
+    setCentralWidget(m_outerSplitter);
+
+    for (CNVTreeView* tree : {m_itemsTree, m_selectedTree})
+        connect(tree, &CNVTreeView::NodeSelected, this,
+                [this](CNVTreeView* source, QTreeWidgetItem* node) { m_views->OnTreeSelectionChanged(*source, node); });
+    connect(m_listView, &CNVListView::RowSelectionChanged, this, [this] { m_views->OnListSelectionChanged(); });
+    connect(m_listView, &CNVListView::ColumnClicked, this, [this](int column) { m_views->OnColumnClick(column); });
+    m_contentView->SetWriteBack([this](const std::string& name, const std::vector<uint8_t>& bytes) {
+        m_views->WriteBackValue(name, bytes);
+    });
+
+    // F6 and Shift+F6 move the focus to the next and the previous pane.
+    auto* next = new QShortcut(QKeySequence(Qt::Key_F6), this);
+    connect(next, &QShortcut::activated, this, [this] { CycleFocus(1); });
+    auto* previous = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6), this);
+    connect(previous, &QShortcut::activated, this, [this] { CycleFocus(-1); });
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_sized) return;
+    m_sized = true;
+    // Initial pane sizes: trees 200 wide, the item list 500 high; the rest to the last pane.
+    const int width = std::max(m_outerSplitter->width(), 900);
+    const int height = std::max(m_innerSplitter->height(), 600);
+    m_outerSplitter->setSizes({200, 200, width - 400});
+    m_innerSplitter->setSizes({std::min(500, height * 2 / 3), height - std::min(500, height * 2 / 3)});
+}
+
+void CMainFrame::CycleFocus(int step) {
+    QWidget* panes[] = {m_itemsTree, m_selectedTree, m_listView, m_contentView};
+    int current = -1;
+    for (int i = 0; i < 4; ++i)
+        if (panes[i]->hasFocus() || panes[i]->isAncestorOf(focusWidget())) current = i;
+    panes[(current + step + 4) % 4]->setFocus(Qt::ShortcutFocusReason);
+}
+
+void CMainFrame::ResetItemsAndViews() { m_views->ResetItemsAndViews(); }
+
+bool CMainFrame::AskOpen(const SFileDialogSpec& spec, std::string& path) {
+    m_contentView->EndEdit();
+    return m_chooser.ChooseOpenFile(spec, path);
+}
+
+bool CMainFrame::AskSave(const SFileDialogSpec& spec, std::string& path) {
+    m_contentView->EndEdit();
+    return m_chooser.ChooseSaveFile(spec, path);
+}
+
+void CMainFrame::AfterLoad(bool loaded) {
+    if (!loaded) return;
+    m_doc.m_allEntries.LoadEntriesFromItems(m_doc.m_items);
+    m_views->BuildItemsTree();
+}
+
+void CMainFrame::OnLoadBrt() {
+    std::string path;
+    if (!AskOpen(kBrtSpec, path)) return;
+    ResetItemsAndViews();
+    AfterLoad(m_doc.StartLoadBrt(path) != 0);
+}
+
+void CMainFrame::OnSaveAllBrt() {
+    std::string path;
+    if (AskSave(kBrtSpec, path)) m_doc.SaveAllActiveToBrt(path);
+}
+
+void CMainFrame::OnSaveSelectedBrt() {
+    std::string path;
+    if (AskSave(kBrtSpec, path)) m_doc.SaveSelectedActiveToBrt(path);
+}
+
+void CMainFrame::OnLoadCnv() {
+    std::string path;
+    if (!AskOpen(kCnvSpec, path)) return;
+    ResetItemsAndViews();
+    AfterLoad(m_doc.StartLoadCnv(path) != 0);
+}
+
+void CMainFrame::OnSaveAllCnv() {
+    std::string path;
+    if (AskSave(kCnvSpec, path)) m_doc.SaveAllActiveToCnv(path);
+}
+
+void CMainFrame::OnSaveSelectedCnv() {
+    std::string path;
+    if (AskSave(kCnvSpec, path)) m_doc.SaveSelectedActiveToCnv(path);
+}
+
+void CMainFrame::OnLoadQcn() {
+    std::string path;
+    if (!AskOpen(kQcnSpec, path)) return;
+    ResetItemsAndViews();
+    AfterLoad(m_doc.LoadQcn(path));
+}
+
+void CMainFrame::OnSaveAllQcn() {
+    std::string path;
+    if (AskSave(kQcnSpec, path)) m_doc.SaveAllActiveToQcn(path);
+}
+
+void CMainFrame::OnSaveSelectedQcn() {
+    std::string path;
+    if (AskSave(kQcnSpec, path)) m_doc.SaveSelectedActiveToQcn(path);
+}
+
+void CMainFrame::OnCsvAll() {
+    m_contentView->EndEdit();
+    m_doc.WriteItemList(m_doc.m_items);
+}
+
+void CMainFrame::OnCsvSelected() {
+    m_contentView->EndEdit();
+    CNVItemArray selected;
+    m_doc.CollectSelectedItems(selected);
+    m_doc.WriteItemList(selected);
+}
+
+void CMainFrame::OnImportTypes() {
+    std::string path;
+    if (!AskOpen(kDefSpec, path)) return;
+    // A failed or stopped import leaves the catalogue of the last good NVTypes.typ in force.
+    if (!m_doc.m_typeCatalog.ImportDefinitionFile(path)) m_doc.m_typeCatalog.LoadTypeFile();
+}
+
+void CMainFrame::OnExit() { close(); }
+
+void CMainFrame::OnAbout() { emit AboutRequested(); }

@@ -1,0 +1,109 @@
+#pragma once
+#include <QMainWindow>
+#include <map>
+#include <memory>
+#include <string>
+
+class CDocViews;
+class CNVContentView;
+class CNVListView;
+class CNVTreeView;
+class CTessivaDoc;
+class IFileChooser;
+struct SFileDialogSpec;
+class QAction;
+class QComboBox;
+class QLineEdit;
+class QSplitter;
+class QToolBar;
+
+// The main window: menus, the toolbar with the port box and the connection-state box, and
+// four panes in two splitters. Every command arrives here and becomes a document operation.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    // Command ids of the menus and the toolbar.
+    enum ECommand {
+        kFindToolbar = 32857, kFindMenu = 32856,
+        kLoadBrt = 32786, kSaveAllBrt = 32785, kSaveSelectedBrt = 32787,
+        kLoadCnvMenu = 32843, kLoadCnvToolbar = 32840, kAddCnvMenu = 32851, kAddCnvToolbar = 32849,
+        kSaveAllCnvMenu = 32844, kSaveAllCnvToolbar = 32841, kSaveSelectedCnvMenu = 32845, kSaveSelectedCnvToolbar = 32842,
+        kLoadQcn = 32853, kSaveAllQcn = 32854, kSaveSelectedQcn = 32855,
+        kSpcMenu = 32846, kSpcToolbar = 32839,
+        kUploadAll = 32780, kUploadListMenu = 32861, kUploadListToolbar = 32858,
+        kDownloadAll = 32781, kDownloadSelected = 32788,
+        kCsvAllMenu = 32847, kCsvAllToolbar = 32837, kCsvSelectedMenu = 32848, kCsvSelectedToolbar = 32838,
+        kImportTypes = 32852, kConnect = 32784, kDisconnect = 32783,
+        kComFirst = 200, kComLast = 219,
+        kAbout = 57664, kExit = 57665,
+        kPortBox = 101, kConnectionBox = 102,
+    };
+
+    CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // The action of a command id, or null.
+    QAction* Action(int id) const;
+    QToolBar* ToolBar() const { return m_toolBar; }
+    QComboBox* PortBox() const { return m_portBox; }
+    QLineEdit* ConnectionBox() const { return m_connectionBox; }
+    QSplitter* OuterSplitter() const { return m_outerSplitter; }
+    QSplitter* InnerSplitter() const { return m_innerSplitter; }
+
+    CNVTreeView& ItemsTree() const { return *m_itemsTree; }
+    CNVTreeView& SelectedTree() const { return *m_selectedTree; }
+    CNVListView& ListView() const { return *m_listView; }
+    CNVContentView& ContentView() const { return *m_contentView; }
+    CDocViews& Views() const { return *m_views; }
+    CTessivaDoc& Doc() const { return m_doc; }
+
+    void ResetItemsAndViews();
+
+signals:
+    void AboutRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    using Handler = void (CMainFrame::*)();
+    QAction* MakeAction(int id, const QString& text, Handler handler);
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateClient();
+    void CycleFocus(int step);
+
+    bool AskOpen(const SFileDialogSpec& spec, std::string& path);
+    bool AskSave(const SFileDialogSpec& spec, std::string& path);
+    void AfterLoad(bool loaded);
+
+    void OnLoadBrt();
+    void OnSaveAllBrt();
+    void OnSaveSelectedBrt();
+    void OnLoadCnv();
+    void OnSaveAllCnv();
+    void OnSaveSelectedCnv();
+    void OnLoadQcn();
+    void OnSaveAllQcn();
+    void OnSaveSelectedQcn();
+    void OnCsvAll();
+    void OnCsvSelected();
+    void OnImportTypes();
+    void OnExit();
+    void OnAbout();
+
+    CTessivaDoc& m_doc;
+    IFileChooser& m_chooser;
+    std::map<int, QAction*> m_actions;
+    QToolBar* m_toolBar = nullptr;
+    QComboBox* m_portBox = nullptr;
+    QLineEdit* m_connectionBox = nullptr;
+    QSplitter* m_outerSplitter = nullptr;
+    QSplitter* m_innerSplitter = nullptr;
+    CNVTreeView* m_itemsTree = nullptr;
+    CNVTreeView* m_selectedTree = nullptr;
+    CNVListView* m_listView = nullptr;
+    CNVContentView* m_contentView = nullptr;
+    std::unique_ptr<CDocViews> m_views;
+    bool m_sized = false;
+};

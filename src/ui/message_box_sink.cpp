@@ -1,0 +1,50 @@
+#include "message_box_sink.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+
+namespace {
+QMessageBox::Icon ToQtIcon(EMessageIcon icon) {
+    switch (icon) {
+    case EMessageIcon::Error: return QMessageBox::Critical;
+    case EMessageIcon::Warning: return QMessageBox::Warning;
+    case EMessageIcon::Information: return QMessageBox::Information;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// Over the progress dialog while a job runs, else over the main window.
+QWidget* BoxParent() {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    return QApplication::activeWindow();
+}
+}  // namespace
+
+CMessageBoxSink::CMessageBoxSink(QObject* parent) : QObject(parent) {}
+
+template <class Fn> void CMessageBoxSink::RunOnUiThread(Fn fn) {
+    if (QThread::currentThread() == thread())
+        fn();
+    else
+        QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
+}
+
+void CMessageBoxSink::ShowMessage(const std::string& text, EMessageIcon icon, const std::string& caption) {
+    RunOnUiThread([&] {
+        QMessageBox box(ToQtIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
+                        QMessageBox::Ok, BoxParent());
+        box.exec();
+    });
+}
+
+bool CMessageBoxSink::AskYesNo(const std::string& text, const std::string& caption) {
+    bool yes = false;
+    RunOnUiThread([&] {
+        QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption), QString::fromStdString(text),
+                        QMessageBox::Yes | QMessageBox::No, BoxParent());
+        box.setDefaultButton(QMessageBox::Yes);
+        yes = box.exec() == QMessageBox::Yes;
+    });
+    return yes;
+}

@@ -1,0 +1,97 @@
+#include "nv_content_view.h"
+
+#include "item_window.h"
+#include "nv_type_catalog.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+
+namespace {
+QString FromBytes(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+}  // namespace
+
+CNVContentView::CNVContentView(CNVTypeCatalog& catalog, const QString& caption, QWidget* parent)
+    : QTreeWidget(parent), m_catalog(catalog) {
+    setWindowTitle(caption);
+    setObjectName(caption);
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // "Filed Name" is this program's heading.
+    setHeaderLabels({"Filed Name", "Dec Value", "Hex Value", "Data type"});
+    const int widths[] = {300, 150, 150, 100};
+    for (int c = 0; c < 4; ++c) setColumnWidth(c, widths[c]);
+    header()->setSectionsClickable(false);
+    header()->setStretchLastSection(false);
+}
+
+void CNVContentView::DeleteAllRows() {
+    EndEdit();
+    clear();
+}
+
+void CNVContentView::AddFieldRows(const std::vector<std::array<std::string, 4>>& rows) {
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(rows.size()));
+    for (const auto& row : rows)
+        items.append(new QTreeWidgetItem({FromBytes(row[0]), FromBytes(row[1]), FromBytes(row[2]), FromBytes(row[3])}));
+    addTopLevelItems(items);
+}
+
+void CNVContentView::mouseDoubleClickEvent(QMouseEvent* event) {
+    m_lastDoubleClick = event->position().toPoint();
+    if (event->button() == Qt::LeftButton) {
+        OpenEditor(m_lastDoubleClick);
+        event->accept();
+        return;
+    }
+    QTreeWidget::mouseDoubleClickEvent(event);
+}
+
+bool CNVContentView::OpenEditor(const QPoint& point) {
+    // Taking the focus ends an edit that is still open elsewhere in the list.
+    setFocus(Qt::MouseFocusReason);
+    EndEdit();
+    const QModelIndex index = indexAt(point);
+    if (!index.isValid() || (index.column() != kDecValue && index.column() != kHexValue)) return false;
+    m_editRow = index.row();
+    m_editColumn = index.column();
+
+    QRect cell = visualRect(index);
+    cell.setWidth(columnWidth(m_editColumn));
+    auto* editor = new CItemWindow(viewport());
+    editor->setGeometry(cell);
+    editor->setText(index.data().toString());
+    editor->selectAll();
+    editor->show();
+    editor->setFocus(Qt::OtherFocusReason);
+    m_editor = editor;
+    connect(editor, &CItemWindow::EditEnded, this, &CNVContentView::EndEdit);
+    return true;
+}
+
+void CNVContentView::EndEdit() {
+    CItemWindow* editor = m_editor;
+    if (!editor) return;
+    m_editor = nullptr;  // ends once: the focus loss of the closing editor finds none open
+    if (editor->isModified() && m_editRow >= 0 && m_editRow < m_catalog.FieldCount() && m_editRow < topLevelItemCount()) {
+        const std::string text = editor->text().toUtf8().toStdString();
+        CNVField& field = m_catalog.Field(m_editRow);
+        if (m_editColumn == kHexValue)
+            field.SetHexText(text);
+        else
+            field.SetDecText(text);
+        const std::vector<uint8_t> bytes = m_catalog.GetRecordBytes();
+        if (m_writeBack) m_writeBack(m_itemName, bytes);
+        QTreeWidgetItem* row = topLevelItem(m_editRow);
+        row->setText(kDecValue, FromBytes(field.DecText()));
+        row->setText(kHexValue, FromBytes(field.HexText()));
+    }
+    const bool hadFocus = editor->hasFocus();
+    editor->hide();
+    editor->deleteLater();
+    if (hadFocus) setFocus(Qt::OtherFocusReason);
+}

@@ -1,0 +1,51 @@
+#pragma once
+#include <QPoint>
+#include <QPointer>
+#include <QTreeWidget>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "item_window.h"
+
+class CNVTypeCatalog;
+
+// "NV Item Content": one row per field of the shown item (name, decimal and hexadecimal
+// value, data type). A double-click on a value cell opens an editor over it; the edited text
+// becomes the field's bytes and the rebuilt value is handed to the write-back.
+class CNVContentView : public QTreeWidget {
+    Q_OBJECT
+public:
+    enum EColumn { kFieldName, kDecValue, kHexValue, kDataType };
+    using WriteBack = std::function<void(const std::string& itemName, const std::vector<uint8_t>& bytes)>;
+
+    CNVContentView(CNVTypeCatalog& catalog, const QString& caption, QWidget* parent = nullptr);
+
+    void SetWriteBack(WriteBack writeBack) { m_writeBack = std::move(writeBack); }
+    void SetItemName(const std::string& name) { m_itemName = name; }
+    const std::string& ItemName() const { return m_itemName; }
+
+    // Ends an open edit (committing a changed text), then deletes every row.
+    void DeleteAllRows();
+    void AddFieldRows(const std::vector<std::array<std::string, 4>>& rows);
+
+    // Opens the editor over the cell at a point of the viewport; false when it is no value cell.
+    bool OpenEditor(const QPoint& point);
+    // Ends the open edit, if any; a changed text is committed exactly once.
+    void EndEdit();
+    CItemWindow* Editor() const { return m_editor; }
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    CNVTypeCatalog& m_catalog;
+    WriteBack m_writeBack;
+    QPointer<CItemWindow> m_editor;
+    std::string m_itemName;
+    QPoint m_lastDoubleClick;
+    int m_editRow = -1;
+    int m_editColumn = -1;
+};

@@ -1,0 +1,34 @@
+#pragma once
+#include "list_row.h"
+
+#include <QTreeWidget>
+#include <string>
+#include <vector>
+
+// "NV Item's Attributes": one row per record behind the selected tree node, with seven
+// columns. A click on a heading re-sorts the whole item database by that column.
+class CNVListView : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit CNVListView(const QString& caption, QWidget* parent = nullptr);
+
+    void ClearRows() { m_rows.clear(); }
+    void AddRow(CListRow row) { m_rows.push_back(std::move(row)); }
+    const std::vector<CListRow>& Rows() const { return m_rows; }
+    // Item index of the first row with this name, or -1.
+    int FindRowItemIndex(const std::string& name) const;
+
+    // Deletes the shown rows (m_rows stays as it is).
+    void DeleteAllRows();
+    // Shows m_rows.
+    void ShowRows();
+    // Name of the first selected row from the top, false when none is selected.
+    bool FirstSelectedName(std::string& name) const;
+
+signals:
+    void RowSelectionChanged();
+    void ColumnClicked(int column);
+
+private:
+    std::vector<CListRow> m_rows;
+};

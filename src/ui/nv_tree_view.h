@@ -1,0 +1,73 @@
+#pragma once
+#include <QPersistentModelIndex>
+#include <QTreeWidget>
+#include <string>
+#include <unordered_map>
+
+class CNVItemArray;
+class CNVTreeNode;
+class CTreeEntryList;
+
+// One of the two item trees ("NV Items", "Selected NV Items"): group nodes with item nodes
+// "(Id=N) name" below them, built from the tree's entry list. Items and whole groups move to
+// the other tree by dragging them there with the left mouse button.
+class CNVTreeView : public QTreeWidget {
+    Q_OBJECT
+public:
+    CNVTreeView(CTreeEntryList& entries, const QString& caption, QWidget* parent = nullptr);
+
+    void SetPeer(CNVTreeView* peer) { m_peer = peer; }
+    CNVTreeView* Peer() const { return m_peer; }
+    CTreeEntryList& Entries() { return m_entries; }
+
+    // This tree had the most recent selection change.
+    bool IsCurrent() const { return m_bCurrent; }
+    void SetCurrent(bool current) { m_bCurrent = current; }
+    bool IsDragging() const { return m_bDragging; }
+
+    // "(Id=" + id + ") " + name, and the name back from such a text.
+    static std::string ItemNodeText(int id, const std::string& name);
+    static std::string NameFromNodeText(const std::string& text);
+    static const CNVTreeNode* Node(const QTreeWidgetItem* item);
+    static std::string NodeText(const QTreeWidgetItem* item);
+    static bool IsGroupNode(const QTreeWidgetItem* item);
+
+    QTreeWidgetItem* FindGroupNode(const std::string& text) const;
+    // The selected node, or null.
+    QTreeWidgetItem* SelectedNode() const;
+
+    void DeleteAllNodes();
+    // Rebuilds every node from the entry list; an entry's ID is that of the record of the
+    // first entry with its name.
+    void BuildNodes(const CNVItemArray& items);
+
+    // Drag and drop, also callable directly.
+    void BeginDrag(QTreeWidgetItem* node);
+    // Ends a drag that began in either tree; the release happened over target (this tree,
+    // the other tree or neither).
+    void EndDrag(CNVTreeView* target);
+    // Moves the node selected in source into this tree, with the entries behind it.
+    void DropFrom(CNVTreeView& source);
+
+signals:
+    void NodeSelected(CNVTreeView* tree, QTreeWidgetItem* node);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void OnCurrentItemChanged(QTreeWidgetItem* current);
+    QTreeWidgetItem* AddGroupNode(const std::string& group);
+    void RemoveNode(QTreeWidgetItem* node);
+    CNVTreeView* TreeUnder(const QPoint& globalPos);
+
+    CTreeEntryList& m_entries;
+    CNVTreeView* m_peer = nullptr;
+    bool m_bCurrent = false;
+    bool m_bDragging = false;
+    std::unordered_map<std::string, QTreeWidgetItem*> m_groupNodes;
+    QPersistentModelIndex m_pressIndex;
+    QPoint m_pressPos;
+};

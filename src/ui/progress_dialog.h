@@ -1,0 +1,59 @@
+#pragma once
+#include "job_frontend.h"
+
+#include <QDialog>
+#include <atomic>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+// The one progress dialog of the program: caption, bar and "Cancel". The worker reports
+// through the IJobFrontend calls (any thread); the dialog shows them and closes itself when
+// the job ends. Enter, Escape and the window's close request do not end it while a job runs.
+class CProgressDialog : public QDialog, public IJobFrontend {
+    Q_OBJECT
+public:
+    explicit CProgressDialog(QWidget* parent = nullptr);
+    ~CProgressDialog() override;
+
+    // Window the dialog is centred over when it opens.
+    void SetOwnerWindow(QWidget* owner) { m_owner = owner; }
+
+    // IJobFrontend
+    void RunModal(CJobControl& control) override;
+    void OnRange(int high) override;
+    void OnPosition(int position) override;
+    void OnCancelEnabled() override;
+    void OnJobEnded(bool completed) override;
+
+    // For tests: the widgets as the user sees them.
+    QLabel* CaptionLabel() const { return m_caption; }
+    QProgressBar* ProgressBar() const { return m_progressBar; }
+    QPushButton* CancelButton() const { return m_cancelButton; }
+    bool IsJobRunning() const { return m_control != nullptr; }
+
+public slots:
+    void accept() override;
+    void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    void OnCancelButton();
+    void Refresh();
+
+private:
+    QProgressBar* m_progressBar;
+    QLabel* m_caption;
+    QPushButton* m_cancelButton;
+    QTimer* m_refreshTimer;
+    QWidget* m_owner = nullptr;
+    CJobControl* m_control = nullptr;
+    // Written by the worker, shown by the refresh on the user-interface thread.
+    std::atomic<int> m_high{0};
+    std::atomic<int> m_position{0};
+};
