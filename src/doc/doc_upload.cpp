@@ -13,7 +13,7 @@ const char* const kStopUploadQuestion = "Are you sure you want to stop uploading
 // Element indexes travel as one byte.
 constexpr int kMaxElements = 256;
 
-std::string ElementName(const std::string& name, int index) {
+std::string UploadElementName(const std::string& name, int index) {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, "[ %d ]", index);
     return name + suffix;
@@ -83,7 +83,7 @@ int CTessivaDoc::UploadItems() {
             for (int k = 0; k < listed.Count(); ++k) {
                 CNVItem element = listed;
                 element.SetIndex(k);
-                element.SetName(ElementName(listed.Name(), k));
+                element.SetName(UploadElementName(listed.Name(), k));
                 uint16_t status = 0;
                 // An index past one byte can't be asked for: it would read another element.
                 const bool ok = k < kMaxElements &&

@@ -28,6 +28,9 @@ std::string OpenErrorText(const std::string& device, int error) {
     }
 }
 
+// Errors that mean the device is gone (unplugged, or the other end of a pseudo-terminal closed).
+bool IsGone(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
+
 int MillisecondsUntil(ISerialTransport::Clock::time_point deadline) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - ISerialTransport::Clock::now()).count();
     return left <= 0 ? 0 : (left > 1000000 ? 1000000 : static_cast<int>(left));
@@ -115,7 +118,8 @@ bool CPosixSerialTransport::Write(const uint8_t* bytes, size_t length, Clock::ti
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN) {
-            error = "Writing to port " + m_device + " failed: " + std::strerror(errno) + ".";
+            error = IsGone(errno) ? "Port " + m_device + " went away."
+                                  : "Writing to port " + m_device + " failed: " + std::strerror(errno) + ".";
             return false;
         }
         pollfd p{m_fd, POLLOUT, 0};
@@ -145,7 +149,7 @@ long CPosixSerialTransport::Read(uint8_t* buffer, size_t size, Clock::time_point
         const ssize_t n = ::read(m_fd, buffer, size);
         if (n > 0) return static_cast<long>(n);
         if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-            error = n == 0 ? "Port " + m_device + " went away."
+            error = n == 0 || IsGone(errno) ? "Port " + m_device + " went away."
                            : "Reading from port " + m_device + " failed: " + std::strerror(errno) + ".";
             return -1;
         }

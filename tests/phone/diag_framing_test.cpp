@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -112,7 +113,7 @@ TEST(DiagFrameDecoder, DropsBadFramesAndKeepsGoodOnes) {
     Bytes overlong(kDiagMaxFrame + 10, 0x11);               // noise without any flag
     overlong.push_back(kDiagFlag);
     Bytes wire;
-    for (const Bytes* part : {&badCrc, &tooShort, &badEscape, &overlong}) {
+    for (const Bytes* part : std::vector<const Bytes*>{&badCrc, &tooShort, &badEscape, &overlong}) {
         wire.insert(wire.end(), part->begin(), part->end());
         const Bytes frame = EncodeDiagFrame(good, false);
         wire.insert(wire.end(), frame.begin(), frame.end());

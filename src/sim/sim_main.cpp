@@ -1,0 +1,210 @@
+// tessiva-phone-sim: a phone on a pseudo-terminal that answers the diagnostic protocol from
+// an in-memory NV store.
+#include "console_frontend.h"
+#include "job_control.h"
+#include "sim_phone.h"
+#include "sim_pty_server.h"
+#include "tessiva_doc.h"
+
+#include <cctype>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+const char* const kUsage =
+    "usage: tessiva-phone-sim [--dir DIR] [--from FILE] [--save FILE] [--link PATH]\n"
+    "                         [--readonly IDS] [--unreadable IDS] [--read-status ID=STATUS,...]\n"
+    "                         [--answer-other IDS] [--spc CODE] [--spc-penalty SECONDS]\n"
+    "                         [--latency MS] [--silent-after N] [--noise] [--split]\n"
+    "\n"
+    "Opens a pseudo-terminal, prints its device path and answers on it like a phone until\n"
+    "SIGINT or SIGTERM.\n"
+    "  --dir DIR          folder of NVItemsDefine.def (default: the current folder)\n"
+    "  --from FILE        the NV store: a backup (.brt, .cnv, .qcn) or a text store (\"id;index;hex\")\n"
+    "  --save FILE        writes the store there on exit, in the same kinds\n"
+    "  --link PATH        a symbolic link to the device\n"
+    "  --readonly IDS     writes of these items answer status 7 (write protected)\n"
+    "  --unreadable IDS   reads of these items get an error reply\n"
+    "  --read-status L    reads of item ID answer status STATUS (e.g. 441=4,10=7)\n"
+    "  --answer-other IDS reads of these items are answered with another item's number\n"
+    "  --spc CODE         the SPC code (default 000000); a wrong one silences the phone\n"
+    "  --spc-penalty S    seconds of silence after a wrong SPC code (default 10)\n"
+    "  --latency MS       pause before each reply\n"
+    "  --silent-after N   answer N requests, then nothing more\n"
+    "  --noise            junk on the line before each reply\n"
+    "  --split            replies written in small pieces\n";
+
+CSimPtyServer* g_server = nullptr;
+void OnSignal(int) {
+    if (g_server) g_server->Wake();
+}
+
+bool ParseNumber(const std::string& text, long low, long high, long& value) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    value = std::stol(text);
+    return value >= low && value <= high;
+}
+
+std::vector<std::string> SplitCommas(const std::string& text) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find(',', start);
+        parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) return parts;
+        start = end + 1;
+    }
+}
+
+bool ParseIds(const std::string& text, std::set<int>& ids) {
+    for (const auto& part : SplitCommas(text)) {
+        long id = 0;
+        if (!ParseNumber(part, 0, 65535, id)) return false;
+        ids.insert(static_cast<int>(id));
+    }
+    return true;
+}
+
+bool ParseStatuses(const std::string& text, std::map<int, uint16_t>& statuses) {
+    for (const auto& part : SplitCommas(text)) {
+        const size_t eq = part.find('=');
+        long id = 0, status = 0;
+        if (eq == std::string::npos || !ParseNumber(part.substr(0, eq), 0, 65535, id) ||
+            !ParseNumber(part.substr(eq + 1), 0, 65535, status))
+            return false;
+        statuses[static_cast<int>(id)] = static_cast<uint16_t>(status);
+    }
+    return true;
+}
+
+std::string Extension(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+bool IsBackup(const std::string& path) {
+    const std::string ext = Extension(path);
+    return ext == ".brt" || ext == ".cnv" || ext == ".qcn";
+}
+
+// The document's loads, as the window runs them, so the store holds what a load gives.
+bool LoadBackup(CTessivaDoc& doc, const std::string& path) {
+    doc.m_items.RemoveAll();
+    const std::string ext = Extension(path);
+    if (ext == ".brt") return doc.StartLoadBrt(path) == 1;
+    if (ext == ".cnv") return doc.StartLoadCnv(path) == 1;
+    return doc.LoadQcn(path);
+}
+
+bool SaveBackup(CTessivaDoc& doc, const std::string& path) {
+    const std::string ext = Extension(path);
+    if (ext == ".brt") return doc.SaveAllActiveToBrt(path) == 1;
+    if (ext == ".cnv") return doc.SaveAllActiveToCnv(path) == 1;
+    return doc.SaveAllActiveToQcn(path);
+}
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "tessiva-phone-sim: %s\n", message.c_str());
+    return 1;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string dir = ".", from, save, link;
+    SSimPhoneOptions phoneOptions;
+    SSimLineOptions lineOptions;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (a == "--noise") {
+            lineOptions.noise = true;
+            continue;
+        }
+        if (a == "--split") {
+            lineOptions.split = true;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "tessiva-phone-sim: unknown option or missing value: %s\n%s", a.c_str(), kUsage);
+            return 2;
+        }
+        const std::string v = argv[++i];
+        long n = 0;
+        bool good = true;
+        if (a == "--dir") dir = v;
+        else if (a == "--from") from = v;
+        else if (a == "--save") save = v;
+        else if (a == "--link") link = v;
+        else if (a == "--readonly") good = ParseIds(v, phoneOptions.readOnly);
+        else if (a == "--unreadable") good = ParseIds(v, phoneOptions.unreadable);
+        else if (a == "--answer-other") good = ParseIds(v, phoneOptions.answerForOther);
+        else if (a == "--read-status") good = ParseStatuses(v, phoneOptions.readStatus);
+        else if (a == "--spc") phoneOptions.spcCode = v;
+        else if (a == "--spc-penalty" && (good = ParseNumber(v, 0, 86400, n))) phoneOptions.spcPenalty = std::chrono::seconds(n);
+        else if (a == "--latency" && (good = ParseNumber(v, 0, 60000, n))) lineOptions.latency = std::chrono::milliseconds(n);
+        else if (a == "--silent-after" && (good = ParseNumber(v, 0, 1000000000, n))) lineOptions.silentAfter = n;
+        else if (good) {
+            std::fprintf(stderr, "tessiva-phone-sim: unknown option %s\n%s", a.c_str(), kUsage);
+            return 2;
+        }
+        if (!good) {
+            std::fprintf(stderr, "tessiva-phone-sim: bad value for %s: %s\n", a.c_str(), v.c_str());
+            return 2;
+        }
+    }
+
+    CConsoleFrontend console;
+    CJobControl jobs(console, console);
+    CJobControl::SetStartPause(std::chrono::milliseconds(0));
+    CTessivaDoc doc(jobs);
+    doc.SetDirectory(dir);
+    CSimNvStore store;
+    const bool needDefinitions = IsBackup(from) || IsBackup(save);
+    if (needDefinitions || std::filesystem::exists(doc.DefinitionsPath())) {
+        CNVItemArray defs;
+        if (!doc.m_defReader.StartReadDefinitions(doc.DefinitionsPath(), defs))
+            return Fail("can't read " + doc.DefinitionsPath() + ".");
+        defs.SortById();
+        doc.m_itemDefs = defs;
+        store.SetDefinitions(defs);
+    }
+    std::string error;
+    if (!from.empty()) {
+        if (IsBackup(from)) {
+            if (!LoadBackup(doc, from)) return Fail("can't load " + from + ".");
+            store.LoadRecords(doc.m_items);
+        } else if (!store.LoadText(from, error)) {
+            return Fail(error);
+        }
+    }
+
+    CSimPhone phone(store, phoneOptions);
+    CSimPtyServer server(phone, lineOptions);
+    if (!server.Open(error) || (!link.empty() && !server.MakeLink(link, error))) return Fail(error);
+    g_server = &server;
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    std::printf("%s\n", server.DevicePath().c_str());
+    std::fflush(stdout);
+
+    server.Run();
+    server.Stop();
+    g_server = nullptr;
+
+    if (save.empty()) return 0;
+    if (!IsBackup(save)) return store.SaveText(save, error) ? 0 : Fail(error);
+    store.ExportRecords(doc.m_items);
+    return SaveBackup(doc, save) ? 0 : Fail("can't save " + save + ".");
+}

@@ -1,0 +1,155 @@
+#include "diag_commands.h"
+#include "phone_test_support.h"
+
+
+namespace {
+using Bytes = std::vector<uint8_t>;
+
+const CNVItem* FindRecord(const CNVItemArray& items, int id, int index = -1) {
+    for (const auto& item : items)
+        if (item.Id() == id && item.Index() == index) return &item;
+    return nullptr;
+}
+
+void FillStandardStore(CSimNvStore& store) {
+    store.Put(10, CSimNvStore::kPlain, {1, 2, 3, 4});
+    store.Put(20, 0, {0x0A, 0x0B});
+    store.Put(20, 1, {0x0C, 0x0D});
+    store.Put(30, CSimNvStore::kPlain, {9});
+    store.Put(40, CSimNvStore::kPlain, {7, 7});
+    store.Put(50, CSimNvStore::kPlain, {5, 6, 7});
+}
+
+SSimPhoneOptions OddAnswers() {
+    SSimPhoneOptions options;
+    options.readStatus = {{30, kNvFailed}, {31, kNvReadOnly}, {33, 11}, {60, kNvNoMemory}};
+    options.unreadable = {32};
+    options.answerForOther = {40};
+    return options;
+}
+}  // namespace
+
+TEST_F(PhoneDocTest, UploadAppliesEveryKindOfAnswer) {
+    StartPhone(FillStandardStore, OddAnswers());
+    ASSERT_EQ(doc.StartUpload(doc.DefinitionsPath()), 1);
+    EXPECT_TRUE(t.frontend.Messages().empty());
+    ASSERT_EQ(doc.m_items.GetSize(), 12);
+    for (int i = 1; i < doc.m_items.GetSize(); ++i)
+        EXPECT_LE(doc.m_items[i - 1].Id(), doc.m_items[i].Id()) << "sorted by ID";
+
+    const CNVItem* ten = FindRecord(doc.m_items, 10);
+    ASSERT_TRUE(ten);
+    EXPECT_EQ(ten->Value(), (Bytes{1, 2, 3, 4}));
+    EXPECT_EQ(ten->Active(), 1);
+    EXPECT_EQ(ten->Name(), "Plain Ten");
+    EXPECT_EQ(ten->Group(), "Alpha");
+
+    // Array: elements named without a blank, in index order; the missing one not active.
+    for (int k = 0; k < 3; ++k) {
+        const CNVItem* e = FindRecord(doc.m_items, 20, k);
+        ASSERT_TRUE(e) << k;
+        EXPECT_EQ(e->Name(), "Array Twenty[ " + std::to_string(k) + " ]");
+        EXPECT_EQ(e->Count(), 3);
+        EXPECT_EQ(e->Size(), 2);
+        EXPECT_EQ(e->Group(), "Beta");
+        EXPECT_EQ(e->TypeName(), "uint16");
+    }
+    EXPECT_EQ(FindRecord(doc.m_items, 20, 0)->Value(), (Bytes{0x0A, 0x0B}));
+    EXPECT_EQ(FindRecord(doc.m_items, 20, 1)->Active(), 1);
+    EXPECT_EQ(FindRecord(doc.m_items, 20, 2)->Value(), (Bytes{0, 0}));
+    EXPECT_EQ(FindRecord(doc.m_items, 20, 2)->Active(), 0);
+
+    // Status 4, an error reply, status above 10, a reply for another item: no value, -1.
+    for (int id : {30, 32, 33, 40}) {
+        const CNVItem* r = FindRecord(doc.m_items, id);
+        ASSERT_TRUE(r) << id;
+        EXPECT_EQ(r->Size(), 0) << id;
+        EXPECT_EQ(r->Active(), -1) << id;
+    }
+    // Status 7 leaves the record as the list built it.
+    EXPECT_EQ(FindRecord(doc.m_items, 31)->Value(), (Bytes{0}));
+    EXPECT_EQ(FindRecord(doc.m_items, 31)->Active(), 0);
+    // The link survives a reply for another item: the next item reads fine.
+    EXPECT_EQ(FindRecord(doc.m_items, 50)->Value(), (Bytes{5, 6, 7}));
+    // Status 9 for array elements: elements as built, not active.
+    EXPECT_EQ(FindRecord(doc.m_items, 60, 1)->Name(), "Array Sixty[ 1 ]");
+    EXPECT_EQ(FindRecord(doc.m_items, 60, 1)->Active(), 0);
+    EXPECT_EQ(FindRecord(doc.m_items, 60, 1)->Value(), (Bytes{0}));
+
+    // Entry lists: all records listed, nothing selected.
+    EXPECT_EQ(doc.m_allEntries.GetCount(), 12);
+    EXPECT_EQ(doc.m_selectedEntries.GetCount(), 0);
+    EXPECT_EQ(t.frontend.captions.back(), "Uploading NV Items from Mobile Phone");
+    EXPECT_EQ(t.frontend.range.load(), 12);
+    EXPECT_EQ(t.frontend.position.load(), 12);
+}
+
+TEST_F(PhoneDocTest, UploadByListTakesOnlyTheListedItems) {
+    StartPhone(FillStandardStore);
+    doc.m_selectedEntries.AddEntry("old", "Alpha", 0);
+    ASSERT_EQ(doc.StartUpload(WriteList("Array Twenty;20\n")), 1);
+    ASSERT_EQ(doc.m_items.GetSize(), 3);
+    EXPECT_EQ(doc.m_items[2].Index(), 2);
+    EXPECT_EQ(doc.m_selectedEntries.GetCount(), 0);
+}
+
+TEST_F(PhoneDocTest, UploadStopAsksAndYesLeavesNothing) {
+    StartPhone(FillStandardStore);
+    t.frontend.cancelAtPosition = 3;
+    t.frontend.answers = {false};  // No: the upload goes on
+    ASSERT_EQ(doc.StartUpload(doc.DefinitionsPath()), 1);
+    ASSERT_EQ(t.frontend.Questions().size(), 1u);
+    EXPECT_EQ(t.frontend.Questions()[0], "Are you sure you want to stop uploading NV Items from Mobile Phone?");
+    EXPECT_EQ(doc.m_items.GetSize(), 12);
+
+    t.frontend.cancelAtPosition = 2;
+    t.frontend.answers = {true};
+    EXPECT_EQ(doc.StartUpload(doc.DefinitionsPath()), 0);
+    EXPECT_TRUE(doc.m_items.IsEmpty());
+    EXPECT_EQ(doc.m_allEntries.GetCount(), 0);
+}
+
+TEST_F(PhoneDocTest, UploadOfAMissingListStartsNothing) {
+    StartPhone(FillStandardStore);
+    EXPECT_EQ(doc.StartUpload(m_dir + "/no-such-list.csv"), 0);
+    EXPECT_TRUE(doc.m_items.IsEmpty());
+    EXPECT_EQ(t.frontend.captions.back(), "Loading list NV Items for uploading");  // the upload never ran
+    EXPECT_EQ(t.frontend.Messages(), std::vector<std::string>{"Can't open a file!"});
+}
+
+TEST_F(PhoneDocTest, NoiseAndSplitRepliesReadTheSame) {
+    SSimLineOptions line;
+    line.noise = true;
+    line.split = true;
+    StartPhone(FillStandardStore, {}, line);
+    ASSERT_EQ(doc.StartUpload(doc.DefinitionsPath()), 1);
+    EXPECT_EQ(FindRecord(doc.m_items, 10)->Value(), (Bytes{1, 2, 3, 4}));
+    EXPECT_EQ(FindRecord(doc.m_items, 20, 1)->Value(), (Bytes{0x0C, 0x0D}));
+    EXPECT_EQ(FindRecord(doc.m_items, 50)->Active(), 1);
+    EXPECT_TRUE(t.frontend.Messages().empty());
+}
+
+TEST_F(PhoneDocTest, PhoneThatFallsSilentCostsOneTimeout) {
+    SSimLineOptions line;
+    line.silentAfter = 2;  // the version probe and item 10
+    StartPhone(FillStandardStore, {}, line);
+    ASSERT_EQ(doc.StartUpload(doc.DefinitionsPath()), 1);
+    EXPECT_EQ(FindRecord(doc.m_items, 10)->Active(), 1);
+    for (const auto& r : doc.m_items) EXPECT_EQ(r.Active(), r.Id() == 10 ? 1 : -1) << r.Id();
+    // The probe, item 10 and the one request that timed out; the rest failed without asking.
+    EXPECT_EQ(sim->server.Received(), 3);
+    ASSERT_EQ(t.frontend.Messages().size(), 1u);
+    EXPECT_NE(t.frontend.Messages()[0].find("stopped answering"), std::string::npos);
+    EXPECT_NE(t.frontend.Messages()[0].find("did not answer within 300 ms"), std::string::npos);
+    EXPECT_FALSE(doc.CheckConnected());
+    EXPECT_EQ(doc.m_phone, nullptr);
+}
+
+TEST_F(PhoneDocTest, PhoneThatGoesAwayEndsTheUploadAtOnce) {
+    StartPhone(FillStandardStore);
+    sim->server.Stop();  // the pseudo-terminal closes, as an unplugged cable
+    ASSERT_EQ(doc.StartUpload(doc.DefinitionsPath()), 1);
+    for (const auto& r : doc.m_items) EXPECT_EQ(r.Active(), -1);
+    ASSERT_EQ(t.frontend.Messages().size(), 1u);
+    EXPECT_NE(t.frontend.Messages()[0].find("went away"), std::string::npos) << t.frontend.Messages()[0];
+}
