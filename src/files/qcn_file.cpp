@@ -14,9 +14,19 @@
 #include <mutex>
 
 namespace {
+void Silence(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
 void InitGsf() {
     static std::once_flag once;
-    std::call_once(once, [] { gsf_init(); });
+    std::call_once(once, [] {
+        gsf_init();
+        // A damaged file is reported through our own message; libgsf's notes would only
+        // clutter the terminal.
+        const auto levels = static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL |
+                                                        G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
+        g_log_set_handler("libgsf:msole", levels, Silence, nullptr);
+        g_log_set_handler("libgsf", levels, Silence, nullptr);
+    });
 }
 
 void Unref(void* object) {

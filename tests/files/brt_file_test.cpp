@@ -1,0 +1,151 @@
+#include "brt_file.h"
+#include "file_bytes.h"
+#include "item_list_ops.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+// Writes list as a store does (inactive records removed first) and returns the file's bytes.
+Bytes Store(const CNVItemArray& input, const std::string& path) {
+    CNVItemArray w = input;
+    RemoveInactive(w);
+    const auto groups = CBrtFile::GroupRecords(w);
+    CBrtFile file;
+    EXPECT_TRUE(file.Create(path));
+    file.WriteCount(static_cast<uint32_t>(groups.size()));
+    for (const auto& g : groups) file.WriteRecord(static_cast<uint32_t>(w[g.first].Id()), CBrtFile::RecordData(w, g));
+    EXPECT_TRUE(file.Commit()) << file.Error();
+    return ReadBytes(path);
+}
+
+// Reads every record; false with the reason when the file is damaged.
+bool ReadAll(const std::string& path, std::vector<std::pair<uint32_t, Bytes>>& records, std::string& error) {
+    CBrtFile file;
+    records.clear();
+    if (!file.Open(path)) {
+        error = file.Error();
+        return false;
+    }
+    uint32_t n = 0;
+    if (!file.ReadCount(n)) {
+        error = file.Error();
+        return false;
+    }
+    for (uint32_t k = 0; k < n; ++k) {
+        uint32_t id = 0;
+        Bytes data;
+        if (!file.ReadRecord(id, data)) {
+            error = file.Error();
+            return false;
+        }
+        records.emplace_back(id, data);
+    }
+    return true;
+}
+}  // namespace
+
+TEST(BrtFile, GoldenBytesForPlainItemArrayInSlotsAndTheOneElementForm) {
+    const std::string dir = MakeTempDir("brt");
+    // Plain item 10; array 20 of four elements with 0 and 2 active; array 30 with only
+    // element 1 active; item 40 not active at all.
+    const CNVItemArray list = List({Rec(10, -1, 0, 1, {1, 2, 3, 4}), Rec(20, 0, 4, 1, {0xAA, 0xBB, 0xCC}),
+                                    Rec(20, 1, 4, 0, {0, 0, 0}), Rec(20, 2, 4, 1, {0xDD, 0xEE, 0xFF}),
+                                    Rec(20, 3, 4, 0, {0, 0, 0}), Rec(30, 0, 2, 0, {0, 0}),
+                                    Rec(30, 1, 2, 1, {0x11, 0x22}), Rec(40, -1, 0, 0, {9})});
+    Bytes expected;
+    PutU32(expected, 3);
+    PutU32(expected, 10);
+    PutU32(expected, 128);
+    PutPadded(expected, {1, 2, 3, 4}, 128);
+    PutU32(expected, 20);
+    PutU32(expected, 256);
+    PutPadded(expected, {0xAA, 0xBB, 0xCC}, 128);  // packed: old element 2 lands in slot 1
+    PutPadded(expected, {0xDD, 0xEE, 0xFF}, 128);
+    PutU32(expected, 30);
+    PutU32(expected, 128);
+    PutPadded(expected, {0, 0x11, 0x22}, 128);  // one element: shifted by a zero byte
+    EXPECT_EQ(Store(list, dir + "/a.brt"), expected);
+
+    Bytes empty;
+    PutU32(empty, 0);
+    EXPECT_EQ(Store(List({Rec(40, -1, 0, 0, {9})}), dir + "/b.brt"), empty);
+    EXPECT_EQ(Store(CNVItemArray{}, dir + "/c.brt"), empty);
+}
+
+TEST(BrtFile, CountIsTheNumberOfRecordsWrittenWhenElementsAreInterleaved) {
+    const std::string dir = MakeTempDir("brt");
+    // Elements of item 20 separated by item 10, as after a sort by another column.
+    const CNVItemArray list =
+        List({Rec(20, 0, 2, 1, {1}), Rec(10, -1, 0, 1, {2}), Rec(20, 1, 2, 1, {3})});
+    Store(list, dir + "/a.brt");
+    std::vector<std::pair<uint32_t, Bytes>> records;
+    std::string error;
+    ASSERT_TRUE(ReadAll(dir + "/a.brt", records, error)) << error;
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(ReadBytes(dir + "/a.brt").size(), 4u + 3 * (8 + 128));
+}
+
+TEST(BrtFile, ArrayRunLongerThanItsCountStartsANewRecord) {
+    const CNVItemArray list = List({Rec(20, 0, 2, 1, {1}), Rec(20, 1, 2, 1, {2}), Rec(20, 2, 2, 1, {3})});
+    const auto groups = CBrtFile::GroupRecords(list);
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0].last, 1);
+    EXPECT_EQ(groups[1].first, 2);
+}
+
+TEST(BrtFile, ReaderRejectsEveryTruncationAndDamagedSizes) {
+    const std::string dir = MakeTempDir("brt");
+    const CNVItemArray list = List({Rec(10, -1, 0, 1, {1, 2}), Rec(20, 0, 2, 1, {3}), Rec(20, 1, 2, 1, {4})});
+    const Bytes good = Store(list, dir + "/good.brt");
+    std::vector<std::pair<uint32_t, Bytes>> records;
+    std::string error;
+    ASSERT_TRUE(ReadAll(dir + "/good.brt", records, error));
+    for (size_t length = 0; length < good.size(); ++length) {
+        WriteFile(dir + "/cut.brt", AsString(Bytes(good.begin(), good.begin() + static_cast<ptrdiff_t>(length))));
+        error.clear();
+        EXPECT_FALSE(ReadAll(dir + "/cut.brt", records, error)) << "length " << length;
+        EXPECT_FALSE(error.empty());
+    }
+
+    Bytes odd;
+    PutU32(odd, 1);
+    PutU32(odd, 10);
+    PutU32(odd, 100);
+    odd.resize(odd.size() + 100);
+    WriteFile(dir + "/odd.brt", AsString(odd));
+    EXPECT_FALSE(ReadAll(dir + "/odd.brt", records, error));
+    EXPECT_NE(error.find("not a multiple of 128"), std::string::npos) << error;
+
+    Bytes huge;
+    PutU32(huge, 1);
+    PutU32(huge, 10);
+    PutU32(huge, 0xFFFFFF80u);
+    WriteFile(dir + "/huge.brt", AsString(huge));
+    EXPECT_FALSE(ReadAll(dir + "/huge.brt", records, error));
+    EXPECT_NE(error.find("implausibly large"), std::string::npos) << error;
+
+    Bytes promise;
+    PutU32(promise, 0x7FFFFFFF);  // far more records than the file can hold
+    WriteFile(dir + "/promise.brt", AsString(promise));
+    EXPECT_FALSE(ReadAll(dir + "/promise.brt", records, error));
+    EXPECT_NE(error.find("promises 2147483647 records"), std::string::npos) << error;
+
+    EXPECT_FALSE(ReadAll(dir + "/missing.brt", records, error));
+}
+
+TEST(BrtFile, RandomBytesEndWithoutCrashOrHang) {
+    const std::string dir = MakeTempDir("brt");
+    std::mt19937 random(7);
+    std::vector<std::pair<uint32_t, Bytes>> records;
+    std::string error;
+    for (int round = 0; round < 300; ++round) {
+        Bytes bytes(random() % 700);
+        for (auto& b : bytes) b = static_cast<uint8_t>(random());
+        if (bytes.size() >= 4 && round % 2) bytes[1] = bytes[2] = bytes[3] = 0;  // a small count now and then
+        WriteFile(dir + "/r.brt", AsString(bytes));
+        ReadAll(dir + "/r.brt", records, error);
+    }
+}

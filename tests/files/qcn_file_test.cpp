@@ -1,0 +1,166 @@
+#include "file_bytes.h"
+#include "qcn_file.h"
+#include "test_support.h"
+
+#include <gsf/gsf.h>
+#include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-outfile.h>
+#include <gsf/gsf-output-stdio.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+namespace {
+// A compound file of any shape: "a/b/c" are storages, a leading "=" makes the last part a
+// stream. Written with libgsf directly, so odd layouts can be made.
+void MakeCompoundFile(const std::string& path, const std::vector<std::string>& entries) {
+    CQcnFile init;  // makes sure libgsf is initialised
+    GsfOutput* sink = gsf_output_stdio_new(path.c_str(), nullptr);
+    ASSERT_NE(sink, nullptr);
+    GsfOutfile* root = gsf_outfile_msole_new(sink);
+    std::map<std::string, GsfOutput*> storages;
+    std::vector<GsfOutput*> order;
+    for (const auto& entry : entries) {
+        const bool stream = entry[0] == '=';
+        const std::string full = stream ? entry.substr(1) : entry;
+        const size_t slash = full.rfind('/');
+        const std::string parentPath = slash == std::string::npos ? "" : full.substr(0, slash);
+        const std::string name = slash == std::string::npos ? full : full.substr(slash + 1);
+        GsfOutfile* parent = parentPath.empty() ? root : GSF_OUTFILE(storages.at(parentPath));
+        GsfOutput* child = gsf_outfile_new_child(parent, name.c_str(), !stream);
+        if (stream) {
+            Bytes bytes(134, 0);
+            bytes[0] = 7;
+            gsf_output_write(child, bytes.size(), bytes.data());
+            gsf_output_close(child);
+            g_object_unref(child);
+        } else {
+            storages[full] = child;
+            order.push_back(child);
+        }
+    }
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        gsf_output_close(*it);
+        g_object_unref(*it);
+    }
+    gsf_output_close(GSF_OUTPUT(root));
+    g_object_unref(root);
+    g_object_unref(sink);
+}
+
+// The item storages a load would take, or "!" and the reason.
+std::string StorageNames(const std::string& path) {
+    CQcnFile file;
+    std::vector<std::string> names;
+    if (!file.Open(path) || !file.OpenFirstLevels() || !file.ListItemStorages(names)) return "!" + file.Error();
+    std::string text;
+    for (const auto& n : names) text += n + " ";
+    file.CommitAndClose();
+    return text;
+}
+
+// Reads everything a load reads; false on damage.
+bool ReadAll(const std::string& path) {
+    CQcnFile file;
+    std::vector<std::string> storages, streams;
+    if (!file.Open(path) || !file.OpenFirstLevels() || !file.ListItemStorages(storages)) return false;
+    CQcnFile::SElement element;
+    for (const auto& s : storages) {
+        if (!file.OpenItemStorage(s) || !file.ListStreams(streams)) return false;
+        for (const auto& name : streams)
+            if (!file.ReadElement(name, element)) return false;
+    }
+    return file.CommitAndClose();
+}
+}  // namespace
+
+TEST(QcnFile, WrittenItemsReadBackWithHeaderWordsAndZeroFilledBlocks) {
+    const std::string path = MakeTempDir("qcn") + "/a.qcn";
+    CQcnFile file;
+    ASSERT_TRUE(file.Create(path));
+    ASSERT_TRUE(file.CreateLevel("00000000"));
+    ASSERT_TRUE(file.CreateLevel("default"));
+    const Bytes full(128, 0x5A);
+    // Element 0 of item 20 is not written: its other elements still get storage 20.
+    const CNVItemArray list = List({Rec(10, -1, 0, 1, full), Rec(20, 0, 3, 0, {1}), Rec(20, 1, 3, 1, {2, 3}),
+                                    Rec(20, 2, 3, 1, {4}), Rec(30, -1, 0, -1, {}), Rec(441, -1, 0, 1, {9, 8, 7, 6})});
+    int lastProgress = -1;
+    ASSERT_TRUE(file.WriteItems(list, [&](int i) { lastProgress = i; }));
+    EXPECT_EQ(lastProgress, list.GetSize() - 1);
+    std::vector<int> steps;
+    ASSERT_TRUE(file.CommitAndClose([&](int s) { steps.push_back(s); })) << file.Error();
+    EXPECT_EQ(steps, (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
+
+    EXPECT_EQ(StorageNames(path), "10 20 441 ");
+    CQcnFile in;
+    ASSERT_TRUE(in.Open(path));
+    ASSERT_TRUE(in.OpenFirstLevels());
+    std::vector<std::string> streams;
+    ASSERT_TRUE(in.OpenItemStorage("20"));
+    ASSERT_TRUE(in.ListStreams(streams));
+    EXPECT_EQ(streams, (std::vector<std::string>{"1", "2"}));
+    CQcnFile::SElement e;
+    ASSERT_TRUE(in.ReadElement("1", e));
+    EXPECT_EQ(e.id, 20);
+    EXPECT_EQ(e.index, 1);
+    EXPECT_EQ(e.length, 128);
+    Bytes block(128, 0);
+    block[0] = 2;
+    block[1] = 3;
+    EXPECT_EQ(e.block, block);
+    ASSERT_TRUE(in.OpenItemStorage("10"));
+    ASSERT_TRUE(in.ReadElement("0", e));
+    EXPECT_EQ(e.block, full);
+    EXPECT_EQ(e.index, 0);  // a non-array record's index -1 is written as 0
+}
+
+TEST(QcnFile, SameElementTwiceIsRefusedAndLeavesNoFile) {
+    const std::string path = MakeTempDir("qcn") + "/a.qcn";
+    CQcnFile file;
+    ASSERT_TRUE(file.Create(path) && file.CreateLevel("00000000") && file.CreateLevel("default"));
+    EXPECT_FALSE(file.WriteItems(List({Rec(20, 1, 3, 1, {1}), Rec(10, -1, 0, 1, {1}), Rec(20, 1, 3, 1, {2})})));
+    EXPECT_NE(file.Error().find("NV Item ID = 20 holds element 1 twice"), std::string::npos) << file.Error();
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(QcnFile, ItemStorageListStopsAtTheFirstStreamAndLevelNamesDoNotMatter) {
+    const std::string dir = MakeTempDir("qcn");
+    // libgsf lists children by name length, then name: 5, 7, 8 (a stream), 9.
+    MakeCompoundFile(dir + "/a.qcn", {"00000000", "00000000/default", "00000000/default/5", "00000000/default/7",
+                                      "00000000/default/9", "=00000000/default/8"});
+    EXPECT_EQ(StorageNames(dir + "/a.qcn"), "5 7 ");
+    MakeCompoundFile(dir + "/b.qcn", {"x", "x/y", "x/y/12", "x/y/3"});
+    EXPECT_EQ(StorageNames(dir + "/b.qcn"), "3 12 ");
+    MakeCompoundFile(dir + "/c.qcn", {"=a", "b", "b/c"});  // the root lists a stream first
+    EXPECT_EQ(StorageNames(dir + "/c.qcn").substr(0, 1), "!");
+    MakeCompoundFile(dir + "/d.qcn", {"x", "x/y", "x/y/12", "x/y/ab"});
+    EXPECT_EQ(StorageNames(dir + "/d.qcn"), "12 ");
+    WriteFile(dir + "/e.qcn", "not a compound file");
+    EXPECT_EQ(StorageNames(dir + "/e.qcn").substr(0, 1), "!");
+    EXPECT_EQ(StorageNames(dir + "/missing.qcn").substr(0, 1), "!");
+}
+
+TEST(QcnFile, TruncatedAndMutatedFilesEndWithoutCrashOrHang) {
+    const std::string dir = MakeTempDir("qcn");
+    const std::string path = dir + "/good.qcn";
+    {
+        CQcnFile file;
+        ASSERT_TRUE(file.Create(path) && file.CreateLevel("00000000") && file.CreateLevel("default"));
+        ASSERT_TRUE(file.WriteItems(List({Rec(10, -1, 0, 1, {1, 2}), Rec(20, 0, 2, 1, {3}), Rec(20, 1, 2, 1, {4})})));
+        ASSERT_TRUE(file.CommitAndClose());
+    }
+    const Bytes good = ReadBytes(path);
+    ASSERT_TRUE(ReadAll(path));
+    for (size_t length = 0; length < good.size(); ++length) {
+        WriteFile(dir + "/cut.qcn", AsString(Bytes(good.begin(), good.begin() + static_cast<ptrdiff_t>(length))));
+        ReadAll(dir + "/cut.qcn");
+    }
+    std::mt19937 random(5);
+    for (int round = 0; round < 400; ++round) {
+        Bytes bad = good;
+        for (int k = 0; k < 4; ++k) bad[random() % bad.size()] = static_cast<uint8_t>(random());
+        WriteFile(dir + "/bad.qcn", AsString(bad));
+        ReadAll(dir + "/bad.qcn");
+    }
+}

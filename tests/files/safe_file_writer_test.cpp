@@ -1,0 +1,68 @@
+#include "safe_file_writer.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
+
+namespace {
+// While it lives, files of this process can't grow past limit bytes (writes fail with EFBIG).
+class CFileSizeLimit {
+public:
+    explicit CFileSizeLimit(rlim_t limit) {
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit lower = m_old;
+        lower.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &lower);
+    }
+    ~CFileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+};
+}  // namespace
+
+TEST(SafeFileWriter, CancelAndFailedWritesLeaveThePreviousFile) {
+    const std::string dir = MakeTempDir("safe");
+    const std::string path = dir + "/f.bin";
+    WriteFile(path, "old");
+    {
+        CSafeFileWriter w;
+        ASSERT_TRUE(w.Open(path));
+        ASSERT_TRUE(w.Write("new", 3));
+        w.Cancel();
+    }
+    EXPECT_EQ(ReadFile(path), "old");
+    {
+        CSafeFileWriter w;  // destroyed without Commit
+        ASSERT_TRUE(w.Open(path));
+        w.Write("new", 3);
+    }
+    EXPECT_EQ(ReadFile(path), "old");
+    {
+        const std::string big(300000, 'x');
+        CSafeFileWriter w;
+        ASSERT_TRUE(w.Open(path));
+        CFileSizeLimit limit(100000);
+        w.Write(big.data(), big.size());
+        EXPECT_FALSE(w.Commit());
+        EXPECT_FALSE(w.Error().empty());
+    }
+    EXPECT_EQ(ReadFile(path), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1);
+
+    CSafeFileWriter w;
+    ASSERT_TRUE(w.Open(path));
+    ASSERT_TRUE(w.Write("new", 3));
+    ASSERT_TRUE(w.Commit());
+    EXPECT_EQ(ReadFile(path), "new");
+    EXPECT_FALSE(w.Open(dir + "/missing/f.bin"));
+    EXPECT_FALSE(w.Error().empty());
+}
