@@ -31,8 +31,24 @@ public:
         if (control && control->Caption() == cancelCaption) CTestFrontend::OnPosition(p);
         else position = p;
     }
+    void ShowMessage(const std::string& text, EMessageIcon icon, const std::string& caption) override {
+        {
+            std::lock_guard lock(m_captionMutex);
+            m_captions.push_back(caption);
+        }
+        CTestFrontend::ShowMessage(text, icon, caption);
+    }
+    std::vector<std::string> MessageCaptions() const {
+        std::lock_guard lock(m_captionMutex);
+        return m_captions;
+    }
+
     const CJobControl* control = nullptr;
     std::string cancelCaption = "Uploading NV Items from Mobile Phone";
+
+private:
+    mutable std::mutex m_captionMutex;
+    std::vector<std::string> m_captions;
 };
 
 struct SPhoneOnPty {

@@ -1,0 +1,172 @@
+#include "phone_test_support.h"
+
+namespace {
+using Bytes = std::vector<uint8_t>;
+
+CNVItem Record(int id, int index, int count, const Bytes& value, int16_t active, const std::string& name) {
+    CNVItem r;
+    r.SetId(id);
+    r.SetIndex(index);
+    r.SetCount(count);
+    r.SetValue(value);
+    r.SetActive(active);
+    r.SetName(name);
+    return r;
+}
+
+// Records of a loaded file: active and inactive ones, an empty one and array elements.
+CNVItemArray LoadedItems() {
+    CNVItemArray items;
+    items.Add(Record(10, -1, 0, {1, 2, 3, 4}, 1, "Plain Ten"));
+    items.Add(Record(20, 0, 3, {0xA0, 0xA1}, 1, "Array Twenty [ 0 ]"));
+    items.Add(Record(20, 1, 3, {0xB0, 0xB1}, 0, "Array Twenty [ 1 ]"));
+    items.Add(Record(20, 2, 3, {0xC0, 0xC1}, 1, "Array Twenty [ 2 ]"));
+    items.Add(Record(30, -1, 0, {3}, -1, "Thirty"));
+    items.Add(Record(31, -1, 0, {}, 1, "Thirty One"));
+    items.Add(Record(40, -1, 0, {4, 4}, 1, "Forty"));
+    items.Add(Record(50, -1, 0, {5, 5, 5}, 1, "Fifty"));
+    return items;
+}
+}  // namespace
+
+TEST_F(PhoneDocTest, DownloadWritesOnlyActiveRecordsWithValues) {
+    StartPhone();
+    doc.m_items = LoadedItems();
+    EXPECT_EQ(doc.DownloadAllActive(), 1);
+    EXPECT_TRUE(t.frontend.Messages().empty());
+    EXPECT_EQ(t.frontend.captions.back(), "Download NV Items to Mobile Phone");
+    EXPECT_EQ(t.frontend.range.load(), 8);
+    EXPECT_EQ(sim->server.Received(), 1 + 5);  // the probe, then five writes
+    sim->server.Stop();
+    EXPECT_EQ(sim->store.Count(), 5u);
+    EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{1, 2, 3, 4}));
+    EXPECT_EQ(*sim->store.Find(20, 0), (Bytes{0xA0, 0xA1}));
+    EXPECT_EQ(*sim->store.Find(20, 2), (Bytes{0xC0, 0xC1}));
+    EXPECT_EQ(sim->store.Find(20, 1), nullptr);
+    EXPECT_EQ(sim->store.Find(30, CSimNvStore::kPlain), nullptr);
+    EXPECT_EQ(sim->store.Find(31, CSimNvStore::kPlain), nullptr);
+    // The database is not touched.
+    EXPECT_EQ(doc.m_items, LoadedItems());
+}
+
+TEST_F(PhoneDocTest, WriteProtectedRecordsAreToldOneByOneAndTheJobGoesOn) {
+    SSimPhoneOptions options;
+    options.readOnly = {20, 40};
+    StartPhone([](CSimNvStore&) {}, options);
+    doc.m_items = LoadedItems();
+    EXPECT_EQ(doc.DownloadAllActive(), 1);
+    EXPECT_TRUE(t.frontend.lastCompleted.load());
+    const std::vector<std::string> expected = {
+        "Array Twenty [ 0 ] ID = 20 index = 0 is write protected.\nIt can't be downloaded to Mobile Phone!",
+        "Array Twenty [ 2 ] ID = 20 index = 2 is write protected.\nIt can't be downloaded to Mobile Phone!",
+        "Forty ID = 40 is write protected.\nIt can't be downloaded to Mobile Phone!"};
+    EXPECT_EQ(t.frontend.Messages(), expected);
+    sim->server.Stop();
+    EXPECT_NE(sim->store.Find(50, CSimNvStore::kPlain), nullptr);
+}
+
+TEST_F(PhoneDocTest, DownloadSelectedTakesTheSelectedTreeInOrder) {
+    StartPhone();
+    doc.m_items = LoadedItems();
+    doc.m_selectedEntries.AddEntry("Fifty", "Alpha", 7);
+    doc.m_selectedEntries.AddEntry("Array Twenty [ 1 ]", "Beta", 2);  // not active
+    doc.m_selectedEntries.AddEntry("Plain Ten", "Alpha", 0);
+    EXPECT_EQ(doc.DownloadSelectedActive(), 1);
+    EXPECT_EQ(t.frontend.range.load(), 3);
+    EXPECT_EQ(sim->server.Received(), 1 + 2);
+    sim->server.Stop();
+    EXPECT_EQ(sim->store.Count(), 2u);
+    EXPECT_NE(sim->store.Find(50, CSimNvStore::kPlain), nullptr);
+}
+
+TEST_F(PhoneDocTest, DownloadStopAndFailures) {
+    StartPhone();
+    doc.m_items = LoadedItems();
+    t.frontend.cancelCaption = "Download NV Items to Mobile Phone";
+    t.frontend.cancelAtPosition = 1;
+    t.frontend.answers = {true};
+    EXPECT_EQ(doc.StartDownload(doc.m_items), 0);
+    EXPECT_EQ(t.frontend.Questions(),
+              std::vector<std::string>{"Are you sure you want to stop downloading NV Items to Mobile Phone?"});
+    EXPECT_EQ(sim->server.Received(), 1 + 2);  // the stop is seen after the record in hand
+
+    // A phone gone mid-way: the job completes, and says how many records were not written.
+    sim->server.Stop();
+    t.frontend.ClearRecords();
+    EXPECT_EQ(doc.StartDownload(doc.m_items), 1);
+    ASSERT_EQ(t.frontend.Messages().size(), 1u);
+    EXPECT_EQ(t.frontend.Messages()[0].rfind("5 record(s) could not be written to Mobile Phone.", 0), 0u)
+        << t.frontend.Messages()[0];
+}
+
+TEST_F(PhoneDocTest, SpcCodeAcceptedRejectedAndCut) {
+    SSimPhoneOptions options;
+    options.spcCode = "123456";
+    options.spcPenalty = std::chrono::milliseconds(0);
+    StartPhone([](CSimNvStore&) {}, options);
+    EXPECT_EQ(doc.SendSpcCode("123456"), 1);
+    EXPECT_TRUE(t.frontend.Messages().empty());
+    EXPECT_EQ(doc.SendSpcCode("12345678"), 1);  // only the first six go out
+    EXPECT_TRUE(t.frontend.Messages().empty());
+    EXPECT_EQ(doc.SendSpcCode("654321"), 1);
+    EXPECT_EQ(t.frontend.Messages(),
+              std::vector<std::string>{"     WRONG SPC CODE \nPhone will be time out for 10 sec"});
+    EXPECT_EQ(t.frontend.MessageCaptions(), std::vector<std::string>{"ERROR"});
+    EXPECT_FALSE(sim->phone.IsSpcAccepted());
+}
+
+TEST_F(PhoneDocTest, EmptySpcCodeIsSixZeroBytes) {
+    SSimPhoneOptions options;
+    options.spcCode = std::string(6, '\0');
+    StartPhone([](CSimNvStore&) {}, options);
+    doc.SendSpcCode("");
+    EXPECT_TRUE(t.frontend.Messages().empty());
+    EXPECT_TRUE(sim->phone.IsSpcAccepted());
+}
+
+TEST_F(PhoneDocTest, WrongSpcSilencesThePhoneAndAFailedCallCountsAsRejected) {
+    SSimPhoneOptions options;
+    options.spcPenalty = std::chrono::seconds(30);
+    StartPhone([](CSimNvStore&) {}, options);
+    doc.SendSpcCode("999999");
+    EXPECT_EQ(t.frontend.Messages().size(), 1u);
+    // The phone now says nothing: the check fails after one timeout and drops the handle.
+    EXPECT_FALSE(doc.CheckConnected());
+    EXPECT_EQ(doc.m_phone, nullptr);
+    doc.SendSpcCode("000000");  // no connection at all: the same warning
+    EXPECT_EQ(t.frontend.Messages().size(), 2u);
+}
+
+TEST_F(PhoneDocTest, ConnectReportsPortsThatCannotBeOpened) {
+    doc.SetPortName(m_dir + "/no-such-port");
+    EXPECT_FALSE(doc.Connect());
+    doc.SetPortName("/dev/null");
+    EXPECT_FALSE(doc.Connect());
+    doc.SetPortName("");
+    doc.SetComPort(0);
+    EXPECT_FALSE(doc.Connect());
+    const std::vector<std::string> expected = {"Port " + m_dir + "/no-such-port does not exist.",
+                                               "/dev/null is not a serial port.", "No port chosen."};
+    EXPECT_EQ(t.frontend.Messages(), expected);
+    EXPECT_EQ(doc.m_phone, nullptr);
+}
+
+TEST_F(PhoneDocTest, ConnectDisconnectAndABusyPort) {
+    StartPhone();
+    EXPECT_TRUE(doc.CheckConnected());
+    // A second connection to the same port is refused while the first holds it.
+    void* second = QLIB_ConnectServerByName(sim->server.DevicePath().c_str());
+    EXPECT_EQ(second, nullptr);
+    EXPECT_EQ(QLibLastError(), "Port " + sim->server.DevicePath() + " is busy: another program is using it.");
+    // Connect while connected closes the old handle first, so the port is free for the new one.
+    void* old = doc.m_phone;
+    EXPECT_TRUE(doc.Connect());
+    EXPECT_NE(doc.m_phone, old);
+    EXPECT_EQ(QLIB_IsPhoneConnected(old), 0);  // a closed handle is safe to ask
+    EXPECT_FALSE(doc.Disconnect());
+    EXPECT_EQ(doc.m_phone, nullptr);
+    EXPECT_FALSE(doc.CheckConnected());
+    // The simulated phone keeps its line: a client may come back.
+    EXPECT_TRUE(doc.Connect());
+    EXPECT_TRUE(t.frontend.Messages().empty());
+}
