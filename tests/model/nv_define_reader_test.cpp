@@ -1,0 +1,166 @@
+#include "nv_define_reader.h"
+#include "test_support.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+namespace {
+const char* const kStopQuestion =
+    "If you stop reading of NVItemsDefine.def file Tessiva will be closed.\n"
+    "Do you want to stop reading of this file?";
+
+CNVItemArray Array441() {
+    CNVItemArray list;
+    CNVItem entry;
+    entry.SetId(441);
+    list.Add(entry);
+    list.Add(entry);
+    list.Add(entry);
+    return list;
+}
+
+class DefineReaderTest : public ::testing::Test {
+protected:
+    // Reads the definition text through the job; returns the starter's result.
+    bool Read(const std::string& text, CNVItemArray& out) {
+        WriteFile(dir + "/NVItemsDefine.def", text);
+        return reader.StartReadDefinitions(dir + "/NVItemsDefine.def", out);
+    }
+    CNVItemArray ReadOk(const std::string& text) {
+        CNVItemArray out;
+        EXPECT_TRUE(Read(text, out));
+        return out;
+    }
+
+    STestJobs t;
+    std::string dir = MakeTempDir("defs");
+    CNVDefineReader reader{t.jobs};
+};
+
+TEST_F(DefineReaderTest, PlainAndArrayLines) {
+    const CNVItemArray a = ReadOk(" NV_BAND_PREF_I ;441; nvm/num/441 ; CDMA ;4; uint32 \n"
+                                  "NV_X;10;f;g;8[3];nv_x_type\n"
+                                  "NV_Y;11;f;g;8[3];uint16\n"
+                                  "NV_Z;12;f;g;4[a];uint8\n"
+                                  "NV_W;13;f;g;0x10;dword\n");
+    ASSERT_EQ(a.GetSize(), 1 + 3 + 3 + 10 + 1);
+    const CNVItem& band = a[0];
+    EXPECT_EQ(band.Name(), "NV_BAND_PREF_I");
+    EXPECT_EQ(band.Id(), 441);
+    EXPECT_EQ(band.FileName(), "nvm/num/441");
+    EXPECT_EQ(band.Group(), "CDMA");
+    EXPECT_EQ(band.TypeName(), "uint32");
+    EXPECT_EQ(band.Size(), 4);
+    EXPECT_EQ(band.Count(), 0);
+    EXPECT_EQ(band.Index(), -1);
+    EXPECT_EQ(band.Active(), 0);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(a[1 + k].Id(), 10);
+        EXPECT_EQ(a[1 + k].Size(), 7);  // one less for a catalogue type
+        EXPECT_EQ(a[1 + k].Count(), 3);
+        EXPECT_EQ(a[1 + k].Index(), k);
+        EXPECT_EQ(a[4 + k].Size(), 8);
+    }
+    EXPECT_EQ(a[7].Count(), 10);
+    EXPECT_EQ(a[7].Size(), 4);
+    EXPECT_EQ(a[17].Size(), 16);
+}
+
+TEST_F(DefineReaderTest, SeparatorsLineEndsAndComments) {
+    const std::string lf = "A;1;f;g;1;uint8\n#B;2;f;g;1;uint8\n #C;3;f;g;1;uint8\n;;D;;4;;f;g;;1;uint8;extra\n";
+    const CNVItemArray fromLf = ReadOk(lf);
+    ASSERT_EQ(fromLf.GetSize(), 3);
+    EXPECT_EQ(fromLf[1].Name(), "#C");
+    EXPECT_EQ(fromLf[2].Name(), "D");
+    EXPECT_EQ(fromLf[2].TypeName(), "uint8");
+
+    std::string crlf;
+    for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    EXPECT_EQ(ReadOk(crlf), fromLf);
+    EXPECT_EQ(ReadOk(lf.substr(0, lf.size() - 1)), fromLf);  // no line feed at the end
+
+    // A line far over 1023 bytes is one line.
+    const std::string name(3000, 'N');
+    const CNVItemArray longLine = ReadOk(name + ";5;f;g;2;uint16\n");
+    ASSERT_EQ(longLine.GetSize(), 1);
+    EXPECT_EQ(longLine[0].Name(), name);
+    EXPECT_TRUE(t.frontend.Messages().empty());
+}
+
+TEST_F(DefineReaderTest, UnusableLinesAreLeftOutWithOneMessage) {
+    const CNVItemArray a = ReadOk("A;1;f;g;1;uint8\n"
+                                  "short;2;f\n"
+                                  "noid;x;f;g;1;uint8\n"
+                                  "big;5000;f;g;1;uint8\n"
+                                  "neg;-1;f;g;1;uint8\n"
+                                  "\n"
+                                  "huge;6;f;g;ffffffff;uint8\n"
+                                  "last;4999;f;g;;1;uint8\n");
+    ASSERT_EQ(a.GetSize(), 2);
+    EXPECT_EQ(a[1].Id(), 4999);
+    const auto messages = t.frontend.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_THAT(messages[0], HasSubstr("5 line(s)"));
+    EXPECT_THAT(messages[0], HasSubstr("line 2"));
+}
+
+TEST_F(DefineReaderTest, StopConfirmation) {
+    // Long enough that Cancel is always pressed before the job's first stop check.
+    CJobControl::SetStartPause(std::chrono::milliseconds(50));
+    t.frontend.cancelAtStart = true;
+    t.frontend.answers = {false};
+    EXPECT_EQ(ReadOk("A;1;f;g;1;uint8\nB;2;f;g;1;uint8\n").GetSize(), 2);
+    EXPECT_THAT(t.frontend.Questions(), ElementsAre(kStopQuestion));
+
+    t.frontend.answers = {true};
+    CNVItemArray out;
+    EXPECT_FALSE(Read("A;1;f;g;1;uint8\nB;2;f;g;1;uint8\n", out));
+    EXPECT_LT(out.GetSize(), 2);
+    CJobControl::SetStartPause(std::chrono::milliseconds(1));
+
+    t.frontend.cancelAtStart = false;
+    EXPECT_FALSE(reader.StartReadDefinitions(dir + "/missing.def", out));
+    EXPECT_EQ(t.frontend.Messages().back(), "Can't open a file");
+}
+
+TEST_F(DefineReaderTest, BuildItemsFromListResolvesIdsAndReportsUndefinedOnes) {
+    CNVItemArray defs = ReadOk("X;10;fx;gx;8[3];nv_x_type\nB;441;fb;gb;4;uint32\n");
+    defs.SortById();
+    WriteFile(dir + "/list.csv", "NV Item Name;NV ID\nB;441\nU;77\n#c;1\nX;10\nV;4999\nW;9000\n");
+    CNVItemArray out;
+    out.Add(CNVItem());
+    t.frontend.ClearRecords();
+    ASSERT_TRUE(reader.StartBuildItemsFromList(dir + "/list.csv", defs, out));
+    EXPECT_THAT(t.frontend.captions, ElementsAre("Loading list NV Items for uploading", "Creating Data Base by NV List"));
+    ASSERT_EQ(out.GetSize(), 2);
+    EXPECT_EQ(out[0].Id(), 441);
+    EXPECT_EQ(out[0].Name(), "B");
+    EXPECT_EQ(out[0].Size(), 4);
+    EXPECT_EQ(out[1].Id(), 10);
+    EXPECT_EQ(out[1].Count(), 3);  // an array item stays one entry
+    EXPECT_EQ(out[1].Index(), -1);
+    EXPECT_EQ(out[1].Size(), 7);
+    EXPECT_EQ(out[1].TypeName(), "nv_x_type");
+    const auto messages = t.frontend.Messages();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_THAT(messages[0], HasSubstr("outside 0..4999"));  // 9000, left out by the list reader
+    EXPECT_EQ(messages[1], "NV ITEM 77 is not defined in NVItemsDefine.def file.");
+    EXPECT_EQ(messages[2], "NV ITEM 4999 is not defined in NVItemsDefine.def file.");
+
+    // A stop while resolving ends the job without a question and leaves the output as it was.
+    CNVItemArray list = Array441();
+    reader.m_target = &list;
+    reader.m_defs = &defs;
+    reader.m_out = &out;
+    CJobControl::SetStartPause(std::chrono::milliseconds(50));
+    t.frontend.cancelAtStart = true;
+    EXPECT_EQ(t.jobs.Run("resolve", [this] { reader.BuildItemsFromList(); }), 0);
+    CJobControl::SetStartPause(std::chrono::milliseconds(1));
+    EXPECT_EQ(out.GetSize(), 2);
+    EXPECT_EQ(out[0].Id(), 441);
+    EXPECT_TRUE(t.frontend.Questions().empty());
+}
+}  // namespace
