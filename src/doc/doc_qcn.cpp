@@ -121,7 +121,10 @@ bool CTessivaDoc::LoadQcn(const std::string& path) {
         return true;
     });
     for (auto& r : loaded) {
-        if (m_itemDefs[m_itemDefs.FindById(r.Id())].Count() <= 0) continue;
+        if (m_itemDefs[m_itemDefs.FindById(r.Id())].Count() <= 0) {
+            r.SetIndex(-1);  // stream "0" of a non-array item: no element, as after the other loads
+            continue;
+        }
         std::vector<uint8_t> value;
         value.reserve(r.Value().size() + 1);
         value.push_back(static_cast<uint8_t>(r.Index() & 0xFF));

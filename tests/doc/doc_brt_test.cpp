@@ -1,0 +1,171 @@
+#include "doc_files_fixture.h"
+
+namespace {
+using DocBrt = DocFiles;
+}
+
+TEST_F(DocBrt, SaveAllActiveWritesActiveRecordsAndLoadCompletesThemFromTheDefinitions) {
+    CNVItemArray items;
+    items.Add(Item(10, -1, {1, 2, 3, 4}));
+    AddArray(items, 20, {{0, {0xA0, 0xA1, 0xA2}}, {2, {0xC0, 0xC1, 0xC2}}});
+    items.Add(Item(50, -1, Seq(5), 0));  // not active: not stored
+    SetItems(items);
+    ASSERT_EQ(doc.SaveAllActiveToBrt(Path("a.brt")), 1);
+
+    Bytes expected;
+    PutU32(expected, 2);
+    PutU32(expected, 10);
+    PutU32(expected, 128);
+    PutPadded(expected, {1, 2, 3, 4}, 128);
+    PutU32(expected, 20);
+    PutU32(expected, 256);
+    PutPadded(expected, {0xA0, 0xA1, 0xA2}, 128);
+    PutPadded(expected, {0xC0, 0xC1, 0xC2}, 128);
+    EXPECT_EQ(ReadBytes(Path("a.brt")), expected);
+
+    doc.m_items.RemoveAll();
+    ASSERT_EQ(doc.StartLoadBrt(Path("a.brt")), 1);
+    // The elements were packed: old element 2 comes back as element 1.
+    CNVItemArray want;
+    want.Add(Item(10, -1, {1, 2, 3, 4}));
+    AddArray(want, 20, {{0, {0xA0, 0xA1, 0xA2}}, {1, {0xC0, 0xC1, 0xC2}}});
+    EXPECT_EQ(doc.m_items, want);
+    EXPECT_EQ(doc.m_allEntries.GetCount(), doc.m_items.GetSize());
+    EXPECT_EQ(doc.m_selectedEntries.GetCount(), 0);
+    EXPECT_EQ(frontend.captions, (std::vector<std::string>{"Storing NV Items in BRT file", "Loading NV Items from BRT file",
+                                                           "Filling up information about NV Items"}));
+}
+
+TEST_F(DocBrt, OneStoredElementIsShiftedAndLargestValuesSurvive) {
+    CNVItemArray items;
+    AddArray(items, 70, {{1, {7, 8, 9}}});
+    items.Add(Item(30, -1, Seq(128)));                  // a full slot
+    AddArray(items, 40, {{0, Seq(127, 50)}, {1, Seq(127, 60)}});  // the largest element
+    SetItems(items);
+    ASSERT_EQ(doc.SaveAllActiveToBrt(Path("a.brt")), 1);
+    const Bytes file = ReadBytes(Path("a.brt"));
+    // Record of item 70: one slot starting with a zero byte.
+    const size_t at70 = 4 + (8 + 128) + (8 + 256);
+    ASSERT_GE(file.size(), at70 + 8 + 4);
+    EXPECT_EQ(file[at70], 70);
+    EXPECT_EQ((Bytes(file.begin() + at70 + 8, file.begin() + at70 + 12)), (Bytes{0, 7, 8, 9}));
+
+    ASSERT_EQ(doc.StartLoadBrt(Path("a.brt")), 1);
+    CNVItemArray want;
+    want.Add(Item(30, -1, Seq(128)));
+    AddArray(want, 40, {{0, Seq(127, 50)}, {1, Seq(127, 60)}});
+    AddArray(want, 70, {{0, {7, 8, 9}}});
+    EXPECT_EQ(doc.m_items, want);
+}
+
+TEST_F(DocBrt, SelectedAndActiveSavesOnlyTheSelectedItems) {
+    CNVItemArray items;
+    items.Add(Item(10, -1, {1, 2, 3, 4}));
+    items.Add(Item(50, -1, Seq(5)));
+    AddArray(items, 70, {{0, {1, 1, 1}}, {1, {2, 2, 2}}, {2, {3, 3, 3}}});
+    SetItems(items);
+    Select({70, 50});
+    ASSERT_EQ(doc.SaveSelectedActiveToBrt(Path("s.brt")), 1);
+    ASSERT_EQ(doc.StartLoadBrt(Path("s.brt")), 1);
+    ASSERT_EQ(doc.m_items.GetSize(), 4);
+    EXPECT_EQ(doc.m_items[0].Id(), 50);
+    EXPECT_EQ(doc.m_items[3], Item(70, 2, {3, 3, 3}));
+}
+
+TEST_F(DocBrt, UndefinedIdsAreReportedAndLeftOut) {
+    Bytes file;
+    PutU32(file, 2);
+    PutU32(file, 99);
+    PutU32(file, 128);
+    PutPadded(file, {1}, 128);
+    PutU32(file, 10);
+    PutU32(file, 128);
+    PutPadded(file, {1, 2, 3, 4, 5, 6}, 128);  // longer than the definition: cut to 4
+    WriteFile(Path("u.brt"), AsString(file));
+    ASSERT_EQ(doc.StartLoadBrt(Path("u.brt")), 1);
+    EXPECT_EQ(frontend.Messages(),
+              (std::vector<std::string>{
+                  "NV Item ID = 99 \n Is not defined in NVItemsDefine.def file\n So it can't be edit by Tessiva"}));
+    ASSERT_EQ(doc.m_items.GetSize(), 1);
+    EXPECT_EQ(doc.m_items[0], Item(10, -1, {1, 2, 3, 4}));
+}
+
+TEST_F(DocBrt, ValuesTooLongForTheirSlotAreRefusedByNameAndNothingIsWritten) {
+    WriteFile(Path("a.brt"), "old");
+    CNVItemArray items;
+    items.Add(Item(30, -1, Seq(129)));
+    SetItems(items);
+    EXPECT_EQ(doc.SaveAllActiveToBrt(Path("a.brt")), 0);
+    EXPECT_TRUE(HasMessage("NV Item ID = 30 (Big):\nits value of 129 bytes does not fit")) << frontend.Messages()[0];
+    EXPECT_EQ(ReadFile(Path("a.brt")), "old");
+
+    items.RemoveAll();
+    AddArray(items, 40, {{0, Seq(128)}});  // an element holds at most 127 bytes
+    SetItems(items);
+    EXPECT_EQ(doc.SaveAllActiveToBrt(Path("a.brt")), 0);
+    EXPECT_TRUE(HasMessage("NV Item ID = 40 (ArrBig [ 0 ]), element 0"));
+    EXPECT_EQ(ReadFile(Path("a.brt")), "old");
+}
+
+TEST_F(DocBrt, StoppedOrFailedSaveKeepsThePreviousFile) {
+    CNVItemArray items;
+    for (int id : {10, 30, 50}) items.Add(Item(id, -1, Seq(4)));
+    SetItems(items);
+    WriteFile(Path("a.brt"), "old");
+    frontend.answers = {true};
+    frontend.cancelAtPosition = 1;
+    EXPECT_EQ(doc.SaveAllActiveToBrt(Path("a.brt")), 0);
+    EXPECT_EQ(frontend.Questions(),
+              (std::vector<std::string>{"Are you sure you want to stop saving NV Items to BRT File?\n"}));
+    EXPECT_EQ(ReadFile(Path("a.brt")), "old");
+
+    frontend.answers = {false};
+    frontend.cancelAtPosition = 1;
+    EXPECT_EQ(doc.SaveAllActiveToBrt(Path("a.brt")), 1);  // No: the save goes on
+    const size_t size = ReadBytes(Path("a.brt")).size();
+    EXPECT_EQ(size, 4u + 3 * 136);
+
+    for (int id = 0; id < 2000; ++id) items.Add(Item(10, -1, Seq(4)));  // a file of about 272 KB
+    SetItems(items);
+    {
+        CFileSizeLimit limit(100000);
+        EXPECT_EQ(doc.SaveAllActiveToBrt(Path("a.brt")), 0);
+    }
+    EXPECT_TRUE(HasMessage("Can't write the file " + Path("a.brt")));
+    EXPECT_EQ(ReadBytes(Path("a.brt")).size(), size);
+    EXPECT_EQ(doc.SaveAllActiveToBrt(Path("no/such/folder/a.brt")), 0);
+}
+
+TEST_F(DocBrt, StoppedLoadOrFillUpAndDamagedFilesLeaveNoItems) {
+    CNVItemArray items;
+    for (int id : {10, 30, 50}) items.Add(Item(id, -1, Seq(4)));
+    SetItems(items);
+    ASSERT_EQ(doc.SaveAllActiveToBrt(Path("a.brt")), 1);
+
+    frontend.answers = {true};
+    frontend.cancelAtPosition = 1;
+    EXPECT_EQ(doc.StartLoadBrt(Path("a.brt")), 0);
+    EXPECT_EQ(frontend.Questions().back(), "Are you sure you want to stop loading NV Items from BRT File?");
+    EXPECT_TRUE(doc.m_items.IsEmpty());
+
+    frontend.answers = {true};
+    frontend.stopInCaption = "Filling up information about NV Items";
+    EXPECT_EQ(doc.StartLoadBrt(Path("a.brt")), 0);
+    EXPECT_EQ(frontend.Questions().back(),
+              "Are you sure you want to stop filling up information about NV Items.\n All NV Items will be removed "
+              "from memory on PC side!");
+    EXPECT_TRUE(doc.m_items.IsEmpty());
+
+    const Bytes good = ReadBytes(Path("a.brt"));
+    for (size_t length : {size_t{0}, size_t{3}, size_t{4}, size_t{50}, good.size() - 1}) {
+        WriteFile(Path("cut.brt"), AsString(Bytes(good.begin(), good.begin() + static_cast<ptrdiff_t>(length))));
+        SetItems(items);
+        frontend.ClearRecords();
+        EXPECT_EQ(doc.StartLoadBrt(Path("cut.brt")), 0) << length;
+        EXPECT_TRUE(doc.m_items.IsEmpty());
+        ASSERT_EQ(frontend.Messages().size(), 1u);
+        EXPECT_EQ(frontend.Messages()[0].rfind("Wrong data in BRT File.\n", 0), 0u) << frontend.Messages()[0];
+    }
+    EXPECT_EQ(doc.StartLoadBrt(Path("missing.brt")), 0);
+    EXPECT_TRUE(HasMessage("Can't open the file " + Path("missing.brt")));
+}

@@ -1,0 +1,165 @@
+#pragma once
+// A document with small test definitions in a temp folder, for the file operations.
+#include "job_control.h"
+#include "tessiva_doc.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <initializer_list>
+#include <ostream>
+#include <set>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+// Readable failures: records as their fields.
+inline void PrintTo(const CNVItem& r, std::ostream* os) {
+    *os << "{id " << r.Id() << " index " << r.Index() << " count " << r.Count() << " active " << r.Active() << " size "
+        << r.Size() << " name '" << r.Name() << "' group '" << r.Group() << "' value";
+    for (uint8_t b : r.Value()) *os << ' ' << static_cast<int>(b);
+    *os << "}";
+}
+inline void PrintTo(const CNVItemArray& list, std::ostream* os) {
+    for (const auto& r : list) {
+        *os << "\n  ";
+        PrintTo(r, os);
+    }
+}
+
+inline const char* const kTestDefinitions =
+    "# name;ID;file;group;size[count];type\n"
+    "Plain;10;/nv/item_files/10;GroupA;4;uint32\n"
+    "Arr;20;/nv/20;GroupA;3[4];uint8\n"
+    "Big;30;/nv/30;GroupB;80;uint8\n"
+    "ArrBig;40;/nv/40;GroupB;7f[2];uint8\n"
+    "Five;50;/nv/50;GroupC;5;uint8\n"
+    "Zero;60;/nv/60;GroupC;0;uint8\n"
+    "Three;70;/nv/70;GroupC;3[3];uint8\n"
+    "Many;80;/nv/80;GroupD;1[110];uint8\n";
+
+// Presses Cancel in the job with a given caption once it reports a position.
+class CStopFrontend : public CTestFrontend {
+public:
+    void OnPosition(int p) override {
+        CTestFrontend::OnPosition(p);
+        if (jobs && !stopInCaption.empty() && jobs->Caption() == stopInCaption) {
+            jobs->SetStopRequested(true);
+            stopInCaption.clear();
+        }
+    }
+    CJobControl* jobs = nullptr;
+    std::string stopInCaption;
+};
+
+// While it lives, files of this process can't grow past limit bytes (writes fail with EFBIG).
+class CFileSizeLimit {
+public:
+    explicit CFileSizeLimit(rlim_t limit) {
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit lower = m_old;
+        lower.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &lower);
+    }
+    ~CFileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
+class DocFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        frontend.jobs = &jobs;
+        dir = MakeTempDir("docfiles");
+        WriteFile(dir + "/NVItemsDefine.def", kTestDefinitions);
+        doc.SetDirectory(dir);
+        CNVItemArray defs;
+        ASSERT_TRUE(doc.m_defReader.StartReadDefinitions(doc.DefinitionsPath(), defs));
+        defs.SortById();
+        doc.m_itemDefs = defs;
+        frontend.ClearRecords();
+    }
+
+    std::string Path(const std::string& name) const { return dir + "/" + name; }
+
+    // A complete record as a load leaves it; value as given (size follows it).
+    CNVItem Item(int id, int index, const Bytes& value, int active = 1) const {
+        const CNVItem& def = doc.m_itemDefs[doc.m_itemDefs.FindById(id)];
+        CNVItem r;
+        r.SetId(id);
+        r.SetIndex(def.Count() > 0 ? index : -1);
+        r.SetCount(def.Count());
+        r.SetName(def.Count() > 0 ? def.Name() + " [ " + std::to_string(index) + " ]" : def.Name());
+        r.SetGroup(def.Group());
+        r.SetFileName(def.FileName());
+        r.SetTypeName(def.TypeName());
+        r.SetActive(static_cast<int16_t>(active));
+        r.SetValue(value);
+        return r;
+    }
+    // Every element of an array item, inactive with zero values unless given in values.
+    void AddArray(CNVItemArray& list, int id, const std::vector<std::pair<int, Bytes>>& values) const {
+        const CNVItem& def = doc.m_itemDefs[doc.m_itemDefs.FindById(id)];
+        for (int k = 0; k < def.Count(); ++k) {
+            Bytes value(static_cast<size_t>(def.Size()), 0);
+            int active = 0;
+            for (const auto& [index, v] : values)
+                if (index == k) {
+                    value = v;
+                    active = 1;
+                }
+            list.Add(Item(id, k, value, active));
+        }
+    }
+    // m_items := list (sorted), the "NV Items" tree lists all of it.
+    void SetItems(const CNVItemArray& list) {
+        doc.ReplaceItems(list);
+        doc.m_allEntries.LoadEntriesFromItems(doc.m_items);
+        doc.m_selectedEntries.ClearEntries();
+    }
+    // Moves the records of these IDs to the "Selected NV Items" tree, in m_items order.
+    void Select(std::initializer_list<int> ids) {
+        std::set<int> wanted(ids);
+        for (int i = 0; i < doc.m_items.GetSize(); ++i) {
+            const CNVItem& r = doc.m_items[i];
+            if (!wanted.count(r.Id())) continue;
+            doc.m_selectedEntries.AddEntry(r.Name(), r.Group(), i);
+            doc.m_allEntries.RemoveEntryByName(r.Name());
+        }
+    }
+    bool HasMessage(const std::string& part) const {
+        for (const auto& m : frontend.Messages())
+            if (m.find(part) != std::string::npos) return true;
+        return false;
+    }
+
+    CStopFrontend frontend;
+    CJobControl jobs{frontend, frontend};
+    CTessivaDoc doc{jobs};
+    std::string dir;
+};
+
+inline Bytes Seq(int n, int start = 1) {
+    Bytes b(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) b[static_cast<size_t>(i)] = static_cast<uint8_t>(start + i);
+    return b;
+}
+inline std::string AsString(const Bytes& b) { return std::string(b.begin(), b.end()); }
+inline void PutU32(Bytes& out, uint32_t v) {
+    for (int s = 0; s < 32; s += 8) out.push_back(static_cast<uint8_t>((v >> s) & 0xFF));
+}
+inline void PutPadded(Bytes& out, const Bytes& value, size_t n) {
+    Bytes slot(n, 0);
+    std::copy(value.begin(), value.begin() + static_cast<ptrdiff_t>(std::min(n, value.size())), slot.begin());
+    out.insert(out.end(), slot.begin(), slot.end());
+}
