@@ -247,7 +247,8 @@ void CMainFrame::showEvent(QShowEvent* event) {
     const int width = std::max(m_outerSplitter->width(), 900);
     const int height = std::max(m_innerSplitter->height(), 600);
     m_outerSplitter->setSizes({200, 200, width - 400});
-    m_innerSplitter->setSizes({std::min(500, height * 2 / 3), height - std::min(500, height * 2 / 3)});
+    const int listHeight = std::min(500, height - 200);
+    m_innerSplitter->setSizes({listHeight, height - listHeight});
 }
 
 void CMainFrame::CycleFocus(int step) {

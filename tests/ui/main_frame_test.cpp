@@ -1,0 +1,277 @@
+// The main window as the user meets it: start-up, menus, toolbar, panes and the file commands.
+#include "about_dialog.h"
+#include "doc_views.h"
+#include "main_frame.h"
+#include "nv_content_view.h"
+#include "nv_list_view.h"
+#include "nv_tree_view.h"
+#include "pane_frame.h"
+#include "tessiva_app.h"
+#include "ui_test_support.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <map>
+
+namespace {
+// Menu entries as "id caption", "-" for a separator, ">caption" for a submenu.
+std::vector<std::string> MenuEntries(QMenu* menu) {
+    std::vector<std::string> entries;
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator())
+            entries.push_back("-");
+        else if (action->menu())
+            entries.push_back(">" + action->text().toStdString());
+        else
+            entries.push_back(std::to_string(action->data().toInt()) + " " + action->text().toStdString());
+    }
+    return entries;
+}
+
+std::map<std::pair<int, int>, std::vector<uint8_t>> ValuesById(const CNVItemArray& items) {
+    std::map<std::pair<int, int>, std::vector<uint8_t>> values;
+    for (const CNVItem& item : items) values[{item.Id(), item.Index()}] = item.Value();
+    return values;
+}
+}  // namespace
+
+class CMainFrameTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startsWithTitleSortedDefinitionsAndEmptyPanes() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        QCOMPARE(ui.Frame().windowTitle(), QString("Tessiva v1.5"));
+        QVERIFY(ui.Frame().isVisible());
+        QVERIFY(!ui.Frame().windowIcon().isNull());
+        const CNVItemArray& defs = ui.Doc().m_itemDefs;
+        QCOMPARE(defs.GetSize(), 9);
+        for (int i = 1; i < defs.GetSize(); ++i) QVERIFY(defs[i - 1].Id() <= defs[i].Id());
+        QCOMPARE(ui.Frame().ItemsTree().topLevelItemCount(), 0);
+        QVERIFY(ui.sink.Messages().empty());
+    }
+
+    void startUpEndsWhenADescriptionFileIsMissing() {
+        SUiApp noTypes(false);
+        QVERIFY(!noTypes.Start());
+        QCOMPARE(noTypes.sink.Messages(), std::vector<std::string>{"Can't open NVTypes.typ file."});
+        QVERIFY(noTypes.Doc().m_itemDefs.GetSize() > 0);  // the definitions were read first
+
+        SUiApp noDefinitions(true, false);
+        QVERIFY(!noDefinitions.Start());
+        QCOMPARE(noDefinitions.sink.Messages(), std::vector<std::string>{"Can't open a file"});
+    }
+
+    void stoppingTheDefinitionsReadEndsStartUp() {
+        SUiApp ui;
+        ui.sink.answers = {true};
+        ui.app = std::make_unique<CTessivaApp>(&ui.sink, &ui.chooser);
+        // Cancel in the application's own progress dialog as soon as it is offered.
+        CProgressDialog& dialog = ui.app->ProgressDialog();
+        auto* timer = new QTimer(&dialog);
+        QObject::connect(timer, &QTimer::timeout, &dialog, [&dialog] {
+            if (dialog.isVisible() && dialog.CancelButton()->isEnabled()) dialog.CancelButton()->click();
+        });
+        timer->start(1);
+        // A large file keeps the job busy long enough to be stopped.
+        std::string big;
+        for (int i = 0; i < 200000; ++i) big += "NV_X_" + std::to_string(i) + ";" + std::to_string(i % 5000) + ";f;G;4;uint32\n";
+        WriteFile(ui.Path("NVItemsDefine.def"), big);
+        QVERIFY(!ui.app->InitInstance(ui.dir));
+        QCOMPARE(ui.sink.Questions().size(), size_t(1));
+        QVERIFY(ui.sink.Questions()[0].find("Tessiva will be closed") != std::string::npos);
+    }
+
+    void menusHoldEveryCommandInOrder() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        const QList<QAction*> menus = ui.Frame().menuBar()->actions();
+        QStringList titles;
+        for (QAction* menu : menus) titles << menu->text();
+        QCOMPARE(titles, (QStringList{"&File", "Edit", "Connection", "Tools", "&Help"}));
+        QCOMPARE(MenuEntries(menus[0]->menu()),
+                 (std::vector<std::string>{"32786 Load from BRT File", "32785 Save All Active to BRT File",
+                                           "32787 Save Selected && Active to BRT File", "-",
+                                           "32843 Load from CNV File", "32851 Add NV Items from CNV File",
+                                           "32844 Save All Active to CNV File", "32845 Save Selected && Active to CNV File",
+                                           "-", "32846 Send SPC Code to Mobile", "-", "32780 Upload All from Mobile",
+                                           "32861 Upload from Mobile by CSV file", "32781 Download All Active to Mobile",
+                                           "32788 Download Selected && Active to Mobile", "-",
+                                           "32847 Create CSV File by All NV Items",
+                                           "32848 Create CSV File by Selected NV Items", "-", "57665 Exit"}));
+        QCOMPARE(MenuEntries(menus[1]->menu()), std::vector<std::string>{"32856 Find NV Item"});
+        QCOMPARE(MenuEntries(menus[2]->menu()),
+                 (std::vector<std::string>{">Choice Com", "-", "32784 Connect Server", "32783 Disconnect Server"}));
+        const std::vector<std::string> ports = MenuEntries(menus[2]->menu()->actions()[0]->menu());
+        QCOMPARE(ports.size(), size_t(20));
+        QCOMPARE(ports.front(), std::string("200 Com 1"));
+        QCOMPARE(ports.back(), std::string("219 Com 20"));
+        QCOMPARE(MenuEntries(menus[3]->menu()), std::vector<std::string>{"32852 Import NV Types from DEF file"});
+        QCOMPARE(MenuEntries(menus[4]->menu()), std::vector<std::string>{"57664 &About Tessiva..."});
+
+        // Commands that come with the phone link and Find are there but not offered yet.
+        for (int id : {32851, 32849, 32846, 32839, 32780, 32861, 32858, 32781, 32788, 32856, 32857, 32784, 32783, 200, 219})
+            QVERIFY2(!ui.Frame().Action(id)->isEnabled(), std::to_string(id).c_str());
+        for (int id : {32786, 32785, 32787, 32843, 32840, 32844, 32841, 32845, 32842, 32853, 32854, 32855, 32847,
+                       32837, 32848, 32838, 32852, 57664, 57665})
+            QVERIFY2(ui.Frame().Action(id)->isEnabled(), std::to_string(id).c_str());
+    }
+
+    void toolbarHasTheButtonsTheBoxesAndTheFourPanes() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        CMainFrame& frame = ui.Frame();
+        std::vector<int> ids;
+        for (QAction* action : frame.ToolBar()->actions())
+            ids.push_back(action->isSeparator() ? 0 : action->data().toInt());
+        // Buttons in resource order; the port box and the state box at the end, set apart.
+        const std::vector<int> expected = {32857, 0,     32786, 32785, 32787, 0,     32840, 32849, 32841,
+                                           32842, 0,     32853, 32854, 32855, 0,     32839, 0,     32780,
+                                           32858, 32781, 32788, 0,     32837, 32838, 0,     32784, 32783,
+                                           0,     0,     0};
+        QCOMPARE(ids, expected);
+        QCOMPARE(frame.ToolBar()->iconSize(), QSize(32, 32));
+        QCOMPARE(frame.Action(32786)->toolTip(), QString("Load NV Items from BRT File"));
+        QCOMPARE(frame.Action(32853)->toolTip(), QString("Load NV Items to QCN File"));
+        QCOMPARE(frame.Action(32855)->toolTip(), QString("Save Selected & Active NV Items to QCN File"));
+        for (QAction* action : frame.ToolBar()->actions())
+            if (!action->isSeparator() && action->data().toInt() != 0) QVERIFY(!action->icon().isNull());
+        QCOMPARE(frame.ConnectionBox()->text(), QString("NOT CONNECTED"));
+        QVERIFY(!frame.ConnectionBox()->isEnabled());
+        QVERIFY(frame.PortBox() != nullptr);
+        QVERIFY(frame.findChild<QStatusBar*>() == nullptr);
+
+        QCOMPARE(frame.OuterSplitter()->count(), 3);
+        QCOMPARE(frame.InnerSplitter()->count(), 2);
+        auto caption = [](QSplitter* splitter, int i) { return qobject_cast<CPaneFrame*>(splitter->widget(i))->Caption(); };
+        QCOMPARE(caption(frame.OuterSplitter(), 0), QString("NV Items"));
+        QCOMPARE(caption(frame.OuterSplitter(), 1), QString("Selected NV Items"));
+        QCOMPARE(caption(frame.InnerSplitter(), 0), QString("NV Item's Attributes"));
+        QCOMPARE(caption(frame.InnerSplitter(), 1), QString("NV Item Content"));
+        QCOMPARE(frame.OuterSplitter()->sizes()[0], 200);
+        QCOMPARE(frame.InnerSplitter()->sizes()[0], 500);
+    }
+
+    void eachBackupKindLoadsThroughItsCommand() {
+        for (const char* name : {"all.brt", "all.cnv", "all.qcn"}) {
+            SUiApp ui;
+            QVERIFY(ui.Start());
+            ui.FillDatabase();
+            const auto expected = ValuesById(ui.Doc().m_items);
+            QVERIFY(ui.SaveBackup(ui.Path(name)));
+            ui.Doc().m_items.RemoveAll();
+            ui.sink.ClearRecords();
+
+            const std::string kind = std::string(name).substr(4);
+            const int command = kind == "brt" ? 32786 : kind == "cnv" ? 32840 : 32853;
+            ui.chooser.paths = {ui.Path(name)};
+            ui.Frame().Action(command)->trigger();
+            QCOMPARE(ui.chooser.asked.back().filterLabel, "output files (*." + kind + ")");
+            QCOMPARE(ui.chooser.asked.back().defaultExtension, kind);
+            QCOMPARE(ui.chooser.asked.back().initialName, "*." + kind);
+            QCOMPARE(ValuesById(ui.Doc().m_items), expected);
+            QCOMPARE(ui.Doc().m_allEntries.GetCount(), ui.Doc().m_items.GetSize());
+            CNVTreeView& tree = ui.Frame().ItemsTree();
+            QCOMPARE(TopLevelTexts(tree), (std::vector<std::string>{"CDMA", "PHONEBOOK", "RF", "SECURITY"}));
+            QCOMPARE(ChildTexts(tree.topLevelItem(0)),
+                     (std::vector<std::string>{"(Id=9) NV_PREF_MODE_I", "(Id=10) NV_SCI_I [ 0 ]", "(Id=10) NV_SCI_I [ 1 ]",
+                                               "(Id=10) NV_SCI_I [ 2 ]"}));
+            QCOMPARE(ChildTexts(tree.topLevelItem(3)),
+                     (std::vector<std::string>{"(Id=0) NV_ESN_I", "(Id=1) NV_ESN_CHKSUM_I"}));
+        }
+    }
+
+    void menuAndToolbarIdsOfAPairRunTheSameLoad() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        ui.FillDatabase();
+        QVERIFY(ui.SaveBackup(ui.Path("a.cnv")));
+        for (int command : {32843, 32840}) {
+            ui.Doc().m_items.RemoveAll();
+            ui.chooser.paths = {ui.Path("a.cnv")};
+            ui.Frame().Action(command)->trigger();
+            QCOMPARE(ui.Doc().m_items.GetSize(), 9);
+            QCOMPARE(ui.Frame().ItemsTree().topLevelItemCount(), 4);
+        }
+    }
+
+    void cancelledDialogChangesNothingAndAFailedLoadLeavesEmptyPanes() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        ui.FillDatabase();
+        ui.Frame().Views().BuildItemsTree();
+        ui.Frame().ItemsTree().setCurrentItem(ui.Frame().ItemsTree().topLevelItem(0));
+        QVERIFY(ui.Frame().ListView().topLevelItemCount() > 0);
+
+        ui.Frame().Action(32786)->trigger();  // no path: the dialog is cancelled
+        QCOMPARE(ui.Doc().m_items.GetSize(), 9);
+        QCOMPARE(ui.Frame().ItemsTree().topLevelItemCount(), 4);
+
+        WriteFile(ui.Path("broken.cnv"), std::string("\x01\x02\x03", 3));
+        ui.chooser.paths = {ui.Path("broken.cnv")};
+        ui.Frame().Action(32843)->trigger();
+        QVERIFY(!ui.sink.Messages().empty());
+        QCOMPARE(ui.Doc().m_items.GetSize(), 0);
+        QCOMPARE(ui.Frame().ItemsTree().topLevelItemCount(), 0);
+        QCOMPARE(ui.Frame().SelectedTree().topLevelItemCount(), 0);
+        QCOMPARE(ui.Frame().ListView().topLevelItemCount(), 0);
+        QCOMPARE(ui.Frame().ContentView().topLevelItemCount(), 0);
+        QCOMPARE(ui.Doc().m_allEntries.GetCount(), 0);
+    }
+
+    void saveCommandsWriteWhatTheDocumentWrites() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        ui.FillDatabase();
+        for (const char* kind : {"brt", "cnv", "qcn"}) {
+            const int command = std::string(kind) == "brt" ? 32785 : std::string(kind) == "cnv" ? 32844 : 32854;
+            ui.chooser.paths = {ui.Path(std::string("menu.") + kind)};
+            ui.Frame().Action(command)->trigger();
+            QVERIFY(ui.SaveBackup(ui.Path(std::string("direct.") + kind)));
+            QVERIFY(!ReadBytes(ui.Path(std::string("menu.") + kind)).empty());
+            if (std::string(kind) != "qcn")  // a compound file's layout may differ in unused sectors
+                QCOMPARE(ReadBytes(ui.Path(std::string("menu.") + kind)), ReadBytes(ui.Path(std::string("direct.") + kind)));
+            QCOMPARE(ui.chooser.asked.back().filterLabel, "output files (*." + std::string(kind) + ")");
+            QVERIFY(ui.chooser.asked.back().overwritePrompt);
+        }
+    }
+
+    void importOfTypesReplacesTheCatalogueOrKeepsTheOldOne() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        WriteFile(ui.Path("NVTypesDefine.def"), "pair_type;uint8 a;uint8 b;\nuint8;uint8 value;\n");
+        ui.chooser.paths = {ui.Path("NVTypesDefine.def")};
+        ui.Frame().Action(32852)->trigger();
+        QCOMPARE(ui.chooser.asked.back().filterLabel, std::string("def files (*.def)"));
+        QVERIFY(ui.Doc().m_typeCatalog.SelectType("pair_type"));
+        QVERIFY(ReadFile(ui.Path("NVTypes.typ")).find("pair_type;uint8 a;uint8 b;") != std::string::npos);
+
+        ui.chooser.paths = {ui.Path("missing.def")};
+        ui.Frame().Action(32852)->trigger();
+        QVERIFY(ui.Doc().m_typeCatalog.SelectType("pair_type"));  // reloaded from NVTypes.typ
+    }
+
+    void aboutBoxShowsIconNameAndVersion() {
+        CAboutDialog about;
+        QCOMPARE(about.windowTitle(), QString("About Tessiva"));
+        QCOMPARE(about.findChild<QLabel*>("AboutText")->text(), QString("Tessiva\nVersion 1.5"));
+        QVERIFY(!about.findChild<QLabel*>("AboutIcon")->pixmap().isNull());
+        QPushButton* ok = about.findChild<QPushButton*>();
+        QCOMPARE(ok->text(), QString("OK"));
+        QVERIFY(ok->isDefault());
+        QTimer::singleShot(0, ok, &QPushButton::click);
+        QCOMPARE(about.exec(), int(QDialog::Accepted));
+    }
+};
+UI_TEST_CLASS(CMainFrameTest);
+
+#include "main_frame_test.moc"

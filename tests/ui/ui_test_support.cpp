@@ -1,0 +1,108 @@
+#include "ui_test_support.h"
+
+#include "main_frame.h"
+#include "nv_tree_view.h"
+#include "tessiva_app.h"
+
+#include <QTreeWidget>
+#include <cstdio>
+
+std::vector<std::function<int(int, char**)>>& SUiTestRegistry::All() {
+    static std::vector<std::function<int(int, char**)>> tests;
+    return tests;
+}
+
+bool CScriptedChooser::Next(const SFileDialogSpec& spec, std::string& path) {
+    asked.push_back(spec);
+    if (paths.empty()) return false;
+    path = paths.front();
+    paths.pop_front();
+    return true;
+}
+
+void WriteDescriptionFiles(const std::string& dir, bool withTypes) {
+    WriteFile(dir + "/NVItemsDefine.def",
+              "# name;id;file;group;size;type\n"
+              "NV_ESN_CHKSUM_I;1;esn_chk;SECURITY;4;uint32\n"
+              "NV_ESN_I;0;esn;SECURITY;4;uint32\n"
+              "NV_SCI_I;10;sci;CDMA;1[3];uint8\n"
+              "NV_DIAL_I;57;dial;PHONEBOOK;7;dial_type\n"
+              "NV_BAND_PREF_I;441;band;RF;2;uint16\n"
+              "NV_MYSTERY_I;99;mystery;RF;5;mystery_type\n"
+              "NV_PREF_MODE_I;9;pref;CDMA;1;uint8\n");
+    if (withTypes)
+        WriteFile(dir + "/NVTypes.typ",
+                  "uint32;uint32 value;\r\n"
+                  "uint16;uint16 value;\r\n"
+                  "uint8;uint8 value;\r\n"
+                  "dial_type;uint8 address;uint8 status;uint16 ext;uint16 code;\r\n"
+                  "END;\r\n");
+}
+
+SUiApp::SUiApp(bool withTypes, bool withDefinitions) : dir(MakeTempDir("ui")) {
+    WriteDescriptionFiles(dir, withTypes);
+    if (!withDefinitions) std::remove((dir + "/NVItemsDefine.def").c_str());
+}
+
+SUiApp::~SUiApp() { app.reset(); }
+
+bool SUiApp::Start() {
+    app = std::make_unique<CTessivaApp>(&sink, &chooser);
+    return app->InitInstance(dir);
+}
+
+CMainFrame& SUiApp::Frame() { return app->MainFrame(); }
+
+CTessivaDoc& SUiApp::Doc() { return app->Doc(); }
+
+void SUiApp::FillDatabase() {
+    CTessivaDoc& doc = Doc();
+    doc.m_items.RemoveAll();
+    for (const CNVItem& def : doc.m_itemDefs) {
+        CNVItem item = def;
+        if (def.Index() >= 0) item.SetName(def.Name() + " [ " + std::to_string(def.Index()) + " ]");
+        std::vector<uint8_t> value(static_cast<size_t>(def.Size()));
+        for (size_t k = 0; k < value.size(); ++k) value[k] = static_cast<uint8_t>(def.Id() + 7 * def.Index() + 3 * k + 1);
+        item.SetValue(value);
+        item.SetActive(CNVItem::kActive);
+        doc.m_items.Add(item);
+    }
+    doc.m_allEntries.LoadEntriesFromItems(doc.m_items);
+    doc.m_selectedEntries.ClearEntries();
+}
+
+bool SUiApp::SaveBackup(const std::string& path) {
+    const std::string ext = path.substr(path.size() - 3);
+    if (ext == "brt") return Doc().SaveAllActiveToBrt(path) != 0;
+    if (ext == "cnv") return Doc().SaveAllActiveToCnv(path) != 0;
+    return Doc().SaveAllActiveToQcn(path);
+}
+
+std::vector<std::string> TopLevelTexts(const QTreeWidget& tree) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < tree.topLevelItemCount(); ++i) texts.push_back(tree.topLevelItem(i)->text(0).toStdString());
+    return texts;
+}
+
+std::vector<std::string> ChildTexts(const QTreeWidgetItem* node) {
+    std::vector<std::string> texts;
+    for (int i = 0; node && i < node->childCount(); ++i) texts.push_back(node->child(i)->text(0).toStdString());
+    return texts;
+}
+
+QTreeWidgetItem* FindNode(const CNVTreeView& tree, const std::string& text) {
+    for (int i = 0; i < tree.topLevelItemCount(); ++i) {
+        QTreeWidgetItem* group = tree.topLevelItem(i);
+        if (CNVTreeView::NodeText(group) == text) return group;
+        for (int j = 0; j < group->childCount(); ++j)
+            if (CNVTreeView::NodeText(group->child(j)) == text) return group->child(j);
+    }
+    return nullptr;
+}
+
+std::vector<std::string> RowTexts(const QTreeWidget& view, int row) {
+    std::vector<std::string> texts;
+    if (row < 0 || row >= view.topLevelItemCount()) return texts;
+    for (int c = 0; c < view.columnCount(); ++c) texts.push_back(view.topLevelItem(row)->text(c).toStdString());
+    return texts;
+}

@@ -1,0 +1,74 @@
+#pragma once
+#include "file_chooser.h"
+#include "test_support.h"
+
+#include <QObject>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CMainFrame;
+class CTessivaApp;
+class CTessivaDoc;
+class CNVTreeView;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// Test classes register themselves; the test main runs each of them.
+struct SUiTestRegistry {
+    static std::vector<std::function<int(int, char**)>>& All();
+};
+#define UI_TEST_CLASS(Class)                                                                          \
+    static const bool kRegistered##Class = [] {                                                      \
+        SUiTestRegistry::All().push_back([](int argc, char** argv) {                                 \
+            Class test;                                                                               \
+            return QTest::qExec(&test, argc, argv);                                                   \
+        });                                                                                           \
+        return true;                                                                                  \
+    }()
+
+// File dialogs answered from a script: each call takes the next path; none left = Cancel.
+class CScriptedChooser : public IFileChooser {
+public:
+    bool ChooseOpenFile(const SFileDialogSpec& spec, std::string& path) override { return Next(spec, path); }
+    bool ChooseSaveFile(const SFileDialogSpec& spec, std::string& path) override { return Next(spec, path); }
+
+    std::deque<std::string> paths;
+    std::vector<SFileDialogSpec> asked;
+
+private:
+    bool Next(const SFileDialogSpec& spec, std::string& path);
+};
+
+// Definitions of the test database: plain items, an array item, a compound type and an item
+// whose type the catalogue lacks.
+void WriteDescriptionFiles(const std::string& dir, bool withTypes = true);
+
+// A running application on a temp folder of description files, with scripted message boxes
+// and file dialogs.
+struct SUiApp {
+    explicit SUiApp(bool withTypes = true, bool withDefinitions = true);
+    ~SUiApp();
+
+    bool Start();
+    CMainFrame& Frame();
+    CTessivaDoc& Doc();
+    // Fills m_items with one active record per definition, values made from the ID.
+    void FillDatabase();
+    // Saves the database as a backup of the kind of path's extension; false on failure.
+    bool SaveBackup(const std::string& path);
+    std::string Path(const std::string& name) const { return dir + "/" + name; }
+
+    std::string dir;
+    CTestFrontend sink;
+    CScriptedChooser chooser;
+    std::unique_ptr<CTessivaApp> app;
+};
+
+// Node helpers.
+std::vector<std::string> TopLevelTexts(const QTreeWidget& tree);
+std::vector<std::string> ChildTexts(const QTreeWidgetItem* node);
+QTreeWidgetItem* FindNode(const CNVTreeView& tree, const std::string& text);
+std::vector<std::string> RowTexts(const QTreeWidget& view, int row);
