@@ -1,0 +1,82 @@
+#include "doc_files_fixture.h"
+
+namespace {
+using DocRoundTrip = DocFiles;
+
+class CFixedChooser : public IFileChooser {
+public:
+    bool ChooseOpenFile(const SFileDialogSpec&, std::string&) override { return false; }
+    bool ChooseSaveFile(const SFileDialogSpec& spec, std::string& path) override {
+        asked = spec;
+        path = answer;
+        return !answer.empty();
+    }
+    std::string answer;
+    SFileDialogSpec asked;
+};
+}  // namespace
+
+TEST_F(DocRoundTrip, EveryKindGivesBackTheSameItems) {
+    CNVItemArray items;
+    items.Add(Item(10, -1, {1, 2, 3, 4}));
+    AddArray(items, 20, {{0, Seq(3, 1)}, {1, Seq(3, 4)}, {2, Seq(3, 7)}, {3, Seq(3, 10)}});
+    items.Add(Item(30, -1, Seq(128)));
+    AddArray(items, 40, {{0, Seq(127, 2)}, {1, Seq(127, 3)}});
+    items.Add(Item(50, -1, {0, 0, 0, 0, 0xFF}));
+    items.Add(Item(60, -1, {0x42}));
+    AddArray(items, 70, {{0, {7, 7, 7}}, {1, {8, 8, 8}}});  // element 2 not active
+    SetItems(items);
+    const CNVItemArray original = doc.m_items;
+
+    ASSERT_EQ(doc.SaveAllActiveToBrt(Path("1.brt")), 1);
+    ASSERT_EQ(doc.StartLoadBrt(Path("1.brt")), 1);
+    EXPECT_EQ(doc.m_items, original);
+    ASSERT_EQ(doc.SaveAllActiveToCnv(Path("2.cnv")), 1);
+    ASSERT_EQ(doc.StartLoadCnv(Path("2.cnv")), 1);
+    EXPECT_EQ(doc.m_items, original);
+    ASSERT_TRUE(doc.SaveAllActiveToQcn(Path("3.qcn")));
+    ASSERT_TRUE(doc.LoadQcn(Path("3.qcn")));
+    EXPECT_EQ(doc.m_items, original);
+    ASSERT_EQ(doc.SaveAllActiveToBrt(Path("4.brt")), 1);
+    EXPECT_EQ(ReadBytes(Path("4.brt")), ReadBytes(Path("1.brt")));
+    EXPECT_TRUE(frontend.Messages().empty());
+}
+
+TEST_F(DocRoundTrip, CnvAndQcnKeepAGapInAnArrayThatBrtPacks) {
+    CNVItemArray items;
+    AddArray(items, 20, {{1, Seq(3, 4)}, {3, Seq(3, 10)}});
+    SetItems(items);
+    const CNVItemArray original = doc.m_items;
+    ASSERT_EQ(doc.SaveAllActiveToCnv(Path("g.cnv")), 1);
+    ASSERT_EQ(doc.StartLoadCnv(Path("g.cnv")), 1);
+    EXPECT_EQ(doc.m_items, original);
+    ASSERT_TRUE(doc.SaveAllActiveToQcn(Path("g.qcn")));
+    ASSERT_TRUE(doc.LoadQcn(Path("g.qcn")));
+    EXPECT_EQ(doc.m_items, original);
+    ASSERT_EQ(doc.SaveAllActiveToBrt(Path("g.brt")), 1);
+    ASSERT_EQ(doc.StartLoadBrt(Path("g.brt")), 1);
+    CNVItemArray packed;
+    AddArray(packed, 20, {{0, Seq(3, 4)}, {1, Seq(3, 10)}});
+    EXPECT_EQ(doc.m_items, packed);
+}
+
+TEST_F(DocRoundTrip, ItemListIsWrittenToTheChosenFile) {
+    CNVItemArray items;
+    items.Add(Item(10, -1, Seq(4)));
+    AddArray(items, 70, {});
+    SetItems(items);
+    CFixedChooser chooser;
+    EXPECT_FALSE(doc.WriteItemList(doc.m_items));  // no chooser yet
+    doc.SetFileChooser(&chooser);
+    EXPECT_FALSE(doc.WriteItemList(doc.m_items));  // cancelled
+    EXPECT_EQ(chooser.asked.filterLabel, "BRT list files (*.csv)");
+    EXPECT_EQ(chooser.asked.defaultExtension, "csv");
+    EXPECT_EQ(chooser.asked.initialName, "*.csv");
+    EXPECT_TRUE(chooser.asked.overwritePrompt);
+    chooser.answer = Path("l.csv");
+    ASSERT_TRUE(doc.WriteItemList(doc.m_items));
+    EXPECT_EQ(ReadFile(Path("l.csv")), "NV Item Name;NV ID\r\nPlain;10\r\nThree ;70");
+    chooser.answer = Path("no/such/l.csv");
+    EXPECT_FALSE(doc.WriteItemList(doc.m_items));
+    EXPECT_TRUE(HasMessage("Can't write the file " + Path("no/such/l.csv")));
+}

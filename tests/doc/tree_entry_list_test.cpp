@@ -1,0 +1,51 @@
+#include "doc_files_fixture.h"
+#include "tree_entry_list.h"
+
+namespace {
+using DocEntries = DocFiles;
+
+std::vector<std::string> Names(const CTreeEntryList& list) {
+    std::vector<std::string> names;
+    for (const auto& e : list.Entries()) names.push_back(e.name);
+    return names;
+}
+}  // namespace
+
+TEST_F(DocEntries, LoadRemoveFindAndMoveGroupsKeepOrder) {
+    CNVItemArray items;
+    items.Add(Item(10, -1, Seq(4)));
+    AddArray(items, 70, {});
+    items.Add(Item(50, -1, Seq(5)));
+    SetItems(items);
+    CTreeEntryList& all = doc.m_allEntries;
+    ASSERT_EQ(all.GetCount(), 5);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(all.GetAt(i).itemIndex, i);
+
+    all.AddEntry("Plain", "GroupX", 9);  // a name listed twice
+    EXPECT_EQ(all.FindItemIndexByName("Plain"), 0);
+    all.RemoveEntryByName("Plain");
+    EXPECT_EQ(all.FindItemIndexByName("Plain"), 9);
+    EXPECT_EQ(all.FindItemIndexByName("Nothing"), -1);
+
+    CTreeEntryList& selected = doc.m_selectedEntries;
+    selected.AddGroupEntriesFrom(all, "GroupC");
+    all.RemoveGroupEntries("GroupC");
+    EXPECT_EQ(Names(selected), (std::vector<std::string>{"Five", "Three [ 0 ]", "Three [ 1 ]", "Three [ 2 ]"}));
+    EXPECT_EQ(Names(all), (std::vector<std::string>{"Plain"}));
+}
+
+TEST_F(DocEntries, CollectSelectedItemsFollowsEntryOrder) {
+    CNVItemArray items;
+    for (int id : {10, 30, 50, 60}) items.Add(Item(id, -1, Seq(2)));
+    SetItems(items);
+    doc.m_selectedEntries.AddEntry("Zero", "GroupC", 3);
+    doc.m_selectedEntries.AddEntry("Big", "GroupB", 1);
+    CNVItemArray list;
+    doc.CollectSelectedItems(list);
+    ASSERT_EQ(list.GetSize(), 2);
+    EXPECT_EQ(list[0], doc.m_items[3]);
+    EXPECT_EQ(list[1], doc.m_items[1]);
+    doc.m_selectedEntries.ClearEntries();
+    doc.CollectSelectedItems(list);
+    EXPECT_TRUE(list.IsEmpty());
+}
