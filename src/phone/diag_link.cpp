@@ -41,7 +41,7 @@ bool CDiagLink::Fail(const std::string& error) {
 
 bool CDiagLink::FailLink(const std::string& error) {
     m_failed = true;
-    m_lastError = error + " Connect again.";
+    m_lastError = error;
     return false;
 }
 

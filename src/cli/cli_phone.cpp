@@ -1,0 +1,38 @@
+#include "cli_phone.h"
+
+#include "qlib.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+
+std::string BackupKind(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == ".brt" || ext == ".cnv" || ext == ".qcn" ? ext : std::string();
+}
+
+int ConnectPhone(SCliContext& ctx, const SCliArgs& args) {
+    const std::string port = args.Get("--port");
+    if (port.empty()) {
+        std::fprintf(stderr, "tessiva-cli: --port DEV is needed (see 'tessiva-cli ports')\n");
+        return kExitUsage;
+    }
+    if (args.Has("--timeout")) {
+        const std::string text = args.Get("--timeout");
+        if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoul(text) == 0) {
+            std::fprintf(stderr, "tessiva-cli: --timeout takes milliseconds, not '%s'\n", text.c_str());
+            return kExitUsage;
+        }
+        QLIB_SetTimeout(static_cast<unsigned>(std::stoul(text)));
+    }
+    ctx.doc.SetPortName(port);
+    const int messagesBefore = ctx.console.MessageCount();
+    if (ctx.doc.Connect()) return kExitOk;
+    // A port that can't be opened has been reported by Connect; a silent phone has not.
+    if (ctx.console.MessageCount() == messagesBefore)
+        return ctx.Fail(QLibLastError());
+    return kExitFailure;
+}

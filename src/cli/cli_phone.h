@@ -1,0 +1,17 @@
+#pragma once
+// What the phone commands share: the connection by --port and the backup kinds.
+#include "cli_command.h"
+
+#include <string>
+
+// Options every phone command takes.
+inline const std::vector<std::string> kPhoneValueOptions = {"--port", "--timeout"};
+#define TESSIVA_PHONE_OPTIONS_HELP                                                          \
+    "\n  --port DEV     the phone's serial port: a device name (ttyUSB0) or path (/dev/ttyUSB0)" \
+    "\n  --timeout MS   how long each request waits for the phone's reply (default 2000)"
+
+// Connects the document to the phone on --port; kExitOk, or the exit status after a message.
+int ConnectPhone(SCliContext& ctx, const SCliArgs& args);
+
+// ".brt", ".cnv" or ".qcn" by the path's extension in any letter case; empty for anything else.
+std::string BackupKind(const std::string& path);

@@ -1,0 +1,171 @@
+// The phone commands against tessiva-phone-sim processes on pseudo-terminals.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+const char* const kDefinitions =
+    "# name;id;file;group;size;type\n"
+    "Plain Ten;10;nv10;Alpha;4;uint32\n"
+    "Array Twenty;20;nv20;Beta;2[3];uint16\n"
+    "Thirty;30;nv30;Alpha;1;uint8\n"
+    "Fifty;50;nv50;Gamma;3;uint8\n";
+
+// Elements 0 and 1 of item 20: a BRT file keeps array slots only from element 0 on, without gaps.
+const char* const kStore = "10;-1;01020304\n20;0;0a0b\n20;1;0e0f\n50;-1;050607\n";
+
+// A running tessiva-phone-sim; SIGTERM (and its save) when it goes out of scope.
+class CSimProcess {
+public:
+    explicit CSimProcess(const std::vector<std::string>& options) {
+        std::vector<std::string> args = {BinDir() + "/tessiva-phone-sim"};
+        args.insert(args.end(), options.begin(), options.end());
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int out[2];
+        if (pipe(out) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        FILE* f = fdopen(out[0], "r");
+        char line[256] = {};
+        if (f && std::fgets(line, sizeof line, f)) m_device = std::string(line, std::strcspn(line, "\n"));
+        if (f) std::fclose(f);
+    }
+    ~CSimProcess() { Stop(); }
+    const std::string& Device() const { return m_device; }
+    // SIGTERM and the exit status.
+    int Stop() {
+        if (m_pid <= 0) return -1;
+        kill(m_pid, SIGTERM);
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_device;
+};
+
+class CliPhoneTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = MakeTempDir("cli-phone");
+        WriteFile(m_dir + "/NVItemsDefine.def", kDefinitions);
+        WriteFile(m_dir + "/store.txt", kStore);
+    }
+    int Cli(const std::string& args, std::string* out = nullptr, std::string* err = nullptr) {
+        return RunCommand(BinDir() + "/tessiva-cli --dir " + m_dir + " " + args, out, err);
+    }
+    std::vector<std::string> SimArgs(const std::vector<std::string>& more) {
+        std::vector<std::string> args = {"--dir", m_dir};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    }
+    std::string m_dir;
+};
+}  // namespace
+
+TEST_F(CliPhoneTest, UploadThenDownloadCopiesOnePhoneIntoAnother) {
+    for (const std::string kind : {"cnv", "brt", "qcn"}) {
+        SCOPED_TRACE(kind);
+        const std::string backup = m_dir + "/phone." + kind;
+        CSimProcess source(SimArgs({"--from", m_dir + "/store.txt", "--save", m_dir + "/a.txt"}));
+        ASSERT_FALSE(source.Device().empty());
+        std::string out, err;
+        ASSERT_EQ(Cli("upload --port " + source.Device() + " " + backup, &out, &err), 0) << err;
+        EXPECT_EQ(out, "Uploaded 6 records: 4 active, 2 not active, 0 unreadable. Saved the 4 active records to " +
+                           backup + ".\n");
+
+        CSimProcess target(SimArgs({"--save", m_dir + "/b.txt"}));
+        ASSERT_EQ(Cli("download --port " + target.Device() + " " + backup, &out, &err), 0) << err;
+        EXPECT_EQ(out, "Wrote 4 active records of " + backup + " to the phone.\n");
+        // A third phone loads the backup itself.
+        CSimProcess loaded(SimArgs({"--from", backup, "--save", m_dir + "/c.txt"}));
+        ASSERT_FALSE(loaded.Device().empty());
+        EXPECT_EQ(source.Stop(), 0);
+        EXPECT_EQ(target.Stop(), 0);
+        EXPECT_EQ(loaded.Stop(), 0);
+        const std::string a = ReadFile(m_dir + "/a.txt");
+        EXPECT_NE(a.find("20;1;0e0f\n"), std::string::npos);
+        EXPECT_EQ(ReadFile(m_dir + "/b.txt"), a);
+        EXPECT_EQ(ReadFile(m_dir + "/c.txt"), a);
+    }
+}
+
+TEST_F(CliPhoneTest, UploadByListAndDownloadOfSelectedItems) {
+    CSimProcess source(SimArgs({"--from", m_dir + "/store.txt"}));
+    WriteFile(m_dir + "/list.csv", "NV Item Name;NV ID\nFifty;50\nArray Twenty;20");
+    std::string out, err;
+    ASSERT_EQ(Cli("upload --port " + source.Device() + " --list " + m_dir + "/list.csv " + m_dir + "/part.cnv", &out,
+                  &err),
+              0)
+        << err;
+    EXPECT_EQ(out.rfind("Uploaded 4 records: 3 active, 1 not active", 0), 0u) << out;
+
+    CSimProcess target(SimArgs({"--save", m_dir + "/b.txt"}));
+    ASSERT_EQ(Cli("download --port " + target.Device() + " --ids 50 " + m_dir + "/part.cnv", &out, &err), 0) << err;
+    EXPECT_EQ(Cli("download --port " + target.Device() + " --ids 10 " + m_dir + "/part.cnv", &out, &err), 1);
+    EXPECT_NE(err.find("NV item 10 is not in"), std::string::npos) << err;
+    target.Stop();
+    EXPECT_EQ(ReadFile(m_dir + "/b.txt"), "# id;index;value\n50;-1;050607\n");
+}
+
+TEST_F(CliPhoneTest, RefusalsOfThePhone) {
+    CSimProcess phone(SimArgs({"--from", m_dir + "/store.txt", "--readonly", "50", "--unreadable", "30",
+                               "--spc", "246810", "--spc-penalty", "0"}));
+    std::string out, err;
+    ASSERT_EQ(Cli("upload --port " + phone.Device() + " --timeout 300 " + m_dir + "/up.cnv", &out, &err), 0) << err;
+    EXPECT_NE(out.find("1 unreadable"), std::string::npos) << out;
+
+    EXPECT_EQ(Cli("download --port " + phone.Device() + " " + m_dir + "/up.cnv", &out, &err), 1);
+    EXPECT_EQ(err, "Fifty ID = 50 is write protected. It can't be downloaded to Mobile Phone!\n");
+
+    EXPECT_EQ(Cli("spc --port " + phone.Device() + " 24681099", &out, &err), 0) << err;
+    EXPECT_EQ(out, "SPC code accepted.\n");
+    EXPECT_EQ(Cli("spc --port " + phone.Device() + " 111111", &out, &err), 1);
+    EXPECT_EQ(err, "WRONG SPC CODE Phone will be time out for 10 sec\n");
+}
+
+TEST_F(CliPhoneTest, PhoneThatFallsSilentDuringAnUpload) {
+    // Answers the probe, item 10 and element 0 of item 20, then nothing.
+    CSimProcess phone(SimArgs({"--from", m_dir + "/store.txt", "--silent-after", "3"}));
+    std::string out, err;
+    EXPECT_EQ(Cli("upload --port " + phone.Device() + " --timeout 200 " + m_dir + "/up.cnv", &out, &err), 1);
+    EXPECT_EQ(out, "Uploaded 6 records: 2 active, 0 not active, 4 unreadable. Saved the 2 active records to " + m_dir +
+                       "/up.cnv.\n");
+    EXPECT_NE(err.find("stopped answering during the upload"), std::string::npos) << err;
+    EXPECT_NE(err.find("did not answer within 200 ms"), std::string::npos) << err;
+    EXPECT_EQ(Cli("spc --port " + phone.Device() + " --timeout 100 000000", &out, &err), 1);
+}
+
+TEST_F(CliPhoneTest, UsageAndPortErrors) {
+    std::string out, err;
+    EXPECT_EQ(Cli("upload " + m_dir + "/x.cnv", &out, &err), 2);
+    EXPECT_EQ(Cli("upload --port /dev/null " + m_dir + "/x.txt", &out, &err), 2);
+    EXPECT_EQ(Cli("download --port /dev/null " + m_dir + "/x.dat", &out, &err), 2);
+    EXPECT_EQ(Cli("spc --port /dev/null --timeout soon 000000", &out, &err), 2);
+    EXPECT_EQ(Cli("spc --port " + m_dir + "/nothing 000000", &out, &err), 1);
+    EXPECT_EQ(err, "Port " + m_dir + "/nothing does not exist.\n");
+    EXPECT_EQ(Cli("ports", &out, &err), 0);
+    EXPECT_EQ(Cli("ports --json", &out, &err), 0);
+    EXPECT_EQ(out.rfind("{\"ports\":[", 0), 0u);
+}
