@@ -16,6 +16,9 @@ CNVTreeView::CNVTreeView(CTreeEntryList& entries, const QString& caption, QWidge
     setObjectName(caption);
     setColumnCount(1);
     header()->hide();
+    // Long node texts scroll sideways instead of being cut short.
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -1,11 +1,20 @@
-// Runs every registered widget test class; the exit status counts the classes that failed.
+// Runs every registered widget test class, or only the class named by the first argument
+// (further arguments go to Qt Test). The exit status counts the classes that failed.
 #include "ui_test_support.h"
 
 #include <QApplication>
+#include <cstring>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    const char* only = argc > 1 && argv[1][0] == 'C' ? argv[1] : nullptr;
+    if (only) {
+        argv[1] = argv[0];
+        ++argv;
+        --argc;
+    }
     int failed = 0;
-    for (const auto& run : SUiTestRegistry::All()) failed += run(argc, argv) != 0 ? 1 : 0;
+    for (const auto& test : SUiTestRegistry::All())
+        if (!only || std::strcmp(only, test.name) == 0) failed += test.run(argc, argv) != 0 ? 1 : 0;
     return failed;
 }

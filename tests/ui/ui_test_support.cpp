@@ -7,8 +7,8 @@
 #include <QTreeWidget>
 #include <cstdio>
 
-std::vector<std::function<int(int, char**)>>& SUiTestRegistry::All() {
-    static std::vector<std::function<int(int, char**)>> tests;
+std::vector<SUiTestRegistry::STest>& SUiTestRegistry::All() {
+    static std::vector<STest> tests;
     return tests;
 }
 
@@ -55,8 +55,9 @@ CMainFrame& SUiApp::Frame() { return app->MainFrame(); }
 
 CTessivaDoc& SUiApp::Doc() { return app->Doc(); }
 
-void SUiApp::FillDatabase() {
-    CTessivaDoc& doc = Doc();
+void SUiApp::FillDatabase() { ::FillDatabase(Doc()); }
+
+void FillDatabase(CTessivaDoc& doc) {
     doc.m_items.RemoveAll();
     for (const CNVItem& def : doc.m_itemDefs) {
         CNVItem item = def;

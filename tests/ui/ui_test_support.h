@@ -10,6 +10,7 @@
 #include <vector>
 
 class CMainFrame;
+class CNVItemArray;
 class CTessivaApp;
 class CTessivaDoc;
 class CNVTreeView;
@@ -18,14 +19,18 @@ class QTreeWidgetItem;
 
 // Test classes register themselves; the test main runs each of them.
 struct SUiTestRegistry {
-    static std::vector<std::function<int(int, char**)>>& All();
+    struct STest {
+        const char* name;
+        std::function<int(int, char**)> run;
+    };
+    static std::vector<STest>& All();
 };
 #define UI_TEST_CLASS(Class)                                                                          \
     static const bool kRegistered##Class = [] {                                                      \
-        SUiTestRegistry::All().push_back([](int argc, char** argv) {                                 \
-            Class test;                                                                               \
-            return QTest::qExec(&test, argc, argv);                                                   \
-        });                                                                                           \
+        SUiTestRegistry::All().push_back({#Class, [](int argc, char** argv) {                        \
+                                              Class test;                                             \
+                                              return QTest::qExec(&test, argc, argv);                 \
+                                          }});                                                        \
         return true;                                                                                  \
     }()
 
@@ -66,6 +71,9 @@ struct SUiApp {
     CScriptedChooser chooser;
     std::unique_ptr<CTessivaApp> app;
 };
+
+// One active record per definition of doc, values made from the ID.
+void FillDatabase(CTessivaDoc& doc);
 
 // Node helpers.
 std::vector<std::string> TopLevelTexts(const QTreeWidget& tree);
