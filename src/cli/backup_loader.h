@@ -1,0 +1,37 @@
+#pragma once
+// What the backup commands share: loading and saving backups as the window's commands do,
+// selecting items by ID and decoding a record's fields.
+#include "cli_command.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+// Prints a usage error for a path that is not a .brt, .cnv or .qcn file; true when it is one.
+bool CheckBackupPath(const char* command, const std::string& path);
+
+// Empties the database and both trees, then loads path by its kind: load job, completion,
+// fill-up and sort, and the "NV Items" tree lists every record. False after the message.
+bool LoadBackup(SCliContext& ctx, const std::string& path);
+
+// Saves the active records of the database to path by its kind; with ids only the items
+// of those IDs, through the "Selected && Active" save. False after a message.
+bool SaveBackup(SCliContext& ctx, const std::string& path, const std::vector<int>* ids);
+
+// Lists the records of these IDs in the "Selected NV Items" tree and the rest in "NV Items";
+// returns the IDs that no record has.
+std::vector<int> SelectItems(CTessivaDoc& doc, const std::vector<int>& ids);
+
+// Parses --ids when given; false after a usage message.
+bool ParseIdsOption(const char* command, const SCliArgs& args, std::vector<int>& ids, bool& given);
+
+struct SFieldText {
+    std::string name, dec, hex, type;
+};
+// The record's fields as the content view shows them. False when the catalogue lacks the
+// record's type; its message is shown once per type (reported keeps track).
+bool DecodeFields(SCliContext& ctx, const CNVItem& item, std::vector<SFieldText>& fields,
+                  std::set<std::string>& reported);
+
+// Flushes stdout; kExitFailure when the output could not be written.
+int FinishOutput(int status);
