@@ -234,7 +234,7 @@ bool CNVTypeCatalog::SelectType(const std::string& name) {
     for (size_t j = 0; j < parts.fields.size(); ++j) {
         std::string type(FieldTypeText(parts.fields[j]));
         const std::string_view fieldName = FieldNameText(parts.fields[j]);
-        if (CNVField::IsTextTypeName(type)) type += "[" + TextLength(fieldName) + "]";
+        if (CNVField::IsTextTypeName(type)) type.append("[").append(TextLength(fieldName)).append("]");
         fields[j].SetType(type);
         recordSize += fields[j].Size();
         if (recordSize > kMaxRecordSize) return false;
