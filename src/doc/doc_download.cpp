@@ -67,7 +67,10 @@ int CTessivaDoc::DownloadItems() {
     // like one that wrote everything.
     if (failed > 0) {
         std::string text = std::to_string(failed) + " record(s) could not be written to Mobile Phone.";
-        if (QLIB_HasLinkFailed(m_phone)) text += "\n" + QLibLastError();
+        if (QLIB_HasLinkFailed(m_phone)) {
+            text += '\n';
+            text += QLibLastError();
+        }
         m_jobs.ShowMessage(text, EMessageIcon::Warning);
     }
     m_jobs.PostJobCompleted();

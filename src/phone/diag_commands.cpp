@@ -1,5 +1,6 @@
 #include "diag_commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -52,8 +53,9 @@ bool BuildNvRequest(uint8_t command, uint16_t item, int index, const uint8_t* va
 std::vector<uint8_t> BuildVersionRequest() { return {kDiagVersion}; }
 
 std::vector<uint8_t> BuildSpcRequest(const uint8_t* code) {
-    std::vector<uint8_t> request{kDiagSpc};
-    request.insert(request.end(), code, code + kSpcCodeSize);
+    std::vector<uint8_t> request(1 + kSpcCodeSize);
+    request[0] = kDiagSpc;
+    std::memcpy(&request[1], code, kSpcCodeSize);
     return request;
 }
 
@@ -107,8 +109,9 @@ std::string NvStatusText(uint16_t status) {
 }
 
 std::vector<uint8_t> BuildErrorReply(uint8_t code, const std::vector<uint8_t>& request) {
-    std::vector<uint8_t> reply{code};
-    reply.insert(reply.end(), request.begin(), request.end());
+    std::vector<uint8_t> reply(1 + request.size());
+    reply[0] = code;
+    std::copy(request.begin(), request.end(), reply.begin() + 1);
     return reply;
 }
 

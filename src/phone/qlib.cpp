@@ -3,6 +3,7 @@
 #include "diag_link.h"
 #include "posix_serial_transport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -13,22 +14,37 @@
 namespace {
 // Handles are numbers never reused, so a handle kept after its disconnect finds nothing
 // instead of freed memory.
-std::mutex g_linksMutex;
-std::unordered_map<uintptr_t, std::shared_ptr<CDiagLink>> g_links;
-uintptr_t g_nextHandle = 1;
+// The registry and the error text are never destroyed, so that a connection closed by a
+// static object at exit still finds them.
+struct SRegistry {
+    std::mutex mutex;
+    std::unordered_map<uintptr_t, std::shared_ptr<CDiagLink>> links;
+    uintptr_t nextHandle = 1;
+};
+SRegistry& Registry() {
+    static SRegistry* registry = new SRegistry;
+    return *registry;
+}
 std::atomic<unsigned> g_timeoutMs{2000};
-thread_local std::string t_lastError;
+thread_local char t_lastError[512];
+
+void SetLastError(const std::string& text) {
+    const size_t n = std::min(text.size(), sizeof t_lastError - 1);
+    std::memcpy(t_lastError, text.data(), n);
+    t_lastError[n] = '\0';
+}
 
 std::shared_ptr<CDiagLink> FindLink(void* handle) {
-    std::lock_guard lock(g_linksMutex);
-    const auto it = g_links.find(reinterpret_cast<uintptr_t>(handle));
-    if (it != g_links.end()) return it->second;
-    t_lastError = "Not connected to a phone.";
+    SRegistry& r = Registry();
+    std::lock_guard lock(r.mutex);
+    const auto it = r.links.find(reinterpret_cast<uintptr_t>(handle));
+    if (it != r.links.end()) return it->second;
+    SetLastError("Not connected to a phone.");
     return nullptr;
 }
 
 unsigned char Result(bool ok, const CDiagLink& link) {
-    if (!ok) t_lastError = link.LastError();
+    if (!ok) SetLastError(link.LastError());
     return ok ? 1 : 0;
 }
 
@@ -60,7 +76,7 @@ void QLIB_SetLibraryMode(unsigned char) {}
 
 void* QLIB_ConnectServer(unsigned int comPort) {
     if (comPort == 0) {
-        t_lastError = "No port chosen.";
+        SetLastError("No port chosen.");
         return nullptr;
     }
     return QLIB_ConnectServerByName(("/dev/ttyS" + std::to_string(comPort - 1)).c_str());
@@ -70,12 +86,13 @@ void* QLIB_ConnectServerByName(const char* device) {
     auto link = std::make_shared<CDiagLink>(std::make_unique<CPosixSerialTransport>());
     link->SetTimeout(std::chrono::milliseconds(g_timeoutMs.load()));
     if (!link->Open(DevicePath(device ? device : ""))) {
-        t_lastError = link->LastError();
+        SetLastError(link->LastError());
         return nullptr;
     }
-    std::lock_guard lock(g_linksMutex);
-    const uintptr_t handle = g_nextHandle++;
-    g_links.emplace(handle, std::move(link));
+    SRegistry& r = Registry();
+    std::lock_guard lock(r.mutex);
+    const uintptr_t handle = r.nextHandle++;
+    r.links.emplace(handle, std::move(link));
     return reinterpret_cast<void*>(handle);
 }
 
@@ -87,11 +104,12 @@ unsigned char QLIB_IsPhoneConnected(void* handle) {
 void QLIB_DisconnectServer(void* handle) {
     std::shared_ptr<CDiagLink> link;
     {
-        std::lock_guard lock(g_linksMutex);
-        const auto it = g_links.find(reinterpret_cast<uintptr_t>(handle));
-        if (it == g_links.end()) return;
+        SRegistry& r = Registry();
+        std::lock_guard lock(r.mutex);
+        const auto it = r.links.find(reinterpret_cast<uintptr_t>(handle));
+        if (it == r.links.end()) return;
         link = std::move(it->second);
-        g_links.erase(it);
+        r.links.erase(it);
     }
     link->Close();  // waits for a call still running on another thread
 }
@@ -143,12 +161,13 @@ unsigned char QLIB_HasLinkFailed(void* handle) {
 }
 
 size_t QLIB_GetLastError(char* buffer, size_t size) {
+    const size_t length = std::strlen(t_lastError);
     if (buffer && size > 0) {
-        const size_t n = t_lastError.size() < size - 1 ? t_lastError.size() : size - 1;
-        std::memcpy(buffer, t_lastError.data(), n);
+        const size_t n = std::min(length, size - 1);
+        std::memcpy(buffer, t_lastError, n);
         buffer[n] = '\0';
     }
-    return t_lastError.size();
+    return length;
 }
 
 }  // extern "C"
