@@ -1,0 +1,98 @@
+// The library's calls and the simulated phone at the level of requests and frames.
+#include "diag_commands.h"
+#include "diag_frame_decoder.h"
+#include "diag_framing.h"
+#include "phone_test_support.h"
+#include "posix_serial_transport.h"
+
+#include <cstring>
+
+namespace {
+using Bytes = std::vector<uint8_t>;
+
+// A raw client of the simulated phone: frames out, decoded payloads in.
+struct SRawClient {
+    explicit SRawClient(const std::string& device) { EXPECT_TRUE(port.Open(device, error)) << error; }
+    void Send(const Bytes& bytes) {
+        EXPECT_TRUE(port.Write(bytes.data(), bytes.size(), Deadline(), error)) << error;
+    }
+    // The next reply, or an empty payload when none comes in time.
+    Bytes Receive(std::chrono::milliseconds wait = std::chrono::milliseconds(1000)) {
+        Bytes payload;
+        uint8_t buffer[512];
+        const auto deadline = ISerialTransport::Clock::now() + wait;
+        while (!decoder.PopFrame(payload)) {
+            const long n = port.Read(buffer, sizeof buffer, deadline, error);
+            if (n <= 0) return {};
+            decoder.Feed(buffer, static_cast<size_t>(n));
+        }
+        return payload;
+    }
+    static ISerialTransport::Clock::time_point Deadline() {
+        return ISerialTransport::Clock::now() + std::chrono::seconds(1);
+    }
+    CPosixSerialTransport port;
+    CDiagFrameDecoder decoder;
+    std::string error;
+};
+}  // namespace
+
+TEST_F(PhoneDocTest, SimulatedPhoneAnswersOnlyWholeGoodFramesAndSurvivesGarbage) {
+    StartPhone([](CSimNvStore& s) { s.Put(10, CSimNvStore::kPlain, {1, 2, 3, 4}); });
+    doc.Disconnect();
+    SRawClient client(sim->server.DevicePath());
+    Bytes bad = EncodeDiagFrame(BuildVersionRequest(), true);
+    bad[1] ^= 0xFF;  // CRC no longer checks
+    client.Send(bad);
+    client.Send({0x7D, 0x7D, 0x00, 0x13, 0x7E, 0x7E, 0x55});  // noise, then the start of garbage
+    client.Send(EncodeDiagFrame(Bytes{0x7B, 1, 2}, true));    // a good frame of an unknown command
+    EXPECT_EQ(client.Receive(), (Bytes{kDiagBadCommand, 0x7B, 1, 2}));
+    Bytes read;
+    ASSERT_TRUE(BuildNvRequest(kDiagNvRead, 10, -1, nullptr, 0, read));
+    const Bytes frame = EncodeDiagFrame(read, false);  // without a leading flag, in two pieces
+    client.Send(Bytes(frame.begin(), frame.begin() + 50));
+    client.Send(Bytes(frame.begin() + 50, frame.end()));
+    const Bytes reply = client.Receive();
+    SNvPacket packet;
+    ASSERT_TRUE(ParseNvPacket(reply, packet));
+    EXPECT_EQ(packet.item, 10);
+    EXPECT_EQ(packet.status, kNvDone);
+    EXPECT_EQ(packet.data[3], 4);
+    client.Send(EncodeDiagFrame(Bytes(read.begin(), read.begin() + 20), true));  // a short NV packet
+    EXPECT_EQ(client.Receive()[0], kDiagBadLength);
+    EXPECT_GE(sim->server.DroppedFrames(), 1u);
+}
+
+TEST_F(PhoneDocTest, LibraryCallsCheckTheirArguments) {
+    StartPhone([](CSimNvStore& s) {
+        s.Put(10, CSimNvStore::kPlain, {1, 2, 3, 4});
+        s.Put(20, 1, {0x21, 0x22});
+    });
+    uint8_t buffer[200] = {};
+    unsigned short status = 99;
+    // More than one request can carry: refused before anything is sent, the link stays good.
+    EXPECT_EQ(QLIB_DIAG_NV_READ_F(doc.m_phone, 10, buffer, 129, &status), 0);
+    EXPECT_NE(QLibLastError().find("do not fit"), std::string::npos);
+    EXPECT_EQ(QLIB_DIAG_NV_WRITE_ARRAY_F(doc.m_phone, 20, 0, buffer, 128, &status), 0);
+    EXPECT_EQ(QLIB_HasLinkFailed(doc.m_phone), 0);
+    // A status pointer may be left out; the element read takes its index.
+    EXPECT_EQ(QLIB_DIAG_NV_READ_F(doc.m_phone, 10, buffer, 4, nullptr), 1);
+    EXPECT_EQ(buffer[3], 4);
+    EXPECT_EQ(QLIB_DIAG_NV_READ_ARRAY_F(doc.m_phone, 20, 1, buffer, 2, &status), 1);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(buffer[0], 0x21);
+    // Status words pass unchanged; a read that is not "done" leaves the buffer alone.
+    EXPECT_EQ(QLIB_DIAG_NV_READ_ARRAY_F(doc.m_phone, 20, 2, buffer, 2, &status), 1);
+    EXPECT_EQ(status, kNvNotActive);
+    EXPECT_EQ(buffer[0], 0x21);
+    // Calls on no connection fail without touching their outputs.
+    unsigned char accepted = 7;
+    EXPECT_EQ(QLIB_DIAG_SPC_F(nullptr, buffer, &accepted), 0);
+    EXPECT_EQ(accepted, 7);
+    EXPECT_EQ(QLIB_DIAG_NV_WRITE_F(reinterpret_cast<void*>(0x5555), 10, buffer, 4, &status), 0);
+    EXPECT_EQ(QLIB_IsPhoneConnected(nullptr), 0);
+    QLIB_DisconnectServer(nullptr);
+    char text[8];
+    EXPECT_EQ(QLIB_GetLastError(text, sizeof text), std::strlen("Not connected to a phone."));
+    EXPECT_STREQ(text, "Not con");
+}
