@@ -2,6 +2,7 @@
 #include "utf8_codec.h"
 
 #include <gtest/gtest.h>
+#include <random>
 
 namespace {
 using Bytes = std::vector<uint8_t>;
@@ -188,5 +189,24 @@ TEST(NVField, DamagedTypeTextsAreSafe) {
     CNVField unknown = WithDec("struct_t", "5");
     EXPECT_EQ(unknown.Size(), 0);
     EXPECT_EQ(unknown.DecText(), "");
+}
+}  // namespace
+
+namespace {
+TEST(NVField, AnyNumericValueRoundTripsThroughBothTexts) {
+    const char* const numeric[] = {"uint8", "uint1", "byte", "uint16", "word", "uint2", "uint32", "dword",
+                                   "uint4", "uint64", "qword", "int8", "int1", "sint7", "int16", "int2",
+                                   "sint15", "int32", "int4", "sint31", "int64"};
+    std::mt19937_64 rng(3);
+    for (const char* type : numeric) {
+        for (int round = 0; round < 500; ++round) {
+            Bytes bytes(static_cast<size_t>(CNVField::DataTypeSize(type)));
+            const uint64_t v = rng() >> (rng() % 64);  // small and large magnitudes
+            for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(v >> (8 * i));
+            const CNVField shown = WithBytes(type, bytes);
+            ASSERT_EQ(WithDec(type, shown.DecText()).Bytes(), bytes) << type << " " << shown.DecText();
+            ASSERT_EQ(WithHex(type, shown.HexText()).Bytes(), bytes) << type << " " << shown.HexText();
+        }
+    }
 }
 }  // namespace

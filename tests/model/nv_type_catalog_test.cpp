@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <random>
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -245,5 +246,28 @@ TEST(DefinitionText, FieldOperations) {
     EXPECT_EQ(CNVTypeCatalog::FieldNameOf(def, 2), "b c");
     EXPECT_EQ(CNVTypeCatalog::FieldTypeOf(def, 3), "");
     EXPECT_EQ(CNVTypeCatalog::FieldNameOf(def, 3), "nofield");
+}
+}  // namespace
+
+namespace {
+// Random fragments of the definition grammar: whatever they form, the import ends, and
+// every type it wrote can be selected and filled.
+TEST_F(TypeCatalogTest, GarbageDefinitionsNeverBreakTheImport) {
+    const char* const pieces[] = {";", " ", "[", "]", "{", "}", "uint8", "string", "utf8", "T1", "T2", "T3",
+                                  "x", "2", "-1", "99999", "#", "\n", "\r\n", "END", "", "int64", "utf16"};
+    std::mt19937 rng(1);
+    for (int round = 0; round < 200; ++round) {
+        std::string text;
+        for (int k = 0; k < 60; ++k) text += pieces[rng() % std::size(pieces)];
+        if (!Import(text)) continue;  // e.g. a type named END
+        for (const auto& name : catalog.TypeNames()) {
+            if (!catalog.SelectType(name)) continue;
+            const std::vector<uint8_t> bytes(static_cast<size_t>(catalog.RecordSize()), 0xC3);
+            catalog.SetRecordBytes(bytes.data());
+            ASSERT_EQ(catalog.GetRecordBytes(), bytes) << text;
+            for (int i = 0; i < catalog.FieldCount(); ++i) catalog.Field(i).SetHexText("-1");
+            EXPECT_EQ(static_cast<int>(catalog.GetRecordBytes().size()), catalog.RecordSize());
+        }
+    }
 }
 }  // namespace
