@@ -1,46 +1,17 @@
 // Item model: reading NVItemsDefine.def and sorting it, importing NVTypesDefine.def.
 // Each runs at two sizes so that the growth with the input shows.
-#include "job_control.h"
+#include "bench_support.h"
 #include "nv_define_reader.h"
 #include "nv_type_catalog.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
-// Runs jobs without showing anything; questions are answered No.
-class CQuietFrontend : public IJobFrontend, public IMessageSink {
-public:
-    void RunModal(CJobControl& control) override {
-        while (!control.IsEnded()) std::this_thread::sleep_for(std::chrono::microseconds(50));
-    }
-    void OnRange(int) override {}
-    void OnPosition(int) override {}
-    void OnCancelEnabled() override {}
-    void OnJobEnded(bool) override {}
-    void ShowMessage(const std::string&, EMessageIcon, const std::string&) override {}
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-};
-
-struct SBenchJobs {
-    SBenchJobs() { CJobControl::SetStartPause(std::chrono::milliseconds(0)); }
-    CQuietFrontend frontend;
-    CJobControl jobs{frontend, frontend};
-};
-
-std::string BenchDir(const std::string& tag) {
-    const auto dir = std::filesystem::temp_directory_path() / ("tessiva-bench-" + tag + "-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    return dir.string();
-}
-
 // n items in shuffled ID order; item i is an array of 1..39 elements (20 on average).
 std::string WriteDefinitions(int n) {
     const std::string path = BenchDir("defs") + "/NVItemsDefine" + std::to_string(n) + ".def";
