@@ -9,6 +9,7 @@
 #include <QSignalBlocker>
 #include <algorithm>
 #include <array>
+#include <string_view>
 #include <unordered_map>
 
 CDocViews::CDocViews(CTessivaDoc& doc, CNVTreeView& itemsTree, CNVTreeView& selectedTree, CNVListView& list,
@@ -128,19 +129,28 @@ void CDocViews::OnListSelectionChanged() {
 }
 
 void CDocViews::MoveEntriesByName(CTreeEntryList& from, CTreeEntryList& to, const CNVItemArray& chosen) {
-    // Positions of each name in `from`, consumed in order as records of that name are taken.
-    std::unordered_map<std::string, std::vector<int>> positions;
+    // For each chosen name: how many records want it, and the positions in `from` that carry it,
+    // taken in order by the records of that name.
+    struct SNeed {
+        size_t wanted = 0;
+        size_t next = 0;
+        std::vector<size_t> positions;
+    };
+    std::unordered_map<std::string_view, SNeed> needs;
+    for (const CNVItem& record : chosen) ++needs[record.Name()].wanted;
     const std::vector<CTreeEntry>& entries = from.Entries();
-    for (int i = static_cast<int>(entries.size()) - 1; i >= 0; --i) positions[entries[static_cast<size_t>(i)].name].push_back(i);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        auto it = needs.find(entries[i].name);
+        if (it != needs.end() && it->second.positions.size() < it->second.wanted) it->second.positions.push_back(i);
+    }
     std::vector<bool> taken(entries.size(), false);
     for (const CNVItem& record : chosen) {
+        SNeed& need = needs[record.Name()];
         int index = -1;
-        auto it = positions.find(record.Name());
-        if (it != positions.end() && !it->second.empty()) {
-            const int position = it->second.back();
-            it->second.pop_back();
-            taken[static_cast<size_t>(position)] = true;
-            index = entries[static_cast<size_t>(position)].itemIndex;
+        if (need.next < need.positions.size()) {
+            const size_t position = need.positions[need.next++];
+            taken[position] = true;
+            index = entries[position].itemIndex;
         }
         to.AddEntry(record.Name(), record.Group(), index);
     }

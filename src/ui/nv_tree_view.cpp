@@ -80,7 +80,9 @@ void CNVTreeView::BuildNodes(const CNVItemArray& items) {
     for (const CTreeEntry& entry : m_entries.Entries()) {
         auto [it, added] = groupIndex.try_emplace(entry.group, groups.size());
         if (added) groups.push_back({new CNVTreeNode(CNVTreeNode::kGroupNode, entry.group), {}});
-        const int index = m_entries.FindItemIndexByName(entry.name);
+        // The node shows the ID of its own record (not of another record that happens to
+        // carry the same name), which also needs no name lookup per entry.
+        const int index = entry.itemIndex;
         const int id = index >= 0 && index < items.GetSize() ? items[index].Id() : -1;
         groups[it->second].children.append(new CNVTreeNode(CNVTreeNode::kItemNode, ItemNodeText(id, entry.name)));
     }

@@ -37,8 +37,7 @@ public:
     QTreeWidgetItem* SelectedNode() const;
 
     void DeleteAllNodes();
-    // Rebuilds every node from the entry list; an entry's ID is that of the record of the
-    // first entry with its name.
+    // Rebuilds every node from the entry list, each with the ID of its entry's record.
     void BuildNodes(const CNVItemArray& items);
 
     // Drag and drop, also callable directly.

@@ -1,0 +1,143 @@
+// The window with a large database: filling the "NV Items" tree, moving a big group between
+// the trees, a heading click and a group's rows in the item list. Runs offscreen.
+#include "doc_views.h"
+#include "job_control.h"
+#include "main_frame.h"
+#include "nv_list_view.h"
+#include "nv_tree_view.h"
+#include "tessiva_doc.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+#include <memory>
+#include <thread>
+
+namespace {
+void EnsureApp() {
+    static int argc = 1;
+    static char name[] = "bench-ui";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication app(argc, argv);
+}
+
+class CQuietFrontend : public IJobFrontend, public IMessageSink {
+public:
+    void RunModal(CJobControl& control) override {
+        while (!control.IsEnded()) std::this_thread::yield();
+    }
+    void OnRange(int) override {}
+    void OnPosition(int) override {}
+    void OnCancelEnabled() override {}
+    void OnJobEnded(bool) override {}
+    void ShowMessage(const std::string&, EMessageIcon, const std::string&) override {}
+    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+};
+
+class CNoChooser : public IFileChooser {
+public:
+    bool ChooseOpenFile(const SFileDialogSpec&, std::string&) override { return false; }
+    bool ChooseSaveFile(const SFileDialogSpec&, std::string&) override { return false; }
+};
+
+// A window over `records` records: 5,000 IDs, each an array of records / 5000 elements;
+// groups of groupSize records.
+struct SWindow {
+    SWindow(int records, int groupSize) {
+        EnsureApp();
+        const int perId = std::max(1, records / 5000);
+        for (int r = 0; r < records; ++r) {
+            const int id = r / perId;
+            CNVItem item;
+            item.SetId(id);
+            item.SetIndex(r % perId);
+            item.SetCount(perId);
+            item.SetName("NV_ITEM_" + std::to_string(id) + "_I [ " + std::to_string(r % perId) + " ]");
+            item.SetGroup("GROUP_" + std::to_string(r / groupSize));
+            item.SetFileName("item_" + std::to_string(id));
+            item.SetTypeName("uint16");
+            item.SetValue(std::vector<uint8_t>{static_cast<uint8_t>(r), static_cast<uint8_t>(id)});
+            item.SetActive(CNVItem::kActive);
+            doc.m_items.Add(item);
+        }
+        frame = std::make_unique<CMainFrame>(doc, chooser);
+        frame->show();
+        doc.m_allEntries.LoadEntriesFromItems(doc.m_items);
+        frame->Views().BuildItemsTree();
+        QCoreApplication::processEvents();
+    }
+    void Paint() {
+        frame->ItemsTree().viewport()->repaint();
+        frame->SelectedTree().viewport()->repaint();
+        QCoreApplication::processEvents();
+    }
+
+    CQuietFrontend frontend;
+    CJobControl jobs{frontend, frontend};
+    CTessivaDoc doc{jobs};
+    CNoChooser chooser;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+void BM_BuildItemsTree(benchmark::State& state) {
+    SWindow window(static_cast<int>(state.range(0)), 1000);
+    for (auto _ : state) {
+        window.doc.m_allEntries.LoadEntriesFromItems(window.doc.m_items);
+        window.frame->Views().BuildItemsTree();
+        window.Paint();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_BuildItemsTree)->Arg(25000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// One move of a whole group to "Selected NV Items" and one back, as the drop does them,
+// including the selection that starts the drag (which lists the group's rows).
+void BM_DragGroup(benchmark::State& state) {
+    const int groupSize = static_cast<int>(state.range(0));
+    SWindow window(100000, groupSize);
+    CNVTreeView& items = window.frame->ItemsTree();
+    CNVTreeView& selected = window.frame->SelectedTree();
+    for (auto _ : state) {
+        items.setCurrentItem(items.FindGroupNode("GROUP_3"));
+        selected.DropFrom(items);
+        selected.setCurrentItem(selected.FindGroupNode("GROUP_3"));
+        items.DropFrom(selected);
+        window.Paint();
+    }
+    state.SetItemsProcessed(state.iterations() * 2 * groupSize);
+}
+BENCHMARK(BM_DragGroup)->Arg(2500)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// A click on "Name", then on "Id", with a tenth of the records selected.
+void BM_ColumnClick(benchmark::State& state) {
+    SWindow window(static_cast<int>(state.range(0)), 1000);
+    CNVTreeView& items = window.frame->ItemsTree();
+    for (int g = 0; g < static_cast<int>(state.range(0)) / 1000; g += 10) {
+        items.setCurrentItem(items.FindGroupNode("GROUP_" + std::to_string(g)));
+        window.frame->SelectedTree().DropFrom(items);
+    }
+    items.setCurrentItem(items.topLevelItem(0));
+    for (auto _ : state) {
+        window.frame->Views().OnColumnClick(0);
+        window.frame->Views().OnColumnClick(1);
+    }
+    state.SetItemsProcessed(state.iterations() * 2 * state.range(0));
+}
+BENCHMARK(BM_ColumnClick)->Arg(25000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Selecting a group node of groupSize records: its rows in the item list.
+void BM_ShowGroupRows(benchmark::State& state) {
+    const int groupSize = static_cast<int>(state.range(0));
+    SWindow window(100000, groupSize);
+    CNVTreeView& items = window.frame->ItemsTree();
+    QTreeWidgetItem* first = items.FindGroupNode("GROUP_1");
+    QTreeWidgetItem* second = items.FindGroupNode("GROUP_2");
+    for (auto _ : state) {
+        items.setCurrentItem(first);
+        items.setCurrentItem(second);
+        window.frame->ListView().viewport()->repaint();
+    }
+    state.SetItemsProcessed(state.iterations() * 2 * groupSize);
+}
+BENCHMARK(BM_ShowGroupRows)->Arg(2500)->Arg(10000)->Unit(benchmark::kMillisecond);
+}  // namespace
