@@ -1,49 +1,21 @@
 // tessiva-cli download: writes the active records of a backup into the phone.
+#include "backup_loader.h"
 #include "cli_phone.h"
 
 #include <cstdio>
-#include <set>
 
 namespace {
-// The window's load: the load job, completion, fill-up and sort.
-bool LoadBackup(SCliContext& ctx, const std::string& kind, const std::string& path) {
-    ctx.doc.m_items.RemoveAll();
-    if (kind == ".brt") return ctx.doc.StartLoadBrt(path) == 1;
-    if (kind == ".cnv") return ctx.doc.StartLoadCnv(path) == 1;
-    return ctx.doc.LoadQcn(path);
-}
-
-// Puts every record of the listed items into the "Selected NV Items" list, as the tree would.
-bool SelectIds(SCliContext& ctx, const std::string& idText, const std::string& path) {
-    std::vector<int> ids;
-    if (!ParseIdList(idText, ids)) {
-        std::fprintf(stderr, "tessiva-cli download: --ids takes IDs like 10,441: '%s'\n", idText.c_str());
-        return false;
-    }
-    const std::set<int> wanted(ids.begin(), ids.end());
-    std::set<int> found;
-    for (int i = 0; i < ctx.doc.m_items.GetSize(); ++i) {
-        const CNVItem& r = ctx.doc.m_items[i];
-        if (!wanted.count(r.Id())) continue;
-        ctx.doc.m_selectedEntries.AddEntry(r.Name(), r.Group(), i);
-        found.insert(r.Id());
-    }
-    for (int id : wanted)
-        if (!found.count(id)) ctx.Fail("NV item " + std::to_string(id) + " is not in " + path + ".");
-    return found.size() == wanted.size();
-}
-
 int RunDownload(SCliContext& ctx, const SCliArgs& args) {
     const std::string in = args.positionals[0];
-    const std::string kind = BackupKind(in);
-    if (kind.empty()) {
-        std::fprintf(stderr, "tessiva-cli download: IN must end in .brt, .cnv or .qcn: %s\n", in.c_str());
-        return kExitUsage;
+    std::vector<int> ids;
+    bool selected = false;
+    if (!CheckBackupPath("download", in) || !ParseIdsOption("download", args, ids, selected)) return kExitUsage;
+    if (!ctx.LoadDefinitions() || !LoadBackup(ctx, in)) return kExitFailure;
+    if (selected) {
+        const std::vector<int> missing = SelectItems(ctx.doc, ids);
+        for (int id : missing) ctx.Fail("NV item " + std::to_string(id) + " is not in " + in + ".");
+        if (!missing.empty()) return kExitFailure;
     }
-    if (!ctx.LoadDefinitions()) return kExitFailure;
-    if (!LoadBackup(ctx, kind, in)) return kExitFailure;
-    const bool selected = args.Has("--ids");
-    if (selected && !SelectIds(ctx, args.Get("--ids"), in)) return kExitFailure;
     if (const int status = ConnectPhone(ctx, args); status != kExitOk) return status;
 
     CNVItemArray sent;

@@ -1,23 +1,14 @@
 // tessiva-cli upload: reads items from the phone and saves them as a backup.
+#include "backup_loader.h"
 #include "cli_phone.h"
 #include "qlib.h"
 
 #include <cstdio>
 
 namespace {
-bool Save(CTessivaDoc& doc, const std::string& kind, const std::string& path) {
-    if (kind == ".brt") return doc.SaveAllActiveToBrt(path) == 1;
-    if (kind == ".cnv") return doc.SaveAllActiveToCnv(path) == 1;
-    return doc.SaveAllActiveToQcn(path);
-}
-
 int RunUpload(SCliContext& ctx, const SCliArgs& args) {
     const std::string out = args.positionals[0];
-    const std::string kind = BackupKind(out);
-    if (kind.empty()) {
-        std::fprintf(stderr, "tessiva-cli upload: OUT must end in .brt, .cnv or .qcn: %s\n", out.c_str());
-        return kExitUsage;
-    }
+    if (!CheckBackupPath("upload", out)) return kExitUsage;
     if (!ctx.LoadDefinitions()) return kExitFailure;
     if (const int status = ConnectPhone(ctx, args); status != kExitOk) return status;
     const std::string list = args.Get("--list", ctx.doc.DefinitionsPath());
@@ -30,7 +21,7 @@ int RunUpload(SCliContext& ctx, const SCliArgs& args) {
     const bool linkLost = QLIB_HasLinkFailed(ctx.doc.m_phone) != 0;
     int active = 0, inactive = 0, unreadable = 0;
     for (const auto& r : ctx.doc.m_items) (r.Active() > 0 ? active : r.Active() == 0 ? inactive : unreadable)++;
-    if (!Save(ctx.doc, kind, out)) return kExitFailure;
+    if (!SaveBackup(ctx, out, nullptr)) return kExitFailure;
     std::printf("Uploaded %d records: %d active, %d not active, %d unreadable. Saved the %d active records to %s.\n",
                 ctx.doc.m_items.GetSize(), active, inactive, unreadable, active, out.c_str());
     // The records the phone did deliver are saved all the same; the status tells it was not all.
