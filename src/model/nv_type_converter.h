@@ -13,6 +13,8 @@
 // output. A type that cannot be expanded (an unknown field type, a type containing itself,
 // an array count that is no number, more fields than the limits allow) becomes
 // "Bad Parametr", and so does every type that contains it, whatever the order of the file.
+// A definition's fields are those counted before its conversion; text after its last
+// counted ";" is kept as it is.
 class CNVTypeConverter {
 public:
     enum class EProblem { None, UnknownType, ContainsItself, BadCount, TooLarge, ContainsBadType };
