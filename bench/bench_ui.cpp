@@ -1,5 +1,6 @@
 // The window with a large database: filling the "NV Items" tree, moving a big group between
 // the trees, a heading click and a group's rows in the item list. Runs offscreen.
+#include "bench_support.h"
 #include "doc_views.h"
 #include "job_control.h"
 #include "main_frame.h"
@@ -10,7 +11,6 @@
 #include <QApplication>
 #include <benchmark/benchmark.h>
 #include <memory>
-#include <thread>
 
 namespace {
 void EnsureApp() {
@@ -20,19 +20,6 @@ void EnsureApp() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     static QApplication app(argc, argv);
 }
-
-class CQuietFrontend : public IJobFrontend, public IMessageSink {
-public:
-    void RunModal(CJobControl& control) override {
-        while (!control.IsEnded()) std::this_thread::yield();
-    }
-    void OnRange(int) override {}
-    void OnPosition(int) override {}
-    void OnCancelEnabled() override {}
-    void OnJobEnded(bool) override {}
-    void ShowMessage(const std::string&, EMessageIcon, const std::string&) override {}
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-};
 
 class CNoChooser : public IFileChooser {
 public:
@@ -72,9 +59,8 @@ struct SWindow {
         QCoreApplication::processEvents();
     }
 
-    CQuietFrontend frontend;
-    CJobControl jobs{frontend, frontend};
-    CTessivaDoc doc{jobs};
+    SBenchJobs bench;
+    CTessivaDoc doc{bench.jobs};
     CNoChooser chooser;
     std::unique_ptr<CMainFrame> frame;
 };

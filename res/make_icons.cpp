@@ -45,27 +45,27 @@ QColor KindColor(const QString& kind) {
     return QColor(30, 130, 70);  // CSV
 }
 
-void Folder(QPainter& p, const QColor& tab) {
+// A folder; an open one shows its front flap tilted.
+void Folder(QPainter& p, bool open = false) {
     QPainterPath back;
     back.moveTo(2, 7);
     back.lineTo(11, 7);
     back.lineTo(14, 10);
-    back.lineTo(28, 10);
-    back.lineTo(28, 27);
+    back.lineTo(open ? 26 : 28, 10);
+    back.lineTo(open ? 26 : 28, 27);
     back.lineTo(2, 27);
     back.closeSubpath();
-    p.setPen(QPen(QColor(150, 110, 20), 1.2));
+    p.setPen(QPen(QColor(150, 110, 20), open ? 1.6 : 1.2));
     p.setBrush(QColor(235, 190, 70));
     p.drawPath(back);
     QPainterPath front;
-    front.moveTo(5, 14);
-    front.lineTo(31, 14);
-    front.lineTo(28, 27);
+    front.moveTo(open ? 9 : 5, open ? 15 : 14);
+    front.lineTo(31, open ? 15 : 14);
+    front.lineTo(open ? 26 : 28, 27);
     front.lineTo(2, 27);
     front.closeSubpath();
-    p.setBrush(QColor(250, 215, 110));
+    p.setBrush(open ? QColor(255, 230, 150) : QColor(250, 215, 110));
     p.drawPath(front);
-    Q_UNUSED(tab);
 }
 
 void Floppy(QPainter& p) {
@@ -145,7 +145,7 @@ void PlusBadge(QPainter& p) {
 
 void LoadIcon(const QString& kind, bool add) {
     Save(QString("load_%1%2").arg(kind.toLower(), add ? "_add" : ""), 32, [&](QPainter& p) {
-        Folder(p, KindColor(kind));
+        Folder(p);
         Label(p, QRectF(2, 14, 28, 13), kind, KindColor(kind), 10);
         if (add) PlusBadge(p);
     });
@@ -266,28 +266,8 @@ void AppIcon(const QString& name, int size) {
 void TreeImages() {
     // group node: closed folder; selected group: open folder; item: a record; selected item:
     // the same record highlighted.
-    Save("tree_group", 16, [](QPainter& p) { Folder(p, QColor()); });
-    Save("tree_group_selected", 16, [](QPainter& p) {
-        QPainterPath back;
-        back.moveTo(2, 7);
-        back.lineTo(11, 7);
-        back.lineTo(14, 10);
-        back.lineTo(26, 10);
-        back.lineTo(26, 27);
-        back.lineTo(2, 27);
-        back.closeSubpath();
-        p.setPen(QPen(QColor(150, 110, 20), 1.6));
-        p.setBrush(QColor(235, 190, 70));
-        p.drawPath(back);
-        QPainterPath front;
-        front.moveTo(9, 15);
-        front.lineTo(31, 15);
-        front.lineTo(26, 27);
-        front.lineTo(2, 27);
-        front.closeSubpath();
-        p.setBrush(QColor(255, 230, 150));
-        p.drawPath(front);
-    });
+    Save("tree_group", 16, [](QPainter& p) { Folder(p); });
+    Save("tree_group_selected", 16, [](QPainter& p) { Folder(p, true); });
     auto record = [](QPainter& p, const QColor& fill, const QColor& bar) {
         p.setPen(QPen(QColor(70, 70, 90), 1.8));
         p.setBrush(fill);

@@ -271,61 +271,54 @@ bool CMainFrame::AskSave(const SFileDialogSpec& spec, std::string& path) {
     return m_chooser.ChooseSaveFile(spec, path);
 }
 
-void CMainFrame::AfterLoad(bool loaded) {
-    if (!loaded) return;
+void CMainFrame::LoadFile(const SFileDialogSpec& spec, const std::function<bool(const std::string&)>& load) {
+    std::string path;
+    if (!AskOpen(spec, path)) return;
+    ResetItemsAndViews();
+    if (!load(path)) return;  // the panes stay empty
     m_doc.m_allEntries.LoadEntriesFromItems(m_doc.m_items);
     m_views->BuildItemsTree();
 }
 
-void CMainFrame::OnLoadBrt() {
+void CMainFrame::SaveFile(const SFileDialogSpec& spec, const std::function<void(const std::string&)>& save) {
     std::string path;
-    if (!AskOpen(kBrtSpec, path)) return;
-    ResetItemsAndViews();
-    AfterLoad(m_doc.StartLoadBrt(path) != 0);
+    if (AskSave(spec, path)) save(path);
+}
+
+void CMainFrame::OnLoadBrt() {
+    LoadFile(kBrtSpec, [this](const std::string& path) { return m_doc.StartLoadBrt(path) != 0; });
 }
 
 void CMainFrame::OnSaveAllBrt() {
-    std::string path;
-    if (AskSave(kBrtSpec, path)) m_doc.SaveAllActiveToBrt(path);
+    SaveFile(kBrtSpec, [this](const std::string& path) { m_doc.SaveAllActiveToBrt(path); });
 }
 
 void CMainFrame::OnSaveSelectedBrt() {
-    std::string path;
-    if (AskSave(kBrtSpec, path)) m_doc.SaveSelectedActiveToBrt(path);
+    SaveFile(kBrtSpec, [this](const std::string& path) { m_doc.SaveSelectedActiveToBrt(path); });
 }
 
 void CMainFrame::OnLoadCnv() {
-    std::string path;
-    if (!AskOpen(kCnvSpec, path)) return;
-    ResetItemsAndViews();
-    AfterLoad(m_doc.StartLoadCnv(path) != 0);
+    LoadFile(kCnvSpec, [this](const std::string& path) { return m_doc.StartLoadCnv(path) != 0; });
 }
 
 void CMainFrame::OnSaveAllCnv() {
-    std::string path;
-    if (AskSave(kCnvSpec, path)) m_doc.SaveAllActiveToCnv(path);
+    SaveFile(kCnvSpec, [this](const std::string& path) { m_doc.SaveAllActiveToCnv(path); });
 }
 
 void CMainFrame::OnSaveSelectedCnv() {
-    std::string path;
-    if (AskSave(kCnvSpec, path)) m_doc.SaveSelectedActiveToCnv(path);
+    SaveFile(kCnvSpec, [this](const std::string& path) { m_doc.SaveSelectedActiveToCnv(path); });
 }
 
 void CMainFrame::OnLoadQcn() {
-    std::string path;
-    if (!AskOpen(kQcnSpec, path)) return;
-    ResetItemsAndViews();
-    AfterLoad(m_doc.LoadQcn(path));
+    LoadFile(kQcnSpec, [this](const std::string& path) { return m_doc.LoadQcn(path); });
 }
 
 void CMainFrame::OnSaveAllQcn() {
-    std::string path;
-    if (AskSave(kQcnSpec, path)) m_doc.SaveAllActiveToQcn(path);
+    SaveFile(kQcnSpec, [this](const std::string& path) { m_doc.SaveAllActiveToQcn(path); });
 }
 
 void CMainFrame::OnSaveSelectedQcn() {
-    std::string path;
-    if (AskSave(kQcnSpec, path)) m_doc.SaveSelectedActiveToQcn(path);
+    SaveFile(kQcnSpec, [this](const std::string& path) { m_doc.SaveSelectedActiveToQcn(path); });
 }
 
 void CMainFrame::OnCsvAll() {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QMainWindow>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -75,7 +76,9 @@ private:
 
     bool AskOpen(const SFileDialogSpec& spec, std::string& path);
     bool AskSave(const SFileDialogSpec& spec, std::string& path);
-    void AfterLoad(bool loaded);
+    // Open dialog; on OK the reset, the load and, when it succeeded, the "NV Items" tree.
+    void LoadFile(const SFileDialogSpec& spec, const std::function<bool(const std::string&)>& load);
+    void SaveFile(const SFileDialogSpec& spec, const std::function<void(const std::string&)>& save);
 
     void OnLoadBrt();
     void OnSaveAllBrt();

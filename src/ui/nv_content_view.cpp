@@ -11,21 +11,10 @@ QString FromBytes(const std::string& s) { return QString::fromUtf8(s.data(), sta
 }  // namespace
 
 CNVContentView::CNVContentView(CNVTypeCatalog& catalog, const QString& caption, QWidget* parent)
-    : QTreeWidget(parent), m_catalog(catalog) {
-    setWindowTitle(caption);
-    setObjectName(caption);
-    setRootIsDecorated(false);
-    setUniformRowHeights(true);
-    setAllColumnsShowFocus(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
     // "Filed Name" is this program's heading.
-    setHeaderLabels({"Filed Name", "Dec Value", "Hex Value", "Data type"});
-    const int widths[] = {300, 150, 150, 100};
-    for (int c = 0; c < 4; ++c) setColumnWidth(c, widths[c]);
+    : CReportView(caption, {{"Filed Name", 300}, {"Dec Value", 150}, {"Hex Value", 150}, {"Data type", 100}}, parent),
+      m_catalog(catalog) {
     header()->setSectionsClickable(false);
-    header()->setStretchLastSection(false);
 }
 
 void CNVContentView::DeleteAllRows() {

@@ -1,7 +1,8 @@
 #pragma once
 #include <QPoint>
 #include <QPointer>
-#include <QTreeWidget>
+#include "report_view.h"
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -15,7 +16,7 @@ class CNVTypeCatalog;
 // "NV Item Content": one row per field of the shown item (name, decimal and hexadecimal
 // value, data type). A double-click on a value cell opens an editor over it; the edited text
 // becomes the field's bytes and the rebuilt value is handed to the write-back.
-class CNVContentView : public QTreeWidget {
+class CNVContentView : public CReportView {
     Q_OBJECT
 public:
     enum EColumn { kFieldName, kDecValue, kHexValue, kDataType };

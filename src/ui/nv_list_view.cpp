@@ -2,22 +2,12 @@
 
 #include <QHeaderView>
 
-CNVListView::CNVListView(const QString& caption, QWidget* parent) : QTreeWidget(parent) {
-    setWindowTitle(caption);
-    setObjectName(caption);
-    setRootIsDecorated(false);
-    setUniformRowHeights(true);
-    setAllColumnsShowFocus(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setSortingEnabled(false);
-    setHeaderLabels({"Name", "Id", "Active", "File Name", "Group", "Size", "Type"});
-    const int widths[CListRow::kColumnCount] = {200, 100, 100, 100, 100, 100, 100};
-    for (int c = 0; c < CListRow::kColumnCount; ++c) setColumnWidth(c, widths[c]);
+CNVListView::CNVListView(const QString& caption, QWidget* parent)
+    : CReportView(caption,
+                  {{"Name", 200}, {"Id", 100}, {"Active", 100}, {"File Name", 100}, {"Group", 100}, {"Size", 100}, {"Type", 100}},
+                  parent) {
     header()->setSectionsClickable(true);
     header()->setSortIndicatorShown(false);
-    header()->setStretchLastSection(false);
     connect(header(), &QHeaderView::sectionClicked, this, &CNVListView::ColumnClicked);
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CNVListView::RowSelectionChanged);
 }

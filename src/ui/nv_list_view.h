@@ -1,13 +1,13 @@
 #pragma once
 #include "list_row.h"
+#include "report_view.h"
 
-#include <QTreeWidget>
 #include <string>
 #include <vector>
 
 // "NV Item's Attributes": one row per record behind the selected tree node, with seven
 // columns. A click on a heading re-sorts the whole item database by that column.
-class CNVListView : public QTreeWidget {
+class CNVListView : public CReportView {
     Q_OBJECT
 public:
     explicit CNVListView(const QString& caption, QWidget* parent = nullptr);

@@ -1,0 +1,22 @@
+#include "report_view.h"
+
+#include <QHeaderView>
+
+CReportView::CReportView(const QString& caption, std::initializer_list<SColumn> columns, QWidget* parent)
+    : QTreeWidget(parent) {
+    setWindowTitle(caption);
+    setObjectName(caption);
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false);
+    QStringList headings;
+    for (const SColumn& column : columns) headings << column.heading;
+    setHeaderLabels(headings);
+    int c = 0;
+    for (const SColumn& column : columns) setColumnWidth(c++, column.width);
+    header()->setStretchLastSection(false);
+}

@@ -1,0 +1,15 @@
+#pragma once
+#include <QTreeWidget>
+#include <initializer_list>
+
+// A list in report style (rows of columns under a heading), the base of the item list and
+// the content view.
+class CReportView : public QTreeWidget {
+    Q_OBJECT
+public:
+    struct SColumn {
+        const char* heading;
+        int width;
+    };
+    CReportView(const QString& caption, std::initializer_list<SColumn> columns, QWidget* parent = nullptr);
+};
