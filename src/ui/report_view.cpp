@@ -18,5 +18,5 @@ CReportView::CReportView(const QString& caption, std::initializer_list<SColumn> 
     setHeaderLabels(headings);
     int c = 0;
     for (const SColumn& column : columns) setColumnWidth(c++, column.width);
-    header()->setStretchLastSection(false);
+    header()->setStretchLastSection(true);  // the last column takes the rest of the pane
 }
