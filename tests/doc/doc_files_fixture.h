@@ -1,21 +1,20 @@
 #pragma once
 // A document with small test definitions in a temp folder, for the file operations.
+// The byte helpers of the format tests serve here too.
+#include "../files/file_bytes.h"
 #include "job_control.h"
 #include "tessiva_doc.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fstream>
 #include <initializer_list>
 #include <ostream>
 #include <set>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
 
-using Bytes = std::vector<uint8_t>;
 
 // Readable failures: records as their fields.
 inline void PrintTo(const CNVItem& r, std::ostream* os) {
@@ -54,26 +53,6 @@ public:
     }
     CJobControl* jobs = nullptr;
     std::string stopInCaption;
-};
-
-// While it lives, files of this process can't grow past limit bytes (writes fail with EFBIG).
-class CFileSizeLimit {
-public:
-    explicit CFileSizeLimit(rlim_t limit) {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit lower = m_old;
-        lower.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &lower);
-    }
-    ~CFileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
 };
 
 class DocFiles : public ::testing::Test {
@@ -153,13 +132,4 @@ inline Bytes Seq(int n, int start = 1) {
     Bytes b(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) b[static_cast<size_t>(i)] = static_cast<uint8_t>(start + i);
     return b;
-}
-inline std::string AsString(const Bytes& b) { return std::string(b.begin(), b.end()); }
-inline void PutU32(Bytes& out, uint32_t v) {
-    for (int s = 0; s < 32; s += 8) out.push_back(static_cast<uint8_t>((v >> s) & 0xFF));
-}
-inline void PutPadded(Bytes& out, const Bytes& value, size_t n) {
-    Bytes slot(n, 0);
-    std::copy(value.begin(), value.begin() + static_cast<ptrdiff_t>(std::min(n, value.size())), slot.begin());
-    out.insert(out.end(), slot.begin(), slot.end());
 }

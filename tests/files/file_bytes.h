@@ -2,9 +2,12 @@
 // Building expected file images byte by byte.
 #include "nv_item_array.h"
 
+#include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 using Bytes = std::vector<uint8_t>;
@@ -39,3 +42,23 @@ inline CNVItemArray List(std::initializer_list<CNVItem> items) {
     for (const auto& i : items) list.Add(i);
     return list;
 }
+
+// While it lives, files of this process can't grow past limit bytes (writes fail with EFBIG).
+class CFileSizeLimit {
+public:
+    explicit CFileSizeLimit(rlim_t limit) {
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit lower = m_old;
+        lower.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &lower);
+    }
+    ~CFileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+};

@@ -1,33 +1,10 @@
+#include "file_bytes.h"
 #include "safe_file_writer.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
-#include <sys/resource.h>
-
-namespace {
-// While it lives, files of this process can't grow past limit bytes (writes fail with EFBIG).
-class CFileSizeLimit {
-public:
-    explicit CFileSizeLimit(rlim_t limit) {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit lower = m_old;
-        lower.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &lower);
-    }
-    ~CFileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-};
-}  // namespace
 
 TEST(SafeFileWriter, CancelAndFailedWritesLeaveThePreviousFile) {
     const std::string dir = MakeTempDir("safe");

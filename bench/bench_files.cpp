@@ -1,0 +1,181 @@
+// Item files: store and load of each kind, completion and fill-up, the merge, and moving a
+// group between the trees' entry lists. Each runs at two sizes so that the growth shows.
+#include "bench_support.h"
+#include "tessiva_doc.h"
+
+#include <benchmark/benchmark.h>
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+namespace {
+class COverwriteAll : public IOverwritePrompt {
+public:
+    int Ask(const std::string&) override { return kOverwriteAll; }
+};
+
+constexpr int kIds = 5000;
+
+// A document whose definitions have 5000 IDs: even IDs are plain items of 16 bytes, odd ones
+// arrays of 8-byte elements, so many that the database holds `records` records; m_items
+// holds every record, active, as after a load.
+struct SBenchDoc {
+    explicit SBenchDoc(int records) {
+        const int arrays = kIds / 2;
+        const int elements = (records - (kIds - arrays)) / arrays;
+        for (int id = 0; id < kIds; ++id) {
+            CNVItem def;
+            def.SetId(id);
+            def.SetName("NV_ITEM_" + std::to_string(id) + "_I");
+            def.SetGroup("Group " + std::to_string(id % 25));
+            def.SetFileName("nvm/num/" + std::to_string(id));
+            def.SetTypeName("uint8");
+            const bool array = id % 2 == 1;
+            def.SetCount(array ? elements : 0);
+            def.Resize(array ? 8 : 16);
+            for (int k = 0; k < (array ? elements : 1); ++k) {
+                def.SetIndex(array ? k : -1);
+                doc.m_itemDefs.Add(def);
+                CNVItem item = def;
+                item.SetName(array ? def.Name() + " [ " + std::to_string(k) + " ]" : def.Name());
+                item.SetActive(1);
+                for (int b = 0; b < item.Size(); ++b) item.ValueData()[b] = static_cast<uint8_t>(id + k + b);
+                doc.m_items.Add(item);
+            }
+        }
+        doc.m_allEntries.LoadEntriesFromItems(doc.m_items);
+    }
+    SBenchJobs bench;
+    CTessivaDoc doc{bench.jobs};
+};
+
+void Sizes(benchmark::internal::Benchmark* b) {
+    // The work runs on job threads: wall time is what counts.
+    b->Arg(50000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
+template <int (*Save)(CTessivaDoc&, const std::string&)>
+void Store(benchmark::State& state, const char* ext) {
+    SBenchDoc bench(static_cast<int>(state.range(0)));
+    const std::string path = BenchDir("files") + "/store" + ext;
+    for (auto _ : state)
+        if (!Save(bench.doc, path)) state.SkipWithError("save failed");
+    state.SetItemsProcessed(state.iterations() * bench.doc.m_items.GetSize());
+    std::filesystem::remove(path);
+}
+
+template <int (*Save)(CTessivaDoc&, const std::string&), int (*Open)(CTessivaDoc&, const std::string&)>
+void Load(benchmark::State& state, const char* ext) {
+    SBenchDoc bench(static_cast<int>(state.range(0)));
+    const std::string path = BenchDir("files") + "/load" + ext;
+    Save(bench.doc, path);
+    const int records = bench.doc.m_items.GetSize();
+    for (auto _ : state) {
+        bench.doc.m_items.RemoveAll();
+        if (!Open(bench.doc, path) || bench.doc.m_items.GetSize() != records) state.SkipWithError("load failed");
+    }
+    state.SetItemsProcessed(state.iterations() * records);
+    std::filesystem::remove(path);
+}
+
+int SaveBrt(CTessivaDoc& doc, const std::string& path) { return doc.SaveAllActiveToBrt(path); }
+int SaveCnv(CTessivaDoc& doc, const std::string& path) { return doc.SaveAllActiveToCnv(path); }
+int SaveQcn(CTessivaDoc& doc, const std::string& path) { return doc.SaveAllActiveToQcn(path) ? 1 : 0; }
+int LoadBrt(CTessivaDoc& doc, const std::string& path) { return doc.StartLoadBrt(path); }
+int LoadCnv(CTessivaDoc& doc, const std::string& path) { return doc.StartLoadCnv(path); }
+int LoadQcn(CTessivaDoc& doc, const std::string& path) { return doc.LoadQcn(path) ? 1 : 0; }
+
+void BM_StoreBrt(benchmark::State& state) { Store<SaveBrt>(state, ".brt"); }
+void BM_StoreCnv(benchmark::State& state) { Store<SaveCnv>(state, ".cnv"); }
+void BM_StoreQcn(benchmark::State& state) { Store<SaveQcn>(state, ".qcn"); }
+void BM_LoadBrt(benchmark::State& state) { Load<SaveBrt, LoadBrt>(state, ".brt"); }
+void BM_LoadCnv(benchmark::State& state) { Load<SaveCnv, LoadCnv>(state, ".cnv"); }
+void BM_LoadQcn(benchmark::State& state) { Load<SaveQcn, LoadQcn>(state, ".qcn"); }
+BENCHMARK(BM_StoreBrt)->Apply(Sizes);
+BENCHMARK(BM_LoadBrt)->Apply(Sizes);
+BENCHMARK(BM_StoreCnv)->Apply(Sizes);
+BENCHMARK(BM_LoadCnv)->Apply(Sizes);
+BENCHMARK(BM_StoreQcn)->Apply(Sizes);
+BENCHMARK(BM_LoadQcn)->Apply(Sizes);
+
+// Raw element records as a CNV load leaves them (index byte first), in reverse index order
+// so that every element is placed by its index; then the fill-up.
+void BM_CompleteAndFillUp(benchmark::State& state) {
+    SBenchDoc bench(static_cast<int>(state.range(0)));
+    CNVItemArray raw;
+    for (const auto& r : bench.doc.m_items) {
+        CNVItem record;
+        record.SetId(r.Id());
+        record.SetActive(1);
+        std::vector<uint8_t> value;
+        if (r.Count() > 0) value.push_back(static_cast<uint8_t>(r.Count() - 1 - r.Index()));
+        value.insert(value.end(), r.Value().begin(), r.Value().end());
+        record.SetValue(value);
+        raw.Add(record);
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench.doc.m_items = raw;
+        state.ResumeTiming();
+        bench.doc.CompleteArrayElements();
+        if (!bench.doc.StartFillUp(0)) state.SkipWithError("fill-up stopped");
+    }
+    state.SetItemsProcessed(state.iterations() * raw.GetSize());
+}
+BENCHMARK(BM_CompleteAndFillUp)->Apply(Sizes);
+
+// Whole-array records in slots, as a BRT load leaves them, expanded by the fill-up.
+void BM_FillUpWholeArrays(benchmark::State& state) {
+    SBenchDoc bench(static_cast<int>(state.range(0)));
+    CNVItemArray raw;
+    for (const auto& r : bench.doc.m_items) {
+        if (r.Index() > 0) continue;
+        CNVItem record;
+        record.SetId(r.Id());
+        record.SetActive(1);
+        record.Resize(128 * std::max(r.Count(), 1));
+        raw.Add(record);
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench.doc.m_items = raw;
+        state.ResumeTiming();
+        if (!bench.doc.StartFillUp(1)) state.SkipWithError("fill-up stopped");
+    }
+    state.SetItemsProcessed(state.iterations() * bench.doc.m_items.GetSize());
+}
+BENCHMARK(BM_FillUpWholeArrays)->Apply(Sizes);
+
+// Two databases of the same items: every record conflicts, "Overwrite all" at the first.
+void BM_Merge(benchmark::State& state) {
+    SBenchDoc bench(static_cast<int>(state.range(0)));
+    COverwriteAll prompt;
+    bench.doc.SetOverwritePrompt(&prompt);
+    const CNVItemArray previous = bench.doc.m_items;
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench.doc.m_items = previous;
+        state.ResumeTiming();
+        bench.doc.MergeItems(previous);
+    }
+    state.SetItemsProcessed(state.iterations() * previous.GetSize() * 2);
+}
+BENCHMARK(BM_Merge)->Apply(Sizes);
+
+// A group of range(0) / 10 entries moved to "Selected NV Items" and back (10,000 of 100,000).
+void BM_MoveGroupEntries(benchmark::State& state) {
+    const int records = static_cast<int>(state.range(0));
+    CTreeEntryList all, selected;
+    for (int i = 0; i < records; ++i)
+        all.AddEntry("NV_ITEM_" + std::to_string(i), i % 10 == 3 ? "Moved" : "Group " + std::to_string(i % 10), i);
+    for (auto _ : state) {
+        selected.AddGroupEntriesFrom(all, "Moved");
+        all.RemoveGroupEntries("Moved");
+        all.AddGroupEntriesFrom(selected, "Moved");
+        selected.RemoveGroupEntries("Moved");
+        benchmark::DoNotOptimize(all.FindItemIndexByName("NV_ITEM_3"));
+    }
+    state.SetItemsProcessed(state.iterations() * records / 10 * 2);
+}
+BENCHMARK(BM_MoveGroupEntries)->Apply(Sizes);
+}  // namespace
