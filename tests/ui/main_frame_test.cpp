@@ -1,6 +1,7 @@
 // The main window as the user meets it: start-up, menus, toolbar, panes and the file commands.
 #include "about_dialog.h"
 #include "doc_views.h"
+#include "file_dialog_chooser.h"
 #include "main_frame.h"
 #include "nv_content_view.h"
 #include "nv_list_view.h"
@@ -10,7 +11,9 @@
 #include "ui_test_support.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -258,6 +261,41 @@ private slots:
         ui.chooser.paths = {ui.Path("missing.def")};
         ui.Frame().Action(32852)->trigger();
         QVERIFY(ui.Doc().m_typeCatalog.SelectType("pair_type"));  // reloaded from NVTypes.typ
+    }
+
+    void fileDialogsCarryTheFilterTheSuffixAndTheInitialName() {
+        const std::string dir = MakeTempDir("dialog");
+        WriteFile(dir + "/in.cnv", "x");
+        SFileDialogSpec spec;
+        spec.filterLabel = "output files (*.cnv)";
+        spec.filterPattern = "*.cnv";
+        spec.defaultExtension = "cnv";
+        spec.initialName = "*.cnv";
+        spec.overwritePrompt = true;
+        CFileDialogChooser chooser;
+        QStringList seen;
+        auto answer = [&](const QString& name) {
+            QTimer::singleShot(0, [&, name] {
+                for (QWidget* widget : QApplication::topLevelWidgets()) {
+                    auto* dialog = qobject_cast<QFileDialog*>(widget);
+                    if (!dialog || !dialog->isVisible()) continue;
+                    seen << dialog->nameFilters().join(";") << dialog->defaultSuffix()
+                         << QString::number(dialog->acceptMode());
+                    dialog->setDirectory(QString::fromStdString(dir));
+                    dialog->selectFile(name);
+                    QMetaObject::invokeMethod(dialog, "accept");
+                }
+            });
+        };
+        std::string path;
+        answer("in.cnv");
+        QVERIFY(chooser.ChooseOpenFile(spec, path));
+        QCOMPARE(path, dir + "/in.cnv");
+        answer("out");
+        QVERIFY(chooser.ChooseSaveFile(spec, path));
+        QCOMPARE(path, dir + "/out.cnv");  // the default extension is added
+        QCOMPARE(seen, (QStringList{"output files (*.cnv)", "cnv", QString::number(QFileDialog::AcceptOpen),
+                                    "output files (*.cnv)", "cnv", QString::number(QFileDialog::AcceptSave)}));
     }
 
     void aboutBoxShowsIconNameAndVersion() {
