@@ -170,3 +170,26 @@ TEST_F(PhoneDocTest, ConnectDisconnectAndABusyPort) {
     EXPECT_TRUE(doc.Connect());
     EXPECT_TRUE(t.frontend.Messages().empty());
 }
+
+TEST_F(PhoneDocTest, ElementsPastIndex255AreNeverSentWithAWrappedIndex) {
+    // 0x101 = 257 elements: element 256 would travel as index 0.
+    WriteFile(m_dir + "/NVItemsDefine.def", "# big\nBig Array;70;nv70;Beta;1[101];uint8\n");
+    CNVItemArray defs;
+    ASSERT_TRUE(doc.m_defReader.StartReadDefinitions(doc.DefinitionsPath(), defs));
+    doc.m_itemDefs = defs;
+    StartPhone([](CSimNvStore& s) { s.Put(70, 0, {7}); });
+    ASSERT_EQ(doc.StartUpload(doc.DefinitionsPath()), 1);
+    ASSERT_EQ(doc.m_items.GetSize(), 257);
+    EXPECT_EQ(doc.m_items[0].Active(), 1);
+    EXPECT_EQ(doc.m_items[256].Index(), 256);
+    EXPECT_EQ(doc.m_items[256].Active(), -1);
+    EXPECT_EQ(sim->server.Received(), 1 + 256);
+
+    doc.m_items[256].SetValue(Bytes{9});
+    doc.m_items[256].SetActive(1);
+    doc.m_items.KeepIf([](const CNVItem& r) { return r.Index() == 256; });
+    EXPECT_EQ(doc.DownloadAllActive(), 1);
+    EXPECT_EQ(t.frontend.Messages(), std::vector<std::string>{"1 record(s) could not be written to Mobile Phone."});
+    sim->server.Stop();
+    EXPECT_EQ(*sim->store.Find(70, 0), Bytes{7});
+}
