@@ -39,11 +39,7 @@ std::vector<uint8_t> CBrtFile::RecordData(const CNVItemArray& list, const SGroup
     return data;
 }
 
-bool CBrtFile::Create(const std::string& path) {
-    if (m_writer.Open(path)) return true;
-    m_error = m_writer.Error();
-    return false;
-}
+bool CBrtFile::Create(const std::string& path) { return CreateFile(path); }
 
 bool CBrtFile::WriteCount(uint32_t n) { return m_writer.WriteU32(n); }
 
@@ -59,14 +55,7 @@ bool CBrtFile::Commit() {
 
 bool CBrtFile::Open(const std::string& path) {
     m_count = m_read = 0;
-    if (!CByteReader::ReadFile(path, m_bytes, m_error)) return false;
-    m_reader = CByteReader(m_bytes);
-    return true;
-}
-
-bool CBrtFile::Fail(const std::string& reason) {
-    m_error = reason;
-    return false;
+    return ReadWholeFile(path);
 }
 
 bool CBrtFile::ReadCount(uint32_t& n) {

@@ -1,7 +1,6 @@
 #pragma once
-#include "byte_reader.h"
 #include "nv_item_array.h"
-#include "safe_file_writer.h"
+#include "record_file.h"
 #include "save_limits.h"
 
 #include <cstdint>
@@ -10,7 +9,7 @@
 
 // A BRT file: a 32-bit record count, then per record the item ID, the data size S and S
 // bytes of 128-byte slots. Little-endian, no checksum.
-class CBrtFile {
+class CBrtFile : public CRecordFile {
 public:
     static constexpr int kSlotSize = 128;
     // More slots than any definition can have elements: the record is damaged.
@@ -33,7 +32,6 @@ public:
     bool WriteCount(uint32_t n);
     bool WriteRecord(uint32_t id, const std::vector<uint8_t>& data);
     bool Commit();
-    void Cancel() { m_writer.Cancel(); }
 
     // ---- reading ----
     // Reads the whole file; false when it can't be opened or read (Error() says why).
@@ -41,18 +39,8 @@ public:
     // Format errors below leave a reason in Error().
     bool ReadCount(uint32_t& n);
     bool ReadRecord(uint32_t& id, std::vector<uint8_t>& data);
-    size_t Position() const { return m_reader.Position(); }
-    size_t FileSize() const { return m_bytes.size(); }
-
-    std::string Error() const { return m_error.empty() ? m_writer.Error() : m_error; }
 
 private:
-    bool Fail(const std::string& reason);
-
-    CSafeFileWriter m_writer;
-    std::vector<uint8_t> m_bytes;
-    CByteReader m_reader;
     uint32_t m_count = 0;
     uint32_t m_read = 0;
-    std::string m_error;
 };

@@ -13,11 +13,7 @@ size_t PaddingOf(size_t length) { return (4 - length % 4) % 4; }
 const SSaveLimits CCnvFile::kLimits = {"CNV", 0xFFFF, 0xFFFE, 255};
 
 bool CCnvFile::Create(const std::string& path) {
-    if (!m_writer.Open(path)) {
-        m_error = m_writer.Error();
-        return false;
-    }
-    return m_writer.Write(kHeader, sizeof kHeader);
+    return CreateFile(path) && m_writer.Write(kHeader, sizeof kHeader);
 }
 
 bool CCnvFile::WriteRecord(uint16_t id, const std::vector<uint8_t>& value, int indexByte) {
@@ -47,20 +43,13 @@ bool CCnvFile::Finish() {
 
 bool CCnvFile::Open(const std::string& path) {
     m_record = 0;
-    m_error.clear();
-    if (!CByteReader::ReadFile(path, m_bytes, m_error)) return false;
-    m_reader = CByteReader(m_bytes);
+    if (!ReadWholeFile(path)) return false;
     Rewind();
     return true;
 }
 
 bool CCnvFile::ChecksumOk() const {
     return m_bytes.size() >= kHeaderSize + kTailSize && Crc16(m_bytes.data(), m_bytes.size()) == kCrcGoodResidue;
-}
-
-bool CCnvFile::Fail(const std::string& reason) {
-    m_error = reason;
-    return false;
 }
 
 bool CCnvFile::ReadRecord(uint16_t& id, std::vector<uint8_t>& data) {

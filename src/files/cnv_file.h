@@ -1,6 +1,5 @@
 #pragma once
-#include "byte_reader.h"
-#include "safe_file_writer.h"
+#include "record_file.h"
 #include "save_limits.h"
 
 #include <cstdint>
@@ -9,7 +8,7 @@
 
 // A CNV file: "CNV*", 1, 0xFFFF; records of ID, length L, L data bytes and 0xFF padding to
 // a multiple of 4; the end marker 0xFFFF, 0x02, 0x00; a CRC-16 trailer, high byte first.
-class CCnvFile {
+class CCnvFile : public CRecordFile {
 public:
     static constexpr uint16_t kEndMarker = 0xFFFF;
     static constexpr size_t kHeaderSize = 8;
@@ -22,7 +21,6 @@ public:
     // An element record carries its index byte before the value.
     bool WriteRecord(uint16_t id, const std::vector<uint8_t>& value, int indexByte = -1);
     bool Finish();  // end marker, trailer, then the file replaces the target
-    void Cancel() { m_writer.Cancel(); }
 
     // ---- reading ----
     // Reads the whole file; false when it can't be opened or read (Error() says why).
@@ -33,17 +31,7 @@ public:
     void Rewind() { m_reader.Seek(kHeaderSize); }
     // The next record; false at the end marker (Error() empty) or on damage (Error() says why).
     bool ReadRecord(uint16_t& id, std::vector<uint8_t>& data);
-    size_t Position() const { return m_reader.Position(); }
-    size_t FileSize() const { return m_bytes.size(); }
-
-    std::string Error() const { return m_error.empty() ? m_writer.Error() : m_error; }
 
 private:
-    bool Fail(const std::string& reason);
-
-    CSafeFileWriter m_writer;
-    std::vector<uint8_t> m_bytes;
-    CByteReader m_reader;
     int m_record = 0;
-    std::string m_error;
 };

@@ -1,0 +1,27 @@
+#pragma once
+#include "byte_reader.h"
+#include "safe_file_writer.h"
+
+#include <string>
+#include <vector>
+
+// What the BRT and CNV files share: a checked writer through a temporary file for saves,
+// the whole file in memory behind a bounded reader for loads, and the last failure's reason.
+class CRecordFile {
+public:
+    void Cancel() { m_writer.Cancel(); }
+    size_t Position() const { return m_reader.Position(); }
+    size_t FileSize() const { return m_bytes.size(); }
+    std::string Error() const { return m_error.empty() ? m_writer.Error() : m_error; }
+
+protected:
+    bool CreateFile(const std::string& path);
+    // Reads the whole file; false when it can't be opened or read (Error() says why).
+    bool ReadWholeFile(const std::string& path);
+    bool Fail(const std::string& reason);
+
+    CSafeFileWriter m_writer;
+    std::vector<uint8_t> m_bytes;
+    CByteReader m_reader;
+    std::string m_error;
+};
