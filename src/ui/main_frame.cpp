@@ -84,7 +84,15 @@ CMainFrame::CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent)
     resize(1280, 800);
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The panes go first, while the document views they report to still exist, and without
+    // reporting: a closing editor or a tree losing its nodes is no user action.
+    for (QObject* view : {static_cast<QObject*>(m_itemsTree), static_cast<QObject*>(m_selectedTree),
+                          static_cast<QObject*>(m_listView)})
+        view->disconnect(this);
+    m_contentView->SetWriteBack(nullptr);
+    delete takeCentralWidget();
+}
 
 QAction* CMainFrame::Action(int id) const {
     auto it = m_actions.find(id);

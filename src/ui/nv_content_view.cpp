@@ -17,6 +17,15 @@ CNVContentView::CNVContentView(CNVTypeCatalog& catalog, const QString& caption, 
     header()->setSectionsClickable(false);
 }
 
+CNVContentView::~CNVContentView() {
+    // An editor still open is dropped without committing: its focus loss would reach a view
+    // that is going away.
+    if (m_editor) {
+        m_editor->disconnect(this);
+        delete m_editor;
+    }
+}
+
 void CNVContentView::DeleteAllRows() {
     EndEdit();
     clear();

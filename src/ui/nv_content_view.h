@@ -23,6 +23,7 @@ public:
     using WriteBack = std::function<void(const std::string& itemName, const std::vector<uint8_t>& bytes)>;
 
     CNVContentView(CNVTypeCatalog& catalog, const QString& caption, QWidget* parent = nullptr);
+    ~CNVContentView() override;
 
     void SetWriteBack(WriteBack writeBack) { m_writeBack = std::move(writeBack); }
     void SetItemName(const std::string& name) { m_itemName = name; }
