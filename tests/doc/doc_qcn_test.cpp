@@ -145,3 +145,14 @@ TEST_F(DocQcn, DamagedFilesAndAStoppedFillUpLeaveNoItems) {
     ASSERT_EQ(frontend.Messages().size(), 1u);
     EXPECT_EQ(frontend.Messages()[0].rfind("Can't open the file", 0), 0u) << frontend.Messages()[0];
 }
+
+TEST_F(DocQcn, SaveWithoutActiveRecordsHoldsOnlyTheTwoLevels) {
+    CNVItemArray items;
+    items.Add(Item(10, -1, {1, 2, 3, 4}, 0));
+    SetItems(items);
+    ASSERT_TRUE(doc.SaveAllActiveToQcn(Path("e.qcn")));
+    EXPECT_EQ(OleListing(Path("e.qcn")), "S 00000000\nS 00000000/default\n");
+    ASSERT_TRUE(doc.LoadQcn(Path("e.qcn")));
+    EXPECT_TRUE(doc.m_items.IsEmpty());
+    EXPECT_TRUE(frontend.Messages().empty());
+}
