@@ -10,9 +10,11 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QToolBar>
@@ -81,7 +83,10 @@ CMainFrame::CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent)
     CreateMenus();
     CreateToolBar();
     CreateClient();
-    resize(1280, 800);
+    QSize size(1280, 800);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableSize() * 0.95);
+    resize(size);
 }
 
 CMainFrame::~CMainFrame() {

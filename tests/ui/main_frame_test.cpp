@@ -161,7 +161,9 @@ private slots:
         QCOMPARE(caption(frame.InnerSplitter(), 0), QString("NV Item's Attributes"));
         QCOMPARE(caption(frame.InnerSplitter(), 1), QString("NV Item Content"));
         QCOMPARE(frame.OuterSplitter()->sizes()[0], 200);
-        QCOMPARE(frame.InnerSplitter()->sizes()[0], 500);
+        // The item list gets 500 pixels, less on a small screen, and more than the content view.
+        const QList<int> inner = frame.InnerSplitter()->sizes();
+        QVERIFY(inner[0] <= 500 && inner[0] > inner[1]);
     }
 
     void eachBackupKindLoadsThroughItsCommand() {
