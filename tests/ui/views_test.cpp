@@ -40,8 +40,9 @@ struct SLoaded : SUiApp {
     QPoint Cell(int row, int column) {
         return Content().visualRect(Content().model()->index(row, column)).center();
     }
-    // Drags the node with the mouse from one tree and releases it over another.
-    void Drag(CNVTreeView& from, const std::string& text, CNVTreeView& to) {
+    // Drags the node with the mouse from one tree and releases it over another. The release
+    // reaches the tree under the pointer, or (as with a mouse grab) the tree the drag began in.
+    void Drag(CNVTreeView& from, const std::string& text, CNVTreeView& to, bool releaseToSource = false) {
         QTreeWidgetItem* node = FindNode(from, text);
         QVERIFY2(node, text.c_str());
         from.scrollToItem(node);
@@ -49,7 +50,11 @@ struct SLoaded : SUiApp {
         QTest::mousePress(from.viewport(), Qt::LeftButton, {}, start);
         QTest::mouseMove(from.viewport(), start + QPoint(30, 4));
         QVERIFY(from.IsDragging());
-        QTest::mouseRelease(to.viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+        if (releaseToSource)
+            QTest::mouseRelease(from.viewport(), Qt::LeftButton, {},
+                                from.viewport()->mapFromGlobal(to.viewport()->mapToGlobal(QPoint(20, 20))));
+        else
+            QTest::mouseRelease(to.viewport(), Qt::LeftButton, {}, QPoint(20, 20));
         QVERIFY(!from.IsDragging());
     }
     std::vector<std::string> SelectedNames() {
@@ -204,7 +209,7 @@ private slots:
         QVERIFY(!FindNode(ui.Items(), "RF"));
         QCOMPARE(ChildTexts(FindNode(ui.Selected(), "RF")),
                  (std::vector<std::string>{"(Id=441) NV_BAND_PREF_I", "(Id=99) NV_MYSTERY_I"}));
-        ui.Drag(ui.Items(), "(Id=9) NV_PREF_MODE_I", ui.Selected());
+        ui.Drag(ui.Items(), "(Id=9) NV_PREF_MODE_I", ui.Selected(), true);
         ui.Drag(ui.Items(), "(Id=10) NV_SCI_I [ 1 ]", ui.Selected());
         QCOMPARE(TopLevelTexts(ui.Selected()), (std::vector<std::string>{"CDMA", "RF"}));
         QCOMPARE(ChildTexts(FindNode(ui.Selected(), "CDMA")),
@@ -215,6 +220,7 @@ private slots:
         ui.Drag(ui.Selected(), "(Id=441) NV_BAND_PREF_I", ui.Items());
         QCOMPARE(ChildTexts(FindNode(ui.Items(), "RF")), std::vector<std::string>{"(Id=441) NV_BAND_PREF_I"});
         ui.Drag(ui.Items(), "(Id=0) NV_ESN_I", ui.Items());
+        ui.Drag(ui.Items(), "(Id=1) NV_ESN_CHKSUM_I", ui.Items(), true);
         QVERIFY(FindNode(ui.Items(), "(Id=0) NV_ESN_I"));
         QVERIFY(!FindNode(ui.Selected(), "SECURITY"));
         QVERIFY(ui.EntriesSplitTheDatabase());
