@@ -18,9 +18,10 @@ std::optional<std::vector<uint8_t>> CSimPhone::Answer(const std::vector<uint8_t>
         if (request.size() != 1 + kSpcCodeSize) return BuildErrorReply(kDiagBadLength, request);
         uint8_t expected[kSpcCodeSize] = {};
         std::copy_n(m_options.spcCode.begin(), std::min(m_options.spcCode.size(), kSpcCodeSize), expected);
-        m_spcAccepted = std::equal(expected, expected + kSpcCodeSize, request.begin() + 1);
-        if (!m_spcAccepted) m_silentUntil = now + m_options.spcPenalty;
-        return std::vector<uint8_t>{kDiagSpc, static_cast<uint8_t>(m_spcAccepted ? 1 : 0)};
+        const bool accepted = std::equal(expected, expected + kSpcCodeSize, request.begin() + 1);
+        m_spcAccepted = accepted;
+        if (!accepted) m_silentUntil = now + m_options.spcPenalty;
+        return std::vector<uint8_t>{kDiagSpc, static_cast<uint8_t>(accepted ? 1 : 0)};
     }
     default:
         return BuildErrorReply(kDiagBadCommand, request);

@@ -1,6 +1,7 @@
 #pragma once
 #include "sim_nv_store.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -28,7 +29,8 @@ public:
     CSimPhone(CSimNvStore& store, SSimPhoneOptions options);
 
     std::optional<std::vector<uint8_t>> Answer(const std::vector<uint8_t>& request, Clock::time_point now);
-    bool IsSpcAccepted() const { return m_spcAccepted; }
+    // Safe to ask from another thread than the one serving the line.
+    bool IsSpcAccepted() const { return m_spcAccepted.load(); }
 
 private:
     std::vector<uint8_t> AnswerNv(const std::vector<uint8_t>& request);
@@ -36,5 +38,5 @@ private:
     CSimNvStore& m_store;
     SSimPhoneOptions m_options;
     Clock::time_point m_silentUntil{};
-    bool m_spcAccepted = false;
+    std::atomic<bool> m_spcAccepted{false};
 };
