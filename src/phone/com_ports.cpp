@@ -3,10 +3,11 @@
 #include <QSerialPortInfo>
 
 namespace {
-// "COM12" -> 12 and "ttyS3" -> 4; 0 for names without a port number.
+// "COM12" (in any letter case) -> 12 and "ttyS3" -> 4; 0 for names without a port number.
 int PortNumber(const std::string& name) {
     std::string digits;
-    if (name.size() > 3 && (name.compare(0, 3, "COM") == 0 || name.compare(0, 3, "com") == 0)) digits = name.substr(3);
+    const bool com = name.size() > 3 && (name[0] | 0x20) == 'c' && (name[1] | 0x20) == 'o' && (name[2] | 0x20) == 'm';
+    if (com) digits = name.substr(3);
     else if (name.size() > 4 && name.compare(0, 4, "ttyS") == 0) digits = name.substr(4);
     if (digits.empty() || digits.size() > 6 || digits.find_first_not_of("0123456789") != std::string::npos) return 0;
     const int n = std::stoi(digits);
