@@ -276,24 +276,28 @@ private slots:
         spec.overwritePrompt = true;
         CFileDialogChooser chooser;
         QStringList seen;
-        auto answer = [&](const QString& name) {
-            QTimer::singleShot(0, [&, name] {
+        // Each name is confirmed in turn; a pattern among them must leave the dialog open.
+        auto answer = [&](const QStringList& names) {
+            QTimer::singleShot(0, [&, names] {
                 for (QWidget* widget : QApplication::topLevelWidgets()) {
                     auto* dialog = qobject_cast<QFileDialog*>(widget);
                     if (!dialog || !dialog->isVisible()) continue;
                     seen << dialog->nameFilters().join(";") << dialog->defaultSuffix()
                          << QString::number(dialog->acceptMode());
                     dialog->setDirectory(QString::fromStdString(dir));
-                    dialog->selectFile(name);
-                    QMetaObject::invokeMethod(dialog, "accept");
+                    for (const QString& name : names) {
+                        if (!dialog->isVisible()) seen << "closed before " + name;
+                        dialog->selectFile(name);
+                        QMetaObject::invokeMethod(dialog, "accept");
+                    }
                 }
             });
         };
         std::string path;
-        answer("in.cnv");
+        answer({"in.cnv"});
         QVERIFY(chooser.ChooseOpenFile(spec, path));
         QCOMPARE(path, dir + "/in.cnv");
-        answer("out");
+        answer({"*.cnv", "out"});  // the initial name confirmed as it stands names no file
         QVERIFY(chooser.ChooseSaveFile(spec, path));
         QCOMPARE(path, dir + "/out.cnv");  // the default extension is added
         QCOMPARE(seen, (QStringList{"output files (*.cnv)", "cnv", QString::number(QFileDialog::AcceptOpen),
