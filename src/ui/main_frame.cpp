@@ -184,6 +184,8 @@ void CMainFrame::CreateToolBar() {
             for (const SButton& button : kButtons) {
                 if (button.id != id) continue;
                 action->setIcon(QIcon(QString(":/icons/%1.png").arg(button.icon)));
+                // Menu items carry no pictures, also those whose action the toolbar shares.
+                action->setIconVisibleInMenu(false);
                 action->setToolTip(TooltipText(button.tooltip));
             }
             m_toolBar->addAction(action);
