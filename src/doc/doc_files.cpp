@@ -13,8 +13,9 @@ std::string WrongDataMessage(const std::string& fileKind, const std::string& rea
     return "Wrong data in " + fileKind + " File.\n" + reason + "\nNV Items can't be loaded from this file.";
 }
 
+// The first line is the message the QCN commands are known by; path and reason follow.
 std::string CantOpenMessage(const std::string& path, const std::string& reason) {
-    return "Can't open the file " + path + (reason.empty() ? "." : ":\n" + reason);
+    return "Can't open the file\n" + path + (reason.empty() ? "" : ": " + reason);
 }
 
 std::string CantWriteMessage(const std::string& path, const std::string& reason) {

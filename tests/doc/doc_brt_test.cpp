@@ -167,5 +167,5 @@ TEST_F(DocBrt, StoppedLoadOrFillUpAndDamagedFilesLeaveNoItems) {
         EXPECT_EQ(frontend.Messages()[0].rfind("Wrong data in BRT File.\n", 0), 0u) << frontend.Messages()[0];
     }
     EXPECT_EQ(doc.StartLoadBrt(Path("missing.brt")), 0);
-    EXPECT_TRUE(HasMessage("Can't open the file " + Path("missing.brt")));
+    EXPECT_TRUE(HasMessage("Can't open the file\n" + Path("missing.brt") + ": "));
 }

@@ -88,7 +88,7 @@ TEST_F(DocQcn, LargestElementSurvivesAndLongerValuesAreRefused) {
     items.Add(Item(10, -1, {1, 2, 3, 4}));
     SetItems(items);
     EXPECT_FALSE(doc.SaveAllActiveToQcn(Path("no/such/folder/a.qcn")));
-    EXPECT_TRUE(HasMessage("Can't open the file " + Path("no/such/folder/a.qcn"))) << frontend.Messages().back();
+    EXPECT_TRUE(HasMessage("Can't open the file\n" + Path("no/such/folder/a.qcn") + ": ")) << frontend.Messages().back();
 }
 
 TEST_F(DocQcn, SelectedSaveAndUndefinedIdsOnLoad) {
@@ -143,7 +143,7 @@ TEST_F(DocQcn, DamagedFilesAndAStoppedFillUpLeaveNoItems) {
     EXPECT_FALSE(doc.LoadQcn(Path("cut.qcn")));
     EXPECT_TRUE(doc.m_items.IsEmpty());
     ASSERT_EQ(frontend.Messages().size(), 1u);
-    EXPECT_EQ(frontend.Messages()[0].rfind("Can't open the file", 0), 0u) << frontend.Messages()[0];
+    EXPECT_EQ(frontend.Messages()[0].rfind("Can't open the file\n", 0), 0u) << frontend.Messages()[0];
 }
 
 TEST_F(DocQcn, SaveWithoutActiveRecordsHoldsOnlyTheTwoLevels) {
