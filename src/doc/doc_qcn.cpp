@@ -99,12 +99,12 @@ bool CTessivaDoc::LoadQcn(const std::string& path) {
         }
         return true;
     });
-    CommitWithProgress(m_jobs, file);
     if (!read) {
         Messages().ShowMessage(failure, EMessageIcon::Error);
         m_items.RemoveAll();
-        return false;
+        return false;  // the file is released with its object, nothing else is shown
     }
+    CommitWithProgress(m_jobs, file);
     // Against the definitions; elements take the form with the index in the first byte.
     loaded.KeepIf([this](const CNVItem& r) {
         const int d = m_itemDefs.FindById(r.Id());
