@@ -70,6 +70,7 @@ int CTessivaDoc::StartLoadCnv(const std::string& path) {
         return 0;
     }
     ReplaceItems(m_items);
+    m_allEntries.LoadEntriesFromItems(m_items);
     return 1;
 }
 

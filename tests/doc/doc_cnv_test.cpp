@@ -32,11 +32,15 @@ TEST_F(DocCnv, SaveWritesPaddedPlainRecordsAndElementRecordsWithTheirIndex) {
                                                  Element(70, 0, {1, 2, 3}), Element(70, 2, {7, 8, 9})}));
 
     doc.m_items.RemoveAll();
+    doc.m_selectedEntries.AddEntry("old", "g", 0);
     ASSERT_EQ(doc.StartLoadCnv(Path("a.cnv")), 1);
     CNVItemArray want;
     want.Add(Item(50, -1, Seq(5)));
     AddArray(want, 70, {{0, {1, 2, 3}}, {2, {7, 8, 9}}});  // each element at its own index
     EXPECT_EQ(doc.m_items, want);
+    // The "NV Items" tree lists every loaded record, "Selected NV Items" none.
+    EXPECT_EQ(doc.m_allEntries.GetCount(), doc.m_items.GetSize());
+    EXPECT_EQ(doc.m_selectedEntries.GetCount(), 0);
 }
 
 TEST_F(DocCnv, LoadCompletesArraysWhateverElementsTheFileHolds) {
