@@ -183,6 +183,15 @@ CNVTreeView* CNVTreeView::TreeUnder(const QPoint& globalPos) {
     return nullptr;
 }
 
+QItemSelectionModel::SelectionFlags CNVTreeView::selectionCommand(const QModelIndex& index,
+                                                                  const QEvent* event) const {
+    // The selected node stays selected until another is chosen: a click beside the nodes or
+    // with Ctrl held does not leave the tree without one while the panes still show it.
+    if (!index.isValid()) return QItemSelectionModel::NoUpdate;
+    const QItemSelectionModel::SelectionFlags flags = QTreeWidget::selectionCommand(index, event);
+    return flags & QItemSelectionModel::Deselect ? QItemSelectionModel::NoUpdate : flags;
+}
+
 void CNVTreeView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         m_pressPos = event->position().toPoint();

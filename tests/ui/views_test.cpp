@@ -87,6 +87,16 @@ private slots:
                  (std::vector<std::string>{"NV_SCI_I [ 0 ]", "10", "Y", "sci", "CDMA", "1", "uint8"}));
         QCOMPARE(ui.Content().topLevelItemCount(), 0);
 
+        // Clicks beside the nodes, or on the selected node with Ctrl, keep it selected.
+        QTreeWidgetItem* cdma = FindNode(ui.Items(), "CDMA");
+        ui.Items().collapseAll();
+        QTest::mouseClick(ui.Items().viewport(), Qt::LeftButton, {}, QPoint(5, ui.Items().viewport()->height() - 5));
+        QCOMPARE(ui.Items().SelectedNode(), cdma);
+        QTest::mouseClick(ui.Items().viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          ui.Items().visualItemRect(cdma).center());
+        QCOMPARE(ui.Items().SelectedNode(), cdma);
+        QCOMPARE(ui.List().topLevelItemCount(), 4);
+
         ui.Select(ui.Items(), "(Id=57) NV_DIAL_I");
         QCOMPARE(ui.List().topLevelItemCount(), 1);
         QCOMPARE(RowTexts(ui.List(), 0)[0], std::string("NV_DIAL_I"));
