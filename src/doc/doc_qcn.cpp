@@ -41,7 +41,7 @@ bool CTessivaDoc::SaveQcn(const std::string& path, const CNVItemArray& list) {
     }
     CQcnFile file;
     if (!file.Create(path) || !file.CreateLevel("00000000") || !file.CreateLevel("default")) {
-        Messages().ShowMessage(CantOpenMessage(path, file.Error()), EMessageIcon::Error);
+        Messages().ShowMessage(CantOpenMessage(path, file.Error()), EMessageIcon::Plain);
         return false;
     }
     const bool written = RunWithoutCancel(m_jobs, "Saving NV Items to QCN file.\nPlease wait.", [&] {
@@ -65,9 +65,11 @@ bool CTessivaDoc::LoadQcn(const std::string& path) {
     CQcnFile file;
     CNVItemArray loaded;
     std::string failure;
+    EMessageIcon failureIcon = EMessageIcon::Error;
     const bool read = RunWithoutCancel(m_jobs, "Loading NV Items from QCN file.\nPlease wait.", [&] {
         if (!file.Open(path)) {
             failure = CantOpenMessage(path, file.Error());
+            failureIcon = EMessageIcon::Plain;
             return false;
         }
         std::vector<std::string> storages, streams;
@@ -100,7 +102,7 @@ bool CTessivaDoc::LoadQcn(const std::string& path) {
         return true;
     });
     if (!read) {
-        Messages().ShowMessage(failure, EMessageIcon::Error);
+        Messages().ShowMessage(failure, failureIcon);
         m_items.RemoveAll();
         return false;  // the file is released with its object, nothing else is shown
     }

@@ -4,7 +4,8 @@
 // The program's title: the caption of most message boxes.
 inline constexpr const char* kAppTitle = "Tessiva";
 
-enum class EMessageIcon { Error, Warning, Information };
+// Plain: a message box without an icon.
+enum class EMessageIcon { Error, Warning, Information, Plain };
 
 // Message boxes and Yes/No questions. The desktop program shows them as dialogs, the
 // command-line tool prints them. Callable from any thread; returns once answered.

@@ -10,6 +10,7 @@ QMessageBox::Icon ToQtIcon(EMessageIcon icon) {
     case EMessageIcon::Error: return QMessageBox::Critical;
     case EMessageIcon::Warning: return QMessageBox::Warning;
     case EMessageIcon::Information: return QMessageBox::Information;
+    case EMessageIcon::Plain: return QMessageBox::NoIcon;
     }
     return QMessageBox::NoIcon;
 }
