@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 CSimPtyServer::CSimPtyServer(CSimPhone& phone, SSimLineOptions options) : m_phone(phone), m_options(options) {}
@@ -38,7 +39,15 @@ bool CSimPtyServer::Open(std::string& error) {
 }
 
 bool CSimPtyServer::MakeLink(const std::string& path, std::string& error) {
-    ::unlink(path.c_str());
+    // Only an older link is replaced: a file given here by mistake is kept.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            error = "Can't make the link " + path + ": something other than a link is there.";
+            return false;
+        }
+        ::unlink(path.c_str());
+    }
     if (::symlink(m_devicePath.c_str(), path.c_str()) != 0) {
         error = "Can't make the link " + path + ": " + std::strerror(errno);
         return false;

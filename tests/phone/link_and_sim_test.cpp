@@ -6,6 +6,8 @@
 #include "posix_serial_transport.h"
 
 #include <cstring>
+#include <filesystem>
+#include <unistd.h>
 
 namespace {
 using Bytes = std::vector<uint8_t>;
@@ -61,6 +63,18 @@ TEST_F(PhoneDocTest, SimulatedPhoneAnswersOnlyWholeGoodFramesAndSurvivesGarbage)
     client.Send(EncodeDiagFrame(Bytes(read.begin(), read.begin() + 20), true));  // a short NV packet
     EXPECT_EQ(client.Receive()[0], kDiagBadLength);
     EXPECT_GE(sim->server.DroppedFrames(), 1u);
+
+    // --link replaces an older link but never a file that happens to be at that path.
+    const std::string file = m_dir + "/backup.brt";
+    WriteFile(file, "keep me");
+    std::string error;
+    EXPECT_FALSE(sim->server.MakeLink(file, error));
+    ASSERT_FALSE(std::filesystem::is_symlink(file));  // reading the device would block
+    EXPECT_EQ(ReadFile(file), "keep me");
+    const std::string link = m_dir + "/phone";
+    ASSERT_EQ(::symlink("/nowhere", link.c_str()), 0);
+    EXPECT_TRUE(sim->server.MakeLink(link, error)) << error;
+    EXPECT_EQ(std::filesystem::read_symlink(link).string(), sim->server.DevicePath());
 }
 
 TEST_F(PhoneDocTest, LibraryCallsCheckTheirArguments) {
