@@ -1,15 +1,20 @@
 #include "main_frame.h"
 
+#include "com_ports.h"
 #include "doc_views.h"
 #include "file_chooser.h"
+#include "find_dialog.h"
+#include "message_sink.h"
 #include "nv_content_view.h"
 #include "nv_list_view.h"
 #include "nv_tree_view.h"
+#include "ower_write_dialog.h"
 #include "pane_frame.h"
+#include "port_box.h"
+#include "spc_code_dialog.h"
 #include "tessiva_doc.h"
 
 #include <QAction>
-#include <QComboBox>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLineEdit>
@@ -18,6 +23,7 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QToolBar>
+#include <unordered_map>
 
 static void InitUiResources() { Q_INIT_RESOURCE(tessiva); }
 
@@ -36,6 +42,7 @@ const SFileDialogSpec kBrtSpec = Spec("brt", "output files (*.brt)");
 const SFileDialogSpec kCnvSpec = Spec("cnv", "output files (*.cnv)");
 const SFileDialogSpec kQcnSpec = Spec("qcn", "output files (*.qcn)");
 const SFileDialogSpec kDefSpec = Spec("def", "def files (*.def)");
+const SFileDialogSpec kCsvSpec = Spec("csv", "nv list files (*.csv)");
 
 // Toolbar resource: command ids in button order, 0 for a separator. The last two
 // separators become the port box and the connection-state box.
@@ -108,10 +115,7 @@ QAction* CMainFrame::MakeAction(int id, const QString& text, Handler handler) {
     auto* action = new QAction(text, this);
     action->setData(id);
     action->setObjectName(QString("command%1").arg(id));
-    if (handler)
-        connect(action, &QAction::triggered, this, handler);
-    else
-        action->setEnabled(false);  // a phone command, the port list or Find: not offered yet
+    if (handler) connect(action, &QAction::triggered, this, handler);
     m_actions[id] = action;
     return action;
 }
@@ -123,16 +127,16 @@ void CMainFrame::CreateMenus() {
     file->addAction(MakeAction(kSaveSelectedBrt, "Save Selected && Active to BRT File", &CMainFrame::OnSaveSelectedBrt));
     file->addSeparator();
     file->addAction(MakeAction(kLoadCnvMenu, "Load from CNV File", &CMainFrame::OnLoadCnv));
-    file->addAction(MakeAction(kAddCnvMenu, "Add NV Items from CNV File", nullptr));
+    file->addAction(MakeAction(kAddCnvMenu, "Add NV Items from CNV File", &CMainFrame::OnAddCnv));
     file->addAction(MakeAction(kSaveAllCnvMenu, "Save All Active to CNV File", &CMainFrame::OnSaveAllCnv));
     file->addAction(MakeAction(kSaveSelectedCnvMenu, "Save Selected && Active to CNV File", &CMainFrame::OnSaveSelectedCnv));
     file->addSeparator();
-    file->addAction(MakeAction(kSpcMenu, "Send SPC Code to Mobile", nullptr));
+    file->addAction(MakeAction(kSpcMenu, "Send SPC Code to Mobile", &CMainFrame::OnSpc));
     file->addSeparator();
-    file->addAction(MakeAction(kUploadAll, "Upload All from Mobile", nullptr));
-    file->addAction(MakeAction(kUploadListMenu, "Upload from Mobile by CSV file", nullptr));
-    file->addAction(MakeAction(kDownloadAll, "Download All Active to Mobile", nullptr));
-    file->addAction(MakeAction(kDownloadSelected, "Download Selected && Active to Mobile", nullptr));
+    file->addAction(MakeAction(kUploadAll, "Upload All from Mobile", &CMainFrame::OnUploadAll));
+    file->addAction(MakeAction(kUploadListMenu, "Upload from Mobile by CSV file", &CMainFrame::OnUploadList));
+    file->addAction(MakeAction(kDownloadAll, "Download All Active to Mobile", &CMainFrame::OnDownloadAll));
+    file->addAction(MakeAction(kDownloadSelected, "Download Selected && Active to Mobile", &CMainFrame::OnDownloadSelected));
     file->addSeparator();
     file->addAction(MakeAction(kCsvAllMenu, "Create CSV File by All NV Items", &CMainFrame::OnCsvAll));
     file->addAction(MakeAction(kCsvSelectedMenu, "Create CSV File by Selected NV Items", &CMainFrame::OnCsvSelected));
@@ -140,15 +144,20 @@ void CMainFrame::CreateMenus() {
     file->addAction(MakeAction(kExit, "Exit", &CMainFrame::OnExit));
 
     QMenu* edit = menuBar()->addMenu("Edit");
-    edit->addAction(MakeAction(kFindMenu, "Find NV Item", nullptr));
+    edit->addAction(MakeAction(kFindMenu, "Find NV Item", &CMainFrame::OnFind));
 
     QMenu* connection = menuBar()->addMenu("Connection");
     QMenu* ports = connection->addMenu("Choice Com");
-    for (int id = kComFirst; id <= kComLast; ++id)
-        ports->addAction(MakeAction(id, QString("Com %1").arg(id - kComFirst + 1), nullptr));
+    for (int id = kComFirst; id <= kComLast; ++id) {
+        QAction* action = MakeAction(id, QString("Com %1").arg(id - kComFirst + 1), nullptr);
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this, [this, id] { OnComPort(id - (kComFirst - 1)); });
+        ports->addAction(action);
+    }
+    connect(ports, &QMenu::aboutToShow, this, &CMainFrame::UpdateComMenu);
     connection->addSeparator();
-    connection->addAction(MakeAction(kConnect, "Connect Server", nullptr));
-    connection->addAction(MakeAction(kDisconnect, "Disconnect Server", nullptr));
+    connection->addAction(MakeAction(kConnect, "Connect Server", &CMainFrame::OnConnect));
+    connection->addAction(MakeAction(kDisconnect, "Disconnect Server", &CMainFrame::OnDisconnect));
 
     QMenu* tools = menuBar()->addMenu("Tools");
     tools->addAction(MakeAction(kImportTypes, "Import NV Types from DEF file", &CMainFrame::OnImportTypes));
@@ -157,16 +166,16 @@ void CMainFrame::CreateMenus() {
     help->addAction(MakeAction(kAbout, "&About Tessiva...", &CMainFrame::OnAbout));
 
     // The toolbar's own ids of commands the menu reaches under another id.
-    MakeAction(kFindToolbar, "Find NV Item", nullptr);
+    MakeAction(kFindToolbar, "Find NV Item", &CMainFrame::OnFind);
     MakeAction(kLoadCnvToolbar, "Load from CNV File", &CMainFrame::OnLoadCnv);
-    MakeAction(kAddCnvToolbar, "Add NV Items from CNV File", nullptr);
+    MakeAction(kAddCnvToolbar, "Add NV Items from CNV File", &CMainFrame::OnAddCnv);
     MakeAction(kSaveAllCnvToolbar, "Save All Active to CNV File", &CMainFrame::OnSaveAllCnv);
     MakeAction(kSaveSelectedCnvToolbar, "Save Selected && Active to CNV File", &CMainFrame::OnSaveSelectedCnv);
     MakeAction(kLoadQcn, "Load NV Items to QCN File", &CMainFrame::OnLoadQcn);
     MakeAction(kSaveAllQcn, "Save All Active NV Items to QCN File", &CMainFrame::OnSaveAllQcn);
     MakeAction(kSaveSelectedQcn, "Save Selected && Active NV Items to QCN File", &CMainFrame::OnSaveSelectedQcn);
-    MakeAction(kSpcToolbar, "Send SPC Code to Mobile", nullptr);
-    MakeAction(kUploadListToolbar, "Upload from Mobile by CSV file", nullptr);
+    MakeAction(kSpcToolbar, "Send SPC Code to Mobile", &CMainFrame::OnSpc);
+    MakeAction(kUploadListToolbar, "Upload from Mobile by CSV file", &CMainFrame::OnUploadList);
     MakeAction(kCsvAllToolbar, "Create CSV File by All NV Items", &CMainFrame::OnCsvAll);
     MakeAction(kCsvSelectedToolbar, "Create CSV File by Selected NV Items", &CMainFrame::OnCsvSelected);
 }
@@ -193,10 +202,15 @@ void CMainFrame::CreateToolBar() {
         }
         ++separatorsSeen;
         if (separatorsSeen == separators - 1) {
-            m_portBox = new QComboBox(m_toolBar);
+            m_portBox = new CPortBox(m_toolBar);
             m_portBox->setObjectName("PortBox");
-            m_portBox->setMinimumWidth(110);
-            m_portBox->setEnabled(false);  // the port list comes with the phone link
+            m_portBox->setMinimumWidth(150);
+            m_portBox->setToolTip("COM port, or the path of a serial device");
+            connect(m_portBox, &CPortBox::DropDown, this, &CMainFrame::OnPortDropDown);
+            connect(m_portBox, &CPortBox::PortChosen, this, [this](int comPort, const std::string& device) {
+                m_doc.SetComPort(comPort);
+                m_doc.SetPortName(device);
+            });
             m_toolBar->addWidget(m_portBox);
         } else if (separatorsSeen == separators) {
             m_connectionBox = new QLineEdit(m_toolBar);
@@ -358,3 +372,138 @@ void CMainFrame::OnImportTypes() {
 void CMainFrame::OnExit() { close(); }
 
 void CMainFrame::OnAbout() { emit AboutRequested(); }
+
+void CMainFrame::SetConnectionState(const char* text) { m_connectionBox->setText(text); }
+
+bool CMainFrame::CheckPhone(bool disconnectFirst) {
+    m_contentView->EndEdit();
+    if (m_doc.CheckConnected()) return true;
+    if (disconnectFirst) m_doc.Disconnect();
+    SetConnectionState("NOT CONNECTED");
+    m_doc.Messages().ShowMessage("Phone not connected", EMessageIcon::Error, "ERROR");
+    return false;
+}
+
+void CMainFrame::OnConnect() {
+    m_doc.Disconnect();
+    if (m_doc.Connect()) {
+        SetConnectionState("CONNECTED");
+    } else {
+        SetConnectionState("CAN'T CONNECT");
+        m_doc.Disconnect();
+    }
+}
+
+void CMainFrame::OnDisconnect() { SetConnectionState(m_doc.Disconnect() ? "CONNECTED" : "NOT CONNECTED"); }
+
+void CMainFrame::OnComPort(int number) {
+    m_doc.SetComPort(number);
+    m_doc.SetPortName(std::string());
+    m_portBox->ShowChoice(number, std::string());
+}
+
+void CMainFrame::OnPortDropDown() {
+    std::vector<SComPort> ports;
+    if (EnumerateComPorts(ports)) m_portBox->SetPorts(ports);
+}
+
+void CMainFrame::UpdateComMenu() {
+    for (int id = kComFirst; id <= kComLast; ++id) Action(id)->setEnabled(false);
+    std::vector<SComPort> ports;
+    if (EnumerateComPorts(ports)) {
+        m_portBox->SetPorts(ports);
+        for (const SComPort& port : ports)
+            if (port.number >= 1 && port.number <= kComLast - kComFirst + 1)
+                Action(kComFirst - 1 + port.number)->setEnabled(true);
+    }
+    // "Com 20" is chosen in the port box only.
+    Action(kComLast)->setEnabled(false);
+    for (int id = kComFirst; id <= kComLast; ++id)
+        Action(id)->setChecked(m_doc.GetPortName().empty() && id == kComFirst - 1 + m_doc.GetComPort());
+    m_portBox->ShowChoice(m_doc.GetComPort(), m_doc.GetPortName());
+}
+
+void CMainFrame::Upload(const std::string& list) {
+    ResetItemsAndViews();
+    if (m_doc.StartUpload(list)) m_views->BuildItemsTree();
+}
+
+void CMainFrame::OnUploadAll() {
+    if (CheckPhone(true)) Upload(m_doc.DefinitionsPath());
+}
+
+void CMainFrame::OnUploadList() {
+    if (!CheckPhone(true)) return;
+    std::string path;
+    if (AskOpen(kCsvSpec, path)) Upload(path);
+}
+
+void CMainFrame::OnDownloadAll() {
+    if (CheckPhone()) m_doc.DownloadAllActive();
+}
+
+void CMainFrame::OnDownloadSelected() {
+    if (CheckPhone()) m_doc.DownloadSelectedActive();
+}
+
+void CMainFrame::OnSpc() {
+    if (!CheckPhone()) return;
+    CSPCCodeDialog dialog(this);
+    if (dialog.exec() == QDialog::Accepted) m_doc.SendSpcCode(dialog.Code());
+}
+
+void CMainFrame::OnAddCnv() {
+    std::string path;
+    if (!AskOpen(kCnvSpec, path)) return;
+    CNVItemArray previous, selected;
+    m_doc.CollectAllItems(previous);
+    m_doc.CollectSelectedItems(selected);
+    previous.SortById();
+    selected.SortById();
+    m_views->ResetItemsAndViews(true);
+    if (m_doc.StartLoadCnv(path)) {
+        COwerWriteDialog prompt(this);
+        m_doc.SetOverwritePrompt(&prompt);
+        m_doc.MergeItems(previous);
+        m_doc.SetOverwritePrompt(nullptr);
+    } else {
+        m_doc.ReplaceItems(previous);
+    }
+    m_doc.m_allEntries.LoadEntriesFromItems(m_doc.m_items);
+    // The selection made before stays selected. A record that a loaded one replaced is
+    // found under the loaded record's name, which may be spelt otherwise ("X[ 0 ]" after an
+    // upload, "X [ 0 ]" after a file load).
+    std::unordered_map<uint64_t, const CNVItem*> byKey;
+    byKey.reserve(static_cast<size_t>(m_doc.m_items.GetSize()));
+    auto key = [](const CNVItem& item) {
+        return (static_cast<uint64_t>(static_cast<uint32_t>(item.Id())) << 32) | static_cast<uint32_t>(item.Index());
+    };
+    for (const CNVItem& item : m_doc.m_items) byKey.emplace(key(item), &item);
+    for (CNVItem& record : selected) {
+        auto it = byKey.find(key(record));
+        if (it != byKey.end()) record.SetName(it->second->Name());
+    }
+    CDocViews::MoveEntriesByName(m_doc.m_allEntries, m_doc.m_selectedEntries, selected);
+    m_views->BuildItemsTree();
+    m_views->BuildSelectedTree();
+}
+
+void CMainFrame::OnFind() {
+    m_contentView->EndEdit();
+    CFindDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    for (CNVTreeView* tree : {m_itemsTree, m_selectedTree}) {
+        QTreeWidgetItem* node = tree->FindItemNode(dialog.SearchText());
+        if (!node) continue;
+        // A node that is already current shows its item again, as a new selection would.
+        if (tree->currentItem() == node)
+            m_views->OnTreeSelectionChanged(*tree, node);
+        else
+            tree->setCurrentItem(node);
+        node->setSelected(true);
+        tree->scrollToItem(node);
+        tree->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    m_doc.Messages().ShowMessage("NV Item not found.", EMessageIcon::Plain);
+}

@@ -9,11 +9,11 @@ class CDocViews;
 class CNVContentView;
 class CNVListView;
 class CNVTreeView;
+class CPortBox;
 class CTessivaDoc;
 class IFileChooser;
 struct SFileDialogSpec;
 class QAction;
-class QComboBox;
 class QLineEdit;
 class QSplitter;
 class QToolBar;
@@ -46,7 +46,7 @@ public:
     // The action of a command id, or null.
     QAction* Action(int id) const;
     QToolBar* ToolBar() const { return m_toolBar; }
-    QComboBox* PortBox() const { return m_portBox; }
+    CPortBox* PortBox() const { return m_portBox; }
     QLineEdit* ConnectionBox() const { return m_connectionBox; }
     QSplitter* OuterSplitter() const { return m_outerSplitter; }
     QSplitter* InnerSplitter() const { return m_innerSplitter; }
@@ -59,6 +59,9 @@ public:
     CTessivaDoc& Doc() const { return m_doc; }
 
     void ResetItemsAndViews();
+    // Refreshes the "Choice Com" items and the port box from the ports present, and checks
+    // the item of the current port; runs whenever that menu opens.
+    void UpdateComMenu();
 
 signals:
     void AboutRequested();
@@ -92,6 +95,23 @@ private:
     void OnCsvAll();
     void OnCsvSelected();
     void OnImportTypes();
+    void OnAddCnv();
+    void OnSpc();
+    void OnUploadAll();
+    void OnUploadList();
+    void OnDownloadAll();
+    void OnDownloadSelected();
+    void OnFind();
+    void OnConnect();
+    void OnDisconnect();
+    void OnComPort(int number);
+    void OnPortDropDown();
+    // The connection check of every phone command; when no phone answers, the "not
+    // connected" reply (after a disconnect if asked for) and false.
+    bool CheckPhone(bool disconnectFirst = false);
+    // Reset, upload of the items of list, and the "NV Items" tree when it completed.
+    void Upload(const std::string& list);
+    void SetConnectionState(const char* text);
     void OnExit();
     void OnAbout();
 
@@ -99,7 +119,7 @@ private:
     IFileChooser& m_chooser;
     std::map<int, QAction*> m_actions;
     QToolBar* m_toolBar = nullptr;
-    QComboBox* m_portBox = nullptr;
+    CPortBox* m_portBox = nullptr;
     QLineEdit* m_connectionBox = nullptr;
     QSplitter* m_outerSplitter = nullptr;
     QSplitter* m_innerSplitter = nullptr;

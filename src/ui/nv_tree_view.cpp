@@ -63,6 +63,36 @@ QTreeWidgetItem* CNVTreeView::SelectedNode() const {
     return item && item->isSelected() ? item : nullptr;
 }
 
+namespace {
+std::string Trimmed(const std::string& text) {
+    const char* const blanks = " \t\r\n\v\f";
+    const size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+}  // namespace
+
+QTreeWidgetItem* CNVTreeView::FindItemNode(const std::string& text) const {
+    if (text.empty()) return nullptr;
+    for (int g = 0; g < topLevelItemCount(); ++g) {
+        QTreeWidgetItem* group = topLevelItem(g);
+        for (int i = 0; i < group->childCount(); ++i) {
+            const std::string nodeText = NodeText(group->child(i));
+            const size_t close = nodeText.find(')');
+            std::string idText, name = nodeText;
+            if (close != std::string::npos) {
+                for (char c : nodeText.substr(0, close))
+                    if (c != '(') idText += c;
+                idText = Trimmed(idText.size() > 3 ? idText.substr(3) : std::string());
+                name = nodeText.substr(close + 1);
+            }
+            name = Trimmed(name.substr(0, name.find('[')));
+            if (idText == text || name == text) return group->child(i);
+        }
+    }
+    return nullptr;
+}
+
 void CNVTreeView::DeleteAllNodes() {
     m_groupNodes.clear();
     clear();

@@ -35,6 +35,9 @@ public:
     QTreeWidgetItem* FindGroupNode(const std::string& text) const;
     // The selected node, or null.
     QTreeWidgetItem* SelectedNode() const;
+    // The first item node, groups in tree order and their items in order, whose ID text or
+    // name (the part before a "[") equals text exactly; or null.
+    QTreeWidgetItem* FindItemNode(const std::string& text) const;
 
     void DeleteAllNodes();
     // Rebuilds every node from the entry list, each with the ID of its entry's record.
