@@ -1,0 +1,418 @@
+// The window's phone commands against a simulated phone on a pseudo-terminal, the port
+// choice, the merge of a CNV file through the overwrite prompt, and Find.
+#include "doc_views.h"
+#include "find_dialog.h"
+#include "main_frame.h"
+#include "nv_list_view.h"
+#include "nv_tree_view.h"
+#include "ower_write_dialog.h"
+#include "port_box.h"
+#include "qlib.h"
+#include "sim_phone.h"
+#include "sim_pty_server.h"
+#include "spc_code_dialog.h"
+#include "tessiva_app.h"
+#include "ui_test_support.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <deque>
+#include <map>
+
+namespace {
+using Bytes = std::vector<uint8_t>;
+using Values = std::map<std::pair<int, int>, Bytes>;
+
+// A simulated phone served on a pseudo-terminal for the length of a test.
+struct SSimOnPty {
+    explicit SSimOnPty(const CNVItemArray& defs, SSimPhoneOptions options = {}, SSimLineOptions line = {})
+        : phone(store, std::move(options)), server(phone, line) {
+        store.SetDefinitions(defs);
+    }
+    bool Start() {
+        std::string error;
+        if (!server.Open(error)) return false;
+        server.Start();
+        return true;
+    }
+    Values Stored() const {
+        CNVItemArray records;
+        store.ExportRecords(records);
+        Values values;
+        for (const CNVItem& record : records) values[{record.Id(), record.Index()}] = record.Value();
+        return values;
+    }
+    CSimNvStore store;
+    CSimPhone phone;
+    CSimPtyServer server;
+};
+
+Values ValuesOf(const CNVItemArray& items, bool activeOnly = false) {
+    Values values;
+    for (const CNVItem& item : items)
+        if (!activeOnly || item.Active() == CNVItem::kActive) values[{item.Id(), item.Index()}] = item.Value();
+    return values;
+}
+
+// Answers each modal dialog of type T that comes up while body runs with the next answer; a
+// dialog beyond the script is rejected. Returns how many came up.
+template <class T>
+int Answering(std::deque<std::function<void(T&)>> answers, const std::function<void()>& body) {
+    int shown = 0;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) return;
+        ++shown;
+        if (answers.empty()) {
+            dialog->reject();
+            return;
+        }
+        auto answer = std::move(answers.front());
+        answers.pop_front();
+        answer(*dialog);
+    });
+    timer.start();
+    body();
+    return shown;
+}
+
+QPushButton* ButtonNamed(QWidget& dialog, const QString& text) {
+    for (QPushButton* button : dialog.findChildren<QPushButton*>())
+        if (button->text() == text) return button;
+    return nullptr;
+}
+
+std::function<void(CSPCCodeDialog&)> TypeCode(const QString& code, const char* button = "OK") {
+    return [code, button](CSPCCodeDialog& dialog) {
+        QTest::keyClicks(dialog.CodeEdit(), code);
+        ButtonNamed(dialog, button)->click();
+    };
+}
+
+std::function<void(CFindDialog&)> Search(const QString& text, const char* button = "Find") {
+    return [text, button](CFindDialog& dialog) {
+        dialog.Edit()->setText(text);
+        ButtonNamed(dialog, button)->click();
+    };
+}
+
+const char* const kNotConnected = "Phone not connected";
+}  // namespace
+
+class CPhoneCommandsTest : public QObject {
+    Q_OBJECT
+private:
+    // Types device into the port box and connects; false unless the state box says so.
+    static bool ConnectTo(SUiApp& ui, const std::string& device) {
+        QLineEdit* edit = ui.Frame().PortBox()->lineEdit();
+        edit->clear();
+        QTest::keyClicks(edit, QString::fromStdString(device));
+        ui.Frame().Action(CMainFrame::kConnect)->trigger();
+        return ui.Frame().ConnectionBox()->text() == "CONNECTED";
+    }
+    static std::string StateText(SUiApp& ui) { return ui.Frame().ConnectionBox()->text().toStdString(); }
+    static std::string CurrentNodeText(CNVTreeView& tree) { return CNVTreeView::NodeText(tree.SelectedNode()); }
+
+private slots:
+    void initTestCase() { QLIB_SetTimeout(300); }
+    void cleanupTestCase() { QLIB_SetTimeout(2000); }
+
+    void portChoiceConnectionStatesAndTheNotConnectedReply() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        CMainFrame& frame = ui.Frame();
+        for (int id : {CMainFrame::kSpcMenu, CMainFrame::kSpcToolbar, CMainFrame::kUploadAll, CMainFrame::kUploadListMenu,
+                       CMainFrame::kUploadListToolbar, CMainFrame::kDownloadAll, CMainFrame::kDownloadSelected,
+                       CMainFrame::kAddCnvMenu, CMainFrame::kFindMenu, CMainFrame::kConnect, CMainFrame::kDisconnect})
+            QVERIFY2(frame.Action(id)->isEnabled(), std::to_string(id).c_str());
+
+        // Typed and chosen ports: a device path, "Com n" in any case, and the COM menu.
+        QTest::keyClicks(frame.PortBox()->lineEdit(), "com 12");
+        QCOMPARE(ui.Doc().GetComPort(), 12);
+        QVERIFY(ui.Doc().GetPortName().empty());
+        frame.UpdateComMenu();
+        QVERIFY(frame.Action(211)->isChecked());
+        QVERIFY(!frame.Action(CMainFrame::kComLast)->isEnabled());
+        QCOMPARE(frame.PortBox()->currentText(), QString("Com 12"));  // the menu refresh keeps the choice
+        frame.PortBox()->lineEdit()->clear();
+        QTest::keyClicks(frame.PortBox()->lineEdit(), "/dev/tessiva-none");
+        QCOMPARE(ui.Doc().GetPortName(), std::string("/dev/tessiva-none"));
+        QCOMPARE(ui.Doc().GetComPort(), 0);
+        frame.UpdateComMenu();
+        QVERIFY(!frame.Action(211)->isChecked());
+        QCOMPARE(frame.PortBox()->currentText(), QString("/dev/tessiva-none"));
+        frame.Action(202)->setEnabled(true);  // as for a machine with COM3
+        frame.Action(202)->trigger();
+        QCOMPARE(ui.Doc().GetComPort(), 3);
+        QVERIFY(ui.Doc().GetPortName().empty());
+        QCOMPARE(frame.PortBox()->currentText(), QString("Com 3"));
+
+        // A port that can't be opened is told; a phone that does not answer is not.
+        QVERIFY(!ConnectTo(ui, "/dev/tessiva-none"));
+        QCOMPARE(StateText(ui), std::string("CAN'T CONNECT"));
+        QCOMPARE(ui.sink.Messages().size(), size_t(1));
+        QVERIFY(ui.sink.Messages()[0].find("tessiva-none") != std::string::npos);
+        ui.sink.ClearRecords();
+        SSimLineOptions silent;
+        silent.silentAfter = 0;
+        SSimOnPty mute(ui.Doc().m_itemDefs, {}, silent);
+        QVERIFY(mute.Start());
+        QVERIFY(!ConnectTo(ui, mute.server.DevicePath()));
+        QCOMPARE(StateText(ui), std::string("CAN'T CONNECT"));
+        QVERIFY(ui.sink.Messages().empty());
+        QVERIFY(ui.Doc().m_phone == nullptr);
+
+        // Every phone command without a phone: the reply, and nothing else happens.
+        ui.FillDatabase();
+        const Values before = ValuesOf(ui.Doc().m_items);
+        ui.chooser.paths = {ui.Path("never.csv")};
+        for (int id : {CMainFrame::kSpcMenu, CMainFrame::kSpcToolbar, CMainFrame::kUploadAll, CMainFrame::kUploadListMenu,
+                       CMainFrame::kUploadListToolbar, CMainFrame::kDownloadAll, CMainFrame::kDownloadSelected}) {
+            ui.sink.ClearRecords();
+            const int dialogs = Answering<QDialog>({}, [&] { frame.Action(id)->trigger(); });
+            QCOMPARE(dialogs, 0);
+            QCOMPARE(ui.sink.Messages(), std::vector<std::string>{kNotConnected});
+            QCOMPARE(StateText(ui), std::string("NOT CONNECTED"));
+        }
+        QCOMPARE(ui.chooser.paths.size(), size_t(1));  // no file was asked for
+        QCOMPARE(ValuesOf(ui.Doc().m_items), before);
+
+        // Connect, connect again (the old link closes first), disconnect.
+        SSimOnPty sim(ui.Doc().m_itemDefs);
+        QVERIFY(sim.Start());
+        QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
+        frame.Action(CMainFrame::kConnect)->trigger();
+        QCOMPARE(StateText(ui), std::string("CONNECTED"));
+        frame.Action(CMainFrame::kDisconnect)->trigger();
+        QCOMPARE(StateText(ui), std::string("NOT CONNECTED"));
+        QVERIFY(ui.Doc().m_phone == nullptr);
+    }
+
+    void uploadsAndDownloadsThroughTheWindow() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        SSimPhoneOptions options;
+        options.readOnly = {441};
+        SSimOnPty sim(ui.Doc().m_itemDefs, options);
+        sim.store.Put(0, CSimNvStore::kPlain, {1, 2, 3, 4});
+        sim.store.Put(1, CSimNvStore::kPlain, {5, 6, 7, 8});
+        sim.store.Put(10, 0, {0x10});
+        sim.store.Put(10, 2, {0x12});
+        sim.store.Put(441, CSimNvStore::kPlain, {0x41, 0x04});
+        QVERIFY(sim.Start());
+        QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
+        CMainFrame& frame = ui.Frame();
+
+        frame.Action(CMainFrame::kUploadAll)->trigger();
+        QVERIFY(ui.sink.Messages().empty());
+        QCOMPARE(ValuesOf(ui.Doc().m_items, true), sim.Stored());
+        QCOMPARE(ui.Doc().m_items.GetSize(), 9);
+        QCOMPARE(TopLevelTexts(frame.ItemsTree()), (std::vector<std::string>{"CDMA", "PHONEBOOK", "RF", "SECURITY"}));
+        QCOMPARE(ChildTexts(frame.ItemsTree().topLevelItem(0)),
+                 (std::vector<std::string>{"(Id=9) NV_PREF_MODE_I", "(Id=10) NV_SCI_I[ 0 ]", "(Id=10) NV_SCI_I[ 1 ]",
+                                           "(Id=10) NV_SCI_I[ 2 ]"}));
+
+        // By a list: only its item, and the list dialog of its own.
+        WriteFile(ui.Path("one.csv"), "NV Item Name;NV ID\nNV_ESN_CHKSUM_I;1\n");
+        ui.chooser.paths = {ui.Path("one.csv")};
+        frame.Action(CMainFrame::kUploadListToolbar)->trigger();
+        QCOMPARE(ui.chooser.asked.back().filterLabel, std::string("nv list files (*.csv)"));
+        QCOMPARE(ui.chooser.asked.back().defaultExtension, std::string("csv"));
+        QCOMPARE(ValuesOf(ui.Doc().m_items), (Values{{{1, -1}, Bytes{5, 6, 7, 8}}}));
+        QCOMPARE(TopLevelTexts(frame.ItemsTree()), std::vector<std::string>{"SECURITY"});
+        frame.Action(CMainFrame::kUploadListMenu)->trigger();  // cancelled: nothing changes
+        QCOMPARE(ui.Doc().m_items.GetSize(), 1);
+
+        // Download of the selection: new values for the RF and SECURITY groups; the phone
+        // refuses 441, the one inactive record and the unselected items are not sent.
+        frame.Action(CMainFrame::kUploadAll)->trigger();
+        for (CNVItem& item : ui.Doc().m_items)
+            if (item.Active() == CNVItem::kActive || item.Id() == 99) {
+                Bytes value(static_cast<size_t>(item.Size()), static_cast<uint8_t>(0xA0 + item.Id() % 16));
+                item.SetValue(value);
+                item.SetActive(item.Id() == 99 ? CNVItem::kNotActive : CNVItem::kActive);
+            }
+        for (const char* group : {"RF", "SECURITY"}) {
+            frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), group));
+            frame.SelectedTree().DropFrom(frame.ItemsTree());
+        }
+        Values expected = sim.Stored();
+        expected[{0, -1}] = Bytes(4, 0xA0);
+        expected[{1, -1}] = Bytes(4, 0xA1);
+        frame.Action(CMainFrame::kDownloadSelected)->trigger();
+        QCOMPARE(ui.sink.Messages(), std::vector<std::string>{"NV_BAND_PREF_I ID = 441 is write protected.\n"
+                                                              "It can't be downloaded to Mobile Phone!"});
+        QCOMPARE(sim.Stored(), expected);
+
+        // Download of everything active: the array elements go one by one.
+        ui.sink.ClearRecords();
+        frame.Action(CMainFrame::kDownloadAll)->trigger();
+        QCOMPARE(ui.sink.Messages().size(), size_t(1));
+        expected[{10, 0}] = Bytes{0xAA};
+        expected[{10, 2}] = Bytes{0xAA};
+        QCOMPARE(sim.Stored(), expected);
+    }
+
+    void spcCodeRightWrongAndCancelled() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        SSimPhoneOptions options;
+        options.spcCode = "123456";
+        options.spcPenalty = std::chrono::milliseconds(0);
+        SSimOnPty sim(ui.Doc().m_itemDefs, options);
+        QVERIFY(sim.Start());
+        QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
+
+        QCOMPARE(Answering<CSPCCodeDialog>({TypeCode("999999")},
+                                           [&] { ui.Frame().Action(CMainFrame::kSpcToolbar)->trigger(); }),
+                 1);
+        QCOMPARE(ui.sink.Messages(), std::vector<std::string>{"     WRONG SPC CODE \nPhone will be time out for 10 sec"});
+        QVERIFY(!sim.phone.IsSpcAccepted());
+        ui.sink.ClearRecords();
+        Answering<CSPCCodeDialog>({TypeCode("123456", "Cancel")}, [&] { ui.Frame().Action(CMainFrame::kSpcMenu)->trigger(); });
+        QVERIFY(ui.sink.Messages().empty());
+        QVERIFY(!sim.phone.IsSpcAccepted());
+        // Only six characters go to the phone.
+        Answering<CSPCCodeDialog>({TypeCode("12345678")}, [&] { ui.Frame().Action(CMainFrame::kSpcMenu)->trigger(); });
+        QVERIFY(ui.sink.Messages().empty());
+        QVERIFY(sim.phone.IsSpcAccepted());
+    }
+
+    void addFromCnvAsksPerConflictAndKeepsTheSelection() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        CMainFrame& frame = ui.Frame();
+        ui.FillDatabase();
+        const Values loaded = ValuesOf(ui.Doc().m_items);
+        QVERIFY(ui.SaveBackup(ui.Path("add.cnv")));
+
+        // In memory: other values, the array named as an upload names it, and 57 missing.
+        auto prepareMemory = [&] {
+            ui.FillDatabase();
+            CNVItemArray kept;
+            for (CNVItem item : ui.Doc().m_items) {
+                if (item.Id() == 57) continue;
+                item.SetValue(Bytes(static_cast<size_t>(item.Size()), 0xEE));
+                if (item.Index() >= 0) item.SetName("NV_SCI_I[ " + std::to_string(item.Index()) + " ]");
+                kept.Add(item);
+            }
+            ui.Doc().m_items = kept;
+            ui.Doc().m_allEntries.LoadEntriesFromItems(ui.Doc().m_items);
+            frame.Views().BuildItemsTree();
+            for (const char* group : {"CDMA", "RF"}) {
+                frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), group));
+                frame.SelectedTree().DropFrom(frame.ItemsTree());
+            }
+            ui.sink.ClearRecords();
+        };
+        auto answer = [](int code) {
+            return [code](COwerWriteDialog& dialog) { dialog.Button(code)->click(); };
+        };
+        auto selectedNames = [&] {
+            std::vector<std::string> names;
+            for (const CTreeEntry& entry : ui.Doc().m_selectedEntries.Entries()) names.push_back(entry.name);
+            return names;
+        };
+
+        // Overwrite 0, skip 1, then overwrite all without further questions.
+        prepareMemory();
+        std::vector<std::string> asked;
+        const auto recordAnd = [&](int code) {
+            return [&asked, code](COwerWriteDialog& dialog) {
+                asked.push_back(dialog.MessageLabel()->text().toStdString());
+                dialog.Button(code)->click();
+            };
+        };
+        ui.chooser.paths = {ui.Path("add.cnv")};
+        QCOMPARE(Answering<COwerWriteDialog>({recordAnd(IOverwritePrompt::kOverwrite), recordAnd(IOverwritePrompt::kSkip),
+                                              recordAnd(IOverwritePrompt::kOverwriteAll)},
+                                             [&] { frame.Action(CMainFrame::kAddCnvToolbar)->trigger(); }),
+                 3);
+        QCOMPARE(asked[0], std::string("NV Item already exist in memory!\n\nID = 0\n\nNVItem Name: NV_ESN_I\n\n"
+                                       "NVItem Group: SECURITY"));
+        QVERIFY(asked[1].find("ID = 1\n") != std::string::npos);
+        Values expected = loaded;
+        expected[{1, -1}] = Bytes(4, 0xEE);
+        QCOMPARE(ValuesOf(ui.Doc().m_items), expected);
+        QCOMPARE(ui.Doc().m_items.GetSize(), 9);
+        // The selection stays, under the names of the records that replaced it.
+        QCOMPARE(selectedNames(), (std::vector<std::string>{"NV_PREF_MODE_I", "NV_SCI_I [ 0 ]", "NV_SCI_I [ 1 ]",
+                                                            "NV_SCI_I [ 2 ]", "NV_MYSTERY_I", "NV_BAND_PREF_I"}));
+        QCOMPARE(TopLevelTexts(frame.ItemsTree()), (std::vector<std::string>{"PHONEBOOK", "SECURITY"}));
+        QCOMPARE(TopLevelTexts(frame.SelectedTree()), (std::vector<std::string>{"CDMA", "RF"}));
+        QVERIFY(FindNode(frame.SelectedTree(), "(Id=10) NV_SCI_I [ 2 ]"));
+
+        // Escape acts as Overwrite at the first question; skip all keeps the rest in memory.
+        prepareMemory();
+        ui.chooser.paths = {ui.Path("add.cnv")};
+        QCOMPARE(Answering<COwerWriteDialog>({[](COwerWriteDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); },
+                                              answer(IOverwritePrompt::kSkipAll)},
+                                             [&] { frame.Action(CMainFrame::kAddCnvMenu)->trigger(); }),
+                 2);
+        expected = ValuesOf(ui.Doc().m_items);
+        QCOMPARE(expected[std::make_pair(0, -1)], loaded.at({0, -1}));
+        QCOMPARE(expected[std::make_pair(1, -1)], Bytes(4, 0xEE));
+        QCOMPARE(expected[std::make_pair(441, -1)], Bytes(2, 0xEE));
+        QCOMPARE(expected[std::make_pair(57, -1)], loaded.at({57, -1}));  // only in the file: added
+
+        // A file that does not load: the items of before, still selected.
+        prepareMemory();
+        const Values memory = ValuesOf(ui.Doc().m_items);
+        const std::vector<std::string> selected = selectedNames();
+        WriteFile(ui.Path("broken.cnv"), "no checksum");
+        ui.chooser.paths = {ui.Path("broken.cnv")};
+        QCOMPARE(Answering<COwerWriteDialog>({}, [&] { frame.Action(CMainFrame::kAddCnvMenu)->trigger(); }), 0);
+        QVERIFY(!ui.sink.Messages().empty());
+        QCOMPARE(ValuesOf(ui.Doc().m_items), memory);
+        QCOMPARE(selectedNames(), selected);
+        QCOMPARE(TopLevelTexts(frame.SelectedTree()), (std::vector<std::string>{"CDMA", "RF"}));
+    }
+
+    void findByIdAndNameInEitherTree() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        CMainFrame& frame = ui.Frame();
+        ui.FillDatabase();
+        frame.Views().BuildItemsTree();
+        frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), "(Id=9) NV_PREF_MODE_I"));
+        frame.SelectedTree().DropFrom(frame.ItemsTree());
+        auto find = [&](const QString& text, int id = CMainFrame::kFindMenu) {
+            Answering<CFindDialog>({Search(text)}, [&] { frame.Action(id)->trigger(); });
+        };
+
+        find("  441 ", CMainFrame::kFindToolbar);
+        QCOMPARE(CurrentNodeText(frame.ItemsTree()), std::string("(Id=441) NV_BAND_PREF_I"));
+        QCOMPARE(RowTexts(frame.ListView(), 0)[0], std::string("NV_BAND_PREF_I"));
+        find("nv_esn_i");
+        QCOMPARE(CurrentNodeText(frame.ItemsTree()), std::string("(Id=0) NV_ESN_I"));
+        find("NV_SCI_I");  // an array: its first element
+        QCOMPARE(CurrentNodeText(frame.ItemsTree()), std::string("(Id=10) NV_SCI_I [ 0 ]"));
+        find("9");  // listed only in "Selected NV Items"
+        QCOMPARE(CurrentNodeText(frame.SelectedTree()), std::string("(Id=9) NV_PREF_MODE_I"));
+        QVERIFY(frame.SelectedTree().IsCurrent());
+        QCOMPARE(frame.focusWidget(), static_cast<QWidget*>(&frame.SelectedTree()));
+        QCOMPARE(RowTexts(frame.ListView(), 0)[0], std::string("NV_PREF_MODE_I"));
+        QVERIFY(ui.sink.Messages().empty());
+
+        for (const char* missing : {"0441", "NV_ESN", "", "(Id=0)"}) {
+            ui.sink.ClearRecords();
+            find(missing);
+            QCOMPARE(ui.sink.Messages(), std::vector<std::string>{"NV Item not found."});
+            QCOMPARE(CurrentNodeText(frame.ItemsTree()), std::string("(Id=10) NV_SCI_I [ 0 ]"));
+        }
+        ui.sink.ClearRecords();
+        Answering<CFindDialog>({Search("441", "Cancel")}, [&] { frame.Action(CMainFrame::kFindMenu)->trigger(); });
+        QVERIFY(ui.sink.Messages().empty());
+        QCOMPARE(CurrentNodeText(frame.ItemsTree()), std::string("(Id=10) NV_SCI_I [ 0 ]"));
+    }
+};
+UI_TEST_CLASS(CPhoneCommandsTest);
+
+#include "phone_commands_test.moc"
