@@ -23,8 +23,8 @@ void EnsureApp() {
 
 class CNoChooser : public IFileChooser {
 public:
-    bool ChooseOpenFile(const SFileDialogSpec&, std::string&) override { return false; }
-    bool ChooseSaveFile(const SFileDialogSpec&, std::string&) override { return false; }
+    bool ChooseOpenFile(const SFileDialogRequest&, std::string&) override { return false; }
+    bool ChooseSaveFile(const SFileDialogRequest&, std::string&) override { return false; }
 };
 
 // A window over `records` records: 5,000 IDs, each an array of records / 5000 elements;

@@ -8,11 +8,11 @@ namespace {
 class CGivenPath : public IFileChooser {
 public:
     explicit CGivenPath(std::string path) : m_path(std::move(path)) {}
-    bool ChooseOpenFile(const SFileDialogSpec&, std::string& path) override {
+    bool ChooseOpenFile(const SFileDialogRequest&, std::string& path) override {
         path = m_path;
         return true;
     }
-    bool ChooseSaveFile(const SFileDialogSpec&, std::string& path) override {
+    bool ChooseSaveFile(const SFileDialogRequest&, std::string& path) override {
         path = m_path;
         return true;
     }

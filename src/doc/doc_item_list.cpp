@@ -5,15 +5,15 @@
 #include "tessiva_doc.h"
 
 bool CTessivaDoc::WriteItemList(const CNVItemArray& list) {
-    SFileDialogSpec spec;
-    spec.filterLabel = "BRT list files (*.csv)";
-    spec.filterPattern = "*.csv";
-    spec.defaultExtension = "csv";
-    spec.initialName = "*.csv";
-    spec.overwritePrompt = true;
-    spec.hideReadOnly = true;
+    SFileDialogRequest request;
+    request.filterLabel = "BRT list files (*.csv)";
+    request.filterPattern = "*.csv";
+    request.defaultExtension = "csv";
+    request.initialName = "*.csv";
+    request.overwritePrompt = true;
+    request.hideReadOnly = true;
     std::string path;
-    if (!m_fileChooser || !m_fileChooser->ChooseSaveFile(spec, path)) return false;
+    if (!m_fileChooser || !m_fileChooser->ChooseSaveFile(request, path)) return false;
     std::string error;
     if (CItemListFile::Write(path, list, error)) return true;
     Messages().ShowMessage(CantWriteMessage(path, error), EMessageIcon::Error);

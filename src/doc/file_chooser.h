@@ -2,7 +2,7 @@
 #include <string>
 
 // What an open or save dialog is asked for.
-struct SFileDialogSpec {
+struct SFileDialogRequest {
     std::string filterLabel;       // "BRT list files (*.csv)"
     std::string filterPattern;     // "*.csv"
     std::string defaultExtension;  // "csv"
@@ -17,6 +17,6 @@ class IFileChooser {
 public:
     virtual ~IFileChooser() = default;
     // False when the user cancelled.
-    virtual bool ChooseOpenFile(const SFileDialogSpec& spec, std::string& path) = 0;
-    virtual bool ChooseSaveFile(const SFileDialogSpec& spec, std::string& path) = 0;
+    virtual bool ChooseOpenFile(const SFileDialogRequest& request, std::string& path) = 0;
+    virtual bool ChooseSaveFile(const SFileDialogRequest& request, std::string& path) = 0;
 };

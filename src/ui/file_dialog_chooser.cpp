@@ -21,22 +21,22 @@ public:
 };
 }  // namespace
 
-bool CFileDialogChooser::ChooseOpenFile(const SFileDialogSpec& spec, std::string& path) {
-    return Choose(spec, false, path);
+bool CFileDialogChooser::ChooseOpenFile(const SFileDialogRequest& request, std::string& path) {
+    return Choose(request, false, path);
 }
 
-bool CFileDialogChooser::ChooseSaveFile(const SFileDialogSpec& spec, std::string& path) {
-    return Choose(spec, true, path);
+bool CFileDialogChooser::ChooseSaveFile(const SFileDialogRequest& request, std::string& path) {
+    return Choose(request, true, path);
 }
 
-bool CFileDialogChooser::Choose(const SFileDialogSpec& spec, bool save, std::string& path) {
+bool CFileDialogChooser::Choose(const SFileDialogRequest& request, bool save, std::string& path) {
     CPatternSafeFileDialog dialog(m_parent, save ? QObject::tr("Save As") : QObject::tr("Open"), QDir::currentPath(),
-                       QString::fromStdString(spec.filterLabel));
+                       QString::fromStdString(request.filterLabel));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setDefaultSuffix(QString::fromStdString(spec.defaultExtension));
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, save && !spec.overwritePrompt);
-    if (!spec.initialName.empty()) dialog.selectFile(QString::fromStdString(spec.initialName));
+    dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, save && !request.overwritePrompt);
+    if (!request.initialName.empty()) dialog.selectFile(QString::fromStdString(request.initialName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     path = QFile::encodeName(dialog.selectedFiles().first()).toStdString();
     return true;

@@ -9,10 +9,10 @@ public:
     explicit CFileDialogChooser(QWidget* parent = nullptr) : m_parent(parent) {}
     void SetParent(QWidget* parent) { m_parent = parent; }
 
-    bool ChooseOpenFile(const SFileDialogSpec& spec, std::string& path) override;
-    bool ChooseSaveFile(const SFileDialogSpec& spec, std::string& path) override;
+    bool ChooseOpenFile(const SFileDialogRequest& request, std::string& path) override;
+    bool ChooseSaveFile(const SFileDialogRequest& request, std::string& path) override;
 
 private:
-    bool Choose(const SFileDialogSpec& spec, bool save, std::string& path);
+    bool Choose(const SFileDialogRequest& request, bool save, std::string& path);
     QWidget* m_parent;
 };

@@ -28,21 +28,21 @@
 static void InitUiResources() { Q_INIT_RESOURCE(tessiva); }
 
 namespace {
-SFileDialogSpec Spec(const char* extension, const char* label) {
-    SFileDialogSpec spec;
-    spec.defaultExtension = extension;
-    spec.filterPattern = std::string("*.") + extension;
-    spec.initialName = spec.filterPattern;
-    spec.filterLabel = label;
-    spec.overwritePrompt = true;
-    spec.hideReadOnly = true;
-    return spec;
+SFileDialogRequest DialogRequest(const char* extension, const char* label) {
+    SFileDialogRequest request;
+    request.defaultExtension = extension;
+    request.filterPattern = std::string("*.") + extension;
+    request.initialName = request.filterPattern;
+    request.filterLabel = label;
+    request.overwritePrompt = true;
+    request.hideReadOnly = true;
+    return request;
 }
-const SFileDialogSpec kBrtSpec = Spec("brt", "output files (*.brt)");
-const SFileDialogSpec kCnvSpec = Spec("cnv", "output files (*.cnv)");
-const SFileDialogSpec kQcnSpec = Spec("qcn", "output files (*.qcn)");
-const SFileDialogSpec kDefSpec = Spec("def", "def files (*.def)");
-const SFileDialogSpec kCsvSpec = Spec("csv", "nv list files (*.csv)");
+const SFileDialogRequest kBrtDialog = DialogRequest("brt", "output files (*.brt)");
+const SFileDialogRequest kCnvDialog = DialogRequest("cnv", "output files (*.cnv)");
+const SFileDialogRequest kQcnDialog = DialogRequest("qcn", "output files (*.qcn)");
+const SFileDialogRequest kDefDialog = DialogRequest("def", "def files (*.def)");
+const SFileDialogRequest kCsvDialog = DialogRequest("csv", "nv list files (*.csv)");
 
 // Toolbar resource: command ids in button order, 0 for a separator. The last two
 // separators become the port box and the connection-state box.
@@ -290,64 +290,64 @@ void CMainFrame::CycleFocus(int step) {
 
 void CMainFrame::ResetItemsAndViews() { m_views->ResetItemsAndViews(); }
 
-bool CMainFrame::AskOpen(const SFileDialogSpec& spec, std::string& path) {
+bool CMainFrame::AskOpen(const SFileDialogRequest& request, std::string& path) {
     m_contentView->EndEdit();
-    return m_chooser.ChooseOpenFile(spec, path);
+    return m_chooser.ChooseOpenFile(request, path);
 }
 
-bool CMainFrame::AskSave(const SFileDialogSpec& spec, std::string& path) {
+bool CMainFrame::AskSave(const SFileDialogRequest& request, std::string& path) {
     m_contentView->EndEdit();
-    return m_chooser.ChooseSaveFile(spec, path);
+    return m_chooser.ChooseSaveFile(request, path);
 }
 
-void CMainFrame::LoadFile(const SFileDialogSpec& spec, const std::function<bool(const std::string&)>& load) {
+void CMainFrame::LoadFile(const SFileDialogRequest& request, const std::function<bool(const std::string&)>& load) {
     std::string path;
-    if (!AskOpen(spec, path)) return;
+    if (!AskOpen(request, path)) return;
     ResetItemsAndViews();
     if (!load(path)) return;  // the panes stay empty
     m_doc.m_allEntries.LoadEntriesFromItems(m_doc.m_items);
     m_views->BuildItemsTree();
 }
 
-void CMainFrame::SaveFile(const SFileDialogSpec& spec, const std::function<void(const std::string&)>& save) {
+void CMainFrame::SaveFile(const SFileDialogRequest& request, const std::function<void(const std::string&)>& save) {
     std::string path;
-    if (AskSave(spec, path)) save(path);
+    if (AskSave(request, path)) save(path);
 }
 
 void CMainFrame::OnLoadBrt() {
-    LoadFile(kBrtSpec, [this](const std::string& path) { return m_doc.StartLoadBrt(path) != 0; });
+    LoadFile(kBrtDialog, [this](const std::string& path) { return m_doc.StartLoadBrt(path) != 0; });
 }
 
 void CMainFrame::OnSaveAllBrt() {
-    SaveFile(kBrtSpec, [this](const std::string& path) { m_doc.SaveAllActiveToBrt(path); });
+    SaveFile(kBrtDialog, [this](const std::string& path) { m_doc.SaveAllActiveToBrt(path); });
 }
 
 void CMainFrame::OnSaveSelectedBrt() {
-    SaveFile(kBrtSpec, [this](const std::string& path) { m_doc.SaveSelectedActiveToBrt(path); });
+    SaveFile(kBrtDialog, [this](const std::string& path) { m_doc.SaveSelectedActiveToBrt(path); });
 }
 
 void CMainFrame::OnLoadCnv() {
-    LoadFile(kCnvSpec, [this](const std::string& path) { return m_doc.StartLoadCnv(path) != 0; });
+    LoadFile(kCnvDialog, [this](const std::string& path) { return m_doc.StartLoadCnv(path) != 0; });
 }
 
 void CMainFrame::OnSaveAllCnv() {
-    SaveFile(kCnvSpec, [this](const std::string& path) { m_doc.SaveAllActiveToCnv(path); });
+    SaveFile(kCnvDialog, [this](const std::string& path) { m_doc.SaveAllActiveToCnv(path); });
 }
 
 void CMainFrame::OnSaveSelectedCnv() {
-    SaveFile(kCnvSpec, [this](const std::string& path) { m_doc.SaveSelectedActiveToCnv(path); });
+    SaveFile(kCnvDialog, [this](const std::string& path) { m_doc.SaveSelectedActiveToCnv(path); });
 }
 
 void CMainFrame::OnLoadQcn() {
-    LoadFile(kQcnSpec, [this](const std::string& path) { return m_doc.LoadQcn(path); });
+    LoadFile(kQcnDialog, [this](const std::string& path) { return m_doc.LoadQcn(path); });
 }
 
 void CMainFrame::OnSaveAllQcn() {
-    SaveFile(kQcnSpec, [this](const std::string& path) { m_doc.SaveAllActiveToQcn(path); });
+    SaveFile(kQcnDialog, [this](const std::string& path) { m_doc.SaveAllActiveToQcn(path); });
 }
 
 void CMainFrame::OnSaveSelectedQcn() {
-    SaveFile(kQcnSpec, [this](const std::string& path) { m_doc.SaveSelectedActiveToQcn(path); });
+    SaveFile(kQcnDialog, [this](const std::string& path) { m_doc.SaveSelectedActiveToQcn(path); });
 }
 
 void CMainFrame::OnCsvAll() {
@@ -364,7 +364,7 @@ void CMainFrame::OnCsvSelected() {
 
 void CMainFrame::OnImportTypes() {
     std::string path;
-    if (!AskOpen(kDefSpec, path)) return;
+    if (!AskOpen(kDefDialog, path)) return;
     // A failed or stopped import leaves the catalogue of the last good NVTypes.typ in force.
     if (!m_doc.m_typeCatalog.ImportDefinitionFile(path)) m_doc.m_typeCatalog.LoadTypeFile();
 }
@@ -435,7 +435,7 @@ void CMainFrame::OnUploadAll() {
 void CMainFrame::OnUploadList() {
     if (!CheckPhone(true)) return;
     std::string path;
-    if (AskOpen(kCsvSpec, path)) Upload(path);
+    if (AskOpen(kCsvDialog, path)) Upload(path);
 }
 
 void CMainFrame::OnDownloadAll() {
@@ -454,7 +454,7 @@ void CMainFrame::OnSpc() {
 
 void CMainFrame::OnAddCnv() {
     std::string path;
-    if (!AskOpen(kCnvSpec, path)) return;
+    if (!AskOpen(kCnvDialog, path)) return;
     CNVItemArray previous, selected;
     m_doc.CollectAllItems(previous);
     m_doc.CollectSelectedItems(selected);

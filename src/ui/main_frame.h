@@ -12,7 +12,7 @@ class CNVTreeView;
 class CPortBox;
 class CTessivaDoc;
 class IFileChooser;
-struct SFileDialogSpec;
+struct SFileDialogRequest;
 class QAction;
 class QLineEdit;
 class QSplitter;
@@ -77,11 +77,11 @@ private:
     void CreateClient();
     void CycleFocus(int step);
 
-    bool AskOpen(const SFileDialogSpec& spec, std::string& path);
-    bool AskSave(const SFileDialogSpec& spec, std::string& path);
+    bool AskOpen(const SFileDialogRequest& request, std::string& path);
+    bool AskSave(const SFileDialogRequest& request, std::string& path);
     // Open dialog; on OK the reset, the load and, when it succeeded, the "NV Items" tree.
-    void LoadFile(const SFileDialogSpec& spec, const std::function<bool(const std::string&)>& load);
-    void SaveFile(const SFileDialogSpec& spec, const std::function<void(const std::string&)>& save);
+    void LoadFile(const SFileDialogRequest& request, const std::function<bool(const std::string&)>& load);
+    void SaveFile(const SFileDialogRequest& request, const std::function<void(const std::string&)>& save);
 
     void OnLoadBrt();
     void OnSaveAllBrt();

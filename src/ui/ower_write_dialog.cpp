@@ -29,10 +29,10 @@ COwerWriteDialog::COwerWriteDialog(QWidget* parent)
 
     auto* row = new QHBoxLayout;
     for (int i = 0; i < 4; ++i) {
-        const SAnswerButton& spec = kAnswerButtons[i];
-        m_buttons[i] = new QPushButton(spec.text, this);
+        const SAnswerButton& request = kAnswerButtons[i];
+        m_buttons[i] = new QPushButton(request.text, this);
         m_buttons[i]->setMinimumWidth(100);
-        connect(m_buttons[i], &QPushButton::clicked, this, [this, answer = spec.answer] { Answer(answer); });
+        connect(m_buttons[i], &QPushButton::clicked, this, [this, answer = request.answer] { Answer(answer); });
         row->addWidget(m_buttons[i]);
     }
     auto* layout = new QVBoxLayout(this);

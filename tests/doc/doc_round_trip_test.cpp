@@ -5,14 +5,14 @@ using DocRoundTrip = DocFiles;
 
 class CFixedChooser : public IFileChooser {
 public:
-    bool ChooseOpenFile(const SFileDialogSpec&, std::string&) override { return false; }
-    bool ChooseSaveFile(const SFileDialogSpec& spec, std::string& path) override {
-        asked = spec;
+    bool ChooseOpenFile(const SFileDialogRequest&, std::string&) override { return false; }
+    bool ChooseSaveFile(const SFileDialogRequest& request, std::string& path) override {
+        asked = request;
         path = answer;
         return !answer.empty();
     }
     std::string answer;
-    SFileDialogSpec asked;
+    SFileDialogRequest asked;
 };
 }  // namespace
 

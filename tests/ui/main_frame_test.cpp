@@ -267,12 +267,12 @@ private slots:
     void fileDialogsCarryTheFilterTheSuffixAndTheInitialName() {
         const std::string dir = MakeTempDir("dialog");
         WriteFile(dir + "/in.cnv", "x");
-        SFileDialogSpec spec;
-        spec.filterLabel = "output files (*.cnv)";
-        spec.filterPattern = "*.cnv";
-        spec.defaultExtension = "cnv";
-        spec.initialName = "*.cnv";
-        spec.overwritePrompt = true;
+        SFileDialogRequest request;
+        request.filterLabel = "output files (*.cnv)";
+        request.filterPattern = "*.cnv";
+        request.defaultExtension = "cnv";
+        request.initialName = "*.cnv";
+        request.overwritePrompt = true;
         CFileDialogChooser chooser;
         QStringList seen;
         // Each name is confirmed in turn; a pattern among them must leave the dialog open.
@@ -294,10 +294,10 @@ private slots:
         };
         std::string path;
         answer({"in.cnv"});
-        QVERIFY(chooser.ChooseOpenFile(spec, path));
+        QVERIFY(chooser.ChooseOpenFile(request, path));
         QCOMPARE(path, dir + "/in.cnv");
         answer({"*.cnv", "out"});  // the initial name confirmed as it stands names no file
-        QVERIFY(chooser.ChooseSaveFile(spec, path));
+        QVERIFY(chooser.ChooseSaveFile(request, path));
         QCOMPARE(path, dir + "/out.cnv");  // the default extension is added
         QCOMPARE(seen, (QStringList{"output files (*.cnv)", "cnv", QString::number(QFileDialog::AcceptOpen),
                                     "output files (*.cnv)", "cnv", QString::number(QFileDialog::AcceptSave)}));

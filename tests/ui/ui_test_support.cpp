@@ -12,8 +12,8 @@ std::vector<SUiTestRegistry::STest>& SUiTestRegistry::All() {
     return tests;
 }
 
-bool CScriptedChooser::Next(const SFileDialogSpec& spec, std::string& path) {
-    asked.push_back(spec);
+bool CScriptedChooser::Next(const SFileDialogRequest& request, std::string& path) {
+    asked.push_back(request);
     if (paths.empty()) return false;
     path = paths.front();
     paths.pop_front();

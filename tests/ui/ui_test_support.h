@@ -37,14 +37,14 @@ struct SUiTestRegistry {
 // File dialogs answered from a script: each call takes the next path; none left = Cancel.
 class CScriptedChooser : public IFileChooser {
 public:
-    bool ChooseOpenFile(const SFileDialogSpec& spec, std::string& path) override { return Next(spec, path); }
-    bool ChooseSaveFile(const SFileDialogSpec& spec, std::string& path) override { return Next(spec, path); }
+    bool ChooseOpenFile(const SFileDialogRequest& request, std::string& path) override { return Next(request, path); }
+    bool ChooseSaveFile(const SFileDialogRequest& request, std::string& path) override { return Next(request, path); }
 
     std::deque<std::string> paths;
-    std::vector<SFileDialogSpec> asked;
+    std::vector<SFileDialogRequest> asked;
 
 private:
-    bool Next(const SFileDialogSpec& spec, std::string& path);
+    bool Next(const SFileDialogRequest& request, std::string& path);
 };
 
 // Definitions of the test database: plain items, an array item, a compound type and an item
