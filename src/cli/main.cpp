@@ -64,13 +64,7 @@ bool ParseIdList(const std::string& text, std::vector<int>& ids) {
     return !ids.empty();
 }
 
-bool SCliContext::LoadDefinitions() {
-    CNVItemArray defs;
-    if (!doc.m_defReader.StartReadDefinitions(doc.DefinitionsPath(), defs)) return false;
-    defs.SortById();
-    doc.m_itemDefs = std::move(defs);
-    return true;
-}
+bool SCliContext::LoadDefinitions() { return doc.LoadDefinitions(); }
 
 bool SCliContext::LoadTypes() { return doc.m_typeCatalog.LoadTypeFile(); }
 

@@ -57,9 +57,7 @@ int CTessivaDoc::StartLoadBrt(const std::string& path) {
         m_items.RemoveAll();
         return 0;
     }
-    ReplaceItems(m_items);
-    m_allEntries.LoadEntriesFromItems(m_items);
-    return 1;
+    return FinishLoad();
 }
 
 int CTessivaDoc::LoadBrt() {
@@ -79,11 +77,7 @@ int CTessivaDoc::LoadBrt() {
     for (uint32_t k = 0; k < n; ++k) {
         if (!file.ReadRecord(id, data)) return m_jobs.FailJob(WrongDataMessage("BRT", file.Error()));
         if (id < static_cast<uint32_t>(CNVItemArray::kMaxIds) && m_itemDefs.ContainsId(static_cast<int>(id))) {
-            CNVItem record;
-            record.SetId(static_cast<int>(id));
-            record.SetActive(CNVItem::kActive);
-            record.SetValue(data);
-            loaded.Add(std::move(record));
+            loaded.Add(LoadedRecord(static_cast<int>(id), data));
         } else {
             m_jobs.ShowMessage(NotDefinedMessage(id), EMessageIcon::Error);
         }

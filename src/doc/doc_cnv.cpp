@@ -69,9 +69,7 @@ int CTessivaDoc::StartLoadCnv(const std::string& path) {
         m_items.RemoveAll();
         return 0;
     }
-    ReplaceItems(m_items);
-    m_allEntries.LoadEntriesFromItems(m_items);
-    return 1;
+    return FinishLoad();
 }
 
 int CTessivaDoc::LoadCnv() {
@@ -93,11 +91,7 @@ int CTessivaDoc::LoadCnv() {
     std::vector<uint8_t> data;
     while (file.ReadRecord(id, data)) {
         if (m_itemDefs.ContainsId(id)) {
-            CNVItem record;
-            record.SetId(id);
-            record.SetActive(CNVItem::kActive);
-            record.SetValue(data);
-            loaded.Add(std::move(record));
+            loaded.Add(LoadedRecord(id, data));
         } else {
             m_jobs.ShowMessage(NotDefinedMessage(id), EMessageIcon::Error);
         }

@@ -23,6 +23,14 @@ std::string CantWriteMessage(const std::string& path, const std::string& reason)
            "\nThe previous file, if any, was left as it was.";
 }
 
+CNVItem LoadedRecord(int id, const std::vector<uint8_t>& value) {
+    CNVItem record;
+    record.SetId(id);
+    record.SetActive(CNVItem::kActive);
+    record.SetValue(value);
+    return record;
+}
+
 CNVItemArray SelectedItemsForSave(const CTessivaDoc& doc) {
     CNVItemArray list;
     doc.CollectSelectedItems(list);

@@ -1,6 +1,9 @@
 #pragma once
 // Texts shared by the document's file operations.
+#include "nv_item.h"
+
 #include <string>
+#include <vector>
 
 class CNVItemArray;
 class CTessivaDoc;
@@ -13,6 +16,9 @@ std::string ElementName(const std::string& name, int index);
 std::string WrongDataMessage(const std::string& fileKind, const std::string& reason);
 std::string CantOpenMessage(const std::string& path, const std::string& reason);
 std::string CantWriteMessage(const std::string& path, const std::string& reason);
+
+// A record as a file holds it: ID and value, active; the rest comes from the definitions.
+CNVItem LoadedRecord(int id, const std::vector<uint8_t>& value);
 
 // The selected items as the "Selected && Active" saves write them: sorted by name, each
 // array item kept only as a run of elements from index 0.

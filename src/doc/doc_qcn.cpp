@@ -91,11 +91,9 @@ bool CTessivaDoc::LoadQcn(const std::string& path) {
                     failure = WrongDataMessage("QCN", file.Error());
                     return false;
                 }
-                CNVItem record;
-                record.SetId(id);
+                // The whole block: a 128-byte value stays whole.
+                CNVItem record = LoadedRecord(id, element.block);
                 record.SetIndex(CQcnFile::NumberOf(name));
-                record.SetActive(CNVItem::kActive);
-                record.SetValue(element.block);  // the whole block: a 128-byte value stays whole
                 loaded.Add(std::move(record));
             }
         }

@@ -50,9 +50,7 @@ int CTessivaDoc::StartUpload(const std::string& path) {
         m_items.RemoveAll();
         return 0;
     }
-    ReplaceItems(m_items);
-    m_allEntries.LoadEntriesFromItems(m_items);
-    return 1;
+    return FinishLoad();
 }
 
 int CTessivaDoc::UploadItems() {

@@ -18,12 +18,20 @@ void CTessivaDoc::SetDirectory(const std::string& dir) {
 
 std::string CTessivaDoc::DefinitionsPath() const { return m_dir + "/NVItemsDefine.def"; }
 
-bool CTessivaDoc::LoadDescriptionFiles() {
+bool CTessivaDoc::LoadDefinitions() {
     CNVItemArray defs;
     if (!m_defReader.StartReadDefinitions(DefinitionsPath(), defs)) return false;
     defs.SortById();
     m_itemDefs = std::move(defs);
-    return m_typeCatalog.LoadTypeFile();
+    return true;
+}
+
+bool CTessivaDoc::LoadDescriptionFiles() { return LoadDefinitions() && m_typeCatalog.LoadTypeFile(); }
+
+int CTessivaDoc::FinishLoad() {
+    ReplaceItems(m_items);
+    m_allEntries.LoadEntriesFromItems(m_items);
+    return 1;
 }
 
 int CTessivaDoc::RemoveInactive(CNVItemArray& list) { return ::RemoveInactive(list); }

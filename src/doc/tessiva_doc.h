@@ -28,7 +28,9 @@ public:
     void SetDirectory(const std::string& dir);
     const std::string& Directory() const { return m_dir; }
     std::string DefinitionsPath() const;
-    // Start-up: reads the definitions (a job), sorts them by ID, loads NVTypes.typ.
+    // Reads NVItemsDefine.def (a job) into m_itemDefs, sorted by ID; false when it failed or was stopped.
+    bool LoadDefinitions();
+    // Start-up: the definitions, then NVTypes.typ.
     bool LoadDescriptionFiles();
 
     // ---- list operations ----
@@ -103,6 +105,9 @@ public:
     CTreeEntryList m_selectedEntries;
 
 private:
+    // The end of a successful load or upload: m_items sorted by ID, listed in "NV Items".
+    int FinishLoad();
+
     CJobControl& m_jobs;
     std::string m_dir = ".";
     IFileChooser* m_fileChooser = nullptr;

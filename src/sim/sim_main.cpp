@@ -169,12 +169,8 @@ int main(int argc, char** argv) {
     CSimNvStore store;
     const bool needDefinitions = IsBackup(from) || IsBackup(save);
     if (needDefinitions || std::filesystem::exists(doc.DefinitionsPath())) {
-        CNVItemArray defs;
-        if (!doc.m_defReader.StartReadDefinitions(doc.DefinitionsPath(), defs))
-            return Fail("can't read " + doc.DefinitionsPath() + ".");
-        defs.SortById();
-        doc.m_itemDefs = defs;
-        store.SetDefinitions(defs);
+        if (!doc.LoadDefinitions()) return Fail("can't read " + doc.DefinitionsPath() + ".");
+        store.SetDefinitions(doc.m_itemDefs);
     }
     std::string error;
     if (!from.empty()) {
