@@ -2,6 +2,8 @@
 # Developer entry point: installs what a fresh Debian 12 machine lacks, builds, runs, tests.
 set -euo pipefail
 cd "$(dirname "$0")"
+# Paths below the checkout are hashed relative to it, so checkouts share the ccache.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev
   libgsf-1-dev libgtest-dev libgmock-dev libbenchmark-dev libgl-dev socat python3-olefile
@@ -23,7 +25,11 @@ need_install() {
 
 configure() { # $1 build dir, rest: extra cmake args
   local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
+  local launcher=()
+  # ccache, when present, lets several checkouts share their compiled objects.
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" \
+    "${launcher[@]}" "$@" >/dev/null
 }
 
 build() {
