@@ -55,7 +55,6 @@ struct SBench {
         defs << "# name;id;file;group;size;type\n";
         for (int id = 0; id < kItems; ++id) defs << "item" << id << ";" << id << ";f;g;10;uint8\n";
         defs.close();
-        CJobControl::SetStartPause(std::chrono::milliseconds(0));
         doc.SetDirectory(dir);
         CNVItemArray read;
         doc.m_defReader.StartReadDefinitions(doc.DefinitionsPath(), read);

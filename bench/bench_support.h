@@ -22,9 +22,8 @@ public:
     bool AskYesNo(const std::string&, const std::string&) override { return false; }
 };
 
-// A job control on a quiet frontend, without the start pause.
+// A job control on a quiet frontend.
 struct SBenchJobs {
-    SBenchJobs() { CJobControl::SetStartPause(std::chrono::milliseconds(0)); }
     CQuietFrontend frontend;
     CJobControl jobs{frontend, frontend};
 };

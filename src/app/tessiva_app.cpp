@@ -4,7 +4,8 @@
 #include "main_frame.h"
 
 CTessivaApp::CTessivaApp(IMessageSink* messages, IFileChooser* chooser)
-    : m_jobs(m_progressDialog, messages ? *messages : m_messageBoxSink),
+    // The pause lets the progress dialog come up before a job asks its first question.
+    : m_jobs(m_progressDialog, messages ? *messages : m_messageBoxSink, std::chrono::milliseconds(100)),
       m_doc(m_jobs),
       m_chooser(chooser ? *chooser : m_fileDialogChooser) {}
 

@@ -1,76 +1,37 @@
 #include "backup_loader.h"
 
+#include "backup_kind.h"
 #include "cli_phone.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <unordered_set>
 
 bool CheckBackupPath(const char* command, const std::string& path) {
-    if (!BackupKind(path).empty()) return true;
+    if (BackupKindOfName(path) != EBackupKind::Unknown) return true;
     std::fprintf(stderr, "tessiva-cli %s: %s is not a .brt, .cnv or .qcn file\n", command, path.c_str());
     return false;
 }
 
+bool ReportOutcome(SCliContext& ctx, const SOutcome& outcome, const std::string& what) {
+    if (outcome.IsCompleted()) return true;
+    // Failures have shown their own message; a stop has none.
+    if (outcome.IsStopped()) ctx.Fail(what + " was stopped.");
+    return false;
+}
+
 bool LoadBackup(SCliContext& ctx, const std::string& path) {
-    CTessivaDoc& doc = ctx.doc;
-    doc.m_allEntries.ClearEntries();
-    doc.m_selectedEntries.ClearEntries();
-    doc.m_items.RemoveAll();
-    const int messagesBefore = ctx.console.MessageCount();
-    const std::string kind = BackupKind(path);
-    bool loaded = false;
-    if (kind == ".brt") {
-        loaded = doc.StartLoadBrt(path) == 1;  // fills the "NV Items" tree itself
-    } else {
-        loaded = kind == ".cnv" ? doc.StartLoadCnv(path) == 1 : doc.LoadQcn(path);
-        if (loaded) doc.m_allEntries.LoadEntriesFromItems(doc.m_items);
-    }
-    if (!loaded && ctx.console.MessageCount() == messagesBefore) ctx.Fail("Loading " + path + " was stopped.");
-    return loaded;
+    ctx.doc.Selection().Clear();
+    ctx.doc.m_items.RemoveAll();
+    return ReportOutcome(ctx, ctx.doc.LoadBackup(path), "Loading " + path);
 }
 
 bool SaveBackup(SCliContext& ctx, const std::string& path, const std::vector<int>* ids) {
     CTessivaDoc& doc = ctx.doc;
     if (ids) {
-        for (int missing : SelectItems(doc, *ids))
+        for (int missing : doc.Selection().SelectIds(*ids))
             std::fprintf(stderr, "tessiva-cli: no item with ID %d was loaded\n", missing);
     }
-    CNVItemArray toSave;
-    if (ids) doc.CollectSelectedItems(toSave);
-    else doc.CollectAllItems(toSave);
-    const std::string kind = BackupKind(path);
-    if (kind == ".cnv" && toSave.IsEmpty()) {
-        ctx.Fail("There are no items to save; " + path + " was not written.");
-        return false;
-    }
-    const int messagesBefore = ctx.console.MessageCount();
-    bool saved = false;
-    if (kind == ".brt") saved = (ids ? doc.SaveSelectedActiveToBrt(path) : doc.SaveAllActiveToBrt(path)) == 1;
-    else if (kind == ".cnv") saved = (ids ? doc.SaveSelectedActiveToCnv(path) : doc.SaveAllActiveToCnv(path)) == 1;
-    else saved = ids ? doc.SaveSelectedActiveToQcn(path) : doc.SaveAllActiveToQcn(path);
-    if (!saved && ctx.console.MessageCount() == messagesBefore) ctx.Fail("Saving " + path + " was stopped.");
-    return saved;
-}
-
-std::vector<int> SelectItems(CTessivaDoc& doc, const std::vector<int>& ids) {
-    const std::unordered_set<int> wanted(ids.begin(), ids.end());
-    std::unordered_set<int> found;
-    doc.m_allEntries.ClearEntries();
-    doc.m_selectedEntries.ClearEntries();
-    for (int i = 0; i < doc.m_items.GetSize(); ++i) {
-        const CNVItem& r = doc.m_items[i];
-        if (wanted.count(r.Id())) {
-            doc.m_selectedEntries.AddEntry(r.Name(), r.Group(), i);
-            found.insert(r.Id());
-        } else {
-            doc.m_allEntries.AddEntry(r.Name(), r.Group(), i);
-        }
-    }
-    std::vector<int> missing;
-    for (int id : ids)
-        if (!found.count(id) && std::find(missing.begin(), missing.end(), id) == missing.end()) missing.push_back(id);
-    return missing;
+    return ReportOutcome(ctx, doc.SaveBackup(path, ids != nullptr), "Saving " + path);
 }
 
 bool ParseIdsOption(const char* command, const SCliArgs& args, std::vector<int>& ids, bool& given) {

@@ -10,7 +10,7 @@
 // Prints a usage error for a path that is not a .brt, .cnv or .qcn file; true when it is one.
 bool CheckBackupPath(const char* command, const std::string& path);
 
-// Empties the database and both trees, then loads path by its kind: load job, completion,
+// Empties the database and both trees, then loads path by its content: load job, completion,
 // fill-up and sort, and the "NV Items" tree lists every record. False after the message.
 bool LoadBackup(SCliContext& ctx, const std::string& path);
 
@@ -18,9 +18,8 @@ bool LoadBackup(SCliContext& ctx, const std::string& path);
 // of those IDs, through the "Selected && Active" save. False after a message.
 bool SaveBackup(SCliContext& ctx, const std::string& path, const std::vector<int>* ids);
 
-// Lists the records of these IDs in the "Selected NV Items" tree and the rest in "NV Items";
-// returns the IDs that no record has.
-std::vector<int> SelectItems(CTessivaDoc& doc, const std::vector<int>& ids);
+// True for a completed outcome; a stopped one is told here (a failure has told itself).
+bool ReportOutcome(SCliContext& ctx, const SOutcome& outcome, const std::string& what);
 
 // Parses --ids when given; false after a usage message.
 bool ParseIdsOption(const char* command, const SCliArgs& args, std::vector<int>& ids, bool& given);

@@ -12,7 +12,7 @@ int RunDownload(SCliContext& ctx, const SCliArgs& args) {
     if (!CheckBackupPath("download", in) || !ParseIdsOption("download", args, ids, selected)) return kExitUsage;
     if (!ctx.LoadDefinitions() || !LoadBackup(ctx, in)) return kExitFailure;
     if (selected) {
-        const std::vector<int> missing = SelectItems(ctx.doc, ids);
+        const std::vector<int> missing = ctx.doc.Selection().SelectIds(ids);
         for (int id : missing) ctx.Fail("NV item " + std::to_string(id) + " is not in " + in + ".");
         if (!missing.empty()) return kExitFailure;
     }
@@ -24,12 +24,10 @@ int RunDownload(SCliContext& ctx, const SCliArgs& args) {
     int writes = 0;
     for (const auto& r : sent) writes += r.Size() > 0 && r.Active() == CNVItem::kActive ? 1 : 0;
 
-    const int messagesBefore = ctx.console.MessageCount();
-    if (selected) ctx.doc.DownloadSelectedActive();
-    else ctx.doc.DownloadAllActive();
-    if (ctx.jobs.IsStopRequested()) return ctx.Fail("Download stopped; the phone keeps the records written so far.");
+    const SOutcome outcome = selected ? ctx.doc.DownloadSelectedActive() : ctx.doc.DownloadAllActive();
+    if (outcome.IsStopped()) return ctx.Fail("Download stopped; the phone keeps the records written so far.");
     // Write-protected or failed records have been told one by one or in a summary.
-    if (ctx.console.MessageCount() != messagesBefore) return kExitFailure;
+    if (!outcome.IsCompleted()) return kExitFailure;
     std::printf("Wrote %d active records of %s to the phone.\n", writes, in.c_str());
     return kExitOk;
 }

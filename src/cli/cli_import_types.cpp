@@ -6,10 +6,9 @@
 namespace {
 int RunImportTypes(SCliContext& ctx, const SCliArgs& args) {
     CNVTypeCatalog& catalog = ctx.doc.m_typeCatalog;
-    const int messagesBefore = ctx.console.MessageCount();
     if (!catalog.ImportDefinitionFile(args.positionals[0])) {
         // A stop (Ctrl+C) ends the jobs without a message of their own.
-        if (ctx.console.MessageCount() == messagesBefore)
+        if (catalog.LastImport().IsStopped())
             return ctx.Fail("The import of NV types was stopped; " + catalog.TypeFilePath() + " was not changed.");
         return kExitFailure;
     }

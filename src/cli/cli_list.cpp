@@ -30,7 +30,7 @@ int RunList(SCliContext& ctx, const SCliArgs& args) {
     if (!ctx.LoadDefinitions() || !LoadBackup(ctx, in)) return kExitFailure;
     CNVItemArray list;
     if (selected) {
-        for (int missing : SelectItems(ctx.doc, ids))
+        for (int missing : ctx.doc.Selection().SelectIds(ids))
             std::fprintf(stderr, "tessiva-cli: no item with ID %d was loaded\n", missing);
         ctx.doc.CollectSelectedItems(list);
     }

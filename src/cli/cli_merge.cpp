@@ -1,6 +1,6 @@
 // tessiva-cli merge: "Add NV Items from CNV File" on a backup, saved to a new file.
 #include "backup_loader.h"
-#include "cli_phone.h"
+#include "backup_kind.h"
 
 #include <cstdio>
 
@@ -25,7 +25,7 @@ int RunMerge(SCliContext& ctx, const SCliArgs& args) {
     const std::string& out = args.positionals[2];
     const std::string onConflict = args.Get("--on-conflict", "overwrite");
     if (!CheckBackupPath("merge", base) || !CheckBackupPath("merge", out)) return kExitUsage;
-    if (BackupKind(add) != ".cnv") {
+    if (BackupKindOfName(add) != EBackupKind::Cnv) {
         std::fprintf(stderr, "tessiva-cli merge: ADD must be a .cnv file: %s\n", add.c_str());
         return kExitUsage;
     }
@@ -35,23 +35,14 @@ int RunMerge(SCliContext& ctx, const SCliArgs& args) {
     }
     if (!ctx.LoadDefinitions() || !LoadBackup(ctx, base)) return kExitFailure;
     CTessivaDoc& doc = ctx.doc;
-    CNVItemArray previous;
-    doc.CollectAllItems(previous);
-    previous.SortById();
-    const int messagesBefore = ctx.console.MessageCount();
-    if (doc.StartLoadCnv(add) != 1) {
-        if (ctx.console.MessageCount() == messagesBefore) ctx.Fail("Loading " + add + " was stopped.");
-        return kExitFailure;
-    }
-    const int added = doc.m_items.GetSize();
+    const int before = doc.m_items.GetSize();
     CFixedAnswer prompt(onConflict == "skip" ? IOverwritePrompt::kSkip : IOverwritePrompt::kOverwrite);
     doc.SetOverwritePrompt(&prompt);
-    doc.MergeItems(previous);
+    const SOutcome merged = doc.AddFromCnv(add);
     doc.SetOverwritePrompt(nullptr);
-    doc.m_allEntries.LoadEntriesFromItems(doc.m_items);
-    if (!SaveBackup(ctx, out, nullptr)) return kExitFailure;
-    std::printf("Merged %d records of %s into the %d of %s: %d conflict(s), %s; the %d records went to %s.\n", added,
-                add.c_str(), previous.GetSize(), base.c_str(), prompt.asked,
+    if (!ReportOutcome(ctx, merged, "Loading " + add) || !SaveBackup(ctx, out, nullptr)) return kExitFailure;
+    std::printf("Merged the records of %s into the %d of %s: %d conflict(s), %s; the %d records went to %s.\n",
+                add.c_str(), before, base.c_str(), prompt.asked,
                 onConflict == "skip" ? "kept from BASE" : "taken from ADD", doc.m_items.GetSize(), out.c_str());
     return FinishOutput(kExitOk);
 }

@@ -2,16 +2,7 @@
 
 #include "qlib.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
-#include <filesystem>
-
-std::string BackupKind(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext == ".brt" || ext == ".cnv" || ext == ".qcn" ? ext : std::string();
-}
 
 int ConnectPhone(SCliContext& ctx, const SCliArgs& args) {
     const std::string port = args.Get("--port");
@@ -29,10 +20,8 @@ int ConnectPhone(SCliContext& ctx, const SCliArgs& args) {
         QLIB_SetTimeout(static_cast<unsigned>(std::stoul(text)));
     }
     ctx.doc.SetPortName(port);
-    const int messagesBefore = ctx.console.MessageCount();
     if (ctx.doc.Connect()) return kExitOk;
-    // A port that can't be opened has been reported by Connect; a silent phone has not.
-    if (ctx.console.MessageCount() == messagesBefore)
-        return ctx.Fail(QLibLastError());
+    // A port that can't be opened has been reported by Connect (no handle); a silent phone has not.
+    if (ctx.doc.m_phone) return ctx.Fail(QLibLastError());
     return kExitFailure;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// What the phone commands share: the connection by --port and the backup kinds.
+// What the phone commands share: the connection by --port.
 #include "cli_command.h"
 
 #include <string>
@@ -12,6 +12,3 @@ inline const std::vector<std::string> kPhoneValueOptions = {"--port", "--timeout
 
 // Connects the document to the phone on --port; kExitOk, or the exit status after a message.
 int ConnectPhone(SCliContext& ctx, const SCliArgs& args);
-
-// ".brt", ".cnv" or ".qcn" by the path's extension in any letter case; empty for anything else.
-std::string BackupKind(const std::string& path);

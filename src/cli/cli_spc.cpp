@@ -6,9 +6,7 @@
 namespace {
 int RunSpc(SCliContext& ctx, const SCliArgs& args) {
     if (const int status = ConnectPhone(ctx, args); status != kExitOk) return status;
-    const int messagesBefore = ctx.console.MessageCount();
-    ctx.doc.SendSpcCode(args.positionals[0]);
-    if (ctx.console.MessageCount() != messagesBefore) return kExitFailure;  // the rejection was shown
+    if (ctx.doc.SendSpcCode(args.positionals[0]) != 1) return kExitFailure;  // the rejection was shown
     std::printf("SPC code accepted.\n");
     return kExitOk;
 }

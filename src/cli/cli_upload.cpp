@@ -1,7 +1,6 @@
 // tessiva-cli upload: reads items from the phone and saves them as a backup.
 #include "backup_loader.h"
 #include "cli_phone.h"
-#include "qlib.h"
 
 #include <cstdio>
 
@@ -12,20 +11,19 @@ int RunUpload(SCliContext& ctx, const SCliArgs& args) {
     if (!ctx.LoadDefinitions()) return kExitFailure;
     if (const int status = ConnectPhone(ctx, args); status != kExitOk) return status;
     const std::string list = args.Get("--list", ctx.doc.DefinitionsPath());
-    const int messagesBefore = ctx.console.MessageCount();
     if (ctx.doc.StartUpload(list) != 1) {
         // A list that could not be read has said so; otherwise the upload was stopped.
-        if (ctx.console.MessageCount() != messagesBefore) return kExitFailure;
+        if (!ctx.doc.LastOutcome().IsStopped()) return kExitFailure;
         return ctx.Fail("Upload stopped; nothing was saved.");
     }
-    const bool linkLost = QLIB_HasLinkFailed(ctx.doc.m_phone) != 0;
+    const SOutcome upload = ctx.doc.LastOutcome();
     int active = 0, inactive = 0, unreadable = 0;
     for (const auto& r : ctx.doc.m_items) (r.Active() > 0 ? active : r.Active() == 0 ? inactive : unreadable)++;
     if (!SaveBackup(ctx, out, nullptr)) return kExitFailure;
     std::printf("Uploaded %d records: %d active, %d not active, %d unreadable. Saved the %d active records to %s.\n",
                 ctx.doc.m_items.GetSize(), active, inactive, unreadable, active, out.c_str());
     // The records the phone did deliver are saved all the same; the status tells it was not all.
-    return linkLost ? kExitFailure : kExitOk;
+    return upload.IsCompleted() ? kExitOk : kExitFailure;
 }
 
 const CCliRegistrar kUpload({"upload", "upload --port DEV [--list LIST.csv] [--timeout MS] OUT",

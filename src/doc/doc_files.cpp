@@ -1,6 +1,5 @@
 #include "doc_files.h"
 
-#include "tessiva_doc.h"
 
 std::string NotDefinedMessage(long long id) {
     return "NV Item ID = " + std::to_string(id) +
@@ -29,11 +28,4 @@ CNVItem LoadedRecord(int id, const std::vector<uint8_t>& value) {
     record.SetActive(CNVItem::kActive);
     record.SetValue(value);
     return record;
-}
-
-CNVItemArray SelectedItemsForSave(const CTessivaDoc& doc) {
-    CNVItemArray list;
-    doc.CollectSelectedItems(list);
-    CTessivaDoc::SortByNameKeepWholeArrays(list);
-    return list;
 }

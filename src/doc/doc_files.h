@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-class CNVItemArray;
-class CTessivaDoc;
 
 // "NV Item ID = %d \n Is not defined in NVItemsDefine.def file\n So it can't be edit by Tessiva"
 std::string NotDefinedMessage(long long id);
@@ -19,7 +17,3 @@ std::string CantWriteMessage(const std::string& path, const std::string& reason)
 
 // A record as a file holds it: ID and value, active; the rest comes from the definitions.
 CNVItem LoadedRecord(int id, const std::vector<uint8_t>& value);
-
-// The selected items as the "Selected && Active" saves write them: sorted by name, each
-// array item kept only as a run of elements from index 0.
-CNVItemArray SelectedItemsForSave(const CTessivaDoc& doc);

@@ -1,15 +1,27 @@
 #include "tessiva_doc.h"
 
 #include "item_list_ops.h"
+#include "item_merge.h"
 #include "job_control.h"
 
-CTessivaDoc::CTessivaDoc(CJobControl& jobs) : m_typeCatalog(jobs), m_defReader(jobs), m_jobs(jobs) {}
+CTessivaDoc::CTessivaDoc(CJobControl& jobs)
+    : m_typeCatalog(jobs),
+      m_defReader(jobs),
+      m_jobs(jobs),
+      m_selection(m_items, m_allEntries, m_selectedEntries),
+      m_files(jobs, m_items, m_itemDefs, m_selection),
+      m_session(jobs, {m_phone, m_comPort, m_portName}, m_items, m_itemDefs, m_defReader, m_files, m_selection) {}
 
 CTessivaDoc::~CTessivaDoc() {
     if (m_phone) Disconnect();
 }
 
 IMessageSink& CTessivaDoc::Messages() { return m_jobs.Messages(); }
+
+int CTessivaDoc::Keep(SOutcome outcome) {
+    m_lastOutcome = std::move(outcome);
+    return m_lastOutcome.Result();
+}
 
 void CTessivaDoc::SetDirectory(const std::string& dir) {
     m_dir = dir.empty() ? "." : dir;
@@ -28,11 +40,7 @@ bool CTessivaDoc::LoadDefinitions() {
 
 bool CTessivaDoc::LoadDescriptionFiles() { return LoadDefinitions() && m_typeCatalog.LoadTypeFile(); }
 
-int CTessivaDoc::FinishLoad() {
-    ReplaceItems(m_items);
-    m_allEntries.LoadEntriesFromItems(m_items);
-    return 1;
-}
+// ---- list operations ----
 
 int CTessivaDoc::RemoveInactive(CNVItemArray& list) { return ::RemoveInactive(list); }
 
@@ -45,10 +53,103 @@ void CTessivaDoc::ReplaceItems(const CNVItemArray& list) {
     m_items.SortById();
 }
 
-void CTessivaDoc::CollectSelectedItems(CNVItemArray& list) const {
-    CNVItemArray collected;
-    collected.Reserve(m_selectedEntries.GetCount());
-    for (const auto& entry : m_selectedEntries.Entries())
-        if (entry.itemIndex >= 0 && entry.itemIndex < m_items.GetSize()) collected.Add(m_items[entry.itemIndex]);
-    list = std::move(collected);
+void CTessivaDoc::CollectSelectedItems(CNVItemArray& list) const { m_selection.CollectSelectedItems(list); }
+
+// ---- backups ----
+
+SOutcome CTessivaDoc::LoadBackup(const std::string& path) {
+    Keep(m_files.LoadBackup(path));
+    return m_lastOutcome;
+}
+
+SOutcome CTessivaDoc::SaveBackup(const std::string& path, bool selectedOnly) {
+    Keep(m_files.SaveBackup(path, selectedOnly ? m_selection.ItemsForSave() : m_items));
+    return m_lastOutcome;
+}
+
+int CTessivaDoc::SaveAllActiveToBrt(const std::string& path) { return StartStoreBrt(path, m_items); }
+
+int CTessivaDoc::SaveSelectedActiveToBrt(const std::string& path) {
+    return StartStoreBrt(path, m_selection.ItemsForSave());
+}
+
+int CTessivaDoc::StartStoreBrt(const std::string& path, const CNVItemArray& list) {
+    return Keep(m_files.StoreBrtFile(path, list));
+}
+
+int CTessivaDoc::StartLoadBrt(const std::string& path) { return Keep(m_files.LoadBrtFile(path)); }
+
+int CTessivaDoc::SaveAllActiveToCnv(const std::string& path) { return StartStoreCnv(path, m_items); }
+
+int CTessivaDoc::SaveSelectedActiveToCnv(const std::string& path) {
+    return StartStoreCnv(path, m_selection.ItemsForSave());
+}
+
+int CTessivaDoc::StartStoreCnv(const std::string& path, const CNVItemArray& list) {
+    return Keep(m_files.StoreCnvFile(path, list));
+}
+
+int CTessivaDoc::StartLoadCnv(const std::string& path) { return Keep(m_files.LoadCnvFile(path)); }
+
+bool CTessivaDoc::WriteItemList(const CNVItemArray& list) { return m_files.WriteItemList(list, m_fileChooser); }
+
+bool CTessivaDoc::SaveAllActiveToQcn(const std::string& path) { return SaveQcn(path, m_items); }
+
+bool CTessivaDoc::SaveSelectedActiveToQcn(const std::string& path) {
+    return SaveQcn(path, m_selection.ItemsForSave());
+}
+
+bool CTessivaDoc::SaveQcn(const std::string& path, const CNVItemArray& list) {
+    return Keep(m_files.SaveQcn(path, list)) != 0;
+}
+
+bool CTessivaDoc::LoadQcn(const std::string& path) { return Keep(m_files.LoadQcnFile(path)) != 0; }
+
+void CTessivaDoc::CompleteArrayElements() { m_files.Completion().CompleteArrayElements(m_items); }
+
+int CTessivaDoc::StartFillUp(int expand) { return Keep(m_files.Completion().StartFillUp(m_items, expand)); }
+
+bool CTessivaDoc::MergeItems(const CNVItemArray& previous) {
+    m_items = MergeItemArrays(std::move(m_items), previous, m_overwritePrompt);
+    m_items.SortById();
+    return true;
+}
+
+SOutcome CTessivaDoc::AddFromCnv(const std::string& path) {
+    Keep(m_files.AddCnvFile(path, m_overwritePrompt));
+    return m_lastOutcome;
+}
+
+// ---- phone ----
+
+bool CTessivaDoc::Connect() { return m_session.Connect(); }
+
+bool CTessivaDoc::Disconnect() { return m_session.Disconnect(); }
+
+bool CTessivaDoc::CheckConnected() { return m_session.CheckConnected(); }
+
+int CTessivaDoc::StartUpload(const std::string& path) {
+    bool taken = false;
+    Keep(m_session.Upload(path, taken));
+    return taken ? 1 : 0;
+}
+
+SOutcome CTessivaDoc::DownloadAllActive() {
+    Keep(m_session.Download(m_items));
+    return m_lastOutcome;
+}
+
+SOutcome CTessivaDoc::DownloadSelectedActive() {
+    CNVItemArray selected;
+    m_selection.CollectSelectedItems(selected);
+    Keep(m_session.Download(selected));
+    return m_lastOutcome;
+}
+
+int CTessivaDoc::StartDownload(const CNVItemArray& list) { return Keep(m_session.Download(list)); }
+
+int CTessivaDoc::SendSpcCode(const std::string& code) {
+    const bool accepted = m_session.SendSpcCode(code);
+    Keep(accepted ? SOutcome::Done() : SOutcome::Fail("The phone did not take the SPC code."));
+    return accepted ? 1 : 0;
 }

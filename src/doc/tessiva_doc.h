@@ -1,9 +1,13 @@
 #pragma once
+#include "backup_files.h"
 #include "file_chooser.h"
+#include "item_selection.h"
+#include "job_outcome.h"
 #include "nv_define_reader.h"
 #include "nv_item_array.h"
 #include "nv_type_catalog.h"
 #include "overwrite_prompt.h"
+#include "phone_session.h"
 #include "tree_entry_list.h"
 
 #include <cstdint>
@@ -14,6 +18,10 @@ class IMessageSink;
 
 // The document: the item database, definitions, type catalogue, phone link and the two
 // trees' entry lists. Holds no widgets; the window, the CLI and the tests all drive it.
+// The work is done by three collaborators: the backup files, the phone session and the
+// selection. The operations below keep the names the rest of the program knows them by;
+// the starters' int and bool results are 1/true when the operation completed, and
+// LastOutcome() tells how the last of them ended.
 class CTessivaDoc {
 public:
     explicit CTessivaDoc(CJobControl& jobs);
@@ -23,6 +31,10 @@ public:
 
     CJobControl& Jobs() { return m_jobs; }
     IMessageSink& Messages();
+    CBackupFiles& Files() { return m_files; }
+    CPhoneSession& Phone() { return m_session; }
+    CItemSelection& Selection() { return m_selection; }
+    const SOutcome& LastOutcome() const { return m_lastOutcome; }
 
     // Folder of NVItemsDefine.def and NVTypes.typ ("." by default).
     void SetDirectory(const std::string& dir);
@@ -40,20 +52,23 @@ public:
     static void SortByNameKeepWholeArrays(CNVItemArray& list);
     void CollectSelectedItems(CNVItemArray& list) const;
 
+    // ---- backups of any kind ----
+    // Loads by content (then extension); the records replace the document's only when the
+    // whole load completed, and "NV Items" then lists them all.
+    [[nodiscard]] SOutcome LoadBackup(const std::string& path);
+    // Saves the active records (with selectedOnly, the selected ones) by the path's extension.
+    [[nodiscard]] SOutcome SaveBackup(const std::string& path, bool selectedOnly = false);
+
     // ---- item files (BRT, CNV, CSV, QCN, completion, merge) ----
     int SaveAllActiveToBrt(const std::string& path);
     int SaveSelectedActiveToBrt(const std::string& path);
-    int StartStoreBrt(const std::string& path, CNVItemArray& list);
+    int StartStoreBrt(const std::string& path, const CNVItemArray& list);
     int StartLoadBrt(const std::string& path);
-    int StoreBrt();
-    int LoadBrt();
 
     int SaveAllActiveToCnv(const std::string& path);
     int SaveSelectedActiveToCnv(const std::string& path);
-    int StartStoreCnv(const std::string& path, CNVItemArray& list);
+    int StartStoreCnv(const std::string& path, const CNVItemArray& list);
     int StartLoadCnv(const std::string& path);
-    int StoreCnv();
-    int LoadCnv();
 
     bool WriteItemList(const CNVItemArray& list);
 
@@ -62,11 +77,15 @@ public:
     bool SaveQcn(const std::string& path, const CNVItemArray& list);
     bool LoadQcn(const std::string& path);
 
+    // Completion of m_items as it stands (the loads complete their own records).
     void CompleteArrayElements();
     int StartFillUp(int expand);
-    int FillUpItems();
-
+    // Merges previous into m_items as "Add NV Items from CNV File" does (m_items holding the
+    // loaded records), asking the overwrite prompt.
     bool MergeItems(const CNVItemArray& previous);
+    // "Add NV Items from CNV File": loads path and merges its records into m_items; the
+    // selection stays.
+    [[nodiscard]] SOutcome AddFromCnv(const std::string& path);
 
     // ---- phone ----
     bool Connect();
@@ -77,12 +96,13 @@ public:
     // On Linux a port is a device path; empty means "use m_comPort".
     void SetPortName(const std::string& device) { m_portName = device; }
     const std::string& GetPortName() const { return m_portName; }
+    // 1 when the records read replaced the document's (also when the phone fell silent and
+    // some are marked X; LastOutcome() then says so).
     int StartUpload(const std::string& path);
-    int UploadItems();
-    int DownloadAllActive();
-    int DownloadSelectedActive();
-    int StartDownload(CNVItemArray& list);
-    int DownloadItems();
+    [[nodiscard]] SOutcome DownloadAllActive();
+    [[nodiscard]] SOutcome DownloadSelectedActive();
+    int StartDownload(const CNVItemArray& list);
+    // 1 when the phone took the code.
     int SendSpcCode(const std::string& code);
 
     // ---- collaborators the front end supplies ----
@@ -97,19 +117,20 @@ public:
     CNVTypeCatalog m_typeCatalog;
     CNVItemArray m_itemDefs;
     CNVDefineReader m_defReader;
-    std::string m_jobPath;
-    uint8_t m_jobMode = 0;
-    CNVItemArray* m_jobItems = nullptr;
     // Entry lists of the "NV Items" and "Selected NV Items" trees.
     CTreeEntryList m_allEntries;
     CTreeEntryList m_selectedEntries;
 
 private:
-    // The end of a successful load or upload: m_items sorted by ID, listed in "NV Items".
-    int FinishLoad();
+    // Keeps the outcome for LastOutcome() and gives the classic result.
+    int Keep(SOutcome outcome);
 
     CJobControl& m_jobs;
     std::string m_dir = ".";
     IFileChooser* m_fileChooser = nullptr;
     IOverwritePrompt* m_overwritePrompt = nullptr;
+    SOutcome m_lastOutcome;
+    CItemSelection m_selection;
+    CBackupFiles m_files;
+    CPhoneSession m_session;
 };

@@ -4,7 +4,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -43,18 +42,29 @@ void CConsoleFrontend::RunModal(CJobControl& control) {
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &previous);
+    // The end wakes this loop at once; the timeout only paces the bar and the Ctrl+C check.
+    std::unique_lock endLock(m_endMutex);
     while (!control.IsEnded()) {
         if (g_interrupted) {
             g_interrupted = 0;
             control.SetStopRequested(true);  // taken whether or not Cancel is enabled yet
         }
+        endLock.unlock();
         DrawBar(false);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        endLock.lock();
+        m_ended.wait_for(endLock, std::chrono::milliseconds(50), [&] { return control.IsEnded(); });
     }
+    endLock.unlock();
     sigaction(SIGINT, &previous, nullptr);
     std::lock_guard lock(m_mutex);
     if (m_barShown) std::fputs("\r\033[K", stderr);
     m_control = nullptr;
+}
+
+void CConsoleFrontend::OnJobEnded(bool) {
+    // Taking the lock orders the end flag before the waiter's check.
+    { std::lock_guard lock(m_endMutex); }
+    m_ended.notify_all();
 }
 
 void CConsoleFrontend::OnRange(int high) { m_high = high; }

@@ -3,6 +3,7 @@
 #include "message_sink.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 
 // Jobs and messages on a terminal: a progress bar on stderr when stderr is a terminal,
@@ -15,7 +16,7 @@ public:
     void OnRange(int high) override;
     void OnPosition(int position) override;
     void OnCancelEnabled() override {}
-    void OnJobEnded(bool) override {}
+    void OnJobEnded(bool) override;
 
     void ShowMessage(const std::string& text, EMessageIcon icon, const std::string& caption) override;
     bool AskYesNo(const std::string& text, const std::string& caption) override;
@@ -28,6 +29,8 @@ private:
     void DrawBar(bool force);
 
     std::mutex m_mutex;
+    std::mutex m_endMutex;
+    std::condition_variable m_ended;
     bool m_tty;
     std::atomic<int> m_high{0};
     std::atomic<int> m_position{0};

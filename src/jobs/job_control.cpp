@@ -4,16 +4,10 @@
 #include <new>
 #include <thread>
 
-namespace {
-std::atomic<long long> g_startPauseMs{100};
-}
+CJobControl::CJobControl(IJobFrontend& frontend, IMessageSink& messages, std::chrono::milliseconds startPause)
+    : m_frontend(frontend), m_messages(messages), m_startPause(startPause) {}
 
-CJobControl::CJobControl(IJobFrontend& frontend, IMessageSink& messages)
-    : m_frontend(frontend), m_messages(messages) {}
-
-void CJobControl::SetStartPause(std::chrono::milliseconds pause) { g_startPauseMs.store(pause.count()); }
-
-int CJobControl::Run(const std::string& caption, const std::function<void()>& body) {
+SOutcome CJobControl::Run(const std::string& caption, const std::function<SOutcome()>& body) {
     // Flags are cleared before the worker starts, so an end that comes before the
     // frontend has shown anything is never lost.
     m_caption = caption;
@@ -22,25 +16,27 @@ int CJobControl::Run(const std::string& caption, const std::function<void()>& bo
     m_bCancelEnabled = false;
     m_bRunning = true;
 
-    std::thread worker([this, &body] {
+    SOutcome outcome;
+    std::thread worker([this, &body, &outcome] {
         try {
-            body();
+            outcome = body();
         } catch (const std::bad_alloc&) {
-            if (!IsEnded()) FailJob("Not enough memory to finish the operation.");
+            outcome = IsEnded() ? SOutcome::Fail() : FailJob("Not enough memory to finish the operation.");
         } catch (const std::exception& e) {
-            if (!IsEnded()) FailJob(std::string("Internal error: ") + e.what());
+            outcome = IsEnded() ? SOutcome::Fail() : FailJob(std::string("Internal error: ") + e.what());
         }
-        // A body that returns without ending counts as stopped.
         if (!IsEnded()) {
-            SetStopRequested(true);
-            PostJobStopped();
+            if (outcome.IsFailed()) EndJob(false);
+            else outcome = PostJobStopped(outcome.reason);  // returned without ending: stopped
         }
     });
     m_frontend.RunModal(*this);
     worker.join();
     m_bRunning = false;
     m_bCancelEnabled = false;
-    return IsStopRequested() ? 0 : 1;
+    // The dialog learns "stopped" from the stop flag; a failure is shown to it the same way.
+    if (!outcome.IsCompleted()) SetStopRequested(true);
+    return outcome;
 }
 
 void CJobControl::OnCancelButton() {
@@ -48,7 +44,7 @@ void CJobControl::OnCancelButton() {
 }
 
 void CJobControl::WaitForDialog() const {
-    std::this_thread::sleep_for(std::chrono::milliseconds(g_startPauseMs.load()));
+    if (m_startPause.count() > 0) std::this_thread::sleep_for(m_startPause);
 }
 
 void CJobControl::EnableCancel() {
@@ -60,16 +56,20 @@ void CJobControl::SetRange(int high) { m_frontend.OnRange(high); }
 
 void CJobControl::SetPosition(int position) { m_frontend.OnPosition(position); }
 
-int CJobControl::PostJobCompleted() {
+void CJobControl::EndJob(bool completed) {
+    if (!completed) SetStopRequested(true);
     m_bEnded = true;
-    m_frontend.OnJobEnded(true);
-    return 0;
+    m_frontend.OnJobEnded(completed);
 }
 
-int CJobControl::PostJobStopped() {
-    m_bEnded = true;
-    m_frontend.OnJobEnded(false);
-    return 0;
+SOutcome CJobControl::PostJobCompleted() {
+    EndJob(true);
+    return SOutcome::Done();
+}
+
+SOutcome CJobControl::PostJobStopped(std::string reason) {
+    EndJob(false);
+    return SOutcome::Stop(std::move(reason));
 }
 
 bool CJobControl::ConfirmStop(const std::string& question) {
@@ -79,10 +79,10 @@ bool CJobControl::ConfirmStop(const std::string& question) {
     return false;
 }
 
-int CJobControl::FailJob(const std::string& message, EMessageIcon icon) {
+SOutcome CJobControl::FailJob(const std::string& message, EMessageIcon icon) {
     if (!message.empty()) m_messages.ShowMessage(message, icon);
-    SetStopRequested(true);
-    return PostJobStopped();
+    EndJob(false);
+    return SOutcome::Fail(message);
 }
 
 void CJobControl::ShowMessage(const std::string& text, EMessageIcon icon, const std::string& caption) {

@@ -1,5 +1,6 @@
 #pragma once
 #include "job_frontend.h"
+#include "job_outcome.h"
 #include "message_sink.h"
 
 #include <atomic>
@@ -13,13 +14,14 @@ class CJobControl {
 public:
     enum : unsigned { kJobCompleted = 0x11223344u, kJobStopped = 0x44332211u };
 
-    CJobControl(IJobFrontend& frontend, IMessageSink& messages);
+    CJobControl(IJobFrontend& frontend, IMessageSink& messages,
+                std::chrono::milliseconds startPause = std::chrono::milliseconds(0));
     CJobControl(const CJobControl&) = delete;
     CJobControl& operator=(const CJobControl&) = delete;
 
-    // Starter: runs body on a worker thread, shows the frontend, waits for the end.
-    // Returns 1 when the job completed, 0 when it was stopped or failed.
-    int Run(const std::string& caption, const std::function<void()>& body);
+    // Starter: runs body on a worker thread, shows the frontend, waits for the end, and
+    // returns what the body returned. A body that returns without ending counts as stopped.
+    SOutcome Run(const std::string& caption, const std::function<SOutcome()>& body);
 
     const std::string& Caption() const { return m_caption; }
     bool IsStopRequested() const { return m_bStopRequested.load(); }
@@ -35,22 +37,26 @@ public:
     void EnableCancel();
     void SetRange(int high);
     void SetPosition(int position);
-    int PostJobCompleted();
-    int PostJobStopped();
+    SOutcome PostJobCompleted();
+    SOutcome PostJobStopped(std::string reason = {});
     // Stop check with a confirmation: when a stop is requested, asks question. Yes: true
     // (the caller ends the job). No: clears the request, false.
     bool ConfirmStop(const std::string& question);
-    // A failure that ends the job: reports it like a stop so the starter returns 0.
-    int FailJob(const std::string& message, EMessageIcon icon = EMessageIcon::Error);
+    // A failure that ends the job: shows message (unless empty) and ends it as failed.
+    SOutcome FailJob(const std::string& message, EMessageIcon icon = EMessageIcon::Error);
     void ShowMessage(const std::string& text, EMessageIcon icon, const std::string& caption = kAppTitle);
 
     IMessageSink& Messages() { return m_messages; }
     IJobFrontend& Frontend() { return m_frontend; }
 
-    // Length of the start pause (tests and benchmarks shorten it).
-    static void SetStartPause(std::chrono::milliseconds pause);
+    // The pause before a job's first step, which lets a progress dialog come up before the
+    // job asks anything. Only a window needs it; other runners start at once.
+    void SetStartPause(std::chrono::milliseconds pause) { m_startPause = pause; }
 
 private:
+    // Sets the end flag (and, for a job that did not complete, the stop flag) and tells the frontend.
+    void EndJob(bool completed);
+
     IJobFrontend& m_frontend;
     IMessageSink& m_messages;
     std::string m_caption;
@@ -58,4 +64,5 @@ private:
     std::atomic<bool> m_bEnded{false};
     std::atomic<bool> m_bCancelEnabled{false};
     std::atomic<bool> m_bRunning{false};
+    std::chrono::milliseconds m_startPause{0};
 };

@@ -148,10 +148,10 @@ bool CNVDefineReader::ParseListLine(const std::string& line, int& id) {
 bool CNVDefineReader::StartReadDefinitions(const std::string& path, CNVItemArray& target) {
     m_path = path;
     m_target = &target;
-    return m_jobs.Run("Reading of NVItemsDefine.def file", [this] { ReadDefinitions(); }) == 1;
+    return m_jobs.Run("Reading of NVItemsDefine.def file", [this] { return ReadDefinitions(); }).IsCompleted();
 }
 
-int CNVDefineReader::ReadDefinitions() {
+SOutcome CNVDefineReader::ReadDefinitions() {
     static const char* const kQuestion =
         "If you stop reading of NVItemsDefine.def file Tessiva will be closed.\n"
         "Do you want to stop reading of this file?";
@@ -175,17 +175,16 @@ int CNVDefineReader::ReadDefinitions() {
     }
     if (file.HasError()) return m_jobs.FailJob("Can't read the file " + m_path + ".");
     if (badLines > 0) m_jobs.ShowMessage(LineTooBadMessage(badLines, firstBad, "NVItemsDefine.def"), EMessageIcon::Warning);
-    m_jobs.PostJobCompleted();
-    return 1;
+    return m_jobs.PostJobCompleted();
 }
 
 bool CNVDefineReader::StartReadItemList(const std::string& path, CNVItemArray& target) {
     m_path = path;
     m_target = &target;
-    return m_jobs.Run("Loading list NV Items for uploading", [this] { ReadItemList(); }) == 1;
+    return m_jobs.Run("Loading list NV Items for uploading", [this] { return ReadItemList(); }).IsCompleted();
 }
 
-int CNVDefineReader::ReadItemList() {
+SOutcome CNVDefineReader::ReadItemList() {
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     CTextLineReader file;
@@ -217,8 +216,7 @@ int CNVDefineReader::ReadItemList() {
                                " are outside 0..4999 and were left out; the first is on line " +
                                std::to_string(firstBad) + ".",
                            EMessageIcon::Warning);
-    m_jobs.PostJobCompleted();
-    return 1;
+    return m_jobs.PostJobCompleted();
 }
 
 bool CNVDefineReader::StartBuildItemsFromList(const std::string& path, const CNVItemArray& defs, CNVItemArray& out) {
@@ -228,12 +226,12 @@ bool CNVDefineReader::StartBuildItemsFromList(const std::string& path, const CNV
     m_defs = &defs;
     m_out = &out;
     m_path = path;
-    const bool completed = m_jobs.Run("Creating Data Base by NV List", [this] { BuildItemsFromList(); }) == 1;
+    const bool completed = m_jobs.Run("Creating Data Base by NV List", [this] { return BuildItemsFromList(); }).IsCompleted();
     m_target = nullptr;  // the list lived only for this call
     return completed;
 }
 
-int CNVDefineReader::BuildItemsFromList() {
+SOutcome CNVDefineReader::BuildItemsFromList() {
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     std::vector<const CNVItem*> table(CNVItemArray::kMaxIds, nullptr);
@@ -267,6 +265,5 @@ int CNVDefineReader::BuildItemsFromList() {
     }
     m_out->RemoveAll();
     m_out->Append(entries);
-    m_jobs.PostJobCompleted();
-    return 1;
+    return m_jobs.PostJobCompleted();
 }

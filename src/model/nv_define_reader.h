@@ -1,4 +1,5 @@
 #pragma once
+#include "job_outcome.h"
 #include "nv_item_array.h"
 
 #include <string>
@@ -12,13 +13,13 @@ public:
     explicit CNVDefineReader(CJobControl& jobs) : m_jobs(jobs) {}
 
     bool StartReadDefinitions(const std::string& path, CNVItemArray& target);
-    int ReadDefinitions();
+    SOutcome ReadDefinitions();
 
     bool StartReadItemList(const std::string& path, CNVItemArray& target);
-    int ReadItemList();
+    SOutcome ReadItemList();
 
     bool StartBuildItemsFromList(const std::string& path, const CNVItemArray& defs, CNVItemArray& out);
-    int BuildItemsFromList();
+    SOutcome BuildItemsFromList();
 
     static bool IsBasicTypeName(const std::string& name);
     // Field k (1-based) of a definition line: runs of ";" count as one separator and a

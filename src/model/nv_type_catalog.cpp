@@ -135,7 +135,7 @@ bool CNVTypeCatalog::WriteTypeFile() {
     if (reason.empty()) return true;
     std::error_code ignored;
     fs::remove(temp, ignored);
-    m_jobs.FailJob("Can't write NVTypes.typ file.\n" + target + ": " + reason);
+    (void)m_jobs.FailJob("Can't write NVTypes.typ file.\n" + target + ": " + reason);
     return false;
 }
 
@@ -147,8 +147,10 @@ bool CNVTypeCatalog::ImportDefinitionFile(const std::string& path) {
     std::vector<std::string> oldNames = m_typeNames;
     m_definitions.clear();
     m_defPath = path;
-    const bool imported = m_jobs.Run("Reading of NVTypesDefine.def file", [this] { ReadDefinitionFile(); }) == 1 &&
-                          m_jobs.Run("Converting NV Types", [this] { ConvertDefinitions(); }) == 1;
+    m_lastImport = m_jobs.Run("Reading of NVTypesDefine.def file", [this] { return ReadDefinitionFile(); });
+    if (m_lastImport.IsCompleted())
+        m_lastImport = m_jobs.Run("Converting NV Types", [this] { return ConvertDefinitions(); });
+    const bool imported = m_lastImport.IsCompleted();
     if (!imported) {
         m_definitions = std::move(oldDefinitions);
         m_typeNames = std::move(oldNames);
@@ -156,7 +158,7 @@ bool CNVTypeCatalog::ImportDefinitionFile(const std::string& path) {
     return imported;
 }
 
-int CNVTypeCatalog::ReadDefinitionFile() {
+SOutcome CNVTypeCatalog::ReadDefinitionFile() {
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     CTextLineReader file;
@@ -185,11 +187,10 @@ int CNVTypeCatalog::ReadDefinitionFile() {
             m_jobs.SetPosition(static_cast<int>((static_cast<double>(file.Position()) + 1) / file.FileSize() * 100));
     }
     if (file.HasError()) return m_jobs.FailJob("Can't read the file " + m_defPath + ".");
-    m_jobs.PostJobCompleted();
-    return 1;
+    return m_jobs.PostJobCompleted();
 }
 
-int CNVTypeCatalog::ConvertDefinitions() {
+SOutcome CNVTypeCatalog::ConvertDefinitions() {
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     const std::vector<std::string> names = m_typeNames;
@@ -212,14 +213,13 @@ int CNVTypeCatalog::ConvertDefinitions() {
         if (m_jobs.ConfirmStop(kConvertStopQuestion)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(n + i);
     }
-    if (!WriteTypeFile()) return 0;
+    if (!WriteTypeFile()) return SOutcome::Fail("Can't write NVTypes.typ file.");
     const std::vector<std::string> problems = converter.Problems();
     if (!problems.empty())
         m_jobs.ShowMessage("These NV types could not be converted and were written as \"" +
                                std::string(kBadDefinition) + "\":" + FirstLines(problems, 10),
                            EMessageIcon::Warning);
-    m_jobs.PostJobCompleted();
-    return 1;
+    return m_jobs.PostJobCompleted();
 }
 
 // ---- the selected type ----

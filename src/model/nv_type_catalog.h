@@ -1,4 +1,5 @@
 #pragma once
+#include "job_outcome.h"
 #include "nv_field.h"
 
 #include <cstddef>
@@ -24,6 +25,8 @@ public:
     // Reads and converts NVTypesDefine.def and writes NVTypes.typ. False when stopped or
     // failed; the catalogue in memory is then the one from before the import.
     bool ImportDefinitionFile(const std::string& path);
+    // How the last import ended.
+    const SOutcome& LastImport() const { return m_lastImport; }
 
     // False for an unknown type, and for a (hand-edited) type over kMaxRecordSize bytes.
     bool SelectType(const std::string& name);
@@ -53,8 +56,8 @@ public:
     static std::string FieldNameOf(const std::string& def, int n);
 
     // Job bodies.
-    int ReadDefinitionFile();
-    int ConvertDefinitions();
+    SOutcome ReadDefinitionFile();
+    SOutcome ConvertDefinitions();
 
     // Message for a type the catalogue lacks ("ERROR NVType\n%s\nNot defined in NVTypesDefine.def file!").
     static std::string UnknownTypeMessage(const std::string& typeName);
@@ -68,6 +71,7 @@ public:
     static constexpr int kMaxRecordSize = 1 << 20;
 
 private:
+    SOutcome m_lastImport;
     bool WriteTypeFile();
 
     CJobControl& m_jobs;

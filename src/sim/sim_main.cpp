@@ -4,6 +4,7 @@
 #include "job_control.h"
 #include "sim_phone.h"
 #include "sim_pty_server.h"
+#include "backup_kind.h"
 #include "tessiva_doc.h"
 
 #include <cctype>
@@ -81,32 +82,13 @@ bool ParseStatuses(const std::string& text, std::map<int, uint16_t>& statuses) {
     return true;
 }
 
-std::string Extension(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
-
-bool IsBackup(const std::string& path) {
-    const std::string ext = Extension(path);
-    return ext == ".brt" || ext == ".cnv" || ext == ".qcn";
-}
+// A backup by its name; other files given to --from are the simulator's own text form.
+bool IsBackup(const std::string& path) { return BackupKindOfName(path) != EBackupKind::Unknown; }
 
 // The document's loads, as the window runs them, so the store holds what a load gives.
-bool LoadBackup(CTessivaDoc& doc, const std::string& path) {
-    doc.m_items.RemoveAll();
-    const std::string ext = Extension(path);
-    if (ext == ".brt") return doc.StartLoadBrt(path) == 1;
-    if (ext == ".cnv") return doc.StartLoadCnv(path) == 1;
-    return doc.LoadQcn(path);
-}
+bool LoadBackup(CTessivaDoc& doc, const std::string& path) { return doc.LoadBackup(path).IsCompleted(); }
 
-bool SaveBackup(CTessivaDoc& doc, const std::string& path) {
-    const std::string ext = Extension(path);
-    if (ext == ".brt") return doc.SaveAllActiveToBrt(path) == 1;
-    if (ext == ".cnv") return doc.SaveAllActiveToCnv(path) == 1;
-    return doc.SaveAllActiveToQcn(path);
-}
+bool SaveBackup(CTessivaDoc& doc, const std::string& path) { return doc.SaveBackup(path).IsCompleted(); }
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "tessiva-phone-sim: %s\n", message.c_str());
@@ -163,7 +145,6 @@ int main(int argc, char** argv) {
 
     CConsoleFrontend console;
     CJobControl jobs(console, console);
-    CJobControl::SetStartPause(std::chrono::milliseconds(0));
     CTessivaDoc doc(jobs);
     doc.SetDirectory(dir);
     CSimNvStore store;

@@ -89,8 +89,12 @@ void CDocViews::WriteBackValue(const std::string& name, const std::vector<uint8_
 }
 
 void CDocViews::ResetItemsAndViews(bool keepContent) {
-    m_doc.m_allEntries.ClearEntries();
-    m_doc.m_selectedEntries.ClearEntries();
+    m_doc.Selection().Clear();
+    ClearViews(keepContent);
+    m_doc.m_items.RemoveAll();
+}
+
+void CDocViews::ClearViews(bool keepContent) {
     m_list.ClearRows();
     {
         // Deleting the nodes is no selection by the user.
@@ -100,7 +104,6 @@ void CDocViews::ResetItemsAndViews(bool keepContent) {
     }
     m_list.DeleteAllRows();
     if (!keepContent) m_content.DeleteAllRows();
-    m_doc.m_items.RemoveAll();
 }
 
 void CDocViews::OnTreeSelectionChanged(CNVTreeView& tree, QTreeWidgetItem* node) {
@@ -128,40 +131,6 @@ void CDocViews::OnListSelectionChanged() {
     m_content.SetItemName(name);
 }
 
-void CDocViews::MoveEntriesByName(CTreeEntryList& from, CTreeEntryList& to, const CNVItemArray& chosen) {
-    // For each chosen name: how many records want it, and the positions in `from` that carry it,
-    // taken in order by the records of that name.
-    struct SNeed {
-        size_t wanted = 0;
-        size_t next = 0;
-        std::vector<size_t> positions;
-    };
-    std::unordered_map<std::string_view, SNeed> needs;
-    for (const CNVItem& record : chosen) ++needs[record.Name()].wanted;
-    const std::vector<CTreeEntry>& entries = from.Entries();
-    for (size_t i = 0; i < entries.size(); ++i) {
-        auto it = needs.find(entries[i].name);
-        if (it != needs.end() && it->second.positions.size() < it->second.wanted) it->second.positions.push_back(i);
-    }
-    std::vector<bool> taken(entries.size(), false);
-    for (const CNVItem& record : chosen) {
-        SNeed& need = needs[record.Name()];
-        int index = -1;
-        if (need.next < need.positions.size()) {
-            const size_t position = need.positions[need.next++];
-            taken[position] = true;
-            index = entries[position].itemIndex;
-        }
-        to.AddEntry(record.Name(), record.Group(), index);
-    }
-    std::vector<CTreeEntry> kept;
-    kept.reserve(entries.size());
-    for (size_t i = 0; i < entries.size(); ++i)
-        if (!taken[i]) kept.push_back(entries[i]);
-    from.ClearEntries();
-    for (CTreeEntry& entry : kept) from.AddEntry(entry.name, entry.group, entry.itemIndex);
-}
-
 void CDocViews::OnColumnClick(int column) {
     m_content.EndEdit();
     CNVItemArray selected;
@@ -176,10 +145,7 @@ void CDocViews::OnColumnClick(int column) {
     (sorted.*sorts[column])();
     (selected.*sorts[column])();
     m_doc.m_items = std::move(sorted);
-
-    m_doc.m_allEntries.LoadEntriesFromItems(m_doc.m_items);
-    m_doc.m_selectedEntries.ClearEntries();
-    MoveEntriesByName(m_doc.m_allEntries, m_doc.m_selectedEntries, selected);
+    m_doc.Selection().RelistByName(selected);
 
     // The same rows again, in the new order; the trees keep their nodes.
     CNVTreeView& tree = m_itemsTree.IsCurrent() ? m_itemsTree : m_selectedTree;

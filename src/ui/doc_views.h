@@ -35,15 +35,12 @@ public:
 
     // Empties both entry lists, the list rows, every view and m_items.
     void ResetItemsAndViews(bool keepContent = false);
+    // Empties the views only; the document keeps its records and selection.
+    void ClearViews(bool keepContent = false);
 
     void OnTreeSelectionChanged(CNVTreeView& tree, QTreeWidgetItem* node);
     void OnListSelectionChanged();
     void OnColumnClick(int column);
-
-    // For each record of chosen, in order: its entry leaves `from` (the first entry of its name
-    // still there) and is appended to `to` with that entry's item index (-1 when none is left).
-    // Same result as a find, add and remove per record, in linear time.
-    static void MoveEntriesByName(CTreeEntryList& from, CTreeEntryList& to, const CNVItemArray& chosen);
 
 private:
     void AddListRow(int itemIndex);

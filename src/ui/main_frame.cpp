@@ -305,7 +305,6 @@ void CMainFrame::LoadFile(const SFileDialogRequest& request, const std::function
     if (!AskOpen(request, path)) return;
     ResetItemsAndViews();
     if (!load(path)) return;  // the panes stay empty
-    m_doc.m_allEntries.LoadEntriesFromItems(m_doc.m_items);
     m_views->BuildItemsTree();
 }
 
@@ -439,11 +438,12 @@ void CMainFrame::OnUploadList() {
 }
 
 void CMainFrame::OnDownloadAll() {
-    if (CheckPhone()) m_doc.DownloadAllActive();
+    // Failed and write-protected records have been told by the download itself.
+    if (CheckPhone()) (void)m_doc.DownloadAllActive();
 }
 
 void CMainFrame::OnDownloadSelected() {
-    if (CheckPhone()) m_doc.DownloadSelectedActive();
+    if (CheckPhone()) (void)m_doc.DownloadSelectedActive();
 }
 
 void CMainFrame::OnSpc() {
@@ -455,35 +455,12 @@ void CMainFrame::OnSpc() {
 void CMainFrame::OnAddCnv() {
     std::string path;
     if (!AskOpen(kCnvDialog, path)) return;
-    CNVItemArray previous, selected;
-    m_doc.CollectAllItems(previous);
-    m_doc.CollectSelectedItems(selected);
-    previous.SortById();
-    selected.SortById();
-    m_views->ResetItemsAndViews(true);
-    if (m_doc.StartLoadCnv(path)) {
-        COwerWriteDialog prompt(this);
-        m_doc.SetOverwritePrompt(&prompt);
-        m_doc.MergeItems(previous);
-        m_doc.SetOverwritePrompt(nullptr);
-    } else {
-        m_doc.ReplaceItems(previous);
-    }
-    m_doc.m_allEntries.LoadEntriesFromItems(m_doc.m_items);
-    // The selection made before stays selected. A record that a loaded one replaced is
-    // found under the loaded record's name, which may be spelt otherwise ("X[ 0 ]" after an
-    // upload, "X [ 0 ]" after a file load).
-    std::unordered_map<uint64_t, const CNVItem*> byKey;
-    byKey.reserve(static_cast<size_t>(m_doc.m_items.GetSize()));
-    auto key = [](const CNVItem& item) {
-        return (static_cast<uint64_t>(static_cast<uint32_t>(item.Id())) << 32) | static_cast<uint32_t>(item.Index());
-    };
-    for (const CNVItem& item : m_doc.m_items) byKey.emplace(key(item), &item);
-    for (CNVItem& record : selected) {
-        auto it = byKey.find(key(record));
-        if (it != byKey.end()) record.SetName(it->second->Name());
-    }
-    CDocViews::MoveEntriesByName(m_doc.m_allEntries, m_doc.m_selectedEntries, selected);
+    COwerWriteDialog prompt(this);
+    m_doc.SetOverwritePrompt(&prompt);
+    // The document keeps its records and selection when the file can't be added.
+    (void)m_doc.AddFromCnv(path);
+    m_doc.SetOverwritePrompt(nullptr);
+    m_views->ClearViews(true);
     m_views->BuildItemsTree();
     m_views->BuildSelectedTree();
 }

@@ -136,7 +136,7 @@ TEST_F(DocBrt, StoppedOrFailedSaveKeepsThePreviousFile) {
     EXPECT_EQ(doc.SaveAllActiveToBrt(Path("no/such/folder/a.brt")), 0);
 }
 
-TEST_F(DocBrt, StoppedLoadOrFillUpAndDamagedFilesLeaveNoItems) {
+TEST_F(DocBrt, StoppedLoadOrFillUpAndDamagedFilesLeaveTheDocumentAsItWas) {
     CNVItemArray items;
     for (int id : {10, 30, 50}) items.Add(Item(id, -1, Seq(4)));
     SetItems(items);
@@ -146,7 +146,9 @@ TEST_F(DocBrt, StoppedLoadOrFillUpAndDamagedFilesLeaveNoItems) {
     frontend.cancelAtPosition = 1;
     EXPECT_EQ(doc.StartLoadBrt(Path("a.brt")), 0);
     EXPECT_EQ(frontend.Questions().back(), "Are you sure you want to stop loading NV Items from BRT File?");
-    EXPECT_TRUE(doc.m_items.IsEmpty());
+    EXPECT_TRUE(doc.LastOutcome().IsStopped());
+    const CNVItemArray before = doc.m_items;
+    EXPECT_EQ(before.GetSize(), 3);
 
     frontend.answers = {true};
     frontend.stopInCaption = "Filling up information about NV Items";
@@ -154,7 +156,7 @@ TEST_F(DocBrt, StoppedLoadOrFillUpAndDamagedFilesLeaveNoItems) {
     EXPECT_EQ(frontend.Questions().back(),
               "Are you sure you want to stop filling up information about NV Items.\n All NV Items will be removed "
               "from memory on PC side!");
-    EXPECT_TRUE(doc.m_items.IsEmpty());
+    EXPECT_EQ(doc.m_items, before);
 
     const Bytes good = ReadBytes(Path("a.brt"));
     for (size_t length : {size_t{0}, size_t{3}, size_t{4}, size_t{50}, good.size() - 1}) {
@@ -162,7 +164,8 @@ TEST_F(DocBrt, StoppedLoadOrFillUpAndDamagedFilesLeaveNoItems) {
         SetItems(items);
         frontend.ClearRecords();
         EXPECT_EQ(doc.StartLoadBrt(Path("cut.brt")), 0) << length;
-        EXPECT_TRUE(doc.m_items.IsEmpty());
+        EXPECT_TRUE(doc.LastOutcome().IsFailed());
+        EXPECT_EQ(doc.m_items, before);
         ASSERT_EQ(frontend.Messages().size(), 1u);
         EXPECT_EQ(frontend.Messages()[0].rfind("Wrong data in BRT File.\n", 0), 0u) << frontend.Messages()[0];
     }

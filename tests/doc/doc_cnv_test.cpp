@@ -81,7 +81,7 @@ TEST_F(DocCnv, ChecksumFailureShowsTheErrorBoxAndLoadsNothing) {
     frontend.ClearRecords();
     const int cancelEnabledBefore = frontend.cancelEnabledCount.load();
     EXPECT_EQ(doc.StartLoadCnv(Path("a.cnv")), 0);
-    EXPECT_TRUE(doc.m_items.IsEmpty());
+    EXPECT_EQ(doc.m_items.GetSize(), 1);  // the document as it was
     EXPECT_EQ(frontend.Messages(),
               (std::vector<std::string>{"Wrong data in CNV File.\nNV Items can't be loaded from this file."}));
     EXPECT_EQ(frontend.cancelEnabledCount.load(), cancelEnabledBefore);  // Cancel stays dead until the checksum is good
@@ -90,21 +90,24 @@ TEST_F(DocCnv, ChecksumFailureShowsTheErrorBoxAndLoadsNothing) {
     WriteFile(Path("b.cnv"), AsString(CnvFile({{10, 0, 0x20, 0, 1, 2, 3, 4}})));
     frontend.ClearRecords();
     EXPECT_EQ(doc.StartLoadCnv(Path("b.cnv")), 0);
-    EXPECT_TRUE(doc.m_items.IsEmpty());
+    EXPECT_EQ(doc.m_items.GetSize(), 1);
     ASSERT_EQ(frontend.Messages().size(), 1u);
     EXPECT_NE(frontend.Messages()[0].find("run past the end marker"), std::string::npos);
 }
 
-TEST_F(DocCnv, EmptyListWritesNoFileAndInactiveItemsGiveAnEmptyFile) {
-    EXPECT_EQ(doc.SaveAllActiveToCnv(Path("none.cnv")), 0);
-    EXPECT_FALSE(std::ifstream(Path("none.cnv")).good());
-    EXPECT_TRUE(frontend.captions.empty());
-
+TEST_F(DocCnv, SavesWithNothingActiveWriteNoFileOfAnyKind) {
     CNVItemArray items;
     items.Add(Item(10, -1, Seq(4), 0));
-    SetItems(items);
-    ASSERT_EQ(doc.SaveAllActiveToCnv(Path("empty.cnv")), 1);
-    EXPECT_EQ(ReadBytes(Path("empty.cnv")), CnvFile({}));
+    for (const CNVItemArray& list : {CNVItemArray(), items}) {
+        SetItems(list);
+        for (const char* name : {"none.cnv", "none.brt", "none.qcn"}) {
+            frontend.ClearRecords();
+            EXPECT_TRUE(doc.SaveBackup(Path(name)).IsFailed()) << name;
+            EXPECT_FALSE(std::ifstream(Path(name)).good()) << name;
+            EXPECT_EQ(frontend.Messages(), std::vector<std::string>{"There are no items to save."});
+            EXPECT_TRUE(frontend.captions.empty());
+        }
+    }
 }
 
 TEST_F(DocCnv, StoppedSaveKeepsThePreviousFileAndBadIndexesAreRefused) {

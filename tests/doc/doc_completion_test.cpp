@@ -52,7 +52,7 @@ TEST_F(DocCompletion, ContiguousElementsKeepTheirOrderAndMissingOnesAreAppended)
     EXPECT_EQ(appended.Value(), (Bytes{0, 0, 0}));
     EXPECT_EQ(appended.Count(), 3);
     EXPECT_EQ(appended.Group(), "GroupC");
-    EXPECT_EQ(appended.Name(), "");  // named by the fill-up
+    EXPECT_EQ(appended.Name(), "Three [ 2 ]");
 }
 
 TEST_F(DocCompletion, FillUpSizesPlainItemsAndExpandsWholeArrays) {

@@ -123,7 +123,7 @@ protected:
     }
 
     CStopFrontend frontend;
-    CJobControl jobs{frontend, frontend};
+    CJobControl jobs{frontend, frontend, kTestStartPause};
     CTessivaDoc doc{jobs};
     std::string dir;
 };

@@ -9,7 +9,7 @@
 
 namespace {
 // A job of n units with a stop confirmation after each, as the file jobs are built.
-int CountingJob(CJobControl& jobs, int units, int* done) {
+SOutcome CountingJob(CJobControl& jobs, int units, int* done) {
     jobs.WaitForDialog();
     jobs.EnableCancel();
     if (jobs.ConfirmStop("Stop?")) return jobs.PostJobStopped();
@@ -26,7 +26,7 @@ int CountingJob(CJobControl& jobs, int units, int* done) {
 TEST(JobControl, CompletedJobReturnsOneAndReportsCaptionRangeAndPosition) {
     STestJobs t;
     int done = 0;
-    EXPECT_EQ(t.jobs.Run("Loading", [&] { CountingJob(t.jobs, 5, &done); }), 1);
+    EXPECT_EQ(t.jobs.Run("Loading", [&] { return CountingJob(t.jobs, 5, &done); }).Result(), 1);
     EXPECT_EQ(done, 5);
     EXPECT_EQ(t.frontend.range.load(), 5);
     EXPECT_EQ(t.frontend.position.load(), 5);
@@ -41,7 +41,7 @@ TEST(JobControl, StopAnsweredYesEndsTheJobAndTheStarterReturnsZero) {
     t.frontend.answers = {true};
     t.frontend.cancelAtPosition = 2;
     int done = 0;
-    EXPECT_EQ(t.jobs.Run("Loading", [&] { CountingJob(t.jobs, 10, &done); }), 0);
+    EXPECT_EQ(t.jobs.Run("Loading", [&] { return CountingJob(t.jobs, 10, &done); }).Result(), 0);
     EXPECT_EQ(done, 3);  // the request raised at position 2 is seen after the third unit
     EXPECT_FALSE(t.frontend.lastCompleted.load());
     EXPECT_EQ(t.frontend.Questions().size(), 1u);
@@ -67,7 +67,7 @@ TEST(JobControl, StopAnsweredNoRunsToTheEndAndALaterCancelAsksAgain) {
             t.jobs.SetPosition(i + 1);
         }
         return t.jobs.PostJobCompleted();
-    });
+    }).Result();
     EXPECT_EQ(result, 1);
     EXPECT_EQ(done, 10);
     EXPECT_EQ(t.frontend.Questions().size(), 2u);
@@ -86,8 +86,8 @@ TEST(JobControl, TwoCancelPressesBeforeTheWorkerLooksGiveOneQuestion) {
         const bool stop = t.jobs.ConfirmStop("Stop?");
         EXPECT_FALSE(stop);
         EXPECT_FALSE(t.jobs.ConfirmStop("Stop?"));
-        t.jobs.PostJobCompleted();
-    });
+        return t.jobs.PostJobCompleted();
+    }).Result();
     EXPECT_TRUE(pressed);
     EXPECT_EQ(result, 1);
     EXPECT_EQ(t.frontend.Questions().size(), 1u);
@@ -101,8 +101,8 @@ TEST(JobControl, CancelIsDeadUntilTheWorkerEnablesIt) {
         EXPECT_FALSE(t.jobs.IsCancelEnabled());
         t.jobs.EnableCancel();
         EXPECT_TRUE(t.jobs.IsCancelEnabled());
-        t.jobs.PostJobCompleted();
-    });
+        return t.jobs.PostJobCompleted();
+    }).Result();
     EXPECT_EQ(result, 1);
     EXPECT_EQ(t.frontend.cancelEnabledCount.load(), 1);
     EXPECT_FALSE(t.jobs.IsCancelEnabled());  // nothing left to cancel after the end
@@ -111,22 +111,32 @@ TEST(JobControl, CancelIsDeadUntilTheWorkerEnablesIt) {
 TEST(JobControl, ZeroUnitJobCompletes) {
     STestJobs t;
     int done = 0;
-    EXPECT_EQ(t.jobs.Run("Empty", [&] { CountingJob(t.jobs, 0, &done); }), 1);
+    EXPECT_EQ(t.jobs.Run("Empty", [&] { return CountingJob(t.jobs, 0, &done); }).Result(), 1);
     EXPECT_EQ(t.frontend.range.load(), 0);
 }
 
-TEST(JobControl, FailuresAndBodiesThatForgetToEndCountAsStopped) {
+TEST(JobControl, FailuresStopsAndForgottenEndsAreToldApart) {
     STestJobs t;
-    EXPECT_EQ(t.jobs.Run("Fail", [&] { t.jobs.FailJob("Can't open a file"); }), 0);
+    const SOutcome failed = t.jobs.Run("Fail", [&] { return t.jobs.FailJob("Can't open a file"); });
+    EXPECT_TRUE(failed.IsFailed());
+    EXPECT_EQ(failed.reason, "Can't open a file");
     ASSERT_EQ(t.frontend.Messages().size(), 1u);
     EXPECT_EQ(t.frontend.Messages()[0], "Can't open a file");
 
-    EXPECT_EQ(t.jobs.Run("Forgets", [] {}), 0);
-    EXPECT_EQ(t.jobs.Run("Throws", [] { throw std::runtime_error("boom"); }), 0);
+    EXPECT_TRUE(t.jobs.Run("Forgets", [] { return SOutcome::Done(); }).IsStopped());
+    EXPECT_TRUE(t.jobs.Run("Throws", []() -> SOutcome { throw std::runtime_error("boom"); }).IsFailed());
     EXPECT_EQ(t.frontend.Messages().back(), "Internal error: boom");
 
+    // A stop that arrives after the work is done does not undo it: the body's outcome stands.
+    const SOutcome late = t.jobs.Run("Late", [&] {
+        SOutcome done = t.jobs.PostJobCompleted();
+        t.jobs.SetStopRequested(true);
+        return done;
+    });
+    EXPECT_TRUE(late.IsCompleted());
+
     // The next job starts with clean flags.
-    EXPECT_EQ(t.jobs.Run("Fine", [&] { t.jobs.PostJobCompleted(); }), 1);
+    EXPECT_EQ(t.jobs.Run("Fine", [&] { return t.jobs.PostJobCompleted(); }).Result(), 1);
 }
 
 TEST(JobControl, AnEndBeforeTheFrontendLooksIsNotLost) {
@@ -138,7 +148,7 @@ TEST(JobControl, AnEndBeforeTheFrontendLooksIsNotLost) {
         }
     } slow;
     CJobControl jobs(slow, slow);
-    EXPECT_EQ(jobs.Run("Quick", [&] { jobs.PostJobCompleted(); }), 1);
+    EXPECT_EQ(jobs.Run("Quick", [&] { return jobs.PostJobCompleted(); }).Result(), 1);
 }
 
 TEST(ConsoleFrontend, MessagesBecomeOneLine) {

@@ -109,7 +109,7 @@ TEST_F(DefineReaderTest, UnusableLinesAreLeftOutWithOneMessage) {
 
 TEST_F(DefineReaderTest, StopConfirmation) {
     // Long enough that Cancel is always pressed before the job's first stop check.
-    CJobControl::SetStartPause(std::chrono::milliseconds(50));
+    t.jobs.SetStartPause(std::chrono::milliseconds(50));
     t.frontend.cancelAtStart = true;
     t.frontend.answers = {false};
     EXPECT_EQ(ReadOk("A;1;f;g;1;uint8\nB;2;f;g;1;uint8\n").GetSize(), 2);
@@ -119,7 +119,7 @@ TEST_F(DefineReaderTest, StopConfirmation) {
     CNVItemArray out;
     EXPECT_FALSE(Read("A;1;f;g;1;uint8\nB;2;f;g;1;uint8\n", out));
     EXPECT_LT(out.GetSize(), 2);
-    CJobControl::SetStartPause(std::chrono::milliseconds(1));
+    t.jobs.SetStartPause(std::chrono::milliseconds(1));
 
     t.frontend.cancelAtStart = false;
     EXPECT_FALSE(reader.StartReadDefinitions(dir + "/missing.def", out));
@@ -155,10 +155,10 @@ TEST_F(DefineReaderTest, BuildItemsFromListResolvesIdsAndReportsUndefinedOnes) {
     reader.m_target = &list;
     reader.m_defs = &defs;
     reader.m_out = &out;
-    CJobControl::SetStartPause(std::chrono::milliseconds(50));
+    t.jobs.SetStartPause(std::chrono::milliseconds(50));
     t.frontend.cancelAtStart = true;
-    EXPECT_EQ(t.jobs.Run("resolve", [this] { reader.BuildItemsFromList(); }), 0);
-    CJobControl::SetStartPause(std::chrono::milliseconds(1));
+    EXPECT_TRUE(t.jobs.Run("resolve", [this] { return reader.BuildItemsFromList(); }).IsStopped());
+    t.jobs.SetStartPause(std::chrono::milliseconds(1));
     EXPECT_EQ(out.GetSize(), 2);
     EXPECT_EQ(out[0].Id(), 441);
     EXPECT_TRUE(t.frontend.Questions().empty());

@@ -166,7 +166,7 @@ TEST_F(TypeCatalogTest, StopInEitherJob) {
     const std::string oldFile = TypeFile();
     t.frontend.cancelAtStart = true;
     // Long enough that Cancel is always pressed before the job's first stop check.
-    CJobControl::SetStartPause(std::chrono::milliseconds(50));
+    t.jobs.SetStartPause(std::chrono::milliseconds(50));
 
     t.frontend.answers = {false, false};  // No to both questions: the import goes on
     EXPECT_TRUE(Import(text));
@@ -184,7 +184,7 @@ TEST_F(TypeCatalogTest, StopInEitherJob) {
         EXPECT_TRUE(catalog.IsTypeName("OLD"));
         EXPECT_FALSE(catalog.IsTypeName("B"));
     }
-    CJobControl::SetStartPause(std::chrono::milliseconds(1));
+    t.jobs.SetStartPause(std::chrono::milliseconds(1));
 }
 
 TEST_F(TypeCatalogTest, LoadingTheTypeFile) {

@@ -32,7 +32,7 @@ CNVItemArray LoadedItems() {
 TEST_F(PhoneDocTest, DownloadWritesOnlyActiveRecordsWithValues) {
     StartPhone();
     doc.m_items = LoadedItems();
-    EXPECT_EQ(doc.DownloadAllActive(), 1);
+    EXPECT_TRUE(doc.DownloadAllActive().IsCompleted());
     EXPECT_TRUE(t.frontend.Messages().empty());
     EXPECT_EQ(t.frontend.captions.back(), "Download NV Items to Mobile Phone");
     EXPECT_EQ(t.frontend.range.load(), 8);
@@ -54,7 +54,12 @@ TEST_F(PhoneDocTest, WriteProtectedRecordsAreToldOneByOneAndTheJobGoesOn) {
     options.readOnly = {20, 40};
     StartPhone([](CSimNvStore&) {}, options);
     doc.m_items = LoadedItems();
-    EXPECT_EQ(doc.DownloadAllActive(), 1);
+    // The job runs to its end, but a download that left records unwritten is no success.
+    const SOutcome outcome = doc.DownloadAllActive();
+    EXPECT_TRUE(outcome.IsFailed());
+    EXPECT_TRUE(outcome.failed.empty());
+    ASSERT_EQ(outcome.refused.size(), 3u);
+    EXPECT_EQ(outcome.refused[2].id, 40);
     EXPECT_TRUE(t.frontend.lastCompleted.load());
     const std::vector<std::string> expected = {
         "Array Twenty [ 0 ] ID = 20 index = 0 is write protected.\nIt can't be downloaded to Mobile Phone!",
@@ -71,7 +76,7 @@ TEST_F(PhoneDocTest, DownloadSelectedTakesTheSelectedTreeInOrder) {
     doc.m_selectedEntries.AddEntry("Fifty", "Alpha", 7);
     doc.m_selectedEntries.AddEntry("Array Twenty [ 1 ]", "Beta", 2);  // not active
     doc.m_selectedEntries.AddEntry("Plain Ten", "Alpha", 0);
-    EXPECT_EQ(doc.DownloadSelectedActive(), 1);
+    EXPECT_TRUE(doc.DownloadSelectedActive().IsCompleted());
     EXPECT_EQ(t.frontend.range.load(), 3);
     EXPECT_EQ(sim->server.Received(), 1 + 2);
     sim->server.Stop();
@@ -93,7 +98,8 @@ TEST_F(PhoneDocTest, DownloadStopAndFailures) {
     // A phone gone mid-way: the job completes, and says how many records were not written.
     sim->server.Stop();
     t.frontend.ClearRecords();
-    EXPECT_EQ(doc.StartDownload(doc.m_items), 1);
+    EXPECT_EQ(doc.StartDownload(doc.m_items), 0);
+    EXPECT_EQ(doc.LastOutcome().failed.size(), 5u);
     ASSERT_EQ(t.frontend.Messages().size(), 1u);
     EXPECT_EQ(t.frontend.Messages()[0].rfind("5 record(s) could not be written to Mobile Phone.", 0), 0u)
         << t.frontend.Messages()[0];
@@ -108,7 +114,7 @@ TEST_F(PhoneDocTest, SpcCodeAcceptedRejectedAndCut) {
     EXPECT_TRUE(t.frontend.Messages().empty());
     EXPECT_EQ(doc.SendSpcCode("12345678"), 1);  // only the first six go out
     EXPECT_TRUE(t.frontend.Messages().empty());
-    EXPECT_EQ(doc.SendSpcCode("654321"), 1);
+    EXPECT_EQ(doc.SendSpcCode("654321"), 0);
     EXPECT_EQ(t.frontend.Messages(),
               std::vector<std::string>{"     WRONG SPC CODE \nPhone will be time out for 10 sec"});
     EXPECT_EQ(t.frontend.MessageCaptions(), std::vector<std::string>{"ERROR"});
@@ -188,7 +194,7 @@ TEST_F(PhoneDocTest, ElementsPastIndex255AreNeverSentWithAWrappedIndex) {
     doc.m_items[256].SetValue(Bytes{9});
     doc.m_items[256].SetActive(1);
     doc.m_items.KeepIf([](const CNVItem& r) { return r.Index() == 256; });
-    EXPECT_EQ(doc.DownloadAllActive(), 1);
+    EXPECT_TRUE(doc.DownloadAllActive().IsFailed());
     EXPECT_EQ(t.frontend.Messages(), std::vector<std::string>{"1 record(s) could not be written to Mobile Phone."});
     sim->server.Stop();
     EXPECT_EQ(*sim->store.Find(70, 0), Bytes{7});

@@ -93,7 +93,7 @@ TEST_F(PhoneDocTest, UploadByListTakesOnlyTheListedItems) {
     EXPECT_EQ(doc.m_selectedEntries.GetCount(), 0);
 }
 
-TEST_F(PhoneDocTest, UploadStopAsksAndYesLeavesNothing) {
+TEST_F(PhoneDocTest, UploadStopAsksAndYesKeepsTheDocumentAsItWas) {
     StartPhone(FillStandardStore);
     t.frontend.cancelAtPosition = 3;
     t.frontend.answers = {false};  // No: the upload goes on
@@ -105,8 +105,9 @@ TEST_F(PhoneDocTest, UploadStopAsksAndYesLeavesNothing) {
     t.frontend.cancelAtPosition = 2;
     t.frontend.answers = {true};
     EXPECT_EQ(doc.StartUpload(doc.DefinitionsPath()), 0);
-    EXPECT_TRUE(doc.m_items.IsEmpty());
-    EXPECT_EQ(doc.m_allEntries.GetCount(), 0);
+    EXPECT_TRUE(doc.LastOutcome().IsStopped());
+    EXPECT_EQ(doc.m_items.GetSize(), 12);
+    EXPECT_EQ(doc.m_allEntries.GetCount(), 12);
 }
 
 TEST_F(PhoneDocTest, UploadOfAMissingListStartsNothing) {

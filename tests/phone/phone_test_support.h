@@ -100,7 +100,7 @@ protected:
 
     struct {
         CPhoneTestFrontend frontend;
-        CJobControl jobs{frontend, frontend};
+        CJobControl jobs{frontend, frontend, kTestStartPause};
     } t;
     CTessivaDoc doc{t.jobs};
     std::unique_ptr<SPhoneOnPty> sim;

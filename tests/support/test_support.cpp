@@ -10,7 +10,7 @@
 #include <thread>
 #include <unistd.h>
 
-CTestFrontend::CTestFrontend() { CJobControl::SetStartPause(std::chrono::milliseconds(1)); }
+CTestFrontend::CTestFrontend() = default;
 
 void CTestFrontend::RunModal(CJobControl& control) {
     {

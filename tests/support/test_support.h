@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include "job_control.h"
 #include "job_frontend.h"
 #include "message_sink.h"
@@ -50,9 +51,13 @@ private:
 };
 
 // A job control wired to a test frontend, with the start pause shortened.
+// Jobs in tests start after a short pause, as in the window, so a Cancel pressed at the
+// start is seen by the job's first stop check.
+inline constexpr std::chrono::milliseconds kTestStartPause{1};
+
 struct STestJobs {
     CTestFrontend frontend;
-    CJobControl jobs{frontend, frontend};
+    CJobControl jobs{frontend, frontend, kTestStartPause};
 };
 
 // A fresh empty directory for one test.

@@ -33,12 +33,10 @@ void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 class CProgressDialogTest : public QObject {
     Q_OBJECT
 private slots:
-    void init() { CJobControl::SetStartPause(std::chrono::milliseconds(1)); }
-
     void showsCaptionAndKeepsCancelDisabledUntilTheWorkerEnablesIt() {
         CTestFrontend sink;
         CProgressDialog dialog;
-        CJobControl jobs(dialog, sink);
+        CJobControl jobs(dialog, sink, kTestStartPause);
         std::atomic<bool> go{false}, enabled{false};
         bool disabledSeen = false, enabledSeen = false, captionSeen = false, barSeen = false;
         WhileRunning(dialog, [&] {
@@ -57,8 +55,8 @@ private slots:
             jobs.EnableCancel();
             enabled = true;
             for (int i = 0; i < 400 && !(enabledSeen && barSeen); ++i) Sleep(2);
-            jobs.PostJobCompleted();
-        });
+            return jobs.PostJobCompleted();
+        }).Result();
         QCOMPARE(result, 1);
         QVERIFY(captionSeen);
         QVERIFY(disabledSeen);
@@ -73,7 +71,7 @@ private slots:
         CTestFrontend sink;
         sink.answers = {false, true};
         CProgressDialog dialog;
-        CJobControl jobs(dialog, sink);
+        CJobControl jobs(dialog, sink, kTestStartPause);
         WhileRunning(dialog, [&] {
             if (dialog.CancelButton()->isEnabled() && !jobs.IsStopRequested()) dialog.CancelButton()->click();
         });
@@ -82,13 +80,12 @@ private slots:
             jobs.EnableCancel();
             for (int i = 0; i < 2000; ++i) {
                 if (jobs.ConfirmStop("Are you sure you want to stop loading NV Items from BRT File?")) {
-                    jobs.PostJobStopped();
-                    return;
+                    return jobs.PostJobStopped();
                 }
                 Sleep(1);
             }
-            jobs.PostJobCompleted();
-        });
+            return jobs.PostJobCompleted();
+        }).Result();
         QCOMPARE(result, 0);
         QCOMPARE(sink.Questions().size(), size_t(2));  // No, then Yes to the second Cancel
         QCOMPARE(sink.Questions()[0], std::string("Are you sure you want to stop loading NV Items from BRT File?"));
@@ -97,7 +94,7 @@ private slots:
     void messageBoxesOfAWorkerAreShownByTheUiThreadWhileTheWorkerWaits() {
         CMessageBoxSink sink;
         CProgressDialog dialog;
-        CJobControl jobs(dialog, sink);
+        CJobControl jobs(dialog, sink, kTestStartPause);
         std::vector<QString> texts;
         bool onUiThread = true;
         WhileRunning(dialog, [&] {
@@ -113,8 +110,8 @@ private slots:
         const int result = jobs.Run("asking", [&] {
             answer = sink.AskYesNo("Stop?");
             sink.ShowMessage("Done.", EMessageIcon::Information);
-            jobs.PostJobCompleted();
-        });
+            return jobs.PostJobCompleted();
+        }).Result();
         QCOMPARE(result, 1);
         QVERIFY(!answer);
         QVERIFY(onUiThread);
@@ -124,15 +121,12 @@ private slots:
     void aJobThatEndsBeforeTheDialogIsUpIsNeverLost() {
         CTestFrontend sink;
         CProgressDialog dialog;
-        CJobControl jobs(dialog, sink);
+        CJobControl jobs(dialog, sink, kTestStartPause);
         for (int i = 0; i < 200; ++i) {
             const bool complete = i % 2 == 0;
             const int result = jobs.Run("quick", [&] {
-                if (complete)
-                    jobs.PostJobCompleted();
-                else
-                    jobs.FailJob("");
-            });
+                return complete ? jobs.PostJobCompleted() : jobs.FailJob("");
+            }).Result();
             QCOMPARE(result, complete ? 1 : 0);
             QVERIFY(!dialog.isVisible());
         }
@@ -141,7 +135,7 @@ private slots:
     void enterEscapeAndCloseDoNotEndARunningJob() {
         CTestFrontend sink;
         CProgressDialog dialog;
-        CJobControl jobs(dialog, sink);
+        CJobControl jobs(dialog, sink, kTestStartPause);
         std::atomic<bool> release{false};
         int pokes = 0;
         bool stayedOpen = true;
@@ -159,8 +153,8 @@ private slots:
         const int result = jobs.Run("keys", [&] {
             jobs.EnableCancel();
             while (!release) Sleep(1);
-            jobs.PostJobCompleted();
-        });
+            return jobs.PostJobCompleted();
+        }).Result();
         QCOMPARE(result, 1);
         QCOMPARE(pokes, 3);
         QVERIFY(stayedOpen);
@@ -169,11 +163,11 @@ private slots:
     void theNextJobShowsItsOwnCaptionAndAnEmptyBar() {
         CTestFrontend sink;
         CProgressDialog dialog;
-        CJobControl jobs(dialog, sink);
-        jobs.Run("first", [&] {
+        CJobControl jobs(dialog, sink, kTestStartPause);
+        (void)jobs.Run("first", [&] {
             jobs.SetRange(10);
             jobs.SetPosition(10);
-            jobs.PostJobCompleted();
+            return jobs.PostJobCompleted();
         });
         std::vector<QString> captions;
         std::vector<int> values;
@@ -183,9 +177,9 @@ private slots:
             values.push_back(dialog.ProgressBar()->value());
             seen = true;
         });
-        jobs.Run("second", [&] {
+        (void)jobs.Run("second", [&] {
             while (!seen) Sleep(1);
-            jobs.PostJobCompleted();
+            return jobs.PostJobCompleted();
         });
         QVERIFY(!captions.empty());
         QCOMPARE(captions.front(), QString("second"));

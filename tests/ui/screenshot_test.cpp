@@ -86,13 +86,13 @@ private slots:
             timer->deleteLater();
         });
         timer->start(10);
-        jobs.Run("Loading NV Items from BRT file", [&] {
+        (void)jobs.Run("Loading NV Items from BRT file", [&] {
             jobs.WaitForDialog();
             jobs.EnableCancel();
             jobs.SetRange(100);
             jobs.SetPosition(62);
             while (!taken) QThread::msleep(5);
-            jobs.PostJobCompleted();
+            return jobs.PostJobCompleted();
         });
         QVERIFY(taken);
     }

@@ -345,7 +345,7 @@ private slots:
         from.LoadEntriesFromItems(items);
         CNVItemArray chosen;
         for (int i : {4, 0, 2, 0}) chosen.Add(items[i]);
-        CDocViews::MoveEntriesByName(from, to, chosen);
+        CItemSelection::MoveEntriesByName(from, to, chosen);
         std::vector<int> moved, kept;
         for (const CTreeEntry& e : to.Entries()) moved.push_back(e.itemIndex);
         for (const CTreeEntry& e : from.Entries()) kept.push_back(e.itemIndex);

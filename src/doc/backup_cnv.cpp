@@ -1,42 +1,32 @@
 // CNV files: store and load jobs.
+#include "backup_files.h"
+
 #include "cnv_file.h"
 #include "doc_files.h"
 #include "item_list_ops.h"
 #include "job_control.h"
-#include "tessiva_doc.h"
 
 namespace {
 const char* const kChecksumMessage = "Wrong data in CNV File.\nNV Items can't be loaded from this file.";
 const char* const kErrorCaption = "ERROR";
 }  // namespace
 
-int CTessivaDoc::SaveAllActiveToCnv(const std::string& path) { return StartStoreCnv(path, m_items); }
-
-int CTessivaDoc::SaveSelectedActiveToCnv(const std::string& path) {
-    CNVItemArray list = SelectedItemsForSave(*this);
-    return StartStoreCnv(path, list);
-}
-
-int CTessivaDoc::StartStoreCnv(const std::string& path, CNVItemArray& list) {
-    if (list.IsEmpty()) return 0;
-    m_jobPath = path;
-    m_jobItems = &list;
+SOutcome CBackupFiles::StoreCnvFile(const std::string& path, const CNVItemArray& list) {
+    if (!HasSomethingToSave(list)) return SOutcome::Fail(kNothingToSave);
     // A stopped store leaves the previous file: it is replaced only by a complete one.
-    const int result = m_jobs.Run("Storing NV Items in CNV file", [this] { StoreCnv(); });
-    m_jobItems = nullptr;
-    return result;
+    return m_jobs.Run("Storing NV Items in CNV file", [&] { return StoreCnv(path, list); });
 }
 
-int CTessivaDoc::StoreCnv() {
+SOutcome CBackupFiles::StoreCnv(const std::string& path, const CNVItemArray& list) {
     static const char* const kQuestion = "Are you sure you want to stop saving NV Items to CNV File?";
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
-    CNVItemArray w = *m_jobItems;
+    CNVItemArray w = list;
     ::RemoveInactive(w);
     std::string refusal;
     if (!CheckRecordsFit(w, CCnvFile::kLimits, refusal)) return m_jobs.FailJob(refusal);
     CCnvFile file;
-    if (!file.Create(m_jobPath)) return m_jobs.FailJob(CantWriteMessage(m_jobPath, file.Error()));
+    if (!file.Create(path)) return m_jobs.FailJob(CantWriteMessage(path, file.Error()));
     if (m_jobs.ConfirmStop(kQuestion)) {
         file.Cancel();
         return m_jobs.PostJobStopped();
@@ -53,40 +43,35 @@ int CTessivaDoc::StoreCnv() {
         }
         m_jobs.SetPosition(i + 1);
     }
-    if (!file.Finish()) return m_jobs.FailJob(CantWriteMessage(m_jobPath, file.Error()));
+    if (!file.Finish()) return m_jobs.FailJob(CantWriteMessage(path, file.Error()));
     return m_jobs.PostJobCompleted();
 }
 
-int CTessivaDoc::StartLoadCnv(const std::string& path) {
-    m_jobPath = path;
-    m_selectedEntries.ClearEntries();
-    if (!m_jobs.Run("Loading NV Items from CNV file", [this] { LoadCnv(); })) {
-        m_items.RemoveAll();
-        return 0;
-    }
-    CompleteArrayElements();
-    if (!StartFillUp(0)) {
-        m_items.RemoveAll();
-        return 0;
-    }
-    return FinishLoad();
+SOutcome CBackupFiles::LoadCnvFile(const std::string& path) {
+    CNVItemArray loaded;
+    SOutcome outcome = m_jobs.Run("Loading NV Items from CNV file", [&] { return LoadCnv(path, loaded); });
+    if (!outcome.IsCompleted()) return outcome;
+    m_completion.CompleteArrayElements(loaded);
+    outcome = m_completion.StartFillUp(loaded, 0);
+    return outcome.IsCompleted() ? FinishLoad(std::move(loaded)) : outcome;
 }
 
-int CTessivaDoc::LoadCnv() {
+SOutcome CBackupFiles::LoadCnv(const std::string& path, CNVItemArray& loaded) {
     static const char* const kQuestion = "Are you sure you want to stop loading NV Items from CNV File?";
     m_jobs.WaitForDialog();
     CCnvFile file;
-    if (!file.Open(m_jobPath)) return m_jobs.FailJob(CantOpenMessage(m_jobPath, file.Error()));
+    if (!file.Open(path)) return m_jobs.FailJob(CantOpenMessage(path, file.Error()));
     if (!file.ChecksumOk()) {
         m_jobs.ShowMessage(kChecksumMessage, EMessageIcon::Error, kErrorCaption);
-        return m_jobs.FailJob("");
+        SOutcome failed = m_jobs.FailJob("");
+        failed.reason = kChecksumMessage;
+        return failed;
     }
     m_jobs.EnableCancel();
     file.Rewind();
     if (m_jobs.ConfirmStop(kQuestion)) return m_jobs.PostJobStopped();
     m_jobs.SetRange(static_cast<int>(file.FileSize()));
-    m_items.RemoveAll();
-    CNVItemArray loaded;
+    loaded.RemoveAll();
     uint16_t id = 0;
     std::vector<uint8_t> data;
     while (file.ReadRecord(id, data)) {
@@ -99,9 +84,11 @@ int CTessivaDoc::LoadCnv() {
         m_jobs.SetPosition(static_cast<int>(file.Position()));
     }
     if (!file.Error().empty()) {
-        m_jobs.ShowMessage(WrongDataMessage("CNV", file.Error()), EMessageIcon::Error, kErrorCaption);
-        return m_jobs.FailJob("");
+        const std::string message = WrongDataMessage("CNV", file.Error());
+        m_jobs.ShowMessage(message, EMessageIcon::Error, kErrorCaption);
+        SOutcome failed = m_jobs.FailJob("");
+        failed.reason = message;
+        return failed;
     }
-    m_items = std::move(loaded);
     return m_jobs.PostJobCompleted();
 }

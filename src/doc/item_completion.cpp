@@ -1,25 +1,30 @@
 // Completion of loaded records from the definitions: array elements and the fill-up job.
+#include "item_completion.h"
+
 #include "brt_file.h"
 #include "doc_files.h"
 #include "job_control.h"
-#include "tessiva_doc.h"
+#include "nv_item_array.h"
 
 #include <algorithm>
 #include <unordered_map>
 
-void CTessivaDoc::CompleteArrayElements() {
+CItemCompletion::CItemCompletion(CJobControl& jobs, const CNVItemArray& defs) : m_jobs(jobs), m_itemDefs(defs) {}
+
+void CItemCompletion::CompleteArrayElements(CNVItemArray& items, bool addMissing) {
+    IMessageSink& messages = m_jobs.Messages();
     struct SArrayState {
         const CNVItem* def;
         std::vector<char> present;
     };
     CNVItemArray out;
-    out.Reserve(m_items.GetSize());
+    out.Reserve(items.GetSize());
     std::unordered_map<int, SArrayState> arrays;
-    std::vector<int> arrayOrder;  // IDs in the order they were first met
-    for (auto& r : m_items) {
+    std::vector<int> met;  // array IDs in the order first met, also when none of their records is kept
+    for (auto& r : items) {
         const int d = m_itemDefs.FindById(r.Id());
         if (d < 0) {
-            Messages().ShowMessage(NotDefinedMessage(r.Id()), EMessageIcon::Error);
+            messages.ShowMessage(NotDefinedMessage(r.Id()), EMessageIcon::Error);
             continue;
         }
         const CNVItem& def = m_itemDefs[d];
@@ -31,24 +36,24 @@ void CTessivaDoc::CompleteArrayElements() {
         auto [it, fresh] = arrays.try_emplace(r.Id(), SArrayState{&def, {}});
         if (fresh) {
             it->second.present.assign(static_cast<size_t>(count), 0);
-            arrayOrder.push_back(r.Id());
+            met.push_back(r.Id());
         }
         const std::string label = "NV Item ID = " + std::to_string(r.Id());
         if (r.Value().empty()) {
-            Messages().ShowMessage(label + ": an element record without its index byte was left out.",
+            messages.ShowMessage(label + ": an element record without its index byte was left out.",
                                    EMessageIcon::Error);
             continue;
         }
         // Each stored element goes to the index it carries, so a gap never shifts the others.
         const int index = r.Value()[0];
         if (index >= count) {
-            Messages().ShowMessage(label + ": element " + std::to_string(index) + " lies outside the " +
+            messages.ShowMessage(label + ": element " + std::to_string(index) + " lies outside the " +
                                        std::to_string(count) + " elements of its definition and was left out.",
                                    EMessageIcon::Error);
             continue;
         }
         if (it->second.present[static_cast<size_t>(index)]) {
-            Messages().ShowMessage(label + " holds element " + std::to_string(index) +
+            messages.ShowMessage(label + " holds element " + std::to_string(index) +
                                        " more than once; the first one was kept.",
                                    EMessageIcon::Error);
             continue;
@@ -62,32 +67,53 @@ void CTessivaDoc::CompleteArrayElements() {
         r.SetActive(CNVItem::kActive);
         out.Add(std::move(r));
     }
-    for (int id : arrayOrder) {
-        const SArrayState& state = arrays[id];
-        const CNVItem& def = *state.def;
-        for (int k = 0; k < def.Count(); ++k) {
-            if (state.present[static_cast<size_t>(k)]) continue;
+    items = std::move(out);
+    if (addMissing) AppendMissingElements(items, met);
+}
+
+void CItemCompletion::AddMissingElements(CNVItemArray& items) {
+    std::vector<int> met;
+    std::unordered_map<int, bool> seen;
+    for (const CNVItem& r : items) {
+        const int d = m_itemDefs.FindById(r.Id());
+        if (d >= 0 && m_itemDefs[d].Count() > 0 && seen.emplace(r.Id(), true).second) met.push_back(r.Id());
+    }
+    AppendMissingElements(items, met);
+}
+
+void CItemCompletion::AppendMissingElements(CNVItemArray& items, const std::vector<int>& arrayIds) {
+    std::unordered_map<int, std::vector<char>> present;
+    for (int id : arrayIds) present[id].assign(static_cast<size_t>(m_itemDefs[m_itemDefs.FindById(id)].Count()), 0);
+    for (const CNVItem& r : items) {
+        auto it = present.find(r.Id());
+        if (it != present.end() && r.Index() >= 0 && static_cast<size_t>(r.Index()) < it->second.size())
+            it->second[static_cast<size_t>(r.Index())] = 1;
+    }
+    for (int id : arrayIds) {
+        const CNVItem* def = &m_itemDefs[m_itemDefs.FindById(id)];
+        const std::vector<char>& have = present[id];
+        for (int k = 0; k < def->Count(); ++k) {
+            if (have[static_cast<size_t>(k)]) continue;
             CNVItem missing;
-            missing.SetId(def.Id());
-            missing.SetCount(def.Count());
+            missing.SetId(def->Id());
+            missing.SetCount(def->Count());
             missing.SetIndex(k);
-            missing.Resize(std::max(def.Size(), 0));
+            missing.Resize(std::max(def->Size(), 0));
             missing.SetActive(CNVItem::kNotActive);
-            missing.SetGroup(def.Group());
-            missing.SetFileName(def.FileName());
-            missing.SetTypeName(def.TypeName());
-            out.Add(std::move(missing));
+            missing.SetName(ElementName(def->Name(), k));
+            missing.SetGroup(def->Group());
+            missing.SetFileName(def->FileName());
+            missing.SetTypeName(def->TypeName());
+            items.Add(std::move(missing));
         }
     }
-    m_items = std::move(out);
 }
 
-int CTessivaDoc::StartFillUp(int expand) {
-    m_jobMode = static_cast<uint8_t>(expand);
-    return m_jobs.Run("Filling up information about NV Items", [this] { FillUpItems(); });
+SOutcome CItemCompletion::StartFillUp(CNVItemArray& items, int expand) {
+    return m_jobs.Run("Filling up information about NV Items", [&] { return FillUpItems(items, expand); });
 }
 
-int CTessivaDoc::FillUpItems() {
+SOutcome CItemCompletion::FillUpItems(CNVItemArray& items, int expand) {
     static const char* const kFirstQuestion =
         "Are you sure you want to stop filling up information about NV Items./n All NV Items will be removed from "
         "memory on PC side!";
@@ -98,12 +124,12 @@ int CTessivaDoc::FillUpItems() {
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     if (m_jobs.ConfirmStop(kFirstQuestion)) return m_jobs.PostJobStopped();
-    m_jobs.SetRange(m_items.GetSize());
+    m_jobs.SetRange(items.GetSize());
     // Completed records go to a new list: removing expanded records in place would be quadratic.
     CNVItemArray out, expanded;
-    out.Reserve(m_items.GetSize());
+    out.Reserve(items.GetSize());
     int done = 0;
-    for (auto& r : m_items) {
+    for (auto& r : items) {
         const int d = m_itemDefs.FindById(r.Id());
         if (d < 0) {
             m_jobs.ShowMessage(NotDefinedMessage(r.Id()), EMessageIcon::Error);
@@ -111,7 +137,7 @@ int CTessivaDoc::FillUpItems() {
             const CNVItem& def = m_itemDefs[d];
             const int s = def.Size() > 0 ? def.Size() : 1;
             const int count = def.Count();
-            if (count > 0 && m_jobMode == 1) {
+            if (count > 0 && expand == 1) {
                 // A whole array in slots; one slot holds a single element from its second byte on.
                 const auto& source = r.Value();
                 const int slots = std::max(r.Size(), 0) / kSlot;
@@ -154,6 +180,6 @@ int CTessivaDoc::FillUpItems() {
     }
     out.Reserve(out.GetSize() + expanded.GetSize());
     for (auto& element : expanded) out.Add(std::move(element));
-    m_items = std::move(out);
+    items = std::move(out);
     return m_jobs.PostJobCompleted();
 }

@@ -1,28 +1,19 @@
 // BRT files: store and load jobs.
+#include "backup_files.h"
+
 #include "brt_file.h"
 #include "doc_files.h"
 #include "item_list_ops.h"
 #include "job_control.h"
-#include "tessiva_doc.h"
 
-int CTessivaDoc::SaveAllActiveToBrt(const std::string& path) { return StartStoreBrt(path, m_items); }
-
-int CTessivaDoc::SaveSelectedActiveToBrt(const std::string& path) {
-    CNVItemArray list = SelectedItemsForSave(*this);
-    return StartStoreBrt(path, list);
+SOutcome CBackupFiles::StoreBrtFile(const std::string& path, const CNVItemArray& list) {
+    if (!HasSomethingToSave(list)) return SOutcome::Fail(kNothingToSave);
+    return m_jobs.Run("Storing NV Items in BRT file", [&] { return StoreBrt(path, list); });
 }
 
-int CTessivaDoc::StartStoreBrt(const std::string& path, CNVItemArray& list) {
-    m_jobPath = path;
-    m_jobItems = &list;
-    const int result = m_jobs.Run("Storing NV Items in BRT file", [this] { StoreBrt(); });
-    m_jobItems = nullptr;
-    return result;
-}
-
-int CTessivaDoc::StoreBrt() {
+SOutcome CBackupFiles::StoreBrt(const std::string& path, const CNVItemArray& list) {
     static const char* const kQuestion = "Are you sure you want to stop saving NV Items to BRT File?\n";
-    CNVItemArray w = *m_jobItems;
+    CNVItemArray w = list;
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     ::RemoveInactive(w);
@@ -31,7 +22,7 @@ int CTessivaDoc::StoreBrt() {
     // The count is that of the records really written, whatever the order of the list.
     const auto groups = CBrtFile::GroupRecords(w);
     CBrtFile file;
-    if (!file.Create(m_jobPath)) return m_jobs.FailJob(CantWriteMessage(m_jobPath, file.Error()));
+    if (!file.Create(path)) return m_jobs.FailJob(CantWriteMessage(path, file.Error()));
     file.WriteCount(static_cast<uint32_t>(groups.size()));
     if (m_jobs.ConfirmStop(kQuestion)) {
         file.Cancel();
@@ -46,31 +37,28 @@ int CTessivaDoc::StoreBrt() {
         }
         m_jobs.SetPosition(group.last + 1);
     }
-    if (!file.Commit()) return m_jobs.FailJob(CantWriteMessage(m_jobPath, file.Error()));
+    if (!file.Commit()) return m_jobs.FailJob(CantWriteMessage(path, file.Error()));
     return m_jobs.PostJobCompleted();
 }
 
-int CTessivaDoc::StartLoadBrt(const std::string& path) {
-    m_jobPath = path;
-    m_selectedEntries.ClearEntries();
-    if (!m_jobs.Run("Loading NV Items from BRT file", [this] { LoadBrt(); }) || !StartFillUp(1)) {
-        m_items.RemoveAll();
-        return 0;
-    }
-    return FinishLoad();
+SOutcome CBackupFiles::LoadBrtFile(const std::string& path) {
+    CNVItemArray loaded;
+    SOutcome outcome = m_jobs.Run("Loading NV Items from BRT file", [&] { return LoadBrt(path, loaded); });
+    if (outcome.IsCompleted()) outcome = m_completion.StartFillUp(loaded, 1);
+    return outcome.IsCompleted() ? FinishLoad(std::move(loaded)) : outcome;
 }
 
-int CTessivaDoc::LoadBrt() {
+SOutcome CBackupFiles::LoadBrt(const std::string& path, CNVItemArray& loaded) {
     static const char* const kQuestion = "Are you sure you want to stop loading NV Items from BRT File?";
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     CBrtFile file;
-    if (!file.Open(m_jobPath)) return m_jobs.FailJob(CantOpenMessage(m_jobPath, file.Error()));
+    if (!file.Open(path)) return m_jobs.FailJob(CantOpenMessage(path, file.Error()));
     uint32_t n = 0;
     if (!file.ReadCount(n)) return m_jobs.FailJob(WrongDataMessage("BRT", file.Error()));
     if (m_jobs.ConfirmStop(kQuestion)) return m_jobs.PostJobStopped();
     m_jobs.SetRange(static_cast<int>(n));
-    CNVItemArray loaded;
+    loaded.RemoveAll();
     loaded.Reserve(static_cast<int>(n));
     uint32_t id = 0;
     std::vector<uint8_t> data;
@@ -84,6 +72,5 @@ int CTessivaDoc::LoadBrt() {
         if (m_jobs.ConfirmStop(kQuestion)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(static_cast<int>(k + 1));
     }
-    m_items = std::move(loaded);
     return m_jobs.PostJobCompleted();
 }

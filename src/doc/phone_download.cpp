@@ -1,5 +1,7 @@
 // Download: writing the active records of a list into the phone.
-#include "tessiva_doc.h"
+#include "phone_session.h"
+
+#include "nv_item_array.h"
 
 #include "diag_commands.h"
 #include "job_control.h"
@@ -15,33 +17,17 @@ std::string WriteProtectedMessage(const CNVItem& record) {
 }
 }  // namespace
 
-int CTessivaDoc::DownloadAllActive() {
-    StartDownload(m_items);
-    return 1;
+SOutcome CPhoneSession::Download(const CNVItemArray& list) {
+    return m_jobs.Run("Download NV Items to Mobile Phone", [&] { return DownloadItems(list); });
 }
 
-int CTessivaDoc::DownloadSelectedActive() {
-    CNVItemArray selected;
-    CollectSelectedItems(selected);
-    StartDownload(selected);
-    return 1;
-}
-
-int CTessivaDoc::StartDownload(CNVItemArray& list) {
-    m_jobItems = &list;
-    const int result = m_jobs.Run("Download NV Items to Mobile Phone", [this] { DownloadItems(); });
-    m_jobItems = nullptr;
-    return result;
-}
-
-int CTessivaDoc::DownloadItems() {
+SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
     m_jobs.WaitForDialog();
-    CNVItemArray work;
-    if (m_jobItems) work.Copy(*m_jobItems);
+    const CNVItemArray& work = list;
     m_jobs.EnableCancel();
     if (m_jobs.ConfirmStop(kStopDownloadQuestion)) return m_jobs.PostJobStopped();
     m_jobs.SetRange(work.GetSize());
-    int failed = 0;
+    std::vector<SRecordProblem> failed, refused;
     for (int i = 0; i < work.GetSize(); ++i) {
         const CNVItem& record = work[i];
         if (record.Size() > 0 && record.Active() == CNVItem::kActive) {
@@ -49,30 +35,41 @@ int CTessivaDoc::DownloadItems() {
             uint16_t status = 0;
             bool ok = false;
             if (record.Count() == 0) {
-                ok = QLIB_DIAG_NV_WRITE_F(m_phone, id, record.Value().data(), record.Size(), &status) != 0;
+                ok = QLIB_DIAG_NV_WRITE_F(m_link.handle, id, record.Value().data(), record.Size(), &status) != 0;
             } else if (record.Index() >= 0 && record.Index() <= 255) {
                 // A larger index does not fit its byte and would overwrite another element.
-                ok = QLIB_DIAG_NV_WRITE_ARRAY_F(m_phone, id, static_cast<unsigned char>(record.Index()),
+                ok = QLIB_DIAG_NV_WRITE_ARRAY_F(m_link.handle, id, static_cast<unsigned char>(record.Index()),
                                                 record.Value().data(), record.Size(), &status) != 0;
             }
-            if (ok && status == kNvReadOnly)
+            if (ok && status == kNvReadOnly) {
                 m_jobs.ShowMessage(WriteProtectedMessage(record), EMessageIcon::Error);
-            else if (!ok || status != kNvDone)
-                ++failed;
+                refused.push_back({record.Id(), record.Index(), record.Name(), "write protected"});
+            } else if (!ok || status != kNvDone) {
+                failed.push_back({record.Id(), record.Index(), record.Name(),
+                                  ok ? "status " + std::to_string(status) : QLibLastError()});
+            }
         }
         if (m_jobs.ConfirmStop(kStopDownloadQuestion)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(i + 1);
     }
     // Failed writes are told once at the end: a download that wrote nothing must not look
     // like one that wrote everything.
-    if (failed > 0) {
-        std::string text = std::to_string(failed) + " record(s) could not be written to Mobile Phone.";
-        if (QLIB_HasLinkFailed(m_phone)) {
+    std::string text;
+    if (!failed.empty()) {
+        text = std::to_string(failed.size()) + " record(s) could not be written to Mobile Phone.";
+        if (QLIB_HasLinkFailed(m_link.handle)) {
             text += '\n';
             text += QLibLastError();
         }
         m_jobs.ShowMessage(text, EMessageIcon::Warning);
     }
-    m_jobs.PostJobCompleted();
-    return 1;
+    SOutcome outcome = m_jobs.PostJobCompleted();
+    if (failed.empty() && refused.empty()) return outcome;
+    // The job ran to its end, but the phone does not hold what was asked for.
+    outcome.state = SOutcome::EState::Failed;
+    outcome.reason = !text.empty() ? text
+                                    : std::to_string(refused.size()) + " record(s) are write protected.";
+    outcome.failed = std::move(failed);
+    outcome.refused = std::move(refused);
+    return outcome;
 }

@@ -1,8 +1,10 @@
 // QCN files. Their progress cannot be cancelled: Cancel is never enabled in these jobs.
+#include "backup_files.h"
+
 #include "doc_files.h"
 #include "job_control.h"
+#include "nv_item_array.h"
 #include "qcn_file.h"
-#include "tessiva_doc.h"
 
 #include <functional>
 
@@ -11,9 +13,9 @@ namespace {
 // request said: these steps can't be interrupted.
 bool RunWithoutCancel(CJobControl& jobs, const std::string& caption, const std::function<bool()>& work) {
     bool result = false;
-    jobs.Run(caption, [&] {
+    (void)jobs.Run(caption, [&] {
         result = work();
-        jobs.PostJobCompleted();
+        return jobs.PostJobCompleted();
     });
     return result;
 }
@@ -24,44 +26,31 @@ bool CommitWithProgress(CJobControl& jobs, CQcnFile& file) {
         return file.CommitAndClose([&](int position) { jobs.SetPosition(position); });
     });
 }
+
+// Shows a failure of a step that is not a job, and returns it.
+SOutcome Failed(IMessageSink& messages, const std::string& message, EMessageIcon icon = EMessageIcon::Error) {
+    messages.ShowMessage(message, icon);
+    return SOutcome::Fail(message);
+}
 }  // namespace
 
-bool CTessivaDoc::SaveAllActiveToQcn(const std::string& path) { return SaveQcn(path, m_items); }
-
-bool CTessivaDoc::SaveSelectedActiveToQcn(const std::string& path) {
-    CNVItemArray list = SelectedItemsForSave(*this);
-    return SaveQcn(path, list);
-}
-
-bool CTessivaDoc::SaveQcn(const std::string& path, const CNVItemArray& list) {
+SOutcome CBackupFiles::SaveQcn(const std::string& path, const CNVItemArray& list) {
+    if (!HasSomethingToSave(list)) return SOutcome::Fail(kNothingToSave);
     std::string refusal;
-    if (!CheckRecordsFit(list, CQcnFile::kLimits, refusal)) {
-        Messages().ShowMessage(refusal, EMessageIcon::Error);
-        return false;
-    }
+    if (!CheckRecordsFit(list, CQcnFile::kLimits, refusal)) return Failed(Messages(), refusal);
     CQcnFile file;
-    if (!file.Create(path) || !file.CreateLevel("00000000") || !file.CreateLevel("default")) {
-        Messages().ShowMessage(CantOpenMessage(path, file.Error()), EMessageIcon::Plain);
-        return false;
-    }
+    if (!file.Create(path) || !file.CreateLevel("00000000") || !file.CreateLevel("default"))
+        return Failed(Messages(), CantOpenMessage(path, file.Error()), EMessageIcon::Plain);
     const bool written = RunWithoutCancel(m_jobs, "Saving NV Items to QCN file.\nPlease wait.", [&] {
         m_jobs.SetRange(list.GetSize());
         return file.WriteItems(list, [&](int i) { m_jobs.SetPosition(i); });
     });
-    if (!written) {
-        Messages().ShowMessage(file.Error(), EMessageIcon::Error);
-        return false;
-    }
-    if (!CommitWithProgress(m_jobs, file)) {
-        Messages().ShowMessage(CantWriteMessage(path, file.Error()), EMessageIcon::Error);
-        return false;
-    }
-    return true;
+    if (!written) return Failed(Messages(), file.Error());
+    if (!CommitWithProgress(m_jobs, file)) return Failed(Messages(), CantWriteMessage(path, file.Error()));
+    return SOutcome::Done();
 }
 
-bool CTessivaDoc::LoadQcn(const std::string& path) {
-    m_jobPath = path;
-    m_selectedEntries.ClearEntries();
+SOutcome CBackupFiles::LoadQcnFile(const std::string& path) {
     CQcnFile file;
     CNVItemArray loaded;
     std::string failure;
@@ -99,11 +88,8 @@ bool CTessivaDoc::LoadQcn(const std::string& path) {
         }
         return true;
     });
-    if (!read) {
-        Messages().ShowMessage(failure, failureIcon);
-        m_items.RemoveAll();
-        return false;  // the file is released with its object, nothing else is shown
-    }
+    // On failure the file is released with its object, nothing else is shown.
+    if (!read) return Failed(Messages(), failure, failureIcon);
     CommitWithProgress(m_jobs, file);
     // Against the definitions; elements take the form with the index in the first byte.
     loaded.KeepIf([this](const CNVItem& r) {
@@ -131,12 +117,7 @@ bool CTessivaDoc::LoadQcn(const std::string& path) {
         value.insert(value.end(), r.Value().begin(), r.Value().end());
         r.SetValue(value);
     }
-    m_items = std::move(loaded);
-    CompleteArrayElements();
-    if (!StartFillUp(0)) {
-        m_items.RemoveAll();
-        return false;
-    }
-    ReplaceItems(m_items);
-    return true;
+    m_completion.CompleteArrayElements(loaded);
+    const SOutcome outcome = m_completion.StartFillUp(loaded, 0);
+    return outcome.IsCompleted() ? FinishLoad(std::move(loaded)) : outcome;
 }

@@ -1,8 +1,11 @@
 // Upload: reading the items of a list from the phone into a fresh database.
-#include "tessiva_doc.h"
+#include "phone_session.h"
 
+#include "backup_files.h"
 #include "diag_commands.h"
+#include "item_selection.h"
 #include "job_control.h"
+#include "nv_define_reader.h"
 #include "qlib.h"
 
 #include <cstdio>
@@ -37,23 +40,21 @@ void ApplyReadResult(CNVItem& record, bool ok, uint16_t status, const std::vecto
 }
 }  // namespace
 
-int CTessivaDoc::StartUpload(const std::string& path) {
-    m_items.RemoveAll();
-    m_allEntries.ClearEntries();
-    m_selectedEntries.ClearEntries();
+SOutcome CPhoneSession::Upload(const std::string& listPath, bool& taken) {
+    taken = false;
     CNVItemArray built;
-    if (!m_defReader.StartBuildItemsFromList(path, m_itemDefs, built)) return 0;
-    m_items = std::move(built);
-    const bool completed = m_jobs.Run("Uploading NV Items from Mobile Phone", [this] { UploadItems(); }) == 1;
-    m_selectedEntries.ClearEntries();
-    if (!completed) {
-        m_items.RemoveAll();
-        return 0;
-    }
-    return FinishLoad();
+    if (!m_defReader.StartBuildItemsFromList(listPath, m_itemDefs, built))
+        return SOutcome::Fail("The item list " + listPath + " could not be read.");
+    CNVItemArray result;
+    SOutcome outcome = m_jobs.Run("Uploading NV Items from Mobile Phone", [&] { return UploadItems(built, result); });
+    // A phone that fell silent still leaves the records it answered, the rest marked X.
+    if (outcome.IsStopped() || result.GetSize() < built.GetSize()) return outcome;
+    (void)m_files.FinishLoad(std::move(result));
+    taken = true;
+    return outcome;
 }
 
-int CTessivaDoc::UploadItems() {
+SOutcome CPhoneSession::UploadItems(const CNVItemArray& list, CNVItemArray& result) {
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     if (m_jobs.ConfirmStop(kStopUploadQuestion)) return m_jobs.PostJobStopped();
@@ -61,22 +62,23 @@ int CTessivaDoc::UploadItems() {
     // Array records become one record per element where they stand; the result is built
     // beside the list rather than by inserting into it, which would be quadratic.
     int total = 0;
-    for (const auto& record : m_items) total += record.Count() > 0 ? record.Count() : 1;
+    for (const auto& record : list) total += record.Count() > 0 ? record.Count() : 1;
     m_jobs.SetRange(total);
-    CNVItemArray result;
-    result.Reserve(total);
+    result.RemoveAll();
+    CNVItemArray read;
+    read.Reserve(total);
     std::vector<uint8_t> buffer;
     bool linkLost = false;
-    for (const auto& listed : m_items) {
+    for (const auto& listed : list) {
         const int size = listed.Size() < 0 ? 0 : listed.Size();
         buffer.assign(static_cast<size_t>(size) + 1, 0);
         const auto id = static_cast<unsigned short>(listed.Id());
         if (listed.Count() <= 0) {
             CNVItem record = listed;
             uint16_t status = 0;
-            const bool ok = QLIB_DIAG_NV_READ_F(m_phone, id, buffer.data(), size, &status) != 0;
+            const bool ok = QLIB_DIAG_NV_READ_F(m_link.handle, id, buffer.data(), size, &status) != 0;
             ApplyReadResult(record, ok, status, buffer);
-            result.Add(std::move(record));
+            read.Add(std::move(record));
         } else {
             for (int k = 0; k < listed.Count(); ++k) {
                 CNVItem element = listed;
@@ -85,25 +87,29 @@ int CTessivaDoc::UploadItems() {
                 uint16_t status = 0;
                 // An index past one byte can't be asked for: it would read another element.
                 const bool ok = k < kMaxElements &&
-                                QLIB_DIAG_NV_READ_ARRAY_F(m_phone, id, static_cast<unsigned char>(k), buffer.data(),
+                                QLIB_DIAG_NV_READ_ARRAY_F(m_link.handle, id, static_cast<unsigned char>(k), buffer.data(),
                                                           size, &status) != 0;
                 ApplyReadResult(element, ok, status, buffer);
-                result.Add(std::move(element));
+                read.Add(std::move(element));
                 if (k + 1 < listed.Count()) {
                     if (m_jobs.ConfirmStop(kStopUploadQuestion)) return m_jobs.PostJobStopped();
-                    m_jobs.SetPosition(result.GetSize());
+                    m_jobs.SetPosition(read.GetSize());
                 }
             }
         }
         if (m_jobs.ConfirmStop(kStopUploadQuestion)) return m_jobs.PostJobStopped();
-        m_jobs.SetPosition(result.GetSize());
-        if (!linkLost && QLIB_HasLinkFailed(m_phone)) linkLost = true;
+        m_jobs.SetPosition(read.GetSize());
+        if (!linkLost && QLIB_HasLinkFailed(m_link.handle)) linkLost = true;
     }
-    m_items = std::move(result);
-    if (linkLost)
-        m_jobs.ShowMessage("The phone stopped answering during the upload: " + QLibLastError() +
-                               "\nItems that could not be read are marked X.",
-                           EMessageIcon::Warning);
-    m_jobs.PostJobCompleted();
-    return 1;
+    result = std::move(read);
+    if (!linkLost) return m_jobs.PostJobCompleted();
+    const std::string message = "The phone stopped answering during the upload: " + QLibLastError() +
+                                "\nItems that could not be read are marked X.";
+    m_jobs.ShowMessage(message, EMessageIcon::Warning);
+    SOutcome outcome = m_jobs.PostJobCompleted();
+    outcome.state = SOutcome::EState::Failed;
+    outcome.reason = message;
+    for (const CNVItem& r : result)
+        if (r.Active() == CNVItem::kUnreadable) outcome.failed.push_back({r.Id(), r.Index(), r.Name(), "no reply"});
+    return outcome;
 }

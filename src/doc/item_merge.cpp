@@ -1,5 +1,7 @@
-// "Add NV Items from CNV File": the previous items merged into the loaded ones.
-#include "tessiva_doc.h"
+#include "item_merge.h"
+
+#include "nv_item_array.h"
+#include "overwrite_prompt.h"
 
 #include <cstdint>
 #include <unordered_map>
@@ -16,11 +18,11 @@ std::string OverwriteMessage(const CNVItem& item) {
 }
 }  // namespace
 
-bool CTessivaDoc::MergeItems(const CNVItemArray& previous) {
+CNVItemArray MergeItemArrays(CNVItemArray&& loaded, const CNVItemArray& previous, IOverwritePrompt* prompt) {
     // Removals are marked and the survivors gathered once, so the merge stays linear.
     const int previousSize = previous.GetSize();
     std::vector<char> previousGone(static_cast<size_t>(previousSize), 0);
-    std::vector<char> loadedGone(static_cast<size_t>(m_items.GetSize()), 0);
+    std::vector<char> loadedGone(static_cast<size_t>(loaded.GetSize()), 0);
     std::unordered_map<int, int> previousLeft;  // records of each ID still in previous
     std::unordered_map<uint64_t, std::vector<int>> previousAt;
     for (int i = previousSize - 1; i >= 0; --i) {
@@ -28,14 +30,14 @@ bool CTessivaDoc::MergeItems(const CNVItemArray& previous) {
         previousAt[KeyOf(previous[i])].push_back(i);
     }
     bool overwriteAll = false, skipAll = false;
-    for (int i = 0; i < m_items.GetSize(); ++i) {
-        const CNVItem& r = m_items[i];
+    for (int i = 0; i < loaded.GetSize(); ++i) {
+        const CNVItem& r = loaded[i];
         const auto left = previousLeft.find(r.Id());
         if (left == previousLeft.end() || left->second == 0) continue;
         int answer = IOverwritePrompt::kOverwrite;
         if (overwriteAll) answer = IOverwritePrompt::kOverwrite;
         else if (skipAll) answer = IOverwritePrompt::kSkip;
-        else if (m_overwritePrompt) answer = m_overwritePrompt->Ask(OverwriteMessage(r));
+        else if (prompt) answer = prompt->Ask(OverwriteMessage(r));
         if (answer == IOverwritePrompt::kOverwriteAll) overwriteAll = true;
         if (answer == IOverwritePrompt::kSkipAll) skipAll = true;
         if (answer == IOverwritePrompt::kSkip || answer == IOverwritePrompt::kSkipAll) {
@@ -50,12 +52,10 @@ bool CTessivaDoc::MergeItems(const CNVItemArray& previous) {
         --left->second;
     }
     CNVItemArray merged;
-    merged.Reserve(previousSize + m_items.GetSize());
+    merged.Reserve(previousSize + loaded.GetSize());
     for (int i = 0; i < previousSize; ++i)
         if (!previousGone[static_cast<size_t>(i)]) merged.Add(previous[i]);
-    for (int i = 0; i < m_items.GetSize(); ++i)
-        if (!loadedGone[static_cast<size_t>(i)]) merged.Add(std::move(m_items[i]));
-    m_items = std::move(merged);
-    ReplaceItems(m_items);
-    return true;
+    for (int i = 0; i < loaded.GetSize(); ++i)
+        if (!loadedGone[static_cast<size_t>(i)]) merged.Add(std::move(loaded[i]));
+    return merged;
 }

@@ -1,0 +1,51 @@
+// Connecting to the phone: the port, the connection and its check.
+#include "phone_session.h"
+
+#include "job_control.h"
+#include "qlib.h"
+
+#include <cstring>
+
+CPhoneSession::CPhoneSession(CJobControl& jobs, SLink link, CNVItemArray& items, const CNVItemArray& defs,
+                             CNVDefineReader& reader, CBackupFiles& files, CItemSelection& selection)
+    : m_jobs(jobs), m_link(link), m_items(items), m_itemDefs(defs), m_defReader(reader), m_files(files),
+      m_selection(selection) {}
+
+bool CPhoneSession::Connect() {
+    // A handle still open would keep the port locked against the new connection.
+    if (m_link.handle) QLIB_DisconnectServer(m_link.handle);
+    QLIB_SetLibraryMode(1);
+    m_link.handle = m_link.portName.empty() ? QLIB_ConnectServer(static_cast<unsigned>(m_link.comPort < 0 ? 0 : m_link.comPort))
+                                 : QLIB_ConnectServerByName(m_link.portName.c_str());
+    if (!m_link.handle) {
+        m_jobs.Messages().ShowMessage(QLibLastError(), EMessageIcon::Error);
+        return false;
+    }
+    return QLIB_IsPhoneConnected(m_link.handle) != 0;
+}
+
+bool CPhoneSession::Disconnect() {
+    QLIB_DisconnectServer(m_link.handle);
+    const bool connected = QLIB_IsPhoneConnected(m_link.handle) != 0;
+    m_link.handle = nullptr;
+    return connected;
+}
+
+bool CPhoneSession::CheckConnected() {
+    if (QLIB_IsPhoneConnected(m_link.handle) != 0) return true;
+    QLIB_DisconnectServer(m_link.handle);
+    QLIB_IsPhoneConnected(m_link.handle);
+    m_link.handle = nullptr;
+    return false;
+}
+
+bool CPhoneSession::SendSpcCode(const std::string& code) {
+    unsigned char bytes[6] = {0, 0, 0, 0, 0, 0};
+    std::memcpy(bytes, code.data(), code.size() < sizeof bytes ? code.size() : sizeof bytes);
+    unsigned char accepted = 0;
+    // A call that fails leaves the code unaccepted: the phone may well be in its pause.
+    if (!QLIB_DIAG_SPC_F(m_link.handle, bytes, &accepted)) accepted = 0;
+    if (accepted != 0) return true;
+    m_jobs.Messages().ShowMessage("     WRONG SPC CODE \nPhone will be time out for 10 sec", EMessageIcon::Error, "ERROR");
+    return false;
+}

@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+
+// The kinds of backup file Tessiva reads and writes.
+enum class EBackupKind { Unknown, Brt, Cnv, Qcn };
+
+// The kind a path names by its extension (any letter case); Unknown for other names.
+EBackupKind BackupKindOfName(const std::string& path);
+// The kind of an existing file by its first bytes (the compound-file signature, the CNV
+// header), then by its extension; Unknown when neither tells.
+EBackupKind DetectBackupKind(const std::string& path);
+// "BRT", "CNV", "QCN".
+const char* BackupKindName(EBackupKind kind);
