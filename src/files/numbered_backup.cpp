@@ -129,14 +129,19 @@ void PutU16(std::vector<uint8_t>& out, uint16_t v) { AppendU16(out, v); }
 
 // Rewrites the item-file streams of one area from files; everything else in it is kept.
 void EncodeArea(CCompoundNode& def, const std::string& areaName, std::vector<const SItemFile*> files) {
+    // Storages are made before any pointer into a children vector is taken: adding a
+    // child may move its siblings.
+    if (!files.empty()) {
+        CCompoundNode& made = def.Storage(areaName);
+        made.Storage("EFS_Dir");
+        made.Storage("EFS_Data");
+    }
     CCompoundNode* area = def.Child(areaName);
-    if (!area && files.empty()) return;
-    if (!area || !area->IsStorage()) area = &def.Storage(areaName);
-    CCompoundNode* dir = area->Child("EFS_Dir");
-    if (!dir && files.empty()) return;
-    if (!dir || !dir->IsStorage()) dir = &area->Storage("EFS_Dir");
+    CCompoundNode* dir = area && area->IsStorage() ? area->Child("EFS_Dir") : nullptr;
+    if (!dir || !dir->IsStorage()) return;  // nothing to write and nothing to remove
+    CCompoundNode none;
     CCompoundNode* data = area->Child("EFS_Data");
-    if (!data || !data->IsStorage()) data = &area->Storage("EFS_Data");
+    if (!data || !data->IsStorage()) data = &none;
 
     // New files take the indexes after the highest in use.
     uint32_t next = 0;
@@ -195,7 +200,7 @@ void EncodeArea(CCompoundNode& def, const std::string& areaName, std::vector<con
         }
     }
     dirChildren = std::move(keptDir);
-    data->Children() = std::move(keptData);
+    if (data != &none) data->Children() = std::move(keptData);
 }
 }  // namespace
 
@@ -306,14 +311,8 @@ bool EncodeNumbered(const SNumberedBackup& backup, CCompoundNode& tree, std::str
 
     CCompoundNode out = backup.tree;
     const bool fresh = out.Children().empty();
-    CCompoundNode& storage = out.Storage(storageName);
-    CCompoundNode& def = storage.Storage("default");
-    if (fresh) {
-        def.Stream(Numbered::kPropertyStream).SetBytes(NewPropertyInfo());
-        std::vector<uint8_t> version;
-        for (uint16_t part : {2, 0, 0}) PutU16(version, part);
-        out.Stream(Numbered::kVersionStream).SetBytes(version);
-    }
+    CCompoundNode& def = out.Storage(storageName).Storage("default");
+    if (fresh) def.Stream(Numbered::kPropertyStream).SetBytes(NewPropertyInfo());
     CCompoundNode& items = def.Storage(Numbered::kItemsStorage);
 
     // Records read keep their place; new ones follow in ID order.
@@ -342,6 +341,11 @@ bool EncodeNumbered(const SNumberedBackup& backup, CCompoundNode& tree, std::str
     for (const auto& f : backup.itemFiles) byArea[AreaNumber(f.area)].push_back(&f);
     for (size_t a = 0; a < Numbered::kAreas.size(); ++a) EncodeArea(def, Numbered::kAreas[a], byArea[a]);
 
+    if (fresh) {
+        std::vector<uint8_t> version;
+        for (uint16_t part : {2, 0, 0}) PutU16(version, part);
+        out.Stream(Numbered::kVersionStream).SetBytes(version);  // after the storage, as the XML form has it
+    }
     tree = std::move(out);
     return true;
 }

@@ -117,8 +117,11 @@ public:
             }
         }
         if (reader.hasError())
-            return Fail("The XML is malformed at line " + std::to_string(reader.lineNumber()) + ": " +
-                        reader.errorString().toStdString() + ".");
+        {
+            std::string why = reader.errorString().toStdString();
+            if (!why.empty() && why.back() == '.') why.pop_back();
+            return Fail("The XML is malformed at line " + std::to_string(reader.lineNumber()) + ": " + why + ".");
+        }
         if (!done) return Fail("It holds no outer <Storage> element.");
         return true;
     }
@@ -202,8 +205,10 @@ void AppendEncoded(const QString& text, std::vector<uint8_t>& out) {
         } else if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
             out.push_back(static_cast<uint8_t>(c));
         } else {
-            if (QChar::isHighSurrogate(c) && i + 1 < n && text[i + 1].isLowSurrogate())
-                c = QChar::surrogateToUcs4(text[i].unicode(), text[++i].unicode());
+            if (QChar::isHighSurrogate(c) && i + 1 < n && text[i + 1].isLowSurrogate()) {
+                c = QChar::surrogateToUcs4(text[i].unicode(), text[i + 1].unicode());
+                ++i;
+            }
             const std::string ref = "&#" + std::to_string(static_cast<uint32_t>(c)) + ";";
             out.insert(out.end(), ref.begin(), ref.end());
         }
@@ -265,11 +270,10 @@ bool CXqcnFile::WriteMemory(const CCompoundNode& root, const std::string& outerN
         error = "The XML could not be made.";
         return false;
     }
+    // The writer starts with a line break of its own; the declaration line has one already.
+    if (body.startsWith(QLatin1Char('\n'))) body.remove(0, 1);
     bytes.assign(kDeclaration, kDeclaration + sizeof kDeclaration - 1);
     AppendEncoded(body, bytes);
-    // QXmlStreamWriter puts its own newline first: the declaration line already ends one.
-    if (bytes.size() > sizeof kDeclaration + 1 && bytes[sizeof kDeclaration - 1] == '\r')
-        bytes.erase(bytes.begin() + (sizeof kDeclaration - 1), bytes.begin() + (sizeof kDeclaration + 1));
     if (bytes.back() != '\n') {
         bytes.push_back('\r');
         bytes.push_back('\n');

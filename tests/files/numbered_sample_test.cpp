@@ -53,9 +53,9 @@ SNumberedBackup SampleBackup() {
     return backup;
 }
 
-std::vector<uint8_t> Slurp(const std::string& path) {
+std::string Slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 }  // namespace
 
