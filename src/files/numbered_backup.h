@@ -47,6 +47,7 @@ struct SNumberedBackup {
     std::array<bool, 3> hasStream{};    // which record streams the file holds (kept even when empty)
     std::vector<SNumberedRecord> records;
     std::vector<SItemFile> itemFiles;   // by area, then index
+    // Shown, not saved: these streams go back from the tree as they were read.
     bool hasFileVersion = false;
     std::array<uint16_t, 3> fileVersion{};  // major, minor, revision
     bool hasFeatureMask = false;
