@@ -3,6 +3,7 @@
 #include "cli_phone.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 int RunUpload(SCliContext& ctx, const SCliArgs& args) {
@@ -19,18 +20,28 @@ int RunUpload(SCliContext& ctx, const SCliArgs& args) {
     const SOutcome upload = ctx.doc.LastOutcome();
     int active = 0, inactive = 0, unreadable = 0;
     for (const auto& r : ctx.doc.m_items) (r.Active() > 0 ? active : r.Active() == 0 ? inactive : unreadable)++;
+    std::printf("Uploaded %d records: %d active, %d not active, %d unreadable.", ctx.doc.m_items.GetSize(), active,
+                inactive, unreadable);
+    // A backup that is only part of the phone must never replace a good one unasked.
+    if (!upload.IsCompleted()) {
+        std::printf("\n");
+        if (!args.Has("--partial"))
+            return ctx.Fail("The upload did not complete; " + out + " was not written (--partial saves what was read).");
+        if (std::filesystem::exists(out) && !args.Has("--overwrite"))
+            return ctx.Fail(out + " exists; a partial upload replaces it only with --overwrite.");
+    }
     if (!SaveBackup(ctx, out, nullptr)) return kExitFailure;
-    std::printf("Uploaded %d records: %d active, %d not active, %d unreadable. Saved the %d active records to %s.\n",
-                ctx.doc.m_items.GetSize(), active, inactive, unreadable, active, out.c_str());
-    // The records the phone did deliver are saved all the same; the status tells it was not all.
+    std::printf("%sSaved the %d active records to %s.\n", upload.IsCompleted() ? " " : "", active, out.c_str());
     return upload.IsCompleted() ? kExitOk : kExitFailure;
 }
 
-const CCliRegistrar kUpload({"upload", "upload --port DEV [--list LIST.csv] [--timeout MS] OUT",
+const CCliRegistrar kUpload({"upload", "upload --port DEV [--list LIST.csv] [--timeout MS] [--partial [--overwrite]] OUT",
                              "Read items from the phone and save the active ones to OUT (.brt, .cnv, .qcn)",
                              "Without --list every item of NVItemsDefine.def is read, as \"Upload All from Mobile\"\n"
                              "does; with --list only the items of that CSV item list. Items the phone does not\n"
                              "hold are not active; items it can't read are marked unreadable; only the active\n"
-                             "ones are saved. Exit 1 when the phone stopped answering during the upload." TESSIVA_PHONE_OPTIONS_HELP,
-                             {}, {"--port", "--timeout", "--list"}, 1, 1, RunUpload});
+                             "ones are saved. When the phone stops answering during the upload, nothing is\n"
+                             "saved and the exit status is 1; --partial saves what was read, to a new file\n"
+                             "(or over an existing one with --overwrite), and still exits 1." TESSIVA_PHONE_OPTIONS_HELP,
+                             {"--partial", "--overwrite"}, {"--port", "--timeout", "--list"}, 1, 1, RunUpload});
 }  // namespace

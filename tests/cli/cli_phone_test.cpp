@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -151,11 +152,22 @@ TEST_F(CliPhoneTest, PhoneThatFallsSilentDuringAnUpload) {
     // Answers the probe, item 10 and element 0 of item 20, then nothing.
     CSimProcess phone(SimArgs({"--from", m_dir + "/store.txt", "--silent-after", "3"}));
     std::string out, err;
-    EXPECT_EQ(Cli("upload --port " + phone.Device() + " --timeout 200 " + m_dir + "/up.cnv", &out, &err), 1);
-    EXPECT_EQ(out, "Uploaded 6 records: 2 active, 0 not active, 4 unreadable. Saved the 2 active records to " + m_dir +
-                       "/up.cnv.\n");
+    // A good backup at OUT is never replaced by the part that was read.
+    const std::string up = m_dir + "/up.cnv";
+    std::filesystem::copy_file(SourceDir() + "/examples/sample.cnv", up);
+    const std::vector<uint8_t> good = ReadBytes(up);
+    EXPECT_EQ(Cli("upload --port " + phone.Device() + " --timeout 200 " + up, &out, &err), 1);
+    EXPECT_EQ(out, "Uploaded 6 records: 2 active, 0 not active, 4 unreadable.\n");
     EXPECT_NE(err.find("stopped answering during the upload"), std::string::npos) << err;
     EXPECT_NE(err.find("did not answer within 200 ms"), std::string::npos) << err;
+    EXPECT_EQ(ReadBytes(up), good);
+    // --partial writes only a new file, unless told to overwrite.
+    CSimProcess again(SimArgs({"--from", m_dir + "/store.txt", "--silent-after", "3"}));
+    EXPECT_EQ(Cli("upload --port " + again.Device() + " --timeout 200 --partial " + up, &out, &err), 1);
+    EXPECT_EQ(ReadBytes(up), good);
+    CSimProcess third(SimArgs({"--from", m_dir + "/store.txt", "--silent-after", "3"}));
+    EXPECT_EQ(Cli("upload --port " + third.Device() + " --timeout 200 --partial " + m_dir + "/new.cnv", &out, &err), 1);
+    EXPECT_NE(out.find("Saved the 2 active records to " + m_dir + "/new.cnv."), std::string::npos) << out;
     EXPECT_EQ(Cli("spc --port " + phone.Device() + " --timeout 100 000000", &out, &err), 1);
 }
 
