@@ -1,5 +1,7 @@
 #include "doc_files_fixture.h"
 
+#include <filesystem>
+
 namespace {
 using DocRoundTrip = DocFiles;
 
@@ -28,17 +30,23 @@ TEST_F(DocRoundTrip, EveryKindGivesBackTheSameItems) {
     SetItems(items);
     const CNVItemArray original = doc.m_items;
 
-    ASSERT_EQ(doc.SaveAllActiveToBrt(Path("1.brt")), 1);
-    ASSERT_EQ(doc.StartLoadBrt(Path("1.brt")), 1);
-    EXPECT_EQ(doc.m_items, original);
-    ASSERT_EQ(doc.SaveAllActiveToCnv(Path("2.cnv")), 1);
-    ASSERT_EQ(doc.StartLoadCnv(Path("2.cnv")), 1);
-    EXPECT_EQ(doc.m_items, original);
-    ASSERT_TRUE(doc.SaveAllActiveToQcn(Path("3.qcn")));
-    ASSERT_TRUE(doc.LoadQcn(Path("3.qcn")));
-    EXPECT_EQ(doc.m_items, original);
+    // One interface over every kind: save by name, load by content (a misnamed copy too).
+    for (const std::string kind : {"brt", "cnv", "qcn"}) {
+        SCOPED_TRACE(kind);
+        ASSERT_TRUE(doc.SaveBackup(Path("1." + kind)).IsCompleted());
+        ASSERT_TRUE(doc.LoadBackup(Path("1." + kind)).IsCompleted());
+        EXPECT_EQ(doc.m_items, original);
+        EXPECT_EQ(doc.m_allEntries.GetCount(), original.GetSize());  // every load lists what it loaded
+        if (kind == "brt") continue;  // a bare count: only its name tells a BRT file
+        std::filesystem::copy_file(Path("1." + kind), Path(kind + ".dat"));
+        SetItems(CNVItemArray());
+        ASSERT_TRUE(doc.LoadBackup(Path(kind + ".dat")).IsCompleted());
+        EXPECT_EQ(doc.m_items, original);
+    }
     ASSERT_EQ(doc.SaveAllActiveToBrt(Path("4.brt")), 1);
     EXPECT_EQ(ReadBytes(Path("4.brt")), ReadBytes(Path("1.brt")));
+    EXPECT_TRUE(doc.LoadBackup(Path("none.txt")).IsFailed());
+    frontend.ClearRecords();
     EXPECT_TRUE(frontend.Messages().empty());
 }
 
