@@ -20,18 +20,23 @@ int RunUpload(SCliContext& ctx, const SCliArgs& args) {
     const SOutcome upload = ctx.doc.LastOutcome();
     int active = 0, inactive = 0, unreadable = 0;
     for (const auto& r : ctx.doc.m_items) (r.Active() > 0 ? active : r.Active() == 0 ? inactive : unreadable)++;
-    std::printf("Uploaded %d records: %d active, %d not active, %d unreadable.", ctx.doc.m_items.GetSize(), active,
-                inactive, unreadable);
+    const std::string uploaded = "Uploaded " + std::to_string(ctx.doc.m_items.GetSize()) + " records: " +
+                                 std::to_string(active) + " active, " + std::to_string(inactive) + " not active, " +
+                                 std::to_string(unreadable) + " unreadable.";
     // A backup that is only part of the phone must never replace a good one unasked.
     if (!upload.IsCompleted()) {
-        std::printf("\n");
+        std::printf("%s\n", uploaded.c_str());
         if (!args.Has("--partial"))
             return ctx.Fail("The upload did not complete; " + out + " was not written (--partial saves what was read).");
         if (std::filesystem::exists(out) && !args.Has("--overwrite"))
             return ctx.Fail(out + " exists; a partial upload replaces it only with --overwrite.");
     }
-    if (!SaveBackup(ctx, out, nullptr)) return kExitFailure;
-    std::printf("%sSaved the %d active records to %s.\n", upload.IsCompleted() ? " " : "", active, out.c_str());
+    if (upload.IsCompleted()) std::printf("%s ", uploaded.c_str());
+    if (!SaveBackup(ctx, out, nullptr)) {
+        std::printf("\n");
+        return kExitFailure;
+    }
+    std::printf("Saved the %d active records to %s.\n", active, out.c_str());
     return upload.IsCompleted() ? kExitOk : kExitFailure;
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include "shared_text.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,19 +16,25 @@ public:
     const std::vector<uint8_t>& Value() const { return m_value; }
     uint8_t* ValueData() { return m_value.data(); }
     int16_t Active() const { return m_active; }
-    const std::string& Name() const { return m_name; }
-    const std::string& Group() const { return m_group; }
-    const std::string& FileName() const { return m_fileName; }
-    const std::string& TypeName() const { return m_typeName; }
+    const std::string& Name() const { return m_name.Str(); }
+    const std::string& Group() const { return m_group.Str(); }
+    const std::string& FileName() const { return m_fileName.Str(); }
+    const std::string& TypeName() const { return m_typeName.Str(); }
     int Count() const { return m_count; }
     int Index() const { return m_index; }
 
     void SetId(int id) { m_id = id; }
     void SetActive(int16_t active) { m_active = active; }
-    void SetName(std::string name) { m_name = std::move(name); }
-    void SetGroup(std::string group) { m_group = std::move(group); }
-    void SetFileName(std::string fileName) { m_fileName = std::move(fileName); }
-    void SetTypeName(std::string typeName) { m_typeName = std::move(typeName); }
+    void SetName(std::string_view name) { m_name = CSharedText(name); }
+    void SetGroup(std::string_view group) { m_group = CSharedText(group); }
+    void SetFileName(std::string_view fileName) { m_fileName = CSharedText(fileName); }
+    void SetTypeName(std::string_view typeName) { m_typeName = CSharedText(typeName); }
+    // The texts of another record, shared rather than looked up again.
+    void SetTextsOf(const CNVItem& other) {
+        m_group = other.m_group;
+        m_fileName = other.m_fileName;
+        m_typeName = other.m_typeName;
+    }
     void SetCount(int count) { m_count = count; }
     void SetIndex(int index) { m_index = index; }
 
@@ -46,10 +54,10 @@ private:
     int32_t m_id = -1;
     std::vector<uint8_t> m_value;
     int16_t m_active = 0;
-    std::string m_name;
-    std::string m_group;
-    std::string m_fileName;
-    std::string m_typeName;
+    CSharedText m_name;
+    CSharedText m_group;
+    CSharedText m_fileName;
+    CSharedText m_typeName;
     int32_t m_count = 0;
     int32_t m_index = -1;
 };
