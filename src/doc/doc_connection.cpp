@@ -14,6 +14,8 @@ bool CTessivaDoc::Connect() {
         Messages().ShowMessage(QLibLastError(), EMessageIcon::Error);
         return false;
     }
+    // Before the probe, so a slow phone is given its time from the first request.
+    if (m_requestTimeoutMs) QLIB_SetTimeout(m_phone, m_requestTimeoutMs);
     return QLIB_IsPhoneConnected(m_phone) != 0;
 }
 
