@@ -5,7 +5,13 @@
 #include <csignal>
 #include <cstdio>
 #include <thread>
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
+#else
 #include <unistd.h>
+#endif
 
 namespace {
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -39,10 +45,8 @@ void CConsoleFrontend::RunModal(CJobControl& control) {
         m_barShown = false;
     }
     g_interrupted = 0;
-    struct sigaction action {}, previous{};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous);
+    // std::signal rather than sigaction: Windows consoles deliver Ctrl+C through it too.
+    const auto previous = std::signal(SIGINT, OnInterrupt);
     while (!control.IsEnded()) {
         if (g_interrupted) {
             g_interrupted = 0;
@@ -51,7 +55,7 @@ void CConsoleFrontend::RunModal(CJobControl& control) {
         DrawBar(false);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    sigaction(SIGINT, &previous, nullptr);
+    std::signal(SIGINT, previous);
     std::lock_guard lock(m_mutex);
     if (m_barShown) std::fputs("\r\033[K", stderr);
     m_control = nullptr;

@@ -126,13 +126,11 @@ void CWin32SerialTransport::DiscardInput() {
 }
 
 bool CWin32SerialTransport::SetTimeouts(unsigned long readMs, unsigned long writeMs, std::string& error) {
-    // Interval and multiplier at MAXDWORD: a read returns as soon as a byte is there and waits
-    // at most readMs for the first one; readMs 0 returns at once with what is buffered.
+    // readMs 0: a read returns at once with what is buffered (interval MAXDWORD, totals 0);
+    // else it waits up to readMs for all the bytes asked.
     COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    timeouts.ReadTotalTimeoutMultiplier = readMs ? MAXDWORD : 0;
+    timeouts.ReadIntervalTimeout = readMs ? 0 : MAXDWORD;
     timeouts.ReadTotalTimeoutConstant = readMs;
-    timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = writeMs ? writeMs : 1;
     if (SetCommTimeouts(H(m_handle), &timeouts)) return true;
     error = Failure("Setting up", GetLastError());
@@ -167,17 +165,28 @@ long CWin32SerialTransport::Read(uint8_t* buffer, size_t size, Clock::time_point
         error = "The port is not open.";
         return -1;
     }
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 20));
+    if (size == 0) return 0;
+    // Waiting for one byte until the deadline, then taking what else is there, behaves alike
+    // on every driver; the "return on the first byte" timeouts are not honoured everywhere.
+    DWORD got = 0;
     for (;;) {
-        // A port may return early with nothing; only the deadline ends the wait.
         const DWORD waitMs = MillisecondsUntil(deadline);
         if (!SetTimeouts(waitMs, 0, error)) return -1;
-        DWORD got = 0;
-        if (!ReadFile(H(m_handle), buffer, chunk, &got, nullptr)) {
+        if (!ReadFile(H(m_handle), buffer, 1, &got, nullptr)) {
             error = Failure("Reading from", GetLastError());
             return -1;
         }
-        if (got > 0) return static_cast<long>(got);
-        if (waitMs == 0) return 0;
+        if (got > 0) break;
+        if (waitMs == 0) return 0;  // a port may return early with nothing; only the deadline counts
     }
+    DWORD more = 0;
+    const DWORD rest = static_cast<DWORD>(std::min<size_t>(size - 1, 1u << 20));
+    if (rest > 0) {
+        if (!SetTimeouts(0, 0, error)) return -1;
+        if (!ReadFile(H(m_handle), buffer + 1, rest, &more, nullptr)) {
+            error = Failure("Reading from", GetLastError());
+            return -1;
+        }
+    }
+    return static_cast<long>(1 + more);
 }

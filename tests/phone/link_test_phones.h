@@ -9,6 +9,7 @@ struct SLinkTestPorts {
     std::string silent;
     std::string missing;    // no such port
     std::string notSerial;  // a device that is no serial port
+    bool exclusive = true;  // a second open of an open port is refused (not so under Wine)
 };
 
 // Started on first use, kept for the whole test program.
