@@ -4,7 +4,7 @@
 #include "diag_commands.h"
 #include "diag_framing.h"
 #include "job_control.h"
-#include "posix_serial_transport.h"
+#include "serial_transport.h"
 #include "qlib.h"
 #include "sim_phone.h"
 #include "sim_pty_server.h"
@@ -90,20 +90,20 @@ SBench& Bench() {
 // n bare round trips of a 133-byte NV read request and its reply on a port of its own; false
 // when a reply did not come.
 bool BareRoundTrips(const std::string& device, int n, std::string& error) {
-    CPosixSerialTransport port;
-    if (!port.Open(device, error)) return false;
+    const auto port = CreateSerialTransport();
+    if (!port->Open(device, error)) return false;
     std::vector<uint8_t> request;
     BuildNvRequest(kDiagNvRead, 7, -1, nullptr, 0, request);
     const std::vector<uint8_t> frame = EncodeDiagFrame(request, true);
     uint8_t buffer[512];
     for (int k = 0; k < n; ++k) {
         const auto deadline = ISerialTransport::Clock::now() + std::chrono::seconds(2);
-        if (!port.Write(frame.data(), frame.size(), deadline, error)) return false;
+        if (!port->Write(frame.data(), frame.size(), deadline, error)) return false;
         // The reply ends with the first flag that follows some bytes.
         size_t bytes = 0;
         bool done = false;
         while (!done) {
-            const long got = port.Read(buffer, sizeof buffer, deadline, error);
+            const long got = port->Read(buffer, sizeof buffer, deadline, error);
             if (got <= 0) return false;
             for (long i = 0; i < got && !done; ++i) {
                 if (buffer[i] != kDiagFlag) ++bytes;

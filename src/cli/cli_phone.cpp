@@ -17,7 +17,7 @@ int ConnectPhone(SCliContext& ctx, const SCliArgs& args) {
             std::fprintf(stderr, "tessiva-cli: --timeout takes milliseconds, not '%s'\n", text.c_str());
             return kExitUsage;
         }
-        QLIB_SetTimeout(static_cast<unsigned>(std::stoul(text)));
+        ctx.doc.SetRequestTimeout(static_cast<unsigned>(std::stoul(text)));
     }
     ctx.doc.SetPortName(port);
     if (ctx.doc.Connect()) return kExitOk;

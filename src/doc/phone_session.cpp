@@ -21,6 +21,8 @@ bool CPhoneSession::Connect() {
         m_jobs.Messages().ShowMessage(QLibLastError(), EMessageIcon::Error);
         return false;
     }
+    // Before the probe, so a slow phone is given its time from the first request.
+    if (m_link.timeoutMs) QLIB_SetTimeout(m_link.handle, m_link.timeoutMs);
     return QLIB_IsPhoneConnected(m_link.handle) != 0;
 }
 

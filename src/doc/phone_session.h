@@ -18,6 +18,7 @@ public:
         void*& handle;         // null when not connected
         int32_t& comPort;      // "Com n"
         std::string& portName; // a device name or path; empty means comPort
+        unsigned& timeoutMs;   // per request on the next connection; 0 keeps the library's
     };
     CPhoneSession(CJobControl& jobs, SLink link, CNVItemArray& items, const CNVItemArray& defs,
                   CNVDefineReader& reader, CBackupFiles& files, CItemSelection& selection);

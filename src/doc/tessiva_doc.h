@@ -96,6 +96,8 @@ public:
     // On Linux a port is a device path; empty means "use m_comPort".
     void SetPortName(const std::string& device) { m_portName = device; }
     const std::string& GetPortName() const { return m_portName; }
+    // Milliseconds each request waits for the phone on the next connection; 0 keeps the library's.
+    void SetRequestTimeout(unsigned ms) { m_requestTimeoutMs = ms; }
     // 1 when the records read replaced the document's (also when the phone fell silent and
     // some are marked X; LastOutcome() then says so).
     int StartUpload(const std::string& path);
@@ -113,6 +115,7 @@ public:
     void* m_phone = nullptr;  // handle of the phone connection; null when not connected
     int32_t m_comPort = 0;
     std::string m_portName;
+    unsigned m_requestTimeoutMs = 0;
     CNVItemArray m_items;
     CNVTypeCatalog m_typeCatalog;
     CNVItemArray m_itemDefs;

@@ -4,7 +4,13 @@
 
 #include <csignal>
 #include <cstdio>
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
+#else
 #include <unistd.h>
+#endif
 
 namespace {
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -38,10 +44,8 @@ void CConsoleFrontend::RunModal(CJobControl& control) {
         m_barShown = false;
     }
     g_interrupted = 0;
-    struct sigaction action {}, previous{};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous);
+    // std::signal rather than sigaction: Windows consoles deliver Ctrl+C through it too.
+    const auto previous = std::signal(SIGINT, OnInterrupt);
     // The end wakes this loop at once; the timeout only paces the bar and the Ctrl+C check.
     std::unique_lock endLock(m_endMutex);
     while (!control.IsEnded()) {
@@ -55,7 +59,7 @@ void CConsoleFrontend::RunModal(CJobControl& control) {
         m_ended.wait_for(endLock, std::chrono::milliseconds(50), [&] { return control.IsEnded(); });
     }
     endLock.unlock();
-    sigaction(SIGINT, &previous, nullptr);
+    std::signal(SIGINT, previous);
     std::lock_guard lock(m_mutex);
     if (m_barShown) std::fputs("\r\033[K", stderr);
     m_control = nullptr;

@@ -5,7 +5,7 @@
 // A serial port present on the machine.
 struct SComPort {
     std::string name;         // "ttyUSB0" on Linux, "COM3" on Windows
-    std::string device;       // the path to open: "/dev/ttyUSB0"
+    std::string device;       // the path to open: "/dev/ttyUSB0", "\\.\COM3"
     int number = 0;           // COM port number where ports are numbered, else 0
     std::string description;  // maker's text of the device, may be empty
 };

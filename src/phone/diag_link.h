@@ -22,6 +22,7 @@ public:
     const std::string& Device() const { return m_device; }
 
     void SetTimeout(std::chrono::milliseconds timeout) { m_timeoutMs = timeout.count(); }
+    std::chrono::milliseconds Timeout() const { return std::chrono::milliseconds(m_timeoutMs.load()); }
     bool HasFailed() const { return m_failed.load(); }
     // The reason of the last failed call, as a sentence.
     std::string LastError() const;

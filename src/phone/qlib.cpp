@@ -1,10 +1,10 @@
 #include "qlib.h"
 
 #include "diag_link.h"
-#include "posix_serial_transport.h"
+#include "port_names.h"
+#include "serial_transport.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -25,7 +25,6 @@ SRegistry& Registry() {
     static SRegistry* registry = new SRegistry;
     return *registry;
 }
-std::atomic<unsigned> g_timeoutMs{2000};
 thread_local char t_lastError[512];
 
 void SetLastError(const std::string& text) {
@@ -58,14 +57,6 @@ template <class Call> unsigned char NvCall(void* handle, unsigned short* status,
     return Result(ok, *link);
 }
 
-// "ttyUSB0" -> "/dev/ttyUSB0"; "COM3" -> "/dev/ttyS2"; paths as given.
-std::string DevicePath(const std::string& name) {
-    if (name.empty() || name.find('/') != std::string::npos) return name;
-    const bool com = name.size() > 3 && name.size() < 10 && (name[0] | 0x20) == 'c' && (name[1] | 0x20) == 'o' &&
-                     (name[2] | 0x20) == 'm' && name.find_first_not_of("0123456789", 3) == std::string::npos;
-    if (com && std::stoul(name.substr(3)) > 0) return "/dev/ttyS" + std::to_string(std::stoul(name.substr(3)) - 1);
-    return "/dev/" + name;
-}
 }  // namespace
 
 std::string QLibLastError() { return t_lastError; }
@@ -79,13 +70,12 @@ void* QLIB_ConnectServer(unsigned int comPort) {
         SetLastError("No port chosen.");
         return nullptr;
     }
-    return QLIB_ConnectServerByName(("/dev/ttyS" + std::to_string(comPort - 1)).c_str());
+    return QLIB_ConnectServerByName(ComPortDevice(static_cast<int>(comPort)).c_str());
 }
 
 void* QLIB_ConnectServerByName(const char* device) {
-    auto link = std::make_shared<CDiagLink>(std::make_unique<CPosixSerialTransport>());
-    link->SetTimeout(std::chrono::milliseconds(g_timeoutMs.load()));
-    if (!link->Open(DevicePath(device ? device : ""))) {
+    auto link = std::make_shared<CDiagLink>(CreateSerialTransport());
+    if (!link->Open(PortDevicePath(device ? device : ""))) {
         SetLastError(link->LastError());
         return nullptr;
     }
@@ -151,9 +141,16 @@ unsigned char QLIB_DIAG_SPC_F(void* handle, const unsigned char* code, unsigned 
     return Result(ok, *link);
 }
 
-void QLIB_SetTimeout(unsigned int milliseconds) { g_timeoutMs = milliseconds == 0 ? 1 : milliseconds; }
+unsigned char QLIB_SetTimeout(void* handle, unsigned int milliseconds) {
+    const auto link = FindLink(handle);
+    if (link) link->SetTimeout(std::chrono::milliseconds(milliseconds == 0 ? 1 : milliseconds));
+    return link ? 1 : 0;
+}
 
-unsigned int QLIB_GetTimeout(void) { return g_timeoutMs.load(); }
+unsigned int QLIB_GetTimeout(void* handle) {
+    const auto link = FindLink(handle);
+    return link ? static_cast<unsigned>(link->Timeout().count()) : 0;
+}
 
 unsigned char QLIB_HasLinkFailed(void* handle) {
     const auto link = FindLink(handle);

@@ -9,7 +9,7 @@ extern "C" {
 
 // Kept for the calling order of the program; the link has a single mode.
 void QLIB_SetLibraryMode(unsigned char mode);
-// Opens COM port n (on Linux /dev/ttyS<n-1>); a handle, or null when the port can't be opened.
+// Opens COM port n (\\.\COMn; on Linux /dev/ttyS<n-1>); a handle, or null when the port can't be opened.
 void* QLIB_ConnectServer(unsigned int comPort);
 // Non-zero when the phone answers on this connection. A closed or unknown handle gives 0.
 unsigned char QLIB_IsPhoneConnected(void* handle);
@@ -29,11 +29,13 @@ unsigned char QLIB_DIAG_NV_WRITE_ARRAY_F(void* handle, unsigned short itemId, un
 unsigned char QLIB_DIAG_SPC_F(void* handle, const unsigned char* code, unsigned char* accepted);
 
 // Additions.
-// Opens a port by device name or path ("ttyUSB0", "/dev/ttyUSB0"; "COM3" is /dev/ttyS2).
+// Opens a port by name or path ("ttyUSB0", "/dev/ttyUSB0", "COM3", "Com 3", "\\.\COM3").
 void* QLIB_ConnectServerByName(const char* device);
-// Milliseconds each request waits for its reply, for connections made afterwards (default 2000).
-void QLIB_SetTimeout(unsigned int milliseconds);
-unsigned int QLIB_GetTimeout(void);
+// Milliseconds each request on this connection waits for its reply (2000 on a new one).
+// Non-zero when the handle is a connection.
+unsigned char QLIB_SetTimeout(void* handle, unsigned int milliseconds);
+// The timeout of this connection; 0 for no connection.
+unsigned int QLIB_GetTimeout(void* handle);
 // Non-zero when a request on this connection timed out or its port went away; every
 // request then fails at once until the next connect.
 unsigned char QLIB_HasLinkFailed(void* handle);

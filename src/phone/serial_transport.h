@@ -2,6 +2,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // A byte pipe to the phone: the serial port of the system. Used by one thread at a time.
@@ -22,3 +23,6 @@ public:
     // 0 at the deadline, -1 on an error (the device went away) with error set.
     virtual long Read(uint8_t* buffer, size_t size, Clock::time_point deadline, std::string& error) = 0;
 };
+
+// The serial port of this system (termios, or the Win32 communications API on Windows).
+std::unique_ptr<ISerialTransport> CreateSerialTransport();

@@ -1,13 +1,13 @@
 #include "port_box.h"
 
 #include "com_ports.h"
+#include "port_names.h"
 
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <QSignalBlocker>
 
 namespace {
-QString NumberedText(int number) { return QString("Com %1").arg(number); }
+QString NumberedText(int number) { return QString::fromStdString(ComPortText(number)); }
 }  // namespace
 
 CPortBox::CPortBox(QWidget* parent) : QComboBox(parent) {
@@ -46,7 +46,8 @@ void CPortBox::ShowChoice(int comPort, const std::string& device) {
     QString text;
     if (!device.empty()) {
         const int listed = findData(QString::fromStdString(device));
-        text = listed >= 0 && !itemText(listed).startsWith("Com ") ? itemText(listed) : QString::fromStdString(device);
+        text = listed >= 0 && ParseComPortText(itemText(listed).toStdString()) == 0 ? itemText(listed)
+                                                                                    : QString::fromStdString(device);
     } else if (comPort > 0) {
         text = NumberedText(comPort);
     }
@@ -64,12 +65,8 @@ void CPortBox::ParseChoice(const QString& text, int& comPort, std::string& devic
     device.clear();
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty()) return;
-    static const QRegularExpression numbered("^com ?(\\d{1,6})$", QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = numbered.match(trimmed);
-    if (match.hasMatch()) {
-        comPort = match.captured(1).toInt();
-        return;
-    }
+    comPort = ParseComPortText(trimmed.toStdString());
+    if (comPort > 0) return;
     const int listed = findText(trimmed, Qt::MatchExactly);
     device = (listed >= 0 ? itemData(listed).toString() : trimmed).toStdString();
 }

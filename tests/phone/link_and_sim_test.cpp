@@ -3,7 +3,7 @@
 #include "diag_frame_decoder.h"
 #include "diag_framing.h"
 #include "phone_test_support.h"
-#include "posix_serial_transport.h"
+#include "serial_transport.h"
 
 #include <cstring>
 #include <filesystem>
@@ -14,9 +14,9 @@ using Bytes = std::vector<uint8_t>;
 
 // A raw client of the simulated phone: frames out, decoded payloads in.
 struct SRawClient {
-    explicit SRawClient(const std::string& device) { EXPECT_TRUE(port.Open(device, error)) << error; }
+    explicit SRawClient(const std::string& device) { EXPECT_TRUE(port->Open(device, error)) << error; }
     void Send(const Bytes& bytes) {
-        EXPECT_TRUE(port.Write(bytes.data(), bytes.size(), Deadline(), error)) << error;
+        EXPECT_TRUE(port->Write(bytes.data(), bytes.size(), Deadline(), error)) << error;
     }
     // The next reply, or an empty payload when none comes in time.
     Bytes Receive(std::chrono::milliseconds wait = std::chrono::milliseconds(1000)) {
@@ -24,7 +24,7 @@ struct SRawClient {
         uint8_t buffer[512];
         const auto deadline = ISerialTransport::Clock::now() + wait;
         while (!decoder.PopFrame(payload)) {
-            const long n = port.Read(buffer, sizeof buffer, deadline, error);
+            const long n = port->Read(buffer, sizeof buffer, deadline, error);
             if (n <= 0) return {};
             decoder.Feed(buffer, static_cast<size_t>(n));
         }
@@ -33,7 +33,7 @@ struct SRawClient {
     static ISerialTransport::Clock::time_point Deadline() {
         return ISerialTransport::Clock::now() + std::chrono::seconds(1);
     }
-    CPosixSerialTransport port;
+    std::unique_ptr<ISerialTransport> port = CreateSerialTransport();
     CDiagFrameDecoder decoder;
     std::string error;
 };

@@ -62,7 +62,7 @@ struct SPhoneOnPty {
 class PhoneDocTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QLIB_SetTimeout(300);
+        doc.SetRequestTimeout(300);
         t.frontend.control = &t.jobs;
         m_dir = MakeTempDir("phone");
         WriteFile(m_dir + "/NVItemsDefine.def", kPhoneTestDefinitions);
@@ -74,7 +74,6 @@ protected:
     }
     void TearDown() override {
         doc.Disconnect();
-        QLIB_SetTimeout(2000);
     }
 
     // Starts the phone with the store filled by fill, and connects the document to it.

@@ -111,6 +111,7 @@ class CPhoneCommandsTest : public QObject {
 private:
     // Types device into the port box and connects; false unless the state box says so.
     static bool ConnectTo(SUiApp& ui, const std::string& device) {
+        ui.Doc().SetRequestTimeout(300);
         QLineEdit* edit = ui.Frame().PortBox()->lineEdit();
         edit->clear();
         QTest::keyClicks(edit, QString::fromStdString(device));
@@ -121,9 +122,6 @@ private:
     static std::string CurrentNodeText(CNVTreeView& tree) { return CNVTreeView::NodeText(tree.SelectedNode()); }
 
 private slots:
-    void initTestCase() { QLIB_SetTimeout(300); }
-    void cleanupTestCase() { QLIB_SetTimeout(2000); }
-
     void portChoiceConnectionStatesAndTheNotConnectedReply() {
         SUiApp ui;
         QVERIFY(ui.Start());
