@@ -101,7 +101,13 @@ case "$cmd" in
     ;;
   bench)
     build
-    for b in build/bin/bench-*; do echo "== $b"; "$b" "${@:2}"; done
+    rm -f build/bench-*.json
+    for b in build/bin/bench-*; do
+      echo "== $b"
+      "$b" --benchmark_out="build/$(basename "$b").json" --benchmark_out_format=json "${@:2}"
+    done
+    echo "== growth when the size doubles, and the link's ratios"
+    /usr/bin/python3 bench/ratios.py build/bench-*.json
     ;;
   run)
     build

@@ -6,6 +6,9 @@
 #include <benchmark/benchmark.h>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <malloc.h>
+#include <unistd.h>
 #include <string>
 
 namespace {
@@ -51,7 +54,7 @@ struct SBenchDoc {
 
 void Sizes(benchmark::internal::Benchmark* b) {
     // The work runs on job threads: wall time is what counts.
-    b->Arg(50000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+    b->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
 template <int (*Save)(CTessivaDoc&, const std::string&)>
@@ -84,6 +87,34 @@ int SaveQcn(CTessivaDoc& doc, const std::string& path) { return doc.SaveAllActiv
 int LoadBrt(CTessivaDoc& doc, const std::string& path) { return doc.StartLoadBrt(path); }
 int LoadCnv(CTessivaDoc& doc, const std::string& path) { return doc.StartLoadCnv(path); }
 int LoadQcn(CTessivaDoc& doc, const std::string& path) { return doc.LoadQcn(path) ? 1 : 0; }
+
+// Resident memory that the loaded records take: the growth of the process while a CNV of
+// that many records is loaded into an empty document, per record.
+long ResidentBytes() {
+    std::ifstream status("/proc/self/statm");
+    long pages = 0, resident = 0;
+    status >> pages >> resident;
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+void BM_LoadedRecordMemory(benchmark::State& state) {
+    SBenchDoc bench(static_cast<int>(state.range(0)));
+    const std::string path = BenchDir("files") + "/memory.cnv";
+    SaveCnv(bench.doc, path);
+    const int records = bench.doc.m_items.GetSize();
+    double perRecord = 0;
+    for (auto _ : state) {
+        bench.doc.m_items = CNVItemArray();
+        bench.doc.m_allEntries.ClearEntries();
+        malloc_trim(0);
+        const long before = ResidentBytes();
+        if (!LoadCnv(bench.doc, path)) state.SkipWithError("load failed");
+        perRecord = static_cast<double>(ResidentBytes() - before) / records;
+    }
+    state.counters["bytes_per_record"] = perRecord;
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_LoadedRecordMemory)->Arg(100000)->Arg(200000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_StoreBrt(benchmark::State& state) { Store<SaveBrt>(state, ".brt"); }
 void BM_StoreCnv(benchmark::State& state) { Store<SaveCnv>(state, ".cnv"); }

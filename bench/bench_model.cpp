@@ -66,7 +66,7 @@ void BM_ReadAndSortDefinitions(benchmark::State& state) {
     state.counters["records"] = static_cast<double>(records);
     state.SetComplexityN(n);
 }
-BENCHMARK(BM_ReadAndSortDefinitions)->Arg(2500)->Arg(5000)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Complexity();
+BENCHMARK(BM_ReadAndSortDefinitions)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Complexity();
 
 void BM_ImportTypes(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
