@@ -99,7 +99,10 @@ SOutcome CPhoneSession::UploadItems(const CNVItemArray& list, CNVItemArray& resu
         }
         if (m_jobs.ConfirmStop(kStopUploadQuestion)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(read.GetSize());
-        if (!linkLost && QLIB_HasLinkFailed(m_link.handle)) linkLost = true;
+        // Only a read without an answer can mean the link went; asking after every item costs time.
+        if (!linkLost && read.GetSize() > 0 && read[read.GetSize() - 1].Active() == CNVItem::kUnreadable &&
+            QLIB_HasLinkFailed(m_link.handle))
+            linkLost = true;
     }
     result = std::move(read);
     if (!linkLost) return m_jobs.PostJobCompleted();

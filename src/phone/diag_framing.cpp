@@ -35,6 +35,12 @@ void AppendDiagEscaped(std::vector<uint8_t>& out, const uint8_t* bytes, size_t l
 
 std::vector<uint8_t> EncodeDiagFrame(const uint8_t* payload, size_t length, bool leadingFlag) {
     std::vector<uint8_t> frame;
+    EncodeDiagFrameInto(payload, length, leadingFlag, frame);
+    return frame;
+}
+
+void EncodeDiagFrameInto(const uint8_t* payload, size_t length, bool leadingFlag, std::vector<uint8_t>& frame) {
+    frame.clear();
     frame.reserve(length + length / 8 + 8);
     if (leadingFlag) frame.push_back(kDiagFlag);
     AppendDiagEscaped(frame, payload, length);
@@ -42,5 +48,4 @@ std::vector<uint8_t> EncodeDiagFrame(const uint8_t* payload, size_t length, bool
     const uint8_t trailer[2] = {static_cast<uint8_t>(crc & 0xFF), static_cast<uint8_t>(crc >> 8)};
     AppendDiagEscaped(frame, trailer, 2);
     frame.push_back(kDiagFlag);
-    return frame;
 }

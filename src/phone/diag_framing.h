@@ -19,6 +19,8 @@ void AppendDiagEscaped(std::vector<uint8_t>& out, const uint8_t* bytes, size_t l
 // escape(payload + CRC low byte first) + 0x7E, with a leading 0x7E when asked (it makes the
 // other side drop whatever half-received noise precedes the frame).
 std::vector<uint8_t> EncodeDiagFrame(const uint8_t* payload, size_t length, bool leadingFlag);
+// The same into frame, reusing its storage: the link encodes one frame per request.
+void EncodeDiagFrameInto(const uint8_t* payload, size_t length, bool leadingFlag, std::vector<uint8_t>& frame);
 inline std::vector<uint8_t> EncodeDiagFrame(const std::vector<uint8_t>& payload, bool leadingFlag) {
     return EncodeDiagFrame(payload.data(), payload.size(), leadingFlag);
 }

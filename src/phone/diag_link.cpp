@@ -52,9 +52,9 @@ bool CDiagLink::Exchange(const std::vector<uint8_t>& request, std::vector<uint8_
     // Whatever arrived since the last exchange is noise or a late reply.
     m_transport->DiscardInput();
     m_decoder.Reset();
-    const std::vector<uint8_t> frame = EncodeDiagFrame(request, true);
+    EncodeDiagFrameInto(request.data(), request.size(), true, m_frame);
     std::string error;
-    if (!m_transport->Write(frame.data(), frame.size(), deadline, error)) return FailLink(error);
+    if (!m_transport->Write(m_frame.data(), m_frame.size(), deadline, error)) return FailLink(error);
     for (;;) {
         while (m_decoder.PopFrame(reply)) {
             switch (ClassifyReply(request, reply)) {
@@ -84,12 +84,12 @@ bool CDiagLink::Probe() {
 bool CDiagLink::NvExchange(uint8_t command, uint16_t item, int index, const uint8_t* value, int length,
                            uint16_t& status, uint8_t* readBuffer) {
     std::lock_guard lock(m_mutex);
-    std::vector<uint8_t> request;
+    std::vector<uint8_t>& request = m_request;  // kept between calls: no allocation per item
     if (!BuildNvRequest(command, item, index, value, length, request))
         return Fail("NV item " + std::to_string(item) + ": " + std::to_string(length) +
                     " bytes do not fit in one request (at most " +
                     std::to_string(NvValueCapacity(index >= 0)) + ").");
-    std::vector<uint8_t> reply;
+    std::vector<uint8_t>& reply = m_reply;
     if (!Exchange(request, reply)) return false;
     SNvPacket packet;
     if (!ParseNvPacket(reply, packet)) return Fail("The phone sent a malformed NV reply.");

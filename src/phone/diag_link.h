@@ -50,4 +50,5 @@ private:
     std::atomic<bool> m_failed{false};
     std::string m_lastError;
     std::vector<uint8_t> m_readBuffer;
+    std::vector<uint8_t> m_request, m_frame, m_reply;
 };
