@@ -3,7 +3,6 @@
 #include "backup_kind.h"
 #include "cli_phone.h"
 
-#include <algorithm>
 #include <cstdio>
 
 bool CheckBackupPath(const char* command, const std::string& path) {
@@ -43,25 +42,10 @@ bool ParseIdsOption(const char* command, const SCliArgs& args, std::vector<int>&
 
 bool DecodeFields(SCliContext& ctx, const CNVItem& item, std::vector<SFieldText>& fields,
                   std::set<std::string>& reported) {
-    fields.clear();
-    CNVTypeCatalog& catalog = ctx.doc.m_typeCatalog;
-    if (!catalog.SelectType(item.TypeName())) {
-        if (reported.insert(item.TypeName()).second)
-            ctx.console.ShowMessage(CNVTypeCatalog::UnknownTypeMessage(item.TypeName()), EMessageIcon::Error,
-                                    kAppTitle);
-        return false;
-    }
-    // An item without a value shows its fields with empty values, as the content view does.
-    const bool hasValue = item.Size() >= 1;
-    std::vector<uint8_t> bytes = hasValue ? item.Value() : std::vector<uint8_t>();
-    bytes.resize(std::max(bytes.size(), static_cast<size_t>(catalog.RecordSize())), 0);
-    catalog.SetRecordBytes(bytes.data(), bytes.size());
-    for (int i = 0; i < catalog.FieldCount(); ++i) {
-        const CNVField& f = catalog.Field(i);
-        fields.push_back({catalog.FieldDisplayName(i), hasValue ? f.DecText() : "", hasValue ? f.HexText() : "",
-                          f.TypeName()});
-    }
-    return true;
+    if (DecodeRecordFields(ctx.doc.m_typeCatalog, item, fields)) return true;
+    if (reported.insert(item.TypeName()).second)
+        ctx.console.ShowMessage(CNVTypeCatalog::UnknownTypeMessage(item.TypeName()), EMessageIcon::Error, kAppTitle);
+    return false;
 }
 
 int FinishOutput(int status) {

@@ -2,6 +2,7 @@
 // What the backup commands share: loading and saving backups as the window's commands do,
 // selecting items by ID and decoding a record's fields.
 #include "cli_command.h"
+#include "item_comparison.h"
 
 #include <set>
 #include <string>
@@ -24,9 +25,6 @@ bool ReportOutcome(SCliContext& ctx, const SOutcome& outcome, const std::string&
 // Parses --ids when given; false after a usage message.
 bool ParseIdsOption(const char* command, const SCliArgs& args, std::vector<int>& ids, bool& given);
 
-struct SFieldText {
-    std::string name, dec, hex, type;
-};
 // The record's fields as the content view shows them. False when the catalogue lacks the
 // record's type; its message is shown once per type (reported keeps track).
 bool DecodeFields(SCliContext& ctx, const CNVItem& item, std::vector<SFieldText>& fields,

@@ -1,35 +1,12 @@
 // tessiva-cli diff: what differs between two backups of any kinds.
 #include "backup_loader.h"
+#include "item_comparison.h"
 #include "json_writer.h"
 
 #include <cstdio>
-#include <map>
 
 namespace {
-using SKey = std::pair<int, int>;  // ID, element index
-
-struct SChange {
-    const CNVItem* a;
-    const CNVItem* b;
-    bool decoded = false;
-    // Fields whose text differs: name, type, then both sides' dec and hex.
-    std::vector<std::pair<SFieldText, SFieldText>> fields;
-};
-
-std::map<SKey, const CNVItem*> ByKey(const CNVItemArray& items) {
-    std::map<SKey, const CNVItem*> map;
-    for (const auto& r : items) map.emplace(SKey{r.Id(), r.Index()}, &r);
-    return map;
-}
-
-// The fields of both records whose texts differ; false when the type is not in the catalogue.
-bool DiffFields(SCliContext& ctx, SChange& change, std::set<std::string>& reported) {
-    std::vector<SFieldText> fa, fb;
-    if (!DecodeFields(ctx, *change.a, fa, reported) || !DecodeFields(ctx, *change.b, fb, reported)) return false;
-    for (size_t i = 0; i < fa.size() && i < fb.size(); ++i)
-        if (fa[i].dec != fb[i].dec || fa[i].hex != fb[i].hex) change.fields.emplace_back(fa[i], fb[i]);
-    return true;
-}
+using SChange = SItemComparison::SChange;
 
 std::string JsonRecord(const CNVItem& r) {
     return "{\"id\":" + std::to_string(r.Id()) + ",\"index\":" + std::to_string(r.Index()) +
@@ -95,26 +72,13 @@ int RunDiff(SCliContext& ctx, const SCliArgs& args) {
     if (!LoadBackup(ctx, pathB)) return kExitUsage;
     const CNVItemArray itemsB = ctx.doc.m_items;
 
-    const auto a = ByKey(itemsA), b = ByKey(itemsB);
-    std::vector<const CNVItem*> onlyA, onlyB;
-    std::vector<SChange> changes;
-    std::set<std::string> reported;
-    for (const auto& [key, record] : a) {
-        const auto other = b.find(key);
-        if (other == b.end()) {
-            onlyA.push_back(record);
-        } else if (record->Active() != other->second->Active() || record->Value() != other->second->Value()) {
-            SChange change{record, other->second, false, {}};
-            change.decoded = DiffFields(ctx, change, reported);
-            changes.push_back(std::move(change));
-        }
-    }
-    for (const auto& [key, record] : b)
-        if (!a.count(key)) onlyB.push_back(record);
-
+    const SItemComparison diff = CompareItems(itemsA, itemsB, ctx.doc.m_typeCatalog);
+    for (const std::string& type : diff.unknownTypes)
+        ctx.console.ShowMessage(CNVTypeCatalog::UnknownTypeMessage(type), EMessageIcon::Error, kAppTitle);
+    const auto& [onlyA, onlyB, changes, unknown] = diff;
     if (args.Has("--json")) PrintJson(onlyA, onlyB, changes);
     else PrintText(onlyA, onlyB, changes);
-    const bool equal = onlyA.empty() && onlyB.empty() && changes.empty();
+    const bool equal = diff.Equal();
     if (FinishOutput(kExitOk) != kExitOk) return kExitUsage;
     return equal ? kExitOk : kExitFailure;
 }
