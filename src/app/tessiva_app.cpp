@@ -26,7 +26,11 @@ bool CTessivaApp::InitInstance(const std::string& dir) {
     m_frame->show();
 
     // Definitions (a job behind the progress dialog), sorted by ID, then the type catalogue.
-    return m_doc.LoadDescriptionFiles();
+    if (!m_doc.LoadDefinitions()) return false;
+    // Without NVTypes.typ the program still starts: Tools > Import makes one, and until
+    // then values show as raw bytes.
+    (void)m_doc.m_typeCatalog.LoadTypeFile();
+    return true;
 }
 
 void CTessivaApp::OnAppAbout() {

@@ -20,7 +20,8 @@ public:
     CTessivaApp& operator=(const CTessivaApp&) = delete;
 
     // Opens the main window and loads NVItemsDefine.def and NVTypes.typ from dir. False when
-    // either could not be loaded (or reading was stopped): the program then ends.
+    // the definitions could not be read (or reading was stopped): the program then ends. A
+    // missing NVTypes.typ is told, and the program starts without types.
     bool InitInstance(const std::string& dir = ".");
 
     // The About box, modal.

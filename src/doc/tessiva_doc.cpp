@@ -4,6 +4,8 @@
 #include "item_merge.h"
 #include "job_control.h"
 
+#include <algorithm>
+
 CTessivaDoc::CTessivaDoc(CJobControl& jobs)
     : m_typeCatalog(jobs),
       m_defReader(jobs),
@@ -21,6 +23,14 @@ IMessageSink& CTessivaDoc::Messages() { return m_jobs.Messages(); }
 int CTessivaDoc::Keep(SOutcome outcome) {
     m_lastOutcome = std::move(outcome);
     return m_lastOutcome.Result();
+}
+
+int CTessivaDoc::KeepInStep(SOutcome outcome, const std::string& path) {
+    if (outcome.IsCompleted()) {
+        m_modified = false;
+        m_documentPath = path;
+    }
+    return Keep(std::move(outcome));
 }
 
 void CTessivaDoc::SetDirectory(const std::string& dir) {
@@ -58,16 +68,19 @@ void CTessivaDoc::CollectSelectedItems(CNVItemArray& list) const { m_selection.C
 // ---- backups ----
 
 SOutcome CTessivaDoc::LoadBackup(const std::string& path) {
-    Keep(m_files.LoadBackup(path));
+    KeepInStep(m_files.LoadBackup(path), path);
     return m_lastOutcome;
 }
 
 SOutcome CTessivaDoc::SaveBackup(const std::string& path, bool selectedOnly) {
-    Keep(m_files.SaveBackup(path, selectedOnly ? m_selection.ItemsForSave() : m_items));
+    if (selectedOnly)
+        Keep(m_files.SaveBackup(path, m_selection.ItemsForSave()));
+    else
+        KeepInStep(m_files.SaveBackup(path, m_items), path);
     return m_lastOutcome;
 }
 
-int CTessivaDoc::SaveAllActiveToBrt(const std::string& path) { return StartStoreBrt(path, m_items); }
+int CTessivaDoc::SaveAllActiveToBrt(const std::string& path) { return KeepInStep(m_files.StoreBrtFile(path, m_items), path); }
 
 int CTessivaDoc::SaveSelectedActiveToBrt(const std::string& path) {
     return StartStoreBrt(path, m_selection.ItemsForSave());
@@ -77,9 +90,9 @@ int CTessivaDoc::StartStoreBrt(const std::string& path, const CNVItemArray& list
     return Keep(m_files.StoreBrtFile(path, list));
 }
 
-int CTessivaDoc::StartLoadBrt(const std::string& path) { return Keep(m_files.LoadBrtFile(path)); }
+int CTessivaDoc::StartLoadBrt(const std::string& path) { return KeepInStep(m_files.LoadBrtFile(path), path); }
 
-int CTessivaDoc::SaveAllActiveToCnv(const std::string& path) { return StartStoreCnv(path, m_items); }
+int CTessivaDoc::SaveAllActiveToCnv(const std::string& path) { return KeepInStep(m_files.StoreCnvFile(path, m_items), path); }
 
 int CTessivaDoc::SaveSelectedActiveToCnv(const std::string& path) {
     return StartStoreCnv(path, m_selection.ItemsForSave());
@@ -89,11 +102,11 @@ int CTessivaDoc::StartStoreCnv(const std::string& path, const CNVItemArray& list
     return Keep(m_files.StoreCnvFile(path, list));
 }
 
-int CTessivaDoc::StartLoadCnv(const std::string& path) { return Keep(m_files.LoadCnvFile(path)); }
+int CTessivaDoc::StartLoadCnv(const std::string& path) { return KeepInStep(m_files.LoadCnvFile(path), path); }
 
 bool CTessivaDoc::WriteItemList(const CNVItemArray& list) { return m_files.WriteItemList(list, m_fileChooser); }
 
-bool CTessivaDoc::SaveAllActiveToQcn(const std::string& path) { return SaveQcn(path, m_items); }
+bool CTessivaDoc::SaveAllActiveToQcn(const std::string& path) { return KeepInStep(m_files.SaveQcn(path, m_items), path) != 0; }
 
 bool CTessivaDoc::SaveSelectedActiveToQcn(const std::string& path) {
     return SaveQcn(path, m_selection.ItemsForSave());
@@ -103,7 +116,7 @@ bool CTessivaDoc::SaveQcn(const std::string& path, const CNVItemArray& list) {
     return Keep(m_files.SaveQcn(path, list)) != 0;
 }
 
-bool CTessivaDoc::LoadQcn(const std::string& path) { return Keep(m_files.LoadQcnFile(path)) != 0; }
+bool CTessivaDoc::LoadQcn(const std::string& path) { return KeepInStep(m_files.LoadQcnFile(path), path) != 0; }
 
 void CTessivaDoc::CompleteArrayElements() { m_files.Completion().CompleteArrayElements(m_items); }
 
@@ -116,8 +129,28 @@ bool CTessivaDoc::MergeItems(const CNVItemArray& previous) {
 }
 
 SOutcome CTessivaDoc::AddFromCnv(const std::string& path) {
-    Keep(m_files.AddCnvFile(path, m_overwritePrompt));
+    if (Keep(m_files.AddCnvFile(path, m_overwritePrompt))) m_modified = true;
     return m_lastOutcome;
+}
+
+// ---- edits ----
+
+bool CTessivaDoc::SetItemValue(int itemIndex, const std::vector<uint8_t>& bytes) {
+    if (itemIndex < 0 || itemIndex >= m_items.GetSize()) return false;
+    CNVItem& item = m_items[itemIndex];
+    int size = item.Size();
+    if (size < 1) {
+        const int def = m_itemDefs.FindById(item.Id());
+        size = def >= 0 && m_itemDefs[def].Size() > 0 ? m_itemDefs[def].Size() : static_cast<int>(bytes.size());
+    }
+    // The record keeps its size; bytes past the end of the rebuilt value stay as they were.
+    std::vector<uint8_t> value = item.Value();
+    value.resize(static_cast<size_t>(size), 0);
+    std::copy_n(bytes.begin(), std::min(bytes.size(), value.size()), value.begin());
+    item.SetValue(value);
+    item.SetActive(CNVItem::kActive);
+    m_modified = true;
+    return true;
 }
 
 // ---- phone ----
@@ -130,7 +163,12 @@ bool CTessivaDoc::CheckConnected() { return m_session.CheckConnected(); }
 
 int CTessivaDoc::StartUpload(const std::string& path) {
     bool taken = false;
-    Keep(m_session.Upload(path, taken));
+    SOutcome outcome = m_session.Upload(path, taken);
+    if (taken) {
+        m_modified = false;
+        m_documentPath.clear();
+    }
+    Keep(std::move(outcome));
     return taken ? 1 : 0;
 }
 

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CJobControl;
 class IMessageSink;
@@ -87,6 +88,17 @@ public:
     // selection stays.
     [[nodiscard]] SOutcome AddFromCnv(const std::string& path);
 
+    // ---- edits and unsaved changes ----
+    // The value typed for the record at itemIndex; the record becomes active. A record
+    // without a value (never read, such as one marked X) first gets the size its definition
+    // gives, zero-filled, so the typed value is kept rather than dropped.
+    bool SetItemValue(int itemIndex, const std::vector<uint8_t>& bytes);
+    // True when the records changed since they were last loaded, uploaded or saved whole.
+    bool IsModified() const { return m_modified; }
+    void SetModified(bool modified) { m_modified = modified; }
+    // The backup the records were last loaded from or saved whole to; empty after an upload.
+    const std::string& DocumentPath() const { return m_documentPath; }
+
     // ---- phone ----
     bool Connect();
     bool Disconnect();
@@ -127,12 +139,16 @@ public:
 private:
     // Keeps the outcome for LastOutcome() and gives the classic result.
     int Keep(SOutcome outcome);
+    // After a completed load or whole save: the records match the file at path.
+    int KeepInStep(SOutcome outcome, const std::string& path);
 
     CJobControl& m_jobs;
     std::string m_dir = ".";
     IFileChooser* m_fileChooser = nullptr;
     IOverwritePrompt* m_overwritePrompt = nullptr;
     SOutcome m_lastOutcome;
+    bool m_modified = false;
+    std::string m_documentPath;
     CItemSelection m_selection;
     CBackupFiles m_files;
     CPhoneSession m_session;

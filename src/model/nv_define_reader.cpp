@@ -5,7 +5,9 @@
 
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 const char* const kBasicTypes[] = {"boolean", "uint32", "uint16", "uint8", "int32", "int16", "int8",
@@ -158,7 +160,10 @@ SOutcome CNVDefineReader::ReadDefinitions() {
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     CTextLineReader file;
-    if (!file.Open(m_path)) return m_jobs.FailJob("Can't open a file");
+    errno = 0;
+    if (!file.Open(m_path))
+        return m_jobs.FailJob(std::string("Can't open a file\n") + m_path + ": " +
+                              (errno ? std::strerror(errno) : "can't be read"));
     if (m_jobs.ConfirmStop(kQuestion)) return m_jobs.PostJobStopped();
     m_jobs.SetRange(100);
     std::string line;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -162,7 +163,7 @@ void CNVField::SetHexText(const std::string& text) {
     switch (KindOf(m_typeName)) {
     case EKind::Boolean: {
         const std::string upper = UpperAscii(text);
-        dec = (upper == "TRUE" || upper == "FALSE") ? upper : "FALSE";
+        dec = (upper == "TRUE" || upper == "1") ? "TRUE" : "FALSE";
         break;
     }
     case EKind::U32: dec = Decimal(static_cast<uint32_t>(ScanNumber(text, 16))); break;
@@ -171,7 +172,7 @@ void CNVField::SetHexText(const std::string& text) {
     case EKind::U16: dec = Decimal(static_cast<uint16_t>(ScanNumber(text, 16))); break;
     case EKind::U64: dec = Decimal(ScanNumber(text, 16)); break;
     case EKind::I32: dec = Decimal(static_cast<int32_t>(static_cast<uint32_t>(ScanNumber(text, 16)))); break;
-    case EKind::I8:
+    case EKind::I8: dec = Decimal(static_cast<int8_t>(static_cast<uint8_t>(ScanNumber(text, 16)))); break;
     case EKind::I16: dec = Decimal(static_cast<int16_t>(static_cast<uint16_t>(ScanNumber(text, 16)))); break;
     case EKind::I64: dec = Decimal(static_cast<int64_t>(ScanNumber(text, 16))); break;
     case EKind::String:
@@ -198,10 +199,10 @@ void CNVField::FormatValue() {
         SetTexts(Decimal(v), LastTwo(Hex(static_cast<uint16_t>(v))));
         return;
     }
-    // %x of the value sign-extended to 32 bits, so -2 shows FFFFFFFE.
+    // In the field's own width, so -12 shows FFF4.
     case EKind::I16: {
         const auto v = static_cast<int16_t>(raw);
-        SetTexts(Decimal(v), Hex(static_cast<uint32_t>(static_cast<int32_t>(v))));
+        SetTexts(Decimal(v), Hex(static_cast<uint16_t>(v)));
         return;
     }
     case EKind::I32: SetTexts(Decimal(static_cast<int32_t>(raw)), Hex(raw)); return;
@@ -235,7 +236,11 @@ void CNVField::ParseDecText() {
     m_bytes.assign(static_cast<size_t>(m_size), 0);
     auto& b = m_bytes;
     switch (KindOf(m_typeName)) {
-    case EKind::Boolean: WriteLE(b, UpperAscii(m_decText) == "TRUE" ? 1 : 0, 1); return;
+    case EKind::Boolean: {
+        const std::string upper = UpperAscii(m_decText);
+        WriteLE(b, upper == "TRUE" || upper == "1" ? 1 : 0, 1);
+        return;
+    }
     case EKind::U8:
     case EKind::I8: WriteLE(b, ScanNumber(m_decText, 10), 1); return;
     case EKind::Byte: {
@@ -263,4 +268,95 @@ void CNVField::ParseDecText() {
     }
     case EKind::Unknown: return;
     }
+}
+
+namespace {
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// Smallest and largest value of a numeric kind.
+struct SRange {
+    int64_t low;
+    uint64_t high;
+};
+SRange RangeOf(EKind kind) {
+    switch (kind) {
+    case EKind::U8:
+    case EKind::Byte: return {0, 0xFF};
+    case EKind::U16: return {0, 0xFFFF};
+    case EKind::U32: return {0, 0xFFFFFFFFu};
+    case EKind::U64: return {0, UINT64_MAX};
+    case EKind::I8: return {INT8_MIN, INT8_MAX};
+    case EKind::I16: return {INT16_MIN, INT16_MAX};
+    case EKind::I32: return {INT32_MIN, INT32_MAX};
+    case EKind::I64: return {INT64_MIN, INT64_MAX};
+    default: return {0, 0};
+    }
+}
+
+bool IsBooleanWord(std::string_view text) {
+    const std::string upper = UpperAscii(std::string(Trimmed(text)));
+    return upper == "TRUE" || upper == "FALSE" || upper == "1" || upper == "0";
+}
+
+// Characters a text field holds; a utf8 character beyond ASCII takes two bytes.
+size_t TextCapacity(EKind kind, int size) { return kind == EKind::Utf16 ? static_cast<size_t>(size) / 2 : static_cast<size_t>(size); }
+size_t TextLengthIn(EKind kind, const std::string& text) {
+    if (kind != EKind::Utf8) return text.size();
+    size_t n = 0;
+    for (char c : text) n += static_cast<uint8_t>(c) < 0x80 ? 1 : 2;
+    return n;
+}
+}  // namespace
+
+std::string CNVField::DecTextRefusal(const std::string& text) const {
+    const EKind kind = KindOf(m_typeName);
+    switch (kind) {
+    case EKind::Unknown: return {};
+    case EKind::Boolean: return IsBooleanWord(text) ? std::string() : "Enter TRUE, FALSE, 1 or 0.";
+    case EKind::String:
+    case EKind::Utf16:
+    case EKind::Utf8: {
+        const size_t capacity = TextCapacity(kind, m_size);
+        if (TextLengthIn(kind, text) <= capacity) return {};
+        return "Enter at most " + std::to_string(capacity) + (kind == EKind::Utf8 ? " bytes of text." : " characters.");
+    }
+    default: break;
+    }
+    const SRange range = RangeOf(kind);
+    const std::string hint = "Enter a whole number from " + Decimal(range.low) + " to " +
+                             (range.low < 0 ? Decimal(static_cast<int64_t>(range.high)) : Decimal(range.high)) + ".";
+    std::string_view t = Trimmed(text);
+    if (!t.empty() && t.front() == '+') t.remove_prefix(1);
+    if (t.empty()) return hint;
+    const char* end = t.data() + t.size();
+    if (t.front() == '-') {
+        int64_t v = 0;
+        const auto r = std::from_chars(t.data(), end, v);
+        return r.ec == std::errc() && r.ptr == end && v >= range.low ? std::string() : hint;
+    }
+    uint64_t v = 0;
+    const auto r = std::from_chars(t.data(), end, v);
+    return r.ec == std::errc() && r.ptr == end && v <= range.high ? std::string() : hint;
+}
+
+std::string CNVField::HexTextRefusal(const std::string& text) const {
+    const EKind kind = KindOf(m_typeName);
+    if (kind == EKind::Boolean || kind == EKind::String || kind == EKind::Utf16 || kind == EKind::Utf8 ||
+        kind == EKind::Unknown)
+        return DecTextRefusal(text);
+    // Signed fields take the bit pattern of their own width.
+    const int width = DataTypeSize(m_typeName);
+    const uint64_t high = width >= 8 ? UINT64_MAX : (uint64_t{1} << (8 * width)) - 1;
+    const std::string hint = "Enter a hexadecimal number from 0 to " + Hex(high) + ".";
+    std::string_view t = Trimmed(text);
+    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t.remove_prefix(2);
+    if (t.empty()) return hint;
+    uint64_t v = 0;
+    const char* end = t.data() + t.size();
+    const auto r = std::from_chars(t.data(), end, v, 16);
+    return r.ec == std::errc() && r.ptr == end && v <= high ? std::string() : hint;
 }

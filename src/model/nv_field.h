@@ -32,6 +32,12 @@ public:
     // m_decText to bytes.
     void ParseDecText();
 
+    // Why text can't become this field's value through the "Dec Value" or the "Hex Value"
+    // cell (not a number of the field's type, or one that does not fit it), said as a hint
+    // naming what is allowed; empty when it can. The setters above stay lenient for files.
+    std::string DecTextRefusal(const std::string& text) const;
+    std::string HexTextRefusal(const std::string& text) const;
+
     // Size in bytes of a data-type name, -1 when the name is not one of the 25.
     static int DataTypeSize(std::string_view typeName);
     // True for "string", "utf16" and "utf8", whose size comes from a declared length.

@@ -84,8 +84,10 @@ std::string CNVTypeCatalog::Definition(const std::string& name) const {
 
 bool CNVTypeCatalog::LoadTypeFile() {
     CTextLineReader file;
+    errno = 0;
     if (!file.Open(TypeFilePath())) {
-        m_jobs.ShowMessage("Can't open NVTypes.typ file.", EMessageIcon::Error);
+        const std::string reason = errno ? std::strerror(errno) : "can't be read";
+        m_jobs.ShowMessage("Can't open NVTypes.typ file.\n" + TypeFilePath() + ": " + reason, EMessageIcon::Error);
         return false;
     }
     std::map<std::string, std::string> definitions;
@@ -213,8 +215,26 @@ SOutcome CNVTypeCatalog::ConvertDefinitions() {
         if (m_jobs.ConfirmStop(kConvertStopQuestion)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(n + i);
     }
-    if (!WriteTypeFile()) return SOutcome::Fail("Can't write NVTypes.typ file.");
+    // A wrong file (item definitions, say) yields only bad types: it must not replace good ones.
+    int failed = 0;
+    for (const auto& [name, def] : m_definitions)
+        if (def.find(kBadDefinition) != std::string::npos) ++failed;
+    const int read = static_cast<int>(m_definitions.size());
     const std::vector<std::string> problems = converter.Problems();
+    const std::string counts = std::to_string(read) + " NV types were read, " + std::to_string(failed) +
+                               " of them could not be converted.";
+    if (failed == read)
+        return m_jobs.FailJob(counts + "\nNVTypes.typ was not changed.");
+    if (failed > 0 && m_confirmImport &&
+        !m_confirmImport(read, failed, counts + FirstLines(problems, 10) + "\n\nReplace NVTypes.typ with these types?"))
+        return m_jobs.PostJobStopped("The NV types were not imported.");
+    // The file in force stays at hand as NVTypes.typ.bak.
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(TypeFilePath(), ec) &&
+        !std::filesystem::copy_file(TypeFilePath(), TypeFilePath() + ".bak",
+                                    std::filesystem::copy_options::overwrite_existing, ec))
+        return m_jobs.FailJob("Can't keep the previous NVTypes.typ as NVTypes.typ.bak.\n" + ec.message());
+    if (!WriteTypeFile()) return SOutcome::Fail("Can't write NVTypes.typ file.");
     if (!problems.empty())
         m_jobs.ShowMessage("These NV types could not be converted and were written as \"" +
                                std::string(kBadDefinition) + "\":" + FirstLines(problems, 10),

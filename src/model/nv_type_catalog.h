@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,6 +28,10 @@ public:
     bool ImportDefinitionFile(const std::string& path);
     // How the last import ended.
     const SOutcome& LastImport() const { return m_lastImport; }
+    // Asked (from the import's worker) before NVTypes.typ is replaced by types of which
+    // some could not be converted: the counts and the text to show; false keeps the file.
+    using ImportConfirmation = std::function<bool(int read, int failed, const std::string& text)>;
+    void SetImportConfirmation(ImportConfirmation confirm) { m_confirmImport = std::move(confirm); }
 
     // False for an unknown type, and for a (hand-edited) type over kMaxRecordSize bytes.
     bool SelectType(const std::string& name);
@@ -72,6 +77,7 @@ public:
 
 private:
     SOutcome m_lastImport;
+    ImportConfirmation m_confirmImport;
     bool WriteTypeFile();
 
     CJobControl& m_jobs;

@@ -22,14 +22,29 @@ void CDocViews::BuildItemsTree() { m_itemsTree.BuildNodes(m_doc.m_items); }
 
 void CDocViews::BuildSelectedTree() { m_selectedTree.BuildNodes(m_doc.m_items); }
 
-void CDocViews::AddListRow(int itemIndex) {
-    if (itemIndex < 0 || itemIndex >= m_doc.m_items.GetSize()) return;
+CListRow CDocViews::MakeListRow(int itemIndex) const {
     const CNVItem& item = m_doc.m_items[itemIndex];
     CListRow row;
     row.texts = {item.Name(),  std::to_string(item.Id()),   item.ActiveText(),    item.FileName(),
                  item.Group(), std::to_string(item.Size()), item.TypeName()};
     row.itemIndex = itemIndex;
-    m_list.AddRow(std::move(row));
+    return row;
+}
+
+void CDocViews::AddListRow(int itemIndex) {
+    if (itemIndex < 0 || itemIndex >= m_doc.m_items.GetSize()) return;
+    m_list.AddRow(MakeListRow(itemIndex));
+}
+
+void CDocViews::RefreshListRow(int itemIndex) {
+    if (itemIndex >= 0 && itemIndex < m_doc.m_items.GetSize()) m_list.UpdateRow(MakeListRow(itemIndex));
+}
+
+int CDocViews::ShownItemIndex() const {
+    const CNVItemArray& items = m_doc.m_items;
+    for (int i = 0; i < items.GetSize(); ++i)
+        if (items[i].Id() == m_shown.id && items[i].Index() == m_shown.index && items[i].Name() == m_shown.name) return i;
+    return -1;
 }
 
 void CDocViews::ShowGroupRows(const std::string& group) {
@@ -50,7 +65,21 @@ void CDocViews::ShowItemFields(const std::string& name) {
     const int index = CurrentTree().Entries().FindItemIndexByName(name);
     if (index < 0 || index >= m_doc.m_items.GetSize()) return;
     const CNVItem& item = m_doc.m_items[index];
+    m_shown = {item.Id(), item.Index(), item.Name()};
     CNVTypeCatalog& catalog = m_doc.m_typeCatalog;
+    if (catalog.TypeNames().empty()) {
+        // No NVTypes.typ yet: the value as raw bytes, read-only, until types are imported.
+        static const char kDigits[] = "0123456789ABCDEF";
+        std::string hex;
+        for (uint8_t b : item.Value()) {
+            if (!hex.empty()) hex += ' ';
+            hex += kDigits[b >> 4];
+            hex += kDigits[b & 15];
+        }
+        m_content.AddFieldRows({{"value", std::string(), hex, "raw"}});
+        m_content.SetReadOnly(true);
+        return;
+    }
     if (!catalog.SelectType(item.TypeName())) {
         m_doc.Messages().ShowMessage(CNVTypeCatalog::UnknownTypeMessage(item.TypeName()), EMessageIcon::Error);
         return;
@@ -75,17 +104,10 @@ void CDocViews::ShowItemFields(const std::string& name) {
 }
 
 void CDocViews::WriteBackValue(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const int index = m_list.FindRowItemIndex(name);
-    if (index < 0 || index >= m_doc.m_items.GetSize()) return;
-    CNVItem& item = m_doc.m_items[index];
-    if (item.Size() >= 1) {
-        // The record keeps its size; bytes past the end of the rebuilt value stay as they were.
-        std::vector<uint8_t> value = item.Value();
-        value.resize(static_cast<size_t>(item.Size()), 0);
-        std::copy_n(bytes.begin(), std::min(bytes.size(), value.size()), value.begin());
-        item.SetValue(value);
-    }
-    item.SetActive(CNVItem::kActive);
+    const int index = ShownItemIndex();
+    if (index < 0 || m_doc.m_items[index].Name() != name) return;
+    m_doc.SetItemValue(index, bytes);
+    RefreshListRow(index);
 }
 
 void CDocViews::ResetItemsAndViews(bool keepContent) {
@@ -103,7 +125,10 @@ void CDocViews::ClearViews(bool keepContent) {
         m_selectedTree.DeleteAllNodes();
     }
     m_list.DeleteAllRows();
-    if (!keepContent) m_content.DeleteAllRows();
+    if (!keepContent) {
+        m_content.DeleteAllRows();
+        m_shown = {};
+    }
 }
 
 void CDocViews::OnTreeSelectionChanged(CNVTreeView& tree, QTreeWidgetItem* node) {

@@ -1,4 +1,6 @@
 #pragma once
+#include "list_row.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -30,8 +32,11 @@ public:
     void ShowGroupRows(const std::string& group);
     void ShowItemRows(const std::string& name);
     void ShowItemFields(const std::string& name);
-    // The edited value of the item named name, as listed in the item list, becomes its value.
+    // The edited value becomes the value of the record the content view shows; its list row
+    // shows the record as it now is.
     void WriteBackValue(const std::string& name, const std::vector<uint8_t>& bytes);
+    // The list rows of the record at itemIndex show it anew.
+    void RefreshListRow(int itemIndex);
 
     // Empties both entry lists, the list rows, every view and m_items.
     void ResetItemsAndViews(bool keepContent = false);
@@ -44,10 +49,20 @@ public:
 
 private:
     void AddListRow(int itemIndex);
+    // The record at itemIndex as a row of the item list.
+    CListRow MakeListRow(int itemIndex) const;
+    // Position of the record the content view shows, -1 when none (found again by ID and
+    // element, since a heading click re-sorts the records).
+    int ShownItemIndex() const;
 
     CTessivaDoc& m_doc;
     CNVTreeView& m_itemsTree;
     CNVTreeView& m_selectedTree;
     CNVListView& m_list;
     CNVContentView& m_content;
+    struct SShown {
+        int id = -1;
+        int index = -1;
+        std::string name;
+    } m_shown;
 };

@@ -2,6 +2,7 @@
 
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QToolTip>
 
 CItemWindow::CItemWindow(QWidget* parent) : QLineEdit(parent) {
     setObjectName("CItemWindow");
@@ -12,7 +13,7 @@ CItemWindow::CItemWindow(QWidget* parent) : QLineEdit(parent) {
 
 void CItemWindow::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    emit EditEnded();
+    emit FocusLost();
 }
 
 void CItemWindow::keyPressEvent(QKeyEvent* event) {
@@ -21,5 +22,17 @@ void CItemWindow::keyPressEvent(QKeyEvent* event) {
         emit EditEnded();
         return;
     }
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        emit EditCancelled();
+        return;
+    }
     QLineEdit::keyPressEvent(event);
+}
+
+void CItemWindow::ShowRefusal(const QString& hint) {
+    setStyleSheet("QLineEdit { background: #ffd8d8; }");
+    setToolTip(hint);
+    selectAll();
+    if (isVisible()) QToolTip::showText(mapToGlobal(QPoint(0, height())), hint, this);
 }

@@ -2,14 +2,19 @@
 #include <QLineEdit>
 
 // The one-line editor the content view opens over a value cell. Enter or the loss of the
-// focus ends the edit.
+// focus ends the edit, Escape cancels it.
 class CItemWindow : public QLineEdit {
     Q_OBJECT
 public:
     explicit CItemWindow(QWidget* parent);
 
+    // Marks the text as refused: selected, tinted, with the hint as tooltip.
+    void ShowRefusal(const QString& hint);
+
 signals:
     void EditEnded();
+    void FocusLost();
+    void EditCancelled();
 
 protected:
     void focusOutEvent(QFocusEvent* event) override;

@@ -11,10 +11,14 @@
 #include "ower_write_dialog.h"
 #include "pane_frame.h"
 #include "port_box.h"
+#include "save_changes_prompt.h"
 #include "spc_code_dialog.h"
 #include "tessiva_doc.h"
+#include "job_control.h"
 
 #include <QAction>
+#include <QCloseEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLineEdit>
@@ -23,9 +27,41 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QToolBar>
+#include <QUndoCommand>
+#include <QUndoStack>
+#include <thread>
 #include <unordered_map>
 
 static void InitUiResources() { Q_INIT_RESOURCE(tessiva); }
+
+struct CMainFrame::SSnapshot {
+    CNVItemArray items;
+    CTreeEntryList all;
+    CTreeEntryList selected;
+    bool modified = false;
+};
+
+namespace {
+// An undo step that swaps whole snapshots: edits, moves and merges all change records or
+// entries in ways a smaller inverse would have to know about.
+class CSnapshotStep : public QUndoCommand {
+public:
+    CSnapshotStep(CMainFrame& frame, const QString& text, CMainFrame::SSnapshot before, CMainFrame::SSnapshot after)
+        : QUndoCommand(text), m_frame(frame), m_before(std::move(before)), m_after(std::move(after)) {}
+    void undo() override { m_frame.Restore(m_before); }
+    void redo() override {
+        // Pushed after the change was made: the first redo has nothing to do.
+        if (m_done) m_frame.Restore(m_after);
+        m_done = true;
+    }
+
+private:
+    CMainFrame& m_frame;
+    CMainFrame::SSnapshot m_before;
+    CMainFrame::SSnapshot m_after;
+    bool m_done = false;
+};
+}  // namespace
 
 namespace {
 SFileDialogRequest DialogRequest(const char* extension, const char* label) {
@@ -85,6 +121,8 @@ QString TooltipText(const char* text) { return QString(text).replace("&&", "&");
 CMainFrame::CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent)
     : QMainWindow(parent), m_doc(doc), m_chooser(chooser) {
     InitUiResources();
+    m_undoStack = new QUndoStack(this);
+    m_undoStack->setUndoLimit(100);
     setObjectName("CMainFrame");
     setWindowIcon(QIcon(":/icons/tessiva.png"));
     CreateMenus();
@@ -145,6 +183,13 @@ void CMainFrame::CreateMenus() {
 
     QMenu* edit = menuBar()->addMenu("Edit");
     edit->addAction(MakeAction(kFindMenu, "Find NV Item", &CMainFrame::OnFind));
+    edit->addSeparator();
+    QAction* undo = m_undoStack->createUndoAction(this, "Undo");
+    undo->setShortcut(QKeySequence::Undo);
+    edit->addAction(undo);
+    QAction* redo = m_undoStack->createRedoAction(this, "Redo");
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
+    edit->addAction(redo);
 
     QMenu* connection = menuBar()->addMenu("Connection");
     QMenu* ports = connection->addMenu("Choice Com");
@@ -258,8 +303,18 @@ void CMainFrame::CreateClient() {
     connect(m_listView, &CNVListView::RowSelectionChanged, this, [this] { m_views->OnListSelectionChanged(); });
     connect(m_listView, &CNVListView::ColumnClicked, this, [this](int column) { m_views->OnColumnClick(column); });
     m_contentView->SetWriteBack([this](const std::string& name, const std::vector<uint8_t>& bytes) {
+        SSnapshot before = Snapshot();
         m_views->WriteBackValue(name, bytes);
+        PushUndo("Value Edit", std::move(before));
+        UpdateTitle();
     });
+    for (CNVTreeView* tree : {m_itemsTree, m_selectedTree}) {
+        connect(tree, &CNVTreeView::AboutToDrop, this, [this] { m_beforeDrop = std::make_shared<SSnapshot>(Snapshot()); });
+        connect(tree, &CNVTreeView::Dropped, this, [this] {
+            if (m_beforeDrop) PushUndo("Move", std::move(*m_beforeDrop));
+            m_beforeDrop.reset();
+        });
+    }
 
     // F6 and Shift+F6 move the focus to the next and the previous pane.
     auto* next = new QShortcut(QKeySequence(Qt::Key_F6), this);
@@ -290,6 +345,79 @@ void CMainFrame::CycleFocus(int step) {
 
 void CMainFrame::ResetItemsAndViews() { m_views->ResetItemsAndViews(); }
 
+void CMainFrame::UpdateTitle() {
+    static const QString kTitle = "Tessiva v1.5";
+    const std::string& path = m_doc.DocumentPath();
+    if (path.empty() && !m_doc.IsModified()) {
+        setWindowTitle(kTitle);
+        return;
+    }
+    const QString name = path.empty() ? QString("Untitled") : QFileInfo(QString::fromStdString(path)).fileName();
+    setWindowTitle(name + (m_doc.IsModified() ? "*" : "") + " - " + kTitle);
+}
+
+bool CMainFrame::MaySaveChanges() {
+    m_contentView->EndEdit();
+    if (!m_doc.IsModified()) return true;
+    static const std::string kQuestion = "Save changes?";
+    ESaveChoice choice;
+    if (auto* prompt = dynamic_cast<ISaveChangesPrompt*>(&m_doc.Messages()))
+        choice = prompt->AskSaveChanges(kQuestion, kAppTitle);
+    else  // a sink with Yes and No only: Yes saves
+        choice = m_doc.Messages().AskYesNo(kQuestion) ? ESaveChoice::Save : ESaveChoice::Discard;
+    if (choice == ESaveChoice::Cancel) return false;
+    if (choice == ESaveChoice::Discard) return true;
+    std::string path = m_doc.DocumentPath();
+    if (path.empty() && !m_chooser.ChooseSaveFile(kCnvDialog, path)) return false;
+    const bool saved = m_doc.SaveBackup(path).IsCompleted();
+    UpdateTitle();
+    return saved;
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (MaySaveChanges())
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool CMainFrame::CheckSelection() {
+    m_contentView->EndEdit();
+    if (m_doc.m_selectedEntries.GetCount() > 0) return true;
+    m_doc.Messages().ShowMessage("No items are selected.", EMessageIcon::Information);
+    return false;
+}
+
+CMainFrame::SSnapshot CMainFrame::Snapshot() const {
+    return {m_doc.m_items, m_doc.m_allEntries, m_doc.m_selectedEntries, m_doc.IsModified()};
+}
+
+void CMainFrame::Restore(const SSnapshot& snapshot) {
+    m_contentView->CancelEdit();
+    m_doc.m_items = snapshot.items;
+    m_doc.m_allEntries = snapshot.all;
+    m_doc.m_selectedEntries = snapshot.selected;
+    m_doc.SetModified(snapshot.modified);
+    m_views->ClearViews();
+    m_views->BuildItemsTree();
+    m_views->BuildSelectedTree();
+    UpdateTitle();
+}
+
+void CMainFrame::PushUndo(const QString& text, SSnapshot before) {
+    m_undoStack->push(new CSnapshotStep(*this, text, std::move(before), Snapshot()));
+}
+
+void CMainFrame::ShowRecordsAfterLoad(bool loaded) {
+    if (loaded) {
+        m_undoStack->clear();  // the steps were of records that are gone
+        m_views->ClearViews();
+        m_views->BuildItemsTree();
+    }
+    // Otherwise the document kept its records and selection, and the views still show them.
+    UpdateTitle();
+}
+
 bool CMainFrame::AskOpen(const SFileDialogRequest& request, std::string& path) {
     m_contentView->EndEdit();
     return m_chooser.ChooseOpenFile(request, path);
@@ -301,16 +429,17 @@ bool CMainFrame::AskSave(const SFileDialogRequest& request, std::string& path) {
 }
 
 void CMainFrame::LoadFile(const SFileDialogRequest& request, const std::function<bool(const std::string&)>& load) {
+    if (!MaySaveChanges()) return;
     std::string path;
     if (!AskOpen(request, path)) return;
-    ResetItemsAndViews();
-    if (!load(path)) return;  // the panes stay empty
-    m_views->BuildItemsTree();
+    // The records are replaced only by a load that completed.
+    ShowRecordsAfterLoad(load(path));
 }
 
 void CMainFrame::SaveFile(const SFileDialogRequest& request, const std::function<void(const std::string&)>& save) {
     std::string path;
     if (AskSave(request, path)) save(path);
+    UpdateTitle();
 }
 
 void CMainFrame::OnLoadBrt() {
@@ -322,7 +451,7 @@ void CMainFrame::OnSaveAllBrt() {
 }
 
 void CMainFrame::OnSaveSelectedBrt() {
-    SaveFile(kBrtDialog, [this](const std::string& path) { m_doc.SaveSelectedActiveToBrt(path); });
+    if (CheckSelection()) SaveFile(kBrtDialog, [this](const std::string& path) { m_doc.SaveSelectedActiveToBrt(path); });
 }
 
 void CMainFrame::OnLoadCnv() {
@@ -334,7 +463,7 @@ void CMainFrame::OnSaveAllCnv() {
 }
 
 void CMainFrame::OnSaveSelectedCnv() {
-    SaveFile(kCnvDialog, [this](const std::string& path) { m_doc.SaveSelectedActiveToCnv(path); });
+    if (CheckSelection()) SaveFile(kCnvDialog, [this](const std::string& path) { m_doc.SaveSelectedActiveToCnv(path); });
 }
 
 void CMainFrame::OnLoadQcn() {
@@ -346,7 +475,7 @@ void CMainFrame::OnSaveAllQcn() {
 }
 
 void CMainFrame::OnSaveSelectedQcn() {
-    SaveFile(kQcnDialog, [this](const std::string& path) { m_doc.SaveSelectedActiveToQcn(path); });
+    if (CheckSelection()) SaveFile(kQcnDialog, [this](const std::string& path) { m_doc.SaveSelectedActiveToQcn(path); });
 }
 
 void CMainFrame::OnCsvAll() {
@@ -362,10 +491,14 @@ void CMainFrame::OnCsvSelected() {
 }
 
 void CMainFrame::OnImportTypes() {
+    if (!MaySaveChanges()) return;
     std::string path;
     if (!AskOpen(kDefDialog, path)) return;
+    m_doc.m_typeCatalog.SetImportConfirmation(
+        [this](int, int, const std::string& text) { return m_doc.Messages().AskYesNo(text); });
     // A failed or stopped import leaves the catalogue of the last good NVTypes.typ in force.
     if (!m_doc.m_typeCatalog.ImportDefinitionFile(path)) m_doc.m_typeCatalog.LoadTypeFile();
+    m_doc.m_typeCatalog.SetImportConfirmation(nullptr);
 }
 
 void CMainFrame::OnExit() { close(); }
@@ -374,8 +507,29 @@ void CMainFrame::OnAbout() { emit AboutRequested(); }
 
 void CMainFrame::SetConnectionState(const char* text) { m_connectionBox->setText(text); }
 
+bool CMainFrame::WaitForSpcPenalty() {
+    using Clock = std::chrono::steady_clock;
+    if (!m_doc.m_phone || Clock::now() >= m_spcPenaltyEnd) return true;
+    CJobControl& jobs = m_doc.Jobs();
+    const SOutcome waited = jobs.Run("Waiting for the phone after a wrong SPC code", [&] {
+        jobs.WaitForDialog();
+        jobs.EnableCancel();
+        const auto left = [&] { return std::chrono::duration_cast<std::chrono::milliseconds>(m_spcPenaltyEnd - Clock::now()); };
+        jobs.SetRange(static_cast<int>(std::max<int64_t>(left().count() / 100, 1)));
+        const Clock::time_point start = Clock::now();
+        while (Clock::now() < m_spcPenaltyEnd) {
+            if (jobs.IsStopRequested()) return jobs.PostJobStopped();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            jobs.SetPosition(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() / 100));
+        }
+        return jobs.PostJobCompleted();
+    });
+    return waited.IsCompleted();
+}
+
 bool CMainFrame::CheckPhone(bool disconnectFirst) {
     m_contentView->EndEdit();
+    if (!WaitForSpcPenalty()) return false;
     if (m_doc.CheckConnected()) return true;
     if (disconnectFirst) m_doc.Disconnect();
     SetConnectionState("NOT CONNECTED");
@@ -422,17 +576,14 @@ void CMainFrame::UpdateComMenu() {
     m_portBox->ShowChoice(m_doc.GetComPort(), m_doc.GetPortName());
 }
 
-void CMainFrame::Upload(const std::string& list) {
-    ResetItemsAndViews();
-    if (m_doc.StartUpload(list)) m_views->BuildItemsTree();
-}
+void CMainFrame::Upload(const std::string& list) { ShowRecordsAfterLoad(m_doc.StartUpload(list) != 0); }
 
 void CMainFrame::OnUploadAll() {
-    if (CheckPhone(true)) Upload(m_doc.DefinitionsPath());
+    if (CheckPhone(true) && MaySaveChanges()) Upload(m_doc.DefinitionsPath());
 }
 
 void CMainFrame::OnUploadList() {
-    if (!CheckPhone(true)) return;
+    if (!CheckPhone(true) || !MaySaveChanges()) return;
     std::string path;
     if (AskOpen(kCsvDialog, path)) Upload(path);
 }
@@ -443,13 +594,17 @@ void CMainFrame::OnDownloadAll() {
 }
 
 void CMainFrame::OnDownloadSelected() {
-    if (CheckPhone()) (void)m_doc.DownloadSelectedActive();
+    if (CheckPhone() && CheckSelection()) (void)m_doc.DownloadSelectedActive();
 }
 
 void CMainFrame::OnSpc() {
     if (!CheckPhone()) return;
     CSPCCodeDialog dialog(this);
-    if (dialog.exec() == QDialog::Accepted) m_doc.SendSpcCode(dialog.Code());
+    if (dialog.exec() != QDialog::Accepted) return;
+    if (m_doc.SendSpcCode(dialog.Code()))
+        m_doc.Messages().ShowMessage("SPC code accepted.", EMessageIcon::Information);
+    else
+        m_spcPenaltyEnd = std::chrono::steady_clock::now() + m_spcPenalty;
 }
 
 void CMainFrame::OnAddCnv() {
@@ -457,12 +612,16 @@ void CMainFrame::OnAddCnv() {
     if (!AskOpen(kCnvDialog, path)) return;
     COwerWriteDialog prompt(this);
     m_doc.SetOverwritePrompt(&prompt);
+    SSnapshot before = Snapshot();
     // The document keeps its records and selection when the file can't be added.
-    (void)m_doc.AddFromCnv(path);
+    const bool added = m_doc.AddFromCnv(path).IsCompleted();
+    if (added) PushUndo("Add NV Items from CNV File", std::move(before));
     m_doc.SetOverwritePrompt(nullptr);
-    m_views->ClearViews(true);
+    // The content goes too: it showed values the merge may have replaced.
+    m_views->ClearViews();
     m_views->BuildItemsTree();
     m_views->BuildSelectedTree();
+    UpdateTitle();
 }
 
 void CMainFrame::OnFind() {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QMainWindow>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -17,6 +18,7 @@ class QAction;
 class QLineEdit;
 class QSplitter;
 class QToolBar;
+class QUndoStack;
 
 // The main window: menus, the toolbar with the port box and the connection-state box, and
 // four panes in two splitters. Every command arrives here and becomes a document operation.
@@ -59,15 +61,23 @@ public:
     CTessivaDoc& Doc() const { return m_doc; }
 
     void ResetItemsAndViews();
+    // "name* - Tessiva v1.5": the file the records came from or went to, and a mark while
+    // they hold unsaved changes.
+    void UpdateTitle();
+    // Value edits, moves between the trees and merges, for Ctrl+Z and Ctrl+Y.
+    QUndoStack& UndoStack() const { return *m_undoStack; }
     // Refreshes the "Choice Com" items and the port box from the ports present, and checks
     // the item of the current port; runs whenever that menu opens.
     void UpdateComMenu();
+    // How long the phone stays silent after a wrong SPC code (10 seconds).
+    void SetSpcPenalty(std::chrono::milliseconds penalty) { m_spcPenalty = penalty; }
 
 signals:
     void AboutRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     using Handler = void (CMainFrame::*)();
@@ -82,6 +92,24 @@ private:
     // Open dialog; on OK the reset, the load and, when it succeeded, the "NV Items" tree.
     void LoadFile(const SFileDialogRequest& request, const std::function<bool(const std::string&)>& load);
     void SaveFile(const SFileDialogRequest& request, const std::function<void(const std::string&)>& save);
+    // Before the records are replaced or the program ends: with unsaved changes, asks
+    // "Save changes?". False when the user cancelled or the save failed.
+    bool MaySaveChanges();
+    // The "Selected && Active" commands: false, after saying so, when nothing is selected.
+    bool CheckSelection();
+    // After a load or an upload: the views show the new records, or, when it failed or was
+    // stopped, the ones the document kept.
+    void ShowRecordsAfterLoad(bool loaded);
+
+public:
+    // The records, the selection and the modified flag, as an undo step restores them.
+    struct SSnapshot;
+    SSnapshot Snapshot() const;
+    void Restore(const SSnapshot& snapshot);
+
+private:
+    // Pushes an undo step from before to now.
+    void PushUndo(const QString& text, SSnapshot before);
 
     void OnLoadBrt();
     void OnSaveAllBrt();
@@ -109,6 +137,9 @@ private:
     // The connection check of every phone command; when no phone answers, the "not
     // connected" reply (after a disconnect if asked for) and false.
     bool CheckPhone(bool disconnectFirst = false);
+    // After a wrong SPC code the phone answers nothing for a while, which is no lost link:
+    // the commands wait for it behind the progress dialog. False when the wait was stopped.
+    bool WaitForSpcPenalty();
     // Reset, upload of the items of list, and the "NV Items" tree when it completed.
     void Upload(const std::string& list);
     void SetConnectionState(const char* text);
@@ -129,4 +160,8 @@ private:
     CNVContentView* m_contentView = nullptr;
     std::unique_ptr<CDocViews> m_views;
     bool m_sized = false;
+    QUndoStack* m_undoStack = nullptr;
+    std::shared_ptr<SSnapshot> m_beforeDrop;  // shared: the type is complete only in the .cpp
+    std::chrono::milliseconds m_spcPenalty{10000};
+    std::chrono::steady_clock::time_point m_spcPenaltyEnd{};
 };

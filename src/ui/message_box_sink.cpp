@@ -49,3 +49,18 @@ bool CMessageBoxSink::AskYesNo(const std::string& text, const std::string& capti
     });
     return yes;
 }
+
+ESaveChoice CMessageBoxSink::AskSaveChanges(const std::string& text, const std::string& caption) {
+    ESaveChoice choice = ESaveChoice::Cancel;
+    RunOnUiThread([&] {
+        QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption), QString::fromStdString(text),
+                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, BoxParent());
+        box.setObjectName("SaveChangesBox");
+        box.setDefaultButton(QMessageBox::Save);
+        box.setEscapeButton(QMessageBox::Cancel);
+        const int answer = box.exec();
+        choice = answer == QMessageBox::Save ? ESaveChoice::Save
+                 : answer == QMessageBox::Discard ? ESaveChoice::Discard : ESaveChoice::Cancel;
+    });
+    return choice;
+}

@@ -1,17 +1,19 @@
 #pragma once
 #include "message_sink.h"
+#include "save_changes_prompt.h"
 
 #include <QObject>
 
 // Message boxes and stop questions as QMessageBox dialogs. Callable from a job's worker
 // thread: the box is shown by the user-interface thread while the worker waits.
-class CMessageBoxSink : public QObject, public IMessageSink {
+class CMessageBoxSink : public QObject, public IMessageSink, public ISaveChangesPrompt {
     Q_OBJECT
 public:
     explicit CMessageBoxSink(QObject* parent = nullptr);
 
     void ShowMessage(const std::string& text, EMessageIcon icon, const std::string& caption = kAppTitle) override;
     bool AskYesNo(const std::string& text, const std::string& caption = kAppTitle) override;
+    ESaveChoice AskSaveChanges(const std::string& text, const std::string& caption = kAppTitle) override;
 
 private:
     // Runs fn on the thread of this object and returns once it has run.

@@ -29,6 +29,7 @@ CNVContentView::~CNVContentView() {
 void CNVContentView::DeleteAllRows() {
     EndEdit();
     clear();
+    m_readOnly = false;
 }
 
 void CNVContentView::AddFieldRows(const std::vector<std::array<std::string, 4>>& rows) {
@@ -54,7 +55,7 @@ bool CNVContentView::OpenEditor(const QPoint& point) {
     setFocus(Qt::MouseFocusReason);
     EndEdit();
     const QModelIndex index = indexAt(point);
-    if (!index.isValid() || (index.column() != kDecValue && index.column() != kHexValue)) return false;
+    if (m_readOnly || !index.isValid() || (index.column() != kDecValue && index.column() != kHexValue)) return false;
     m_editRow = index.row();
     m_editColumn = index.column();
 
@@ -67,29 +68,46 @@ bool CNVContentView::OpenEditor(const QPoint& point) {
     editor->show();
     editor->setFocus(Qt::OtherFocusReason);
     m_editor = editor;
-    connect(editor, &CItemWindow::EditEnded, this, &CNVContentView::EndEdit);
+    connect(editor, &CItemWindow::EditEnded, this, [this] { EndEdit(false); });
+    connect(editor, &CItemWindow::FocusLost, this, [this] { EndEdit(false); });
+    connect(editor, &CItemWindow::EditCancelled, this, &CNVContentView::CancelEdit);
     return true;
 }
 
-void CNVContentView::EndEdit() {
+void CNVContentView::CancelEdit() {
+    if (m_editor) m_editor->setModified(false);
+    EndEdit();
+}
+
+bool CNVContentView::EndEdit(bool force) {
     CItemWindow* editor = m_editor;
-    if (!editor) return;
-    m_editor = nullptr;  // ends once: the focus loss of the closing editor finds none open
+    if (!editor) return true;
     if (editor->isModified() && m_editRow >= 0 && m_editRow < m_catalog.FieldCount() && m_editRow < topLevelItemCount()) {
         const std::string text = editor->text().toUtf8().toStdString();
         CNVField& field = m_catalog.Field(m_editRow);
-        if (m_editColumn == kHexValue)
-            field.SetHexText(text);
-        else
-            field.SetDecText(text);
-        const std::vector<uint8_t> bytes = m_catalog.GetRecordBytes();
-        if (m_writeBack) m_writeBack(m_itemName, bytes);
-        QTreeWidgetItem* row = topLevelItem(m_editRow);
-        row->setText(kDecValue, FromBytes(field.DecText()));
-        row->setText(kHexValue, FromBytes(field.HexText()));
+        const std::string hint = m_editColumn == kHexValue ? field.HexTextRefusal(text) : field.DecTextRefusal(text);
+        if (!hint.empty() && !force) {
+            // The old value stays in the record until a text that fits is entered or Escape.
+            editor->ShowRefusal(FromBytes(hint));
+            return false;
+        }
+        if (hint.empty()) {
+            m_editor = nullptr;  // ends once: the write-back may clear the rows
+            if (m_editColumn == kHexValue)
+                field.SetHexText(text);
+            else
+                field.SetDecText(text);
+            const std::vector<uint8_t> bytes = m_catalog.GetRecordBytes();
+            QTreeWidgetItem* row = topLevelItem(m_editRow);
+            row->setText(kDecValue, FromBytes(field.DecText()));
+            row->setText(kHexValue, FromBytes(field.HexText()));
+            if (m_writeBack) m_writeBack(m_itemName, bytes);
+        }
     }
+    m_editor = nullptr;  // ends once: the focus loss of the closing editor finds none open
     const bool hadFocus = editor->hasFocus();
     editor->hide();
     editor->deleteLater();
     if (hadFocus) setFocus(Qt::OtherFocusReason);
+    return true;
 }

@@ -35,8 +35,14 @@ public:
 
     // Opens the editor over the cell at a point of the viewport; false when it is no value cell.
     bool OpenEditor(const QPoint& point);
-    // Ends the open edit, if any; a changed text is committed exactly once.
-    void EndEdit();
+    // Ends the open edit, if any; a changed text is committed exactly once. A text the field
+    // can't take is refused: with force the editor closes and the old value stays, without
+    // it the editor stays open with the hint (false).
+    bool EndEdit(bool force = true);
+    // Closes the editor; the value stays as it was.
+    void CancelEdit();
+    // Rows shown without a type to decode them can't be edited.
+    void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
     CItemWindow* Editor() const { return m_editor; }
 
 protected:
@@ -50,4 +56,5 @@ private:
     QPoint m_lastDoubleClick;
     int m_editRow = -1;
     int m_editColumn = -1;
+    bool m_readOnly = false;
 };

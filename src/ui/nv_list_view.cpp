@@ -18,6 +18,19 @@ int CNVListView::FindRowItemIndex(const std::string& name) const {
     return -1;
 }
 
+void CNVListView::UpdateRow(const CListRow& row) {
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (m_rows[i].itemIndex != row.itemIndex) continue;
+        m_rows[i] = row;
+        QTreeWidgetItem* shown = topLevelItem(static_cast<int>(i));
+        if (!shown) continue;
+        for (int c = 0; c < CListRow::kColumnCount; ++c) {
+            const std::string& text = row.texts[static_cast<size_t>(c)];
+            shown->setText(c, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        }
+    }
+}
+
 void CNVListView::DeleteAllRows() {
     // Deleting rows is not a change of the user's selection.
     const QSignalBlocker blocker(this);

@@ -18,6 +18,8 @@ public:
     // Item index of the first row with this name, or -1.
     int FindRowItemIndex(const std::string& name) const;
 
+    // Shows row's texts in every row of the same record.
+    void UpdateRow(const CListRow& row);
     // Deletes the shown rows (m_rows stays as it is).
     void DeleteAllRows();
     // Shows m_rows.

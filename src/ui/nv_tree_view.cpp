@@ -182,6 +182,7 @@ void CNVTreeView::EndDrag(CNVTreeView* target) {
 void CNVTreeView::DropFrom(CNVTreeView& source) {
     QTreeWidgetItem* node = source.SelectedNode();
     if (!node || &source == this) return;
+    emit AboutToDrop();
     const bool isGroup = IsGroupNode(node);
     const std::string group = isGroup ? NodeText(node) : NodeText(node->parent());
     QTreeWidgetItem* target = FindGroupNode(group);
@@ -205,6 +206,7 @@ void CNVTreeView::DropFrom(CNVTreeView& source) {
     }
     invisibleRootItem()->sortChildren(0, Qt::AscendingOrder);
     source.RemoveNode(node);
+    emit Dropped();
 }
 
 CNVTreeView* CNVTreeView::TreeUnder(const QPoint& globalPos) {

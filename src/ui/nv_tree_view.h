@@ -53,6 +53,9 @@ public:
 
 signals:
     void NodeSelected(CNVTreeView* tree, QTreeWidgetItem* node);
+    // Around a move of nodes into this tree, so the move can be undone.
+    void AboutToDrop();
+    void Dropped();
 
 protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,

@@ -1,6 +1,7 @@
 #include "ower_write_dialog.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -32,6 +33,7 @@ COwerWriteDialog::COwerWriteDialog(QWidget* parent)
         const SAnswerButton& request = kAnswerButtons[i];
         m_buttons[i] = new QPushButton(request.text, this);
         m_buttons[i]->setMinimumWidth(100);
+        m_buttons[i]->setAutoDefault(false);
         connect(m_buttons[i], &QPushButton::clicked, this, [this, answer = request.answer] { Answer(answer); });
         row->addWidget(m_buttons[i]);
     }
@@ -44,6 +46,15 @@ QPushButton* COwerWriteDialog::Button(int answer) const {
     for (int i = 0; i < 4; ++i)
         if (kAnswerButtons[i].answer == answer) return m_buttons[i];
     return nullptr;
+}
+
+void COwerWriteDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        reject();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void COwerWriteDialog::Answer(int answer) {

@@ -8,7 +8,8 @@ class QLabel;
 class QPushButton;
 
 // "Overwrite": asked once per record of a merge that exists on both sides. Each button
-// stores its answer and ends the dialog; closing it otherwise (Escape) keeps the last answer.
+// stores its answer and ends the dialog; closing it otherwise (Escape or Enter) keeps the last
+// answer, so a key meant for the next prompt never overwrites a record by itself.
 // One object serves a whole merge, so the last answer carries over between showings.
 class COwerWriteDialog : public QDialog, public IOverwritePrompt {
     Q_OBJECT
@@ -22,6 +23,9 @@ public:
     QLabel* MessageLabel() const { return m_messageLabel; }
     // The button of an answer code.
     QPushButton* Button(int answer) const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void Answer(int answer);

@@ -123,7 +123,8 @@ TEST_F(DefineReaderTest, StopConfirmation) {
 
     t.frontend.cancelAtStart = false;
     EXPECT_FALSE(reader.StartReadDefinitions(dir + "/missing.def", out));
-    EXPECT_EQ(t.frontend.Messages().back(), "Can't open a file");
+    // The old first line, then the path and the reason.
+    EXPECT_EQ(t.frontend.Messages().back(), "Can't open a file\n" + dir + "/missing.def: No such file or directory");
 }
 
 TEST_F(DefineReaderTest, BuildItemsFromListResolvesIdsAndReportsUndefinedOnes) {

@@ -55,8 +55,8 @@ const SRow kRows[] = {
     {"int8", {0xFF}, "-1", "FF"},
     {"int1", {0x80}, "-128", "80"},
     {"sint7", {0x7F}, "127", "7F"},
-    {"int16", {0x00, 0x80}, "-32768", "FFFF8000"},
-    {"int2", {0xFE, 0xFF}, "-2", "FFFFFFFE"},
+    {"int16", {0x00, 0x80}, "-32768", "8000"},
+    {"int2", {0xF4, 0xFF}, "-12", "FFF4"},
     {"sint15", {0xFF, 0x7F}, "32767", "7FFF"},
     {"int32", {0xFF, 0xFF, 0xFF, 0xFF}, "-1", "FFFFFFFF"},
     {"int4", {0x00, 0x00, 0x00, 0x80}, "-2147483648", "80000000"},
@@ -138,12 +138,54 @@ TEST(NVField, ScanfStyleReading) {
 
 TEST(NVField, BooleanWords) {
     EXPECT_EQ(WithDec("boolean", "true").DecText(), "TRUE");
-    EXPECT_EQ(WithDec("boolean", "1").DecText(), "FALSE");
+    EXPECT_EQ(WithDec("boolean", "1").DecText(), "TRUE");
+    EXPECT_EQ(WithHex("boolean", "0").Bytes(), Bytes{0});
     EXPECT_EQ(WithHex("boolean", "yes").HexText(), "FALSE");
     EXPECT_EQ(WithHex("boolean", "True").Bytes(), Bytes{1});
     const CNVField any = WithBytes("boolean", {0x05});
     EXPECT_EQ(any.DecText(), "TRUE");
     EXPECT_EQ(any.Bytes(), Bytes{0x05});  // shown, never normalised
+}
+
+// What the editor refuses: texts that are no number of the field's type, or do not fit it.
+TEST(NVField, EditTextsThatAreNoValueOfTheFieldAreRefusedWithTheRange) {
+    struct SCase {
+        const char* type;
+        bool hex;
+        const char* text;
+        const char* hint;  // empty: taken
+    } const cases[] = {
+        {"uint8", false, "255", ""},
+        {"uint8", false, "300", "from 0 to 255"},
+        {"uint8", false, "-1", "from 0 to 255"},
+        {"uint32", false, "abc", "from 0 to 4294967295"},
+        {"uint32", false, "12abc", "from 0 to 4294967295"},
+        {"uint32", false, "", "from 0 to 4294967295"},
+        {"int8", false, " -128 ", ""},
+        {"int16", false, "-32769", "from -32768 to 32767"},
+        {"int64", false, "-9223372036854775808", ""},
+        {"uint64", false, "18446744073709551616", "from 0 to 18446744073709551615"},
+        {"uint16", true, "12345", "from 0 to FFFF"},
+        {"uint16", true, "0xFFFF", ""},
+        {"int16", true, "FFF4", ""},
+        {"int8", true, "1FF", "from 0 to FF"},
+        {"uint32", true, "1fz", "from 0 to FFFFFFFF"},
+        {"boolean", false, "true", ""},
+        {"boolean", true, "0", ""},
+        {"boolean", false, "2", "TRUE, FALSE, 1 or 0"},
+        {"string[4]", false, "ABCD", ""},
+        {"string[4]", true, "ABCDE", "at most 4"},
+        {"utf8[2]", false, "\xE9\xE9\xE9", "at most 4"},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(std::string(c.type) + (c.hex ? " hex " : " dec ") + c.text);
+        const CNVField f = Make(c.type);
+        const std::string hint = c.hex ? f.HexTextRefusal(c.text) : f.DecTextRefusal(c.text);
+        if (*c.hint == 0)
+            EXPECT_EQ(hint, "");
+        else
+            EXPECT_NE(hint.find(c.hint), std::string::npos) << hint;
+    }
 }
 
 TEST(NVField, TextFieldsCutAndPad) {

@@ -109,7 +109,7 @@ TEST_F(TypeCatalogTest, SelfContainingTypesBecomeBadWithoutHanging) {
 
 TEST_F(TypeCatalogTest, ATypeContainingABadTypeIsBadInEitherOrder) {
     // A dropped member would shift every later field of the layout.
-    ASSERT_TRUE(Import("F;E e;uint8 y;\nE;Q q;uint8 z;\nG;E e;uint8 y;\n"));
+    ASSERT_TRUE(Import("F;E e;uint8 y;\nE;Q q;uint8 z;\nG;E e;uint8 y;\nOK;uint8 o;\n"));
     EXPECT_EQ(catalog.Definition("F"), "Bad Parametr");
     EXPECT_EQ(catalog.Definition("G"), "Bad Parametr");
 }
@@ -189,7 +189,8 @@ TEST_F(TypeCatalogTest, StopInEitherJob) {
 
 TEST_F(TypeCatalogTest, LoadingTheTypeFile) {
     EXPECT_FALSE(catalog.LoadTypeFile());
-    EXPECT_EQ(t.frontend.Messages().back(), "Can't open NVTypes.typ file.");
+    EXPECT_EQ(t.frontend.Messages().back(),
+              "Can't open NVTypes.typ file.\n" + catalog.TypeFilePath() + ": No such file or directory");
 
     // Whole long lines, no END line, LF only.
     std::string longDef;

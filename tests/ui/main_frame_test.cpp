@@ -63,15 +63,29 @@ private slots:
         QVERIFY(ui.sink.Messages().empty());
     }
 
-    void startUpEndsWhenADescriptionFileIsMissing() {
+    void withoutTypesTheProgramStartsAndShowsRawBytesUntilTheImport() {
         SUiApp noTypes(false);
-        QVERIFY(!noTypes.Start());
-        QCOMPARE(noTypes.sink.Messages(), std::vector<std::string>{"Can't open NVTypes.typ file."});
-        QVERIFY(noTypes.Doc().m_itemDefs.GetSize() > 0);  // the definitions were read first
+        QVERIFY(noTypes.Start());
+        QCOMPARE(noTypes.sink.Messages(), std::vector<std::string>{"Can't open NVTypes.typ file.\n" + noTypes.dir +
+                                                                   "/NVTypes.typ: No such file or directory"});
+        CMainFrame& frame = noTypes.Frame();
+        noTypes.FillDatabase();
+        frame.Views().BuildItemsTree();
+        frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), "(Id=441) NV_BAND_PREF_I"));
+        QCOMPARE(RowTexts(frame.ContentView(), 0), (std::vector<std::string>{"value", "", "B3 B6", "raw"}));
+        QVERIFY(!frame.ContentView().OpenEditor(frame.ContentView().visualRect(frame.ContentView().model()->index(0, 2)).center()));
+
+        WriteFile(noTypes.Path("NVTypesDefine.def"), "uint16;uint16 value;\n");
+        noTypes.chooser.paths = {noTypes.Path("NVTypesDefine.def")};
+        frame.Action(CMainFrame::kImportTypes)->trigger();
+        frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), "(Id=9) NV_PREF_MODE_I"));
+        frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), "(Id=441) NV_BAND_PREF_I"));
+        QCOMPARE(RowTexts(frame.ContentView(), 0)[2], std::string("B6B3"));
 
         SUiApp noDefinitions(true, false);
         QVERIFY(!noDefinitions.Start());
-        QCOMPARE(noDefinitions.sink.Messages(), std::vector<std::string>{"Can't open a file"});
+        QCOMPARE(noDefinitions.sink.Messages(), std::vector<std::string>{"Can't open a file\n" + noDefinitions.dir +
+                                                                         "/NVItemsDefine.def: No such file or directory"});
     }
 
     void stoppingTheDefinitionsReadEndsStartUp() {
@@ -111,7 +125,7 @@ private slots:
                                            "32788 Download Selected && Active to Mobile", "-",
                                            "32847 Create CSV File by All NV Items",
                                            "32848 Create CSV File by Selected NV Items", "-", "57665 Exit"}));
-        QCOMPARE(MenuEntries(menus[1]->menu()), std::vector<std::string>{"32856 Find NV Item"});
+        QCOMPARE(MenuEntries(menus[1]->menu()), (std::vector<std::string>{"32856 Find NV Item", "-", "0 Undo", "0 Redo"}));
         QCOMPARE(MenuEntries(menus[2]->menu()),
                  (std::vector<std::string>{">Choice Com", "-", "32784 Connect Server", "32783 Disconnect Server"}));
         const std::vector<std::string> ports = MenuEntries(menus[2]->menu()->actions()[0]->menu());
@@ -208,13 +222,14 @@ private slots:
         }
     }
 
-    void cancelledDialogChangesNothingAndAFailedLoadLeavesEmptyPanes() {
+    void cancelledDialogOrAFailedLoadKeepsTheRecordsAndThePanes() {
         SUiApp ui;
         QVERIFY(ui.Start());
         ui.FillDatabase();
         ui.Frame().Views().BuildItemsTree();
         ui.Frame().ItemsTree().setCurrentItem(ui.Frame().ItemsTree().topLevelItem(0));
-        QVERIFY(ui.Frame().ListView().topLevelItemCount() > 0);
+        const int rows = ui.Frame().ListView().topLevelItemCount();
+        QVERIFY(rows > 0);
 
         ui.Frame().Action(32786)->trigger();  // no path: the dialog is cancelled
         QCOMPARE(ui.Doc().m_items.GetSize(), 9);
@@ -224,12 +239,11 @@ private slots:
         ui.chooser.paths = {ui.Path("broken.cnv")};
         ui.Frame().Action(32843)->trigger();
         QVERIFY(!ui.sink.Messages().empty());
-        QCOMPARE(ui.Doc().m_items.GetSize(), 0);
-        QCOMPARE(ui.Frame().ItemsTree().topLevelItemCount(), 0);
-        QCOMPARE(ui.Frame().SelectedTree().topLevelItemCount(), 0);
-        QCOMPARE(ui.Frame().ListView().topLevelItemCount(), 0);
-        QCOMPARE(ui.Frame().ContentView().topLevelItemCount(), 0);
-        QCOMPARE(ui.Doc().m_allEntries.GetCount(), 0);
+        QCOMPARE(ui.Doc().m_items.GetSize(), 9);
+        QCOMPARE(ui.Doc().m_allEntries.GetCount(), 9);
+        QCOMPARE(ui.Frame().ItemsTree().topLevelItemCount(), 4);
+        QCOMPARE(ui.Frame().ListView().topLevelItemCount(), rows);
+        QCOMPARE(ui.Frame().windowTitle(), QString("Tessiva v1.5"));
     }
 
     void saveCommandsWriteWhatTheDocumentWrites() {
@@ -262,6 +276,23 @@ private slots:
         ui.chooser.paths = {ui.Path("missing.def")};
         ui.Frame().Action(32852)->trigger();
         QVERIFY(ui.Doc().m_typeCatalog.SelectType("pair_type"));  // reloaded from NVTypes.typ
+
+        // The item definitions taken for types: nothing valid, so nothing is replaced.
+        const std::string good = ReadFile(ui.Path("NVTypes.typ"));
+        ui.chooser.paths = {ui.Path("NVItemsDefine.def")};
+        ui.Frame().Action(32852)->trigger();
+        QCOMPARE(ReadFile(ui.Path("NVTypes.typ")), good);
+        QVERIFY(ui.sink.Messages().back().find("could not be converted") != std::string::npos);
+        // Some types bad: asked first; No keeps the file, Yes replaces it and keeps the old one as .bak.
+        WriteFile(ui.Path("mixed.def"), "fine_type;uint8 a;\nbroken_type;no_such_type b;\n");
+        for (bool yes : {false, true}) {
+            ui.sink.answers = {yes};
+            ui.chooser.paths = {ui.Path("mixed.def")};
+            ui.Frame().Action(32852)->trigger();
+            QVERIFY(ui.sink.Questions().back().find("2 NV types were read, 1 of them") != std::string::npos);
+            QCOMPARE(ui.Doc().m_typeCatalog.SelectType("fine_type"), yes);
+        }
+        QCOMPARE(ReadFile(ui.Path("NVTypes.typ.bak")), good);
     }
 
     void fileDialogsCarryTheFilterTheSuffixAndTheInitialName() {

@@ -252,6 +252,7 @@ private slots:
         SSimOnPty sim(ui.Doc().m_itemDefs, options);
         QVERIFY(sim.Start());
         QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
+        ui.Frame().SetSpcPenalty(std::chrono::milliseconds(0));
 
         QCOMPARE(Answering<CSPCCodeDialog>({TypeCode("999999")},
                                            [&] { ui.Frame().Action(CMainFrame::kSpcToolbar)->trigger(); }),
@@ -264,8 +265,34 @@ private slots:
         QVERIFY(!sim.phone.IsSpcAccepted());
         // Only six characters go to the phone.
         Answering<CSPCCodeDialog>({TypeCode("12345678")}, [&] { ui.Frame().Action(CMainFrame::kSpcMenu)->trigger(); });
-        QVERIFY(ui.sink.Messages().empty());
+        QCOMPARE(ui.sink.Messages(), std::vector<std::string>{"SPC code accepted."});
         QVERIFY(sim.phone.IsSpcAccepted());
+    }
+
+    void theSilenceAfterAWrongSpcCodeIsWaitedOutNotTakenForALostLink() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        SSimPhoneOptions options;
+        options.spcCode = "123456";
+        options.spcPenalty = std::chrono::milliseconds(1200);
+        SSimOnPty sim(ui.Doc().m_itemDefs, options);
+        QVERIFY(sim.Start());
+        QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
+        ui.Frame().SetSpcPenalty(std::chrono::milliseconds(1500));
+        Answering<CSPCCodeDialog>({TypeCode("999999")}, [&] { ui.Frame().Action(CMainFrame::kSpcMenu)->trigger(); });
+        ui.sink.ClearRecords();
+        Answering<CSPCCodeDialog>({TypeCode("123456")}, [&] { ui.Frame().Action(CMainFrame::kSpcToolbar)->trigger(); });
+        QCOMPARE(ui.sink.Messages(), std::vector<std::string>{"SPC code accepted."});
+        QCOMPARE(StateText(ui), std::string("CONNECTED"));
+        QVERIFY(sim.phone.IsSpcAccepted());
+
+        // Nothing selected: said, and nothing is written.
+        ui.FillDatabase();
+        const Values stored = sim.Stored();
+        ui.sink.ClearRecords();
+        ui.Frame().Action(CMainFrame::kDownloadSelected)->trigger();
+        QCOMPARE(ui.sink.Messages(), std::vector<std::string>{"No items are selected."});
+        QCOMPARE(sim.Stored(), stored);
     }
 
     void addFromCnvAsksPerConflictAndKeepsTheSelection() {

@@ -1,12 +1,14 @@
 // Pictures of the window for a person to look at; runs only when TESSIVA_SHOTS names a folder
 // of description files (pictures go to TESSIVA_SHOTS_OUT, default the current folder).
 #include "main_frame.h"
+#include "message_box_sink.h"
 #include "nv_content_view.h"
 #include "nv_tree_view.h"
 #include "tessiva_app.h"
 #include "ui_test_support.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QPushButton>
 #include <QThread>
 #include <QTest>
@@ -71,7 +73,32 @@ private slots:
         QVERIFY(frame.grab().save(out + "/shot-edit.png"));
         QTest::keyClick(content.Editor(), Qt::Key_Return);
         QTest::qWait(50);
+        if (content.Editor()) {  // too large for the field: refused, with the range shown
+            QVERIFY(frame.grab().save(out + "/shot-refused.png"));
+            content.Editor()->setText("1234");
+            QTest::keyClick(content.Editor(), Qt::Key_Return);
+            QTest::qWait(50);
+        }
         QVERIFY(frame.grab().save(out + "/shot-edited.png"));
+        // A number too large for a one-byte field: refused, the range in the tooltip.
+        QVERIFY(content.OpenEditor(content.visualRect(content.model()->index(1, 1)).center()));
+        QTest::keyClicks(content.Editor(), "300");
+        QTest::keyClick(content.Editor(), Qt::Key_Return);
+        QTest::qWait(100);
+        if (content.Editor()) {
+            QVERIFY(frame.grab().save(out + "/shot-refused-byte.png"));
+            QTest::keyClick(content.Editor(), Qt::Key_Escape);
+        }
+
+        // The question before unsaved changes would be lost, as the window asks it.
+        CMessageBoxSink boxes;
+        QTimer::singleShot(100, [&] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                box->grab().save(out + "/shot-save-changes.png");
+                QMetaObject::invokeMethod(box, "reject");
+            }
+        });
+        QCOMPARE(boxes.AskSaveChanges("Save changes?", "Tessiva"), ESaveChoice::Cancel);
 
         // The progress dialog of a running job, over the window.
         CJobControl& jobs = app.Jobs();

@@ -1,0 +1,232 @@
+// The window never loses or silently changes the user's data: failed loads, unsaved changes,
+// refused values, records without a value, merges, empty selections, the overwrite prompt's keys.
+#include "doc_views.h"
+#include "item_window.h"
+#include "main_frame.h"
+#include "nv_content_view.h"
+#include "nv_list_view.h"
+#include "nv_tree_view.h"
+#include "ower_write_dialog.h"
+#include "save_changes_prompt.h"
+#include "tessiva_app.h"
+#include "ui_test_support.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+// A test sink that also answers "Save changes?" from a script (Cancel when it runs out).
+struct SSaveSink : CTestFrontend, ISaveChangesPrompt {
+    ESaveChoice AskSaveChanges(const std::string& text, const std::string&) override {
+        asked.push_back(text);
+        if (choices.empty()) return ESaveChoice::Cancel;
+        const ESaveChoice choice = choices.front();
+        choices.pop_front();
+        return choice;
+    }
+    std::deque<ESaveChoice> choices;
+    std::vector<std::string> asked;
+};
+
+// The test database loaded from start.cnv, the window built by the application.
+struct SLoadedApp : SUiApp {
+    SLoadedApp() {
+        app = std::make_unique<CTessivaApp>(&saveSink, &chooser);
+        if (!app->InitInstance(dir)) return;
+        FillDatabase();
+        SaveBackup(Path("start.cnv"));
+        chooser.paths = {Path("start.cnv")};
+        Frame().Action(CMainFrame::kLoadCnvMenu)->trigger();
+        saveSink.ClearRecords();
+    }
+    ~SLoadedApp() { app.reset(); }  // before the sink it reports to
+    CNVContentView& Content() { return Frame().ContentView(); }
+    CNVItem& Record(const std::string& name) {
+        for (CNVItem& item : Doc().m_items)
+            if (item.Name() == name) return item;
+        qFatal("no record %s", name.c_str());
+    }
+    void Select(const std::string& text) { Frame().ItemsTree().setCurrentItem(FindNode(Frame().ItemsTree(), text)); }
+    // Opens the editor on a value cell and types text; the editor, or null.
+    CItemWindow* Type(int row, int column, const QString& text) {
+        const QPoint cell = Content().visualRect(Content().model()->index(row, column)).center();
+        if (!Content().OpenEditor(cell)) return nullptr;
+        QTest::keyClicks(Content().Editor(), text);
+        QTest::keyClick(Content().Editor(), Qt::Key_Return);
+        return Content().Editor();
+    }
+    std::string Title() { return Frame().windowTitle().toStdString(); }
+    SSaveSink saveSink;
+};
+}  // namespace
+
+class CDataSafetyTest : public QObject {
+    Q_OBJECT
+private slots:
+    void unsavedChangesMarkTheTitleAndAreAskedAboutBeforeTheyAreLost() {
+        SLoadedApp ui;
+        QCOMPARE(ui.Title(), std::string("start.cnv - Tessiva v1.5"));
+        ui.Select("(Id=9) NV_PREF_MODE_I");
+        QVERIFY(!ui.Type(0, 1, "77"));
+        QCOMPARE(ui.Title(), std::string("start.cnv* - Tessiva v1.5"));
+
+        // Cancel: no file dialog, the edit stays; the same for quitting.
+        const size_t dialogs = ui.chooser.asked.size();
+        ui.chooser.paths = {ui.Path("start.cnv")};
+        ui.Frame().Action(CMainFrame::kLoadBrt)->trigger();
+        ui.Frame().Action(CMainFrame::kImportTypes)->trigger();
+        QVERIFY(!ui.Frame().close());
+        QCOMPARE(ui.saveSink.asked, (std::vector<std::string>(3, "Save changes?")));
+        QCOMPARE(ui.chooser.asked.size(), dialogs);
+        QCOMPARE(ui.Record("NV_PREF_MODE_I").Value(), std::vector<uint8_t>{77});
+
+        // Save writes the file the records came from, then the load goes on.
+        ui.saveSink.choices = {ESaveChoice::Save};
+        ui.Frame().Action(CMainFrame::kLoadCnvMenu)->trigger();
+        QCOMPARE(ui.Record("NV_PREF_MODE_I").Value(), std::vector<uint8_t>{77});
+        QCOMPARE(ui.Title(), std::string("start.cnv - Tessiva v1.5"));
+
+        // Discard: the load replaces the edit; unchanged records ask nothing.
+        ui.Select("(Id=9) NV_PREF_MODE_I");
+        QVERIFY(!ui.Type(0, 1, "5"));
+        ui.saveSink.choices = {ESaveChoice::Discard};
+        ui.saveSink.asked.clear();
+        ui.chooser.paths = {ui.Path("start.cnv")};
+        ui.Frame().Action(CMainFrame::kLoadCnvMenu)->trigger();
+        QCOMPARE(ui.Record("NV_PREF_MODE_I").Value(), std::vector<uint8_t>{77});
+        QVERIFY(ui.Frame().close());
+        QCOMPARE(ui.saveSink.asked.size(), size_t(1));
+    }
+
+    void aValueThatIsNoNumberOfTheFieldIsRefusedUntilEscape() {
+        SLoadedApp ui;
+        ui.Select("(Id=9) NV_PREF_MODE_I");  // uint8
+        const std::vector<uint8_t> before = ui.Record("NV_PREF_MODE_I").Value();
+        for (const char* text : {"300", "abc"}) {
+            CItemWindow* editor = ui.Type(0, 1, text);
+            QVERIFY2(editor, text);  // still open
+            QCOMPARE(editor->selectedText(), QString(text));
+            QVERIFY(editor->toolTip().contains("from 0 to 255"));
+            QTest::keyClick(editor, Qt::Key_Escape);
+            QVERIFY(!ui.Content().Editor());
+            QCOMPARE(ui.Record("NV_PREF_MODE_I").Value(), before);
+        }
+        QCOMPARE(ui.Title(), std::string("start.cnv - Tessiva v1.5"));
+        ui.Select("(Id=441) NV_BAND_PREF_I");  // uint16
+        const std::vector<uint8_t> band = ui.Record("NV_BAND_PREF_I").Value();
+        CItemWindow* editor = ui.Type(0, 2, "12345");
+        QVERIFY(editor && editor->toolTip().contains("FFFF"));
+        // Forced to end (another item is shown), a refused text changes nothing.
+        ui.Select("(Id=9) NV_PREF_MODE_I");
+        QVERIFY(!ui.Content().Editor());
+        QCOMPARE(ui.Record("NV_BAND_PREF_I").Value(), band);
+        QVERIFY(!ui.Doc().IsModified());
+    }
+
+    void anEditOfARecordWithoutValueKeepsTheValueAndTheListShowsItActive() {
+        SLoadedApp ui;
+        // A record the phone could not read: no value, marked X.
+        ui.Record("NV_ESN_I").SetValue(std::vector<uint8_t>{});
+        ui.Record("NV_ESN_I").SetActive(CNVItem::kUnreadable);
+        ui.Select("SECURITY");
+        QCOMPARE(RowTexts(ui.Frame().ListView(), 0)[2], std::string("X"));
+        ui.Frame().ListView().setCurrentItem(ui.Frame().ListView().topLevelItem(0));
+        QVERIFY(!ui.Type(0, 1, "5"));
+        QCOMPARE(ui.Record("NV_ESN_I").Value(), (std::vector<uint8_t>{5, 0, 0, 0}));
+        QCOMPARE(ui.Record("NV_ESN_I").Active(), int16_t(CNVItem::kActive));
+        // The row shows it at once, size and all.
+        QCOMPARE(RowTexts(ui.Frame().ListView(), 0)[2], std::string("Y"));
+        QCOMPARE(RowTexts(ui.Frame().ListView(), 0)[5], std::string("4"));
+    }
+
+    void addingAFileOfOneElementAsksOnceAndLeavesNoStaleContent() {
+        SLoadedApp ui;
+        CNVItemArray one;
+        CNVItem element = ui.Record("NV_SCI_I [ 0 ]");
+        element.SetValue(std::vector<uint8_t>{0xEE});
+        one.Add(element);
+        QVERIFY(ui.Doc().StartStoreCnv(ui.Path("one.cnv"), one));
+        const std::vector<uint8_t> second = ui.Record("NV_SCI_I [ 1 ]").Value();
+        ui.Select("(Id=10) NV_SCI_I [ 0 ]");
+        QVERIFY(ui.Content().topLevelItemCount() > 0);
+
+        int asked = 0;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<COwerWriteDialog*>(QApplication::activeModalWidget())) {
+                ++asked;
+                dialog->Button(IOverwritePrompt::kOverwriteAll)->click();
+            }
+        });
+        timer.start(5);
+        ui.chooser.paths = {ui.Path("one.cnv")};
+        ui.Frame().Action(CMainFrame::kAddCnvMenu)->trigger();
+        QCOMPARE(asked, 1);
+        QCOMPARE(ui.Record("NV_SCI_I [ 0 ]").Value(), std::vector<uint8_t>{0xEE});
+        QCOMPARE(ui.Record("NV_SCI_I [ 1 ]").Value(), second);
+        QCOMPARE(ui.Record("NV_SCI_I [ 2 ]").Active(), int16_t(CNVItem::kActive));
+        // No rows of values from before the merge, which an edit could not reach.
+        QCOMPARE(ui.Content().topLevelItemCount(), 0);
+        QCOMPARE(ui.Title(), std::string("start.cnv* - Tessiva v1.5"));
+    }
+
+    void selectedCommandsWithNothingSelectedSaySoAndWriteNothing() {
+        SLoadedApp ui;
+        // (Download Selected, which asks for the phone first, is tested with a phone.)
+        for (int command : {CMainFrame::kSaveSelectedBrt, CMainFrame::kSaveSelectedCnvToolbar, CMainFrame::kSaveSelectedQcn}) {
+            ui.saveSink.ClearRecords();
+            ui.chooser.paths = {ui.Path("selected.out")};
+            ui.Frame().Action(command)->trigger();
+            QCOMPARE(ui.saveSink.Messages(), std::vector<std::string>{"No items are selected."});
+        }
+        QCOMPARE(ui.chooser.paths.size(), size_t(1));  // no file dialog came up
+    }
+
+    void editMenuUndoesAndRedoesEditsAndMoves() {
+        SLoadedApp ui;
+        QList<QAction*> edit = ui.Frame().menuBar()->actions()[1]->menu()->actions();
+        QAction* undo = edit[2];
+        QAction* redo = edit[3];
+        QCOMPARE(undo->shortcut(), QKeySequence(QKeySequence::Undo));
+        QCOMPARE(redo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Y));
+        ui.Select("(Id=9) NV_PREF_MODE_I");
+        const std::vector<uint8_t> before = ui.Record("NV_PREF_MODE_I").Value();
+        QVERIFY(!ui.Type(0, 1, "77"));
+        ui.Select("RF");
+        ui.Frame().SelectedTree().DropFrom(ui.Frame().ItemsTree());
+        QCOMPARE(ui.Doc().m_selectedEntries.GetCount(), 2);
+
+        undo->trigger();
+        QCOMPARE(ui.Doc().m_selectedEntries.GetCount(), 0);
+        QCOMPARE(TopLevelTexts(ui.Frame().SelectedTree()), std::vector<std::string>{});
+        undo->trigger();
+        QCOMPARE(ui.Record("NV_PREF_MODE_I").Value(), before);
+        QCOMPARE(ui.Title(), std::string("start.cnv - Tessiva v1.5"));
+        redo->trigger();
+        redo->trigger();
+        QCOMPARE(ui.Record("NV_PREF_MODE_I").Value(), std::vector<uint8_t>{77});
+        QCOMPARE(TopLevelTexts(ui.Frame().SelectedTree()), std::vector<std::string>{"RF"});
+        QCOMPARE(ui.Title(), std::string("start.cnv* - Tessiva v1.5"));
+    }
+
+    void enterClosesTheOverwritePromptWithTheLastAnswer() {
+        COwerWriteDialog prompt;
+        const auto answerWith = [&](const std::function<void()>& act) {
+            QTimer::singleShot(0, &prompt, act);
+            return prompt.Ask("NV Item already exist in memory!");
+        };
+        QCOMPARE(answerWith([&] { prompt.Button(IOverwritePrompt::kSkip)->click(); }), int(IOverwritePrompt::kSkip));
+        for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+            QCOMPARE(answerWith([&] { QTest::keyClick(prompt.Button(IOverwritePrompt::kOverwrite), Qt::Key(key)); }),
+                     int(IOverwritePrompt::kSkip));
+    }
+};
+UI_TEST_CLASS(CDataSafetyTest);
+
+#include "data_safety_test.moc"
