@@ -62,8 +62,8 @@ SOutcome CTessivaDoc::LoadBackup(const std::string& path) {
     return m_lastOutcome;
 }
 
-SOutcome CTessivaDoc::SaveBackup(const std::string& path, bool selectedOnly) {
-    Keep(m_files.SaveBackup(path, selectedOnly ? m_selection.ItemsForSave() : m_items));
+SOutcome CTessivaDoc::SaveBackup(const std::string& path, bool selectedOnly, CBackupFiles::ESaveLayout layout) {
+    Keep(m_files.SaveBackup(path, selectedOnly ? m_selection.ItemsForSave() : m_items, layout));
     return m_lastOutcome;
 }
 
@@ -99,8 +99,16 @@ bool CTessivaDoc::SaveSelectedActiveToQcn(const std::string& path) {
     return SaveQcn(path, m_selection.ItemsForSave());
 }
 
-bool CTessivaDoc::SaveQcn(const std::string& path, const CNVItemArray& list) {
-    return Keep(m_files.SaveQcn(path, list)) != 0;
+bool CTessivaDoc::SaveQcn(const std::string& path, const CNVItemArray& list, CBackupFiles::ESaveLayout layout) {
+    return Keep(m_files.SaveQcn(path, list, layout)) != 0;
+}
+
+bool CTessivaDoc::SaveAllActiveToXqcn(const std::string& path) {
+    return Keep(m_files.SaveNumbered(path, m_items, EBackupForm::Xml)) != 0;
+}
+
+bool CTessivaDoc::SaveSelectedActiveToXqcn(const std::string& path) {
+    return Keep(m_files.SaveNumbered(path, m_selection.ItemsForSave(), EBackupForm::Xml)) != 0;
 }
 
 bool CTessivaDoc::LoadQcn(const std::string& path) { return Keep(m_files.LoadQcnFile(path)) != 0; }

@@ -25,7 +25,7 @@ const char* const kUsage =
     "Opens a pseudo-terminal, prints its device path and answers on it like a phone until\n"
     "SIGINT or SIGTERM.\n"
     "  --dir DIR          folder of NVItemsDefine.def (default: the current folder)\n"
-    "  --from FILE        the NV store: a backup (.brt, .cnv, .qcn) or a text store (\"id;index;hex\")\n"
+    "  --from FILE        the NV store: a backup (.brt, .cnv, .qcn, .xqcn) or a text store (\"id;index;hex\")\n"
     "  --save FILE        writes the store there on exit, in the same kinds\n"
     "  --link PATH        a symbolic link to the device\n"
     "  --readonly IDS     writes of these items answer status 7 (write protected)\n"
