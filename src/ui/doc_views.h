@@ -32,6 +32,12 @@ public:
     void ShowItemFields(const std::string& name);
     // The edited value of the item named name, as listed in the item list, becomes its value.
     void WriteBackValue(const std::string& name, const std::vector<uint8_t>& bytes);
+    // Path, size and content in hex of an item file of a numbered-items backup.
+    void ShowItemFile(size_t file);
+
+    // The read-only "Item files" group and its nodes: area groups, one node per path.
+    static constexpr int kItemFileNode = 1000 + 17;  // a QTreeWidgetItem type beside the item tree's own
+    static constexpr const char* kItemFilesGroup = "Item files";
 
     // Empties both entry lists, the list rows, every view and m_items.
     void ResetItemsAndViews(bool keepContent = false);

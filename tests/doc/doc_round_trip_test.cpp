@@ -28,15 +28,19 @@ TEST_F(DocRoundTrip, EveryKindGivesBackTheSameItems) {
     SetItems(items);
     const CNVItemArray original = doc.m_items;
 
-    ASSERT_EQ(doc.SaveAllActiveToBrt(Path("1.brt")), 1);
-    ASSERT_EQ(doc.StartLoadBrt(Path("1.brt")), 1);
-    EXPECT_EQ(doc.m_items, original);
-    ASSERT_EQ(doc.SaveAllActiveToCnv(Path("2.cnv")), 1);
-    ASSERT_EQ(doc.StartLoadCnv(Path("2.cnv")), 1);
-    EXPECT_EQ(doc.m_items, original);
-    ASSERT_TRUE(doc.SaveAllActiveToQcn(Path("3.qcn")));
-    ASSERT_TRUE(doc.LoadQcn(Path("3.qcn")));
-    EXPECT_EQ(doc.m_items, original);
+    // Every kind through the same two calls; a .qcn save takes the layout it is told.
+    const struct {
+        const char* file;
+        CBackupFiles::ESaveLayout layout;
+    } kinds[] = {{"1.brt", CBackupFiles::ESaveLayout::AsLoaded},  {"2.cnv", CBackupFiles::ESaveLayout::AsLoaded},
+                 {"3.qcn", CBackupFiles::ESaveLayout::Tessiva},   {"5.qcn", CBackupFiles::ESaveLayout::Numbered},
+                 {"6.xqcn", CBackupFiles::ESaveLayout::AsLoaded}, {"7.qcn", CBackupFiles::ESaveLayout::Tessiva}};
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.file);
+        ASSERT_TRUE(doc.SaveBackup(Path(kind.file), false, kind.layout).IsCompleted());
+        ASSERT_TRUE(doc.LoadBackup(Path(kind.file)).IsCompleted());
+        EXPECT_EQ(doc.m_items, original);
+    }
     ASSERT_EQ(doc.SaveAllActiveToBrt(Path("4.brt")), 1);
     EXPECT_EQ(ReadBytes(Path("4.brt")), ReadBytes(Path("1.brt")));
     EXPECT_TRUE(frontend.Messages().empty());
