@@ -25,10 +25,8 @@ SOutcome CBackupFiles::LoadQcnFile(const std::string& path) {
     CCompoundNode tree;
     EBackupForm form = EBackupForm::Compound;
     std::string error;
-    const bool read = m_jobs.Run("Loading NV Items from QCN file.\nPlease wait.", [&] {
-                                return ReadBackupTree(path, tree, form, error) ? m_jobs.PostJobCompleted()
-                                                                               : m_jobs.FailJob("");
-                            }).IsCompleted();
+    // Quick next to the load itself: no job of its own, so Tessiva's layout loads as it always did.
+    const bool read = ReadBackupTree(path, tree, form, error);
     // A compound file libgsf can't read goes the way it always went, with the messages it always had.
     if (!read && form == EBackupForm::Compound) return LoadTessivaQcn(path);
     if (!read) {

@@ -31,7 +31,7 @@ void CNumberedState::Reset(EBackupOrigin origin) {
 }
 
 void CNumberedState::Take(EBackupOrigin origin, SNumberedBackup&& backup, std::vector<SNumberedRecord>&& keptAside) {
-    Reset(origin);
+    m_origin = origin;  // what Remember() learnt stays
     m_backup = std::move(backup);
     m_backup.records.clear();
     m_keptAside = std::move(keptAside);

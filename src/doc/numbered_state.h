@@ -24,8 +24,8 @@ public:
     bool IsNumbered() const { return m_origin == EBackupOrigin::Numbered || m_origin == EBackupOrigin::Xqcn; }
     // Forgets everything; the document now comes from origin.
     void Reset(EBackupOrigin origin);
-    // After a numbered load: backup (its records are dropped) and the records no item of
-    // the document stands for.
+    // After a numbered load (and the Remember calls): backup (its records are dropped) and
+    // the records no item of the document stands for.
     void Take(EBackupOrigin origin, SNumberedBackup&& backup, std::vector<SNumberedRecord>&& keptAside);
     // A record that became the document's item of that element index (-1: a plain item).
     void Remember(const SNumberedRecord& record, int index);

@@ -45,7 +45,7 @@ void CDocViews::ShowItemFile(size_t file) {
     if (file >= files.size()) return;
     const SItemFile& f = files[file];
     static const char* const kDigits = "0123456789ABCDEF";
-    char size[16];
+    char size[24];
     std::snprintf(size, sizeof size, "0x%zX", f.data.size());
     std::vector<std::array<std::string, 4>> rows = {{"Path", f.path, "", f.area},
                                                     {"Size", std::to_string(f.data.size()), size, ""}};
@@ -56,7 +56,7 @@ void CDocViews::ShowItemFile(size_t file) {
             hex += kDigits[f.data[k] >> 4];
             hex += kDigits[f.data[k] & 15];
         }
-        char offset[16];
+        char offset[24];
         std::snprintf(offset, sizeof offset, "%06zX", at);
         rows.push_back({offset, "", hex, ""});
     }
