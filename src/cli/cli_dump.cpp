@@ -35,12 +35,12 @@ int RunDump(SCliContext& ctx, const SCliArgs& args) {
         const bool decoded = DecodeFields(ctx, r, fields, reported);
         if (json) {
             std::printf("%s\n{\"id\":%d,\"index\":%d,\"active\":%d,\"size\":%d,\"name\":%s,\"group\":%s,"
-                        "\"fileName\":%s,\"type\":%s,\"value\":\"%s\",\"subscription\":%d,\"fields\":",
+                        "\"fileName\":%s,\"type\":%s,\"value\":\"%s\",\"fields\":",
                         first ? "" : ",", r.Id(), r.Index(), r.Active(), r.Size(), JsonString(r.Name()).c_str(),
                         JsonString(r.Group()).c_str(), JsonString(r.FileName()).c_str(),
-                        JsonString(r.TypeName()).c_str(), HexBytes(r.Value()).c_str(), r.Subscription());
+                        JsonString(r.TypeName()).c_str(), HexBytes(r.Value()).c_str());
             PrintJsonFields(decoded, fields);
-            std::printf("}");
+            std::printf(",\"subscription\":%d}", r.Subscription());
         } else {
             std::printf("%-5d %-5d %-6s %-5d %-32s %-20s %-24s %-16s %s\n", r.Id(), r.Index(), r.ActiveText(),
                         r.Size(), r.Name().c_str(), r.Group().c_str(), r.FileName().c_str(), r.TypeName().c_str(),

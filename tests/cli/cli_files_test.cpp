@@ -67,7 +67,7 @@ TEST(CliFiles, DumpShowsTheSameRecordsForEveryKindOfTheSample) {
     EXPECT_THAT(json, HasSubstr("{\"id\":0,\"index\":-1,\"active\":1,\"size\":4,\"name\":\"NV_ESN_I\",\"group\":"
                                 "\"Security\",\"fileName\":\"nvm/num/0\",\"type\":\"uint32\",\"value\":\"c3b2a180\","
                                 "\"fields\":[{\"name\":\"value\",\"dec\":\"2158080707\",\"hex\":\"80A1B2C3\","
-                                "\"type\":\"uint32\"}]}"));
+                                "\"type\":\"uint32\"}],\"subscription\":0}"));
 }
 
 TEST(CliFiles, DumpOfAnUnknownTypeAFailedLoadAndAWrongKind) {
@@ -79,7 +79,7 @@ TEST(CliFiles, DumpOfAnUnknownTypeAFailedLoadAndAWrongKind) {
     std::string out, err;
     ASSERT_EQ(RunCommand(cli + "dump --json " + Sample("cnv"), &out, &err), 0) << err;
     EXPECT_THAT(out, HasSubstr("\"name\":\"NV_ODD_I [ 1 ]\",\"group\":\"Security\",\"fileName\":\"nvm/num/1\","
-                               "\"type\":\"no_such_type\",\"value\":\"000000\",\"fields\":null}"));
+                               "\"type\":\"no_such_type\",\"value\":\"000000\",\"fields\":null,\"subscription\":0}"));
     // Once per type, however many records have it; the records the definitions lack are reported too.
     EXPECT_EQ(err.find("ERROR NVType no_such_type Not defined in NVTypesDefine.def file!"),
               err.rfind("ERROR NVType no_such_type"));
@@ -202,13 +202,15 @@ TEST(CliFiles, NumberedBackupsConvertStreamForStreamAndDumpWhatTheyKeep) {
     EXPECT_EQ(RunCommand(Cli() + "convert " + Q(a) + " " + Q(dir + "/t.qcn") + " --layout other", &out, &err), 2);
 
     const std::string json = dir + "/a.json";
-    ASSERT_EQ(RunCommand(Cli() + "dump --json " + Q(a) + " > " + Q(json), nullptr, &err), 0) << err;
-    EXPECT_EQ(PyJson(json, "d['layout'], [r['id'] for r in d['undefined']], sorted(f['area'] for f in d['itemFiles']),"
-                           " sorted({(r['id'], r['subscription']) for r in d['items'] if r['active']})"),
+    ASSERT_EQ(RunCommand(Cli() + "dump --json " + Q(a), &out, &err), 0) << err;
+    WriteFile(json, out);
+    EXPECT_EQ(PyJson(json, "d[\"layout\"], [r[\"id\"] for r in d[\"undefined\"]], sorted(f[\"area\"] for f in d[\"itemFiles\"]),"
+                           " sorted({(r[\"id\"], r[\"subscription\"]) for r in d[\"items\"] if r[\"active\"]})"),
               "numbered [7001] ['EFS_Backup', 'NV_Items', 'Provisioning_Item_Files'] "
               "[(0, 0), (57, 0), (81, 0), (81, 1), (178, 0), (1943, 0)]\n");
-    ASSERT_EQ(RunCommand(Cli() + "dump --json " + Q(dir + "/a.xqcn") + " > " + Q(json), nullptr, &err), 0) << err;
-    EXPECT_EQ(PyJson(json, "d['layout'], d['itemFiles'][0]['size']"), "xqcn 8\n");
+    ASSERT_EQ(RunCommand(Cli() + "dump --json " + Q(dir + "/a.xqcn"), &out, &err), 0) << err;
+    WriteFile(json, out);
+    EXPECT_EQ(PyJson(json, "d[\"layout\"], d[\"itemFiles\"][0][\"size\"]"), "xqcn 8\n");
 
     // A compound file in neither layout is refused with what it holds.
     CCompoundNode other;
