@@ -28,9 +28,9 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list) {
     SOutcome outcome =
         m_jobs.Run("Download NV Items to Mobile Phone", [&] { return DownloadItems(skipped > 0 ? plain : list); });
     if (skipped > 0)
-        m_jobs.Messages().ShowMessage(std::to_string(skipped) +
-                                          " records of subscriptions 1 and 2 were not sent: the phone link can't "
-                                          "address a subscription.",
+        m_jobs.Messages().ShowMessage(std::to_string(skipped) + (skipped == 1 ? " record" : " records") +
+                                          " of subscriptions 1 and 2 " + (skipped == 1 ? "was" : "were") +
+                                          " not sent: the phone link can't address a subscription.",
                                       EMessageIcon::Information);
     return outcome;
 }
