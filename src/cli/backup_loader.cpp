@@ -7,7 +7,7 @@
 
 bool CheckBackupPath(const char* command, const std::string& path) {
     if (BackupKindOfName(path) != EBackupKind::Unknown) return true;
-    std::fprintf(stderr, "tessiva-cli %s: %s is not a .brt, .cnv or .qcn file\n", command, path.c_str());
+    std::fprintf(stderr, "tessiva-cli %s: %s is not a .brt, .cnv, .qcn or .xqcn file\n", command, path.c_str());
     return false;
 }
 
@@ -24,13 +24,27 @@ bool LoadBackup(SCliContext& ctx, const std::string& path) {
     return ReportOutcome(ctx, ctx.doc.LoadBackup(path), "Loading " + path);
 }
 
-bool SaveBackup(SCliContext& ctx, const std::string& path, const std::vector<int>* ids) {
+bool SaveBackup(SCliContext& ctx, const std::string& path, const std::vector<int>* ids,
+                CBackupFiles::ESaveLayout layout) {
     CTessivaDoc& doc = ctx.doc;
     if (ids) {
         for (int missing : doc.Selection().SelectIds(*ids))
             std::fprintf(stderr, "tessiva-cli: no item with ID %d was loaded\n", missing);
     }
-    return ReportOutcome(ctx, doc.SaveBackup(path, ids != nullptr), "Saving " + path);
+    return ReportOutcome(ctx, doc.SaveBackup(path, ids != nullptr, layout), "Saving " + path);
+}
+
+bool ParseLayoutOption(const char* command, const SCliArgs& args, CBackupFiles::ESaveLayout& layout) {
+    layout = CBackupFiles::ESaveLayout::AsLoaded;
+    if (!args.Has("--layout")) return true;
+    const std::string value = args.Get("--layout");
+    if (value == "tessiva") layout = CBackupFiles::ESaveLayout::Tessiva;
+    else if (value == "numbered") layout = CBackupFiles::ESaveLayout::Numbered;
+    else {
+        std::fprintf(stderr, "tessiva-cli %s: --layout is tessiva or numbered\n", command);
+        return false;
+    }
+    return true;
 }
 
 bool ParseIdsOption(const char* command, const SCliArgs& args, std::vector<int>& ids, bool& given) {

@@ -17,7 +17,12 @@ bool LoadBackup(SCliContext& ctx, const std::string& path);
 
 // Saves the active records of the database to path by its kind; with ids only the items
 // of those IDs, through the "Selected && Active" save. False after a message.
-bool SaveBackup(SCliContext& ctx, const std::string& path, const std::vector<int>* ids);
+// layout chooses the QCN layout (--layout); AsLoaded keeps the one the input came in.
+bool SaveBackup(SCliContext& ctx, const std::string& path, const std::vector<int>* ids,
+                CBackupFiles::ESaveLayout layout = CBackupFiles::ESaveLayout::AsLoaded);
+
+// Parses --layout tessiva|numbered when given; false after a usage message.
+bool ParseLayoutOption(const char* command, const SCliArgs& args, CBackupFiles::ESaveLayout& layout);
 
 // True for a completed outcome; a stopped one is told here (a failure has told itself).
 bool ReportOutcome(SCliContext& ctx, const SOutcome& outcome, const std::string& what);

@@ -84,7 +84,7 @@ int RunDiff(SCliContext& ctx, const SCliArgs& args) {
 }
 
 const CCliRegistrar kDiff({"diff", "diff A B [--json]", "Compare the items of two backups of any kinds",
-                           "Loads A and B (.brt, .cnv or .qcn) as the window's load command does and lists\n"
+                           "Loads A and B (.brt, .cnv, .qcn or .xqcn) as the window's load command does and lists\n"
                            "the records only in A, only in B, and those whose active state or value differ,\n"
                            "with the differing fields decoded through NVTypes.typ.\n"
                            "Exit 0 when they hold the same items, 1 when they differ, 2 on an error.",

@@ -33,7 +33,7 @@ int RunDownload(SCliContext& ctx, const SCliArgs& args) {
 }
 
 const CCliRegistrar kDownload({"download", "download --port DEV [--ids LIST] [--timeout MS] IN",
-                               "Write the active records of IN (.brt, .cnv, .qcn) into the phone",
+                               "Write the active records of IN (.brt, .cnv, .qcn, .xqcn) into the phone",
                                "Loads IN as the window does and writes every active record, as \"Download All\n"
                                "Active to Mobile\" does; with --ids 10,441 only the records of those items, as\n"
                                "\"Download Selected && Active to Mobile\" does. Exit 1 when a record was write\n"

@@ -26,7 +26,8 @@ int RunDump(SCliContext& ctx, const SCliArgs& args) {
     const bool json = args.Has("--json");
     std::set<std::string> reported;
     std::vector<SFieldText> fields;
-    if (json) std::printf("{\"items\":[");
+    const CNumberedState& numbered = ctx.doc.Files().Numbered();
+    if (json) std::printf("{\"layout\":\"%s\",\"items\":[", BackupOriginName(numbered.Origin()));
     else std::printf("%-5s %-5s %-6s %-5s %-32s %-20s %-24s %-16s %s\n", "id", "index", "active", "size", "name",
                      "group", "fileName", "type", "value");
     bool first = true;
@@ -39,7 +40,7 @@ int RunDump(SCliContext& ctx, const SCliArgs& args) {
                         JsonString(r.Group()).c_str(), JsonString(r.FileName()).c_str(),
                         JsonString(r.TypeName()).c_str(), HexBytes(r.Value()).c_str());
             PrintJsonFields(decoded, fields);
-            std::printf("}");
+            std::printf(",\"subscription\":%d}", r.Subscription());
         } else {
             std::printf("%-5d %-5d %-6s %-5d %-32s %-20s %-24s %-16s %s\n", r.Id(), r.Index(), r.ActiveText(),
                         r.Size(), r.Name().c_str(), r.Group().c_str(), r.FileName().c_str(), r.TypeName().c_str(),
@@ -50,16 +51,36 @@ int RunDump(SCliContext& ctx, const SCliArgs& args) {
         }
         first = false;
     }
-    if (json) std::printf("\n]}\n");
+    if (json) {
+        std::printf("\n],\"undefined\":[");
+        first = true;
+        for (const SNumberedRecord& r : numbered.KeptAside()) {
+            std::printf("%s\n{\"id\":%u,\"subscription\":%d,\"value\":\"%s\"}", first ? "" : ",", r.id,
+                        r.subscription, HexBytes(std::vector<uint8_t>(r.data.begin(), r.data.end())).c_str());
+            first = false;
+        }
+        std::printf("\n],\"itemFiles\":[");
+        first = true;
+        for (const SItemFile& f : numbered.ItemFiles()) {
+            std::printf("%s\n{\"area\":%s,\"name\":%s,\"path\":%s,\"size\":%zu,\"value\":\"%s\"}",
+                        first ? "" : ",", JsonString(f.area).c_str(), JsonString(f.index).c_str(),
+                        JsonString(f.path).c_str(), f.data.size(), HexBytes(f.data).c_str());
+            first = false;
+        }
+        std::printf("\n]}\n");
+    }
     return FinishOutput(kExitOk);
 }
 
-const CCliRegistrar kDump({"dump", "dump FILE [--json]", "Print every record of a backup (.brt, .cnv, .qcn) with its fields",
+const CCliRegistrar kDump({"dump", "dump FILE [--json]", "Print every record of a backup (.brt, .cnv, .qcn, .xqcn) with its fields",
                            "Loads NVItemsDefine.def and NVTypes.typ, then FILE as the window's load command\n"
                            "does (completion from the definitions, sorted by ID), and prints each record:\n"
                            "ID, element index (-1: not an array), active (Y value present, N not active,\n"
                            "X unreadable), size, name, group, file name, type and value in hex, followed by\n"
                            "its fields in decimal and hex. With --json \"fields\" is null for a type the\n"
-                           "catalogue lacks. Exit 1 when FILE can't be loaded.",
+                           "catalogue lacks; \"layout\" names what FILE was (brt, cnv, tessiva, numbered,\n"
+                           "xqcn), \"subscription\" each record's (0 default, 1, 2), \"undefined\" the\n"
+                           "records kept aside for want of a definition and \"itemFiles\" the item files\n"
+                           "of a numbered-items backup. Exit 1 when FILE can't be loaded.",
                            {"--json"}, {}, 1, 1, RunDump});
 }  // namespace

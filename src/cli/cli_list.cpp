@@ -44,7 +44,7 @@ int RunList(SCliContext& ctx, const SCliArgs& args) {
 }
 
 const CCliRegistrar kList({"list", "list IN OUT.csv [--ids LIST]", "Write the CSV item list of a backup's items",
-                           "Loads IN (.brt, .cnv or .qcn) and writes the item list that \"Create CSV File by\n"
+                           "Loads IN (.brt, .cnv, .qcn or .xqcn) and writes the item list that \"Create CSV File by\n"
                            "All NV Items\" writes: the header \"NV Item Name;NV ID\" and one line per item.\n"
                            "With --ids 10,441 only those items, as \"Create CSV File by Selected NV Items\".\n"
                            "The list serves \"Upload from Mobile by CSV file\" and 'upload --list'.",

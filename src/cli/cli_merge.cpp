@@ -49,9 +49,9 @@ int RunMerge(SCliContext& ctx, const SCliArgs& args) {
 
 const CCliRegistrar kMerge({"merge", "merge BASE ADD.cnv OUT [--on-conflict overwrite|skip]",
                             "Add the items of a CNV file to a backup and save the result",
-                            "Loads BASE (.brt, .cnv or .qcn), then adds the items of ADD.cnv as \"Add NV Items\n"
+                            "Loads BASE (.brt, .cnv, .qcn or .xqcn), then adds the items of ADD.cnv as \"Add NV Items\n"
                             "from CNV File\" does, answering every overwrite prompt with --on-conflict:\n"
                             "overwrite (the default) takes ADD's record, skip keeps BASE's. The active\n"
-                            "records of the result are saved to OUT (.brt, .cnv or .qcn).",
+                            "records of the result are saved to OUT (.brt, .cnv, .qcn or .xqcn).",
                             {}, {"--on-conflict"}, 3, 3, RunMerge});
 }  // namespace

@@ -41,7 +41,7 @@ int RunUpload(SCliContext& ctx, const SCliArgs& args) {
 }
 
 const CCliRegistrar kUpload({"upload", "upload --port DEV [--list LIST.csv] [--timeout MS] [--partial [--overwrite]] OUT",
-                             "Read items from the phone and save the active ones to OUT (.brt, .cnv, .qcn)",
+                             "Read items from the phone and save the active ones to OUT (.brt, .cnv, .qcn, .xqcn)",
                              "Without --list every item of NVItemsDefine.def is read, as \"Upload All from Mobile\"\n"
                              "does; with --list only the items of that CSV item list. Items the phone does not\n"
                              "hold are not active; items it can't read are marked unreadable; only the active\n"

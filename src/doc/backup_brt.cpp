@@ -6,9 +6,14 @@
 #include "item_list_ops.h"
 #include "job_control.h"
 
-SOutcome CBackupFiles::StoreBrtFile(const std::string& path, const CNVItemArray& list) {
+SOutcome CBackupFiles::StoreBrtFile(const std::string& path, const CNVItemArray& all) {
+    CNVItemArray fitting;
+    int leftOut = 0;
+    const CNVItemArray& list = Holdable(all, fitting, leftOut);
     if (!HasSomethingToSave(list)) return SOutcome::Fail(kNothingToSave);
-    return m_jobs.Run("Storing NV Items in BRT file", [&] { return StoreBrt(path, list); });
+    SOutcome outcome = m_jobs.Run("Storing NV Items in BRT file", [&] { return StoreBrt(path, list); });
+    if (outcome.IsCompleted()) TellLeftOut("BRT", leftOut);
+    return outcome;
 }
 
 SOutcome CBackupFiles::StoreBrt(const std::string& path, const CNVItemArray& list) {
@@ -45,7 +50,7 @@ SOutcome CBackupFiles::LoadBrtFile(const std::string& path) {
     CNVItemArray loaded;
     SOutcome outcome = m_jobs.Run("Loading NV Items from BRT file", [&] { return LoadBrt(path, loaded); });
     if (outcome.IsCompleted()) outcome = m_completion.StartFillUp(loaded, 1);
-    return outcome.IsCompleted() ? FinishLoad(std::move(loaded)) : outcome;
+    return outcome.IsCompleted() ? FinishLoad(std::move(loaded), EBackupOrigin::Brt) : outcome;
 }
 
 SOutcome CBackupFiles::LoadBrt(const std::string& path, CNVItemArray& loaded) {

@@ -11,10 +11,15 @@ const char* const kChecksumMessage = "Wrong data in CNV File.\nNV Items can't be
 const char* const kErrorCaption = "ERROR";
 }  // namespace
 
-SOutcome CBackupFiles::StoreCnvFile(const std::string& path, const CNVItemArray& list) {
+SOutcome CBackupFiles::StoreCnvFile(const std::string& path, const CNVItemArray& all) {
+    CNVItemArray fitting;
+    int leftOut = 0;
+    const CNVItemArray& list = Holdable(all, fitting, leftOut);
     if (!HasSomethingToSave(list)) return SOutcome::Fail(kNothingToSave);
     // A stopped store leaves the previous file: it is replaced only by a complete one.
-    return m_jobs.Run("Storing NV Items in CNV file", [&] { return StoreCnv(path, list); });
+    SOutcome outcome = m_jobs.Run("Storing NV Items in CNV file", [&] { return StoreCnv(path, list); });
+    if (outcome.IsCompleted()) TellLeftOut("CNV", leftOut);
+    return outcome;
 }
 
 SOutcome CBackupFiles::StoreCnv(const std::string& path, const CNVItemArray& list) {
@@ -53,7 +58,7 @@ SOutcome CBackupFiles::LoadCnvFile(const std::string& path) {
     if (!outcome.IsCompleted()) return outcome;
     m_completion.CompleteArrayElements(loaded);
     outcome = m_completion.StartFillUp(loaded, 0);
-    return outcome.IsCompleted() ? FinishLoad(std::move(loaded)) : outcome;
+    return outcome.IsCompleted() ? FinishLoad(std::move(loaded), EBackupOrigin::Cnv) : outcome;
 }
 
 SOutcome CBackupFiles::LoadCnv(const std::string& path, CNVItemArray& loaded) {

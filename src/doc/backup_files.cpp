@@ -19,22 +19,25 @@ SOutcome CBackupFiles::LoadBackup(const std::string& path) {
     switch (DetectBackupKind(path)) {
     case EBackupKind::Brt: return LoadBrtFile(path);
     case EBackupKind::Cnv: return LoadCnvFile(path);
-    case EBackupKind::Qcn: return LoadQcnFile(path);
+    case EBackupKind::Qcn:
+    case EBackupKind::Xqcn: return LoadQcnFile(path);
     case EBackupKind::Unknown: break;
     }
-    const std::string reason = path + " is not a BRT, CNV or QCN backup.";
-    Messages().ShowMessage(CantOpenMessage(path, "not a BRT, CNV or QCN backup"), EMessageIcon::Error);
+    const std::string reason = path + " is not a BRT, CNV, QCN or XQCN backup.";
+    Messages().ShowMessage(CantOpenMessage(path, "not a BRT, CNV, QCN or XQCN backup"), EMessageIcon::Error);
     return SOutcome::Fail(reason);
 }
 
-SOutcome CBackupFiles::SaveBackup(const std::string& path, const CNVItemArray& list) {
+SOutcome CBackupFiles::SaveBackup(const std::string& path, const CNVItemArray& list, ESaveLayout layout) {
     switch (BackupKindOfName(path)) {
     case EBackupKind::Brt: return StoreBrtFile(path, list);
     case EBackupKind::Cnv: return StoreCnvFile(path, list);
-    case EBackupKind::Qcn: return SaveQcn(path, list);
+    case EBackupKind::Qcn: return SaveQcn(path, list, layout);
+    case EBackupKind::Xqcn: return SaveNumbered(path, list, EBackupForm::Xml);
     case EBackupKind::Unknown: break;
     }
-    const std::string reason = "Can't tell the kind of " + path + " from its name: it should end in .brt, .cnv or .qcn.";
+    const std::string reason =
+        "Can't tell the kind of " + path + " from its name: it should end in .brt, .cnv, .qcn or .xqcn.";
     Messages().ShowMessage(reason, EMessageIcon::Error);
     return SOutcome::Fail(reason);
 }
@@ -46,11 +49,53 @@ bool CBackupFiles::HasSomethingToSave(const CNVItemArray& list) {
     return false;
 }
 
-SOutcome CBackupFiles::FinishLoad(CNVItemArray&& loaded) {
+SOutcome CBackupFiles::FinishLoad(CNVItemArray&& loaded, CNumberedState&& state) {
     loaded.SortById();
     m_items = std::move(loaded);
+    m_numbered = std::move(state);
     m_selection.ListAllItems();
     return SOutcome::Done();
+}
+
+SOutcome CBackupFiles::FinishLoad(CNVItemArray&& loaded, EBackupOrigin origin) {
+    CNumberedState state;
+    state.Reset(origin);
+    return FinishLoad(std::move(loaded), std::move(state));
+}
+
+void CBackupFiles::FinishUpload(CNVItemArray&& read) {
+    int kept = 0;
+    for (const CNVItem& r : m_items)
+        if (r.Subscription() != 0) {
+            read.Add(r);
+            ++kept;
+        }
+    read.SortById();
+    m_items = std::move(read);
+    m_selection.ListAllItems();
+    if (kept > 0) Messages().ShowMessage(std::to_string(kept) + kSubscriptionsKept, EMessageIcon::Information);
+}
+
+const CNVItemArray& CBackupFiles::Holdable(const CNVItemArray& list, CNVItemArray& fitting, int& leftOut) const {
+    leftOut = static_cast<int>(m_numbered.KeptAside().size());
+    int subscribed = 0;
+    for (const CNVItem& r : list) subscribed += r.Subscription() != 0 && r.Active() == CNVItem::kActive;
+    leftOut += subscribed;
+    if (subscribed == 0) return list;
+    fitting.Reserve(list.GetSize());
+    for (const CNVItem& r : list)
+        if (r.Subscription() == 0) fitting.Add(r);
+    return fitting;
+}
+
+void CBackupFiles::TellLeftOut(const char* kind, int records) {
+    const size_t files = m_numbered.ItemFiles().size();
+    if (records == 0 && files == 0) return;
+    Messages().ShowMessage(std::to_string(records) + " records and " + std::to_string(files) +
+                               " item files were left out: a " + kind +
+                               " file can't hold subscriptions, records of undefined items or item files.\n"
+                               "Save in the numbered-items layout (QCN or XQCN) to keep them.",
+                           EMessageIcon::Warning);
 }
 
 SOutcome CBackupFiles::AddCnvFile(const std::string& path, IOverwritePrompt* prompt) {

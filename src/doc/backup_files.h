@@ -1,7 +1,9 @@
 #pragma once
 #include "backup_kind.h"
+#include "backup_tree.h"
 #include "item_completion.h"
 #include "job_outcome.h"
+#include "numbered_state.h"
 
 #include <string>
 
@@ -17,19 +19,26 @@ class IOverwritePrompt;
 // which takes the loaded records only when the whole load completed.
 class CBackupFiles {
 public:
+    // The layout of a QCN save: the one the document came in (Tessiva's unless it came from
+    // a numbered-items file), or the one the user chose.
+    enum class ESaveLayout { AsLoaded, Tessiva, Numbered };
+
     CBackupFiles(CJobControl& jobs, CNVItemArray& items, const CNVItemArray& defs, CItemSelection& selection);
 
     // Any kind, chosen by the file's content first and its extension second.
     SOutcome LoadBackup(const std::string& path);
     // Saves the active records of list as the kind the path's extension names.
-    SOutcome SaveBackup(const std::string& path, const CNVItemArray& list);
+    SOutcome SaveBackup(const std::string& path, const CNVItemArray& list, ESaveLayout layout = ESaveLayout::AsLoaded);
 
     SOutcome LoadBrtFile(const std::string& path);
     SOutcome LoadCnvFile(const std::string& path);
+    // Either QCN layout, compound or XML, told apart by content; any other tree is refused.
     SOutcome LoadQcnFile(const std::string& path);
     SOutcome StoreBrtFile(const std::string& path, const CNVItemArray& list);
     SOutcome StoreCnvFile(const std::string& path, const CNVItemArray& list);
-    SOutcome SaveQcn(const std::string& path, const CNVItemArray& list);
+    SOutcome SaveQcn(const std::string& path, const CNVItemArray& list, ESaveLayout layout = ESaveLayout::AsLoaded);
+    // The numbered-items layout, as a compound file or as XML.
+    SOutcome SaveNumbered(const std::string& path, const CNVItemArray& list, EBackupForm form);
 
     // The job bodies. Loads fill `loaded` and leave the document alone.
     SOutcome StoreBrt(const std::string& path, const CNVItemArray& list);
@@ -44,14 +53,32 @@ public:
     // The CSV item list of list, written where the chooser says.
     bool WriteItemList(const CNVItemArray& list, IFileChooser* chooser);
 
-    // The end of every successful load: the records sorted by ID, all listed in "NV Items".
-    SOutcome FinishLoad(CNVItemArray&& loaded);
+    // The end of every successful load: the records sorted by ID, all listed in "NV Items";
+    // state replaces what the previous backup left beside the records.
+    SOutcome FinishLoad(CNVItemArray&& loaded, CNumberedState&& state);
+    SOutcome FinishLoad(CNVItemArray&& loaded, EBackupOrigin origin);
+    // The end of an upload: the phone's records, and the subscription records, kept-aside
+    // records and item files of the document as they were (the link can't address them).
+    void FinishUpload(CNVItemArray&& read);
+
+    const CNumberedState& Numbered() const { return m_numbered; }
 
     CItemCompletion& Completion() { return m_completion; }
 
     static constexpr const char* kNothingToSave = "There are no items to save.";
 
+    static constexpr const char* kSubscriptionsKept =
+        " records of subscriptions 1 and 2 were left as they were: the phone link can't address a subscription.";
+
 private:
+    SOutcome LoadTessivaQcn(const std::string& path);
+    SOutcome LoadNumbered(CCompoundNode&& tree, EBackupForm form);
+    // What a BRT, CNV or Tessiva QCN file can hold of list: without subscription records
+    // (a copy in fitting when there are any). leftOut counts what stays out, the document's
+    // kept-aside records and item files included.
+    const CNVItemArray& Holdable(const CNVItemArray& list, CNVItemArray& fitting, int& leftOut) const;
+    // One message after a save that left something out.
+    void TellLeftOut(const char* kind, int records);
     IMessageSink& Messages();
     // A save without a single active record writes nothing: it would leave an empty file
     // where the user expects a backup. Shows the refusal; true when there is something to save.
@@ -62,4 +89,5 @@ private:
     const CNVItemArray& m_itemDefs;
     CItemSelection& m_selection;
     CItemCompletion m_completion;
+    CNumberedState m_numbered;
 };

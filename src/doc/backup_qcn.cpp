@@ -1,4 +1,4 @@
-// QCN files. Their progress cannot be cancelled: Cancel is never enabled in these jobs.
+// QCN files in Tessiva's own layout. Their progress cannot be cancelled: Cancel is never enabled in these jobs.
 #include "backup_files.h"
 
 #include "doc_files.h"
@@ -34,7 +34,12 @@ SOutcome Failed(IMessageSink& messages, const std::string& message, EMessageIcon
 }
 }  // namespace
 
-SOutcome CBackupFiles::SaveQcn(const std::string& path, const CNVItemArray& list) {
+SOutcome CBackupFiles::SaveQcn(const std::string& path, const CNVItemArray& all, ESaveLayout layout) {
+    if (layout == ESaveLayout::Numbered || (layout == ESaveLayout::AsLoaded && m_numbered.IsNumbered()))
+        return SaveNumbered(path, all, EBackupForm::Compound);
+    CNVItemArray fitting;
+    int leftOut = 0;
+    const CNVItemArray& list = Holdable(all, fitting, leftOut);
     if (!HasSomethingToSave(list)) return SOutcome::Fail(kNothingToSave);
     std::string refusal;
     if (!CheckRecordsFit(list, CQcnFile::kLimits, refusal)) return Failed(Messages(), refusal);
@@ -47,10 +52,11 @@ SOutcome CBackupFiles::SaveQcn(const std::string& path, const CNVItemArray& list
     });
     if (!written) return Failed(Messages(), file.Error());
     if (!CommitWithProgress(m_jobs, file)) return Failed(Messages(), CantWriteMessage(path, file.Error()));
+    TellLeftOut("Tessiva QCN", leftOut);
     return SOutcome::Done();
 }
 
-SOutcome CBackupFiles::LoadQcnFile(const std::string& path) {
+SOutcome CBackupFiles::LoadTessivaQcn(const std::string& path) {
     CQcnFile file;
     CNVItemArray loaded;
     std::string failure;
@@ -119,5 +125,5 @@ SOutcome CBackupFiles::LoadQcnFile(const std::string& path) {
     }
     m_completion.CompleteArrayElements(loaded);
     const SOutcome outcome = m_completion.StartFillUp(loaded, 0);
-    return outcome.IsCompleted() ? FinishLoad(std::move(loaded)) : outcome;
+    return outcome.IsCompleted() ? FinishLoad(std::move(loaded), EBackupOrigin::TessivaQcn) : outcome;
 }

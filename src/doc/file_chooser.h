@@ -9,6 +9,10 @@ struct SFileDialogRequest {
     std::string initialName;       // "*.csv"
     bool overwritePrompt = false;
     bool hideReadOnly = true;
+    // A second file type offered after the first; chosenFilter, when given, learns which
+    // of the two the user picked (0 or 1).
+    std::string otherFilterLabel;
+    int* chosenFilter = nullptr;
 };
 
 // Asks the user for a file. The window shows a file dialog; the CLI and tests answer with a

@@ -18,7 +18,21 @@ std::string WriteProtectedMessage(const CNVItem& record) {
 }  // namespace
 
 SOutcome CPhoneSession::Download(const CNVItemArray& list) {
-    return m_jobs.Run("Download NV Items to Mobile Phone", [&] { return DownloadItems(list); });
+    // The link can't address a subscription: its records stay out, and the user is told.
+    int skipped = 0;
+    for (const CNVItem& r : list) skipped += r.Subscription() != 0 && r.Active() == CNVItem::kActive;
+    CNVItemArray plain;
+    if (skipped > 0)
+        for (const CNVItem& r : list)
+            if (r.Subscription() == 0) plain.Add(r);
+    SOutcome outcome =
+        m_jobs.Run("Download NV Items to Mobile Phone", [&] { return DownloadItems(skipped > 0 ? plain : list); });
+    if (skipped > 0)
+        m_jobs.Messages().ShowMessage(std::to_string(skipped) + (skipped == 1 ? " record" : " records") +
+                                          " of subscriptions 1 and 2 " + (skipped == 1 ? "was" : "were") +
+                                          " not sent: the phone link can't address a subscription.",
+                                      EMessageIcon::Information);
+    return outcome;
 }
 
 SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {

@@ -49,7 +49,7 @@ SOutcome CPhoneSession::Upload(const std::string& listPath, bool& taken) {
     SOutcome outcome = m_jobs.Run("Uploading NV Items from Mobile Phone", [&] { return UploadItems(built, result); });
     // A phone that fell silent still leaves the records it answered, the rest marked X.
     if (outcome.IsStopped() || result.GetSize() < built.GetSize()) return outcome;
-    (void)m_files.FinishLoad(std::move(result));
+    m_files.FinishUpload(std::move(result));
     taken = true;
     return outcome;
 }

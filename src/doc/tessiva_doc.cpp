@@ -72,11 +72,11 @@ SOutcome CTessivaDoc::LoadBackup(const std::string& path) {
     return m_lastOutcome;
 }
 
-SOutcome CTessivaDoc::SaveBackup(const std::string& path, bool selectedOnly) {
+SOutcome CTessivaDoc::SaveBackup(const std::string& path, bool selectedOnly, CBackupFiles::ESaveLayout layout) {
     if (selectedOnly)
-        Keep(m_files.SaveBackup(path, m_selection.ItemsForSave()));
+        Keep(m_files.SaveBackup(path, m_selection.ItemsForSave(), layout));
     else
-        KeepInStep(m_files.SaveBackup(path, m_items), path);
+        KeepInStep(m_files.SaveBackup(path, m_items, layout), path);
     return m_lastOutcome;
 }
 
@@ -112,8 +112,18 @@ bool CTessivaDoc::SaveSelectedActiveToQcn(const std::string& path) {
     return SaveQcn(path, m_selection.ItemsForSave());
 }
 
-bool CTessivaDoc::SaveQcn(const std::string& path, const CNVItemArray& list) {
-    return Keep(m_files.SaveQcn(path, list)) != 0;
+bool CTessivaDoc::SaveQcn(const std::string& path, const CNVItemArray& list, CBackupFiles::ESaveLayout layout) {
+    // A save of the whole document brings it in step with that file.
+    if (&list == &m_items) return KeepInStep(m_files.SaveQcn(path, list, layout), path) != 0;
+    return Keep(m_files.SaveQcn(path, list, layout)) != 0;
+}
+
+bool CTessivaDoc::SaveAllActiveToXqcn(const std::string& path) {
+    return KeepInStep(m_files.SaveNumbered(path, m_items, EBackupForm::Xml), path) != 0;
+}
+
+bool CTessivaDoc::SaveSelectedActiveToXqcn(const std::string& path) {
+    return Keep(m_files.SaveNumbered(path, m_selection.ItemsForSave(), EBackupForm::Xml)) != 0;
 }
 
 bool CTessivaDoc::LoadQcn(const std::string& path) { return KeepInStep(m_files.LoadQcnFile(path), path) != 0; }

@@ -57,8 +57,10 @@ public:
     // Loads by content (then extension); the records replace the document's only when the
     // whole load completed, and "NV Items" then lists them all.
     [[nodiscard]] SOutcome LoadBackup(const std::string& path);
-    // Saves the active records (with selectedOnly, the selected ones) by the path's extension.
-    [[nodiscard]] SOutcome SaveBackup(const std::string& path, bool selectedOnly = false);
+    // Saves the active records (with selectedOnly, the selected ones) by the path's extension;
+    // layout chooses between the two QCN layouts.
+    [[nodiscard]] SOutcome SaveBackup(const std::string& path, bool selectedOnly = false,
+                                      CBackupFiles::ESaveLayout layout = CBackupFiles::ESaveLayout::AsLoaded);
 
     // ---- item files (BRT, CNV, CSV, QCN, completion, merge) ----
     int SaveAllActiveToBrt(const std::string& path);
@@ -75,8 +77,14 @@ public:
 
     bool SaveAllActiveToQcn(const std::string& path);
     bool SaveSelectedActiveToQcn(const std::string& path);
-    bool SaveQcn(const std::string& path, const CNVItemArray& list);
+    // The layout the document came in unless layout says otherwise.
+    bool SaveQcn(const std::string& path, const CNVItemArray& list,
+                 CBackupFiles::ESaveLayout layout = CBackupFiles::ESaveLayout::AsLoaded);
+    // Either layout, compound file or XML.
     bool LoadQcn(const std::string& path);
+
+    bool SaveAllActiveToXqcn(const std::string& path);
+    bool SaveSelectedActiveToXqcn(const std::string& path);
 
     // Completion of m_items as it stands (the loads complete their own records).
     void CompleteArrayElements();

@@ -1,5 +1,7 @@
 #include "backup_kind.h"
 
+#include "xqcn_file.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -17,17 +19,21 @@ EBackupKind BackupKindOfName(const std::string& path) {
     if (ext == ".brt") return EBackupKind::Brt;
     if (ext == ".cnv") return EBackupKind::Cnv;
     if (ext == ".qcn") return EBackupKind::Qcn;
+    if (ext == ".xqcn") return EBackupKind::Xqcn;
     return EBackupKind::Unknown;
 }
 
 EBackupKind DetectBackupKind(const std::string& path) {
-    unsigned char head[8] = {};
+    unsigned char head[64] = {};
     std::ifstream in(path, std::ios::binary);
     const auto got = in ? in.read(reinterpret_cast<char*>(head), sizeof head).gcount() : 0;
-    if (got == sizeof head && std::memcmp(head, kCompoundSignature, sizeof head) == 0) return EBackupKind::Qcn;
+    if (got >= 8 && std::memcmp(head, kCompoundSignature, sizeof kCompoundSignature) == 0) return EBackupKind::Qcn;
     if (got >= 4 && std::memcmp(head, kCnvHeader, sizeof kCnvHeader) == 0) return EBackupKind::Cnv;
+    // A BRT of 60 records starts with '<' too: its name wins over looking like XML.
+    const EBackupKind named = BackupKindOfName(path);
+    if (named != EBackupKind::Brt && CXqcnFile::LooksLikeXml(head, static_cast<size_t>(got))) return EBackupKind::Xqcn;
     // A BRT file starts with a bare record count: only its name tells it from other data.
-    return BackupKindOfName(path);
+    return named;
 }
 
 const char* BackupKindName(EBackupKind kind) {
@@ -35,6 +41,7 @@ const char* BackupKindName(EBackupKind kind) {
     case EBackupKind::Brt: return "BRT";
     case EBackupKind::Cnv: return "CNV";
     case EBackupKind::Qcn: return "QCN";
+    case EBackupKind::Xqcn: return "XQCN";
     case EBackupKind::Unknown: break;
     }
     return "unknown";

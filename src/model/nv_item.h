@@ -22,6 +22,8 @@ public:
     const std::string& TypeName() const { return m_typeName.Str(); }
     int Count() const { return m_count; }
     int Index() const { return m_index; }
+    // 0 for the phone's default items; 1 or 2 for a record of that subscription.
+    int Subscription() const { return m_subscription; }
 
     void SetId(int id) { m_id = id; }
     void SetActive(int16_t active) { m_active = active; }
@@ -37,6 +39,7 @@ public:
     }
     void SetCount(int count) { m_count = count; }
     void SetIndex(int index) { m_index = index; }
+    void SetSubscription(int subscription) { m_subscription = subscription; }
 
     // size := n and the value := a copy of n bytes.
     void SetValue(const uint8_t* bytes, int n);
@@ -60,4 +63,5 @@ private:
     CSharedText m_typeName;
     int32_t m_count = 0;
     int32_t m_index = -1;
+    int32_t m_subscription = 0;
 };

@@ -25,7 +25,7 @@ const char* const kUsage =
     "Opens a pseudo-terminal, prints its device path and answers on it like a phone until\n"
     "SIGINT or SIGTERM.\n"
     "  --dir DIR          folder of NVItemsDefine.def (default: the current folder)\n"
-    "  --from FILE        the NV store: a backup (.brt, .cnv, .qcn) or a text store (\"id;index;hex\")\n"
+    "  --from FILE        the NV store: a backup (.brt, .cnv, .qcn, .xqcn) or a text store (\"id;index;hex\")\n"
     "  --save FILE        writes the store there on exit, in the same kinds\n"
     "  --link PATH        a symbolic link to the device\n"
     "  --readonly IDS     writes of these items answer status 7 (write protected)\n"
@@ -89,6 +89,14 @@ bool IsBackup(const std::string& path) { return BackupKindOfName(path) != EBacku
 bool LoadBackup(CTessivaDoc& doc, const std::string& path) { return doc.LoadBackup(path).IsCompleted(); }
 
 bool SaveBackup(CTessivaDoc& doc, const std::string& path) { return doc.SaveBackup(path).IsCompleted(); }
+
+// The records of that subscription; -1: of every subscription but the default one.
+CNVItemArray OfSubscription(const CNVItemArray& items, int subscription) {
+    CNVItemArray out;
+    for (const CNVItem& r : items)
+        if (subscription < 0 ? r.Subscription() != 0 : r.Subscription() == subscription) out.Add(r);
+    return out;
+}
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "tessiva-phone-sim: %s\n", message.c_str());
@@ -157,7 +165,7 @@ int main(int argc, char** argv) {
     if (!from.empty()) {
         if (IsBackup(from)) {
             if (!LoadBackup(doc, from)) return Fail("can't load " + from + ".");
-            store.LoadRecords(doc.m_items);
+            store.LoadRecords(OfSubscription(doc.m_items, 0));
         } else if (!store.LoadText(from, error)) {
             return Fail(error);
         }
@@ -182,6 +190,9 @@ int main(int argc, char** argv) {
 
     if (save.empty()) return 0;
     if (!IsBackup(save)) return store.SaveText(save, error) ? 0 : Fail(error);
+    // The link reaches only the default subscription: the others go back as they came.
+    const CNVItemArray others = OfSubscription(doc.m_items, -1);
     store.ExportRecords(doc.m_items);
+    for (const CNVItem& r : others) doc.m_items.Add(r);
     return SaveBackup(doc, save) ? 0 : Fail("can't save " + save + ".");
 }

@@ -9,6 +9,7 @@
 #include <QSignalBlocker>
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <string_view>
 #include <unordered_map>
 
@@ -18,7 +19,49 @@ CDocViews::CDocViews(CTessivaDoc& doc, CNVTreeView& itemsTree, CNVTreeView& sele
 
 CNVTreeView& CDocViews::CurrentTree() { return m_selectedTree.IsCurrent() ? m_selectedTree : m_itemsTree; }
 
-void CDocViews::BuildItemsTree() { m_itemsTree.BuildNodes(m_doc.m_items); }
+void CDocViews::BuildItemsTree() {
+    m_itemsTree.BuildNodes(m_doc.m_items);
+    const std::vector<SItemFile>& files = m_doc.Files().Numbered().ItemFiles();
+    if (files.empty()) return;
+    // Not CNVTreeNodes: the tree's drag and entry bookkeeping leaves them alone.
+    auto* top = new QTreeWidgetItem(kItemFileNode);
+    top->setText(0, kItemFilesGroup);
+    std::unordered_map<std::string, QTreeWidgetItem*> areas;
+    for (size_t i = 0; i < files.size(); ++i) {
+        QTreeWidgetItem*& area = areas[files[i].area];
+        if (!area) {
+            area = new QTreeWidgetItem(top, kItemFileNode);
+            area->setText(0, QString::fromStdString(files[i].area));
+        }
+        auto* leaf = new QTreeWidgetItem(area, kItemFileNode);
+        leaf->setText(0, QString::fromStdString(files[i].path));
+        leaf->setData(0, Qt::UserRole, static_cast<qulonglong>(i));
+    }
+    m_itemsTree.addTopLevelItem(top);
+}
+
+void CDocViews::ShowItemFile(size_t file) {
+    const std::vector<SItemFile>& files = m_doc.Files().Numbered().ItemFiles();
+    if (file >= files.size()) return;
+    const SItemFile& f = files[file];
+    static const char* const kDigits = "0123456789ABCDEF";
+    char size[24];
+    std::snprintf(size, sizeof size, "0x%zX", f.data.size());
+    std::vector<std::array<std::string, 4>> rows = {{"Path", f.path, "", f.area},
+                                                    {"Size", std::to_string(f.data.size()), size, ""}};
+    for (size_t at = 0; at < f.data.size(); at += 16) {
+        std::string hex;
+        for (size_t k = at; k < std::min(at + 16, f.data.size()); ++k) {
+            if (k > at) hex += ' ';
+            hex += kDigits[f.data[k] >> 4];
+            hex += kDigits[f.data[k] & 15];
+        }
+        char offset[24];
+        std::snprintf(offset, sizeof offset, "%06zX", at);
+        rows.push_back({offset, "", hex, ""});
+    }
+    m_content.AddFieldRows(rows);
+}
 
 void CDocViews::BuildSelectedTree() { m_selectedTree.BuildNodes(m_doc.m_items); }
 
@@ -137,6 +180,10 @@ void CDocViews::OnTreeSelectionChanged(CNVTreeView& tree, QTreeWidgetItem* node)
     m_list.DeleteAllRows();
     m_content.DeleteAllRows();
     if (!node) return;  // the selected node was deleted: nothing is shown
+    if (node->type() == kItemFileNode) {
+        if (node->data(0, Qt::UserRole).isValid()) ShowItemFile(node->data(0, Qt::UserRole).toULongLong());
+        return;
+    }
     const std::string text = CNVTreeView::NodeText(node);
     if (CNVTreeView::IsGroupNode(node)) {
         ShowGroupRows(text);

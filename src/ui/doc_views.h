@@ -37,6 +37,12 @@ public:
     void WriteBackValue(const std::string& name, const std::vector<uint8_t>& bytes);
     // The list rows of the record at itemIndex show it anew.
     void RefreshListRow(int itemIndex);
+    // Path, size and content in hex of an item file of a numbered-items backup.
+    void ShowItemFile(size_t file);
+
+    // The read-only "Item files" group and its nodes: area groups, one node per path.
+    static constexpr int kItemFileNode = 1000 + 17;  // a QTreeWidgetItem type beside the item tree's own
+    static constexpr const char* kItemFilesGroup = "Item files";
 
     // Empties both entry lists, the list rows, every view and m_items.
     void ResetItemsAndViews(bool keepContent = false);

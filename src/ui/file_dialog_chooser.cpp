@@ -30,8 +30,10 @@ bool CFileDialogChooser::ChooseSaveFile(const SFileDialogRequest& request, std::
 }
 
 bool CFileDialogChooser::Choose(const SFileDialogRequest& request, bool save, std::string& path) {
-    CPatternSafeFileDialog dialog(m_parent, save ? QObject::tr("Save As") : QObject::tr("Open"), QDir::currentPath(),
-                       QString::fromStdString(request.filterLabel));
+    QStringList filters{QString::fromStdString(request.filterLabel)};
+    if (!request.otherFilterLabel.empty()) filters << QString::fromStdString(request.otherFilterLabel);
+    CPatternSafeFileDialog dialog(m_parent, save ? QObject::tr("Save As") : QObject::tr("Open"), QDir::currentPath());
+    dialog.setNameFilters(filters);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
@@ -39,5 +41,6 @@ bool CFileDialogChooser::Choose(const SFileDialogRequest& request, bool save, st
     if (!request.initialName.empty()) dialog.selectFile(QString::fromStdString(request.initialName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     path = QFile::encodeName(dialog.selectedFiles().first()).toStdString();
+    if (request.chosenFilter) *request.chosenFilter = filters.indexOf(dialog.selectedNameFilter()) == 1 ? 1 : 0;
     return true;
 }

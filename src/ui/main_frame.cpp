@@ -77,6 +77,7 @@ SFileDialogRequest DialogRequest(const char* extension, const char* label) {
 const SFileDialogRequest kBrtDialog = DialogRequest("brt", "output files (*.brt)");
 const SFileDialogRequest kCnvDialog = DialogRequest("cnv", "output files (*.cnv)");
 const SFileDialogRequest kQcnDialog = DialogRequest("qcn", "output files (*.qcn)");
+const SFileDialogRequest kXqcnDialog = DialogRequest("xqcn", "output files (*.xqcn)");
 const SFileDialogRequest kDefDialog = DialogRequest("def", "def files (*.def)");
 const SFileDialogRequest kCsvDialog = DialogRequest("csv", "nv list files (*.csv)");
 
@@ -169,6 +170,16 @@ void CMainFrame::CreateMenus() {
     file->addAction(MakeAction(kSaveAllCnvMenu, "Save All Active to CNV File", &CMainFrame::OnSaveAllCnv));
     file->addAction(MakeAction(kSaveSelectedCnvMenu, "Save Selected && Active to CNV File", &CMainFrame::OnSaveSelectedCnv));
     file->addSeparator();
+    // The QCN commands share their actions with the toolbar.
+    file->addAction(MakeAction(kLoadQcn, "Load NV Items to QCN File", &CMainFrame::OnLoadQcn));
+    file->addAction(MakeAction(kSaveAllQcn, "Save All Active NV Items to QCN File", &CMainFrame::OnSaveAllQcn));
+    file->addAction(
+        MakeAction(kSaveSelectedQcn, "Save Selected && Active NV Items to QCN File", &CMainFrame::OnSaveSelectedQcn));
+    file->addAction(MakeAction(kLoadXqcn, "Load from XQCN File", &CMainFrame::OnLoadXqcn));
+    file->addAction(MakeAction(kSaveAllXqcn, "Save All Active NV Items to XQCN File", &CMainFrame::OnSaveAllXqcn));
+    file->addAction(
+        MakeAction(kSaveSelectedXqcn, "Save Selected && Active NV Items to XQCN File", &CMainFrame::OnSaveSelectedXqcn));
+    file->addSeparator();
     file->addAction(MakeAction(kSpcMenu, "Send SPC Code to Mobile", &CMainFrame::OnSpc));
     file->addSeparator();
     file->addAction(MakeAction(kUploadAll, "Upload All from Mobile", &CMainFrame::OnUploadAll));
@@ -216,9 +227,6 @@ void CMainFrame::CreateMenus() {
     MakeAction(kAddCnvToolbar, "Add NV Items from CNV File", &CMainFrame::OnAddCnv);
     MakeAction(kSaveAllCnvToolbar, "Save All Active to CNV File", &CMainFrame::OnSaveAllCnv);
     MakeAction(kSaveSelectedCnvToolbar, "Save Selected && Active to CNV File", &CMainFrame::OnSaveSelectedCnv);
-    MakeAction(kLoadQcn, "Load NV Items to QCN File", &CMainFrame::OnLoadQcn);
-    MakeAction(kSaveAllQcn, "Save All Active NV Items to QCN File", &CMainFrame::OnSaveAllQcn);
-    MakeAction(kSaveSelectedQcn, "Save Selected && Active NV Items to QCN File", &CMainFrame::OnSaveSelectedQcn);
     MakeAction(kSpcToolbar, "Send SPC Code to Mobile", &CMainFrame::OnSpc);
     MakeAction(kUploadListToolbar, "Upload from Mobile by CSV file", &CMainFrame::OnUploadList);
     MakeAction(kCsvAllToolbar, "Create CSV File by All NV Items", &CMainFrame::OnCsvAll);
@@ -470,12 +478,33 @@ void CMainFrame::OnLoadQcn() {
     LoadFile(kQcnDialog, [this](const std::string& path) { return m_doc.LoadQcn(path); });
 }
 
-void CMainFrame::OnSaveAllQcn() {
-    SaveFile(kQcnDialog, [this](const std::string& path) { m_doc.SaveAllActiveToQcn(path); });
-}
+void CMainFrame::OnSaveAllQcn() { SaveQcn(false); }
 
 void CMainFrame::OnSaveSelectedQcn() {
-    if (CheckSelection()) SaveFile(kQcnDialog, [this](const std::string& path) { m_doc.SaveSelectedActiveToQcn(path); });
+    if (CheckSelection()) SaveQcn(true);
+}
+
+void CMainFrame::SaveQcn(bool selectedOnly) {
+    SFileDialogRequest request = kQcnDialog;
+    request.otherFilterLabel = "QCN, numbered-items layout (*.qcn)";
+    int chosen = 0;
+    request.chosenFilter = &chosen;
+    std::string path;
+    if (!AskSave(request, path)) return;
+    const auto layout = chosen == 1 ? CBackupFiles::ESaveLayout::Numbered : CBackupFiles::ESaveLayout::AsLoaded;
+    m_doc.SaveQcn(path, selectedOnly ? m_doc.Selection().ItemsForSave() : m_doc.m_items, layout);
+}
+
+void CMainFrame::OnLoadXqcn() {
+    LoadFile(kXqcnDialog, [this](const std::string& path) { return m_doc.LoadQcn(path); });
+}
+
+void CMainFrame::OnSaveAllXqcn() {
+    SaveFile(kXqcnDialog, [this](const std::string& path) { m_doc.SaveAllActiveToXqcn(path); });
+}
+
+void CMainFrame::OnSaveSelectedXqcn() {
+    if (CheckSelection()) SaveFile(kXqcnDialog, [this](const std::string& path) { m_doc.SaveSelectedActiveToXqcn(path); });
 }
 
 void CMainFrame::OnCsvAll() {

@@ -32,6 +32,7 @@ public:
         kLoadCnvMenu = 32843, kLoadCnvToolbar = 32840, kAddCnvMenu = 32851, kAddCnvToolbar = 32849,
         kSaveAllCnvMenu = 32844, kSaveAllCnvToolbar = 32841, kSaveSelectedCnvMenu = 32845, kSaveSelectedCnvToolbar = 32842,
         kLoadQcn = 32853, kSaveAllQcn = 32854, kSaveSelectedQcn = 32855,
+        kLoadXqcn = 32870, kSaveAllXqcn = 32871, kSaveSelectedXqcn = 32872,
         kSpcMenu = 32846, kSpcToolbar = 32839,
         kUploadAll = 32780, kUploadListMenu = 32861, kUploadListToolbar = 32858,
         kDownloadAll = 32781, kDownloadSelected = 32788,
@@ -120,6 +121,11 @@ private:
     void OnLoadQcn();
     void OnSaveAllQcn();
     void OnSaveSelectedQcn();
+    void OnLoadXqcn();
+    void OnSaveAllXqcn();
+    void OnSaveSelectedXqcn();
+    // The QCN save dialog offers both layouts; the first keeps the one the items came in.
+    void SaveQcn(bool selectedOnly);
     void OnCsvAll();
     void OnCsvSelected();
     void OnImportTypes();

@@ -152,7 +152,7 @@ void CNVTreeView::OnCurrentItemChanged(QTreeWidgetItem* current) {
 }
 
 void CNVTreeView::BeginDrag(QTreeWidgetItem* node) {
-    if (!node) return;
+    if (!Node(node)) return;  // only the tree's own nodes move: "Item files" stays
     setCurrentItem(node);
     m_bDragging = true;
     // The drag image: the node's picture and text, hot spot at the top left corner.

@@ -1,3 +1,5 @@
+#include "backup_tree.h"
+#include "compound_file.h"
 #include "job_control.h"
 #include "tessiva_doc.h"
 #include "test_support.h"
@@ -65,7 +67,7 @@ TEST(CliFiles, DumpShowsTheSameRecordsForEveryKindOfTheSample) {
     EXPECT_THAT(json, HasSubstr("{\"id\":0,\"index\":-1,\"active\":1,\"size\":4,\"name\":\"NV_ESN_I\",\"group\":"
                                 "\"Security\",\"fileName\":\"nvm/num/0\",\"type\":\"uint32\",\"value\":\"c3b2a180\","
                                 "\"fields\":[{\"name\":\"value\",\"dec\":\"2158080707\",\"hex\":\"80A1B2C3\","
-                                "\"type\":\"uint32\"}]}"));
+                                "\"type\":\"uint32\"}],\"subscription\":0}"));
 }
 
 TEST(CliFiles, DumpOfAnUnknownTypeAFailedLoadAndAWrongKind) {
@@ -77,7 +79,7 @@ TEST(CliFiles, DumpOfAnUnknownTypeAFailedLoadAndAWrongKind) {
     std::string out, err;
     ASSERT_EQ(RunCommand(cli + "dump --json " + Sample("cnv"), &out, &err), 0) << err;
     EXPECT_THAT(out, HasSubstr("\"name\":\"NV_ODD_I [ 1 ]\",\"group\":\"Security\",\"fileName\":\"nvm/num/1\","
-                               "\"type\":\"no_such_type\",\"value\":\"000000\",\"fields\":null}"));
+                               "\"type\":\"no_such_type\",\"value\":\"000000\",\"fields\":null,\"subscription\":0}"));
     // Once per type, however many records have it; the records the definitions lack are reported too.
     EXPECT_EQ(err.find("ERROR NVType no_such_type Not defined in NVTypesDefine.def file!"),
               err.rfind("ERROR NVType no_such_type"));
@@ -172,4 +174,48 @@ TEST(CliFiles, DiffExitStatusAndJson) {
     WriteFile(dir + "/bad.cnv", "CNV*");
     EXPECT_EQ(RunCommand(Cli() + "diff " + Sample("cnv") + " " + Q(dir + "/bad.cnv"), &out, &err), 2);
     EXPECT_EQ(RunCommand(Cli() + "diff " + Sample("cnv") + " " + Q(dir + "/a.csv"), &out, &err), 2);
+}
+
+TEST(CliFiles, NumberedBackupsConvertStreamForStreamAndDumpWhatTheyKeep) {
+    const std::string dir = MakeTempDir("cli-numbered");
+    // The sample, with a Feature_Mask and an empty second subscription as field files have them.
+    CCompoundNode tree;
+    EBackupForm form{};
+    std::string error, out, err;
+    ASSERT_TRUE(ReadBackupTree(Examples() + "/sample-numbered.qcn", tree, form, error)) << error;
+    CCompoundNode& def = tree.Storage("00000000").Storage("default");
+    def.Stream("Feature_Mask").SetBytes({2, 0, 0x0F, 0xF0});
+    def.Storage("NV_NUMBERED_ITEMS").Stream("NV_ITEM_ARRAY_SIM_2");
+    const std::string a = dir + "/a.qcn";
+    ASSERT_TRUE(CCompoundFile::Write(a, tree, error)) << error;
+    const auto original = OleStreams(a);
+    ASSERT_GE(original.size(), 12u);
+
+    ASSERT_EQ(RunCommand(Cli() + "convert " + Q(a) + " " + Q(dir + "/b.qcn"), &out, &err), 0) << err;
+    EXPECT_EQ(OleStreams(dir + "/b.qcn"), original);
+    ASSERT_EQ(RunCommand(Cli() + "convert " + Q(a) + " " + Q(dir + "/a.xqcn"), &out, &err), 0) << err;
+    ASSERT_EQ(RunCommand(Cli() + "convert " + Q(dir + "/a.xqcn") + " " + Q(dir + "/c.qcn"), &out, &err), 0) << err;
+    EXPECT_EQ(OleStreams(dir + "/c.qcn"), original);
+    // Chosen by hand, Tessiva's layout drops what it can't hold and says so.
+    ASSERT_EQ(RunCommand(Cli() + "convert " + Q(a) + " " + Q(dir + "/t.qcn") + " --layout tessiva", &out, &err), 0);
+    EXPECT_THAT(out + err, HasSubstr("3 item files were left out"));
+    EXPECT_EQ(RunCommand(Cli() + "convert " + Q(a) + " " + Q(dir + "/t.qcn") + " --layout other", &out, &err), 2);
+
+    const std::string json = dir + "/a.json";
+    ASSERT_EQ(RunCommand(Cli() + "dump --json " + Q(a), &out, &err), 0) << err;
+    WriteFile(json, out);
+    EXPECT_EQ(PyJson(json, "d[\"layout\"], [r[\"id\"] for r in d[\"undefined\"]], sorted(f[\"area\"] for f in d[\"itemFiles\"]),"
+                           " sorted({(r[\"id\"], r[\"subscription\"]) for r in d[\"items\"] if r[\"active\"]})"),
+              "numbered [7001] ['EFS_Backup', 'NV_Items', 'Provisioning_Item_Files'] "
+              "[(0, 0), (57, 0), (81, 0), (81, 1), (178, 0), (1943, 0)]\n");
+    ASSERT_EQ(RunCommand(Cli() + "dump --json " + Q(dir + "/a.xqcn"), &out, &err), 0) << err;
+    WriteFile(json, out);
+    EXPECT_EQ(PyJson(json, "d[\"layout\"], d[\"itemFiles\"][0][\"size\"]"), "xqcn 8\n");
+
+    // A compound file in neither layout is refused with what it holds.
+    CCompoundNode other;
+    other.Storage("Pictures").Stream("One").SetBytes({1});
+    ASSERT_TRUE(CCompoundFile::Write(dir + "/o.qcn", other, error)) << error;
+    EXPECT_EQ(RunCommand(Cli() + "dump " + Q(dir + "/o.qcn"), &out, &err), 1);
+    EXPECT_THAT(out + err, HasSubstr("Pictures (storage)"));
 }

@@ -30,24 +30,31 @@ TEST_F(DocRoundTrip, EveryKindGivesBackTheSameItems) {
     SetItems(items);
     const CNVItemArray original = doc.m_items;
 
-    // One interface over every kind: save by name, load by content (a misnamed copy too).
-    for (const std::string kind : {"brt", "cnv", "qcn"}) {
-        SCOPED_TRACE(kind);
-        ASSERT_TRUE(doc.SaveBackup(Path("1." + kind)).IsCompleted());
-        ASSERT_TRUE(doc.LoadBackup(Path("1." + kind)).IsCompleted());
+    // Every kind through the same two calls; a .qcn save takes the layout it is told.
+    const struct {
+        const char* file;
+        CBackupFiles::ESaveLayout layout;
+    } kinds[] = {{"1.brt", CBackupFiles::ESaveLayout::AsLoaded},  {"2.cnv", CBackupFiles::ESaveLayout::AsLoaded},
+                 {"3.qcn", CBackupFiles::ESaveLayout::Tessiva},   {"5.qcn", CBackupFiles::ESaveLayout::Numbered},
+                 {"6.xqcn", CBackupFiles::ESaveLayout::AsLoaded}, {"7.qcn", CBackupFiles::ESaveLayout::Tessiva}};
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.file);
+        ASSERT_TRUE(doc.SaveBackup(Path(kind.file), false, kind.layout).IsCompleted());
+        ASSERT_TRUE(doc.LoadBackup(Path(kind.file)).IsCompleted());
         EXPECT_EQ(doc.m_items, original);
         EXPECT_EQ(doc.m_allEntries.GetCount(), original.GetSize());  // every load lists what it loaded
-        if (kind == "brt") continue;  // a bare count: only its name tells a BRT file
-        std::filesystem::copy_file(Path("1." + kind), Path(kind + ".dat"));
+        // Loads go by content: a misnamed copy loads the same (a BRT file, a bare count, has only its name).
+        if (std::string(kind.file).find(".brt") != std::string::npos) continue;
+        const std::string misnamed = std::string(kind.file) + ".dat";
+        std::filesystem::copy_file(Path(kind.file), Path(misnamed));
         SetItems(CNVItemArray());
-        ASSERT_TRUE(doc.LoadBackup(Path(kind + ".dat")).IsCompleted());
+        ASSERT_TRUE(doc.LoadBackup(Path(misnamed)).IsCompleted());
         EXPECT_EQ(doc.m_items, original);
     }
     ASSERT_EQ(doc.SaveAllActiveToBrt(Path("4.brt")), 1);
     EXPECT_EQ(ReadBytes(Path("4.brt")), ReadBytes(Path("1.brt")));
-    EXPECT_TRUE(doc.LoadBackup(Path("none.txt")).IsFailed());
-    frontend.ClearRecords();
     EXPECT_TRUE(frontend.Messages().empty());
+    EXPECT_TRUE(doc.LoadBackup(Path("none.txt")).IsFailed());
 }
 
 TEST_F(DocRoundTrip, CnvAndQcnKeepAGapInAnArrayThatBrtPacks) {

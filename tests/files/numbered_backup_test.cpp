@@ -3,6 +3,7 @@
 #include "compound_file.h"
 #include "file_bytes.h"
 #include "numbered_backup.h"
+#include "test_support.h"
 #include "xqcn_file.h"
 
 #include <gtest/gtest.h>
@@ -21,31 +22,6 @@ std::string TempPath(const std::string& name) {
     const auto dir = fs::temp_directory_path() / ("tessiva-numbered-" + std::to_string(getpid()));
     fs::create_directories(dir);
     return (dir / name).string();
-}
-
-// Every stream of a compound file as olefile reads it: path -> hex. A reader other than
-// libgsf, so a fault shared by our reader and writer can't hide.
-std::map<std::string, std::string> OleStreams(const std::string& path) {
-    const std::string script =
-        "import olefile,sys\n"
-        "o=olefile.OleFileIO(sys.argv[1])\n"
-        "for e in o.listdir(streams=True,storages=False):\n"
-        "  print('/'.join(e)+'\\t'+o.openstream(e).read().hex())\n";
-    const std::string scriptPath = TempPath("dump.py");
-    std::ofstream(scriptPath) << script;
-    std::map<std::string, std::string> streams;
-    FILE* pipe = popen(("/usr/bin/python3 " + scriptPath + " '" + path + "'").c_str(), "r");
-    if (!pipe) return streams;
-    std::string out;
-    char buffer[65536];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    EXPECT_EQ(pclose(pipe), 0) << "olefile could not read " << path;
-    for (size_t start = 0, end; (end = out.find('\n', start)) != std::string::npos; start = end + 1) {
-        const std::string line = out.substr(start, end - start);
-        const size_t tab = line.find('\t');
-        streams[line.substr(0, tab)] = line.substr(tab + 1);
-    }
-    return streams;
 }
 
 std::string HexOf(const Bytes& b) {

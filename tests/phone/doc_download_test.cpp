@@ -49,6 +49,20 @@ TEST_F(PhoneDocTest, DownloadWritesOnlyActiveRecordsWithValues) {
     EXPECT_EQ(doc.m_items, LoadedItems());
 }
 
+TEST_F(PhoneDocTest, SubscriptionRecordsAreNotSentAndTheUserIsTold) {
+    StartPhone();
+    doc.m_items = LoadedItems();
+    CNVItem other = Record(10, -1, 0, {9, 9, 9, 9}, 1, "Subscription 1: Plain Ten");
+    other.SetSubscription(1);
+    doc.m_items.Add(other);
+    EXPECT_TRUE(doc.DownloadAllActive().IsCompleted());
+    EXPECT_EQ(sim->server.Received(), 1 + 5);
+    ASSERT_EQ(t.frontend.Messages().size(), 1u);
+    EXPECT_EQ(t.frontend.Messages()[0].rfind("1 record of subscriptions 1 and 2 was not sent", 0), 0u);
+    sim->server.Stop();
+    EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{1, 2, 3, 4}));
+}
+
 TEST_F(PhoneDocTest, WriteProtectedRecordsAreToldOneByOneAndTheJobGoesOn) {
     SSimPhoneOptions options;
     options.readOnly = {20, 40};

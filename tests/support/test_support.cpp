@@ -108,3 +108,22 @@ int RunCommand(const std::string& command, std::string* out, std::string* err) {
     std::filesystem::remove_all(dir);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+std::map<std::string, std::string> OleStreams(const std::string& path) {
+    const std::string script =
+        "import olefile,sys\n"
+        "o=olefile.OleFileIO(sys.argv[1])\n"
+        "for e in o.listdir(streams=True,storages=False):\n"
+        "  print('/'.join(e)+'\\t'+o.openstream(e).read().hex())\n";
+    const std::string scriptPath = MakeTempDir("olefile") + "/dump.py";
+    WriteFile(scriptPath, script);
+    std::string out;
+    std::map<std::string, std::string> streams;
+    if (RunCommand("/usr/bin/python3 '" + scriptPath + "' '" + path + "'", &out) != 0) return streams;
+    for (size_t start = 0, end; (end = out.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string line = out.substr(start, end - start);
+        const size_t tab = line.find('\t');
+        streams[line.substr(0, tab)] = line.substr(tab + 1);
+    }
+    return streams;
+}

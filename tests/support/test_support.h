@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -69,3 +70,6 @@ std::string SourceDir();
 std::string BinDir();
 // Runs a shell command; returns its exit status, with stdout and stderr captured.
 int RunCommand(const std::string& command, std::string* out = nullptr, std::string* err = nullptr);
+// Every stream of a compound file as python3-olefile reads it: path -> hex. A reader other
+// than libgsf, so a fault shared by our reader and writer can't hide. Empty when it can't.
+std::map<std::string, std::string> OleStreams(const std::string& path);

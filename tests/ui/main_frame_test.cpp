@@ -1,5 +1,6 @@
 // The main window as the user meets it: start-up, menus, toolbar, panes and the file commands.
 #include "about_dialog.h"
+#include "backup_tree.h"
 #include "doc_views.h"
 #include "file_dialog_chooser.h"
 #include "main_frame.h"
@@ -120,6 +121,11 @@ private slots:
                                            "32787 Save Selected && Active to BRT File", "-",
                                            "32843 Load from CNV File", "32851 Add NV Items from CNV File",
                                            "32844 Save All Active to CNV File", "32845 Save Selected && Active to CNV File",
+                                           "-", "32853 Load NV Items to QCN File",
+                                           "32854 Save All Active NV Items to QCN File",
+                                           "32855 Save Selected && Active NV Items to QCN File",
+                                           "32870 Load from XQCN File", "32871 Save All Active NV Items to XQCN File",
+                                           "32872 Save Selected && Active NV Items to XQCN File",
                                            "-", "32846 Send SPC Code to Mobile", "-", "32780 Upload All from Mobile",
                                            "32861 Upload from Mobile by CSV file", "32781 Download All Active to Mobile",
                                            "32788 Download Selected && Active to Mobile", "-",
@@ -138,7 +144,7 @@ private slots:
         // Every command is offered; the COM items follow the ports present when the menu opens.
         for (int id : {32786, 32785, 32787, 32843, 32840, 32851, 32849, 32844, 32841, 32845, 32842, 32853, 32854, 32855,
                        32846, 32839, 32780, 32861, 32858, 32781, 32788, 32847, 32837, 32848, 32838, 32856, 32857, 32852,
-                       32784, 32783, 57664, 57665})
+                       32784, 32783, 57664, 57665, 32870, 32871, 32872})
             QVERIFY2(ui.Frame().Action(id)->isEnabled(), std::to_string(id).c_str());
     }
 
@@ -206,6 +212,58 @@ private slots:
             QCOMPARE(ChildTexts(tree.topLevelItem(3)),
                      (std::vector<std::string>{"(Id=0) NV_ESN_I", "(Id=1) NV_ESN_CHKSUM_I"}));
         }
+    }
+
+    void numberedBackupShowsSubscriptionsAndItemFilesAndSavesInItsLayout() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        ui.FillDatabase();
+        ui.Doc().m_items[0].SetSubscription(1);
+        // A numbered file written by the document, with an item file added as other tools have them.
+        const std::string path = ui.Path("n.qcn");
+        QVERIFY(ui.Doc().SaveQcn(path, ui.Doc().m_items, CBackupFiles::ESaveLayout::Numbered));
+        CCompoundNode tree;
+        EBackupForm form{};
+        SNumberedBackup backup;
+        std::string error;
+        QVERIFY(ReadBackupTree(path, tree, form, error) && DecodeNumbered(tree, backup, error));
+        backup.itemFiles.push_back(MakeItemFile("NV_Items", "/nv/item_files/a", std::vector<uint8_t>(20, 0xAB)));
+        QVERIFY(EncodeNumbered(backup, tree, error) && WriteBackupTree(path, tree, form, error));
+
+        ui.chooser.paths = {path};
+        ui.Frame().Action(CMainFrame::kLoadQcn)->trigger();
+        CNVTreeView& items = ui.Frame().ItemsTree();
+        const std::vector<std::string> top = TopLevelTexts(items);
+        QVERIFY(std::find(top.begin(), top.end(), "Subscription 1: SECURITY") != top.end());
+        QCOMPARE(top.back(), std::string("Item files"));
+        QTreeWidgetItem* file = items.topLevelItem(items.topLevelItemCount() - 1)->child(0)->child(0);
+        items.setCurrentItem(file);
+        CNVContentView& content = ui.Frame().ContentView();
+        QCOMPARE(RowTexts(content, 0), (std::vector<std::string>{"Path", "/nv/item_files/a", "", "NV_Items"}));
+        QCOMPARE(RowTexts(content, 1)[1], std::string("20"));
+        QCOMPARE(RowTexts(content, 3)[2], std::string("AB AB AB AB"));
+
+        // The first file type keeps the layout the items came in; the second chooses it for others.
+        ui.chooser.paths = {ui.Path("same.qcn")};
+        ui.Frame().Action(CMainFrame::kSaveAllQcn)->trigger();
+        QCOMPARE(ui.chooser.asked.back().otherFilterLabel, std::string("QCN, numbered-items layout (*.qcn)"));
+        std::string found;
+        QVERIFY(ReadBackupTree(ui.Path("same.qcn"), tree, form, error));
+        QCOMPARE(DetectQcnLayout(tree, found), EQcnLayout::Numbered);
+        // A document from elsewhere: Tessiva's layout unless the second type is picked.
+        ui.chooser.paths = {ui.Path("b.brt")};
+        ui.Frame().Action(CMainFrame::kSaveAllBrt)->trigger();
+        ui.chooser.paths = {ui.Path("b.brt")};
+        ui.Frame().Action(CMainFrame::kLoadBrt)->trigger();
+        ui.chooser.paths = {ui.Path("plain.qcn")};
+        ui.Frame().Action(CMainFrame::kSaveAllQcn)->trigger();
+        QVERIFY(ReadBackupTree(ui.Path("plain.qcn"), tree, form, error));
+        QCOMPARE(DetectQcnLayout(tree, found), EQcnLayout::Tessiva);
+        ui.chooser.paths = {ui.Path("chosen.qcn")};
+        ui.chooser.filter = 1;
+        ui.Frame().Action(CMainFrame::kSaveAllQcn)->trigger();
+        QVERIFY(ReadBackupTree(ui.Path("chosen.qcn"), tree, form, error));
+        QCOMPARE(DetectQcnLayout(tree, found), EQcnLayout::Numbered);
     }
 
     void menuAndToolbarIdsOfAPairRunTheSameLoad() {

@@ -122,6 +122,17 @@ private slots:
             return jobs.PostJobCompleted();
         });
         QVERIFY(taken);
+
+        // A backup of another tool: subscription groups and an item file's bytes.
+        const std::string numbered = dir.toStdString() + "/sample-numbered.qcn";
+        if (ReadFile(numbered).empty()) return;
+        chooser.paths = {numbered};
+        frame.Action(CMainFrame::kLoadQcn)->trigger();
+        items.expandAll();
+        QTreeWidgetItem* files = items.topLevelItem(items.topLevelItemCount() - 1);
+        if (files->childCount() > 0 && files->child(0)->childCount() > 0) items.setCurrentItem(files->child(0)->child(0));
+        QTest::qWait(50);
+        QVERIFY(frame.grab().save(out + "/shot-numbered.png"));
     }
 };
 UI_TEST_CLASS(CScreenshotTest);

@@ -15,6 +15,7 @@ std::vector<SUiTestRegistry::STest>& SUiTestRegistry::All() {
 bool CScriptedChooser::Next(const SFileDialogRequest& request, std::string& path) {
     asked.push_back(request);
     if (paths.empty()) return false;
+    if (request.chosenFilter) *request.chosenFilter = filter;
     path = paths.front();
     paths.pop_front();
     return true;

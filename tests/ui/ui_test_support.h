@@ -42,6 +42,7 @@ public:
 
     std::deque<std::string> paths;
     std::vector<SFileDialogRequest> asked;
+    int filter = 0;  // the file type picked where a dialog offers two
 
 private:
     bool Next(const SFileDialogRequest& request, std::string& path);

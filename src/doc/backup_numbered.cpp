@@ -1,0 +1,120 @@
+// Backups in the numbered-items layout, as compound files or their XML form (.xqcn).
+#include "backup_files.h"
+
+#include "backup_tree.h"
+#include "doc_files.h"
+#include "job_control.h"
+#include "nv_item_array.h"
+
+#include <unordered_set>
+
+namespace {
+const char* FormName(EBackupForm form) { return form == EBackupForm::Xml ? "XQCN" : "QCN"; }
+
+std::string SubscriptionPrefix(int subscription) { return "Subscription " + std::to_string(subscription) + ": "; }
+
+std::string KeptAsideMessage(size_t count) {
+    return std::to_string(count) + (count == 1 ? " record" : " records") +
+           " of items that NVItemsDefine.def does not define (or holds differently) " +
+           (count == 1 ? "was" : "were") +
+           " kept aside unchanged.\nThey are written back when the items are saved in the numbered-items layout.";
+}
+}  // namespace
+
+SOutcome CBackupFiles::LoadQcnFile(const std::string& path) {
+    CCompoundNode tree;
+    EBackupForm form = EBackupForm::Compound;
+    std::string error;
+    // Quick next to the load itself: no job of its own, so Tessiva's layout loads as it always did.
+    const bool read = ReadBackupTree(path, tree, form, error);
+    // A compound file libgsf can't read goes the way it always went, with the messages it always had.
+    if (!read && form == EBackupForm::Compound) return LoadTessivaQcn(path);
+    if (!read) {
+        const std::string message = WrongDataMessage(FormName(form), error);
+        Messages().ShowMessage(message, EMessageIcon::Error);
+        return SOutcome::Fail(message);
+    }
+    std::string found;
+    switch (DetectQcnLayout(tree, found)) {
+    case EQcnLayout::Tessiva:
+        if (form == EBackupForm::Compound) return LoadTessivaQcn(path);
+        found = "It is Tessiva's own layout written as XML, which Tessiva does not read.";
+        break;
+    case EQcnLayout::Numbered: return LoadNumbered(std::move(tree), form);
+    case EQcnLayout::Unknown: break;
+    }
+    const std::string message = WrongDataMessage(FormName(form), found);
+    Messages().ShowMessage(message, EMessageIcon::Error);
+    return SOutcome::Fail(message);
+}
+
+SOutcome CBackupFiles::LoadNumbered(CCompoundNode&& tree, EBackupForm form) {
+    SNumberedBackup backup;
+    std::string error;
+    if (!DecodeNumbered(tree, backup, error)) {
+        const std::string message = WrongDataMessage(FormName(form), error);
+        Messages().ShowMessage(message, EMessageIcon::Error);
+        return SOutcome::Fail(message);
+    }
+    tree = CCompoundNode();
+    // Each record becomes an item when its definition can hold it; the rest is kept aside
+    // as read, and so are repeats, which would otherwise be dropped by the completion.
+    CNumberedState state;
+    std::array<CNVItemArray, 3> bySubscription;
+    std::vector<SNumberedRecord> keptAside;
+    std::unordered_set<uint64_t> seen;
+    seen.reserve(backup.records.size());
+    for (const SNumberedRecord& r : backup.records) {
+        const int d = r.id <= 0x7FFFFFFF ? m_itemDefs.FindById(static_cast<int>(r.id)) : -1;
+        const int count = d >= 0 ? m_itemDefs[d].Count() : 0;
+        const int index = count > 0 ? r.data[0] : -1;
+        if (d < 0 || index >= count || !seen.insert(CNumberedState::Key(r.subscription, r.id, index)).second) {
+            keptAside.push_back(r);
+            continue;
+        }
+        state.Remember(r, index);
+        bySubscription[static_cast<size_t>(r.subscription)].Add(
+            LoadedRecord(static_cast<int>(r.id), std::vector<uint8_t>(r.data.begin(), r.data.end())));
+    }
+    CNVItemArray loaded;
+    loaded.Reserve(static_cast<int>(backup.records.size()));
+    for (int s = 0; s < 3; ++s) {
+        // One subscription at a time: the same item in two of them is no repeat.
+        CNVItemArray& part = bySubscription[static_cast<size_t>(s)];
+        m_completion.CompleteArrayElements(part);
+        for (auto& r : part) {
+            r.SetSubscription(s);
+            loaded.Add(std::move(r));
+        }
+    }
+    const SOutcome outcome = m_completion.StartFillUp(loaded, 0);
+    if (!outcome.IsCompleted()) return outcome;
+    // Names and groups of a subscription's records are their own, so the trees show them apart.
+    for (auto& r : loaded) {
+        if (r.Subscription() == 0) continue;
+        r.SetName(SubscriptionPrefix(r.Subscription()) + r.Name());
+        r.SetGroup(SubscriptionPrefix(r.Subscription()) + r.Group());
+    }
+    const size_t aside = keptAside.size();
+    state.Take(form == EBackupForm::Xml ? EBackupOrigin::Xqcn : EBackupOrigin::Numbered, std::move(backup),
+               std::move(keptAside));
+    const SOutcome finished = FinishLoad(std::move(loaded), std::move(state));
+    if (aside > 0) Messages().ShowMessage(KeptAsideMessage(aside), EMessageIcon::Information);
+    return finished;
+}
+
+SOutcome CBackupFiles::SaveNumbered(const std::string& path, const CNVItemArray& list, EBackupForm form) {
+    if (m_numbered.KeptAside().empty() && !HasSomethingToSave(list)) return SOutcome::Fail(kNothingToSave);
+    CCompoundNode tree;
+    std::string error;
+    const bool written = m_jobs.Run(std::string("Saving NV Items to ") + FormName(form) + " file.\nPlease wait.", [&] {
+                                   if (!EncodeNumbered(m_numbered.BackupFor(list), tree, error) ||
+                                       !WriteBackupTree(path, tree, form, error))
+                                       return m_jobs.FailJob("");
+                                   return m_jobs.PostJobCompleted();
+                               }).IsCompleted();
+    if (written) return SOutcome::Done();
+    const std::string message = CantWriteMessage(path, error);
+    Messages().ShowMessage(message, EMessageIcon::Error);
+    return SOutcome::Fail(message);
+}
