@@ -53,6 +53,8 @@ public:
 
     // ---- reading ----
     bool Open(const std::string& path);
+    // Reads size bytes at data, which must outlive the reading; Open ends here too.
+    bool OpenMemory(const uint8_t* data, size_t size);
     // Opens the first element of the root and the first of that as levels 1 and 2.
     bool OpenFirstLevels();
     // Item storages of level 2 in enumeration order, up to the first element that is not a
@@ -67,6 +69,7 @@ public:
     // progress gets 1..7 as the steps pass.
     bool CommitAndClose(const Progress& progress = {});
 
+    // The reason of the first failure, with what libgsf noted about the file meanwhile.
     const std::string& Error() const { return m_error; }
 
     static bool IsDigits(const std::string& name);
@@ -76,9 +79,11 @@ public:
 private:
     bool Fail(const std::string& reason);
     void Release();
+    bool OpenInput(const uint8_t* data, size_t size);
 
     std::string m_path;
     std::string m_error;
+    std::string m_gsfNotes;  // libgsf's warnings while this file was read
     // writing
     CSafeFileWriter m_writer;
     _GsfOutput* m_sink = nullptr;
