@@ -28,6 +28,15 @@ void Note(const char* message) {
 
 void CollectNote(const gchar*, GLogLevelFlags, const gchar* message, gpointer) { Note(message); }
 
+// libgsf's generic infile code logs without a domain; outside our reading, such messages
+// are someone else's and keep their default output.
+void CollectUndomainedNote(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer data) {
+    if (t_notes)
+        Note(message);
+    else
+        g_log_default_handler(domain, level, message, data);
+}
+
 class CNotesScope {
 public:
     explicit CNotesScope(std::string& notes) : m_previous(std::exchange(t_notes, &notes)) {}
@@ -47,6 +56,7 @@ void InitGsf() {
                                                         G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
         g_log_set_handler("libgsf:msole", levels, CollectNote, nullptr);
         g_log_set_handler("libgsf", levels, CollectNote, nullptr);
+        g_log_set_handler(nullptr, levels, CollectUndomainedNote, nullptr);
     });
 }
 
@@ -239,6 +249,7 @@ bool CQcnFile::ListItemStorages(std::vector<std::string>& names) {
         const char* name = gsf_infile_name_by_index(m_inLevel2, i);
         if (!name || !IsDigits(name)) break;
         GsfInput* child = gsf_infile_child_by_index(m_inLevel2, i);
+        if (!child) return Fail("The storage " + std::string(name) + " can't be opened.");
         const bool storage = IsStorage(child);
         Unref(child);
         if (!storage) break;
@@ -271,7 +282,8 @@ bool CQcnFile::ListStreams(std::vector<std::string>& names) {
         const char* name = gsf_infile_name_by_index(m_inItem, i);
         if (!name || !IsDigits(name)) continue;
         GsfInput* child = gsf_infile_child_by_index(m_inItem, i);
-        const bool stream = child && !IsStorage(child);
+        if (!child) return Fail("The stream " + std::string(name) + " of item " + m_itemName + " can't be opened.");
+        const bool stream = !IsStorage(child);
         Unref(child);
         if (stream) names.emplace_back(name);
     }
