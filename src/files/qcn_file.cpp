@@ -131,6 +131,7 @@ void CQcnFile::Release() {
     m_inItem = m_inLevel2 = m_inLevel1 = m_inRoot = nullptr;
     m_input = nullptr;
     m_bytes.clear();
+    m_elementsRead = 0;
     m_writer.Cancel();
 }
 
@@ -295,6 +296,10 @@ bool CQcnFile::ReadElement(const std::string& name, SElement& element) {
     element = SElement{};
     element.block.assign(kBlockSize, 0);
     if (!m_inItem) return Fail("no item storage is open");
+    if (m_elementsRead >= m_maxElements)
+        return Fail("The file holds more than the " + std::to_string(m_maxElements) +
+                    " elements the definitions can hold: the stream " + name + " of item " + m_itemName +
+                    " is one too many.");
     GsfInput* stream = gsf_infile_child_by_name(m_inItem, name.c_str());
     if (!stream) return Fail("The stream " + name + " of item " + m_itemName + " can't be opened.");
     const gsf_off_t size = gsf_input_size(stream);
@@ -310,6 +315,7 @@ bool CQcnFile::ReadElement(const std::string& name, SElement& element) {
     Unref(stream);
     if (!ok)
         return Fail("The stream " + name + " of item " + m_itemName + " is shorter than its 6 header bytes or can't be read.");
+    ++m_elementsRead;
     return true;
 }
 

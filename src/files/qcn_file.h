@@ -64,6 +64,10 @@ public:
     // Streams of the current item storage whose names are digits.
     bool ListStreams(std::vector<std::string>& names);
     bool ReadElement(const std::string& name, SElement& element);
+    // A file holding more elements is refused at the first one too many; the document passes
+    // the number of records its definitions hold.
+    void SetMaxElements(uint32_t n) { m_maxElements = n; }
+    static constexpr uint32_t kMaxElements = 5000 * 256;
 
     // Writing: closes every level and replaces the target file. Reading: releases the file.
     // progress gets 1..7 as the steps pass.
@@ -100,4 +104,6 @@ private:
     _GsfInfile* m_inLevel2 = nullptr;
     _GsfInfile* m_inItem = nullptr;
     std::string m_itemName;
+    uint32_t m_elementsRead = 0;
+    uint32_t m_maxElements = kMaxElements;
 };

@@ -122,6 +122,26 @@ TEST(QcnFile, WrittenItemsReadBackWithHeaderWordsAndZeroFilledBlocks) {
     EXPECT_EQ(e.index, 0);  // a non-array record's index -1 is written as 0
 }
 
+// Read from memory as from a file; elements past what the definitions hold are refused.
+TEST(QcnFile, ElementsPastTheDefinitionsAreRefused) {
+    const std::string path = MakeTempDir("qcn") + "/a.qcn";
+    {
+        CQcnFile file;
+        ASSERT_TRUE(file.Create(path) && file.CreateLevel("00000000") && file.CreateLevel("default"));
+        ASSERT_TRUE(file.WriteItems(List({Rec(20, 0, 2, 1, {3}), Rec(20, 1, 2, 1, {4})})));
+        ASSERT_TRUE(file.CommitAndClose());
+    }
+    const Bytes bytes = ReadBytes(path);
+    CQcnFile in;
+    ASSERT_TRUE(in.OpenMemory(bytes.data(), bytes.size()) && in.OpenFirstLevels() && in.OpenItemStorage("20"));
+    in.SetMaxElements(1);
+    CQcnFile::SElement e;
+    EXPECT_TRUE(in.ReadElement("0", e));
+    EXPECT_EQ(e.block[0], 3);
+    EXPECT_FALSE(in.ReadElement("1", e));
+    EXPECT_NE(in.Error().find("more than the 1 elements the definitions can hold"), std::string::npos) << in.Error();
+}
+
 TEST(QcnFile, SameElementTwiceIsRefusedAndLeavesNoFile) {
     const std::string path = MakeTempDir("qcn") + "/a.qcn";
     CQcnFile file;
