@@ -61,7 +61,7 @@ fuzz() {
     mkdir -p "$work" "$seeds" "fuzz/corpus/$name"
     for f in $(fuzz_seeds "$name"); do cp "$f" "$seeds/"; done
     local status=ok
-    ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/lsan.supp:print_suppressions=0" \
+    ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 LSAN_OPTIONS="suppressions=$PWD/lsan.supp:print_suppressions=0" \
       UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       "$bin" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=1024 -timeout=10 \
       -artifact_prefix="build-fuzz/artifacts/$name-" "$work" "fuzz/corpus/$name" "$seeds" >"$log" 2>&1 ||
@@ -103,7 +103,7 @@ case "$cmd" in
     need_install
     configure build-asan -DTESSIVA_SANITIZE=ON -DTESSIVA_BENCH=OFF -DTESSIVA_UI=OFF
     cmake --build build-asan -j "$(nproc)"
-    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       LSAN_OPTIONS="suppressions=$PWD/lsan.supp:print_suppressions=0" \
       QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure -j "$(nproc)" -L unit
     ;;
