@@ -27,6 +27,60 @@ need_install() { # packages to have, default: PACKAGES
   fi
 }
 
+# clang and libFuzzer come from Debian; only `fuzz` needs them.
+FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+
+need_fuzz_install() {
+  PACKAGES+=("${FUZZ_PACKAGES[@]}")
+  need_install
+}
+
+# Example files that seed a fuzz target besides its committed corpus fuzz/corpus/<target>/.
+fuzz_seeds() {
+  case $1 in
+    definitions) echo examples/NVItemsDefine.def ;;
+    type_import) echo examples/NVTypesDefine.def ;;
+    type_catalog) echo examples/NVTypes.typ ;;
+    brt) echo examples/sample.brt ;;
+    cnv) echo examples/sample.cnv ;;
+    qcn) echo examples/sample.qcn ;;
+    # The second QCN layout and XQCN: name their example files here.
+  esac
+}
+
+# Builds the fuzz targets with clang (ASan, UBSan) and runs each for $1 seconds (default 60).
+# New inputs collect in build-fuzz/corpus/<target>/; a finding is left in build-fuzz/artifacts/.
+fuzz() {
+  local seconds=${1:-60}
+  need_fuzz_install
+  local cxx
+  cxx=$(command -v clang++-14 || command -v clang++)
+  configure build-fuzz -DTESSIVA_FUZZ=ON -DCMAKE_CXX_COMPILER="$cxx"
+  cmake --build build-fuzz -j "$(nproc)"
+  mkdir -p build-fuzz/artifacts
+  local failed=0 rows=()
+  for bin in build-fuzz/bin/fuzz_*; do
+    local name=${bin##*/fuzz_}
+    local work=build-fuzz/corpus/$name seeds=build-fuzz/seeds/$name log=build-fuzz/$name.log
+    mkdir -p "$work" "$seeds" "fuzz/corpus/$name"
+    for f in $(fuzz_seeds "$name"); do cp "$f" "$seeds/"; done
+    local status=ok
+    ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 LSAN_OPTIONS="suppressions=$PWD/lsan.supp:print_suppressions=0" \
+      UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      "$bin" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=1024 -timeout=10 \
+      -artifact_prefix="build-fuzz/artifacts/$name-" "$work" "fuzz/corpus/$name" "$seeds" >"$log" 2>&1 ||
+      { status=FAILED; failed=1; }
+    local execs cov
+    execs=$(awk '/stat::number_of_executed_units/ {print $2}' "$log")
+    cov=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2)
+    rows+=("$(printf '%-14s %12s %8s  %s' "$name" "${execs:-?}" "${cov:-?}" "$status")")
+    [ "$status" = ok ] || { echo "== fuzz_$name found something; its log:" >&2; tail -n 40 "$log" >&2; }
+  done
+  printf '%-14s %12s %8s  %s\n' target executions coverage result
+  printf '%s\n' "${rows[@]}"
+  return "$failed"
+}
+
 configure() { # $1 build dir, rest: extra cmake args
   local dir=$1; shift
   local launcher=()
@@ -96,9 +150,11 @@ case "$cmd" in
     need_install
     configure build-asan -DTESSIVA_SANITIZE=ON -DTESSIVA_BENCH=OFF -DTESSIVA_UI=OFF
     cmake --build build-asan -j "$(nproc)"
-    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      LSAN_OPTIONS="suppressions=$PWD/lsan.supp:print_suppressions=0" \
       QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure -j "$(nproc)" -L unit
     ;;
+  fuzz) fuzz "${2:-60}" ;;
   bench)
     build
     rm -f build/bench-*.json
@@ -126,7 +182,7 @@ case "$cmd" in
     ;;
   wincheck) wincheck ;;
   *)
-    echo "usage: ./dev.sh run|test|build|bench|asan|wincheck" >&2
+    echo "usage: ./dev.sh run|test|build|bench|asan|wincheck|fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

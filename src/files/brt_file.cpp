@@ -58,13 +58,20 @@ bool CBrtFile::Open(const std::string& path) {
     return ReadWholeFile(path);
 }
 
+void CBrtFile::OpenMemory(const uint8_t* data, size_t size) {
+    m_count = m_read = 0;
+    UseBytes(data, size);
+}
+
 bool CBrtFile::ReadCount(uint32_t& n) {
     if (!m_reader.ReadU32(n)) return Fail("The file is shorter than its record count.");
-    // Each record takes at least its ID and its size.
-    const uint64_t room = m_reader.Remaining() / 8;
+    const uint64_t room = m_reader.Remaining() / kMinRecordSize;
     if (n > room)
-        return Fail("The file promises " + std::to_string(n) + " records, but its " + std::to_string(m_bytes.size()) +
+        return Fail("The file promises " + std::to_string(n) + " records, but its " + std::to_string(m_reader.Size()) +
                     " bytes can hold at most " + std::to_string(room) + ".");
+    if (n > m_maxRecords)
+        return Fail("The file promises " + std::to_string(n) + " records, more than the " +
+                    std::to_string(m_maxRecords) + " the definitions can hold.");
     m_count = n;
     m_read = 0;
     return true;
@@ -76,9 +83,12 @@ bool CBrtFile::ReadRecord(uint32_t& id, std::vector<uint8_t>& data) {
     if (m_read >= m_count) return Fail("All " + std::to_string(m_count) + " records have been read.");
     if (!m_reader.ReadU32(id) || !m_reader.ReadU32(size)) return Fail("The file ends inside " + which + ".");
     const std::string ofId = which + " (ID " + std::to_string(id) + ")";
+    if (size == 0) return Fail("The " + ofId + " holds no data.");
     if (size % kSlotSize != 0)
         return Fail("The data size " + std::to_string(size) + " of " + ofId + " is not a multiple of 128.");
-    if (size / kSlotSize > kMaxSlots) return Fail("The data size " + std::to_string(size) + " of " + ofId + " is implausibly large.");
+    if (size / kSlotSize > kMaxSlots)
+        return Fail("The data size " + std::to_string(size) + " of " + ofId + " is more than " +
+                    std::to_string(kMaxSlots) + " slots.");
     data.clear();
     if (!m_reader.ReadBytes(size, data))
         return Fail("The file ends inside " + ofId + ": it holds " + std::to_string(size) + " data bytes, the file only " +

@@ -13,7 +13,11 @@ class CBrtFile : public CRecordFile {
 public:
     static constexpr int kSlotSize = 128;
     // More slots than any definition can have elements: the record is damaged.
-    static constexpr uint32_t kMaxSlots = 0x10000;
+    static constexpr uint32_t kMaxSlots = 256;
+    // The records all definitions together can give (5000 IDs of 256 elements).
+    static constexpr uint32_t kMaxRecords = 5000 * kMaxSlots;
+    // The smallest record: ID, size and one slot (a record without data is damage).
+    static constexpr size_t kMinRecordSize = 8 + kSlotSize;
     static const SSaveLimits kLimits;
 
     // One record as the store writes it: positions first..last of the working list.
@@ -36,6 +40,11 @@ public:
     // ---- reading ----
     // Reads the whole file; false when it can't be opened or read (Error() says why).
     bool Open(const std::string& path);
+    // Reads size bytes at data, which must outlive the reading; the same checks as a file.
+    void OpenMemory(const uint8_t* data, size_t size);
+    // A file promising more records is refused; the document passes the number of records
+    // its definitions hold.
+    void SetMaxRecords(uint32_t n) { m_maxRecords = n; }
     // Format errors below leave a reason in Error().
     bool ReadCount(uint32_t& n);
     bool ReadRecord(uint32_t& id, std::vector<uint8_t>& data);
@@ -43,4 +52,5 @@ public:
 private:
     uint32_t m_count = 0;
     uint32_t m_read = 0;
+    uint32_t m_maxRecords = kMaxRecords;
 };

@@ -42,26 +42,34 @@ bool CCnvFile::Finish() {
 }
 
 bool CCnvFile::Open(const std::string& path) {
-    m_record = 0;
     if (!ReadWholeFile(path)) return false;
     Rewind();
     return true;
 }
 
+void CCnvFile::OpenMemory(const uint8_t* data, size_t size) {
+    UseBytes(data, size);
+    Rewind();
+}
+
 bool CCnvFile::ChecksumOk() const {
-    return m_bytes.size() >= kHeaderSize + kTailSize && Crc16(m_bytes.data(), m_bytes.size()) == kCrcGoodResidue;
+    return m_reader.Size() >= kHeaderSize + kTailSize && Crc16(m_reader.Data(), m_reader.Size()) == kCrcGoodResidue;
 }
 
 bool CCnvFile::ReadRecord(uint16_t& id, std::vector<uint8_t>& data) {
     m_error.clear();
     // Records end where the end marker, 0x02 0x00 and the trailer begin.
-    const size_t recordsEnd = m_bytes.size() >= kHeaderSize + kTailSize ? m_bytes.size() - kTailSize : 0;
+    const size_t size = m_reader.Size();
+    const size_t recordsEnd = size >= kHeaderSize + kTailSize ? size - kTailSize : 0;
     const size_t at = m_reader.Position();
     const std::string which = "record " + std::to_string(m_record + 1) + " (offset " + std::to_string(at) + ")";
     if (at + 2 > recordsEnd + 2) return Fail("The end marker is missing.");
     uint16_t first = 0;
     if (!m_reader.PeekU16(first)) return Fail("The end marker is missing.");
     if (first == kEndMarker) return false;
+    if (m_record >= m_maxRecords)
+        return Fail("The file holds more than the " + std::to_string(m_maxRecords) +
+                    " records the definitions can hold: " + which + " is one too many.");
     uint16_t length = 0;
     if (at + 4 > recordsEnd) return Fail("The end marker is missing: " + which + " runs past it.");
     m_reader.ReadU16(id);

@@ -25,13 +25,25 @@ public:
     // ---- reading ----
     // Reads the whole file; false when it can't be opened or read (Error() says why).
     bool Open(const std::string& path);
+    // Reads size bytes at data, which must outlive the reading; the same checks as a file.
+    void OpenMemory(const uint8_t* data, size_t size);
+    // A file holding more records is refused at the first one too many; the document passes
+    // the number of records its definitions hold.
+    void SetMaxRecords(uint32_t n) { m_maxRecords = n; }
     // Crc16 over the whole file gives the intact-file residue, and the file is long enough.
     bool ChecksumOk() const;
     // Goes to the first record.
-    void Rewind() { m_reader.Seek(kHeaderSize); }
+    void Rewind() {
+        m_reader.Seek(kHeaderSize);
+        m_record = 0;
+    }
     // The next record; false at the end marker (Error() empty) or on damage (Error() says why).
     bool ReadRecord(uint16_t& id, std::vector<uint8_t>& data);
 
+    // 5000 IDs of 256 elements.
+    static constexpr uint32_t kMaxRecords = 5000 * 256;
+
 private:
-    int m_record = 0;
+    uint32_t m_record = 0;
+    uint32_t m_maxRecords = kMaxRecords;
 };

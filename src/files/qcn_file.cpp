@@ -12,20 +12,51 @@
 
 #include <algorithm>
 #include <mutex>
+#include <utility>
 
 namespace {
-void Silence(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+// libgsf's warnings about a damaged file belong in the load's own message, not on stderr:
+// while a CQcnFile works, this thread's warnings are collected into its notes.
+thread_local std::string* t_notes = nullptr;
+
+void Note(const char* message) {
+    if (!t_notes || !message) return;
+    if (t_notes->size() > 4096) return;  // a storm of warnings adds nothing after the first few
+    if (!t_notes->empty()) *t_notes += "; ";
+    *t_notes += message;
+}
+
+void CollectNote(const gchar*, GLogLevelFlags, const gchar* message, gpointer) { Note(message); }
+
+// libgsf's generic infile code logs without a domain; outside our reading, such messages
+// are someone else's and keep their default output.
+void CollectUndomainedNote(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer data) {
+    if (t_notes)
+        Note(message);
+    else
+        g_log_default_handler(domain, level, message, data);
+}
+
+class CNotesScope {
+public:
+    explicit CNotesScope(std::string& notes) : m_previous(std::exchange(t_notes, &notes)) {}
+    ~CNotesScope() { t_notes = m_previous; }
+    CNotesScope(const CNotesScope&) = delete;
+    CNotesScope& operator=(const CNotesScope&) = delete;
+
+private:
+    std::string* m_previous;
+};
 
 void InitGsf() {
     static std::once_flag once;
     std::call_once(once, [] {
         gsf_init();
-        // A damaged file is reported through our own message; libgsf's notes would only
-        // clutter the terminal.
         const auto levels = static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL |
                                                         G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
-        g_log_set_handler("libgsf:msole", levels, Silence, nullptr);
-        g_log_set_handler("libgsf", levels, Silence, nullptr);
+        g_log_set_handler("libgsf:msole", levels, CollectNote, nullptr);
+        g_log_set_handler("libgsf", levels, CollectNote, nullptr);
+        g_log_set_handler(nullptr, levels, CollectUndomainedNote, nullptr);
     });
 }
 
@@ -59,7 +90,7 @@ CQcnFile::CQcnFile() { InitGsf(); }
 CQcnFile::~CQcnFile() { Release(); }
 
 bool CQcnFile::Fail(const std::string& reason) {
-    if (m_error.empty()) m_error = reason;
+    if (m_error.empty()) m_error = m_gsfNotes.empty() ? reason : reason + "\nlibgsf: " + m_gsfNotes;
     return false;
 }
 
@@ -100,6 +131,7 @@ void CQcnFile::Release() {
     m_inItem = m_inLevel2 = m_inLevel1 = m_inRoot = nullptr;
     m_input = nullptr;
     m_bytes.clear();
+    m_elementsRead = 0;
     m_writer.Cancel();
 }
 
@@ -175,7 +207,20 @@ bool CQcnFile::Open(const std::string& path) {
     m_path = path;
     std::string reason;
     if (!CByteReader::ReadFile(path, m_bytes, reason)) return Fail(reason);
-    m_input = gsf_input_memory_new(m_bytes.data(), static_cast<gsf_off_t>(m_bytes.size()), FALSE);
+    return OpenInput(m_bytes.data(), m_bytes.size());
+}
+
+bool CQcnFile::OpenMemory(const uint8_t* data, size_t size) {
+    Release();
+    m_error.clear();
+    m_path.clear();
+    return OpenInput(data, size);
+}
+
+bool CQcnFile::OpenInput(const uint8_t* data, size_t size) {
+    m_gsfNotes.clear();
+    CNotesScope notes(m_gsfNotes);
+    m_input = gsf_input_memory_new(data, static_cast<gsf_off_t>(size), FALSE);
     GError* error = nullptr;
     m_inRoot = m_input ? gsf_infile_msole_new(m_input, &error) : nullptr;
     if (!m_inRoot) {
@@ -187,6 +232,7 @@ bool CQcnFile::Open(const std::string& path) {
 }
 
 bool CQcnFile::OpenFirstLevels() {
+    CNotesScope notes(m_gsfNotes);
     Unref(m_inLevel1);
     Unref(m_inLevel2);
     m_inLevel1 = FirstStorage(m_inRoot);
@@ -196,6 +242,7 @@ bool CQcnFile::OpenFirstLevels() {
 }
 
 bool CQcnFile::ListItemStorages(std::vector<std::string>& names) {
+    CNotesScope notes(m_gsfNotes);
     names.clear();
     if (!m_inLevel2) return Fail("the levels are not open");
     const int n = gsf_infile_num_children(m_inLevel2);
@@ -203,6 +250,7 @@ bool CQcnFile::ListItemStorages(std::vector<std::string>& names) {
         const char* name = gsf_infile_name_by_index(m_inLevel2, i);
         if (!name || !IsDigits(name)) break;
         GsfInput* child = gsf_infile_child_by_index(m_inLevel2, i);
+        if (!child) return Fail("The storage " + std::string(name) + " can't be opened.");
         const bool storage = IsStorage(child);
         Unref(child);
         if (!storage) break;
@@ -212,6 +260,7 @@ bool CQcnFile::ListItemStorages(std::vector<std::string>& names) {
 }
 
 bool CQcnFile::OpenItemStorage(const std::string& name) {
+    CNotesScope notes(m_gsfNotes);
     Unref(m_inItem);
     m_inItem = nullptr;
     m_itemName = name;
@@ -226,6 +275,7 @@ bool CQcnFile::OpenItemStorage(const std::string& name) {
 }
 
 bool CQcnFile::ListStreams(std::vector<std::string>& names) {
+    CNotesScope notes(m_gsfNotes);
     names.clear();
     if (!m_inItem) return Fail("no item storage is open");
     const int n = gsf_infile_num_children(m_inItem);
@@ -233,7 +283,8 @@ bool CQcnFile::ListStreams(std::vector<std::string>& names) {
         const char* name = gsf_infile_name_by_index(m_inItem, i);
         if (!name || !IsDigits(name)) continue;
         GsfInput* child = gsf_infile_child_by_index(m_inItem, i);
-        const bool stream = child && !IsStorage(child);
+        if (!child) return Fail("The stream " + std::string(name) + " of item " + m_itemName + " can't be opened.");
+        const bool stream = !IsStorage(child);
         Unref(child);
         if (stream) names.emplace_back(name);
     }
@@ -241,9 +292,14 @@ bool CQcnFile::ListStreams(std::vector<std::string>& names) {
 }
 
 bool CQcnFile::ReadElement(const std::string& name, SElement& element) {
+    CNotesScope notes(m_gsfNotes);
     element = SElement{};
     element.block.assign(kBlockSize, 0);
     if (!m_inItem) return Fail("no item storage is open");
+    if (m_elementsRead >= m_maxElements)
+        return Fail("The file holds more than the " + std::to_string(m_maxElements) +
+                    " elements the definitions can hold: the stream " + name + " of item " + m_itemName +
+                    " is one too many.");
     GsfInput* stream = gsf_infile_child_by_name(m_inItem, name.c_str());
     if (!stream) return Fail("The stream " + name + " of item " + m_itemName + " can't be opened.");
     const gsf_off_t size = gsf_input_size(stream);
@@ -259,6 +315,7 @@ bool CQcnFile::ReadElement(const std::string& name, SElement& element) {
     Unref(stream);
     if (!ok)
         return Fail("The stream " + name + " of item " + m_itemName + " is shorter than its 6 header bytes or can't be read.");
+    ++m_elementsRead;
     return true;
 }
 

@@ -53,6 +53,8 @@ public:
 
     // ---- reading ----
     bool Open(const std::string& path);
+    // Reads size bytes at data, which must outlive the reading; Open ends here too.
+    bool OpenMemory(const uint8_t* data, size_t size);
     // Opens the first element of the root and the first of that as levels 1 and 2.
     bool OpenFirstLevels();
     // Item storages of level 2 in enumeration order, up to the first element that is not a
@@ -62,11 +64,16 @@ public:
     // Streams of the current item storage whose names are digits.
     bool ListStreams(std::vector<std::string>& names);
     bool ReadElement(const std::string& name, SElement& element);
+    // A file holding more elements is refused at the first one too many; the document passes
+    // the number of records its definitions hold.
+    void SetMaxElements(uint32_t n) { m_maxElements = n; }
+    static constexpr uint32_t kMaxElements = 5000 * 256;
 
     // Writing: closes every level and replaces the target file. Reading: releases the file.
     // progress gets 1..7 as the steps pass.
     bool CommitAndClose(const Progress& progress = {});
 
+    // The reason of the first failure, with what libgsf noted about the file meanwhile.
     const std::string& Error() const { return m_error; }
 
     static bool IsDigits(const std::string& name);
@@ -76,9 +83,11 @@ public:
 private:
     bool Fail(const std::string& reason);
     void Release();
+    bool OpenInput(const uint8_t* data, size_t size);
 
     std::string m_path;
     std::string m_error;
+    std::string m_gsfNotes;  // libgsf's warnings while this file was read
     // writing
     CSafeFileWriter m_writer;
     _GsfOutput* m_sink = nullptr;
@@ -95,4 +104,6 @@ private:
     _GsfInfile* m_inLevel2 = nullptr;
     _GsfInfile* m_inItem = nullptr;
     std::string m_itemName;
+    uint32_t m_elementsRead = 0;
+    uint32_t m_maxElements = kMaxElements;
 };

@@ -10,8 +10,13 @@ bool CRecordFile::CreateFile(const std::string& path) {
 bool CRecordFile::ReadWholeFile(const std::string& path) {
     m_error.clear();
     if (!CByteReader::ReadFile(path, m_bytes, m_error)) return false;
-    m_reader = CByteReader(m_bytes);
+    UseBytes(m_bytes.data(), m_bytes.size());
     return true;
+}
+
+void CRecordFile::UseBytes(const uint8_t* data, size_t size) {
+    m_error.clear();
+    m_reader = CByteReader(data, size);
 }
 
 bool CRecordFile::Fail(const std::string& reason) {

@@ -11,17 +11,19 @@ class CRecordFile {
 public:
     void Cancel() { m_writer.Cancel(); }
     size_t Position() const { return m_reader.Position(); }
-    size_t FileSize() const { return m_bytes.size(); }
+    size_t FileSize() const { return m_reader.Size(); }
     std::string Error() const { return m_error.empty() ? m_writer.Error() : m_error; }
 
 protected:
     bool CreateFile(const std::string& path);
     // Reads the whole file; false when it can't be opened or read (Error() says why).
     bool ReadWholeFile(const std::string& path);
+    // Reads from bytes the caller keeps alive; the file readers end here too.
+    void UseBytes(const uint8_t* data, size_t size);
     bool Fail(const std::string& reason);
 
     CSafeFileWriter m_writer;
-    std::vector<uint8_t> m_bytes;
-    CByteReader m_reader;
+    std::vector<uint8_t> m_bytes;  // the file read by ReadWholeFile
+    CByteReader m_reader;          // over m_bytes or the caller's bytes
     std::string m_error;
 };

@@ -3,7 +3,7 @@
 #include "job_control.h"
 #include "text_line_reader.h"
 
-#include <array>
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -14,7 +14,7 @@ const char* const kBasicTypes[] = {"boolean", "uint32", "uint16", "uint8", "int3
                                    "byte",    "word",   "dword",  "uint1", "uint2", "uint4", "int1",
                                    "int2",    "int4",   "sint31", "sint15", "sint7", "uint64", "int64"};
 
-// Sizes and counts beyond this are not NV items but a damaged line.
+// Hex numbers saturate here, far above any size or count a line may give.
 constexpr long kMaxSizeOrCount = 0x10000;
 
 std::string Trim(const std::string& s) {
@@ -54,11 +54,18 @@ long ReadHex(const std::string& s) {
     return v;
 }
 
-std::string LineTooBadMessage(int badLines, int firstBad, const char* fileText) {
-    return std::to_string(badLines) + " line(s) of " + fileText +
-           " could not be read (fewer than six fields, no ID, an ID outside 0..4999 or an implausible size) "
-           "and were left out; the first is line " +
-           std::to_string(firstBad) + ".";
+constexpr size_t kShownLines = 10;
+
+// firstBad holds up to kShownLines of the badCount line numbers.
+std::string LineTooBadMessage(size_t badCount, const std::vector<int>& firstBad, const char* fileText) {
+    std::string text = std::to_string(badCount) + " line(s) of " + fileText +
+                       " could not be read (fewer than six fields, no ID, an ID outside 0..4999, an element over " +
+                       std::to_string(CNVDefineReader::kMaxElementSize) + " bytes, more than " +
+                       std::to_string(CNVDefineReader::kMaxElements) + " elements, or more than " +
+                       std::to_string(CNVDefineReader::kMaxRecords) + " records in all) and were left out:";
+    for (size_t i = 0; i < firstBad.size(); ++i) text += (i ? ", line " : " line ") + std::to_string(firstBad[i]);
+    if (badCount > firstBad.size()) text += " and " + std::to_string(badCount - firstBad.size()) + " more";
+    return text + ".";
 }
 }  // namespace
 
@@ -85,7 +92,7 @@ std::string CNVDefineReader::GetField(const std::string& line, int k) {
     return {};
 }
 
-bool CNVDefineReader::ParseDefinitionLine(const std::string& line, CNVItemArray& out) {
+bool CNVDefineReader::ParseDefinitionLine(const std::string& line, CNVItemArray& out, int room) {
     // Six fields are needed: the sixth must exist (even if it trims to nothing).
     int fields = 0;
     for (size_t i = 0; i < line.size();) {
@@ -111,7 +118,8 @@ bool CNVDefineReader::ParseDefinitionLine(const std::string& line, CNVItemArray&
     } else {
         size = ReadHex(sizeField);
     }
-    if (size > kMaxSizeOrCount || count > kMaxSizeOrCount) return false;
+    if (!IsBasicTypeName(GetField(line, 6))) --size;
+    if (size > kMaxElementSize || count > kMaxElements || std::max(count, 1L) > room) return false;
 
     CNVItem item;
     item.SetName(GetField(line, 1));
@@ -119,7 +127,6 @@ bool CNVDefineReader::ParseDefinitionLine(const std::string& line, CNVItemArray&
     item.SetFileName(GetField(line, 3));
     item.SetGroup(GetField(line, 4));
     item.SetTypeName(GetField(line, 6));
-    if (!IsBasicTypeName(item.TypeName())) --size;
     item.Resize(size < 0 ? 0 : static_cast<int>(size));
     item.SetCount(static_cast<int>(count));
     item.SetActive(0);
@@ -167,19 +174,23 @@ SOutcome CNVDefineReader::ReadDefinitions() {
     if (m_jobs.ConfirmStop(kQuestion)) return m_jobs.PostJobStopped();
     m_jobs.SetRange(100);
     std::string line;
-    int lineNumber = 0, badLines = 0, firstBad = 0;
+    int lineNumber = 0;
+    size_t badCount = 0;
+    std::vector<int> firstBad;
+    const int before = m_target->GetSize();
     while (file.ReadLine(line)) {
         ++lineNumber;
         const bool blank = line.find_first_not_of(" \t;") == std::string::npos;
-        if (!line.empty() && line[0] != '#' && !blank && !ParseDefinitionLine(line, *m_target)) {
-            if (badLines++ == 0) firstBad = lineNumber;
+        if (!line.empty() && line[0] != '#' && !blank &&
+            !ParseDefinitionLine(line, *m_target, kMaxRecords - (m_target->GetSize() - before))) {
+            if (badCount++ < kShownLines) firstBad.push_back(lineNumber);
         }
         if (m_jobs.ConfirmStop(kQuestion)) return m_jobs.PostJobStopped();
         if (file.FileSize() > 0)
             m_jobs.SetPosition(static_cast<int>((static_cast<double>(file.Position()) + 1) / file.FileSize() * 100));
     }
     if (file.HasError()) return m_jobs.FailJob("Can't read the file " + m_path + ".");
-    if (badLines > 0) m_jobs.ShowMessage(LineTooBadMessage(badLines, firstBad, "NVItemsDefine.def"), EMessageIcon::Warning);
+    if (badCount > 0) m_jobs.ShowMessage(LineTooBadMessage(badCount, firstBad, "NVItemsDefine.def"), EMessageIcon::Warning);
     return m_jobs.PostJobCompleted();
 }
 

@@ -6,10 +6,6 @@
 #include "text_line_reader.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 namespace {
@@ -27,8 +23,6 @@ std::string TextLength(std::string_view name) {
     const size_t close = name.find('}', open + 1);
     return std::string(name.substr(open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1));
 }
-
-std::string ErrorText(int error) { return error ? std::strerror(error) : "write failed"; }
 
 std::string FirstLines(const std::vector<std::string>& lines, size_t shown) {
     std::string text;
@@ -82,61 +76,54 @@ std::string CNVTypeCatalog::Definition(const std::string& name) const {
 
 // ---- NVTypes.typ ----
 
+namespace {
+ITypeFileStore* g_defaultStore = nullptr;
+}
+
+void CNVTypeCatalog::SetDefaultTypeFileStore(ITypeFileStore* store) { g_defaultStore = store; }
+
+ITypeFileStore* CNVTypeCatalog::Store() const { return m_store ? m_store : g_defaultStore; }
+
 bool CNVTypeCatalog::LoadTypeFile() {
-    CTextLineReader file;
-    errno = 0;
-    if (!file.Open(TypeFilePath())) {
-        const std::string reason = errno ? std::strerror(errno) : "can't be read";
+    std::string text, reason;
+    ITypeFileStore* store = Store();
+    if (!store || !store->ReadTypeFile(TypeFilePath(), text, reason)) {
         m_jobs.ShowMessage("Can't open NVTypes.typ file.\n" + TypeFilePath() + ": " + reason, EMessageIcon::Error);
         return false;
     }
+    LoadTypeText(text);
+    return true;
+}
+
+void CNVTypeCatalog::LoadTypeText(std::string_view text) {
     std::map<std::string, std::string> definitions;
     std::vector<std::string> names;
-    std::string line;
-    while (file.ReadLine(line)) {
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        std::string line(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line == "END;") break;
         if (line == "END") continue;
         auto [name, def] = SplitTypeLine(line);
         names.push_back(name);
         definitions.emplace(std::move(name), std::move(def));
     }
-    if (file.HasError()) {
-        m_jobs.ShowMessage("Can't read NVTypes.typ file.", EMessageIcon::Error);
-        return false;
-    }
     m_definitions = std::move(definitions);
     m_typeNames = std::move(names);
-    return true;
+}
+
+std::string CNVTypeCatalog::TypeFileText() const {
+    std::string text;
+    for (const auto& name : m_typeNames) text.append(name).append(";").append(Definition(name)).append("\r\n");
+    return text + "END;\r\n";
 }
 
 bool CNVTypeCatalog::WriteTypeFile() {
-    namespace fs = std::filesystem;
     const std::string target = TypeFilePath();
-    const std::string temp = target + ".tmp";
-    std::string reason;
-    errno = 0;
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            reason = ErrorText(errno);
-        } else {
-            for (const auto& name : m_typeNames) {
-                out << name << ';' << m_definitions[name] << "\r\n";
-                if (!out) break;
-            }
-            out << "END;\r\n";
-            out.flush();
-            if (!out) reason = ErrorText(errno);
-        }
-    }
-    if (reason.empty()) {
-        std::error_code ec;
-        fs::rename(temp, target, ec);
-        if (ec) reason = ec.message();
-    }
-    if (reason.empty()) return true;
-    std::error_code ignored;
-    fs::remove(temp, ignored);
+    std::string reason = "no place to keep NVTypes.typ";
+    ITypeFileStore* store = Store();
+    if (store && store->WriteTypeFile(target, TypeFileText(), reason)) return true;
     (void)m_jobs.FailJob("Can't write NVTypes.typ file.\n" + target + ": " + reason);
     return false;
 }
@@ -229,11 +216,10 @@ SOutcome CNVTypeCatalog::ConvertDefinitions() {
         !m_confirmImport(read, failed, counts + FirstLines(problems, 10) + "\n\nReplace NVTypes.typ with these types?"))
         return m_jobs.PostJobStopped("The NV types were not imported.");
     // The file in force stays at hand as NVTypes.typ.bak.
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(TypeFilePath(), ec) &&
-        !std::filesystem::copy_file(TypeFilePath(), TypeFilePath() + ".bak",
-                                    std::filesystem::copy_options::overwrite_existing, ec))
-        return m_jobs.FailJob("Can't keep the previous NVTypes.typ as NVTypes.typ.bak.\n" + ec.message());
+    std::string reason = "no place to keep NVTypes.typ";
+    ITypeFileStore* store = Store();
+    if (!store || !store->KeepCopy(TypeFilePath(), TypeFilePath() + ".bak", reason))
+        return m_jobs.FailJob("Can't keep the previous NVTypes.typ as NVTypes.typ.bak.\n" + reason);
     if (!WriteTypeFile()) return SOutcome::Fail("Can't write NVTypes.typ file.");
     if (!problems.empty())
         m_jobs.ShowMessage("These NV types could not be converted and were written as \"" +

@@ -1,12 +1,14 @@
 #pragma once
 #include "job_outcome.h"
 #include "nv_field.h"
+#include "type_file_store.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CJobControl;
@@ -20,9 +22,17 @@ public:
     // Folder holding NVTypes.typ ("." by default).
     void SetDirectory(const std::string& dir) { m_dir = dir; }
     std::string TypeFilePath() const;
+    // Where NVTypes.typ is read and written; without one the default store registered by
+    // the files layer is used.
+    void SetTypeFileStore(ITypeFileStore& store) { m_store = &store; }
+    static void SetDefaultTypeFileStore(ITypeFileStore* store);
 
     // Loads NVTypes.typ; on failure the catalogue in memory stays as it was.
     bool LoadTypeFile();
+    // The catalogue from the text of an NVTypes.typ (CR LF or LF lines, up to "END;").
+    void LoadTypeText(std::string_view text);
+    // The text of NVTypes.typ for the catalogue in memory.
+    std::string TypeFileText() const;
     // Reads and converts NVTypesDefine.def and writes NVTypes.typ. False when stopped or
     // failed; the catalogue in memory is then the one from before the import.
     bool ImportDefinitionFile(const std::string& path);
@@ -79,8 +89,10 @@ private:
     SOutcome m_lastImport;
     ImportConfirmation m_confirmImport;
     bool WriteTypeFile();
+    ITypeFileStore* Store() const;
 
     CJobControl& m_jobs;
+    ITypeFileStore* m_store = nullptr;
     std::string m_dir = ".";
 
     std::string m_typeName;

@@ -39,7 +39,7 @@ inline const char* const kTestDefinitions =
     "Five;50;/nv/50;GroupC;5;uint8\n"
     "Zero;60;/nv/60;GroupC;0;uint8\n"
     "Three;70;/nv/70;GroupC;3[3];uint8\n"
-    "Many;80;/nv/80;GroupD;1[110];uint8\n";
+    "Many;80;/nv/80;GroupD;1[100];uint8\n";
 
 // Presses Cancel in the job with a given caption once it reports a position.
 class CStopFrontend : public CTestFrontend {

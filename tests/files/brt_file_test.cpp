@@ -110,28 +110,49 @@ TEST(BrtFile, ReaderRejectsEveryTruncationAndDamagedSizes) {
         EXPECT_FALSE(error.empty());
     }
 
-    Bytes odd;
-    PutU32(odd, 1);
-    PutU32(odd, 10);
-    PutU32(odd, 100);
-    odd.resize(odd.size() + 100);
-    WriteFile(dir + "/odd.brt", AsString(odd));
-    EXPECT_FALSE(ReadAll(dir + "/odd.brt", records, error));
-    EXPECT_NE(error.find("not a multiple of 128"), std::string::npos) << error;
+    // Each damaged file is refused with its reason; a record without data would otherwise
+    // load as one more copy of its item for every 8 bytes of file.
+    auto record = [](uint32_t id, uint32_t size, size_t present) {
+        Bytes b;
+        PutU32(b, id);
+        PutU32(b, size);
+        b.resize(b.size() + present);
+        return b;
+    };
+    auto file = [](uint32_t count, std::initializer_list<Bytes> records) {
+        Bytes b;
+        PutU32(b, count);
+        for (const auto& r : records) b.insert(b.end(), r.begin(), r.end());
+        return b;
+    };
+    const struct {
+        Bytes bytes;
+        const char* reason;
+    } damaged[] = {
+        {file(1, {record(10, 100, 200)}), "not a multiple of 128"},
+        {file(1, {record(10, 0xFFFFFF80u, 128)}), "more than 256 slots"},
+        {file(1, {record(10, 257 * 128, 257 * 128)}), "more than 256 slots"},
+        {file(2, {record(10, 128, 128), record(0, 0, 128)}), "record 2 of 2 (ID 0) holds no data"},
+        {file(0x7FFFFFFF, {}), "promises 2147483647 records"},
+    };
+    for (const auto& d : damaged) {
+        WriteFile(dir + "/bad.brt", AsString(d.bytes));
+        EXPECT_FALSE(ReadAll(dir + "/bad.brt", records, error));
+        EXPECT_NE(error.find(d.reason), std::string::npos) << error;
+    }
 
-    Bytes huge;
-    PutU32(huge, 1);
-    PutU32(huge, 10);
-    PutU32(huge, 0xFFFFFF80u);
-    WriteFile(dir + "/huge.brt", AsString(huge));
-    EXPECT_FALSE(ReadAll(dir + "/huge.brt", records, error));
-    EXPECT_NE(error.find("implausibly large"), std::string::npos) << error;
-
-    Bytes promise;
-    PutU32(promise, 0x7FFFFFFF);  // far more records than the file can hold
-    WriteFile(dir + "/promise.brt", AsString(promise));
-    EXPECT_FALSE(ReadAll(dir + "/promise.brt", records, error));
-    EXPECT_NE(error.find("promises 2147483647 records"), std::string::npos) << error;
+    // More records than the definitions can hold is refused before any is read.
+    CBrtFile limited;
+    const Bytes two = file(2, {record(10, 128, 128), record(11, 128, 128)});
+    limited.OpenMemory(two.data(), two.size());
+    limited.SetMaxRecords(1);
+    uint32_t n = 0;
+    EXPECT_FALSE(limited.ReadCount(n));
+    EXPECT_NE(limited.Error().find("more than the 1 the definitions can hold"), std::string::npos) << limited.Error();
+    limited.OpenMemory(two.data(), two.size());
+    limited.SetMaxRecords(2);
+    EXPECT_TRUE(limited.ReadCount(n));
+    EXPECT_EQ(n, 2u);
 
     EXPECT_FALSE(ReadAll(dir + "/missing.brt", records, error));
 }

@@ -97,6 +97,19 @@ TEST(CnvFile, DamagedLayoutBehindAGoodChecksumIsReportedNotReadPast) {
     Put(noMarker, {10, 0, 2, 0, 1, 2, 0xFF, 0xFF, 0x33, 0x44, 0x02, 0x00});
     check(noMarker, "end marker is missing");
 
+    // Records beyond what the definitions hold are refused at the first one too many.
+    Bytes three = kHeader;
+    Put(three, {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 0xFF, 0xFF, 0x02, 0x00});
+    PutTrailer(three);
+    CCnvFile limited;
+    limited.OpenMemory(three.data(), three.size());
+    limited.SetMaxRecords(2);
+    uint16_t id = 0;
+    Bytes data;
+    EXPECT_TRUE(limited.ReadRecord(id, data) && limited.ReadRecord(id, data));
+    EXPECT_FALSE(limited.ReadRecord(id, data));
+    EXPECT_NE(limited.Error().find("record 3 (offset 16) is one too many"), std::string::npos) << limited.Error();
+
     // Every truncation of a good body, closed with a fitting checksum, still fails.
     Bytes body = kHeader;
     Put(body, {10, 0, 3, 0, 1, 2, 3, 0xFF, 20, 0, 2, 0, 0, 9, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0x00});

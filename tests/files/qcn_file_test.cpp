@@ -60,9 +60,16 @@ std::string StorageNames(const std::string& path) {
     return text;
 }
 
-// Reads everything a load reads; false on damage.
-bool ReadAll(const std::string& path) {
+// Reads everything a load reads; false on damage, with the reason in error.
+bool ReadAll(const std::string& path, std::string* error = nullptr) {
     CQcnFile file;
+    struct SKeepError {
+        CQcnFile& file;
+        std::string* error;
+        ~SKeepError() {
+            if (error) *error = file.Error();
+        }
+    } keep{file, error};
     std::vector<std::string> storages, streams;
     if (!file.Open(path) || !file.OpenFirstLevels() || !file.ListItemStorages(storages)) return false;
     CQcnFile::SElement element;
@@ -115,6 +122,26 @@ TEST(QcnFile, WrittenItemsReadBackWithHeaderWordsAndZeroFilledBlocks) {
     EXPECT_EQ(e.index, 0);  // a non-array record's index -1 is written as 0
 }
 
+// Read from memory as from a file; elements past what the definitions hold are refused.
+TEST(QcnFile, ElementsPastTheDefinitionsAreRefused) {
+    const std::string path = MakeTempDir("qcn") + "/a.qcn";
+    {
+        CQcnFile file;
+        ASSERT_TRUE(file.Create(path) && file.CreateLevel("00000000") && file.CreateLevel("default"));
+        ASSERT_TRUE(file.WriteItems(List({Rec(20, 0, 2, 1, {3}), Rec(20, 1, 2, 1, {4})})));
+        ASSERT_TRUE(file.CommitAndClose());
+    }
+    const Bytes bytes = ReadBytes(path);
+    CQcnFile in;
+    ASSERT_TRUE(in.OpenMemory(bytes.data(), bytes.size()) && in.OpenFirstLevels() && in.OpenItemStorage("20"));
+    in.SetMaxElements(1);
+    CQcnFile::SElement e;
+    EXPECT_TRUE(in.ReadElement("0", e));
+    EXPECT_EQ(e.block[0], 3);
+    EXPECT_FALSE(in.ReadElement("1", e));
+    EXPECT_NE(in.Error().find("more than the 1 elements the definitions can hold"), std::string::npos) << in.Error();
+}
+
 TEST(QcnFile, SameElementTwiceIsRefusedAndLeavesNoFile) {
     const std::string path = MakeTempDir("qcn") + "/a.qcn";
     CQcnFile file;
@@ -163,4 +190,31 @@ TEST(QcnFile, TruncatedAndMutatedFilesEndWithoutCrashOrHang) {
         WriteFile(dir + "/bad.qcn", AsString(bad));
         ReadAll(dir + "/bad.qcn");
     }
+}
+
+// A damaged file is refused with libgsf's own explanation in the message, not on stderr.
+TEST(QcnFile, LibgsfWarningsJoinTheLoadMessage) {
+    const std::string dir = MakeTempDir("qcn");
+    const std::string path = dir + "/good.qcn";
+    {
+        CQcnFile file;
+        ASSERT_TRUE(file.Create(path) && file.CreateLevel("00000000") && file.CreateLevel("default"));
+        ASSERT_TRUE(file.WriteItems(List({Rec(10, -1, 0, 1, {1, 2}), Rec(20, 0, 2, 1, {3}), Rec(20, 1, 2, 1, {4})})));
+        ASSERT_TRUE(file.CommitAndClose());
+    }
+    const Bytes good = ReadBytes(path);
+    int explained = 0;
+    ::testing::internal::CaptureStderr();
+    std::mt19937 random(5);
+    for (int round = 0; round < 100; ++round) {
+        Bytes bad = good;
+        for (int k = 0; k < 4; ++k) bad[random() % bad.size()] = static_cast<uint8_t>(random());
+        WriteFile(dir + "/bad.qcn", AsString(bad));
+        std::string error;
+        if (!ReadAll(dir + "/bad.qcn", &error) && error.find("\nlibgsf: ") != std::string::npos &&
+            error.find("Unable to get child") != std::string::npos)
+            ++explained;
+    }
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_GT(explained, 0);
 }

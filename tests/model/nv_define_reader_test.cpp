@@ -107,6 +107,36 @@ TEST_F(DefineReaderTest, UnusableLinesAreLeftOutWithOneMessage) {
     EXPECT_THAT(messages[0], HasSubstr("line 2"));
 }
 
+// No format carries an element over 128 bytes or an array over 256 elements: such a line
+// would only cost memory, so it is left out and named by its number.
+TEST_F(DefineReaderTest, OversizedLinesAreLeftOutByLineNumber) {
+    const CNVItemArray a = ReadOk("NV_HUGE_I;5;/nv/huge;Grp;10000[10000];uint8\n"
+                                  "edge;1;f;g;80[100];uint8\n"        // 128 bytes, 256 elements
+                                  "edgeT;2;f;g;81;t\n"                // a catalogue type: 129 - 1
+                                  "wide;3;f;g;81;uint8\n"
+                                  "wideT;4;f;g;82[2];t\n"
+                                  "long;6;f;g;1[101];uint8\n");
+    ASSERT_EQ(a.GetSize(), 256 + 1);
+    EXPECT_EQ(a[0].Size(), 128);
+    EXPECT_EQ(a[256].Size(), 128);
+    ASSERT_EQ(t.frontend.Messages().size(), 1u);
+    EXPECT_THAT(t.frontend.Messages()[0], HasSubstr("4 line(s)"));
+    EXPECT_THAT(t.frontend.Messages()[0], HasSubstr("line 1, line 4, line 5, line 6."));
+
+    // A line that would pass the bound of the whole file adds nothing.
+    CNVItemArray out;
+    EXPECT_FALSE(CNVDefineReader::ParseDefinitionLine("A;1;f;g;1[3];uint8", out, 2));
+    EXPECT_TRUE(CNVDefineReader::ParseDefinitionLine("A;1;f;g;1[3];uint8", out, 3));
+    EXPECT_EQ(out.GetSize(), 3);
+}
+
+TEST_F(DefineReaderTest, SampleDefinitionsLoadWhole) {
+    CNVItemArray out;
+    ASSERT_TRUE(reader.StartReadDefinitions(std::string(TESSIVA_SOURCE_DIR) + "/examples/NVItemsDefine.def", out));
+    EXPECT_GT(out.GetSize(), 200);
+    EXPECT_TRUE(t.frontend.Messages().empty());
+}
+
 TEST_F(DefineReaderTest, StopConfirmation) {
     // Long enough that Cancel is always pressed before the job's first stop check.
     t.jobs.SetStartPause(std::chrono::milliseconds(50));

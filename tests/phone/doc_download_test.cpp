@@ -193,9 +193,23 @@ TEST_F(PhoneDocTest, ConnectDisconnectAndABusyPort) {
 
 TEST_F(PhoneDocTest, ElementsPastIndex255AreNeverSentWithAWrappedIndex) {
     // 0x101 = 257 elements: element 256 would travel as index 0.
+    // The definitions reader refuses arrays over 256 elements; definitions built by hand
+    // must still never wrap. The file serves as the upload's item list.
     WriteFile(m_dir + "/NVItemsDefine.def", "# big\nBig Array;70;nv70;Beta;1[101];uint8\n");
     CNVItemArray defs;
-    ASSERT_TRUE(doc.m_defReader.StartReadDefinitions(doc.DefinitionsPath(), defs));
+    CNVItem def;
+    def.SetName("Big Array");
+    def.SetId(70);
+    def.SetFileName("nv70");
+    def.SetGroup("Beta");
+    def.SetTypeName("uint8");
+    def.Resize(1);
+    def.SetCount(257);
+    def.SetActive(0);
+    for (int k = 0; k < 257; ++k) {
+        def.SetIndex(k);
+        defs.Add(def);
+    }
     doc.m_itemDefs = defs;
     StartPhone([](CSimNvStore& s) { s.Put(70, 0, {7}); });
     ASSERT_EQ(doc.StartUpload(doc.DefinitionsPath()), 1);

@@ -1,0 +1,40 @@
+#include "nv_types_file.h"
+
+#include <filesystem>
+
+#include "byte_reader.h"
+#include "nv_type_catalog.h"
+#include "safe_file_writer.h"
+
+bool CNVTypesFile::ReadTypeFile(const std::string& path, std::string& text, std::string& error) {
+    std::vector<uint8_t> bytes;
+    if (!CByteReader::ReadFile(path, bytes, error)) return false;
+    text.assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+bool CNVTypesFile::WriteTypeFile(const std::string& path, const std::string& text, std::string& error) {
+    CSafeFileWriter writer;
+    if (writer.Open(path) && writer.Write(text.data(), text.size()) && writer.Commit()) return true;
+    error = writer.Error();
+    return false;
+}
+
+bool CNVTypesFile::KeepCopy(const std::string& path, const std::string& backupPath, std::string& error) {
+    std::string text;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return true;
+    return ReadTypeFile(path, text, error) && WriteTypeFile(backupPath, text, error);
+}
+
+CNVTypesFile& CNVTypesFile::Default() {
+    static CNVTypesFile store;
+    return store;
+}
+
+// Catalogues made without a store (the document's, for now) use the one on disk. The link
+// option in CMakeLists.txt keeps this object in every program that links the files layer.
+extern "C" {
+extern const bool TessivaTypesFileRegistered;
+const bool TessivaTypesFileRegistered = (CNVTypeCatalog::SetDefaultTypeFileStore(&CNVTypesFile::Default()), true);
+}
