@@ -54,7 +54,9 @@ TEST(CliModel, SampleDefinitionsAgreeWithTheSampleCatalogue) {
         EXPECT_GT(catalog.FieldCount(), 0) << d.Name();
         EXPECT_LE(d.Size(), d.Count() > 0 ? 127 : 128) << d.Name();
         // The element index of a per-NAM array is the NAM: a NAM byte of its own would go twice.
-        if (d.Count() > 0) EXPECT_NE(catalog.FieldDisplayName(0), "nam") << d.Name();
+        if (d.Count() > 0) {
+            EXPECT_NE(catalog.FieldDisplayName(0), "nam") << d.Name();
+        }
     }
     EXPECT_GE(ids.size(), 200u);
     EXPECT_GE(groups.size(), 10u);
