@@ -149,6 +149,38 @@ void BM_UploadAll(benchmark::State& state) {
 }
 BENCHMARK(BM_UploadAll)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
 
+// Download of every item (the records of one upload), with read-back verification (arg 0)
+// and the backup before it (arg 1) on or off: what the safety steps cost on the link.
+void BM_DownloadAll(benchmark::State& state) {
+    SBench& b = Bench();
+    if (!b.doc.Connect() || b.doc.StartUpload(b.doc.DefinitionsPath()) != 1) {
+        state.SkipWithError("upload failed");
+        return;
+    }
+    CPhoneSession& phone = b.doc.Phone();
+    phone.SetVerifyWrites(state.range(0) != 0);
+    phone.SetBackupBeforeDownload(state.range(1) != 0);
+    phone.SetBackupFolder((std::filesystem::temp_directory_path() / "tessiva-bench-backups").string());
+    for (auto _ : state) {
+        if (!b.doc.DownloadAllActive().IsCompleted()) {
+            state.SkipWithError("download failed");
+            break;
+        }
+    }
+    b.doc.Disconnect();
+    std::filesystem::remove_all(phone.BackupFolder());
+    state.counters["records_per_second"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kItems, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_DownloadAll)
+    ->ArgNames({"verify", "backup"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
+
 void BM_ConnectAndDisconnect(benchmark::State& state) {
     SBench& b = Bench();
     for (auto _ : state) {

@@ -3,6 +3,8 @@
 #include "about_dialog.h"
 #include "main_frame.h"
 
+#include <QStandardPaths>
+
 CTessivaApp::CTessivaApp(IMessageSink* messages, IFileChooser* chooser)
     // The pause lets the progress dialog come up before a job asks its first question.
     : m_jobs(m_progressDialog, messages ? *messages : m_messageBoxSink, std::chrono::milliseconds(100)),
@@ -17,6 +19,8 @@ CTessivaApp::~CTessivaApp() {
 bool CTessivaApp::InitInstance(const std::string& dir) {
     m_doc.SetDirectory(dir);
     m_doc.SetFileChooser(&m_chooser);
+    m_doc.Phone().SetBackupFolder(
+        (QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/backups").toStdString());
     m_frame = std::make_unique<CMainFrame>(m_doc, m_chooser);
     m_fileDialogChooser.SetParent(m_frame.get());
     m_progressDialog.SetOwnerWindow(m_frame.get());

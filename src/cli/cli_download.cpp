@@ -1,10 +1,29 @@
 // tessiva-cli download: writes the active records of a backup into the phone.
 #include "backup_loader.h"
 #include "cli_phone.h"
+#include "safe_file_writer.h"
+
+#include <QCoreApplication>
+#include <QStandardPaths>
 
 #include <cstdio>
 
 namespace {
+// The window's folder, so that "Restore Last Backup to Mobile" finds the CLI's backups too.
+std::string BackupFolder() {
+    QCoreApplication::setApplicationName("Tessiva");
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return data.isEmpty() ? std::string() : (data + "/backups").toStdString();
+}
+
+bool SaveReport(SCliContext& ctx, const std::string& path, const CDownloadReport& report) {
+    CSafeFileWriter file;
+    const std::string json = report.Json();
+    if (file.Open(path) && file.Write(json.data(), json.size()) && file.Commit()) return true;
+    ctx.Fail("Can't write the report " + path + ": " + file.Error());
+    return false;
+}
+
 int RunDownload(SCliContext& ctx, const SCliArgs& args) {
     const std::string in = args.positionals[0];
     std::vector<int> ids;
@@ -18,25 +37,35 @@ int RunDownload(SCliContext& ctx, const SCliArgs& args) {
     }
     if (const int status = ConnectPhone(ctx, args); status != kExitOk) return status;
 
-    CNVItemArray sent;
-    if (selected) ctx.doc.CollectSelectedItems(sent);
-    else sent.Copy(ctx.doc.m_items);
-    int writes = 0;
-    for (const auto& r : sent) writes += r.Size() > 0 && r.Active() == CNVItem::kActive ? 1 : 0;
-
+    CPhoneSession& phone = ctx.doc.Phone();
+    phone.SetBackupBeforeDownload(!args.Has("--no-backup"));
+    phone.SetVerifyWrites(!args.Has("--no-verify"));
+    phone.SetBackupFolder(BackupFolder());
     const SOutcome outcome = selected ? ctx.doc.DownloadSelectedActive() : ctx.doc.DownloadAllActive();
+    const CDownloadReport& report = phone.LastReport();
+    for (const std::string& line : report.Lines()) std::fprintf(stderr, "%s\n", line.c_str());
+    const bool saved = !args.Has("--report") || SaveReport(ctx, args.Get("--report"), report);
     if (outcome.IsStopped()) return ctx.Fail("Download stopped; the phone keeps the records written so far.");
-    // Write-protected or failed records have been told one by one or in a summary.
-    if (!outcome.IsCompleted()) return kExitFailure;
-    std::printf("Wrote %d active records of %s to the phone.\n", writes, in.c_str());
+    if (!outcome.IsCompleted() || !saved) return kExitFailure;
+    std::printf("Wrote %d active records of %s to the phone.\n",
+                report.Count(CDownloadReport::EResult::Verified) + report.Count(CDownloadReport::EResult::Written),
+                in.c_str());
     return kExitOk;
 }
 
-const CCliRegistrar kDownload({"download", "download --port DEV [--ids LIST] [--timeout MS] IN",
+const CCliRegistrar kDownload({"download", "download --port DEV [--ids LIST] [--timeout MS] [--no-backup] [--no-verify] [--report FILE] IN",
                                "Write the active records of IN (.brt, .cnv, .qcn, .xqcn) into the phone",
                                "Loads IN as the window does and writes every active record, as \"Download All\n"
                                "Active to Mobile\" does; with --ids 10,441 only the records of those items, as\n"
                                "\"Download Selected && Active to Mobile\" does. Exit 1 when a record was write\n"
-                               "protected or could not be written." TESSIVA_PHONE_OPTIONS_HELP,
-                               {}, {"--port", "--timeout", "--ids"}, 1, 1, RunDownload});
+                               "protected or could not be written.\n"
+                               "Before writing, the phone's values of the records to be written are saved as a CNV\n"
+                               "file in the backups folder of the user's data folder; when that file can't be\n"
+                               "saved, nothing is written. Each accepted write is read back and compared. The\n"
+                               "report goes to stderr.\n"
+                               "  --no-backup    write without saving the phone's values first\n"
+                               "  --no-verify    don't read back what was written\n"
+                               "  --report FILE  the report as JSON" TESSIVA_PHONE_OPTIONS_HELP,
+                               {"--no-backup", "--no-verify"}, {"--port", "--timeout", "--ids", "--report"}, 1, 1,
+                               RunDownload});
 }  // namespace

@@ -82,6 +82,8 @@ SOutcome CBackupFiles::LoadCnv(const std::string& path, CNVItemArray& loaded) {
     while (file.ReadRecord(id, data)) {
         if (m_itemDefs.ContainsId(id)) {
             loaded.Add(LoadedRecord(id, data));
+            if (const std::string damage = TooManyRecords("CNV", loaded.GetSize()); !damage.empty())
+                return m_jobs.FailJob(damage);
         } else {
             m_jobs.ShowMessage(NotDefinedMessage(id), EMessageIcon::Error);
         }

@@ -49,6 +49,12 @@ bool CBackupFiles::HasSomethingToSave(const CNVItemArray& list) {
     return false;
 }
 
+std::string CBackupFiles::TooManyRecords(const char* kind, int loaded) const {
+    if (loaded <= m_itemDefs.GetSize()) return {};
+    return WrongDataMessage(kind, "The file holds more records of defined items (" + std::to_string(loaded) +
+                                      ") than NVItemsDefine.def defines.");
+}
+
 SOutcome CBackupFiles::FinishLoad(CNVItemArray&& loaded, CNumberedState&& state) {
     loaded.SortById();
     m_items = std::move(loaded);

@@ -83,6 +83,9 @@ private:
     // A save without a single active record writes nothing: it would leave an empty file
     // where the user expects a backup. Shows the refusal; true when there is something to save.
     bool HasSomethingToSave(const CNVItemArray& list);
+    // More records of defined items than the definitions have can only be damage; refusing
+    // them keeps a hostile file from taking memory without bound. Empty when the count is fine.
+    std::string TooManyRecords(const char* kind, int loaded) const;
 
     CJobControl& m_jobs;
     CNVItemArray& m_items;

@@ -1,89 +1,233 @@
-// Download: writing the active records of a list into the phone.
+// Download: a backup of what is about to be overwritten, the writes, their read-back and one
+// report of it all.
 #include "phone_session.h"
 
+#include "backup_files.h"
 #include "nv_item_array.h"
 
+#include "cnv_file.h"
 #include "diag_commands.h"
 #include "job_control.h"
 #include "qlib.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
 namespace {
 const char* const kStopDownloadQuestion = "Are you sure you want to stop downloading NV Items to Mobile Phone?";
+const char* const kStopBackupQuestion = "Are you sure you want to stop backing up NV Items from Mobile Phone?";
+constexpr int kMaxIndex = 255;
 
-std::string WriteProtectedMessage(const CNVItem& record) {
-    std::string text = record.Name() + " ID = " + std::to_string(record.Id());
-    if (record.Count() > 0) text += " index = " + std::to_string(record.Index());
-    return text + " is write protected.\nIt can't be downloaded to Mobile Phone!";
+using EResult = CDownloadReport::EResult;
+
+bool IsToBeWritten(const CNVItem& record) { return record.Size() > 0 && record.Active() == CNVItem::kActive; }
+
+// One read of a plain item or an array element into buffer (record.Size() bytes).
+bool ReadRecord(void* phone, const CNVItem& record, std::vector<uint8_t>& buffer, uint16_t& status) {
+    buffer.assign(static_cast<size_t>(record.Size()) + 1, 0);
+    const auto id = static_cast<unsigned short>(record.Id());
+    if (record.Count() == 0) return QLIB_DIAG_NV_READ_F(phone, id, buffer.data(), record.Size(), &status) != 0;
+    return QLIB_DIAG_NV_READ_ARRAY_F(phone, id, static_cast<unsigned char>(record.Index()), buffer.data(),
+                                     record.Size(), &status) != 0;
+}
+
+std::string StatusReason(uint16_t status) { return "status " + NvStatusText(status); }
+
+// "20240501-143005-esn-8012abcd.cnv", or without the ESN when the phone did not tell it; a
+// second backup within the same second gets a number.
+std::string NewBackupPath(const std::string& folder, bool haveEsn, unsigned esn) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    std::string base = stamp;
+    if (haveEsn) {
+        char text[24];
+        std::snprintf(text, sizeof text, "-esn-%08x", esn);
+        base += text;
+    }
+    const std::filesystem::path dir(folder);
+    std::string path = (dir / (base + ".cnv")).string();
+    for (int n = 2; std::filesystem::exists(path); ++n) path = (dir / (base + "-" + std::to_string(n) + ".cnv")).string();
+    return path;
 }
 }  // namespace
 
 SOutcome CPhoneSession::Download(const CNVItemArray& list) {
+    m_report = CDownloadReport();
     // The link can't address a subscription: its records stay out, and the user is told.
     int skipped = 0;
-    for (const CNVItem& r : list) skipped += r.Subscription() != 0 && r.Active() == CNVItem::kActive;
-    CNVItemArray plain;
-    if (skipped > 0)
-        for (const CNVItem& r : list)
-            if (r.Subscription() == 0) plain.Add(r);
-    SOutcome outcome =
-        m_jobs.Run("Download NV Items to Mobile Phone", [&] { return DownloadItems(skipped > 0 ? plain : list); });
+    CNVItemArray plain, work;
+    for (const CNVItem& record : list) {
+        if (record.Subscription() != 0) {
+            skipped += record.Active() == CNVItem::kActive;
+            continue;
+        }
+        plain.Add(record);
+        if (IsToBeWritten(record)) work.Add(record);
+    }
     if (skipped > 0)
         m_jobs.Messages().ShowMessage(std::to_string(skipped) + (skipped == 1 ? " record" : " records") +
                                           " of subscriptions 1 and 2 " + (skipped == 1 ? "was" : "were") +
                                           " not sent: the phone link can't address a subscription.",
                                       EMessageIcon::Information);
-    return outcome;
+    if (m_backupBeforeDownload && work.GetSize() > 0) {
+        const SOutcome backup =
+            m_jobs.Run("Backing Up NV Items from Mobile Phone", [&] { return BackUpItems(work); });
+        if (backup.IsStopped() || !m_report.backupError.empty()) {
+            m_report.stopped = backup.IsStopped();
+            const char* why = backup.IsStopped() ? "the backup was stopped" : "the backup could not be saved";
+            for (const CNVItem& r : work) m_report.Add(r.Id(), r.Count() > 0 ? r.Index() : -1, r.Name(), EResult::NotWritten, why);
+            return m_report.Outcome();
+        }
+    }
+    (void)m_jobs.Run("Download NV Items to Mobile Phone", [&] { return DownloadItems(plain); });
+    return m_report.Outcome();
+}
+
+SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
+    m_jobs.WaitForDialog();
+    m_jobs.EnableCancel();
+    if (m_jobs.ConfirmStop(kStopBackupQuestion)) return m_jobs.PostJobStopped();
+    m_jobs.SetRange(list.GetSize());
+    unsigned esn = 0;
+    const bool haveEsn = QLIB_DIAG_ESN_F(m_link.handle, &esn) != 0;
+    CNVItemArray saved;
+    std::vector<uint8_t> buffer;
+    for (int i = 0; i < list.GetSize(); ++i) {
+        const CNVItem& record = list[i];
+        const int index = record.Count() > 0 ? record.Index() : -1;
+        uint16_t status = 0;
+        if (index > kMaxIndex) {
+            m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, "the index does not fit one byte");
+        } else if (!ReadRecord(m_link.handle, record, buffer, status)) {
+            m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, QLibLastError());
+        } else if (status == kNvNotActive) {
+            // Nothing to keep: a restore can't take the new value away again.
+            m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, "not active on the phone");
+        } else if (status != kNvDone) {
+            m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, StatusReason(status));
+        } else {
+            CNVItem copy = record;
+            copy.SetValue(buffer.data(), record.Size());
+            saved.Add(std::move(copy));
+        }
+        if (m_jobs.ConfirmStop(kStopBackupQuestion)) return m_jobs.PostJobStopped();
+        m_jobs.SetPosition(i + 1);
+    }
+
+    std::error_code error;
+    std::filesystem::create_directories(m_backupFolder, error);
+    if (m_backupFolder.empty()) {
+        m_report.backupError = "No folder for backups is set.";
+    } else if (error) {
+        m_report.backupError = "The folder " + m_backupFolder + " can't be made: " + error.message() + ".";
+    } else {
+        const std::string path = NewBackupPath(m_backupFolder, haveEsn, esn);
+        CCnvFile file;
+        bool written = file.Create(path);
+        for (int i = 0; written && i < saved.GetSize(); ++i) {
+            const CNVItem& r = saved[i];
+            written = file.WriteRecord(static_cast<uint16_t>(r.Id()), r.Value(), r.Count() > 0 ? r.Index() : -1);
+        }
+        // The file appears under its name only once it is complete.
+        if (written && file.Finish()) {
+            m_report.backupPath = path;
+        } else {
+            file.Cancel();
+            m_report.backupError = "Can't write " + path + ": " + file.Error();
+        }
+    }
+    if (!m_report.backupError.empty()) return m_jobs.FailJob("");
+    return m_jobs.PostJobCompleted();
 }
 
 SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
     m_jobs.WaitForDialog();
-    const CNVItemArray& work = list;
     m_jobs.EnableCancel();
-    if (m_jobs.ConfirmStop(kStopDownloadQuestion)) return m_jobs.PostJobStopped();
-    m_jobs.SetRange(work.GetSize());
-    std::vector<SRecordProblem> failed, refused;
-    for (int i = 0; i < work.GetSize(); ++i) {
-        const CNVItem& record = work[i];
-        if (record.Size() > 0 && record.Active() == CNVItem::kActive) {
+    const auto notWritten = [&](int from) {
+        m_report.stopped = true;
+        for (int k = from; k < list.GetSize(); ++k) {
+            const CNVItem& r = list[k];
+            if (IsToBeWritten(r))
+                m_report.Add(r.Id(), r.Count() > 0 ? r.Index() : -1, r.Name(), EResult::NotWritten,
+                             "the download was stopped");
+        }
+        return m_jobs.PostJobStopped();
+    };
+    if (m_jobs.ConfirmStop(kStopDownloadQuestion)) return notWritten(0);
+    m_jobs.SetRange(list.GetSize());
+    std::vector<uint8_t> readBack;
+    for (int i = 0; i < list.GetSize(); ++i) {
+        const CNVItem& record = list[i];
+        if (IsToBeWritten(record)) {
             const auto id = static_cast<unsigned short>(record.Id());
+            const int index = record.Count() > 0 ? record.Index() : -1;
             uint16_t status = 0;
             bool ok = false;
             if (record.Count() == 0) {
                 ok = QLIB_DIAG_NV_WRITE_F(m_link.handle, id, record.Value().data(), record.Size(), &status) != 0;
-            } else if (record.Index() >= 0 && record.Index() <= 255) {
+            } else if (record.Index() >= 0 && record.Index() <= kMaxIndex) {
                 // A larger index does not fit its byte and would overwrite another element.
                 ok = QLIB_DIAG_NV_WRITE_ARRAY_F(m_link.handle, id, static_cast<unsigned char>(record.Index()),
                                                 record.Value().data(), record.Size(), &status) != 0;
             }
-            if (ok && status == kNvReadOnly) {
-                m_jobs.ShowMessage(WriteProtectedMessage(record), EMessageIcon::Error);
-                refused.push_back({record.Id(), record.Index(), record.Name(), "write protected"});
-            } else if (!ok || status != kNvDone) {
-                failed.push_back({record.Id(), record.Index(), record.Name(),
-                                  ok ? "status " + std::to_string(status) : QLibLastError()});
+            EResult result = EResult::Failed;
+            std::string detail;
+            if (!ok) {
+                detail = index > kMaxIndex ? "the index does not fit one byte" : QLibLastError();
+            } else if (status == kNvReadOnly) {
+                result = EResult::Protected;
+                detail = CDownloadReport::ProtectedText(record.Name());
+            } else if (status != kNvDone) {
+                detail = StatusReason(status);
+            } else if (!m_verifyWrites) {
+                result = EResult::Written;
+            } else if (uint16_t readStatus = 0; !ReadRecord(m_link.handle, record, readBack, readStatus)) {
+                detail = "written, but the read-back failed: " + QLibLastError();
+            } else if (readStatus != kNvDone) {
+                detail = "written, but the read-back answered " + StatusReason(readStatus);
+            } else if (!std::equal(record.Value().begin(), record.Value().begin() + record.Size(), readBack.begin())) {
+                detail = "read-back differs";
+            } else {
+                result = EResult::Verified;
             }
+            m_report.Add(record.Id(), index, record.Name(), result, std::move(detail));
         }
-        if (m_jobs.ConfirmStop(kStopDownloadQuestion)) return m_jobs.PostJobStopped();
+        if (m_jobs.ConfirmStop(kStopDownloadQuestion)) return notWritten(i + 1);
         m_jobs.SetPosition(i + 1);
     }
-    // Failed writes are told once at the end: a download that wrote nothing must not look
-    // like one that wrote everything.
-    std::string text;
-    if (!failed.empty()) {
-        text = std::to_string(failed.size()) + " record(s) could not be written to Mobile Phone.";
-        if (QLIB_HasLinkFailed(m_link.handle)) {
-            text += '\n';
-            text += QLibLastError();
+    return m_jobs.PostJobCompleted();
+}
+
+std::string CPhoneSession::LastBackupPath() const {
+    std::error_code error;
+    std::string newest;
+    std::filesystem::file_time_type newestTime{};
+    for (std::filesystem::directory_iterator it(m_backupFolder, error), end; !error && it != end; it.increment(error)) {
+        if (it->path().extension() != ".cnv" || !it->is_regular_file(error)) continue;
+        const auto time = it->last_write_time(error);
+        // Names start with the date and time, so they break a tie of equal file times.
+        if (newest.empty() || time > newestTime || (time == newestTime && it->path().string() > newest)) {
+            newest = it->path().string();
+            newestTime = time;
         }
-        m_jobs.ShowMessage(text, EMessageIcon::Warning);
     }
-    SOutcome outcome = m_jobs.PostJobCompleted();
-    if (failed.empty() && refused.empty()) return outcome;
-    // The job ran to its end, but the phone does not hold what was asked for.
-    outcome.state = SOutcome::EState::Failed;
-    outcome.reason = !text.empty() ? text
-                                    : std::to_string(refused.size()) + " record(s) are write protected.";
-    outcome.failed = std::move(failed);
-    outcome.refused = std::move(refused);
-    return outcome;
+    return newest;
+}
+
+SOutcome CPhoneSession::RestoreBackup(const std::string& path) {
+    m_report = CDownloadReport();
+    CNVItemArray loaded;
+    const SOutcome load = m_jobs.Run("Loading NV Items from CNV file", [&] { return m_files.LoadCnv(path, loaded); });
+    if (!load.IsCompleted()) return load;
+    return Download(loaded);
 }

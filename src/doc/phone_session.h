@@ -1,4 +1,5 @@
 #pragma once
+#include "download_report.h"
 #include "job_outcome.h"
 
 #include <cstdint>
@@ -31,9 +32,28 @@ public:
     // when the upload ran to its end (taken is then true), also when some could not be read.
     SOutcome Upload(const std::string& listPath, bool& taken);
     SOutcome UploadItems(const CNVItemArray& list, CNVItemArray& result);
-    // Writes the active records of list. Failed when any write failed or was refused.
+    // Writes the active records of list: first, when backups are on, the phone's values of
+    // exactly those records go to a CNV file in the backup folder (nothing is written when it
+    // can't be saved); each accepted write is read back when verification is on. Failed when
+    // any write failed, was refused or read back different; LastReport() tells record by record.
     SOutcome Download(const CNVItemArray& list);
+    // The job bodies: the reads and the save of the backup, and the writes.
+    SOutcome BackUpItems(const CNVItemArray& list);
     SOutcome DownloadItems(const CNVItemArray& list);
+    const CDownloadReport& LastReport() const { return m_report; }
+
+    // The folder of the backups made before downloads; the front end gives it.
+    void SetBackupFolder(const std::string& folder) { m_backupFolder = folder; }
+    const std::string& BackupFolder() const { return m_backupFolder; }
+    void SetBackupBeforeDownload(bool on) { m_backupBeforeDownload = on; }
+    bool BacksUpBeforeDownload() const { return m_backupBeforeDownload; }
+    void SetVerifyWrites(bool on) { m_verifyWrites = on; }
+    bool VerifiesWrites() const { return m_verifyWrites; }
+    // The newest backup of the folder, empty when there is none.
+    std::string LastBackupPath() const;
+    // Downloads the records of a CNV backup (backed up first, like any download); the
+    // document's records stay as they are.
+    SOutcome RestoreBackup(const std::string& path);
     // False when the phone did not take the code (after the message).
     bool SendSpcCode(const std::string& code);
 
@@ -45,4 +65,8 @@ private:
     CNVDefineReader& m_defReader;
     CBackupFiles& m_files;
     CItemSelection& m_selection;
+    std::string m_backupFolder;
+    bool m_backupBeforeDownload = true;
+    bool m_verifyWrites = true;
+    CDownloadReport m_report;
 };

@@ -52,6 +52,19 @@ bool BuildNvRequest(uint8_t command, uint16_t item, int index, const uint8_t* va
 
 std::vector<uint8_t> BuildVersionRequest() { return {kDiagVersion}; }
 
+std::vector<uint8_t> BuildEsnRequest() { return {kDiagEsn}; }
+
+bool ParseEsnReply(const std::vector<uint8_t>& reply, uint32_t& esn) {
+    if (reply.size() != kDiagEsnReplySize || reply[0] != kDiagEsn) return false;
+    esn = reply[1] | (reply[2] << 8) | (reply[3] << 16) | (static_cast<uint32_t>(reply[4]) << 24);
+    return true;
+}
+
+std::vector<uint8_t> BuildEsnReply(uint32_t esn) {
+    return {kDiagEsn, static_cast<uint8_t>(esn), static_cast<uint8_t>(esn >> 8), static_cast<uint8_t>(esn >> 16),
+            static_cast<uint8_t>(esn >> 24)};
+}
+
 std::vector<uint8_t> BuildSpcRequest(const uint8_t* code) {
     std::vector<uint8_t> request(1 + kSpcCodeSize);
     request[0] = kDiagSpc;

@@ -10,6 +10,7 @@
 
 enum EDiagCommand : uint8_t {
     kDiagVersion = 0x00,
+    kDiagEsn = 0x01,
     kDiagNvRead = 0x26,
     kDiagNvWrite = 0x27,
     kDiagSpc = 0x41,
@@ -45,6 +46,8 @@ inline constexpr size_t kNvPacketSize = 133;
 inline constexpr size_t kNvDataSize = 128;
 inline constexpr size_t kDiagVersionReplySize = 55;
 inline constexpr size_t kSpcCodeSize = 6;
+// The ESN reply: the command byte, then the ESN as a little-endian u32.
+inline constexpr size_t kDiagEsnReplySize = 5;
 
 // The 133-byte packet of NV read and write requests and of their replies.
 struct SNvPacket {
@@ -67,6 +70,9 @@ inline constexpr int NvValueCapacity(bool element) { return element ? 127 : 128;
 bool BuildNvRequest(uint8_t command, uint16_t item, int index, const uint8_t* value, int length,
                     std::vector<uint8_t>& request);
 std::vector<uint8_t> BuildVersionRequest();
+std::vector<uint8_t> BuildEsnRequest();
+// False unless reply is an ESN reply.
+bool ParseEsnReply(const std::vector<uint8_t>& reply, uint32_t& esn);
 // The 6 code bytes as given.
 std::vector<uint8_t> BuildSpcRequest(const uint8_t* code);
 
@@ -85,3 +91,4 @@ std::string NvStatusText(uint16_t status);
 // Phone side: an error reply echoing the request, and the version reply.
 std::vector<uint8_t> BuildErrorReply(uint8_t code, const std::vector<uint8_t>& request);
 std::vector<uint8_t> BuildVersionReply();
+std::vector<uint8_t> BuildEsnReply(uint32_t esn);

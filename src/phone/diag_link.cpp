@@ -117,3 +117,11 @@ bool CDiagLink::SendSpc(const uint8_t* code, bool& accepted) {
     accepted = reply[1] != 0;
     return true;
 }
+
+bool CDiagLink::ReadEsn(uint32_t& esn) {
+    std::lock_guard lock(m_mutex);
+    std::vector<uint8_t> reply;
+    if (!Exchange(BuildEsnRequest(), reply)) return false;
+    if (!ParseEsnReply(reply, esn)) return Fail("The phone sent a malformed ESN reply.");
+    return true;
+}

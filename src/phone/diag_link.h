@@ -34,6 +34,7 @@ public:
     bool ReadNv(uint16_t item, int index, uint8_t* buffer, int length, uint16_t& status);
     bool WriteNv(uint16_t item, int index, const uint8_t* value, int length, uint16_t& status);
     bool SendSpc(const uint8_t* code, bool& accepted);
+    bool ReadEsn(uint32_t& esn);
 
 private:
     bool Exchange(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply);

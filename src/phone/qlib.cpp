@@ -141,6 +141,15 @@ unsigned char QLIB_DIAG_SPC_F(void* handle, const unsigned char* code, unsigned 
     return Result(ok, *link);
 }
 
+unsigned char QLIB_DIAG_ESN_F(void* handle, unsigned int* esn) {
+    const auto link = FindLink(handle);
+    if (!link || !esn) return 0;
+    uint32_t value = 0;
+    const bool ok = link->ReadEsn(value);
+    if (ok) *esn = value;
+    return Result(ok, *link);
+}
+
 unsigned char QLIB_SetTimeout(void* handle, unsigned int milliseconds) {
     const auto link = FindLink(handle);
     if (link) link->SetTimeout(std::chrono::milliseconds(milliseconds == 0 ? 1 : milliseconds));

@@ -29,6 +29,8 @@ unsigned char QLIB_DIAG_NV_WRITE_ARRAY_F(void* handle, unsigned short itemId, un
 unsigned char QLIB_DIAG_SPC_F(void* handle, const unsigned char* code, unsigned char* accepted);
 
 // Additions.
+// Asks the phone for its ESN; non-zero when it answered with one.
+unsigned char QLIB_DIAG_ESN_F(void* handle, unsigned int* esn);
 // Opens a port by name or path ("ttyUSB0", "/dev/ttyUSB0", "COM3", "Com 3", "\\.\COM3").
 void* QLIB_ConnectServerByName(const char* device);
 // Milliseconds each request on this connection waits for its reply (2000 on a new one).

@@ -19,7 +19,8 @@ namespace {
 const char* const kUsage =
     "usage: tessiva-phone-sim [--dir DIR] [--from FILE] [--save FILE] [--link PATH]\n"
     "                         [--readonly IDS] [--unreadable IDS] [--read-status ID=STATUS,...]\n"
-    "                         [--answer-other IDS] [--spc CODE] [--spc-penalty SECONDS]\n"
+    "                         [--answer-other IDS] [--corrupt-writes IDS] [--esn HEX]\n"
+    "                         [--spc CODE] [--spc-penalty SECONDS]\n"
     "                         [--latency MS] [--silent-after N] [--noise] [--split]\n"
     "\n"
     "Opens a pseudo-terminal, prints its device path and answers on it like a phone until\n"
@@ -32,6 +33,8 @@ const char* const kUsage =
     "  --unreadable IDS   reads of these items get an error reply\n"
     "  --read-status L    reads of item ID answer status STATUS (e.g. 441=4,10=7)\n"
     "  --answer-other IDS reads of these items are answered with another item's number\n"
+    "  --corrupt-writes IDS writes of these items are accepted, but other bytes are stored\n"
+    "  --esn HEX          the phone's ESN (item 0), e.g. 8012ABCD; the ESN command answers it\n"
     "  --spc CODE         the SPC code (default 000000); a wrong one silences the phone\n"
     "  --spc-penalty S    seconds of silence after a wrong SPC code (default 10)\n"
     "  --latency MS       pause before each reply\n"
@@ -82,6 +85,13 @@ bool ParseStatuses(const std::string& text, std::map<int, uint16_t>& statuses) {
     return true;
 }
 
+bool ParseHex32(const std::string& text, long long& value) {
+    if (text.empty() || text.size() > 8 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return false;
+    value = std::stoll(text, nullptr, 16);
+    return true;
+}
+
 // A backup by its name; other files given to --from are the simulator's own text form.
 bool IsBackup(const std::string& path) { return BackupKindOfName(path) != EBackupKind::Unknown; }
 
@@ -106,6 +116,7 @@ int Fail(const std::string& message) {
 
 int main(int argc, char** argv) {
     std::string dir = ".", from, save, link;
+    long long esn = -1;
     SSimPhoneOptions phoneOptions;
     SSimLineOptions lineOptions;
     for (int i = 1; i < argc; ++i) {
@@ -136,6 +147,8 @@ int main(int argc, char** argv) {
         else if (a == "--readonly") good = ParseIds(v, phoneOptions.readOnly);
         else if (a == "--unreadable") good = ParseIds(v, phoneOptions.unreadable);
         else if (a == "--answer-other") good = ParseIds(v, phoneOptions.answerForOther);
+        else if (a == "--corrupt-writes") good = ParseIds(v, phoneOptions.corruptWrites);
+        else if (a == "--esn") good = ParseHex32(v, esn);
         else if (a == "--read-status") good = ParseStatuses(v, phoneOptions.readStatus);
         else if (a == "--spc") phoneOptions.spcCode = v;
         else if (a == "--spc-penalty" && (good = ParseNumber(v, 0, 86400, n))) phoneOptions.spcPenalty = std::chrono::seconds(n);
@@ -169,6 +182,13 @@ int main(int argc, char** argv) {
         } else if (!store.LoadText(from, error)) {
             return Fail(error);
         }
+    }
+
+    if (esn >= 0) {
+        const auto e = static_cast<uint32_t>(esn);
+        store.Put(0, CSimNvStore::kPlain,
+                  {static_cast<uint8_t>(e), static_cast<uint8_t>(e >> 8), static_cast<uint8_t>(e >> 16),
+                   static_cast<uint8_t>(e >> 24)});
     }
 
     CSimPhone phone(store, phoneOptions);

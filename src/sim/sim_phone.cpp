@@ -11,6 +11,13 @@ std::optional<std::vector<uint8_t>> CSimPhone::Answer(const std::vector<uint8_t>
     switch (request[0]) {
     case kDiagVersion:
         return BuildVersionReply();
+    case kDiagEsn: {
+        // The ESN is item 0; a phone without one answers zero.
+        uint32_t esn = 0;
+        if (const std::vector<uint8_t>* value = m_store.Find(0, CSimNvStore::kPlain))
+            for (size_t i = 0; i < 4 && i < value->size(); ++i) esn |= static_cast<uint32_t>((*value)[i]) << (8 * i);
+        return BuildEsnReply(esn);
+    }
     case kDiagNvRead:
     case kDiagNvWrite:
         return AnswerNv(request);
@@ -59,7 +66,10 @@ std::vector<uint8_t> CSimPhone::AnswerNv(const std::vector<uint8_t>& request) {
     const int defined = m_store.DefinedSize(id);
     const size_t length = defined >= 0 ? std::min(static_cast<size_t>(defined), capacity) : capacity;
     const auto first = packet.data.begin() + static_cast<long>(offset);
-    m_store.Put(id, index, std::vector<uint8_t>(first, first + static_cast<long>(length)));
+    std::vector<uint8_t> stored(first, first + static_cast<long>(length));
+    // A phone whose memory fails silently: what read-back verification is for.
+    if (m_options.corruptWrites.count(id) && !stored.empty()) stored[0] ^= 0xFF;
+    m_store.Put(id, index, std::move(stored));
     packet.status = kNvDone;
     return BuildNvPacket(packet);
 }

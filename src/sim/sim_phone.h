@@ -18,6 +18,7 @@ struct SSimPhoneOptions {
     std::set<int> unreadable;            // reads get an error reply
     std::set<int> answerForOther;        // reads answered with the next item's number
     std::map<int, uint16_t> readStatus;  // reads answered with this status word
+    std::set<int> corruptWrites;         // writes answer done but store other bytes
 };
 
 // A phone as the diagnostic protocol sees it: one request payload in, one reply payload

@@ -2,6 +2,7 @@
 
 #include "com_ports.h"
 #include "doc_views.h"
+#include "download_report_dialog.h"
 #include "file_chooser.h"
 #include "find_dialog.h"
 #include "message_sink.h"
@@ -19,6 +20,10 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QSettings>
+#include <QUrl>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLineEdit>
@@ -30,6 +35,8 @@
 #include <QUndoCommand>
 #include <QUndoStack>
 #include <thread>
+#include <filesystem>
+#include <tuple>
 #include <unordered_map>
 
 static void InitUiResources() { Q_INIT_RESOURCE(tessiva); }
@@ -80,6 +87,10 @@ const SFileDialogRequest kQcnDialog = DialogRequest("qcn", "output files (*.qcn)
 const SFileDialogRequest kXqcnDialog = DialogRequest("xqcn", "output files (*.xqcn)");
 const SFileDialogRequest kDefDialog = DialogRequest("def", "def files (*.def)");
 const SFileDialogRequest kCsvDialog = DialogRequest("csv", "nv list files (*.csv)");
+
+// QSettings keys of the two download settings.
+const char* const kBackUpKey = "Download/BackUpBeforeDownload";
+const char* const kVerifyKey = "Download/VerifyWrites";
 
 // Toolbar resource: command ids in button order, 0 for a separator. The last two
 // separators become the port box and the connection-state box.
@@ -214,6 +225,19 @@ void CMainFrame::CreateMenus() {
     connection->addSeparator();
     connection->addAction(MakeAction(kConnect, "Connect Server", &CMainFrame::OnConnect));
     connection->addAction(MakeAction(kDisconnect, "Disconnect Server", &CMainFrame::OnDisconnect));
+    connection->addSeparator();
+    const QSettings settings;
+    for (const auto& [id, text, key] : {std::tuple{kBackUpBeforeDownload, "Back Up Before Download", kBackUpKey},
+                                        std::tuple{kVerifyWrites, "Verify Writes", kVerifyKey}}) {
+        QAction* action = MakeAction(id, text, nullptr);
+        action->setCheckable(true);
+        action->setChecked(settings.value(key, true).toBool());
+        OnDownloadSetting(id, action->isChecked());
+        connect(action, &QAction::toggled, this, [this, id = id](bool on) { OnDownloadSetting(id, on); });
+        connection->addAction(action);
+    }
+    connection->addAction(MakeAction(kRestoreLastBackup, "Restore Last Backup to Mobile", &CMainFrame::OnRestoreLastBackup));
+    connection->addAction(MakeAction(kOpenBackupsFolder, "Open Backups Folder", &CMainFrame::OnOpenBackupsFolder));
 
     QMenu* tools = menuBar()->addMenu("Tools");
     tools->addAction(MakeAction(kImportTypes, "Import NV Types from DEF file", &CMainFrame::OnImportTypes));
@@ -618,12 +642,57 @@ void CMainFrame::OnUploadList() {
 }
 
 void CMainFrame::OnDownloadAll() {
-    // Failed and write-protected records have been told by the download itself.
-    if (CheckPhone()) (void)m_doc.DownloadAllActive();
+    if (!CheckPhone()) return;
+    (void)m_doc.DownloadAllActive();
+    ShowDownloadReport();
 }
 
 void CMainFrame::OnDownloadSelected() {
-    if (CheckPhone() && CheckSelection()) (void)m_doc.DownloadSelectedActive();
+    if (!CheckPhone() || !CheckSelection()) return;
+    (void)m_doc.DownloadSelectedActive();
+    ShowDownloadReport();
+}
+
+void CMainFrame::ShowDownloadReport() {
+    CDownloadReportDialog dialog(m_doc.Phone().LastReport(), this);
+    dialog.exec();
+}
+
+void CMainFrame::OnDownloadSetting(int id, bool on) {
+    QSettings settings;
+    if (id == kBackUpBeforeDownload) {
+        m_doc.Phone().SetBackupBeforeDownload(on);
+        settings.setValue(kBackUpKey, on);
+    } else {
+        m_doc.Phone().SetVerifyWrites(on);
+        settings.setValue(kVerifyKey, on);
+    }
+}
+
+void CMainFrame::OnRestoreLastBackup() {
+    if (!CheckPhone()) return;
+    const std::string path = m_doc.Phone().LastBackupPath();
+    if (path.empty()) {
+        m_doc.Messages().ShowMessage("There is no backup in " + m_doc.Phone().BackupFolder() + ".",
+                                     EMessageIcon::Information);
+        return;
+    }
+    if (!m_doc.Messages().AskYesNo("Download the last backup, " + path +
+                                   ", to the phone? The phone's present values are backed up first."))
+        return;
+    const SOutcome outcome = m_doc.Phone().RestoreBackup(path);
+    // A backup that could not be loaded has said why; there is nothing to report.
+    if (!outcome.IsCompleted() && m_doc.Phone().LastReport().Rows().empty() &&
+        m_doc.Phone().LastReport().backupError.empty())
+        return;
+    ShowDownloadReport();
+}
+
+void CMainFrame::OnOpenBackupsFolder() {
+    const std::string folder = m_doc.Phone().BackupFolder();
+    std::error_code error;  // a folder that can't be made is told by the file manager
+    std::filesystem::create_directories(folder, error);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
 }
 
 void CMainFrame::OnSpc() {

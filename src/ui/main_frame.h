@@ -36,6 +36,7 @@ public:
         kSpcMenu = 32846, kSpcToolbar = 32839,
         kUploadAll = 32780, kUploadListMenu = 32861, kUploadListToolbar = 32858,
         kDownloadAll = 32781, kDownloadSelected = 32788,
+        kBackUpBeforeDownload = 32900, kVerifyWrites = 32901, kRestoreLastBackup = 32902, kOpenBackupsFolder = 32903,
         kCsvAllMenu = 32847, kCsvAllToolbar = 32837, kCsvSelectedMenu = 32848, kCsvSelectedToolbar = 32838,
         kImportTypes = 32852, kConnect = 32784, kDisconnect = 32783,
         kComFirst = 200, kComLast = 219,
@@ -135,6 +136,11 @@ private:
     void OnUploadList();
     void OnDownloadAll();
     void OnDownloadSelected();
+    // After every download: the report of what became of each record.
+    void ShowDownloadReport();
+    void OnRestoreLastBackup();
+    void OnOpenBackupsFolder();
+    void OnDownloadSetting(int id, bool on);
     void OnFind();
     void OnConnect();
     void OnDisconnect();

@@ -53,6 +53,10 @@ TEST(CliModel, SampleDefinitionsAgreeWithTheSampleCatalogue) {
         EXPECT_EQ(catalog.RecordSize(), d.Size()) << d.Name();
         EXPECT_GT(catalog.FieldCount(), 0) << d.Name();
         EXPECT_LE(d.Size(), d.Count() > 0 ? 127 : 128) << d.Name();
+        // The element index of a per-NAM array is the NAM: a NAM byte of its own would go twice.
+        if (d.Count() > 0) {
+            EXPECT_NE(catalog.FieldDisplayName(0), "nam") << d.Name();
+        }
     }
     EXPECT_GE(ids.size(), 200u);
     EXPECT_GE(groups.size(), 10u);
@@ -63,7 +67,7 @@ TEST(CliModel, DefsListsTheSampleDefinitionsSortedById) {
     std::string out, err;
     ASSERT_EQ(RunCommand(Cli(SampleDir()) + "defs --json", &out, &err), 0) << err;
     EXPECT_THAT(out, HasSubstr("{\"id\":441,\"index\":-1,\"count\":0,\"size\":3,\"name\":\"NV_BAND_PREF_I\""));
-    EXPECT_THAT(out, HasSubstr("{\"id\":178,\"index\":1,\"count\":2,\"size\":11,\"name\":\"NV_DIR_NUMBER_I\""));
+    EXPECT_THAT(out, HasSubstr("{\"id\":178,\"index\":1,\"count\":2,\"size\":10,\"name\":\"NV_DIR_NUMBER_I\""));
     EXPECT_LT(out.find("\"id\":0,"), out.find("\"id\":10,"));
     EXPECT_LT(out.find("\"id\":441,"), out.find("\"id\":1943,"));
 }

@@ -71,6 +71,15 @@ protected:
         m_dir = MakeTempDir("cli-phone");
         WriteFile(m_dir + "/NVItemsDefine.def", kDefinitions);
         WriteFile(m_dir + "/store.txt", kStore);
+        // Backups before downloads go below the test's folder, never into the user's.
+        setenv("XDG_DATA_HOME", (m_dir + "/data").c_str(), 1);
+    }
+    std::vector<std::string> Backups() const {
+        std::vector<std::string> paths;
+        std::error_code error;
+        for (const auto& e : std::filesystem::directory_iterator(m_dir + "/data/Tessiva/backups", error))
+            paths.push_back(e.path().string());
+        return paths;
     }
     int Cli(const std::string& args, std::string* out = nullptr, std::string* err = nullptr) {
         return RunCommand(BinDir() + "/tessiva-cli --dir " + m_dir + " " + args, out, err);
@@ -140,7 +149,10 @@ TEST_F(CliPhoneTest, RefusalsOfThePhone) {
     EXPECT_NE(out.find("1 unreadable"), std::string::npos) << out;
 
     EXPECT_EQ(Cli("download --port " + phone.Device() + " " + m_dir + "/up.cnv", &out, &err), 1);
-    EXPECT_EQ(err, "Fifty ID = 50 is write protected. It can't be downloaded to Mobile Phone!\n");
+    EXPECT_NE(err.find("write protected: Fifty (ID 50): Fifty is write protected. It can't be downloaded to "
+                       "Mobile Phone!\n"),
+              std::string::npos)
+        << err;
 
     EXPECT_EQ(Cli("spc --port " + phone.Device() + " 24681099", &out, &err), 0) << err;
     EXPECT_EQ(out, "SPC code accepted.\n");
@@ -182,4 +194,47 @@ TEST_F(CliPhoneTest, UsageAndPortErrors) {
     EXPECT_EQ(Cli("ports", &out, &err), 0);
     EXPECT_EQ(Cli("ports --json", &out, &err), 0);
     EXPECT_EQ(out.rfind("{\"ports\":[", 0), 0u);
+}
+
+TEST_F(CliPhoneTest, DownloadBacksUpVerifiesReportsAndItsBackupRestoresThePhone) {
+    // New values for every record of the phone, as a backup.
+    WriteFile(m_dir + "/new.txt", "10;-1;0a0a0a0a\n20;0;1111\n20;1;2222\n50;-1;555555\n");
+    CSimProcess other(SimArgs({"--from", m_dir + "/new.txt"}));
+    std::string out, err;
+    ASSERT_EQ(Cli("upload --port " + other.Device() + " " + m_dir + "/new.cnv", &out, &err), 0) << err;
+
+    CSimProcess phone(SimArgs({"--from", m_dir + "/store.txt", "--save", m_dir + "/after.txt", "--readonly", "50",
+                               "--corrupt-writes", "10", "--esn", "8012ABCD"}));
+    EXPECT_EQ(Cli("download --port " + phone.Device() + " --report " + m_dir + "/r.json " + m_dir + "/new.cnv", &out,
+                  &err),
+              1);
+    EXPECT_NE(err.find("write protected: Fifty (ID 50)"), std::string::npos) << err;
+    EXPECT_NE(err.find("failed: Plain Ten (ID 10): read-back differs"), std::string::npos) << err;
+    const std::string json = ReadFile(m_dir + "/r.json");
+    EXPECT_NE(json.find("\"verified\":2,\"written\":0,\"protected\":1,\"failed\":1"), std::string::npos) << json;
+    phone.Stop();
+
+    // The backup holds the phone's values before the download, and restores them.
+    const std::vector<std::string> backups = Backups();
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_NE(backups[0].find("-esn-8012abcd.cnv"), std::string::npos) << backups[0];
+    EXPECT_NE(json.find(backups[0]), std::string::npos);
+    CSimProcess fromBackup(SimArgs({"--from", backups[0], "--save", m_dir + "/backup.txt"}));
+    fromBackup.Stop();
+    EXPECT_EQ(ReadFile(m_dir + "/backup.txt"), std::string("# id;index;value\n") + kStore);
+    CSimProcess changed(SimArgs({"--from", m_dir + "/after.txt", "--save", m_dir + "/restored.txt"}));
+    ASSERT_EQ(Cli("download --port " + changed.Device() + " " + backups[0], &out, &err), 0) << err;
+    changed.Stop();
+    CSimProcess original(SimArgs({"--from", m_dir + "/store.txt", "--esn", "8012ABCD", "--save", m_dir + "/original.txt"}));
+    original.Stop();
+    EXPECT_EQ(ReadFile(m_dir + "/restored.txt"), ReadFile(m_dir + "/original.txt"));
+    EXPECT_EQ(Backups().size(), 2u);  // the restore was backed up too
+
+    // A data folder that can't be written: nothing goes to the phone.
+    setenv("XDG_DATA_HOME", (m_dir + "/r.json/data").c_str(), 1);
+    CSimProcess untouched(SimArgs({"--from", m_dir + "/store.txt", "--save", m_dir + "/untouched.txt"}));
+    EXPECT_EQ(Cli("download --port " + untouched.Device() + " " + m_dir + "/new.cnv", &out, &err), 1);
+    EXPECT_EQ(err.rfind("Nothing was written: the backup could not be saved.", 0), 0u) << err;
+    untouched.Stop();
+    EXPECT_EQ(ReadFile(m_dir + "/untouched.txt"), std::string("# id;index;value\n") + kStore);
 }

@@ -32,8 +32,8 @@ SNumberedBackup SampleBackup() {
     add(81, {1});                                            // NV_AUTO_LOCK_I, boolean
     add(81, {0}, 1);                                         // the same for the first subscription
     add(1943, {0x78, 0x56, 0x34, 0x12, 0x00, 0x00, 0xA0, 0x00});  // NV_MEID_I, uint64
-    for (uint8_t k = 0; k < 2; ++k) {                        // NV_DIR_NUMBER_I[2]: index, nam, dir_number[10]
-        std::vector<uint8_t> d = {k, k};
+    for (uint8_t k = 0; k < 2; ++k) {                        // NV_DIR_NUMBER_I[2]: index (the NAM), dir_number[10]
+        std::vector<uint8_t> d = {k};
         text(d, k ? "8585559876" : "8585551234", 10);
         add(178, d);
     }

@@ -45,7 +45,9 @@ TEST_F(TypesFileTest, SaveLeavesOtherFilesAloneAndKeepsPermissions) {
     struct stat st {};
     ASSERT_EQ(stat((dir + "/NVTypes.typ").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"NVTypes.typ", "NVTypes.typ.tmp", "NVTypesDefine.def"}));
+    EXPECT_EQ(ReadFile(dir + "/NVTypes.typ.bak"), "A;uint8 a;\r\nEND;\r\n");  // the previous catalogue
+    EXPECT_EQ(Entries(),
+              (std::vector<std::string>{"NVTypes.typ", "NVTypes.typ.bak", "NVTypes.typ.tmp", "NVTypesDefine.def"}));
 
     // A folder at the target's name: the import fails, says why, and leaves nothing behind.
     fs::remove(dir + "/NVTypes.typ");
@@ -54,7 +56,8 @@ TEST_F(TypesFileTest, SaveLeavesOtherFilesAloneAndKeepsPermissions) {
     const std::string message = t.frontend.Messages().back();
     EXPECT_THAT(message, HasSubstr("Can't write NVTypes.typ file.\n" + dir + "/NVTypes.typ: "));
     EXPECT_THAT(message, ::testing::Not(HasSubstr(".tmp")));
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"NVTypes.typ", "NVTypes.typ.tmp", "NVTypesDefine.def"}));
+    EXPECT_EQ(Entries(),
+              (std::vector<std::string>{"NVTypes.typ", "NVTypes.typ.bak", "NVTypes.typ.tmp", "NVTypesDefine.def"}));
     EXPECT_TRUE(catalog.IsTypeName("B"));
 }
 }  // namespace

@@ -1,7 +1,12 @@
+#include "cnv_file.h"
 #include "phone_test_support.h"
+
+#include <filesystem>
+#include <map>
 
 namespace {
 using Bytes = std::vector<uint8_t>;
+using EResult = CDownloadReport::EResult;
 
 CNVItem Record(int id, int index, int count, const Bytes& value, int16_t active, const std::string& name) {
     CNVItem r;
@@ -27,6 +32,22 @@ CNVItemArray LoadedItems() {
     items.Add(Record(50, -1, 0, {5, 5, 5}, 1, "Fifty"));
     return items;
 }
+
+// The records of a CNV file by ID and index byte (-1 for a plain item).
+std::map<std::pair<int, int>, Bytes> CnvRecords(const std::string& path, const CNVItemArray& defs) {
+    std::map<std::pair<int, int>, Bytes> records;
+    CCnvFile file;
+    EXPECT_TRUE(file.Open(path)) << path;
+    file.Rewind();
+    uint16_t id = 0;
+    Bytes data;
+    while (file.ReadRecord(id, data)) {
+        const bool array = defs.ContainsId(id) && defs[defs.FindById(id)].Count() > 0;
+        if (array) records[{id, data[0]}] = Bytes(data.begin() + 1, data.end());
+        else records[{id, -1}] = data;
+    }
+    return records;
+}
 }  // namespace
 
 TEST_F(PhoneDocTest, DownloadWritesOnlyActiveRecordsWithValues) {
@@ -36,7 +57,9 @@ TEST_F(PhoneDocTest, DownloadWritesOnlyActiveRecordsWithValues) {
     EXPECT_TRUE(t.frontend.Messages().empty());
     EXPECT_EQ(t.frontend.captions.back(), "Download NV Items to Mobile Phone");
     EXPECT_EQ(t.frontend.range.load(), 8);
-    EXPECT_EQ(sim->server.Received(), 1 + 5);  // the probe, then five writes
+    // The probe, the ESN, five reads for the backup, five writes and their five read-backs.
+    EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 5 + 5);
+    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Verified), 5);
     sim->server.Stop();
     EXPECT_EQ(sim->store.Count(), 5u);
     EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{1, 2, 3, 4}));
@@ -63,7 +86,7 @@ TEST_F(PhoneDocTest, SubscriptionRecordsAreNotSentAndTheUserIsTold) {
     EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{1, 2, 3, 4}));
 }
 
-TEST_F(PhoneDocTest, WriteProtectedRecordsAreToldOneByOneAndTheJobGoesOn) {
+TEST_F(PhoneDocTest, WriteProtectedRecordsAreReportedAndTheJobGoesOn) {
     SSimPhoneOptions options;
     options.readOnly = {20, 40};
     StartPhone([](CSimNvStore&) {}, options);
@@ -75,11 +98,15 @@ TEST_F(PhoneDocTest, WriteProtectedRecordsAreToldOneByOneAndTheJobGoesOn) {
     ASSERT_EQ(outcome.refused.size(), 3u);
     EXPECT_EQ(outcome.refused[2].id, 40);
     EXPECT_TRUE(t.frontend.lastCompleted.load());
+    // One report at the end instead of a box per record.
+    EXPECT_TRUE(t.frontend.Messages().empty());
+    std::vector<std::string> texts;
+    for (const auto& row : doc.Phone().LastReport().RowsOf(EResult::Protected)) texts.push_back(row.detail);
     const std::vector<std::string> expected = {
-        "Array Twenty [ 0 ] ID = 20 index = 0 is write protected.\nIt can't be downloaded to Mobile Phone!",
-        "Array Twenty [ 2 ] ID = 20 index = 2 is write protected.\nIt can't be downloaded to Mobile Phone!",
-        "Forty ID = 40 is write protected.\nIt can't be downloaded to Mobile Phone!"};
-    EXPECT_EQ(t.frontend.Messages(), expected);
+        "Array Twenty [ 0 ] is write protected. It can't be downloaded to Mobile Phone!",
+        "Array Twenty [ 2 ] is write protected. It can't be downloaded to Mobile Phone!",
+        "Forty is write protected. It can't be downloaded to Mobile Phone!"};
+    EXPECT_EQ(texts, expected);
     sim->server.Stop();
     EXPECT_NE(sim->store.Find(50, CSimNvStore::kPlain), nullptr);
 }
@@ -92,7 +119,7 @@ TEST_F(PhoneDocTest, DownloadSelectedTakesTheSelectedTreeInOrder) {
     doc.m_selectedEntries.AddEntry("Plain Ten", "Alpha", 0);
     EXPECT_TRUE(doc.DownloadSelectedActive().IsCompleted());
     EXPECT_EQ(t.frontend.range.load(), 3);
-    EXPECT_EQ(sim->server.Received(), 1 + 2);
+    EXPECT_EQ(sim->server.Received(), 1 + 1 + 2 * 3);
     sim->server.Stop();
     EXPECT_EQ(sim->store.Count(), 2u);
     EXPECT_NE(sim->store.Find(50, CSimNvStore::kPlain), nullptr);
@@ -107,16 +134,18 @@ TEST_F(PhoneDocTest, DownloadStopAndFailures) {
     EXPECT_EQ(doc.StartDownload(doc.m_items), 0);
     EXPECT_EQ(t.frontend.Questions(),
               std::vector<std::string>{"Are you sure you want to stop downloading NV Items to Mobile Phone?"});
-    EXPECT_EQ(sim->server.Received(), 1 + 2);  // the stop is seen after the record in hand
+    // The stop is seen after the record in hand: two writes and their read-backs.
+    EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 2 * 2);
+    EXPECT_TRUE(doc.Phone().LastReport().stopped);
+    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotWritten), 3);
 
-    // A phone gone mid-way: the job completes, and says how many records were not written.
+    // A phone gone: nothing could be backed up or written, and the report says so per record.
     sim->server.Stop();
     t.frontend.ClearRecords();
     EXPECT_EQ(doc.StartDownload(doc.m_items), 0);
     EXPECT_EQ(doc.LastOutcome().failed.size(), 5u);
-    ASSERT_EQ(t.frontend.Messages().size(), 1u);
-    EXPECT_EQ(t.frontend.Messages()[0].rfind("5 record(s) could not be written to Mobile Phone.", 0), 0u)
-        << t.frontend.Messages()[0];
+    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotBackedUp), 5);
+    EXPECT_TRUE(t.frontend.Messages().empty());
 }
 
 TEST_F(PhoneDocTest, SpcCodeAcceptedRejectedAndCut) {
@@ -223,7 +252,74 @@ TEST_F(PhoneDocTest, ElementsPastIndex255AreNeverSentWithAWrappedIndex) {
     doc.m_items[256].SetActive(1);
     doc.m_items.KeepIf([](const CNVItem& r) { return r.Index() == 256; });
     EXPECT_TRUE(doc.DownloadAllActive().IsFailed());
-    EXPECT_EQ(t.frontend.Messages(), std::vector<std::string>{"1 record(s) could not be written to Mobile Phone."});
+    ASSERT_EQ(doc.Phone().LastReport().RowsOf(EResult::Failed).size(), 1u);
+    EXPECT_EQ(doc.Phone().LastReport().RowsOf(EResult::Failed)[0].detail, "the index does not fit one byte");
     sim->server.Stop();
     EXPECT_EQ(*sim->store.Find(70, 0), Bytes{7});
+}
+
+TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAndTheBackupRestores) {
+    SSimPhoneOptions options;
+    options.readOnly = {40};
+    options.corruptWrites = {50};
+    StartPhone(
+        [](CSimNvStore& s) {
+            s.Put(0, CSimNvStore::kPlain, {0x0D, 0x0C, 0x0B, 0x0A});
+            s.Put(10, CSimNvStore::kPlain, {9, 9, 9, 9});
+            s.Put(20, 0, {1, 1});
+            s.Put(40, CSimNvStore::kPlain, {7, 7});
+            s.Put(50, CSimNvStore::kPlain, {8, 8, 8});
+        },
+        options);
+    doc.m_items = LoadedItems();
+    const SOutcome outcome = doc.DownloadAllActive();
+    EXPECT_TRUE(outcome.IsFailed());
+    const CDownloadReport& report = doc.Phone().LastReport();
+    ASSERT_EQ(outcome.failed.size(), 1u);
+    EXPECT_EQ(outcome.failed[0].id, 50);
+    EXPECT_EQ(outcome.failed[0].reason, "read-back differs");
+    ASSERT_EQ(outcome.refused.size(), 1u);
+    EXPECT_EQ(report.Count(EResult::Verified), 3);  // 10, 20[0], 20[2]
+    // 20[2] was never on the phone: nothing to keep, and the report says so.
+    ASSERT_EQ(report.RowsOf(EResult::NotBackedUp).size(), 1u);
+    EXPECT_EQ(report.RowsOf(EResult::NotBackedUp)[0].index, 2);
+
+    // Exactly the records about to be written, with the phone's values before the download.
+    const std::string backup = report.backupPath;
+    EXPECT_EQ(std::filesystem::path(backup).parent_path(), m_dir + "/backups");
+    EXPECT_NE(backup.find("-esn-0a0b0c0d.cnv"), std::string::npos) << backup;
+    const std::map<std::pair<int, int>, Bytes> expected = {
+        {{10, -1}, {9, 9, 9, 9}}, {{20, 0}, {1, 1}}, {{40, -1}, {7, 7}}, {{50, -1}, {8, 8, 8}}};
+    EXPECT_EQ(CnvRecords(backup, doc.m_itemDefs), expected);
+    EXPECT_EQ(doc.Phone().LastBackupPath(), backup);
+    const std::string json = report.Json();
+    EXPECT_NE(json.find("\"verified\":3,\"written\":0,\"protected\":1,\"failed\":1"), std::string::npos) << json;
+
+    // The restore writes the old values back, and is itself backed up first.
+    EXPECT_TRUE(doc.Phone().RestoreBackup(backup).IsFailed());  // 40 and 50 again
+    EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{9, 9, 9, 9}));
+    EXPECT_EQ(*sim->store.Find(20, 0), (Bytes{1, 1}));
+    EXPECT_NE(doc.Phone().LastReport().backupPath, backup);
+    EXPECT_EQ(doc.Phone().LastBackupPath(), doc.Phone().LastReport().backupPath);
+    EXPECT_EQ(doc.m_items, LoadedItems());
+}
+
+TEST_F(PhoneDocTest, NothingIsWrittenWithoutABackupAndTheSettingsTurnBothStepsOff) {
+    StartPhone();
+    doc.m_items = LoadedItems();
+    WriteFile(m_dir + "/file", "");
+    doc.Phone().SetBackupFolder(m_dir + "/file/backups");  // a folder that can't be made
+    const SOutcome outcome = doc.DownloadAllActive();
+    EXPECT_TRUE(outcome.IsFailed());
+    EXPECT_EQ(outcome.reason.rfind("Nothing was written: the backup could not be saved.", 0), 0u) << outcome.reason;
+    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotWritten), 5);
+    EXPECT_EQ(sim->store.Count(), 0u);
+
+    doc.Phone().SetBackupBeforeDownload(false);
+    doc.Phone().SetVerifyWrites(false);
+    const int before = sim->server.Received();
+    EXPECT_TRUE(doc.DownloadAllActive().IsCompleted());
+    EXPECT_EQ(sim->server.Received() - before, 5);  // the writes alone
+    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Written), 5);
+    EXPECT_TRUE(doc.Phone().LastReport().backupPath.empty());
 }

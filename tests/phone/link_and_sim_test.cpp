@@ -110,3 +110,36 @@ TEST_F(PhoneDocTest, LibraryCallsCheckTheirArguments) {
     EXPECT_EQ(QLIB_GetLastError(text, sizeof text), std::strlen("Not connected to a phone."));
     EXPECT_STREQ(text, "Not con");
 }
+
+// A public client reads the directory number as a plain item with the NAM in data[0] and the
+// ten digits right after it; the sample must answer it in full, and the ESN command from item 0.
+TEST_F(PhoneDocTest, SampleDirectoryNumberAndEsnAsOtherClientsReadThem) {
+    doc.SetDirectory(SourceDir() + "/examples");
+    ASSERT_TRUE(doc.LoadDefinitions());
+    ASSERT_TRUE(doc.LoadBackup(SourceDir() + "/examples/sample.cnv").IsCompleted());
+    const CNVItemArray sample = doc.m_items;
+    StartPhone([&](CSimNvStore& s) {
+        s.SetDefinitions(doc.m_itemDefs);
+        s.LoadRecords(sample);
+    });
+    doc.Disconnect();
+    SRawClient client(sim->server.DevicePath());
+    for (uint8_t nam : {0, 1}) {
+        Bytes read(kNvPacketSize, 0);
+        read[0] = kDiagNvRead;
+        read[1] = 178;
+        read[3] = nam;
+        client.Send(EncodeDiagFrame(read, true));
+        SNvPacket packet;
+        ASSERT_TRUE(ParseNvPacket(client.Receive(), packet));
+        EXPECT_EQ(packet.status, kNvDone);
+        EXPECT_EQ(packet.data[0], nam);
+        const std::string number(packet.data.begin() + 1, packet.data.begin() + 11);
+        EXPECT_EQ(number.find_first_not_of("0123456789"), std::string::npos) << number;
+        EXPECT_EQ(number.size(), 10u);
+    }
+    const Bytes* esn = sim->store.Find(0, CSimNvStore::kPlain);
+    ASSERT_NE(esn, nullptr);
+    client.Send(EncodeDiagFrame(BuildEsnRequest(), true));
+    EXPECT_EQ(client.Receive(), (Bytes{kDiagEsn, (*esn)[0], (*esn)[1], (*esn)[2], (*esn)[3]}));
+}

@@ -67,6 +67,7 @@ protected:
         m_dir = MakeTempDir("phone");
         WriteFile(m_dir + "/NVItemsDefine.def", kPhoneTestDefinitions);
         doc.SetDirectory(m_dir);
+        doc.Phone().SetBackupFolder(m_dir + "/backups");
         CNVItemArray defs;
         ASSERT_TRUE(doc.m_defReader.StartReadDefinitions(doc.DefinitionsPath(), defs));
         defs.SortById();

@@ -133,7 +133,9 @@ private slots:
                                            "32848 Create CSV File by Selected NV Items", "-", "57665 Exit"}));
         QCOMPARE(MenuEntries(menus[1]->menu()), (std::vector<std::string>{"32856 Find NV Item", "-", "0 Undo", "0 Redo"}));
         QCOMPARE(MenuEntries(menus[2]->menu()),
-                 (std::vector<std::string>{">Choice Com", "-", "32784 Connect Server", "32783 Disconnect Server"}));
+                 (std::vector<std::string>{">Choice Com", "-", "32784 Connect Server", "32783 Disconnect Server", "-",
+                                           "32900 Back Up Before Download", "32901 Verify Writes",
+                                           "32902 Restore Last Backup to Mobile", "32903 Open Backups Folder"}));
         const std::vector<std::string> ports = MenuEntries(menus[2]->menu()->actions()[0]->menu());
         QCOMPARE(ports.size(), size_t(20));
         QCOMPARE(ports.front(), std::string("200 Com 1"));

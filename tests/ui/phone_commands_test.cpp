@@ -1,6 +1,8 @@
 // The window's phone commands against a simulated phone on a pseudo-terminal, the port
 // choice, the merge of a CNV file through the overwrite prompt, and Find.
 #include "doc_views.h"
+#include "download_report.h"
+#include "download_report_dialog.h"
 #include "find_dialog.h"
 #include "main_frame.h"
 #include "nv_list_view.h"
@@ -19,6 +21,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <deque>
@@ -237,10 +241,48 @@ private slots:
         Values expected = sim.Stored();
         expected[{0, -1}] = Bytes(4, 0xA0);
         expected[{1, -1}] = Bytes(4, 0xA1);
-        frame.Action(CMainFrame::kDownloadSelected)->trigger();
-        QCOMPARE(ui.sink.Messages(), std::vector<std::string>{"NV_BAND_PREF_I ID = 441 is write protected.\n"
-                                                              "It can't be downloaded to Mobile Phone!"});
+        ui.Doc().Phone().SetBackupFolder(ui.Path("backups"));
+        QStringList results;
+        const int reports = Answering<CDownloadReportDialog>({[&](CDownloadReportDialog& dialog) {
+                                                                 QTableWidget& table = *dialog.Table();
+                                                                 table.sortItems(3);
+                                                                 for (int r = 0; r < table.rowCount(); ++r)
+                                                                     results << table.item(r, 3)->text();
+                                                                 if (std::getenv("TESSIVA_SHOT"))
+                                                                     dialog.grab().save(std::getenv("TESSIVA_SHOT"));
+                                                                 dialog.reject();
+                                                             }},
+                                                             [&] { frame.Action(CMainFrame::kDownloadSelected)->trigger(); });
+        QCOMPARE(reports, 1);
+        QVERIFY(ui.sink.Messages().empty());
+        QCOMPARE(results, (QStringList{"write protected", "written and verified", "written and verified"}));
         QCOMPARE(sim.Stored(), expected);
+        QVERIFY(!ui.Doc().Phone().LastReport().backupPath.empty());
+
+        // The restore asks first, and its download is backed up like any other.
+        ui.sink.answers = {false};
+        frame.Action(CMainFrame::kRestoreLastBackup)->trigger();
+        QCOMPARE(sim.Stored(), expected);
+        ui.sink.answers = {true};
+        QCOMPARE(Answering<CDownloadReportDialog>({}, [&] { frame.Action(CMainFrame::kRestoreLastBackup)->trigger(); }), 1);
+        QCOMPARE(sim.Stored()[(std::pair<int, int>{0, -1})], (Bytes{1, 2, 3, 4}));
+    }
+
+    void downloadSettingsAreRememberedAcrossARestart() {
+        {
+            SUiApp ui;
+            QVERIFY(ui.Start());
+            QVERIFY(ui.Frame().Action(CMainFrame::kBackUpBeforeDownload)->isChecked());
+            QVERIFY(ui.Doc().Phone().VerifiesWrites());
+            ui.Frame().Action(CMainFrame::kVerifyWrites)->trigger();
+            QVERIFY(!ui.Doc().Phone().VerifiesWrites());
+        }
+        SUiApp again;
+        QVERIFY(again.Start());
+        QVERIFY(!again.Frame().Action(CMainFrame::kVerifyWrites)->isChecked());
+        QVERIFY(!again.Doc().Phone().VerifiesWrites());
+        QVERIFY(again.Doc().Phone().BacksUpBeforeDownload());
+        QSettings().clear();
     }
 
     void spcCodeRightWrongAndCancelled() {

@@ -3,10 +3,13 @@
 #include "ui_test_support.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <cstring>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Settings and backups of the tests stay out of the user's folders.
+    QStandardPaths::setTestModeEnabled(true);
     const char* only = argc > 1 && argv[1][0] == 'C' ? argv[1] : nullptr;
     if (only) {
         argv[1] = argv[0];

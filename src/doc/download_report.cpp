@@ -1,0 +1,140 @@
+#include "download_report.h"
+
+#include <cstdio>
+
+namespace {
+const char* ResultKey(CDownloadReport::EResult result) {
+    switch (result) {
+    case CDownloadReport::EResult::Verified: return "verified";
+    case CDownloadReport::EResult::Written: return "written";
+    case CDownloadReport::EResult::Protected: return "protected";
+    case CDownloadReport::EResult::Failed: return "failed";
+    case CDownloadReport::EResult::NotWritten: return "notWritten";
+    case CDownloadReport::EResult::NotBackedUp: return "notBackedUp";
+    }
+    return "";
+}
+
+std::string JsonText(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + '"';
+}
+
+std::string RecordLabel(const CDownloadReport::SRow& row) {
+    std::string label = row.name + " (ID " + std::to_string(row.id);
+    if (row.index >= 0) label += ", index " + std::to_string(row.index);
+    return label + ")";
+}
+}  // namespace
+
+const char* CDownloadReport::ResultText(EResult result) {
+    switch (result) {
+    case EResult::Verified: return "written and verified";
+    case EResult::Written: return "written";
+    case EResult::Protected: return "write protected";
+    case EResult::Failed: return "failed";
+    case EResult::NotWritten: return "not written";
+    case EResult::NotBackedUp: return "not in the backup";
+    }
+    return "";
+}
+
+std::string CDownloadReport::ProtectedText(const std::string& name) {
+    return name + " is write protected. It can't be downloaded to Mobile Phone!";
+}
+
+void CDownloadReport::Add(int id, int index, const std::string& name, EResult result, std::string detail) {
+    m_rows.push_back({id, index, name, result, std::move(detail)});
+}
+
+int CDownloadReport::Count(EResult result) const {
+    int n = 0;
+    for (const SRow& row : m_rows) n += row.result == result ? 1 : 0;
+    return n;
+}
+
+std::vector<CDownloadReport::SRow> CDownloadReport::RowsOf(EResult result) const {
+    std::vector<SRow> rows;
+    for (const SRow& row : m_rows)
+        if (row.result == result) rows.push_back(row);
+    return rows;
+}
+
+std::string CDownloadReport::Summary() const {
+    if (!backupError.empty()) return "Nothing was written: the backup could not be saved. " + backupError;
+    const int verified = Count(EResult::Verified);
+    std::string text = std::to_string(verified + Count(EResult::Written)) + " record(s) written";
+    if (verified > 0 || Count(EResult::Written) == 0) text += ", " + std::to_string(verified) + " verified";
+    text += ", " + std::to_string(Count(EResult::Protected)) + " write protected, " +
+            std::to_string(Count(EResult::Failed)) + " failed";
+    if (const int notWritten = Count(EResult::NotWritten)) text += ", " + std::to_string(notWritten) + " not written";
+    text += stopped ? ". The download was stopped." : ".";
+    return text;
+}
+
+std::vector<std::string> CDownloadReport::Lines() const {
+    std::vector<std::string> lines{Summary()};
+    if (!backupPath.empty()) lines.push_back("Backup of the phone's previous values: " + backupPath);
+    for (const SRow& row : m_rows) {
+        if (row.result == EResult::Verified || row.result == EResult::Written) continue;
+        // Without a backup every record is unwritten; the summary says so once.
+        if (!backupError.empty() && row.result == EResult::NotWritten) continue;
+        std::string line = std::string(ResultText(row.result)) + ": " + RecordLabel(row);
+        if (!row.detail.empty()) line += ": " + row.detail;
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+std::string CDownloadReport::TableText() const {
+    std::string text;
+    for (const std::string& line : Lines()) text += line + '\n';
+    text += "Record\tID\tIndex\tResult\tDetail\n";
+    for (const SRow& row : m_rows)
+        text += row.name + '\t' + std::to_string(row.id) + '\t' + (row.index >= 0 ? std::to_string(row.index) : "") +
+                '\t' + ResultText(row.result) + '\t' + row.detail + '\n';
+    return text;
+}
+
+std::string CDownloadReport::Json() const {
+    std::string out = "{\"summary\":" + JsonText(Summary()) + ",\"backup\":" + JsonText(backupPath) +
+                      ",\"backupError\":" + JsonText(backupError) + ",\"stopped\":" + (stopped ? "true" : "false");
+    for (EResult r : {EResult::Verified, EResult::Written, EResult::Protected, EResult::Failed, EResult::NotWritten,
+                      EResult::NotBackedUp})
+        out += ",\"" + std::string(ResultKey(r)) + "\":" + std::to_string(Count(r));
+    out += ",\"records\":[";
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        const SRow& row = m_rows[i];
+        out += (i ? ",\n" : "\n");
+        out += "{\"id\":" + std::to_string(row.id) + ",\"index\":" + std::to_string(row.index) +
+               ",\"name\":" + JsonText(row.name) + ",\"result\":\"" + ResultKey(row.result) +
+               "\",\"detail\":" + JsonText(row.detail) + "}";
+    }
+    return out + "\n]}\n";
+}
+
+SOutcome CDownloadReport::Outcome() const {
+    if (!backupError.empty()) return SOutcome::Fail(Summary());
+    SOutcome outcome = stopped ? SOutcome::Stop(Summary()) : SOutcome::Done();
+    for (const SRow& row : m_rows) {
+        if (row.result == EResult::Failed) outcome.failed.push_back({row.id, row.index, row.name, row.detail});
+        if (row.result == EResult::Protected) outcome.refused.push_back({row.id, row.index, row.name, row.detail});
+    }
+    if (!stopped && (!outcome.failed.empty() || !outcome.refused.empty())) {
+        outcome.state = SOutcome::EState::Failed;
+        outcome.reason = Summary();
+    }
+    return outcome;
+}

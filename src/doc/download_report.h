@@ -1,0 +1,52 @@
+#pragma once
+#include "job_outcome.h"
+
+#include <string>
+#include <vector>
+
+// What a download did to each record it was asked to write, and where the phone's previous
+// values were saved. The window shows it as a table, the CLI prints it and saves it as JSON.
+class CDownloadReport {
+public:
+    enum class EResult {
+        Verified,    // written, and read back equal
+        Written,     // written; verification was off
+        Protected,   // the phone refused it as write protected
+        Failed,      // no reply, a status word, or a read-back that differs
+        NotWritten,  // the download stopped (or never started) before it
+        NotBackedUp  // the phone could not read it for the backup; the write still goes on
+    };
+    struct SRow {
+        int id = 0;
+        int index = -1;
+        std::string name;
+        EResult result = EResult::NotWritten;
+        std::string detail;
+    };
+
+    void Add(int id, int index, const std::string& name, EResult result, std::string detail = {});
+    const std::vector<SRow>& Rows() const { return m_rows; }
+    int Count(EResult result) const;
+    // Rows of result, in the order they were added.
+    std::vector<SRow> RowsOf(EResult result) const;
+
+    std::string backupPath;   // empty when no backup was made
+    std::string backupError;  // why the backup could not be saved; nothing was written then
+    bool stopped = false;
+
+    // One sentence: what was written, verified, refused and failed.
+    std::string Summary() const;
+    // The summary, the backup, then one line per record that is not simply fine.
+    std::vector<std::string> Lines() const;
+    // Tab-separated: a heading line, then every row (the window's "Copy").
+    std::string TableText() const;
+    std::string Json() const;
+    // The outcome a caller of the download gets: failed and refused records included.
+    SOutcome Outcome() const;
+
+    static const char* ResultText(EResult result);
+    static std::string ProtectedText(const std::string& name);
+
+private:
+    std::vector<SRow> m_rows;
+};
