@@ -11,9 +11,9 @@
 namespace {
 void Usage(FILE* to) {
     std::fprintf(to,
-                 "usage: tessiva [--dir DIR]\n\n"
+                 "usage: tessiva [--dir DIR] [FILE]\n\n"
                  "NV item editor. DIR holds NVItemsDefine.def and NVTypes.typ (default: the current\n"
-                 "directory).\n");
+                 "directory). FILE, a backup of any kind (BRT, CNV, QCN, XQCN), is opened at start.\n");
 }
 }  // namespace
 
@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName("tessiva");
 
     std::string dir = ".";
+    std::string file;
     const QStringList args = QApplication::arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == "--dir" && i + 1 < args.size()) {
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
         } else if (args[i] == "--help" || args[i] == "-h") {
             Usage(stdout);
             return 0;
+        } else if (file.empty() && !args[i].startsWith('-')) {
+            file = QFile::encodeName(args[i]).toStdString();
         } else {
             Usage(stderr);
             return 2;
@@ -39,5 +42,7 @@ int main(int argc, char** argv) {
 
     CTessivaApp app;
     if (!app.InitInstance(dir)) return 1;
+    // A file that can't be read has said why; the window stays open.
+    if (!file.empty()) (void)app.MainFrame().OpenBackup(file);
     return qapp.exec();
 }

@@ -1,6 +1,7 @@
 // tessiva-cli upload: reads items from the phone and saves them as a backup.
 #include "backup_loader.h"
 #include "cli_phone.h"
+#include "item_counts.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -18,11 +19,9 @@ int RunUpload(SCliContext& ctx, const SCliArgs& args) {
         return ctx.Fail("Upload stopped; nothing was saved.");
     }
     const SOutcome upload = ctx.doc.LastOutcome();
-    int active = 0, inactive = 0, unreadable = 0;
-    for (const auto& r : ctx.doc.m_items) (r.Active() > 0 ? active : r.Active() == 0 ? inactive : unreadable)++;
-    const std::string uploaded = "Uploaded " + std::to_string(ctx.doc.m_items.GetSize()) + " records: " +
-                                 std::to_string(active) + " active, " + std::to_string(inactive) + " not active, " +
-                                 std::to_string(unreadable) + " unreadable.";
+    const SItemCounts counts = SItemCounts::Of(ctx.doc.m_items);
+    const int active = counts.active;
+    const std::string uploaded = counts.UploadedText() + ".";
     // A backup that is only part of the phone must never replace a good one unasked.
     if (!upload.IsCompleted()) {
         std::printf("%s\n", uploaded.c_str());

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 // What an open or save dialog is asked for.
 struct SFileDialogRequest {
@@ -12,6 +13,8 @@ struct SFileDialogRequest {
     // A second file type offered after the first; chosenFilter, when given, learns which
     // of the two the user picked (0 or 1).
     std::string otherFilterLabel;
+    // Further file types after those two; chosenFilter then counts them on (2, 3, ...).
+    std::vector<std::string> moreFilterLabels;
     int* chosenFilter = nullptr;
 };
 

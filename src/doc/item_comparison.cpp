@@ -61,3 +61,22 @@ SItemComparison CompareItems(const CNVItemArray& itemsA, const CNVItemArray& ite
         if (!a.count(key)) result.onlyB.push_back(record);
     return result;
 }
+
+CNVItemArray CopyRecordsInto(const CNVItemArray& into, const std::vector<const CNVItem*>& records) {
+    std::map<std::pair<int, int>, const CNVItem*> replacing;
+    for (const CNVItem* r : records) replacing[{r->Id(), r->Index()}] = r;
+    CNVItemArray result;
+    result.Reserve(into.GetSize() + static_cast<int>(records.size()));
+    for (const CNVItem& r : into) {
+        const auto it = replacing.find({r.Id(), r.Index()});
+        if (it == replacing.end()) {
+            result.Add(r);
+            continue;
+        }
+        result.Add(*it->second);
+        replacing.erase(it);
+    }
+    for (const auto& [key, r] : replacing) result.Add(*r);
+    result.SortById();
+    return result;
+}

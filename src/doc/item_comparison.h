@@ -36,3 +36,7 @@ struct SItemComparison {
 };
 
 SItemComparison CompareItems(const CNVItemArray& a, const CNVItemArray& b, CNVTypeCatalog& catalog);
+
+// into with copies of records put in: each replaces the record of its ID and element index,
+// or joins the others when into has none; the result is sorted by ID.
+CNVItemArray CopyRecordsInto(const CNVItemArray& into, const std::vector<const CNVItem*>& records);

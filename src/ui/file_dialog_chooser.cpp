@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QSettings>
+#include <algorithm>
 
 namespace {
 // The initial name is a pattern ("*.brt"): confirming it, or any other pattern, names no file
@@ -32,7 +34,10 @@ bool CFileDialogChooser::ChooseSaveFile(const SFileDialogRequest& request, std::
 bool CFileDialogChooser::Choose(const SFileDialogRequest& request, bool save, std::string& path) {
     QStringList filters{QString::fromStdString(request.filterLabel)};
     if (!request.otherFilterLabel.empty()) filters << QString::fromStdString(request.otherFilterLabel);
-    CPatternSafeFileDialog dialog(m_parent, save ? QObject::tr("Save As") : QObject::tr("Open"), QDir::currentPath());
+    for (const std::string& label : request.moreFilterLabels) filters << QString::fromStdString(label);
+    // Dialogs open where the user last chose a file.
+    const QString folder = QSettings().value(kLastFolderKey, QDir::currentPath()).toString();
+    CPatternSafeFileDialog dialog(m_parent, save ? QObject::tr("Save As") : QObject::tr("Open"), folder);
     dialog.setNameFilters(filters);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -41,6 +46,6 @@ bool CFileDialogChooser::Choose(const SFileDialogRequest& request, bool save, st
     if (!request.initialName.empty()) dialog.selectFile(QString::fromStdString(request.initialName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     path = QFile::encodeName(dialog.selectedFiles().first()).toStdString();
-    if (request.chosenFilter) *request.chosenFilter = filters.indexOf(dialog.selectedNameFilter()) == 1 ? 1 : 0;
+    if (request.chosenFilter) *request.chosenFilter = std::max<int>(0, filters.indexOf(dialog.selectedNameFilter()));
     return true;
 }

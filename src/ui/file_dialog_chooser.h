@@ -3,6 +3,9 @@
 
 class QWidget;
 
+// QSettings key of the folder the last file was chosen in.
+inline constexpr const char* kLastFolderKey = "Files/LastFolder";
+
 // Open and save dialogs of the desktop program.
 class CFileDialogChooser : public IFileChooser {
 public:

@@ -16,6 +16,18 @@ void CItemWindow::focusOutEvent(QFocusEvent* event) {
     emit FocusLost();
 }
 
+bool CItemWindow::event(QEvent* event) {
+    // Tab would move the focus out of the list, which ends the edit without a next cell.
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+            emit TabPressed();
+            return true;
+        }
+    }
+    return QLineEdit::event(event);
+}
+
 void CItemWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         event->accept();

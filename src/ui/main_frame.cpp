@@ -3,6 +3,11 @@
 #include "com_ports.h"
 #include "doc_views.h"
 #include "download_report_dialog.h"
+#include "backup_kind.h"
+#include "compare_dialog.h"
+#include "file_dialog_chooser.h"
+#include "item_comparison.h"
+#include "item_counts.h"
 #include "file_chooser.h"
 #include "find_dialog.h"
 #include "message_sink.h"
@@ -19,6 +24,12 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMimeData>
+#include <QStatusBar>
 #include <QFileInfo>
 #include <QDesktopServices>
 #include <QMessageBox>
@@ -91,6 +102,31 @@ const SFileDialogRequest kCsvDialog = DialogRequest("csv", "nv list files (*.csv
 // QSettings keys of the two download settings.
 const char* const kBackUpKey = "Download/BackUpBeforeDownload";
 const char* const kVerifyKey = "Download/VerifyWrites";
+const char* const kRecentKey = "Files/Recent";
+constexpr int kRecentCount = 10;
+
+// Save As: the file types in filter order, each with its extension and QCN layout.
+struct SSaveKind {
+    const char* label;
+    const char* extension;
+    CBackupFiles::ESaveLayout layout;
+};
+const SSaveKind kSaveKinds[] = {
+    {"BRT files (*.brt)", "brt", CBackupFiles::ESaveLayout::AsLoaded},
+    {"CNV files (*.cnv)", "cnv", CBackupFiles::ESaveLayout::AsLoaded},
+    {"QCN files (*.qcn)", "qcn", CBackupFiles::ESaveLayout::AsLoaded},
+    {"QCN, numbered-items layout (*.qcn)", "qcn", CBackupFiles::ESaveLayout::Numbered},
+    {"XQCN files (*.xqcn)", "xqcn", CBackupFiles::ESaveLayout::AsLoaded},
+};
+
+QString FileName(const std::string& path) { return QFileInfo(QString::fromStdString(path)).fileName(); }
+
+// The status bar's words for how a job ended.
+QString OutcomeText(const SOutcome& outcome, const QString& done) {
+    if (outcome.IsCompleted()) return done;
+    const QString why = QString::fromStdString(outcome.reason);
+    return (outcome.IsStopped() ? CMainFrame::tr("Stopped") : CMainFrame::tr("Failed")) + (why.isEmpty() ? "" : ": " + why);
+}
 
 // Toolbar resource: command ids in button order, 0 for a separator. The last two
 // separators become the port box and the connection-state box.
@@ -140,6 +176,8 @@ CMainFrame::CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent)
     CreateMenus();
     CreateToolBar();
     CreateClient();
+    CreateStatusBar();
+    setAcceptDrops(true);
     QSize size(1280, 800);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         size = size.boundedTo(screen->availableSize() * 0.95);
@@ -172,6 +210,16 @@ QAction* CMainFrame::MakeAction(int id, const QString& text, Handler handler) {
 
 void CMainFrame::CreateMenus() {
     QMenu* file = menuBar()->addMenu("&File");
+    QAction* open = MakeAction(kOpenBackup, tr("Open Backup..."), &CMainFrame::OnOpenBackup);
+    open->setShortcut(QKeySequence::Open);
+    file->addAction(open);
+    QAction* save = MakeAction(kSave, tr("Save"), &CMainFrame::OnSave);
+    save->setShortcut(QKeySequence::Save);
+    file->addAction(save);
+    QAction* saveAs = MakeAction(kSaveAs, tr("Save As..."), &CMainFrame::OnSaveAs);
+    saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    file->addAction(saveAs);
+    file->addSeparator();
     file->addAction(MakeAction(kLoadBrt, "Load from BRT File", &CMainFrame::OnLoadBrt));
     file->addAction(MakeAction(kSaveAllBrt, "Save All Active to BRT File", &CMainFrame::OnSaveAllBrt));
     file->addAction(MakeAction(kSaveSelectedBrt, "Save Selected && Active to BRT File", &CMainFrame::OnSaveSelectedBrt));
@@ -201,10 +249,18 @@ void CMainFrame::CreateMenus() {
     file->addAction(MakeAction(kCsvAllMenu, "Create CSV File by All NV Items", &CMainFrame::OnCsvAll));
     file->addAction(MakeAction(kCsvSelectedMenu, "Create CSV File by Selected NV Items", &CMainFrame::OnCsvSelected));
     file->addSeparator();
+    m_recentMenu = file->addMenu(tr("Recent Files"));
+    RebuildRecentMenu();
+    file->addSeparator();
     file->addAction(MakeAction(kExit, "Exit", &CMainFrame::OnExit));
 
-    QMenu* edit = menuBar()->addMenu("Edit");
-    edit->addAction(MakeAction(kFindMenu, "Find NV Item", &CMainFrame::OnFind));
+    QMenu* edit = menuBar()->addMenu("&Edit");
+    QAction* find = MakeAction(kFindMenu, "Find NV Item", &CMainFrame::OnFind);
+    find->setShortcut(QKeySequence::Find);
+    edit->addAction(find);
+    QAction* findNext = MakeAction(kFindNext, tr("Find Next"), &CMainFrame::OnFindNext);
+    findNext->setShortcut(QKeySequence(Qt::Key_F3));
+    edit->addAction(findNext);
     edit->addSeparator();
     QAction* undo = m_undoStack->createUndoAction(this, "Undo");
     undo->setShortcut(QKeySequence::Undo);
@@ -213,7 +269,7 @@ void CMainFrame::CreateMenus() {
     redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
     edit->addAction(redo);
 
-    QMenu* connection = menuBar()->addMenu("Connection");
+    QMenu* connection = menuBar()->addMenu("&Connection");
     QMenu* ports = connection->addMenu("Choice Com");
     for (int id = kComFirst; id <= kComLast; ++id) {
         QAction* action = MakeAction(id, QString("Com %1").arg(id - kComFirst + 1), nullptr);
@@ -239,8 +295,9 @@ void CMainFrame::CreateMenus() {
     connection->addAction(MakeAction(kRestoreLastBackup, "Restore Last Backup to Mobile", &CMainFrame::OnRestoreLastBackup));
     connection->addAction(MakeAction(kOpenBackupsFolder, "Open Backups Folder", &CMainFrame::OnOpenBackupsFolder));
 
-    QMenu* tools = menuBar()->addMenu("Tools");
+    QMenu* tools = menuBar()->addMenu("&Tools");
     tools->addAction(MakeAction(kImportTypes, "Import NV Types from DEF file", &CMainFrame::OnImportTypes));
+    tools->addAction(MakeAction(kCompare, tr("Compare with Backup..."), &CMainFrame::OnCompare));
 
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction(MakeAction(kAbout, "&About Tessiva...", &CMainFrame::OnAbout));
@@ -255,6 +312,41 @@ void CMainFrame::CreateMenus() {
     MakeAction(kUploadListToolbar, "Upload from Mobile by CSV file", &CMainFrame::OnUploadList);
     MakeAction(kCsvAllToolbar, "Create CSV File by All NV Items", &CMainFrame::OnCsvAll);
     MakeAction(kCsvSelectedToolbar, "Create CSV File by Selected NV Items", &CMainFrame::OnCsvSelected);
+
+    for (QAction* menu : menuBar()->actions()) AssignMnemonics(menu->menu());
+}
+
+void CMainFrame::AssignMnemonics(QMenu* menu) {
+    // "&&" is a literal ampersand; a single "&" marks a letter already chosen.
+    auto mnemonicOf = [](const QString& text) -> QChar {
+        for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+            if (text[i] != '&') continue;
+            if (text[i + 1] != '&') return text[i + 1].toLower();
+            ++i;
+        }
+        return {};
+    };
+    QSet<QChar> used;
+    for (QAction* action : menu->actions())
+        if (const QChar c = mnemonicOf(action->text()); !c.isNull()) used.insert(c);
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator()) continue;
+        if (action->menu()) AssignMnemonics(action->menu());
+        QString text = action->text();
+        if (text.isEmpty() || !mnemonicOf(text).isNull()) continue;
+        // A free word start, a free letter, else the first letter again: Alt then cycles.
+        qsizetype at = -1;
+        for (int pass = 0; pass < 3 && at < 0; ++pass)
+            for (qsizetype i = 0; i < text.size() && at < 0; ++i) {
+                const bool wordStart = i == 0 || text[i - 1] == ' ';
+                if (text[i].isLetterOrNumber() && (pass == 1 || wordStart) &&
+                    (pass == 2 || !used.contains(text[i].toLower())) && (i == 0 || text[i - 1] != '&'))
+                    at = i;
+            }
+        if (at < 0) continue;
+        used.insert(text[at].toLower());
+        action->setText(text.insert(at, '&'));
+    }
 }
 
 void CMainFrame::CreateToolBar() {
@@ -365,6 +457,94 @@ void CMainFrame::showEvent(QShowEvent* event) {
     m_outerSplitter->setSizes({200, 200, width - 400});
     const int listHeight = std::min(500, height - 200);
     m_innerSplitter->setSizes({listHeight, height - listHeight});
+    RestoreLayout();
+}
+
+void CMainFrame::CreateStatusBar() {
+    const char* names[] = {"StatusFile", "StatusCounts", "StatusPort", "StatusOutcome"};
+    for (int i = 0; i < kStatusFieldCount; ++i) {
+        m_statusFields[i] = new QLabel(this);
+        m_statusFields[i]->setObjectName(names[i]);
+        // The outcome takes what room is left; the others keep to their text.
+        statusBar()->addWidget(m_statusFields[i], i == kStatusOutcome ? 1 : 0);
+    }
+    UpdateStatus();
+}
+
+void CMainFrame::UpdateStatus() {
+    if (!m_statusFields[0]) return;
+    const std::string& path = m_doc.DocumentPath();
+    m_statusFields[kStatusFile]->setText(path.empty() ? tr("No file") : QString::fromStdString(path));
+    const SItemCounts counts = SItemCounts::Of(m_doc.m_items);
+    m_statusFields[kStatusCounts]->setText(tr("%1 items: %2 active, %3 not active, %4 unreadable")
+                                               .arg(counts.Total()).arg(counts.active).arg(counts.inactive)
+                                               .arg(counts.unreadable));
+    const QString port = m_doc.GetPortName().empty() ? QString("COM%1").arg(m_doc.GetComPort())
+                                                     : QString::fromStdString(m_doc.GetPortName());
+    m_statusFields[kStatusPort]->setText(port + " " + (m_connectionBox ? m_connectionBox->text() : QString()));
+    m_statusFields[kStatusOutcome]->setText(m_lastOutcome);
+}
+
+void CMainFrame::RestoreLayout() {
+    const QSettings settings;
+    if (settings.contains("Window/Geometry")) restoreGeometry(settings.value("Window/Geometry").toByteArray());
+    m_outerSplitter->restoreState(settings.value("Window/OuterSplitter").toByteArray());
+    m_innerSplitter->restoreState(settings.value("Window/InnerSplitter").toByteArray());
+    m_listView->header()->restoreState(settings.value("Window/ListColumns").toByteArray());
+    m_contentView->header()->restoreState(settings.value("Window/ContentColumns").toByteArray());
+}
+
+void CMainFrame::SaveLayout() const {
+    QSettings settings;
+    settings.setValue("Window/Geometry", saveGeometry());
+    settings.setValue("Window/OuterSplitter", m_outerSplitter->saveState());
+    settings.setValue("Window/InnerSplitter", m_innerSplitter->saveState());
+    settings.setValue("Window/ListColumns", m_listView->header()->saveState());
+    settings.setValue("Window/ContentColumns", m_contentView->header()->saveState());
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.first().isLocalFile()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile()) return;
+    event->acceptProposedAction();
+    // The drag source waits for the drop to end; the load runs after it.
+    const std::string path = QFile::encodeName(urls.first().toLocalFile()).toStdString();
+    QMetaObject::invokeMethod(this, [this, path] { OpenBackup(path); }, Qt::QueuedConnection);
+}
+
+QStringList CMainFrame::RecentFiles() const { return QSettings().value(kRecentKey).toStringList(); }
+
+void CMainFrame::RememberFile(const std::string& path) {
+    const QString file = QFileInfo(QString::fromStdString(path)).absoluteFilePath();
+    QStringList recent = RecentFiles();
+    recent.removeAll(file);
+    recent.prepend(file);
+    while (recent.size() > kRecentCount) recent.removeLast();
+    QSettings settings;
+    settings.setValue(kRecentKey, recent);
+    settings.setValue(kLastFolderKey, QFileInfo(file).absolutePath());
+    RebuildRecentMenu();
+}
+
+void CMainFrame::RebuildRecentMenu() {
+    for (int id = kRecentFirst; id <= kRecentLast; ++id) m_actions.erase(id);
+    m_recentMenu->clear();
+    const QStringList recent = RecentFiles();
+    for (int i = 0; i < recent.size() && i < kRecentCount; ++i) {
+        const QString file = recent[i];
+        // "&1 name" to "1&0 name": the number is the Alt letter.
+        const QString number = i < 9 ? "&" + QString::number(i + 1) : "1&0";
+        QAction* action = MakeAction(kRecentFirst + i, number + " " + QString(file).replace("&", "&&"), nullptr);
+        action->setToolTip(file);
+        connect(action, &QAction::triggered, this, [this, file] { OpenBackup(QFile::encodeName(file).toStdString()); });
+        m_recentMenu->addAction(action);
+    }
+    m_recentMenu->setEnabled(!recent.isEmpty());
 }
 
 void CMainFrame::CycleFocus(int step) {
@@ -380,6 +560,7 @@ void CMainFrame::ResetItemsAndViews() { m_views->ResetItemsAndViews(); }
 void CMainFrame::UpdateTitle() {
     static const QString kTitle = "Tessiva v1.5";
     const std::string& path = m_doc.DocumentPath();
+    UpdateStatus();
     if (path.empty() && !m_doc.IsModified()) {
         setWindowTitle(kTitle);
         return;
@@ -407,9 +588,10 @@ bool CMainFrame::MaySaveChanges() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (MaySaveChanges())
+    if (MaySaveChanges()) {
+        SaveLayout();
         event->accept();
-    else
+    } else
         event->ignore();
 }
 
@@ -452,12 +634,100 @@ void CMainFrame::ShowRecordsAfterLoad(bool loaded) {
 
 bool CMainFrame::AskOpen(const SFileDialogRequest& request, std::string& path) {
     m_contentView->EndEdit();
-    return m_chooser.ChooseOpenFile(request, path);
+    if (!m_chooser.ChooseOpenFile(request, path)) return false;
+    QSettings().setValue(kLastFolderKey, QFileInfo(QString::fromStdString(path)).absolutePath());
+    return true;
 }
 
 bool CMainFrame::AskSave(const SFileDialogRequest& request, std::string& path) {
     m_contentView->EndEdit();
-    return m_chooser.ChooseSaveFile(request, path);
+    if (!m_chooser.ChooseSaveFile(request, path)) return false;
+    QSettings().setValue(kLastFolderKey, QFileInfo(QString::fromStdString(path)).absolutePath());
+    return true;
+}
+
+bool CMainFrame::OpenBackup(const std::string& path) {
+    if (!MaySaveChanges()) return false;
+    const SOutcome outcome = m_doc.LoadBackup(path);
+    const bool loaded = outcome.IsCompleted();
+    if (loaded) RememberFile(path);
+    m_lastOutcome = OutcomeText(outcome, tr("Loaded %1 records from %2").arg(m_doc.m_items.GetSize()).arg(FileName(path)));
+    ShowRecordsAfterLoad(loaded);
+    return loaded;
+}
+
+void CMainFrame::OnOpenBackup() {
+    SFileDialogRequest request;
+    request.filterLabel = tr("Backups (*.brt *.cnv *.qcn *.xqcn)").toStdString();
+    request.filterPattern = "*.brt *.cnv *.qcn *.xqcn";
+    request.otherFilterLabel = tr("All files (*)").toStdString();
+    if (!MaySaveChanges()) return;
+    std::string path;
+    if (AskOpen(request, path)) OpenBackup(path);
+}
+
+void CMainFrame::OnSave() {
+    m_contentView->EndEdit();
+    const std::string path = m_doc.DocumentPath();
+    // Without a file of a kind its name tells, Save is Save As.
+    if (path.empty() || BackupKindOfName(path) == EBackupKind::Unknown) return OnSaveAs();
+    const SOutcome outcome = m_doc.SaveBackup(path);
+    m_lastOutcome = OutcomeText(outcome, tr("Saved %1 records to %2").arg(m_doc.m_items.GetSize()).arg(FileName(path)));
+    if (outcome.IsCompleted()) RememberFile(path);
+    UpdateTitle();
+}
+
+void CMainFrame::OnSaveAs() {
+    SFileDialogRequest request = DialogRequest("cnv", kSaveKinds[1].label);
+    request.filterLabel = kSaveKinds[0].label;
+    request.otherFilterLabel = kSaveKinds[1].label;
+    for (size_t i = 2; i < std::size(kSaveKinds); ++i) request.moreFilterLabels.push_back(kSaveKinds[i].label);
+    // The dialog starts on the kind the records came in.
+    int chosen = 1;
+    if (const std::string& current = m_doc.DocumentPath(); !current.empty()) {
+        request.initialName = FileName(current).toStdString();
+        const EBackupKind kind = BackupKindOfName(current);
+        chosen = kind == EBackupKind::Brt ? 0 : kind == EBackupKind::Qcn ? 2 : kind == EBackupKind::Xqcn ? 4 : 1;
+    }
+    request.defaultExtension = kSaveKinds[chosen].extension;
+    request.chosenFilter = &chosen;
+    std::string path;
+    if (!AskSave(request, path)) return;
+    const SSaveKind& kind = kSaveKinds[std::clamp(chosen, 0, static_cast<int>(std::size(kSaveKinds)) - 1)];
+    // The filter decides the kind; a name without its extension gets it.
+    if (QFileInfo(QString::fromStdString(path)).suffix().compare(kind.extension, Qt::CaseInsensitive) != 0)
+        path += std::string(".") + kind.extension;
+    const SOutcome outcome = m_doc.SaveBackup(path, false, kind.layout);
+    m_lastOutcome = OutcomeText(outcome, tr("Saved %1 records to %2").arg(m_doc.m_items.GetSize()).arg(FileName(path)));
+    if (outcome.IsCompleted()) RememberFile(path);
+    UpdateTitle();
+}
+
+void CMainFrame::OnCompare() {
+    std::string path;
+    SFileDialogRequest request;
+    request.filterLabel = tr("Backups (*.brt *.cnv *.qcn *.xqcn)").toStdString();
+    request.filterPattern = "*.brt *.cnv *.qcn *.xqcn";
+    if (!AskOpen(request, path)) return;
+    // A document of its own reads the backup, so this one keeps its file, layout and records.
+    CTessivaDoc backup(m_doc.Jobs());
+    backup.SetDirectory(m_doc.Directory());
+    backup.m_itemDefs = m_doc.m_itemDefs;
+    if (!backup.LoadBackup(path).IsCompleted()) return;
+    CCompareDialog dialog(m_doc.m_items, backup.m_items, m_doc.m_typeCatalog, FileName(path), this);
+    if (dialog.exec() != QDialog::Accepted || dialog.Chosen().empty()) return;
+    SSnapshot before = Snapshot();
+    CNVItemArray selected;
+    m_doc.CollectSelectedItems(selected);
+    m_doc.m_items = CopyRecordsInto(m_doc.m_items, dialog.Chosen());
+    m_doc.Selection().Reselect(selected);
+    m_doc.SetModified(true);
+    m_lastOutcome = tr("Copied %1 records from %2").arg(dialog.Chosen().size()).arg(FileName(path));
+    PushUndo(tr("Copy from Backup"), std::move(before));
+    m_views->ClearViews();
+    m_views->BuildItemsTree();
+    m_views->BuildSelectedTree();
+    UpdateTitle();
 }
 
 void CMainFrame::LoadFile(const SFileDialogRequest& request, const std::function<bool(const std::string&)>& load) {
@@ -558,7 +828,10 @@ void CMainFrame::OnExit() { close(); }
 
 void CMainFrame::OnAbout() { emit AboutRequested(); }
 
-void CMainFrame::SetConnectionState(const char* text) { m_connectionBox->setText(text); }
+void CMainFrame::SetConnectionState(const char* text) {
+    m_connectionBox->setText(text);
+    UpdateStatus();
+}
 
 bool CMainFrame::WaitForSpcPenalty() {
     using Clock = std::chrono::steady_clock;
@@ -629,7 +902,13 @@ void CMainFrame::UpdateComMenu() {
     m_portBox->ShowChoice(m_doc.GetComPort(), m_doc.GetPortName());
 }
 
-void CMainFrame::Upload(const std::string& list) { ShowRecordsAfterLoad(m_doc.StartUpload(list) != 0); }
+void CMainFrame::Upload(const std::string& list) {
+    const bool uploaded = m_doc.StartUpload(list) != 0;
+    m_lastOutcome = uploaded ? QString::fromStdString(SItemCounts::Of(m_doc.m_items).UploadedText())
+                             : OutcomeText(m_doc.LastOutcome(), QString());
+    if (uploaded && !m_doc.LastOutcome().IsCompleted()) m_lastOutcome += " (" + OutcomeText(m_doc.LastOutcome(), {}) + ")";
+    ShowRecordsAfterLoad(uploaded);
+}
 
 void CMainFrame::OnUploadAll() {
     if (CheckPhone(true) && MaySaveChanges()) Upload(m_doc.DefinitionsPath());
@@ -726,18 +1005,34 @@ void CMainFrame::OnFind() {
     m_contentView->EndEdit();
     CFindDialog dialog(this);
     if (dialog.exec() != QDialog::Accepted) return;
-    for (CNVTreeView* tree : {m_itemsTree, m_selectedTree}) {
-        QTreeWidgetItem* node = tree->FindItemNode(dialog.SearchText());
-        if (!node) continue;
-        // A node that is already current shows its item again, as a new selection would.
-        if (tree->currentItem() == node)
-            m_views->OnTreeSelectionChanged(*tree, node);
-        else
-            tree->setCurrentItem(node);
-        node->setSelected(true);
-        tree->scrollToItem(node);
-        tree->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    m_doc.Messages().ShowMessage("NV Item not found.", EMessageIcon::Plain);
+    m_findText = dialog.SearchText();
+    m_findIndex = -1;
+    if (!ShowNextMatch()) m_doc.Messages().ShowMessage("NV Item not found.", EMessageIcon::Plain);
+}
+
+void CMainFrame::OnFindNext() {
+    if (m_findText.empty()) return OnFind();
+    m_contentView->EndEdit();
+    if (!ShowNextMatch()) m_doc.Messages().ShowMessage("NV Item not found.", EMessageIcon::Plain);
+}
+
+bool CMainFrame::ShowNextMatch() {
+    // Matches are found again each time: the trees may have changed since the last one.
+    // Exact IDs and names come first, in either tree, then names holding the text.
+    std::vector<std::pair<CNVTreeView*, QTreeWidgetItem*>> matches;
+    for (bool exact : {true, false})
+        for (CNVTreeView* tree : {m_itemsTree, m_selectedTree})
+            for (QTreeWidgetItem* node : tree->FindItemNodes(m_findText, exact)) matches.emplace_back(tree, node);
+    if (matches.empty()) return false;
+    m_findIndex = (m_findIndex + 1) % static_cast<int>(matches.size());
+    auto [tree, node] = matches[m_findIndex];
+    // A node that is already current shows its item again, as a new selection would.
+    if (tree->currentItem() == node)
+        m_views->OnTreeSelectionChanged(*tree, node);
+    else
+        tree->setCurrentItem(node);
+    node->setSelected(true);
+    tree->scrollToItem(node);
+    tree->setFocus(Qt::OtherFocusReason);
+    return true;
 }

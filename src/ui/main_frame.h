@@ -15,6 +15,10 @@ class CTessivaDoc;
 class IFileChooser;
 struct SFileDialogRequest;
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
+class QLabel;
+class QMenu;
 class QLineEdit;
 class QSplitter;
 class QToolBar;
@@ -42,6 +46,8 @@ public:
         kComFirst = 200, kComLast = 219,
         kAbout = 57664, kExit = 57665,
         kPortBox = 101, kConnectionBox = 102,
+        kOpenBackup = 33000, kSave = 33001, kSaveAs = 33002, kFindNext = 33003, kCompare = 33004,
+        kRecentFirst = 33010, kRecentLast = 33019,
     };
 
     CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent = nullptr);
@@ -71,6 +77,16 @@ public:
     // Refreshes the "Choice Com" items and the port box from the ports present, and checks
     // the item of the current port; runs whenever that menu opens.
     void UpdateComMenu();
+    // Opens a backup of any kind (after "Save changes?"), as Open, the command line, a drop
+    // and the recent files do. True when the records were replaced.
+    bool OpenBackup(const std::string& path);
+    // The recent files, newest first (at most 10).
+    QStringList RecentFiles() const;
+    // The status bar's fields: file, item counts, port, last outcome.
+    QLabel* StatusField(int field) const { return m_statusFields[field]; }
+    enum EStatusField { kStatusFile, kStatusCounts, kStatusPort, kStatusOutcome, kStatusFieldCount };
+    // The status bar shows the document as it is now.
+    void UpdateStatus();
     // How long the phone stays silent after a wrong SPC code (10 seconds).
     void SetSpcPenalty(std::chrono::milliseconds penalty) { m_spcPenalty = penalty; }
 
@@ -80,6 +96,8 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     using Handler = void (CMainFrame::*)();
@@ -88,6 +106,13 @@ private:
     void CreateToolBar();
     void CreateClient();
     void CycleFocus(int step);
+    void CreateStatusBar();
+    // Alt letters for menu entries that have none, unique within each menu.
+    static void AssignMnemonics(QMenu* menu);
+    void RememberFile(const std::string& path);
+    void RebuildRecentMenu();
+    void RestoreLayout();
+    void SaveLayout() const;
 
     bool AskOpen(const SFileDialogRequest& request, std::string& path);
     bool AskSave(const SFileDialogRequest& request, std::string& path);
@@ -142,6 +167,13 @@ private:
     void OnOpenBackupsFolder();
     void OnDownloadSetting(int id, bool on);
     void OnFind();
+    void OnFindNext();
+    // Shows the next match of m_findText after the last one shown; false when none.
+    bool ShowNextMatch();
+    void OnOpenBackup();
+    void OnSave();
+    void OnSaveAs();
+    void OnCompare();
     void OnConnect();
     void OnDisconnect();
     void OnComPort(int number);
@@ -176,4 +208,9 @@ private:
     std::shared_ptr<SSnapshot> m_beforeDrop;  // shared: the type is complete only in the .cpp
     std::chrono::milliseconds m_spcPenalty{10000};
     std::chrono::steady_clock::time_point m_spcPenaltyEnd{};
+    QMenu* m_recentMenu = nullptr;
+    QLabel* m_statusFields[kStatusFieldCount] = {};
+    QString m_lastOutcome;
+    std::string m_findText;
+    int m_findIndex = -1;  // of the match shown last, among both trees' matches
 };

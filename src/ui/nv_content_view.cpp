@@ -1,5 +1,7 @@
 #include "nv_content_view.h"
 
+#include <QKeyEvent>
+
 #include "item_window.h"
 #include "nv_type_catalog.h"
 
@@ -50,6 +52,25 @@ void CNVContentView::mouseDoubleClickEvent(QMouseEvent* event) {
     QTreeWidget::mouseDoubleClickEvent(event);
 }
 
+void CNVContentView::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if ((key == Qt::Key_F2 || key == Qt::Key_Return || key == Qt::Key_Enter) && currentIndex().isValid()) {
+        const int column = currentIndex().column() == kHexValue ? kHexValue : kDecValue;
+        if (OpenEditor(currentIndex().row(), column)) {
+            event->accept();
+            return;
+        }
+    }
+    CReportView::keyPressEvent(event);
+}
+
+bool CNVContentView::OpenEditor(int row, int column) {
+    if (row < 0 || row >= topLevelItemCount()) return false;
+    const QModelIndex index = model()->index(row, column);
+    scrollTo(index);
+    return OpenEditor(visualRect(index).center());
+}
+
 bool CNVContentView::OpenEditor(const QPoint& point) {
     // Taking the focus ends an edit that is still open elsewhere in the list.
     setFocus(Qt::MouseFocusReason);
@@ -71,6 +92,11 @@ bool CNVContentView::OpenEditor(const QPoint& point) {
     connect(editor, &CItemWindow::EditEnded, this, [this] { EndEdit(false); });
     connect(editor, &CItemWindow::FocusLost, this, [this] { EndEdit(false); });
     connect(editor, &CItemWindow::EditCancelled, this, &CNVContentView::CancelEdit);
+    connect(editor, &CItemWindow::TabPressed, this, [this] {
+        const int row = m_editRow, other = m_editColumn == kDecValue ? kHexValue : kDecValue;
+        // A refused text keeps the editor where it is.
+        if (EndEdit(false)) OpenEditor(row, other);
+    });
     return true;
 }
 

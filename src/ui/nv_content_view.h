@@ -35,6 +35,7 @@ public:
 
     // Opens the editor over the cell at a point of the viewport; false when it is no value cell.
     bool OpenEditor(const QPoint& point);
+    bool OpenEditor(int row, int column);
     // Ends the open edit, if any; a changed text is committed exactly once. A text the field
     // can't take is refused: with force the editor closes and the old value stays, without
     // it the editor stays open with the hint (false).
@@ -47,6 +48,8 @@ public:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // F2, Enter and Return edit the current row's value cell.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     CNVTypeCatalog& m_catalog;

@@ -93,6 +93,27 @@ QTreeWidgetItem* CNVTreeView::FindItemNode(const std::string& text) const {
     return nullptr;
 }
 
+std::vector<QTreeWidgetItem*> CNVTreeView::FindItemNodes(const std::string& text, bool exact) const {
+    std::vector<QTreeWidgetItem*> found;
+    const std::string wanted = Trimmed(text);
+    if (wanted.empty()) return found;
+    const QString wantedText = QString::fromStdString(wanted);
+    for (int g = 0; g < topLevelItemCount(); ++g) {
+        QTreeWidgetItem* group = topLevelItem(g);
+        for (int i = 0; i < group->childCount(); ++i) {
+            const std::string nodeText = NodeText(group->child(i));
+            const std::string fullName = NameFromNodeText(nodeText);
+            const QString name = QString::fromStdString(Trimmed(fullName.substr(0, fullName.find('['))));
+            const size_t close = nodeText.find(')');
+            const bool idMatches = nodeText.rfind("(Id=", 0) == 0 && close != std::string::npos &&
+                                   Trimmed(nodeText.substr(4, close - 4)) == wanted;
+            const bool same = idMatches || name.compare(wantedText, Qt::CaseInsensitive) == 0;
+            if (exact ? same : !same && name.contains(wantedText, Qt::CaseInsensitive)) found.push_back(group->child(i));
+        }
+    }
+    return found;
+}
+
 void CNVTreeView::DeleteAllNodes() {
     m_groupNodes.clear();
     clear();

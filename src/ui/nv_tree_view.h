@@ -3,6 +3,7 @@
 #include <QTreeWidget>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class CNVItemArray;
 class CNVTreeNode;
@@ -38,6 +39,9 @@ public:
     // The first item node, groups in tree order and their items in order, whose ID text or
     // name (the part before a "[") equals text exactly; or null.
     QTreeWidgetItem* FindItemNode(const std::string& text) const;
+    // Every item node, in the same order, whose ID text or name (any letter case) equals text
+    // (exact) or whose name contains it without being it (not exact).
+    std::vector<QTreeWidgetItem*> FindItemNodes(const std::string& text, bool exact) const;
 
     void DeleteAllNodes();
     // Rebuilds every node from the entry list, each with the ID of its entry's record.

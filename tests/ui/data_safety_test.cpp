@@ -191,8 +191,8 @@ private slots:
     void editMenuUndoesAndRedoesEditsAndMoves() {
         SLoadedApp ui;
         QList<QAction*> edit = ui.Frame().menuBar()->actions()[1]->menu()->actions();
-        QAction* undo = edit[2];
-        QAction* redo = edit[3];
+        QAction* undo = edit[3];
+        QAction* redo = edit[4];
         QCOMPARE(undo->shortcut(), QKeySequence(QKeySequence::Undo));
         QCOMPARE(redo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Y));
         ui.Select("(Id=9) NV_PREF_MODE_I");

@@ -451,7 +451,7 @@ private slots:
         QCOMPARE(RowTexts(frame.ListView(), 0)[0], std::string("NV_PREF_MODE_I"));
         QVERIFY(ui.sink.Messages().empty());
 
-        for (const char* missing : {"0441", "NV_ESN"}) {
+        for (const char* missing : {"0441", "NV_NO_SUCH"}) {
             ui.sink.ClearRecords();
             find(missing);
             QCOMPARE(ui.sink.Messages(), std::vector<std::string>{"NV Item not found."});

@@ -1,0 +1,21 @@
+#pragma once
+#include "nv_item_array.h"
+
+#include <string>
+
+// Records by state, as the status bar and the CLI's upload line count them.
+struct SItemCounts {
+    int active = 0, inactive = 0, unreadable = 0;
+
+    static SItemCounts Of(const CNVItemArray& items) {
+        SItemCounts counts;
+        for (const auto& r : items) (r.Active() > 0 ? counts.active : r.Active() == 0 ? counts.inactive : counts.unreadable)++;
+        return counts;
+    }
+    int Total() const { return active + inactive + unreadable; }
+    // "Uploaded 331 records: 157 active, 174 not active, 0 unreadable"
+    std::string UploadedText() const {
+        return "Uploaded " + std::to_string(Total()) + " records: " + std::to_string(active) + " active, " +
+               std::to_string(inactive) + " not active, " + std::to_string(unreadable) + " unreadable";
+    }
+};

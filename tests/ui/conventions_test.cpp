@@ -1,0 +1,288 @@
+// What users expect of a desktop tool: Open and Save of any kind, drops, recent files, the
+// status bar, Find Next, the keyboard and Compare with Backup.
+#include "backup_kind.h"
+#include "compare_dialog.h"
+#include "doc_views.h"
+#include "find_dialog.h"
+#include "main_frame.h"
+#include "nv_content_view.h"
+#include "nv_tree_view.h"
+#include "tessiva_app.h"
+#include "ui_test_support.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUndoStack>
+#include <QUrl>
+
+namespace {
+// Runs body while answer handles the first modal dialog of type T; true when one came up.
+template <class T>
+bool WithDialog(const std::function<void(T&)>& answer, const std::function<void()>& body) {
+    bool shown = false;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible() || shown) return;
+        shown = true;
+        answer(*dialog);
+    });
+    timer.start();
+    body();
+    return shown;
+}
+
+int RecordIndex(const CNVItemArray& items, int id) {
+    for (int i = 0; i < items.GetSize(); ++i)
+        if (items[i].Id() == id) return i;
+    return -1;
+}
+
+std::string SelectedText(CNVTreeView& tree) { return CNVTreeView::NodeText(tree.SelectedNode()); }
+}  // namespace
+
+class CConventionsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QSettings().clear(); }
+
+    void openAnyKindSaveBackAndRememberIt() {
+        for (const char* ext : {"brt", "cnv", "qcn", "xqcn"}) {
+            QSettings().clear();
+            SUiApp ui;
+            QVERIFY(ui.Start());
+            CMainFrame& frame = ui.Frame();
+            ui.FillDatabase();
+            const std::string path = ui.Path(std::string("backup.") + ext);
+            QVERIFY(ui.Doc().SaveBackup(path).IsCompleted());
+            ui.Doc().m_items.RemoveAll();
+
+            ui.chooser.paths = {path};
+            frame.Action(CMainFrame::kOpenBackup)->trigger();
+            QCOMPARE(ui.Doc().m_items.GetSize(), 9);
+            QCOMPARE(ui.Doc().DocumentPath(), path);
+            QCOMPARE(frame.StatusField(CMainFrame::kStatusFile)->text().toStdString(), path);
+            QCOMPARE(frame.StatusField(CMainFrame::kStatusCounts)->text(),
+                     QString("9 items: 9 active, 0 not active, 0 unreadable"));
+            QCOMPARE(frame.StatusField(CMainFrame::kStatusOutcome)->text(), QString("Loaded 9 records from backup.%1").arg(ext));
+            QCOMPARE(frame.RecentFiles(), QStringList{QString::fromStdString(path)});
+            QCOMPARE(QSettings().value("Files/LastFolder").toString().toStdString(), ui.dir);
+
+            // Save writes the edit back into the same file, in its kind, leaving no temporary file.
+            const int band = RecordIndex(ui.Doc().m_items, 441);
+            QVERIFY(ui.Doc().SetItemValue(band, {0x12, 0x34}));
+            frame.UpdateTitle();
+            QVERIFY(frame.windowTitle().startsWith(QString("backup.%1*").arg(ext)));
+            frame.Action(CMainFrame::kSave)->trigger();
+            QVERIFY2(!ui.Doc().IsModified(), ext);
+            QVERIFY(!frame.windowTitle().contains('*'));
+            QVERIFY(ui.chooser.asked.size() == 1);  // Save asked for no file
+            QCOMPARE(QDir(QString::fromStdString(ui.dir)).entryList(QDir::Files).size(), 3);
+            QVERIFY(ui.Doc().LoadBackup(path).IsCompleted());
+            QCOMPARE(ui.Doc().m_items[RecordIndex(ui.Doc().m_items, 441)].Value(), (std::vector<uint8_t>{0x12, 0x34}));
+        }
+    }
+
+    void saveAsTakesTheKindFromTheFilterAndDropsAndRecentFilesOpen() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        CMainFrame& frame = ui.Frame();
+        ui.FillDatabase();
+        const struct {
+            int filter;
+            const char* typed;
+            const char* written;
+            EBackupKind kind;
+        } cases[] = {{0, "a", "a.brt", EBackupKind::Brt},
+                     {1, "b.cnv", "b.cnv", EBackupKind::Cnv},
+                     {3, "c", "c.qcn", EBackupKind::Qcn},
+                     {4, "d.txt", "d.txt.xqcn", EBackupKind::Xqcn}};
+        for (const auto& c : cases) {
+            ui.chooser.filter = c.filter;
+            ui.chooser.paths = {ui.Path(c.typed)};
+            frame.Action(CMainFrame::kSaveAs)->trigger();
+            QCOMPARE(ui.Doc().DocumentPath(), ui.Path(c.written));
+            QVERIFY2(DetectBackupKind(ui.Path(c.written)) == c.kind, c.written);
+        }
+        // Newest first; the menu opens them by number.
+        QCOMPARE(frame.RecentFiles().size(), 4);
+        QCOMPARE(frame.RecentFiles().front().toStdString(), ui.Path("d.txt.xqcn"));
+        for (int i = 0; i < 12; ++i) {
+            QFile::copy(QString::fromStdString(ui.Path("b.cnv")), QString::fromStdString(ui.Path("copy" + std::to_string(i) + ".cnv")));
+            QVERIFY(frame.OpenBackup(ui.Path("copy" + std::to_string(i) + ".cnv")));
+        }
+        QCOMPARE(frame.RecentFiles().size(), 10);
+        QAction* second = frame.Action(CMainFrame::kRecentFirst + 1);
+        QVERIFY(second->text().startsWith("&2 "));
+        second->trigger();
+        QCOMPARE(ui.Doc().DocumentPath(), ui.Path("copy10.cnv"));
+
+        // A file dropped from a file manager opens once the drop has ended.
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(ui.Path("a.brt")))});
+        QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&frame, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&frame, &drop);
+        QTRY_COMPARE(ui.Doc().DocumentPath(), ui.Path("a.brt"));
+        QCOMPARE(ui.Doc().m_items.GetSize(), 9);
+    }
+
+    void findMatchesPartsOfNamesAndFindNextWalksBothTrees() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        CMainFrame& frame = ui.Frame();
+        ui.FillDatabase();
+        frame.Views().BuildItemsTree();
+        frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), "(Id=9) NV_PREF_MODE_I"));
+        frame.SelectedTree().DropFrom(frame.ItemsTree());
+        auto find = [&](const QString& text) {
+            QVERIFY(WithDialog<CFindDialog>(
+                [text](CFindDialog& dialog) {
+                    dialog.Edit()->setText(text);
+                    for (QPushButton* b : dialog.findChildren<QPushButton*>())
+                        if (b->text() == "Find") b->click();
+                },
+                [&] { frame.Action(CMainFrame::kFindMenu)->trigger(); }));
+        };
+        find("pref");
+        QCOMPARE(SelectedText(frame.ItemsTree()), std::string("(Id=441) NV_BAND_PREF_I"));
+        frame.Action(CMainFrame::kFindNext)->trigger();
+        QCOMPARE(SelectedText(frame.SelectedTree()), std::string("(Id=9) NV_PREF_MODE_I"));
+        QVERIFY(frame.SelectedTree().IsCurrent());
+        frame.Action(CMainFrame::kFindNext)->trigger();  // round again
+        QCOMPARE(SelectedText(frame.ItemsTree()), std::string("(Id=441) NV_BAND_PREF_I"));
+        // An exact name comes before the names that hold it.
+        find("nv_esn_i");
+        QCOMPARE(SelectedText(frame.ItemsTree()), std::string("(Id=0) NV_ESN_I"));
+        QVERIFY(ui.sink.Messages().empty());
+        find("nothing like it");
+        QCOMPARE(ui.sink.Messages(), std::vector<std::string>{"NV Item not found."});
+    }
+
+    void everyMenuEntryHasAnAltLetterAndTheShortcutsAreShown() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        CMainFrame& frame = ui.Frame();
+        // Letters repeat only in menus longer than the alphabet leaves room for (Alt cycles).
+        auto letter = [](const QAction* action) {
+            const QString text = QString(action->text()).replace("&&", "");
+            const qsizetype at = text.indexOf('&');
+            return at >= 0 && at + 1 < text.size() ? text[at + 1].toLower() : QChar();
+        };
+        std::function<void(QMenu*)> check = [&](QMenu* menu) {
+            QSet<QChar> letters;
+            int entries = 0;
+            for (QAction* action : menu->actions()) {
+                if (action->isSeparator()) continue;
+                ++entries;
+                QVERIFY2(!letter(action).isNull(), qPrintable(action->text()));
+                letters.insert(letter(action));
+                if (action->menu()) check(action->menu());
+            }
+            QVERIFY2(letters.size() == entries || entries > 12, qPrintable(menu->title()));
+        };
+        QSet<QChar> titles;
+        for (QAction* menu : frame.menuBar()->actions()) {
+            titles.insert(letter(menu));
+            check(menu->menu());
+        }
+        QCOMPARE(titles.size(), frame.menuBar()->actions().size());
+        const std::pair<int, const char*> shortcuts[] = {{CMainFrame::kOpenBackup, "Ctrl+O"}, {CMainFrame::kSave, "Ctrl+S"},
+                                                         {CMainFrame::kSaveAs, "Ctrl+Shift+S"}, {CMainFrame::kFindMenu, "Ctrl+F"},
+                                                         {CMainFrame::kFindNext, "F3"}};
+        for (const auto& [id, keys] : shortcuts) QCOMPARE(frame.Action(id)->shortcut(), QKeySequence(keys));
+    }
+
+    void f2EditsTheValueCellAndTabMovesToTheOtherOne() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        CMainFrame& frame = ui.Frame();
+        ui.FillDatabase();
+        frame.Views().BuildItemsTree();
+        frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), "(Id=57) NV_DIAL_I"));
+        CNVContentView& content = frame.ContentView();
+        content.setFocus();
+        content.setCurrentIndex(content.model()->index(0, CNVContentView::kFieldName));
+        for (int key : {Qt::Key_F2, Qt::Key_Return}) {
+            QTest::keyClick(&content, static_cast<Qt::Key>(key));
+            QVERIFY(content.Editor());
+            QCOMPARE(content.Editor()->geometry().x(), content.columnViewportPosition(CNVContentView::kDecValue));
+            QTest::keyClick(content.Editor(), Qt::Key_Escape);
+            QVERIFY(!content.Editor());
+        }
+        QTest::keyClick(&content, Qt::Key_F2);
+        content.Editor()->setText("7");
+        content.Editor()->setModified(true);
+        QTest::keyClick(content.Editor(), Qt::Key_Tab);
+        QVERIFY(content.Editor());
+        QCOMPARE(content.Editor()->geometry().x(), content.columnViewportPosition(CNVContentView::kHexValue));
+        QCOMPARE(content.Editor()->text(), content.topLevelItem(0)->text(CNVContentView::kHexValue));
+        QCOMPARE(content.topLevelItem(0)->text(CNVContentView::kDecValue), QString("7"));
+        QCOMPARE(ui.Doc().m_items[RecordIndex(ui.Doc().m_items, 57)].Value()[0], uint8_t(7));
+        QTest::keyClick(content.Editor(), Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(content.Editor()->geometry().x(), content.columnViewportPosition(CNVContentView::kDecValue));
+    }
+
+    void compareShowsTheDifferencesAndCopiesChosenRecordsIn() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        CMainFrame& frame = ui.Frame();
+        // There: no NV_ESN_I, another band. Here: no NV_DIAL_I.
+        ui.FillDatabase();
+        ui.Doc().m_items.RemoveAt(RecordIndex(ui.Doc().m_items, 0));
+        ui.Doc().m_items[RecordIndex(ui.Doc().m_items, 441)].SetValue({0xAB, 0x00});
+        QVERIFY(ui.Doc().SaveBackup(ui.Path("there.cnv")).IsCompleted());
+        ui.FillDatabase();
+        ui.Doc().m_items.RemoveAt(RecordIndex(ui.Doc().m_items, 57));
+        QVERIFY(ui.Doc().SaveBackup(ui.Path("here.cnv")).IsCompleted());
+        QVERIFY(frame.OpenBackup(ui.Path("here.cnv")));
+
+        ui.chooser.paths = {ui.Path("there.cnv")};
+        QVERIFY(WithDialog<CCompareDialog>(
+            [](CCompareDialog& dialog) {
+                QTreeWidget& rows = *dialog.Rows();
+                QCOMPARE(rows.topLevelItemCount(), 3);
+                const std::vector<std::pair<QString, QString>> expected = {
+                    {"only here", "NV_ESN_I"}, {"only there", "NV_DIAL_I"}, {"different", "NV_BAND_PREF_I"}};
+                for (int i = 0; i < 3; ++i)
+                    QCOMPARE(std::make_pair(rows.topLevelItem(i)->text(0), rows.topLevelItem(i)->text(3)), expected[i]);
+                QTreeWidgetItem* field = rows.topLevelItem(2)->child(0);
+                QVERIFY(field);
+                QCOMPARE(field->text(3), QString("value (uint16)"));
+                QVERIFY(field->text(5).startsWith("171"));
+                rows.topLevelItem(0)->setSelected(true);
+                QVERIFY(!dialog.CopyButton()->isEnabled());  // nothing there to copy
+                rows.topLevelItem(1)->setSelected(true);
+                rows.topLevelItem(2)->setSelected(true);
+                dialog.CopyButton()->click();
+            },
+            [&] { frame.Action(CMainFrame::kCompare)->trigger(); }));
+        const CNVItemArray& items = ui.Doc().m_items;
+        QCOMPARE(items.GetSize(), 9);
+        QVERIFY(RecordIndex(items, 0) >= 0);
+        QCOMPARE(items[RecordIndex(items, 441)].Value(), (std::vector<uint8_t>{0xAB, 0x00}));
+        QVERIFY(ui.Doc().IsModified());
+        QVERIFY(FindNode(frame.ItemsTree(), "(Id=57) NV_DIAL_I"));
+        QCOMPARE(ui.Doc().DocumentPath(), ui.Path("here.cnv"));  // still the window's file
+        frame.UndoStack().undo();
+        QCOMPARE(ui.Doc().m_items.GetSize(), 8);
+    }
+};
+UI_TEST_CLASS(CConventionsTest);
+
+#include "conventions_test.moc"
