@@ -1,6 +1,7 @@
 #include "nv_list_view.h"
 
 #include <QHeaderView>
+#include <algorithm>
 
 CNVListView::CNVListView(const QString& caption, QWidget* parent)
     : CReportView(caption,
@@ -8,7 +9,7 @@ CNVListView::CNVListView(const QString& caption, QWidget* parent)
                   parent) {
     header()->setSectionsClickable(true);
     header()->setSortIndicatorShown(false);
-    connect(header(), &QHeaderView::sectionClicked, this, &CNVListView::ColumnClicked);
+    connect(header(), &QHeaderView::sectionClicked, this, &CNVListView::OnHeadingClicked);
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CNVListView::RowSelectionChanged);
 }
 
@@ -37,7 +38,17 @@ void CNVListView::DeleteAllRows() {
     clear();
 }
 
+void CNVListView::OnHeadingClicked(int column) {
+    m_sortOrder = column == m_sortColumn && m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    m_sortColumn = column;
+    header()->setSortIndicatorShown(true);
+    header()->setSortIndicator(column, m_sortOrder);
+    emit ColumnClicked(column);
+}
+
 void CNVListView::ShowRows() {
+    // The document keeps its records ascending; descending is a matter of the view.
+    if (m_sortOrder == Qt::DescendingOrder) std::reverse(m_rows.begin(), m_rows.end());
     const QSignalBlocker blocker(this);
     clear();
     QList<QTreeWidgetItem*> items;

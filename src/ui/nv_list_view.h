@@ -6,7 +6,8 @@
 #include <vector>
 
 // "NV Item's Attributes": one row per record behind the selected tree node, with seven
-// columns. A click on a heading re-sorts the whole item database by that column.
+// columns. A click on a heading re-sorts the whole item database by that column; the rows
+// show in that order, or the reverse when the heading is clicked again.
 class CNVListView : public CReportView {
     Q_OBJECT
 public:
@@ -22,8 +23,12 @@ public:
     void UpdateRow(const CListRow& row);
     // Deletes the shown rows (m_rows stays as it is).
     void DeleteAllRows();
-    // Shows m_rows.
+    // Shows m_rows, turned round first while the sort is descending.
     void ShowRows();
+    // A click on the heading of the sorted column turns the order round; another column
+    // sorts ascending. The heading shows the arrow.
+    int SortColumn() const { return m_sortColumn; }
+    Qt::SortOrder SortOrder() const { return m_sortOrder; }
     // Name of the first selected row from the top, false when none is selected.
     bool FirstSelectedName(std::string& name) const;
 
@@ -32,5 +37,9 @@ signals:
     void ColumnClicked(int column);
 
 private:
+    void OnHeadingClicked(int column);
+
     std::vector<CListRow> m_rows;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };

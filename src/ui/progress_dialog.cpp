@@ -24,6 +24,9 @@ CProgressDialog::CProgressDialog(QWidget* parent)
     m_progressBar->setTextVisible(false);
     m_progressBar->setRange(0, 1);
     m_progressBar->setValue(0);
+    m_count = new QLabel(this);
+    m_count->setObjectName("ProgressCount");
+    m_count->setAlignment(Qt::AlignCenter);
     m_cancelButton = new QPushButton("Cancel", this);
     m_cancelButton->setAutoDefault(false);
     m_cancelButton->setDefault(false);
@@ -34,8 +37,9 @@ CProgressDialog::CProgressDialog(QWidget* parent)
     layout->setContentsMargins(8, 8, 8, 10);
     layout->addWidget(m_caption);
     layout->addWidget(m_progressBar);
+    layout->addWidget(m_count);
     layout->addWidget(m_cancelButton, 0, Qt::AlignHCenter);
-    setFixedSize(560, 120);
+    setFixedSize(560, 140);
 
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setInterval(40);
@@ -51,6 +55,8 @@ void CProgressDialog::RunModal(CJobControl& control) {
     m_cancelButton->setEnabled(false);
     m_progressBar->setRange(0, 1);
     m_progressBar->setValue(0);
+    m_count->clear();
+    m_sinceStart.start();
     if (m_owner) move(m_owner->geometry().center() - rect().center());
 
     // A job may end before the dialog is up: the end flag is checked before and after the
@@ -73,6 +79,19 @@ void CProgressDialog::OnRange(int high) {
     m_high = high;
 }
 
+QString CProgressDialog::ProgressText(int position, int high, qint64 elapsedMs) {
+    if (high <= 1) return {};
+    position = std::clamp(position, 0, high);
+    QString text = tr("%1 of %2").arg(position).arg(high);
+    // Too early a guess jumps about; a few seconds in, the pace is steady enough.
+    if (position > 0 && position < high && elapsedMs >= 3000) {
+        const qint64 seconds = (elapsedMs * (high - position) / position + 999) / 1000;
+        text += seconds >= 60 ? tr(", about %1 min %2 s left").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'))
+                              : tr(", about %1 s left").arg(seconds);
+    }
+    return text;
+}
+
 void CProgressDialog::OnPosition(int position) { m_position = position; }
 
 void CProgressDialog::OnCancelEnabled() { QMetaObject::invokeMethod(this, &CProgressDialog::Refresh, Qt::QueuedConnection); }
@@ -86,6 +105,7 @@ void CProgressDialog::Refresh() {
     const int high = m_high.load();
     m_progressBar->setRange(0, high > 0 ? high : 1);
     m_progressBar->setValue(std::clamp(m_position.load(), 0, high > 0 ? high : 1));
+    m_count->setText(ProgressText(m_position.load(), high, m_sinceStart.elapsed()));
     if (m_control->IsCancelEnabled() && !m_cancelButton->isEnabled()) m_cancelButton->setEnabled(true);
     // A late end message of an earlier job finds the flag of the running one cleared.
     if (m_control->IsEnded() && isVisible()) QDialog::done(m_control->IsStopRequested() ? Rejected : Accepted);

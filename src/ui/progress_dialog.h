@@ -2,6 +2,8 @@
 #include "job_frontend.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QString>
 #include <atomic>
 
 class QLabel;
@@ -33,6 +35,10 @@ public:
     QProgressBar* ProgressBar() const { return m_progressBar; }
     QPushButton* CancelButton() const { return m_cancelButton; }
     bool IsJobRunning() const { return m_control != nullptr; }
+    QLabel* CountLabel() const { return m_count; }
+
+    // "62 of 331", and once the job has run a while, the time left at the pace so far.
+    static QString ProgressText(int position, int high, qint64 elapsedMs);
 
 public slots:
     void accept() override;
@@ -49,6 +55,8 @@ private slots:
 private:
     QProgressBar* m_progressBar;
     QLabel* m_caption;
+    QLabel* m_count;
+    QElapsedTimer m_sinceStart;
     QPushButton* m_cancelButton;
     QTimer* m_refreshTimer;
     QWidget* m_owner = nullptr;

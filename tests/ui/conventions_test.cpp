@@ -6,6 +6,8 @@
 #include "find_dialog.h"
 #include "main_frame.h"
 #include "nv_content_view.h"
+#include "nv_list_view.h"
+#include "progress_dialog.h"
 #include "nv_tree_view.h"
 #include "tessiva_app.h"
 #include "ui_test_support.h"
@@ -14,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -236,6 +239,49 @@ private slots:
         QCOMPARE(ui.Doc().m_items[RecordIndex(ui.Doc().m_items, 57)].Value()[0], uint8_t(7));
         QTest::keyClick(content.Editor(), Qt::Key_Tab, Qt::ShiftModifier);
         QCOMPARE(content.Editor()->geometry().x(), content.columnViewportPosition(CNVContentView::kDecValue));
+    }
+
+    void aSecondHeadingClickTurnsTheOrderRound() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        CMainFrame& frame = ui.Frame();
+        ui.FillDatabase();
+        frame.Views().BuildItemsTree();
+        frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), "SECURITY"));
+        CNVListView& list = frame.ListView();
+        auto names = [&] { return std::make_pair(list.topLevelItem(0)->text(0), list.topLevelItem(1)->text(0)); };
+        const std::pair<QString, QString> ascending{"NV_ESN_CHKSUM_I", "NV_ESN_I"}, descending{"NV_ESN_I", "NV_ESN_CHKSUM_I"};
+        const std::pair<Qt::SortOrder, std::pair<QString, QString>> clicks[] = {
+            {Qt::AscendingOrder, ascending}, {Qt::DescendingOrder, descending}, {Qt::AscendingOrder, ascending}};
+        for (const auto& [order, rows] : clicks) {
+            QTest::mouseClick(list.header()->viewport(), Qt::LeftButton, {},
+                              QPoint(list.header()->sectionViewportPosition(0) + 5, 5));
+            QCOMPARE(list.header()->sortIndicatorOrder(), order);
+            QVERIFY(list.header()->isSortIndicatorShown());
+            QCOMPARE(names(), rows);
+        }
+        // Reselecting the group keeps the order the arrow shows.
+        QTest::mouseClick(list.header()->viewport(), Qt::LeftButton, {}, QPoint(list.header()->sectionViewportPosition(0) + 5, 5));
+        frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), "CDMA"));
+        frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), "SECURITY"));
+        QCOMPARE(names(), descending);
+        list.setCurrentItem(list.topLevelItem(0));
+        QCOMPARE(frame.ContentView().ItemName(), std::string("NV_ESN_I"));
+    }
+
+    void progressCountsAndTellsTheTimeLeft() {
+        const struct {
+            int position, high;
+            qint64 elapsed;
+            const char* text;
+        } cases[] = {{0, 1, 0, ""},
+                     {0, 331, 0, "0 of 331"},
+                     {10, 100, 2000, "10 of 100"},
+                     {50, 100, 10000, "50 of 100, about 10 s left"},
+                     {10, 100, 10000, "10 of 100, about 1 min 30 s left"},
+                     {100, 100, 10000, "100 of 100"},
+                     {150, 100, 10000, "100 of 100"}};
+        for (const auto& c : cases) QCOMPARE(CProgressDialog::ProgressText(c.position, c.high, c.elapsed), QString(c.text));
     }
 
     void compareShowsTheDifferencesAndCopiesChosenRecordsIn() {
