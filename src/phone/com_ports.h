@@ -8,6 +8,7 @@ struct SComPort {
     std::string device;       // the path to open: "/dev/ttyUSB0", "\\.\COM3"
     int number = 0;           // COM port number where ports are numbered, else 0
     std::string description;  // maker's text of the device, may be empty
+    std::string usbIds;       // "05c6:9008" for a USB device, else empty
 };
 
 // The serial ports present, in the order the system lists them; false when the system

@@ -12,6 +12,8 @@ bool ListSystemPorts(std::vector<SComPort>& ports) {
             if (!port.description.empty()) port.description += ", ";
             port.description += info.manufacturer().toStdString();
         }
+        if (info.hasVendorIdentifier() && info.hasProductIdentifier())
+            port.usbIds = QString::asprintf("%04x:%04x", info.vendorIdentifier(), info.productIdentifier()).toStdString();
         ports.push_back(std::move(port));
     }
     return true;

@@ -169,6 +169,7 @@ QString TooltipText(const char* text) { return QString(text).replace("&&", "&");
 CMainFrame::CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent)
     : QMainWindow(parent), m_doc(doc), m_chooser(chooser) {
     InitUiResources();
+    m_portLister = [](std::vector<SComPort>& ports) { return EnumerateComPorts(ports); };
     m_undoStack = new QUndoStack(this);
     m_undoStack->setUndoLimit(100);
     setObjectName("CMainFrame");
@@ -271,6 +272,7 @@ void CMainFrame::CreateMenus() {
 
     QMenu* connection = menuBar()->addMenu("&Connection");
     QMenu* ports = connection->addMenu("Choice Com");
+    m_portMenu = ports;
     for (int id = kComFirst; id <= kComLast; ++id) {
         QAction* action = MakeAction(id, QString("Com %1").arg(id - kComFirst + 1), nullptr);
         action->setCheckable(true);
@@ -376,18 +378,17 @@ void CMainFrame::CreateToolBar() {
             m_portBox->setMinimumWidth(150);
             m_portBox->setToolTip("COM port, or the path of a serial device");
             connect(m_portBox, &CPortBox::DropDown, this, &CMainFrame::OnPortDropDown);
-            connect(m_portBox, &CPortBox::PortChosen, this, [this](int comPort, const std::string& device) {
-                m_doc.SetComPort(comPort);
-                m_doc.SetPortName(device);
-            });
+            connect(m_portBox, &CPortBox::PortChosen, this, &CMainFrame::ChoosePort);
             m_toolBar->addWidget(m_portBox);
         } else if (separatorsSeen == separators) {
             m_connectionBox = new QLineEdit(m_toolBar);
             m_connectionBox->setObjectName("ConnectionBox");
+            // Not for typing in, but read at a glance: no greyed text.
             m_connectionBox->setEnabled(false);
+            m_connectionBox->setAlignment(Qt::AlignCenter);
             m_connectionBox->setFixedWidth(150);
             m_connectionBox->clear();
-            m_connectionBox->setText("NOT CONNECTED");
+            SetConnectionState("NOT CONNECTED");
             m_toolBar->addWidget(m_connectionBox);
         } else {
             m_toolBar->addSeparator();
@@ -830,6 +831,24 @@ void CMainFrame::OnAbout() { emit AboutRequested(); }
 
 void CMainFrame::SetConnectionState(const char* text) {
     m_connectionBox->setText(text);
+    // Colours that read on light and dark palettes alike.
+    const QString state = text;
+    const char* colours = state == "CONNECTED"       ? "color: white; background: #2e7d32;"
+                          : state == "CAN'T CONNECT" ? "color: white; background: #c62828;"
+                                                     : "color: black; background: #e0e0e0;";
+    m_connectionBox->setStyleSheet(QString("QLineEdit { %1 font-weight: bold; }").arg(colours));
+    UpdateStatus();
+}
+
+void CMainFrame::ChoosePort(int comPort, const std::string& device) {
+    const bool changed = comPort != m_doc.GetComPort() || device != m_doc.GetPortName();
+    if (changed && m_doc.m_phone) {
+        m_doc.Disconnect();
+        m_lastOutcome = tr("Disconnected: the port changed");
+        SetConnectionState("NOT CONNECTED");
+    }
+    m_doc.SetComPort(comPort);
+    m_doc.SetPortName(device);
     UpdateStatus();
 }
 
@@ -876,20 +895,39 @@ void CMainFrame::OnConnect() {
 void CMainFrame::OnDisconnect() { SetConnectionState(m_doc.Disconnect() ? "CONNECTED" : "NOT CONNECTED"); }
 
 void CMainFrame::OnComPort(int number) {
-    m_doc.SetComPort(number);
-    m_doc.SetPortName(std::string());
+    ChoosePort(number, std::string());
     m_portBox->ShowChoice(number, std::string());
 }
 
 void CMainFrame::OnPortDropDown() {
     std::vector<SComPort> ports;
-    if (EnumerateComPorts(ports)) m_portBox->SetPorts(ports);
+    if (m_portLister(ports)) m_portBox->SetPorts(ports);
 }
 
 void CMainFrame::UpdateComMenu() {
     for (int id = kComFirst; id <= kComLast; ++id) Action(id)->setEnabled(false);
+    for (QAction* action : m_systemPortActions) delete action;
+    m_systemPortActions.clear();
     std::vector<SComPort> ports;
-    if (EnumerateComPorts(ports)) {
+    if (m_portLister(ports)) {
+        // Every port by the system's name, USB ones with their ids, after the numbered entries.
+        if (!ports.empty()) m_systemPortActions.push_back(m_portMenu->addSeparator());
+        for (const SComPort& port : ports) {
+            QString text = QString::fromStdString(port.name).replace("&", "&&");
+            if (!port.description.empty()) text += " - " + QString::fromStdString(port.description).replace("&", "&&");
+            if (!port.usbIds.empty()) text += " [USB " + QString::fromStdString(port.usbIds) + "]";
+            QAction* action = m_portMenu->addAction(text);
+            action->setObjectName("SystemPort");
+            action->setToolTip(QString::fromStdString(port.device));
+            action->setCheckable(true);
+            action->setChecked(m_doc.GetPortName() == port.device);
+            const std::string device = port.device;
+            connect(action, &QAction::triggered, this, [this, device] {
+                ChoosePort(0, device);
+                m_portBox->ShowChoice(0, device);
+            });
+            m_systemPortActions.push_back(action);
+        }
         m_portBox->SetPorts(ports);
         for (const SComPort& port : ports)
             if (port.number >= 1 && port.number <= kComLast - kComFirst + 1)

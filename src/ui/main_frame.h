@@ -5,12 +5,14 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CDocViews;
 class CNVContentView;
 class CNVListView;
 class CNVTreeView;
 class CPortBox;
+struct SComPort;
 class CTessivaDoc;
 class IFileChooser;
 struct SFileDialogRequest;
@@ -77,6 +79,11 @@ public:
     // Refreshes the "Choice Com" items and the port box from the ports present, and checks
     // the item of the current port; runs whenever that menu opens.
     void UpdateComMenu();
+    // Where the port lists come from; tests give simulated ports.
+    using PortLister = std::function<bool(std::vector<SComPort>&)>;
+    void SetPortLister(PortLister lister) { m_portLister = std::move(lister); }
+    // The "Choice Com" entries of the ports by their system names, as last listed.
+    const std::vector<QAction*>& SystemPortActions() const { return m_systemPortActions; }
     // Opens a backup of any kind (after "Save changes?"), as Open, the command line, a drop
     // and the recent files do. True when the records were replaced.
     bool OpenBackup(const std::string& path);
@@ -187,6 +194,8 @@ private:
     // Reset, upload of the items of list, and the "NV Items" tree when it completed.
     void Upload(const std::string& list);
     void SetConnectionState(const char* text);
+    // A new port ends the connection on the old one first, and says so.
+    void ChoosePort(int comPort, const std::string& device);
     void OnExit();
     void OnAbout();
 
@@ -209,6 +218,9 @@ private:
     std::chrono::milliseconds m_spcPenalty{10000};
     std::chrono::steady_clock::time_point m_spcPenaltyEnd{};
     QMenu* m_recentMenu = nullptr;
+    QMenu* m_portMenu = nullptr;
+    std::vector<QAction*> m_systemPortActions;
+    PortLister m_portLister;
     QLabel* m_statusFields[kStatusFieldCount] = {};
     QString m_lastOutcome;
     std::string m_findText;

@@ -1,5 +1,6 @@
 // The window's phone commands against a simulated phone on a pseudo-terminal, the port
 // choice, the merge of a CNV file through the overwrite prompt, and Find.
+#include "com_ports.h"
 #include "doc_views.h"
 #include "download_report.h"
 #include "download_report_dialog.h"
@@ -423,6 +424,38 @@ private slots:
         QCOMPARE(ValuesOf(ui.Doc().m_items), memory);
         QCOMPARE(selectedNames(), selected);
         QCOMPARE(TopLevelTexts(frame.SelectedTree()), (std::vector<std::string>{"CDMA", "RF"}));
+    }
+
+    void systemPortsAreListedAndAChangeOfPortDisconnects() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        CMainFrame& frame = ui.Frame();
+        frame.SetPortLister([](std::vector<SComPort>& ports) {
+            ports = {{"ttyUSB0", "/dev/ttyUSB0", 0, "Diagnostics port", "05c6:9008"}, {"ttyS0", "/dev/ttyS0", 1, "", ""}};
+            return true;
+        });
+        SSimOnPty sim(ui.Doc().m_itemDefs);
+        QVERIFY(sim.Start());
+        QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
+        QVERIFY(frame.ConnectionBox()->styleSheet().contains("#2e7d32"));
+        QVERIFY(frame.StatusField(CMainFrame::kStatusPort)->text().endsWith("CONNECTED"));
+
+        frame.UpdateComMenu();
+        const std::vector<QAction*>& listed = frame.SystemPortActions();
+        QCOMPARE(listed.size(), size_t(3));  // a separator, then the ports
+        QVERIFY(listed[0]->isSeparator());
+        QVERIFY(listed[1]->text().contains("ttyUSB0 - Diagnostics port [USB 05c6:9008]"));
+        QVERIFY(listed[2]->text().contains("ttyS0"));
+        QVERIFY(frame.Action(CMainFrame::kComFirst)->isEnabled());  // ttyS0 is Com 1 as well
+        frame.UpdateComMenu();  // listed again, not twice
+        QCOMPARE(frame.SystemPortActions().size(), size_t(3));
+
+        frame.SystemPortActions()[1]->trigger();
+        QCOMPARE(ui.Doc().GetPortName(), std::string("/dev/ttyUSB0"));
+        QVERIFY(ui.Doc().m_phone == nullptr);
+        QCOMPARE(StateText(ui), std::string("NOT CONNECTED"));
+        QCOMPARE(frame.StatusField(CMainFrame::kStatusOutcome)->text(), QString("Disconnected: the port changed"));
+        QCOMPARE(frame.PortBox()->currentText(), QString("ttyUSB0"));  // the listed name stands for its device
     }
 
     void findByIdAndNameInEitherTree() {
