@@ -26,6 +26,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QResizeEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMimeData>
@@ -420,6 +421,7 @@ void CMainFrame::CreateClient() {
     m_outerSplitter->addWidget(m_innerSplitter);
     m_outerSplitter->setStretchFactor(2, 1);
     m_innerSplitter->setStretchFactor(1, 1);
+    m_innerSplitter->installEventFilter(this);
     setCentralWidget(m_outerSplitter);
 
     for (CNVTreeView* tree : {m_itemsTree, m_selectedTree})
@@ -454,11 +456,35 @@ void CMainFrame::showEvent(QShowEvent* event) {
     m_sized = true;
     // Initial pane sizes: trees 200 wide, the item list 500 high; the rest to the last pane.
     const int width = std::max(m_outerSplitter->width(), 900);
-    const int height = std::max(m_innerSplitter->height(), 600);
+    const int height = m_innerSplitter->height() > 200 ? m_innerSplitter->height() : 600;
     m_outerSplitter->setSizes({200, 200, width - 400});
-    const int listHeight = std::min(500, height - 200);
+    // On a short screen the content keeps two fifths, so a value stays in view.
+    const int listHeight = std::min(500, std::max(height - 250, height * 3 / 5));
     m_innerSplitter->setSizes({listHeight, height - listHeight});
     RestoreLayout();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    // Below this width the 32-pixel buttons and the two boxes no longer fit in one row.
+    const int icon = width() < 1200 ? 24 : 32;
+    if (m_toolBar->iconSize().width() != icon) m_toolBar->setIconSize(QSize(icon, icon));
+    const int box = width() < 1200 ? 130 : 150;
+    m_portBox->setMinimumWidth(box);
+    m_connectionBox->setFixedWidth(box);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    // A shrinking window takes from the list first: the content pane keeps a useful height.
+    // The splitter shares out its new height after the filter, so this looks afterwards.
+    if (watched == m_innerSplitter && event->type() == QEvent::Resize && m_sized)
+        QMetaObject::invokeMethod(this, [this] {
+            const QList<int> sizes = m_innerSplitter->sizes();
+            const int total = sizes.value(0) + sizes.value(1);
+            const int wanted = std::min(total * 2 / 5, 250);
+            if (total > 0 && sizes.value(1) < wanted) m_innerSplitter->setSizes({total - wanted, wanted});
+        }, Qt::QueuedConnection);
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::CreateStatusBar() {

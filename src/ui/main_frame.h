@@ -18,6 +18,7 @@ class IFileChooser;
 struct SFileDialogRequest;
 class QAction;
 class QDragEnterEvent;
+class QResizeEvent;
 class QDropEvent;
 class QLabel;
 class QMenu;
@@ -103,6 +104,8 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 

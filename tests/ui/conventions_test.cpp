@@ -26,6 +26,8 @@
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
+#include <QSplitter>
 #include <QTreeWidget>
 #include <QUndoStack>
 #include <QUrl>
@@ -267,6 +269,42 @@ private slots:
         QCOMPARE(names(), descending);
         list.setCurrentItem(list.topLevelItem(0));
         QCOMPARE(frame.ContentView().ItemName(), std::string("NV_ESN_I"));
+    }
+
+    void theToolbarFitsSmallScreensAndTheLayoutIsRemembered() {
+        for (const QSize size : {QSize(1024, 640), QSize(1600, 1000)}) {
+            QSettings().clear();
+            SUiApp ui;
+            QVERIFY(ui.Start());
+            CMainFrame& frame = ui.Frame();
+            frame.resize(size);
+            QVERIFY(QTest::qWaitForWindowExposed(&frame));
+            QApplication::processEvents();
+            QToolBar& bar = *frame.ToolBar();
+            for (QAction* action : bar.actions()) {
+                QWidget* shown = bar.widgetForAction(action);
+                if (action->isSeparator() || !shown) continue;
+                QVERIFY2(shown->isVisible() && shown->geometry().right() <= bar.width(), qPrintable(action->toolTip()));
+            }
+            QVERIFY2(frame.ContentView().height() >= 150, qPrintable(QString("%1 %2 %3").arg(frame.ContentView().height()).arg(frame.InnerSplitter()->height()).arg(frame.height())));
+        }
+        // Sizes and columns come back in the next session.
+        QSettings().clear();
+        {
+            SUiApp ui;
+            QVERIFY(ui.Start());
+            ui.Frame().resize(1100, 700);
+            QApplication::processEvents();
+            ui.Frame().OuterSplitter()->setSizes({150, 260, 600});
+            ui.Frame().ListView().setColumnWidth(0, 321);
+            ui.Frame().close();
+        }
+        SUiApp again;
+        QVERIFY(again.Start());
+        QApplication::processEvents();
+        QCOMPARE(again.Frame().size(), QSize(1100, 700));
+        QCOMPARE(again.Frame().OuterSplitter()->sizes()[1], 260);
+        QCOMPARE(again.Frame().ListView().columnWidth(0), 321);
     }
 
     void progressCountsAndTellsTheTimeLeft() {

@@ -174,6 +174,7 @@ private slots:
                                            32858, 32781, 32788, 0,     32837, 32838, 0,     32784, 32783,
                                            0,     0,     0};
         QCOMPARE(ids, expected);
+        frame.resize(1280, 800);  // a small screen gets smaller buttons
         QCOMPARE(frame.ToolBar()->iconSize(), QSize(32, 32));
         QCOMPARE(frame.Action(32786)->toolTip(), QString("Load NV Items from BRT File"));
         QCOMPARE(frame.Action(32853)->toolTip(), QString("Load NV Items to QCN File"));
