@@ -33,10 +33,14 @@ CCompareDialog::CCompareDialog(const CNVItemArray& here, const CNVItemArray& the
     m_rows->setHeaderLabels({tr("Difference"), tr("ID"), tr("Index"), tr("Name"), tr("In the window"), tr("In the backup")});
     m_rows->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_rows->setRootIsDecorated(true);
-    auto addRow = [this](const QString& kind, const CNVItem& r, const QString& a, const QString& b, const CNVItem* copy) {
+    // Long values are cut in the cell; the tooltip holds them whole.
+    auto cut = [](const QString& text) { return text.size() > 36 ? text.left(36) + QChar(0x2026) : text; };
+    auto addRow = [this, cut](const QString& kind, const CNVItem& r, const QString& a, const QString& b, const CNVItem* copy) {
         auto* row = new QTreeWidgetItem(m_rows, {kind, QString::number(r.Id()), QString::number(r.Index()),
-                                                 QString::fromStdString(r.Name()), a, b});
+                                                 QString::fromStdString(r.Name()), cut(a), cut(b)});
         row->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(copy)));
+        row->setToolTip(4, a);
+        row->setToolTip(5, b);
         return row;
     };
     auto state = [](const CNVItem& r) { return QString(r.ActiveText()) + " " + Hex(r.Value()); };

@@ -506,9 +506,10 @@ void CMainFrame::UpdateStatus() {
     m_statusFields[kStatusCounts]->setText(tr("%1 items: %2 active, %3 not active, %4 unreadable")
                                                .arg(counts.Total()).arg(counts.active).arg(counts.inactive)
                                                .arg(counts.unreadable));
-    const QString port = m_doc.GetPortName().empty() ? QString("COM%1").arg(m_doc.GetComPort())
-                                                     : QString::fromStdString(m_doc.GetPortName());
-    m_statusFields[kStatusPort]->setText(port + " " + (m_connectionBox ? m_connectionBox->text() : QString()));
+    const QString port = !m_doc.GetPortName().empty() ? QString::fromStdString(m_doc.GetPortName())
+                         : m_doc.GetComPort() > 0     ? QString("Com %1").arg(m_doc.GetComPort())
+                                                      : tr("No port");
+    m_statusFields[kStatusPort]->setText(port + " - " + (m_connectionBox ? m_connectionBox->text() : QString()));
     m_statusFields[kStatusOutcome]->setText(m_lastOutcome);
 }
 

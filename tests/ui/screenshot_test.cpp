@@ -1,5 +1,6 @@
 // Pictures of the window for a person to look at; runs only when TESSIVA_SHOTS names a folder
 // of description files (pictures go to TESSIVA_SHOTS_OUT, default the current folder).
+#include "com_ports.h"
 #include "main_frame.h"
 #include "message_box_sink.h"
 #include "nv_content_view.h"
@@ -9,6 +10,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPalette>
 #include <QPushButton>
 #include <QThread>
 #include <QTest>
@@ -88,6 +92,63 @@ private slots:
         if (content.Editor()) {
             QVERIFY(frame.grab().save(out + "/shot-refused-byte.png"));
             QTest::keyClick(content.Editor(), Qt::Key_Escape);
+        }
+
+        // The window at 1600 x 1000 and at 1024 x 640, with the status bar.
+        for (const auto& [size, name] : {std::pair{QSize(1600, 1000), "shot-large.png"}, std::pair{QSize(1024, 640), "shot-small.png"}}) {
+            frame.resize(size);
+            QTest::qWait(100);
+            QVERIFY(frame.grab().save(out + "/" + name));
+        }
+        // A dark palette, as a dark desktop theme sets it.
+        const QPalette light = QApplication::palette();
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(45, 45, 48));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        dark.setColor(QPalette::Base, QColor(30, 30, 30));
+        dark.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
+        dark.setColor(QPalette::Text, Qt::white);
+        dark.setColor(QPalette::Button, QColor(55, 55, 58));
+        dark.setColor(QPalette::ButtonText, Qt::white);
+        dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+        dark.setColor(QPalette::HighlightedText, Qt::white);
+        QApplication::setPalette(dark);
+        QTest::qWait(100);
+        QVERIFY(frame.grab().save(out + "/shot-dark.png"));
+        QApplication::setPalette(light);
+        frame.resize(1600, 1000);
+
+        // "Choice Com" with a simulated USB port.
+        frame.SetPortLister([](std::vector<SComPort>& ports) {
+            ports = {{"ttyS0", "/dev/ttyS0", 1, "", ""}, {"ttyUSB0", "/dev/ttyUSB0", 0, "Phone diagnostics, Maker", "05c6:9008"}};
+            return true;
+        });
+        QMenu* portMenu = frame.menuBar()->actions()[2]->menu()->actions()[0]->menu();
+        portMenu->popup(frame.mapToGlobal(QPoint(200, 40)));
+        QTest::qWait(150);
+        QVERIFY(portMenu->grab().save(out + "/shot-ports.png"));
+        portMenu->hide();
+
+        // Compare with a backup that differs in two records.
+        {
+            const std::string other = MakeTempDir("shots-compare") + "/other.cnv";
+            CTessivaDoc copy(app.Jobs());
+            copy.SetDirectory(dir.toStdString());
+            copy.m_itemDefs = app.Doc().m_itemDefs;
+            QVERIFY(copy.LoadBackup(backup).IsCompleted());
+            copy.m_items.RemoveAt(0);
+            std::vector<uint8_t> value = copy.m_items[1].Value();
+            if (!value.empty()) value[0] ^= 0x5A;
+            copy.m_items[1].SetValue(value);
+            QVERIFY(copy.SaveBackup(other).IsCompleted());
+            chooser.paths = {other};
+            QTimer::singleShot(300, [&] {
+                if (QWidget* dialog = QApplication::activeModalWidget()) {
+                    dialog->grab().save(out + "/shot-compare.png");
+                    QMetaObject::invokeMethod(dialog, "reject");
+                }
+            });
+            frame.Action(CMainFrame::kCompare)->trigger();
         }
 
         // The question before unsaved changes would be lost, as the window asks it.
