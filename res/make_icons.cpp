@@ -15,7 +15,17 @@ QString g_outDir;
 
 const QColor kInk(40, 40, 48);
 
+void SaveOne(const QString& name, int size, const std::function<void(QPainter&)>& draw);
+
+// A 32-pixel picture comes with 16, 24 and 48-pixel ones ("name-16.png"), drawn at each size
+// rather than scaled, so small toolbars and high-DPI screens stay sharp.
 void Save(const QString& name, int size, const std::function<void(QPainter&)>& draw) {
+    SaveOne(name, size, draw);
+    if (size != 32) return;
+    for (int other : {16, 24, 48}) SaveOne(name + "-" + QString::number(other), other, draw);
+}
+
+void SaveOne(const QString& name, int size, const std::function<void(QPainter&)>& draw) {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {

@@ -174,7 +174,10 @@ CMainFrame::CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent)
     m_undoStack = new QUndoStack(this);
     m_undoStack->setUndoLimit(100);
     setObjectName("CMainFrame");
-    setWindowIcon(QIcon(":/icons/tessiva.png"));
+    QIcon appIcon;
+    for (const char* name : {"tessiva-16", "tessiva-24", "tessiva", "tessiva-48", "tessiva-64"})
+        appIcon.addFile(QString(":/icons/%1.png").arg(name));
+    setWindowIcon(appIcon);
     CreateMenus();
     CreateToolBar();
     CreateClient();
@@ -364,7 +367,11 @@ void CMainFrame::CreateToolBar() {
             QAction* action = Action(id);
             for (const SButton& button : kButtons) {
                 if (button.id != id) continue;
-                action->setIcon(QIcon(QString(":/icons/%1.png").arg(button.icon)));
+                // Each size drawn for itself: the compact toolbar and high-DPI screens stay sharp.
+                QIcon icon;
+                for (const char* suffix : {"-16", "-24", "", "-48"})
+                    icon.addFile(QString(":/icons/%1%2.png").arg(button.icon, suffix));
+                action->setIcon(icon);
                 // Menu items carry no pictures, also those whose action the toolbar shares.
                 action->setIconVisibleInMenu(false);
                 action->setToolTip(TooltipText(button.tooltip));

@@ -285,6 +285,8 @@ private slots:
                 QWidget* shown = bar.widgetForAction(action);
                 if (action->isSeparator() || !shown) continue;
                 QVERIFY2(shown->isVisible() && shown->geometry().right() <= bar.width(), qPrintable(action->toolTip()));
+                if (!action->icon().isNull())  // drawn at each size, not scaled
+                    QCOMPARE(action->icon().availableSizes(), (QList<QSize>{{16, 16}, {24, 24}, {32, 32}, {48, 48}}));
             }
             QVERIFY2(frame.ContentView().height() >= 150, qPrintable(QString("%1 %2 %3").arg(frame.ContentView().height()).arg(frame.InnerSplitter()->height()).arg(frame.height())));
         }
