@@ -214,7 +214,7 @@ QAction* CMainFrame::MakeAction(int id, const QString& text, Handler handler) {
 }
 
 void CMainFrame::CreateMenus() {
-    QMenu* file = menuBar()->addMenu("&File");
+    QMenu* file = menuBar()->addMenu(tr("&File"));
     QAction* open = MakeAction(kOpenBackup, tr("Open Backup..."), &CMainFrame::OnOpenBackup);
     open->setShortcut(QKeySequence::Open);
     file->addAction(open);
@@ -225,68 +225,68 @@ void CMainFrame::CreateMenus() {
     saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     file->addAction(saveAs);
     file->addSeparator();
-    file->addAction(MakeAction(kLoadBrt, "Load from BRT File", &CMainFrame::OnLoadBrt));
-    file->addAction(MakeAction(kSaveAllBrt, "Save All Active to BRT File", &CMainFrame::OnSaveAllBrt));
-    file->addAction(MakeAction(kSaveSelectedBrt, "Save Selected && Active to BRT File", &CMainFrame::OnSaveSelectedBrt));
+    file->addAction(MakeAction(kLoadBrt, tr("Load from BRT File"), &CMainFrame::OnLoadBrt));
+    file->addAction(MakeAction(kSaveAllBrt, tr("Save All Active to BRT File"), &CMainFrame::OnSaveAllBrt));
+    file->addAction(MakeAction(kSaveSelectedBrt, tr("Save Selected && Active to BRT File"), &CMainFrame::OnSaveSelectedBrt));
     file->addSeparator();
-    file->addAction(MakeAction(kLoadCnvMenu, "Load from CNV File", &CMainFrame::OnLoadCnv));
-    file->addAction(MakeAction(kAddCnvMenu, "Add NV Items from CNV File", &CMainFrame::OnAddCnv));
-    file->addAction(MakeAction(kSaveAllCnvMenu, "Save All Active to CNV File", &CMainFrame::OnSaveAllCnv));
-    file->addAction(MakeAction(kSaveSelectedCnvMenu, "Save Selected && Active to CNV File", &CMainFrame::OnSaveSelectedCnv));
+    file->addAction(MakeAction(kLoadCnvMenu, tr("Load from CNV File"), &CMainFrame::OnLoadCnv));
+    file->addAction(MakeAction(kAddCnvMenu, tr("Add NV Items from CNV File"), &CMainFrame::OnAddCnv));
+    file->addAction(MakeAction(kSaveAllCnvMenu, tr("Save All Active to CNV File"), &CMainFrame::OnSaveAllCnv));
+    file->addAction(MakeAction(kSaveSelectedCnvMenu, tr("Save Selected && Active to CNV File"), &CMainFrame::OnSaveSelectedCnv));
     file->addSeparator();
     // The QCN commands share their actions with the toolbar.
-    file->addAction(MakeAction(kLoadQcn, "Load NV Items to QCN File", &CMainFrame::OnLoadQcn));
-    file->addAction(MakeAction(kSaveAllQcn, "Save All Active NV Items to QCN File", &CMainFrame::OnSaveAllQcn));
+    file->addAction(MakeAction(kLoadQcn, tr("Load NV Items to QCN File"), &CMainFrame::OnLoadQcn));
+    file->addAction(MakeAction(kSaveAllQcn, tr("Save All Active NV Items to QCN File"), &CMainFrame::OnSaveAllQcn));
     file->addAction(
-        MakeAction(kSaveSelectedQcn, "Save Selected && Active NV Items to QCN File", &CMainFrame::OnSaveSelectedQcn));
-    file->addAction(MakeAction(kLoadXqcn, "Load from XQCN File", &CMainFrame::OnLoadXqcn));
-    file->addAction(MakeAction(kSaveAllXqcn, "Save All Active NV Items to XQCN File", &CMainFrame::OnSaveAllXqcn));
+        MakeAction(kSaveSelectedQcn, tr("Save Selected && Active NV Items to QCN File"), &CMainFrame::OnSaveSelectedQcn));
+    file->addAction(MakeAction(kLoadXqcn, tr("Load from XQCN File"), &CMainFrame::OnLoadXqcn));
+    file->addAction(MakeAction(kSaveAllXqcn, tr("Save All Active NV Items to XQCN File"), &CMainFrame::OnSaveAllXqcn));
     file->addAction(
-        MakeAction(kSaveSelectedXqcn, "Save Selected && Active NV Items to XQCN File", &CMainFrame::OnSaveSelectedXqcn));
+        MakeAction(kSaveSelectedXqcn, tr("Save Selected && Active NV Items to XQCN File"), &CMainFrame::OnSaveSelectedXqcn));
     file->addSeparator();
-    file->addAction(MakeAction(kSpcMenu, "Send SPC Code to Mobile", &CMainFrame::OnSpc));
+    file->addAction(MakeAction(kSpcMenu, tr("Send SPC Code to Mobile"), &CMainFrame::OnSpc));
     file->addSeparator();
-    file->addAction(MakeAction(kUploadAll, "Upload All from Mobile", &CMainFrame::OnUploadAll));
-    file->addAction(MakeAction(kUploadListMenu, "Upload from Mobile by CSV file", &CMainFrame::OnUploadList));
-    file->addAction(MakeAction(kDownloadAll, "Download All Active to Mobile", &CMainFrame::OnDownloadAll));
-    file->addAction(MakeAction(kDownloadSelected, "Download Selected && Active to Mobile", &CMainFrame::OnDownloadSelected));
+    file->addAction(MakeAction(kUploadAll, tr("Upload All from Mobile"), &CMainFrame::OnUploadAll));
+    file->addAction(MakeAction(kUploadListMenu, tr("Upload from Mobile by CSV file"), &CMainFrame::OnUploadList));
+    file->addAction(MakeAction(kDownloadAll, tr("Download All Active to Mobile"), &CMainFrame::OnDownloadAll));
+    file->addAction(MakeAction(kDownloadSelected, tr("Download Selected && Active to Mobile"), &CMainFrame::OnDownloadSelected));
     file->addSeparator();
-    file->addAction(MakeAction(kCsvAllMenu, "Create CSV File by All NV Items", &CMainFrame::OnCsvAll));
-    file->addAction(MakeAction(kCsvSelectedMenu, "Create CSV File by Selected NV Items", &CMainFrame::OnCsvSelected));
+    file->addAction(MakeAction(kCsvAllMenu, tr("Create CSV File by All NV Items"), &CMainFrame::OnCsvAll));
+    file->addAction(MakeAction(kCsvSelectedMenu, tr("Create CSV File by Selected NV Items"), &CMainFrame::OnCsvSelected));
     file->addSeparator();
     m_recentMenu = file->addMenu(tr("Recent Files"));
     RebuildRecentMenu();
     file->addSeparator();
-    file->addAction(MakeAction(kExit, "Exit", &CMainFrame::OnExit));
+    file->addAction(MakeAction(kExit, tr("Exit"), &CMainFrame::OnExit));
 
-    QMenu* edit = menuBar()->addMenu("&Edit");
-    QAction* find = MakeAction(kFindMenu, "Find NV Item", &CMainFrame::OnFind);
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    QAction* find = MakeAction(kFindMenu, tr("Find NV Item"), &CMainFrame::OnFind);
     find->setShortcut(QKeySequence::Find);
     edit->addAction(find);
     QAction* findNext = MakeAction(kFindNext, tr("Find Next"), &CMainFrame::OnFindNext);
     findNext->setShortcut(QKeySequence(Qt::Key_F3));
     edit->addAction(findNext);
     edit->addSeparator();
-    QAction* undo = m_undoStack->createUndoAction(this, "Undo");
+    QAction* undo = m_undoStack->createUndoAction(this, tr("Undo"));
     undo->setShortcut(QKeySequence::Undo);
     edit->addAction(undo);
-    QAction* redo = m_undoStack->createRedoAction(this, "Redo");
+    QAction* redo = m_undoStack->createRedoAction(this, tr("Redo"));
     redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
     edit->addAction(redo);
 
-    QMenu* connection = menuBar()->addMenu("&Connection");
-    QMenu* ports = connection->addMenu("Choice Com");
+    QMenu* connection = menuBar()->addMenu(tr("&Connection"));
+    QMenu* ports = connection->addMenu(tr("Choice Com"));
     m_portMenu = ports;
     for (int id = kComFirst; id <= kComLast; ++id) {
-        QAction* action = MakeAction(id, QString("Com %1").arg(id - kComFirst + 1), nullptr);
+        QAction* action = MakeAction(id, tr("Com %1").arg(id - kComFirst + 1), nullptr);
         action->setCheckable(true);
         connect(action, &QAction::triggered, this, [this, id] { OnComPort(id - (kComFirst - 1)); });
         ports->addAction(action);
     }
     connect(ports, &QMenu::aboutToShow, this, &CMainFrame::UpdateComMenu);
     connection->addSeparator();
-    connection->addAction(MakeAction(kConnect, "Connect Server", &CMainFrame::OnConnect));
-    connection->addAction(MakeAction(kDisconnect, "Disconnect Server", &CMainFrame::OnDisconnect));
+    connection->addAction(MakeAction(kConnect, tr("Connect Server"), &CMainFrame::OnConnect));
+    connection->addAction(MakeAction(kDisconnect, tr("Disconnect Server"), &CMainFrame::OnDisconnect));
     connection->addSeparator();
     const QSettings settings;
     for (const auto& [id, text, key] : {std::tuple{kBackUpBeforeDownload, "Back Up Before Download", kBackUpKey},
@@ -298,26 +298,26 @@ void CMainFrame::CreateMenus() {
         connect(action, &QAction::toggled, this, [this, id = id](bool on) { OnDownloadSetting(id, on); });
         connection->addAction(action);
     }
-    connection->addAction(MakeAction(kRestoreLastBackup, "Restore Last Backup to Mobile", &CMainFrame::OnRestoreLastBackup));
-    connection->addAction(MakeAction(kOpenBackupsFolder, "Open Backups Folder", &CMainFrame::OnOpenBackupsFolder));
+    connection->addAction(MakeAction(kRestoreLastBackup, tr("Restore Last Backup to Mobile"), &CMainFrame::OnRestoreLastBackup));
+    connection->addAction(MakeAction(kOpenBackupsFolder, tr("Open Backups Folder"), &CMainFrame::OnOpenBackupsFolder));
 
-    QMenu* tools = menuBar()->addMenu("&Tools");
-    tools->addAction(MakeAction(kImportTypes, "Import NV Types from DEF file", &CMainFrame::OnImportTypes));
+    QMenu* tools = menuBar()->addMenu(tr("&Tools"));
+    tools->addAction(MakeAction(kImportTypes, tr("Import NV Types from DEF file"), &CMainFrame::OnImportTypes));
     tools->addAction(MakeAction(kCompare, tr("Compare with Backup..."), &CMainFrame::OnCompare));
 
-    QMenu* help = menuBar()->addMenu("&Help");
-    help->addAction(MakeAction(kAbout, "&About Tessiva...", &CMainFrame::OnAbout));
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(MakeAction(kAbout, tr("&About Tessiva..."), &CMainFrame::OnAbout));
 
     // The toolbar's own ids of commands the menu reaches under another id.
-    MakeAction(kFindToolbar, "Find NV Item", &CMainFrame::OnFind);
-    MakeAction(kLoadCnvToolbar, "Load from CNV File", &CMainFrame::OnLoadCnv);
-    MakeAction(kAddCnvToolbar, "Add NV Items from CNV File", &CMainFrame::OnAddCnv);
-    MakeAction(kSaveAllCnvToolbar, "Save All Active to CNV File", &CMainFrame::OnSaveAllCnv);
-    MakeAction(kSaveSelectedCnvToolbar, "Save Selected && Active to CNV File", &CMainFrame::OnSaveSelectedCnv);
-    MakeAction(kSpcToolbar, "Send SPC Code to Mobile", &CMainFrame::OnSpc);
-    MakeAction(kUploadListToolbar, "Upload from Mobile by CSV file", &CMainFrame::OnUploadList);
-    MakeAction(kCsvAllToolbar, "Create CSV File by All NV Items", &CMainFrame::OnCsvAll);
-    MakeAction(kCsvSelectedToolbar, "Create CSV File by Selected NV Items", &CMainFrame::OnCsvSelected);
+    MakeAction(kFindToolbar, tr("Find NV Item"), &CMainFrame::OnFind);
+    MakeAction(kLoadCnvToolbar, tr("Load from CNV File"), &CMainFrame::OnLoadCnv);
+    MakeAction(kAddCnvToolbar, tr("Add NV Items from CNV File"), &CMainFrame::OnAddCnv);
+    MakeAction(kSaveAllCnvToolbar, tr("Save All Active to CNV File"), &CMainFrame::OnSaveAllCnv);
+    MakeAction(kSaveSelectedCnvToolbar, tr("Save Selected && Active to CNV File"), &CMainFrame::OnSaveSelectedCnv);
+    MakeAction(kSpcToolbar, tr("Send SPC Code to Mobile"), &CMainFrame::OnSpc);
+    MakeAction(kUploadListToolbar, tr("Upload from Mobile by CSV file"), &CMainFrame::OnUploadList);
+    MakeAction(kCsvAllToolbar, tr("Create CSV File by All NV Items"), &CMainFrame::OnCsvAll);
+    MakeAction(kCsvSelectedToolbar, tr("Create CSV File by Selected NV Items"), &CMainFrame::OnCsvSelected);
 
     for (QAction* menu : menuBar()->actions()) AssignMnemonics(menu->menu());
 }
