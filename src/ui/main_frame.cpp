@@ -681,8 +681,9 @@ bool CMainFrame::AskSave(const SFileDialogRequest& request, std::string& path) {
     return true;
 }
 
-bool CMainFrame::OpenBackup(const std::string& path) {
-    if (!MaySaveChanges()) return false;
+bool CMainFrame::OpenBackup(const std::string& path) { return MaySaveChanges() && LoadBackupFile(path); }
+
+bool CMainFrame::LoadBackupFile(const std::string& path) {
     const SOutcome outcome = m_doc.LoadBackup(path);
     const bool loaded = outcome.IsCompleted();
     if (loaded) RememberFile(path);
@@ -698,7 +699,8 @@ void CMainFrame::OnOpenBackup() {
     request.otherFilterLabel = tr("All files (*)").toStdString();
     if (!MaySaveChanges()) return;
     std::string path;
-    if (AskOpen(request, path)) OpenBackup(path);
+    // "Save changes?" comes before the file dialog, as for every load.
+    if (AskOpen(request, path)) LoadBackupFile(path);
 }
 
 void CMainFrame::OnSave() {

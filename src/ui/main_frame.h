@@ -181,6 +181,8 @@ private:
     // Shows the next match of m_findText after the last one shown; false when none.
     bool ShowNextMatch();
     void OnOpenBackup();
+    // The load of OpenBackup, once unsaved changes were dealt with.
+    bool LoadBackupFile(const std::string& path);
     void OnSave();
     void OnSaveAs();
     void OnCompare();

@@ -75,8 +75,12 @@ private slots:
             QVERIFY(ui.Doc().SaveBackup(path).IsCompleted());
             ui.Doc().m_items.RemoveAll();
 
+            // Unsaved changes are asked about once, before the file dialog.
+            ui.Doc().SetModified(true);
+            ui.sink.answers = {false};
             ui.chooser.paths = {path};
             frame.Action(CMainFrame::kOpenBackup)->trigger();
+            QCOMPARE(ui.sink.Questions().size(), size_t(1));
             QCOMPARE(ui.Doc().m_items.GetSize(), 9);
             QCOMPARE(ui.Doc().DocumentPath(), path);
             QCOMPARE(frame.StatusField(CMainFrame::kStatusFile)->text().toStdString(), path);
