@@ -44,7 +44,8 @@ fuzz_seeds() {
     brt) echo examples/sample.brt ;;
     cnv) echo examples/sample.cnv ;;
     qcn) echo examples/sample.qcn ;;
-    # The second QCN layout and XQCN: name their example files here.
+    numbered) echo examples/sample-numbered.qcn ;;
+    xqcn) echo examples/sample-numbered.xqcn ;;
   esac
 }
 

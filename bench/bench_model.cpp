@@ -3,6 +3,7 @@
 #include "bench_support.h"
 #include "nv_define_reader.h"
 #include "nv_type_catalog.h"
+#include "nv_types_file.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -72,7 +73,8 @@ void BM_ImportTypes(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     const std::string path = WriteTypes(n);
     SBenchJobs t;
-    CNVTypeCatalog catalog(t.jobs);
+    CNVTypesFile typeFile;
+    CNVTypeCatalog catalog(t.jobs, &typeFile);
     catalog.SetDirectory(BenchDir("types"));
     for (auto _ : state) {
         if (!catalog.ImportDefinitionFile(path)) state.SkipWithError("import failed");

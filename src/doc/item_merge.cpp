@@ -24,10 +24,19 @@ CNVItemArray MergeItemArrays(CNVItemArray&& loaded, const CNVItemArray& previous
     std::vector<char> previousGone(static_cast<size_t>(previousSize), 0);
     std::vector<char> loadedGone(static_cast<size_t>(loaded.GetSize()), 0);
     std::unordered_map<int, int> previousLeft;  // records of each ID still in previous
-    std::unordered_map<uint64_t, std::vector<int>> previousAt;
+    // The positions of each ID and index in previous, first first: the head in a map, the rest
+    // chained through `nextAt`, so no key needs a container of its own.
+    std::unordered_map<uint64_t, int> previousAt;
+    std::vector<int> nextAt(static_cast<size_t>(previousSize), -1);
+    previousLeft.reserve(static_cast<size_t>(previousSize));
+    previousAt.reserve(static_cast<size_t>(previousSize));
     for (int i = previousSize - 1; i >= 0; --i) {
         ++previousLeft[previous[i].Id()];
-        previousAt[KeyOf(previous[i])].push_back(i);
+        auto [head, fresh] = previousAt.try_emplace(KeyOf(previous[i]), i);
+        if (!fresh) {
+            nextAt[static_cast<size_t>(i)] = head->second;
+            head->second = i;
+        }
     }
     bool overwriteAll = false, skipAll = false;
     for (int i = 0; i < loaded.GetSize(); ++i) {
@@ -46,9 +55,9 @@ CNVItemArray MergeItemArrays(CNVItemArray&& loaded, const CNVItemArray& previous
         }
         // The loaded element replaces the previous element of the same index, never another one.
         auto at = previousAt.find(KeyOf(r));
-        if (at == previousAt.end() || at->second.empty()) continue;
-        previousGone[static_cast<size_t>(at->second.back())] = 1;
-        at->second.pop_back();
+        if (at == previousAt.end() || at->second < 0) continue;
+        previousGone[static_cast<size_t>(at->second)] = 1;
+        at->second = nextAt[static_cast<size_t>(at->second)];
         --left->second;
     }
     CNVItemArray merged;

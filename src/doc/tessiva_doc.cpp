@@ -12,7 +12,10 @@ CTessivaDoc::CTessivaDoc(CJobControl& jobs)
       m_jobs(jobs),
       m_selection(m_items, m_allEntries, m_selectedEntries),
       m_files(jobs, m_items, m_itemDefs, m_selection),
-      m_session(jobs, {m_phone, m_comPort, m_portName, m_requestTimeoutMs}, m_items, m_itemDefs, m_defReader, m_files, m_selection) {}
+      m_session(jobs, {m_phone, m_comPort, m_portName, m_requestTimeoutMs}, m_items, m_itemDefs, m_defReader, m_files,
+                m_selection) {
+    m_typeCatalog.SetTypeFileStore(m_typeFile);
+}
 
 CTessivaDoc::~CTessivaDoc() {
     if (m_phone) Disconnect();

@@ -6,6 +6,7 @@
 #include "nv_define_reader.h"
 #include "nv_item_array.h"
 #include "nv_type_catalog.h"
+#include "nv_types_file.h"
 #include "overwrite_prompt.h"
 #include "phone_session.h"
 #include "tree_entry_list.h"
@@ -137,6 +138,7 @@ public:
     std::string m_portName;
     unsigned m_requestTimeoutMs = 0;
     CNVItemArray m_items;
+    CNVTypesFile m_typeFile;  // where the catalogue keeps NVTypes.typ
     CNVTypeCatalog m_typeCatalog;
     CNVItemArray m_itemDefs;
     CNVDefineReader m_defReader;

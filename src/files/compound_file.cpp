@@ -1,5 +1,7 @@
 #include "compound_file.h"
 
+#include "gsf_notes.h"
+
 #include "byte_reader.h"
 #include "safe_file_writer.h"
 
@@ -17,21 +19,6 @@
 #include <unordered_set>
 
 namespace {
-void Silence(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
-
-void InitGsf() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        gsf_init();
-        // Damage is reported through our own message; libgsf's notes would only clutter
-        // the terminal.
-        const auto levels = static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL |
-                                                        G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
-        g_log_set_handler("libgsf:msole", levels, Silence, nullptr);
-        g_log_set_handler("libgsf", levels, Silence, nullptr);
-    });
-}
-
 // Owns one GObject reference, so every path out of a function releases it.
 template <typename T>
 struct SRef {
@@ -159,6 +146,14 @@ bool CCompoundFile::Read(const std::string& path, CCompoundNode& root, std::stri
 
 bool CCompoundFile::ReadMemory(const uint8_t* data, size_t size, CCompoundNode& root, std::string& error) {
     InitGsf();
+    std::string notes;
+    CGsfNotesScope scope(notes);
+    const bool read = ReadTree(data, size, root, error);
+    if (!read && !notes.empty()) error += "\nlibgsf: " + notes;
+    return read;
+}
+
+bool CCompoundFile::ReadTree(const uint8_t* data, size_t size, CCompoundNode& root, std::string& error) {
     root = CCompoundNode();
     error.clear();
     if (!HasSignature(data, size)) {
@@ -217,11 +212,5 @@ bool CCompoundFile::WriteMemory(const CCompoundNode& root, std::vector<uint8_t>&
 bool CCompoundFile::Write(const std::string& path, const CCompoundNode& root, std::string& error) {
     std::vector<uint8_t> bytes;
     if (!WriteMemory(root, bytes, error)) return false;
-    CSafeFileWriter writer;
-    if (!writer.Open(path) || !writer.Write(bytes) || !writer.Commit()) {
-        error = writer.Error().empty() ? "The file could not be written." : writer.Error();
-        writer.Cancel();
-        return false;
-    }
-    return true;
+    return CSafeFileWriter::WriteWholeFile(path, bytes, error);
 }

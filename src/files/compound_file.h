@@ -26,4 +26,7 @@ public:
 
     // True when bytes start with the compound file signature.
     static bool HasSignature(const uint8_t* data, size_t size);
+
+private:
+    static bool ReadTree(const uint8_t* data, size_t size, CCompoundNode& root, std::string& error);
 };

@@ -26,15 +26,3 @@ bool CNVTypesFile::KeepCopy(const std::string& path, const std::string& backupPa
     if (!std::filesystem::is_regular_file(path, ec)) return true;
     return ReadTypeFile(path, text, error) && WriteTypeFile(backupPath, text, error);
 }
-
-CNVTypesFile& CNVTypesFile::Default() {
-    static CNVTypesFile store;
-    return store;
-}
-
-// Catalogues made without a store (the document's, for now) use the one on disk. The link
-// option in CMakeLists.txt keeps this object in every program that links the files layer.
-extern "C" {
-extern const bool TessivaTypesFileRegistered;
-const bool TessivaTypesFileRegistered = (CNVTypeCatalog::SetDefaultTypeFileStore(&CNVTypesFile::Default()), true);
-}

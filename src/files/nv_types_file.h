@@ -10,5 +10,4 @@ public:
     bool KeepCopy(const std::string& path, const std::string& backupPath, std::string& error) override;
 
     // The store catalogues use when the document has handed them none.
-    static CNVTypesFile& Default();
 };

@@ -1,5 +1,7 @@
 #include "qcn_file.h"
 
+#include "gsf_notes.h"
+
 #include "byte_reader.h"
 
 #include <gsf/gsf.h>
@@ -15,51 +17,6 @@
 #include <utility>
 
 namespace {
-// libgsf's warnings about a damaged file belong in the load's own message, not on stderr:
-// while a CQcnFile works, this thread's warnings are collected into its notes.
-thread_local std::string* t_notes = nullptr;
-
-void Note(const char* message) {
-    if (!t_notes || !message) return;
-    if (t_notes->size() > 4096) return;  // a storm of warnings adds nothing after the first few
-    if (!t_notes->empty()) *t_notes += "; ";
-    *t_notes += message;
-}
-
-void CollectNote(const gchar*, GLogLevelFlags, const gchar* message, gpointer) { Note(message); }
-
-// libgsf's generic infile code logs without a domain; outside our reading, such messages
-// are someone else's and keep their default output.
-void CollectUndomainedNote(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer data) {
-    if (t_notes)
-        Note(message);
-    else
-        g_log_default_handler(domain, level, message, data);
-}
-
-class CNotesScope {
-public:
-    explicit CNotesScope(std::string& notes) : m_previous(std::exchange(t_notes, &notes)) {}
-    ~CNotesScope() { t_notes = m_previous; }
-    CNotesScope(const CNotesScope&) = delete;
-    CNotesScope& operator=(const CNotesScope&) = delete;
-
-private:
-    std::string* m_previous;
-};
-
-void InitGsf() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        gsf_init();
-        const auto levels = static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL |
-                                                        G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
-        g_log_set_handler("libgsf:msole", levels, CollectNote, nullptr);
-        g_log_set_handler("libgsf", levels, CollectNote, nullptr);
-        g_log_set_handler(nullptr, levels, CollectUndomainedNote, nullptr);
-    });
-}
-
 void Unref(void* object) {
     if (object) g_object_unref(object);
 }
@@ -219,7 +176,7 @@ bool CQcnFile::OpenMemory(const uint8_t* data, size_t size) {
 
 bool CQcnFile::OpenInput(const uint8_t* data, size_t size) {
     m_gsfNotes.clear();
-    CNotesScope notes(m_gsfNotes);
+    CGsfNotesScope notes(m_gsfNotes);
     m_input = gsf_input_memory_new(data, static_cast<gsf_off_t>(size), FALSE);
     GError* error = nullptr;
     m_inRoot = m_input ? gsf_infile_msole_new(m_input, &error) : nullptr;
@@ -232,7 +189,7 @@ bool CQcnFile::OpenInput(const uint8_t* data, size_t size) {
 }
 
 bool CQcnFile::OpenFirstLevels() {
-    CNotesScope notes(m_gsfNotes);
+    CGsfNotesScope notes(m_gsfNotes);
     Unref(m_inLevel1);
     Unref(m_inLevel2);
     m_inLevel1 = FirstStorage(m_inRoot);
@@ -242,7 +199,7 @@ bool CQcnFile::OpenFirstLevels() {
 }
 
 bool CQcnFile::ListItemStorages(std::vector<std::string>& names) {
-    CNotesScope notes(m_gsfNotes);
+    CGsfNotesScope notes(m_gsfNotes);
     names.clear();
     if (!m_inLevel2) return Fail("the levels are not open");
     const int n = gsf_infile_num_children(m_inLevel2);
@@ -260,7 +217,7 @@ bool CQcnFile::ListItemStorages(std::vector<std::string>& names) {
 }
 
 bool CQcnFile::OpenItemStorage(const std::string& name) {
-    CNotesScope notes(m_gsfNotes);
+    CGsfNotesScope notes(m_gsfNotes);
     Unref(m_inItem);
     m_inItem = nullptr;
     m_itemName = name;
@@ -275,7 +232,7 @@ bool CQcnFile::OpenItemStorage(const std::string& name) {
 }
 
 bool CQcnFile::ListStreams(std::vector<std::string>& names) {
-    CNotesScope notes(m_gsfNotes);
+    CGsfNotesScope notes(m_gsfNotes);
     names.clear();
     if (!m_inItem) return Fail("no item storage is open");
     const int n = gsf_infile_num_children(m_inItem);
@@ -292,7 +249,7 @@ bool CQcnFile::ListStreams(std::vector<std::string>& names) {
 }
 
 bool CQcnFile::ReadElement(const std::string& name, SElement& element) {
-    CNotesScope notes(m_gsfNotes);
+    CGsfNotesScope notes(m_gsfNotes);
     element = SElement{};
     element.block.assign(kBlockSize, 0);
     if (!m_inItem) return Fail("no item storage is open");

@@ -100,3 +100,11 @@ void CSafeFileWriter::Cancel() {
     m_file.reset();  // a save file destroyed without commit removes its temporary file
     m_buffer.clear();
 }
+
+bool CSafeFileWriter::WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
+    CSafeFileWriter writer;
+    if (writer.Open(path) && writer.Write(bytes) && writer.Commit()) return true;
+    error = writer.Error().empty() ? "The file could not be written." : writer.Error();
+    writer.Cancel();
+    return false;
+}

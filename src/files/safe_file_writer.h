@@ -18,6 +18,9 @@ public:
     CSafeFileWriter(const CSafeFileWriter&) = delete;
     CSafeFileWriter& operator=(const CSafeFileWriter&) = delete;
 
+    // The whole of bytes as the file at path, replacing it only when complete; false with the reason.
+    static bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
+
     bool Open(const std::string& path);
     bool IsOpen() const;
     bool Write(const void* data, size_t n);

@@ -285,11 +285,5 @@ bool CXqcnFile::Write(const std::string& path, const CCompoundNode& root, std::s
     const std::string outer = QFileInfo(QString::fromStdString(path)).completeBaseName().toStdString();
     std::vector<uint8_t> bytes;
     if (!WriteMemory(root, outer.empty() ? "backup" : outer, bytes, error)) return false;
-    CSafeFileWriter writer;
-    if (!writer.Open(path) || !writer.Write(bytes) || !writer.Commit()) {
-        error = writer.Error().empty() ? "The file could not be written." : writer.Error();
-        writer.Cancel();
-        return false;
-    }
-    return true;
+    return CSafeFileWriter::WriteWholeFile(path, bytes, error);
 }

@@ -32,7 +32,7 @@ std::string FirstLines(const std::vector<std::string>& lines, size_t shown) {
 }
 }  // namespace
 
-CNVTypeCatalog::CNVTypeCatalog(CJobControl& jobs) : m_jobs(jobs) {}
+CNVTypeCatalog::CNVTypeCatalog(CJobControl& jobs, ITypeFileStore* store) : m_jobs(jobs), m_store(store) {}
 
 std::string CNVTypeCatalog::TypeFilePath() const { return m_dir + "/NVTypes.typ"; }
 
@@ -76,13 +76,7 @@ std::string CNVTypeCatalog::Definition(const std::string& name) const {
 
 // ---- NVTypes.typ ----
 
-namespace {
-ITypeFileStore* g_defaultStore = nullptr;
-}
-
-void CNVTypeCatalog::SetDefaultTypeFileStore(ITypeFileStore* store) { g_defaultStore = store; }
-
-ITypeFileStore* CNVTypeCatalog::Store() const { return m_store ? m_store : g_defaultStore; }
+ITypeFileStore* CNVTypeCatalog::Store() const { return m_store; }
 
 bool CNVTypeCatalog::LoadTypeFile() {
     std::string text, reason;

@@ -17,7 +17,8 @@ class CJobControl;
 // (two jobs: read, convert), kept in NVTypes.typ, loaded at start.
 class CNVTypeCatalog {
 public:
-    explicit CNVTypeCatalog(CJobControl& jobs);
+    // store: where NVTypes.typ is read and written; without one the file can't be used.
+    explicit CNVTypeCatalog(CJobControl& jobs, ITypeFileStore* store = nullptr);
 
     // Folder holding NVTypes.typ ("." by default).
     void SetDirectory(const std::string& dir) { m_dir = dir; }
@@ -25,7 +26,6 @@ public:
     // Where NVTypes.typ is read and written; without one the default store registered by
     // the files layer is used.
     void SetTypeFileStore(ITypeFileStore& store) { m_store = &store; }
-    static void SetDefaultTypeFileStore(ITypeFileStore* store);
 
     // Loads NVTypes.typ; on failure the catalogue in memory stays as it was.
     bool LoadTypeFile();

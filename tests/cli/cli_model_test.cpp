@@ -1,5 +1,6 @@
 #include "nv_define_reader.h"
 #include "nv_type_catalog.h"
+#include "nv_types_file.h"
 #include "test_support.h"
 
 #include <filesystem>
@@ -41,7 +42,8 @@ TEST(CliModel, SampleDefinitionsAgreeWithTheSampleCatalogue) {
     CNVItemArray defs;
     ASSERT_TRUE(reader.StartReadDefinitions(Examples() + "/NVItemsDefine.def", defs));
     EXPECT_TRUE(t.frontend.Messages().empty());
-    CNVTypeCatalog catalog(t.jobs);
+    CNVTypesFile typeFile;
+    CNVTypeCatalog catalog(t.jobs, &typeFile);
     catalog.SetDirectory(Examples());
     ASSERT_TRUE(catalog.LoadTypeFile());
     std::set<int> ids;

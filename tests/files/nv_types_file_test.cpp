@@ -28,7 +28,8 @@ protected:
 
     STestJobs t;
     std::string dir = MakeTempDir("typesfile");
-    CNVTypeCatalog catalog{t.jobs};
+    CNVTypesFile typeFile;
+    CNVTypeCatalog catalog{t.jobs, &typeFile};
 };
 
 // The save goes through the crash-safe writer: its temporary file has a name of its own,

@@ -1,4 +1,5 @@
 #include "nv_type_catalog.h"
+#include "nv_types_file.h"
 #include "test_support.h"
 
 #include <filesystem>
@@ -36,7 +37,8 @@ protected:
 
     STestJobs t;
     std::string dir = MakeTempDir("types");
-    CNVTypeCatalog catalog{t.jobs};
+    CNVTypesFile typeFile;
+    CNVTypeCatalog catalog{t.jobs, &typeFile};
 };
 
 TEST_F(TypeCatalogTest, ConvertsTheExampleTable) {
