@@ -6,6 +6,7 @@
 #include "job_control.h"
 #include "serial_transport.h"
 #include "qlib.h"
+#include "quiet_frontend.h"
 #include "sim_phone.h"
 #include "sim_pty_server.h"
 #include "tessiva_doc.h"
@@ -21,30 +22,6 @@
 
 namespace {
 constexpr int kItems = 2000;
-
-// Waits for the end of a job without polling, so the waiting thread takes no CPU from the link.
-class CQuietFrontend : public IJobFrontend, public IMessageSink {
-public:
-    void RunModal(CJobControl& control) override {
-        std::unique_lock lock(m_mutex);
-        while (!control.IsEnded()) m_ended.wait_for(lock, std::chrono::milliseconds(10));
-    }
-    void OnRange(int) override {}
-    void OnPosition(int) override {}
-    void OnCancelEnabled() override {}
-    void OnJobEnded(bool) override {
-        std::lock_guard lock(m_mutex);
-        m_ended.notify_all();
-    }
-    void ShowMessage(const std::string& text, EMessageIcon, const std::string&) override {
-        std::fprintf(stderr, "%s\n", text.c_str());
-    }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_ended;
-};
 
 // 2,000 plain items of 16 bytes, every one held by the phone.
 struct SBench {

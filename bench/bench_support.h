@@ -1,26 +1,11 @@
 #pragma once
 // Helpers shared by the benchmark programs.
 #include "job_control.h"
+#include "quiet_frontend.h"
 
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <unistd.h>
-
-// Runs jobs without showing anything; questions are answered No.
-class CQuietFrontend : public IJobFrontend, public IMessageSink {
-public:
-    void RunModal(CJobControl& control) override {
-        while (!control.IsEnded()) std::this_thread::sleep_for(std::chrono::microseconds(50));
-    }
-    void OnRange(int) override {}
-    void OnPosition(int) override {}
-    void OnCancelEnabled() override {}
-    void OnJobEnded(bool) override {}
-    void ShowMessage(const std::string&, EMessageIcon, const std::string&) override {}
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-};
 
 // A job control on a quiet frontend.
 struct SBenchJobs {

@@ -4,6 +4,7 @@
 #include "job_control.h"
 #include "job_frontend.h"
 #include "message_sink.h"
+#include "quiet_frontend.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -35,18 +36,7 @@ template <class F> void ForEachLine(std::string_view text, F f) {
 }
 
 // Jobs are not run by the targets; the catalogue only needs somewhere to send messages.
-class CSilentFrontend : public IJobFrontend, public IMessageSink {
-public:
-    void RunModal(CJobControl&) override {}
-    void OnRange(int) override {}
-    void OnPosition(int) override {}
-    void OnCancelEnabled() override {}
-    void OnJobEnded(bool) override {}
-    void ShowMessage(const std::string&, EMessageIcon, const std::string&) override {}
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-};
-
 struct SSilentJobs {
-    CSilentFrontend frontend;
+    CQuietFrontend frontend;
     CJobControl jobs{frontend, frontend};
 };
