@@ -3,7 +3,16 @@
 #include "about_dialog.h"
 #include "main_frame.h"
 
+#include "text_translation.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStandardPaths>
+#include <QTranslator>
+#include <cstdio>
 
 CTessivaApp::CTessivaApp(IMessageSink* messages, IFileChooser* chooser)
     // The pause lets the progress dialog come up before a job asks its first question.
@@ -26,7 +35,7 @@ bool CTessivaApp::InitInstance(const std::string& dir) {
     m_progressDialog.SetOwnerWindow(m_frame.get());
     QObject::connect(m_frame.get(), &CMainFrame::AboutRequested, m_frame.get(), [this] { OnAppAbout(); });
 
-    m_frame->setWindowTitle("Tessiva v1.5");
+    m_frame->setWindowTitle(QCoreApplication::translate("CMainFrame", "Tessiva v1.5"));
     m_frame->show();
 
     // Definitions (a job behind the progress dialog), sorted by ID, then the type catalogue.
@@ -41,3 +50,61 @@ void CTessivaApp::OnAppAbout() {
     CAboutDialog about(m_frame.get());
     about.exec();
 }
+
+int CTessivaApp::Start(const QStringList& arguments) {
+    const auto usage = [](FILE* to) {
+        std::fputs(QCoreApplication::translate(
+                       "CTessivaApp",
+                       "usage: tessiva [--dir DIR] [FILE]\n\n"
+                       "NV item editor. DIR holds NVItemsDefine.def and NVTypes.typ (default: the current\n"
+                       "directory). FILE, a backup of any kind (BRT, CNV, QCN, XQCN), is opened at start.\n")
+                       .toLocal8Bit()
+                       .constData(),
+                   to);
+    };
+    std::string dir = ".";
+    std::string file;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == "--dir" && i + 1 < arguments.size()) {
+            dir = QFile::encodeName(arguments[++i]).toStdString();
+        } else if (argument == "--help" || argument == "-h") {
+            usage(stdout);
+            return 0;
+        } else if (file.empty() && !argument.startsWith('-')) {
+            file = QFile::encodeName(argument).toStdString();
+        } else {
+            usage(stderr);
+            return 2;
+        }
+    }
+    if (!InitInstance(dir)) return 1;
+    // A file that can't be read has said why; the window stays open.
+    if (!file.empty()) (void)m_frame->OpenBackup(file);
+    return -1;
+}
+
+namespace {
+std::string TranslateWithQt(const char* context, const char* source) {
+    return QCoreApplication::translate(context, source).toStdString();
+}
+}  // namespace
+
+void CTessivaApp::InstallTranslations(const QLocale& locale) {
+    // Installed beside the program (share/tessiva/translations) or in the build tree.
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QStringList folders = {programDir + "/../share/tessiva/translations", programDir + "/../translations"};
+    auto* own = new QTranslator(qApp);
+    for (const QString& folder : folders)
+        if (own->load(locale, "tessiva", "_", QDir::cleanPath(folder))) {
+            QCoreApplication::installTranslator(own);
+            break;
+        }
+    // Qt's own texts: the standard buttons of the message boxes, the file dialog.
+    auto* qt = new QTranslator(qApp);
+    if (qt->load(locale, "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qt);
+    RouteLowerLayerTexts();
+}
+
+void CTessivaApp::RouteLowerLayerTexts() { SetTextTranslator(&TranslateWithQt); }

@@ -5,10 +5,12 @@
 #include "progress_dialog.h"
 #include "tessiva_doc.h"
 
+#include <QStringList>
 #include <memory>
 #include <string>
 
 class CMainFrame;
+class QLocale;
 
 // The application: one progress dialog for every job, the job control, the document and the
 // main window. Tests hand in their own message sink and file chooser.
@@ -23,6 +25,17 @@ public:
     // the definitions could not be read (or reading was stopped): the program then ends. A
     // missing NVTypes.typ is told, and the program starts without types.
     bool InitInstance(const std::string& dir = ".");
+
+    // The command line "tessiva [--dir DIR] [FILE]": the window from DIR's definitions, with
+    // FILE opened in it (a file that can't be read says why; the window stays). -1 when the
+    // program goes on into its event loop, else its exit status (0 after --help, 2 after a
+    // wrong argument, 1 when the definitions could not be read).
+    int Start(const QStringList& arguments);
+
+    // The program's translation for locale and Qt's own, where they are found, and the
+    // texts of the layers below the window routed through the application's translators.
+    static void InstallTranslations(const QLocale& locale);
+    static void RouteLowerLayerTexts();
 
     // The About box, modal.
     void OnAppAbout();

@@ -7,15 +7,15 @@
 #include <QPushButton>
 
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle("About Tessiva");
+    setWindowTitle(tr("About Tessiva"));
     auto* icon = new QLabel(this);
     icon->setObjectName("AboutIcon");
     icon->setPixmap(QIcon(":/icons/tessiva.png").pixmap(32, 32));
-    auto* text = new QLabel("Tessiva\nVersion 1.5", this);
+    auto* text = new QLabel(tr("Tessiva\nVersion 1.5"), this);
     text->setObjectName("AboutText");
     text->setAlignment(Qt::AlignCenter);
     text->setTextFormat(Qt::PlainText);
-    auto* ok = new QPushButton("OK", this);
+    auto* ok = new QPushButton(tr("OK"), this);
     ok->setDefault(true);
     ok->setMinimumWidth(80);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

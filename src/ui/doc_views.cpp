@@ -25,7 +25,7 @@ void CDocViews::BuildItemsTree() {
     if (files.empty()) return;
     // Not CNVTreeNodes: the tree's drag and entry bookkeeping leaves them alone.
     auto* top = new QTreeWidgetItem(kItemFileNode);
-    top->setText(0, kItemFilesGroup);
+    top->setText(0, tr(kItemFilesGroup));
     std::unordered_map<std::string, QTreeWidgetItem*> areas;
     for (size_t i = 0; i < files.size(); ++i) {
         QTreeWidgetItem*& area = areas[files[i].area];
@@ -47,8 +47,8 @@ void CDocViews::ShowItemFile(size_t file) {
     static const char* const kDigits = "0123456789ABCDEF";
     char size[24];
     std::snprintf(size, sizeof size, "0x%zX", f.data.size());
-    std::vector<std::array<std::string, 4>> rows = {{"Path", f.path, "", f.area},
-                                                    {"Size", std::to_string(f.data.size()), size, ""}};
+    std::vector<std::array<std::string, 4>> rows = {{tr("Path").toStdString(), f.path, "", f.area},
+                                                    {tr("Size").toStdString(), std::to_string(f.data.size()), size, ""}};
     for (size_t at = 0; at < f.data.size(); at += 16) {
         std::string hex;
         for (size_t k = at; k < std::min(at + 16, f.data.size()); ++k) {
@@ -119,7 +119,7 @@ void CDocViews::ShowItemFields(const std::string& name) {
             hex += kDigits[b >> 4];
             hex += kDigits[b & 15];
         }
-        m_content.AddFieldRows({{"value", std::string(), hex, "raw"}});
+        m_content.AddFieldRows({{tr("value").toStdString(), std::string(), hex, tr("raw").toStdString()}});
         m_content.SetReadOnly(true);
         return;
     }

@@ -1,6 +1,8 @@
 #pragma once
 #include "list_row.h"
 
+#include <QCoreApplication>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,6 +19,8 @@ class QTreeWidgetItem;
 // a tree selection fills the item list and the content view, a list selection the content
 // view, a heading click re-sorts the database, an edit writes the value back.
 class CDocViews {
+    Q_DECLARE_TR_FUNCTIONS(CDocViews)
+
 public:
     CDocViews(CTessivaDoc& doc, CNVTreeView& itemsTree, CNVTreeView& selectedTree, CNVListView& list,
               CNVContentView& content);
@@ -42,7 +46,7 @@ public:
 
     // The read-only "Item files" group and its nodes: area groups, one node per path.
     static constexpr int kItemFileNode = 1000 + 17;  // a QTreeWidgetItem type beside the item tree's own
-    static constexpr const char* kItemFilesGroup = "Item files";
+    static constexpr const char* kItemFilesGroup = QT_TRANSLATE_NOOP("CDocViews", "Item files");
 
     // Empties both entry lists, the list rows, every view and m_items.
     void ResetItemsAndViews(bool keepContent = false);

@@ -22,19 +22,19 @@ QTableWidgetItem* NumberItem(int value) {
 
 CDownloadReportDialog::CDownloadReportDialog(const CDownloadReport& report, QWidget* parent) : QDialog(parent) {
     setObjectName("DownloadReportDialog");
-    setWindowTitle("Download Report");
+    setWindowTitle(tr("Download Report"));
     auto* layout = new QVBoxLayout(this);
 
     QString text = QString::fromStdString(report.Summary());
     if (!report.backupPath.empty())
-        text += "\nBackup of the phone's previous values: " + QString::fromStdString(report.backupPath);
+        text += "\n" + tr("Backup of the phone's previous values: %1").arg(QString::fromStdString(report.backupPath));
     m_summary = new QLabel(text, this);
     m_summary->setWordWrap(true);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(m_summary);
 
     m_table = new QTableWidget(static_cast<int>(report.Rows().size()), 5, this);
-    m_table->setHorizontalHeaderLabels({"Record", "ID", "Index", "Result", "Detail"});
+    m_table->setHorizontalHeaderLabels({tr("Record"), tr("ID"), tr("Index"), tr("Result"), tr("Detail")});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->verticalHeader()->hide();
@@ -55,7 +55,7 @@ CDownloadReportDialog::CDownloadReportDialog(const CDownloadReport& report, QWid
     layout->addWidget(m_table);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    QPushButton* copy = buttons->addButton("Copy", QDialogButtonBox::ActionRole);
+    QPushButton* copy = buttons->addButton(tr("Copy"), QDialogButtonBox::ActionRole);
     copy->setAutoDefault(false);
     const QString all = QString::fromStdString(report.TableText());
     connect(copy, &QPushButton::clicked, this, [all] { QApplication::clipboard()->setText(all); });

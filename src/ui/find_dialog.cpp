@@ -8,14 +8,14 @@
 CFindDialog::CFindDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
-    setWindowTitle("Find NV Item");
-    auto* label = new QLabel("NV  ID or NV Name", this);
+    setWindowTitle(tr("Find NV Item"));
+    auto* label = new QLabel(tr("NV  ID or NV Name"), this);
     m_edit = new QLineEdit(this);
     m_edit->setObjectName("FindEdit");
     m_edit->setMinimumWidth(260);
-    auto* find = new QPushButton("Find", this);
+    auto* find = new QPushButton(tr("Find"), this);
     find->setDefault(true);
-    auto* cancel = new QPushButton("Cancel", this);
+    auto* cancel = new QPushButton(tr("Cancel"), this);
     connect(find, &QPushButton::clicked, this, &CFindDialog::OnFind);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -1,5 +1,8 @@
 #include "item_window.h"
 
+#include "readable_colours.h"
+
+#include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QToolTip>
@@ -43,7 +46,17 @@ void CItemWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void CItemWindow::ShowRefusal(const QString& hint) {
-    setStyleSheet("QLineEdit { background: #ffd8d8; }");
+    // A red tint of the field's own colour: light pink on a light palette, dark red on a
+    // dark one, so the palette's text colour stays readable on it.
+    // The application's palette: the widget's own already carries an earlier tint.
+    const QPalette colours = QApplication::palette(this);
+    const QColor base = colours.color(QPalette::Active, QPalette::Base);
+    const QColor red(220, 40, 40);
+    const auto mix = [](int a, int b) { return (a * 3 + b) / 4; };
+    const QColor text = colours.color(QPalette::Active, QPalette::Text);
+    const QColor tint = ReadableBackground(
+        QColor(mix(base.red(), red.red()), mix(base.green(), red.green()), mix(base.blue(), red.blue())), text);
+    setStyleSheet(QString("QLineEdit { background: %1; color: %2; }").arg(tint.name(), text.name()));
     setToolTip(hint);
     selectAll();
     if (isVisible()) QToolTip::showText(mapToGlobal(QPoint(0, height())), hint, this);

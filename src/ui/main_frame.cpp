@@ -83,22 +83,23 @@ private:
 }  // namespace
 
 namespace {
-SFileDialogRequest DialogRequest(const char* extension, const char* label) {
+SFileDialogRequest DialogRequest(const char* extension, const QString& label) {
     SFileDialogRequest request;
     request.defaultExtension = extension;
     request.filterPattern = std::string("*.") + extension;
     request.initialName = request.filterPattern;
-    request.filterLabel = label;
+    request.filterLabel = label.toStdString();
     request.overwritePrompt = true;
     request.hideReadOnly = true;
     return request;
 }
-const SFileDialogRequest kBrtDialog = DialogRequest("brt", "output files (*.brt)");
-const SFileDialogRequest kCnvDialog = DialogRequest("cnv", "output files (*.cnv)");
-const SFileDialogRequest kQcnDialog = DialogRequest("qcn", "output files (*.qcn)");
-const SFileDialogRequest kXqcnDialog = DialogRequest("xqcn", "output files (*.xqcn)");
-const SFileDialogRequest kDefDialog = DialogRequest("def", "def files (*.def)");
-const SFileDialogRequest kCsvDialog = DialogRequest("csv", "nv list files (*.csv)");
+// Made when asked for, so their labels are in the language of the moment.
+SFileDialogRequest BrtDialog() { return DialogRequest("brt", CMainFrame::tr("output files (*.brt)")); }
+SFileDialogRequest CnvDialog() { return DialogRequest("cnv", CMainFrame::tr("output files (*.cnv)")); }
+SFileDialogRequest QcnDialog() { return DialogRequest("qcn", CMainFrame::tr("output files (*.qcn)")); }
+SFileDialogRequest XqcnDialog() { return DialogRequest("xqcn", CMainFrame::tr("output files (*.xqcn)")); }
+SFileDialogRequest DefDialog() { return DialogRequest("def", CMainFrame::tr("def files (*.def)")); }
+SFileDialogRequest CsvDialog() { return DialogRequest("csv", CMainFrame::tr("nv list files (*.csv)")); }
 
 // QSettings keys of the two download settings.
 const char* const kBackUpKey = "Download/BackUpBeforeDownload";
@@ -113,11 +114,11 @@ struct SSaveKind {
     CBackupFiles::ESaveLayout layout;
 };
 const SSaveKind kSaveKinds[] = {
-    {"BRT files (*.brt)", "brt", CBackupFiles::ESaveLayout::AsLoaded},
-    {"CNV files (*.cnv)", "cnv", CBackupFiles::ESaveLayout::AsLoaded},
-    {"QCN files (*.qcn)", "qcn", CBackupFiles::ESaveLayout::AsLoaded},
-    {"QCN, numbered-items layout (*.qcn)", "qcn", CBackupFiles::ESaveLayout::Numbered},
-    {"XQCN files (*.xqcn)", "xqcn", CBackupFiles::ESaveLayout::AsLoaded},
+    {QT_TRANSLATE_NOOP("CMainFrame", "BRT files (*.brt)"), "brt", CBackupFiles::ESaveLayout::AsLoaded},
+    {QT_TRANSLATE_NOOP("CMainFrame", "CNV files (*.cnv)"), "cnv", CBackupFiles::ESaveLayout::AsLoaded},
+    {QT_TRANSLATE_NOOP("CMainFrame", "QCN files (*.qcn)"), "qcn", CBackupFiles::ESaveLayout::AsLoaded},
+    {QT_TRANSLATE_NOOP("CMainFrame", "QCN, numbered-items layout (*.qcn)"), "qcn", CBackupFiles::ESaveLayout::Numbered},
+    {QT_TRANSLATE_NOOP("CMainFrame", "XQCN files (*.xqcn)"), "xqcn", CBackupFiles::ESaveLayout::AsLoaded},
 };
 
 QString FileName(const std::string& path) { return QFileInfo(QString::fromStdString(path)).fileName(); }
@@ -141,30 +142,35 @@ struct SButton {
     const char* tooltip;
 };
 const SButton kButtons[] = {
-    {32857, "find", "Find NV Item"},
-    {32786, "load_brt", "Load NV Items from BRT File"},
-    {32785, "save_all_brt", "Save All Active NV Items to BRT File"},
-    {32787, "save_selected_brt", "Save Selected && Active NV Items to BRT File"},
-    {32840, "load_cnv", "Load NV Items from CNV File"},
-    {32849, "load_cnv_add", "Add NV Items from CNV File"},
-    {32841, "save_all_cnv", "Save All Active NV Items to CNV File"},
-    {32842, "save_selected_cnv", "Save Selected && Active NV Items to CNV File"},
-    {32853, "load_qcn", "Load NV Items to QCN File"},
-    {32854, "save_all_qcn", "Save All Active NV Items to QCN File"},
-    {32855, "save_selected_qcn", "Save Selected && Active NV Items to QCN File"},
-    {32839, "spc", "Send SPC Code to Mobile"},
-    {32780, "upload_all", "Upload All NV Items from Mobile"},
-    {32858, "upload_list", "Upload NV Items from Mobile by CSV file"},
-    {32781, "download_all", "Download All Active NV Items to Mobile"},
-    {32788, "download_selected", "Download Selected && Active NV Items to Mobile"},
-    {32837, "csv_all", "Create CSV File by All NV Items"},
-    {32838, "csv_selected", "Create CSV File by Selected NV Items"},
-    {32784, "connect", "Connect Server"},
-    {32783, "disconnect", "Disconnect Server"},
+    {32857, "find", QT_TRANSLATE_NOOP("CMainFrame", "Find NV Item")},
+    {32786, "load_brt", QT_TRANSLATE_NOOP("CMainFrame", "Load NV Items from BRT File")},
+    {32785, "save_all_brt", QT_TRANSLATE_NOOP("CMainFrame", "Save All Active NV Items to BRT File")},
+    {32787, "save_selected_brt", QT_TRANSLATE_NOOP("CMainFrame", "Save Selected && Active NV Items to BRT File")},
+    {32840, "load_cnv", QT_TRANSLATE_NOOP("CMainFrame", "Load NV Items from CNV File")},
+    {32849, "load_cnv_add", QT_TRANSLATE_NOOP("CMainFrame", "Add NV Items from CNV File")},
+    {32841, "save_all_cnv", QT_TRANSLATE_NOOP("CMainFrame", "Save All Active NV Items to CNV File")},
+    {32842, "save_selected_cnv", QT_TRANSLATE_NOOP("CMainFrame", "Save Selected && Active NV Items to CNV File")},
+    {32853, "load_qcn", QT_TRANSLATE_NOOP("CMainFrame", "Load NV Items to QCN File")},
+    {32854, "save_all_qcn", QT_TRANSLATE_NOOP("CMainFrame", "Save All Active NV Items to QCN File")},
+    {32855, "save_selected_qcn", QT_TRANSLATE_NOOP("CMainFrame", "Save Selected && Active NV Items to QCN File")},
+    {32839, "spc", QT_TRANSLATE_NOOP("CMainFrame", "Send SPC Code to Mobile")},
+    {32780, "upload_all", QT_TRANSLATE_NOOP("CMainFrame", "Upload All NV Items from Mobile")},
+    {32858, "upload_list", QT_TRANSLATE_NOOP("CMainFrame", "Upload NV Items from Mobile by CSV file")},
+    {32781, "download_all", QT_TRANSLATE_NOOP("CMainFrame", "Download All Active NV Items to Mobile")},
+    {32788, "download_selected", QT_TRANSLATE_NOOP("CMainFrame", "Download Selected && Active NV Items to Mobile")},
+    {32837, "csv_all", QT_TRANSLATE_NOOP("CMainFrame", "Create CSV File by All NV Items")},
+    {32838, "csv_selected", QT_TRANSLATE_NOOP("CMainFrame", "Create CSV File by Selected NV Items")},
+    {32784, "connect", QT_TRANSLATE_NOOP("CMainFrame", "Connect Server")},
+    {32783, "disconnect", QT_TRANSLATE_NOOP("CMainFrame", "Disconnect Server")},
 };
 
 // A tooltip shows "&&" as the single "&" it stands for.
-QString TooltipText(const char* text) { return QString(text).replace("&&", "&"); }
+QString TooltipText(const char* text) { return CMainFrame::tr(text).replace("&&", "&"); }
+
+// The connection-state box's words, by state.
+const char* const kConnectionTexts[] = {QT_TRANSLATE_NOOP("CMainFrame", "NOT CONNECTED"),
+                                        QT_TRANSLATE_NOOP("CMainFrame", "CONNECTED"),
+                                        QT_TRANSLATE_NOOP("CMainFrame", "CAN'T CONNECT")};
 }  // namespace
 
 CMainFrame::CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent)
@@ -289,9 +295,9 @@ void CMainFrame::CreateMenus() {
     connection->addAction(MakeAction(kDisconnect, tr("Disconnect Server"), &CMainFrame::OnDisconnect));
     connection->addSeparator();
     const QSettings settings;
-    for (const auto& [id, text, key] : {std::tuple{kBackUpBeforeDownload, "Back Up Before Download", kBackUpKey},
-                                        std::tuple{kVerifyWrites, "Verify Writes", kVerifyKey}}) {
-        QAction* action = MakeAction(id, text, nullptr);
+    for (const auto& [id, text, key] : {std::tuple{kBackUpBeforeDownload, QT_TR_NOOP("Back Up Before Download"), kBackUpKey},
+                                        std::tuple{kVerifyWrites, QT_TR_NOOP("Verify Writes"), kVerifyKey}}) {
+        QAction* action = MakeAction(id, tr(text), nullptr);
         action->setCheckable(true);
         action->setChecked(settings.value(key, true).toBool());
         OnDownloadSetting(id, action->isChecked());
@@ -356,7 +362,7 @@ void CMainFrame::AssignMnemonics(QMenu* menu) {
 }
 
 void CMainFrame::CreateToolBar() {
-    m_toolBar = addToolBar("Toolbar");
+    m_toolBar = addToolBar(tr("Toolbar"));
     m_toolBar->setObjectName("ToolBar");
     m_toolBar->setIconSize(QSize(32, 32));
     m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
@@ -384,7 +390,7 @@ void CMainFrame::CreateToolBar() {
             m_portBox = new CPortBox(m_toolBar);
             m_portBox->setObjectName("PortBox");
             m_portBox->setMinimumWidth(150);
-            m_portBox->setToolTip("COM port, or the path of a serial device");
+            m_portBox->setToolTip(tr("COM port, or the path of a serial device"));
             connect(m_portBox, &CPortBox::DropDown, this, &CMainFrame::OnPortDropDown);
             connect(m_portBox, &CPortBox::PortChosen, this, &CMainFrame::ChoosePort);
             m_toolBar->addWidget(m_portBox);
@@ -396,7 +402,7 @@ void CMainFrame::CreateToolBar() {
             m_connectionBox->setAlignment(Qt::AlignCenter);
             m_connectionBox->setFixedWidth(150);
             m_connectionBox->clear();
-            SetConnectionState("NOT CONNECTED");
+            SetConnectionState(kNotConnected);
             m_toolBar->addWidget(m_connectionBox);
         } else {
             m_toolBar->addSeparator();
@@ -407,12 +413,12 @@ void CMainFrame::CreateToolBar() {
 }
 
 void CMainFrame::CreateClient() {
-    m_itemsTree = new CNVTreeView(m_doc.m_allEntries, "NV Items");
-    m_selectedTree = new CNVTreeView(m_doc.m_selectedEntries, "Selected NV Items");
+    m_itemsTree = new CNVTreeView(m_doc.m_allEntries, QT_TRANSLATE_NOOP("CNVTreeView", "NV Items"));
+    m_selectedTree = new CNVTreeView(m_doc.m_selectedEntries, QT_TRANSLATE_NOOP("CNVTreeView", "Selected NV Items"));
     m_itemsTree->SetPeer(m_selectedTree);
     m_selectedTree->SetPeer(m_itemsTree);
-    m_listView = new CNVListView("NV Item's Attributes");
-    m_contentView = new CNVContentView(m_doc.m_typeCatalog, "NV Item Content");
+    m_listView = new CNVListView(QT_TRANSLATE_NOOP("CReportView", "NV Item's Attributes"));
+    m_contentView = new CNVContentView(m_doc.m_typeCatalog, QT_TRANSLATE_NOOP("CReportView", "NV Item Content"));
     m_views = std::make_unique<CDocViews>(m_doc, *m_itemsTree, *m_selectedTree, *m_listView, *m_contentView);
 
     m_outerSplitter = new QSplitter(Qt::Horizontal, this);
@@ -439,13 +445,13 @@ void CMainFrame::CreateClient() {
     m_contentView->SetWriteBack([this](const std::string& name, const std::vector<uint8_t>& bytes) {
         SSnapshot before = Snapshot();
         m_views->WriteBackValue(name, bytes);
-        PushUndo("Value Edit", std::move(before));
+        PushUndo(tr("Value Edit"), std::move(before));
         UpdateTitle();
     });
     for (CNVTreeView* tree : {m_itemsTree, m_selectedTree}) {
         connect(tree, &CNVTreeView::AboutToDrop, this, [this] { m_beforeDrop = std::make_shared<SSnapshot>(Snapshot()); });
         connect(tree, &CNVTreeView::Dropped, this, [this] {
-            if (m_beforeDrop) PushUndo("Move", std::move(*m_beforeDrop));
+            if (m_beforeDrop) PushUndo(tr("Move"), std::move(*m_beforeDrop));
             m_beforeDrop.reset();
         });
     }
@@ -514,7 +520,7 @@ void CMainFrame::UpdateStatus() {
                                                .arg(counts.Total()).arg(counts.active).arg(counts.inactive)
                                                .arg(counts.unreadable));
     const QString port = !m_doc.GetPortName().empty() ? QString::fromStdString(m_doc.GetPortName())
-                         : m_doc.GetComPort() > 0     ? QString("Com %1").arg(m_doc.GetComPort())
+                         : m_doc.GetComPort() > 0     ? tr("Com %1").arg(m_doc.GetComPort())
                                                       : tr("No port");
     m_statusFields[kStatusPort]->setText(port + " - " + (m_connectionBox ? m_connectionBox->text() : QString()));
     m_statusFields[kStatusOutcome]->setText(m_lastOutcome);
@@ -593,30 +599,30 @@ void CMainFrame::CycleFocus(int step) {
 void CMainFrame::ResetItemsAndViews() { m_views->ResetItemsAndViews(); }
 
 void CMainFrame::UpdateTitle() {
-    static const QString kTitle = "Tessiva v1.5";
+    const QString title = tr("Tessiva v1.5");
     const std::string& path = m_doc.DocumentPath();
     UpdateStatus();
     if (path.empty() && !m_doc.IsModified()) {
-        setWindowTitle(kTitle);
+        setWindowTitle(title);
         return;
     }
-    const QString name = path.empty() ? QString("Untitled") : QFileInfo(QString::fromStdString(path)).fileName();
-    setWindowTitle(name + (m_doc.IsModified() ? "*" : "") + " - " + kTitle);
+    const QString name = path.empty() ? tr("Untitled") : QFileInfo(QString::fromStdString(path)).fileName();
+    setWindowTitle(name + (m_doc.IsModified() ? "*" : "") + " - " + title);
 }
 
 bool CMainFrame::MaySaveChanges() {
     m_contentView->EndEdit();
     if (!m_doc.IsModified()) return true;
-    static const std::string kQuestion = "Save changes?";
+    const std::string question = tr("Save changes?").toStdString();
     ESaveChoice choice;
     if (auto* prompt = dynamic_cast<ISaveChangesPrompt*>(&m_doc.Messages()))
-        choice = prompt->AskSaveChanges(kQuestion, kAppTitle);
+        choice = prompt->AskSaveChanges(question, kAppTitle);
     else  // a sink with Yes and No only: Yes saves
-        choice = m_doc.Messages().AskYesNo(kQuestion) ? ESaveChoice::Save : ESaveChoice::Discard;
+        choice = m_doc.Messages().AskYesNo(question) ? ESaveChoice::Save : ESaveChoice::Discard;
     if (choice == ESaveChoice::Cancel) return false;
     if (choice == ESaveChoice::Discard) return true;
     std::string path = m_doc.DocumentPath();
-    if (path.empty() && !m_chooser.ChooseSaveFile(kCnvDialog, path)) return false;
+    if (path.empty() && !m_chooser.ChooseSaveFile(CnvDialog(), path)) return false;
     const bool saved = m_doc.SaveBackup(path).IsCompleted();
     UpdateTitle();
     return saved;
@@ -633,7 +639,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 bool CMainFrame::CheckSelection() {
     m_contentView->EndEdit();
     if (m_doc.m_selectedEntries.GetCount() > 0) return true;
-    m_doc.Messages().ShowMessage("No items are selected.", EMessageIcon::Information);
+    m_doc.Messages().ShowMessage(tr("No items are selected.").toStdString(), EMessageIcon::Information);
     return false;
 }
 
@@ -715,10 +721,10 @@ void CMainFrame::OnSave() {
 }
 
 void CMainFrame::OnSaveAs() {
-    SFileDialogRequest request = DialogRequest("cnv", kSaveKinds[1].label);
-    request.filterLabel = kSaveKinds[0].label;
-    request.otherFilterLabel = kSaveKinds[1].label;
-    for (size_t i = 2; i < std::size(kSaveKinds); ++i) request.moreFilterLabels.push_back(kSaveKinds[i].label);
+    SFileDialogRequest request = DialogRequest("cnv", tr(kSaveKinds[1].label));
+    request.filterLabel = tr(kSaveKinds[0].label).toStdString();
+    request.otherFilterLabel = tr(kSaveKinds[1].label).toStdString();
+    for (size_t i = 2; i < std::size(kSaveKinds); ++i) request.moreFilterLabels.push_back(tr(kSaveKinds[i].label).toStdString());
     // The dialog starts on the kind the records came in.
     int chosen = 1;
     if (const std::string& current = m_doc.DocumentPath(); !current.empty()) {
@@ -782,31 +788,31 @@ void CMainFrame::SaveFile(const SFileDialogRequest& request, const std::function
 }
 
 void CMainFrame::OnLoadBrt() {
-    LoadFile(kBrtDialog, [this](const std::string& path) { return m_doc.StartLoadBrt(path) != 0; });
+    LoadFile(BrtDialog(), [this](const std::string& path) { return m_doc.StartLoadBrt(path) != 0; });
 }
 
 void CMainFrame::OnSaveAllBrt() {
-    SaveFile(kBrtDialog, [this](const std::string& path) { m_doc.SaveAllActiveToBrt(path); });
+    SaveFile(BrtDialog(), [this](const std::string& path) { m_doc.SaveAllActiveToBrt(path); });
 }
 
 void CMainFrame::OnSaveSelectedBrt() {
-    if (CheckSelection()) SaveFile(kBrtDialog, [this](const std::string& path) { m_doc.SaveSelectedActiveToBrt(path); });
+    if (CheckSelection()) SaveFile(BrtDialog(), [this](const std::string& path) { m_doc.SaveSelectedActiveToBrt(path); });
 }
 
 void CMainFrame::OnLoadCnv() {
-    LoadFile(kCnvDialog, [this](const std::string& path) { return m_doc.StartLoadCnv(path) != 0; });
+    LoadFile(CnvDialog(), [this](const std::string& path) { return m_doc.StartLoadCnv(path) != 0; });
 }
 
 void CMainFrame::OnSaveAllCnv() {
-    SaveFile(kCnvDialog, [this](const std::string& path) { m_doc.SaveAllActiveToCnv(path); });
+    SaveFile(CnvDialog(), [this](const std::string& path) { m_doc.SaveAllActiveToCnv(path); });
 }
 
 void CMainFrame::OnSaveSelectedCnv() {
-    if (CheckSelection()) SaveFile(kCnvDialog, [this](const std::string& path) { m_doc.SaveSelectedActiveToCnv(path); });
+    if (CheckSelection()) SaveFile(CnvDialog(), [this](const std::string& path) { m_doc.SaveSelectedActiveToCnv(path); });
 }
 
 void CMainFrame::OnLoadQcn() {
-    LoadFile(kQcnDialog, [this](const std::string& path) { return m_doc.LoadQcn(path); });
+    LoadFile(QcnDialog(), [this](const std::string& path) { return m_doc.LoadQcn(path); });
 }
 
 void CMainFrame::OnSaveAllQcn() { SaveQcn(false); }
@@ -816,8 +822,8 @@ void CMainFrame::OnSaveSelectedQcn() {
 }
 
 void CMainFrame::SaveQcn(bool selectedOnly) {
-    SFileDialogRequest request = kQcnDialog;
-    request.otherFilterLabel = "QCN, numbered-items layout (*.qcn)";
+    SFileDialogRequest request = QcnDialog();
+    request.otherFilterLabel = tr(kSaveKinds[3].label).toStdString();
     int chosen = 0;
     request.chosenFilter = &chosen;
     std::string path;
@@ -827,15 +833,15 @@ void CMainFrame::SaveQcn(bool selectedOnly) {
 }
 
 void CMainFrame::OnLoadXqcn() {
-    LoadFile(kXqcnDialog, [this](const std::string& path) { return m_doc.LoadQcn(path); });
+    LoadFile(XqcnDialog(), [this](const std::string& path) { return m_doc.LoadQcn(path); });
 }
 
 void CMainFrame::OnSaveAllXqcn() {
-    SaveFile(kXqcnDialog, [this](const std::string& path) { m_doc.SaveAllActiveToXqcn(path); });
+    SaveFile(XqcnDialog(), [this](const std::string& path) { m_doc.SaveAllActiveToXqcn(path); });
 }
 
 void CMainFrame::OnSaveSelectedXqcn() {
-    if (CheckSelection()) SaveFile(kXqcnDialog, [this](const std::string& path) { m_doc.SaveSelectedActiveToXqcn(path); });
+    if (CheckSelection()) SaveFile(XqcnDialog(), [this](const std::string& path) { m_doc.SaveSelectedActiveToXqcn(path); });
 }
 
 void CMainFrame::OnCsvAll() {
@@ -853,7 +859,7 @@ void CMainFrame::OnCsvSelected() {
 void CMainFrame::OnImportTypes() {
     if (!MaySaveChanges()) return;
     std::string path;
-    if (!AskOpen(kDefDialog, path)) return;
+    if (!AskOpen(DefDialog(), path)) return;
     m_doc.m_typeCatalog.SetImportConfirmation(
         [this](int, int, const std::string& text) { return m_doc.Messages().AskYesNo(text); });
     // A failed or stopped import leaves the catalogue of the last good NVTypes.typ in force.
@@ -865,15 +871,24 @@ void CMainFrame::OnExit() { close(); }
 
 void CMainFrame::OnAbout() { emit AboutRequested(); }
 
-void CMainFrame::SetConnectionState(const char* text) {
-    m_connectionBox->setText(text);
-    // Colours that read on light and dark palettes alike.
-    const QString state = text;
-    const char* colours = state == "CONNECTED"       ? "color: white; background: #2e7d32;"
-                          : state == "CAN'T CONNECT" ? "color: white; background: #c62828;"
-                                                     : "color: black; background: #e0e0e0;";
+void CMainFrame::SetConnectionState(EConnection state) {
+    m_connection = state;
+    m_connectionBox->setText(tr(kConnectionTexts[state]));
+    // White on green or red reads on light and dark palettes alike; the idle state takes the
+    // palette's own text and field colours, as the box is disabled and would be greyed.
+    const QPalette& p = palette();
+    const QString colours = state == kConnected     ? "color: white; background: #2e7d32;"
+                            : state == kCantConnect ? "color: white; background: #c62828;"
+                                                    : QString("color: %1; background: %2;")
+                                                          .arg(p.color(QPalette::Active, QPalette::Text).name(),
+                                                               p.color(QPalette::Active, QPalette::Base).name());
     m_connectionBox->setStyleSheet(QString("QLineEdit { %1 font-weight: bold; }").arg(colours));
     UpdateStatus();
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && m_connectionBox) SetConnectionState(m_connection);
 }
 
 void CMainFrame::ChoosePort(int comPort, const std::string& device) {
@@ -881,7 +896,7 @@ void CMainFrame::ChoosePort(int comPort, const std::string& device) {
     if (changed && m_doc.m_phone) {
         m_doc.Disconnect();
         m_lastOutcome = tr("Disconnected: the port changed");
-        SetConnectionState("NOT CONNECTED");
+        SetConnectionState(kNotConnected);
     }
     m_doc.SetComPort(comPort);
     m_doc.SetPortName(device);
@@ -892,7 +907,7 @@ bool CMainFrame::WaitForSpcPenalty() {
     using Clock = std::chrono::steady_clock;
     if (!m_doc.m_phone || Clock::now() >= m_spcPenaltyEnd) return true;
     CJobControl& jobs = m_doc.Jobs();
-    const SOutcome waited = jobs.Run("Waiting for the phone after a wrong SPC code", [&] {
+    const SOutcome waited = jobs.Run(tr("Waiting for the phone after a wrong SPC code").toStdString(), [&] {
         jobs.WaitForDialog();
         jobs.EnableCancel();
         const auto left = [&] { return std::chrono::duration_cast<std::chrono::milliseconds>(m_spcPenaltyEnd - Clock::now()); };
@@ -913,22 +928,22 @@ bool CMainFrame::CheckPhone(bool disconnectFirst) {
     if (!WaitForSpcPenalty()) return false;
     if (m_doc.CheckConnected()) return true;
     if (disconnectFirst) m_doc.Disconnect();
-    SetConnectionState("NOT CONNECTED");
-    m_doc.Messages().ShowMessage("Phone not connected", EMessageIcon::Error, "ERROR");
+    SetConnectionState(kNotConnected);
+    m_doc.Messages().ShowMessage(tr("Phone not connected").toStdString(), EMessageIcon::Error, tr("ERROR").toStdString());
     return false;
 }
 
 void CMainFrame::OnConnect() {
     m_doc.Disconnect();
     if (m_doc.Connect()) {
-        SetConnectionState("CONNECTED");
+        SetConnectionState(kConnected);
     } else {
-        SetConnectionState("CAN'T CONNECT");
+        SetConnectionState(kCantConnect);
         m_doc.Disconnect();
     }
 }
 
-void CMainFrame::OnDisconnect() { SetConnectionState(m_doc.Disconnect() ? "CONNECTED" : "NOT CONNECTED"); }
+void CMainFrame::OnDisconnect() { SetConnectionState(m_doc.Disconnect() ? kConnected : kNotConnected); }
 
 void CMainFrame::OnComPort(int number) {
     ChoosePort(number, std::string());
@@ -951,7 +966,7 @@ void CMainFrame::UpdateComMenu() {
         for (const SComPort& port : ports) {
             QString text = QString::fromStdString(port.name).replace("&", "&&");
             if (!port.description.empty()) text += " - " + QString::fromStdString(port.description).replace("&", "&&");
-            if (!port.usbIds.empty()) text += " [USB " + QString::fromStdString(port.usbIds) + "]";
+            if (!port.usbIds.empty()) text += " " + tr("[USB %1]").arg(QString::fromStdString(port.usbIds));
             QAction* action = m_portMenu->addAction(text);
             action->setObjectName("SystemPort");
             action->setToolTip(QString::fromStdString(port.device));
@@ -991,7 +1006,7 @@ void CMainFrame::OnUploadAll() {
 void CMainFrame::OnUploadList() {
     if (!CheckPhone(true) || !MaySaveChanges()) return;
     std::string path;
-    if (AskOpen(kCsvDialog, path)) Upload(path);
+    if (AskOpen(CsvDialog(), path)) Upload(path);
 }
 
 void CMainFrame::OnDownloadAll() {
@@ -1026,12 +1041,15 @@ void CMainFrame::OnRestoreLastBackup() {
     if (!CheckPhone()) return;
     const std::string path = m_doc.Phone().LastBackupPath();
     if (path.empty()) {
-        m_doc.Messages().ShowMessage("There is no backup in " + m_doc.Phone().BackupFolder() + ".",
-                                     EMessageIcon::Information);
+        m_doc.Messages().ShowMessage(
+            tr("There is no backup in %1.").arg(QString::fromStdString(m_doc.Phone().BackupFolder())).toStdString(),
+            EMessageIcon::Information);
         return;
     }
-    if (!m_doc.Messages().AskYesNo("Download the last backup, " + path +
-                                   ", to the phone? The phone's present values are backed up first."))
+    if (!m_doc.Messages().AskYesNo(
+            tr("Download the last backup, %1, to the phone? The phone's present values are backed up first.")
+                .arg(QString::fromStdString(path))
+                .toStdString()))
         return;
     const SOutcome outcome = m_doc.Phone().RestoreBackup(path);
     // A backup that could not be loaded has said why; there is nothing to report.
@@ -1053,20 +1071,20 @@ void CMainFrame::OnSpc() {
     CSPCCodeDialog dialog(this);
     if (dialog.exec() != QDialog::Accepted) return;
     if (m_doc.SendSpcCode(dialog.Code()))
-        m_doc.Messages().ShowMessage("SPC code accepted.", EMessageIcon::Information);
+        m_doc.Messages().ShowMessage(tr("SPC code accepted.").toStdString(), EMessageIcon::Information);
     else
         m_spcPenaltyEnd = std::chrono::steady_clock::now() + m_spcPenalty;
 }
 
 void CMainFrame::OnAddCnv() {
     std::string path;
-    if (!AskOpen(kCnvDialog, path)) return;
+    if (!AskOpen(CnvDialog(), path)) return;
     COwerWriteDialog prompt(this);
     m_doc.SetOverwritePrompt(&prompt);
     SSnapshot before = Snapshot();
     // The document keeps its records and selection when the file can't be added.
     const bool added = m_doc.AddFromCnv(path).IsCompleted();
-    if (added) PushUndo("Add NV Items from CNV File", std::move(before));
+    if (added) PushUndo(tr("Add NV Items from CNV File"), std::move(before));
     m_doc.SetOverwritePrompt(nullptr);
     // The content goes too: it showed values the merge may have replaced.
     m_views->ClearViews();
@@ -1081,13 +1099,13 @@ void CMainFrame::OnFind() {
     if (dialog.exec() != QDialog::Accepted) return;
     m_findText = dialog.SearchText();
     m_findIndex = -1;
-    if (!ShowNextMatch()) m_doc.Messages().ShowMessage("NV Item not found.", EMessageIcon::Plain);
+    if (!ShowNextMatch()) m_doc.Messages().ShowMessage(tr("NV Item not found.").toStdString(), EMessageIcon::Plain);
 }
 
 void CMainFrame::OnFindNext() {
     if (m_findText.empty()) return OnFind();
     m_contentView->EndEdit();
-    if (!ShowNextMatch()) m_doc.Messages().ShowMessage("NV Item not found.", EMessageIcon::Plain);
+    if (!ShowNextMatch()) m_doc.Messages().ShowMessage(tr("NV Item not found.").toStdString(), EMessageIcon::Plain);
 }
 
 bool CMainFrame::ShowNextMatch() {

@@ -92,6 +92,9 @@ public:
     QStringList RecentFiles() const;
     // The status bar's fields: file, item counts, port, last outcome.
     QLabel* StatusField(int field) const { return m_statusFields[field]; }
+    enum EConnection { kNotConnected, kConnected, kCantConnect };
+    // The state box's words and colours; they follow the palette when it changes.
+    void SetConnectionState(EConnection state);
     enum EStatusField { kStatusFile, kStatusCounts, kStatusPort, kStatusOutcome, kStatusFieldCount };
     // The status bar shows the document as it is now.
     void UpdateStatus();
@@ -198,7 +201,7 @@ private:
     bool WaitForSpcPenalty();
     // Reset, upload of the items of list, and the "NV Items" tree when it completed.
     void Upload(const std::string& list);
-    void SetConnectionState(const char* text);
+    void changeEvent(QEvent* event) override;
     // A new port ends the connection on the old one first, and says so.
     void ChoosePort(int comPort, const std::string& device);
     void OnExit();
@@ -228,6 +231,7 @@ private:
     PortLister m_portLister;
     QLabel* m_statusFields[kStatusFieldCount] = {};
     QString m_lastOutcome;
+    EConnection m_connection = kNotConnected;
     std::string m_findText;
     int m_findIndex = -1;  // of the match shown last, among both trees' matches
 };

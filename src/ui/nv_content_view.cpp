@@ -12,9 +12,12 @@ namespace {
 QString FromBytes(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 }  // namespace
 
-CNVContentView::CNVContentView(CNVTypeCatalog& catalog, const QString& caption, QWidget* parent)
+CNVContentView::CNVContentView(CNVTypeCatalog& catalog, const char* caption, QWidget* parent)
     // "Filed Name" is this program's heading.
-    : CReportView(caption, {{"Filed Name", 300}, {"Dec Value", 150}, {"Hex Value", 150}, {"Data type", 100}}, parent),
+    : CReportView(caption, {{QT_TRANSLATE_NOOP("CReportView", "Filed Name"), 300},
+                   {QT_TRANSLATE_NOOP("CReportView", "Dec Value"), 150},
+                   {QT_TRANSLATE_NOOP("CReportView", "Hex Value"), 150},
+                   {QT_TRANSLATE_NOOP("CReportView", "Data type"), 100}}, parent),
       m_catalog(catalog) {
     header()->setSectionsClickable(false);
 }

@@ -22,7 +22,7 @@ public:
     enum EColumn { kFieldName, kDecValue, kHexValue, kDataType };
     using WriteBack = std::function<void(const std::string& itemName, const std::vector<uint8_t>& bytes)>;
 
-    CNVContentView(CNVTypeCatalog& catalog, const QString& caption, QWidget* parent = nullptr);
+    CNVContentView(CNVTypeCatalog& catalog, const char* caption, QWidget* parent = nullptr);
     ~CNVContentView() override;
 
     void SetWriteBack(WriteBack writeBack) { m_writeBack = std::move(writeBack); }

@@ -3,9 +3,15 @@
 #include <QHeaderView>
 #include <algorithm>
 
-CNVListView::CNVListView(const QString& caption, QWidget* parent)
+CNVListView::CNVListView(const char* caption, QWidget* parent)
     : CReportView(caption,
-                  {{"Name", 200}, {"Id", 100}, {"Active", 100}, {"File Name", 100}, {"Group", 100}, {"Size", 100}, {"Type", 100}},
+                  {{QT_TRANSLATE_NOOP("CReportView", "Name"), 200},
+                   {QT_TRANSLATE_NOOP("CReportView", "Id"), 100},
+                   {QT_TRANSLATE_NOOP("CReportView", "Active"), 100},
+                   {QT_TRANSLATE_NOOP("CReportView", "File Name"), 100},
+                   {QT_TRANSLATE_NOOP("CReportView", "Group"), 100},
+                   {QT_TRANSLATE_NOOP("CReportView", "Size"), 100},
+                   {QT_TRANSLATE_NOOP("CReportView", "Type"), 100}},
                   parent) {
     header()->setSectionsClickable(true);
     header()->setSortIndicatorShown(false);

@@ -11,7 +11,7 @@
 class CNVListView : public CReportView {
     Q_OBJECT
 public:
-    explicit CNVListView(const QString& caption, QWidget* parent = nullptr);
+    explicit CNVListView(const char* caption, QWidget* parent = nullptr);
 
     void ClearRows() { m_rows.clear(); }
     void AddRow(CListRow row) { m_rows.push_back(std::move(row)); }

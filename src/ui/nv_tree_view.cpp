@@ -10,9 +10,9 @@
 #include <QPainter>
 #include <algorithm>
 
-CNVTreeView::CNVTreeView(CTreeEntryList& entries, const QString& caption, QWidget* parent)
+CNVTreeView::CNVTreeView(CTreeEntryList& entries, const char* caption, QWidget* parent)
     : QTreeWidget(parent), m_entries(entries) {
-    setWindowTitle(caption);
+    setWindowTitle(tr(caption));
     setObjectName(caption);
     setColumnCount(1);
     header()->hide();

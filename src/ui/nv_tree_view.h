@@ -15,7 +15,8 @@ class CTreeEntryList;
 class CNVTreeView : public QTreeWidget {
     Q_OBJECT
 public:
-    CNVTreeView(CTreeEntryList& entries, const QString& caption, QWidget* parent = nullptr);
+    // caption: the source text, also the object name; shown translated.
+    CNVTreeView(CTreeEntryList& entries, const char* caption, QWidget* parent = nullptr);
 
     void SetPeer(CNVTreeView* peer) { m_peer = peer; }
     CNVTreeView* Peer() const { return m_peer; }

@@ -11,17 +11,17 @@ struct SAnswerButton {
     int answer;
     const char* text;
 };
-const SAnswerButton kAnswerButtons[4] = {{IOverwritePrompt::kOverwrite, "Overwrite"},
-                                         {IOverwritePrompt::kOverwriteAll, "Overwrite all"},
-                                         {IOverwritePrompt::kSkip, "Skip"},
-                                         {IOverwritePrompt::kSkipAll, "Skip all"}};
+const SAnswerButton kAnswerButtons[4] = {{IOverwritePrompt::kOverwrite, QT_TRANSLATE_NOOP("COwerWriteDialog", "Overwrite")},
+                                         {IOverwritePrompt::kOverwriteAll, QT_TRANSLATE_NOOP("COwerWriteDialog", "Overwrite all")},
+                                         {IOverwritePrompt::kSkip, QT_TRANSLATE_NOOP("COwerWriteDialog", "Skip")},
+                                         {IOverwritePrompt::kSkipAll, QT_TRANSLATE_NOOP("COwerWriteDialog", "Skip all")}};
 }  // namespace
 
 // A caption bar without a close button: the answer comes from one of the four buttons.
 COwerWriteDialog::COwerWriteDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-    setWindowTitle("Overwrite");
-    m_messageLabel = new QLabel("Static", this);
+    setWindowTitle(tr("Overwrite"));
+    m_messageLabel = new QLabel(tr("Static"), this);
     m_messageLabel->setObjectName("OverwriteMessage");
     m_messageLabel->setAlignment(Qt::AlignCenter);
     m_messageLabel->setTextFormat(Qt::PlainText);
@@ -31,7 +31,7 @@ COwerWriteDialog::COwerWriteDialog(QWidget* parent)
     auto* row = new QHBoxLayout;
     for (int i = 0; i < 4; ++i) {
         const SAnswerButton& request = kAnswerButtons[i];
-        m_buttons[i] = new QPushButton(request.text, this);
+        m_buttons[i] = new QPushButton(tr(request.text), this);
         m_buttons[i]->setMinimumWidth(100);
         m_buttons[i]->setAutoDefault(false);
         connect(m_buttons[i], &QPushButton::clicked, this, [this, answer = request.answer] { Answer(answer); });

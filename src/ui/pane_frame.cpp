@@ -1,5 +1,8 @@
 #include "pane_frame.h"
 
+#include "readable_colours.h"
+
+#include <QEvent>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -8,10 +11,7 @@ CPaneFrame::CPaneFrame(QWidget* view, QWidget* parent) : QFrame(parent), m_view(
     m_caption = new QLabel(view->windowTitle(), this);
     m_caption->setObjectName("PaneCaption");
     m_caption->setAutoFillBackground(true);
-    QPalette palette = m_caption->palette();
-    palette.setColor(QPalette::Window, palette.color(QPalette::Active, QPalette::Highlight));
-    palette.setColor(QPalette::WindowText, palette.color(QPalette::Active, QPalette::HighlightedText));
-    m_caption->setPalette(palette);
+    ColourCaption();
     QFont font = m_caption->font();
     font.setBold(true);
     m_caption->setFont(font);
@@ -25,3 +25,17 @@ CPaneFrame::CPaneFrame(QWidget* view, QWidget* parent) : QFrame(parent), m_view(
 }
 
 QString CPaneFrame::Caption() const { return m_caption->text(); }
+
+void CPaneFrame::ColourCaption() {
+    // The theme's selection colours; some themes' highlight is too light for its own text.
+    const QColor text = palette().color(QPalette::Active, QPalette::HighlightedText);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, ReadableBackground(palette().color(QPalette::Active, QPalette::Highlight), text));
+    colours.setColor(QPalette::WindowText, text);
+    m_caption->setPalette(colours);
+}
+
+void CPaneFrame::changeEvent(QEvent* event) {
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) ColourCaption();
+}

@@ -12,7 +12,12 @@ public:
     QWidget* View() const { return m_view; }
     QString Caption() const;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void ColourCaption();
+
     QLabel* m_caption;
     QWidget* m_view;
 };

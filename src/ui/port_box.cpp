@@ -14,7 +14,7 @@ CPortBox::CPortBox(QWidget* parent) : QComboBox(parent) {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     setCompleter(nullptr);  // an inline completion would put a listed name under a typed path
-    lineEdit()->setPlaceholderText("port");
+    lineEdit()->setPlaceholderText(tr("port"));
     connect(this, &QComboBox::editTextChanged, this, &CPortBox::OnTextChanged);
 }
 

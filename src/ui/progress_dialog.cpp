@@ -14,10 +14,10 @@
 
 CProgressDialog::CProgressDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-    setWindowTitle("Progress");
+    setWindowTitle(tr("Progress"));
     setModal(true);
 
-    m_caption = new QLabel("Static", this);
+    m_caption = new QLabel(tr("Static"), this);
     m_caption->setAlignment(Qt::AlignCenter);
     m_caption->setWordWrap(true);
     m_progressBar = new QProgressBar(this);
@@ -27,7 +27,7 @@ CProgressDialog::CProgressDialog(QWidget* parent)
     m_count = new QLabel(this);
     m_count->setObjectName("ProgressCount");
     m_count->setAlignment(Qt::AlignCenter);
-    m_cancelButton = new QPushButton("Cancel", this);
+    m_cancelButton = new QPushButton(tr("Cancel"), this);
     m_cancelButton->setAutoDefault(false);
     m_cancelButton->setDefault(false);
     m_cancelButton->setEnabled(false);

@@ -2,9 +2,9 @@
 
 #include <QHeaderView>
 
-CReportView::CReportView(const QString& caption, std::initializer_list<SColumn> columns, QWidget* parent)
+CReportView::CReportView(const char* caption, std::initializer_list<SColumn> columns, QWidget* parent)
     : QTreeWidget(parent) {
-    setWindowTitle(caption);
+    setWindowTitle(tr(caption));
     setObjectName(caption);
     setRootIsDecorated(false);
     setUniformRowHeights(true);
@@ -14,7 +14,7 @@ CReportView::CReportView(const QString& caption, std::initializer_list<SColumn> 
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
     QStringList headings;
-    for (const SColumn& column : columns) headings << column.heading;
+    for (const SColumn& column : columns) headings << tr(column.heading);
     setHeaderLabels(headings);
     int c = 0;
     for (const SColumn& column : columns) setColumnWidth(c++, column.width);

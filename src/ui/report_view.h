@@ -11,5 +11,6 @@ public:
         const char* heading;
         int width;
     };
-    CReportView(const QString& caption, std::initializer_list<SColumn> columns, QWidget* parent = nullptr);
+    // caption and headings: source texts, shown translated; the caption is also the object name.
+    CReportView(const char* caption, std::initializer_list<SColumn> columns, QWidget* parent = nullptr);
 };

@@ -9,16 +9,16 @@
 CSPCCodeDialog::CSPCCodeDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint) {
-    setWindowTitle("SPC");
-    auto* label = new QLabel("SPC Code", this);
+    setWindowTitle(tr("SPC"));
+    auto* label = new QLabel(tr("SPC Code"), this);
     label->setAlignment(Qt::AlignCenter);
     m_codeEdit = new QLineEdit(this);
     m_codeEdit->setObjectName("SpcCodeEdit");
     m_codeEdit->setEchoMode(QLineEdit::Password);
     m_codeEdit->setFixedWidth(110);
-    auto* ok = new QPushButton("OK", this);
+    auto* ok = new QPushButton(tr("OK"), this);
     ok->setDefault(true);
-    auto* cancel = new QPushButton("Cancel", this);
+    auto* cancel = new QPushButton(tr("Cancel"), this);
     connect(ok, &QPushButton::clicked, this, &CSPCCodeDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 

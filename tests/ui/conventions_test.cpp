@@ -12,8 +12,13 @@
 #include "tessiva_app.h"
 #include "ui_test_support.h"
 
+#include "item_window.h"
+#include "readable_colours.h"
+
 #include <QAction>
 #include <QApplication>
+#include <QImage>
+#include <QStatusBar>
 #include <QDir>
 #include <QDropEvent>
 #include <QHeaderView>
@@ -57,6 +62,22 @@ int RecordIndex(const CNVItemArray& items, int id) {
 }
 
 std::string SelectedText(CNVTreeView& tree) { return CNVTreeView::NodeText(tree.SelectedNode()); }
+
+// The widget as drawn: its commonest colour is the background, and the text is the colour
+// that stands out most from it.
+double DrawnContrast(QWidget& widget) {
+    const QImage image = widget.grab().toImage();
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) ++counts[image.pixel(x, y)];
+    QRgb background = 0;
+    int most = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > most) std::tie(background, most) = std::pair(it.key(), it.value());
+    double best = 1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) best = std::max(best, ContrastRatio(QColor(background), QColor(it.key())));
+    return best;
+}
 }  // namespace
 
 class CConventionsTest : public QObject {
@@ -371,6 +392,60 @@ private slots:
         QCOMPARE(ui.Doc().DocumentPath(), ui.Path("here.cnv"));  // still the window's file
         frame.UndoStack().undo();
         QCOMPARE(ui.Doc().m_items.GetSize(), 8);
+    }
+
+    void theCommandLineOpensAFileAndRefusesWrongArguments() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        ui.FillDatabase();
+        QVERIFY(ui.Doc().SaveBackup(ui.Path("given.qcn")).IsCompleted());
+        const QString dir = QString::fromStdString(ui.dir);
+        const struct {
+            QStringList arguments;
+            int status;  // -1: on into the event loop
+            int records;
+            int messages;
+        } cases[] = {{{"--dir", dir, dir + "/given.qcn"}, -1, 9, 0},
+                     {{dir + "/given.qcn", "--dir", dir}, -1, 9, 0},
+                     {{"--dir", dir, dir + "/missing.cnv"}, -1, 0, 1},  // says why; the window stays
+                     {{"--dir", dir, "--bogus"}, 2, 0, 0},
+                     {{"--dir", dir, "a.cnv", "b.cnv"}, 2, 0, 0},
+                     {{"--help"}, 0, 0, 0}};
+        for (const auto& c : cases) {
+            CTestFrontend sink;
+            CScriptedChooser chooser;
+            CTessivaApp app(&sink, &chooser);
+            QCOMPARE(app.Start(QStringList{"tessiva"} + c.arguments), c.status);
+            QCOMPARE(app.Doc().m_items.GetSize(), c.records);
+            QCOMPARE(sink.Messages().size(), size_t(c.messages));
+            if (c.records) QVERIFY(app.MainFrame().windowTitle().startsWith("given.qcn - "));
+        }
+    }
+
+    void coloursReadOnLightAndDarkPalettes() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        CMainFrame& frame = ui.Frame();
+        frame.resize(1280, 800);
+        const QPalette light = QApplication::palette();
+        for (const QPalette& palette : {light, DarkPalette()}) {
+            QApplication::setPalette(palette);
+            QTest::qWait(20);
+            const bool dark = palette.color(QPalette::Base).lightness() < 128;
+            for (auto state : {CMainFrame::kNotConnected, CMainFrame::kConnected, CMainFrame::kCantConnect}) {
+                frame.SetConnectionState(state);
+                QVERIFY2(DrawnContrast(*frame.ConnectionBox()) >= 4.5, qPrintable(frame.ConnectionBox()->text()));
+            }
+            CItemWindow refused(&frame);
+            refused.resize(160, 26);
+            refused.setText("300");
+            refused.ShowRefusal("from 0 to 255");
+            refused.deselect();
+            QVERIFY2(DrawnContrast(refused) >= 4.5, dark ? "refused value, dark" : "refused value, light");
+            QWidget* panes[] = {frame.findChild<QLabel*>("PaneCaption"), frame.StatusField(CMainFrame::kStatusCounts)};
+            for (QWidget* pane : panes) QVERIFY2(DrawnContrast(*pane) >= 4.5, qPrintable(pane->objectName()));
+        }
+        QApplication::setPalette(light);
     }
 };
 UI_TEST_CLASS(CConventionsTest);

@@ -102,17 +102,7 @@ private slots:
         }
         // A dark palette, as a dark desktop theme sets it.
         const QPalette light = QApplication::palette();
-        QPalette dark;
-        dark.setColor(QPalette::Window, QColor(45, 45, 48));
-        dark.setColor(QPalette::WindowText, Qt::white);
-        dark.setColor(QPalette::Base, QColor(30, 30, 30));
-        dark.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
-        dark.setColor(QPalette::Text, Qt::white);
-        dark.setColor(QPalette::Button, QColor(55, 55, 58));
-        dark.setColor(QPalette::ButtonText, Qt::white);
-        dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
-        dark.setColor(QPalette::HighlightedText, Qt::white);
-        QApplication::setPalette(dark);
+        QApplication::setPalette(DarkPalette());
         QTest::qWait(100);
         QVERIFY(frame.grab().save(out + "/shot-dark.png"));
         QApplication::setPalette(light);

@@ -3,6 +3,7 @@
 #include "test_support.h"
 
 #include <QObject>
+#include <QPalette>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -75,6 +76,9 @@ struct SUiApp {
 
 // One active record per definition of doc, values made from the ID.
 void FillDatabase(CTessivaDoc& doc);
+
+// A dark palette, as a dark desktop theme sets it.
+QPalette DarkPalette();
 
 // Node helpers.
 std::vector<std::string> TopLevelTexts(const QTreeWidget& tree);

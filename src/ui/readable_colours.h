@@ -1,0 +1,12 @@
+#pragma once
+#include <QColor>
+
+// The colours the window picks for itself (captions, state box, refused values) are checked
+// against the palette's, so they read on light and dark themes alike.
+
+// The contrast ratio of two colours, from 1 to 21; body text wants 4.5.
+double ContrastRatio(const QColor& a, const QColor& b);
+
+// background, moved towards black (light text) or white (dark text) until text on it
+// reaches the contrast of body text.
+QColor ReadableBackground(QColor background, const QColor& text);
