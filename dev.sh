@@ -7,7 +7,7 @@ export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev
   libgsf-1-dev libgtest-dev libgmock-dev libbenchmark-dev libgl-dev socat python3-olefile
-  xvfb xauth imagemagick qt6-l10n-tools)
+  xvfb xauth imagemagick qt6-l10n-tools shared-mime-info desktop-file-utils)
 
 # The Windows cross-check: MinGW-w64, Wine, and GoogleTest's sources to build with MinGW.
 WIN_PACKAGES=(g++-mingw-w64-x86-64-posix wine googletest)
