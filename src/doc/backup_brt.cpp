@@ -5,19 +5,21 @@
 #include "doc_files.h"
 #include "item_list_ops.h"
 #include "job_control.h"
+#include "text_translation.h"
 
 SOutcome CBackupFiles::StoreBrtFile(const std::string& path, const CNVItemArray& all) {
     CNVItemArray fitting;
     int leftOut = 0;
     const CNVItemArray& list = Holdable(all, fitting, leftOut);
-    if (!HasSomethingToSave(list)) return SOutcome::Fail(kNothingToSave);
-    SOutcome outcome = m_jobs.Run("Storing NV Items in BRT file", [&] { return StoreBrt(path, list); });
+    if (!HasSomethingToSave(list)) return SOutcome::Fail(NothingToSave());
+    SOutcome outcome =
+        m_jobs.Run(TrText("CBackupFiles", "Storing NV Items in BRT file"), [&] { return StoreBrt(path, list); });
     if (outcome.IsCompleted()) TellLeftOut("BRT", leftOut);
     return outcome;
 }
 
 SOutcome CBackupFiles::StoreBrt(const std::string& path, const CNVItemArray& list) {
-    static const char* const kQuestion = "Are you sure you want to stop saving NV Items to BRT File?\n";
+    const std::string question = TrText("CBackupFiles", "Are you sure you want to stop saving NV Items to BRT File?\n");
     CNVItemArray w = list;
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
@@ -29,14 +31,14 @@ SOutcome CBackupFiles::StoreBrt(const std::string& path, const CNVItemArray& lis
     CBrtFile file;
     if (!file.Create(path)) return m_jobs.FailJob(CantWriteMessage(path, file.Error()));
     file.WriteCount(static_cast<uint32_t>(groups.size()));
-    if (m_jobs.ConfirmStop(kQuestion)) {
+    if (m_jobs.ConfirmStop(question)) {
         file.Cancel();
         return m_jobs.PostJobStopped();
     }
     m_jobs.SetRange(w.GetSize());
     for (const auto& group : groups) {
         if (!file.WriteRecord(static_cast<uint32_t>(w[group.first].Id()), CBrtFile::RecordData(w, group))) break;
-        if (m_jobs.ConfirmStop(kQuestion)) {
+        if (m_jobs.ConfirmStop(question)) {
             file.Cancel();
             return m_jobs.PostJobStopped();
         }
@@ -48,20 +50,22 @@ SOutcome CBackupFiles::StoreBrt(const std::string& path, const CNVItemArray& lis
 
 SOutcome CBackupFiles::LoadBrtFile(const std::string& path) {
     CNVItemArray loaded;
-    SOutcome outcome = m_jobs.Run("Loading NV Items from BRT file", [&] { return LoadBrt(path, loaded); });
+    SOutcome outcome =
+        m_jobs.Run(TrText("CBackupFiles", "Loading NV Items from BRT file"), [&] { return LoadBrt(path, loaded); });
     if (outcome.IsCompleted()) outcome = m_completion.StartFillUp(loaded, 1);
     return outcome.IsCompleted() ? FinishLoad(std::move(loaded), EBackupOrigin::Brt) : outcome;
 }
 
 SOutcome CBackupFiles::LoadBrt(const std::string& path, CNVItemArray& loaded) {
-    static const char* const kQuestion = "Are you sure you want to stop loading NV Items from BRT File?";
+    const std::string question =
+        TrText("CBackupFiles", "Are you sure you want to stop loading NV Items from BRT File?");
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     CBrtFile file;
     if (!file.Open(path)) return m_jobs.FailJob(CantOpenMessage(path, file.Error()));
     uint32_t n = 0;
     if (!file.ReadCount(n)) return m_jobs.FailJob(WrongDataMessage("BRT", file.Error()));
-    if (m_jobs.ConfirmStop(kQuestion)) return m_jobs.PostJobStopped();
+    if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
     m_jobs.SetRange(static_cast<int>(n));
     loaded.RemoveAll();
     loaded.Reserve(static_cast<int>(n));
@@ -76,7 +80,7 @@ SOutcome CBackupFiles::LoadBrt(const std::string& path, CNVItemArray& loaded) {
         } else {
             m_jobs.ShowMessage(NotDefinedMessage(id), EMessageIcon::Error);
         }
-        if (m_jobs.ConfirmStop(kQuestion)) return m_jobs.PostJobStopped();
+        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(static_cast<int>(k + 1));
     }
     return m_jobs.PostJobCompleted();

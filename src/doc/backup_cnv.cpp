@@ -5,25 +5,22 @@
 #include "doc_files.h"
 #include "item_list_ops.h"
 #include "job_control.h"
-
-namespace {
-const char* const kChecksumMessage = "Wrong data in CNV File.\nNV Items can't be loaded from this file.";
-const char* const kErrorCaption = "ERROR";
-}  // namespace
+#include "text_translation.h"
 
 SOutcome CBackupFiles::StoreCnvFile(const std::string& path, const CNVItemArray& all) {
     CNVItemArray fitting;
     int leftOut = 0;
     const CNVItemArray& list = Holdable(all, fitting, leftOut);
-    if (!HasSomethingToSave(list)) return SOutcome::Fail(kNothingToSave);
+    if (!HasSomethingToSave(list)) return SOutcome::Fail(NothingToSave());
     // A stopped store leaves the previous file: it is replaced only by a complete one.
-    SOutcome outcome = m_jobs.Run("Storing NV Items in CNV file", [&] { return StoreCnv(path, list); });
+    SOutcome outcome =
+        m_jobs.Run(TrText("CBackupFiles", "Storing NV Items in CNV file"), [&] { return StoreCnv(path, list); });
     if (outcome.IsCompleted()) TellLeftOut("CNV", leftOut);
     return outcome;
 }
 
 SOutcome CBackupFiles::StoreCnv(const std::string& path, const CNVItemArray& list) {
-    static const char* const kQuestion = "Are you sure you want to stop saving NV Items to CNV File?";
+    const std::string question = TrText("CBackupFiles", "Are you sure you want to stop saving NV Items to CNV File?");
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     CNVItemArray w = list;
@@ -32,7 +29,7 @@ SOutcome CBackupFiles::StoreCnv(const std::string& path, const CNVItemArray& lis
     if (!CheckRecordsFit(w, CCnvFile::kLimits, refusal)) return m_jobs.FailJob(refusal);
     CCnvFile file;
     if (!file.Create(path)) return m_jobs.FailJob(CantWriteMessage(path, file.Error()));
-    if (m_jobs.ConfirmStop(kQuestion)) {
+    if (m_jobs.ConfirmStop(question)) {
         file.Cancel();
         return m_jobs.PostJobStopped();
     }
@@ -42,7 +39,7 @@ SOutcome CBackupFiles::StoreCnv(const std::string& path, const CNVItemArray& lis
         if (r.Active() == CNVItem::kActive &&
             !file.WriteRecord(static_cast<uint16_t>(r.Id() & 0xFFFF), r.Value(), r.Count() > 0 ? r.Index() : -1))
             break;
-        if (m_jobs.ConfirmStop(kQuestion)) {
+        if (m_jobs.ConfirmStop(question)) {
             file.Cancel();
             return m_jobs.PostJobStopped();
         }
@@ -54,7 +51,7 @@ SOutcome CBackupFiles::StoreCnv(const std::string& path, const CNVItemArray& lis
 
 SOutcome CBackupFiles::LoadCnvFile(const std::string& path) {
     CNVItemArray loaded;
-    SOutcome outcome = m_jobs.Run("Loading NV Items from CNV file", [&] { return LoadCnv(path, loaded); });
+    SOutcome outcome = m_jobs.Run(LoadCnvCaption(), [&] { return LoadCnv(path, loaded); });
     if (!outcome.IsCompleted()) return outcome;
     m_completion.CompleteArrayElements(loaded);
     outcome = m_completion.StartFillUp(loaded, 0);
@@ -62,19 +59,22 @@ SOutcome CBackupFiles::LoadCnvFile(const std::string& path) {
 }
 
 SOutcome CBackupFiles::LoadCnv(const std::string& path, CNVItemArray& loaded) {
-    static const char* const kQuestion = "Are you sure you want to stop loading NV Items from CNV File?";
+    const std::string question =
+        TrText("CBackupFiles", "Are you sure you want to stop loading NV Items from CNV File?");
     m_jobs.WaitForDialog();
     CCnvFile file;
     if (!file.Open(path)) return m_jobs.FailJob(CantOpenMessage(path, file.Error()));
     if (!file.ChecksumOk()) {
-        m_jobs.ShowMessage(kChecksumMessage, EMessageIcon::Error, kErrorCaption);
+        const std::string message =
+            TrText("CBackupFiles", "Wrong data in CNV File.\nNV Items can't be loaded from this file.");
+        m_jobs.ShowMessage(message, EMessageIcon::Error, ErrorCaption());
         SOutcome failed = m_jobs.FailJob("");
-        failed.reason = kChecksumMessage;
+        failed.reason = message;
         return failed;
     }
     m_jobs.EnableCancel();
     file.Rewind();
-    if (m_jobs.ConfirmStop(kQuestion)) return m_jobs.PostJobStopped();
+    if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
     m_jobs.SetRange(static_cast<int>(file.FileSize()));
     loaded.RemoveAll();
     uint16_t id = 0;
@@ -87,12 +87,12 @@ SOutcome CBackupFiles::LoadCnv(const std::string& path, CNVItemArray& loaded) {
         } else {
             m_jobs.ShowMessage(NotDefinedMessage(id), EMessageIcon::Error);
         }
-        if (m_jobs.ConfirmStop(kQuestion)) return m_jobs.PostJobStopped();
+        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(static_cast<int>(file.Position()));
     }
     if (!file.Error().empty()) {
         const std::string message = WrongDataMessage("CNV", file.Error());
-        m_jobs.ShowMessage(message, EMessageIcon::Error, kErrorCaption);
+        m_jobs.ShowMessage(message, EMessageIcon::Error, ErrorCaption());
         SOutcome failed = m_jobs.FailJob("");
         failed.reason = message;
         return failed;

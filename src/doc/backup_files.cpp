@@ -8,6 +8,7 @@
 #include "item_selection.h"
 #include "job_control.h"
 #include "nv_item_array.h"
+#include "text_translation.h"
 
 CBackupFiles::CBackupFiles(CJobControl& jobs, CNVItemArray& items, const CNVItemArray& defs,
                            CItemSelection& selection)
@@ -23,8 +24,9 @@ SOutcome CBackupFiles::LoadBackup(const std::string& path) {
     case EBackupKind::Xqcn: return LoadQcnFile(path);
     case EBackupKind::Unknown: break;
     }
-    const std::string reason = path + " is not a BRT, CNV, QCN or XQCN backup.";
-    Messages().ShowMessage(CantOpenMessage(path, "not a BRT, CNV, QCN or XQCN backup"), EMessageIcon::Error);
+    const std::string reason = FillText(TrText("CBackupFiles", "%1 is not a BRT, CNV, QCN or XQCN backup."), {path});
+    Messages().ShowMessage(CantOpenMessage(path, TrText("CBackupFiles", "not a BRT, CNV, QCN or XQCN backup")),
+                           EMessageIcon::Error);
     return SOutcome::Fail(reason);
 }
 
@@ -36,23 +38,34 @@ SOutcome CBackupFiles::SaveBackup(const std::string& path, const CNVItemArray& l
     case EBackupKind::Xqcn: return SaveNumbered(path, list, EBackupForm::Xml);
     case EBackupKind::Unknown: break;
     }
-    const std::string reason =
-        "Can't tell the kind of " + path + " from its name: it should end in .brt, .cnv, .qcn or .xqcn.";
+    const std::string reason = FillText(
+        TrText("CBackupFiles", "Can't tell the kind of %1 from its name: it should end in .brt, .cnv, .qcn or .xqcn."),
+        {path});
     Messages().ShowMessage(reason, EMessageIcon::Error);
     return SOutcome::Fail(reason);
 }
 
+std::string CBackupFiles::LoadCnvCaption() { return TrText("CBackupFiles", "Loading NV Items from CNV file"); }
+
+std::string CBackupFiles::SavingCaption(const char* kind) {
+    return FillText(TrText("CBackupFiles", "Saving NV Items to %1 file.\nPlease wait."), {kind});
+}
+
+std::string CBackupFiles::NothingToSave() { return TrText("CBackupFiles", "There are no items to save."); }
+
 bool CBackupFiles::HasSomethingToSave(const CNVItemArray& list) {
     for (const CNVItem& r : list)
         if (r.Active() == CNVItem::kActive) return true;
-    Messages().ShowMessage(kNothingToSave, EMessageIcon::Error);
+    Messages().ShowMessage(NothingToSave(), EMessageIcon::Error);
     return false;
 }
 
 std::string CBackupFiles::TooManyRecords(const char* kind, int loaded) const {
     if (loaded <= m_itemDefs.GetSize()) return {};
-    return WrongDataMessage(kind, "The file holds more records of defined items (" + std::to_string(loaded) +
-                                      ") than NVItemsDefine.def defines.");
+    return WrongDataMessage(
+        kind, FillText(TrText("CBackupFiles",
+                              "The file holds more records of defined items (%1) than NVItemsDefine.def defines."),
+                       {std::to_string(loaded)}));
 }
 
 SOutcome CBackupFiles::FinishLoad(CNVItemArray&& loaded, CNumberedState&& state) {
@@ -79,7 +92,12 @@ void CBackupFiles::FinishUpload(CNVItemArray&& read) {
     read.SortById();
     m_items = std::move(read);
     m_selection.ListAllItems();
-    if (kept > 0) Messages().ShowMessage(std::to_string(kept) + kSubscriptionsKept, EMessageIcon::Information);
+    if (kept > 0)
+        Messages().ShowMessage(FillText(TrText("CBackupFiles",
+                                               "%1 records of subscriptions 1 and 2 were left as they "
+                                               "were: the phone link can't address a subscription."),
+                                        {std::to_string(kept)}),
+                               EMessageIcon::Information);
 }
 
 const CNVItemArray& CBackupFiles::Holdable(const CNVItemArray& list, CNVItemArray& fitting, int& leftOut) const {
@@ -97,16 +115,18 @@ const CNVItemArray& CBackupFiles::Holdable(const CNVItemArray& list, CNVItemArra
 void CBackupFiles::TellLeftOut(const char* kind, int records) {
     const size_t files = m_numbered.ItemFiles().size();
     if (records == 0 && files == 0) return;
-    Messages().ShowMessage(std::to_string(records) + " records and " + std::to_string(files) +
-                               " item files were left out: a " + kind +
-                               " file can't hold subscriptions, records of undefined items or item files.\n"
-                               "Save in the numbered-items layout (QCN or XQCN) to keep them.",
-                           EMessageIcon::Warning);
+    Messages().ShowMessage(
+        FillText(
+            TrText("CBackupFiles",
+                   "%1 records and %2 item files were left out: a %3 file can't hold subscriptions, records of "
+                   "undefined items or item files.\nSave in the numbered-items layout (QCN or XQCN) to keep them."),
+            {std::to_string(records), std::to_string(files), kind}),
+        EMessageIcon::Warning);
 }
 
 SOutcome CBackupFiles::AddCnvFile(const std::string& path, IOverwritePrompt* prompt) {
     CNVItemArray loaded;
-    SOutcome outcome = m_jobs.Run("Loading NV Items from CNV file", [&] { return LoadCnv(path, loaded); });
+    SOutcome outcome = m_jobs.Run(LoadCnvCaption(), [&] { return LoadCnv(path, loaded); });
     if (!outcome.IsCompleted()) return outcome;
     // Only the records the file holds take part: elements it lacks are not invented here,
     // where they would overwrite the document's own.
@@ -126,7 +146,7 @@ SOutcome CBackupFiles::AddCnvFile(const std::string& path, IOverwritePrompt* pro
 
 bool CBackupFiles::WriteItemList(const CNVItemArray& list, IFileChooser* chooser) {
     SFileDialogRequest request;
-    request.filterLabel = "BRT list files (*.csv)";
+    request.filterLabel = TrText("CBackupFiles", "BRT list files (*.csv)");
     request.filterPattern = "*.csv";
     request.defaultExtension = "csv";
     request.initialName = "*.csv";

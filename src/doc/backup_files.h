@@ -65,10 +65,10 @@ public:
 
     CItemCompletion& Completion() { return m_completion; }
 
-    static constexpr const char* kNothingToSave = "There are no items to save.";
-
-    static constexpr const char* kSubscriptionsKept =
-        " records of subscriptions 1 and 2 were left as they were: the phone link can't address a subscription.";
+    // The refusal of a save without a single active record.
+    static std::string NothingToSave();
+    // The caption of every job that loads a CNV file.
+    static std::string LoadCnvCaption();
 
 private:
     SOutcome LoadTessivaQcn(const std::string& path);
@@ -86,6 +86,8 @@ private:
     // More records of defined items than the definitions have can only be damage; refusing
     // them keeps a hostile file from taking memory without bound. Empty when the count is fine.
     std::string TooManyRecords(const char* kind, int loaded) const;
+    // The caption of a save as a QCN or XQCN file, which can't be cancelled.
+    static std::string SavingCaption(const char* kind);
 
     CJobControl& m_jobs;
     CNVItemArray& m_items;

@@ -5,6 +5,7 @@
 #include "doc_files.h"
 #include "job_control.h"
 #include "nv_item_array.h"
+#include "text_translation.h"
 
 #include <unordered_set>
 
@@ -14,10 +15,16 @@ const char* FormName(EBackupForm form) { return form == EBackupForm::Xml ? "XQCN
 std::string SubscriptionPrefix(int subscription) { return "Subscription " + std::to_string(subscription) + ": "; }
 
 std::string KeptAsideMessage(size_t count) {
-    return std::to_string(count) + (count == 1 ? " record" : " records") +
-           " of items that NVItemsDefine.def does not define (or holds differently) " +
-           (count == 1 ? "was" : "were") +
-           " kept aside unchanged.\nThey are written back when the items are saved in the numbered-items layout.";
+    const std::string pattern =
+        count == 1 ? TrText("CBackupFiles",
+                            "%1 record of items that NVItemsDefine.def does not define (or holds differently) was kept "
+                            "aside unchanged.\nThey are written back when the items are saved in the numbered-items "
+                            "layout.")
+                   : TrText("CBackupFiles",
+                            "%1 records of items that NVItemsDefine.def does not define (or holds differently) were "
+                            "kept aside unchanged.\nThey are written back when the items are saved in the "
+                            "numbered-items layout.");
+    return FillText(pattern, {std::to_string(count)});
 }
 }  // namespace
 
@@ -38,7 +45,7 @@ SOutcome CBackupFiles::LoadQcnFile(const std::string& path) {
     switch (DetectQcnLayout(tree, found)) {
     case EQcnLayout::Tessiva:
         if (form == EBackupForm::Compound) return LoadTessivaQcn(path);
-        found = "It is Tessiva's own layout written as XML, which Tessiva does not read.";
+        found = TrText("CBackupFiles", "It is Tessiva's own layout written as XML, which Tessiva does not read.");
         break;
     case EQcnLayout::Numbered: return LoadNumbered(std::move(tree), form);
     case EQcnLayout::Unknown: break;
@@ -104,10 +111,10 @@ SOutcome CBackupFiles::LoadNumbered(CCompoundNode&& tree, EBackupForm form) {
 }
 
 SOutcome CBackupFiles::SaveNumbered(const std::string& path, const CNVItemArray& list, EBackupForm form) {
-    if (m_numbered.KeptAside().empty() && !HasSomethingToSave(list)) return SOutcome::Fail(kNothingToSave);
+    if (m_numbered.KeptAside().empty() && !HasSomethingToSave(list)) return SOutcome::Fail(NothingToSave());
     CCompoundNode tree;
     std::string error;
-    const bool written = m_jobs.Run(std::string("Saving NV Items to ") + FormName(form) + " file.\nPlease wait.", [&] {
+    const bool written = m_jobs.Run(SavingCaption(FormName(form)), [&] {
                                    if (!EncodeNumbered(m_numbered.BackupFor(list), tree, error) ||
                                        !WriteBackupTree(path, tree, form, error))
                                        return m_jobs.FailJob("");

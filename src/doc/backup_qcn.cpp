@@ -5,6 +5,7 @@
 #include "job_control.h"
 #include "nv_item_array.h"
 #include "qcn_file.h"
+#include "text_translation.h"
 
 #include <functional>
 
@@ -21,7 +22,7 @@ bool RunWithoutCancel(CJobControl& jobs, const std::string& caption, const std::
 }
 
 bool CommitWithProgress(CJobControl& jobs, CQcnFile& file) {
-    return RunWithoutCancel(jobs, "QCN file commit.\nPlease wait.", [&] {
+    return RunWithoutCancel(jobs, TrText("CBackupFiles", "QCN file commit.\nPlease wait."), [&] {
         jobs.SetRange(7);
         return file.CommitAndClose([&](int position) { jobs.SetPosition(position); });
     });
@@ -40,13 +41,13 @@ SOutcome CBackupFiles::SaveQcn(const std::string& path, const CNVItemArray& all,
     CNVItemArray fitting;
     int leftOut = 0;
     const CNVItemArray& list = Holdable(all, fitting, leftOut);
-    if (!HasSomethingToSave(list)) return SOutcome::Fail(kNothingToSave);
+    if (!HasSomethingToSave(list)) return SOutcome::Fail(NothingToSave());
     std::string refusal;
     if (!CheckRecordsFit(list, CQcnFile::kLimits, refusal)) return Failed(Messages(), refusal);
     CQcnFile file;
     if (!file.Create(path) || !file.CreateLevel("00000000") || !file.CreateLevel("default"))
         return Failed(Messages(), CantOpenMessage(path, file.Error()), EMessageIcon::Plain);
-    const bool written = RunWithoutCancel(m_jobs, "Saving NV Items to QCN file.\nPlease wait.", [&] {
+    const bool written = RunWithoutCancel(m_jobs, SavingCaption("QCN"), [&] {
         m_jobs.SetRange(list.GetSize());
         return file.WriteItems(list, [&](int i) { m_jobs.SetPosition(i); });
     });
@@ -61,7 +62,8 @@ SOutcome CBackupFiles::LoadTessivaQcn(const std::string& path) {
     CNVItemArray loaded;
     std::string failure;
     EMessageIcon failureIcon = EMessageIcon::Error;
-    const bool read = RunWithoutCancel(m_jobs, "Loading NV Items from QCN file.\nPlease wait.", [&] {
+    const std::string caption = TrText("CBackupFiles", "Loading NV Items from QCN file.\nPlease wait.");
+    const bool read = RunWithoutCancel(m_jobs, caption, [&] {
         if (!file.Open(path)) {
             failure = CantOpenMessage(path, file.Error());
             failureIcon = EMessageIcon::Plain;
@@ -105,8 +107,10 @@ SOutcome CBackupFiles::LoadTessivaQcn(const std::string& path) {
             return false;
         }
         if (m_itemDefs[d].Count() > 0 && r.Index() > 255) {
-            Messages().ShowMessage("NV Item ID = " + std::to_string(r.Id()) + ": element " + std::to_string(r.Index()) +
-                                       " was left out: element indexes above 255 can't be told apart.",
+            Messages().ShowMessage(FillText(TrText("CBackupFiles",
+                                                   "NV Item ID = %1: element %2 was left out: element "
+                                                   "indexes above 255 can't be told apart."),
+                                            {std::to_string(r.Id()), std::to_string(r.Index())}),
                                    EMessageIcon::Error);
             return false;
         }

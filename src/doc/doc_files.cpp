@@ -1,26 +1,37 @@
 #include "doc_files.h"
 
+#include "text_translation.h"
 
 std::string NotDefinedMessage(long long id) {
-    return "NV Item ID = " + std::to_string(id) +
-           " \n Is not defined in NVItemsDefine.def file\n So it can't be edit by Tessiva";
+    return FillText(
+        TrText("DocMessages",
+               "NV Item ID = %1 \n Is not defined in NVItemsDefine.def file\n So it can't be edit by Tessiva"),
+        {std::to_string(id)});
 }
 
 std::string ElementName(const std::string& name, int index) { return name + " [ " + std::to_string(index) + " ]"; }
 
 std::string WrongDataMessage(const std::string& fileKind, const std::string& reason) {
-    return "Wrong data in " + fileKind + " File.\n" + reason + "\nNV Items can't be loaded from this file.";
+    return FillText(TrText("DocMessages", "Wrong data in %1 File.\n%2\nNV Items can't be loaded from this file."),
+                    {fileKind, reason});
 }
 
 // The first line is the message the QCN commands are known by; path and reason follow.
 std::string CantOpenMessage(const std::string& path, const std::string& reason) {
-    return "Can't open the file\n" + path + (reason.empty() ? "" : ": " + reason);
+    if (reason.empty()) return FillText(TrText("DocMessages", "Can't open the file\n%1"), {path});
+    return FillText(TrText("DocMessages", "Can't open the file\n%1: %2"), {path, reason});
 }
 
 std::string CantWriteMessage(const std::string& path, const std::string& reason) {
-    return "Can't write the file " + path + (reason.empty() ? "." : ":\n" + reason) +
-           "\nThe previous file, if any, was left as it was.";
+    if (reason.empty())
+        return FillText(
+            TrText("DocMessages", "Can't write the file %1.\nThe previous file, if any, was left as it was."), {path});
+    return FillText(
+        TrText("DocMessages", "Can't write the file %1:\n%2\nThe previous file, if any, was left as it was."),
+        {path, reason});
 }
+
+std::string ErrorCaption() { return TrText("DocMessages", "ERROR"); }
 
 CNVItem LoadedRecord(int id, const std::vector<uint8_t>& value) {
     CNVItem record;

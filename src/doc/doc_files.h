@@ -14,6 +14,8 @@ std::string ElementName(const std::string& name, int index);
 std::string WrongDataMessage(const std::string& fileKind, const std::string& reason);
 std::string CantOpenMessage(const std::string& path, const std::string& reason);
 std::string CantWriteMessage(const std::string& path, const std::string& reason);
+// The caption of the message boxes that say only "ERROR" above their text.
+std::string ErrorCaption();
 
 // A record as a file holds it: ID and value, active; the rest comes from the definitions.
 CNVItem LoadedRecord(int id, const std::vector<uint8_t>& value);

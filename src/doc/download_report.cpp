@@ -1,5 +1,7 @@
 #include "download_report.h"
 
+#include "text_translation.h"
+
 #include <cstdio>
 
 namespace {
@@ -33,26 +35,30 @@ std::string JsonText(const std::string& text) {
 }
 
 std::string RecordLabel(const CDownloadReport::SRow& row) {
-    std::string label = row.name + " (ID " + std::to_string(row.id);
-    if (row.index >= 0) label += ", index " + std::to_string(row.index);
-    return label + ")";
+    if (row.index < 0) return FillText(TrText("CDownloadReport", "%1 (ID %2)"), {row.name, std::to_string(row.id)});
+    return FillText(TrText("CDownloadReport", "%1 (ID %2, index %3)"),
+                    {row.name, std::to_string(row.id), std::to_string(row.index)});
 }
+
+// One count of the summary.
+std::string Counted(const std::string& pattern, int n) { return FillText(pattern, {std::to_string(n)}); }
 }  // namespace
 
-const char* CDownloadReport::ResultText(EResult result) {
+std::string CDownloadReport::ResultText(EResult result) {
     switch (result) {
-    case EResult::Verified: return "written and verified";
-    case EResult::Written: return "written";
-    case EResult::Protected: return "write protected";
-    case EResult::Failed: return "failed";
-    case EResult::NotWritten: return "not written";
-    case EResult::NotBackedUp: return "not in the backup";
+    case EResult::Verified: return TrText("CDownloadReport", "written and verified");
+    case EResult::Written: return TrText("CDownloadReport", "written");
+    case EResult::Protected: return TrText("CDownloadReport", "write protected");
+    case EResult::Failed: return TrText("CDownloadReport", "failed");
+    case EResult::NotWritten: return TrText("CDownloadReport", "not written");
+    case EResult::NotBackedUp: return TrText("CDownloadReport", "not in the backup");
     }
     return "";
 }
 
 std::string CDownloadReport::ProtectedText(const std::string& name) {
-    return name + " is write protected. It can't be downloaded to Mobile Phone!";
+    return FillText(TrText("CDownloadReport", "%1 is write protected. It can't be downloaded to Mobile Phone!"),
+                    {name});
 }
 
 void CDownloadReport::Add(int id, int index, const std::string& name, EResult result, std::string detail) {
@@ -73,25 +79,32 @@ std::vector<CDownloadReport::SRow> CDownloadReport::RowsOf(EResult result) const
 }
 
 std::string CDownloadReport::Summary() const {
-    if (!backupError.empty()) return "Nothing was written: the backup could not be saved. " + backupError;
+    if (!backupError.empty())
+        return FillText(TrText("CDownloadReport", "Nothing was written: the backup could not be saved. %1"),
+                        {backupError});
+    // Counts that may be left out are whole phrases; only the separator stays untranslated.
     const int verified = Count(EResult::Verified);
-    std::string text = std::to_string(verified + Count(EResult::Written)) + " record(s) written";
-    if (verified > 0 || Count(EResult::Written) == 0) text += ", " + std::to_string(verified) + " verified";
-    text += ", " + std::to_string(Count(EResult::Protected)) + " write protected, " +
-            std::to_string(Count(EResult::Failed)) + " failed";
-    if (const int notWritten = Count(EResult::NotWritten)) text += ", " + std::to_string(notWritten) + " not written";
-    text += stopped ? ". The download was stopped." : ".";
-    return text;
+    std::string text = Counted(TrText("CDownloadReport", "%1 record(s) written"), verified + Count(EResult::Written));
+    if (verified > 0 || Count(EResult::Written) == 0)
+        text += ", " + Counted(TrText("CDownloadReport", "%1 verified"), verified);
+    text += ", " + Counted(TrText("CDownloadReport", "%1 write protected"), Count(EResult::Protected));
+    text += ", " + Counted(TrText("CDownloadReport", "%1 failed"), Count(EResult::Failed));
+    if (const int notWritten = Count(EResult::NotWritten))
+        text += ", " + Counted(TrText("CDownloadReport", "%1 not written"), notWritten);
+    return FillText(
+        stopped ? TrText("CDownloadReport", "%1. The download was stopped.") : TrText("CDownloadReport", "%1."),
+        {text});
 }
 
 std::vector<std::string> CDownloadReport::Lines() const {
     std::vector<std::string> lines{Summary()};
-    if (!backupPath.empty()) lines.push_back("Backup of the phone's previous values: " + backupPath);
+    if (!backupPath.empty())
+        lines.push_back(FillText(TrText("CDownloadReport", "Backup of the phone's previous values: %1"), {backupPath}));
     for (const SRow& row : m_rows) {
         if (row.result == EResult::Verified || row.result == EResult::Written) continue;
         // Without a backup every record is unwritten; the summary says so once.
         if (!backupError.empty() && row.result == EResult::NotWritten) continue;
-        std::string line = std::string(ResultText(row.result)) + ": " + RecordLabel(row);
+        std::string line = ResultText(row.result) + ": " + RecordLabel(row);
         if (!row.detail.empty()) line += ": " + row.detail;
         lines.push_back(std::move(line));
     }
@@ -101,7 +114,7 @@ std::vector<std::string> CDownloadReport::Lines() const {
 std::string CDownloadReport::TableText() const {
     std::string text;
     for (const std::string& line : Lines()) text += line + '\n';
-    text += "Record\tID\tIndex\tResult\tDetail\n";
+    text += TrText("CDownloadReport", "Record\tID\tIndex\tResult\tDetail") + '\n';
     for (const SRow& row : m_rows)
         text += row.name + '\t' + std::to_string(row.id) + '\t' + (row.index >= 0 ? std::to_string(row.index) : "") +
                 '\t' + ResultText(row.result) + '\t' + row.detail + '\n';

@@ -44,7 +44,7 @@ public:
     // The outcome a caller of the download gets: failed and refused records included.
     SOutcome Outcome() const;
 
-    static const char* ResultText(EResult result);
+    static std::string ResultText(EResult result);
     static std::string ProtectedText(const std::string& name);
 
 private:

@@ -5,6 +5,7 @@
 #include "doc_files.h"
 #include "job_control.h"
 #include "nv_item_array.h"
+#include "text_translation.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -38,24 +39,31 @@ void CItemCompletion::CompleteArrayElements(CNVItemArray& items, bool addMissing
             it->second.present.assign(static_cast<size_t>(count), 0);
             met.push_back(r.Id());
         }
-        const std::string label = "NV Item ID = " + std::to_string(r.Id());
+        const std::string id = std::to_string(r.Id());
         if (r.Value().empty()) {
-            messages.ShowMessage(label + ": an element record without its index byte was left out.",
-                                   EMessageIcon::Error);
+            messages.ShowMessage(
+                FillText(TrText("CItemCompletion",
+                                "NV Item ID = %1: an element record without its index byte was left out."),
+                         {id}),
+                EMessageIcon::Error);
             continue;
         }
         // Each stored element goes to the index it carries, so a gap never shifts the others.
         const int index = r.Value()[0];
         if (index >= count) {
-            messages.ShowMessage(label + ": element " + std::to_string(index) + " lies outside the " +
-                                       std::to_string(count) + " elements of its definition and was left out.",
-                                   EMessageIcon::Error);
+            messages.ShowMessage(FillText(TrText("CItemCompletion",
+                                                 "NV Item ID = %1: element %2 lies outside the %3 "
+                                                 "elements of its definition and was left out."),
+                                          {id, std::to_string(index), std::to_string(count)}),
+                                 EMessageIcon::Error);
             continue;
         }
         if (it->second.present[static_cast<size_t>(index)]) {
-            messages.ShowMessage(label + " holds element " + std::to_string(index) +
-                                       " more than once; the first one was kept.",
-                                   EMessageIcon::Error);
+            messages.ShowMessage(
+                FillText(TrText("CItemCompletion",
+                                "NV Item ID = %1 holds element %2 more than once; the first one was kept."),
+                         {id, std::to_string(index)}),
+                EMessageIcon::Error);
             continue;
         }
         it->second.present[static_cast<size_t>(index)] = 1;
@@ -110,20 +118,24 @@ void CItemCompletion::AppendMissingElements(CNVItemArray& items, const std::vect
 }
 
 SOutcome CItemCompletion::StartFillUp(CNVItemArray& items, int expand) {
-    return m_jobs.Run("Filling up information about NV Items", [&] { return FillUpItems(items, expand); });
+    return m_jobs.Run(TrText("CItemCompletion", "Filling up information about NV Items"),
+                      [&] { return FillUpItems(items, expand); });
 }
 
 SOutcome CItemCompletion::FillUpItems(CNVItemArray& items, int expand) {
-    static const char* const kFirstQuestion =
-        "Are you sure you want to stop filling up information about NV Items./n All NV Items will be removed from "
-        "memory on PC side!";
-    static const char* const kQuestion =
-        "Are you sure you want to stop filling up information about NV Items.\n All NV Items will be removed from "
-        "memory on PC side!";
+    // The first question has always read "./n"; the one asked on the way says ".\n".
+    const std::string firstQuestion =
+        TrText("CItemCompletion",
+               "Are you sure you want to stop filling up information about NV Items./n All NV Items "
+               "will be removed from memory on PC side!");
+    const std::string question =
+        TrText("CItemCompletion",
+               "Are you sure you want to stop filling up information about NV Items.\n All NV Items "
+               "will be removed from memory on PC side!");
     constexpr int kSlot = CBrtFile::kSlotSize;
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
-    if (m_jobs.ConfirmStop(kFirstQuestion)) return m_jobs.PostJobStopped();
+    if (m_jobs.ConfirmStop(firstQuestion)) return m_jobs.PostJobStopped();
     m_jobs.SetRange(items.GetSize());
     // Completed records go to a new list: removing expanded records in place would be quadratic.
     CNVItemArray out, expanded;
@@ -175,7 +187,7 @@ SOutcome CItemCompletion::FillUpItems(CNVItemArray& items, int expand) {
             }
         }
         ++done;
-        if (m_jobs.ConfirmStop(kQuestion)) return m_jobs.PostJobStopped();
+        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(done);
     }
     out.Reserve(out.GetSize() + expanded.GetSize());

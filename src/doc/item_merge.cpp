@@ -2,6 +2,7 @@
 
 #include "nv_item_array.h"
 #include "overwrite_prompt.h"
+#include "text_translation.h"
 
 #include <cstdint>
 #include <unordered_map>
@@ -13,8 +14,9 @@ uint64_t KeyOf(const CNVItem& item) {
 }
 
 std::string OverwriteMessage(const CNVItem& item) {
-    return "NV Item already exist in memory!\n\nID = " + std::to_string(item.Id()) + "\n\nNVItem Name: " + item.Name() +
-           "\n\nNVItem Group: " + item.Group();
+    return FillText(
+        TrText("ItemMerge", "NV Item already exist in memory!\n\nID = %1\n\nNVItem Name: %2\n\nNVItem Group: %3"),
+        {std::to_string(item.Id()), item.Name(), item.Group()});
 }
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include "diag_commands.h"
 #include "job_control.h"
 #include "qlib.h"
+#include "text_translation.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,8 +18,6 @@
 #include <system_error>
 
 namespace {
-const char* const kStopDownloadQuestion = "Are you sure you want to stop downloading NV Items to Mobile Phone?";
-const char* const kStopBackupQuestion = "Are you sure you want to stop backing up NV Items from Mobile Phone?";
 constexpr int kMaxIndex = 255;
 
 using EResult = CDownloadReport::EResult;
@@ -34,7 +33,11 @@ bool ReadRecord(void* phone, const CNVItem& record, std::vector<uint8_t>& buffer
                                      record.Size(), &status) != 0;
 }
 
-std::string StatusReason(uint16_t status) { return "status " + NvStatusText(status); }
+std::string StatusReason(uint16_t status) {
+    return FillText(TrText("CPhoneSession", "status %1"), {NvStatusText(status)});
+}
+
+std::string IndexTooLarge() { return TrText("CPhoneSession", "the index does not fit one byte"); }
 
 // "20240501-143005-esn-8012abcd.cnv", or without the ESN when the phone did not tell it; a
 // second backup within the same second gets a number.
@@ -75,28 +78,37 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list) {
         if (IsToBeWritten(record)) work.Add(record);
     }
     if (skipped > 0)
-        m_jobs.Messages().ShowMessage(std::to_string(skipped) + (skipped == 1 ? " record" : " records") +
-                                          " of subscriptions 1 and 2 " + (skipped == 1 ? "was" : "were") +
-                                          " not sent: the phone link can't address a subscription.",
-                                      EMessageIcon::Information);
+        m_jobs.Messages().ShowMessage(
+            FillText(skipped == 1 ? TrText("CPhoneSession",
+                                           "%1 record of subscriptions 1 and 2 was not sent: the phone "
+                                           "link can't address a subscription.")
+                                  : TrText("CPhoneSession",
+                                           "%1 records of subscriptions 1 and 2 were not sent: the "
+                                           "phone link can't address a subscription."),
+                     {std::to_string(skipped)}),
+            EMessageIcon::Information);
     if (m_backupBeforeDownload && work.GetSize() > 0) {
-        const SOutcome backup =
-            m_jobs.Run("Backing Up NV Items from Mobile Phone", [&] { return BackUpItems(work); });
+        const SOutcome backup = m_jobs.Run(TrText("CPhoneSession", "Backing Up NV Items from Mobile Phone"),
+                                           [&] { return BackUpItems(work); });
         if (backup.IsStopped() || !m_report.backupError.empty()) {
             m_report.stopped = backup.IsStopped();
-            const char* why = backup.IsStopped() ? "the backup was stopped" : "the backup could not be saved";
+            const std::string why = backup.IsStopped() ? TrText("CPhoneSession", "the backup was stopped")
+                                                       : TrText("CPhoneSession", "the backup could not be saved");
             for (const CNVItem& r : work) m_report.Add(r.Id(), r.Count() > 0 ? r.Index() : -1, r.Name(), EResult::NotWritten, why);
             return m_report.Outcome();
         }
     }
-    (void)m_jobs.Run("Download NV Items to Mobile Phone", [&] { return DownloadItems(plain); });
+    (void)m_jobs.Run(TrText("CPhoneSession", "Download NV Items to Mobile Phone"),
+                     [&] { return DownloadItems(plain); });
     return m_report.Outcome();
 }
 
 SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
+    const std::string question =
+        TrText("CPhoneSession", "Are you sure you want to stop backing up NV Items from Mobile Phone?");
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
-    if (m_jobs.ConfirmStop(kStopBackupQuestion)) return m_jobs.PostJobStopped();
+    if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
     m_jobs.SetRange(list.GetSize());
     unsigned esn = 0;
     const bool haveEsn = QLIB_DIAG_ESN_F(m_link.handle, &esn) != 0;
@@ -107,12 +119,13 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
         const int index = record.Count() > 0 ? record.Index() : -1;
         uint16_t status = 0;
         if (index > kMaxIndex) {
-            m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, "the index does not fit one byte");
+            m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, IndexTooLarge());
         } else if (!ReadRecord(m_link.handle, record, buffer, status)) {
             m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, QLibLastError());
         } else if (status == kNvNotActive) {
             // Nothing to keep: a restore can't take the new value away again.
-            m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, "not active on the phone");
+            m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp,
+                         TrText("CPhoneSession", "not active on the phone"));
         } else if (status != kNvDone) {
             m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, StatusReason(status));
         } else {
@@ -120,16 +133,17 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
             copy.SetValue(buffer.data(), record.Size());
             saved.Add(std::move(copy));
         }
-        if (m_jobs.ConfirmStop(kStopBackupQuestion)) return m_jobs.PostJobStopped();
+        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(i + 1);
     }
 
     std::error_code error;
     std::filesystem::create_directories(m_backupFolder, error);
     if (m_backupFolder.empty()) {
-        m_report.backupError = "No folder for backups is set.";
+        m_report.backupError = TrText("CPhoneSession", "No folder for backups is set.");
     } else if (error) {
-        m_report.backupError = "The folder " + m_backupFolder + " can't be made: " + error.message() + ".";
+        m_report.backupError =
+            FillText(TrText("CPhoneSession", "The folder %1 can't be made: %2."), {m_backupFolder, error.message()});
     } else {
         const std::string path = NewBackupPath(m_backupFolder, haveEsn, esn);
         CCnvFile file;
@@ -143,7 +157,7 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
             m_report.backupPath = path;
         } else {
             file.Cancel();
-            m_report.backupError = "Can't write " + path + ": " + file.Error();
+            m_report.backupError = FillText(TrText("CPhoneSession", "Can't write %1: %2"), {path, file.Error()});
         }
     }
     if (!m_report.backupError.empty()) return m_jobs.FailJob("");
@@ -151,19 +165,21 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
 }
 
 SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
+    const std::string question =
+        TrText("CPhoneSession", "Are you sure you want to stop downloading NV Items to Mobile Phone?");
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     const auto notWritten = [&](int from) {
         m_report.stopped = true;
+        const std::string why = TrText("CPhoneSession", "the download was stopped");
         for (int k = from; k < list.GetSize(); ++k) {
             const CNVItem& r = list[k];
             if (IsToBeWritten(r))
-                m_report.Add(r.Id(), r.Count() > 0 ? r.Index() : -1, r.Name(), EResult::NotWritten,
-                             "the download was stopped");
+                m_report.Add(r.Id(), r.Count() > 0 ? r.Index() : -1, r.Name(), EResult::NotWritten, why);
         }
         return m_jobs.PostJobStopped();
     };
-    if (m_jobs.ConfirmStop(kStopDownloadQuestion)) return notWritten(0);
+    if (m_jobs.ConfirmStop(question)) return notWritten(0);
     m_jobs.SetRange(list.GetSize());
     std::vector<uint8_t> readBack;
     for (int i = 0; i < list.GetSize(); ++i) {
@@ -183,7 +199,7 @@ SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
             EResult result = EResult::Failed;
             std::string detail;
             if (!ok) {
-                detail = index > kMaxIndex ? "the index does not fit one byte" : QLibLastError();
+                detail = index > kMaxIndex ? IndexTooLarge() : QLibLastError();
             } else if (status == kNvReadOnly) {
                 result = EResult::Protected;
                 detail = CDownloadReport::ProtectedText(record.Name());
@@ -192,17 +208,18 @@ SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
             } else if (!m_verifyWrites) {
                 result = EResult::Written;
             } else if (uint16_t readStatus = 0; !ReadRecord(m_link.handle, record, readBack, readStatus)) {
-                detail = "written, but the read-back failed: " + QLibLastError();
+                detail = FillText(TrText("CPhoneSession", "written, but the read-back failed: %1"), {QLibLastError()});
             } else if (readStatus != kNvDone) {
-                detail = "written, but the read-back answered " + StatusReason(readStatus);
+                detail = FillText(TrText("CPhoneSession", "written, but the read-back answered %1"),
+                                  {StatusReason(readStatus)});
             } else if (!std::equal(record.Value().begin(), record.Value().begin() + record.Size(), readBack.begin())) {
-                detail = "read-back differs";
+                detail = TrText("CPhoneSession", "read-back differs");
             } else {
                 result = EResult::Verified;
             }
             m_report.Add(record.Id(), index, record.Name(), result, std::move(detail));
         }
-        if (m_jobs.ConfirmStop(kStopDownloadQuestion)) return notWritten(i + 1);
+        if (m_jobs.ConfirmStop(question)) return notWritten(i + 1);
         m_jobs.SetPosition(i + 1);
     }
     return m_jobs.PostJobCompleted();
@@ -227,7 +244,7 @@ std::string CPhoneSession::LastBackupPath() const {
 SOutcome CPhoneSession::RestoreBackup(const std::string& path) {
     m_report = CDownloadReport();
     CNVItemArray loaded;
-    const SOutcome load = m_jobs.Run("Loading NV Items from CNV file", [&] { return m_files.LoadCnv(path, loaded); });
+    const SOutcome load = m_jobs.Run(CBackupFiles::LoadCnvCaption(), [&] { return m_files.LoadCnv(path, loaded); });
     if (!load.IsCompleted()) return load;
     return Download(loaded);
 }

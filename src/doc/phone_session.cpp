@@ -1,8 +1,10 @@
 // Connecting to the phone: the port, the connection and its check.
 #include "phone_session.h"
 
+#include "doc_files.h"
 #include "job_control.h"
 #include "qlib.h"
+#include "text_translation.h"
 
 #include <cstring>
 
@@ -48,6 +50,7 @@ bool CPhoneSession::SendSpcCode(const std::string& code) {
     // A call that fails leaves the code unaccepted: the phone may well be in its pause.
     if (!QLIB_DIAG_SPC_F(m_link.handle, bytes, &accepted)) accepted = 0;
     if (accepted != 0) return true;
-    m_jobs.Messages().ShowMessage("     WRONG SPC CODE \nPhone will be time out for 10 sec", EMessageIcon::Error, "ERROR");
+    m_jobs.Messages().ShowMessage(TrText("CPhoneSession", "     WRONG SPC CODE \nPhone will be time out for 10 sec"),
+                                  EMessageIcon::Error, ErrorCaption());
     return false;
 }

@@ -7,12 +7,12 @@
 #include "job_control.h"
 #include "nv_define_reader.h"
 #include "qlib.h"
+#include "text_translation.h"
 
 #include <cstdio>
 #include <vector>
 
 namespace {
-const char* const kStopUploadQuestion = "Are you sure you want to stop uploading NV Items from Mobile Phone?";
 // Element indexes travel as one byte.
 constexpr int kMaxElements = 256;
 
@@ -44,9 +44,10 @@ SOutcome CPhoneSession::Upload(const std::string& listPath, bool& taken) {
     taken = false;
     CNVItemArray built;
     if (!m_defReader.StartBuildItemsFromList(listPath, m_itemDefs, built))
-        return SOutcome::Fail("The item list " + listPath + " could not be read.");
+        return SOutcome::Fail(FillText(TrText("CPhoneSession", "The item list %1 could not be read."), {listPath}));
     CNVItemArray result;
-    SOutcome outcome = m_jobs.Run("Uploading NV Items from Mobile Phone", [&] { return UploadItems(built, result); });
+    SOutcome outcome = m_jobs.Run(TrText("CPhoneSession", "Uploading NV Items from Mobile Phone"),
+                                  [&] { return UploadItems(built, result); });
     // A phone that fell silent still leaves the records it answered, the rest marked X.
     if (outcome.IsStopped() || result.GetSize() < built.GetSize()) return outcome;
     m_files.FinishUpload(std::move(result));
@@ -55,9 +56,11 @@ SOutcome CPhoneSession::Upload(const std::string& listPath, bool& taken) {
 }
 
 SOutcome CPhoneSession::UploadItems(const CNVItemArray& list, CNVItemArray& result) {
+    const std::string question =
+        TrText("CPhoneSession", "Are you sure you want to stop uploading NV Items from Mobile Phone?");
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
-    if (m_jobs.ConfirmStop(kStopUploadQuestion)) return m_jobs.PostJobStopped();
+    if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
 
     // Array records become one record per element where they stand; the result is built
     // beside the list rather than by inserting into it, which would be quadratic.
@@ -92,12 +95,12 @@ SOutcome CPhoneSession::UploadItems(const CNVItemArray& list, CNVItemArray& resu
                 ApplyReadResult(element, ok, status, buffer);
                 read.Add(std::move(element));
                 if (k + 1 < listed.Count()) {
-                    if (m_jobs.ConfirmStop(kStopUploadQuestion)) return m_jobs.PostJobStopped();
+                    if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
                     m_jobs.SetPosition(read.GetSize());
                 }
             }
         }
-        if (m_jobs.ConfirmStop(kStopUploadQuestion)) return m_jobs.PostJobStopped();
+        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(read.GetSize());
         // Only a read without an answer can mean the link went; asking after every item costs time.
         if (!linkLost && read.GetSize() > 0 && read[read.GetSize() - 1].Active() == CNVItem::kUnreadable &&
@@ -106,13 +109,17 @@ SOutcome CPhoneSession::UploadItems(const CNVItemArray& list, CNVItemArray& resu
     }
     result = std::move(read);
     if (!linkLost) return m_jobs.PostJobCompleted();
-    const std::string message = "The phone stopped answering during the upload: " + QLibLastError() +
-                                "\nItems that could not be read are marked X.";
+    const std::string message =
+        FillText(TrText("CPhoneSession",
+                        "The phone stopped answering during the upload: %1\nItems that could not be read are "
+                        "marked X."),
+                 {QLibLastError()});
     m_jobs.ShowMessage(message, EMessageIcon::Warning);
     SOutcome outcome = m_jobs.PostJobCompleted();
     outcome.state = SOutcome::EState::Failed;
     outcome.reason = message;
+    const std::string noReply = TrText("CPhoneSession", "no reply");
     for (const CNVItem& r : result)
-        if (r.Active() == CNVItem::kUnreadable) outcome.failed.push_back({r.Id(), r.Index(), r.Name(), "no reply"});
+        if (r.Active() == CNVItem::kUnreadable) outcome.failed.push_back({r.Id(), r.Index(), r.Name(), noReply});
     return outcome;
 }

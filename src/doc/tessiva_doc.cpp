@@ -3,6 +3,7 @@
 #include "item_list_ops.h"
 #include "item_merge.h"
 #include "job_control.h"
+#include "text_translation.h"
 
 #include <algorithm>
 
@@ -201,6 +202,6 @@ int CTessivaDoc::StartDownload(const CNVItemArray& list) { return Keep(m_session
 
 int CTessivaDoc::SendSpcCode(const std::string& code) {
     const bool accepted = m_session.SendSpcCode(code);
-    Keep(accepted ? SOutcome::Done() : SOutcome::Fail("The phone did not take the SPC code."));
+    Keep(accepted ? SOutcome::Done() : SOutcome::Fail(TrText("CTessivaDoc", "The phone did not take the SPC code.")));
     return accepted ? 1 : 0;
 }

@@ -1,6 +1,7 @@
 #include "console_frontend.h"
 
 #include "job_control.h"
+#include "text_translation.h"
 
 #include <csignal>
 #include <cstdio>
@@ -105,6 +106,6 @@ void CConsoleFrontend::ShowMessage(const std::string& text, EMessageIcon, const 
 
 bool CConsoleFrontend::AskYesNo(const std::string& text, const std::string& caption) {
     // Only stop confirmations are asked, and only after Ctrl+C: that is the Yes.
-    ShowMessage(text + " Yes", EMessageIcon::Warning, caption);
+    ShowMessage(FillText(TrText("CConsoleFrontend", "%1 Yes"), {text}), EMessageIcon::Warning, caption);
     return true;
 }

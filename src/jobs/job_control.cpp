@@ -1,5 +1,7 @@
 #include "job_control.h"
 
+#include "text_translation.h"
+
 #include <exception>
 #include <new>
 #include <thread>
@@ -21,9 +23,11 @@ SOutcome CJobControl::Run(const std::string& caption, const std::function<SOutco
         try {
             outcome = body();
         } catch (const std::bad_alloc&) {
-            outcome = IsEnded() ? SOutcome::Fail() : FailJob("Not enough memory to finish the operation.");
+            outcome = IsEnded() ? SOutcome::Fail()
+                                : FailJob(TrText("CJobControl", "Not enough memory to finish the operation."));
         } catch (const std::exception& e) {
-            outcome = IsEnded() ? SOutcome::Fail() : FailJob(std::string("Internal error: ") + e.what());
+            outcome = IsEnded() ? SOutcome::Fail()
+                                : FailJob(FillText(TrText("CJobControl", "Internal error: %1"), {e.what()}));
         }
         if (!IsEnded()) {
             if (outcome.IsFailed()) EndJob(false);

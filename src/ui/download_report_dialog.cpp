@@ -44,7 +44,7 @@ CDownloadReportDialog::CDownloadReportDialog(const CDownloadReport& report, QWid
         m_table->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(r.name)));
         m_table->setItem(row, 1, NumberItem(r.id));
         m_table->setItem(row, 2, r.index >= 0 ? NumberItem(r.index) : new QTableWidgetItem);
-        m_table->setItem(row, 3, new QTableWidgetItem(CDownloadReport::ResultText(r.result)));
+        m_table->setItem(row, 3, new QTableWidgetItem(QString::fromStdString(CDownloadReport::ResultText(r.result))));
         m_table->setItem(row, 4, new QTableWidgetItem(QString::fromStdString(r.detail)));
         ++row;
     }
