@@ -33,7 +33,8 @@ std::string FirstLines(const std::vector<std::string>& lines, size_t shown) {
     std::string text;
     for (size_t i = 0; i < lines.size() && i < shown; ++i) text += "\n" + lines[i];
     if (lines.size() > shown)
-        text += "\n" + FillText(TrText("CNVTypeCatalog", "... and %1 more"), {std::to_string(lines.size() - shown)});
+        text.append("\n").append(
+            FillText(TrText("CNVTypeCatalog", "... and %1 more"), {std::to_string(lines.size() - shown)}));
     return text;
 }
 }  // namespace
