@@ -3,6 +3,7 @@
 #include "byte_reader.h"
 #include "compound_file.h"
 #include "numbered_backup.h"
+#include "text_translation.h"
 #include "xqcn_file.h"
 
 #include <algorithm>
@@ -24,7 +25,7 @@ bool ReadBackupTree(const std::string& path, CCompoundNode& tree, EBackupForm& f
     tree = CCompoundNode();
     std::error_code ec;
     if (std::filesystem::file_size(path, ec) > CXqcnFile::kMaxFileSize && !ec) {
-        error = "The file is far larger than any backup; it was not read.";
+        error = TrText("BackupTree", "The file is far larger than any backup; it was not read.");
         return false;
     }
     std::vector<uint8_t> bytes;
@@ -57,16 +58,22 @@ EQcnLayout DetectQcnLayout(const CCompoundNode& tree, std::string& found) {
             for (const auto& level2 : level1.Children())
                 if (level2.IsStorage() && HoldsItemStorages(level2)) return EQcnLayout::Tessiva;
     if (tree.Children().empty()) {
-        found = "The file holds nothing: its top level is empty.";
+        found = TrText("BackupTree", "The file holds nothing: its top level is empty.");
         return EQcnLayout::Unknown;
     }
-    found = "It holds neither Tessiva's item storages nor numbered items. Its top level holds: ";
+    std::string entries;
     const size_t shown = std::min<size_t>(tree.Children().size(), 8);
     for (size_t i = 0; i < shown; ++i) {
         const auto& c = tree.Children()[i];
-        found += (i ? ", " : "") + c.Name() + (c.IsStorage() ? " (storage)" : " (stream)");
+        if (i) entries += ", ";
+        entries += FillText(c.IsStorage() ? TrText("BackupTree", "%1 (storage)") : TrText("BackupTree", "%1 (stream)"),
+                            {c.Name()});
     }
-    if (shown < tree.Children().size()) found += " and " + std::to_string(tree.Children().size() - shown) + " more";
-    found += ".";
+    if (shown < tree.Children().size())
+        entries =
+            FillText(TrText("BackupTree", "%1 and %2 more"), {entries, std::to_string(tree.Children().size() - shown)});
+    found = FillText(
+        TrText("BackupTree", "It holds neither Tessiva's item storages nor numbered items. Its top level holds: %1."),
+        {entries});
     return EQcnLayout::Unknown;
 }

@@ -1,5 +1,7 @@
 #include "brt_file.h"
 
+#include "text_translation.h"
+
 #include <algorithm>
 
 const SSaveLimits CBrtFile::kLimits = {"BRT", kSlotSize, kSlotSize - 1, -1};
@@ -64,35 +66,45 @@ void CBrtFile::OpenMemory(const uint8_t* data, size_t size) {
 }
 
 bool CBrtFile::ReadCount(uint32_t& n) {
-    if (!m_reader.ReadU32(n)) return Fail("The file is shorter than its record count.");
+    if (!m_reader.ReadU32(n)) return Fail(TrText("CBrtFile", "The file is shorter than its record count."));
     const uint64_t room = m_reader.Remaining() / kMinRecordSize;
     if (n > room)
-        return Fail("The file promises " + std::to_string(n) + " records, but its " + std::to_string(m_reader.Size()) +
-                    " bytes can hold at most " + std::to_string(room) + ".");
+        return Fail(FillText(TrText("CBrtFile", "The file promises %1 records, but its %2 bytes can hold at most %3."),
+                             {std::to_string(n), std::to_string(m_reader.Size()), std::to_string(room)}));
     if (n > m_maxRecords)
-        return Fail("The file promises " + std::to_string(n) + " records, more than the " +
-                    std::to_string(m_maxRecords) + " the definitions can hold.");
+        return Fail(
+            FillText(TrText("CBrtFile", "The file promises %1 records, more than the %2 the definitions can hold."),
+                     {std::to_string(n), std::to_string(m_maxRecords)}));
     m_count = n;
     m_read = 0;
     return true;
 }
 
 bool CBrtFile::ReadRecord(uint32_t& id, std::vector<uint8_t>& data) {
-    const std::string which = "record " + std::to_string(m_read + 1) + " of " + std::to_string(m_count);
+    const std::string number = std::to_string(m_read + 1);
+    const std::string count = std::to_string(m_count);
     uint32_t size = 0;
-    if (m_read >= m_count) return Fail("All " + std::to_string(m_count) + " records have been read.");
-    if (!m_reader.ReadU32(id) || !m_reader.ReadU32(size)) return Fail("The file ends inside " + which + ".");
-    const std::string ofId = which + " (ID " + std::to_string(id) + ")";
-    if (size == 0) return Fail("The " + ofId + " holds no data.");
+    if (m_read >= m_count) return Fail(FillText(TrText("CBrtFile", "All %1 records have been read."), {count}));
+    if (!m_reader.ReadU32(id) || !m_reader.ReadU32(size))
+        return Fail(FillText(TrText("CBrtFile", "The file ends inside record %1 of %2."), {number, count}));
+    const std::string idText = std::to_string(id);
+    const std::string sizeText = std::to_string(size);
+    if (size == 0)
+        return Fail(
+            FillText(TrText("CBrtFile", "The record %1 of %2 (ID %3) holds no data."), {number, count, idText}));
     if (size % kSlotSize != 0)
-        return Fail("The data size " + std::to_string(size) + " of " + ofId + " is not a multiple of 128.");
+        return Fail(
+            FillText(TrText("CBrtFile", "The data size %1 of record %2 of %3 (ID %4) is not a multiple of 128."),
+                     {sizeText, number, count, idText}));
     if (size / kSlotSize > kMaxSlots)
-        return Fail("The data size " + std::to_string(size) + " of " + ofId + " is more than " +
-                    std::to_string(kMaxSlots) + " slots.");
+        return Fail(FillText(TrText("CBrtFile", "The data size %1 of record %2 of %3 (ID %4) is more than %5 slots."),
+                             {sizeText, number, count, idText, std::to_string(kMaxSlots)}));
     data.clear();
     if (!m_reader.ReadBytes(size, data))
-        return Fail("The file ends inside " + ofId + ": it holds " + std::to_string(size) + " data bytes, the file only " +
-                    std::to_string(m_reader.Remaining()) + " more.");
+        return Fail(FillText(TrText("CBrtFile",
+                                    "The file ends inside record %1 of %2 (ID %3): it holds %4 data bytes, "
+                                    "the file only %5 more."),
+                             {number, count, idText, sizeText, std::to_string(m_reader.Remaining())}));
     ++m_read;
     return true;
 }

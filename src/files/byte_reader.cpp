@@ -1,5 +1,7 @@
 #include "byte_reader.h"
 
+#include "text_translation.h"
+
 #include <QFile>
 
 bool CByteReader::ReadFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
@@ -19,7 +21,8 @@ bool CByteReader::ReadFile(const std::string& path, std::vector<uint8_t>& bytes,
     while (done < size) {
         const qint64 n = file.read(reinterpret_cast<char*>(bytes.data()) + done, size - done);
         if (n <= 0) {
-            error = n < 0 ? file.errorString().toStdString() : "the file got shorter while it was read";
+            error = n < 0 ? file.errorString().toStdString()
+                          : TrText("CByteReader", "the file got shorter while it was read");
             bytes.clear();
             return false;
         }

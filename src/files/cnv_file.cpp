@@ -1,6 +1,7 @@
 #include "cnv_file.h"
 
 #include "crc16.h"
+#include "text_translation.h"
 
 namespace {
 const uint8_t kHeader[CCnvFile::kHeaderSize] = {0x43, 0x4E, 0x56, 0x2A, 0x01, 0x00, 0xFF, 0xFF};
@@ -62,22 +63,28 @@ bool CCnvFile::ReadRecord(uint16_t& id, std::vector<uint8_t>& data) {
     const size_t size = m_reader.Size();
     const size_t recordsEnd = size >= kHeaderSize + kTailSize ? size - kTailSize : 0;
     const size_t at = m_reader.Position();
-    const std::string which = "record " + std::to_string(m_record + 1) + " (offset " + std::to_string(at) + ")";
-    if (at + 2 > recordsEnd + 2) return Fail("The end marker is missing.");
+    const std::string number = std::to_string(m_record + 1);
+    const std::string offset = std::to_string(at);
+    if (at + 2 > recordsEnd + 2) return Fail(TrText("CCnvFile", "The end marker is missing."));
     uint16_t first = 0;
-    if (!m_reader.PeekU16(first)) return Fail("The end marker is missing.");
+    if (!m_reader.PeekU16(first)) return Fail(TrText("CCnvFile", "The end marker is missing."));
     if (first == kEndMarker) return false;
     if (m_record >= m_maxRecords)
-        return Fail("The file holds more than the " + std::to_string(m_maxRecords) +
-                    " records the definitions can hold: " + which + " is one too many.");
+        return Fail(FillText(TrText("CCnvFile",
+                                    "The file holds more than the %1 records the definitions can hold: "
+                                    "record %2 (offset %3) is one too many."),
+                             {std::to_string(m_maxRecords), number, offset}));
     uint16_t length = 0;
-    if (at + 4 > recordsEnd) return Fail("The end marker is missing: " + which + " runs past it.");
+    if (at + 4 > recordsEnd)
+        return Fail(FillText(TrText("CCnvFile", "The end marker is missing: record %1 (offset %2) runs past it."),
+                             {number, offset}));
     m_reader.ReadU16(id);
     m_reader.ReadU16(length);
     const size_t padded = length + PaddingOf(length);
     if (at + 4 + padded > recordsEnd)
-        return Fail("The " + std::to_string(length) + " data bytes of " + which + ", ID " + std::to_string(id) +
-                    ", run past the end marker.");
+        return Fail(
+            FillText(TrText("CCnvFile", "The %1 data bytes of record %2 (offset %3), ID %4, run past the end marker."),
+                     {std::to_string(length), number, offset, std::to_string(id)}));
     data.clear();
     m_reader.ReadBytes(length, data);
     m_reader.Skip(padded - length);

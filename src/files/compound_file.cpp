@@ -4,6 +4,7 @@
 
 #include "byte_reader.h"
 #include "safe_file_writer.h"
+#include "text_translation.h"
 
 #include <gsf/gsf.h>
 #include <gsf/gsf-infile-msole.h>
@@ -41,17 +42,25 @@ public:
     explicit CTreeReader(size_t fileSize) : m_fileSize(fileSize) {}
 
     bool ReadStorage(GsfInfile* storage, const std::string& where, int depth, CCompoundNode& node) {
-        if (depth > CCompoundFile::kMaxDepth) return Fail("The storage " + where + " is nested too deeply; the file is damaged.");
+        if (depth > CCompoundFile::kMaxDepth)
+            return Fail(FillText(TrText("CCompoundFile", "The storage %1 is nested too deeply; the file is damaged."),
+                                 {where}));
         const int n = gsf_infile_num_children(storage);
         std::unordered_set<std::string> seen;
         for (int i = 0; i < n; ++i) {
             const char* raw = gsf_infile_name_by_index(storage, i);
             const std::string name = raw ? raw : "";
             const std::string path = Join(where, name);
-            if (name.empty()) return Fail("An entry of " + (where.empty() ? std::string("the root") : where) + " has no name.");
-            if (!seen.insert(name).second) return Fail("The name " + path + " appears twice; the file is damaged.");
+            if (name.empty())
+                return Fail(where.empty() ? TrText("CCompoundFile", "An entry of the root has no name.")
+                                          : FillText(TrText("CCompoundFile", "An entry of %1 has no name."), {where}));
+            if (!seen.insert(name).second)
+                return Fail(
+                    FillText(TrText("CCompoundFile", "The name %1 appears twice; the file is damaged."), {path}));
             SRef<GsfInput> child(gsf_infile_child_by_index(storage, i));
-            if (!child.get()) return Fail("The entry " + path + " can't be opened; the file is damaged.");
+            if (!child.get())
+                return Fail(
+                    FillText(TrText("CCompoundFile", "The entry %1 can't be opened; the file is damaged."), {path}));
             if (IsStorage(child.get())) {
                 CCompoundNode& sub = node.Append(CCompoundNode(name, true));
                 if (!ReadStorage(GSF_INFILE(child.get()), path, depth + 1, sub)) return false;
@@ -71,11 +80,12 @@ private:
         // No stream can be longer than the file that holds it: a larger size is damage,
         // and checking first keeps a forged size from allocating anything.
         if (size < 0 || static_cast<uint64_t>(size) > m_fileSize)
-            return Fail("The stream " + path + " claims " + std::to_string(size) + " bytes, more than the file holds.");
+            return Fail(FillText(TrText("CCompoundFile", "The stream %1 claims %2 bytes, more than the file holds."),
+                                 {path, std::to_string(size)}));
         bytes.resize(static_cast<size_t>(size));
         if (size > 0 && !gsf_input_read(input, static_cast<size_t>(size), bytes.data())) {
             bytes.clear();
-            return Fail("The stream " + path + " can't be read; the file is damaged.");
+            return Fail(FillText(TrText("CCompoundFile", "The stream %1 can't be read; the file is damaged."), {path}));
         }
         return true;
     }
@@ -95,23 +105,26 @@ bool ValidName(const std::string& name) {
 
 bool WriteChildren(GsfOutfile* parent, const CCompoundNode& node, const std::string& where, int depth, std::string& error) {
     if (depth > CCompoundFile::kMaxDepth) {
-        error = "The storage " + where + " is nested too deeply to be written.";
+        error = FillText(TrText("CCompoundFile", "The storage %1 is nested too deeply to be written."), {where});
         return false;
     }
     std::unordered_set<std::string> seen;
     for (const auto& child : node.Children()) {
         const std::string path = Join(where, child.Name());
         if (!ValidName(child.Name())) {
-            error = "The name \"" + path + "\" can't be stored in a compound file (1 to 31 characters, no / \\ : !).";
+            error = FillText(
+                TrText("CCompoundFile",
+                       "The name \"%1\" can't be stored in a compound file (1 to 31 characters, no / \\ : !)."),
+                {path});
             return false;
         }
         if (!seen.insert(child.Name()).second) {
-            error = "The name " + path + " appears twice.";
+            error = FillText(TrText("CCompoundFile", "The name %1 appears twice."), {path});
             return false;
         }
         SRef<GsfOutput> out(gsf_outfile_new_child(parent, child.Name().c_str(), child.IsStorage()));
         if (!out.get()) {
-            error = "The entry " + path + " could not be made.";
+            error = FillText(TrText("CCompoundFile", "The entry %1 could not be made."), {path});
             return false;
         }
         bool ok = true;
@@ -122,7 +135,7 @@ bool WriteChildren(GsfOutfile* parent, const CCompoundNode& node, const std::str
         // A child is closed before its parent: a storage is complete only when all in it is.
         const bool closed = gsf_output_close(out.get());
         if (!ok || !closed) {
-            if (error.empty()) error = "The entry " + path + " could not be written.";
+            if (error.empty()) error = FillText(TrText("CCompoundFile", "The entry %1 could not be written."), {path});
             return false;
         }
     }
@@ -157,7 +170,8 @@ bool CCompoundFile::ReadTree(const uint8_t* data, size_t size, CCompoundNode& ro
     root = CCompoundNode();
     error.clear();
     if (!HasSignature(data, size)) {
-        error = "It is not a compound file (its first bytes are not a compound file's signature).";
+        error =
+            TrText("CCompoundFile", "It is not a compound file (its first bytes are not a compound file's signature).");
         return false;
     }
     // The caller's bytes are borrowed, not copied: they outlive every object made here.
@@ -167,7 +181,9 @@ bool CCompoundFile::ReadTree(const uint8_t* data, size_t size, CCompoundNode& ro
     if (!infile.get()) {
         const std::string detail = gerror && gerror->message ? gerror->message : "";
         if (gerror) g_error_free(gerror);
-        error = "It is not a readable compound file" + (detail.empty() ? std::string(".") : " (" + detail + ").");
+        error = detail.empty()
+                    ? TrText("CCompoundFile", "It is not a readable compound file.")
+                    : FillText(TrText("CCompoundFile", "It is not a readable compound file (%1)."), {detail});
         return false;
     }
     if (gerror) g_error_free(gerror);
@@ -188,7 +204,7 @@ bool CCompoundFile::WriteMemory(const CCompoundNode& root, std::vector<uint8_t>&
     SRef<GsfOutput> sink(gsf_output_memory_new());
     SRef<GsfOutfile> outfile(sink.get() ? gsf_outfile_msole_new(sink.get()) : nullptr);
     if (!outfile.get()) {
-        error = "The compound file could not be made.";
+        error = TrText("CCompoundFile", "The compound file could not be made.");
         return false;
     }
     const bool written = WriteChildren(outfile.get(), root, "", 0, error);
@@ -196,13 +212,13 @@ bool CCompoundFile::WriteMemory(const CCompoundNode& root, std::vector<uint8_t>&
     const bool closed = gsf_output_close(GSF_OUTPUT(outfile.get()));
     if (!written) return false;
     if (!closed) {
-        error = "The compound file could not be completed.";
+        error = TrText("CCompoundFile", "The compound file could not be completed.");
         return false;
     }
     const guint8* data = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink.get()));
     const auto size = static_cast<size_t>(gsf_output_size(sink.get()));
     if (!data && size) {
-        error = "The compound file could not be completed.";
+        error = TrText("CCompoundFile", "The compound file could not be completed.");
         return false;
     }
     bytes.assign(data, data + size);

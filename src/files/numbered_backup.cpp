@@ -1,6 +1,7 @@
 #include "numbered_backup.h"
 
 #include "byte_reader.h"
+#include "text_translation.h"
 
 #include <algorithm>
 #include <map>
@@ -58,8 +59,9 @@ bool DecodeRecords(const CCompoundNode& stream, int subscription, const std::str
                    std::vector<SNumberedRecord>& records, std::string& error) {
     const auto& bytes = stream.Bytes();
     if (bytes.size() % SNumberedRecord::kSize != 0) {
-        error = "The stream " + where + " is damaged: its " + std::to_string(bytes.size()) +
-                " bytes are not a whole number of 136-byte records.";
+        error = FillText(TrText("NumberedBackup",
+                                "The stream %1 is damaged: its %2 bytes are not a whole number of 136-byte records."),
+                         {where, std::to_string(bytes.size())});
         return false;
     }
     const size_t n = bytes.size() / SNumberedRecord::kSize;
@@ -72,8 +74,9 @@ bool DecodeRecords(const CCompoundNode& stream, int subscription, const std::str
         reader.ReadU16(r.flags);
         reader.ReadU32(r.id);
         if (length != kRecordLength) {
-            error = "The stream " + where + " is damaged: record " + std::to_string(i + 1) + " gives its length as " +
-                    std::to_string(length) + ", not 136.";
+            error = FillText(
+                TrText("NumberedBackup", "The stream %1 is damaged: record %2 gives its length as %3, not 136."),
+                {where, std::to_string(i + 1), std::to_string(length)});
             return false;
         }
         std::copy_n(bytes.data() + reader.Position(), SNumberedRecord::kDataSize, r.data.begin());
@@ -99,8 +102,8 @@ bool DecodeArea(const CCompoundNode& area, const std::string& where, std::vector
         const std::string name = where + "/EFS_Dir/" + entry.Name();
         const auto it = contents.find(entry.Name());
         if (it == contents.end()) {
-            error = "The stream " + name + " names a file whose content, " + where + "/EFS_Data/" + entry.Name() +
-                    ", is missing.";
+            error = FillText(TrText("NumberedBackup", "The stream %1 names a file whose content, %2, is missing."),
+                             {name, where + "/EFS_Data/" + entry.Name()});
             return false;
         }
         SItemFile file;
@@ -110,7 +113,9 @@ bool DecodeArea(const CCompoundNode& area, const std::string& where, std::vector
         file.data = it->second->Bytes();
         if (efs) {
             if (file.dir.size() < kEfsHeader) {
-                error = "The stream " + name + " is damaged: it is shorter than its 8-byte header.";
+                error = FillText(
+                    TrText("NumberedBackup", "The stream %1 is damaged: it is shorter than its 8-byte header."),
+                    {name});
                 return false;
             }
             CByteReader header(file.dir);
@@ -257,8 +262,9 @@ bool DecodeNumbered(const CCompoundNode& tree, SNumberedBackup& backup, std::str
             CByteReader r(mask->Bytes());
             uint16_t length = 0;
             if (!r.ReadU16(length) || length > r.Remaining()) {
-                error = "The stream " + where + "/" + Numbered::kFeatureStream + " is damaged: it gives " +
-                        std::to_string(length) + " bytes but holds " + std::to_string(r.Remaining()) + ".";
+                error = FillText(
+                    TrText("NumberedBackup", "The stream %1 is damaged: it gives %2 bytes but holds %3."),
+                    {where + "/" + Numbered::kFeatureStream, std::to_string(length), std::to_string(r.Remaining())});
                 return false;
             }
             out.hasFeatureMask = true;
@@ -292,18 +298,19 @@ bool EncodeNumbered(const SNumberedBackup& backup, CCompoundNode& tree, std::str
     error.clear();
     for (const auto& r : backup.records)
         if (r.subscription < 0 || r.subscription > 2) {
-            error = "Item " + std::to_string(r.id) + " has subscription " + std::to_string(r.subscription) +
-                    "; only 0, 1 and 2 can be stored.";
+            error = FillText(TrText("NumberedBackup", "Item %1 has subscription %2; only 0, 1 and 2 can be stored."),
+                             {std::to_string(r.id), std::to_string(r.subscription)});
             return false;
         }
     std::unordered_set<std::string> indexes;
     for (const auto& f : backup.itemFiles) {
         if (AreaNumber(f.area) < 0) {
-            error = "The item file " + f.path + " belongs to an unknown area \"" + f.area + "\".";
+            error = FillText(TrText("NumberedBackup", "The item file %1 belongs to an unknown area \"%2\"."),
+                             {f.path, f.area});
             return false;
         }
         if (!f.index.empty() && !indexes.insert(f.area + "/" + f.index).second) {
-            error = "Two item files of " + f.area + " have the index " + f.index + ".";
+            error = FillText(TrText("NumberedBackup", "Two item files of %1 have the index %2."), {f.area, f.index});
             return false;
         }
     }

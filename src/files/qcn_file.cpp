@@ -3,6 +3,7 @@
 #include "gsf_notes.h"
 
 #include "byte_reader.h"
+#include "text_translation.h"
 
 #include <gsf/gsf.h>
 #include <gsf/gsf-infile-msole.h>
@@ -102,38 +103,41 @@ bool CQcnFile::Create(const std::string& path) {
     if (!m_writer.Open(path)) return Fail(m_writer.Error());
     m_sink = gsf_output_memory_new();
     m_outRoot = m_sink ? gsf_outfile_msole_new(m_sink) : nullptr;
-    if (!m_outRoot) return Fail("the compound file could not be made");
+    if (!m_outRoot) return Fail(TrText("CQcnFile", "the compound file could not be made"));
     return true;
 }
 
 bool CQcnFile::CreateLevel(const std::string& name) {
-    if (!m_outRoot || m_outLevel2) return Fail("no level to create");
+    if (!m_outRoot || m_outLevel2) return Fail(TrText("CQcnFile", "no level to create"));
     GsfOutfile* parent = m_outLevel1 ? GSF_OUTFILE(m_outLevel1) : m_outRoot;
     GsfOutput* level = gsf_outfile_new_child(parent, name.c_str(), TRUE);
-    if (!level) return Fail("the storage " + name + " could not be made");
+    if (!level) return Fail(FillText(TrText("CQcnFile", "the storage %1 could not be made"), {name}));
     (m_outLevel1 ? m_outLevel2 : m_outLevel1) = level;
     return true;
 }
 
 bool CQcnFile::CreateItemStorage(int id) {
-    if (!m_outLevel2) return Fail("the levels are missing");
+    if (!m_outLevel2) return Fail(TrText("CQcnFile", "the levels are missing"));
     if (m_itemStorages.count(id)) return true;
     GsfOutput* storage = gsf_outfile_new_child(GSF_OUTFILE(m_outLevel2), std::to_string(id).c_str(), TRUE);
-    if (!storage) return Fail("the storage of item " + std::to_string(id) + " could not be made");
+    if (!storage)
+        return Fail(FillText(TrText("CQcnFile", "the storage of item %1 could not be made"), {std::to_string(id)}));
     m_itemStorages.emplace(id, storage);
     return true;
 }
 
 bool CQcnFile::WriteElement(int id, int index, const std::vector<uint8_t>& value) {
     if (index < 0) index = 0;
-    if (value.size() > static_cast<size_t>(kBlockSize)) return Fail("a value longer than 128 bytes");
+    if (value.size() > static_cast<size_t>(kBlockSize))
+        return Fail(TrText("CQcnFile", "a value longer than 128 bytes"));
     if (!CreateItemStorage(id)) return false;
     if (!m_writtenElements.emplace(id, index).second)
-        return Fail("NV Item ID = " + std::to_string(id) + " holds element " + std::to_string(index) +
-                    " twice.\nNothing was saved.");
+        return Fail(FillText(TrText("CQcnFile", "NV Item ID = %1 holds element %2 twice.\nNothing was saved."),
+                             {std::to_string(id), std::to_string(index)}));
     GsfOutput* stream =
         gsf_outfile_new_child(GSF_OUTFILE(m_itemStorages[id]), std::to_string(index).c_str(), FALSE);
-    if (!stream) return Fail("the stream of item " + std::to_string(id) + " could not be made");
+    if (!stream)
+        return Fail(FillText(TrText("CQcnFile", "the stream of item %1 could not be made"), {std::to_string(id)}));
     std::vector<uint8_t> bytes;
     bytes.reserve(kStreamSize);
     AppendU16(bytes, static_cast<uint16_t>(id & 0xFFFF));
@@ -143,7 +147,7 @@ bool CQcnFile::WriteElement(int id, int index, const std::vector<uint8_t>& value
     bytes.resize(kStreamSize, 0);
     const bool ok = gsf_output_write(stream, bytes.size(), bytes.data()) && gsf_output_close(stream);
     Unref(stream);
-    return ok || Fail("the stream of item " + std::to_string(id) + " could not be written");
+    return ok || Fail(FillText(TrText("CQcnFile", "the stream of item %1 could not be written"), {std::to_string(id)}));
 }
 
 bool CQcnFile::WriteItems(const CNVItemArray& list, const Progress& progress) {
@@ -183,7 +187,8 @@ bool CQcnFile::OpenInput(const uint8_t* data, size_t size) {
     if (!m_inRoot) {
         const std::string detail = error && error->message ? error->message : "";
         if (error) g_error_free(error);
-        return Fail("It is not a compound file" + (detail.empty() ? std::string(".") : " (" + detail + ")."));
+        return Fail(detail.empty() ? TrText("CQcnFile", "It is not a compound file.")
+                                   : FillText(TrText("CQcnFile", "It is not a compound file (%1)."), {detail}));
     }
     return true;
 }
@@ -194,20 +199,21 @@ bool CQcnFile::OpenFirstLevels() {
     Unref(m_inLevel2);
     m_inLevel1 = FirstStorage(m_inRoot);
     m_inLevel2 = FirstStorage(m_inLevel1);
-    if (!m_inLevel1 || !m_inLevel2) return Fail("It holds no storage of items: its first two levels are not storages.");
+    if (!m_inLevel1 || !m_inLevel2)
+        return Fail(TrText("CQcnFile", "It holds no storage of items: its first two levels are not storages."));
     return true;
 }
 
 bool CQcnFile::ListItemStorages(std::vector<std::string>& names) {
     CGsfNotesScope notes(m_gsfNotes);
     names.clear();
-    if (!m_inLevel2) return Fail("the levels are not open");
+    if (!m_inLevel2) return Fail(TrText("CQcnFile", "the levels are not open"));
     const int n = gsf_infile_num_children(m_inLevel2);
     for (int i = 0; i < n; ++i) {
         const char* name = gsf_infile_name_by_index(m_inLevel2, i);
         if (!name || !IsDigits(name)) break;
         GsfInput* child = gsf_infile_child_by_index(m_inLevel2, i);
-        if (!child) return Fail("The storage " + std::string(name) + " can't be opened.");
+        if (!child) return Fail(FillText(TrText("CQcnFile", "The storage %1 can't be opened."), {name}));
         const bool storage = IsStorage(child);
         Unref(child);
         if (!storage) break;
@@ -221,11 +227,11 @@ bool CQcnFile::OpenItemStorage(const std::string& name) {
     Unref(m_inItem);
     m_inItem = nullptr;
     m_itemName = name;
-    if (!m_inLevel2) return Fail("the levels are not open");
+    if (!m_inLevel2) return Fail(TrText("CQcnFile", "the levels are not open"));
     GsfInput* child = gsf_infile_child_by_name(m_inLevel2, name.c_str());
     if (!IsStorage(child)) {
         Unref(child);
-        return Fail("The storage of item " + name + " can't be opened.");
+        return Fail(FillText(TrText("CQcnFile", "The storage of item %1 can't be opened."), {name}));
     }
     m_inItem = GSF_INFILE(child);
     return true;
@@ -234,13 +240,14 @@ bool CQcnFile::OpenItemStorage(const std::string& name) {
 bool CQcnFile::ListStreams(std::vector<std::string>& names) {
     CGsfNotesScope notes(m_gsfNotes);
     names.clear();
-    if (!m_inItem) return Fail("no item storage is open");
+    if (!m_inItem) return Fail(TrText("CQcnFile", "no item storage is open"));
     const int n = gsf_infile_num_children(m_inItem);
     for (int i = 0; i < n; ++i) {
         const char* name = gsf_infile_name_by_index(m_inItem, i);
         if (!name || !IsDigits(name)) continue;
         GsfInput* child = gsf_infile_child_by_index(m_inItem, i);
-        if (!child) return Fail("The stream " + std::string(name) + " of item " + m_itemName + " can't be opened.");
+        if (!child)
+            return Fail(FillText(TrText("CQcnFile", "The stream %1 of item %2 can't be opened."), {name, m_itemName}));
         const bool stream = !IsStorage(child);
         Unref(child);
         if (stream) names.emplace_back(name);
@@ -252,13 +259,15 @@ bool CQcnFile::ReadElement(const std::string& name, SElement& element) {
     CGsfNotesScope notes(m_gsfNotes);
     element = SElement{};
     element.block.assign(kBlockSize, 0);
-    if (!m_inItem) return Fail("no item storage is open");
+    if (!m_inItem) return Fail(TrText("CQcnFile", "no item storage is open"));
     if (m_elementsRead >= m_maxElements)
-        return Fail("The file holds more than the " + std::to_string(m_maxElements) +
-                    " elements the definitions can hold: the stream " + name + " of item " + m_itemName +
-                    " is one too many.");
+        return Fail(FillText(TrText("CQcnFile",
+                                    "The file holds more than the %1 elements the definitions can hold: "
+                                    "the stream %2 of item %3 is one too many."),
+                             {std::to_string(m_maxElements), name, m_itemName}));
     GsfInput* stream = gsf_infile_child_by_name(m_inItem, name.c_str());
-    if (!stream) return Fail("The stream " + name + " of item " + m_itemName + " can't be opened.");
+    if (!stream)
+        return Fail(FillText(TrText("CQcnFile", "The stream %1 of item %2 can't be opened."), {name, m_itemName}));
     const gsf_off_t size = gsf_input_size(stream);
     uint8_t header[6];
     bool ok = size >= 6 && gsf_input_read(stream, sizeof header, header) != nullptr;
@@ -271,7 +280,10 @@ bool CQcnFile::ReadElement(const std::string& name, SElement& element) {
     }
     Unref(stream);
     if (!ok)
-        return Fail("The stream " + name + " of item " + m_itemName + " is shorter than its 6 header bytes or can't be read.");
+        return Fail(FillText(TrText("CQcnFile",
+                                    "The stream %1 of item %2 is shorter than its 6 header bytes "
+                                    "or can't be read."),
+                             {name, m_itemName}));
     ++m_elementsRead;
     return true;
 }
@@ -292,12 +304,14 @@ bool CQcnFile::CommitAndClose(const Progress& progress) {
         step(4);
         ok = CloseOutput(GSF_OUTPUT(m_outRoot)) && ok;  // also closes the memory sink
         step(5);
-        if (!ok) Fail("The compound file could not be completed.");
+        if (!ok) Fail(TrText("CCompoundFile", "The compound file could not be completed."));
         if (ok) {
             const auto* bytes = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(m_sink));
             const auto size = static_cast<size_t>(gsf_output_size(m_sink));
             ok = bytes && m_writer.Write(bytes, size) && m_writer.Commit();
-            if (!ok) Fail(m_writer.Error().empty() ? "The file could not be written." : m_writer.Error());
+            if (!ok)
+                Fail(m_writer.Error().empty() ? TrText("CSafeFileWriter", "The file could not be written.")
+                                              : m_writer.Error());
         }
     } else {
         for (int position = 1; position <= 5; ++position) step(position);

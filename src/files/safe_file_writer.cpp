@@ -1,6 +1,7 @@
 #include "safe_file_writer.h"
 
 #include "crc16.h"
+#include "text_translation.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -33,7 +34,7 @@ bool CSafeFileWriter::Open(const std::string& path) {
 bool CSafeFileWriter::IsOpen() const { return m_file != nullptr; }
 
 void CSafeFileWriter::SetError(const std::string& what) {
-    if (m_error.empty()) m_error = what.empty() ? "write error" : what;
+    if (m_error.empty()) m_error = what.empty() ? TrText("CSafeFileWriter", "write error") : what;
 }
 
 bool CSafeFileWriter::Flush() {
@@ -80,7 +81,7 @@ bool CSafeFileWriter::WriteU32(uint32_t value) {
 
 bool CSafeFileWriter::Commit() {
     if (!m_file) {
-        SetError("the file is not open");
+        SetError(TrText("CSafeFileWriter", "the file is not open"));
         return false;
     }
     if (!Failed()) Flush();
@@ -104,7 +105,7 @@ void CSafeFileWriter::Cancel() {
 bool CSafeFileWriter::WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
     CSafeFileWriter writer;
     if (writer.Open(path) && writer.Write(bytes) && writer.Commit()) return true;
-    error = writer.Error().empty() ? "The file could not be written." : writer.Error();
+    error = writer.Error().empty() ? TrText("CSafeFileWriter", "The file could not be written.") : writer.Error();
     writer.Cancel();
     return false;
 }

@@ -2,6 +2,7 @@
 
 #include "byte_reader.h"
 #include "safe_file_writer.h"
+#include "text_translation.h"
 
 #include <QByteArray>
 #include <QFileInfo>
@@ -72,9 +73,12 @@ public:
         while (!reader.atEnd()) {
             const auto token = reader.readNext();
             if (token == QXmlStreamReader::Invalid) break;
-            if (token == QXmlStreamReader::DTD) return Fail("It holds a document type declaration, which an .xqcn file never has.");
+            if (token == QXmlStreamReader::DTD)
+                return Fail(
+                    TrText("CXqcnFile", "It holds a document type declaration, which an .xqcn file never has."));
             if (token == QXmlStreamReader::Characters && !reader.isWhitespace())
-                return Fail("Line " + std::to_string(reader.lineNumber()) + " holds text outside the elements.");
+                return Fail(FillText(TrText("CXqcnFile", "Line %1 holds text outside the elements."),
+                                     {std::to_string(reader.lineNumber())}));
             if (token == QXmlStreamReader::EndElement) {
                 if (inStream) {
                     inStream = false;
@@ -91,11 +95,16 @@ public:
             const QString element = reader.name().toString();
             const auto attributes = reader.attributes();
             const std::string name = attributes.value(QLatin1String("Name")).toString().toStdString();
-            if (inStream || done) return Fail("Line " + line + ": a <" + element.toStdString() + "> where none can be.");
+            if (inStream || done)
+                return Fail(
+                    FillText(TrText("CXqcnFile", "Line %1: a <%2> where none can be."), {line, element.toStdString()}));
             if (!attributes.hasAttribute(QLatin1String("Name")) || name.empty())
-                return Fail("Line " + line + ": a <" + element.toStdString() + "> without a name.");
+                return Fail(
+                    FillText(TrText("CXqcnFile", "Line %1: a <%2> without a name."), {line, element.toStdString()}));
             if (stack.empty()) {
-                if (element != QLatin1String("Storage")) return Fail("The outer element is <" + element.toStdString() + ">, not <Storage>.");
+                if (element != QLatin1String("Storage"))
+                    return Fail(FillText(TrText("CXqcnFile", "The outer element is <%1>, not <Storage>."),
+                                         {element.toStdString()}));
                 outer = name;
                 stack.push_back(&root);
                 seen.emplace_back();
@@ -103,9 +112,11 @@ public:
                 continue;
             }
             const std::string path = PathOf(names, name);
-            if (!seen.back().insert(name).second) return Fail("The name " + path + " appears twice (line " + line + ").");
+            if (!seen.back().insert(name).second)
+                return Fail(FillText(TrText("CXqcnFile", "The name %1 appears twice (line %2)."), {path, line}));
             if (element == QLatin1String("Storage")) {
-                if (static_cast<int>(stack.size()) > CXqcnFile::kMaxDepth) return Fail("The storage " + path + " is nested too deeply.");
+                if (static_cast<int>(stack.size()) > CXqcnFile::kMaxDepth)
+                    return Fail(FillText(TrText("CXqcnFile", "The storage %1 is nested too deeply."), {path}));
                 stack.push_back(&stack.back()->Append(CCompoundNode(name, true)));
                 seen.emplace_back();
                 names.push_back(name);
@@ -113,16 +124,18 @@ public:
                 if (!ReadStream(attributes, path, line, stack.back()->Append(CCompoundNode(name, false)).Bytes())) return false;
                 inStream = true;
             } else {
-                return Fail("Line " + line + ": an unknown element <" + element.toStdString() + ">.");
+                return Fail(
+                    FillText(TrText("CXqcnFile", "Line %1: an unknown element <%2>."), {line, element.toStdString()}));
             }
         }
         if (reader.hasError())
         {
             std::string why = reader.errorString().toStdString();
             if (!why.empty() && why.back() == '.') why.pop_back();
-            return Fail("The XML is malformed at line " + std::to_string(reader.lineNumber()) + ": " + why + ".");
+            return Fail(FillText(TrText("CXqcnFile", "The XML is malformed at line %1: %2."),
+                                 {std::to_string(reader.lineNumber()), why}));
         }
-        if (!done) return Fail("It holds no outer <Storage> element.");
+        if (!done) return Fail(TrText("CXqcnFile", "It holds no outer <Storage> element."));
         return true;
     }
 
@@ -133,12 +146,14 @@ private:
                     std::vector<uint8_t>& bytes) {
         bool ok = false;
         const qulonglong length = attributes.value(QLatin1String("Length")).toULongLong(&ok);
-        if (!ok) return Fail("The stream " + path + " (line " + line + ") has no valid Length.");
+        if (!ok)
+            return Fail(FillText(TrText("CXqcnFile", "The stream %1 (line %2) has no valid Length."), {path, line}));
         if (!ParseHex(attributes.value(QLatin1String("Value")), bytes))
-            return Fail("The stream " + path + " (line " + line + ") has a Value that is not hex bytes.");
+            return Fail(FillText(TrText("CXqcnFile", "The stream %1 (line %2) has a Value that is not hex bytes."),
+                                 {path, line}));
         if (length != bytes.size())
-            return Fail("The stream " + path + " (line " + line + ") gives Length " + std::to_string(length) + " but holds " +
-                        std::to_string(bytes.size()) + " bytes.");
+            return Fail(FillText(TrText("CXqcnFile", "The stream %1 (line %2) gives Length %3 but holds %4 bytes."),
+                                 {path, line, std::to_string(length), std::to_string(bytes.size())}));
         return true;
     }
 
@@ -150,19 +165,25 @@ private:
     std::string m_error;
 };
 
+std::string TooLarge(uint64_t size) {
+    return FillText(TrText("CXqcnFile", "The file is %1 MB, far more than any .xqcn backup; it was not read."),
+                    {std::to_string(size >> 20)});
+}
+
 bool CheckName(const std::string& name, std::string& error) {
     for (unsigned char c : name)
         if (c < 0x20) {
-            error = "The name \"" + name + "\" holds a control character, which XML can't carry.";
+            error = FillText(TrText("CXqcnFile", "The name \"%1\" holds a control character, which XML can't carry."),
+                             {name});
             return false;
         }
-    if (name.empty()) error = "An entry without a name can't be written.";
+    if (name.empty()) error = TrText("CXqcnFile", "An entry without a name can't be written.");
     return !name.empty();
 }
 
 bool WriteNode(QXmlStreamWriter& xml, const CCompoundNode& node, bool outer, int depth, std::string& error) {
     if (depth > CXqcnFile::kMaxDepth) {
-        error = "The tree is nested too deeply.";
+        error = TrText("CXqcnFile", "The tree is nested too deeply.");
         return false;
     }
     const CCompoundNode* version = nullptr;
@@ -227,7 +248,7 @@ bool CXqcnFile::Read(const std::string& path, CCompoundNode& root, std::string& 
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
     if (!ec && size > kMaxFileSize) {
-        error = "The file is " + std::to_string(size >> 20) + " MB, far more than any .xqcn backup; it was not read.";
+        error = TooLarge(size);
         return false;
     }
     std::vector<uint8_t> bytes;
@@ -239,7 +260,7 @@ bool CXqcnFile::ReadMemory(const uint8_t* data, size_t size, CCompoundNode& root
     root = CCompoundNode();
     error.clear();
     if (size > kMaxFileSize) {
-        error = "The file is " + std::to_string(size >> 20) + " MB, far more than any .xqcn backup; it was not read.";
+        error = TooLarge(size);
         return false;
     }
     CXmlTreeReader reader;
@@ -267,7 +288,7 @@ bool CXqcnFile::WriteMemory(const CCompoundNode& root, const std::string& outerN
     if (!CheckName(outerName, error) || !WriteNode(xml, root, true, 0, error)) return false;
     xml.writeEndElement();
     if (xml.hasError()) {
-        error = "The XML could not be made.";
+        error = TrText("CXqcnFile", "The XML could not be made.");
         return false;
     }
     // The writer starts with a line break of its own; the declaration line has one already.

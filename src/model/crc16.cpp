@@ -1,5 +1,7 @@
 #include "crc16.h"
 
+#include "text_translation.h"
+
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -29,12 +31,12 @@ uint16_t Crc16(const uint8_t* bytes, size_t length, uint16_t running) {
 bool AppendCrcTrailer(const std::string& path, std::string* error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        if (error) *error = "cannot open " + path;
+        if (error) *error = FillText(TrText("CrcTrailer", "cannot open %1"), {path});
         return false;
     }
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) {
-        if (error) *error = "cannot read " + path;
+        if (error) *error = FillText(TrText("CrcTrailer", "cannot read %1"), {path});
         return false;
     }
     in.close();
@@ -44,7 +46,7 @@ bool AppendCrcTrailer(const std::string& path, std::string* error) {
     out.write(trailer, 2);
     out.flush();
     if (!out) {
-        if (error) *error = "cannot write " + path;
+        if (error) *error = FillText(TrText("CrcTrailer", "cannot write %1"), {path});
         return false;
     }
     return true;

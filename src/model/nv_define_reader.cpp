@@ -2,6 +2,7 @@
 
 #include "job_control.h"
 #include "text_line_reader.h"
+#include "text_translation.h"
 
 #include <algorithm>
 #include <cctype>
@@ -58,14 +59,21 @@ constexpr size_t kShownLines = 10;
 
 // firstBad holds up to kShownLines of the badCount line numbers.
 std::string LineTooBadMessage(size_t badCount, const std::vector<int>& firstBad, const char* fileText) {
-    std::string text = std::to_string(badCount) + " line(s) of " + fileText +
-                       " could not be read (fewer than six fields, no ID, an ID outside 0..4999, an element over " +
-                       std::to_string(CNVDefineReader::kMaxElementSize) + " bytes, more than " +
-                       std::to_string(CNVDefineReader::kMaxElements) + " elements, or more than " +
-                       std::to_string(CNVDefineReader::kMaxRecords) + " records in all) and were left out:";
-    for (size_t i = 0; i < firstBad.size(); ++i) text += (i ? ", line " : " line ") + std::to_string(firstBad[i]);
-    if (badCount > firstBad.size()) text += " and " + std::to_string(badCount - firstBad.size()) + " more";
-    return text + ".";
+    std::string lines;
+    for (size_t i = 0; i < firstBad.size(); ++i) {
+        if (i) lines += ", ";
+        lines += FillText(TrText("CNVDefineReader", "line %1"), {std::to_string(firstBad[i])});
+    }
+    if (badCount > firstBad.size())
+        lines =
+            FillText(TrText("CNVDefineReader", "%1 and %2 more"), {lines, std::to_string(badCount - firstBad.size())});
+    return FillText(
+        TrText("CNVDefineReader",
+               "%1 line(s) of %2 could not be read (fewer than six fields, no ID, an ID outside "
+               "0..4999, an element over %3 bytes, more than %4 elements, or more than %5 records "
+               "in all) and were left out: %6."),
+        {std::to_string(badCount), fileText, std::to_string(CNVDefineReader::kMaxElementSize),
+         std::to_string(CNVDefineReader::kMaxElements), std::to_string(CNVDefineReader::kMaxRecords), lines});
 }
 }  // namespace
 
@@ -157,21 +165,25 @@ bool CNVDefineReader::ParseListLine(const std::string& line, int& id) {
 bool CNVDefineReader::StartReadDefinitions(const std::string& path, CNVItemArray& target) {
     m_path = path;
     m_target = &target;
-    return m_jobs.Run("Reading of NVItemsDefine.def file", [this] { return ReadDefinitions(); }).IsCompleted();
+    return m_jobs
+        .Run(TrText("CNVDefineReader", "Reading of NVItemsDefine.def file"), [this] { return ReadDefinitions(); })
+        .IsCompleted();
 }
 
 SOutcome CNVDefineReader::ReadDefinitions() {
-    static const char* const kQuestion =
-        "If you stop reading of NVItemsDefine.def file Tessiva will be closed.\n"
-        "Do you want to stop reading of this file?";
+    const std::string question = TrText("CNVDefineReader",
+                                        "If you stop reading of NVItemsDefine.def file Tessiva will be closed.\n"
+                                        "Do you want to stop reading of this file?");
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     CTextLineReader file;
     errno = 0;
-    if (!file.Open(m_path))
-        return m_jobs.FailJob(std::string("Can't open a file\n") + m_path + ": " +
-                              (errno ? std::strerror(errno) : "can't be read"));
-    if (m_jobs.ConfirmStop(kQuestion)) return m_jobs.PostJobStopped();
+    if (!file.Open(m_path)) {
+        const int e = errno;  // before anything else can change it
+        return m_jobs.FailJob(FillText(TrText("CNVDefineReader", "Can't open a file\n%1: %2"),
+                                       {m_path, e ? std::strerror(e) : TrText("CNVDefineReader", "can't be read")}));
+    }
+    if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
     m_jobs.SetRange(100);
     std::string line;
     int lineNumber = 0;
@@ -185,11 +197,12 @@ SOutcome CNVDefineReader::ReadDefinitions() {
             !ParseDefinitionLine(line, *m_target, kMaxRecords - (m_target->GetSize() - before))) {
             if (badCount++ < kShownLines) firstBad.push_back(lineNumber);
         }
-        if (m_jobs.ConfirmStop(kQuestion)) return m_jobs.PostJobStopped();
+        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
         if (file.FileSize() > 0)
             m_jobs.SetPosition(static_cast<int>((static_cast<double>(file.Position()) + 1) / file.FileSize() * 100));
     }
-    if (file.HasError()) return m_jobs.FailJob("Can't read the file " + m_path + ".");
+    if (file.HasError())
+        return m_jobs.FailJob(FillText(TrText("CNVDefineReader", "Can't read the file %1."), {m_path}));
     if (badCount > 0) m_jobs.ShowMessage(LineTooBadMessage(badCount, firstBad, "NVItemsDefine.def"), EMessageIcon::Warning);
     return m_jobs.PostJobCompleted();
 }
@@ -197,14 +210,16 @@ SOutcome CNVDefineReader::ReadDefinitions() {
 bool CNVDefineReader::StartReadItemList(const std::string& path, CNVItemArray& target) {
     m_path = path;
     m_target = &target;
-    return m_jobs.Run("Loading list NV Items for uploading", [this] { return ReadItemList(); }).IsCompleted();
+    return m_jobs
+        .Run(TrText("CNVDefineReader", "Loading list NV Items for uploading"), [this] { return ReadItemList(); })
+        .IsCompleted();
 }
 
 SOutcome CNVDefineReader::ReadItemList() {
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     CTextLineReader file;
-    if (!file.Open(m_path)) return m_jobs.FailJob("Can't open a file!");
+    if (!file.Open(m_path)) return m_jobs.FailJob(TrText("CNVDefineReader", "Can't open a file!"));
     if (m_jobs.IsStopRequested()) return m_jobs.PostJobStopped();
     m_jobs.SetRange(static_cast<int>(file.FileSize()));
     std::string line;
@@ -226,11 +241,13 @@ SOutcome CNVDefineReader::ReadItemList() {
         if (m_jobs.IsStopRequested()) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(static_cast<int>(file.Position() + 1));
     }
-    if (file.HasError()) return m_jobs.FailJob("Can't read the file " + m_path + ".");
+    if (file.HasError())
+        return m_jobs.FailJob(FillText(TrText("CNVDefineReader", "Can't read the file %1."), {m_path}));
     if (badIds > 0)
-        m_jobs.ShowMessage(std::to_string(badIds) + " ID(s) of the list " + m_path +
-                               " are outside 0..4999 and were left out; the first is on line " +
-                               std::to_string(firstBad) + ".",
+        m_jobs.ShowMessage(FillText(TrText("CNVDefineReader",
+                                           "%1 ID(s) of the list %2 are outside 0..4999 and were left out; "
+                                           "the first is on line %3."),
+                                    {std::to_string(badIds), m_path, std::to_string(firstBad)}),
                            EMessageIcon::Warning);
     return m_jobs.PostJobCompleted();
 }
@@ -242,7 +259,9 @@ bool CNVDefineReader::StartBuildItemsFromList(const std::string& path, const CNV
     m_defs = &defs;
     m_out = &out;
     m_path = path;
-    const bool completed = m_jobs.Run("Creating Data Base by NV List", [this] { return BuildItemsFromList(); }).IsCompleted();
+    const bool completed =
+        m_jobs.Run(TrText("CNVDefineReader", "Creating Data Base by NV List"), [this] { return BuildItemsFromList(); })
+            .IsCompleted();
     m_target = nullptr;  // the list lived only for this call
     return completed;
 }
@@ -263,8 +282,10 @@ SOutcome CNVDefineReader::BuildItemsFromList() {
         const int id = listed.Id();
         const CNVItem* def = (id >= 0 && id < CNVItemArray::kMaxIds) ? table[static_cast<size_t>(id)] : nullptr;
         if (!def || def->Name().empty()) {
-            m_jobs.ShowMessage("NV ITEM " + std::to_string(id) + " is not defined in NVItemsDefine.def file.",
-                               EMessageIcon::Warning);
+            m_jobs.ShowMessage(
+                FillText(TrText("CNVDefineReader", "NV ITEM %1 is not defined in NVItemsDefine.def file."),
+                         {std::to_string(id)}),
+                EMessageIcon::Warning);
         } else {
             CNVItem entry = listed;
             entry.SetName(def->Name());

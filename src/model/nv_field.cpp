@@ -1,5 +1,6 @@
 #include "nv_field.h"
 
+#include "text_translation.h"
 #include "utf8_codec.h"
 
 #include <algorithm>
@@ -316,19 +317,22 @@ std::string CNVField::DecTextRefusal(const std::string& text) const {
     const EKind kind = KindOf(m_typeName);
     switch (kind) {
     case EKind::Unknown: return {};
-    case EKind::Boolean: return IsBooleanWord(text) ? std::string() : "Enter TRUE, FALSE, 1 or 0.";
+    case EKind::Boolean: return IsBooleanWord(text) ? std::string() : TrText("CNVField", "Enter TRUE, FALSE, 1 or 0.");
     case EKind::String:
     case EKind::Utf16:
     case EKind::Utf8: {
         const size_t capacity = TextCapacity(kind, m_size);
         if (TextLengthIn(kind, text) <= capacity) return {};
-        return "Enter at most " + std::to_string(capacity) + (kind == EKind::Utf8 ? " bytes of text." : " characters.");
+        return FillText(kind == EKind::Utf8 ? TrText("CNVField", "Enter at most %1 bytes of text.")
+                                            : TrText("CNVField", "Enter at most %1 characters."),
+                        {std::to_string(capacity)});
     }
     default: break;
     }
     const SRange range = RangeOf(kind);
-    const std::string hint = "Enter a whole number from " + Decimal(range.low) + " to " +
-                             (range.low < 0 ? Decimal(static_cast<int64_t>(range.high)) : Decimal(range.high)) + ".";
+    const std::string hint =
+        FillText(TrText("CNVField", "Enter a whole number from %1 to %2."),
+                 {Decimal(range.low), range.low < 0 ? Decimal(static_cast<int64_t>(range.high)) : Decimal(range.high)});
     std::string_view t = Trimmed(text);
     if (!t.empty() && t.front() == '+') t.remove_prefix(1);
     if (t.empty()) return hint;
@@ -351,7 +355,7 @@ std::string CNVField::HexTextRefusal(const std::string& text) const {
     // Signed fields take the bit pattern of their own width.
     const int width = DataTypeSize(m_typeName);
     const uint64_t high = width >= 8 ? UINT64_MAX : (uint64_t{1} << (8 * width)) - 1;
-    const std::string hint = "Enter a hexadecimal number from 0 to " + Hex(high) + ".";
+    const std::string hint = FillText(TrText("CNVField", "Enter a hexadecimal number from 0 to %1."), {Hex(high)});
     std::string_view t = Trimmed(text);
     if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t.remove_prefix(2);
     if (t.empty()) return hint;

@@ -4,17 +4,22 @@
 #include "job_control.h"
 #include "nv_type_converter.h"
 #include "text_line_reader.h"
+#include "text_translation.h"
 
 #include <algorithm>
 #include <stdexcept>
 
 namespace {
 const char* const kReadStopQuestion =
-    "If you stop reading of NVTypesDefine.def file Tessiva will return to old version of NV Types.\n"
-    "Do you want to stop reading of this file?";
+    TrNoop("CNVTypeCatalog",
+           "If you stop reading of NVTypesDefine.def file Tessiva will return to old version of NV Types.\n"
+           "Do you want to stop reading of this file?");
 const char* const kConvertStopQuestion =
-    "If you stop NV Types converting Tessiva will return to old version of NV Types.\n"
-    "Do you want to stop NV Types converting?";
+    TrNoop("CNVTypeCatalog",
+           "If you stop NV Types converting Tessiva will return to old version of NV Types.\n"
+           "Do you want to stop NV Types converting?");
+// Where no store gives a reason of its own.
+const char* const kNoStore = TrNoop("CNVTypeCatalog", "no place to keep NVTypes.typ");
 
 // The length of a text field is in the last brace pair of its name: arr{0}.label{16}.
 std::string TextLength(std::string_view name) {
@@ -27,7 +32,9 @@ std::string TextLength(std::string_view name) {
 std::string FirstLines(const std::vector<std::string>& lines, size_t shown) {
     std::string text;
     for (size_t i = 0; i < lines.size() && i < shown; ++i) text += "\n" + lines[i];
-    if (lines.size() > shown) text += "\n... and " + std::to_string(lines.size() - shown) + " more";
+    if (lines.size() > shown)
+        text.append("\n").append(
+            FillText(TrText("CNVTypeCatalog", "... and %1 more"), {std::to_string(lines.size() - shown)}));
     return text;
 }
 }  // namespace
@@ -37,7 +44,7 @@ CNVTypeCatalog::CNVTypeCatalog(CJobControl& jobs, ITypeFileStore* store) : m_job
 std::string CNVTypeCatalog::TypeFilePath() const { return m_dir + "/NVTypes.typ"; }
 
 std::string CNVTypeCatalog::UnknownTypeMessage(const std::string& typeName) {
-    return "ERROR NVType\n" + typeName + "\nNot defined in NVTypesDefine.def file!";
+    return FillText(TrText("CNVTypeCatalog", "ERROR NVType\n%1\nNot defined in NVTypesDefine.def file!"), {typeName});
 }
 
 // ---- definition text ----
@@ -82,7 +89,9 @@ bool CNVTypeCatalog::LoadTypeFile() {
     std::string text, reason;
     ITypeFileStore* store = Store();
     if (!store || !store->ReadTypeFile(TypeFilePath(), text, reason)) {
-        m_jobs.ShowMessage("Can't open NVTypes.typ file.\n" + TypeFilePath() + ": " + reason, EMessageIcon::Error);
+        m_jobs.ShowMessage(
+            FillText(TrText("CNVTypeCatalog", "Can't open NVTypes.typ file.\n%1: %2"), {TypeFilePath(), reason}),
+            EMessageIcon::Error);
         return false;
     }
     LoadTypeText(text);
@@ -115,10 +124,10 @@ std::string CNVTypeCatalog::TypeFileText() const {
 
 bool CNVTypeCatalog::WriteTypeFile() {
     const std::string target = TypeFilePath();
-    std::string reason = "no place to keep NVTypes.typ";
+    std::string reason = TrText("CNVTypeCatalog", kNoStore);
     ITypeFileStore* store = Store();
     if (store && store->WriteTypeFile(target, TypeFileText(), reason)) return true;
-    (void)m_jobs.FailJob("Can't write NVTypes.typ file.\n" + target + ": " + reason);
+    (void)m_jobs.FailJob(FillText(TrText("CNVTypeCatalog", "Can't write NVTypes.typ file.\n%1: %2"), {target, reason}));
     return false;
 }
 
@@ -130,9 +139,11 @@ bool CNVTypeCatalog::ImportDefinitionFile(const std::string& path) {
     std::vector<std::string> oldNames = m_typeNames;
     m_definitions.clear();
     m_defPath = path;
-    m_lastImport = m_jobs.Run("Reading of NVTypesDefine.def file", [this] { return ReadDefinitionFile(); });
+    m_lastImport = m_jobs.Run(TrText("CNVTypeCatalog", "Reading of NVTypesDefine.def file"),
+                              [this] { return ReadDefinitionFile(); });
     if (m_lastImport.IsCompleted())
-        m_lastImport = m_jobs.Run("Converting NV Types", [this] { return ConvertDefinitions(); });
+        m_lastImport =
+            m_jobs.Run(TrText("CNVTypeCatalog", "Converting NV Types"), [this] { return ConvertDefinitions(); });
     const bool imported = m_lastImport.IsCompleted();
     if (!imported) {
         m_definitions = std::move(oldDefinitions);
@@ -145,9 +156,10 @@ SOutcome CNVTypeCatalog::ReadDefinitionFile() {
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     CTextLineReader file;
-    if (!file.Open(m_defPath)) return m_jobs.FailJob("Can't open a file");
+    if (!file.Open(m_defPath)) return m_jobs.FailJob(TrText("CNVTypeCatalog", "Can't open a file"));
     m_typeNames.clear();
-    if (m_jobs.ConfirmStop(kReadStopQuestion)) return m_jobs.PostJobStopped();
+    const std::string question = TrText("CNVTypeCatalog", kReadStopQuestion);
+    if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
     m_jobs.SetRange(100);
     std::string line;
     int lineNumber = 0;
@@ -157,19 +169,23 @@ SOutcome CNVTypeCatalog::ReadDefinitionFile() {
             auto [name, def] = SplitTypeLine(line);
             // "END" closes the type list of NVTypes.typ and 5000 slots hold the list and it.
             if (name == "END")
-                return m_jobs.FailJob("Line " + std::to_string(lineNumber) + " of " + m_defPath +
-                                      " defines a type named END, which is reserved.\nThe NV types were not imported.");
+                return m_jobs.FailJob(FillText(TrText("CNVTypeCatalog",
+                                                      "Line %1 of %2 defines a type named END, which is reserved.\n"
+                                                      "The NV types were not imported."),
+                                               {std::to_string(lineNumber), m_defPath}));
             if (static_cast<int>(m_typeNames.size()) >= kMaxTypes)
-                return m_jobs.FailJob(m_defPath + " defines more than " + std::to_string(kMaxTypes) +
-                                      " NV types.\nThe NV types were not imported.");
+                return m_jobs.FailJob(FillText(
+                    TrText("CNVTypeCatalog", "%1 defines more than %2 NV types.\nThe NV types were not imported."),
+                    {m_defPath, std::to_string(kMaxTypes)}));
             m_typeNames.push_back(name);
             m_definitions.emplace(std::move(name), std::move(def));
         }
-        if (m_jobs.ConfirmStop(kReadStopQuestion)) return m_jobs.PostJobStopped();
+        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
         if (file.FileSize() > 0)
             m_jobs.SetPosition(static_cast<int>((static_cast<double>(file.Position()) + 1) / file.FileSize() * 100));
     }
-    if (file.HasError()) return m_jobs.FailJob("Can't read the file " + m_defPath + ".");
+    if (file.HasError())
+        return m_jobs.FailJob(FillText(TrText("CNVTypeCatalog", "Can't read the file %1."), {m_defPath}));
     return m_jobs.PostJobCompleted();
 }
 
@@ -178,22 +194,24 @@ SOutcome CNVTypeCatalog::ConvertDefinitions() {
     m_jobs.EnableCancel();
     const std::vector<std::string> names = m_typeNames;
     const int n = static_cast<int>(names.size());
-    if (m_jobs.ConfirmStop(kConvertStopQuestion)) return m_jobs.PostJobStopped();
+    const std::string question = TrText("CNVTypeCatalog", kConvertStopQuestion);
+    if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
     m_jobs.SetRange(2 * n);
 
     CNVTypeConverter converter(m_definitions);
     for (int i = 0; i < n; ++i) {
         converter.ExpandArrays(names[static_cast<size_t>(i)]);
-        if (m_jobs.ConfirmStop(kConvertStopQuestion)) return m_jobs.PostJobStopped();
+        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(i + 1);
     }
     for (int i = 0; i < n; ++i) {
         converter.ExpandCompounds(names[static_cast<size_t>(i)]);
         if (converter.TotalLength() > kMaxTotalLength)
-            return m_jobs.FailJob("The converted NV types would take more than " +
-                                  std::to_string(kMaxTotalLength >> 20) +
-                                  " MB.\nThe NV types were not imported.");
-        if (m_jobs.ConfirmStop(kConvertStopQuestion)) return m_jobs.PostJobStopped();
+            return m_jobs.FailJob(
+                FillText(TrText("CNVTypeCatalog",
+                                "The converted NV types would take more than %1 MB.\nThe NV types were not imported."),
+                         {std::to_string(kMaxTotalLength >> 20)}));
+        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(n + i);
     }
     // A wrong file (item definitions, say) yields only bad types: it must not replace good ones.
@@ -202,23 +220,28 @@ SOutcome CNVTypeCatalog::ConvertDefinitions() {
         if (def.find(kBadDefinition) != std::string::npos) ++failed;
     const int read = static_cast<int>(m_definitions.size());
     const std::vector<std::string> problems = converter.Problems();
-    const std::string counts = std::to_string(read) + " NV types were read, " + std::to_string(failed) +
-                               " of them could not be converted.";
+    const std::string counts =
+        FillText(TrText("CNVTypeCatalog", "%1 NV types were read, %2 of them could not be converted."),
+                 {std::to_string(read), std::to_string(failed)});
     if (failed == read)
-        return m_jobs.FailJob(counts + "\nNVTypes.typ was not changed.");
+        return m_jobs.FailJob(FillText(TrText("CNVTypeCatalog", "%1\nNVTypes.typ was not changed."), {counts}));
     if (failed > 0 && m_confirmImport &&
-        !m_confirmImport(read, failed, counts + FirstLines(problems, 10) + "\n\nReplace NVTypes.typ with these types?"))
-        return m_jobs.PostJobStopped("The NV types were not imported.");
+        !m_confirmImport(read, failed,
+                         FillText(TrText("CNVTypeCatalog", "%1%2\n\nReplace NVTypes.typ with these types?"),
+                                  {counts, FirstLines(problems, 10)})))
+        return m_jobs.PostJobStopped(TrText("CNVTypeCatalog", "The NV types were not imported."));
     // The file in force stays at hand as NVTypes.typ.bak.
-    std::string reason = "no place to keep NVTypes.typ";
+    std::string reason = TrText("CNVTypeCatalog", kNoStore);
     ITypeFileStore* store = Store();
     if (!store || !store->KeepCopy(TypeFilePath(), TypeFilePath() + ".bak", reason))
-        return m_jobs.FailJob("Can't keep the previous NVTypes.typ as NVTypes.typ.bak.\n" + reason);
-    if (!WriteTypeFile()) return SOutcome::Fail("Can't write NVTypes.typ file.");
+        return m_jobs.FailJob(FillText(
+            TrText("CNVTypeCatalog", "Can't keep the previous NVTypes.typ as NVTypes.typ.bak.\n%1"), {reason}));
+    if (!WriteTypeFile()) return SOutcome::Fail(TrText("CNVTypeCatalog", "Can't write NVTypes.typ file."));
     if (!problems.empty())
-        m_jobs.ShowMessage("These NV types could not be converted and were written as \"" +
-                               std::string(kBadDefinition) + "\":" + FirstLines(problems, 10),
-                           EMessageIcon::Warning);
+        m_jobs.ShowMessage(
+            FillText(TrText("CNVTypeCatalog", "These NV types could not be converted and were written as \"%1\":%2"),
+                     {kBadDefinition, FirstLines(problems, 10)}),
+            EMessageIcon::Warning);
     return m_jobs.PostJobCompleted();
 }
 

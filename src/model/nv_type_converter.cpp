@@ -3,6 +3,7 @@
 #include "definition_text.h"
 #include "nv_field.h"
 #include "nv_type_catalog.h"
+#include "text_translation.h"
 
 #include <limits>
 
@@ -23,11 +24,11 @@ bool ReadCount(const std::string& text, long long& count) {
     return true;
 }
 
-const char* ProblemText(CNVTypeConverter::EProblem p) {
+std::string ProblemText(CNVTypeConverter::EProblem p) {
     switch (p) {
-    case CNVTypeConverter::EProblem::ContainsItself: return "contains itself";
-    case CNVTypeConverter::EProblem::BadCount: return "an array count is not a number";
-    case CNVTypeConverter::EProblem::TooLarge: return "too many fields";
+    case CNVTypeConverter::EProblem::ContainsItself: return TrText("CNVTypeConverter", "contains itself");
+    case CNVTypeConverter::EProblem::BadCount: return TrText("CNVTypeConverter", "an array count is not a number");
+    case CNVTypeConverter::EProblem::TooLarge: return TrText("CNVTypeConverter", "too many fields");
     default: return "";
     }
 }
@@ -222,9 +223,9 @@ std::vector<std::string> CNVTypeConverter::Problems() const {
         if (flat.root == EProblem::None || flat.root == EProblem::UnknownType) continue;
         if (!listed.insert(name).second) continue;
         if (flat.problem == EProblem::ContainsBadType)
-            lines.push_back(name + " (contains " + flat.culprit + ")");
+            lines.push_back(FillText(TrText("CNVTypeConverter", "%1 (contains %2)"), {name, flat.culprit}));
         else
-            lines.push_back(name + " (" + ProblemText(flat.problem) + ")");
+            lines.push_back(FillText(TrText("CNVTypeConverter", "%1 (%2)"), {name, ProblemText(flat.problem)}));
     }
     return lines;
 }

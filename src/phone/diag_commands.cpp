@@ -1,5 +1,7 @@
 #include "diag_commands.h"
 
+#include "text_translation.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -11,7 +13,7 @@ void PutU16(uint8_t* at, uint16_t v) {
 }
 uint16_t GetU16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
 
-std::string WithCode(const char* text, unsigned code, bool hex) {
+std::string WithCode(const std::string& text, unsigned code, bool hex) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, hex ? " (0x%02X)" : " (%u)", code);
     return text + std::string(buffer);
@@ -99,26 +101,35 @@ EDiagReplyKind ClassifyReply(const std::vector<uint8_t>& request, const std::vec
 }
 
 std::string DiagErrorText(uint8_t code) {
-    const char* text = "unknown error";
+    const char* text = TrNoop("DiagCommands", "unknown error");
     switch (code) {
-    case kDiagBadCommand: text = "bad command"; break;
-    case kDiagBadParameters: text = "bad parameters"; break;
-    case kDiagBadLength: text = "bad length"; break;
-    case kDiagNotAccepted: text = "not accepted by the device"; break;
-    case kDiagBadMode: text = "not allowed in this mode"; break;
-    case kDiagSpcLocked: text = "locked until the SPC code is accepted"; break;
-    case kDiagBadSecurityMode: text = "bad security mode"; break;
+    case kDiagBadCommand: text = TrNoop("DiagCommands", "bad command"); break;
+    case kDiagBadParameters: text = TrNoop("DiagCommands", "bad parameters"); break;
+    case kDiagBadLength: text = TrNoop("DiagCommands", "bad length"); break;
+    case kDiagNotAccepted: text = TrNoop("DiagCommands", "not accepted by the device"); break;
+    case kDiagBadMode: text = TrNoop("DiagCommands", "not allowed in this mode"); break;
+    case kDiagSpcLocked: text = TrNoop("DiagCommands", "locked until the SPC code is accepted"); break;
+    case kDiagBadSecurityMode: text = TrNoop("DiagCommands", "bad security mode"); break;
     default: break;
     }
-    return WithCode(text, code, true);
+    return WithCode(TrText("DiagCommands", text), code, true);
 }
 
 std::string NvStatusText(uint16_t status) {
-    static const char* const kTexts[] = {"done",        "busy",          "bad command",   "memory full",
-                                         "failed",      "not active",    "bad parameter", "read only",
-                                         "not valid for this target", "no memory", "not a valid allocation"};
-    const char* text = status < sizeof kTexts / sizeof kTexts[0] ? kTexts[status] : "unknown status";
-    return WithCode(text, status, false);
+    static const char* const kTexts[] = {TrNoop("DiagCommands", "done"),
+                                         TrNoop("DiagCommands", "busy"),
+                                         TrNoop("DiagCommands", "bad command"),
+                                         TrNoop("DiagCommands", "memory full"),
+                                         TrNoop("DiagCommands", "failed"),
+                                         TrNoop("DiagCommands", "not active"),
+                                         TrNoop("DiagCommands", "bad parameter"),
+                                         TrNoop("DiagCommands", "read only"),
+                                         TrNoop("DiagCommands", "not valid for this target"),
+                                         TrNoop("DiagCommands", "no memory"),
+                                         TrNoop("DiagCommands", "not a valid allocation")};
+    const char* text =
+        status < sizeof kTexts / sizeof kTexts[0] ? kTexts[status] : TrNoop("DiagCommands", "unknown status");
+    return WithCode(TrText("DiagCommands", text), status, false);
 }
 
 std::vector<uint8_t> BuildErrorReply(uint8_t code, const std::vector<uint8_t>& request) {

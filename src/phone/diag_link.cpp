@@ -2,6 +2,7 @@
 
 #include "diag_commands.h"
 #include "diag_framing.h"
+#include "text_translation.h"
 
 #include <cstring>
 
@@ -26,7 +27,7 @@ void CDiagLink::Close() {
     std::lock_guard lock(m_mutex);
     m_transport->Close();
     m_failed = true;
-    m_lastError = "The connection is closed.";
+    m_lastError = TrText("CDiagLink", "The connection is closed.");
 }
 
 std::string CDiagLink::LastError() const {
@@ -61,7 +62,8 @@ bool CDiagLink::Exchange(const std::vector<uint8_t>& request, std::vector<uint8_
             case EDiagReplyKind::kAnswer:
                 return true;
             case EDiagReplyKind::kError:
-                return Fail("The phone refused the request: " + DiagErrorText(reply[0]) + ".");
+                return Fail(
+                    FillText(TrText("CDiagLink", "The phone refused the request: %1."), {DiagErrorText(reply[0])}));
             case EDiagReplyKind::kUnrelated:
                 break;
             }
@@ -69,8 +71,8 @@ bool CDiagLink::Exchange(const std::vector<uint8_t>& request, std::vector<uint8_
         const long n = m_transport->Read(m_readBuffer.data(), m_readBuffer.size(), deadline, error);
         if (n < 0) return FailLink(error);
         if (n == 0)
-            return FailLink("The phone on " + m_device + " did not answer within " +
-                            std::to_string(timeout.count()) + " ms.");
+            return FailLink(FillText(TrText("CDiagLink", "The phone on %1 did not answer within %2 ms."),
+                                     {m_device, std::to_string(timeout.count())}));
         m_decoder.Feed(m_readBuffer.data(), static_cast<size_t>(n));
     }
 }
@@ -86,15 +88,16 @@ bool CDiagLink::NvExchange(uint8_t command, uint16_t item, int index, const uint
     std::lock_guard lock(m_mutex);
     std::vector<uint8_t>& request = m_request;  // kept between calls: no allocation per item
     if (!BuildNvRequest(command, item, index, value, length, request))
-        return Fail("NV item " + std::to_string(item) + ": " + std::to_string(length) +
-                    " bytes do not fit in one request (at most " +
-                    std::to_string(NvValueCapacity(index >= 0)) + ").");
+        return Fail(
+            FillText(TrText("CDiagLink", "NV item %1: %2 bytes do not fit in one request (at most %3)."),
+                     {std::to_string(item), std::to_string(length), std::to_string(NvValueCapacity(index >= 0))}));
     std::vector<uint8_t>& reply = m_reply;
     if (!Exchange(request, reply)) return false;
     SNvPacket packet;
-    if (!ParseNvPacket(reply, packet)) return Fail("The phone sent a malformed NV reply.");
+    if (!ParseNvPacket(reply, packet)) return Fail(TrText("CDiagLink", "The phone sent a malformed NV reply."));
     if (packet.item != item || (index >= 0 && packet.data[0] != index))
-        return Fail("The phone answered for another item (" + std::to_string(packet.item) + ").");
+        return Fail(
+            FillText(TrText("CDiagLink", "The phone answered for another item (%1)."), {std::to_string(packet.item)}));
     status = packet.status;
     if (readBuffer && status == kNvDone && length > 0)
         std::memcpy(readBuffer, packet.data.data() + (index >= 0 ? 1 : 0), static_cast<size_t>(length));
@@ -113,7 +116,7 @@ bool CDiagLink::SendSpc(const uint8_t* code, bool& accepted) {
     std::lock_guard lock(m_mutex);
     std::vector<uint8_t> reply;
     if (!Exchange(BuildSpcRequest(code), reply)) return false;
-    if (reply.size() < 2) return Fail("The phone sent a malformed SPC reply.");
+    if (reply.size() < 2) return Fail(TrText("CDiagLink", "The phone sent a malformed SPC reply."));
     accepted = reply[1] != 0;
     return true;
 }
@@ -122,6 +125,6 @@ bool CDiagLink::ReadEsn(uint32_t& esn) {
     std::lock_guard lock(m_mutex);
     std::vector<uint8_t> reply;
     if (!Exchange(BuildEsnRequest(), reply)) return false;
-    if (!ParseEsnReply(reply, esn)) return Fail("The phone sent a malformed ESN reply.");
+    if (!ParseEsnReply(reply, esn)) return Fail(TrText("CDiagLink", "The phone sent a malformed ESN reply."));
     return true;
 }

@@ -1,5 +1,7 @@
 #include "posix_serial_transport.h"
 
+#include "text_translation.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -14,18 +16,22 @@ std::string OpenErrorText(const std::string& device, int error) {
     switch (error) {
     case ENOENT:
     case ENODEV:
-    case ENXIO:
-        return "Port " + device + " does not exist.";
+    case ENXIO: return FillText(TrText("ISerialTransport", "Port %1 does not exist."), {device});
     case EACCES:
     case EPERM:
-        return "No permission to open port " + device +
-               ". Add your user to the dialout group (sudo usermod -aG dialout $USER) and log in again.";
+        return FillText(TrText("ISerialTransport",
+                               "No permission to open port %1. Add your user to the dialout group "
+                               "(sudo usermod -aG dialout $USER) and log in again."),
+                        {device});
     case EBUSY:
     case EWOULDBLOCK:
-        return "Port " + device + " is busy: another program is using it.";
-    default:
-        return "Can't open port " + device + ": " + std::strerror(error) + ".";
+        return FillText(TrText("ISerialTransport", "Port %1 is busy: another program is using it."), {device});
+    default: return FillText(TrText("ISerialTransport", "Can't open port %1: %2."), {device, std::strerror(error)});
     }
+}
+
+std::string GoneText(const std::string& device) {
+    return FillText(TrText("ISerialTransport", "Port %1 went away."), {device});
 }
 
 // Errors that mean the device is gone (unplugged, or the other end of a pseudo-terminal closed).
@@ -57,7 +63,7 @@ bool CPosixSerialTransport::MakeRaw(int fd) {
 bool CPosixSerialTransport::Open(const std::string& device, std::string& error) {
     Close();
     if (device.empty()) {
-        error = "No port chosen.";
+        error = TrText("ISerialTransport", "No port chosen.");
         return false;
     }
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -67,7 +73,7 @@ bool CPosixSerialTransport::Open(const std::string& device, std::string& error) 
     }
     if (!isatty(fd)) {
         ::close(fd);
-        error = device + " is not a serial port.";
+        error = FillText(TrText("ISerialTransport", "%1 is not a serial port."), {device});
         return false;
     }
     // flock keeps out programs that honour it; TIOCEXCL refuses further opens of the device.
@@ -82,7 +88,7 @@ bool CPosixSerialTransport::Open(const std::string& device, std::string& error) 
         const int e = errno;
         ioctl(fd, TIOCNXCL);
         ::close(fd);
-        error = "Can't set up port " + device + ": " + std::strerror(e) + ".";
+        error = FillText(TrText("ISerialTransport", "Can't set up port %1: %2."), {device, std::strerror(e)});
         return false;
     }
     tcflush(fd, TCIOFLUSH);
@@ -106,7 +112,7 @@ void CPosixSerialTransport::DiscardInput() {
 bool CPosixSerialTransport::Write(const uint8_t* bytes, size_t length, Clock::time_point deadline,
                                   std::string& error) {
     if (m_fd < 0) {
-        error = "The port is not open.";
+        error = TrText("ISerialTransport", "The port is not open.");
         return false;
     }
     size_t done = 0;
@@ -118,22 +124,26 @@ bool CPosixSerialTransport::Write(const uint8_t* bytes, size_t length, Clock::ti
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN) {
-            error = IsGone(errno) ? "Port " + m_device + " went away."
-                                  : "Writing to port " + m_device + " failed: " + std::strerror(errno) + ".";
+            const int e = errno;
+            error = IsGone(e) ? GoneText(m_device)
+                              : FillText(TrText("ISerialTransport", "Writing to port %1 failed: %2."),
+                                         {m_device, std::strerror(e)});
             return false;
         }
         pollfd p{m_fd, POLLOUT, 0};
         const int waitMs = MillisecondsUntil(deadline);
         if (waitMs == 0) {
-            error = "Port " + m_device + " does not take data.";
+            error = FillText(TrText("ISerialTransport", "Port %1 does not take data."), {m_device});
             return false;
         }
         if (::poll(&p, 1, waitMs) < 0 && errno != EINTR) {
-            error = "Waiting for port " + m_device + " failed: " + std::strerror(errno) + ".";
+            const int e = errno;
+            error =
+                FillText(TrText("ISerialTransport", "Waiting for port %1 failed: %2."), {m_device, std::strerror(e)});
             return false;
         }
         if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
-            error = "Port " + m_device + " went away.";
+            error = GoneText(m_device);
             return false;
         }
     }
@@ -142,15 +152,17 @@ bool CPosixSerialTransport::Write(const uint8_t* bytes, size_t length, Clock::ti
 
 long CPosixSerialTransport::Read(uint8_t* buffer, size_t size, Clock::time_point deadline, std::string& error) {
     if (m_fd < 0) {
-        error = "The port is not open.";
+        error = TrText("ISerialTransport", "The port is not open.");
         return -1;
     }
     for (;;) {
         const ssize_t n = ::read(m_fd, buffer, size);
         if (n > 0) return static_cast<long>(n);
         if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-            error = n == 0 || IsGone(errno) ? "Port " + m_device + " went away."
-                           : "Reading from port " + m_device + " failed: " + std::strerror(errno) + ".";
+            const int e = errno;
+            error = n == 0 || IsGone(e) ? GoneText(m_device)
+                                        : FillText(TrText("ISerialTransport", "Reading from port %1 failed: %2."),
+                                                   {m_device, std::strerror(e)});
             return -1;
         }
         pollfd p{m_fd, POLLIN, 0};
@@ -158,11 +170,13 @@ long CPosixSerialTransport::Read(uint8_t* buffer, size_t size, Clock::time_point
         if (waitMs == 0) return 0;
         const int ready = ::poll(&p, 1, waitMs);
         if (ready < 0 && errno != EINTR) {
-            error = "Waiting for port " + m_device + " failed: " + std::strerror(errno) + ".";
+            const int e = errno;
+            error =
+                FillText(TrText("ISerialTransport", "Waiting for port %1 failed: %2."), {m_device, std::strerror(e)});
             return -1;
         }
         if (ready > 0 && !(p.revents & POLLIN) && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) {
-            error = "Port " + m_device + " went away.";
+            error = GoneText(m_device);
             return -1;
         }
     }

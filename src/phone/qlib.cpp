@@ -3,6 +3,7 @@
 #include "diag_link.h"
 #include "port_names.h"
 #include "serial_transport.h"
+#include "text_translation.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -38,7 +39,7 @@ std::shared_ptr<CDiagLink> FindLink(void* handle) {
     std::lock_guard lock(r.mutex);
     const auto it = r.links.find(reinterpret_cast<uintptr_t>(handle));
     if (it != r.links.end()) return it->second;
-    SetLastError("Not connected to a phone.");
+    SetLastError(TrText("QLib", "Not connected to a phone."));
     return nullptr;
 }
 
@@ -67,7 +68,7 @@ void QLIB_SetLibraryMode(unsigned char) {}
 
 void* QLIB_ConnectServer(unsigned int comPort) {
     if (comPort == 0) {
-        SetLastError("No port chosen.");
+        SetLastError(TrText("ISerialTransport", "No port chosen."));
         return nullptr;
     }
     return QLIB_ConnectServerByName(ComPortDevice(static_cast<int>(comPort)).c_str());

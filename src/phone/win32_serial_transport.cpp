@@ -1,5 +1,7 @@
 #include "win32_serial_transport.h"
 
+#include "text_translation.h"
+
 #include <algorithm>
 #include <string>
 
@@ -21,7 +23,8 @@ std::string SystemText(DWORD code) {
     const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                        FORMAT_MESSAGE_IGNORE_INSERTS,
                                    nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = n && text ? std::string(text, n) : "error " + std::to_string(code);
+    std::string result =
+        n && text ? std::string(text, n) : FillText(TrText("ISerialTransport", "error %1"), {std::to_string(code)});
     if (text) LocalFree(text);
     while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == '.' ||
                                result.back() == ' '))
@@ -34,14 +37,12 @@ std::string OpenErrorText(const std::string& name, DWORD code) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
-    case ERROR_BAD_UNIT:
-        return "Port " + name + " does not exist.";
+    case ERROR_BAD_UNIT: return FillText(TrText("ISerialTransport", "Port %1 does not exist."), {name});
     case ERROR_ACCESS_DENIED:  // what an exclusively held COM port answers
     case ERROR_SHARING_VIOLATION:
     case ERROR_BUSY:
-        return "Port " + name + " is busy: another program is using it.";
-    default:
-        return "Can't open port " + name + ": " + SystemText(code) + ".";
+        return FillText(TrText("ISerialTransport", "Port %1 is busy: another program is using it."), {name});
+    default: return FillText(TrText("ISerialTransport", "Can't open port %1: %2."), {name, SystemText(code)});
     }
 }
 
@@ -59,14 +60,15 @@ DWORD MillisecondsUntil(ISerialTransport::Clock::time_point deadline) {
 
 CWin32SerialTransport::~CWin32SerialTransport() { Close(); }
 
-std::string CWin32SerialTransport::Failure(const std::string& what, unsigned long code) const {
-    return IsGone(code) ? "Port " + m_name + " went away." : what + " port " + m_name + " failed: " + SystemText(code) + ".";
+std::string CWin32SerialTransport::Failure(const std::string& pattern, unsigned long code) const {
+    return IsGone(code) ? FillText(TrText("ISerialTransport", "Port %1 went away."), {m_name})
+                        : FillText(pattern, {m_name, SystemText(code)});
 }
 
 bool CWin32SerialTransport::Open(const std::string& device, std::string& error) {
     Close();
     if (device.empty()) {
-        error = "No port chosen.";
+        error = TrText("ISerialTransport", "No port chosen.");
         return false;
     }
     // Messages name the port as the user knows it, not by its device namespace.
@@ -81,7 +83,7 @@ bool CWin32SerialTransport::Open(const std::string& device, std::string& error) 
     dcb.DCBlength = sizeof dcb;
     if (GetFileType(handle) != FILE_TYPE_CHAR || !GetCommState(handle, &dcb)) {
         CloseHandle(handle);
-        error = m_name + " is not a serial port.";
+        error = FillText(TrText("ISerialTransport", "%1 is not a serial port."), {m_name});
         return false;
     }
     dcb.BaudRate = CBR_115200;
@@ -103,7 +105,7 @@ bool CWin32SerialTransport::Open(const std::string& device, std::string& error) 
     if (!SetCommState(handle, &dcb)) {
         const DWORD code = GetLastError();
         CloseHandle(handle);
-        error = "Can't set up port " + m_name + ": " + SystemText(code) + ".";
+        error = FillText(TrText("ISerialTransport", "Can't set up port %1: %2."), {m_name, SystemText(code)});
         return false;
     }
     m_handle = handle;
@@ -133,26 +135,28 @@ bool CWin32SerialTransport::SetTimeouts(unsigned long readMs, unsigned long writ
     timeouts.ReadTotalTimeoutConstant = readMs;
     timeouts.WriteTotalTimeoutConstant = writeMs ? writeMs : 1;
     if (SetCommTimeouts(H(m_handle), &timeouts)) return true;
-    error = Failure("Setting up", GetLastError());
+    const DWORD code = GetLastError();
+    error = Failure(TrText("ISerialTransport", "Setting up port %1 failed: %2."), code);
     return false;
 }
 
 bool CWin32SerialTransport::Write(const uint8_t* bytes, size_t length, Clock::time_point deadline, std::string& error) {
     if (!m_handle) {
-        error = "The port is not open.";
+        error = TrText("ISerialTransport", "The port is not open.");
         return false;
     }
     size_t done = 0;
     while (done < length) {
         const DWORD waitMs = MillisecondsUntil(deadline);
         if (waitMs == 0) {
-            error = "Port " + m_name + " does not take data.";
+            error = FillText(TrText("ISerialTransport", "Port %1 does not take data."), {m_name});
             return false;
         }
         if (!SetTimeouts(0, waitMs, error)) return false;
         DWORD written = 0;
         if (!WriteFile(H(m_handle), bytes + done, static_cast<DWORD>(length - done), &written, nullptr)) {
-            error = Failure("Writing to", GetLastError());
+            const DWORD code = GetLastError();
+            error = Failure(TrText("ISerialTransport", "Writing to port %1 failed: %2."), code);
             return false;
         }
         done += written;
@@ -162,7 +166,7 @@ bool CWin32SerialTransport::Write(const uint8_t* bytes, size_t length, Clock::ti
 
 long CWin32SerialTransport::Read(uint8_t* buffer, size_t size, Clock::time_point deadline, std::string& error) {
     if (!m_handle) {
-        error = "The port is not open.";
+        error = TrText("ISerialTransport", "The port is not open.");
         return -1;
     }
     if (size == 0) return 0;
@@ -173,7 +177,8 @@ long CWin32SerialTransport::Read(uint8_t* buffer, size_t size, Clock::time_point
         const DWORD waitMs = MillisecondsUntil(deadline);
         if (!SetTimeouts(waitMs, 0, error)) return -1;
         if (!ReadFile(H(m_handle), buffer, 1, &got, nullptr)) {
-            error = Failure("Reading from", GetLastError());
+            const DWORD code = GetLastError();
+            error = Failure(TrText("ISerialTransport", "Reading from port %1 failed: %2."), code);
             return -1;
         }
         if (got > 0) break;
@@ -184,7 +189,8 @@ long CWin32SerialTransport::Read(uint8_t* buffer, size_t size, Clock::time_point
     if (rest > 0) {
         if (!SetTimeouts(0, 0, error)) return -1;
         if (!ReadFile(H(m_handle), buffer + 1, rest, &more, nullptr)) {
-            error = Failure("Reading from", GetLastError());
+            const DWORD code = GetLastError();
+            error = Failure(TrText("ISerialTransport", "Reading from port %1 failed: %2."), code);
             return -1;
         }
     }

@@ -20,7 +20,8 @@ public:
 
 private:
     bool SetTimeouts(unsigned long readMs, unsigned long writeMs, std::string& error);
-    std::string Failure(const std::string& what, unsigned long code) const;
+    // pattern: %1 the port, %2 the system's reason; a port that went away says just that.
+    std::string Failure(const std::string& pattern, unsigned long code) const;
 
     void* m_handle = nullptr;  // HANDLE; kept out of the header so <windows.h> stays here
     std::string m_name;        // as the user knows the port: "COM3"
