@@ -9,9 +9,20 @@
 #include <unordered_set>
 
 namespace {
-uint64_t KeyOf(const CNVItem& item) {
-    return (static_cast<uint64_t>(static_cast<uint32_t>(item.Id())) << 32) | static_cast<uint32_t>(item.Index());
-}
+// A record by ID, element index and subscription: a subscription's record of an item is not
+// its default one.
+struct SRecordKey {
+    int id, index, subscription;
+    bool operator==(const SRecordKey&) const = default;
+};
+struct SRecordKeyHash {
+    size_t operator()(const SRecordKey& k) const {
+        return std::hash<uint64_t>()((static_cast<uint64_t>(static_cast<uint32_t>(k.id)) << 32) ^
+                                     (static_cast<uint64_t>(static_cast<uint32_t>(k.index)) << 2) ^
+                                     static_cast<uint64_t>(k.subscription));
+    }
+};
+SRecordKey KeyOf(const CNVItem& item) { return {item.Id(), item.Index(), item.Subscription()}; }
 }  // namespace
 
 CItemSelection::CItemSelection(const CNVItemArray& items, CTreeEntryList& all, CTreeEntryList& selected)
@@ -62,7 +73,7 @@ std::vector<int> CItemSelection::SelectIds(const std::vector<int>& ids) {
 }
 
 void CItemSelection::Reselect(const CNVItemArray& chosenBefore) {
-    std::unordered_map<uint64_t, int> byKey;
+    std::unordered_map<SRecordKey, int, SRecordKeyHash> byKey;
     byKey.reserve(static_cast<size_t>(m_items.GetSize()));
     for (int i = 0; i < m_items.GetSize(); ++i) byKey.emplace(KeyOf(m_items[i]), i);
     std::vector<char> taken(static_cast<size_t>(m_items.GetSize()), 0);

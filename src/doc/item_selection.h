@@ -21,8 +21,8 @@ public:
     CNVItemArray ItemsForSave() const;
     // Selects the records of these IDs and lists the rest; returns the IDs no record has.
     std::vector<int> SelectIds(const std::vector<int>& ids);
-    // After the records were rebuilt: the records chosen before (matched by ID and element
-    // index, since names are spelt differently after an upload and a file load) are selected
+    // After the records were rebuilt: the records chosen before (matched by ID, element index
+    // and subscription, since names are spelt differently after an upload and a file load) are selected
     // again in their order, everything else is listed in "NV Items".
     void Reselect(const CNVItemArray& chosenBefore);
     // After the records were re-sorted: "NV Items" lists them in their new order and the

@@ -88,6 +88,19 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
     ASSERT_EQ(frontend.Messages().size(), 1u);  // one message for every record kept aside
     EXPECT_TRUE(HasMessage("3 records of items that NVItemsDefine.def does not define"));
 
+    // A subscription's record chosen before a rebuild is chosen again, not the default one
+    // of the same ID.
+    for (int i = 0; i < doc.m_items.GetSize(); ++i)
+        if (doc.m_items[i].Id() == 10 && doc.m_items[i].Subscription() == 1)
+            doc.m_selectedEntries.AddEntry(doc.m_items[i].Name(), doc.m_items[i].Group(), i);
+    CNVItemArray chosen;
+    doc.CollectSelectedItems(chosen);
+    doc.Selection().Reselect(chosen);
+    chosen.RemoveAll();
+    doc.CollectSelectedItems(chosen);
+    ASSERT_EQ(chosen.GetSize(), 1);
+    EXPECT_EQ(chosen[0].Subscription(), 1);
+
     // Unchanged: the same tree; the .qcn save keeps the layout it came in.
     ASSERT_TRUE(doc.SaveBackup(Path("b.qcn")).IsCompleted());
     EXPECT_TRUE(ReadTree(Path("b.qcn")).SameContent(FieldTree()));
