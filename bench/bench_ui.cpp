@@ -13,13 +13,6 @@
 #include <memory>
 
 namespace {
-void EnsureApp() {
-    static int argc = 1;
-    static char name[] = "bench-ui";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-}
 
 class CNoChooser : public IFileChooser {
 public:
@@ -31,7 +24,6 @@ public:
 // groups of groupSize records.
 struct SWindow {
     SWindow(int records, int groupSize) {
-        EnsureApp();
         const int perId = std::max(1, records / 5000);
         for (int r = 0; r < records; ++r) {
             const int id = r / perId;
@@ -127,3 +119,15 @@ void BM_ShowGroupRows(benchmark::State& state) {
 }
 BENCHMARK(BM_ShowGroupRows)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 }  // namespace
+
+// The application lives in main: a static one would go after the parts of Qt it needs, and
+// the program would crash on its way out.
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,5 +1,6 @@
 #pragma once
 #include "nv_item_array.h"
+#include "text_translation.h"
 
 #include <string>
 
@@ -15,7 +16,8 @@ struct SItemCounts {
     int Total() const { return active + inactive + unreadable; }
     // "Uploaded 331 records: 157 active, 174 not active, 0 unreadable"
     std::string UploadedText() const {
-        return "Uploaded " + std::to_string(Total()) + " records: " + std::to_string(active) + " active, " +
-               std::to_string(inactive) + " not active, " + std::to_string(unreadable) + " unreadable";
+        return FillText(TrText("SItemCounts", "Uploaded %1 records: %2 active, %3 not active, %4 unreadable"),
+                        {std::to_string(Total()), std::to_string(active), std::to_string(inactive),
+                         std::to_string(unreadable)});
     }
 };
