@@ -35,7 +35,7 @@ bool CTessivaApp::InitInstance(const std::string& dir) {
     m_progressDialog.SetOwnerWindow(m_frame.get());
     QObject::connect(m_frame.get(), &CMainFrame::AboutRequested, m_frame.get(), [this] { OnAppAbout(); });
 
-    m_frame->setWindowTitle(QCoreApplication::translate("CMainFrame", "Tessiva v1.5"));
+    m_frame->UpdateTitle();
     m_frame->show();
 
     // Definitions (a job behind the progress dialog), sorted by ID, then the type catalogue.

@@ -8,14 +8,8 @@
 #include "text_translation.h"
 
 SOutcome CBackupFiles::StoreBrtFile(const std::string& path, const CNVItemArray& all) {
-    CNVItemArray fitting;
-    int leftOut = 0;
-    const CNVItemArray& list = Holdable(all, fitting, leftOut);
-    if (!HasSomethingToSave(list)) return SOutcome::Fail(NothingToSave());
-    SOutcome outcome =
-        m_jobs.Run(TrText("CBackupFiles", "Storing NV Items in BRT file"), [&] { return StoreBrt(path, list); });
-    if (outcome.IsCompleted()) TellLeftOut("BRT", leftOut);
-    return outcome;
+    return StoreHoldable(all, "BRT", TrText("CBackupFiles", "Storing NV Items in BRT file"),
+                         [&](const CNVItemArray& list) { return StoreBrt(path, list); });
 }
 
 SOutcome CBackupFiles::StoreBrt(const std::string& path, const CNVItemArray& list) {

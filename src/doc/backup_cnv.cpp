@@ -8,15 +8,8 @@
 #include "text_translation.h"
 
 SOutcome CBackupFiles::StoreCnvFile(const std::string& path, const CNVItemArray& all) {
-    CNVItemArray fitting;
-    int leftOut = 0;
-    const CNVItemArray& list = Holdable(all, fitting, leftOut);
-    if (!HasSomethingToSave(list)) return SOutcome::Fail(NothingToSave());
-    // A stopped store leaves the previous file: it is replaced only by a complete one.
-    SOutcome outcome =
-        m_jobs.Run(TrText("CBackupFiles", "Storing NV Items in CNV file"), [&] { return StoreCnv(path, list); });
-    if (outcome.IsCompleted()) TellLeftOut("CNV", leftOut);
-    return outcome;
+    return StoreHoldable(all, "CNV", TrText("CBackupFiles", "Storing NV Items in CNV file"),
+                         [&](const CNVItemArray& list) { return StoreCnv(path, list); });
 }
 
 SOutcome CBackupFiles::StoreCnv(const std::string& path, const CNVItemArray& list) {

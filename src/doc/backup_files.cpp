@@ -100,6 +100,17 @@ void CBackupFiles::FinishUpload(CNVItemArray&& read) {
                                EMessageIcon::Information);
 }
 
+SOutcome CBackupFiles::StoreHoldable(const CNVItemArray& all, const char* kind, const std::string& caption,
+                                    const std::function<SOutcome(const CNVItemArray&)>& store) {
+    CNVItemArray fitting;
+    int leftOut = 0;
+    const CNVItemArray& list = Holdable(all, fitting, leftOut);
+    if (!HasSomethingToSave(list)) return SOutcome::Fail(NothingToSave());
+    SOutcome outcome = m_jobs.Run(caption, [&] { return store(list); });
+    if (outcome.IsCompleted()) TellLeftOut(kind, leftOut);
+    return outcome;
+}
+
 const CNVItemArray& CBackupFiles::Holdable(const CNVItemArray& list, CNVItemArray& fitting, int& leftOut) const {
     leftOut = static_cast<int>(m_numbered.KeptAside().size());
     int subscribed = 0;

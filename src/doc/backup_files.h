@@ -5,6 +5,7 @@
 #include "job_outcome.h"
 #include "numbered_state.h"
 
+#include <functional>
 #include <string>
 
 class CItemSelection;
@@ -77,6 +78,10 @@ private:
     // (a copy in fitting when there are any). leftOut counts what stays out, the document's
     // kept-aside records and item files included.
     const CNVItemArray& Holdable(const CNVItemArray& list, CNVItemArray& fitting, int& leftOut) const;
+    // A BRT or CNV save: what the kind can hold of all, stored by store as a job under caption.
+    // A stopped store leaves the previous file: it is replaced only by a complete one.
+    SOutcome StoreHoldable(const CNVItemArray& all, const char* kind, const std::string& caption,
+                           const std::function<SOutcome(const CNVItemArray&)>& store);
     // One message after a save that left something out.
     void TellLeftOut(const char* kind, int records);
     IMessageSink& Messages();

@@ -96,10 +96,14 @@ std::string CDownloadReport::Summary() const {
         {text});
 }
 
+std::string CDownloadReport::BackupLine() const {
+    if (backupPath.empty()) return {};
+    return FillText(TrText("CDownloadReport", "Backup of the phone's previous values: %1"), {backupPath});
+}
+
 std::vector<std::string> CDownloadReport::Lines() const {
     std::vector<std::string> lines{Summary()};
-    if (!backupPath.empty())
-        lines.push_back(FillText(TrText("CDownloadReport", "Backup of the phone's previous values: %1"), {backupPath}));
+    if (!backupPath.empty()) lines.push_back(BackupLine());
     for (const SRow& row : m_rows) {
         if (row.result == EResult::Verified || row.result == EResult::Written) continue;
         // Without a backup every record is unwritten; the summary says so once.

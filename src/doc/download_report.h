@@ -36,6 +36,8 @@ public:
 
     // One sentence: what was written, verified, refused and failed.
     std::string Summary() const;
+    // Where the phone's previous values were saved; empty without a backup.
+    std::string BackupLine() const;
     // The summary, the backup, then one line per record that is not simply fine.
     std::vector<std::string> Lines() const;
     // Tab-separated: a heading line, then every row (the window's "Copy").

@@ -27,7 +27,7 @@ CDownloadReportDialog::CDownloadReportDialog(const CDownloadReport& report, QWid
 
     QString text = QString::fromStdString(report.Summary());
     if (!report.backupPath.empty())
-        text += "\n" + tr("Backup of the phone's previous values: %1").arg(QString::fromStdString(report.backupPath));
+        text += "\n" + QString::fromStdString(report.BackupLine());
     m_summary = new QLabel(text, this);
     m_summary->setWordWrap(true);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
