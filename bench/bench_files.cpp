@@ -1,7 +1,7 @@
 // Item files: store and load of each kind, completion and fill-up, the merge, and moving a
 // group between the trees' entry lists. Each runs at two sizes so that the growth shows.
 #include "bench_support.h"
-#include "tessiva_doc.h"
+#include "doc/tessiva_doc.h"
 
 #include <benchmark/benchmark.h>
 #include <algorithm>

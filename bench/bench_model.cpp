@@ -1,9 +1,9 @@
 // Item model: reading NVItemsDefine.def and sorting it, importing NVTypesDefine.def.
 // Each runs at two sizes so that the growth with the input shows.
 #include "bench_support.h"
-#include "nv_define_reader.h"
-#include "nv_type_catalog.h"
-#include "nv_types_file.h"
+#include "model/nv_define_reader.h"
+#include "model/nv_type_catalog.h"
+#include "files/nv_types_file.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>

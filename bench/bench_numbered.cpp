@@ -1,10 +1,10 @@
 // The numbered-items backup: load (read, detect, decode) and save (encode, write) of a
 // 20,000-record file, in both forms; then the document's load and save of it, beside a
 // CNV load of the same records for comparison.
-#include "backup_tree.h"
+#include "files/backup_tree.h"
 #include "bench_support.h"
-#include "numbered_backup.h"
-#include "tessiva_doc.h"
+#include "files/numbered_backup.h"
+#include "doc/tessiva_doc.h"
 
 #include <benchmark/benchmark.h>
 #include <filesystem>

@@ -1,15 +1,15 @@
 // The phone link over a pseudo-terminal with the simulated phone in-process: an upload of
 // 2,000 items through the document against bare round trips of one NV packet (the limit),
 // and the cost of connecting.
-#include "diag_commands.h"
-#include "diag_framing.h"
-#include "job_control.h"
-#include "serial_transport.h"
-#include "qlib.h"
-#include "quiet_frontend.h"
-#include "sim_phone.h"
-#include "sim_pty_server.h"
-#include "tessiva_doc.h"
+#include "phone/diag_commands.h"
+#include "phone/diag_framing.h"
+#include "jobs/job_control.h"
+#include "phone/serial_transport.h"
+#include "phone/qlib.h"
+#include "jobs/quiet_frontend.h"
+#include "sim/sim_phone.h"
+#include "sim/sim_pty_server.h"
+#include "doc/tessiva_doc.h"
 
 #include <benchmark/benchmark.h>
 

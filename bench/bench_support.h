@@ -1,7 +1,7 @@
 #pragma once
 // Helpers shared by the benchmark programs.
-#include "job_control.h"
-#include "quiet_frontend.h"
+#include "jobs/job_control.h"
+#include "jobs/quiet_frontend.h"
 
 #include <filesystem>
 #include <string>

@@ -1,12 +1,12 @@
 // The window with a large database: filling the "NV Items" tree, moving a big group between
 // the trees, a heading click and a group's rows in the item list. Runs offscreen.
 #include "bench_support.h"
-#include "doc_views.h"
-#include "job_control.h"
-#include "main_frame.h"
-#include "nv_list_view.h"
-#include "nv_tree_view.h"
-#include "tessiva_doc.h"
+#include "ui/doc_views.h"
+#include "jobs/job_control.h"
+#include "ui/main_frame.h"
+#include "ui/nv_list_view.h"
+#include "ui/nv_tree_view.h"
+#include "doc/tessiva_doc.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

@@ -1,5 +1,5 @@
 // BRT backups, read from memory through the same checks as a file.
-#include "brt_file.h"
+#include "files/brt_file.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

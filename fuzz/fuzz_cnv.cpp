@@ -1,6 +1,6 @@
 // CNV backups, read from memory; the records are read whatever the checksum says, so the
 // fuzzer need not forge one to get past it.
-#include "cnv_file.h"
+#include "files/cnv_file.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,6 +1,6 @@
 // NVItemsDefine.def, line by line as the definitions job reads it.
 #include "fuzz_support.h"
-#include "nv_define_reader.h"
+#include "model/nv_define_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CNVItemArray defs;

@@ -1,6 +1,6 @@
 // Diagnostic frames from the phone: the input is fed in pieces whose lengths come from
 // its first byte, so frames split anywhere are covered.
-#include "diag_frame_decoder.h"
+#include "phone/diag_frame_decoder.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,7 +1,7 @@
 // One value against one type: bytes to texts, and typed texts back to bytes.
 // Input: a type name, a NUL, a value's bytes, a NUL, a text typed into the cells.
 #include "fuzz_support.h"
-#include "nv_field.h"
+#include "model/nv_field.h"
 
 #include <algorithm>
 #include <vector>

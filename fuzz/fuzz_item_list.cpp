@@ -1,7 +1,7 @@
 // CSV item lists: the IDs read back, and a list written and read again.
 #include "fuzz_support.h"
-#include "item_list_file.h"
-#include "nv_define_reader.h"
+#include "files/item_list_file.h"
+#include "model/nv_define_reader.h"
 
 #include <utility>
 #include <vector>

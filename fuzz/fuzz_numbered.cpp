@@ -1,8 +1,8 @@
 // Numbered-items backups: a compound file read from memory, its layout told, its records and
 // item files decoded, and the tree written back, as a load and a save do.
-#include "backup_tree.h"
+#include "files/backup_tree.h"
 #include "fuzz_support.h"
-#include "numbered_backup.h"
+#include "files/numbered_backup.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CCompoundNode tree;

@@ -1,6 +1,6 @@
 // QCN backups (compound files), read from memory the way the document walks them.
 #include "fuzz_support.h"
-#include "qcn_file.h"
+#include "files/qcn_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CQcnFile file;

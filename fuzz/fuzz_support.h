@@ -1,10 +1,10 @@
 #pragma once
 // Shared by the fuzz targets: input as lines, a silent job control, and a check that stops
 // the run like a sanitizer does when an invariant of a reader breaks.
-#include "job_control.h"
-#include "job_frontend.h"
-#include "message_sink.h"
-#include "quiet_frontend.h"
+#include "jobs/job_control.h"
+#include "jobs/job_frontend.h"
+#include "jobs/message_sink.h"
+#include "jobs/quiet_frontend.h"
 
 #include <cstdint>
 #include <cstdio>

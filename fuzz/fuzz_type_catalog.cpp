@@ -1,6 +1,6 @@
 // NVTypes.typ: every type selected and given the input's bytes as a value.
 #include "fuzz_support.h"
-#include "nv_type_catalog.h"
+#include "model/nv_type_catalog.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static SSilentJobs silent;

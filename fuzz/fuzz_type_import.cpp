@@ -1,8 +1,8 @@
 // NVTypesDefine.def: the lines as the import job reads them, then both conversion passes.
-#include "definition_text.h"
+#include "model/definition_text.h"
 #include "fuzz_support.h"
-#include "nv_type_catalog.h"
-#include "nv_type_converter.h"
+#include "model/nv_type_catalog.h"
+#include "model/nv_type_converter.h"
 
 #include <map>
 #include <vector>

@@ -1,6 +1,6 @@
 // The XML form of a backup, read from memory; what reads must write and read back the same.
 #include "fuzz_support.h"
-#include "xqcn_file.h"
+#include "files/xqcn_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CCompoundNode tree;

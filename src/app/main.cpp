@@ -1,5 +1,5 @@
 // tessiva: the desktop NV item editor.
-#include "tessiva_app.h"
+#include "app/tessiva_app.h"
 
 #include <QApplication>
 #include <QLocale>

@@ -1,9 +1,9 @@
-#include "tessiva_app.h"
+#include "app/tessiva_app.h"
 
-#include "about_dialog.h"
-#include "main_frame.h"
+#include "ui/about_dialog.h"
+#include "ui/main_frame.h"
 
-#include "text_translation.h"
+#include "jobs/text_translation.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 #pragma once
-#include "file_dialog_chooser.h"
-#include "job_control.h"
-#include "message_box_sink.h"
-#include "progress_dialog.h"
-#include "tessiva_doc.h"
+#include "ui/file_dialog_chooser.h"
+#include "jobs/job_control.h"
+#include "ui/message_box_sink.h"
+#include "ui/progress_dialog.h"
+#include "doc/tessiva_doc.h"
 
 #include <QStringList>
 #include <memory>

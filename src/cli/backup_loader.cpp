@@ -1,7 +1,7 @@
-#include "backup_loader.h"
+#include "cli/backup_loader.h"
 
-#include "backup_kind.h"
-#include "cli_phone.h"
+#include "files/backup_kind.h"
+#include "cli/cli_phone.h"
 
 #include <cstdio>
 

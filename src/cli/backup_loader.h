@@ -1,8 +1,8 @@
 #pragma once
 // What the backup commands share: loading and saving backups as the window's commands do,
 // selecting items by ID and decoding a record's fields.
-#include "cli_command.h"
-#include "item_comparison.h"
+#include "cli/cli_command.h"
+#include "doc/item_comparison.h"
 
 #include <set>
 #include <string>

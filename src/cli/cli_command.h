@@ -1,7 +1,7 @@
 #pragma once
-#include "console_frontend.h"
-#include "job_control.h"
-#include "tessiva_doc.h"
+#include "jobs/console_frontend.h"
+#include "jobs/job_control.h"
+#include "doc/tessiva_doc.h"
 
 #include <map>
 #include <string>

@@ -1,5 +1,5 @@
 // tessiva-cli convert: a backup loaded and saved as another (or the same) kind.
-#include "backup_loader.h"
+#include "cli/backup_loader.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 // tessiva-cli decode: an item value split into the fields of its type, optionally edited
 // as the content view's "Dec Value" and "Hex Value" cells edit it.
-#include "cli_command.h"
-#include "json_writer.h"
+#include "cli/cli_command.h"
+#include "cli/json_writer.h"
 
 #include <cstdio>
 

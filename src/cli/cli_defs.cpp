@@ -1,6 +1,6 @@
 // tessiva-cli defs: the item definitions as start-up reads them.
-#include "cli_command.h"
-#include "json_writer.h"
+#include "cli/cli_command.h"
+#include "cli/json_writer.h"
 
 #include <cstdio>
 

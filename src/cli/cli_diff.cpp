@@ -1,7 +1,7 @@
 // tessiva-cli diff: what differs between two backups of any kinds.
-#include "backup_loader.h"
-#include "item_comparison.h"
-#include "json_writer.h"
+#include "cli/backup_loader.h"
+#include "doc/item_comparison.h"
+#include "cli/json_writer.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 // tessiva-cli download: writes the active records of a backup into the phone.
-#include "backup_loader.h"
-#include "cli_phone.h"
-#include "safe_file_writer.h"
+#include "cli/backup_loader.h"
+#include "cli/cli_phone.h"
+#include "files/safe_file_writer.h"
 
 #include <QCoreApplication>
 #include <QStandardPaths>

@@ -1,6 +1,6 @@
 // tessiva-cli dump: every record of a backup with its fields.
-#include "backup_loader.h"
-#include "json_writer.h"
+#include "cli/backup_loader.h"
+#include "cli/json_writer.h"
 
 #include <cstdio>
 

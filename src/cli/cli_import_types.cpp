@@ -1,5 +1,5 @@
 // tessiva-cli import-types: NVTypesDefine.def converted into NVTypes.typ.
-#include "cli_command.h"
+#include "cli/cli_command.h"
 
 #include <cstdio>
 

@@ -1,5 +1,5 @@
 // tessiva-cli list: the CSV item list of a backup's items.
-#include "backup_loader.h"
+#include "cli/backup_loader.h"
 
 #include <cstdio>
 

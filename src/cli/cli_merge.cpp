@@ -1,6 +1,6 @@
 // tessiva-cli merge: "Add NV Items from CNV File" on a backup, saved to a new file.
-#include "backup_loader.h"
-#include "backup_kind.h"
+#include "cli/backup_loader.h"
+#include "files/backup_kind.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
-#include "cli_phone.h"
+#include "cli/cli_phone.h"
 
-#include "qlib.h"
+#include "phone/qlib.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #pragma once
 // What the phone commands share: the connection by --port.
-#include "cli_command.h"
+#include "cli/cli_command.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // tessiva-cli ports: the serial ports present.
-#include "cli_command.h"
-#include "com_ports.h"
-#include "json_writer.h"
+#include "cli/cli_command.h"
+#include "phone/com_ports.h"
+#include "cli/json_writer.h"
 
 #include <cstdio>
 

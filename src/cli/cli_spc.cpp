@@ -1,5 +1,5 @@
 // tessiva-cli spc: sends the phone its SPC code.
-#include "cli_phone.h"
+#include "cli/cli_phone.h"
 
 #include <cstdio>
 

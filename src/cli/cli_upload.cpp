@@ -1,7 +1,7 @@
 // tessiva-cli upload: reads items from the phone and saves them as a backup.
-#include "backup_loader.h"
-#include "cli_phone.h"
-#include "item_counts.h"
+#include "cli/backup_loader.h"
+#include "cli/cli_phone.h"
+#include "doc/item_counts.h"
 
 #include <cstdio>
 #include <filesystem>

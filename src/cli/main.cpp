@@ -1,5 +1,5 @@
 // tessiva-cli: the scriptable front end. Each command lives in its own cli_*.cpp file.
-#include "cli_command.h"
+#include "cli/cli_command.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,11 +1,11 @@
 // BRT files: store and load jobs.
-#include "backup_files.h"
+#include "doc/backup_files.h"
 
-#include "brt_file.h"
-#include "doc_files.h"
-#include "item_list_ops.h"
-#include "job_control.h"
-#include "text_translation.h"
+#include "files/brt_file.h"
+#include "doc/doc_files.h"
+#include "model/item_list_ops.h"
+#include "jobs/job_control.h"
+#include "jobs/text_translation.h"
 
 SOutcome CBackupFiles::StoreBrtFile(const std::string& path, const CNVItemArray& all) {
     return StoreHoldable(all, "BRT", TrText("CBackupFiles", "Storing NV Items in BRT file"),

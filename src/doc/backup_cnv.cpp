@@ -1,11 +1,11 @@
 // CNV files: store and load jobs.
-#include "backup_files.h"
+#include "doc/backup_files.h"
 
-#include "cnv_file.h"
-#include "doc_files.h"
-#include "item_list_ops.h"
-#include "job_control.h"
-#include "text_translation.h"
+#include "files/cnv_file.h"
+#include "doc/doc_files.h"
+#include "model/item_list_ops.h"
+#include "jobs/job_control.h"
+#include "jobs/text_translation.h"
 
 SOutcome CBackupFiles::StoreCnvFile(const std::string& path, const CNVItemArray& all) {
     return StoreHoldable(all, "CNV", TrText("CBackupFiles", "Storing NV Items in CNV file"),

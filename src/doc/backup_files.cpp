@@ -1,14 +1,14 @@
 // Backups of any kind, the end of a load, "Add NV Items from CNV File" and CSV item lists.
-#include "backup_files.h"
+#include "doc/backup_files.h"
 
-#include "doc_files.h"
-#include "file_chooser.h"
-#include "item_list_file.h"
-#include "item_merge.h"
-#include "item_selection.h"
-#include "job_control.h"
-#include "nv_item_array.h"
-#include "text_translation.h"
+#include "doc/doc_files.h"
+#include "doc/file_chooser.h"
+#include "files/item_list_file.h"
+#include "doc/item_merge.h"
+#include "doc/item_selection.h"
+#include "jobs/job_control.h"
+#include "model/nv_item_array.h"
+#include "jobs/text_translation.h"
 
 CBackupFiles::CBackupFiles(CJobControl& jobs, CNVItemArray& items, const CNVItemArray& defs,
                            CItemSelection& selection)

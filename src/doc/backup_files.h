@@ -1,9 +1,9 @@
 #pragma once
-#include "backup_kind.h"
-#include "backup_tree.h"
-#include "item_completion.h"
-#include "job_outcome.h"
-#include "numbered_state.h"
+#include "files/backup_kind.h"
+#include "files/backup_tree.h"
+#include "doc/item_completion.h"
+#include "jobs/job_outcome.h"
+#include "doc/numbered_state.h"
 
 #include <functional>
 #include <string>

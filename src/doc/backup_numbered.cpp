@@ -1,11 +1,11 @@
 // Backups in the numbered-items layout, as compound files or their XML form (.xqcn).
-#include "backup_files.h"
+#include "doc/backup_files.h"
 
-#include "backup_tree.h"
-#include "doc_files.h"
-#include "job_control.h"
-#include "nv_item_array.h"
-#include "text_translation.h"
+#include "files/backup_tree.h"
+#include "doc/doc_files.h"
+#include "jobs/job_control.h"
+#include "model/nv_item_array.h"
+#include "jobs/text_translation.h"
 
 #include <unordered_set>
 

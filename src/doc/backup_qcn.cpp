@@ -1,11 +1,11 @@
 // QCN files in Tessiva's own layout. Their progress cannot be cancelled: Cancel is never enabled in these jobs.
-#include "backup_files.h"
+#include "doc/backup_files.h"
 
-#include "doc_files.h"
-#include "job_control.h"
-#include "nv_item_array.h"
-#include "qcn_file.h"
-#include "text_translation.h"
+#include "doc/doc_files.h"
+#include "jobs/job_control.h"
+#include "model/nv_item_array.h"
+#include "files/qcn_file.h"
+#include "jobs/text_translation.h"
 
 #include <functional>
 

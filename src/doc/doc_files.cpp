@@ -1,6 +1,6 @@
-#include "doc_files.h"
+#include "doc/doc_files.h"
 
-#include "text_translation.h"
+#include "jobs/text_translation.h"
 
 std::string NotDefinedMessage(long long id) {
     return FillText(

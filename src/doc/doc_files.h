@@ -1,6 +1,6 @@
 #pragma once
 // Texts shared by the document's file operations.
-#include "nv_item.h"
+#include "model/nv_item.h"
 
 #include <string>
 #include <vector>

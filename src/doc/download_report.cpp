@@ -1,6 +1,6 @@
-#include "download_report.h"
+#include "doc/download_report.h"
 
-#include "text_translation.h"
+#include "jobs/text_translation.h"
 
 #include <cstdio>
 

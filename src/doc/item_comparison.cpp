@@ -1,7 +1,7 @@
-#include "item_comparison.h"
+#include "doc/item_comparison.h"
 
-#include "nv_item_array.h"
-#include "nv_type_catalog.h"
+#include "model/nv_item_array.h"
+#include "model/nv_type_catalog.h"
 
 #include <algorithm>
 #include <map>

@@ -1,11 +1,11 @@
 // Completion of loaded records from the definitions: array elements and the fill-up job.
-#include "item_completion.h"
+#include "doc/item_completion.h"
 
-#include "brt_file.h"
-#include "doc_files.h"
-#include "job_control.h"
-#include "nv_item_array.h"
-#include "text_translation.h"
+#include "files/brt_file.h"
+#include "doc/doc_files.h"
+#include "jobs/job_control.h"
+#include "model/nv_item_array.h"
+#include "jobs/text_translation.h"
 
 #include <algorithm>
 #include <unordered_map>

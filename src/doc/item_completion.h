@@ -1,5 +1,5 @@
 #pragma once
-#include "job_outcome.h"
+#include "jobs/job_outcome.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 #pragma once
-#include "nv_item_array.h"
-#include "text_translation.h"
+#include "model/nv_item_array.h"
+#include "jobs/text_translation.h"
 
 #include <string>
 

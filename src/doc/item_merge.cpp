@@ -1,8 +1,8 @@
-#include "item_merge.h"
+#include "doc/item_merge.h"
 
-#include "nv_item_array.h"
-#include "overwrite_prompt.h"
-#include "text_translation.h"
+#include "model/nv_item_array.h"
+#include "doc/overwrite_prompt.h"
+#include "jobs/text_translation.h"
 
 #include <cstdint>
 #include <unordered_map>

@@ -1,7 +1,7 @@
-#include "item_selection.h"
+#include "doc/item_selection.h"
 
-#include "item_list_ops.h"
-#include "nv_item_array.h"
+#include "model/item_list_ops.h"
+#include "model/nv_item_array.h"
 
 #include <algorithm>
 #include <string_view>

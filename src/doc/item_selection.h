@@ -1,5 +1,5 @@
 #pragma once
-#include "tree_entry_list.h"
+#include "doc/tree_entry_list.h"
 
 #include <vector>
 

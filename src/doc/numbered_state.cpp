@@ -1,6 +1,6 @@
-#include "numbered_state.h"
+#include "doc/numbered_state.h"
 
-#include "nv_item_array.h"
+#include "model/nv_item_array.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,5 +1,5 @@
 #pragma once
-#include "numbered_backup.h"
+#include "files/numbered_backup.h"
 
 #include <cstdint>
 #include <string>

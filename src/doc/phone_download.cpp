@@ -1,15 +1,15 @@
 // Download: a backup of what is about to be overwritten, the writes, their read-back and one
 // report of it all.
-#include "phone_session.h"
+#include "doc/phone_session.h"
 
-#include "backup_files.h"
-#include "nv_item_array.h"
+#include "doc/backup_files.h"
+#include "model/nv_item_array.h"
 
-#include "cnv_file.h"
-#include "diag_commands.h"
-#include "job_control.h"
-#include "qlib.h"
-#include "text_translation.h"
+#include "files/cnv_file.h"
+#include "phone/diag_commands.h"
+#include "jobs/job_control.h"
+#include "phone/qlib.h"
+#include "jobs/text_translation.h"
 
 #include <algorithm>
 #include <cstdio>

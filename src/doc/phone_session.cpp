@@ -1,10 +1,10 @@
 // Connecting to the phone: the port, the connection and its check.
-#include "phone_session.h"
+#include "doc/phone_session.h"
 
-#include "doc_files.h"
-#include "job_control.h"
-#include "qlib.h"
-#include "text_translation.h"
+#include "doc/doc_files.h"
+#include "jobs/job_control.h"
+#include "phone/qlib.h"
+#include "jobs/text_translation.h"
 
 #include <cstring>
 

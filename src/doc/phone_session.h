@@ -1,6 +1,6 @@
 #pragma once
-#include "download_report.h"
-#include "job_outcome.h"
+#include "doc/download_report.h"
+#include "jobs/job_outcome.h"
 
 #include <cstdint>
 #include <string>

@@ -1,13 +1,13 @@
 // Upload: reading the items of a list from the phone into a fresh database.
-#include "phone_session.h"
+#include "doc/phone_session.h"
 
-#include "backup_files.h"
-#include "diag_commands.h"
-#include "item_selection.h"
-#include "job_control.h"
-#include "nv_define_reader.h"
-#include "qlib.h"
-#include "text_translation.h"
+#include "doc/backup_files.h"
+#include "phone/diag_commands.h"
+#include "doc/item_selection.h"
+#include "jobs/job_control.h"
+#include "model/nv_define_reader.h"
+#include "phone/qlib.h"
+#include "jobs/text_translation.h"
 
 #include <cstdio>
 #include <vector>

@@ -1,9 +1,9 @@
-#include "tessiva_doc.h"
+#include "doc/tessiva_doc.h"
 
-#include "item_list_ops.h"
-#include "item_merge.h"
-#include "job_control.h"
-#include "text_translation.h"
+#include "model/item_list_ops.h"
+#include "doc/item_merge.h"
+#include "jobs/job_control.h"
+#include "jobs/text_translation.h"
 
 #include <algorithm>
 

@@ -1,15 +1,15 @@
 #pragma once
-#include "backup_files.h"
-#include "file_chooser.h"
-#include "item_selection.h"
-#include "job_outcome.h"
-#include "nv_define_reader.h"
-#include "nv_item_array.h"
-#include "nv_type_catalog.h"
-#include "nv_types_file.h"
-#include "overwrite_prompt.h"
-#include "phone_session.h"
-#include "tree_entry_list.h"
+#include "doc/backup_files.h"
+#include "doc/file_chooser.h"
+#include "doc/item_selection.h"
+#include "jobs/job_outcome.h"
+#include "model/nv_define_reader.h"
+#include "model/nv_item_array.h"
+#include "model/nv_type_catalog.h"
+#include "files/nv_types_file.h"
+#include "doc/overwrite_prompt.h"
+#include "doc/phone_session.h"
+#include "doc/tree_entry_list.h"
 
 #include <cstdint>
 #include <string>

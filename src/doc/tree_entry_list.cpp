@@ -1,6 +1,6 @@
-#include "tree_entry_list.h"
+#include "doc/tree_entry_list.h"
 
-#include "nv_item_array.h"
+#include "model/nv_item_array.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "tree_entry.h"
+#include "doc/tree_entry.h"
 
 #include <string>
 #include <unordered_map>

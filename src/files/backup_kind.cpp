@@ -1,6 +1,6 @@
-#include "backup_kind.h"
+#include "files/backup_kind.h"
 
-#include "xqcn_file.h"
+#include "files/xqcn_file.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,10 +1,10 @@
-#include "backup_tree.h"
+#include "files/backup_tree.h"
 
-#include "byte_reader.h"
-#include "compound_file.h"
-#include "numbered_backup.h"
-#include "text_translation.h"
-#include "xqcn_file.h"
+#include "files/byte_reader.h"
+#include "files/compound_file.h"
+#include "files/numbered_backup.h"
+#include "jobs/text_translation.h"
+#include "files/xqcn_file.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,6 +1,6 @@
-#include "brt_file.h"
+#include "files/brt_file.h"
 
-#include "text_translation.h"
+#include "jobs/text_translation.h"
 
 #include <algorithm>
 

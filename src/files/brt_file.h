@@ -1,7 +1,7 @@
 #pragma once
-#include "nv_item_array.h"
-#include "record_file.h"
-#include "save_limits.h"
+#include "model/nv_item_array.h"
+#include "files/record_file.h"
+#include "files/save_limits.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-#include "byte_reader.h"
+#include "files/byte_reader.h"
 
-#include "text_translation.h"
+#include "jobs/text_translation.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
-#include "cnv_file.h"
+#include "files/cnv_file.h"
 
-#include "crc16.h"
-#include "text_translation.h"
+#include "model/crc16.h"
+#include "jobs/text_translation.h"
 
 namespace {
 const uint8_t kHeader[CCnvFile::kHeaderSize] = {0x43, 0x4E, 0x56, 0x2A, 0x01, 0x00, 0xFF, 0xFF};

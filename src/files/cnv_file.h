@@ -1,6 +1,6 @@
 #pragma once
-#include "record_file.h"
-#include "save_limits.h"
+#include "files/record_file.h"
+#include "files/save_limits.h"
 
 #include <cstdint>
 #include <string>

@@ -1,10 +1,10 @@
-#include "compound_file.h"
+#include "files/compound_file.h"
 
-#include "gsf_notes.h"
+#include "files/gsf_notes.h"
 
-#include "byte_reader.h"
-#include "safe_file_writer.h"
-#include "text_translation.h"
+#include "files/byte_reader.h"
+#include "files/safe_file_writer.h"
+#include "jobs/text_translation.h"
 
 #include <gsf/gsf.h>
 #include <gsf/gsf-infile-msole.h>

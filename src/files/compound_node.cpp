@@ -1,4 +1,4 @@
-#include "compound_node.h"
+#include "files/compound_node.h"
 
 #include <algorithm>
 #include <unordered_map>

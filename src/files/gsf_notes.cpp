@@ -1,4 +1,4 @@
-#include "gsf_notes.h"
+#include "files/gsf_notes.h"
 
 #include <gsf/gsf-utils.h>
 #include <glib.h>

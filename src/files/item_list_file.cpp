@@ -1,6 +1,6 @@
-#include "item_list_file.h"
+#include "files/item_list_file.h"
 
-#include "safe_file_writer.h"
+#include "files/safe_file_writer.h"
 
 std::string CItemListFile::Format(const CNVItemArray& list) {
     std::string text = kHeader;

@@ -1,7 +1,7 @@
-#include "numbered_backup.h"
+#include "files/numbered_backup.h"
 
-#include "byte_reader.h"
-#include "text_translation.h"
+#include "files/byte_reader.h"
+#include "jobs/text_translation.h"
 
 #include <algorithm>
 #include <map>

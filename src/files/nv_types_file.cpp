@@ -1,10 +1,10 @@
-#include "nv_types_file.h"
+#include "files/nv_types_file.h"
 
 #include <filesystem>
 
-#include "byte_reader.h"
-#include "nv_type_catalog.h"
-#include "safe_file_writer.h"
+#include "files/byte_reader.h"
+#include "model/nv_type_catalog.h"
+#include "files/safe_file_writer.h"
 
 bool CNVTypesFile::ReadTypeFile(const std::string& path, std::string& text, std::string& error) {
     std::vector<uint8_t> bytes;

@@ -1,5 +1,5 @@
 #pragma once
-#include "type_file_store.h"
+#include "model/type_file_store.h"
 
 // NVTypes.typ on disk: read whole, saved through CSafeFileWriter like every backup, so a
 // failed or killed save leaves the previous file and no temporary file.

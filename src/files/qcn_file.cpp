@@ -1,9 +1,9 @@
-#include "qcn_file.h"
+#include "files/qcn_file.h"
 
-#include "gsf_notes.h"
+#include "files/gsf_notes.h"
 
-#include "byte_reader.h"
-#include "text_translation.h"
+#include "files/byte_reader.h"
+#include "jobs/text_translation.h"
 
 #include <gsf/gsf.h>
 #include <gsf/gsf-infile-msole.h>

@@ -1,7 +1,7 @@
 #pragma once
-#include "nv_item_array.h"
-#include "safe_file_writer.h"
-#include "save_limits.h"
+#include "model/nv_item_array.h"
+#include "files/safe_file_writer.h"
+#include "files/save_limits.h"
 
 #include <cstdint>
 #include <functional>

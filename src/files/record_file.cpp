@@ -1,4 +1,4 @@
-#include "record_file.h"
+#include "files/record_file.h"
 
 bool CRecordFile::CreateFile(const std::string& path) {
     m_error.clear();

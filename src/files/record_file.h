@@ -1,6 +1,6 @@
 #pragma once
-#include "byte_reader.h"
-#include "safe_file_writer.h"
+#include "files/byte_reader.h"
+#include "files/safe_file_writer.h"
 
 #include <string>
 #include <vector>

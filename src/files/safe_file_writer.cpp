@@ -1,7 +1,7 @@
-#include "safe_file_writer.h"
+#include "files/safe_file_writer.h"
 
-#include "crc16.h"
-#include "text_translation.h"
+#include "model/crc16.h"
+#include "jobs/text_translation.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,6 +1,6 @@
-#include "save_limits.h"
+#include "files/save_limits.h"
 
-#include "text_translation.h"
+#include "jobs/text_translation.h"
 
 std::string ItemLabel(const CNVItem& item) {
     const std::string id = std::to_string(item.Id());

@@ -1,8 +1,8 @@
-#include "xqcn_file.h"
+#include "files/xqcn_file.h"
 
-#include "byte_reader.h"
-#include "safe_file_writer.h"
-#include "text_translation.h"
+#include "files/byte_reader.h"
+#include "files/safe_file_writer.h"
+#include "jobs/text_translation.h"
 
 #include <QByteArray>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 #pragma once
-#include "compound_node.h"
+#include "files/compound_node.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "console_frontend.h"
+#include "jobs/console_frontend.h"
 
-#include "job_control.h"
-#include "text_translation.h"
+#include "jobs/job_control.h"
+#include "jobs/text_translation.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
-#include "job_frontend.h"
-#include "message_sink.h"
+#include "jobs/job_frontend.h"
+#include "jobs/message_sink.h"
 
 #include <atomic>
 #include <condition_variable>

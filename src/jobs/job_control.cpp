@@ -1,6 +1,6 @@
-#include "job_control.h"
+#include "jobs/job_control.h"
 
-#include "text_translation.h"
+#include "jobs/text_translation.h"
 
 #include <exception>
 #include <new>

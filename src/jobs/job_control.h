@@ -1,7 +1,7 @@
 #pragma once
-#include "job_frontend.h"
-#include "job_outcome.h"
-#include "message_sink.h"
+#include "jobs/job_frontend.h"
+#include "jobs/job_outcome.h"
+#include "jobs/message_sink.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,6 @@
-#include "quiet_frontend.h"
+#include "jobs/quiet_frontend.h"
 
-#include "job_control.h"
+#include "jobs/job_control.h"
 
 void CQuietFrontend::RunModal(CJobControl& control) {
     std::unique_lock lock(m_mutex);

@@ -1,6 +1,6 @@
-#include "crc16.h"
+#include "model/crc16.h"
 
-#include "text_translation.h"
+#include "jobs/text_translation.h"
 
 #include <array>
 #include <cstdio>

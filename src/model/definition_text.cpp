@@ -1,4 +1,4 @@
-#include "definition_text.h"
+#include "model/definition_text.h"
 
 int CountDefinitionFields(std::string_view def) {
     int count = 0;

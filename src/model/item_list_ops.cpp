@@ -1,4 +1,4 @@
-#include "item_list_ops.h"
+#include "model/item_list_ops.h"
 
 int RemoveInactive(CNVItemArray& list) {
     list.KeepIf([](const CNVItem& item) { return item.Active() > 0; });

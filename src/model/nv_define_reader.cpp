@@ -1,8 +1,8 @@
-#include "nv_define_reader.h"
+#include "model/nv_define_reader.h"
 
-#include "job_control.h"
-#include "text_line_reader.h"
-#include "text_translation.h"
+#include "jobs/job_control.h"
+#include "model/text_line_reader.h"
+#include "jobs/text_translation.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 #pragma once
-#include "job_outcome.h"
-#include "nv_item_array.h"
+#include "jobs/job_outcome.h"
+#include "model/nv_item_array.h"
 
 #include <string>
 

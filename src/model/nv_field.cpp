@@ -1,7 +1,7 @@
-#include "nv_field.h"
+#include "model/nv_field.h"
 
-#include "text_translation.h"
-#include "utf8_codec.h"
+#include "jobs/text_translation.h"
+#include "model/utf8_codec.h"
 
 #include <algorithm>
 #include <charconv>

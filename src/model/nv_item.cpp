@@ -1,4 +1,4 @@
-#include "nv_item.h"
+#include "model/nv_item.h"
 
 #include <stdexcept>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "shared_text.h"
+#include "model/shared_text.h"
 
 #include <cstdint>
 #include <string>

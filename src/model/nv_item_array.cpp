@@ -1,4 +1,4 @@
-#include "nv_item_array.h"
+#include "model/nv_item_array.h"
 
 #include <algorithm>
 #include <stdexcept>

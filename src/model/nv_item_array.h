@@ -1,5 +1,5 @@
 #pragma once
-#include "nv_item.h"
+#include "model/nv_item.h"
 
 #include <vector>
 

@@ -1,10 +1,10 @@
-#include "nv_type_catalog.h"
+#include "model/nv_type_catalog.h"
 
-#include "definition_text.h"
-#include "job_control.h"
-#include "nv_type_converter.h"
-#include "text_line_reader.h"
-#include "text_translation.h"
+#include "model/definition_text.h"
+#include "jobs/job_control.h"
+#include "model/nv_type_converter.h"
+#include "model/text_line_reader.h"
+#include "jobs/text_translation.h"
 
 #include <algorithm>
 #include <stdexcept>

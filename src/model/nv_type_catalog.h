@@ -1,7 +1,7 @@
 #pragma once
-#include "job_outcome.h"
-#include "nv_field.h"
-#include "type_file_store.h"
+#include "jobs/job_outcome.h"
+#include "model/nv_field.h"
+#include "model/type_file_store.h"
 
 #include <cstddef>
 #include <cstdint>

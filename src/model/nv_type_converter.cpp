@@ -1,9 +1,9 @@
-#include "nv_type_converter.h"
+#include "model/nv_type_converter.h"
 
-#include "definition_text.h"
-#include "nv_field.h"
-#include "nv_type_catalog.h"
-#include "text_translation.h"
+#include "model/definition_text.h"
+#include "model/nv_field.h"
+#include "model/nv_type_catalog.h"
+#include "jobs/text_translation.h"
 
 #include <limits>
 

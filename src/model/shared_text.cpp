@@ -1,4 +1,4 @@
-#include "shared_text.h"
+#include "model/shared_text.h"
 
 #include <mutex>
 #include <unordered_set>

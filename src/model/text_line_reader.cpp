@@ -1,4 +1,4 @@
-#include "text_line_reader.h"
+#include "model/text_line_reader.h"
 
 bool CTextLineReader::Open(const std::string& path) {
     m_in.open(path, std::ios::binary);

@@ -1,4 +1,4 @@
-#include "utf8_codec.h"
+#include "model/utf8_codec.h"
 
 namespace {
 constexpr uint16_t kReplacement = 0xFFFD;

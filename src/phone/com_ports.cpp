@@ -1,7 +1,7 @@
-#include "com_ports.h"
+#include "phone/com_ports.h"
 
-#include "port_names.h"
-#include "system_port_list.h"
+#include "phone/port_names.h"
+#include "phone/system_port_list.h"
 
 bool EnumerateComPorts(std::vector<SComPort>& ports) {
     ports.clear();

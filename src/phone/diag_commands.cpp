@@ -1,6 +1,6 @@
-#include "diag_commands.h"
+#include "phone/diag_commands.h"
 
-#include "text_translation.h"
+#include "jobs/text_translation.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "diag_frame_decoder.h"
+#include "phone/diag_frame_decoder.h"
 
-#include "diag_framing.h"
+#include "phone/diag_framing.h"
 
 void CDiagFrameDecoder::Feed(const uint8_t* bytes, size_t length) {
     for (size_t i = 0; i < length; ++i) {

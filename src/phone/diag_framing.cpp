@@ -1,4 +1,4 @@
-#include "diag_framing.h"
+#include "phone/diag_framing.h"
 
 #include <array>
 

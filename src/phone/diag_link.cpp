@@ -1,8 +1,8 @@
-#include "diag_link.h"
+#include "phone/diag_link.h"
 
-#include "diag_commands.h"
-#include "diag_framing.h"
-#include "text_translation.h"
+#include "phone/diag_commands.h"
+#include "phone/diag_framing.h"
+#include "jobs/text_translation.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #pragma once
-#include "diag_frame_decoder.h"
-#include "serial_transport.h"
+#include "phone/diag_frame_decoder.h"
+#include "phone/serial_transport.h"
 
 #include <atomic>
 #include <cstdint>

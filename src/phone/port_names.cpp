@@ -1,4 +1,4 @@
-#include "port_names.h"
+#include "phone/port_names.h"
 
 namespace {
 std::string_view Trimmed(std::string_view text) {

@@ -1,6 +1,6 @@
-#include "posix_serial_transport.h"
+#include "phone/posix_serial_transport.h"
 
-#include "text_translation.h"
+#include "jobs/text_translation.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,5 +1,5 @@
 #pragma once
-#include "serial_transport.h"
+#include "phone/serial_transport.h"
 
 // A serial device (or pseudo-terminal) through termios: raw 8N1 at 115200 baud, no flow
 // control, held exclusively (flock and TIOCEXCL) while open.

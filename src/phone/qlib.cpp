@@ -1,9 +1,9 @@
-#include "qlib.h"
+#include "phone/qlib.h"
 
-#include "diag_link.h"
-#include "port_names.h"
-#include "serial_transport.h"
-#include "text_translation.h"
+#include "phone/diag_link.h"
+#include "phone/port_names.h"
+#include "phone/serial_transport.h"
+#include "jobs/text_translation.h"
 
 #include <algorithm>
 #include <cstdint>

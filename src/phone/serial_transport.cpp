@@ -1,11 +1,11 @@
-#include "serial_transport.h"
+#include "phone/serial_transport.h"
 
 // The one place that knows which transport this system has.
 #ifdef _WIN32
-#include "win32_serial_transport.h"
+#include "phone/win32_serial_transport.h"
 using CSystemSerialTransport = CWin32SerialTransport;
 #else
-#include "posix_serial_transport.h"
+#include "phone/posix_serial_transport.h"
 using CSystemSerialTransport = CPosixSerialTransport;
 #endif
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "com_ports.h"
+#include "phone/com_ports.h"
 
 #include <vector>
 

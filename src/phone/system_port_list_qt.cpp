@@ -1,4 +1,4 @@
-#include "system_port_list.h"
+#include "phone/system_port_list.h"
 
 #include <QSerialPortInfo>
 

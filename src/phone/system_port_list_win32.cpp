@@ -1,6 +1,6 @@
-#include "system_port_list.h"
+#include "phone/system_port_list.h"
 
-#include "port_names.h"
+#include "phone/port_names.h"
 
 #include <algorithm>
 #include <string>

@@ -1,6 +1,6 @@
-#include "win32_serial_transport.h"
+#include "phone/win32_serial_transport.h"
 
-#include "text_translation.h"
+#include "jobs/text_translation.h"
 
 #include <algorithm>
 #include <string>

@@ -1,5 +1,5 @@
 #pragma once
-#include "serial_transport.h"
+#include "phone/serial_transport.h"
 
 // A COM port through the Win32 communications API: raw 8N1 at 115200 baud, no flow control,
 // opened without sharing so no other program can use it meanwhile.

@@ -1,11 +1,11 @@
 // tessiva-phone-sim: a phone on a pseudo-terminal that answers the diagnostic protocol from
 // an in-memory NV store.
-#include "console_frontend.h"
-#include "job_control.h"
-#include "sim_phone.h"
-#include "sim_pty_server.h"
-#include "backup_kind.h"
-#include "tessiva_doc.h"
+#include "jobs/console_frontend.h"
+#include "jobs/job_control.h"
+#include "sim/sim_phone.h"
+#include "sim/sim_pty_server.h"
+#include "files/backup_kind.h"
+#include "doc/tessiva_doc.h"
 
 #include <cctype>
 #include <csignal>

@@ -1,4 +1,4 @@
-#include "sim_nv_store.h"
+#include "sim/sim_nv_store.h"
 
 #include <cstdio>
 #include <fstream>

@@ -1,5 +1,5 @@
 #pragma once
-#include "nv_item_array.h"
+#include "model/nv_item_array.h"
 
 #include <cstdint>
 #include <map>

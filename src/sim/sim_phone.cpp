@@ -1,6 +1,6 @@
-#include "sim_phone.h"
+#include "sim/sim_phone.h"
 
-#include "diag_commands.h"
+#include "phone/diag_commands.h"
 
 #include <algorithm>
 

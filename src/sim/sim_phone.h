@@ -1,5 +1,5 @@
 #pragma once
-#include "sim_nv_store.h"
+#include "sim/sim_nv_store.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,7 +1,7 @@
-#include "sim_pty_server.h"
+#include "sim/sim_pty_server.h"
 
-#include "diag_framing.h"
-#include "posix_serial_transport.h"
+#include "phone/diag_framing.h"
+#include "phone/posix_serial_transport.h"
 
 #include <cerrno>
 #include <cstring>

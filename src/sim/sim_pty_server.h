@@ -1,6 +1,6 @@
 #pragma once
-#include "diag_frame_decoder.h"
-#include "sim_phone.h"
+#include "phone/diag_frame_decoder.h"
+#include "sim/sim_phone.h"
 
 #include <atomic>
 #include <chrono>

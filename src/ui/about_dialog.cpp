@@ -1,4 +1,4 @@
-#include "about_dialog.h"
+#include "ui/about_dialog.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>

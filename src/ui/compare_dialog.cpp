@@ -1,6 +1,6 @@
-#include "compare_dialog.h"
+#include "ui/compare_dialog.h"
 
-#include "nv_item.h"
+#include "model/nv_item.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>

@@ -1,6 +1,6 @@
 #pragma once
-#include "item_comparison.h"
-#include "nv_item_array.h"
+#include "doc/item_comparison.h"
+#include "model/nv_item_array.h"
 
 #include <QDialog>
 #include <vector>

@@ -1,10 +1,10 @@
-#include "doc_views.h"
+#include "ui/doc_views.h"
 
-#include "nv_content_view.h"
-#include "nv_list_view.h"
-#include "nv_tree_view.h"
-#include "message_sink.h"
-#include "tessiva_doc.h"
+#include "ui/nv_content_view.h"
+#include "ui/nv_list_view.h"
+#include "ui/nv_tree_view.h"
+#include "jobs/message_sink.h"
+#include "doc/tessiva_doc.h"
 
 #include <QSignalBlocker>
 #include <algorithm>

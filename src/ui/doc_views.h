@@ -1,5 +1,5 @@
 #pragma once
-#include "list_row.h"
+#include "ui/list_row.h"
 
 #include <QCoreApplication>
 

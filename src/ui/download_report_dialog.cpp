@@ -1,6 +1,6 @@
-#include "download_report_dialog.h"
+#include "ui/download_report_dialog.h"
 
-#include "download_report.h"
+#include "doc/download_report.h"
 
 #include <QApplication>
 #include <QClipboard>

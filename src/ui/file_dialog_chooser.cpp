@@ -1,4 +1,4 @@
-#include "file_dialog_chooser.h"
+#include "ui/file_dialog_chooser.h"
 
 #include <QDir>
 #include <QFileDialog>

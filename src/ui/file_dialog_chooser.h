@@ -1,5 +1,5 @@
 #pragma once
-#include "file_chooser.h"
+#include "doc/file_chooser.h"
 
 class QWidget;
 

@@ -1,6 +1,6 @@
-#include "item_window.h"
+#include "ui/item_window.h"
 
-#include "readable_colours.h"
+#include "ui/readable_colours.h"
 
 #include <QApplication>
 #include <QFocusEvent>

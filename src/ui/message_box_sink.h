@@ -1,6 +1,6 @@
 #pragma once
-#include "message_sink.h"
-#include "save_changes_prompt.h"
+#include "jobs/message_sink.h"
+#include "ui/save_changes_prompt.h"
 
 #include <QObject>
 

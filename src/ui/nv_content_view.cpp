@@ -1,9 +1,9 @@
-#include "nv_content_view.h"
+#include "ui/nv_content_view.h"
 
 #include <QKeyEvent>
 
-#include "item_window.h"
-#include "nv_type_catalog.h"
+#include "ui/item_window.h"
+#include "model/nv_type_catalog.h"
 
 #include <QHeaderView>
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
 #pragma once
 #include <QPoint>
 #include <QPointer>
-#include "report_view.h"
+#include "ui/report_view.h"
 
 #include <array>
 #include <cstdint>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "item_window.h"
+#include "ui/item_window.h"
 
 class CNVTypeCatalog;
 

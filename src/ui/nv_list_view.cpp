@@ -1,4 +1,4 @@
-#include "nv_list_view.h"
+#include "ui/nv_list_view.h"
 
 #include <QHeaderView>
 #include <algorithm>

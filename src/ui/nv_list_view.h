@@ -1,6 +1,6 @@
 #pragma once
-#include "list_row.h"
-#include "report_view.h"
+#include "ui/list_row.h"
+#include "ui/report_view.h"
 
 #include <string>
 #include <vector>

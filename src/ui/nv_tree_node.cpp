@@ -1,6 +1,6 @@
-#include "nv_tree_node.h"
+#include "ui/nv_tree_node.h"
 
-#include "nv_item_array.h"
+#include "model/nv_item_array.h"
 
 #include <QIcon>
 

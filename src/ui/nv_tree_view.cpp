@@ -1,8 +1,8 @@
-#include "nv_tree_view.h"
+#include "ui/nv_tree_view.h"
 
-#include "nv_item_array.h"
-#include "nv_tree_node.h"
-#include "tree_entry_list.h"
+#include "model/nv_item_array.h"
+#include "ui/nv_tree_node.h"
+#include "doc/tree_entry_list.h"
 
 #include <QApplication>
 #include <QHeaderView>

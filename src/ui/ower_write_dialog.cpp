@@ -1,4 +1,4 @@
-#include "ower_write_dialog.h"
+#include "ui/ower_write_dialog.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

@@ -1,5 +1,5 @@
 #pragma once
-#include "overwrite_prompt.h"
+#include "doc/overwrite_prompt.h"
 
 #include <QDialog>
 #include <string>

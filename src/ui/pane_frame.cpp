@@ -1,6 +1,6 @@
-#include "pane_frame.h"
+#include "ui/pane_frame.h"
 
-#include "readable_colours.h"
+#include "ui/readable_colours.h"
 
 #include <QEvent>
 #include <QLabel>

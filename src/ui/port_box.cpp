@@ -1,7 +1,7 @@
-#include "port_box.h"
+#include "ui/port_box.h"
 
-#include "com_ports.h"
-#include "port_names.h"
+#include "phone/com_ports.h"
+#include "phone/port_names.h"
 
 #include <QLineEdit>
 #include <QSignalBlocker>

@@ -1,6 +1,6 @@
-#include "progress_dialog.h"
+#include "ui/progress_dialog.h"
 
-#include "job_control.h"
+#include "jobs/job_control.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

@@ -1,5 +1,5 @@
 #pragma once
-#include "job_frontend.h"
+#include "jobs/job_frontend.h"
 
 #include <QDialog>
 #include <QElapsedTimer>

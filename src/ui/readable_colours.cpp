@@ -1,4 +1,4 @@
-#include "readable_colours.h"
+#include "ui/readable_colours.h"
 
 #include <algorithm>
 #include <cmath>

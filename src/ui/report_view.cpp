@@ -1,4 +1,4 @@
-#include "report_view.h"
+#include "ui/report_view.h"
 
 #include <QHeaderView>
 

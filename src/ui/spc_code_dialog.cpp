@@ -1,4 +1,4 @@
-#include "spc_code_dialog.h"
+#include "ui/spc_code_dialog.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
-#include "backup_tree.h"
-#include "compound_file.h"
-#include "job_control.h"
-#include "tessiva_doc.h"
+#include "files/backup_tree.h"
+#include "files/compound_file.h"
+#include "jobs/job_control.h"
+#include "doc/tessiva_doc.h"
 #include "test_support.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "nv_define_reader.h"
-#include "nv_type_catalog.h"
-#include "nv_types_file.h"
+#include "model/nv_define_reader.h"
+#include "model/nv_type_catalog.h"
+#include "files/nv_types_file.h"
 #include "test_support.h"
 
 #include <filesystem>

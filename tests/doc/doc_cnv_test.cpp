@@ -1,4 +1,4 @@
-#include "crc16.h"
+#include "model/crc16.h"
 #include "doc_files_fixture.h"
 
 namespace {

@@ -2,8 +2,8 @@
 // A document with small test definitions in a temp folder, for the file operations.
 // The byte helpers of the format tests serve here too.
 #include "../files/file_bytes.h"
-#include "job_control.h"
-#include "tessiva_doc.h"
+#include "jobs/job_control.h"
+#include "doc/tessiva_doc.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // Numbered-items backups through the document: what becomes an item, what is kept aside,
 // and that a save puts back every byte it did not change.
-#include "backup_tree.h"
-#include "compound_file.h"
+#include "files/backup_tree.h"
+#include "files/compound_file.h"
 #include "doc_files_fixture.h"
-#include "xqcn_file.h"
+#include "files/xqcn_file.h"
 
 namespace {
 using DocNumbered = DocFiles;

@@ -1,5 +1,5 @@
 #include "doc_files_fixture.h"
-#include "qcn_file.h"
+#include "files/qcn_file.h"
 
 namespace {
 using DocQcn = DocFiles;

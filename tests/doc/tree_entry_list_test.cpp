@@ -1,5 +1,5 @@
 #include "doc_files_fixture.h"
-#include "tree_entry_list.h"
+#include "doc/tree_entry_list.h"
 
 namespace {
 using DocEntries = DocFiles;

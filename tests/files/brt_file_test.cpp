@@ -1,6 +1,6 @@
-#include "brt_file.h"
+#include "files/brt_file.h"
 #include "file_bytes.h"
-#include "item_list_ops.h"
+#include "model/item_list_ops.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

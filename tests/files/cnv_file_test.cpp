@@ -1,5 +1,5 @@
-#include "cnv_file.h"
-#include "crc16.h"
+#include "files/cnv_file.h"
+#include "model/crc16.h"
 #include "file_bytes.h"
 #include "test_support.h"
 

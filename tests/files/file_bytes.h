@@ -1,6 +1,6 @@
 #pragma once
 // Building expected file images byte by byte.
-#include "nv_item_array.h"
+#include "model/nv_item_array.h"
 
 #include <algorithm>
 #include <csignal>

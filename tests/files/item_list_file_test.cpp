@@ -1,5 +1,5 @@
 #include "file_bytes.h"
-#include "item_list_file.h"
+#include "files/item_list_file.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

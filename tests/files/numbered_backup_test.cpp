@@ -1,10 +1,10 @@
 // The numbered-items backup: compound tree, codec, XML form and damage.
-#include "backup_tree.h"
-#include "compound_file.h"
+#include "files/backup_tree.h"
+#include "files/compound_file.h"
 #include "file_bytes.h"
-#include "numbered_backup.h"
+#include "files/numbered_backup.h"
 #include "test_support.h"
-#include "xqcn_file.h"
+#include "files/xqcn_file.h"
 
 #include <gtest/gtest.h>
 

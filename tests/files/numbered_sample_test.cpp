@@ -1,9 +1,9 @@
 // examples/sample-numbered.qcn and .xqcn are made here. The test fails when the samples no
 // longer match what this code makes; TESSIVA_WRITE_SAMPLES=1 rewrites them.
-#include "backup_tree.h"
-#include "compound_file.h"
-#include "numbered_backup.h"
-#include "xqcn_file.h"
+#include "files/backup_tree.h"
+#include "files/compound_file.h"
+#include "files/numbered_backup.h"
+#include "files/xqcn_file.h"
 
 #include <gtest/gtest.h>
 

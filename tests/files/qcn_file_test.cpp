@@ -1,5 +1,5 @@
 #include "file_bytes.h"
-#include "qcn_file.h"
+#include "files/qcn_file.h"
 #include "test_support.h"
 
 #include <gsf/gsf.h>

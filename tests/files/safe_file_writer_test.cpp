@@ -1,5 +1,5 @@
 #include "file_bytes.h"
-#include "safe_file_writer.h"
+#include "files/safe_file_writer.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "brt_file.h"
-#include "diag_commands.h"
-#include "nv_field.h"
-#include "text_translation.h"
+#include "files/brt_file.h"
+#include "phone/diag_commands.h"
+#include "model/nv_field.h"
+#include "jobs/text_translation.h"
 
 #include <gtest/gtest.h>
 

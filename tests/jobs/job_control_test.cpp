@@ -1,5 +1,5 @@
-#include "console_frontend.h"
-#include "job_control.h"
+#include "jobs/console_frontend.h"
+#include "jobs/job_control.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

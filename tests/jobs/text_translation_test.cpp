@@ -1,4 +1,4 @@
-#include "text_translation.h"
+#include "jobs/text_translation.h"
 
 #include <gtest/gtest.h>
 

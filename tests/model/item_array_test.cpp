@@ -1,6 +1,6 @@
-#include "crc16.h"
-#include "item_list_ops.h"
-#include "nv_item_array.h"
+#include "model/crc16.h"
+#include "model/item_list_ops.h"
+#include "model/nv_item_array.h"
 #include "test_support.h"
 
 #include <gmock/gmock.h>

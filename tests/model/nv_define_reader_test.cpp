@@ -1,4 +1,4 @@
-#include "nv_define_reader.h"
+#include "model/nv_define_reader.h"
 #include "test_support.h"
 
 #include <gmock/gmock.h>

@@ -1,5 +1,5 @@
-#include "nv_field.h"
-#include "utf8_codec.h"
+#include "model/nv_field.h"
+#include "model/utf8_codec.h"
 
 #include <gtest/gtest.h>
 #include <random>

@@ -1,5 +1,5 @@
-#include "nv_type_catalog.h"
-#include "nv_types_file.h"
+#include "model/nv_type_catalog.h"
+#include "files/nv_types_file.h"
 #include "test_support.h"
 
 #include <filesystem>

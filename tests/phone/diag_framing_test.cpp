@@ -1,6 +1,6 @@
-#include "diag_commands.h"
-#include "diag_frame_decoder.h"
-#include "diag_framing.h"
+#include "phone/diag_commands.h"
+#include "phone/diag_frame_decoder.h"
+#include "phone/diag_framing.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cnv_file.h"
+#include "files/cnv_file.h"
 #include "phone_test_support.h"
 
 #include <filesystem>

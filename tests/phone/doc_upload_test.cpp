@@ -1,4 +1,4 @@
-#include "diag_commands.h"
+#include "phone/diag_commands.h"
 #include "phone_test_support.h"
 
 

@@ -1,9 +1,9 @@
 // The library's calls and the simulated phone at the level of requests and frames.
-#include "diag_commands.h"
-#include "diag_frame_decoder.h"
-#include "diag_framing.h"
+#include "phone/diag_commands.h"
+#include "phone/diag_frame_decoder.h"
+#include "phone/diag_framing.h"
 #include "phone_test_support.h"
-#include "serial_transport.h"
+#include "phone/serial_transport.h"
 
 #include <cstring>
 #include <filesystem>

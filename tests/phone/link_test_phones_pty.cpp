@@ -1,7 +1,7 @@
 // The link tests' phones on POSIX: simulated phones in this process, on pseudo-terminals.
 #include "link_test_phones.h"
-#include "sim_phone.h"
-#include "sim_pty_server.h"
+#include "sim/sim_phone.h"
+#include "sim/sim_pty_server.h"
 
 #include <gtest/gtest.h>
 

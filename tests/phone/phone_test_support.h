@@ -1,9 +1,9 @@
 #pragma once
 // A simulated phone served in-process on a pseudo-terminal, and a document wired to it.
-#include "qlib.h"
-#include "sim_phone.h"
-#include "sim_pty_server.h"
-#include "tessiva_doc.h"
+#include "phone/qlib.h"
+#include "sim/sim_phone.h"
+#include "sim/sim_pty_server.h"
+#include "doc/tessiva_doc.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

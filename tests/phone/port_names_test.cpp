@@ -1,5 +1,5 @@
 // Port texts, system port names and devices, on both kinds of system.
-#include "port_names.h"
+#include "phone/port_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The library over a real port against the simulated phone. The Windows cross-check runs this
 // same file under Wine on a COM port, so both transports are held to the same results.
 #include "link_test_phones.h"
-#include "qlib.h"
+#include "phone/qlib.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

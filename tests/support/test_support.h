@@ -1,8 +1,8 @@
 #pragma once
 #include <chrono>
-#include "job_control.h"
-#include "job_frontend.h"
-#include "message_sink.h"
+#include "jobs/job_control.h"
+#include "jobs/job_frontend.h"
+#include "jobs/message_sink.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,19 +1,19 @@
 // What users expect of a desktop tool: Open and Save of any kind, drops, recent files, the
 // status bar, Find Next, the keyboard and Compare with Backup.
-#include "backup_kind.h"
-#include "compare_dialog.h"
-#include "doc_views.h"
-#include "find_dialog.h"
-#include "main_frame.h"
-#include "nv_content_view.h"
-#include "nv_list_view.h"
-#include "progress_dialog.h"
-#include "nv_tree_view.h"
-#include "tessiva_app.h"
+#include "files/backup_kind.h"
+#include "ui/compare_dialog.h"
+#include "ui/doc_views.h"
+#include "ui/find_dialog.h"
+#include "ui/main_frame.h"
+#include "ui/nv_content_view.h"
+#include "ui/nv_list_view.h"
+#include "ui/progress_dialog.h"
+#include "ui/nv_tree_view.h"
+#include "app/tessiva_app.h"
 #include "ui_test_support.h"
 
-#include "item_window.h"
-#include "readable_colours.h"
+#include "ui/item_window.h"
+#include "ui/readable_colours.h"
 
 #include <QAction>
 #include <QApplication>

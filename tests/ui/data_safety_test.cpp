@@ -1,14 +1,14 @@
 // The window never loses or silently changes the user's data: failed loads, unsaved changes,
 // refused values, records without a value, merges, empty selections, the overwrite prompt's keys.
-#include "doc_views.h"
-#include "item_window.h"
-#include "main_frame.h"
-#include "nv_content_view.h"
-#include "nv_list_view.h"
-#include "nv_tree_view.h"
-#include "ower_write_dialog.h"
-#include "save_changes_prompt.h"
-#include "tessiva_app.h"
+#include "ui/doc_views.h"
+#include "ui/item_window.h"
+#include "ui/main_frame.h"
+#include "ui/nv_content_view.h"
+#include "ui/nv_list_view.h"
+#include "ui/nv_tree_view.h"
+#include "ui/ower_write_dialog.h"
+#include "ui/save_changes_prompt.h"
+#include "app/tessiva_app.h"
 #include "ui_test_support.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
 // The progress dialog with real jobs: Cancel, stop questions, early ends, keys that must not
 // close it.
-#include "job_control.h"
-#include "message_box_sink.h"
-#include "progress_dialog.h"
+#include "jobs/job_control.h"
+#include "ui/message_box_sink.h"
+#include "ui/progress_dialog.h"
 #include "ui_test_support.h"
 
 #include <QApplication>

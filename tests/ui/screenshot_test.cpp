@@ -1,11 +1,11 @@
 // Pictures of the window for a person to look at; runs only when TESSIVA_SHOTS names a folder
 // of description files (pictures go to TESSIVA_SHOTS_OUT, default the current folder).
-#include "com_ports.h"
-#include "main_frame.h"
-#include "message_box_sink.h"
-#include "nv_content_view.h"
-#include "nv_tree_view.h"
-#include "tessiva_app.h"
+#include "phone/com_ports.h"
+#include "ui/main_frame.h"
+#include "ui/message_box_sink.h"
+#include "ui/nv_content_view.h"
+#include "ui/nv_tree_view.h"
+#include "app/tessiva_app.h"
 #include "ui_test_support.h"
 
 #include <QAction>

@@ -1,17 +1,17 @@
 // Every text the window shows passes through a translation that lupdate gathered: with the
 // build's pseudo-translation, which brackets each gathered source text as ⟦...⟧, no word may
 // stand outside brackets, be it the window's own text or a message from the layers below.
-#include "about_dialog.h"
-#include "compare_dialog.h"
-#include "download_report.h"
-#include "download_report_dialog.h"
-#include "find_dialog.h"
-#include "job_control.h"
-#include "main_frame.h"
-#include "ower_write_dialog.h"
-#include "spc_code_dialog.h"
-#include "tessiva_app.h"
-#include "text_translation.h"
+#include "ui/about_dialog.h"
+#include "ui/compare_dialog.h"
+#include "doc/download_report.h"
+#include "ui/download_report_dialog.h"
+#include "ui/find_dialog.h"
+#include "jobs/job_control.h"
+#include "ui/main_frame.h"
+#include "ui/ower_write_dialog.h"
+#include "ui/spc_code_dialog.h"
+#include "app/tessiva_app.h"
+#include "jobs/text_translation.h"
 #include "ui_test_support.h"
 
 #include <QAbstractButton>

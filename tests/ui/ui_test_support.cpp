@@ -1,8 +1,8 @@
 #include "ui_test_support.h"
 
-#include "main_frame.h"
-#include "nv_tree_view.h"
-#include "tessiva_app.h"
+#include "ui/main_frame.h"
+#include "ui/nv_tree_view.h"
+#include "app/tessiva_app.h"
 
 #include <QTreeWidget>
 #include <cstdio>

@@ -1,11 +1,11 @@
 // The four panes working together on a loaded database: selections, the in-place editor, drag
 // and drop between the trees, heading clicks and the "Selected" saves.
-#include "doc_views.h"
-#include "main_frame.h"
-#include "nv_content_view.h"
-#include "nv_list_view.h"
-#include "nv_tree_view.h"
-#include "tessiva_app.h"
+#include "ui/doc_views.h"
+#include "ui/main_frame.h"
+#include "ui/nv_content_view.h"
+#include "ui/nv_list_view.h"
+#include "ui/nv_tree_view.h"
+#include "app/tessiva_app.h"
 #include "ui_test_support.h"
 
 #include <QAction>

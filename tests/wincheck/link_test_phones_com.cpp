@@ -1,10 +1,10 @@
 // The link tests' phones under Windows: simulated phones on the host, mapped as COM ports by
 // dev.sh wincheck and named in TESSIVA_PHONE_PORT and TESSIVA_SILENT_PORT ("COM33"). Wine lists
 // a port only when its registry names it (Software\Wine\Ports), as dev.sh does.
-#include "com_ports.h"
+#include "phone/com_ports.h"
 #include "link_test_phones.h"
-#include "port_names.h"
-#include "qlib.h"
+#include "phone/port_names.h"
+#include "phone/qlib.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
