@@ -146,17 +146,19 @@ SOutcome CBackupFiles::AddCnvFile(const std::string& path, IOverwritePrompt* pro
     if (!outcome.IsCompleted()) return outcome;
     CNVItemArray chosen;
     m_selection.CollectSelectedItems(chosen);
-    CNVItemArray merged = MergeItemArrays(std::move(loaded), m_items, prompt);
+    std::optional<CNVItemArray> merged = MergeItemArrays(std::move(loaded), m_items, prompt);
+    if (!merged) return SOutcome::Stop(TrText("CBackupFiles", "The merge was cancelled; nothing was changed."));
     // Elements of items new to the document are completed as after a load.
-    m_completion.AddMissingElements(merged);
-    merged.SortById();
-    m_items = std::move(merged);
+    m_completion.AddMissingElements(*merged);
+    merged->SortById();
+    m_items = std::move(*merged);
     m_selection.Reselect(chosen);
     return outcome;
 }
 
 bool CBackupFiles::WriteItemList(const CNVItemArray& list, IFileChooser* chooser) {
     SFileDialogRequest request;
+    request.title = TrText("CBackupFiles", "Create CSV File");
     request.filterLabel = TrText("CBackupFiles", "BRT list files (*.csv)");
     request.filterPattern = "*.csv";
     request.defaultExtension = "csv";

@@ -8,7 +8,7 @@
 
 // "NV Item ID = %d \n Is not defined in NVItemsDefine.def file\n So it can't be edit by Tessiva"
 std::string NotDefinedMessage(long long id);
-// An element's name after a file load: "%s [ %d ]".
+// An element's name, after a file load and an upload alike: "%s [ %d ]".
 std::string ElementName(const std::string& name, int index);
 // A file whose content is damaged; the CNV checksum failure keeps its own exact text.
 std::string WrongDataMessage(const std::string& fileKind, const std::string& reason);

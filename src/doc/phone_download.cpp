@@ -39,9 +39,13 @@ std::string StatusReason(uint16_t status) {
 
 std::string IndexTooLarge() { return TrText("CPhoneSession", "the index does not fit one byte"); }
 
+// The mark of a backup that lacks records the phone could not be asked for (the link failed):
+// it is kept for reference but never taken as the last backup.
+constexpr const char* kIncompleteMark = "-incomplete";
+
 // "20240501-143005-esn-8012abcd.cnv", or without the ESN when the phone did not tell it; a
 // second backup within the same second gets a number.
-std::string NewBackupPath(const std::string& folder, bool haveEsn, unsigned esn) {
+std::string NewBackupPath(const std::string& folder, bool haveEsn, unsigned esn, bool incomplete) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
 #ifdef _WIN32
@@ -57,6 +61,7 @@ std::string NewBackupPath(const std::string& folder, bool haveEsn, unsigned esn)
         std::snprintf(text, sizeof text, "-esn-%08x", esn);
         base += text;
     }
+    if (incomplete) base += kIncompleteMark;
     const std::filesystem::path dir(folder);
     std::string path = (dir / (base + ".cnv")).string();
     for (int n = 2; std::filesystem::exists(path); ++n) path = (dir / (base + "-" + std::to_string(n) + ".cnv")).string();
@@ -113,6 +118,7 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
     unsigned esn = 0;
     const bool haveEsn = QLIB_DIAG_ESN_F(m_link.handle, &esn) != 0;
     CNVItemArray saved;
+    bool incomplete = false;
     std::vector<uint8_t> buffer;
     for (int i = 0; i < list.GetSize(); ++i) {
         const CNVItem& record = list[i];
@@ -121,6 +127,7 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
         if (index > kMaxIndex) {
             m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, IndexTooLarge());
         } else if (!ReadRecord(m_link.handle, record, buffer, status)) {
+            incomplete = true;
             m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, QLibLastError());
         } else if (status == kNvNotActive) {
             // Nothing to keep: a restore can't take the new value away again.
@@ -145,7 +152,7 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
         m_report.backupError =
             FillText(TrText("CPhoneSession", "The folder %1 can't be made: %2."), {m_backupFolder, error.message()});
     } else {
-        const std::string path = NewBackupPath(m_backupFolder, haveEsn, esn);
+        const std::string path = NewBackupPath(m_backupFolder, haveEsn, esn, incomplete);
         CCnvFile file;
         bool written = file.Create(path);
         for (int i = 0; written && i < saved.GetSize(); ++i) {
@@ -231,6 +238,7 @@ std::string CPhoneSession::LastBackupPath() const {
     std::filesystem::file_time_type newestTime{};
     for (std::filesystem::directory_iterator it(m_backupFolder, error), end; !error && it != end; it.increment(error)) {
         if (it->path().extension() != ".cnv" || !it->is_regular_file(error)) continue;
+        if (it->path().stem().string().find(kIncompleteMark) != std::string::npos) continue;
         const auto time = it->last_write_time(error);
         // Names start with the date and time, so they break a tie of equal file times.
         if (newest.empty() || time > newestTime || (time == newestTime && it->path().string() > newest)) {

@@ -137,9 +137,11 @@ void CTessivaDoc::CompleteArrayElements() { m_files.Completion().CompleteArrayEl
 int CTessivaDoc::StartFillUp(int expand) { return Keep(m_files.Completion().StartFillUp(m_items, expand)); }
 
 bool CTessivaDoc::MergeItems(const CNVItemArray& previous) {
-    m_items = MergeItemArrays(std::move(m_items), previous, m_overwritePrompt);
+    std::optional<CNVItemArray> merged = MergeItemArrays(std::move(m_items), previous, m_overwritePrompt);
+    // Cancelled: the records of before, as if nothing had been loaded.
+    m_items = merged ? std::move(*merged) : previous;
     m_items.SortById();
-    return true;
+    return merged.has_value();
 }
 
 SOutcome CTessivaDoc::AddFromCnv(const std::string& path) {

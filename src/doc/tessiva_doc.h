@@ -91,7 +91,8 @@ public:
     void CompleteArrayElements();
     int StartFillUp(int expand);
     // Merges previous into m_items as "Add NV Items from CNV File" does (m_items holding the
-    // loaded records), asking the overwrite prompt.
+    // loaded records), asking the overwrite prompt. False, with the records of before, when
+    // the prompt was answered Cancel.
     bool MergeItems(const CNVItemArray& previous);
     // "Add NV Items from CNV File": loads path and merges its records into m_items; the
     // selection stays.

@@ -2,6 +2,7 @@
 
 #include "ui/nv_content_view.h"
 #include "ui/nv_list_view.h"
+#include "ui/nv_tree_node.h"
 #include "ui/nv_tree_view.h"
 #include "jobs/message_sink.h"
 #include "doc/tessiva_doc.h"
@@ -26,15 +27,18 @@ void CDocViews::BuildItemsTree() {
     // Not CNVTreeNodes: the tree's drag and entry bookkeeping leaves them alone.
     auto* top = new QTreeWidgetItem(kItemFileNode);
     top->setText(0, tr(kItemFilesGroup));
+    top->setIcon(0, CNVTreeNode::GroupIcon());
     std::unordered_map<std::string, QTreeWidgetItem*> areas;
     for (size_t i = 0; i < files.size(); ++i) {
         QTreeWidgetItem*& area = areas[files[i].area];
         if (!area) {
             area = new QTreeWidgetItem(top, kItemFileNode);
             area->setText(0, QString::fromStdString(files[i].area));
+            area->setIcon(0, CNVTreeNode::GroupIcon());
         }
         auto* leaf = new QTreeWidgetItem(area, kItemFileNode);
         leaf->setText(0, QString::fromStdString(files[i].path));
+        leaf->setIcon(0, CNVTreeNode::ItemIcon());
         leaf->setData(0, Qt::UserRole, static_cast<qulonglong>(i));
     }
     m_itemsTree.addTopLevelItem(top);
@@ -61,13 +65,17 @@ void CDocViews::ShowItemFile(size_t file) {
         rows.push_back({offset, "", hex, ""});
     }
     m_content.AddFieldRows(rows);
+    // Sixteen bytes a row are wider than a value's column: it grows to show them whole.
+    const int before = m_content.columnWidth(CNVContentView::kHexValue);
+    m_content.resizeColumnToContents(CNVContentView::kHexValue);
+    if (m_content.columnWidth(CNVContentView::kHexValue) < before) m_content.setColumnWidth(CNVContentView::kHexValue, before);
 }
 
 void CDocViews::BuildSelectedTree() { m_selectedTree.BuildNodes(m_doc.m_items); }
 
-CListRow CDocViews::MakeListRow(int itemIndex) const {
+SListRow CDocViews::MakeListRow(int itemIndex) const {
     const CNVItem& item = m_doc.m_items[itemIndex];
-    CListRow row;
+    SListRow row;
     row.texts = {item.Name(),  std::to_string(item.Id()),   item.ActiveText(),    item.FileName(),
                  item.Group(), std::to_string(item.Size()), item.TypeName()};
     row.itemIndex = itemIndex;

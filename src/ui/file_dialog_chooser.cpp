@@ -37,7 +37,10 @@ bool CFileDialogChooser::Choose(const SFileDialogRequest& request, bool save, st
     for (const std::string& label : request.moreFilterLabels) filters << QString::fromStdString(label);
     // Dialogs open where the user last chose a file.
     const QString folder = QSettings().value(kLastFolderKey, QDir::currentPath()).toString();
-    CPatternSafeFileDialog dialog(m_parent, save ? QObject::tr("Save As") : QObject::tr("Open"), folder);
+    const QString title = !request.title.empty() ? QString::fromStdString(request.title)
+                          : save                 ? QObject::tr("Save As")
+                                                 : QObject::tr("Open");
+    CPatternSafeFileDialog dialog(m_parent, title, folder);
     dialog.setNameFilters(filters);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);

@@ -14,9 +14,10 @@
 #include "ui/nv_content_view.h"
 #include "ui/nv_list_view.h"
 #include "ui/nv_tree_view.h"
-#include "ui/ower_write_dialog.h"
+#include "ui/overwrite_dialog.h"
 #include "ui/pane_frame.h"
 #include "ui/port_box.h"
+#include "ui/readable_colours.h"
 #include "ui/save_changes_prompt.h"
 #include "ui/spc_code_dialog.h"
 #include "doc/tessiva_doc.h"
@@ -30,6 +31,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QFileInfo>
 #include <QDesktopServices>
@@ -106,6 +108,8 @@ const char* const kBackUpKey = "Download/BackUpBeforeDownload";
 const char* const kVerifyKey = "Download/VerifyWrites";
 const char* const kRecentKey = "Files/Recent";
 constexpr int kRecentCount = 10;
+// How long a result stays in the status bar before the fields show alone again.
+constexpr int kMessageTimeout = 8000;
 
 // Save As: the file types in filter order, each with its extension and QCN layout.
 struct SSaveKind {
@@ -214,7 +218,14 @@ QAction* CMainFrame::MakeAction(int id, const QString& text, Handler handler) {
     auto* action = new QAction(text, this);
     action->setData(id);
     action->setObjectName(QString("command%1").arg(id));
-    if (handler) connect(action, &QAction::triggered, this, handler);
+    if (handler)
+        connect(action, &QAction::triggered, this, [this, id, handler] {
+            // The running command names the file dialogs it opens.
+            const int outer = m_command;
+            m_command = id;
+            (this->*handler)();
+            m_command = outer;
+        });
     m_actions[id] = action;
     return action;
 }
@@ -373,11 +384,6 @@ void CMainFrame::CreateToolBar() {
             QAction* action = Action(id);
             for (const SButton& button : kButtons) {
                 if (button.id != id) continue;
-                // Each size drawn for itself: the compact toolbar and high-DPI screens stay sharp.
-                QIcon icon;
-                for (const char* suffix : {"-16", "-24", "", "-48"})
-                    icon.addFile(QString(":/icons/%1%2.png").arg(button.icon, suffix));
-                action->setIcon(icon);
                 // Menu items carry no pictures, also those whose action the toolbar shares.
                 action->setIconVisibleInMenu(false);
                 action->setToolTip(TooltipText(button.tooltip));
@@ -400,7 +406,6 @@ void CMainFrame::CreateToolBar() {
             // Not for typing in, but read at a glance: no greyed text.
             m_connectionBox->setEnabled(false);
             m_connectionBox->setAlignment(Qt::AlignCenter);
-            m_connectionBox->setFixedWidth(150);
             m_connectionBox->clear();
             SetConnectionState(kNotConnected);
             m_toolBar->addWidget(m_connectionBox);
@@ -410,6 +415,41 @@ void CMainFrame::CreateToolBar() {
     }
     // The port box stands apart from the buttons, as on the toolbar it was made for.
     m_toolBar->insertSeparator(m_toolBar->actions().at(m_toolBar->actions().size() - 2));
+    SetToolbarIcons();
+}
+
+void CMainFrame::SetToolbarIcons() {
+    // Dark strokes drawn for a light toolbar get a light rim on a dark one. The window's
+    // palette: on a palette change the toolbar learns its new one only after the window.
+    const QColor background = palette().color(QPalette::Window);
+    const bool dark = ContrastRatio(background, Qt::black) < 4.5;
+    QColor rim = palette().color(QPalette::WindowText);
+    rim.setAlpha(190);
+    for (const SButton& button : kButtons) {
+        // Each size drawn for itself: the compact toolbar and high-DPI screens stay sharp.
+        QIcon icon;
+        for (const char* suffix : {"-16", "-24", "", "-48"}) {
+            const QImage image(QString(":/icons/%1%2.png").arg(button.icon, suffix));
+            icon.addPixmap(QPixmap::fromImage(dark ? WithRim(image, rim) : image));
+        }
+        Action(button.id)->setIcon(icon);
+    }
+}
+
+void CMainFrame::FitToolBar() {
+    // The state box holds its longest words in bold, whatever the font.
+    QFont bold = m_connectionBox->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    int words = 0;
+    for (const char* text : kConnectionTexts) words = std::max(words, metrics.horizontalAdvance(tr(text)));
+    m_connectionBox->setFixedWidth(words + 2 * metrics.averageCharWidth() + 8);
+    // The largest buttons with which the whole row fits, so nothing goes into the overflow.
+    for (const int size : {32, 24, 20, 16}) {
+        m_toolBar->setIconSize(QSize(size, size));
+        m_portBox->setMinimumWidth(size >= 32 ? 150 : 110);
+        if (m_toolBar->sizeHint().width() <= width()) break;
+    }
 }
 
 void CMainFrame::CreateClient() {
@@ -479,12 +519,7 @@ void CMainFrame::showEvent(QShowEvent* event) {
 
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    // Below this width the 32-pixel buttons and the two boxes no longer fit in one row.
-    const int icon = width() < 1200 ? 24 : 32;
-    if (m_toolBar->iconSize().width() != icon) m_toolBar->setIconSize(QSize(icon, icon));
-    const int box = width() < 1200 ? 130 : 150;
-    m_portBox->setMinimumWidth(box);
-    m_connectionBox->setFixedWidth(box);
+    FitToolBar();
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
@@ -613,7 +648,9 @@ void CMainFrame::UpdateTitle() {
 bool CMainFrame::MaySaveChanges() {
     m_contentView->EndEdit();
     if (!m_doc.IsModified()) return true;
-    const std::string question = tr("Save changes?").toStdString();
+    const std::string& current = m_doc.DocumentPath();
+    const std::string question =
+        tr("Save changes to %1?").arg(current.empty() ? tr("Untitled") : FileName(current)).toStdString();
     ESaveChoice choice;
     if (auto* prompt = dynamic_cast<ISaveChangesPrompt*>(&m_doc.Messages()))
         choice = prompt->AskSaveChanges(question, kAppTitle);
@@ -622,7 +659,9 @@ bool CMainFrame::MaySaveChanges() {
     if (choice == ESaveChoice::Cancel) return false;
     if (choice == ESaveChoice::Discard) return true;
     std::string path = m_doc.DocumentPath();
-    if (path.empty() && !m_chooser.ChooseSaveFile(CnvDialog(), path)) return false;
+    SFileDialogRequest request = CnvDialog();
+    request.title = tr("Save Changes").toStdString();
+    if (path.empty() && !m_chooser.ChooseSaveFile(request, path)) return false;
     const bool saved = m_doc.SaveBackup(path).IsCompleted();
     UpdateTitle();
     return saved;
@@ -673,16 +712,44 @@ void CMainFrame::ShowRecordsAfterLoad(bool loaded) {
     UpdateTitle();
 }
 
+SFileDialogRequest CMainFrame::ForSelection(SFileDialogRequest request) const {
+    // "sample-selected.cnv" under the kind's own label: a name to keep, not a pattern.
+    const std::string& current = m_doc.DocumentPath();
+    const QString stem = current.empty() ? QString() : QFileInfo(QString::fromStdString(current)).completeBaseName() + "-";
+    request.initialName = (stem + tr("selected") + "." + QString::fromStdString(request.defaultExtension)).toStdString();
+    for (const SSaveKind& kind : kSaveKinds)
+        if (request.defaultExtension == kind.extension) {
+            request.filterLabel = tr(kind.label).toStdString();
+            break;
+        }
+    return request;
+}
+
+QString CMainFrame::CommandTitle() const {
+    const QAction* action = Action(m_command);
+    if (!action) return tr("Open Backup");
+    // The menu's words without the Alt letter's mark and the dots of a dialog to come.
+    QString text = action->text();
+    text.replace(QRegularExpression("&(.)"), "\\1");
+    if (text.endsWith("...")) text.chop(3);
+    return text;
+}
+
+SFileDialogRequest CMainFrame::Titled(SFileDialogRequest request) const {
+    if (request.title.empty()) request.title = CommandTitle().toStdString();
+    return request;
+}
+
 bool CMainFrame::AskOpen(const SFileDialogRequest& request, std::string& path) {
     m_contentView->EndEdit();
-    if (!m_chooser.ChooseOpenFile(request, path)) return false;
+    if (!m_chooser.ChooseOpenFile(Titled(request), path)) return false;
     QSettings().setValue(kLastFolderKey, QFileInfo(QString::fromStdString(path)).absolutePath());
     return true;
 }
 
 bool CMainFrame::AskSave(const SFileDialogRequest& request, std::string& path) {
     m_contentView->EndEdit();
-    if (!m_chooser.ChooseSaveFile(request, path)) return false;
+    if (!m_chooser.ChooseSaveFile(Titled(request), path)) return false;
     QSettings().setValue(kLastFolderKey, QFileInfo(QString::fromStdString(path)).absolutePath());
     return true;
 }
@@ -796,7 +863,7 @@ void CMainFrame::OnSaveAllBrt() {
 }
 
 void CMainFrame::OnSaveSelectedBrt() {
-    if (CheckSelection()) SaveFile(BrtDialog(), [this](const std::string& path) { m_doc.SaveSelectedActiveToBrt(path); });
+    if (CheckSelection()) SaveFile(ForSelection(BrtDialog()), [this](const std::string& path) { m_doc.SaveSelectedActiveToBrt(path); });
 }
 
 void CMainFrame::OnLoadCnv() {
@@ -808,7 +875,7 @@ void CMainFrame::OnSaveAllCnv() {
 }
 
 void CMainFrame::OnSaveSelectedCnv() {
-    if (CheckSelection()) SaveFile(CnvDialog(), [this](const std::string& path) { m_doc.SaveSelectedActiveToCnv(path); });
+    if (CheckSelection()) SaveFile(ForSelection(CnvDialog()), [this](const std::string& path) { m_doc.SaveSelectedActiveToCnv(path); });
 }
 
 void CMainFrame::OnLoadQcn() {
@@ -822,7 +889,7 @@ void CMainFrame::OnSaveSelectedQcn() {
 }
 
 void CMainFrame::SaveQcn(bool selectedOnly) {
-    SFileDialogRequest request = QcnDialog();
+    SFileDialogRequest request = selectedOnly ? ForSelection(QcnDialog()) : QcnDialog();
     request.otherFilterLabel = tr(kSaveKinds[3].label).toStdString();
     int chosen = 0;
     request.chosenFilter = &chosen;
@@ -841,7 +908,7 @@ void CMainFrame::OnSaveAllXqcn() {
 }
 
 void CMainFrame::OnSaveSelectedXqcn() {
-    if (CheckSelection()) SaveFile(XqcnDialog(), [this](const std::string& path) { m_doc.SaveSelectedActiveToXqcn(path); });
+    if (CheckSelection()) SaveFile(ForSelection(XqcnDialog()), [this](const std::string& path) { m_doc.SaveSelectedActiveToXqcn(path); });
 }
 
 void CMainFrame::OnCsvAll() {
@@ -888,7 +955,11 @@ void CMainFrame::SetConnectionState(EConnection state) {
 
 void CMainFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange && m_connectionBox) SetConnectionState(m_connection);
+    if ((event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange) && m_connectionBox) {
+        SetConnectionState(m_connection);
+        SetToolbarIcons();
+        FitToolBar();
+    }
 }
 
 void CMainFrame::ChoosePort(int comPort, const std::string& device) {
@@ -1079,7 +1150,7 @@ void CMainFrame::OnSpc() {
 void CMainFrame::OnAddCnv() {
     std::string path;
     if (!AskOpen(CnvDialog(), path)) return;
-    COwerWriteDialog prompt(this);
+    COverwriteDialog prompt(this);
     m_doc.SetOverwritePrompt(&prompt);
     SSnapshot before = Snapshot();
     // The document keeps its records and selection when the file can't be added.
@@ -1096,7 +1167,9 @@ void CMainFrame::OnAddCnv() {
 void CMainFrame::OnFind() {
     m_contentView->EndEdit();
     CFindDialog dialog(this);
+    dialog.SetText(m_findEntry);
     if (dialog.exec() != QDialog::Accepted) return;
+    m_findEntry = dialog.EnteredText();
     m_findText = dialog.SearchText();
     m_findIndex = -1;
     if (!ShowNextMatch()) m_doc.Messages().ShowMessage(tr("NV Item not found.").toStdString(), EMessageIcon::Plain);
@@ -1116,7 +1189,11 @@ bool CMainFrame::ShowNextMatch() {
         for (CNVTreeView* tree : {m_itemsTree, m_selectedTree})
             for (QTreeWidgetItem* node : tree->FindItemNodes(m_findText, exact)) matches.emplace_back(tree, node);
     if (matches.empty()) return false;
+    const int last = m_findIndex;
     m_findIndex = (m_findIndex + 1) % static_cast<int>(matches.size());
+    // Going round again is told, so the user knows every match was seen.
+    if (last >= 0 && m_findIndex <= last)
+        statusBar()->showMessage(tr("Find Next: past the last match, back at the first"), kMessageTimeout);
     auto [tree, node] = matches[m_findIndex];
     // A node that is already current shows its item again, as a new selection would.
     if (tree->currentItem() == node)

@@ -117,6 +117,10 @@ private:
     QAction* MakeAction(int id, const QString& text, Handler handler);
     void CreateMenus();
     void CreateToolBar();
+    // The buttons' pictures, readable on the palette of the moment.
+    void SetToolbarIcons();
+    // Button and box sizes with which the toolbar fits the window's width in one row.
+    void FitToolBar();
     void CreateClient();
     void CycleFocus(int step);
     void CreateStatusBar();
@@ -127,6 +131,11 @@ private:
     void RestoreLayout();
     void SaveLayout() const;
 
+    // A save dialog of the selected items: a name of its own and the kind's label.
+    SFileDialogRequest ForSelection(SFileDialogRequest request) const;
+    // The words of the running command, which title its file dialogs.
+    QString CommandTitle() const;
+    SFileDialogRequest Titled(SFileDialogRequest request) const;
     bool AskOpen(const SFileDialogRequest& request, std::string& path);
     bool AskSave(const SFileDialogRequest& request, std::string& path);
     // Open dialog; on OK the reset, the load and, when it succeeded, the "NV Items" tree.
@@ -232,6 +241,8 @@ private:
     QLabel* m_statusFields[kStatusFieldCount] = {};
     QString m_lastOutcome;
     EConnection m_connection = kNotConnected;
+    QString m_findEntry;    // the Find dialog's entry as last typed
     std::string m_findText;
     int m_findIndex = -1;  // of the match shown last, among both trees' matches
+    int m_command = 0;     // the command whose handler runs, 0 when none
 };

@@ -13,4 +13,12 @@ public:
     };
     // caption and headings: source texts, shown translated; the caption is also the object name.
     CReportView(const char* caption, std::initializer_list<SColumn> columns, QWidget* parent = nullptr);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // Columns wider together than the pane shrink in proportion, so the last ones stay in
+    // view on a small screen; they never grow past the widths they were given.
+    void FitColumns();
 };

@@ -3,23 +3,19 @@
 #include <deque>
 
 namespace {
-// Answers from a script; records every message. An empty script answers as Escape does:
-// the last answer, or Overwrite.
+// Answers from a script; records every message. An empty script answers as a prompt closed
+// without a button does: Skip.
 class CScriptedPrompt : public IOverwritePrompt {
 public:
     int Ask(const std::string& message) override {
         messages.push_back(message);
-        if (!answers.empty()) {
-            m_last = answers.front();
-            answers.pop_front();
-        }
-        return m_last;
+        if (answers.empty()) return kSkip;
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
     }
     std::deque<int> answers;
     std::vector<std::string> messages;
-
-private:
-    int m_last = kOverwrite;
 };
 
 class DocMerge : public DocFiles {
@@ -30,7 +26,7 @@ protected:
     }
     // previous: items 10 and 50 and the three elements of 70, values tagged 0xA0.. ;
     // loaded: items 10, 30 and 70, tagged 0xB0.. .
-    void Merge() {
+    bool TryMerge() {
         CNVItemArray previous, loaded;
         previous.Add(Item(10, -1, {0xA0, 0, 0, 0}));
         previous.Add(Item(50, -1, {0xA5, 0, 0, 0, 0}));
@@ -39,8 +35,9 @@ protected:
         loaded.Add(Item(30, -1, Bytes(128, 0xB3)));
         AddArray(loaded, 70, {{0, {0xB0, 0, 0}}, {1, {0xB1, 0, 0}}, {2, {0xB2, 0, 0}}});
         doc.m_items = loaded;
-        ASSERT_TRUE(doc.MergeItems(previous));
+        return doc.MergeItems(previous);
     }
+    void Merge() { ASSERT_TRUE(TryMerge()); }
     // The first value byte of each record, in order: which side each record came from.
     std::vector<int> Tags() const {
         std::vector<int> tags;
@@ -76,16 +73,15 @@ TEST_F(DocMerge, AllAnswersStopTheAsking) {
     EXPECT_EQ(Tags(), (std::vector<int>{0xB0, 0xB3, 0xA5, 0xA0, 0xA1, 0xA2}));
 }
 
-TEST_F(DocMerge, EscapeActsAsTheLastAnswerAndNoCommonIdsAskNothing) {
-    prompt.answers = {IOverwritePrompt::kSkip};  // then Escape: Skip again
+TEST_F(DocMerge, AClosedPromptKeepsMemoryCancelKeepsAllAndNoCommonIdsAskNothing) {
+    prompt.answers = {IOverwritePrompt::kOverwrite};  // then closed: the rest stay as in memory
     Merge();
     EXPECT_EQ(prompt.messages.size(), 4u);
-    EXPECT_EQ(Tags(), (std::vector<int>{0xA0, 0xB3, 0xA5, 0xA0, 0xA1, 0xA2}));
+    EXPECT_EQ(Tags(), (std::vector<int>{0xB0, 0xB3, 0xA5, 0xA0, 0xA1, 0xA2}));
 
-    CScriptedPrompt fresh;  // Escape at the first prompt: Overwrite
-    doc.SetOverwritePrompt(&fresh);
-    Merge();
-    EXPECT_EQ(Tags(), (std::vector<int>{0xB0, 0xB3, 0xA5, 0xB0, 0xB1, 0xB2}));
+    prompt.answers = {IOverwritePrompt::kOverwrite, IOverwritePrompt::kCancel};
+    EXPECT_FALSE(TryMerge());
+    EXPECT_EQ(Tags(), (std::vector<int>{0xA0, 0xA5, 0xA0, 0xA1, 0xA2}));
 
     prompt.messages.clear();
     doc.SetOverwritePrompt(&prompt);

@@ -304,6 +304,18 @@ TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAnd
     EXPECT_EQ(doc.m_items, LoadedItems());
 }
 
+TEST_F(PhoneDocTest, ABackupCutShortByTheLinkIsKeptButNeverTheLastBackup) {
+    SSimLineOptions line;
+    line.silentAfter = 4;  // the probe, the ESN and two reads of the backup
+    StartPhone(FillStandardStore, {}, line);
+    doc.m_items = LoadedItems();
+    EXPECT_FALSE(doc.DownloadAllActive().IsCompleted());
+    const std::string backup = doc.Phone().LastReport().backupPath;
+    EXPECT_NE(backup.find("-incomplete"), std::string::npos) << backup;
+    EXPECT_EQ(CnvRecords(backup, doc.m_itemDefs).size(), 2u);
+    EXPECT_EQ(doc.Phone().LastBackupPath(), "");
+}
+
 TEST_F(PhoneDocTest, NothingIsWrittenWithoutABackupAndTheSettingsTurnBothStepsOff) {
     StartPhone();
     doc.m_items = LoadedItems();

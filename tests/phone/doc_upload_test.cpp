@@ -72,7 +72,7 @@ TEST_F(PhoneDocTest, UploadAppliesEveryKindOfAnswer) {
     // The link survives a reply for another item: the next item reads fine.
     EXPECT_EQ(FindRecord(doc.m_items, 50)->Value(), (Bytes{5, 6, 7}));
     // Status 9 for array elements: elements as built, not active.
-    EXPECT_EQ(FindRecord(doc.m_items, 60, 1)->Name(), "Array Sixty[ 1 ]");
+    EXPECT_EQ(FindRecord(doc.m_items, 60, 1)->Name(), "Array Sixty [ 1 ]");
     EXPECT_EQ(FindRecord(doc.m_items, 60, 1)->Active(), 0);
     EXPECT_EQ(FindRecord(doc.m_items, 60, 1)->Value(), (Bytes{0}));
 

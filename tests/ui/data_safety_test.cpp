@@ -6,7 +6,7 @@
 #include "ui/nv_content_view.h"
 #include "ui/nv_list_view.h"
 #include "ui/nv_tree_view.h"
-#include "ui/ower_write_dialog.h"
+#include "ui/overwrite_dialog.h"
 #include "ui/save_changes_prompt.h"
 #include "app/tessiva_app.h"
 #include "ui_test_support.h"
@@ -82,7 +82,7 @@ private slots:
         ui.Frame().Action(CMainFrame::kLoadBrt)->trigger();
         ui.Frame().Action(CMainFrame::kImportTypes)->trigger();
         QVERIFY(!ui.Frame().close());
-        QCOMPARE(ui.saveSink.asked, (std::vector<std::string>(3, "Save changes?")));
+        QCOMPARE(ui.saveSink.asked, (std::vector<std::string>(3, "Save changes to start.cnv?")));
         QCOMPARE(ui.chooser.asked.size(), dialogs);
         QCOMPARE(ui.Record("NV_PREF_MODE_I").Value(), std::vector<uint8_t>{77});
 
@@ -159,7 +159,7 @@ private slots:
         int asked = 0;
         QTimer timer;
         QObject::connect(&timer, &QTimer::timeout, [&] {
-            if (auto* dialog = qobject_cast<COwerWriteDialog*>(QApplication::activeModalWidget())) {
+            if (auto* dialog = qobject_cast<COverwriteDialog*>(QApplication::activeModalWidget())) {
                 ++asked;
                 dialog->Button(IOverwritePrompt::kOverwriteAll)->click();
             }
@@ -215,16 +215,17 @@ private slots:
         QCOMPARE(ui.Title(), std::string("start.cnv* - Tessiva v1.5"));
     }
 
-    void enterClosesTheOverwritePromptWithTheLastAnswer() {
-        COwerWriteDialog prompt;
+    void aPromptClosedWithoutAButtonKeepsTheRecord() {
+        COverwriteDialog prompt;
         const auto answerWith = [&](const std::function<void()>& act) {
             QTimer::singleShot(0, &prompt, act);
             return prompt.Ask("NV Item already exist in memory!");
         };
-        QCOMPARE(answerWith([&] { prompt.Button(IOverwritePrompt::kSkip)->click(); }), int(IOverwritePrompt::kSkip));
+        QCOMPARE(answerWith([&] { prompt.Button(IOverwritePrompt::kOverwriteAll)->click(); }), int(IOverwritePrompt::kOverwriteAll));
         for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
             QCOMPARE(answerWith([&] { QTest::keyClick(prompt.Button(IOverwritePrompt::kOverwrite), Qt::Key(key)); }),
                      int(IOverwritePrompt::kSkip));
+        QCOMPARE(answerWith([&] { prompt.close(); }), int(IOverwritePrompt::kSkip));
     }
 };
 UI_TEST_CLASS(CDataSafetyTest);

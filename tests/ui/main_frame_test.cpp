@@ -256,6 +256,10 @@ private slots:
         QCOMPARE(RowTexts(content, 0), (std::vector<std::string>{"Path", "/nv/item_files/a", "", "NV_Items"}));
         QCOMPARE(RowTexts(content, 1)[1], std::string("20"));
         QCOMPARE(RowTexts(content, 3)[2], std::string("AB AB AB AB"));
+        // Pictured as the other nodes, and the sixteen bytes of a row shown whole.
+        for (QTreeWidgetItem* node = file; node; node = node->parent()) QVERIFY(!node->icon(0).isNull());
+        QVERIFY(content.columnWidth(CNVContentView::kHexValue) >=
+                content.fontMetrics().horizontalAdvance(QString::fromStdString(RowTexts(content, 2)[2])));
 
         // The first file type keeps the layout the items came in; the second chooses it for others.
         ui.chooser.paths = {ui.Path("same.qcn")};

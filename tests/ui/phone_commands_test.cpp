@@ -8,7 +8,7 @@
 #include "ui/main_frame.h"
 #include "ui/nv_list_view.h"
 #include "ui/nv_tree_view.h"
-#include "ui/ower_write_dialog.h"
+#include "ui/overwrite_dialog.h"
 #include "ui/port_box.h"
 #include "phone/qlib.h"
 #include "sim/sim_phone.h"
@@ -214,8 +214,8 @@ private slots:
         QCOMPARE(ui.Doc().m_items.GetSize(), 9);
         QCOMPARE(TopLevelTexts(frame.ItemsTree()), (std::vector<std::string>{"CDMA", "PHONEBOOK", "RF", "SECURITY"}));
         QCOMPARE(ChildTexts(frame.ItemsTree().topLevelItem(0)),
-                 (std::vector<std::string>{"(Id=9) NV_PREF_MODE_I", "(Id=10) NV_SCI_I[ 0 ]", "(Id=10) NV_SCI_I[ 1 ]",
-                                           "(Id=10) NV_SCI_I[ 2 ]"}));
+                 (std::vector<std::string>{"(Id=9) NV_PREF_MODE_I", "(Id=10) NV_SCI_I [ 0 ]", "(Id=10) NV_SCI_I [ 1 ]",
+                                           "(Id=10) NV_SCI_I [ 2 ]"}));
 
         // By a list: only its item, and the list dialog of its own.
         WriteFile(ui.Path("one.csv"), "NV Item Name;NV ID\nNV_ESN_CHKSUM_I;1\n");
@@ -353,7 +353,7 @@ private slots:
             for (CNVItem item : ui.Doc().m_items) {
                 if (item.Id() == 57) continue;
                 item.SetValue(Bytes(static_cast<size_t>(item.Size()), 0xEE));
-                if (item.Index() >= 0) item.SetName("NV_SCI_I[ " + std::to_string(item.Index()) + " ]");
+                if (item.Index() >= 0) item.SetName("NV_SCI_I [ " + std::to_string(item.Index()) + " ]");
                 kept.Add(item);
             }
             ui.Doc().m_items = kept;
@@ -373,7 +373,7 @@ private slots:
 
         std::vector<std::string> asked;
         const auto recordAnd = [&asked](int code) {
-            return [&asked, code](COwerWriteDialog& dialog) {
+            return [&asked, code](COverwriteDialog& dialog) {
                 asked.push_back(dialog.MessageLabel()->text().toStdString());
                 dialog.Button(code)->click();
             };
@@ -382,7 +382,7 @@ private slots:
         // Overwrite 0, skip 1, then overwrite all without further questions.
         prepareMemory();
         ui.chooser.paths = {ui.Path("add.cnv")};
-        QCOMPARE(Answering<COwerWriteDialog>({recordAnd(IOverwritePrompt::kOverwrite), recordAnd(IOverwritePrompt::kSkip),
+        QCOMPARE(Answering<COverwriteDialog>({recordAnd(IOverwritePrompt::kOverwrite), recordAnd(IOverwritePrompt::kSkip),
                                               recordAnd(IOverwritePrompt::kOverwriteAll)},
                                              [&] { frame.Action(CMainFrame::kAddCnvToolbar)->trigger(); }),
                  3);
@@ -400,18 +400,30 @@ private slots:
         QCOMPARE(TopLevelTexts(frame.SelectedTree()), (std::vector<std::string>{"CDMA", "RF"}));
         QVERIFY(FindNode(frame.SelectedTree(), "(Id=10) NV_SCI_I [ 2 ]"));
 
-        // Escape acts as Overwrite at the first question; skip all keeps the rest in memory.
+        // Escape keeps the record in memory; skip all keeps the rest in memory.
         prepareMemory();
         ui.chooser.paths = {ui.Path("add.cnv")};
-        QCOMPARE(Answering<COwerWriteDialog>({[](COwerWriteDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); },
+        QCOMPARE(Answering<COverwriteDialog>({[](COverwriteDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); },
                                               recordAnd(IOverwritePrompt::kSkipAll)},
                                              [&] { frame.Action(CMainFrame::kAddCnvMenu)->trigger(); }),
                  2);
         expected = ValuesOf(ui.Doc().m_items);
-        QCOMPARE(expected[std::make_pair(0, -1)], loaded.at({0, -1}));
+        QCOMPARE(expected[std::make_pair(0, -1)], Bytes(4, 0xEE));
         QCOMPARE(expected[std::make_pair(1, -1)], Bytes(4, 0xEE));
         QCOMPARE(expected[std::make_pair(441, -1)], Bytes(2, 0xEE));
         QCOMPARE(expected[std::make_pair(57, -1)], loaded.at({57, -1}));  // only in the file: added
+
+        // Cancel, even after an Overwrite, stops the merge with nothing changed.
+        prepareMemory();
+        const Values before = ValuesOf(ui.Doc().m_items);
+        const bool modified = ui.Doc().IsModified();
+        ui.chooser.paths = {ui.Path("add.cnv")};
+        QCOMPARE(Answering<COverwriteDialog>({recordAnd(IOverwritePrompt::kOverwrite), recordAnd(IOverwritePrompt::kCancel)},
+                                             [&] { frame.Action(CMainFrame::kAddCnvMenu)->trigger(); }),
+                 2);
+        QCOMPARE(ValuesOf(ui.Doc().m_items), before);
+        QCOMPARE(ui.Doc().IsModified(), modified);
+        QCOMPARE(TopLevelTexts(frame.SelectedTree()), (std::vector<std::string>{"CDMA", "RF"}));
 
         // A file that does not load: the items of before, still selected.
         prepareMemory();
@@ -419,7 +431,7 @@ private slots:
         const std::vector<std::string> selected = selectedNames();
         WriteFile(ui.Path("broken.cnv"), "no checksum");
         ui.chooser.paths = {ui.Path("broken.cnv")};
-        QCOMPARE(Answering<COwerWriteDialog>({}, [&] { frame.Action(CMainFrame::kAddCnvMenu)->trigger(); }), 0);
+        QCOMPARE(Answering<COverwriteDialog>({}, [&] { frame.Action(CMainFrame::kAddCnvMenu)->trigger(); }), 0);
         QVERIFY(!ui.sink.Messages().empty());
         QCOMPARE(ValuesOf(ui.Doc().m_items), memory);
         QCOMPARE(selectedNames(), selected);
