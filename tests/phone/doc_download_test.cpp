@@ -307,7 +307,12 @@ TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAnd
 TEST_F(PhoneDocTest, ABackupCutShortByTheLinkIsKeptButNeverTheLastBackup) {
     SSimLineOptions line;
     line.silentAfter = 4;  // the probe, the ESN and two reads of the backup
-    StartPhone(FillStandardStore, {}, line);
+    StartPhone(
+        [](CSimNvStore& s) {
+            s.Put(10, CSimNvStore::kPlain, {9, 9, 9, 9});
+            s.Put(20, 0, {1, 1});
+        },
+        {}, line);
     doc.m_items = LoadedItems();
     EXPECT_FALSE(doc.DownloadAllActive().IsCompleted());
     const std::string backup = doc.Phone().LastReport().backupPath;

@@ -48,7 +48,7 @@ TEST_F(PhoneDocTest, UploadAppliesEveryKindOfAnswer) {
     for (int k = 0; k < 3; ++k) {
         const CNVItem* e = FindRecord(doc.m_items, 20, k);
         ASSERT_TRUE(e) << k;
-        EXPECT_EQ(e->Name(), "Array Twenty[ " + std::to_string(k) + " ]");
+        EXPECT_EQ(e->Name(), "Array Twenty [ " + std::to_string(k) + " ]");
         EXPECT_EQ(e->Count(), 3);
         EXPECT_EQ(e->Size(), 2);
         EXPECT_EQ(e->Group(), "Beta");
