@@ -1,6 +1,7 @@
 #pragma once
 #include <QTreeWidget>
 #include <initializer_list>
+#include <vector>
 
 // A list in report style (rows of columns under a heading), the base of the item list and
 // the content view.
@@ -19,6 +20,9 @@ protected:
 
 private:
     // Columns wider together than the pane shrink in proportion, so the last ones stay in
-    // view on a small screen; they never grow past the widths they were given.
+    // view on a small screen; with room they take the widths they were given or the user set.
     void FitColumns();
+
+    std::vector<int> m_wanted;  // each column's width as given or set by the user
+    bool m_fitting = false;
 };
