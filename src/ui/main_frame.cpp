@@ -48,6 +48,7 @@
 #include <QToolBar>
 #include <QUndoCommand>
 #include <QUndoStack>
+#include <set>
 #include <thread>
 #include <filesystem>
 #include <tuple>
@@ -536,29 +537,51 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CMainFrame::CreateStatusBar() {
-    const char* names[] = {"StatusFile", "StatusCounts", "StatusPort", "StatusOutcome"};
+    const char* names[] = {"StatusFile", "StatusCounts", "StatusPort"};
     for (int i = 0; i < kStatusFieldCount; ++i) {
         m_statusFields[i] = new QLabel(this);
         m_statusFields[i]->setObjectName(names[i]);
-        // The outcome takes what room is left; the others keep to their text.
-        statusBar()->addWidget(m_statusFields[i], i == kStatusOutcome ? 1 : 0);
+        m_statusFields[i]->setTextFormat(Qt::PlainText);
+        // Fixed fields on the right; results come and go on the left, one line each.
+        statusBar()->addPermanentWidget(m_statusFields[i]);
     }
     UpdateStatus();
 }
 
+QString CMainFrame::StatusMessage() const { return statusBar()->currentMessage(); }
+
+void CMainFrame::Report(const SOutcome& outcome, const QString& done) {
+    const QString text = OutcomeText(outcome, done);
+    // One line, so the bar keeps its height; the whole text is the bar's tooltip.
+    statusBar()->showMessage(QString(text).replace('\n', ' '), kMessageTimeout);
+    statusBar()->setToolTip(text);
+}
+
+QString CMainFrame::Records(int count) { return count == 1 ? tr("1 record") : tr("%1 records").arg(count); }
+
 void CMainFrame::UpdateStatus() {
     if (!m_statusFields[0]) return;
     const std::string& path = m_doc.DocumentPath();
-    m_statusFields[kStatusFile]->setText(path.empty() ? tr("No file") : QString::fromStdString(path));
-    const SItemCounts counts = SItemCounts::Of(m_doc.m_items);
-    m_statusFields[kStatusCounts]->setText(tr("%1 items: %2 active, %3 not active, %4 unreadable")
-                                               .arg(counts.Total()).arg(counts.active).arg(counts.inactive)
+    const QString file = path.empty() ? tr("No file") : QString::fromStdString(path);
+    QLabel* fileField = m_statusFields[kStatusFile];
+    fileField->setText(fileField->fontMetrics().elidedText(file, Qt::ElideMiddle, std::max(120, width() / 3)));
+    fileField->setToolTip(file);
+    // Items are IDs, records their elements and subscriptions: "110 items (166 records)".
+    const CNVItemArray& items = m_doc.m_items;
+    std::set<int> ids;
+    for (const CNVItem& item : items) ids.insert(item.Id());
+    const SItemCounts counts = SItemCounts::Of(items);
+    const int itemCount = static_cast<int>(ids.size());
+    m_statusFields[kStatusCounts]->setText(tr("%1 (%2): %3 active, %4 not active, %5 unreadable")
+                                               .arg(itemCount == 1 ? tr("1 item") : tr("%1 items").arg(itemCount))
+                                               .arg(Records(counts.Total()))
+                                               .arg(counts.active)
+                                               .arg(counts.inactive)
                                                .arg(counts.unreadable));
     const QString port = !m_doc.GetPortName().empty() ? QString::fromStdString(m_doc.GetPortName())
                          : m_doc.GetComPort() > 0     ? tr("Com %1").arg(m_doc.GetComPort())
                                                       : tr("No port");
     m_statusFields[kStatusPort]->setText(port + " - " + (m_connectionBox ? m_connectionBox->text() : QString()));
-    m_statusFields[kStatusOutcome]->setText(m_lastOutcome);
 }
 
 void CMainFrame::RestoreLayout() {
@@ -760,7 +783,7 @@ bool CMainFrame::LoadBackupFile(const std::string& path) {
     const SOutcome outcome = m_doc.LoadBackup(path);
     const bool loaded = outcome.IsCompleted();
     if (loaded) RememberFile(path);
-    m_lastOutcome = OutcomeText(outcome, tr("Loaded %1 records from %2").arg(m_doc.m_items.GetSize()).arg(FileName(path)));
+    Report(outcome, tr("Loaded %1 from %2").arg(Records(m_doc.m_items.GetSize()), FileName(path)));
     ShowRecordsAfterLoad(loaded);
     return loaded;
 }
@@ -782,7 +805,7 @@ void CMainFrame::OnSave() {
     // Without a file of a kind its name tells, Save is Save As.
     if (path.empty() || BackupKindOfName(path) == EBackupKind::Unknown) return OnSaveAs();
     const SOutcome outcome = m_doc.SaveBackup(path);
-    m_lastOutcome = OutcomeText(outcome, tr("Saved %1 records to %2").arg(m_doc.m_items.GetSize()).arg(FileName(path)));
+    Report(outcome, tr("Saved %1 to %2").arg(Records(SItemCounts::Of(m_doc.m_items).active), FileName(path)));
     if (outcome.IsCompleted()) RememberFile(path);
     UpdateTitle();
 }
@@ -808,7 +831,7 @@ void CMainFrame::OnSaveAs() {
     if (QFileInfo(QString::fromStdString(path)).suffix().compare(kind.extension, Qt::CaseInsensitive) != 0)
         path += std::string(".") + kind.extension;
     const SOutcome outcome = m_doc.SaveBackup(path, false, kind.layout);
-    m_lastOutcome = OutcomeText(outcome, tr("Saved %1 records to %2").arg(m_doc.m_items.GetSize()).arg(FileName(path)));
+    Report(outcome, tr("Saved %1 to %2").arg(Records(SItemCounts::Of(m_doc.m_items).active), FileName(path)));
     if (outcome.IsCompleted()) RememberFile(path);
     UpdateTitle();
 }
@@ -832,7 +855,7 @@ void CMainFrame::OnCompare() {
     m_doc.m_items = CopyRecordsInto(m_doc.m_items, dialog.Chosen());
     m_doc.Selection().Reselect(selected);
     m_doc.SetModified(true);
-    m_lastOutcome = tr("Copied %1 records from %2").arg(dialog.Chosen().size()).arg(FileName(path));
+    Report(SOutcome::Done(), tr("Copied %1 from %2").arg(Records(static_cast<int>(dialog.Chosen().size())), FileName(path)));
     PushUndo(tr("Copy from Backup"), std::move(before));
     m_views->ClearViews();
     m_views->BuildItemsTree();
@@ -966,7 +989,7 @@ void CMainFrame::ChoosePort(int comPort, const std::string& device) {
     const bool changed = comPort != m_doc.GetComPort() || device != m_doc.GetPortName();
     if (changed && m_doc.m_phone) {
         m_doc.Disconnect();
-        m_lastOutcome = tr("Disconnected: the port changed");
+        Report(SOutcome::Done(), tr("Disconnected: the port changed"));
         SetConnectionState(kNotConnected);
     }
     m_doc.SetComPort(comPort);
@@ -1064,9 +1087,9 @@ void CMainFrame::UpdateComMenu() {
 
 void CMainFrame::Upload(const std::string& list) {
     const bool uploaded = m_doc.StartUpload(list) != 0;
-    m_lastOutcome = uploaded ? QString::fromStdString(SItemCounts::Of(m_doc.m_items).UploadedText())
-                             : OutcomeText(m_doc.LastOutcome(), QString());
-    if (uploaded && !m_doc.LastOutcome().IsCompleted()) m_lastOutcome += " (" + OutcomeText(m_doc.LastOutcome(), {}) + ")";
+    QString text = uploaded ? QString::fromStdString(SItemCounts::Of(m_doc.m_items).UploadedText()) : QString();
+    if (uploaded && !m_doc.LastOutcome().IsCompleted()) text += " (" + OutcomeText(m_doc.LastOutcome(), {}) + ")";
+    Report(uploaded ? SOutcome::Done() : m_doc.LastOutcome(), text);
     ShowRecordsAfterLoad(uploaded);
 }
 

@@ -14,6 +14,7 @@ class CNVTreeView;
 class CPortBox;
 struct SComPort;
 class CTessivaDoc;
+struct SOutcome;
 class IFileChooser;
 struct SFileDialogRequest;
 class QAction;
@@ -90,14 +91,21 @@ public:
     bool OpenBackup(const std::string& path);
     // The recent files, newest first (at most 10).
     QStringList RecentFiles() const;
-    // The status bar's fields: file, item counts, port, last outcome.
+    // The status bar's fixed fields: file, item counts, port.
     QLabel* StatusField(int field) const { return m_statusFields[field]; }
+    // The result of the last command, while the status bar shows it.
+    QString StatusMessage() const;
     enum EConnection { kNotConnected, kConnected, kCantConnect };
     // The state box's words and colours; they follow the palette when it changes.
     void SetConnectionState(EConnection state);
-    enum EStatusField { kStatusFile, kStatusCounts, kStatusPort, kStatusOutcome, kStatusFieldCount };
-    // The status bar shows the document as it is now.
+    enum EStatusField { kStatusFile, kStatusCounts, kStatusPort, kStatusFieldCount };
+    // The status bar's fields show the document as it is now.
     void UpdateStatus();
+    // Every command's result goes to the status bar through here: done when it completed,
+    // else "Failed: why" or "Stopped: why". It stays a few seconds.
+    void Report(const SOutcome& outcome, const QString& done);
+    // "1 record", "5 records".
+    static QString Records(int count);
     // How long the phone stays silent after a wrong SPC code (10 seconds).
     void SetSpcPenalty(std::chrono::milliseconds penalty) { m_spcPenalty = penalty; }
 
@@ -239,7 +247,6 @@ private:
     std::vector<QAction*> m_systemPortActions;
     PortLister m_portLister;
     QLabel* m_statusFields[kStatusFieldCount] = {};
-    QString m_lastOutcome;
     EConnection m_connection = kNotConnected;
     QString m_findEntry;    // the Find dialog's entry as last typed
     std::string m_findText;

@@ -106,8 +106,8 @@ private slots:
             QCOMPARE(ui.Doc().DocumentPath(), path);
             QCOMPARE(frame.StatusField(CMainFrame::kStatusFile)->text().toStdString(), path);
             QCOMPARE(frame.StatusField(CMainFrame::kStatusCounts)->text(),
-                     QString("9 items: 9 active, 0 not active, 0 unreadable"));
-            QCOMPARE(frame.StatusField(CMainFrame::kStatusOutcome)->text(), QString("Loaded 9 records from backup.%1").arg(ext));
+                     QString("7 items (9 records): 9 active, 0 not active, 0 unreadable"));
+            QCOMPARE(frame.StatusMessage(), QString("Loaded 9 records from backup.%1").arg(ext));
             QCOMPARE(frame.RecentFiles(), QStringList{QString::fromStdString(path)});
             QCOMPARE(QSettings().value("Files/LastFolder").toString().toStdString(), ui.dir);
 

@@ -466,7 +466,7 @@ private slots:
         QCOMPARE(ui.Doc().GetPortName(), std::string("/dev/ttyUSB0"));
         QVERIFY(ui.Doc().m_phone == nullptr);
         QCOMPARE(StateText(ui), std::string("NOT CONNECTED"));
-        QCOMPARE(frame.StatusField(CMainFrame::kStatusOutcome)->text(), QString("Disconnected: the port changed"));
+        QCOMPARE(frame.StatusMessage(), QString("Disconnected: the port changed"));
         QCOMPARE(frame.PortBox()->currentText(), QString("ttyUSB0"));  // the listed name stands for its device
     }
 
