@@ -49,11 +49,11 @@ bool CPhoneSession::SendSpcCode(const std::string& code) {
     unsigned char accepted = 0;
     // An answer that can't be read says nothing about the code: no "wrong code" then.
     if (!QLIB_DIAG_SPC_F(m_link.handle, bytes, &accepted)) {
-        m_jobs.Messages().ShowMessage(
-            FillText(TrText("CPhoneSession", "The SPC code was not taken: the phone's answer to the SPC code could "
-                                             "not be read (%1)."),
-                     {QLibLastError()}),
-            EMessageIcon::Error, ErrorCaption());
+        const std::string text =
+            m_link.handle ? TrText("CPhoneSession", "The SPC code was not taken: the phone's answer to the SPC "
+                                                    "code could not be read (%1).")
+                          : TrText("CPhoneSession", "The SPC code was not sent: %1");
+        m_jobs.Messages().ShowMessage(FillText(text, {QLibLastError()}), EMessageIcon::Error, ErrorCaption());
         return false;
     }
     if (accepted != 0) return true;

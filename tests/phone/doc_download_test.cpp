@@ -386,3 +386,18 @@ TEST_F(PhoneDocTest, RecordsTheBackupLacksAreWrittenOnlyWhenConfirmed) {
         doc.Disconnect();
     }
 }
+
+TEST_F(PhoneDocTest, RecordsAfterTheLinkFailedAreNotWrittenRatherThanFailed) {
+    SSimLineOptions line;
+    line.silentAfter = 1 + 1 + 5 + 2;  // the probe, the ESN, the backup reads and two writes
+    StartPhone([](CSimNvStore&) {}, {}, line);
+    doc.m_items = LoadedItems();
+    doc.Phone().SetVerifyWrites(false);
+    EXPECT_TRUE(doc.DownloadAllActive().IsFailed());
+    const CDownloadReport& report = doc.Phone().LastReport();
+    EXPECT_EQ(report.Count(EResult::Written), 2);
+    EXPECT_EQ(report.Count(EResult::Failed), 1);  // the write that got no answer
+    const auto notWritten = report.RowsOf(EResult::NotWritten);
+    ASSERT_EQ(notWritten.size(), 2u);
+    for (const auto& row : notWritten) EXPECT_EQ(row.detail, "not attempted: the link to the phone failed");
+}
