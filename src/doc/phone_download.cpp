@@ -127,8 +127,9 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list) {
             for (const CNVItem& r : work) m_report.Add(r.Id(), IndexOf(r), r.Name(), EResult::NotWritten, why);
             return m_report.Outcome();
         }
-        // No write without a backup, unless the user knowingly wants it.
-        if (!m_notBackedUp.empty() && !ConfirmWritesWithoutBackup()) {
+        // No write without a backup, unless the user knowingly wants it (no question when
+        // the link is gone anyway).
+        if (!m_notBackedUp.empty() && (QLIB_HasLinkFailed(m_link.handle) || !ConfirmWritesWithoutBackup())) {
             plain.KeepIf([&](const CNVItem& r) {
                 if (!IsToBeWritten(r) || !m_notBackedUp.count({r.Id(), IndexOf(r)})) return true;
                 m_report.Add(r.Id(), IndexOf(r), r.Name(), EResult::NotWritten, NoBackupText());
