@@ -42,7 +42,7 @@ snapshot() { (cd "$full" && find . -type f | sort | xargs md5sum); }
 # Old versions of every file the commands write, then the disk filled to its last byte.
 cp "$examples/NVItemsDefine.def" "$examples/NVTypes.typ" "$full/"
 echo "the good copy of before" >"$full/NVTypes.typ.bak"
-for f in t.cnv t.brt t.qcn t.xqcn l.csv up.cnv store.txt report.json; do echo "old $f" >"$full/$f"; done
+for f in t.cnv t.brt t.qcn t.xqcn l.csv up.cnv store.txt store.cnv report.json; do echo "old $f" >"$full/$f"; done
 mkdir -p "$full/data/Tessiva/backups"
 dd if=/dev/zero of="$full/filler" bs=4k 2>/dev/null
 before=$(snapshot)
@@ -73,11 +73,13 @@ start_sim --from "$examples/sample.cnv"
 check "upload" "${cli[@]}" upload --port "$sim_port" "$full/up.cnv"
 kill "$sim_pid"
 
-# The simulator's store, saved on exit.
-start_sim --from "$examples/sample.cnv" --save "$full/store.txt"
-kill -TERM "$sim_pid"
-wait "$sim_pid"
-verify "simulator --save" $? "$(cat "$sim_err")"
+# The simulator's store, saved on exit as text and as a backup.
+for store in store.txt store.cnv; do
+    start_sim --from "$examples/sample.cnv" --save "$full/$store"
+    kill -TERM "$sim_pid"
+    wait "$sim_pid"
+    verify "simulator --save $store" $? "$(cat "$sim_err")"
+done
 
 # A download whose backup can't be saved: nothing reaches the phone.
 start_sim --save "$work/phone.txt"
