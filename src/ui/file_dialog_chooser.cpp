@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <algorithm>
 
@@ -46,6 +47,13 @@ bool CFileDialogChooser::Choose(const SFileDialogRequest& request, bool save, st
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, save && !request.overwritePrompt);
+    // The type the caller starts on; picking another makes a bare name take its suffix.
+    if (request.chosenFilter && *request.chosenFilter > 0 && *request.chosenFilter < filters.size())
+        dialog.selectNameFilter(filters[*request.chosenFilter]);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        const QRegularExpressionMatch suffix = QRegularExpression(R"(\*\.(\w+))").match(filter);
+        if (suffix.hasMatch()) dialog.setDefaultSuffix(suffix.captured(1));
+    });
     if (!request.initialName.empty()) dialog.selectFile(QString::fromStdString(request.initialName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     path = QFile::encodeName(dialog.selectedFiles().first()).toStdString();

@@ -56,13 +56,6 @@
 
 static void InitUiResources() { Q_INIT_RESOURCE(tessiva); }
 
-struct CMainFrame::SSnapshot {
-    CNVItemArray items;
-    CTreeEntryList all;
-    CTreeEntryList selected;
-    bool modified = false;
-};
-
 namespace {
 // An undo step that swaps whole snapshots: edits, moves and merges all change records or
 // entries in ways a smaller inverse would have to know about.
@@ -85,98 +78,12 @@ private:
 };
 }  // namespace
 
-namespace {
-SFileDialogRequest DialogRequest(const char* extension, const QString& label) {
-    SFileDialogRequest request;
-    request.defaultExtension = extension;
-    request.filterPattern = std::string("*.") + extension;
-    request.initialName = request.filterPattern;
-    request.filterLabel = label.toStdString();
-    request.overwritePrompt = true;
-    request.hideReadOnly = true;
-    return request;
-}
-// Made when asked for, so their labels are in the language of the moment.
-SFileDialogRequest BrtDialog() { return DialogRequest("brt", CMainFrame::tr("output files (*.brt)")); }
-SFileDialogRequest CnvDialog() { return DialogRequest("cnv", CMainFrame::tr("output files (*.cnv)")); }
-SFileDialogRequest QcnDialog() { return DialogRequest("qcn", CMainFrame::tr("output files (*.qcn)")); }
-SFileDialogRequest XqcnDialog() { return DialogRequest("xqcn", CMainFrame::tr("output files (*.xqcn)")); }
-SFileDialogRequest DefDialog() { return DialogRequest("def", CMainFrame::tr("def files (*.def)")); }
-SFileDialogRequest CsvDialog() { return DialogRequest("csv", CMainFrame::tr("nv list files (*.csv)")); }
-
-// QSettings keys of the two download settings.
-const char* const kBackUpKey = "Download/BackUpBeforeDownload";
-const char* const kVerifyKey = "Download/VerifyWrites";
-const char* const kRecentKey = "Files/Recent";
-constexpr int kRecentCount = 10;
-// How long a result stays in the status bar before the fields show alone again.
-constexpr int kMessageTimeout = 8000;
-
-// Save As: the file types in filter order, each with its extension and QCN layout.
-struct SSaveKind {
-    const char* label;
-    const char* extension;
-    CBackupFiles::ESaveLayout layout;
-};
-const SSaveKind kSaveKinds[] = {
-    {QT_TRANSLATE_NOOP("CMainFrame", "BRT files (*.brt)"), "brt", CBackupFiles::ESaveLayout::AsLoaded},
-    {QT_TRANSLATE_NOOP("CMainFrame", "CNV files (*.cnv)"), "cnv", CBackupFiles::ESaveLayout::AsLoaded},
-    {QT_TRANSLATE_NOOP("CMainFrame", "QCN files (*.qcn)"), "qcn", CBackupFiles::ESaveLayout::AsLoaded},
-    {QT_TRANSLATE_NOOP("CMainFrame", "QCN, numbered-items layout (*.qcn)"), "qcn", CBackupFiles::ESaveLayout::Numbered},
-    {QT_TRANSLATE_NOOP("CMainFrame", "XQCN files (*.xqcn)"), "xqcn", CBackupFiles::ESaveLayout::AsLoaded},
-};
-
-QString FileName(const std::string& path) { return QFileInfo(QString::fromStdString(path)).fileName(); }
-
 // The status bar's words for how a job ended.
-QString OutcomeText(const SOutcome& outcome, const QString& done) {
+QString CMainFrame::OutcomeText(const SOutcome& outcome, const QString& done) {
     if (outcome.IsCompleted()) return done;
     const QString why = QString::fromStdString(outcome.reason);
-    return (outcome.IsStopped() ? CMainFrame::tr("Stopped") : CMainFrame::tr("Failed")) + (why.isEmpty() ? "" : ": " + why);
+    return (outcome.IsStopped() ? tr("Stopped") : tr("Failed")) + (why.isEmpty() ? "" : ": " + why);
 }
-
-// Toolbar resource: command ids in button order, 0 for a separator. The last two
-// separators become the port box and the connection-state box.
-const int kToolbarLayout[] = {32857, 0,     32786, 32785, 32787, 0,     32840, 32849, 32841, 32842,
-                              0,     32853, 32854, 32855, 0,     32839, 0,     32780, 32858, 32781,
-                              32788, 0,     32837, 32838, 0,     32784, 32783, 0,     0};
-
-struct SButton {
-    int id;
-    const char* icon;
-    const char* tooltip;
-};
-const SButton kButtons[] = {
-    {32857, "find", QT_TRANSLATE_NOOP("CMainFrame", "Find NV Item")},
-    {32786, "load_brt", QT_TRANSLATE_NOOP("CMainFrame", "Load NV Items from BRT File")},
-    {32785, "save_all_brt", QT_TRANSLATE_NOOP("CMainFrame", "Save All Active NV Items to BRT File")},
-    {32787, "save_selected_brt", QT_TRANSLATE_NOOP("CMainFrame", "Save Selected && Active NV Items to BRT File")},
-    {32840, "load_cnv", QT_TRANSLATE_NOOP("CMainFrame", "Load NV Items from CNV File")},
-    {32849, "load_cnv_add", QT_TRANSLATE_NOOP("CMainFrame", "Add NV Items from CNV File")},
-    {32841, "save_all_cnv", QT_TRANSLATE_NOOP("CMainFrame", "Save All Active NV Items to CNV File")},
-    {32842, "save_selected_cnv", QT_TRANSLATE_NOOP("CMainFrame", "Save Selected && Active NV Items to CNV File")},
-    {32853, "load_qcn", QT_TRANSLATE_NOOP("CMainFrame", "Load NV Items to QCN File")},
-    {32854, "save_all_qcn", QT_TRANSLATE_NOOP("CMainFrame", "Save All Active NV Items to QCN File")},
-    {32855, "save_selected_qcn", QT_TRANSLATE_NOOP("CMainFrame", "Save Selected && Active NV Items to QCN File")},
-    {32839, "spc", QT_TRANSLATE_NOOP("CMainFrame", "Send SPC Code to Mobile")},
-    {32780, "upload_all", QT_TRANSLATE_NOOP("CMainFrame", "Upload All NV Items from Mobile")},
-    {32858, "upload_list", QT_TRANSLATE_NOOP("CMainFrame", "Upload NV Items from Mobile by CSV file")},
-    {32781, "download_all", QT_TRANSLATE_NOOP("CMainFrame", "Download All Active NV Items to Mobile")},
-    {32788, "download_selected", QT_TRANSLATE_NOOP("CMainFrame", "Download Selected && Active NV Items to Mobile")},
-    {32837, "csv_all", QT_TRANSLATE_NOOP("CMainFrame", "Create CSV File by All NV Items")},
-    {32838, "csv_selected", QT_TRANSLATE_NOOP("CMainFrame", "Create CSV File by Selected NV Items")},
-    {32784, "connect", QT_TRANSLATE_NOOP("CMainFrame", "Connect Server")},
-    {32783, "disconnect", QT_TRANSLATE_NOOP("CMainFrame", "Disconnect Server")},
-};
-
-// A tooltip shows "&&" as the single "&" it stands for.
-QString TooltipText(const char* text) { return CMainFrame::tr(text).replace("&&", "&"); }
-
-// The connection-state box's words, by state.
-const char* const kConnectionTexts[] = {QT_TRANSLATE_NOOP("CMainFrame", "NOT CONNECTED"),
-                                        QT_TRANSLATE_NOOP("CMainFrame", "CONNECTED"),
-                                        QT_TRANSLATE_NOOP("CMainFrame", "CAN'T CONNECT")};
-}  // namespace
 
 CMainFrame::CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent)
     : QMainWindow(parent), m_doc(doc), m_chooser(chooser) {
@@ -189,8 +96,7 @@ CMainFrame::CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent)
     for (const char* name : {"tessiva-16", "tessiva-24", "tessiva", "tessiva-48", "tessiva-64"})
         appIcon.addFile(QString(":/icons/%1.png").arg(name));
     setWindowIcon(appIcon);
-    CreateMenus();
-    CreateToolBar();
+    CreateCommands();
     CreateClient();
     CreateStatusBar();
     setAcceptDrops(true);
@@ -210,248 +116,12 @@ CMainFrame::~CMainFrame() {
     delete takeCentralWidget();
 }
 
-QAction* CMainFrame::Action(int id) const {
-    auto it = m_actions.find(id);
-    return it == m_actions.end() ? nullptr : it->second;
-}
 
-QAction* CMainFrame::MakeAction(int id, const QString& text, Handler handler) {
-    auto* action = new QAction(text, this);
-    action->setData(id);
-    action->setObjectName(QString("command%1").arg(id));
-    if (handler)
-        connect(action, &QAction::triggered, this, [this, id, handler] {
-            // The running command names the file dialogs it opens.
-            const int outer = m_command;
-            m_command = id;
-            (this->*handler)();
-            m_command = outer;
-        });
-    m_actions[id] = action;
-    return action;
-}
 
-void CMainFrame::CreateMenus() {
-    QMenu* file = menuBar()->addMenu(tr("&File"));
-    QAction* open = MakeAction(kOpenBackup, tr("Open Backup..."), &CMainFrame::OnOpenBackup);
-    open->setShortcut(QKeySequence::Open);
-    file->addAction(open);
-    QAction* save = MakeAction(kSave, tr("Save"), &CMainFrame::OnSave);
-    save->setShortcut(QKeySequence::Save);
-    file->addAction(save);
-    QAction* saveAs = MakeAction(kSaveAs, tr("Save As..."), &CMainFrame::OnSaveAs);
-    saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-    file->addAction(saveAs);
-    file->addSeparator();
-    file->addAction(MakeAction(kLoadBrt, tr("Load from BRT File"), &CMainFrame::OnLoadBrt));
-    file->addAction(MakeAction(kSaveAllBrt, tr("Save All Active to BRT File"), &CMainFrame::OnSaveAllBrt));
-    file->addAction(MakeAction(kSaveSelectedBrt, tr("Save Selected && Active to BRT File"), &CMainFrame::OnSaveSelectedBrt));
-    file->addSeparator();
-    file->addAction(MakeAction(kLoadCnvMenu, tr("Load from CNV File"), &CMainFrame::OnLoadCnv));
-    file->addAction(MakeAction(kAddCnvMenu, tr("Add NV Items from CNV File"), &CMainFrame::OnAddCnv));
-    file->addAction(MakeAction(kSaveAllCnvMenu, tr("Save All Active to CNV File"), &CMainFrame::OnSaveAllCnv));
-    file->addAction(MakeAction(kSaveSelectedCnvMenu, tr("Save Selected && Active to CNV File"), &CMainFrame::OnSaveSelectedCnv));
-    file->addSeparator();
-    // The QCN commands share their actions with the toolbar.
-    file->addAction(MakeAction(kLoadQcn, tr("Load NV Items to QCN File"), &CMainFrame::OnLoadQcn));
-    file->addAction(MakeAction(kSaveAllQcn, tr("Save All Active NV Items to QCN File"), &CMainFrame::OnSaveAllQcn));
-    file->addAction(
-        MakeAction(kSaveSelectedQcn, tr("Save Selected && Active NV Items to QCN File"), &CMainFrame::OnSaveSelectedQcn));
-    file->addAction(MakeAction(kLoadXqcn, tr("Load from XQCN File"), &CMainFrame::OnLoadXqcn));
-    file->addAction(MakeAction(kSaveAllXqcn, tr("Save All Active NV Items to XQCN File"), &CMainFrame::OnSaveAllXqcn));
-    file->addAction(
-        MakeAction(kSaveSelectedXqcn, tr("Save Selected && Active NV Items to XQCN File"), &CMainFrame::OnSaveSelectedXqcn));
-    file->addSeparator();
-    file->addAction(MakeAction(kSpcMenu, tr("Send SPC Code to Mobile"), &CMainFrame::OnSpc));
-    file->addSeparator();
-    file->addAction(MakeAction(kUploadAll, tr("Upload All from Mobile"), &CMainFrame::OnUploadAll));
-    file->addAction(MakeAction(kUploadListMenu, tr("Upload from Mobile by CSV file"), &CMainFrame::OnUploadList));
-    file->addAction(MakeAction(kDownloadAll, tr("Download All Active to Mobile"), &CMainFrame::OnDownloadAll));
-    file->addAction(MakeAction(kDownloadSelected, tr("Download Selected && Active to Mobile"), &CMainFrame::OnDownloadSelected));
-    file->addSeparator();
-    file->addAction(MakeAction(kCsvAllMenu, tr("Create CSV File by All NV Items"), &CMainFrame::OnCsvAll));
-    file->addAction(MakeAction(kCsvSelectedMenu, tr("Create CSV File by Selected NV Items"), &CMainFrame::OnCsvSelected));
-    file->addSeparator();
-    m_recentMenu = file->addMenu(tr("Recent Files"));
-    RebuildRecentMenu();
-    file->addSeparator();
-    file->addAction(MakeAction(kExit, tr("Exit"), &CMainFrame::OnExit));
 
-    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
-    QAction* find = MakeAction(kFindMenu, tr("Find NV Item"), &CMainFrame::OnFind);
-    find->setShortcut(QKeySequence::Find);
-    edit->addAction(find);
-    QAction* findNext = MakeAction(kFindNext, tr("Find Next"), &CMainFrame::OnFindNext);
-    findNext->setShortcut(QKeySequence(Qt::Key_F3));
-    edit->addAction(findNext);
-    edit->addSeparator();
-    QAction* undo = m_undoStack->createUndoAction(this, tr("Undo"));
-    undo->setShortcut(QKeySequence::Undo);
-    edit->addAction(undo);
-    QAction* redo = m_undoStack->createRedoAction(this, tr("Redo"));
-    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
-    edit->addAction(redo);
 
-    QMenu* connection = menuBar()->addMenu(tr("&Connection"));
-    QMenu* ports = connection->addMenu(tr("Choice Com"));
-    m_portMenu = ports;
-    for (int id = kComFirst; id <= kComLast; ++id) {
-        QAction* action = MakeAction(id, tr("Com %1").arg(id - kComFirst + 1), nullptr);
-        action->setCheckable(true);
-        connect(action, &QAction::triggered, this, [this, id] { OnComPort(id - (kComFirst - 1)); });
-        ports->addAction(action);
-    }
-    connect(ports, &QMenu::aboutToShow, this, &CMainFrame::UpdateComMenu);
-    connection->addSeparator();
-    connection->addAction(MakeAction(kConnect, tr("Connect Server"), &CMainFrame::OnConnect));
-    connection->addAction(MakeAction(kDisconnect, tr("Disconnect Server"), &CMainFrame::OnDisconnect));
-    connection->addSeparator();
-    const QSettings settings;
-    for (const auto& [id, text, key] : {std::tuple{kBackUpBeforeDownload, QT_TR_NOOP("Back Up Before Download"), kBackUpKey},
-                                        std::tuple{kVerifyWrites, QT_TR_NOOP("Verify Writes"), kVerifyKey}}) {
-        QAction* action = MakeAction(id, tr(text), nullptr);
-        action->setCheckable(true);
-        action->setChecked(settings.value(key, true).toBool());
-        OnDownloadSetting(id, action->isChecked());
-        connect(action, &QAction::toggled, this, [this, id = id](bool on) { OnDownloadSetting(id, on); });
-        connection->addAction(action);
-    }
-    connection->addAction(MakeAction(kRestoreLastBackup, tr("Restore Last Backup to Mobile"), &CMainFrame::OnRestoreLastBackup));
-    connection->addAction(MakeAction(kOpenBackupsFolder, tr("Open Backups Folder"), &CMainFrame::OnOpenBackupsFolder));
 
-    QMenu* tools = menuBar()->addMenu(tr("&Tools"));
-    tools->addAction(MakeAction(kImportTypes, tr("Import NV Types from DEF file"), &CMainFrame::OnImportTypes));
-    tools->addAction(MakeAction(kCompare, tr("Compare with Backup..."), &CMainFrame::OnCompare));
 
-    QMenu* help = menuBar()->addMenu(tr("&Help"));
-    help->addAction(MakeAction(kAbout, tr("&About Tessiva..."), &CMainFrame::OnAbout));
-
-    // The toolbar's own ids of commands the menu reaches under another id.
-    MakeAction(kFindToolbar, tr("Find NV Item"), &CMainFrame::OnFind);
-    MakeAction(kLoadCnvToolbar, tr("Load from CNV File"), &CMainFrame::OnLoadCnv);
-    MakeAction(kAddCnvToolbar, tr("Add NV Items from CNV File"), &CMainFrame::OnAddCnv);
-    MakeAction(kSaveAllCnvToolbar, tr("Save All Active to CNV File"), &CMainFrame::OnSaveAllCnv);
-    MakeAction(kSaveSelectedCnvToolbar, tr("Save Selected && Active to CNV File"), &CMainFrame::OnSaveSelectedCnv);
-    MakeAction(kSpcToolbar, tr("Send SPC Code to Mobile"), &CMainFrame::OnSpc);
-    MakeAction(kUploadListToolbar, tr("Upload from Mobile by CSV file"), &CMainFrame::OnUploadList);
-    MakeAction(kCsvAllToolbar, tr("Create CSV File by All NV Items"), &CMainFrame::OnCsvAll);
-    MakeAction(kCsvSelectedToolbar, tr("Create CSV File by Selected NV Items"), &CMainFrame::OnCsvSelected);
-
-    for (QAction* menu : menuBar()->actions()) AssignMnemonics(menu->menu());
-}
-
-void CMainFrame::AssignMnemonics(QMenu* menu) {
-    // "&&" is a literal ampersand; a single "&" marks a letter already chosen.
-    auto mnemonicOf = [](const QString& text) -> QChar {
-        for (qsizetype i = 0; i + 1 < text.size(); ++i) {
-            if (text[i] != '&') continue;
-            if (text[i + 1] != '&') return text[i + 1].toLower();
-            ++i;
-        }
-        return {};
-    };
-    QSet<QChar> used;
-    for (QAction* action : menu->actions())
-        if (const QChar c = mnemonicOf(action->text()); !c.isNull()) used.insert(c);
-    for (QAction* action : menu->actions()) {
-        if (action->isSeparator()) continue;
-        if (action->menu()) AssignMnemonics(action->menu());
-        QString text = action->text();
-        if (text.isEmpty() || !mnemonicOf(text).isNull()) continue;
-        // A free word start, a free letter, else the first letter again: Alt then cycles.
-        qsizetype at = -1;
-        for (int pass = 0; pass < 3 && at < 0; ++pass)
-            for (qsizetype i = 0; i < text.size() && at < 0; ++i) {
-                const bool wordStart = i == 0 || text[i - 1] == ' ';
-                if (text[i].isLetterOrNumber() && (pass == 1 || wordStart) &&
-                    (pass == 2 || !used.contains(text[i].toLower())) && (i == 0 || text[i - 1] != '&'))
-                    at = i;
-            }
-        if (at < 0) continue;
-        used.insert(text[at].toLower());
-        action->setText(text.insert(at, '&'));
-    }
-}
-
-void CMainFrame::CreateToolBar() {
-    m_toolBar = addToolBar(tr("Toolbar"));
-    m_toolBar->setObjectName("ToolBar");
-    m_toolBar->setIconSize(QSize(32, 32));
-    m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    const int separators = static_cast<int>(std::count(std::begin(kToolbarLayout), std::end(kToolbarLayout), 0));
-    int separatorsSeen = 0;
-    for (int id : kToolbarLayout) {
-        if (id != 0) {
-            QAction* action = Action(id);
-            for (const SButton& button : kButtons) {
-                if (button.id != id) continue;
-                // Menu items carry no pictures, also those whose action the toolbar shares.
-                action->setIconVisibleInMenu(false);
-                action->setToolTip(TooltipText(button.tooltip));
-            }
-            m_toolBar->addAction(action);
-            continue;
-        }
-        ++separatorsSeen;
-        if (separatorsSeen == separators - 1) {
-            m_portBox = new CPortBox(m_toolBar);
-            m_portBox->setObjectName("PortBox");
-            m_portBox->setMinimumWidth(150);
-            m_portBox->setToolTip(tr("COM port, or the path of a serial device"));
-            connect(m_portBox, &CPortBox::DropDown, this, &CMainFrame::OnPortDropDown);
-            connect(m_portBox, &CPortBox::PortChosen, this, &CMainFrame::ChoosePort);
-            m_toolBar->addWidget(m_portBox);
-        } else if (separatorsSeen == separators) {
-            m_connectionBox = new QLineEdit(m_toolBar);
-            m_connectionBox->setObjectName("ConnectionBox");
-            // Not for typing in, but read at a glance: no greyed text.
-            m_connectionBox->setEnabled(false);
-            m_connectionBox->setAlignment(Qt::AlignCenter);
-            m_connectionBox->clear();
-            SetConnectionState(kNotConnected);
-            m_toolBar->addWidget(m_connectionBox);
-        } else {
-            m_toolBar->addSeparator();
-        }
-    }
-    // The port box stands apart from the buttons, as on the toolbar it was made for.
-    m_toolBar->insertSeparator(m_toolBar->actions().at(m_toolBar->actions().size() - 2));
-    SetToolbarIcons();
-}
-
-void CMainFrame::SetToolbarIcons() {
-    // Dark strokes drawn for a light toolbar get a light rim on a dark one. The window's
-    // palette: on a palette change the toolbar learns its new one only after the window.
-    const QColor background = palette().color(QPalette::Window);
-    const bool dark = ContrastRatio(background, Qt::black) < 4.5;
-    QColor rim = palette().color(QPalette::WindowText);
-    rim.setAlpha(190);
-    for (const SButton& button : kButtons) {
-        // Each size drawn for itself: the compact toolbar and high-DPI screens stay sharp.
-        QIcon icon;
-        for (const char* suffix : {"-16", "-24", "", "-48"}) {
-            const QImage image(QString(":/icons/%1%2.png").arg(button.icon, suffix));
-            icon.addPixmap(QPixmap::fromImage(dark ? WithRim(image, rim) : image));
-        }
-        Action(button.id)->setIcon(icon);
-    }
-}
-
-void CMainFrame::FitToolBar() {
-    // The state box holds its longest words in bold, whatever the font.
-    QFont bold = m_connectionBox->font();
-    bold.setBold(true);
-    const QFontMetrics metrics(bold);
-    int words = 0;
-    for (const char* text : kConnectionTexts) words = std::max(words, metrics.horizontalAdvance(tr(text)));
-    m_connectionBox->setFixedWidth(words + 2 * metrics.averageCharWidth() + 8);
-    // The largest buttons with which the whole row fits, so nothing goes into the overflow.
-    for (const int size : {32, 24, 20, 16}) {
-        m_toolBar->setIconSize(QSize(size, size));
-        m_portBox->setMinimumWidth(size >= 32 ? 150 : 110);
-        if (m_toolBar->sizeHint().width() <= width()) break;
-    }
-}
 
 void CMainFrame::CreateClient() {
     m_itemsTree = new CNVTreeView(m_doc.m_allEntries, QT_TRANSLATE_NOOP("CNVTreeView", "NV Items"));
@@ -495,6 +165,15 @@ void CMainFrame::CreateClient() {
             if (m_beforeDrop) PushUndo(tr("Move"), std::move(*m_beforeDrop));
             m_beforeDrop.reset();
         });
+    }
+
+    // Insert and Delete move the current node between the trees; the context menu offers it.
+    for (auto [tree, id] : {std::pair{m_itemsTree, kAddToSelected}, std::pair{m_selectedTree, kRemoveFromSelected}}) {
+        QAction* move = Action(id);
+        move->setShortcutContext(Qt::WidgetShortcut);
+        tree->addAction(move);
+        tree->addAction(Action(kFindMenu));
+        tree->setContextMenuPolicy(Qt::ActionsContextMenu);
     }
 
     // F6 and Shift+F6 move the focus to the next and the previous pane.
@@ -616,35 +295,8 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     QMetaObject::invokeMethod(this, [this, path] { OpenBackup(path); }, Qt::QueuedConnection);
 }
 
-QStringList CMainFrame::RecentFiles() const { return QSettings().value(kRecentKey).toStringList(); }
 
-void CMainFrame::RememberFile(const std::string& path) {
-    const QString file = QFileInfo(QString::fromStdString(path)).absoluteFilePath();
-    QStringList recent = RecentFiles();
-    recent.removeAll(file);
-    recent.prepend(file);
-    while (recent.size() > kRecentCount) recent.removeLast();
-    QSettings settings;
-    settings.setValue(kRecentKey, recent);
-    settings.setValue(kLastFolderKey, QFileInfo(file).absolutePath());
-    RebuildRecentMenu();
-}
 
-void CMainFrame::RebuildRecentMenu() {
-    for (int id = kRecentFirst; id <= kRecentLast; ++id) m_actions.erase(id);
-    m_recentMenu->clear();
-    const QStringList recent = RecentFiles();
-    for (int i = 0; i < recent.size() && i < kRecentCount; ++i) {
-        const QString file = recent[i];
-        // "&1 name" to "1&0 name": the number is the Alt letter.
-        const QString number = i < 9 ? "&" + QString::number(i + 1) : "1&0";
-        QAction* action = MakeAction(kRecentFirst + i, number + " " + QString(file).replace("&", "&&"), nullptr);
-        action->setToolTip(file);
-        connect(action, &QAction::triggered, this, [this, file] { OpenBackup(QFile::encodeName(file).toStdString()); });
-        m_recentMenu->addAction(action);
-    }
-    m_recentMenu->setEnabled(!recent.isEmpty());
-}
 
 void CMainFrame::CycleFocus(int step) {
     QWidget* panes[] = {m_itemsTree, m_selectedTree, m_listView, m_contentView};
@@ -653,6 +305,10 @@ void CMainFrame::CycleFocus(int step) {
         if (panes[i]->hasFocus() || panes[i]->isAncestorOf(focusWidget())) current = i;
     panes[(current + step + 4) % 4]->setFocus(Qt::ShortcutFocusReason);
 }
+
+void CMainFrame::OnAddToSelected() { m_selectedTree->DropFrom(*m_itemsTree); }
+
+void CMainFrame::OnRemoveFromSelected() { m_itemsTree->DropFrom(*m_selectedTree); }
 
 void CMainFrame::ResetItemsAndViews() { m_views->ResetItemsAndViews(); }
 
@@ -682,12 +338,8 @@ bool CMainFrame::MaySaveChanges() {
     if (choice == ESaveChoice::Cancel) return false;
     if (choice == ESaveChoice::Discard) return true;
     std::string path = m_doc.DocumentPath();
-    SFileDialogRequest request = CnvDialog();
-    request.title = tr("Save Changes").toStdString();
-    if (path.empty() && !m_chooser.ChooseSaveFile(request, path)) return false;
-    const bool saved = m_doc.SaveBackup(path).IsCompleted();
-    UpdateTitle();
-    return saved;
+    if (path.empty() && !AskSaveChangesAs(path)) return false;
+    return SaveAs(path, false, CBackupFiles::ESaveLayout::AsLoaded);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
@@ -735,246 +387,39 @@ void CMainFrame::ShowRecordsAfterLoad(bool loaded) {
     UpdateTitle();
 }
 
-SFileDialogRequest CMainFrame::ForSelection(SFileDialogRequest request) const {
-    // "sample-selected.cnv" under the kind's own label: a name to keep, not a pattern.
-    const std::string& current = m_doc.DocumentPath();
-    const QString stem = current.empty() ? QString() : QFileInfo(QString::fromStdString(current)).completeBaseName() + "-";
-    request.initialName = (stem + tr("selected") + "." + QString::fromStdString(request.defaultExtension)).toStdString();
-    for (const SSaveKind& kind : kSaveKinds)
-        if (request.defaultExtension == kind.extension) {
-            request.filterLabel = tr(kind.label).toStdString();
-            break;
-        }
-    return request;
-}
 
-QString CMainFrame::CommandTitle() const {
-    const QAction* action = Action(m_command);
-    if (!action) return tr("Open Backup");
-    // The menu's words without the Alt letter's mark and the dots of a dialog to come.
-    QString text = action->text();
-    text.replace(QRegularExpression("&(.)"), "\\1");
-    if (text.endsWith("...")) text.chop(3);
-    return text;
-}
 
-SFileDialogRequest CMainFrame::Titled(SFileDialogRequest request) const {
-    if (request.title.empty()) request.title = CommandTitle().toStdString();
-    return request;
-}
 
-bool CMainFrame::AskOpen(const SFileDialogRequest& request, std::string& path) {
-    m_contentView->EndEdit();
-    if (!m_chooser.ChooseOpenFile(Titled(request), path)) return false;
-    QSettings().setValue(kLastFolderKey, QFileInfo(QString::fromStdString(path)).absolutePath());
-    return true;
-}
 
-bool CMainFrame::AskSave(const SFileDialogRequest& request, std::string& path) {
-    m_contentView->EndEdit();
-    if (!m_chooser.ChooseSaveFile(Titled(request), path)) return false;
-    QSettings().setValue(kLastFolderKey, QFileInfo(QString::fromStdString(path)).absolutePath());
-    return true;
-}
 
-bool CMainFrame::OpenBackup(const std::string& path) { return MaySaveChanges() && LoadBackupFile(path); }
 
-bool CMainFrame::LoadBackupFile(const std::string& path) {
-    const SOutcome outcome = m_doc.LoadBackup(path);
-    const bool loaded = outcome.IsCompleted();
-    if (loaded) RememberFile(path);
-    Report(outcome, tr("Loaded %1 from %2").arg(Records(m_doc.m_items.GetSize()), FileName(path)));
-    ShowRecordsAfterLoad(loaded);
-    return loaded;
-}
 
-void CMainFrame::OnOpenBackup() {
-    SFileDialogRequest request;
-    request.filterLabel = tr("Backups (*.brt *.cnv *.qcn *.xqcn)").toStdString();
-    request.filterPattern = "*.brt *.cnv *.qcn *.xqcn";
-    request.otherFilterLabel = tr("All files (*)").toStdString();
-    if (!MaySaveChanges()) return;
-    std::string path;
-    // "Save changes?" comes before the file dialog, as for every load.
-    if (AskOpen(request, path)) LoadBackupFile(path);
-}
 
-void CMainFrame::OnSave() {
-    m_contentView->EndEdit();
-    const std::string path = m_doc.DocumentPath();
-    // Without a file of a kind its name tells, Save is Save As.
-    if (path.empty() || BackupKindOfName(path) == EBackupKind::Unknown) return OnSaveAs();
-    const SOutcome outcome = m_doc.SaveBackup(path);
-    Report(outcome, tr("Saved %1 to %2").arg(Records(SItemCounts::Of(m_doc.m_items).active), FileName(path)));
-    if (outcome.IsCompleted()) RememberFile(path);
-    UpdateTitle();
-}
 
-void CMainFrame::OnSaveAs() {
-    SFileDialogRequest request = DialogRequest("cnv", tr(kSaveKinds[1].label));
-    request.filterLabel = tr(kSaveKinds[0].label).toStdString();
-    request.otherFilterLabel = tr(kSaveKinds[1].label).toStdString();
-    for (size_t i = 2; i < std::size(kSaveKinds); ++i) request.moreFilterLabels.push_back(tr(kSaveKinds[i].label).toStdString());
-    // The dialog starts on the kind the records came in.
-    int chosen = 1;
-    if (const std::string& current = m_doc.DocumentPath(); !current.empty()) {
-        request.initialName = FileName(current).toStdString();
-        const EBackupKind kind = BackupKindOfName(current);
-        chosen = kind == EBackupKind::Brt ? 0 : kind == EBackupKind::Qcn ? 2 : kind == EBackupKind::Xqcn ? 4 : 1;
-    }
-    request.defaultExtension = kSaveKinds[chosen].extension;
-    request.chosenFilter = &chosen;
-    std::string path;
-    if (!AskSave(request, path)) return;
-    const SSaveKind& kind = kSaveKinds[std::clamp(chosen, 0, static_cast<int>(std::size(kSaveKinds)) - 1)];
-    // The filter decides the kind; a name without its extension gets it.
-    if (QFileInfo(QString::fromStdString(path)).suffix().compare(kind.extension, Qt::CaseInsensitive) != 0)
-        path += std::string(".") + kind.extension;
-    const SOutcome outcome = m_doc.SaveBackup(path, false, kind.layout);
-    Report(outcome, tr("Saved %1 to %2").arg(Records(SItemCounts::Of(m_doc.m_items).active), FileName(path)));
-    if (outcome.IsCompleted()) RememberFile(path);
-    UpdateTitle();
-}
 
-void CMainFrame::OnCompare() {
-    std::string path;
-    SFileDialogRequest request;
-    request.filterLabel = tr("Backups (*.brt *.cnv *.qcn *.xqcn)").toStdString();
-    request.filterPattern = "*.brt *.cnv *.qcn *.xqcn";
-    if (!AskOpen(request, path)) return;
-    // A document of its own reads the backup, so this one keeps its file, layout and records.
-    CTessivaDoc backup(m_doc.Jobs());
-    backup.SetDirectory(m_doc.Directory());
-    backup.m_itemDefs = m_doc.m_itemDefs;
-    if (!backup.LoadBackup(path).IsCompleted()) return;
-    CCompareDialog dialog(m_doc.m_items, backup.m_items, m_doc.m_typeCatalog, FileName(path), this);
-    if (dialog.exec() != QDialog::Accepted || dialog.Chosen().empty()) return;
-    SSnapshot before = Snapshot();
-    CNVItemArray selected;
-    m_doc.CollectSelectedItems(selected);
-    m_doc.m_items = CopyRecordsInto(m_doc.m_items, dialog.Chosen());
-    m_doc.Selection().Reselect(selected);
-    m_doc.SetModified(true);
-    Report(SOutcome::Done(), tr("Copied %1 from %2").arg(Records(static_cast<int>(dialog.Chosen().size())), FileName(path)));
-    PushUndo(tr("Copy from Backup"), std::move(before));
-    m_views->ClearViews();
-    m_views->BuildItemsTree();
-    m_views->BuildSelectedTree();
-    UpdateTitle();
-}
 
-void CMainFrame::LoadFile(const SFileDialogRequest& request, const std::function<bool(const std::string&)>& load) {
-    if (!MaySaveChanges()) return;
-    std::string path;
-    if (!AskOpen(request, path)) return;
-    // The records are replaced only by a load that completed.
-    ShowRecordsAfterLoad(load(path));
-}
 
-void CMainFrame::SaveFile(const SFileDialogRequest& request, const std::function<void(const std::string&)>& save) {
-    std::string path;
-    if (AskSave(request, path)) save(path);
-    UpdateTitle();
-}
 
-void CMainFrame::OnLoadBrt() {
-    LoadFile(BrtDialog(), [this](const std::string& path) { return m_doc.StartLoadBrt(path) != 0; });
-}
 
-void CMainFrame::OnSaveAllBrt() {
-    SaveFile(BrtDialog(), [this](const std::string& path) { m_doc.SaveAllActiveToBrt(path); });
-}
 
-void CMainFrame::OnSaveSelectedBrt() {
-    if (CheckSelection()) SaveFile(ForSelection(BrtDialog()), [this](const std::string& path) { m_doc.SaveSelectedActiveToBrt(path); });
-}
 
-void CMainFrame::OnLoadCnv() {
-    LoadFile(CnvDialog(), [this](const std::string& path) { return m_doc.StartLoadCnv(path) != 0; });
-}
 
-void CMainFrame::OnSaveAllCnv() {
-    SaveFile(CnvDialog(), [this](const std::string& path) { m_doc.SaveAllActiveToCnv(path); });
-}
 
-void CMainFrame::OnSaveSelectedCnv() {
-    if (CheckSelection()) SaveFile(ForSelection(CnvDialog()), [this](const std::string& path) { m_doc.SaveSelectedActiveToCnv(path); });
-}
 
-void CMainFrame::OnLoadQcn() {
-    LoadFile(QcnDialog(), [this](const std::string& path) { return m_doc.LoadQcn(path); });
-}
 
-void CMainFrame::OnSaveAllQcn() { SaveQcn(false); }
 
-void CMainFrame::OnSaveSelectedQcn() {
-    if (CheckSelection()) SaveQcn(true);
-}
 
-void CMainFrame::SaveQcn(bool selectedOnly) {
-    SFileDialogRequest request = selectedOnly ? ForSelection(QcnDialog()) : QcnDialog();
-    request.otherFilterLabel = tr(kSaveKinds[3].label).toStdString();
-    int chosen = 0;
-    request.chosenFilter = &chosen;
-    std::string path;
-    if (!AskSave(request, path)) return;
-    const auto layout = chosen == 1 ? CBackupFiles::ESaveLayout::Numbered : CBackupFiles::ESaveLayout::AsLoaded;
-    m_doc.SaveQcn(path, selectedOnly ? m_doc.Selection().ItemsForSave() : m_doc.m_items, layout);
-}
 
-void CMainFrame::OnLoadXqcn() {
-    LoadFile(XqcnDialog(), [this](const std::string& path) { return m_doc.LoadQcn(path); });
-}
 
-void CMainFrame::OnSaveAllXqcn() {
-    SaveFile(XqcnDialog(), [this](const std::string& path) { m_doc.SaveAllActiveToXqcn(path); });
-}
 
-void CMainFrame::OnSaveSelectedXqcn() {
-    if (CheckSelection()) SaveFile(ForSelection(XqcnDialog()), [this](const std::string& path) { m_doc.SaveSelectedActiveToXqcn(path); });
-}
 
-void CMainFrame::OnCsvAll() {
-    m_contentView->EndEdit();
-    m_doc.WriteItemList(m_doc.m_items);
-}
 
-void CMainFrame::OnCsvSelected() {
-    m_contentView->EndEdit();
-    CNVItemArray selected;
-    m_doc.CollectSelectedItems(selected);
-    m_doc.WriteItemList(selected);
-}
 
-void CMainFrame::OnImportTypes() {
-    if (!MaySaveChanges()) return;
-    std::string path;
-    if (!AskOpen(DefDialog(), path)) return;
-    m_doc.m_typeCatalog.SetImportConfirmation(
-        [this](int, int, const std::string& text) { return m_doc.Messages().AskYesNo(text); });
-    // A failed or stopped import leaves the catalogue of the last good NVTypes.typ in force.
-    if (!m_doc.m_typeCatalog.ImportDefinitionFile(path)) m_doc.m_typeCatalog.LoadTypeFile();
-    m_doc.m_typeCatalog.SetImportConfirmation(nullptr);
-}
 
 void CMainFrame::OnExit() { close(); }
 
 void CMainFrame::OnAbout() { emit AboutRequested(); }
 
-void CMainFrame::SetConnectionState(EConnection state) {
-    m_connection = state;
-    m_connectionBox->setText(tr(kConnectionTexts[state]));
-    // White on green or red reads on light and dark palettes alike; the idle state takes the
-    // palette's own text and field colours, as the box is disabled and would be greyed.
-    const QPalette& p = palette();
-    const QString colours = state == kConnected     ? "color: white; background: #2e7d32;"
-                            : state == kCantConnect ? "color: white; background: #c62828;"
-                                                    : QString("color: %1; background: %2;")
-                                                          .arg(p.color(QPalette::Active, QPalette::Text).name(),
-                                                               p.color(QPalette::Active, QPalette::Base).name());
-    m_connectionBox->setStyleSheet(QString("QLineEdit { %1 font-weight: bold; }").arg(colours));
-    UpdateStatus();
-}
 
 void CMainFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
@@ -985,207 +430,24 @@ void CMainFrame::changeEvent(QEvent* event) {
     }
 }
 
-void CMainFrame::ChoosePort(int comPort, const std::string& device) {
-    const bool changed = comPort != m_doc.GetComPort() || device != m_doc.GetPortName();
-    if (changed && m_doc.m_phone) {
-        m_doc.Disconnect();
-        Report(SOutcome::Done(), tr("Disconnected: the port changed"));
-        SetConnectionState(kNotConnected);
-    }
-    m_doc.SetComPort(comPort);
-    m_doc.SetPortName(device);
-    UpdateStatus();
-}
 
-bool CMainFrame::WaitForSpcPenalty() {
-    using Clock = std::chrono::steady_clock;
-    if (!m_doc.m_phone || Clock::now() >= m_spcPenaltyEnd) return true;
-    CJobControl& jobs = m_doc.Jobs();
-    const SOutcome waited = jobs.Run(tr("Waiting for the phone after a wrong SPC code").toStdString(), [&] {
-        jobs.WaitForDialog();
-        jobs.EnableCancel();
-        const auto left = [&] { return std::chrono::duration_cast<std::chrono::milliseconds>(m_spcPenaltyEnd - Clock::now()); };
-        jobs.SetRange(static_cast<int>(std::max<int64_t>(left().count() / 100, 1)));
-        const Clock::time_point start = Clock::now();
-        while (Clock::now() < m_spcPenaltyEnd) {
-            if (jobs.IsStopRequested()) return jobs.PostJobStopped();
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            jobs.SetPosition(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() / 100));
-        }
-        return jobs.PostJobCompleted();
-    });
-    return waited.IsCompleted();
-}
 
-bool CMainFrame::CheckPhone(bool disconnectFirst) {
-    m_contentView->EndEdit();
-    if (!WaitForSpcPenalty()) return false;
-    if (m_doc.CheckConnected()) return true;
-    if (disconnectFirst) m_doc.Disconnect();
-    SetConnectionState(kNotConnected);
-    m_doc.Messages().ShowMessage(tr("Phone not connected").toStdString(), EMessageIcon::Error, tr("ERROR").toStdString());
-    return false;
-}
 
-void CMainFrame::OnConnect() {
-    m_doc.Disconnect();
-    if (m_doc.Connect()) {
-        SetConnectionState(kConnected);
-    } else {
-        SetConnectionState(kCantConnect);
-        m_doc.Disconnect();
-    }
-}
 
-void CMainFrame::OnDisconnect() { SetConnectionState(m_doc.Disconnect() ? kConnected : kNotConnected); }
 
-void CMainFrame::OnComPort(int number) {
-    ChoosePort(number, std::string());
-    m_portBox->ShowChoice(number, std::string());
-}
 
-void CMainFrame::OnPortDropDown() {
-    std::vector<SComPort> ports;
-    if (m_portLister(ports)) m_portBox->SetPorts(ports);
-}
 
-void CMainFrame::UpdateComMenu() {
-    for (int id = kComFirst; id <= kComLast; ++id) Action(id)->setEnabled(false);
-    for (QAction* action : m_systemPortActions) delete action;
-    m_systemPortActions.clear();
-    std::vector<SComPort> ports;
-    if (m_portLister(ports)) {
-        // Every port by the system's name, USB ones with their ids, after the numbered entries.
-        if (!ports.empty()) m_systemPortActions.push_back(m_portMenu->addSeparator());
-        for (const SComPort& port : ports) {
-            QString text = QString::fromStdString(port.name).replace("&", "&&");
-            if (!port.description.empty()) text += " - " + QString::fromStdString(port.description).replace("&", "&&");
-            if (!port.usbIds.empty()) text += " " + tr("[USB %1]").arg(QString::fromStdString(port.usbIds));
-            QAction* action = m_portMenu->addAction(text);
-            action->setObjectName("SystemPort");
-            action->setToolTip(QString::fromStdString(port.device));
-            action->setCheckable(true);
-            action->setChecked(m_doc.GetPortName() == port.device);
-            const std::string device = port.device;
-            connect(action, &QAction::triggered, this, [this, device] {
-                ChoosePort(0, device);
-                m_portBox->ShowChoice(0, device);
-            });
-            m_systemPortActions.push_back(action);
-        }
-        m_portBox->SetPorts(ports);
-        for (const SComPort& port : ports)
-            if (port.number >= 1 && port.number <= kComLast - kComFirst + 1)
-                Action(kComFirst - 1 + port.number)->setEnabled(true);
-    }
-    // "Com 20" is chosen in the port box only.
-    Action(kComLast)->setEnabled(false);
-    for (int id = kComFirst; id <= kComLast; ++id)
-        Action(id)->setChecked(m_doc.GetPortName().empty() && id == kComFirst - 1 + m_doc.GetComPort());
-    m_portBox->ShowChoice(m_doc.GetComPort(), m_doc.GetPortName());
-}
 
-void CMainFrame::Upload(const std::string& list) {
-    const bool uploaded = m_doc.StartUpload(list) != 0;
-    QString text = uploaded ? QString::fromStdString(SItemCounts::Of(m_doc.m_items).UploadedText()) : QString();
-    if (uploaded && !m_doc.LastOutcome().IsCompleted()) text += " (" + OutcomeText(m_doc.LastOutcome(), {}) + ")";
-    Report(uploaded ? SOutcome::Done() : m_doc.LastOutcome(), text);
-    ShowRecordsAfterLoad(uploaded);
-}
 
-void CMainFrame::OnUploadAll() {
-    if (CheckPhone(true) && MaySaveChanges()) Upload(m_doc.DefinitionsPath());
-}
 
-void CMainFrame::OnUploadList() {
-    if (!CheckPhone(true) || !MaySaveChanges()) return;
-    std::string path;
-    if (AskOpen(CsvDialog(), path)) Upload(path);
-}
 
-void CMainFrame::OnDownloadAll() {
-    if (!CheckPhone()) return;
-    (void)m_doc.DownloadAllActive();
-    ShowDownloadReport();
-}
 
-void CMainFrame::OnDownloadSelected() {
-    if (!CheckPhone() || !CheckSelection()) return;
-    (void)m_doc.DownloadSelectedActive();
-    ShowDownloadReport();
-}
 
-void CMainFrame::ShowDownloadReport() {
-    CDownloadReportDialog dialog(m_doc.Phone().LastReport(), this);
-    dialog.exec();
-}
 
-void CMainFrame::OnDownloadSetting(int id, bool on) {
-    QSettings settings;
-    if (id == kBackUpBeforeDownload) {
-        m_doc.Phone().SetBackupBeforeDownload(on);
-        settings.setValue(kBackUpKey, on);
-    } else {
-        m_doc.Phone().SetVerifyWrites(on);
-        settings.setValue(kVerifyKey, on);
-    }
-}
 
-void CMainFrame::OnRestoreLastBackup() {
-    if (!CheckPhone()) return;
-    const std::string path = m_doc.Phone().LastBackupPath();
-    if (path.empty()) {
-        m_doc.Messages().ShowMessage(
-            tr("There is no backup in %1.").arg(QString::fromStdString(m_doc.Phone().BackupFolder())).toStdString(),
-            EMessageIcon::Information);
-        return;
-    }
-    if (!m_doc.Messages().AskYesNo(
-            tr("Download the last backup, %1, to the phone? The phone's present values are backed up first.")
-                .arg(QString::fromStdString(path))
-                .toStdString()))
-        return;
-    const SOutcome outcome = m_doc.Phone().RestoreBackup(path);
-    // A backup that could not be loaded has said why; there is nothing to report.
-    if (!outcome.IsCompleted() && m_doc.Phone().LastReport().Rows().empty() &&
-        m_doc.Phone().LastReport().backupError.empty())
-        return;
-    ShowDownloadReport();
-}
 
-void CMainFrame::OnOpenBackupsFolder() {
-    const std::string folder = m_doc.Phone().BackupFolder();
-    std::error_code error;  // a folder that can't be made is told by the file manager
-    std::filesystem::create_directories(folder, error);
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
-}
 
-void CMainFrame::OnSpc() {
-    if (!CheckPhone()) return;
-    CSPCCodeDialog dialog(this);
-    if (dialog.exec() != QDialog::Accepted) return;
-    if (m_doc.SendSpcCode(dialog.Code()))
-        m_doc.Messages().ShowMessage(tr("SPC code accepted.").toStdString(), EMessageIcon::Information);
-    else
-        m_spcPenaltyEnd = std::chrono::steady_clock::now() + m_spcPenalty;
-}
 
-void CMainFrame::OnAddCnv() {
-    std::string path;
-    if (!AskOpen(CnvDialog(), path)) return;
-    COverwriteDialog prompt(this);
-    m_doc.SetOverwritePrompt(&prompt);
-    SSnapshot before = Snapshot();
-    // The document keeps its records and selection when the file can't be added.
-    const bool added = m_doc.AddFromCnv(path).IsCompleted();
-    if (added) PushUndo(tr("Add NV Items from CNV File"), std::move(before));
-    m_doc.SetOverwritePrompt(nullptr);
-    // The content goes too: it showed values the merge may have replaced.
-    m_views->ClearViews();
-    m_views->BuildItemsTree();
-    m_views->BuildSelectedTree();
-    UpdateTitle();
-}
 
 void CMainFrame::OnFind() {
     m_contentView->EndEdit();

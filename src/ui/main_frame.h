@@ -1,4 +1,8 @@
 #pragma once
+#include "doc/backup_files.h"
+#include "doc/tree_entry_list.h"
+#include "model/nv_item_array.h"
+
 #include <QMainWindow>
 #include <chrono>
 #include <functional>
@@ -14,6 +18,7 @@ class CNVTreeView;
 class CPortBox;
 struct SComPort;
 class CTessivaDoc;
+struct SBackupCommands;
 struct SOutcome;
 class IFileChooser;
 struct SFileDialogRequest;
@@ -51,13 +56,15 @@ public:
         kAbout = 57664, kExit = 57665,
         kPortBox = 101, kConnectionBox = 102,
         kOpenBackup = 33000, kSave = 33001, kSaveAs = 33002, kFindNext = 33003, kCompare = 33004,
+        kAddToSelected = 33005, kRemoveFromSelected = 33006, kShortcuts = 33007,
         kRecentFirst = 33010, kRecentLast = 33019,
     };
 
     CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
-    // The action of a command id, or null.
+    // The action of a command id, or null. A command the toolbar knows by an id of its own
+    // has one action under both ids.
     QAction* Action(int id) const;
     QToolBar* ToolBar() const { return m_toolBar; }
     CPortBox* PortBox() const { return m_portBox; }
@@ -98,6 +105,7 @@ public:
     enum EConnection { kNotConnected, kConnected, kCantConnect };
     // The state box's words and colours; they follow the palette when it changes.
     void SetConnectionState(EConnection state);
+    static QString ConnectionText(EConnection state);
     enum EStatusField { kStatusFile, kStatusCounts, kStatusPort, kStatusFieldCount };
     // The status bar's fields show the document as it is now.
     void UpdateStatus();
@@ -122,9 +130,12 @@ protected:
 
 private:
     using Handler = void (CMainFrame::*)();
-    QAction* MakeAction(int id, const QString& text, Handler handler);
-    void CreateMenus();
-    void CreateToolBar();
+    QAction* MakeAction(int id, const QString& text, std::function<void()> handler);
+    // The command table: actions, menus and toolbar.
+    void CreateCommands();
+    void AddConnectionSettings(QMenu* connection);
+    // The buttons in toolbar order (slot, action), then the port box and the state box.
+    void CreateToolBar(const std::vector<std::pair<int, QAction*>>& buttons);
     // The buttons' pictures, readable on the palette of the moment.
     void SetToolbarIcons();
     // Button and box sizes with which the toolbar fits the window's width in one row.
@@ -145,10 +156,19 @@ private:
     QString CommandTitle() const;
     SFileDialogRequest Titled(SFileDialogRequest request) const;
     bool AskOpen(const SFileDialogRequest& request, std::string& path);
+    // The name for "Save changes?" of records that came from no file.
+    bool AskSaveChangesAs(std::string& path);
     bool AskSave(const SFileDialogRequest& request, std::string& path);
-    // Open dialog; on OK the reset, the load and, when it succeeded, the "NV Items" tree.
-    void LoadFile(const SFileDialogRequest& request, const std::function<bool(const std::string&)>& load);
-    void SaveFile(const SFileDialogRequest& request, const std::function<void(const std::string&)>& save);
+    // The loads and saves of every backup kind, driven by the kind's row.
+    void OnLoadKind(const SBackupCommands& kind);
+    void OnSaveKind(const SBackupCommands& kind, bool selectedOnly);
+    // Saves the whole document or its selection to path, says so in the status bar, and
+    // remembers a whole save among the recent files. True when it completed.
+    bool SaveAs(const std::string& path, bool selectedOnly, CBackupFiles::ESaveLayout layout);
+    // The active records a save of the whole document or of its selection writes.
+    int ActiveRecords(bool selectedOnly) const;
+    static QString FileName(const std::string& path);
+    static QString OutcomeText(const SOutcome& outcome, const QString& done);
     // Before the records are replaced or the program ends: with unsaved changes, asks
     // "Save changes?". False when the user cancelled or the save failed.
     bool MaySaveChanges();
@@ -160,7 +180,12 @@ private:
 
 public:
     // The records, the selection and the modified flag, as an undo step restores them.
-    struct SSnapshot;
+    struct SSnapshot {
+        CNVItemArray items;
+        CTreeEntryList all;
+        CTreeEntryList selected;
+        bool modified = false;
+    };
     SSnapshot Snapshot() const;
     void Restore(const SSnapshot& snapshot);
 
@@ -168,20 +193,6 @@ private:
     // Pushes an undo step from before to now.
     void PushUndo(const QString& text, SSnapshot before);
 
-    void OnLoadBrt();
-    void OnSaveAllBrt();
-    void OnSaveSelectedBrt();
-    void OnLoadCnv();
-    void OnSaveAllCnv();
-    void OnSaveSelectedCnv();
-    void OnLoadQcn();
-    void OnSaveAllQcn();
-    void OnSaveSelectedQcn();
-    void OnLoadXqcn();
-    void OnSaveAllXqcn();
-    void OnSaveSelectedXqcn();
-    // The QCN save dialog offers both layouts; the first keeps the one the items came in.
-    void SaveQcn(bool selectedOnly);
     void OnCsvAll();
     void OnCsvSelected();
     void OnImportTypes();
@@ -223,6 +234,18 @@ private:
     void ChoosePort(int comPort, const std::string& device);
     void OnExit();
     void OnAbout();
+    // F1: the keyboard's commands, from the actions themselves.
+    void OnShortcuts();
+    // Insert and Delete in the trees: the node moves to the other tree, as a drag moves it.
+    void OnAddToSelected();
+    void OnRemoveFromSelected();
+
+    static constexpr const char* kBackUpKey = "Download/BackUpBeforeDownload";
+    static constexpr const char* kVerifyKey = "Download/VerifyWrites";
+    static constexpr const char* kRecentKey = "Files/Recent";
+    static constexpr int kRecentCount = 10;
+    // How long a result stays in the status bar before the fields show alone again.
+    static constexpr int kMessageTimeout = 8000;
 
     CTessivaDoc& m_doc;
     IFileChooser& m_chooser;

@@ -213,6 +213,8 @@ private slots:
         QCOMPARE(ValuesOf(ui.Doc().m_items, true), sim.Stored());
         QCOMPARE(ui.Doc().m_items.GetSize(), 9);
         QCOMPARE(TopLevelTexts(frame.ItemsTree()), (std::vector<std::string>{"CDMA", "PHONEBOOK", "RF", "SECURITY"}));
+        // Read from the phone and in no file yet: unsaved, so nothing loses it without asking.
+        QCOMPARE(frame.windowTitle(), QString("Untitled* - Tessiva v1.5"));
         QCOMPARE(ChildTexts(frame.ItemsTree().topLevelItem(0)),
                  (std::vector<std::string>{"(Id=9) NV_PREF_MODE_I", "(Id=10) NV_SCI_I [ 0 ]", "(Id=10) NV_SCI_I [ 1 ]",
                                            "(Id=10) NV_SCI_I [ 2 ]"}));

@@ -14,6 +14,7 @@ std::vector<SUiTestRegistry::STest>& SUiTestRegistry::All() {
 
 bool CScriptedChooser::Next(const SFileDialogRequest& request, std::string& path) {
     asked.push_back(request);
+    initialFilter = request.chosenFilter ? *request.chosenFilter : -1;
     if (paths.empty()) return false;
     if (request.chosenFilter) *request.chosenFilter = filter;
     path = paths.front();

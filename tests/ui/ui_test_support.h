@@ -44,6 +44,7 @@ public:
     std::deque<std::string> paths;
     std::vector<SFileDialogRequest> asked;
     int filter = 0;  // the file type picked where a dialog offers two
+    int initialFilter = -1;  // the file type the last dialog started on
 
 private:
     bool Next(const SFileDialogRequest& request, std::string& path);

@@ -1,6 +1,11 @@
 // The window as a new user meets it: the download report, file dialogs that say what they are
 // for, the tree's order, and a window that stays whole on a small screen and a dark palette.
 #include "doc/download_report.h"
+#include "doc/item_counts.h"
+#include "ui/backup_commands.h"
+#include "ui/pane_frame.h"
+#include "ui/port_box.h"
+#include "ui/shortcuts_dialog.h"
 #include "ui/download_report_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/nv_content_view.h"
@@ -14,10 +19,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolBar>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -153,6 +162,132 @@ private slots:
                     QVERIFY2(OutlineContrast(action->icon(), icon, background) >= 0.5, qPrintable(action->toolTip()));
         }
         QApplication::setPalette(light);
+    }
+
+    void everyKindSavesAndLoadsThroughItsCommandsAndTheStatusBarTellsTheOutcome() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        ui.FillDatabase();
+        CMainFrame& frame = ui.Frame();
+        for (const SBackupCommands& kind : BackupCommands()) {
+            ui.Doc().m_items[0].SetActive(CNVItem::kNotActive);  // held, but no save writes it
+            const int active = SItemCounts::Of(ui.Doc().m_items).active;
+            const std::string name = std::string("all.") + kind.extension;
+            ui.chooser.paths = {ui.Path(name)};
+            frame.Action(kind.saveAll.id)->trigger();
+            QCOMPARE(frame.StatusMessage(), QString("Saved %1 records to %2").arg(active).arg(name.c_str()));
+            ui.chooser.paths = {ui.Path(name)};
+            frame.Action(kind.load.id)->trigger();
+            QCOMPARE(ui.Doc().DocumentPath(), ui.Path(name));
+            QVERIFY2(frame.StatusMessage().startsWith("Loaded "), qPrintable(frame.StatusMessage()));
+        }
+        // A failed save shows its failure, not the last success.
+        ui.chooser.paths = {ui.Path("missing/folder/x.brt")};
+        frame.Action(BackupCommands()[0].saveAll.id)->trigger();
+        QVERIFY2(frame.StatusMessage().startsWith("Failed"), qPrintable(frame.StatusMessage()));
+        // One record is one record.
+        frame.Action(CMainFrame::kSave)->trigger();
+        QVERIFY(frame.StatusMessage().startsWith("Saved "));
+        QCOMPARE(CMainFrame::Records(1), QString("1 record"));
+    }
+
+    void saveAsStartsOnTheDocumentsKindAndReplacesAnotherSuffix() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        ui.FillDatabase();
+        QVERIFY(ui.SaveBackup(ui.Path("sample.qcn")));
+        ui.chooser.paths = {ui.Path("sample.qcn")};
+        ui.Frame().Action(CMainFrame::kOpenBackup)->trigger();
+        ui.Frame().Action(CMainFrame::kSaveAs)->trigger();  // cancelled: only the dialog is looked at
+        const SFileDialogRequest asked = ui.chooser.asked.back();
+        std::vector<std::string> types{asked.filterLabel, asked.otherFilterLabel};
+        types.insert(types.end(), asked.moreFilterLabels.begin(), asked.moreFilterLabels.end());
+        QCOMPARE(types.at(size_t(ui.chooser.initialFilter)), std::string("QCN files (*.qcn)"));
+        QCOMPARE(asked.initialName, std::string("sample.qcn"));
+        // The name keeps the dialog's suffix; the type picked is CNV: the suffix is replaced.
+        ui.chooser.filter = int(std::find(types.begin(), types.end(), "CNV files (*.cnv)") - types.begin());
+        ui.chooser.paths = {ui.Path("bare1.qcn")};
+        ui.Frame().Action(CMainFrame::kSaveAs)->trigger();
+        QVERIFY(!ReadFile(ui.Path("bare1.cnv")).empty());
+        QVERIFY(ReadFile(ui.Path("bare1.qcn.cnv")).empty());
+        QCOMPARE(ui.Doc().DocumentPath(), ui.Path("bare1.cnv"));
+    }
+
+    void theKeyboardReachesEveryCommand() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        ui.FillDatabase();
+        QVERIFY(ui.SaveBackup(ui.Path("k.cnv")));
+        ui.chooser.paths = {ui.Path("k.cnv")};
+        CMainFrame& frame = ui.Frame();
+        frame.Action(CMainFrame::kOpenBackup)->trigger();
+        frame.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        CNVTreeView& items = frame.ItemsTree();
+        CNVTreeView& selected = frame.SelectedTree();
+        // Insert and Delete move the current node, as the trees' context menus do.
+        items.setFocus();
+        items.setCurrentItem(FindNode(items, "RF"));
+        QTest::keyClick(&items, Qt::Key_Insert);
+        QCOMPARE(TopLevelTexts(selected), std::vector<std::string>{"RF"});
+        QVERIFY(items.actions().contains(frame.Action(CMainFrame::kAddToSelected)));
+        QCOMPARE(items.contextMenuPolicy(), Qt::ActionsContextMenu);
+        selected.setFocus();
+        selected.setCurrentItem(FindNode(selected, "(Id=441) NV_BAND_PREF_I"));
+        QTest::keyClick(&selected, Qt::Key_Delete);
+        QCOMPARE(TopLevelTexts(selected), std::vector<std::string>{"RF"});  // NV_MYSTERY_I stays
+        QVERIFY(FindNode(items, "(Id=441) NV_BAND_PREF_I"));
+
+        // F6 moves the keyboard, and the pane that has it is shown.
+        QTest::keyClick(&selected, Qt::Key_F6);
+        std::vector<bool> focused;
+        for (CPaneFrame* pane : frame.findChildren<CPaneFrame*>()) focused.push_back(pane->IsFocused());
+        QCOMPARE(std::count(focused.begin(), focused.end(), true), 1);
+
+        // Find offers the last search again; F3 says when it goes round.
+        QTimer::singleShot(0, [] {
+            auto* edit = QApplication::activeModalWidget()->findChild<QLineEdit*>("FindEdit");
+            edit->setText("nv_esn_i");
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+        frame.Action(CMainFrame::kFindMenu)->trigger();
+        QString offered;
+        QTimer::singleShot(0, [&offered] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            offered = dialog->findChild<QLineEdit*>("FindEdit")->text();
+            QMetaObject::invokeMethod(dialog, "reject");
+        });
+        frame.Action(CMainFrame::kFindMenu)->trigger();
+        QCOMPARE(offered, QString("nv_esn_i"));
+        frame.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        QTest::keyClick(&items, Qt::Key_F3);
+        QTest::keyClick(&items, Qt::Key_F3);
+        QVERIFY2(frame.StatusMessage().contains("first"), qPrintable(frame.StatusMessage()));
+
+        // F1 lists the shortcuts, Ctrl+Q among them.
+        QStringList keys;
+        QTimer::singleShot(0, [&keys] {
+            auto* dialog = qobject_cast<CShortcutsDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            for (int r = 0; r < dialog->Table()->rowCount(); ++r) keys << dialog->Table()->item(r, 0)->text();
+            dialog->reject();
+        });
+        QTest::keyClick(&items, Qt::Key_F1);
+        QVERIFY2(keys.contains(QKeySequence(Qt::CTRL | Qt::Key_Q).toString(QKeySequence::NativeText)), qPrintable(keys.join(",")));
+        // Every entry of the File menu has its Alt letter, Recent Files too.
+        for (QAction* action : frame.menuBar()->actions().first()->menu()->actions())
+            if (!action->isSeparator()) QVERIFY2(action->text().contains('&'), qPrintable(action->text()));
+
+        // Enter in the port box connects (here to a port that does not exist).
+        frame.PortBox()->setFocus();
+        frame.PortBox()->setEditText(QString::fromStdString(ui.Path("no-such-port")));
+        QTest::keyClick(frame.PortBox(), Qt::Key_Return);
+        QCOMPARE(frame.ConnectionBox()->text(), QString("CAN'T CONNECT"));
+        frame.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        QTest::keyClick(&items, Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!frame.isVisible());
     }
 };
 UI_TEST_CLASS(CWindowTest);
