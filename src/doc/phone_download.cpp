@@ -327,5 +327,10 @@ SOutcome CPhoneSession::RestoreBackup(const std::string& path) {
     CNVItemArray loaded;
     const SOutcome load = m_jobs.Run(CBackupFiles::LoadCnvCaption(), [&] { return m_files.LoadCnv(path, loaded); });
     if (!load.IsCompleted()) return load;
+    // Completed as a load completes them: each array element gets its index and size and is
+    // written (and backed up) as itself. Elements the file lacks are not invented.
+    m_files.Completion().CompleteArrayElements(loaded, false);
+    const SOutcome filled = m_files.Completion().StartFillUp(loaded, 0);
+    if (!filled.IsCompleted()) return filled;
     return Download(loaded);
 }

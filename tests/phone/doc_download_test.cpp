@@ -322,6 +322,22 @@ TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAnd
     EXPECT_EQ(doc.m_items, LoadedItems());
 }
 
+TEST_F(PhoneDocTest, ARestoreWritesEachArrayElementAsItself) {
+    StartPhone();
+    const std::string backup = m_dir + "/backup.cnv";
+    CCnvFile file;
+    ASSERT_TRUE(file.Create(backup));
+    ASSERT_TRUE(file.WriteRecord(10, {1, 2, 3, 4}, -1));
+    ASSERT_TRUE(file.WriteRecord(20, {0xA0, 0xA1}, 0));
+    ASSERT_TRUE(file.WriteRecord(20, {0xC0, 0xC1}, 2));
+    ASSERT_TRUE(file.Finish());
+    (void)doc.Phone().RestoreBackup(backup);
+    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Verified), 3) << doc.Phone().LastReport().Summary();
+    EXPECT_EQ(*sim->store.Find(20, 0), (Bytes{0xA0, 0xA1}));
+    EXPECT_EQ(*sim->store.Find(20, 2), (Bytes{0xC0, 0xC1}));
+    EXPECT_EQ(sim->store.Find(20, 1), nullptr);
+}
+
 TEST_F(PhoneDocTest, ABackupCutShortByTheLinkIsKeptButNeverTheLastBackup) {
     SSimLineOptions line;
     line.silentAfter = 4;  // the probe, the ESN and two reads of the backup
