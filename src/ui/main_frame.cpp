@@ -367,10 +367,40 @@ void CMainFrame::Restore(const SSnapshot& snapshot) {
     m_doc.m_allEntries = snapshot.all;
     m_doc.m_selectedEntries = snapshot.selected;
     m_doc.SetModified(snapshot.modified);
+    // The node shown before (its group for a moved item, the group itself) is shown again,
+    // in whichever tree now holds it, so the changed record stays in view.
+    CNVTreeView& tree = m_views->CurrentTree();
+    const QTreeWidgetItem* current = tree.SelectedNode();
+    const std::string node = current ? CNVTreeView::NodeText(current) : std::string();
+    const std::string group = current && current->parent() ? CNVTreeView::NodeText(current->parent()) : std::string();
     m_views->ClearViews();
     m_views->BuildItemsTree();
     m_views->BuildSelectedTree();
+    for (const std::string& text : {node, group}) {
+        if (text.empty()) continue;
+        CNVTreeView* other = &tree == m_itemsTree ? m_selectedTree : m_itemsTree;
+        QTreeWidgetItem* found = FindNode(tree, text);
+        CNVTreeView* holder = &tree;
+        if (!found) {
+            found = FindNode(*other, text);
+            holder = other;
+        }
+        if (!found) continue;
+        holder->setCurrentItem(found);
+        holder->scrollToItem(found);
+        break;
+    }
     UpdateTitle();
+}
+
+QTreeWidgetItem* CMainFrame::FindNode(const CNVTreeView& tree, const std::string& text) {
+    for (int g = 0; g < tree.topLevelItemCount(); ++g) {
+        QTreeWidgetItem* group = tree.topLevelItem(g);
+        if (CNVTreeView::NodeText(group) == text) return group;
+        for (int i = 0; i < group->childCount(); ++i)
+            if (CNVTreeView::NodeText(group->child(i)) == text) return group->child(i);
+    }
+    return nullptr;
 }
 
 void CMainFrame::PushUndo(const QString& text, SSnapshot before) {

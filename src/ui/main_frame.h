@@ -15,6 +15,7 @@ class CDocViews;
 class CNVContentView;
 class CNVListView;
 class CNVTreeView;
+class QTreeWidgetItem;
 class CPortBox;
 struct SComPort;
 class CTessivaDoc;
@@ -190,6 +191,8 @@ public:
     void Restore(const SSnapshot& snapshot);
 
 private:
+    // The group or item node of text in tree, or null.
+    static QTreeWidgetItem* FindNode(const CNVTreeView& tree, const std::string& text);
     // Pushes an undo step from before to now.
     void PushUndo(const QString& text, SSnapshot before);
 

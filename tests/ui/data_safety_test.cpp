@@ -205,8 +205,13 @@ private slots:
         undo->trigger();
         QCOMPARE(ui.Doc().m_selectedEntries.GetCount(), 0);
         QCOMPARE(TopLevelTexts(ui.Frame().SelectedTree()), std::vector<std::string>{});
+        ui.Select("(Id=9) NV_PREF_MODE_I");
         undo->trigger();
         QCOMPARE(ui.Record("NV_PREF_MODE_I").Value(), before);
+        // The panes keep showing the record, with its value as it is again.
+        QTreeWidgetItem* shown = ui.Frame().ItemsTree().currentItem();
+        QVERIFY(shown && shown->text(0) == "(Id=9) NV_PREF_MODE_I");
+        QVERIFY(ui.Content().topLevelItemCount() > 0);
         QCOMPARE(ui.Title(), std::string("start.cnv - Tessiva v1.5"));
         redo->trigger();
         redo->trigger();
