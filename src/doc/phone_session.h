@@ -36,7 +36,9 @@ public:
     // exactly those records go to a CNV file in the backup folder (nothing is written when it
     // can't be saved); each accepted write is read back when verification is on. Failed when
     // any write failed, was refused or read back different; LastReport() tells record by record.
-    SOutcome Download(const CNVItemArray& list);
+    // Records of undefined items are not sent; with wholeDocument the report also counts the
+    // document's kept-aside records and item files, which a download never sends.
+    SOutcome Download(const CNVItemArray& list, bool wholeDocument = false);
     // The job bodies: the reads and the save of the backup, and the writes.
     SOutcome BackUpItems(const CNVItemArray& list);
     SOutcome DownloadItems(const CNVItemArray& list);

@@ -63,9 +63,13 @@ std::vector<uint8_t> CSimPhone::AnswerNv(const std::vector<uint8_t>& request) {
         packet.status = kNvReadOnly;
         return BuildNvPacket(packet);
     }
-    const int defined = m_store.DefinedSize(id);
-    const size_t length = defined >= 0 ? std::min(static_cast<size_t>(defined), capacity) : capacity;
+    // The defined size, or more when the data holds more: a phone may know a newer, longer
+    // layout of the item than the definitions do.
     const auto first = packet.data.begin() + static_cast<long>(offset);
+    const int defined = m_store.DefinedSize(id);
+    size_t held = capacity;
+    while (held > 0 && first[static_cast<long>(held) - 1] == 0) --held;
+    const size_t length = defined >= 0 ? std::min(std::max(static_cast<size_t>(defined), held), capacity) : capacity;
     std::vector<uint8_t> stored(first, first + static_cast<long>(length));
     // A phone whose memory fails silently: what read-back verification is for.
     if (m_options.corruptWrites.count(id) && !stored.empty()) stored[0] ^= 0xFF;

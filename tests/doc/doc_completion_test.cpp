@@ -56,7 +56,7 @@ TEST_F(DocCompletion, ContiguousElementsKeepTheirOrderAndMissingOnesAreAppended)
 }
 
 TEST_F(DocCompletion, FillUpSizesPlainItemsAndExpandsWholeArrays) {
-    doc.m_items.Add(Raw(10, Seq(10)));  // cut to the definition's 4 bytes
+    doc.m_items.Add(Raw(10, Seq(10)));  // bytes past the definition's 4 stay
     doc.m_items.Add(Raw(50, Seq(3)));   // extended with zeros to 5
     doc.m_items.Add(Raw(60, {}));       // a definition of size 0 gives one byte
     Bytes slots;
@@ -68,7 +68,7 @@ TEST_F(DocCompletion, FillUpSizesPlainItemsAndExpandsWholeArrays) {
     ASSERT_EQ(doc.StartFillUp(1), 1);
     doc.ReplaceItems(doc.m_items);
     CNVItemArray want;
-    want.Add(Item(10, -1, Seq(4)));
+    want.Add(Item(10, -1, Seq(10)));
     AddArray(want, 20, {{0, Seq(3, 10)}, {1, Seq(3, 20)}, {2, Seq(3, 30)}});
     want.Add(Item(50, -1, {1, 2, 3, 0, 0}));
     want.Add(Item(60, -1, {0}));

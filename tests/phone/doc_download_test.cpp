@@ -86,6 +86,23 @@ TEST_F(PhoneDocTest, SubscriptionRecordsAreNotSentAndTheUserIsTold) {
     EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{1, 2, 3, 4}));
 }
 
+// A value longer than its definition goes whole and is verified whole; a record of an item
+// no definition names is not sent, and the report counts it with the reason.
+TEST_F(PhoneDocTest, DownloadWritesWholeValuesAndCountsWhatItSkips) {
+    StartPhone();
+    doc.m_items.Add(Record(10, -1, 0, {1, 2, 3, 4, 0, 2}, 1, "Plain Ten"));
+    doc.m_items.Add(Record(7777, 0, 0, {5}, 1, "NV Item 7777"));
+    EXPECT_TRUE(doc.DownloadAllActive().IsCompleted());
+    const CDownloadReport& report = doc.Phone().LastReport();
+    EXPECT_EQ(report.Count(EResult::Verified), 1);
+    EXPECT_NE(report.Summary().find("1 skipped (kept aside: not defined)"), std::string::npos) << report.Summary();
+    EXPECT_NE(report.Json().find("\"skipped\":[{\"reason\":\"kept aside: not defined\",\"count\":1}]"),
+              std::string::npos);
+    sim->server.Stop();
+    EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{1, 2, 3, 4, 0, 2}));
+    EXPECT_EQ(sim->store.Find(7777, CSimNvStore::kPlain), nullptr);
+}
+
 TEST_F(PhoneDocTest, WriteProtectedRecordsAreReportedAndTheJobGoesOn) {
     SSimPhoneOptions options;
     options.readOnly = {20, 40};
