@@ -139,8 +139,8 @@ void CBackupFiles::TellLeftOut(const char* kind, int records) {
     Messages().ShowMessage(
         FillText(
             TrText("CBackupFiles",
-                   "%1 records and %2 item files were left out: a %3 file can't hold subscriptions, records of "
-                   "undefined items or item files.\nSave in the numbered-items layout (QCN or XQCN) to keep them."),
+                   "%1 records and %2 item files were left out: a %3 file can't hold subscriptions, records kept "
+                   "aside or item files.\nSave in the numbered-items layout (QCN or XQCN) to keep them."),
             {std::to_string(records), std::to_string(files), kind}),
         EMessageIcon::Warning);
 }
