@@ -129,6 +129,21 @@ private slots:
         QVERIFY(!ui.Doc().IsModified());
     }
 
+    // The phone's bytes past what the definitions know of an item: shown after the fields and
+    // kept through an edit of a field.
+    void bytesPastTheDefinitionShowInTheirOwnRowAndOutliveAnEdit() {
+        SLoadedApp ui;
+        std::vector<uint8_t> value = ui.Record("NV_BAND_PREF_I").Value();
+        value.insert(value.end(), {0x00, 0x02});
+        ui.Record("NV_BAND_PREF_I").SetValue(value);
+        ui.Select("(Id=441) NV_BAND_PREF_I");
+        QTreeWidgetItem* past = ui.Content().topLevelItem(ui.Content().topLevelItemCount() - 1);
+        QCOMPARE(past->text(CNVContentView::kFieldName), QString("(bytes past the definition)"));
+        QCOMPARE(past->text(CNVContentView::kHexValue), QString("00 02"));
+        QVERIFY(!ui.Type(0, CNVContentView::kHexValue, "1F"));
+        QCOMPARE(ui.Record("NV_BAND_PREF_I").Value(), (std::vector<uint8_t>{0x1F, 0x00, 0x00, 0x02}));
+    }
+
     void anEditOfARecordWithoutValueKeepsTheValueAndTheListShowsItActive() {
         SLoadedApp ui;
         // A record the phone could not read: no value, marked X.
