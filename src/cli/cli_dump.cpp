@@ -88,7 +88,7 @@ const CCliRegistrar kDump({"dump", "dump FILE [--json]", "Print every record of 
                            "its fields in decimal and hex. With --json \"fields\" is null for a type the\n"
                            "catalogue lacks; \"layout\" names what FILE was (brt, cnv, tessiva, numbered,\n"
                            "xqcn), \"subscription\" each record's (0 default, 1, 2), \"undefined\" the\n"
-                           "records of items the definitions do not name (and those kept aside) and \"itemFiles\" the item files\n"
-                           "of a numbered-items backup. Exit 1 when FILE can't be loaded.",
+                           "records of items the definitions do not name (and those kept aside) and\n"
+                           "\"itemFiles\" the item files of a numbered-items backup. Exit 1 when FILE can't be loaded.",
                            {"--json"}, {}, 1, 1, RunDump});
 }  // namespace

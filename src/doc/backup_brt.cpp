@@ -22,7 +22,8 @@ SOutcome CBackupFiles::StoreBrt(const std::string& path, const CNVItemArray& lis
     CNVItemArray defined = w, undefined = w;
     defined.KeepIf([this](const CNVItem& r) { return !IsUndefined(r); });
     undefined.KeepIf([this](const CNVItem& r) { return IsUndefined(r); });
-    if (!CheckRecordsFit(defined, CBrtFile::kLimits, refusal) || !CheckRecordsFit(undefined, CBrtFile::kRawLimits, refusal))
+    if (!CheckRecordsFit(defined, CBrtFile::kLimits, refusal) ||
+        !CheckRecordsFit(undefined, CBrtFile::kRawLimits, refusal))
         return m_jobs.FailJob(refusal);
     // The count is that of the records really written, whatever the order of the list.
     const auto groups = CBrtFile::GroupRecords(w);
@@ -81,7 +82,7 @@ SOutcome CBackupFiles::LoadBrt(const std::string& path, CNVItemArray& loaded) {
                 return m_jobs.FailJob(damage);
         } else {
             // The slots as one value, up to the last byte that holds anything.
-            m_undefined.Add(static_cast<int>(id), CUndefinedRecords::Carried(data));
+            m_undefined.Add(static_cast<int>(id), Carried(data));
         }
         if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(static_cast<int>(k + 1));

@@ -79,15 +79,16 @@ SOutcome CBackupFiles::LoadNumbered(CCompoundNode&& tree, EBackupForm form) {
     seen.reserve(backup.records.size());
     for (const SNumberedRecord& r : backup.records) {
         const int d = r.id <= 0x7FFFFFFF ? m_itemDefs.FindById(static_cast<int>(r.id)) : -1;
+        const std::vector<uint8_t> value(
+            r.data.begin(), r.data.begin() + static_cast<std::ptrdiff_t>(CarriedSize(r.data.data(), r.data.size())));
         // An item the definitions do not name is listed with its bytes, each repeat by its
         // occurrence as an index; an ID beyond 16 bits and more than 256 repeats stay aside.
-        const int occurrence =
-            d < 0 && r.id < static_cast<uint32_t>(CNVItemArray::kMaxIds) ? occurrences[CNumberedState::Key(r.subscription, r.id, -1)]++ : 256;
+        const bool listed = d < 0 && r.id < static_cast<uint32_t>(CNVItemArray::kMaxIds);
+        const int occurrence = listed ? occurrences[CNumberedState::Key(r.subscription, r.id, -1)]++ : 256;
         if (occurrence < 256) {
             if (undefinedCount++ == 0) firstUndefined = static_cast<int>(r.id);
             state.Remember(r, occurrence > 0 ? occurrence : -1);
-            undefined[static_cast<size_t>(r.subscription)].Add(
-                static_cast<int>(r.id), CUndefinedRecords::Carried(std::vector<uint8_t>(r.data.begin(), r.data.end())));
+            undefined[static_cast<size_t>(r.subscription)].Add(static_cast<int>(r.id), value);
             continue;
         }
         const int count = d >= 0 ? m_itemDefs[d].Count() : 0;
@@ -97,8 +98,7 @@ SOutcome CBackupFiles::LoadNumbered(CCompoundNode&& tree, EBackupForm form) {
             continue;
         }
         state.Remember(r, index);
-        bySubscription[static_cast<size_t>(r.subscription)].Add(LoadedRecord(
-            static_cast<int>(r.id), CUndefinedRecords::Carried(std::vector<uint8_t>(r.data.begin(), r.data.end()))));
+        bySubscription[static_cast<size_t>(r.subscription)].Add(LoadedRecord(static_cast<int>(r.id), value));
     }
     CNVItemArray loaded;
     loaded.Reserve(static_cast<int>(backup.records.size()));

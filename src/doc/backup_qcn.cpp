@@ -89,7 +89,7 @@ SOutcome CBackupFiles::LoadTessivaQcn(const std::string& path) {
                     return false;
                 }
                 // The block up to its last byte that holds anything: bytes past the definition stay.
-                CNVItem record = LoadedRecord(id, CUndefinedRecords::Carried(element.block));
+                CNVItem record = LoadedRecord(id, Carried(element.block));
                 record.SetIndex(CQcnFile::NumberOf(name));
                 loaded.Add(std::move(record));
             }

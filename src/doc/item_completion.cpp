@@ -3,7 +3,6 @@
 
 #include "files/brt_file.h"
 #include "doc/doc_files.h"
-#include "doc/undefined_records.h"
 #include "jobs/job_control.h"
 #include "model/nv_item_array.h"
 #include "jobs/text_translation.h"
@@ -173,7 +172,7 @@ SOutcome CItemCompletion::FillUpItems(CNVItemArray& items, int expand) {
                         if (start < source.size()) {
                             const uint8_t* slot = source.data() + start;
                             const size_t room = std::min(slotBytes, source.size() - start);
-                            const size_t size = std::max(static_cast<size_t>(s), CUndefinedRecords::CarriedSize(slot, room));
+                            const size_t size = std::max(static_cast<size_t>(s), CarriedSize(slot, room));
                             element.SetValue(slot, static_cast<int>(std::min(size, room)));
                             element.Resize(static_cast<int>(size));
                         }
@@ -183,7 +182,7 @@ SOutcome CItemCompletion::FillUpItems(CNVItemArray& items, int expand) {
                 }
             } else {
                 // A BRT record comes in whole slots: what it carries ends at its last non-zero byte.
-                const size_t held = expand == 1 ? CUndefinedRecords::CarriedSize(r.Value().data(), r.Value().size())
+                const size_t held = expand == 1 ? CarriedSize(r.Value().data(), r.Value().size())
                                                 : r.Value().size();
                 r.Resize(std::max(s, static_cast<int>(held)));
                 r.SetCount(count);

@@ -91,8 +91,8 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list, bool wholeDocument) {
                                            "phone link can't address a subscription."),
                      {std::to_string(skipped)}),
             EMessageIcon::Information);
-    const std::string notDefined = TrText("CPhoneSession", "kept aside: not defined");
-    m_report.Skip(notDefined, undefined + (wholeDocument ? static_cast<int>(m_files.Numbered().KeptAside().size()) : 0));
+    const int keptAside = wholeDocument ? static_cast<int>(m_files.Numbered().KeptAside().size()) : 0;
+    m_report.Skip(TrText("CPhoneSession", "kept aside: not defined"), undefined + keptAside);
     if (wholeDocument)
         m_report.Skip(TrText("CPhoneSession", "item file: use Restore"),
                       static_cast<int>(m_files.Numbered().ItemFiles().size()));

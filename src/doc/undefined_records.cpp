@@ -33,8 +33,3 @@ std::string CUndefinedRecords::Message(int firstId, int count) {
     if (count == 1) return first;
     return FillText(TrText("CUndefinedRecords", "%1\nand %2 more"), {first, std::to_string(count - 1)});
 }
-
-size_t CUndefinedRecords::CarriedSize(const uint8_t* data, size_t size) {
-    while (size > 1 && data[size - 1] == 0) --size;
-    return size;
-}

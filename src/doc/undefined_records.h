@@ -26,11 +26,6 @@ public:
 
     // True for a record no definition names (defs sorted by ID).
     static bool IsUndefined(const CNVItem& record, const CNVItemArray& defs) { return !defs.ContainsId(record.Id()); }
-    // The bytes a fixed 128-byte record carries: up to its last non-zero byte, at least one.
-    static size_t CarriedSize(const uint8_t* data, size_t size);
-    static std::vector<uint8_t> Carried(const std::vector<uint8_t>& data) {
-        return {data.begin(), data.begin() + static_cast<std::ptrdiff_t>(CarriedSize(data.data(), data.size()))};
-    }
 
 private:
     CNVItemArray m_records;

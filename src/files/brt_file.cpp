@@ -42,7 +42,8 @@ std::vector<uint8_t> CBrtFile::RecordData(const CNVItemArray& list, const SGroup
     }
     for (int k = 0; k < n; ++k) {
         const auto& v = list[group.first + k].Value();
-        std::copy_n(v.begin(), std::min(v.size(), static_cast<size_t>(kSlotSize)), data.begin() + static_cast<ptrdiff_t>(k) * kSlotSize);
+        std::copy_n(v.begin(), std::min(v.size(), static_cast<size_t>(kSlotSize)),
+                    data.begin() + static_cast<ptrdiff_t>(k) * kSlotSize);
     }
     return data;
 }

@@ -76,13 +76,15 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
     for (const auto& r : doc.m_items)
         if (r.Active() == CNVItem::kActive) seen.push_back(std::to_string(r.Subscription()) + " " + r.Name() + " / " + r.Group());
     std::sort(seen.begin(), seen.end());
-    EXPECT_EQ(seen, (std::vector<std::string>{"0 Arr [ 0 ] / GroupA", "0 Arr [ 2 ] / GroupA", "0 NV Item 5000 / Undefined items", "0 Plain / GroupA",
+    EXPECT_EQ(seen, (std::vector<std::string>{"0 Arr [ 0 ] / GroupA", "0 Arr [ 2 ] / GroupA",
+                                              "0 NV Item 5000 / Undefined items", "0 Plain / GroupA",
                                               "1 Subscription 1: Plain / Subscription 1: GroupA",
                                               "1 Subscription 1: Three [ 1 ] / Subscription 1: GroupC"}));
     // Missing elements are filled in, in their own subscription.
     EXPECT_EQ(doc.m_items.GetSize(), 6 + 2 + 2);
-    for (const auto& r : doc.m_items)
+    for (const auto& r : doc.m_items) {
         if (r.Id() == 10 && r.Subscription() == 0) EXPECT_EQ(r.Size(), 101);  // up to its last byte that is not zero
+    }
     const CNumberedState& state = doc.Files().Numbered();
     EXPECT_EQ(state.Origin(), EBackupOrigin::Numbered);
     EXPECT_EQ(state.KeptAside().size(), 2u);
