@@ -82,8 +82,11 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
                                               "1 Subscription 1: Three [ 1 ] / Subscription 1: GroupC"}));
     // Missing elements are filled in, in their own subscription.
     EXPECT_EQ(doc.m_items.GetSize(), 6 + 2 + 2);
+    // Item 10 keeps its bytes up to the last one that is not zero.
     for (const auto& r : doc.m_items) {
-        if (r.Id() == 10 && r.Subscription() == 0) EXPECT_EQ(r.Size(), 101);  // up to its last byte that is not zero
+        if (r.Id() == 10 && r.Subscription() == 0) {
+            EXPECT_EQ(r.Size(), 101);
+        }
     }
     const CNumberedState& state = doc.Files().Numbered();
     EXPECT_EQ(state.Origin(), EBackupOrigin::Numbered);
