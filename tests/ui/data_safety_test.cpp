@@ -142,6 +142,18 @@ private slots:
         QCOMPARE(past->text(CNVContentView::kHexValue), QString("00 02"));
         QVERIFY(!ui.Type(0, CNVContentView::kHexValue, "1F"));
         QCOMPARE(ui.Record("NV_BAND_PREF_I").Value(), (std::vector<uint8_t>{0x1F, 0x00, 0x00, 0x02}));
+
+        // An item the definitions do not name: listed, its bytes shown and edited one by one.
+        CNVItemArray undefined;
+        undefined.Add(ui.Record("NV_BAND_PREF_I"));
+        undefined[0].SetId(7777);
+        QVERIFY(ui.Doc().StartStoreCnv(ui.Path("u.cnv"), undefined));
+        ui.saveSink.choices = {ESaveChoice::Discard};
+        QVERIFY(ui.Frame().OpenBackup(ui.Path("u.cnv")));
+        ui.Select("(Id=7777) NV Item 7777");
+        QCOMPARE(ui.Content().topLevelItemCount(), 4);
+        QVERIFY(!ui.Type(3, CNVContentView::kHexValue, "AB"));
+        QCOMPARE(ui.Record("NV Item 7777").Value(), (std::vector<uint8_t>{0x1F, 0x00, 0x00, 0xAB}));
     }
 
     void anEditOfARecordWithoutValueKeepsTheValueAndTheListShowsItActive() {
