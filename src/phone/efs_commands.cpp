@@ -29,7 +29,7 @@ constexpr SLayout kLayouts[] = {
     {kEfsMkdir, 1, ETail::Text, 1, ETail::None, 0},       // mode (16 bits), path -> errno
     {kEfsRmdir, 0, ETail::Text, 1, ETail::None, 0},       // path -> errno
     {kEfsOpenDir, 0, ETail::Text, 2, ETail::None, 1},     // path -> handle, errno
-    {kEfsReadDir, 2, ETail::None, 10, ETail::Text, 2},    // handle, sequence -> handle, sequence, errno, type,
+    {kEfsReadDir, 2, ETail::None, 9, ETail::Text, 2},     // handle, sequence -> handle, sequence, errno, type,
                                                           // mode, size, atime, mtime, ctime, name
     {kEfsCloseDir, 1, ETail::None, 1, ETail::None, 0},    // handle -> errno
     {kEfsStat, 0, ETail::Text, 7, ETail::None, 0},        // path -> errno, mode, size, links, atime, mtime, ctime
