@@ -110,6 +110,8 @@ TEST_F(CliPhoneTest, UploadThenDownloadCopiesOnePhoneIntoAnother) {
         EXPECT_NE(out.find("\"active\":1"), std::string::npos);
 
         CSimProcess target({"--dir", examples, "--save", m_dir + "/b.txt"});
+        // The sample holds the ESN and the SPC code, which a phone takes only after the SPC code.
+        ASSERT_EQ(RunCommand(cli + "spc --port " + target.Device() + " 000000", &out, &err), 0) << err;
         ASSERT_EQ(RunCommand(cli + "download --port " + target.Device() + " " + backup, &out, &err), 0) << err;
         // A third phone loads the backup itself.
         CSimProcess loaded({"--dir", examples, "--from", backup, "--save", m_dir + "/c.txt"});
