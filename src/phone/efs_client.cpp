@@ -26,6 +26,14 @@ bool CEfsClient::Fail(const std::string& path, const std::string& reason, int32_
     return false;
 }
 
+bool CEfsClient::FailMalformed(const std::string& path) {
+    return Fail(path, TrText("CEfsClient", "the phone sent a malformed file system reply"));
+}
+
+bool CEfsClient::FailTooLarge(const std::string& path) {
+    return Fail(path, TrText("CEfsClient", "the file is larger than 64 MB"));
+}
+
 bool CEfsClient::Hello() {
     if (m_subsystem) return true;
     if (!m_link) return Fail("", TrText("CEfsClient", "Not connected to a phone."));
@@ -38,7 +46,7 @@ bool CEfsClient::Hello() {
         if (m_link->Request(EncodeEfsRequest(EfsHelloRequest(subsystem)), reply, refused)) {
             SEfsMessage hello;
             if (!DecodeEfsReply(reply, hello))
-                return Fail("", TrText("CEfsClient", "The phone sent a malformed file system reply."));
+                return FailMalformed("");
             m_subsystem = subsystem;
             return true;
         }
@@ -56,7 +64,7 @@ bool CEfsClient::Call(SEfsMessage request, SEfsMessage& reply, const std::string
     ++m_requests;
     if (!m_link->Request(EncodeEfsRequest(request), bytes, refused)) return Fail(path, m_link->LastError());
     if (!DecodeEfsReply(bytes, reply))
-        return Fail(path, TrText("CEfsClient", "the phone sent a malformed file system reply"));
+        return FailMalformed(path);
     const int field = EfsErrnoField(request.command);
     const int32_t error = field >= 0 ? reply.Field(static_cast<size_t>(field)) : 0;
     if (error != kEfsOk) return Fail(path, EfsErrnoText(error), error);
@@ -182,11 +190,11 @@ bool CEfsClient::ReadFile(const std::string& path, std::vector<uint8_t>& data) {
         const int32_t got = reply.Field(2);
         if (reply.Field(1) != offset || got < 0 || static_cast<size_t>(got) > kEfsChunk ||
             reply.data.size() < static_cast<size_t>(got)) {
-            ok = Fail(path, TrText("CEfsClient", "the phone sent a malformed file system reply"));
+            ok = FailMalformed(path);
             break;
         }
         if (data.size() + static_cast<size_t>(got) > kMaxFileSize) {
-            ok = Fail(path, TrText("CEfsClient", "the file is larger than 64 MB"));
+            ok = FailTooLarge(path);
             break;
         }
         data.insert(data.end(), reply.data.begin(), reply.data.begin() + got);
@@ -200,7 +208,7 @@ bool CEfsClient::ReadFile(const std::string& path, std::vector<uint8_t>& data) {
 }
 
 bool CEfsClient::WriteFile(const std::string& path, const std::vector<uint8_t>& data, bool makeFolders) {
-    if (data.size() > kMaxFileSize) return Fail(path, TrText("CEfsClient", "the file is larger than 64 MB"));
+    if (data.size() > kMaxFileSize) return FailTooLarge(path);
     if (makeFolders) {
         const size_t slash = path.find_last_of('/');
         if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash))) return false;
@@ -217,6 +225,10 @@ bool CEfsClient::WriteFile(const std::string& path, const std::vector<uint8_t>& 
                             data.begin() + static_cast<long>(offset + length));
         if (!Call(std::move(request), reply, path)) {
             ok = false;
+            break;
+        }
+        if (reply.Field(1) != static_cast<int32_t>(offset)) {
+            ok = FailMalformed(path);
             break;
         }
         if (reply.Field(2) != static_cast<int32_t>(length)) {

@@ -79,6 +79,8 @@ private:
     bool Close(int32_t fd, bool ok, const std::string& path);
     bool CollectFiles(const std::string& folder, int depth, std::vector<SEfsFile>& files);
     bool Fail(const std::string& path, const std::string& reason, int32_t error = 0);
+    bool FailMalformed(const std::string& path);
+    bool FailTooLarge(const std::string& path);
 
     std::shared_ptr<CDiagLink> m_link;
     uint8_t m_subsystem = 0;
