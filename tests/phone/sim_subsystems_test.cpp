@@ -1,6 +1,7 @@
 // The simulated phone's subscriptions, file system, mode and protections through the
 // library and the file system client, one row per behaviour or fault.
 #include "phone/efs_client.h"
+#include "sim/sim_numbered_image.h"
 #include "phone_test_support.h"
 
 #include <gmock/gmock.h>
@@ -167,4 +168,31 @@ TEST_F(PhoneDocTest, SimulatedPhoneSubsystemsAndTheirFaults) {
         doc.Disconnect();
         sim->server.Stop();
     }
+}
+
+// A backup another tool made: records no definition names and a subscription's records are
+// served like any other, and the item files of its three areas are the phone's files.
+TEST_F(PhoneDocTest, SimulatedPhoneServesAWholeNumberedBackup) {
+    CSimNumberedImage image;
+    std::string error;
+    StartPhone([&](CSimNvStore&) {
+        ASSERT_TRUE(image.Load(SourceDir() + "/examples/sample-numbered.qcn", sim->phone, error)) << error;
+    });
+    uint8_t value[4] = {};
+    unsigned short status = 99;
+    ASSERT_EQ(QLIB_DIAG_NV_READ_F(doc.m_phone, 7001, value, 4, &status), 1) << QLibLastError();
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(value[3], 0x44);
+    ASSERT_EQ(QLIB_DIAG_SUBSCRIPTION_NV_READ_F(doc.m_phone, 81, 1, value, 1, &status), 1) << QLibLastError();
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(QLIB_DIAG_SUBSCRIPTION_NV_READ_F(doc.m_phone, 7001, 1, value, 1, &status), 1);
+    EXPECT_EQ(status, kNvNotActive);
+    CEfsClient efs(QLibLink(doc.m_phone));
+    std::vector<SEfsFile> files;
+    ASSERT_TRUE(efs.ListFiles("/nv/item_files", files)) << efs.LastError();
+    std::vector<std::string> paths;
+    for (const SEfsFile& f : files) paths.push_back(f.path);
+    EXPECT_EQ(paths, (std::vector<std::string>{"/nv/item_files/ims/IMS_enable",
+                                               "/nv/item_files/modem/mmode/lte_bandpref",
+                                               "/nv/item_files/modem/uim/uimdrv/feature_support_hotswap"}));
 }
