@@ -138,7 +138,11 @@ bool CSimFileSystem::Fails(const std::string& path, int32_t offset) const {
 
 SEfsMessage CSimFileSystem::Answer(const SEfsMessage& request) {
     switch (request.command) {
-    case kEfsHello: return ReplyTo(request, request.fields);
+    case kEfsHello:
+        // A new client: whatever an earlier one left open is closed, so it can't use up the handles.
+        m_open.clear();
+        m_listings.clear();
+        return ReplyTo(request, request.fields);
     case kEfsOpen: return Open(request);
     case kEfsClose: return Close(request);
     case kEfsRead: return Read(request);
