@@ -25,6 +25,7 @@ struct SSimPhoneOptions {
     uint8_t efsSubsystem = kEfsSubsystem;  // the one subsystem of the file system; 0: none
     std::set<std::string> efsFail;       // files that fail half way (see CSimFileSystem)
     bool efsFull = false;                // no space left for data or folders
+    bool shortSpcReply = false;          // the SPC answer lacks its verdict byte
 };
 
 // A phone as the diagnostic protocol sees it: one request payload in, one reply payload
