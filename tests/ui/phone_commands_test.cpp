@@ -243,6 +243,10 @@ private slots:
         expected[{0, -1}] = Bytes(4, 0xA0);
         expected[{1, -1}] = Bytes(4, 0xA1);
         ui.Doc().Phone().SetBackupFolder(ui.Path("backups"));
+        // The ESN is among the records written: a phone takes it only after the SPC code.
+        const unsigned char code[6] = {'0', '0', '0', '0', '0', '0'};
+        unsigned char accepted = 0;
+        QVERIFY(QLIB_DIAG_SPC_F(ui.Doc().m_phone, code, &accepted) && accepted);
         QStringList results;
         const int reports = Answering<CDownloadReportDialog>({[&](CDownloadReportDialog& dialog) {
                                                                  QTableWidget& table = *dialog.Table();

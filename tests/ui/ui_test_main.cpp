@@ -4,11 +4,17 @@
 
 #include <QApplication>
 #include <QStandardPaths>
+#include <cstdlib>
+#include <filesystem>
 #include <cstring>
 
 int main(int argc, char** argv) {
+    // Settings and backups of the tests stay out of the user's folders, and out of those of
+    // other test runs at the same time (test mode alone shares ~/.qttest between them).
+    char home[] = "/tmp/tessiva-ui-home-XXXXXX";
+    const bool ownHome = mkdtemp(home) != nullptr;
+    if (ownHome) setenv("HOME", home, 1);
     QApplication app(argc, argv);
-    // Settings and backups of the tests stay out of the user's folders.
     QStandardPaths::setTestModeEnabled(true);
     const char* only = argc > 1 && argv[1][0] == 'C' ? argv[1] : nullptr;
     if (only) {
@@ -19,5 +25,7 @@ int main(int argc, char** argv) {
     int failed = 0;
     for (const auto& test : SUiTestRegistry::All())
         if (!only || std::strcmp(only, test.name) == 0) failed += test.run(argc, argv) != 0 ? 1 : 0;
+    std::error_code error;
+    if (ownHome) std::filesystem::remove_all(home, error);
     return failed;
 }
