@@ -118,3 +118,17 @@ TEST_F(DocMerge, AddFromCnvLoadsThenMerges) {
     want.Add(Item(50, -1, Seq(5)));
     EXPECT_EQ(doc.m_items, want);
 }
+
+TEST_F(DocMerge, AnElementOnceReplacedLeavesNothingToAskAbout) {
+    // Only 20[0] was there: once it is overwritten, the file's 20[1] conflicts with nothing
+    // and is kept whatever the next answer would have been.
+    CNVItemArray previous;
+    previous.Add(Item(20, 0, {0xA0, 0, 0}));
+    doc.m_items.RemoveAll();
+    doc.m_items.Add(Item(20, 0, {0xB0, 0, 0}));
+    doc.m_items.Add(Item(20, 1, {0xB1, 0, 0}));
+    prompt.answers = {IOverwritePrompt::kOverwrite, IOverwritePrompt::kSkip};
+    ASSERT_TRUE(doc.MergeItems(previous));
+    EXPECT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(Tags(), (std::vector<int>{0xB0, 0xB1}));
+}

@@ -43,3 +43,15 @@ TEST(SafeFileWriter, CancelAndFailedWritesLeaveThePreviousFile) {
     EXPECT_FALSE(w.Open(dir + "/missing/f.bin"));
     EXPECT_FALSE(w.Error().empty());
 }
+
+TEST(SafeFileWriter, CommitFailsWithTheReasonWhenTheFolderWentAway) {
+    const std::string dir = MakeTempDir("safe") + "/gone";
+    std::filesystem::create_directory(dir);
+    CSafeFileWriter w;
+    ASSERT_TRUE(w.Open(dir + "/f.bin"));
+    ASSERT_TRUE(w.Write("new", 3));
+    std::filesystem::remove_all(dir);
+    EXPECT_FALSE(w.Commit());
+    EXPECT_FALSE(w.Error().empty());
+    EXPECT_FALSE(std::filesystem::exists(dir));
+}
