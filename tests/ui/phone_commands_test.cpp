@@ -64,47 +64,10 @@ Values ValuesOf(const CNVItemArray& items, bool activeOnly = false) {
     return values;
 }
 
-// Answers each modal dialog of type T that comes up while body runs with the next answer; a
-// dialog beyond the script is rejected. Returns how many came up.
-template <class T>
-int Answering(std::deque<std::function<void(T&)>> answers, const std::function<void()>& body) {
-    int shown = 0;
-    QTimer timer;
-    timer.setInterval(5);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible()) return;
-        ++shown;
-        if (answers.empty()) {
-            dialog->reject();
-            return;
-        }
-        auto answer = std::move(answers.front());
-        answers.pop_front();
-        answer(*dialog);
-    });
-    timer.start();
-    body();
-    return shown;
-}
-
-QPushButton* ButtonNamed(QWidget& dialog, const QString& text) {
-    for (QPushButton* button : dialog.findChildren<QPushButton*>())
-        if (button->text() == text) return button;
-    return nullptr;
-}
-
 std::function<void(CSPCCodeDialog&)> TypeCode(const QString& code, const char* button = "OK") {
     return [code, button](CSPCCodeDialog& dialog) {
         QTest::keyClicks(dialog.CodeEdit(), code);
-        ButtonNamed(dialog, button)->click();
-    };
-}
-
-std::function<void(CFindDialog&)> Search(const QString& text, const char* button = "Find") {
-    return [text, button](CFindDialog& dialog) {
-        dialog.Edit()->setText(text);
-        ButtonNamed(dialog, button)->click();
+        ClickButton(dialog, button);
     };
 }
 
@@ -221,8 +184,8 @@ private slots:
         WriteFile(ui.Path("one.csv"), "NV Item Name;NV ID\nNV_ESN_CHKSUM_I;1\n");
         ui.chooser.paths = {ui.Path("one.csv")};
         frame.Action(CMainFrame::kUploadListToolbar)->trigger();
-        QCOMPARE(ui.chooser.asked.back().filterLabel, std::string("nv list files (*.csv)"));
-        QCOMPARE(ui.chooser.asked.back().defaultExtension, std::string("csv"));
+        QCOMPARE(ui.chooser.LastAsked().filterLabel, std::string("nv list files (*.csv)"));
+        QCOMPARE(ui.chooser.LastAsked().defaultExtension, std::string("csv"));
         QCOMPARE(ValuesOf(ui.Doc().m_items), (Values{{{1, -1}, Bytes{5, 6, 7, 8}}}));
         QCOMPARE(TopLevelTexts(frame.ItemsTree()), std::vector<std::string>{"SECURITY"});
 
@@ -472,7 +435,7 @@ private slots:
 
         find("  441 ", CMainFrame::kFindToolbar);
         QCOMPARE(CurrentNodeText(frame.ItemsTree()), std::string("(Id=441) NV_BAND_PREF_I"));
-        QCOMPARE(RowTexts(frame.ListView(), 0)[0], std::string("NV_BAND_PREF_I"));
+        QCOMPARE(CellText(frame.ListView(), 0, 0), std::string("NV_BAND_PREF_I"));
         find("nv_esn_i");
         QCOMPARE(CurrentNodeText(frame.ItemsTree()), std::string("(Id=0) NV_ESN_I"));
         find("NV_SCI_I");  // an array: its first element
@@ -481,7 +444,7 @@ private slots:
         QCOMPARE(CurrentNodeText(frame.SelectedTree()), std::string("(Id=9) NV_PREF_MODE_I"));
         QVERIFY(frame.SelectedTree().IsCurrent());
         QCOMPARE(frame.focusWidget(), static_cast<QWidget*>(&frame.SelectedTree()));
-        QCOMPARE(RowTexts(frame.ListView(), 0)[0], std::string("NV_PREF_MODE_I"));
+        QCOMPARE(CellText(frame.ListView(), 0, 0), std::string("NV_PREF_MODE_I"));
         QVERIFY(ui.sink.Messages().empty());
 
         for (const char* missing : {"0441", "NV_NO_SUCH"}) {

@@ -10,6 +10,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // Settings and backups of the tests stay out of the user's folders.
     QStandardPaths::setTestModeEnabled(true);
+    // The tests answer their dialogs within milliseconds; one left open is a failed test.
+    CModalWatchdog watchdog(std::chrono::seconds(10));
     const char* only = argc > 1 && argv[1][0] == 'C' ? argv[1] : nullptr;
     if (only) {
         argv[1] = argv[0];

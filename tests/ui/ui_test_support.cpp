@@ -1,9 +1,14 @@
 #include "ui_test_support.h"
 
+#include "ui/find_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/nv_tree_view.h"
 #include "app/tessiva_app.h"
 
+#include <QDialog>
+#include <QEvent>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTreeWidget>
 #include <cstdio>
 
@@ -107,6 +112,62 @@ std::vector<std::string> RowTexts(const QTreeWidget& view, int row) {
     if (row < 0 || row >= view.topLevelItemCount()) return texts;
     for (int c = 0; c < view.columnCount(); ++c) texts.push_back(view.topLevelItem(row)->text(c).toStdString());
     return texts;
+}
+
+std::string Last(const std::vector<std::string>& texts) { return texts.empty() ? "(none)" : texts.back(); }
+
+std::string CellText(const QTreeWidget& view, int row, int column) {
+    const std::vector<std::string> texts = RowTexts(view, row);
+    if (column < 0 || static_cast<size_t>(column) >= texts.size())
+        return "(no cell " + std::to_string(row) + "," + std::to_string(column) + ")";
+    return texts[static_cast<size_t>(column)];
+}
+
+void ClickButton(QWidget& dialog, const QString& text) {
+    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+        if (button->text() != text) continue;
+        button->click();
+        return;
+    }
+    QFAIL(qPrintable("no button " + text + " in " + dialog.metaObject()->className()));
+}
+
+std::function<void(CFindDialog&)> Search(const QString& text, const char* button) {
+    return [text, button](CFindDialog& dialog) {
+        dialog.Edit()->setText(text);
+        ClickButton(dialog, button);
+    };
+}
+
+CModalWatchdog::CModalWatchdog(std::chrono::milliseconds limit) : m_limit(limit) {
+    QObject::connect(&m_timer, &QTimer::timeout, this, [this] { Check(); });
+    m_timer.start(100);
+}
+
+bool CModalWatchdog::eventFilter(QObject* watched, QEvent* event) {
+    // A dialog shown again (the overwrite prompt, the progress dialog) starts a new count.
+    if (watched == m_modal && event->type() == QEvent::Hide) m_modal = nullptr;
+    return false;
+}
+
+void CModalWatchdog::Check() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal != m_modal) {
+        if (m_modal) m_modal->removeEventFilter(this);
+        m_modal = modal;
+        if (modal) modal->installEventFilter(this);
+        m_shownFor.start();
+        return;
+    }
+    if (!modal || m_shownFor.elapsed() < m_limit.count()) return;
+    const QString name = QString("%1 \"%2\"").arg(modal->metaObject()->className(), modal->windowTitle());
+    QTest::qFail(qPrintable(QString("the modal %1 stayed open for %2 s, closed by the watchdog")
+                                .arg(name)
+                                .arg(m_shownFor.elapsed() / 1000)),
+                 __FILE__, __LINE__);
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+    else modal->close();
+    m_shownFor.start();
 }
 
 QPalette DarkPalette() {
