@@ -155,7 +155,7 @@ private slots:
         QCOMPARE(ui.Doc().m_items.GetSize(), 9);
     }
 
-    void findMatchesPartsOfNamesAndFindNextWalksBothTrees() {
+    void findTakesIdsAndNamesInEitherTreeAndFindNextWalksOn() {
         SUiApp ui;
         QVERIFY(ui.Start());
         CMainFrame& frame = ui.Frame();
@@ -163,22 +163,43 @@ private slots:
         frame.Views().BuildItemsTree();
         frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), "(Id=9) NV_PREF_MODE_I"));
         frame.SelectedTree().DropFrom(frame.ItemsTree());
-        auto find = [&](const QString& text) {
-            QCOMPARE(Answering<CFindDialog>({Search(text)}, [&] { frame.Action(CMainFrame::kFindMenu)->trigger(); }), 1);
+        auto find = [&](const char* text, int command = CMainFrame::kFindMenu) {
+            QCOMPARE(Answering<CFindDialog>({Search(text)}, [&] { frame.Action(command)->trigger(); }), 1);
         };
-        find("pref");
-        QCOMPARE(SelectedText(frame.ItemsTree()), std::string("(Id=441) NV_BAND_PREF_I"));
+        const struct {
+            const char* text;
+            int command;
+            bool inSelected;
+            const char* node;
+            const char* row;
+        } finds[] = {
+            {"  441 ", CMainFrame::kFindToolbar, false, "(Id=441) NV_BAND_PREF_I", "NV_BAND_PREF_I"},
+            {"nv_esn_i", CMainFrame::kFindMenu, false, "(Id=0) NV_ESN_I", "NV_ESN_I"},  // before the names holding it
+            {"NV_SCI_I", CMainFrame::kFindMenu, false, "(Id=10) NV_SCI_I [ 0 ]", "NV_SCI_I [ 0 ]"},  // the first element
+            {"9", CMainFrame::kFindMenu, true, "(Id=9) NV_PREF_MODE_I", "NV_PREF_MODE_I"},  // only in the selection
+            {"pref", CMainFrame::kFindMenu, false, "(Id=441) NV_BAND_PREF_I", "NV_BAND_PREF_I"},  // part of a name
+        };
+        for (const auto& f : finds) {
+            find(f.text, f.command);
+            CNVTreeView& tree = f.inSelected ? frame.SelectedTree() : frame.ItemsTree();
+            QCOMPARE(SelectedText(tree), std::string(f.node));
+            QVERIFY(tree.IsCurrent());
+            QCOMPARE(frame.focusWidget(), static_cast<QWidget*>(&tree));
+            QCOMPARE(CellText(frame.ListView(), 0, 0), std::string(f.row));
+        }
+        QVERIFY(ui.sink.Messages().empty());
         frame.Action(CMainFrame::kFindNext)->trigger();
         QCOMPARE(SelectedText(frame.SelectedTree()), std::string("(Id=9) NV_PREF_MODE_I"));
         QVERIFY(frame.SelectedTree().IsCurrent());
         frame.Action(CMainFrame::kFindNext)->trigger();  // round again
         QCOMPARE(SelectedText(frame.ItemsTree()), std::string("(Id=441) NV_BAND_PREF_I"));
-        // An exact name comes before the names that hold it.
-        find("nv_esn_i");
-        QCOMPARE(SelectedText(frame.ItemsTree()), std::string("(Id=0) NV_ESN_I"));
-        QVERIFY(ui.sink.Messages().empty());
-        find("nothing like it");
-        QCOMPARE(ui.sink.Messages(), std::vector<std::string>{"NV Item not found."});
+
+        for (const char* missing : {"0441", "NV_NO_SUCH", "nothing like it"}) {
+            ui.sink.ClearRecords();
+            find(missing);
+            QCOMPARE(ui.sink.Messages(), std::vector<std::string>{"NV Item not found."});
+            QCOMPARE(SelectedText(frame.ItemsTree()), std::string("(Id=441) NV_BAND_PREF_I"));
+        }
     }
 
     void everyMenuEntryHasAnAltLetterAndTheShortcutsAreShown() {

@@ -1,10 +1,9 @@
 // The window's phone commands against a simulated phone on a pseudo-terminal, the port
-// choice, the merge of a CNV file through the overwrite prompt, and Find.
+// choice and the merge of a CNV file through the overwrite prompt.
 #include "phone/com_ports.h"
 #include "ui/doc_views.h"
 #include "doc/download_report.h"
 #include "ui/download_report_dialog.h"
-#include "ui/find_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/nv_list_view.h"
 #include "ui/nv_tree_view.h"
@@ -87,7 +86,6 @@ private:
         return ui.Frame().ConnectionBox()->text() == "CONNECTED";
     }
     static std::string StateText(SUiApp& ui) { return ui.Frame().ConnectionBox()->text().toStdString(); }
-    static std::string CurrentNodeText(CNVTreeView& tree) { return CNVTreeView::NodeText(tree.SelectedNode()); }
 
 private slots:
     void portChoiceConnectionStatesAndTheNotConnectedReply() {
@@ -419,40 +417,6 @@ private slots:
         QCOMPARE(StateText(ui), std::string("NOT CONNECTED"));
         QCOMPARE(frame.StatusField(CMainFrame::kStatusOutcome)->text(), QString("Disconnected: the port changed"));
         QCOMPARE(frame.PortBox()->currentText(), QString("ttyUSB0"));  // the listed name stands for its device
-    }
-
-    void findByIdAndNameInEitherTree() {
-        SUiApp ui;
-        QVERIFY(ui.Start());
-        CMainFrame& frame = ui.Frame();
-        ui.FillDatabase();
-        frame.Views().BuildItemsTree();
-        frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), "(Id=9) NV_PREF_MODE_I"));
-        frame.SelectedTree().DropFrom(frame.ItemsTree());
-        auto find = [&](const QString& text, int id = CMainFrame::kFindMenu) {
-            Answering<CFindDialog>({Search(text)}, [&] { frame.Action(id)->trigger(); });
-        };
-
-        find("  441 ", CMainFrame::kFindToolbar);
-        QCOMPARE(CurrentNodeText(frame.ItemsTree()), std::string("(Id=441) NV_BAND_PREF_I"));
-        QCOMPARE(CellText(frame.ListView(), 0, 0), std::string("NV_BAND_PREF_I"));
-        find("nv_esn_i");
-        QCOMPARE(CurrentNodeText(frame.ItemsTree()), std::string("(Id=0) NV_ESN_I"));
-        find("NV_SCI_I");  // an array: its first element
-        QCOMPARE(CurrentNodeText(frame.ItemsTree()), std::string("(Id=10) NV_SCI_I [ 0 ]"));
-        find("9");  // listed only in "Selected NV Items"
-        QCOMPARE(CurrentNodeText(frame.SelectedTree()), std::string("(Id=9) NV_PREF_MODE_I"));
-        QVERIFY(frame.SelectedTree().IsCurrent());
-        QCOMPARE(frame.focusWidget(), static_cast<QWidget*>(&frame.SelectedTree()));
-        QCOMPARE(CellText(frame.ListView(), 0, 0), std::string("NV_PREF_MODE_I"));
-        QVERIFY(ui.sink.Messages().empty());
-
-        for (const char* missing : {"0441", "NV_NO_SUCH"}) {
-            ui.sink.ClearRecords();
-            find(missing);
-            QCOMPARE(ui.sink.Messages(), std::vector<std::string>{"NV Item not found."});
-            QCOMPARE(CurrentNodeText(frame.ItemsTree()), std::string("(Id=10) NV_SCI_I [ 0 ]"));
-        }
     }
 };
 UI_TEST_CLASS(CPhoneCommandsTest);

@@ -3,6 +3,7 @@
 #include "ui_test_support.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QStandardPaths>
 #include <cstring>
 
@@ -10,6 +11,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // Settings and backups of the tests stay out of the user's folders.
     QStandardPaths::setTestModeEnabled(true);
+    // Settings of this run only: runs in other checkouts at the same time would share the
+    // test mode's file and change each other's recent files and layout.
+    const QString settings = QString::fromStdString(MakeTempDir("settings"));
+    for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, settings);
     // The tests answer their dialogs within milliseconds; one left open is a failed test.
     CModalWatchdog watchdog(std::chrono::seconds(10));
     const char* only = argc > 1 && argv[1][0] == 'C' ? argv[1] : nullptr;
