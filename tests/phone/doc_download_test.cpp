@@ -176,6 +176,7 @@ TEST_F(PhoneDocTest, EmptySpcCodeIsSixZeroBytes) {
 TEST_F(PhoneDocTest, WrongSpcSilencesThePhoneAndAFailedCallCountsAsRejected) {
     SSimPhoneOptions options;
     options.spcPenalty = std::chrono::seconds(30);
+    doc.SetRequestTimeout(kSilentTimeoutMs);
     StartPhone([](CSimNvStore&) {}, options);
     doc.SendSpcCode("999999");
     EXPECT_EQ(t.frontend.Messages().size(), 1u);
