@@ -1,5 +1,6 @@
 // Runs every registered widget test class, or only the class named by the first argument
 // (further arguments go to Qt Test). The exit status counts the classes that failed.
+#include "modal_watchdog.h"
 #include "ui_test_support.h"
 
 #include <QApplication>

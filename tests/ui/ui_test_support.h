@@ -3,13 +3,10 @@
 #include "test_support.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPalette>
-#include <QPointer>
 #include <QTest>
 #include <QTimer>
-#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -128,21 +125,3 @@ int Answering(std::deque<std::function<void(T&)>> answers, const std::function<v
 void ClickButton(QWidget& dialog, const QString& text);
 // The answer to the Find dialog: text typed, then the button clicked.
 std::function<void(CFindDialog&)> Search(const QString& text, const char* button = "Find");
-
-// Fails the running test when a modal widget stays open past the limit, naming it, and
-// closes it: a dialog nobody answers costs seconds instead of the program's timeout.
-class CModalWatchdog : public QObject {
-public:
-    explicit CModalWatchdog(std::chrono::milliseconds limit);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void Check();
-
-    std::chrono::milliseconds m_limit;
-    QTimer m_timer;
-    QPointer<QWidget> m_modal;
-    QElapsedTimer m_shownFor;
-};
