@@ -14,12 +14,13 @@ CNVItem Raw(int id, const Bytes& value) {
 }  // namespace
 
 TEST_F(DocCompletion, ElementsGoToTheIndexTheyCarryAndBadOnesAreReported) {
-    // Item 20 (four 3-byte elements): 3, then 1 twice, then 7 (outside), then one without index.
+    // Item 20 (four 3-byte elements): 3 (the last), then 1 twice, then 4 (one past the end),
+    // then one without index.
     doc.m_items.Add(Raw(20, {3, 0xA, 0xB, 0xC}));
     doc.m_items.Add(Raw(10, {1, 2}));
     doc.m_items.Add(Raw(20, {1, 0x1}));  // shorter than the element: zero filled
     doc.m_items.Add(Raw(20, {1, 0x2, 0x2, 0x2}));
-    doc.m_items.Add(Raw(20, {7, 0x7}));
+    doc.m_items.Add(Raw(20, {4, 0x4}));
     doc.m_items.Add(Raw(20, {}));
     doc.m_items.Add(Raw(99, {1}));
     doc.CompleteArrayElements();
@@ -32,7 +33,7 @@ TEST_F(DocCompletion, ElementsGoToTheIndexTheyCarryAndBadOnesAreReported) {
     EXPECT_EQ(frontend.Messages(),
               (std::vector<std::string>{
                   "NV Item ID = 20 holds element 1 more than once; the first one was kept.",
-                  "NV Item ID = 20: element 7 lies outside the 4 elements of its definition and was left out.",
+                  "NV Item ID = 20: element 4 lies outside the 4 elements of its definition and was left out.",
                   "NV Item ID = 20: an element record without its index byte was left out.",
                   "NV Item ID = 99 \n Is not defined in NVItemsDefine.def file\n So it can't be edit by Tessiva"}));
 }

@@ -207,6 +207,7 @@ TEST_F(PhoneDocTest, EmptySpcCodeIsSixZeroBytes) {
 TEST_F(PhoneDocTest, WrongSpcSilencesThePhoneAndAFailedCallCountsAsRejected) {
     SSimPhoneOptions options;
     options.spcPenalty = std::chrono::seconds(30);
+    doc.SetRequestTimeout(kSilentTimeoutMs);
     StartPhone([](CSimNvStore&) {}, options);
     doc.SendSpcCode("999999");
     EXPECT_EQ(t.frontend.Messages().size(), 1u);
@@ -315,6 +316,7 @@ TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAnd
     EXPECT_EQ(outcome.failed[0].reason, "read-back differs");
     ASSERT_EQ(outcome.refused.size(), 1u);
     EXPECT_EQ(report.Count(EResult::Verified), 3);  // 10, 20[0], 20[2]
+    EXPECT_EQ(report.Summary(), "3 record(s) written, 3 verified, 1 write protected, 1 failed.");
     // 20[2] was never on the phone: nothing to keep, and the report says so.
     ASSERT_EQ(report.RowsOf(EResult::NotBackedUp).size(), 1u);
     EXPECT_EQ(report.RowsOf(EResult::NotBackedUp)[0].index, 2);
@@ -355,7 +357,7 @@ TEST_F(PhoneDocTest, NothingIsWrittenWithoutABackupAndTheSettingsTurnBothStepsOf
     const int before = sim->server.Received();
     EXPECT_TRUE(doc.DownloadAllActive().IsCompleted());
     EXPECT_EQ(sim->server.Received() - before, 5);  // the writes alone
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Written), 5);
+    EXPECT_EQ(doc.Phone().LastReport().Summary(), "5 record(s) written, 0 write protected, 0 failed.");
     EXPECT_TRUE(doc.Phone().LastReport().backupPath.empty());
 }
 

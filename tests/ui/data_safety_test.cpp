@@ -162,14 +162,14 @@ private slots:
         ui.Record("NV_ESN_I").SetValue(std::vector<uint8_t>{});
         ui.Record("NV_ESN_I").SetActive(CNVItem::kUnreadable);
         ui.Select("SECURITY");
-        QCOMPARE(RowTexts(ui.Frame().ListView(), 0)[2], std::string("X"));
+        QCOMPARE(CellText(ui.Frame().ListView(), 0, 2), std::string("X"));
         ui.Frame().ListView().setCurrentItem(ui.Frame().ListView().topLevelItem(0));
         QVERIFY(!ui.Type(0, 1, "5"));
         QCOMPARE(ui.Record("NV_ESN_I").Value(), (std::vector<uint8_t>{5, 0, 0, 0}));
         QCOMPARE(ui.Record("NV_ESN_I").Active(), int16_t(CNVItem::kActive));
         // The row shows it at once, size and all.
-        QCOMPARE(RowTexts(ui.Frame().ListView(), 0)[2], std::string("Y"));
-        QCOMPARE(RowTexts(ui.Frame().ListView(), 0)[5], std::string("4"));
+        QCOMPARE(CellText(ui.Frame().ListView(), 0, 2), std::string("Y"));
+        QCOMPARE(CellText(ui.Frame().ListView(), 0, 5), std::string("4"));
     }
 
     void addingAFileOfOneElementAsksOnceAndLeavesNoStaleContent() {
@@ -183,18 +183,11 @@ private slots:
         ui.Select("(Id=10) NV_SCI_I [ 0 ]");
         QVERIFY(ui.Content().topLevelItemCount() > 0);
 
-        int asked = 0;
-        QTimer timer;
-        QObject::connect(&timer, &QTimer::timeout, [&] {
-            if (auto* dialog = qobject_cast<COwerWriteDialog*>(QApplication::activeModalWidget())) {
-                ++asked;
-                dialog->Button(IOverwritePrompt::kOverwriteAll)->click();
-            }
-        });
-        timer.start(5);
         ui.chooser.paths = {ui.Path("one.cnv")};
-        ui.Frame().Action(CMainFrame::kAddCnvMenu)->trigger();
-        QCOMPARE(asked, 1);
+        QCOMPARE(Answering<COwerWriteDialog>(
+                     {[](COwerWriteDialog& dialog) { dialog.Button(IOverwritePrompt::kOverwriteAll)->click(); }},
+                     [&] { ui.Frame().Action(CMainFrame::kAddCnvMenu)->trigger(); }),
+                 1);
         QCOMPARE(ui.Record("NV_SCI_I [ 0 ]").Value(), std::vector<uint8_t>{0xEE});
         QCOMPARE(ui.Record("NV_SCI_I [ 1 ]").Value(), second);
         QCOMPARE(ui.Record("NV_SCI_I [ 2 ]").Active(), int16_t(CNVItem::kActive));
