@@ -262,7 +262,7 @@ private slots:
         QCOMPARE(CellText(content, 1, 1), std::string("20"));
         QCOMPARE(CellText(content, 3, 2), std::string("AB AB AB AB"));
         // Pictured as the other nodes, and the sixteen bytes of a row shown whole.
-        for (QTreeWidgetItem* node = file; node; node = node->parent()) QVERIFY(!node->icon(0).isNull());
+        for (QTreeWidgetItem* node = files->child(0)->child(0); node; node = node->parent()) QVERIFY(!node->icon(0).isNull());
         QVERIFY(content.columnWidth(CNVContentView::kHexValue) >=
                 content.fontMetrics().horizontalAdvance(QString::fromStdString(CellText(content, 2, 2))));
 
