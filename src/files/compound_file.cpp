@@ -80,7 +80,7 @@ bool CCompoundFile::ReadMemory(const uint8_t* data, size_t size, CCompoundNode& 
         for (uint32_t child : children) {
             CCompoundNode& added = node->Append(CCompoundNode(reader.NameOf(child), reader.Entry(child).storage));
             if (!added.IsStorage() && !reader.ReadStream(child, added.Bytes())) {
-                error = FillText(TrText("CCompoundFile", "The stream %1 can't be read; the file is damaged."),
+                error = FillText(TrText("CCompoundFile", "The stream %1 can't be read; the compound file is damaged."),
                                  {reader.PathOf(child)});
                 return false;
             }

@@ -54,14 +54,14 @@ std::string CCompoundReader::OwnerName(uint32_t owner) const {
 
 bool CCompoundReader::Claim(std::vector<uint32_t>& owners, uint32_t sector, uint32_t owner, const std::string& what) {
     if (sector >= owners.size())
-        return Fail(FillText(Tr("The chain of %1 leads to sector %2, outside the file; the file is damaged."),
+        return Fail(FillText(Tr("The chain of %1 leads to sector %2, outside the file; the compound file is damaged."),
                              {what, std::to_string(sector)}));
     uint32_t& slot = owners[sector];
     if (slot == owner)
-        return Fail(FillText(Tr("The chain of %1 runs in a circle (sector %2); the file is damaged."),
+        return Fail(FillText(Tr("The chain of %1 runs in a circle (sector %2); the compound file is damaged."),
                              {what, std::to_string(sector)}));
     if (slot != kNobody)
-        return Fail(FillText(Tr("%1 and %2 both claim sector %3; the file is damaged."),
+        return Fail(FillText(Tr("%1 and %2 both claim sector %3; the compound file is damaged."),
                              {what, OwnerName(slot), std::to_string(sector)}));
     slot = owner;
     return true;
@@ -97,7 +97,7 @@ bool CCompoundReader::ReadHeader() {
 bool CCompoundReader::ReadFat() {
     const uint32_t fatCount = GetU32(m_data + Header::kFatSectors);
     if (fatCount > m_sectorCount)
-        return Fail(FillText(Tr("The header claims %1 FAT sectors, more than the file holds; the file is damaged."),
+        return Fail(FillText(Tr("The header claims %1 FAT sectors, more than the file holds; the compound file is damaged."),
                              {std::to_string(fatCount)}));
     std::vector<uint32_t> fatSectors;
     fatSectors.reserve(fatCount);
@@ -107,10 +107,10 @@ bool CCompoundReader::ReadFat() {
     uint32_t next = GetU32(m_data + Header::kFirstDifat);
     while (fatSectors.size() < fatCount) {
         if (next == kEndOfChain || next == kFree)
-            return Fail(FillText(Tr("The FAT's list (DIFAT) ends after %1 of %2 FAT sectors; the file is damaged."),
+            return Fail(FillText(Tr("The FAT's list (DIFAT) ends after %1 of %2 FAT sectors; the compound file is damaged."),
                                  {std::to_string(fatSectors.size()), std::to_string(fatCount)}));
         if (!Claim(m_owners, next, kOwnDifat, OwnerName(kOwnDifat)) || SectorBytes(next) < m_sectorSize)
-            return Fail(Tr("The FAT's list (DIFAT) runs past the end of the file; the file is damaged."));
+            return Fail(Tr("The FAT's list (DIFAT) runs past the end of the file; the compound file is damaged."));
         const uint8_t* p = SectorData(next);
         for (size_t i = 0; i < perDifat && fatSectors.size() < fatCount; ++i) fatSectors.push_back(GetU32(p + 4 * i));
         next = GetU32(p + 4 * perDifat);
@@ -131,7 +131,7 @@ bool CCompoundReader::WalkToEnd(uint32_t start, uint32_t owner, const std::strin
     for (uint32_t at = start; at != kEndOfChain; at = m_fat[at]) {
         if (!Claim(m_owners, at, owner, what)) return false;
         if (at >= m_fat.size())
-            return Fail(FillText(Tr("The FAT does not reach sector %1 of %2; the file is damaged."),
+            return Fail(FillText(Tr("The FAT does not reach sector %1 of %2; the compound file is damaged."),
                                  {std::to_string(at), what}));
         sectors.push_back(at);
     }
@@ -143,10 +143,10 @@ bool CCompoundReader::ReadDirectory() {
         return false;
     for (uint32_t s : m_dirSectors)
         if (SectorBytes(s) < m_sectorSize)
-            return Fail(Tr("The directory runs past the end of the file; the file is damaged."));
+            return Fail(Tr("The directory runs past the end of the file; the compound file is damaged."));
     m_entryCount = static_cast<uint32_t>(m_dirSectors.size() * (m_sectorSize / kEntrySize));
     if (m_entryCount == 0 || EntryData(kRoot)[Entry::kType] != Entry::kRoot)
-        return Fail(Tr("The directory has no root entry; the file is damaged."));
+        return Fail(Tr("The directory has no root entry; the compound file is damaged."));
     std::vector<uint32_t> miniFatSectors;
     const uint32_t firstMiniFat = GetU32(m_data + Header::kFirstMiniFat);
     if (firstMiniFat != kFree && !WalkToEnd(firstMiniFat, kOwnMiniFat, OwnerName(kOwnMiniFat), miniFatSectors))
@@ -173,7 +173,7 @@ bool CCompoundReader::ParseEntry(uint32_t id, uint32_t parent) {
     const uint8_t type = p[Entry::kType];
     auto where = [&] { return parent == kRoot ? Tr("the root") : PathOf(parent); };
     if (type != Entry::kStorage && type != Entry::kStream)
-        return Fail(FillText(Tr("Entry %1 of %2 is neither a storage nor a stream; the file is damaged."),
+        return Fail(FillText(Tr("Entry %1 of %2 is neither a storage nor a stream; the compound file is damaged."),
                              {std::to_string(id), where()}));
     const uint16_t nameBytes = GetU16(p + Entry::kNameLength);
     const size_t units = nameBytes >= 2 && nameBytes <= 64 && nameBytes % 2 == 0 ? nameBytes / 2 - 1 : 0;
@@ -183,7 +183,7 @@ bool CCompoundReader::ParseEntry(uint32_t id, uint32_t parent) {
         return Fail(parent == kRoot ? Tr("An entry of the root has no name.")
                                     : FillText(Tr("An entry of %1 has no name."), {where()}));
     if (!IsValidName(e.name))
-        return Fail(FillText(Tr("The name %1 holds a character the format reserves (/ \\ : !); the file is damaged."),
+        return Fail(FillText(Tr("The name %1 holds a character the format reserves (/ \\ : !); the compound file is damaged."),
                              {PathOf(id)}));
     e.storage = type == Entry::kStorage;
     e.start = GetU32(p + Entry::kStart);
@@ -215,10 +215,10 @@ bool CCompoundReader::ReadTree() {
             siblings.pop_back();
             if (id == kNoEntry) continue;
             if (id >= m_entryCount)
-                return Fail(FillText(Tr("The directory of %1 names entry %2, past its %3 entries; the file is damaged."),
+                return Fail(FillText(Tr("The directory of %1 names entry %2, past its %3 entries; the compound file is damaged."),
                                      {where, std::to_string(id), std::to_string(m_entryCount)}));
             if (seen[id])
-                return Fail(FillText(Tr("The directory reaches entry %1 twice (in %2); the file is damaged."),
+                return Fail(FillText(Tr("The directory reaches entry %1 twice (in %2); the compound file is damaged."),
                                      {std::to_string(id), where}));
             seen[id] = true;
             if (!ParseEntry(id, storage)) return false;
@@ -233,11 +233,11 @@ bool CCompoundReader::ReadTree() {
             const SEntry& child = m_entries[children[i]];
             if (i > 0 && CompareNames(m_entries[children[i - 1]].name, child.name) == 0)
                 return Fail(
-                    FillText(Tr("The name %1 appears twice; the file is damaged."), {PathOf(children[i])}));
+                    FillText(Tr("The name %1 appears twice; the compound file is damaged."), {PathOf(children[i])}));
             if (!child.storage) {
                 m_streams.push_back(children[i]);
             } else if (depth + 1 > kMaxDepth) {
-                return Fail(FillText(Tr("The storage %1 is nested too deeply; the file is damaged."),
+                return Fail(FillText(Tr("The storage %1 is nested too deeply; the compound file is damaged."),
                                      {PathOf(children[i])}));
             } else {
                 storages.emplace_back(children[i], depth + 1);
@@ -257,12 +257,12 @@ bool CCompoundReader::WalkStream(uint32_t id, const std::string& what) {
     uint32_t at = e.start;
     for (uint64_t n = 0; n < needed; ++n) {
         if (at >= table.size() || (mini && at >= owners.size()))
-            return Fail(FillText(Tr("%1 holds %2 bytes, but its chain ends or leaves the file after %3; the file is "
-                                    "damaged."),
+            return Fail(FillText(Tr("%1 holds %2 bytes, but its chain ends or leaves the file after %3; the "
+                                    "compound file is damaged."),
                                  {what, std::to_string(e.size), std::to_string(n * unit)}));
         if (!Claim(owners, at, id, what)) return false;
         if (!mini && SectorBytes(at) < std::min<uint64_t>(unit, e.size - n * unit))
-            return Fail(FillText(Tr("%1 runs past the end of the file; the file is damaged."), {what}));
+            return Fail(FillText(Tr("%1 runs past the end of the file; the compound file is damaged."), {what}));
         if (id == kRoot) m_miniStream.push_back(at);
         if (n + 1 < needed) at = table[at];
     }
@@ -272,7 +272,7 @@ bool CCompoundReader::WalkStream(uint32_t id, const std::string& what) {
 bool CCompoundReader::CheckStreams() {
     // The mini stream first: small streams are checked against what it holds.
     if (m_miniStreamSize > m_size)
-        return Fail(FillText(Tr("The mini stream claims %1 bytes, more than the file holds; the file is damaged."),
+        return Fail(FillText(Tr("The mini stream claims %1 bytes, more than the file holds; the compound file is damaged."),
                              {std::to_string(m_miniStreamSize)}));
     if (!WalkStream(kRoot, OwnerName(kRoot))) return false;
     // Only whole mini sectors inside the mini stream can be read.
@@ -287,7 +287,7 @@ bool CCompoundReader::CheckStreams() {
                                  {PathOf(id), std::to_string(e.size)}));
         (e.size < kMiniCutoff ? mini : regular) += e.size;
         if (regular > capacity || mini > m_miniStreamSize)
-            return Fail(FillText(Tr("The streams up to %1 claim more bytes than the file holds; the file is damaged."),
+            return Fail(FillText(Tr("The streams up to %1 claim more bytes than the file holds; the compound file is damaged."),
                                  {PathOf(id)}));
         if (!WalkStream(id, what)) return false;
     }

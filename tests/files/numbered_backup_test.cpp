@@ -137,7 +137,7 @@ TEST(NumberedBackup, DecodesEncodesAndConvertsWithoutLoss) {
     CCompoundNode fromXml;
     std::string outer;
     ASSERT_TRUE(CXqcnFile::Read(xml, fromXml, error, &outer)) << error;
-    EXPECT_EQ(outer, "field");
+    EXPECT_EQ(outer, "field.xqcn");
     EXPECT_TRUE(fromXml.SameContent(tree));
     EXPECT_EQ(fromXml.Children().back().Name(), "File_Version");
     ASSERT_TRUE(CCompoundFile::Write(third, fromXml, error)) << error;
