@@ -2,6 +2,7 @@
 
 #include "files/byte_reader.h"
 #include "files/safe_file_writer.h"
+#include "files/xqcn_value_filter.h"
 #include "jobs/text_translation.h"
 
 #include <QBuffer>
@@ -17,34 +18,7 @@
 namespace {
 constexpr char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"Windows-1252\" ?>\r\n";
 
-int HexValue(char16_t c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 bool IsSpace(char16_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-// Two hex digits per byte, separated by whitespace; false on anything else.
-bool ParseHex(QStringView text, std::vector<uint8_t>& bytes) {
-    bytes.clear();
-    bytes.reserve(static_cast<size_t>(text.size()) / 3 + 1);
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n) {
-        if (IsSpace(text[i].unicode())) {
-            ++i;
-            continue;
-        }
-        if (i + 1 >= n) return false;
-        const int hi = HexValue(text[i].unicode()), lo = HexValue(text[i + 1].unicode());
-        if (hi < 0 || lo < 0 || (i + 2 < n && !IsSpace(text[i + 2].unicode()))) return false;
-        bytes.push_back(static_cast<uint8_t>(hi << 4 | lo));
-        i += 2;
-    }
-    return true;
-}
 
 std::string PathOf(const std::vector<std::string>& names, const std::string& last) {
     std::string path;
@@ -54,6 +28,8 @@ std::string PathOf(const std::vector<std::string>& names, const std::string& las
 
 class CXmlTreeReader {
 public:
+    explicit CXmlTreeReader(CXqcnValueFilter& values) : m_values(values) {}
+
     bool Read(QXmlStreamReader& reader, CCompoundNode& root, std::string& outer) {
         std::vector<CCompoundNode*> stack;
         std::vector<std::unordered_set<std::string>> seen;
@@ -137,7 +113,7 @@ private:
         const qulonglong length = attributes.value(QLatin1String("Length")).toULongLong(&ok);
         if (!ok)
             return Fail(FillText(TrText("CXqcnFile", "The stream %1 (line %2) has no valid Length."), {path, line}));
-        if (!ParseHex(attributes.value(QLatin1String("Value")), bytes))
+        if (!m_values.Take(attributes.value(QLatin1String("Value")), bytes))
             return Fail(FillText(TrText("CXqcnFile", "The stream %1 (line %2) has a Value that is not hex bytes."),
                                  {path, line}));
         if (length != bytes.size())
@@ -151,6 +127,7 @@ private:
         return false;
     }
 
+    CXqcnValueFilter& m_values;
     std::string m_error;
 };
 
@@ -317,8 +294,9 @@ bool CXqcnFile::ReadDevice(QIODevice& device, CCompoundNode& root, std::string& 
         error = NotXml();
         return false;
     }
-    QXmlStreamReader xml(&device);
-    CXmlTreeReader reader;
+    CXqcnValueFilter values(device);
+    QXmlStreamReader xml(&values);
+    CXmlTreeReader reader(values);
     CCompoundNode tree;
     std::string outer;
     if (!reader.Read(xml, tree, outer)) {

@@ -1,11 +1,8 @@
 #include "file_bytes.h"
+#include "files/compound_file.h"
 #include "files/qcn_file.h"
 #include "test_support.h"
 
-#include <gsf/gsf.h>
-#include <gsf/gsf-outfile-msole.h>
-#include <gsf/gsf-outfile.h>
-#include <gsf/gsf-output-stdio.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,40 +10,31 @@
 
 namespace {
 // A compound file of any shape: "a/b/c" are storages, a leading "=" makes the last part a
-// stream. Written with libgsf directly, so odd layouts can be made.
+// stream, so odd layouts can be made.
 void MakeCompoundFile(const std::string& path, const std::vector<std::string>& entries) {
-    gsf_init();
-    GsfOutput* sink = gsf_output_stdio_new(path.c_str(), nullptr);
-    ASSERT_NE(sink, nullptr);
-    GsfOutfile* root = gsf_outfile_msole_new(sink);
-    std::map<std::string, GsfOutput*> storages;
-    std::vector<GsfOutput*> order;
+    CCompoundNode root;
     for (const auto& entry : entries) {
         const bool stream = entry[0] == '=';
         const std::string full = stream ? entry.substr(1) : entry;
-        const size_t slash = full.rfind('/');
-        const std::string parentPath = slash == std::string::npos ? "" : full.substr(0, slash);
-        const std::string name = slash == std::string::npos ? full : full.substr(slash + 1);
-        GsfOutfile* parent = parentPath.empty() ? root : GSF_OUTFILE(storages.at(parentPath));
-        GsfOutput* child = gsf_outfile_new_child(parent, name.c_str(), !stream);
-        if (stream) {
-            Bytes bytes(134, 0);
-            bytes[0] = 7;
-            gsf_output_write(child, bytes.size(), bytes.data());
-            gsf_output_close(child);
-            g_object_unref(child);
-        } else {
-            storages[full] = child;
-            order.push_back(child);
+        CCompoundNode* node = &root;
+        for (size_t start = 0;;) {
+            const size_t slash = full.find('/', start);
+            const std::string name = full.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+            if (slash == std::string::npos) {
+                if (!stream) node->Storage(name);
+                else {
+                    Bytes bytes(134, 0);
+                    bytes[0] = 7;
+                    node->Stream(name).SetBytes(bytes);
+                }
+                break;
+            }
+            node = &node->Storage(name);
+            start = slash + 1;
         }
     }
-    for (auto it = order.rbegin(); it != order.rend(); ++it) {
-        gsf_output_close(*it);
-        g_object_unref(*it);
-    }
-    gsf_output_close(GSF_OUTPUT(root));
-    g_object_unref(root);
-    g_object_unref(sink);
+    std::string error;
+    ASSERT_TRUE(CCompoundFile::Write(path, root, error)) << error;
 }
 
 // The item storages a load would take, or "!" and the reason.
