@@ -3,6 +3,8 @@
 #include <QChar>
 #include <QString>
 
+#include <algorithm>
+
 namespace Cfb {
 uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
@@ -28,11 +30,16 @@ void SetU64(uint8_t* p, uint64_t v) {
 }
 
 std::u16string ToUtf16(const std::string& utf8) {
+    // Names are nearly always ASCII: no detour through QString for them.
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::u16string(utf8.begin(), utf8.end());
     const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
     return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size()));
 }
 
 std::string ToUtf8(const std::u16string& utf16) {
+    if (std::all_of(utf16.begin(), utf16.end(), [](char16_t c) { return c < 0x80; }))
+        return std::string(utf16.begin(), utf16.end());
     return QString::fromUtf16(utf16.data(), static_cast<qsizetype>(utf16.size())).toStdString();
 }
 

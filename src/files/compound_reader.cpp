@@ -52,17 +52,20 @@ std::string CCompoundReader::OwnerName(uint32_t owner) const {
     }
 }
 
-bool CCompoundReader::Claim(std::vector<uint32_t>& owners, uint32_t sector, uint32_t owner, const std::string& what) {
+bool CCompoundReader::Claim(std::vector<uint32_t>& owners, uint32_t sector, uint32_t owner) {
+    // Names are made only for the message: building them for every sector would cost more
+    // than the check.
+    auto what = [&] { return OwnerName(owner); };
     if (sector >= owners.size())
         return Fail(FillText(Tr("The chain of %1 leads to sector %2, outside the file; the compound file is damaged."),
-                             {what, std::to_string(sector)}));
+                             {what(), std::to_string(sector)}));
     uint32_t& slot = owners[sector];
     if (slot == owner)
         return Fail(FillText(Tr("The chain of %1 runs in a circle (sector %2); the compound file is damaged."),
-                             {what, std::to_string(sector)}));
+                             {what(), std::to_string(sector)}));
     if (slot != kNobody)
         return Fail(FillText(Tr("%1 and %2 both claim sector %3; the compound file is damaged."),
-                             {what, OwnerName(slot), std::to_string(sector)}));
+                             {what(), OwnerName(slot), std::to_string(sector)}));
     slot = owner;
     return true;
 }
@@ -109,7 +112,7 @@ bool CCompoundReader::ReadFat() {
         if (next == kEndOfChain || next == kFree)
             return Fail(FillText(Tr("The FAT's list (DIFAT) ends after %1 of %2 FAT sectors; the compound file is damaged."),
                                  {std::to_string(fatSectors.size()), std::to_string(fatCount)}));
-        if (!Claim(m_owners, next, kOwnDifat, OwnerName(kOwnDifat)) || SectorBytes(next) < m_sectorSize)
+        if (!Claim(m_owners, next, kOwnDifat) || SectorBytes(next) < m_sectorSize)
             return Fail(Tr("The FAT's list (DIFAT) runs past the end of the file; the compound file is damaged."));
         const uint8_t* p = SectorData(next);
         for (size_t i = 0; i < perDifat && fatSectors.size() < fatCount; ++i) fatSectors.push_back(GetU32(p + 4 * i));
@@ -118,7 +121,7 @@ bool CCompoundReader::ReadFat() {
     const size_t perSector = m_sectorSize / 4;
     m_fat.assign(fatSectors.size() * perSector, kFree);
     for (size_t f = 0; f < fatSectors.size(); ++f) {
-        if (!Claim(m_owners, fatSectors[f], kOwnFat, OwnerName(kOwnFat))) return false;
+        if (!Claim(m_owners, fatSectors[f], kOwnFat)) return false;
         const uint8_t* p = SectorData(fatSectors[f]);
         const size_t have = SectorBytes(fatSectors[f]) / 4;
         for (size_t i = 0; i < have; ++i) m_fat[f * perSector + i] = GetU32(p + 4 * i);
@@ -126,20 +129,19 @@ bool CCompoundReader::ReadFat() {
     return true;
 }
 
-bool CCompoundReader::WalkToEnd(uint32_t start, uint32_t owner, const std::string& what,
-                                std::vector<uint32_t>& sectors) {
+bool CCompoundReader::WalkToEnd(uint32_t start, uint32_t owner, std::vector<uint32_t>& sectors) {
     for (uint32_t at = start; at != kEndOfChain; at = m_fat[at]) {
-        if (!Claim(m_owners, at, owner, what)) return false;
+        if (!Claim(m_owners, at, owner)) return false;
         if (at >= m_fat.size())
             return Fail(FillText(Tr("The FAT does not reach sector %1 of %2; the compound file is damaged."),
-                                 {std::to_string(at), what}));
+                                 {std::to_string(at), OwnerName(owner)}));
         sectors.push_back(at);
     }
     return true;
 }
 
 bool CCompoundReader::ReadDirectory() {
-    if (!WalkToEnd(GetU32(m_data + Header::kFirstDir), kOwnDirectory, OwnerName(kOwnDirectory), m_dirSectors))
+    if (!WalkToEnd(GetU32(m_data + Header::kFirstDir), kOwnDirectory, m_dirSectors))
         return false;
     for (uint32_t s : m_dirSectors)
         if (SectorBytes(s) < m_sectorSize)
@@ -149,7 +151,7 @@ bool CCompoundReader::ReadDirectory() {
         return Fail(Tr("The directory has no root entry; the compound file is damaged."));
     std::vector<uint32_t> miniFatSectors;
     const uint32_t firstMiniFat = GetU32(m_data + Header::kFirstMiniFat);
-    if (firstMiniFat != kFree && !WalkToEnd(firstMiniFat, kOwnMiniFat, OwnerName(kOwnMiniFat), miniFatSectors))
+    if (firstMiniFat != kFree && !WalkToEnd(firstMiniFat, kOwnMiniFat, miniFatSectors))
         return false;
     const size_t perSector = m_sectorSize / 4;
     m_miniFat.assign(miniFatSectors.size() * perSector, kFree);
@@ -207,28 +209,33 @@ bool CCompoundReader::ReadTree() {
     while (!storages.empty()) {
         const auto [storage, depth] = storages.back();
         storages.pop_back();
-        const std::string where = storage == kRoot ? Tr("the root") : PathOf(storage);
+        auto where = [&] { return storage == kRoot ? Tr("the root") : PathOf(storage); };
         std::vector<uint32_t>& children = m_entries[storage].children;
-        siblings.assign(1, GetU32(EntryData(storage) + Entry::kChild));
-        while (!siblings.empty()) {
-            const uint32_t id = siblings.back();
+        // In order: a sound tree gives its children sorted, so sorting is needed only for
+        // a tree that breaks the order.
+        uint32_t at = GetU32(EntryData(storage) + Entry::kChild);
+        siblings.clear();
+        while (at != kNoEntry || !siblings.empty()) {
+            while (at != kNoEntry) {
+                if (at >= m_entryCount)
+                    return Fail(FillText(
+                        Tr("The directory of %1 names entry %2, past its %3 entries; the compound file is damaged."),
+                        {where(), std::to_string(at), std::to_string(m_entryCount)}));
+                if (seen[at])
+                    return Fail(FillText(Tr("The directory reaches entry %1 twice (in %2); the compound file is damaged."),
+                                         {std::to_string(at), where()}));
+                seen[at] = true;
+                if (!ParseEntry(at, storage)) return false;
+                siblings.push_back(at);
+                at = GetU32(EntryData(at) + Entry::kLeft);
+            }
+            children.push_back(siblings.back());
             siblings.pop_back();
-            if (id == kNoEntry) continue;
-            if (id >= m_entryCount)
-                return Fail(FillText(Tr("The directory of %1 names entry %2, past its %3 entries; the compound file is damaged."),
-                                     {where, std::to_string(id), std::to_string(m_entryCount)}));
-            if (seen[id])
-                return Fail(FillText(Tr("The directory reaches entry %1 twice (in %2); the compound file is damaged."),
-                                     {std::to_string(id), where}));
-            seen[id] = true;
-            if (!ParseEntry(id, storage)) return false;
-            children.push_back(id);
-            siblings.push_back(GetU32(EntryData(id) + Entry::kLeft));
-            siblings.push_back(GetU32(EntryData(id) + Entry::kRight));
+            at = GetU32(EntryData(children.back()) + Entry::kRight);
         }
-        std::sort(children.begin(), children.end(), [this](uint32_t a, uint32_t b) {
-            return CompareNames(m_entries[a].name, m_entries[b].name) < 0;
-        });
+        auto before = [this](uint32_t a, uint32_t b) { return CompareNames(m_entries[a].name, m_entries[b].name) < 0; };
+        if (!std::is_sorted(children.begin(), children.end(), before))
+            std::sort(children.begin(), children.end(), before);
         for (size_t i = 0; i < children.size(); ++i) {
             const SEntry& child = m_entries[children[i]];
             if (i > 0 && CompareNames(m_entries[children[i - 1]].name, child.name) == 0)
@@ -247,8 +254,9 @@ bool CCompoundReader::ReadTree() {
     return true;
 }
 
-bool CCompoundReader::WalkStream(uint32_t id, const std::string& what) {
+bool CCompoundReader::WalkStream(uint32_t id) {
     const SEntry& e = m_entries[id];
+    auto what = [&] { return OwnerName(id); };
     const bool mini = id != kRoot && e.size < kMiniCutoff;
     const uint64_t unit = mini ? kMiniSectorSize : m_sectorSize;
     const std::vector<uint32_t>& table = mini ? m_miniFat : m_fat;
@@ -259,10 +267,10 @@ bool CCompoundReader::WalkStream(uint32_t id, const std::string& what) {
         if (at >= table.size() || (mini && at >= owners.size()))
             return Fail(FillText(Tr("%1 holds %2 bytes, but its chain ends or leaves the file after %3; the "
                                     "compound file is damaged."),
-                                 {what, std::to_string(e.size), std::to_string(n * unit)}));
-        if (!Claim(owners, at, id, what)) return false;
+                                 {what(), std::to_string(e.size), std::to_string(n * unit)}));
+        if (!Claim(owners, at, id)) return false;
         if (!mini && SectorBytes(at) < std::min<uint64_t>(unit, e.size - n * unit))
-            return Fail(FillText(Tr("%1 runs past the end of the file; the compound file is damaged."), {what}));
+            return Fail(FillText(Tr("%1 runs past the end of the file; the compound file is damaged."), {what()}));
         if (id == kRoot) m_miniStream.push_back(at);
         if (n + 1 < needed) at = table[at];
     }
@@ -274,14 +282,13 @@ bool CCompoundReader::CheckStreams() {
     if (m_miniStreamSize > m_size)
         return Fail(FillText(Tr("The mini stream claims %1 bytes, more than the file holds; the compound file is damaged."),
                              {std::to_string(m_miniStreamSize)}));
-    if (!WalkStream(kRoot, OwnerName(kRoot))) return false;
+    if (!WalkStream(kRoot)) return false;
     // Only whole mini sectors inside the mini stream can be read.
     m_miniOwners.assign(static_cast<size_t>(m_miniStreamSize / kMiniSectorSize), kNobody);
     const uint64_t capacity = uint64_t{m_sectorCount} * m_sectorSize;
     uint64_t regular = m_miniStream.size() * uint64_t{m_sectorSize}, mini = 0;
     for (uint32_t id : m_streams) {
         const SEntry& e = m_entries[id];
-        const std::string what = FillText(Tr("the stream %1"), {PathOf(id)});
         if (e.size > m_size)
             return Fail(FillText(Tr("The stream %1 claims %2 bytes, more than the file holds."),
                                  {PathOf(id), std::to_string(e.size)}));
@@ -289,7 +296,7 @@ bool CCompoundReader::CheckStreams() {
         if (regular > capacity || mini > m_miniStreamSize)
             return Fail(FillText(Tr("The streams up to %1 claim more bytes than the file holds; the compound file is damaged."),
                                  {PathOf(id)}));
-        if (!WalkStream(id, what)) return false;
+        if (!WalkStream(id)) return false;
     }
     return true;
 }

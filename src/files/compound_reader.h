@@ -49,9 +49,9 @@ private:
     bool ParseEntry(uint32_t id, uint32_t parent);
     bool CheckStreams();
     // Sector chains: Claim marks a sector as owner's, refusing a second owner or a cycle.
-    bool Claim(std::vector<uint32_t>& owners, uint32_t sector, uint32_t owner, const std::string& what);
-    bool WalkToEnd(uint32_t start, uint32_t owner, const std::string& what, std::vector<uint32_t>& sectors);
-    bool WalkStream(uint32_t id, const std::string& what);
+    bool Claim(std::vector<uint32_t>& owners, uint32_t sector, uint32_t owner);
+    bool WalkToEnd(uint32_t start, uint32_t owner, std::vector<uint32_t>& sectors);
+    bool WalkStream(uint32_t id);
     std::string OwnerName(uint32_t owner) const;
     const uint8_t* SectorData(uint32_t sector) const;
     size_t SectorBytes(uint32_t sector) const;
