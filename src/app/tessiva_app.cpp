@@ -30,6 +30,10 @@ bool CTessivaApp::InitInstance(const std::string& dir) {
     m_doc.SetFileChooser(&m_chooser);
     m_doc.Phone().SetBackupFolder(
         (QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/backups").toStdString());
+    // Records the backup lacks are written only when the user says so.
+    m_doc.Phone().SetConfirmWritesWithoutBackup([this](const std::string& question) {
+        return m_doc.Messages().AskYesNo(question);
+    });
     m_frame = std::make_unique<CMainFrame>(m_doc, m_chooser);
     m_fileDialogChooser.SetParent(m_frame.get());
     m_progressDialog.SetOwnerWindow(m_frame.get());

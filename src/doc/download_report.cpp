@@ -106,8 +106,8 @@ std::vector<std::string> CDownloadReport::Lines() const {
     if (!backupPath.empty()) lines.push_back(BackupLine());
     for (const SRow& row : m_rows) {
         if (row.result == EResult::Verified || row.result == EResult::Written) continue;
-        // Without a backup every record is unwritten; the summary says so once.
-        if (!backupError.empty() && row.result == EResult::NotWritten) continue;
+        // Without a backup nothing was written; the summary says so once.
+        if (!backupError.empty() && (row.result == EResult::NotWritten || row.result == EResult::NotBackedUp)) continue;
         std::string line = ResultText(row.result) + ": " + RecordLabel(row);
         if (!row.detail.empty()) line += ": " + row.detail;
         lines.push_back(std::move(line));
@@ -149,7 +149,7 @@ SOutcome CDownloadReport::Outcome() const {
         if (row.result == EResult::Failed) outcome.failed.push_back({row.id, row.index, row.name, row.detail});
         if (row.result == EResult::Protected) outcome.refused.push_back({row.id, row.index, row.name, row.detail});
     }
-    if (!stopped && (!outcome.failed.empty() || !outcome.refused.empty())) {
+    if (!stopped && (!outcome.failed.empty() || !outcome.refused.empty() || Count(EResult::NotWritten) > 0)) {
         outcome.state = SOutcome::EState::Failed;
         outcome.reason = Summary();
     }

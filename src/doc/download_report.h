@@ -13,8 +13,8 @@ public:
         Written,     // written; verification was off
         Protected,   // the phone refused it as write protected
         Failed,      // no reply, a status word, or a read-back that differs
-        NotWritten,  // the download stopped (or never started) before it
-        NotBackedUp  // the phone could not read it for the backup; the write still goes on
+        NotWritten,  // not sent: stopped, no backup of it, or the link failed before it
+        NotBackedUp  // the backup lacks its current value (unread, or not active on the phone)
     };
     struct SRow {
         int id = 0;
@@ -43,7 +43,8 @@ public:
     // Tab-separated: a heading line, then every row (the window's "Copy").
     std::string TableText() const;
     std::string Json() const;
-    // The outcome a caller of the download gets: failed and refused records included.
+    // The outcome a caller of the download gets: failed and refused records included; failed
+    // too when records were left unwritten without a stop.
     SOutcome Outcome() const;
 
     static std::string ResultText(EResult result);

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 namespace {
@@ -23,6 +24,35 @@ constexpr int kMaxIndex = 255;
 using EResult = CDownloadReport::EResult;
 
 bool IsToBeWritten(const CNVItem& record) { return record.Size() > 0 && record.Active() == CNVItem::kActive; }
+
+int IndexOf(const CNVItem& record) { return record.Count() > 0 ? record.Index() : -1; }
+
+std::string NoBackupText() { return TrText("CPhoneSession", "its current value could not be backed up"); }
+
+// The saved backup read again: whole, and holding exactly the records saved. Empty when so.
+std::string CheckBackupFile(const std::string& path, const CNVItemArray& saved, uint64_t bytesWritten) {
+    CCnvFile file;
+    if (!file.Open(path)) return file.Error();
+    if (file.FileSize() != bytesWritten)
+        return FillText(TrText("CPhoneSession", "the file holds %1 of the %2 bytes saved"),
+                        {std::to_string(file.FileSize()), std::to_string(bytesWritten)});
+    if (!file.ChecksumOk()) return TrText("CPhoneSession", "its checksum does not match");
+    file.Rewind();
+    uint16_t id = 0;
+    std::vector<uint8_t> data;
+    for (const CNVItem& record : saved) {
+        if (!file.ReadRecord(id, data))
+            return file.Error().empty() ? TrText("CPhoneSession", "records are missing") : file.Error();
+        const size_t skip = record.Count() > 0 ? 1 : 0;  // an element's index byte
+        if (id != record.Id() || data.size() < skip || (skip && data[0] != static_cast<uint8_t>(record.Index())) ||
+            !std::equal(data.begin() + static_cast<std::ptrdiff_t>(skip), data.end(), record.Value().begin(),
+                        record.Value().end()))
+            return TrText("CPhoneSession", "a record reads back different");
+    }
+    if (file.ReadRecord(id, data) || !file.Error().empty())
+        return TrText("CPhoneSession", "it holds more than was saved");
+    return {};
+}
 
 // One read of a plain item or an array element into buffer (record.Size() bytes).
 bool ReadRecord(void* phone, const CNVItem& record, std::vector<uint8_t>& buffer, uint16_t& status) {
@@ -94,8 +124,17 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list) {
             m_report.stopped = backup.IsStopped();
             const std::string why = backup.IsStopped() ? TrText("CPhoneSession", "the backup was stopped")
                                                        : TrText("CPhoneSession", "the backup could not be saved");
-            for (const CNVItem& r : work) m_report.Add(r.Id(), r.Count() > 0 ? r.Index() : -1, r.Name(), EResult::NotWritten, why);
+            for (const CNVItem& r : work) m_report.Add(r.Id(), IndexOf(r), r.Name(), EResult::NotWritten, why);
             return m_report.Outcome();
+        }
+        // No write without a backup, unless the user knowingly wants it (no question when
+        // the link is gone anyway).
+        if (!m_notBackedUp.empty() && (QLIB_HasLinkFailed(m_link.handle) || !ConfirmWritesWithoutBackup())) {
+            plain.KeepIf([&](const CNVItem& r) {
+                if (!IsToBeWritten(r) || !m_notBackedUp.count({r.Id(), IndexOf(r)})) return true;
+                m_report.Add(r.Id(), IndexOf(r), r.Name(), EResult::NotWritten, NoBackupText());
+                return false;
+            });
         }
     }
     (void)m_jobs.Run(TrText("CPhoneSession", "Download NV Items to Mobile Phone"),
@@ -103,7 +142,22 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list) {
     return m_report.Outcome();
 }
 
+bool CPhoneSession::ConfirmWritesWithoutBackup() {
+    if (!m_confirmWithoutBackup) return false;
+    const std::string count = std::to_string(m_notBackedUp.size());
+    return m_confirmWithoutBackup(FillText(
+        m_notBackedUp.size() == 1
+            ? TrText("CPhoneSession", "%1 record could not be read from the phone: the backup does not hold its "
+                                      "current value, and restoring the backup can't bring it back.\n\n"
+                                      "Write it anyway?")
+            : TrText("CPhoneSession", "%1 records could not be read from the phone: the backup does not hold their "
+                                      "current values, and restoring the backup can't bring them back.\n\n"
+                                      "Write them anyway?"),
+        {count}));
+}
+
 SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
+    m_notBackedUp.clear();
     const std::string question =
         TrText("CPhoneSession", "Are you sure you want to stop backing up NV Items from Mobile Phone?");
     m_jobs.WaitForDialog();
@@ -116,22 +170,28 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
     std::vector<uint8_t> buffer;
     for (int i = 0; i < list.GetSize(); ++i) {
         const CNVItem& record = list[i];
-        const int index = record.Count() > 0 ? record.Index() : -1;
+        const int index = IndexOf(record);
         uint16_t status = 0;
+        std::string unread;  // why the current value is unknown
         if (index > kMaxIndex) {
+            // Can't be written either: the download reports it as failed.
             m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, IndexTooLarge());
         } else if (!ReadRecord(m_link.handle, record, buffer, status)) {
-            m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, QLibLastError());
+            unread = QLibLastError();
         } else if (status == kNvNotActive) {
-            // Nothing to keep: a restore can't take the new value away again.
+            // Nothing to keep, and the write may go on: a restore just can't take the new value away again.
             m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp,
-                         TrText("CPhoneSession", "not active on the phone"));
+                         TrText("CPhoneSession", "its earlier state (not active) can't be restored by a download"));
         } else if (status != kNvDone) {
-            m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, StatusReason(status));
+            unread = StatusReason(status);
         } else {
             CNVItem copy = record;
             copy.SetValue(buffer.data(), record.Size());
             saved.Add(std::move(copy));
+        }
+        if (!unread.empty()) {
+            m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, std::move(unread));
+            m_notBackedUp.insert({record.Id(), index});
         }
         if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(i + 1);
@@ -150,11 +210,19 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
         bool written = file.Create(path);
         for (int i = 0; written && i < saved.GetSize(); ++i) {
             const CNVItem& r = saved[i];
-            written = file.WriteRecord(static_cast<uint16_t>(r.Id()), r.Value(), r.Count() > 0 ? r.Index() : -1);
+            written = file.WriteRecord(static_cast<uint16_t>(r.Id()), r.Value(), IndexOf(r));
         }
-        // The file appears under its name only once it is complete.
+        // The file appears under its name only once it is complete; it must read back whole
+        // before anything is written.
         if (written && file.Finish()) {
-            m_report.backupPath = path;
+            const std::string damage = CheckBackupFile(path, saved, file.BytesWritten());
+            if (damage.empty()) {
+                m_report.backupPath = path;
+            } else {
+                std::filesystem::remove(path, error);  // no broken file for "Restore Last Backup" to find
+                m_report.backupError =
+                    FillText(TrText("CPhoneSession", "The backup %1 does not read back whole: %2."), {path, damage});
+            }
         } else {
             file.Cancel();
             m_report.backupError = FillText(TrText("CPhoneSession", "Can't write %1: %2"), {path, file.Error()});
@@ -169,24 +237,25 @@ SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
         TrText("CPhoneSession", "Are you sure you want to stop downloading NV Items to Mobile Phone?");
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
-    const auto notWritten = [&](int from) {
-        m_report.stopped = true;
-        const std::string why = TrText("CPhoneSession", "the download was stopped");
+    const auto notWritten = [&](int from, const std::string& why) {
         for (int k = from; k < list.GetSize(); ++k) {
             const CNVItem& r = list[k];
-            if (IsToBeWritten(r))
-                m_report.Add(r.Id(), r.Count() > 0 ? r.Index() : -1, r.Name(), EResult::NotWritten, why);
+            if (IsToBeWritten(r)) m_report.Add(r.Id(), IndexOf(r), r.Name(), EResult::NotWritten, why);
         }
+    };
+    const auto stop = [&](int from) {
+        m_report.stopped = true;
+        notWritten(from, TrText("CPhoneSession", "the download was stopped"));
         return m_jobs.PostJobStopped();
     };
-    if (m_jobs.ConfirmStop(question)) return notWritten(0);
+    if (m_jobs.ConfirmStop(question)) return stop(0);
     m_jobs.SetRange(list.GetSize());
     std::vector<uint8_t> readBack;
     for (int i = 0; i < list.GetSize(); ++i) {
         const CNVItem& record = list[i];
         if (IsToBeWritten(record)) {
             const auto id = static_cast<unsigned short>(record.Id());
-            const int index = record.Count() > 0 ? record.Index() : -1;
+            const int index = IndexOf(record);
             uint16_t status = 0;
             bool ok = false;
             if (record.Count() == 0) {
@@ -218,8 +287,12 @@ SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
                 result = EResult::Verified;
             }
             m_report.Add(record.Id(), index, record.Name(), result, std::move(detail));
+            if (QLIB_HasLinkFailed(m_link.handle)) {
+                notWritten(i + 1, TrText("CPhoneSession", "not attempted: the link to the phone failed"));
+                return m_jobs.FailJob("");
+            }
         }
-        if (m_jobs.ConfirmStop(question)) return notWritten(i + 1);
+        if (m_jobs.ConfirmStop(question)) return stop(i + 1);
         m_jobs.SetPosition(i + 1);
     }
     return m_jobs.PostJobCompleted();

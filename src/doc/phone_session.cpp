@@ -47,8 +47,15 @@ bool CPhoneSession::SendSpcCode(const std::string& code) {
     unsigned char bytes[6] = {0, 0, 0, 0, 0, 0};
     std::memcpy(bytes, code.data(), code.size() < sizeof bytes ? code.size() : sizeof bytes);
     unsigned char accepted = 0;
-    // A call that fails leaves the code unaccepted: the phone may well be in its pause.
-    if (!QLIB_DIAG_SPC_F(m_link.handle, bytes, &accepted)) accepted = 0;
+    // An answer that can't be read says nothing about the code: no "wrong code" then.
+    if (!QLIB_DIAG_SPC_F(m_link.handle, bytes, &accepted)) {
+        const std::string text =
+            m_link.handle ? TrText("CPhoneSession", "The SPC code was not taken: the phone's answer to the SPC "
+                                                    "code could not be read (%1).")
+                          : TrText("CPhoneSession", "The SPC code was not sent: %1");
+        m_jobs.Messages().ShowMessage(FillText(text, {QLibLastError()}), EMessageIcon::Error, ErrorCaption());
+        return false;
+    }
     if (accepted != 0) return true;
     m_jobs.Messages().ShowMessage(TrText("CPhoneSession", "     WRONG SPC CODE \nPhone will be time out for 10 sec"),
                                   EMessageIcon::Error, ErrorCaption());

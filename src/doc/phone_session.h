@@ -3,7 +3,10 @@
 #include "jobs/job_outcome.h"
 
 #include <cstdint>
+#include <functional>
+#include <set>
 #include <string>
+#include <utility>
 
 class CBackupFiles;
 class CItemSelection;
@@ -33,9 +36,11 @@ public:
     SOutcome Upload(const std::string& listPath, bool& taken);
     SOutcome UploadItems(const CNVItemArray& list, CNVItemArray& result);
     // Writes the active records of list: first, when backups are on, the phone's values of
-    // exactly those records go to a CNV file in the backup folder (nothing is written when it
-    // can't be saved); each accepted write is read back when verification is on. Failed when
-    // any write failed, was refused or read back different; LastReport() tells record by record.
+    // exactly those records go to a CNV file in the backup folder, which must read back whole
+    // (nothing is written otherwise); a record whose value could not be read is written only
+    // when the confirmation says so. Each accepted write is read back when verification is on.
+    // Failed when any record was not written, failed, was refused or read back different;
+    // LastReport() tells record by record.
     SOutcome Download(const CNVItemArray& list);
     // The job bodies: the reads and the save of the backup, and the writes.
     SOutcome BackUpItems(const CNVItemArray& list);
@@ -48,6 +53,10 @@ public:
     void SetBackupBeforeDownload(bool on) { m_backupBeforeDownload = on; }
     bool BacksUpBeforeDownload() const { return m_backupBeforeDownload; }
     void SetVerifyWrites(bool on) { m_verifyWrites = on; }
+    // Asked (with the question) whether records that could not be backed up are written all
+    // the same; without it they are not.
+    using FConfirm = std::function<bool(const std::string& question)>;
+    void SetConfirmWritesWithoutBackup(FConfirm confirm) { m_confirmWithoutBackup = std::move(confirm); }
     bool VerifiesWrites() const { return m_verifyWrites; }
     // The newest backup of the folder, empty when there is none.
     std::string LastBackupPath() const;
@@ -58,6 +67,8 @@ public:
     bool SendSpcCode(const std::string& code);
 
 private:
+    bool ConfirmWritesWithoutBackup();
+
     CJobControl& m_jobs;
     SLink m_link;
     CNVItemArray& m_items;
@@ -69,4 +80,6 @@ private:
     bool m_backupBeforeDownload = true;
     bool m_verifyWrites = true;
     CDownloadReport m_report;
+    FConfirm m_confirmWithoutBackup;
+    std::set<std::pair<int, int>> m_notBackedUp;  // (ID, index) of the last backup's unread records
 };

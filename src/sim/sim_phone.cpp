@@ -27,6 +27,7 @@ std::optional<std::vector<uint8_t>> CSimPhone::Answer(const std::vector<uint8_t>
         std::copy_n(m_options.spcCode.begin(), std::min(m_options.spcCode.size(), kSpcCodeSize), expected);
         const bool accepted = std::equal(expected, expected + kSpcCodeSize, request.begin() + 1);
         m_spcAccepted = accepted;
+        if (m_options.shortSpcReply) return std::vector<uint8_t>{kDiagSpc};
         if (!accepted) m_silentUntil = now + m_options.spcPenalty;
         return std::vector<uint8_t>{kDiagSpc, static_cast<uint8_t>(accepted ? 1 : 0)};
     }

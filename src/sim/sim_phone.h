@@ -19,6 +19,7 @@ struct SSimPhoneOptions {
     std::set<int> answerForOther;        // reads answered with the next item's number
     std::map<int, uint16_t> readStatus;  // reads answered with this status word
     std::set<int> corruptWrites;         // writes answer done but store other bytes
+    bool shortSpcReply = false;          // the SPC answer lacks its verdict byte
 };
 
 // A phone as the diagnostic protocol sees it: one request payload in, one reply payload

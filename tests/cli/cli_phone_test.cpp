@@ -141,6 +141,26 @@ TEST_F(CliPhoneTest, UploadByListAndDownloadOfSelectedItems) {
     EXPECT_EQ(ReadFile(m_dir + "/b.txt"), "# id;index;value\n50;-1;050607\n");
 }
 
+TEST_F(CliPhoneTest, RecordsThatCannotBeBackedUpAreWrittenOnlyWithForce) {
+    CSimProcess source(SimArgs({"--from", m_dir + "/store.txt"}));
+    std::string out, err;
+    ASSERT_EQ(Cli("upload --port " + source.Device() + " " + m_dir + "/up.cnv", &out, &err), 0) << err;
+    // A store the download changes everywhere, and a phone that won't tell items 10 and 20.
+    WriteFile(m_dir + "/other.txt", "10;-1;09090909\n20;0;0909\n20;1;0909\n50;-1;090909\n");
+    CSimProcess phone(SimArgs({"--from", m_dir + "/other.txt", "--unreadable", "10", "--read-status", "20=4",
+                               "--save", m_dir + "/after.txt"}));
+    EXPECT_EQ(Cli("download --port " + phone.Device() + " " + m_dir + "/up.cnv", &out, &err), 1);
+    for (const char* record : {"Plain Ten (ID 10)", "Array Twenty [ 0 ] (ID 20, index 0)", "Array Twenty [ 1 ] (ID 20, index 1)"})
+        EXPECT_NE(err.find("not written: " + std::string(record) + ": its current value could not be backed up"),
+                  std::string::npos)
+            << err;
+    // Written knowingly; the read-backs of the same items would fail as the backup reads did.
+    EXPECT_EQ(Cli("download --force --no-verify --port " + phone.Device() + " " + m_dir + "/up.cnv", &out, &err), 0)
+        << err;
+    phone.Stop();
+    EXPECT_EQ(ReadFile(m_dir + "/after.txt"), "# id;index;value\n" + std::string(kStore));
+}
+
 TEST_F(CliPhoneTest, RefusalsOfThePhone) {
     CSimProcess phone(SimArgs({"--from", m_dir + "/store.txt", "--readonly", "50", "--unreadable", "30",
                                "--spc", "246810", "--spc-penalty", "0"}));

@@ -1,7 +1,10 @@
 #include "files/cnv_file.h"
+#include "phone/diag_commands.h"
 #include "phone_test_support.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <map>
 
 namespace {
@@ -139,12 +142,13 @@ TEST_F(PhoneDocTest, DownloadStopAndFailures) {
     EXPECT_TRUE(doc.Phone().LastReport().stopped);
     EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotWritten), 3);
 
-    // A phone gone: nothing could be backed up or written, and the report says so per record.
+    // A phone gone: nothing could be backed up, so nothing is written, and the report says so per record.
     sim->server.Stop();
     t.frontend.ClearRecords();
     EXPECT_EQ(doc.StartDownload(doc.m_items), 0);
-    EXPECT_EQ(doc.LastOutcome().failed.size(), 5u);
+    EXPECT_TRUE(doc.LastOutcome().IsFailed());
     EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotBackedUp), 5);
+    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotWritten), 5);
     EXPECT_TRUE(t.frontend.Messages().empty());
 }
 
@@ -162,6 +166,16 @@ TEST_F(PhoneDocTest, SpcCodeAcceptedRejectedAndCut) {
               std::vector<std::string>{"     WRONG SPC CODE \nPhone will be time out for 10 sec"});
     EXPECT_EQ(t.frontend.MessageCaptions(), std::vector<std::string>{"ERROR"});
     EXPECT_FALSE(sim->phone.IsSpcAccepted());
+}
+
+TEST_F(PhoneDocTest, AnSpcAnswerThatCannotBeReadIsNoWrongCode) {
+    SSimPhoneOptions options;
+    options.shortSpcReply = true;
+    StartPhone([](CSimNvStore&) {}, options);
+    EXPECT_EQ(doc.SendSpcCode("000000"), 0);
+    ASSERT_EQ(t.frontend.Messages().size(), 1u);
+    EXPECT_NE(t.frontend.Messages()[0].find("the phone's answer to the SPC code could not be read"), std::string::npos)
+        << t.frontend.Messages()[0];
 }
 
 TEST_F(PhoneDocTest, EmptySpcCodeIsSixZeroBytes) {
@@ -189,13 +203,17 @@ TEST_F(PhoneDocTest, WrongSpcSilencesThePhoneAndAFailedCallCountsAsRejected) {
 TEST_F(PhoneDocTest, ConnectReportsPortsThatCannotBeOpened) {
     doc.SetPortName(m_dir + "/no-such-port");
     EXPECT_FALSE(doc.Connect());
-    doc.SetPortName("/dev/null");
-    EXPECT_FALSE(doc.Connect());
+    // A terminal of this system is refused before it is opened (or set to raw mode).
+    for (const char* notSerial : {"/dev/null", "/dev/tty"}) {
+        doc.SetPortName(notSerial);
+        EXPECT_FALSE(doc.Connect());
+    }
     doc.SetPortName("");
     doc.SetComPort(0);
     EXPECT_FALSE(doc.Connect());
     const std::vector<std::string> expected = {"Port " + m_dir + "/no-such-port does not exist.",
-                                               "/dev/null is not a serial port.", "No port chosen."};
+                                               "/dev/null is not a serial port.", "/dev/tty is not a serial port.",
+                                               "No port chosen."};
     EXPECT_EQ(t.frontend.Messages(), expected);
     EXPECT_EQ(doc.m_phone, nullptr);
 }
@@ -322,4 +340,64 @@ TEST_F(PhoneDocTest, NothingIsWrittenWithoutABackupAndTheSettingsTurnBothStepsOf
     EXPECT_EQ(sim->server.Received() - before, 5);  // the writes alone
     EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Written), 5);
     EXPECT_TRUE(doc.Phone().LastReport().backupPath.empty());
+}
+
+// A record whose current value the phone would not tell (no reply, an error reply, a failure
+// status) is written only when the user confirms; one never written on the phone goes on.
+TEST_F(PhoneDocTest, RecordsTheBackupLacksAreWrittenOnlyWhenConfirmed) {
+    const struct {
+        const char* name;
+        std::optional<bool> answer;  // none: nobody to ask
+        bool written;
+    } cases[] = {{"no one asked", std::nullopt, false}, {"declined", false, false}, {"confirmed", true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SSimPhoneOptions options;
+        options.unreadable = {10};
+        options.readStatus = {{20, kNvFailed}};
+        StartPhone([](CSimNvStore& s) { s.Put(50, CSimNvStore::kPlain, {8, 8, 8}); }, options);
+        doc.m_items = LoadedItems();
+        doc.Phone().SetVerifyWrites(false);  // the unreadable records could not be read back either
+        std::vector<std::string> questions;
+        if (c.answer)
+            doc.Phone().SetConfirmWritesWithoutBackup([&](const std::string& q) {
+                questions.push_back(q);
+                return *c.answer;
+            });
+        const SOutcome outcome = doc.DownloadAllActive();
+        const CDownloadReport& report = doc.Phone().LastReport();
+        EXPECT_EQ(outcome.IsCompleted(), c.written);
+        EXPECT_EQ(questions.size(), c.answer ? 1u : 0u);
+        EXPECT_EQ(report.Count(EResult::NotBackedUp), 4);  // 10, 20[0], 20[2] unread; 40 never written
+        const auto notWritten = report.RowsOf(EResult::NotWritten);
+        EXPECT_EQ(notWritten.size(), c.written ? 0u : 3u);
+        for (const auto& row : notWritten) EXPECT_EQ(row.detail, "its current value could not be backed up");
+        const std::vector<std::string> lines = report.Lines();
+        EXPECT_NE(std::find(lines.begin(), lines.end(),
+                            "not in the backup: Forty (ID 40): its earlier state (not active) can't be restored by a "
+                            "download"),
+                  lines.end());
+        sim->server.Stop();
+        EXPECT_EQ(sim->store.Find(10, CSimNvStore::kPlain) != nullptr, c.written);
+        EXPECT_EQ(sim->store.Find(20, 0) != nullptr, c.written);
+        EXPECT_EQ(*sim->store.Find(50, CSimNvStore::kPlain), (Bytes{5, 5, 5}));
+        EXPECT_NE(sim->store.Find(40, CSimNvStore::kPlain), nullptr);
+        doc.Phone().SetConfirmWritesWithoutBackup(nullptr);
+        doc.Disconnect();
+    }
+}
+
+TEST_F(PhoneDocTest, RecordsAfterTheLinkFailedAreNotWrittenRatherThanFailed) {
+    SSimLineOptions line;
+    line.silentAfter = 1 + 1 + 5 + 2;  // the probe, the ESN, the backup reads and two writes
+    StartPhone([](CSimNvStore&) {}, {}, line);
+    doc.m_items = LoadedItems();
+    doc.Phone().SetVerifyWrites(false);
+    EXPECT_TRUE(doc.DownloadAllActive().IsFailed());
+    const CDownloadReport& report = doc.Phone().LastReport();
+    EXPECT_EQ(report.Count(EResult::Written), 2);
+    EXPECT_EQ(report.Count(EResult::Failed), 1);  // the write that got no answer
+    const auto notWritten = report.RowsOf(EResult::NotWritten);
+    ASSERT_EQ(notWritten.size(), 2u);
+    for (const auto& row : notWritten) EXPECT_EQ(row.detail, "not attempted: the link to the phone failed");
 }
