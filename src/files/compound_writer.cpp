@@ -88,31 +88,35 @@ uint32_t CCompoundWriter::Balance(const std::vector<uint32_t>& sorted, size_t be
 }
 
 bool CCompoundWriter::BuildTrees() {
-    std::vector<uint32_t> order(m_entries.size() - 1);
-    for (size_t i = 0; i < order.size(); ++i) {
-        order[i] = static_cast<uint32_t>(i + 1);
-        if (!IsValidName(m_entries[order[i]].name))
+    // Children grouped by parent in one counting pass, then each group sorted by name; a
+    // group added in the format's order (as numbered items are) is only checked.
+    const size_t n = m_entries.size();
+    std::vector<uint32_t> first(n + 1, 0);
+    for (size_t i = 1; i < n; ++i) {
+        const uint32_t parent = m_entries[i].parent;
+        if (parent >= n || m_entries[parent].type == Entry::kStream)
+            return Fail(FillText(TrText("CCompoundFile", "The entry %1 has no storage to be in."),
+                                 {ToUtf8(m_entries[i].name)}));
+        if (!IsValidName(m_entries[i].name))
             return Fail(FillText(
                 TrText("CCompoundFile",
                        "The name \"%1\" can't be stored in a compound file (1 to 31 characters, no / \\ : !)."),
-                {PathOf(order[i])}));
+                {PathOf(static_cast<uint32_t>(i))}));
+        ++first[parent + 1];
     }
-    std::sort(order.begin(), order.end(), [this](uint32_t a, uint32_t b) {
-        const SEntry &x = m_entries[a], &y = m_entries[b];
-        if (x.parent != y.parent) return x.parent < y.parent;
-        return CompareNames(x.name, y.name) < 0;
-    });
+    for (size_t p = 0; p < n; ++p) first[p + 1] += first[p];
+    std::vector<uint32_t> order(n > 0 ? n - 1 : 0), next(first.begin(), first.end() - 1);
+    for (size_t i = 1; i < n; ++i) order[next[m_entries[i].parent]++] = static_cast<uint32_t>(i);
+    auto before = [this](uint32_t a, uint32_t b) { return CompareNames(m_entries[a].name, m_entries[b].name) < 0; };
     std::vector<uint32_t> siblings;
-    for (size_t begin = 0; begin < order.size();) {
-        const uint32_t parent = m_entries[order[begin]].parent;
-        size_t end = begin;
-        while (end < order.size() && m_entries[order[end]].parent == parent) ++end;
-        for (size_t i = begin + 1; i < end; ++i)
-            if (CompareNames(m_entries[order[i - 1]].name, m_entries[order[i]].name) == 0)
-                return Fail(FillText(TrText("CCompoundFile", "The name %1 appears twice."), {PathOf(order[i])}));
-        siblings.assign(order.begin() + static_cast<ptrdiff_t>(begin), order.begin() + static_cast<ptrdiff_t>(end));
+    for (size_t parent = 0; parent < n; ++parent) {
+        if (first[parent] == first[parent + 1]) continue;
+        siblings.assign(order.begin() + first[parent], order.begin() + first[parent + 1]);
+        if (!std::is_sorted(siblings.begin(), siblings.end(), before)) std::sort(siblings.begin(), siblings.end(), before);
+        for (size_t i = 1; i < siblings.size(); ++i)
+            if (CompareNames(m_entries[siblings[i - 1]].name, m_entries[siblings[i]].name) == 0)
+                return Fail(FillText(TrText("CCompoundFile", "The name %1 appears twice."), {PathOf(siblings[i])}));
         m_entries[parent].child = Balance(siblings, 0, siblings.size(), 0, FloorLog2(siblings.size() + 1));
-        begin = end;
     }
     return true;
 }
