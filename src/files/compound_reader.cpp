@@ -207,7 +207,9 @@ bool CCompoundReader::ReadTree() {
     std::vector<std::pair<uint32_t, int>> storages{{kRoot, 0}};
     std::vector<uint32_t> siblings;
     while (!storages.empty()) {
-        const auto [storage, depth] = storages.back();
+        // Plain names, not a structured binding: the lambda below captures them.
+        const uint32_t storage = storages.back().first;
+        const int depth = storages.back().second;
         storages.pop_back();
         auto where = [&] { return storage == kRoot ? Tr("the root") : PathOf(storage); };
         std::vector<uint32_t>& children = m_entries[storage].children;
