@@ -1,8 +1,9 @@
 // The phone link over a pseudo-terminal with the simulated phone in-process: an upload of
 // 2,000 items through the document against bare round trips of one NV packet (the limit),
-// and the cost of connecting.
+// the reads of a whole phone (records and item files), and the cost of connecting.
 #include "phone/diag_commands.h"
 #include "phone/diag_framing.h"
+#include "phone/efs_client.h"
 #include "jobs/job_control.h"
 #include "phone/serial_transport.h"
 #include "phone/qlib.h"
@@ -22,6 +23,9 @@
 
 namespace {
 constexpr int kItems = 2000;
+constexpr int kItemFiles = 200;
+constexpr size_t kItemFileSize = 1024;
+const char* const kItemFolder = "/nv/item_files/bench";
 
 // 2,000 plain items of 16 bytes, every one held by the phone.
 struct SBench {
@@ -39,6 +43,9 @@ struct SBench {
         doc.m_itemDefs = read;
         store.SetDefinitions(read);
         for (int id = 0; id < kItems; ++id) store.Put(id, CSimNvStore::kPlain, std::vector<uint8_t>(16, static_cast<uint8_t>(id)));
+        for (int f = 0; f < kItemFiles; ++f)
+            phone.Files().PutFile(std::string(kItemFolder) + "/file" + std::to_string(f),
+                                  std::vector<uint8_t>(kItemFileSize, static_cast<uint8_t>(f)));
         std::string error;
         if (!server.Open(error)) std::fprintf(stderr, "%s\n", error.c_str());
         server.Start();
@@ -180,6 +187,71 @@ BENCHMARK(BM_DownloadAll)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->MinTime(1.0);
+
+// Every record read through the library, then the item files listed and read whole through
+// the file system client, as a backup of the whole phone reads them; against as many bare
+// round trips on the same pseudo-terminal. ratio_to_bare: bare seconds over these seconds.
+// Returns the round trips made, 0 on a failure.
+size_t ReadWholePhone(void* handle, double& recordSeconds) {
+    uint8_t value[16];
+    unsigned short status = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (int id = 0; id < kItems; ++id)
+        if (!QLIB_DIAG_NV_READ_F(handle, static_cast<unsigned short>(id), value, sizeof value, &status) || status != 0)
+            return 0;
+    recordSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    CEfsClient efs(QLibLink(handle));
+    std::vector<SEfsFile> files;
+    if (!efs.ListFiles(kItemFolder, files) || files.size() != kItemFiles) return 0;
+    std::vector<uint8_t> data;
+    for (const SEfsFile& f : files)
+        if (!efs.ReadFile(f.path, data) || data.size() != kItemFileSize) return 0;
+    return kItems + efs.Requests();
+}
+
+void BM_RecordsAndItemFiles(benchmark::State& state) {
+    SBench& b = Bench();
+    using Clock = std::chrono::steady_clock;
+    double bareSeconds = 0, phoneSeconds = 0, recordSeconds = 0;
+    size_t trips = 0;
+    std::string error;
+    // The round trips of one reading, for the bare loop's count.
+    if (!b.doc.Connect() || (trips = ReadWholePhone(b.doc.m_phone, recordSeconds)) == 0) {
+        state.SkipWithError("reading the phone failed");
+        return;
+    }
+    recordSeconds = 0;
+    for (auto _ : state) {
+        b.doc.Disconnect();  // the bare loop needs the port to itself
+        const auto bareStart = Clock::now();
+        if (!BareRoundTrips(b.server.DevicePath(), static_cast<int>(trips), error)) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+        const auto bareEnd = Clock::now();
+        if (!b.doc.Connect()) {
+            state.SkipWithError("no connection");
+            break;
+        }
+        const auto start = Clock::now();
+        const bool ok = ReadWholePhone(b.doc.m_phone, recordSeconds) == trips;
+        const auto end = Clock::now();
+        if (!ok) {
+            state.SkipWithError("reading the phone failed");
+            break;
+        }
+        bareSeconds += std::chrono::duration<double>(bareEnd - bareStart).count();
+        phoneSeconds += std::chrono::duration<double>(end - start).count();
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+    }
+    b.doc.Disconnect();
+    const double n = static_cast<double>(state.iterations());
+    state.counters["round_trips"] = static_cast<double>(trips);
+    state.counters["records_per_second"] = n * kItems / recordSeconds;
+    state.counters["files_per_second"] = n * kItemFiles / (phoneSeconds - recordSeconds);
+    state.counters["ratio_to_bare"] = phoneSeconds > 0 ? bareSeconds / phoneSeconds : 0;
+}
+BENCHMARK(BM_RecordsAndItemFiles)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
 
 void BM_ConnectAndDisconnect(benchmark::State& state) {
     SBench& b = Bench();

@@ -82,10 +82,20 @@ SOutcome CBackupFiles::FinishLoad(CNVItemArray&& loaded, EBackupOrigin origin) {
     return FinishLoad(std::move(loaded), std::move(state));
 }
 
+SOutcome CBackupFiles::FinishLoadWithUndefined(CNVItemArray&& loaded, EBackupOrigin origin) {
+    const std::string told = m_undefined.Message();
+    m_undefined.MoveInto(loaded);
+    const SOutcome outcome = FinishLoad(std::move(loaded), origin);
+    if (!told.empty()) Messages().ShowMessage(told, EMessageIcon::Warning);
+    return outcome;
+}
+
 void CBackupFiles::FinishUpload(CNVItemArray&& read) {
     int kept = 0;
     for (const CNVItem& r : m_items)
-        if (r.Subscription() != 0) {
+        if (IsUndefined(r) && r.Subscription() == 0) {
+            read.Add(r);
+        } else if (r.Subscription() != 0) {
             read.Add(r);
             ++kept;
         }
@@ -129,8 +139,8 @@ void CBackupFiles::TellLeftOut(const char* kind, int records) {
     Messages().ShowMessage(
         FillText(
             TrText("CBackupFiles",
-                   "%1 records and %2 item files were left out: a %3 file can't hold subscriptions, records of "
-                   "undefined items or item files.\nSave in the numbered-items layout (QCN or XQCN) to keep them."),
+                   "%1 records and %2 item files were left out: a %3 file can't hold subscriptions, records kept "
+                   "aside or item files.\nSave in the numbered-items layout (QCN or XQCN) to keep them."),
             {std::to_string(records), std::to_string(files), kind}),
         EMessageIcon::Warning);
 }
@@ -144,6 +154,9 @@ SOutcome CBackupFiles::AddCnvFile(const std::string& path, IOverwritePrompt* pro
     m_completion.CompleteArrayElements(loaded, false);
     outcome = m_completion.StartFillUp(loaded, 0);
     if (!outcome.IsCompleted()) return outcome;
+    if (const std::string told = m_undefined.Message(); !told.empty())
+        Messages().ShowMessage(told, EMessageIcon::Warning);
+    m_undefined.MoveInto(loaded);
     CNVItemArray chosen;
     m_selection.CollectSelectedItems(chosen);
     CNVItemArray merged = MergeItemArrays(std::move(loaded), m_items, prompt);

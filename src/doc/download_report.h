@@ -26,6 +26,8 @@ public:
 
     void Add(int id, int index, const std::string& name, EResult result, std::string detail = {});
     const std::vector<SRow>& Rows() const { return m_rows; }
+    // Records or files the download leaves out by its meaning, counted by reason.
+    void Skip(const std::string& reason, int count);
     int Count(EResult result) const;
     // Rows of result, in the order they were added.
     std::vector<SRow> RowsOf(EResult result) const;
@@ -33,6 +35,7 @@ public:
     std::string backupPath;   // empty when no backup was made
     std::string backupError;  // why the backup could not be saved; nothing was written then
     bool stopped = false;
+    std::vector<std::pair<std::string, int>> skipped;  // reason, count
 
     // One sentence: what was written, verified, refused and failed.
     std::string Summary() const;

@@ -94,14 +94,18 @@ std::string NewBackupPath(const std::string& folder, bool haveEsn, unsigned esn)
 }
 }  // namespace
 
-SOutcome CPhoneSession::Download(const CNVItemArray& list) {
+SOutcome CPhoneSession::Download(const CNVItemArray& list, bool wholeDocument) {
     m_report = CDownloadReport();
     // The link can't address a subscription: its records stay out, and the user is told.
-    int skipped = 0;
+    int skipped = 0, undefined = 0;
     CNVItemArray plain, work;
     for (const CNVItem& record : list) {
         if (record.Subscription() != 0) {
             skipped += record.Active() == CNVItem::kActive;
+            continue;
+        }
+        if (m_files.IsUndefined(record)) {
+            undefined += record.Active() == CNVItem::kActive;
             continue;
         }
         plain.Add(record);
@@ -117,6 +121,12 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list) {
                                            "phone link can't address a subscription."),
                      {std::to_string(skipped)}),
             EMessageIcon::Information);
+    const int keptAside = wholeDocument ? static_cast<int>(m_files.Numbered().KeptAside().size()) : 0;
+    m_report.Skip(TrText("CPhoneSession", "kept aside: not defined"), undefined + keptAside);
+    if (wholeDocument)
+        m_report.Skip(TrText("CPhoneSession", "item file: use Restore"),
+                      static_cast<int>(m_files.Numbered().ItemFiles().size()));
+    m_report.Skip(TrText("CPhoneSession", "subscription: the link can't address it"), skipped);
     if (m_backupBeforeDownload && work.GetSize() > 0) {
         const SOutcome backup = m_jobs.Run(TrText("CPhoneSession", "Backing Up NV Items from Mobile Phone"),
                                            [&] { return BackUpItems(work); });

@@ -40,8 +40,10 @@ public:
     // (nothing is written otherwise); a record whose value could not be read is written only
     // when the confirmation says so. Each accepted write is read back when verification is on.
     // Failed when any record was not written, failed, was refused or read back different;
-    // LastReport() tells record by record.
-    SOutcome Download(const CNVItemArray& list);
+    // LastReport() tells record by record. Records of undefined items are not sent; with
+    // wholeDocument the report also counts the document's kept-aside records and item files,
+    // which a download never sends.
+    SOutcome Download(const CNVItemArray& list, bool wholeDocument = false);
     // The job bodies: the reads and the save of the backup, and the writes.
     SOutcome BackUpItems(const CNVItemArray& list);
     SOutcome DownloadItems(const CNVItemArray& list);

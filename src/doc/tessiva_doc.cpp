@@ -187,7 +187,7 @@ int CTessivaDoc::StartUpload(const std::string& path) {
 }
 
 SOutcome CTessivaDoc::DownloadAllActive() {
-    Keep(m_session.Download(m_items));
+    Keep(m_session.Download(m_items, true));
     return m_lastOutcome;
 }
 

@@ -47,6 +47,7 @@ bool CDiagLink::FailLink(const std::string& error) {
 }
 
 bool CDiagLink::Exchange(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply) {
+    m_refusedCode = 0;
     if (m_failed) return false;  // m_lastError still tells why
     const auto timeout = std::chrono::milliseconds(m_timeoutMs.load());
     const auto deadline = ISerialTransport::Clock::now() + timeout;
@@ -62,6 +63,7 @@ bool CDiagLink::Exchange(const std::vector<uint8_t>& request, std::vector<uint8_
             case EDiagReplyKind::kAnswer:
                 return true;
             case EDiagReplyKind::kError:
+                m_refusedCode = reply[0];
                 return Fail(
                     FillText(TrText("CDiagLink", "The phone refused the request: %1."), {DiagErrorText(reply[0])}));
             case EDiagReplyKind::kUnrelated:
@@ -84,10 +86,10 @@ bool CDiagLink::Probe() {
 }
 
 bool CDiagLink::NvExchange(uint8_t command, uint16_t item, int index, const uint8_t* value, int length,
-                           uint16_t& status, uint8_t* readBuffer) {
+                           uint16_t& status, uint8_t* readBuffer, int subscription) {
     std::lock_guard lock(m_mutex);
     std::vector<uint8_t>& request = m_request;  // kept between calls: no allocation per item
-    if (!BuildNvRequest(command, item, index, value, length, request))
+    if (!BuildNvRequest(command, item, index, value, length, request, subscription))
         return Fail(
             FillText(TrText("CDiagLink", "NV item %1: %2 bytes do not fit in one request (at most %3)."),
                      {std::to_string(item), std::to_string(length), std::to_string(NvValueCapacity(index >= 0))}));
@@ -95,7 +97,8 @@ bool CDiagLink::NvExchange(uint8_t command, uint16_t item, int index, const uint
     if (!Exchange(request, reply)) return false;
     SNvPacket packet;
     if (!ParseNvPacket(reply, packet)) return Fail(TrText("CDiagLink", "The phone sent a malformed NV reply."));
-    if (packet.item != item || (index >= 0 && packet.data[0] != index))
+    if (packet.item != item || (index >= 0 && packet.data[0] != index) ||
+        (subscription >= 0 && packet.subscription != subscription))
         return Fail(
             FillText(TrText("CDiagLink", "The phone answered for another item (%1)."), {std::to_string(packet.item)}));
     status = packet.status;
@@ -104,12 +107,31 @@ bool CDiagLink::NvExchange(uint8_t command, uint16_t item, int index, const uint
     return true;
 }
 
-bool CDiagLink::ReadNv(uint16_t item, int index, uint8_t* buffer, int length, uint16_t& status) {
-    return NvExchange(kDiagNvRead, item, index, nullptr, length, status, buffer);
+bool CDiagLink::ReadNv(uint16_t item, int index, uint8_t* buffer, int length, uint16_t& status, int subscription) {
+    return NvExchange(kDiagNvRead, item, index, nullptr, length, status, buffer, subscription);
 }
 
-bool CDiagLink::WriteNv(uint16_t item, int index, const uint8_t* value, int length, uint16_t& status) {
-    return NvExchange(kDiagNvWrite, item, index, value, length, status, nullptr);
+bool CDiagLink::WriteNv(uint16_t item, int index, const uint8_t* value, int length, uint16_t& status,
+                        int subscription) {
+    return NvExchange(kDiagNvWrite, item, index, value, length, status, nullptr, subscription);
+}
+
+bool CDiagLink::SetMode(uint16_t mode) {
+    std::lock_guard lock(m_mutex);
+    const std::vector<uint8_t> request = BuildModeRequest(mode);
+    std::vector<uint8_t> reply;
+    if (!Exchange(request, reply)) return false;
+    if (reply != request) return Fail(TrText("CDiagLink", "The phone sent a malformed mode reply."));
+    return true;
+}
+
+bool CDiagLink::Request(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply, uint8_t& refused) {
+    std::lock_guard lock(m_mutex);
+    refused = 0;
+    if (request.empty()) return Fail(TrText("CDiagLink", "An empty request."));
+    const bool ok = Exchange(request, reply);
+    refused = m_refusedCode;
+    return ok;
 }
 
 bool CDiagLink::SendSpc(const uint8_t* code, bool& accepted) {

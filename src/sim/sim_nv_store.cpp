@@ -34,6 +34,11 @@ int CSimNvStore::DefinedSize(int id) const {
     return shape == m_shapes.end() ? -1 : m_defs[shape->second.def].Size();
 }
 
+int CSimNvStore::DefinedCount(int id) const {
+    const auto shape = m_shapes.find(id);
+    return shape == m_shapes.end() ? -1 : m_defs[shape->second.def].Count();
+}
+
 const std::vector<uint8_t>* CSimNvStore::Find(int id, int index) const {
     const auto it = m_values.find({id, index});
     return it == m_values.end() ? nullptr : &it->second;

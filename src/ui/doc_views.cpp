@@ -4,6 +4,7 @@
 #include "ui/nv_list_view.h"
 #include "ui/nv_tree_view.h"
 #include "jobs/message_sink.h"
+#include "doc/item_comparison.h"
 #include "doc/tessiva_doc.h"
 
 #include <QSignalBlocker>
@@ -123,26 +124,16 @@ void CDocViews::ShowItemFields(const std::string& name) {
         m_content.SetReadOnly(true);
         return;
     }
-    if (!catalog.SelectType(item.TypeName())) {
+    // The catalogue keeps the decoded record for the editor; a record without a type shows its bytes.
+    std::vector<SFieldText> fields;
+    if (!DecodeRecordFields(catalog, item, fields)) {
         m_doc.Messages().ShowMessage(CNVTypeCatalog::UnknownTypeMessage(item.TypeName()), EMessageIcon::Error);
         return;
     }
-    // The catalogue reads a whole record: a shorter value is padded with zeros, never overread.
-    const bool hasValue = item.Size() >= 1;
-    std::vector<uint8_t> bytes(static_cast<size_t>(std::max(catalog.RecordSize(), 0)), 0);
-    if (hasValue) {
-        const std::vector<uint8_t>& value = item.Value();
-        if (value.size() > bytes.size()) bytes.resize(value.size());
-        std::copy(value.begin(), value.end(), bytes.begin());
-    }
-    catalog.SetRecordBytes(bytes.data());
     std::vector<std::array<std::string, 4>> rows;
-    rows.reserve(static_cast<size_t>(catalog.FieldCount()));
-    for (int i = 0; i < catalog.FieldCount(); ++i) {
-        const CNVField& field = catalog.Field(i);
-        rows.push_back({catalog.FieldDisplayName(i), hasValue ? field.DecText() : std::string(),
-                        hasValue ? field.HexText() : std::string(), field.TypeName()});
-    }
+    rows.reserve(fields.size());
+    for (SFieldText& f : fields)
+        rows.push_back({std::move(f.name), std::move(f.dec), std::move(f.hex), std::move(f.type)});
     m_content.AddFieldRows(rows);
 }
 

@@ -51,11 +51,32 @@ protected:
 };
 }  // namespace
 
-TEST_F(DocMerge, OverwriteAndSkipAnswersPerRecordReplaceTheSameElement) {
-    prompt.answers = {IOverwritePrompt::kOverwrite, IOverwritePrompt::kOverwrite, IOverwritePrompt::kSkip,
-                      IOverwritePrompt::kOverwrite};
+TEST_F(DocMerge, EachAnswerDecidesItsRecordAndTheAllAnswersEndTheAsking) {
+    using P = IOverwritePrompt;
+    const struct {
+        std::deque<int> answers;  // then Escape: the last answer again, Overwrite at first
+        size_t asked;
+        std::vector<int> tags;
+    } cases[] = {
+        {{P::kOverwrite, P::kOverwrite, P::kSkip, P::kOverwrite}, 4, {0xB0, 0xB3, 0xA5, 0xB0, 0xA1, 0xB2}},
+        {{P::kOverwriteAll}, 1, {0xB0, 0xB3, 0xA5, 0xB0, 0xB1, 0xB2}},
+        {{P::kOverwrite, P::kSkipAll}, 2, {0xB0, 0xB3, 0xA5, 0xA0, 0xA1, 0xA2}},
+        {{P::kSkip}, 4, {0xA0, 0xB3, 0xA5, 0xA0, 0xA1, 0xA2}},
+        {{}, 4, {0xB0, 0xB3, 0xA5, 0xB0, 0xB1, 0xB2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.answers));
+        CScriptedPrompt scripted;
+        scripted.answers = c.answers;
+        doc.SetOverwritePrompt(&scripted);
+        Merge();
+        EXPECT_EQ(scripted.messages.size(), c.asked);
+        EXPECT_EQ(Tags(), c.tags);
+    }
+}
+
+TEST_F(DocMerge, TheQuestionNamesTheRecordAndElementsKeepTheirIndex) {
     Merge();
-    EXPECT_EQ(Tags(), (std::vector<int>{0xB0, 0xB3, 0xA5, 0xB0, 0xA1, 0xB2}));
     ASSERT_EQ(prompt.messages.size(), 4u);
     EXPECT_EQ(prompt.messages[0], "NV Item already exist in memory!\n\nID = 10\n\nNVItem Name: Plain\n\nNVItem Group: GroupA");
     EXPECT_EQ(prompt.messages[2],
@@ -63,32 +84,7 @@ TEST_F(DocMerge, OverwriteAndSkipAnswersPerRecordReplaceTheSameElement) {
     for (int k = 0; k < 3; ++k) EXPECT_EQ(doc.m_items[3 + k].Index(), k);
 }
 
-TEST_F(DocMerge, AllAnswersStopTheAsking) {
-    prompt.answers = {IOverwritePrompt::kOverwriteAll};
-    Merge();
-    EXPECT_EQ(prompt.messages.size(), 1u);
-    EXPECT_EQ(Tags(), (std::vector<int>{0xB0, 0xB3, 0xA5, 0xB0, 0xB1, 0xB2}));
-
-    prompt.messages.clear();
-    prompt.answers = {IOverwritePrompt::kOverwrite, IOverwritePrompt::kSkipAll};
-    Merge();
-    EXPECT_EQ(prompt.messages.size(), 2u);
-    EXPECT_EQ(Tags(), (std::vector<int>{0xB0, 0xB3, 0xA5, 0xA0, 0xA1, 0xA2}));
-}
-
-TEST_F(DocMerge, EscapeActsAsTheLastAnswerAndNoCommonIdsAskNothing) {
-    prompt.answers = {IOverwritePrompt::kSkip};  // then Escape: Skip again
-    Merge();
-    EXPECT_EQ(prompt.messages.size(), 4u);
-    EXPECT_EQ(Tags(), (std::vector<int>{0xA0, 0xB3, 0xA5, 0xA0, 0xA1, 0xA2}));
-
-    CScriptedPrompt fresh;  // Escape at the first prompt: Overwrite
-    doc.SetOverwritePrompt(&fresh);
-    Merge();
-    EXPECT_EQ(Tags(), (std::vector<int>{0xB0, 0xB3, 0xA5, 0xB0, 0xB1, 0xB2}));
-
-    prompt.messages.clear();
-    doc.SetOverwritePrompt(&prompt);
+TEST_F(DocMerge, NoCommonIdsAskNothing) {
     CNVItemArray previous;
     previous.Add(Item(50, -1, Seq(5)));
     doc.m_items.RemoveAll();
@@ -117,4 +113,18 @@ TEST_F(DocMerge, AddFromCnvLoadsThenMerges) {
     want.Add(Item(10, -1, {1, 1, 1, 1}));
     want.Add(Item(50, -1, Seq(5)));
     EXPECT_EQ(doc.m_items, want);
+}
+
+TEST_F(DocMerge, AnElementOnceReplacedLeavesNothingToAskAbout) {
+    // Only 20[0] was there: once it is overwritten, the file's 20[1] conflicts with nothing
+    // and is kept whatever the next answer would have been.
+    CNVItemArray previous;
+    previous.Add(Item(20, 0, {0xA0, 0, 0}));
+    doc.m_items.RemoveAll();
+    doc.m_items.Add(Item(20, 0, {0xB0, 0, 0}));
+    doc.m_items.Add(Item(20, 1, {0xB1, 0, 0}));
+    prompt.answers = {IOverwritePrompt::kOverwrite, IOverwritePrompt::kSkip};
+    ASSERT_TRUE(doc.MergeItems(previous));
+    EXPECT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(Tags(), (std::vector<int>{0xB0, 0xB1}));
 }

@@ -204,7 +204,17 @@ TEST(NumberedBackup, NewFileHasTheSkeletonAndNamesThisProgram) {
     info.insert(info.end(), program.begin(), program.end());
     EXPECT_EQ(Hex(tree, "00000000/default/Mobile_Property_Info"), HexOf(info));
     EXPECT_EQ(Hex(tree, "00000000/default/NV_NUMBERED_ITEMS/NV_ITEM_ARRAY"), HexOf(Record(550, {})));
-    EXPECT_EQ(tree.FindStream("00000000/default/NV_NUMBERED_ITEMS/NV_ITEM_ARRAY_SIM_1"), nullptr);
+    // Other tools expect both subscription streams and every item-file area, empty or not.
+    backup.itemFiles.clear();
+    ASSERT_TRUE(EncodeNumbered(backup, tree, error)) << error;
+    for (const char* sim : {"NV_ITEM_ARRAY_SIM_1", "NV_ITEM_ARRAY_SIM_2"})
+        EXPECT_EQ(Hex(tree, std::string("00000000/default/NV_NUMBERED_ITEMS/") + sim), "") << sim;
+    for (const char* area : Numbered::kAreas)
+        for (const char* part : {"/EFS_Dir", "/EFS_Data"}) {
+            const CCompoundNode* storage = tree.FindStorage(std::string("00000000/default/") + area + part);
+            ASSERT_NE(storage, nullptr) << area << part;
+            EXPECT_TRUE(storage->Children().empty());
+        }
 }
 
 // Every reader refuses damage with a message naming what is wrong, and hands back nothing.

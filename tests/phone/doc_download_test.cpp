@@ -89,6 +89,23 @@ TEST_F(PhoneDocTest, SubscriptionRecordsAreNotSentAndTheUserIsTold) {
     EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{1, 2, 3, 4}));
 }
 
+// A value longer than its definition goes whole and is verified whole; a record of an item
+// no definition names is not sent, and the report counts it with the reason.
+TEST_F(PhoneDocTest, DownloadWritesWholeValuesAndCountsWhatItSkips) {
+    StartPhone();
+    doc.m_items.Add(Record(10, -1, 0, {1, 2, 3, 4, 0, 2}, 1, "Plain Ten"));
+    doc.m_items.Add(Record(7777, 0, 0, {5}, 1, "NV Item 7777"));
+    EXPECT_TRUE(doc.DownloadAllActive().IsCompleted());
+    const CDownloadReport& report = doc.Phone().LastReport();
+    EXPECT_EQ(report.Count(EResult::Verified), 1);
+    EXPECT_NE(report.Summary().find("1 skipped (kept aside: not defined)"), std::string::npos) << report.Summary();
+    EXPECT_NE(report.Json().find("\"skipped\":[{\"reason\":\"kept aside: not defined\",\"count\":1}]"),
+              std::string::npos);
+    sim->server.Stop();
+    EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{1, 2, 3, 4, 0, 2}));
+    EXPECT_EQ(sim->store.Find(7777, CSimNvStore::kPlain), nullptr);
+}
+
 TEST_F(PhoneDocTest, WriteProtectedRecordsAreReportedAndTheJobGoesOn) {
     SSimPhoneOptions options;
     options.readOnly = {20, 40};
@@ -190,6 +207,7 @@ TEST_F(PhoneDocTest, EmptySpcCodeIsSixZeroBytes) {
 TEST_F(PhoneDocTest, WrongSpcSilencesThePhoneAndAFailedCallCountsAsRejected) {
     SSimPhoneOptions options;
     options.spcPenalty = std::chrono::seconds(30);
+    doc.SetRequestTimeout(kSilentTimeoutMs);
     StartPhone([](CSimNvStore&) {}, options);
     doc.SendSpcCode("999999");
     EXPECT_EQ(t.frontend.Messages().size(), 1u);
@@ -298,6 +316,7 @@ TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAnd
     EXPECT_EQ(outcome.failed[0].reason, "read-back differs");
     ASSERT_EQ(outcome.refused.size(), 1u);
     EXPECT_EQ(report.Count(EResult::Verified), 3);  // 10, 20[0], 20[2]
+    EXPECT_EQ(report.Summary(), "3 record(s) written, 3 verified, 1 write protected, 1 failed.");
     // 20[2] was never on the phone: nothing to keep, and the report says so.
     ASSERT_EQ(report.RowsOf(EResult::NotBackedUp).size(), 1u);
     EXPECT_EQ(report.RowsOf(EResult::NotBackedUp)[0].index, 2);
@@ -338,7 +357,7 @@ TEST_F(PhoneDocTest, NothingIsWrittenWithoutABackupAndTheSettingsTurnBothStepsOf
     const int before = sim->server.Received();
     EXPECT_TRUE(doc.DownloadAllActive().IsCompleted());
     EXPECT_EQ(sim->server.Received() - before, 5);  // the writes alone
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Written), 5);
+    EXPECT_EQ(doc.Phone().LastReport().Summary(), "5 record(s) written, 0 write protected, 0 failed.");
     EXPECT_TRUE(doc.Phone().LastReport().backupPath.empty());
 }
 

@@ -133,6 +133,7 @@ TEST_F(PhoneDocTest, NoiseAndSplitRepliesReadTheSame) {
 TEST_F(PhoneDocTest, PhoneThatFallsSilentCostsOneTimeout) {
     SSimLineOptions line;
     line.silentAfter = 2;  // the version probe and item 10
+    doc.SetRequestTimeout(kSilentTimeoutMs);
     StartPhone(FillStandardStore, {}, line);
     ASSERT_EQ(doc.StartUpload(doc.DefinitionsPath()), 1);
     EXPECT_EQ(FindRecord(doc.m_items, 10)->Active(), 1);

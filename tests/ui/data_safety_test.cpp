@@ -129,20 +129,47 @@ private slots:
         QVERIFY(!ui.Doc().IsModified());
     }
 
+    // The phone's bytes past what the definitions know of an item: shown after the fields and
+    // kept through an edit of a field.
+    void bytesPastTheDefinitionShowInTheirOwnRowAndOutliveAnEdit() {
+        SLoadedApp ui;
+        std::vector<uint8_t> value = ui.Record("NV_BAND_PREF_I").Value();
+        value.insert(value.end(), {0x00, 0x02});
+        ui.Record("NV_BAND_PREF_I").SetValue(value);
+        ui.Select("(Id=441) NV_BAND_PREF_I");
+        QTreeWidgetItem* past = ui.Content().topLevelItem(ui.Content().topLevelItemCount() - 1);
+        QCOMPARE(past->text(CNVContentView::kFieldName), QString("(bytes past the definition)"));
+        QCOMPARE(past->text(CNVContentView::kHexValue), QString("00 02"));
+        QVERIFY(!ui.Type(0, CNVContentView::kHexValue, "1F"));
+        QCOMPARE(ui.Record("NV_BAND_PREF_I").Value(), (std::vector<uint8_t>{0x1F, 0x00, 0x00, 0x02}));
+
+        // An item the definitions do not name: listed, its bytes shown and edited one by one.
+        CNVItemArray undefined;
+        undefined.Add(ui.Record("NV_BAND_PREF_I"));
+        undefined[0].SetId(7777);
+        QVERIFY(ui.Doc().StartStoreCnv(ui.Path("u.cnv"), undefined));
+        ui.saveSink.choices = {ESaveChoice::Discard};
+        QVERIFY(ui.Frame().OpenBackup(ui.Path("u.cnv")));
+        ui.Select("(Id=7777) NV Item 7777");
+        QCOMPARE(ui.Content().topLevelItemCount(), 4);
+        QVERIFY(!ui.Type(3, CNVContentView::kHexValue, "AB"));
+        QCOMPARE(ui.Record("NV Item 7777").Value(), (std::vector<uint8_t>{0x1F, 0x00, 0x00, 0xAB}));
+    }
+
     void anEditOfARecordWithoutValueKeepsTheValueAndTheListShowsItActive() {
         SLoadedApp ui;
         // A record the phone could not read: no value, marked X.
         ui.Record("NV_ESN_I").SetValue(std::vector<uint8_t>{});
         ui.Record("NV_ESN_I").SetActive(CNVItem::kUnreadable);
         ui.Select("SECURITY");
-        QCOMPARE(RowTexts(ui.Frame().ListView(), 0)[2], std::string("X"));
+        QCOMPARE(CellText(ui.Frame().ListView(), 0, 2), std::string("X"));
         ui.Frame().ListView().setCurrentItem(ui.Frame().ListView().topLevelItem(0));
         QVERIFY(!ui.Type(0, 1, "5"));
         QCOMPARE(ui.Record("NV_ESN_I").Value(), (std::vector<uint8_t>{5, 0, 0, 0}));
         QCOMPARE(ui.Record("NV_ESN_I").Active(), int16_t(CNVItem::kActive));
         // The row shows it at once, size and all.
-        QCOMPARE(RowTexts(ui.Frame().ListView(), 0)[2], std::string("Y"));
-        QCOMPARE(RowTexts(ui.Frame().ListView(), 0)[5], std::string("4"));
+        QCOMPARE(CellText(ui.Frame().ListView(), 0, 2), std::string("Y"));
+        QCOMPARE(CellText(ui.Frame().ListView(), 0, 5), std::string("4"));
     }
 
     void addingAFileOfOneElementAsksOnceAndLeavesNoStaleContent() {
@@ -156,18 +183,11 @@ private slots:
         ui.Select("(Id=10) NV_SCI_I [ 0 ]");
         QVERIFY(ui.Content().topLevelItemCount() > 0);
 
-        int asked = 0;
-        QTimer timer;
-        QObject::connect(&timer, &QTimer::timeout, [&] {
-            if (auto* dialog = qobject_cast<COwerWriteDialog*>(QApplication::activeModalWidget())) {
-                ++asked;
-                dialog->Button(IOverwritePrompt::kOverwriteAll)->click();
-            }
-        });
-        timer.start(5);
         ui.chooser.paths = {ui.Path("one.cnv")};
-        ui.Frame().Action(CMainFrame::kAddCnvMenu)->trigger();
-        QCOMPARE(asked, 1);
+        QCOMPARE(Answering<COwerWriteDialog>(
+                     {[](COwerWriteDialog& dialog) { dialog.Button(IOverwritePrompt::kOverwriteAll)->click(); }},
+                     [&] { ui.Frame().Action(CMainFrame::kAddCnvMenu)->trigger(); }),
+                 1);
         QCOMPARE(ui.Record("NV_SCI_I [ 0 ]").Value(), std::vector<uint8_t>{0xEE});
         QCOMPARE(ui.Record("NV_SCI_I [ 1 ]").Value(), second);
         QCOMPARE(ui.Record("NV_SCI_I [ 2 ]").Active(), int16_t(CNVItem::kActive));

@@ -88,7 +88,7 @@ private slots:
         frame.Action(CMainFrame::kImportTypes)->trigger();
         frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), "(Id=9) NV_PREF_MODE_I"));
         frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), "(Id=441) NV_BAND_PREF_I"));
-        QCOMPARE(RowTexts(frame.ContentView(), 0)[2], std::string("B6B3"));
+        QCOMPARE(CellText(frame.ContentView(), 0, 2), std::string("B6B3"));
 
         SUiApp noDefinitions(true, false);
         QVERIFY(!noDefinitions.Start());
@@ -213,9 +213,9 @@ private slots:
             const int command = kind == "brt" ? 32786 : kind == "cnv" ? 32840 : 32853;
             ui.chooser.paths = {ui.Path(name)};
             ui.Frame().Action(command)->trigger();
-            QCOMPARE(ui.chooser.asked.back().filterLabel, "output files (*." + kind + ")");
-            QCOMPARE(ui.chooser.asked.back().defaultExtension, kind);
-            QCOMPARE(ui.chooser.asked.back().initialName, "*." + kind);
+            QCOMPARE(ui.chooser.LastAsked().filterLabel, "output files (*." + kind + ")");
+            QCOMPARE(ui.chooser.LastAsked().defaultExtension, kind);
+            QCOMPARE(ui.chooser.LastAsked().initialName, "*." + kind);
             QCOMPARE(ValuesById(ui.Doc().m_items), expected);
             QCOMPARE(ui.Doc().m_allEntries.GetCount(), ui.Doc().m_items.GetSize());
             CNVTreeView& tree = ui.Frame().ItemsTree();
@@ -250,17 +250,18 @@ private slots:
         const std::vector<std::string> top = TopLevelTexts(items);
         QVERIFY(std::find(top.begin(), top.end(), "Subscription 1: SECURITY") != top.end());
         QCOMPARE(top.back(), std::string("Item files"));
-        QTreeWidgetItem* file = items.topLevelItem(items.topLevelItemCount() - 1)->child(0)->child(0);
-        items.setCurrentItem(file);
+        QTreeWidgetItem* files = items.topLevelItem(items.topLevelItemCount() - 1);
+        QVERIFY(files && files->child(0) && files->child(0)->child(0));
+        items.setCurrentItem(files->child(0)->child(0));
         CNVContentView& content = ui.Frame().ContentView();
         QCOMPARE(RowTexts(content, 0), (std::vector<std::string>{"Path", "/nv/item_files/a", "", "NV_Items"}));
-        QCOMPARE(RowTexts(content, 1)[1], std::string("20"));
-        QCOMPARE(RowTexts(content, 3)[2], std::string("AB AB AB AB"));
+        QCOMPARE(CellText(content, 1, 1), std::string("20"));
+        QCOMPARE(CellText(content, 3, 2), std::string("AB AB AB AB"));
 
         // The first file type keeps the layout the items came in; the second chooses it for others.
         ui.chooser.paths = {ui.Path("same.qcn")};
         ui.Frame().Action(CMainFrame::kSaveAllQcn)->trigger();
-        QCOMPARE(ui.chooser.asked.back().otherFilterLabel, std::string("QCN, numbered-items layout (*.qcn)"));
+        QCOMPARE(ui.chooser.LastAsked().otherFilterLabel, std::string("QCN, numbered-items layout (*.qcn)"));
         std::string found;
         QVERIFY(ReadBackupTree(ui.Path("same.qcn"), tree, form, error));
         QCOMPARE(DetectQcnLayout(tree, found), EQcnLayout::Numbered);
@@ -330,8 +331,8 @@ private slots:
             QVERIFY(!ReadBytes(ui.Path(std::string("menu.") + kind)).empty());
             if (std::string(kind) != "qcn")  // a compound file's layout may differ in unused sectors
                 QCOMPARE(ReadBytes(ui.Path(std::string("menu.") + kind)), ReadBytes(ui.Path(std::string("direct.") + kind)));
-            QCOMPARE(ui.chooser.asked.back().filterLabel, "output files (*." + std::string(kind) + ")");
-            QVERIFY(ui.chooser.asked.back().overwritePrompt);
+            QCOMPARE(ui.chooser.LastAsked().filterLabel, "output files (*." + std::string(kind) + ")");
+            QVERIFY(ui.chooser.LastAsked().overwritePrompt);
         }
     }
 
@@ -341,7 +342,7 @@ private slots:
         WriteFile(ui.Path("NVTypesDefine.def"), "pair_type;uint8 a;uint8 b;\nuint8;uint8 value;\n");
         ui.chooser.paths = {ui.Path("NVTypesDefine.def")};
         ui.Frame().Action(32852)->trigger();
-        QCOMPARE(ui.chooser.asked.back().filterLabel, std::string("def files (*.def)"));
+        QCOMPARE(ui.chooser.LastAsked().filterLabel, std::string("def files (*.def)"));
         QVERIFY(ui.Doc().m_typeCatalog.SelectType("pair_type"));
         QVERIFY(ReadFile(ui.Path("NVTypes.typ")).find("pair_type;uint8 a;uint8 b;") != std::string::npos);
 
@@ -354,14 +355,14 @@ private slots:
         ui.chooser.paths = {ui.Path("NVItemsDefine.def")};
         ui.Frame().Action(32852)->trigger();
         QCOMPARE(ReadFile(ui.Path("NVTypes.typ")), good);
-        QVERIFY(ui.sink.Messages().back().find("could not be converted") != std::string::npos);
+        QVERIFY(Last(ui.sink.Messages()).find("could not be converted") != std::string::npos);
         // Some types bad: asked first; No keeps the file, Yes replaces it and keeps the old one as .bak.
         WriteFile(ui.Path("mixed.def"), "fine_type;uint8 a;\nbroken_type;no_such_type b;\n");
         for (bool yes : {false, true}) {
             ui.sink.answers = {yes};
             ui.chooser.paths = {ui.Path("mixed.def")};
             ui.Frame().Action(32852)->trigger();
-            QVERIFY(ui.sink.Questions().back().find("2 NV types were read, 1 of them") != std::string::npos);
+            QVERIFY(Last(ui.sink.Questions()).find("2 NV types were read, 1 of them") != std::string::npos);
             QCOMPARE(ui.Doc().m_typeCatalog.SelectType("fine_type"), yes);
         }
         QCOMPARE(ReadFile(ui.Path("NVTypes.typ.bak")), good);
@@ -409,9 +410,12 @@ private slots:
     void aboutBoxShowsIconNameAndVersion() {
         CAboutDialog about;
         QCOMPARE(about.windowTitle(), QString("About Tessiva"));
-        QCOMPARE(about.findChild<QLabel*>("AboutText")->text(), QString("Tessiva\nVersion 1.5"));
-        QVERIFY(!about.findChild<QLabel*>("AboutIcon")->pixmap().isNull());
+        auto* text = about.findChild<QLabel*>("AboutText");
+        auto* icon = about.findChild<QLabel*>("AboutIcon");
         QPushButton* ok = about.findChild<QPushButton*>();
+        QVERIFY(text && icon && ok);
+        QCOMPARE(text->text(), QString("Tessiva\nVersion 1.5"));
+        QVERIFY(!icon->pixmap().isNull());
         QCOMPARE(ok->text(), QString("OK"));
         QVERIFY(ok->isDefault());
         QTimer::singleShot(0, ok, &QPushButton::click);

@@ -181,7 +181,7 @@ private slots:
         frame.Action(CMainFrame::kLoadQcn)->trigger();
         items.expandAll();
         QTreeWidgetItem* files = items.topLevelItem(items.topLevelItemCount() - 1);
-        if (files->childCount() > 0 && files->child(0)->childCount() > 0) items.setCurrentItem(files->child(0)->child(0));
+        if (files && files->childCount() > 0 && files->child(0)->childCount() > 0) items.setCurrentItem(files->child(0)->child(0));
         QTest::qWait(50);
         QVERIFY(frame.grab().save(out + "/shot-numbered.png"));
     }
