@@ -37,8 +37,13 @@ SOutcome CBackupFiles::LoadQcnFile(const std::string& path) {
     std::string error;
     // Quick next to the load itself: no job of its own, so Tessiva's layout loads as it always did.
     const bool read = ReadBackupTree(path, tree, form, error);
-    // A compound file libgsf can't read goes the way it always went, with the messages it always had.
-    if (!read && form == EBackupForm::Compound) return LoadTessivaQcn(path);
+    // A compound file that can't be read is refused as QCN loads always refused it; no
+    // other reader gets a second try at it.
+    if (!read && form == EBackupForm::Compound) {
+        const std::string message = CantOpenMessage(path, error);
+        Messages().ShowMessage(message, EMessageIcon::Plain);
+        return SOutcome::Fail(message);
+    }
     if (!read) {
         const std::string message = WrongDataMessage(FormName(form), error);
         Messages().ShowMessage(message, EMessageIcon::Error);
@@ -47,7 +52,10 @@ SOutcome CBackupFiles::LoadQcnFile(const std::string& path) {
     std::string found;
     switch (DetectQcnLayout(tree, found)) {
     case EQcnLayout::Tessiva:
-        if (form == EBackupForm::Compound) return LoadTessivaQcn(path);
+        if (form == EBackupForm::Compound) {
+            tree = CCompoundNode();  // Tessiva's layout is read element by element instead
+            return LoadTessivaQcn(path);
+        }
         found = TrText("CBackupFiles", "It is Tessiva's own layout written as XML, which Tessiva does not read.");
         break;
     case EQcnLayout::Numbered: return LoadNumbered(std::move(tree), form);

@@ -291,6 +291,14 @@ bool DecodeNumbered(const CCompoundNode& tree, SNumberedBackup& backup, std::str
         }
     }
     if (!ok) return false;
+    // The record streams read are written from the records again: their bytes need not be
+    // kept twice for as long as the backup is open.
+    if (def)
+        for (int s = 0; s < 3; ++s)
+            if (out.hasStream[s])
+                if (auto* kept = const_cast<CCompoundNode*>(out.tree.FindStream(
+                        out.storage + "/default/" + Numbered::kItemsStorage + "/" + Numbered::kRecordStreams[s])))
+                    std::vector<uint8_t>().swap(kept->Bytes());
     backup = std::move(out);
     return true;
 }
