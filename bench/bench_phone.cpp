@@ -1,6 +1,7 @@
 // The phone link over a pseudo-terminal with the simulated phone in-process: an upload of
 // 2,000 items through the document against bare round trips of one NV packet (the limit),
-// the reads of a whole phone (records and item files), and the cost of connecting.
+// the reads of a whole phone (records and item files), and the cost of connecting; and what a
+// user waits for: the CLI's upload and download as processes against the simulator's.
 #include "phone/diag_commands.h"
 #include "phone/diag_framing.h"
 #include "phone/efs_client.h"
@@ -11,6 +12,7 @@
 #include "sim/sim_phone.h"
 #include "sim/sim_pty_server.h"
 #include "doc/tessiva_doc.h"
+#include "bench_support.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,6 +22,15 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace {
 constexpr int kItems = 2000;
@@ -264,4 +275,118 @@ void BM_ConnectAndDisconnect(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ConnectAndDisconnect)->Unit(benchmark::kMicrosecond)->UseRealTime();
+// The CLI and the simulated phone as the user runs them: separate processes on a
+// pseudo-terminal, 4,800 items of 10 bytes; from id 100, past the SPC-locked ESN (0) and SPC (85).
+constexpr int kCliItems = 4800;
+constexpr int kCliFirstId = 100;
+
+// Starts argv[0] with stdout to outFd (-1: nowhere) and stderr nowhere; 0 on a failure.
+pid_t Spawn(const std::vector<std::string>& args, int outFd) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    else posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const bool ok = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    return ok ? pid : 0;
+}
+
+bool RunToExit(const std::vector<std::string>& args) {
+    const pid_t pid = Spawn(args, -1);
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+struct SCliPhone {
+    SCliPhone() {
+        dir = BenchDir("phone-cli");
+        bin = std::filesystem::canonical("/proc/self/exe").parent_path().string();
+        // The download's backups go below the folder of this run.
+        setenv("XDG_DATA_HOME", dir.c_str(), 1);
+        std::ofstream defs(dir + "/NVItemsDefine.def"), store(dir + "/store.txt");
+        defs << "# name;id;file;group;size;type\n";
+        for (int id = kCliFirstId; id < kCliFirstId + kCliItems; ++id) {
+            defs << "item" << id << ";" << id << ";f;g;10;uint8\n";
+            char last[3];
+            std::snprintf(last, sizeof last, "%02x", id & 0xff);
+            store << id << ";-1;000102030405060708" << last << "\n";
+        }
+        defs.close();
+        store.close();
+        int out[2];
+        if (pipe(out) != 0) return;
+        sim = Spawn({bin + "/tessiva-phone-sim", "--dir", dir, "--from", dir + "/store.txt"}, out[1]);
+        close(out[1]);
+        char line[256] = {};
+        FILE* from = fdopen(out[0], "r");
+        if (sim > 0 && from && std::fgets(line, sizeof line, from)) device = std::string(line, std::strcspn(line, "\n"));
+        if (from) std::fclose(from);
+        if (!device.empty() && !RunToExit(Command(false, false))) device.clear();
+    }
+    ~SCliPhone() {
+        if (sim > 0) {
+            kill(sim, SIGTERM);
+            waitpid(sim, nullptr, 0);
+        }
+        std::filesystem::remove_all(dir);
+    }
+    // An upload into the backup, or a download of it with or without read-back and backup.
+    std::vector<std::string> Command(bool download, bool safety) const {
+        std::vector<std::string> args{bin + "/tessiva-cli", "--dir", dir, download ? "download" : "upload",
+                                      "--port", device};
+        if (download && !safety) args.insert(args.end(), {"--no-backup", "--no-verify"});
+        args.push_back(dir + "/phone.brt");
+        return args;
+    }
+
+    std::string dir, bin, device;
+    pid_t sim = 0;
+};
+
+// Process start to exit of the CLI, against the bare loop making as many round trips on the
+// same pseudo-terminal in the same iteration: one per record, three with read-back and backup.
+void BM_CliEndToEnd(benchmark::State& state) {
+    static SCliPhone p;
+    if (p.device.empty()) {
+        state.SkipWithError("the simulated phone or the first upload failed");
+        return;
+    }
+    const bool download = state.range(0) != 0, safety = state.range(1) != 0;
+    const std::vector<std::string> command = p.Command(download, safety);
+    const int trips = safety ? 3 * kCliItems : kCliItems;
+    using Clock = std::chrono::steady_clock;
+    double bareSeconds = 0, cliSeconds = 0;
+    std::string error;
+    for (auto _ : state) {
+        const auto bareStart = Clock::now();
+        if (!BareRoundTrips(p.device, trips, error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        const auto start = Clock::now();
+        if (!RunToExit(command)) {
+            state.SkipWithError("the CLI failed");
+            return;
+        }
+        const auto end = Clock::now();
+        bareSeconds += std::chrono::duration<double>(start - bareStart).count();
+        cliSeconds += std::chrono::duration<double>(end - start).count();
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+    }
+    state.counters["items_per_second"] = static_cast<double>(state.iterations()) * kCliItems / cliSeconds;
+    state.counters[download ? "download_ratio_to_bare" : "ratio_to_bare"] = bareSeconds / cliSeconds;
+}
+BENCHMARK(BM_CliEndToEnd)
+    ->ArgNames({"download", "safety"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->MinTime(2.0);
 }  // namespace

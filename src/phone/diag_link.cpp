@@ -14,6 +14,7 @@ bool CDiagLink::Open(const std::string& device) {
     m_device = device;
     m_decoder.Reset();
     m_failed = false;
+    m_flushPending = true;  // whatever the port held before this connection is not ours
     std::string error;
     if (!m_transport->Open(device, error)) {
         m_failed = true;
@@ -51,15 +52,24 @@ bool CDiagLink::Exchange(const std::vector<uint8_t>& request, std::vector<uint8_
     if (m_failed) return false;  // m_lastError still tells why
     const auto timeout = std::chrono::milliseconds(m_timeoutMs.load());
     const auto deadline = ISerialTransport::Clock::now() + timeout;
-    // Whatever arrived since the last exchange is noise or a late reply.
-    m_transport->DiscardInput();
-    m_decoder.Reset();
+    // After a fault the input may hold noise or a late reply: dropped before the request goes
+    // out. On a clean line there is nothing to drop and the flush would cost a system call.
+    if (m_flushPending || !m_decoder.IsIdle()) {
+        m_transport->DiscardInput();
+        m_decoder.Reset();
+        m_flushPending = false;
+    }
+    const size_t dropped = m_decoder.DroppedFrames();
     EncodeDiagFrameInto(request.data(), request.size(), true, m_frame);
     std::string error;
     if (!m_transport->Write(m_frame.data(), m_frame.size(), deadline, error)) return FailLink(error);
     for (;;) {
         while (m_decoder.PopFrame(reply)) {
-            switch (ClassifyReply(request, reply)) {
+            const EDiagReplyKind kind = ClassifyReply(request, reply);
+            // A bad frame or a frame after the reply: the line carries more than our replies.
+            if (kind != EDiagReplyKind::kUnrelated && (m_decoder.HasFrame() || m_decoder.DroppedFrames() != dropped))
+                m_flushPending = true;
+            switch (kind) {
             case EDiagReplyKind::kAnswer:
                 return true;
             case EDiagReplyKind::kError:
@@ -67,14 +77,17 @@ bool CDiagLink::Exchange(const std::vector<uint8_t>& request, std::vector<uint8_
                 return Fail(
                     FillText(TrText("CDiagLink", "The phone refused the request: %1."), {DiagErrorText(reply[0])}));
             case EDiagReplyKind::kUnrelated:
+                m_flushPending = true;  // skipped by its echo; whatever follows it goes next time
                 break;
             }
         }
         const long n = m_transport->Read(m_readBuffer.data(), m_readBuffer.size(), deadline, error);
         if (n < 0) return FailLink(error);
-        if (n == 0)
+        if (n == 0) {
+            m_flushPending = true;  // the reply may still come
             return FailLink(FillText(TrText("CDiagLink", "The phone on %1 did not answer within %2 ms."),
                                      {m_device, std::to_string(timeout.count())}));
+        }
         m_decoder.Feed(m_readBuffer.data(), static_cast<size_t>(n));
     }
 }
@@ -98,9 +111,11 @@ bool CDiagLink::NvExchange(uint8_t command, uint16_t item, int index, const uint
     SNvPacket packet;
     if (!ParseNvPacket(reply, packet)) return Fail(TrText("CDiagLink", "The phone sent a malformed NV reply."));
     if (packet.item != item || (index >= 0 && packet.data[0] != index) ||
-        (subscription >= 0 && packet.subscription != subscription))
+        (subscription >= 0 && packet.subscription != subscription)) {
+        m_flushPending = true;  // perhaps a late reply: the one to this request may follow
         return Fail(
             FillText(TrText("CDiagLink", "The phone answered for another item (%1)."), {std::to_string(packet.item)}));
+    }
     status = packet.status;
     if (readBuffer && status == kNvDone && length > 0)
         std::memcpy(readBuffer, packet.data.data() + (index >= 0 ? 1 : 0), static_cast<size_t>(length));

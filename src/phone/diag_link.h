@@ -11,7 +11,8 @@
 
 // One connection to a phone: requests go out one at a time, each waits for its reply until
 // the timeout. A timeout or a lost port marks the link failed; every later request then
-// fails at once, so a phone that went away costs one timeout, not one per item.
+// fails at once, so a phone that went away costs one timeout, not one per item. The input is
+// flushed on connect and after a timeout, a bad frame or an unexpected reply, not per request.
 // Callable from any thread; calls on one link are serialised.
 class CDiagLink {
 public:
@@ -58,6 +59,7 @@ private:
     std::string m_device;
     std::atomic<long long> m_timeoutMs{2000};
     std::atomic<bool> m_failed{false};
+    bool m_flushPending = true;  // the input may hold bytes that are no reply to the next request
     uint8_t m_refusedCode = 0;  // of the last exchange
     std::string m_lastError;
     std::vector<uint8_t> m_readBuffer;
