@@ -9,7 +9,7 @@
 // their ids, words and toolbar pictures, and the kind's file type. One handler serves every
 // row; a new kind is one more row.
 struct SBackupCommands {
-    // One command of a kind: its menu id, the toolbar's own id where the spec gives one (0:
+    // One command of a kind: its menu id, the toolbar's own id where the toolbar has one (0:
     // the same), menu words, toolbar picture and tooltip (none: not on the toolbar).
     struct SCommand {
         int id = 0;
