@@ -1,33 +1,13 @@
 // tessiva-cli efs: the phone's file system by hand (list, get, put, remove).
 #include "cli/cli_phone.h"
+#include "files/host_file.h"
 #include "files/safe_file_writer.h"
 #include "phone/efs_client.h"
 #include "phone/qlib.h"
 
 #include <cstdio>
-#include <fstream>
 
 namespace {
-bool ReadHostFile(const std::string& path, std::vector<uint8_t>& data, std::string& error) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) {
-        error = "Can't open " + path + ".";
-        return false;
-    }
-    const std::streamoff size = in.tellg();
-    if (size < 0 || static_cast<uint64_t>(size) > CEfsClient::kMaxFileSize) {
-        error = path + " is larger than a file of the phone may be (64 MB).";
-        return false;
-    }
-    data.resize(static_cast<size_t>(size));
-    in.seekg(0);
-    if (!in.read(reinterpret_cast<char*>(data.data()), size)) {
-        error = "Can't read " + path + ".";
-        return false;
-    }
-    return true;
-}
-
 char TypeLetter(const SEfsEntry& entry) {
     if (entry.IsFolder()) return 'd';
     return entry.type == kEfsEntryLink ? 'l' : '-';
@@ -59,7 +39,7 @@ int Get(SCliContext& ctx, CEfsClient& efs, const std::string& path, const std::s
 int Put(SCliContext& ctx, CEfsClient& efs, const std::string& file, const std::string& path) {
     std::vector<uint8_t> data;
     std::string error;
-    if (!ReadHostFile(file, data, error)) return ctx.Fail(error);
+    if (!ReadHostFile(file, CEfsClient::kMaxFileSize, data, error)) return ctx.Fail(error);
     // A file that fails half way is reported so: the phone may hold part of it.
     if (!efs.WriteFile(path, data, true)) return ctx.Fail(efs.LastError() + " (the phone's file may be incomplete)");
     std::printf("Wrote %zu bytes of %s to %s.\n", data.size(), file.c_str(), path.c_str());

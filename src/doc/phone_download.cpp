@@ -6,6 +6,7 @@
 #include "model/nv_item_array.h"
 
 #include "files/cnv_file.h"
+#include "files/host_file.h"
 #include "phone/diag_commands.h"
 #include "jobs/job_control.h"
 #include "phone/qlib.h"
@@ -76,16 +77,7 @@ constexpr const char* kIncompleteMark = "-incomplete";
 // "20240501-143005-esn-8012abcd.cnv", or without the ESN when the phone did not tell it; a
 // second backup within the same second gets a number.
 std::string NewBackupPath(const std::string& folder, bool haveEsn, unsigned esn, bool incomplete) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    std::string base = stamp;
+    std::string base = FileTimeStamp();
     if (haveEsn) {
         char text[24];
         std::snprintf(text, sizeof text, "-esn-%08x", esn);

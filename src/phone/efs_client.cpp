@@ -34,6 +34,10 @@ bool CEfsClient::FailTooLarge(const std::string& path) {
     return Fail(path, TrText("CEfsClient", "the file is larger than 64 MB"));
 }
 
+bool CEfsClient::GoOn(size_t bytes, const std::string& path) {
+    return !m_progress || m_progress(bytes) || Fail(path, TrText("CEfsClient", "stopped"));
+}
+
 bool CEfsClient::Hello() {
     if (m_subsystem) return true;
     if (!m_link) return Fail("", TrText("CEfsClient", "Not connected to a phone."));
@@ -199,6 +203,10 @@ bool CEfsClient::ReadFile(const std::string& path, std::vector<uint8_t>& data) {
         }
         data.insert(data.end(), reply.data.begin(), reply.data.begin() + got);
         if (static_cast<size_t>(got) < kEfsChunk) break;
+        if (!GoOn(data.size(), path)) {
+            ok = false;
+            break;
+        }
     }
     if (!Close(fd, ok, path)) {
         data.clear();  // half a file is no file
@@ -234,6 +242,10 @@ bool CEfsClient::WriteFile(const std::string& path, const std::vector<uint8_t>& 
         if (reply.Field(2) != static_cast<int32_t>(length)) {
             ok = Fail(path, FillText(TrText("CEfsClient", "the phone took %1 of %2 bytes at offset %3"),
                                      {std::to_string(reply.Field(2)), std::to_string(length), std::to_string(offset)}));
+            break;
+        }
+        if (offset + length < data.size() && !GoOn(offset + length, path)) {
+            ok = false;
             break;
         }
     }

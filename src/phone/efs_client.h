@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -60,6 +61,11 @@ public:
     bool RemoveFile(const std::string& path);
     bool RemoveFolder(const std::string& path);
 
+    // Told the bytes of the file moved so far after each chunk of a read or write; false
+    // stops the file, which then fails ("stopped"). Called on the thread of the transfer.
+    using Progress = std::function<bool(size_t bytes)>;
+    void SetProgress(Progress progress) { m_progress = std::move(progress); }
+
     const std::string& LastError() const { return m_error; }
     // The errno of the last failure; 0 when it was not the file system's (link, reply, size).
     int32_t LastErrno() const { return m_errno; }
@@ -81,6 +87,8 @@ private:
     bool Fail(const std::string& path, const std::string& reason, int32_t error = 0);
     bool FailMalformed(const std::string& path);
     bool FailTooLarge(const std::string& path);
+    // After a chunk: false, the file failed, when the progress hook stops it.
+    bool GoOn(size_t bytes, const std::string& path);
 
     std::shared_ptr<CDiagLink> m_link;
     uint8_t m_subsystem = 0;
@@ -89,6 +97,7 @@ private:
     int32_t m_errno = 0;
     size_t m_requests = 0;
     std::set<std::string> m_knownFolders;  // made or found by MakeFolders
+    Progress m_progress;
 };
 
 // "/nv/item_files" + "modem" -> "/nv/item_files/modem".

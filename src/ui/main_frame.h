@@ -59,6 +59,7 @@ public:
         kOpenBackup = 33000, kSave = 33001, kSaveAs = 33002, kFindNext = 33003, kCompare = 33004,
         kAddToSelected = 33005, kRemoveFromSelected = 33006, kShortcuts = 33007,
         kRecentFirst = 33010, kRecentLast = 33019,
+        kPhoneFiles = 33020,
     };
 
     CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent = nullptr);
@@ -209,6 +210,8 @@ private:
     void ShowDownloadReport();
     void OnRestoreLastBackup();
     void OnOpenBackupsFolder();
+    // The phone's file system by hand, over the connection's link.
+    void OnPhoneFiles();
     void OnDownloadSetting(int id, bool on);
     void OnFind();
     void OnFindNext();

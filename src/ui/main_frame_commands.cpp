@@ -108,6 +108,8 @@ void CMainFrame::CreateCommands() {
          {}, on(&CMainFrame::OnRestoreLastBackup)},
         {kOpenBackupsFolder, 0, QT_TR_NOOP("Open Backups Folder"), EMenu::Connection, false, 0, nullptr, nullptr, {},
          on(&CMainFrame::OnOpenBackupsFolder)},
+        {kPhoneFiles, 0, QT_TR_NOOP("Phone Files..."), EMenu::Connection, true, 0, nullptr, nullptr, {},
+         on(&CMainFrame::OnPhoneFiles)},
         {kImportTypes, 0, QT_TR_NOOP("Import NV Types from DEF file"), EMenu::Tools, false, 0, nullptr, nullptr, {},
          on(&CMainFrame::OnImportTypes)},
         {kCompare, 0, QT_TR_NOOP("Compare with Backup..."), EMenu::Tools, false, 0, nullptr, nullptr, {},

@@ -7,8 +7,11 @@
 #include "jobs/job_control.h"
 #include "jobs/message_sink.h"
 #include "phone/com_ports.h"
+#include "phone/efs_client.h"
+#include "phone/qlib.h"
 #include "ui/download_report_dialog.h"
 #include "ui/nv_content_view.h"
+#include "ui/phone_files_dialog.h"
 #include "ui/port_box.h"
 #include "ui/spc_code_dialog.h"
 
@@ -225,6 +228,18 @@ void CMainFrame::OnOpenBackupsFolder() {
     std::error_code error;  // a folder that can't be made is told by the file manager
     std::filesystem::create_directories(folder, error);
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+}
+
+void CMainFrame::OnPhoneFiles() {
+    if (!CheckPhone()) return;
+    CEfsClient efs(QLibLink(m_doc.m_phone));
+    CPhoneFilesDialog dialog(efs, m_chooser, m_doc.Messages(), m_doc.Phone().BackupFolder(), this);
+    dialog.exec();
+    // A phone that stopped answering is shown as gone at once, not at the next command.
+    if (QLIB_HasLinkFailed(m_doc.m_phone)) {
+        m_doc.Disconnect();
+        SetConnectionState(kNotConnected);
+    }
 }
 
 void CMainFrame::OnSpc() {

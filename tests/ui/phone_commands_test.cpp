@@ -8,54 +8,30 @@
 #include "ui/nv_list_view.h"
 #include "ui/nv_tree_view.h"
 #include "ui/overwrite_dialog.h"
+#include "ui/phone_files_dialog.h"
 #include "ui/port_box.h"
 #include "phone/qlib.h"
-#include "sim/sim_phone.h"
-#include "sim/sim_pty_server.h"
 #include "ui/spc_code_dialog.h"
 #include "app/tessiva_app.h"
+#include "sim_on_pty.h"
 #include "ui_test_support.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QSettings>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <deque>
+#include <filesystem>
 #include <map>
 
 namespace {
-using Bytes = std::vector<uint8_t>;
-using Values = std::map<std::pair<int, int>, Bytes>;
-
-// A simulated phone served on a pseudo-terminal for the length of a test.
-struct SSimOnPty {
-    explicit SSimOnPty(const CNVItemArray& defs, SSimPhoneOptions options = {}, SSimLineOptions line = {})
-        : phone(store, std::move(options)), server(phone, line) {
-        store.SetDefinitions(defs);
-    }
-    bool Start() {
-        std::string error;
-        if (!server.Open(error)) return false;
-        server.Start();
-        return true;
-    }
-    Values Stored() const {
-        CNVItemArray records;
-        store.ExportRecords(records);
-        Values values;
-        for (const CNVItem& record : records) values[{record.Id(), record.Index()}] = record.Value();
-        return values;
-    }
-    CSimNvStore store;
-    CSimPhone phone;
-    CSimPtyServer server;
-};
-
 Values ValuesOf(const CNVItemArray& items, bool activeOnly = false) {
     Values values;
     for (const CNVItem& item : items)
@@ -404,6 +380,98 @@ private slots:
         QCOMPARE(ValuesOf(ui.Doc().m_items), memory);
         QCOMPARE(selectedNames(), selected);
         QCOMPARE(TopLevelTexts(frame.SelectedTree()), (std::vector<std::string>{"CDMA", "RF"}));
+    }
+
+    // Phone Files against the simulator: a listing, a file saved to disk, a put that asks
+    // before it replaces and copies the old file aside first, a delete that copies it too, a
+    // put over a file that can't be copied (nothing written) and the phone's reason shown.
+    void phoneFilesListSavePutAndDelete() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        SSimPhoneOptions options;
+        options.efsFail = {"/nv/item_files/broken"};
+        SSimOnPty sim(ui.Doc().m_itemDefs, options);
+        Bytes band(3000);
+        for (size_t i = 0; i < band.size(); ++i) band[i] = static_cast<uint8_t>(i * 7);
+        CSimFileSystem& files = sim.phone.Files();
+        QVERIFY(files.PutFile("/nv/item_files/modem/band", band));
+        QVERIFY(files.PutFile("/nv/item_files/broken", Bytes(2000, 0xBB)));
+        QVERIFY(files.PutFolder("/nv/item_files/empty"));
+        QVERIFY(sim.Start());
+        QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
+        const Bytes newBand(2500, 0x5A);
+        WriteFile(ui.Path("band"), std::string(newBand.begin(), newBand.end()));
+        WriteFile(ui.Path("broken"), "new");
+        // The copies kept below the backups folder, by their file name.
+        const auto copies = [&](const std::string& name) {
+            std::vector<Bytes> found;
+            std::error_code error;
+            for (std::filesystem::recursive_directory_iterator it(ui.Doc().Phone().BackupFolder() + "/phone-files", error), end;
+                 !error && it != end; it.increment(error))
+                if (it->path().filename() == name) found.push_back(ReadBytes(it->path().string()));
+            return found;
+        };
+        const auto status = [](CPhoneFilesDialog& d) { return d.StatusLine()->text().toStdString(); };
+
+        const int shown = Answering<CPhoneFilesDialog>(
+            {[&](CPhoneFilesDialog& d) {
+                QTRY_COMPARE(d.Folder(), std::string("/nv/item_files"));
+                QTreeWidget& list = *d.Entries();
+                QCOMPARE(list.topLevelItemCount(), 3);
+                QCOMPARE(RowTexts(list, 0), (std::vector<std::string>{"empty", "", "Folder"}));
+                QCOMPARE(RowTexts(list, 2), (std::vector<std::string>{"broken", QLocale().toString(2000).toStdString(), "File"}));
+                list.setCurrentItem(list.topLevelItem(1));
+                QTest::keyClick(&list, Qt::Key_Return);
+                QTRY_VERIFY(!d.IsBusy());
+                QCOMPARE(d.Folder(), std::string("/nv/item_files/modem"));
+
+                ui.chooser.paths = {ui.Path("saved.bin")};
+                ClickButton(d, "&Save to Disk...");
+                QTRY_VERIFY(!d.IsBusy());
+                QCOMPARE(ReadBytes(ui.Path("saved.bin")), band);
+
+                ui.sink.answers = {false};
+                ui.chooser.paths = {ui.Path("band")};
+                ClickButton(d, "&Put File...");
+                QTRY_VERIFY(!d.IsBusy());
+                QCOMPARE(ui.sink.Questions().size(), size_t(1));
+                QCOMPARE(*files.Find("/nv/item_files/modem/band"), band);
+                QVERIFY(copies("band").empty());
+                ui.sink.answers = {true};
+                ui.chooser.paths = {ui.Path("band")};
+                ClickButton(d, "&Put File...");
+                QTRY_VERIFY(!d.IsBusy());
+                QCOMPARE(*files.Find("/nv/item_files/modem/band"), newBand);
+                QCOMPARE(copies("band"), std::vector<Bytes>{band});
+
+                ui.sink.answers = {true};
+                ClickButton(d, "&Delete");
+                QTRY_VERIFY(!d.IsBusy());
+                QVERIFY(!files.Find("/nv/item_files/modem/band"));
+                QCOMPARE(list.topLevelItemCount(), 0);
+                QCOMPARE(copies("band").size(), size_t(2));
+
+                // Up comes back to the folder left; its old file can't be read, so it stays.
+                ClickButton(d, "&Up");
+                QTRY_VERIFY(!d.IsBusy());
+                QCOMPARE(list.currentItem()->text(0), QString("modem"));
+                ui.sink.answers = {true};
+                ui.chooser.paths = {ui.Path("broken")};
+                ClickButton(d, "&Put File...");
+                QTRY_VERIFY(!d.IsBusy());
+                QVERIFY2(status(d).find("Can't back up") != std::string::npos, status(d).c_str());
+                QCOMPARE(*files.Find("/nv/item_files/broken"), Bytes(2000, 0xBB));
+
+                d.PathBox()->setText("/nv/none");
+                QTest::keyClick(d.PathBox(), Qt::Key_Return);
+                QTRY_VERIFY(!d.IsBusy());
+                QVERIFY2(status(d).find("no such file") != std::string::npos, status(d).c_str());
+                QCOMPARE(d.Folder(), std::string("/nv/item_files"));
+                d.reject();
+            }},
+            [&] { ui.Frame().Action(CMainFrame::kPhoneFiles)->trigger(); });
+        QCOMPARE(shown, 1);
+        QCOMPARE(StateText(ui), std::string("CONNECTED"));
     }
 
     void systemPortsAreListedAndAChangeOfPortDisconnects() {

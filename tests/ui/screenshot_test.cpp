@@ -7,6 +7,9 @@
 #include "ui/nv_content_view.h"
 #include "ui/nv_tree_view.h"
 #include "app/tessiva_app.h"
+#include "sim/sim_numbered_image.h"
+#include "sim_on_pty.h"
+#include "ui/phone_files_dialog.h"
 #include "ui_test_support.h"
 
 #include <QAction>
@@ -19,6 +22,7 @@
 #include <QThread>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 namespace {
 // A speed-dial item shows several kinds of field; else the first item.
@@ -189,6 +193,42 @@ private slots:
         if (files && files->childCount() > 0 && files->child(0)->childCount() > 0) items.setCurrentItem(files->child(0)->child(0));
         QTest::qWait(50);
         QVERIFY(frame.grab().save(out + "/shot-numbered.png"));
+
+        // Phone Files on a simulated phone holding the sample's item files and a few more, at
+        // 1024 x 640 on the light and the dark palette, after a file was saved to disk.
+        SSimOnPty sim(app.Doc().m_itemDefs);
+        CSimNumberedImage image;
+        std::string error;
+        QVERIFY2(image.Load(numbered, sim.phone, error), error.c_str());
+        for (const auto& [name, size] : {std::pair{"sms_domain_pref", 1}, std::pair{"band_pref_table", 3000},
+                                         std::pair{"ue_usage_setting", 4}})
+            QVERIFY(sim.phone.Files().PutFile(std::string("/nv/item_files/modem/mmode/") + name, Bytes(size, 1)));
+        QVERIFY(sim.Start());
+        app.Doc().SetPortName(sim.server.DevicePath());
+        frame.Action(CMainFrame::kConnect)->trigger();
+        frame.resize(1024, 640);
+        chooser.paths = {MakeTempDir("shots-files") + "/lte_bandpref"};
+        for (const auto& [palette, name] : {std::pair{light, "shot-phone-files.png"}, std::pair{DarkPalette(), "shot-phone-files-dark.png"}}) {
+            QApplication::setPalette(palette);
+            const int shown = Answering<CPhoneFilesDialog>(
+                {[&, name = name](CPhoneFilesDialog& d) {
+                    QTRY_VERIFY(!d.IsBusy() && !d.Folder().empty());
+                    d.Browse("/nv/item_files/modem/mmode");
+                    QTRY_VERIFY(!d.IsBusy());
+                    QTreeWidget& list = *d.Entries();
+                    for (int i = 0; i < list.topLevelItemCount(); ++i)
+                        if (list.topLevelItem(i)->text(0) == "lte_bandpref") list.setCurrentItem(list.topLevelItem(i));
+                    if (!chooser.paths.empty()) d.SaveToDisk();
+                    QTRY_VERIFY(!d.IsBusy());
+                    QTest::qWait(50);
+                    QVERIFY(d.grab().save(out + "/" + name));
+                    d.reject();
+                }},
+                [&] { frame.Action(CMainFrame::kPhoneFiles)->trigger(); });
+            QCOMPARE(shown, 1);
+        }
+        QApplication::setPalette(light);
+        frame.Action(CMainFrame::kDisconnect)->trigger();
     }
 };
 UI_TEST_CLASS(CScreenshotTest);
