@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <set>
 #include <system_error>
