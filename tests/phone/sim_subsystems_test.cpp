@@ -73,6 +73,21 @@ TEST_F(PhoneDocTest, SimulatedPhoneSubsystemsAndTheirFaults) {
                     std::to_string(sim.phone.Files().Find("/nv/seed")->size());
          },
          "/nv/seed: input/output error (errno 5) | /nv/seed: input/output error (errno 5) 0 1024"},
+        {"a transfer its progress hook stops fails whole and is told at each chunk", none,
+         [](void*, CEfsClient& efs, SPhoneOnPty&) {
+             Bytes back;
+             std::string seen;
+             SOutcomes out{efs, {}};
+             out(efs.WriteFile("/nv/seed", Pattern(3000), false));
+             efs.SetProgress([&seen](size_t bytes) {
+                 seen += std::to_string(bytes) + " ";
+                 return bytes < 2048;
+             });
+             out(efs.ReadFile("/nv/seed", back));
+             out(efs.WriteFile("/nv/seed", Pattern(3000), false));
+             return seen + out.text + " " + std::to_string(back.size());
+         },
+         "1024 2048 1024 2048 ok | /nv/seed: stopped | /nv/seed: stopped 0"},
         {"a full file system", [](SSimPhoneOptions& o) { o.efsFull = true; },
          [](void*, CEfsClient& efs, SPhoneOnPty&) {
              SOutcomes out{efs, {}};
