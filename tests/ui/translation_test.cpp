@@ -9,6 +9,7 @@
 #include "jobs/job_control.h"
 #include "ui/main_frame.h"
 #include "ui/overwrite_dialog.h"
+#include "ui/phone_files_dialog.h"
 #include "ui/spc_code_dialog.h"
 #include "app/tessiva_app.h"
 #include "jobs/text_translation.h"
@@ -113,9 +114,11 @@ private slots:
         CDownloadReportDialog reportDialog(report, &frame);
         ui.FillDatabase();
         CCompareDialog compare(ui.Doc().m_items, CNVItemArray(), ui.Doc().m_typeCatalog, "b.cnv", &frame);
+        CEfsClient noPhone(nullptr);
+        CPhoneFilesDialog files(noPhone, ui.chooser, ui.sink, "/backups", &frame);
         const QStringList data = {"NV_BAND_PREF_I", "NV_PREF_MODE_I", "/backups/b.cnv", "b.cnv"};
         for (const QWidget* dialog : std::initializer_list<const QWidget*>{&find, &spc, &about, &overwrite, &reportDialog, &compare,
-                                                                           &ui.app->ProgressDialog()})
+                                                                           &files, &ui.app->ProgressDialog()})
             ExpectTranslated(qPrintable(dialog->metaObject()->className()), ShownTexts(*dialog), data);
 
         // Messages and job captions of the window and of the document, files and model below.
