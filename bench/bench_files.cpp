@@ -38,15 +38,15 @@ struct SBenchDoc {
             def.Resize(array ? 8 : 16);
             for (int k = 0; k < (array ? elements : 1); ++k) {
                 def.SetIndex(array ? k : -1);
-                doc.m_itemDefs.Add(def);
+                doc.Definitions().Add(def);
                 CNVItem item = def;
                 item.SetName(array ? def.Name() + " [ " + std::to_string(k) + " ]" : def.Name());
                 item.SetActive(1);
                 for (int b = 0; b < item.Size(); ++b) item.ValueData()[b] = static_cast<uint8_t>(id + k + b);
-                doc.m_items.Add(item);
+                doc.Items().Add(item);
             }
         }
-        doc.m_allEntries.LoadEntriesFromItems(doc.m_items);
+        doc.AllEntries().LoadEntriesFromItems(doc.Items());
     }
     SBenchJobs bench;
     CTessivaDoc doc{bench.jobs};
@@ -63,7 +63,7 @@ void Store(benchmark::State& state, const char* ext) {
     const std::string path = BenchDir("files") + "/store" + ext;
     for (auto _ : state)
         if (!Save(bench.doc, path)) state.SkipWithError("save failed");
-    state.SetItemsProcessed(state.iterations() * bench.doc.m_items.GetSize());
+    state.SetItemsProcessed(state.iterations() * bench.doc.Items().GetSize());
     std::filesystem::remove(path);
 }
 
@@ -72,10 +72,10 @@ void Load(benchmark::State& state, const char* ext) {
     SBenchDoc bench(static_cast<int>(state.range(0)));
     const std::string path = BenchDir("files") + "/load" + ext;
     Save(bench.doc, path);
-    const int records = bench.doc.m_items.GetSize();
+    const int records = bench.doc.Items().GetSize();
     for (auto _ : state) {
-        bench.doc.m_items.RemoveAll();
-        if (!Open(bench.doc, path) || bench.doc.m_items.GetSize() != records) state.SkipWithError("load failed");
+        bench.doc.Items().RemoveAll();
+        if (!Open(bench.doc, path) || bench.doc.Items().GetSize() != records) state.SkipWithError("load failed");
     }
     state.SetItemsProcessed(state.iterations() * records);
     std::filesystem::remove(path);
@@ -101,11 +101,11 @@ void BM_LoadedRecordMemory(benchmark::State& state) {
     SBenchDoc bench(static_cast<int>(state.range(0)));
     const std::string path = BenchDir("files") + "/memory.cnv";
     SaveCnv(bench.doc, path);
-    const int records = bench.doc.m_items.GetSize();
+    const int records = bench.doc.Items().GetSize();
     double perRecord = 0;
     for (auto _ : state) {
-        bench.doc.m_items = CNVItemArray();
-        bench.doc.m_allEntries.ClearEntries();
+        bench.doc.Items() = CNVItemArray();
+        bench.doc.AllEntries().ClearEntries();
         malloc_trim(0);
         const long before = ResidentBytes();
         if (!LoadCnv(bench.doc, path)) state.SkipWithError("load failed");
@@ -134,7 +134,7 @@ BENCHMARK(BM_LoadQcn)->Apply(Sizes);
 void BM_CompleteAndFillUp(benchmark::State& state) {
     SBenchDoc bench(static_cast<int>(state.range(0)));
     CNVItemArray raw;
-    for (const auto& r : bench.doc.m_items) {
+    for (const auto& r : bench.doc.Items()) {
         CNVItem record;
         record.SetId(r.Id());
         record.SetActive(1);
@@ -146,7 +146,7 @@ void BM_CompleteAndFillUp(benchmark::State& state) {
     }
     for (auto _ : state) {
         state.PauseTiming();
-        bench.doc.m_items = raw;
+        bench.doc.Items() = raw;
         state.ResumeTiming();
         bench.doc.CompleteArrayElements();
         if (!bench.doc.StartFillUp(0)) state.SkipWithError("fill-up stopped");
@@ -159,7 +159,7 @@ BENCHMARK(BM_CompleteAndFillUp)->Apply(Sizes);
 void BM_FillUpWholeArrays(benchmark::State& state) {
     SBenchDoc bench(static_cast<int>(state.range(0)));
     CNVItemArray raw;
-    for (const auto& r : bench.doc.m_items) {
+    for (const auto& r : bench.doc.Items()) {
         if (r.Index() > 0) continue;
         CNVItem record;
         record.SetId(r.Id());
@@ -169,11 +169,11 @@ void BM_FillUpWholeArrays(benchmark::State& state) {
     }
     for (auto _ : state) {
         state.PauseTiming();
-        bench.doc.m_items = raw;
+        bench.doc.Items() = raw;
         state.ResumeTiming();
         if (!bench.doc.StartFillUp(1)) state.SkipWithError("fill-up stopped");
     }
-    state.SetItemsProcessed(state.iterations() * bench.doc.m_items.GetSize());
+    state.SetItemsProcessed(state.iterations() * bench.doc.Items().GetSize());
 }
 BENCHMARK(BM_FillUpWholeArrays)->Apply(Sizes);
 
@@ -182,10 +182,10 @@ void BM_Merge(benchmark::State& state) {
     SBenchDoc bench(static_cast<int>(state.range(0)));
     COverwriteAll prompt;
     bench.doc.SetOverwritePrompt(&prompt);
-    const CNVItemArray previous = bench.doc.m_items;
+    const CNVItemArray previous = bench.doc.Items();
     for (auto _ : state) {
         state.PauseTiming();
-        bench.doc.m_items = previous;
+        bench.doc.Items() = previous;
         state.ResumeTiming();
         bench.doc.MergeItems(previous);
     }

@@ -65,7 +65,7 @@ struct SNumberedDoc {
             def.Resize(64);
             for (int k = 0; k < 4; ++k) {
                 def.SetIndex(k);
-                doc.m_itemDefs.Add(def);
+                doc.Definitions().Add(def);
             }
         }
         std::string error;

@@ -36,7 +36,7 @@ struct SBench {
         CNVItemArray read;
         doc.m_defReader.StartReadDefinitions(doc.DefinitionsPath(), read);
         read.SortById();
-        doc.m_itemDefs = read;
+        doc.Definitions() = read;
         store.SetDefinitions(read);
         for (int id = 0; id < kItems; ++id) store.Put(id, CSimNvStore::kPlain, std::vector<uint8_t>(16, static_cast<uint8_t>(id)));
         std::string error;
@@ -107,7 +107,7 @@ void BM_UploadAll(benchmark::State& state) {
         }
         const auto uploadStart = Clock::now();
         const bool ok = b.doc.Connect() && b.doc.StartUpload(b.doc.DefinitionsPath()) == 1 &&
-                        b.doc.m_items.GetSize() == kItems && b.doc.m_items[kItems - 1].Active() == 1;
+                        b.doc.Items().GetSize() == kItems && b.doc.Items()[kItems - 1].Active() == 1;
         const auto uploadEnd = Clock::now();
         b.doc.Disconnect();
         if (!ok) {
@@ -155,7 +155,7 @@ void BM_DownloadAll(benchmark::State& state) {
             break;
         }
         const auto start = Clock::now();
-        const bool ok = b.doc.DownloadAllActive().IsCompleted();
+        const bool ok = b.doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted();
         const auto end = Clock::now();
         if (!ok) {
             state.SkipWithError("download failed");

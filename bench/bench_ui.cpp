@@ -37,11 +37,11 @@ struct SWindow {
             item.SetTypeName("uint16");
             item.SetValue(std::vector<uint8_t>{static_cast<uint8_t>(r), static_cast<uint8_t>(id)});
             item.SetActive(CNVItem::kActive);
-            doc.m_items.Add(item);
+            doc.Items().Add(item);
         }
         frame = std::make_unique<CMainFrame>(doc, chooser);
         frame->show();
-        doc.m_allEntries.LoadEntriesFromItems(doc.m_items);
+        doc.AllEntries().LoadEntriesFromItems(doc.Items());
         frame->Views().BuildItemsTree();
         QCoreApplication::processEvents();
     }
@@ -60,7 +60,7 @@ struct SWindow {
 void BM_BuildItemsTree(benchmark::State& state) {
     SWindow window(static_cast<int>(state.range(0)), 1000);
     for (auto _ : state) {
-        window.doc.m_allEntries.LoadEntriesFromItems(window.doc.m_items);
+        window.doc.AllEntries().LoadEntriesFromItems(window.doc.Items());
         window.frame->Views().BuildItemsTree();
         window.Paint();
     }

@@ -28,7 +28,7 @@ CTessivaApp::~CTessivaApp() {
 bool CTessivaApp::InitInstance(const std::string& dir) {
     m_doc.SetDirectory(dir);
     m_doc.SetFileChooser(&m_chooser);
-    m_doc.Phone().SetBackupFolder(
+    m_doc.SetBackupFolder(
         (QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/backups").toStdString());
     m_frame = std::make_unique<CMainFrame>(m_doc, m_chooser);
     m_fileDialogChooser.SetParent(m_frame.get());
@@ -39,10 +39,10 @@ bool CTessivaApp::InitInstance(const std::string& dir) {
     m_frame->show();
 
     // Definitions (a job behind the progress dialog), sorted by ID, then the type catalogue.
-    if (!m_doc.LoadDefinitions()) return false;
+    if (!m_doc.LoadDefinitions().IsCompleted()) return false;
     // Without NVTypes.typ the program still starts: Tools > Import makes one, and until
     // then values show as raw bytes.
-    (void)m_doc.m_typeCatalog.LoadTypeFile();
+    (void)m_doc.LoadTypes();
     return true;
 }
 

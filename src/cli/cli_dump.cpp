@@ -26,12 +26,12 @@ int RunDump(SCliContext& ctx, const SCliArgs& args) {
     const bool json = args.Has("--json");
     std::set<std::string> reported;
     std::vector<SFieldText> fields;
-    const CNumberedState& numbered = ctx.doc.Files().Numbered();
+    const CNumberedState& numbered = ctx.doc.Numbered();
     if (json) std::printf("{\"layout\":\"%s\",\"items\":[", BackupOriginName(numbered.Origin()));
     else std::printf("%-5s %-5s %-6s %-5s %-32s %-20s %-24s %-16s %s\n", "id", "index", "active", "size", "name",
                      "group", "fileName", "type", "value");
     bool first = true;
-    for (const auto& r : ctx.doc.m_items) {
+    for (const auto& r : ctx.doc.Items()) {
         const bool decoded = DecodeFields(ctx, r, fields, reported);
         if (json) {
             std::printf("%s\n{\"id\":%d,\"index\":%d,\"active\":%d,\"size\":%d,\"name\":%s,\"group\":%s,"

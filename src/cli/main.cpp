@@ -64,9 +64,9 @@ bool ParseIdList(const std::string& text, std::vector<int>& ids) {
     return !ids.empty();
 }
 
-bool SCliContext::LoadDefinitions() { return doc.LoadDefinitions(); }
+bool SCliContext::LoadDefinitions() { return doc.LoadDefinitions().IsCompleted(); }
 
-bool SCliContext::LoadTypes() { return doc.m_typeCatalog.LoadTypeFile(); }
+bool SCliContext::LoadTypes() { return doc.LoadTypes().IsCompleted(); }
 
 int SCliContext::Fail(const std::string& message) {
     console.ShowMessage(message, EMessageIcon::Error, kAppTitle);

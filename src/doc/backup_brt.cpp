@@ -72,7 +72,7 @@ SOutcome CBackupFiles::LoadBrt(const std::string& path, CNVItemArray& loaded) {
             if (const std::string damage = TooManyRecords("BRT", loaded.GetSize()); !damage.empty())
                 return m_jobs.FailJob(damage);
         } else {
-            m_jobs.ShowMessage(NotDefinedMessage(id), EMessageIcon::Error);
+            m_jobs.Note(NotDefinedMessage(id));
         }
         if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(static_cast<int>(k + 1));

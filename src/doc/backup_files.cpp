@@ -2,6 +2,7 @@
 #include "doc/backup_files.h"
 
 #include "doc/doc_files.h"
+#include "doc/doc_records.h"
 #include "doc/file_chooser.h"
 #include "files/item_list_file.h"
 #include "doc/item_merge.h"
@@ -10,11 +11,9 @@
 #include "model/nv_item_array.h"
 #include "jobs/text_translation.h"
 
-CBackupFiles::CBackupFiles(CJobControl& jobs, CNVItemArray& items, const CNVItemArray& defs,
+CBackupFiles::CBackupFiles(CJobControl& jobs, SDocRecords& records, const CNVItemArray& defs,
                            CItemSelection& selection)
-    : m_jobs(jobs), m_items(items), m_itemDefs(defs), m_selection(selection), m_completion(jobs, defs) {}
-
-IMessageSink& CBackupFiles::Messages() { return m_jobs.Messages(); }
+    : m_jobs(jobs), m_items(records.items), m_itemDefs(defs), m_selection(selection), m_completion(jobs, defs) {}
 
 SOutcome CBackupFiles::LoadBackup(const std::string& path) {
     switch (DetectBackupKind(path)) {
@@ -24,14 +23,12 @@ SOutcome CBackupFiles::LoadBackup(const std::string& path) {
     case EBackupKind::Xqcn: return LoadQcnFile(path);
     case EBackupKind::Unknown: break;
     }
-    const std::string reason = FillText(TrText("CBackupFiles", "%1 is not a BRT, CNV, QCN or XQCN backup."), {path});
-    Messages().ShowMessage(CantOpenMessage(path, TrText("CBackupFiles", "not a BRT, CNV, QCN or XQCN backup")),
-                           EMessageIcon::Error);
-    return SOutcome::Fail(reason);
+    return SOutcome::Fail(CantOpenMessage(path, TrText("CBackupFiles", "not a BRT, CNV, QCN or XQCN backup")));
 }
 
-SOutcome CBackupFiles::SaveBackup(const std::string& path, const CNVItemArray& list, ESaveLayout layout) {
-    switch (BackupKindOfName(path)) {
+SOutcome CBackupFiles::SaveBackup(const std::string& path, const CNVItemArray& list, ESaveLayout layout,
+                                  EBackupKind kind) {
+    switch (kind != EBackupKind::Unknown ? kind : BackupKindOfName(path)) {
     case EBackupKind::Brt: return StoreBrtFile(path, list);
     case EBackupKind::Cnv: return StoreCnvFile(path, list);
     case EBackupKind::Qcn: return SaveQcn(path, list, layout);
@@ -41,7 +38,6 @@ SOutcome CBackupFiles::SaveBackup(const std::string& path, const CNVItemArray& l
     const std::string reason = FillText(
         TrText("CBackupFiles", "Can't tell the kind of %1 from its name: it should end in .brt, .cnv, .qcn or .xqcn."),
         {path});
-    Messages().ShowMessage(reason, EMessageIcon::Error);
     return SOutcome::Fail(reason);
 }
 
@@ -56,7 +52,6 @@ std::string CBackupFiles::NothingToSave() { return TrText("CBackupFiles", "There
 bool CBackupFiles::HasSomethingToSave(const CNVItemArray& list) {
     for (const CNVItem& r : list)
         if (r.Active() == CNVItem::kActive) return true;
-    Messages().ShowMessage(NothingToSave(), EMessageIcon::Error);
     return false;
 }
 
@@ -82,7 +77,7 @@ SOutcome CBackupFiles::FinishLoad(CNVItemArray&& loaded, EBackupOrigin origin) {
     return FinishLoad(std::move(loaded), std::move(state));
 }
 
-void CBackupFiles::FinishUpload(CNVItemArray&& read) {
+SOutcome CBackupFiles::FinishUpload(CNVItemArray&& read) {
     int kept = 0;
     for (const CNVItem& r : m_items)
         if (r.Subscription() != 0) {
@@ -92,12 +87,13 @@ void CBackupFiles::FinishUpload(CNVItemArray&& read) {
     read.SortById();
     m_items = std::move(read);
     m_selection.ListAllItems();
+    SOutcome outcome = SOutcome::Done();
     if (kept > 0)
-        Messages().ShowMessage(FillText(TrText("CBackupFiles",
-                                               "%1 records of subscriptions 1 and 2 were left as they "
-                                               "were: the phone link can't address a subscription."),
-                                        {std::to_string(kept)}),
-                               EMessageIcon::Information);
+        outcome.Note(FillText(TrText("CBackupFiles",
+                                     "%1 records of subscriptions 1 and 2 were left as they "
+                                     "were: the phone link can't address a subscription."),
+                              {std::to_string(kept)}));
+    return outcome;
 }
 
 SOutcome CBackupFiles::StoreHoldable(const CNVItemArray& all, const char* kind, const std::string& caption,
@@ -107,7 +103,7 @@ SOutcome CBackupFiles::StoreHoldable(const CNVItemArray& all, const char* kind, 
     const CNVItemArray& list = Holdable(all, fitting, leftOut);
     if (!HasSomethingToSave(list)) return SOutcome::Fail(NothingToSave());
     SOutcome outcome = m_jobs.Run(caption, [&] { return store(list); });
-    if (outcome.IsCompleted()) TellLeftOut(kind, leftOut);
+    if (outcome.IsCompleted()) NoteLeftOut(outcome, kind, leftOut);
     return outcome;
 }
 
@@ -123,16 +119,16 @@ const CNVItemArray& CBackupFiles::Holdable(const CNVItemArray& list, CNVItemArra
     return fitting;
 }
 
-void CBackupFiles::TellLeftOut(const char* kind, int records) {
+void CBackupFiles::NoteLeftOut(SOutcome& outcome, const char* kind, int records) const {
     const size_t files = m_numbered.ItemFiles().size();
     if (records == 0 && files == 0) return;
-    Messages().ShowMessage(
+    outcome.Note(
         FillText(
             TrText("CBackupFiles",
                    "%1 records and %2 item files were left out: a %3 file can't hold subscriptions, records of "
                    "undefined items or item files.\nSave in the numbered-items layout (QCN or XQCN) to keep them."),
             {std::to_string(records), std::to_string(files), kind}),
-        EMessageIcon::Warning);
+        SNote::EKind::Warning);
 }
 
 SOutcome CBackupFiles::AddCnvFile(const std::string& path, IOverwritePrompt* prompt) {
@@ -155,7 +151,7 @@ SOutcome CBackupFiles::AddCnvFile(const std::string& path, IOverwritePrompt* pro
     return outcome;
 }
 
-bool CBackupFiles::WriteItemList(const CNVItemArray& list, IFileChooser* chooser) {
+SOutcome CBackupFiles::WriteItemList(const CNVItemArray& list, IFileChooser* chooser) {
     SFileDialogRequest request;
     request.filterLabel = TrText("CBackupFiles", "BRT list files (*.csv)");
     request.filterPattern = "*.csv";
@@ -164,9 +160,8 @@ bool CBackupFiles::WriteItemList(const CNVItemArray& list, IFileChooser* chooser
     request.overwritePrompt = true;
     request.hideReadOnly = true;
     std::string path;
-    if (!chooser || !chooser->ChooseSaveFile(request, path)) return false;
+    if (!chooser || !chooser->ChooseSaveFile(request, path)) return SOutcome::Stop();
     std::string error;
-    if (CItemListFile::Write(path, list, error)) return true;
-    Messages().ShowMessage(CantWriteMessage(path, error), EMessageIcon::Error);
-    return false;
+    if (CItemListFile::Write(path, list, error)) return SOutcome::Done();
+    return SOutcome::Fail(CantWriteMessage(path, error));
 }

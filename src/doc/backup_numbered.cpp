@@ -38,7 +38,6 @@ SOutcome CBackupFiles::LoadQcnFile(const std::string& path) {
     if (!read && form == EBackupForm::Compound) return LoadTessivaQcn(path);
     if (!read) {
         const std::string message = WrongDataMessage(FormName(form), error);
-        Messages().ShowMessage(message, EMessageIcon::Error);
         return SOutcome::Fail(message);
     }
     std::string found;
@@ -51,7 +50,6 @@ SOutcome CBackupFiles::LoadQcnFile(const std::string& path) {
     case EQcnLayout::Unknown: break;
     }
     const std::string message = WrongDataMessage(FormName(form), found);
-    Messages().ShowMessage(message, EMessageIcon::Error);
     return SOutcome::Fail(message);
 }
 
@@ -60,7 +58,6 @@ SOutcome CBackupFiles::LoadNumbered(CCompoundNode&& tree, EBackupForm form) {
     std::string error;
     if (!DecodeNumbered(tree, backup, error)) {
         const std::string message = WrongDataMessage(FormName(form), error);
-        Messages().ShowMessage(message, EMessageIcon::Error);
         return SOutcome::Fail(message);
     }
     tree = CCompoundNode();
@@ -105,8 +102,8 @@ SOutcome CBackupFiles::LoadNumbered(CCompoundNode&& tree, EBackupForm form) {
     const size_t aside = keptAside.size();
     state.Take(form == EBackupForm::Xml ? EBackupOrigin::Xqcn : EBackupOrigin::Numbered, std::move(backup),
                std::move(keptAside));
-    const SOutcome finished = FinishLoad(std::move(loaded), std::move(state));
-    if (aside > 0) Messages().ShowMessage(KeptAsideMessage(aside), EMessageIcon::Information);
+    SOutcome finished = FinishLoad(std::move(loaded), std::move(state));
+    if (aside > 0) finished.Note(KeptAsideMessage(aside));
     return finished;
 }
 
@@ -122,6 +119,5 @@ SOutcome CBackupFiles::SaveNumbered(const std::string& path, const CNVItemArray&
                                }).IsCompleted();
     if (written) return SOutcome::Done();
     const std::string message = CantWriteMessage(path, error);
-    Messages().ShowMessage(message, EMessageIcon::Error);
     return SOutcome::Fail(message);
 }

@@ -78,7 +78,7 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list) {
         if (IsToBeWritten(record)) work.Add(record);
     }
     if (skipped > 0)
-        m_jobs.Messages().ShowMessage(
+        m_jobs.Note(
             FillText(skipped == 1 ? TrText("CPhoneSession",
                                            "%1 record of subscriptions 1 and 2 was not sent: the phone "
                                            "link can't address a subscription.")
@@ -86,7 +86,7 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list) {
                                            "%1 records of subscriptions 1 and 2 were not sent: the "
                                            "phone link can't address a subscription."),
                      {std::to_string(skipped)}),
-            EMessageIcon::Information);
+            SNote::EKind::Information);
     if (m_backupBeforeDownload && work.GetSize() > 0) {
         const SOutcome backup = m_jobs.Run(TrText("CPhoneSession", "Backing Up NV Items from Mobile Phone"),
                                            [&] { return BackUpItems(work); });
@@ -111,7 +111,7 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
     if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
     m_jobs.SetRange(list.GetSize());
     unsigned esn = 0;
-    const bool haveEsn = QLIB_DIAG_ESN_F(m_link.handle, &esn) != 0;
+    const bool haveEsn = QLIB_DIAG_ESN_F(Handle(), &esn) != 0;
     CNVItemArray saved;
     std::vector<uint8_t> buffer;
     for (int i = 0; i < list.GetSize(); ++i) {
@@ -120,7 +120,7 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
         uint16_t status = 0;
         if (index > kMaxIndex) {
             m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, IndexTooLarge());
-        } else if (!ReadRecord(m_link.handle, record, buffer, status)) {
+        } else if (!ReadRecord(Handle(), record, buffer, status)) {
             m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, QLibLastError());
         } else if (status == kNvNotActive) {
             // Nothing to keep: a restore can't take the new value away again.
@@ -190,10 +190,10 @@ SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
             uint16_t status = 0;
             bool ok = false;
             if (record.Count() == 0) {
-                ok = QLIB_DIAG_NV_WRITE_F(m_link.handle, id, record.Value().data(), record.Size(), &status) != 0;
+                ok = QLIB_DIAG_NV_WRITE_F(Handle(), id, record.Value().data(), record.Size(), &status) != 0;
             } else if (record.Index() >= 0 && record.Index() <= kMaxIndex) {
                 // A larger index does not fit its byte and would overwrite another element.
-                ok = QLIB_DIAG_NV_WRITE_ARRAY_F(m_link.handle, id, static_cast<unsigned char>(record.Index()),
+                ok = QLIB_DIAG_NV_WRITE_ARRAY_F(Handle(), id, static_cast<unsigned char>(record.Index()),
                                                 record.Value().data(), record.Size(), &status) != 0;
             }
             EResult result = EResult::Failed;
@@ -207,7 +207,7 @@ SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
                 detail = StatusReason(status);
             } else if (!m_verifyWrites) {
                 result = EResult::Written;
-            } else if (uint16_t readStatus = 0; !ReadRecord(m_link.handle, record, readBack, readStatus)) {
+            } else if (uint16_t readStatus = 0; !ReadRecord(Handle(), record, readBack, readStatus)) {
                 detail = FillText(TrText("CPhoneSession", "written, but the read-back failed: %1"), {QLibLastError()});
             } else if (readStatus != kNvDone) {
                 detail = FillText(TrText("CPhoneSession", "written, but the read-back answered %1"),
@@ -239,12 +239,4 @@ std::string CPhoneSession::LastBackupPath() const {
         }
     }
     return newest;
-}
-
-SOutcome CPhoneSession::RestoreBackup(const std::string& path) {
-    m_report = CDownloadReport();
-    CNVItemArray loaded;
-    const SOutcome load = m_jobs.Run(CBackupFiles::LoadCnvCaption(), [&] { return m_files.LoadCnv(path, loaded); });
-    if (!load.IsCompleted()) return load;
-    return Download(loaded);
 }

@@ -2,35 +2,41 @@
 #include "doc/download_report.h"
 #include "jobs/job_outcome.h"
 
+#include "phone/qlib_connection.h"
+
 #include <cstdint>
+#include <memory>
 #include <string>
 
-class CBackupFiles;
-class CItemSelection;
 class CJobControl;
 class CNVDefineReader;
 class CNVItemArray;
 
-// The phone: the port, the connection, upload, download and the SPC code. The handle and
-// the port live in the document under the names the rest of the program knows.
+// The phone: the port, the connection, upload, download and the SPC code.
 class CPhoneSession {
 public:
-    struct SLink {
-        void*& handle;         // null when not connected
-        int32_t& comPort;      // "Com n"
-        std::string& portName; // a device name or path; empty means comPort
-        unsigned& timeoutMs;   // per request on the next connection; 0 keeps the library's
-    };
-    CPhoneSession(CJobControl& jobs, SLink link, CNVItemArray& items, const CNVItemArray& defs,
-                  CNVDefineReader& reader, CBackupFiles& files, CItemSelection& selection);
+    CPhoneSession(CJobControl& jobs, const CNVItemArray& defs, CNVDefineReader& reader);
 
-    bool Connect();
-    bool Disconnect();
+    void SetComPort(int n) { m_comPort = n; }
+    int ComPort() const { return m_comPort; }
+    // A device name or path; empty means the COM port number.
+    void SetPortName(const std::string& device) { m_portName = device; }
+    const std::string& PortName() const { return m_portName; }
+    // Per request on the next connection; 0 keeps the library's.
+    void SetRequestTimeout(unsigned ms) { m_timeoutMs = ms; }
+
+    // Completed when the phone answers on the port; a port that can't be opened fails with
+    // the library's reason and leaves no connection.
+    SOutcome Connect();
+    void Disconnect();
+    bool IsConnected() const { return m_connection != nullptr; }
+    // True when the phone still answers; otherwise the connection is closed.
     bool CheckConnected();
 
-    // Reads the items of the list file from the phone. The records replace the document's
-    // when the upload ran to its end (taken is then true), also when some could not be read.
-    SOutcome Upload(const std::string& listPath, bool& taken);
+    // Reads the items of the list file from the phone into read: every item of the list
+    // when the upload ran to its end, also when some could not be read (the outcome then
+    // says so); nothing when the list could not be read or the upload was stopped.
+    SOutcome Upload(const std::string& listPath, CNVItemArray& read);
     SOutcome UploadItems(const CNVItemArray& list, CNVItemArray& result);
     // Writes the active records of list: first, when backups are on, the phone's values of
     // exactly those records go to a CNV file in the backup folder (nothing is written when it
@@ -51,20 +57,20 @@ public:
     bool VerifiesWrites() const { return m_verifyWrites; }
     // The newest backup of the folder, empty when there is none.
     std::string LastBackupPath() const;
-    // Downloads the records of a CNV backup (backed up first, like any download); the
-    // document's records stay as they are.
-    SOutcome RestoreBackup(const std::string& path);
-    // False when the phone did not take the code (after the message).
-    bool SendSpcCode(const std::string& code);
+    // Failed with the reason when the phone did not take the code.
+    SOutcome SendSpcCode(const std::string& code);
 
 private:
+    // The library's handle of the connection; null when there is none.
+    void* Handle() const { return m_connection ? m_connection->Handle() : nullptr; }
+
     CJobControl& m_jobs;
-    SLink m_link;
-    CNVItemArray& m_items;
     const CNVItemArray& m_itemDefs;
     CNVDefineReader& m_defReader;
-    CBackupFiles& m_files;
-    CItemSelection& m_selection;
+    int32_t m_comPort = 0;
+    std::string m_portName;
+    unsigned m_timeoutMs = 0;
+    std::unique_ptr<CQLibConnection> m_connection;
     std::string m_backupFolder;
     bool m_backupBeforeDownload = true;
     bool m_verifyWrites = true;

@@ -171,14 +171,14 @@ int main(int argc, char** argv) {
     CSimNvStore store;
     const bool needDefinitions = IsBackup(from) || IsBackup(save);
     if (needDefinitions || std::filesystem::exists(doc.DefinitionsPath())) {
-        if (!doc.LoadDefinitions()) return Fail("can't read " + doc.DefinitionsPath() + ".");
-        store.SetDefinitions(doc.m_itemDefs);
+        if (!doc.LoadDefinitions().IsCompleted()) return Fail("can't read " + doc.DefinitionsPath() + ".");
+        store.SetDefinitions(doc.Definitions());
     }
     std::string error;
     if (!from.empty()) {
         if (IsBackup(from)) {
             if (!LoadBackup(doc, from)) return Fail("can't load " + from + ".");
-            store.LoadRecords(OfSubscription(doc.m_items, 0));
+            store.LoadRecords(OfSubscription(doc.Items(), 0));
         } else if (!store.LoadText(from, error)) {
             return Fail(error);
         }
@@ -211,8 +211,8 @@ int main(int argc, char** argv) {
     if (save.empty()) return 0;
     if (!IsBackup(save)) return store.SaveText(save, error) ? 0 : Fail(error);
     // The link reaches only the default subscription: the others go back as they came.
-    const CNVItemArray others = OfSubscription(doc.m_items, -1);
-    store.ExportRecords(doc.m_items);
-    for (const CNVItem& r : others) doc.m_items.Add(r);
+    CNVItemArray memory;
+    store.ExportRecords(memory);
+    (void)doc.TakePhoneRecords(std::move(memory));
     return SaveBackup(doc, save) ? 0 : Fail("can't save " + save + ".");
 }

@@ -44,8 +44,6 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QToolBar>
-#include <QUndoCommand>
-#include <QUndoStack>
 #include <thread>
 #include <filesystem>
 #include <tuple>
@@ -53,34 +51,6 @@
 
 static void InitUiResources() { Q_INIT_RESOURCE(tessiva); }
 
-struct CMainFrame::SSnapshot {
-    CNVItemArray items;
-    CTreeEntryList all;
-    CTreeEntryList selected;
-    bool modified = false;
-};
-
-namespace {
-// An undo step that swaps whole snapshots: edits, moves and merges all change records or
-// entries in ways a smaller inverse would have to know about.
-class CSnapshotStep : public QUndoCommand {
-public:
-    CSnapshotStep(CMainFrame& frame, const QString& text, CMainFrame::SSnapshot before, CMainFrame::SSnapshot after)
-        : QUndoCommand(text), m_frame(frame), m_before(std::move(before)), m_after(std::move(after)) {}
-    void undo() override { m_frame.Restore(m_before); }
-    void redo() override {
-        // Pushed after the change was made: the first redo has nothing to do.
-        if (m_done) m_frame.Restore(m_after);
-        m_done = true;
-    }
-
-private:
-    CMainFrame& m_frame;
-    CMainFrame::SSnapshot m_before;
-    CMainFrame::SSnapshot m_after;
-    bool m_done = false;
-};
-}  // namespace
 
 namespace {
 SFileDialogRequest DialogRequest(const char* extension, const QString& label) {
@@ -177,8 +147,6 @@ CMainFrame::CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent)
     : QMainWindow(parent), m_doc(doc), m_chooser(chooser) {
     InitUiResources();
     m_portLister = [](std::vector<SComPort>& ports) { return EnumerateComPorts(ports); };
-    m_undoStack = new QUndoStack(this);
-    m_undoStack->setUndoLimit(100);
     setObjectName("CMainFrame");
     QIcon appIcon;
     for (const char* name : {"tessiva-16", "tessiva-24", "tessiva", "tessiva-48", "tessiva-64"})
@@ -273,12 +241,16 @@ void CMainFrame::CreateMenus() {
     findNext->setShortcut(QKeySequence(Qt::Key_F3));
     edit->addAction(findNext);
     edit->addSeparator();
-    QAction* undo = m_undoStack->createUndoAction(this, tr("Undo"));
-    undo->setShortcut(QKeySequence::Undo);
-    edit->addAction(undo);
-    QAction* redo = m_undoStack->createRedoAction(this, tr("Redo"));
-    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
-    edit->addAction(redo);
+    m_undoAction = new QAction(tr("Undo"), this);
+    m_undoAction->setObjectName("Undo");
+    m_undoAction->setShortcut(QKeySequence::Undo);
+    connect(m_undoAction, &QAction::triggered, this, [this] { UndoRedo(true); });
+    edit->addAction(m_undoAction);
+    m_redoAction = new QAction(tr("Redo"), this);
+    m_redoAction->setObjectName("Redo");
+    m_redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
+    connect(m_redoAction, &QAction::triggered, this, [this] { UndoRedo(false); });
+    edit->addAction(m_redoAction);
 
     QMenu* connection = menuBar()->addMenu(tr("&Connection"));
     QMenu* ports = connection->addMenu(tr("Choice Com"));
@@ -413,12 +385,18 @@ void CMainFrame::CreateToolBar() {
 }
 
 void CMainFrame::CreateClient() {
-    m_itemsTree = new CNVTreeView(m_doc.m_allEntries, QT_TRANSLATE_NOOP("CNVTreeView", "NV Items"));
-    m_selectedTree = new CNVTreeView(m_doc.m_selectedEntries, QT_TRANSLATE_NOOP("CNVTreeView", "Selected NV Items"));
+    m_itemsTree = new CNVTreeView(m_doc.AllEntries(), QT_TRANSLATE_NOOP("CNVTreeView", "NV Items"));
+    m_selectedTree = new CNVTreeView(m_doc.SelectedEntries(), QT_TRANSLATE_NOOP("CNVTreeView", "Selected NV Items"));
+    for (const auto tree : {CTessivaDoc::ETree::Items, CTessivaDoc::ETree::Selected})
+        (tree == CTessivaDoc::ETree::Items ? m_itemsTree : m_selectedTree)
+            ->SetMoveOut([this, tree](const std::string& group, const std::vector<std::string>& names) {
+                (void)m_doc.MoveEntries(tree, group, names);
+                UpdateTitle();
+            });
     m_itemsTree->SetPeer(m_selectedTree);
     m_selectedTree->SetPeer(m_itemsTree);
     m_listView = new CNVListView(QT_TRANSLATE_NOOP("CReportView", "NV Item's Attributes"));
-    m_contentView = new CNVContentView(m_doc.m_typeCatalog, QT_TRANSLATE_NOOP("CReportView", "NV Item Content"));
+    m_contentView = new CNVContentView(m_doc.Decoder(), QT_TRANSLATE_NOOP("CReportView", "NV Item Content"));
     m_views = std::make_unique<CDocViews>(m_doc, *m_itemsTree, *m_selectedTree, *m_listView, *m_contentView);
 
     m_outerSplitter = new QSplitter(Qt::Horizontal, this);
@@ -443,18 +421,9 @@ void CMainFrame::CreateClient() {
     connect(m_listView, &CNVListView::RowSelectionChanged, this, [this] { m_views->OnListSelectionChanged(); });
     connect(m_listView, &CNVListView::ColumnClicked, this, [this](int column) { m_views->OnColumnClick(column); });
     m_contentView->SetWriteBack([this](const std::string& name, const std::vector<uint8_t>& bytes) {
-        SSnapshot before = Snapshot();
         m_views->WriteBackValue(name, bytes);
-        PushUndo(tr("Value Edit"), std::move(before));
         UpdateTitle();
     });
-    for (CNVTreeView* tree : {m_itemsTree, m_selectedTree}) {
-        connect(tree, &CNVTreeView::AboutToDrop, this, [this] { m_beforeDrop = std::make_shared<SSnapshot>(Snapshot()); });
-        connect(tree, &CNVTreeView::Dropped, this, [this] {
-            if (m_beforeDrop) PushUndo(tr("Move"), std::move(*m_beforeDrop));
-            m_beforeDrop.reset();
-        });
-    }
 
     // F6 and Shift+F6 move the focus to the next and the previous pane.
     auto* next = new QShortcut(QKeySequence(Qt::Key_F6), this);
@@ -515,7 +484,7 @@ void CMainFrame::UpdateStatus() {
     if (!m_statusFields[0]) return;
     const std::string& path = m_doc.DocumentPath();
     m_statusFields[kStatusFile]->setText(path.empty() ? tr("No file") : QString::fromStdString(path));
-    const SItemCounts counts = SItemCounts::Of(m_doc.m_items);
+    const SItemCounts counts = SItemCounts::Of(m_doc.Items());
     m_statusFields[kStatusCounts]->setText(tr("%1 items: %2 active, %3 not active, %4 unreadable")
                                                .arg(counts.Total()).arg(counts.active).arg(counts.inactive)
                                                .arg(counts.unreadable));
@@ -596,12 +565,12 @@ void CMainFrame::CycleFocus(int step) {
     panes[(current + step + 4) % 4]->setFocus(Qt::ShortcutFocusReason);
 }
 
-void CMainFrame::ResetItemsAndViews() { m_views->ResetItemsAndViews(); }
 
 void CMainFrame::UpdateTitle() {
     const QString title = tr("Tessiva v1.5");
     const std::string& path = m_doc.DocumentPath();
     UpdateStatus();
+    UpdateUndoActions();
     if (path.empty() && !m_doc.IsModified()) {
         setWindowTitle(title);
         return;
@@ -638,34 +607,30 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 bool CMainFrame::CheckSelection() {
     m_contentView->EndEdit();
-    if (m_doc.m_selectedEntries.GetCount() > 0) return true;
+    if (m_doc.SelectedEntries().GetCount() > 0) return true;
     m_doc.Messages().ShowMessage(tr("No items are selected.").toStdString(), EMessageIcon::Information);
     return false;
 }
 
-CMainFrame::SSnapshot CMainFrame::Snapshot() const {
-    return {m_doc.m_items, m_doc.m_allEntries, m_doc.m_selectedEntries, m_doc.IsModified()};
-}
-
-void CMainFrame::Restore(const SSnapshot& snapshot) {
+void CMainFrame::UndoRedo(bool undo) {
     m_contentView->CancelEdit();
-    m_doc.m_items = snapshot.items;
-    m_doc.m_allEntries = snapshot.all;
-    m_doc.m_selectedEntries = snapshot.selected;
-    m_doc.SetModified(snapshot.modified);
+    if (!(undo ? m_doc.Undo() : m_doc.Redo()).IsCompleted()) return;
     m_views->ClearViews();
     m_views->BuildItemsTree();
     m_views->BuildSelectedTree();
     UpdateTitle();
 }
 
-void CMainFrame::PushUndo(const QString& text, SSnapshot before) {
-    m_undoStack->push(new CSnapshotStep(*this, text, std::move(before), Snapshot()));
+void CMainFrame::UpdateUndoActions() {
+    const CEditHistory& history = m_doc.History();
+    m_undoAction->setEnabled(history.CanUndo());
+    m_redoAction->setEnabled(history.CanRedo());
+    m_undoAction->setText(history.CanUndo() ? tr("Undo %1").arg(QString::fromStdString(history.UndoName())) : tr("Undo"));
+    m_redoAction->setText(history.CanRedo() ? tr("Redo %1").arg(QString::fromStdString(history.RedoName())) : tr("Redo"));
 }
 
 void CMainFrame::ShowRecordsAfterLoad(bool loaded) {
     if (loaded) {
-        m_undoStack->clear();  // the steps were of records that are gone
         m_views->ClearViews();
         m_views->BuildItemsTree();
     }
@@ -691,11 +656,28 @@ bool CMainFrame::OpenBackup(const std::string& path) { return MaySaveChanges() &
 
 bool CMainFrame::LoadBackupFile(const std::string& path) {
     const SOutcome outcome = m_doc.LoadBackup(path);
-    const bool loaded = outcome.IsCompleted();
+    const bool loaded = Tell(outcome);
     if (loaded) RememberFile(path);
-    m_lastOutcome = OutcomeText(outcome, tr("Loaded %1 records from %2").arg(m_doc.m_items.GetSize()).arg(FileName(path)));
+    m_lastOutcome = OutcomeText(outcome, tr("Loaded %1 records from %2").arg(m_doc.Items().GetSize()).arg(FileName(path)));
     ShowRecordsAfterLoad(loaded);
     return loaded;
+}
+
+bool CMainFrame::Tell(const SOutcome& outcome) {
+    IMessageSink& messages = m_doc.Messages();
+    if (!outcome.notes.empty()) {
+        std::string text;
+        bool warning = false;
+        for (const SNote& note : outcome.notes) {
+            text += (text.empty() ? "" : "\n\n") + note.text;
+            warning = warning || note.kind == SNote::EKind::Warning;
+        }
+        messages.ShowMessage(text, warning ? EMessageIcon::Warning : EMessageIcon::Information);
+    }
+    // A stop was the user's own doing and needs no message.
+    if (outcome.IsFailed() && !outcome.reason.empty())
+        messages.ShowMessage(outcome.reason, EMessageIcon::Error, outcome.caption.empty() ? kAppTitle : outcome.caption);
+    return outcome.IsCompleted();
 }
 
 void CMainFrame::OnOpenBackup() {
@@ -715,8 +697,8 @@ void CMainFrame::OnSave() {
     // Without a file of a kind its name tells, Save is Save As.
     if (path.empty() || BackupKindOfName(path) == EBackupKind::Unknown) return OnSaveAs();
     const SOutcome outcome = m_doc.SaveBackup(path);
-    m_lastOutcome = OutcomeText(outcome, tr("Saved %1 records to %2").arg(m_doc.m_items.GetSize()).arg(FileName(path)));
-    if (outcome.IsCompleted()) RememberFile(path);
+    m_lastOutcome = OutcomeText(outcome, tr("Saved %1 records to %2").arg(m_doc.Items().GetSize()).arg(FileName(path)));
+    if (Tell(outcome)) RememberFile(path);
     UpdateTitle();
 }
 
@@ -740,9 +722,9 @@ void CMainFrame::OnSaveAs() {
     // The filter decides the kind; a name without its extension gets it.
     if (QFileInfo(QString::fromStdString(path)).suffix().compare(kind.extension, Qt::CaseInsensitive) != 0)
         path += std::string(".") + kind.extension;
-    const SOutcome outcome = m_doc.SaveBackup(path, false, kind.layout);
-    m_lastOutcome = OutcomeText(outcome, tr("Saved %1 records to %2").arg(m_doc.m_items.GetSize()).arg(FileName(path)));
-    if (outcome.IsCompleted()) RememberFile(path);
+    const SOutcome outcome = m_doc.SaveBackup(path, CTessivaDoc::EScope::AllActive, kind.layout);
+    m_lastOutcome = OutcomeText(outcome, tr("Saved %1 records to %2").arg(m_doc.Items().GetSize()).arg(FileName(path)));
+    if (Tell(outcome)) RememberFile(path);
     UpdateTitle();
 }
 
@@ -755,116 +737,88 @@ void CMainFrame::OnCompare() {
     // A document of its own reads the backup, so this one keeps its file, layout and records.
     CTessivaDoc backup(m_doc.Jobs());
     backup.SetDirectory(m_doc.Directory());
-    backup.m_itemDefs = m_doc.m_itemDefs;
-    if (!backup.LoadBackup(path).IsCompleted()) return;
-    CCompareDialog dialog(m_doc.m_items, backup.m_items, m_doc.m_typeCatalog, FileName(path), this);
+    backup.SetDefinitions(m_doc.Definitions());
+    if (!Tell(backup.LoadBackup(path))) return;
+    CCompareDialog dialog(m_doc.Items(), backup.Items(), m_doc.Decoder(), FileName(path), this);
     if (dialog.exec() != QDialog::Accepted || dialog.Chosen().empty()) return;
-    SSnapshot before = Snapshot();
-    CNVItemArray selected;
-    m_doc.CollectSelectedItems(selected);
-    m_doc.m_items = CopyRecordsInto(m_doc.m_items, dialog.Chosen());
-    m_doc.Selection().Reselect(selected);
-    m_doc.SetModified(true);
+    Tell(m_doc.CopyFrom(dialog.Chosen()));
     m_lastOutcome = tr("Copied %1 records from %2").arg(dialog.Chosen().size()).arg(FileName(path));
-    PushUndo(tr("Copy from Backup"), std::move(before));
     m_views->ClearViews();
     m_views->BuildItemsTree();
     m_views->BuildSelectedTree();
     UpdateTitle();
 }
 
-void CMainFrame::LoadFile(const SFileDialogRequest& request, const std::function<bool(const std::string&)>& load) {
+void CMainFrame::LoadFile(const SFileDialogRequest& request) {
     if (!MaySaveChanges()) return;
     std::string path;
-    if (!AskOpen(request, path)) return;
-    // The records are replaced only by a load that completed.
-    ShowRecordsAfterLoad(load(path));
+    // Every kind is told by its content; the dialog only offers the kind of the command.
+    if (AskOpen(request, path)) LoadBackupFile(path);
 }
 
-void CMainFrame::SaveFile(const SFileDialogRequest& request, const std::function<void(const std::string&)>& save) {
+void CMainFrame::SaveFile(const SFileDialogRequest& request, CTessivaDoc::EScope scope, EBackupKind kind,
+                          CTessivaDoc::ESaveLayout layout) {
+    if (scope == CTessivaDoc::EScope::SelectedActive && !CheckSelection()) return;
     std::string path;
-    if (AskSave(request, path)) save(path);
+    if (AskSave(request, path)) Tell(m_doc.SaveBackup(path, scope, layout, kind));
     UpdateTitle();
 }
 
-void CMainFrame::OnLoadBrt() {
-    LoadFile(BrtDialog(), [this](const std::string& path) { return m_doc.StartLoadBrt(path) != 0; });
-}
+void CMainFrame::OnLoadBrt() { LoadFile(BrtDialog()); }
 
-void CMainFrame::OnSaveAllBrt() {
-    SaveFile(BrtDialog(), [this](const std::string& path) { m_doc.SaveAllActiveToBrt(path); });
-}
+void CMainFrame::OnSaveAllBrt() { SaveFile(BrtDialog(), CTessivaDoc::EScope::AllActive, EBackupKind::Brt); }
 
-void CMainFrame::OnSaveSelectedBrt() {
-    if (CheckSelection()) SaveFile(BrtDialog(), [this](const std::string& path) { m_doc.SaveSelectedActiveToBrt(path); });
-}
+void CMainFrame::OnSaveSelectedBrt() { SaveFile(BrtDialog(), CTessivaDoc::EScope::SelectedActive, EBackupKind::Brt); }
 
-void CMainFrame::OnLoadCnv() {
-    LoadFile(CnvDialog(), [this](const std::string& path) { return m_doc.StartLoadCnv(path) != 0; });
-}
+void CMainFrame::OnLoadCnv() { LoadFile(CnvDialog()); }
 
-void CMainFrame::OnSaveAllCnv() {
-    SaveFile(CnvDialog(), [this](const std::string& path) { m_doc.SaveAllActiveToCnv(path); });
-}
+void CMainFrame::OnSaveAllCnv() { SaveFile(CnvDialog(), CTessivaDoc::EScope::AllActive, EBackupKind::Cnv); }
 
-void CMainFrame::OnSaveSelectedCnv() {
-    if (CheckSelection()) SaveFile(CnvDialog(), [this](const std::string& path) { m_doc.SaveSelectedActiveToCnv(path); });
-}
+void CMainFrame::OnSaveSelectedCnv() { SaveFile(CnvDialog(), CTessivaDoc::EScope::SelectedActive, EBackupKind::Cnv); }
 
-void CMainFrame::OnLoadQcn() {
-    LoadFile(QcnDialog(), [this](const std::string& path) { return m_doc.LoadQcn(path); });
-}
+void CMainFrame::OnLoadQcn() { LoadFile(QcnDialog()); }
 
-void CMainFrame::OnSaveAllQcn() { SaveQcn(false); }
+void CMainFrame::OnSaveAllQcn() { SaveQcn(CTessivaDoc::EScope::AllActive); }
 
-void CMainFrame::OnSaveSelectedQcn() {
-    if (CheckSelection()) SaveQcn(true);
-}
+void CMainFrame::OnSaveSelectedQcn() { SaveQcn(CTessivaDoc::EScope::SelectedActive); }
 
-void CMainFrame::SaveQcn(bool selectedOnly) {
+void CMainFrame::SaveQcn(CTessivaDoc::EScope scope) {
+    if (scope == CTessivaDoc::EScope::SelectedActive && !CheckSelection()) return;
     SFileDialogRequest request = QcnDialog();
     request.otherFilterLabel = tr(kSaveKinds[3].label).toStdString();
     int chosen = 0;
     request.chosenFilter = &chosen;
     std::string path;
     if (!AskSave(request, path)) return;
-    const auto layout = chosen == 1 ? CBackupFiles::ESaveLayout::Numbered : CBackupFiles::ESaveLayout::AsLoaded;
-    m_doc.SaveQcn(path, selectedOnly ? m_doc.Selection().ItemsForSave() : m_doc.m_items, layout);
+    const auto layout = chosen == 1 ? CTessivaDoc::ESaveLayout::Numbered : CTessivaDoc::ESaveLayout::AsLoaded;
+    Tell(m_doc.SaveBackup(path, scope, layout, EBackupKind::Qcn));
+    UpdateTitle();
 }
 
-void CMainFrame::OnLoadXqcn() {
-    LoadFile(XqcnDialog(), [this](const std::string& path) { return m_doc.LoadQcn(path); });
-}
+void CMainFrame::OnLoadXqcn() { LoadFile(XqcnDialog()); }
 
-void CMainFrame::OnSaveAllXqcn() {
-    SaveFile(XqcnDialog(), [this](const std::string& path) { m_doc.SaveAllActiveToXqcn(path); });
-}
+void CMainFrame::OnSaveAllXqcn() { SaveFile(XqcnDialog(), CTessivaDoc::EScope::AllActive, EBackupKind::Xqcn); }
 
 void CMainFrame::OnSaveSelectedXqcn() {
-    if (CheckSelection()) SaveFile(XqcnDialog(), [this](const std::string& path) { m_doc.SaveSelectedActiveToXqcn(path); });
+    SaveFile(XqcnDialog(), CTessivaDoc::EScope::SelectedActive, EBackupKind::Xqcn);
 }
 
 void CMainFrame::OnCsvAll() {
     m_contentView->EndEdit();
-    m_doc.WriteItemList(m_doc.m_items);
+    Tell(m_doc.WriteItemList(CTessivaDoc::EScope::AllActive));
 }
 
 void CMainFrame::OnCsvSelected() {
     m_contentView->EndEdit();
-    CNVItemArray selected;
-    m_doc.CollectSelectedItems(selected);
-    m_doc.WriteItemList(selected);
+    Tell(m_doc.WriteItemList(m_doc.SelectedItems()));
 }
 
 void CMainFrame::OnImportTypes() {
     if (!MaySaveChanges()) return;
     std::string path;
     if (!AskOpen(DefDialog(), path)) return;
-    m_doc.m_typeCatalog.SetImportConfirmation(
-        [this](int, int, const std::string& text) { return m_doc.Messages().AskYesNo(text); });
     // A failed or stopped import leaves the catalogue of the last good NVTypes.typ in force.
-    if (!m_doc.m_typeCatalog.ImportDefinitionFile(path)) m_doc.m_typeCatalog.LoadTypeFile();
-    m_doc.m_typeCatalog.SetImportConfirmation(nullptr);
+    Tell(m_doc.ImportTypes(path, [this](int, int, const std::string& text) { return m_doc.Messages().AskYesNo(text); }));
 }
 
 void CMainFrame::OnExit() { close(); }
@@ -893,7 +847,7 @@ void CMainFrame::changeEvent(QEvent* event) {
 
 void CMainFrame::ChoosePort(int comPort, const std::string& device) {
     const bool changed = comPort != m_doc.GetComPort() || device != m_doc.GetPortName();
-    if (changed && m_doc.m_phone) {
+    if (changed && m_doc.IsConnected()) {
         m_doc.Disconnect();
         m_lastOutcome = tr("Disconnected: the port changed");
         SetConnectionState(kNotConnected);
@@ -905,7 +859,7 @@ void CMainFrame::ChoosePort(int comPort, const std::string& device) {
 
 bool CMainFrame::WaitForSpcPenalty() {
     using Clock = std::chrono::steady_clock;
-    if (!m_doc.m_phone || Clock::now() >= m_spcPenaltyEnd) return true;
+    if (!m_doc.IsConnected() || Clock::now() >= m_spcPenaltyEnd) return true;
     CJobControl& jobs = m_doc.Jobs();
     const SOutcome waited = jobs.Run(tr("Waiting for the phone after a wrong SPC code").toStdString(), [&] {
         jobs.WaitForDialog();
@@ -934,16 +888,16 @@ bool CMainFrame::CheckPhone(bool disconnectFirst) {
 }
 
 void CMainFrame::OnConnect() {
-    m_doc.Disconnect();
-    if (m_doc.Connect()) {
-        SetConnectionState(kConnected);
-    } else {
-        SetConnectionState(kCantConnect);
-        m_doc.Disconnect();
-    }
+    (void)m_doc.Disconnect();
+    const SOutcome connected = m_doc.Connect();
+    SetConnectionState(connected.IsCompleted() ? kConnected : kCantConnect);
+    Tell(connected);
 }
 
-void CMainFrame::OnDisconnect() { SetConnectionState(m_doc.Disconnect() ? kConnected : kNotConnected); }
+void CMainFrame::OnDisconnect() {
+    (void)m_doc.Disconnect();
+    SetConnectionState(kNotConnected);
+}
 
 void CMainFrame::OnComPort(int number) {
     ChoosePort(number, std::string());
@@ -992,10 +946,18 @@ void CMainFrame::UpdateComMenu() {
 }
 
 void CMainFrame::Upload(const std::string& list) {
-    const bool uploaded = m_doc.StartUpload(list) != 0;
-    m_lastOutcome = uploaded ? QString::fromStdString(SItemCounts::Of(m_doc.m_items).UploadedText())
-                             : OutcomeText(m_doc.LastOutcome(), QString());
-    if (uploaded && !m_doc.LastOutcome().IsCompleted()) m_lastOutcome += " (" + OutcomeText(m_doc.LastOutcome(), {}) + ")";
+    const SOutcome outcome = m_doc.Upload(list);
+    Tell(outcome);
+    bool uploaded = outcome.IsCompleted();
+    // The document stays as it was unless the user wants what a failed upload read.
+    if (!uploaded && m_doc.HasPartialUpload() &&
+        m_doc.Messages().AskYesNo(tr("Keep the records read so far as a new, unsaved document? Items that could "
+                                     "not be read are marked X.")
+                                      .toStdString()))
+        uploaded = Tell(m_doc.TakePartialUpload());
+    if (!m_doc.CheckConnected()) SetConnectionState(kNotConnected);
+    m_lastOutcome = uploaded ? QString::fromStdString(SItemCounts::Of(m_doc.Items()).UploadedText())
+                             : OutcomeText(outcome, QString());
     ShowRecordsAfterLoad(uploaded);
 }
 
@@ -1011,38 +973,38 @@ void CMainFrame::OnUploadList() {
 
 void CMainFrame::OnDownloadAll() {
     if (!CheckPhone()) return;
-    (void)m_doc.DownloadAllActive();
+    (void)m_doc.Download(CTessivaDoc::EScope::AllActive);
     ShowDownloadReport();
 }
 
 void CMainFrame::OnDownloadSelected() {
     if (!CheckPhone() || !CheckSelection()) return;
-    (void)m_doc.DownloadSelectedActive();
+    (void)m_doc.Download(CTessivaDoc::EScope::SelectedActive);
     ShowDownloadReport();
 }
 
 void CMainFrame::ShowDownloadReport() {
-    CDownloadReportDialog dialog(m_doc.Phone().LastReport(), this);
+    CDownloadReportDialog dialog(m_doc.LastReport(), this);
     dialog.exec();
 }
 
 void CMainFrame::OnDownloadSetting(int id, bool on) {
     QSettings settings;
     if (id == kBackUpBeforeDownload) {
-        m_doc.Phone().SetBackupBeforeDownload(on);
+        m_doc.SetBackupBeforeDownload(on);
         settings.setValue(kBackUpKey, on);
     } else {
-        m_doc.Phone().SetVerifyWrites(on);
+        m_doc.SetVerifyWrites(on);
         settings.setValue(kVerifyKey, on);
     }
 }
 
 void CMainFrame::OnRestoreLastBackup() {
     if (!CheckPhone()) return;
-    const std::string path = m_doc.Phone().LastBackupPath();
+    const std::string path = m_doc.LastBackupPath();
     if (path.empty()) {
         m_doc.Messages().ShowMessage(
-            tr("There is no backup in %1.").arg(QString::fromStdString(m_doc.Phone().BackupFolder())).toStdString(),
+            tr("There is no backup in %1.").arg(QString::fromStdString(m_doc.BackupFolder())).toStdString(),
             EMessageIcon::Information);
         return;
     }
@@ -1051,16 +1013,17 @@ void CMainFrame::OnRestoreLastBackup() {
                 .arg(QString::fromStdString(path))
                 .toStdString()))
         return;
-    const SOutcome outcome = m_doc.Phone().RestoreBackup(path);
-    // A backup that could not be loaded has said why; there is nothing to report.
-    if (!outcome.IsCompleted() && m_doc.Phone().LastReport().Rows().empty() &&
-        m_doc.Phone().LastReport().backupError.empty())
+    const SOutcome outcome = m_doc.Restore(path);
+    // A backup that could not be loaded has nothing to report but why.
+    if (!outcome.IsCompleted() && m_doc.LastReport().Rows().empty() && m_doc.LastReport().backupError.empty()) {
+        Tell(outcome);
         return;
+    }
     ShowDownloadReport();
 }
 
 void CMainFrame::OnOpenBackupsFolder() {
-    const std::string folder = m_doc.Phone().BackupFolder();
+    const std::string folder = m_doc.BackupFolder();
     std::error_code error;  // a folder that can't be made is told by the file manager
     std::filesystem::create_directories(folder, error);
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
@@ -1070,7 +1033,7 @@ void CMainFrame::OnSpc() {
     if (!CheckPhone()) return;
     CSPCCodeDialog dialog(this);
     if (dialog.exec() != QDialog::Accepted) return;
-    if (m_doc.SendSpcCode(dialog.Code()))
+    if (Tell(m_doc.SendSpc(dialog.Code())))
         m_doc.Messages().ShowMessage(tr("SPC code accepted.").toStdString(), EMessageIcon::Information);
     else
         m_spcPenaltyEnd = std::chrono::steady_clock::now() + m_spcPenalty;
@@ -1081,10 +1044,8 @@ void CMainFrame::OnAddCnv() {
     if (!AskOpen(CnvDialog(), path)) return;
     COwerWriteDialog prompt(this);
     m_doc.SetOverwritePrompt(&prompt);
-    SSnapshot before = Snapshot();
     // The document keeps its records and selection when the file can't be added.
-    const bool added = m_doc.AddFromCnv(path).IsCompleted();
-    if (added) PushUndo(tr("Add NV Items from CNV File"), std::move(before));
+    Tell(m_doc.Merge(path));
     m_doc.SetOverwritePrompt(nullptr);
     // The content goes too: it showed values the merge may have replaced.
     m_views->ClearViews();

@@ -1,4 +1,6 @@
 #pragma once
+#include "doc/tessiva_doc.h"
+
 #include <QMainWindow>
 #include <chrono>
 #include <functional>
@@ -13,7 +15,6 @@ class CNVListView;
 class CNVTreeView;
 class CPortBox;
 struct SComPort;
-class CTessivaDoc;
 class IFileChooser;
 struct SFileDialogRequest;
 class QAction;
@@ -25,7 +26,6 @@ class QMenu;
 class QLineEdit;
 class QSplitter;
 class QToolBar;
-class QUndoStack;
 
 // The main window: menus, the toolbar with the port box and the connection-state box, and
 // four panes in two splitters. Every command arrives here and becomes a document operation.
@@ -71,12 +71,10 @@ public:
     CDocViews& Views() const { return *m_views; }
     CTessivaDoc& Doc() const { return m_doc; }
 
-    void ResetItemsAndViews();
     // "name* - Tessiva v1.5": the file the records came from or went to, and a mark while
     // they hold unsaved changes.
     void UpdateTitle();
     // Value edits, moves between the trees and merges, for Ctrl+Z and Ctrl+Y.
-    QUndoStack& UndoStack() const { return *m_undoStack; }
     // Refreshes the "Choice Com" items and the port box from the ports present, and checks
     // the item of the current port; runs whenever that menu opens.
     void UpdateComMenu();
@@ -129,9 +127,14 @@ private:
 
     bool AskOpen(const SFileDialogRequest& request, std::string& path);
     bool AskSave(const SFileDialogRequest& request, std::string& path);
-    // Open dialog; on OK the reset, the load and, when it succeeded, the "NV Items" tree.
-    void LoadFile(const SFileDialogRequest& request, const std::function<bool(const std::string&)>& load);
-    void SaveFile(const SFileDialogRequest& request, const std::function<void(const std::string&)>& save);
+    // Open dialog; on OK the load and, when it succeeded, the "NV Items" tree.
+    void LoadFile(const SFileDialogRequest& request);
+    // Save dialog; on OK the records of scope saved as kind.
+    void SaveFile(const SFileDialogRequest& request, CTessivaDoc::EScope scope, EBackupKind kind,
+                  CTessivaDoc::ESaveLayout layout = CTessivaDoc::ESaveLayout::AsLoaded);
+    // Shows what an operation has to tell: its notes, and the reason when it failed. True
+    // when it completed.
+    bool Tell(const SOutcome& outcome);
     // Before the records are replaced or the program ends: with unsaved changes, asks
     // "Save changes?". False when the user cancelled or the save failed.
     bool MaySaveChanges();
@@ -141,15 +144,10 @@ private:
     // stopped, the ones the document kept.
     void ShowRecordsAfterLoad(bool loaded);
 
-public:
-    // The records, the selection and the modified flag, as an undo step restores them.
-    struct SSnapshot;
-    SSnapshot Snapshot() const;
-    void Restore(const SSnapshot& snapshot);
-
-private:
-    // Pushes an undo step from before to now.
-    void PushUndo(const QString& text, SSnapshot before);
+    // Undoes (or redoes) the document's last edit and shows the records as they are then.
+    void UndoRedo(bool undo);
+    // Undo and Redo name their steps and are enabled only when there is one.
+    void UpdateUndoActions();
 
     void OnLoadBrt();
     void OnSaveAllBrt();
@@ -164,7 +162,7 @@ private:
     void OnSaveAllXqcn();
     void OnSaveSelectedXqcn();
     // The QCN save dialog offers both layouts; the first keeps the one the items came in.
-    void SaveQcn(bool selectedOnly);
+    void SaveQcn(CTessivaDoc::EScope scope);
     void OnCsvAll();
     void OnCsvSelected();
     void OnImportTypes();
@@ -221,8 +219,8 @@ private:
     CNVContentView* m_contentView = nullptr;
     std::unique_ptr<CDocViews> m_views;
     bool m_sized = false;
-    QUndoStack* m_undoStack = nullptr;
-    std::shared_ptr<SSnapshot> m_beforeDrop;  // shared: the type is complete only in the .cpp
+    QAction* m_undoAction = nullptr;
+    QAction* m_redoAction = nullptr;
     std::chrono::milliseconds m_spcPenalty{10000};
     std::chrono::steady_clock::time_point m_spcPenaltyEnd{};
     QMenu* m_recentMenu = nullptr;

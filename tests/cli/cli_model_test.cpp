@@ -45,7 +45,7 @@ TEST(CliModel, SampleDefinitionsAgreeWithTheSampleCatalogue) {
     CNVTypesFile typeFile;
     CNVTypeCatalog catalog(t.jobs, &typeFile);
     catalog.SetDirectory(Examples());
-    ASSERT_TRUE(catalog.LoadTypeFile());
+    ASSERT_TRUE(catalog.LoadTypeFile().IsCompleted());
     std::set<int> ids;
     std::set<std::string> groups;
     for (const auto& d : defs) {

@@ -1,5 +1,7 @@
 #include "doc_files_fixture.h"
 
+#include "doc/item_merge.h"
+
 #include <deque>
 
 namespace {
@@ -38,16 +40,17 @@ protected:
         loaded.Add(Item(10, -1, {0xB0, 0, 0, 0}));
         loaded.Add(Item(30, -1, Bytes(128, 0xB3)));
         AddArray(loaded, 70, {{0, {0xB0, 0, 0}}, {1, {0xB1, 0, 0}}, {2, {0xB2, 0, 0}}});
-        doc.m_items = loaded;
-        ASSERT_TRUE(doc.MergeItems(previous));
+        merged = MergeItemArrays(std::move(loaded), previous, &prompt);
+        merged.SortById();
     }
     // The first value byte of each record, in order: which side each record came from.
     std::vector<int> Tags() const {
         std::vector<int> tags;
-        for (const auto& r : doc.m_items) tags.push_back(r.Value()[0]);
+        for (const auto& r : merged) tags.push_back(r.Value()[0]);
         return tags;
     }
     CScriptedPrompt prompt;
+    CNVItemArray merged;
 };
 }  // namespace
 
@@ -60,7 +63,7 @@ TEST_F(DocMerge, OverwriteAndSkipAnswersPerRecordReplaceTheSameElement) {
     EXPECT_EQ(prompt.messages[0], "NV Item already exist in memory!\n\nID = 10\n\nNVItem Name: Plain\n\nNVItem Group: GroupA");
     EXPECT_EQ(prompt.messages[2],
               "NV Item already exist in memory!\n\nID = 70\n\nNVItem Name: Three [ 1 ]\n\nNVItem Group: GroupC");
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(doc.m_items[3 + k].Index(), k);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(doc.Items()[3 + k].Index(), k);
 }
 
 TEST_F(DocMerge, AllAnswersStopTheAsking) {
@@ -91,30 +94,28 @@ TEST_F(DocMerge, EscapeActsAsTheLastAnswerAndNoCommonIdsAskNothing) {
     doc.SetOverwritePrompt(&prompt);
     CNVItemArray previous;
     previous.Add(Item(50, -1, Seq(5)));
-    doc.m_items.RemoveAll();
-    doc.m_items.Add(Item(10, -1, Seq(4)));
-    ASSERT_TRUE(doc.MergeItems(previous));
+    CNVItemArray loaded;
+    loaded.Add(Item(10, -1, Seq(4)));
+    merged = MergeItemArrays(std::move(loaded), previous, &prompt);
+    merged.SortById();
     EXPECT_TRUE(prompt.messages.empty());
-    ASSERT_EQ(doc.m_items.GetSize(), 2);
-    EXPECT_EQ(doc.m_items[0].Id(), 10);
+    ASSERT_EQ(merged.GetSize(), 2);
+    EXPECT_EQ(merged[0].Id(), 10);
 }
 
 TEST_F(DocMerge, AddFromCnvLoadsThenMerges) {
     CNVItemArray items;
     items.Add(Item(10, -1, {1, 1, 1, 1}));
     SetItems(items);
-    ASSERT_EQ(doc.SaveAllActiveToCnv(Path("add.cnv")), 1);
+    ASSERT_TRUE(doc.SaveBackup(Path("add.cnv")).IsCompleted());
     items.RemoveAll();
     items.Add(Item(10, -1, {2, 2, 2, 2}));
     items.Add(Item(50, -1, Seq(5)));
     SetItems(items);
-    CNVItemArray previous;
-    doc.CollectAllItems(previous);
     prompt.answers = {IOverwritePrompt::kOverwrite};
-    ASSERT_EQ(doc.StartLoadCnv(Path("add.cnv")), 1);
-    ASSERT_TRUE(doc.MergeItems(previous));
+    ASSERT_TRUE(doc.Merge(Path("add.cnv")).IsCompleted());
     CNVItemArray want;
     want.Add(Item(10, -1, {1, 1, 1, 1}));
     want.Add(Item(50, -1, Seq(5)));
-    EXPECT_EQ(doc.m_items, want);
+    EXPECT_EQ(doc.Items(), want);
 }

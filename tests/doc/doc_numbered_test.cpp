@@ -73,15 +73,15 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
     ASSERT_TRUE(doc.LoadBackup(Path("a.qcn")).IsCompleted());
 
     std::vector<std::string> seen;
-    for (const auto& r : doc.m_items)
+    for (const auto& r : doc.Items())
         if (r.Active() == CNVItem::kActive) seen.push_back(std::to_string(r.Subscription()) + " " + r.Name() + " / " + r.Group());
     std::sort(seen.begin(), seen.end());
     EXPECT_EQ(seen, (std::vector<std::string>{"0 Arr [ 0 ] / GroupA", "0 Arr [ 2 ] / GroupA", "0 Plain / GroupA",
                                               "1 Subscription 1: Plain / Subscription 1: GroupA",
                                               "1 Subscription 1: Three [ 1 ] / Subscription 1: GroupC"}));
     // Missing elements are filled in, in their own subscription.
-    EXPECT_EQ(doc.m_items.GetSize(), 5 + 2 + 2);
-    const CNumberedState& state = doc.Files().Numbered();
+    EXPECT_EQ(doc.Items().GetSize(), 5 + 2 + 2);
+    const CNumberedState& state = doc.Numbered();
     EXPECT_EQ(state.Origin(), EBackupOrigin::Numbered);
     EXPECT_EQ(state.KeptAside().size(), 3u);
     EXPECT_EQ(state.ItemFiles().size(), 3u);
@@ -90,9 +90,9 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
 
     // A subscription's record chosen before a rebuild is chosen again, not the default one
     // of the same ID.
-    for (int i = 0; i < doc.m_items.GetSize(); ++i)
-        if (doc.m_items[i].Id() == 10 && doc.m_items[i].Subscription() == 1)
-            doc.m_selectedEntries.AddEntry(doc.m_items[i].Name(), doc.m_items[i].Group(), i);
+    for (int i = 0; i < doc.Items().GetSize(); ++i)
+        if (doc.Items()[i].Id() == 10 && doc.Items()[i].Subscription() == 1)
+            doc.SelectedEntries().AddEntry(doc.Items()[i].Name(), doc.Items()[i].Group(), i);
     CNVItemArray chosen;
     doc.CollectSelectedItems(chosen);
     doc.Selection().Reselect(chosen);
@@ -106,7 +106,7 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
     EXPECT_TRUE(ReadTree(Path("b.qcn")).SameContent(FieldTree()));
 
     // One element edited: only its 136 bytes change, the rest of its stream stays.
-    for (auto& r : doc.m_items)
+    for (auto& r : doc.Items())
         if (r.Id() == 20 && r.Index() == 2) r.SetValue({0x42, 0x43, 0x44});
     ASSERT_TRUE(doc.SaveBackup(Path("e.qcn")).IsCompleted());
     CCompoundNode expected = FieldTree();
@@ -117,9 +117,9 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
 
     // The XML form carries the same tree both ways.
     ASSERT_TRUE(doc.LoadBackup(Path("a.qcn")).IsCompleted());
-    ASSERT_TRUE(doc.SaveAllActiveToXqcn(Path("a.xqcn")));
+    ASSERT_TRUE(doc.SaveBackup(Path("a.xqcn")).IsCompleted());
     ASSERT_TRUE(doc.LoadBackup(Path("a.xqcn")).IsCompleted());
-    EXPECT_EQ(doc.Files().Numbered().Origin(), EBackupOrigin::Xqcn);
+    EXPECT_EQ(doc.Numbered().Origin(), EBackupOrigin::Xqcn);
     ASSERT_TRUE(doc.SaveBackup(Path("c.qcn")).IsCompleted());
     EXPECT_TRUE(ReadTree(Path("c.qcn")).SameContent(FieldTree()));
 
@@ -129,16 +129,16 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
     ASSERT_EQ(frontend.Messages().size(), 1u);
     EXPECT_TRUE(HasMessage("5 records and 3 item files were left out"));
     ASSERT_TRUE(doc.LoadBackup(Path("d.cnv")).IsCompleted());
-    for (const auto& r : doc.m_items) EXPECT_EQ(r.Subscription(), 0);
-    EXPECT_EQ(doc.Files().Numbered().Origin(), EBackupOrigin::Cnv);
-    EXPECT_TRUE(doc.Files().Numbered().ItemFiles().empty());
+    for (const auto& r : doc.Items()) EXPECT_EQ(r.Subscription(), 0);
+    EXPECT_EQ(doc.Numbered().Origin(), EBackupOrigin::Cnv);
+    EXPECT_TRUE(doc.Numbered().ItemFiles().empty());
 }
 
 TEST_F(DocNumbered, DamageIsToldByNameAndLeavesTheDocumentAsItWas) {
     CNVItemArray items;
     items.Add(Item(10, -1, {1, 2, 3, 4}));
     SetItems(items);
-    const CNVItemArray before = doc.m_items;
+    const CNVItemArray before = doc.Items();
     auto withItems = [](const Bytes& bytes) {
         CCompoundNode tree = FieldTree();
         tree.Storage("00000000").Storage("default").Storage("NV_NUMBERED_ITEMS").Stream("NV_ITEM_ARRAY").SetBytes(bytes);
@@ -172,6 +172,6 @@ TEST_F(DocNumbered, DamageIsToldByNameAndLeavesTheDocumentAsItWas) {
         else WriteFile(path, c.xml);
         EXPECT_TRUE(doc.LoadBackup(path).IsFailed());
         EXPECT_TRUE(HasMessage(c.told));
-        EXPECT_EQ(doc.m_items, before);
+        EXPECT_EQ(doc.Items(), before);
     }
 }

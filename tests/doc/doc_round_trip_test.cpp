@@ -28,7 +28,7 @@ TEST_F(DocRoundTrip, EveryKindGivesBackTheSameItems) {
     items.Add(Item(60, -1, {0x42}));
     AddArray(items, 70, {{0, {7, 7, 7}}, {1, {8, 8, 8}}});  // element 2 not active
     SetItems(items);
-    const CNVItemArray original = doc.m_items;
+    const CNVItemArray original = doc.Items();
 
     // Every kind through the same two calls; a .qcn save takes the layout it is told.
     const struct {
@@ -41,17 +41,17 @@ TEST_F(DocRoundTrip, EveryKindGivesBackTheSameItems) {
         SCOPED_TRACE(kind.file);
         ASSERT_TRUE(doc.SaveBackup(Path(kind.file), false, kind.layout).IsCompleted());
         ASSERT_TRUE(doc.LoadBackup(Path(kind.file)).IsCompleted());
-        EXPECT_EQ(doc.m_items, original);
-        EXPECT_EQ(doc.m_allEntries.GetCount(), original.GetSize());  // every load lists what it loaded
+        EXPECT_EQ(doc.Items(), original);
+        EXPECT_EQ(doc.AllEntries().GetCount(), original.GetSize());  // every load lists what it loaded
         // Loads go by content: a misnamed copy loads the same (a BRT file, a bare count, has only its name).
         if (std::string(kind.file).find(".brt") != std::string::npos) continue;
         const std::string misnamed = std::string(kind.file) + ".dat";
         std::filesystem::copy_file(Path(kind.file), Path(misnamed));
         SetItems(CNVItemArray());
         ASSERT_TRUE(doc.LoadBackup(Path(misnamed)).IsCompleted());
-        EXPECT_EQ(doc.m_items, original);
+        EXPECT_EQ(doc.Items(), original);
     }
-    ASSERT_EQ(doc.SaveAllActiveToBrt(Path("4.brt")), 1);
+    ASSERT_TRUE(doc.SaveBackup(Path("4.brt")).IsCompleted());
     EXPECT_EQ(ReadBytes(Path("4.brt")), ReadBytes(Path("1.brt")));
     EXPECT_TRUE(frontend.Messages().empty());
     EXPECT_TRUE(doc.LoadBackup(Path("none.txt")).IsFailed());
@@ -61,18 +61,18 @@ TEST_F(DocRoundTrip, CnvAndQcnKeepAGapInAnArrayThatBrtPacks) {
     CNVItemArray items;
     AddArray(items, 20, {{1, Seq(3, 4)}, {3, Seq(3, 10)}});
     SetItems(items);
-    const CNVItemArray original = doc.m_items;
-    ASSERT_EQ(doc.SaveAllActiveToCnv(Path("g.cnv")), 1);
-    ASSERT_EQ(doc.StartLoadCnv(Path("g.cnv")), 1);
-    EXPECT_EQ(doc.m_items, original);
-    ASSERT_TRUE(doc.SaveAllActiveToQcn(Path("g.qcn")));
-    ASSERT_TRUE(doc.LoadQcn(Path("g.qcn")));
-    EXPECT_EQ(doc.m_items, original);
-    ASSERT_EQ(doc.SaveAllActiveToBrt(Path("g.brt")), 1);
-    ASSERT_EQ(doc.StartLoadBrt(Path("g.brt")), 1);
+    const CNVItemArray original = doc.Items();
+    ASSERT_TRUE(doc.SaveBackup(Path("g.cnv")).IsCompleted());
+    ASSERT_TRUE(doc.LoadBackup(Path("g.cnv")).IsCompleted());
+    EXPECT_EQ(doc.Items(), original);
+    ASSERT_TRUE(doc.SaveBackup(Path("g.qcn")).IsCompleted());
+    ASSERT_TRUE(doc.LoadBackup(Path("g.qcn")).IsCompleted());
+    EXPECT_EQ(doc.Items(), original);
+    ASSERT_TRUE(doc.SaveBackup(Path("g.brt")).IsCompleted());
+    ASSERT_TRUE(doc.LoadBackup(Path("g.brt")).IsCompleted());
     CNVItemArray packed;
     AddArray(packed, 20, {{0, Seq(3, 4)}, {1, Seq(3, 10)}});
-    EXPECT_EQ(doc.m_items, packed);
+    EXPECT_EQ(doc.Items(), packed);
 }
 
 TEST_F(DocRoundTrip, ItemListIsWrittenToTheChosenFile) {
@@ -81,17 +81,17 @@ TEST_F(DocRoundTrip, ItemListIsWrittenToTheChosenFile) {
     AddArray(items, 70, {});
     SetItems(items);
     CFixedChooser chooser;
-    EXPECT_FALSE(doc.WriteItemList(doc.m_items));  // no chooser yet
+    EXPECT_FALSE(doc.WriteItemList(doc.Items()));  // no chooser yet
     doc.SetFileChooser(&chooser);
-    EXPECT_FALSE(doc.WriteItemList(doc.m_items));  // cancelled
+    EXPECT_FALSE(doc.WriteItemList(doc.Items()));  // cancelled
     EXPECT_EQ(chooser.asked.filterLabel, "BRT list files (*.csv)");
     EXPECT_EQ(chooser.asked.defaultExtension, "csv");
     EXPECT_EQ(chooser.asked.initialName, "*.csv");
     EXPECT_TRUE(chooser.asked.overwritePrompt);
     chooser.answer = Path("l.csv");
-    ASSERT_TRUE(doc.WriteItemList(doc.m_items));
+    ASSERT_TRUE(doc.WriteItemList(doc.Items()));
     EXPECT_EQ(ReadFile(Path("l.csv")), "NV Item Name;NV ID\r\nPlain;10\r\nThree ;70");
     chooser.answer = Path("no/such/l.csv");
-    EXPECT_FALSE(doc.WriteItemList(doc.m_items));
+    EXPECT_FALSE(doc.WriteItemList(doc.Items()));
     EXPECT_TRUE(HasMessage("Can't write the file " + Path("no/such/l.csv")));
 }

@@ -62,7 +62,7 @@ TEST_F(TypeCatalogTest, ConvertsTheExampleTable) {
     EXPECT_EQ(catalog.RecordSize(), 11);
     EXPECT_EQ(catalog.FieldDisplayName(1), "hdr.t[0]");
     const std::string imported = catalog.Definition("D");
-    ASSERT_TRUE(catalog.LoadTypeFile());
+    ASSERT_TRUE(catalog.LoadTypeFile().IsCompleted());
     EXPECT_EQ(catalog.Definition("D"), imported);
     ASSERT_TRUE(catalog.SelectType("E"));
     EXPECT_EQ(catalog.FieldCount(), 0);
@@ -175,7 +175,7 @@ TEST_F(TypeCatalogTest, StopInEitherJob) {
     EXPECT_THAT(t.frontend.Questions(), ElementsAre(kReadQuestion, kConvertQuestion));
     EXPECT_EQ(catalog.Definition("B"), "uint8 b{0}.a;uint8 b{1}.a;");
     WriteFile(dir + "/NVTypes.typ", oldFile);
-    ASSERT_TRUE(catalog.LoadTypeFile());
+    ASSERT_TRUE(catalog.LoadTypeFile().IsCompleted());
 
     for (const auto& answers : {std::deque<bool>{true}, std::deque<bool>{false, true}}) {
         t.frontend.ClearRecords();
@@ -190,7 +190,7 @@ TEST_F(TypeCatalogTest, StopInEitherJob) {
 }
 
 TEST_F(TypeCatalogTest, LoadingTheTypeFile) {
-    EXPECT_FALSE(catalog.LoadTypeFile());
+    EXPECT_FALSE(catalog.LoadTypeFile().IsCompleted());
     EXPECT_EQ(t.frontend.Messages().back(),
               "Can't open NVTypes.typ file.\n" + catalog.TypeFilePath() + ": No such file or directory");
 
@@ -199,14 +199,14 @@ TEST_F(TypeCatalogTest, LoadingTheTypeFile) {
     for (int i = 0; i < 3000; ++i) longDef += "uint8 f{" + std::to_string(i) + "};";
     ASSERT_GT(longDef.size(), 10000u);
     WriteFile(dir + "/NVTypes.typ", "L;" + longDef + "\nX;uint16 x;\n");
-    ASSERT_TRUE(catalog.LoadTypeFile());
+    ASSERT_TRUE(catalog.LoadTypeFile().IsCompleted());
     ASSERT_TRUE(catalog.SelectType("L"));
     EXPECT_EQ(catalog.FieldCount(), 3000);
     EXPECT_TRUE(catalog.IsTypeName("X"));
 
     // Nothing after END; is read.
     WriteFile(dir + "/NVTypes.typ", Typ({"A;uint8 a;"}) + "B;uint8 b;\r\n");
-    ASSERT_TRUE(catalog.LoadTypeFile());
+    ASSERT_TRUE(catalog.LoadTypeFile().IsCompleted());
     EXPECT_TRUE(catalog.IsTypeName("A"));
     EXPECT_FALSE(catalog.IsTypeName("B"));
     EXPECT_FALSE(catalog.IsTypeName("END"));
@@ -217,7 +217,7 @@ TEST_F(TypeCatalogTest, LoadingTheTypeFile) {
 TEST_F(TypeCatalogTest, RecordBytesSplitIntoFieldsAndJoinBack) {
     WriteFile(dir + "/NVTypes.typ",
               Typ({"R;boolean on;int16 t;string name{3};uint32 n;utf16 w{1};"}));
-    ASSERT_TRUE(catalog.LoadTypeFile());
+    ASSERT_TRUE(catalog.LoadTypeFile().IsCompleted());
     ASSERT_TRUE(catalog.SelectType("R"));
     ASSERT_EQ(catalog.RecordSize(), 1 + 2 + 3 + 4 + 2);
     const std::vector<uint8_t> value{0x07, 0xFE, 0xFF, 'a', 0, 'q', 1, 0, 0, 0, 0x41, 0x20};

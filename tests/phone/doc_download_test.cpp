@@ -52,14 +52,14 @@ std::map<std::pair<int, int>, Bytes> CnvRecords(const std::string& path, const C
 
 TEST_F(PhoneDocTest, DownloadWritesOnlyActiveRecordsWithValues) {
     StartPhone();
-    doc.m_items = LoadedItems();
-    EXPECT_TRUE(doc.DownloadAllActive().IsCompleted());
+    doc.Items() = LoadedItems();
+    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
     EXPECT_TRUE(t.frontend.Messages().empty());
     EXPECT_EQ(t.frontend.captions.back(), "Download NV Items to Mobile Phone");
     EXPECT_EQ(t.frontend.range.load(), 8);
     // The probe, the ESN, five reads for the backup, five writes and their five read-backs.
     EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 5 + 5);
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Verified), 5);
+    EXPECT_EQ(doc.LastReport().Count(EResult::Verified), 5);
     sim->server.Stop();
     EXPECT_EQ(sim->store.Count(), 5u);
     EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{1, 2, 3, 4}));
@@ -69,16 +69,16 @@ TEST_F(PhoneDocTest, DownloadWritesOnlyActiveRecordsWithValues) {
     EXPECT_EQ(sim->store.Find(30, CSimNvStore::kPlain), nullptr);
     EXPECT_EQ(sim->store.Find(31, CSimNvStore::kPlain), nullptr);
     // The database is not touched.
-    EXPECT_EQ(doc.m_items, LoadedItems());
+    EXPECT_EQ(doc.Items(), LoadedItems());
 }
 
 TEST_F(PhoneDocTest, SubscriptionRecordsAreNotSentAndTheUserIsTold) {
     StartPhone();
-    doc.m_items = LoadedItems();
+    doc.Items() = LoadedItems();
     CNVItem other = Record(10, -1, 0, {9, 9, 9, 9}, 1, "Subscription 1: Plain Ten");
     other.SetSubscription(1);
-    doc.m_items.Add(other);
-    EXPECT_TRUE(doc.DownloadAllActive().IsCompleted());
+    doc.Items().Add(other);
+    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
     EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 5 + 5);  // probe, ESN, backup reads, writes, read-backs
     ASSERT_EQ(t.frontend.Messages().size(), 1u);
     EXPECT_EQ(t.frontend.Messages()[0].rfind("1 record of subscriptions 1 and 2 was not sent", 0), 0u);
@@ -90,9 +90,9 @@ TEST_F(PhoneDocTest, WriteProtectedRecordsAreReportedAndTheJobGoesOn) {
     SSimPhoneOptions options;
     options.readOnly = {20, 40};
     StartPhone([](CSimNvStore&) {}, options);
-    doc.m_items = LoadedItems();
+    doc.Items() = LoadedItems();
     // The job runs to its end, but a download that left records unwritten is no success.
-    const SOutcome outcome = doc.DownloadAllActive();
+    const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
     EXPECT_TRUE(outcome.IsFailed());
     EXPECT_TRUE(outcome.failed.empty());
     ASSERT_EQ(outcome.refused.size(), 3u);
@@ -101,7 +101,7 @@ TEST_F(PhoneDocTest, WriteProtectedRecordsAreReportedAndTheJobGoesOn) {
     // One report at the end instead of a box per record.
     EXPECT_TRUE(t.frontend.Messages().empty());
     std::vector<std::string> texts;
-    for (const auto& row : doc.Phone().LastReport().RowsOf(EResult::Protected)) texts.push_back(row.detail);
+    for (const auto& row : doc.LastReport().RowsOf(EResult::Protected)) texts.push_back(row.detail);
     const std::vector<std::string> expected = {
         "Array Twenty [ 0 ] is write protected. It can't be downloaded to Mobile Phone!",
         "Array Twenty [ 2 ] is write protected. It can't be downloaded to Mobile Phone!",
@@ -113,11 +113,11 @@ TEST_F(PhoneDocTest, WriteProtectedRecordsAreReportedAndTheJobGoesOn) {
 
 TEST_F(PhoneDocTest, DownloadSelectedTakesTheSelectedTreeInOrder) {
     StartPhone();
-    doc.m_items = LoadedItems();
-    doc.m_selectedEntries.AddEntry("Fifty", "Alpha", 7);
-    doc.m_selectedEntries.AddEntry("Array Twenty [ 1 ]", "Beta", 2);  // not active
-    doc.m_selectedEntries.AddEntry("Plain Ten", "Alpha", 0);
-    EXPECT_TRUE(doc.DownloadSelectedActive().IsCompleted());
+    doc.Items() = LoadedItems();
+    doc.SelectedEntries().AddEntry("Fifty", "Alpha", 7);
+    doc.SelectedEntries().AddEntry("Array Twenty [ 1 ]", "Beta", 2);  // not active
+    doc.SelectedEntries().AddEntry("Plain Ten", "Alpha", 0);
+    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::SelectedActive).IsCompleted());
     EXPECT_EQ(t.frontend.range.load(), 3);
     EXPECT_EQ(sim->server.Received(), 1 + 1 + 2 * 3);
     sim->server.Stop();
@@ -127,24 +127,24 @@ TEST_F(PhoneDocTest, DownloadSelectedTakesTheSelectedTreeInOrder) {
 
 TEST_F(PhoneDocTest, DownloadStopAndFailures) {
     StartPhone();
-    doc.m_items = LoadedItems();
+    doc.Items() = LoadedItems();
     t.frontend.cancelCaption = "Download NV Items to Mobile Phone";
     t.frontend.cancelAtPosition = 1;
     t.frontend.answers = {true};
-    EXPECT_EQ(doc.StartDownload(doc.m_items), 0);
+    EXPECT_EQ(doc.StartDownload(doc.Items()), 0);
     EXPECT_EQ(t.frontend.Questions(),
               std::vector<std::string>{"Are you sure you want to stop downloading NV Items to Mobile Phone?"});
     // The stop is seen after the record in hand: two writes and their read-backs.
     EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 2 * 2);
-    EXPECT_TRUE(doc.Phone().LastReport().stopped);
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotWritten), 3);
+    EXPECT_TRUE(doc.LastReport().stopped);
+    EXPECT_EQ(doc.LastReport().Count(EResult::NotWritten), 3);
 
     // A phone gone: nothing could be backed up or written, and the report says so per record.
     sim->server.Stop();
     t.frontend.ClearRecords();
-    EXPECT_EQ(doc.StartDownload(doc.m_items), 0);
+    EXPECT_EQ(doc.StartDownload(doc.Items()), 0);
     EXPECT_EQ(doc.LastOutcome().failed.size(), 5u);
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotBackedUp), 5);
+    EXPECT_EQ(doc.LastReport().Count(EResult::NotBackedUp), 5);
     EXPECT_TRUE(t.frontend.Messages().empty());
 }
 
@@ -239,21 +239,21 @@ TEST_F(PhoneDocTest, ElementsPastIndex255AreNeverSentWithAWrappedIndex) {
         def.SetIndex(k);
         defs.Add(def);
     }
-    doc.m_itemDefs = defs;
+    doc.Definitions() = defs;
     StartPhone([](CSimNvStore& s) { s.Put(70, 0, {7}); });
     ASSERT_EQ(doc.StartUpload(doc.DefinitionsPath()), 1);
-    ASSERT_EQ(doc.m_items.GetSize(), 257);
-    EXPECT_EQ(doc.m_items[0].Active(), 1);
-    EXPECT_EQ(doc.m_items[256].Index(), 256);
-    EXPECT_EQ(doc.m_items[256].Active(), -1);
+    ASSERT_EQ(doc.Items().GetSize(), 257);
+    EXPECT_EQ(doc.Items()[0].Active(), 1);
+    EXPECT_EQ(doc.Items()[256].Index(), 256);
+    EXPECT_EQ(doc.Items()[256].Active(), -1);
     EXPECT_EQ(sim->server.Received(), 1 + 256);
 
-    doc.m_items[256].SetValue(Bytes{9});
-    doc.m_items[256].SetActive(1);
-    doc.m_items.KeepIf([](const CNVItem& r) { return r.Index() == 256; });
-    EXPECT_TRUE(doc.DownloadAllActive().IsFailed());
-    ASSERT_EQ(doc.Phone().LastReport().RowsOf(EResult::Failed).size(), 1u);
-    EXPECT_EQ(doc.Phone().LastReport().RowsOf(EResult::Failed)[0].detail, "the index does not fit one byte");
+    doc.Items()[256].SetValue(Bytes{9});
+    doc.Items()[256].SetActive(1);
+    doc.Items().KeepIf([](const CNVItem& r) { return r.Index() == 256; });
+    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsFailed());
+    ASSERT_EQ(doc.LastReport().RowsOf(EResult::Failed).size(), 1u);
+    EXPECT_EQ(doc.LastReport().RowsOf(EResult::Failed)[0].detail, "the index does not fit one byte");
     sim->server.Stop();
     EXPECT_EQ(*sim->store.Find(70, 0), Bytes{7});
 }
@@ -271,10 +271,10 @@ TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAnd
             s.Put(50, CSimNvStore::kPlain, {8, 8, 8});
         },
         options);
-    doc.m_items = LoadedItems();
-    const SOutcome outcome = doc.DownloadAllActive();
+    doc.Items() = LoadedItems();
+    const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
     EXPECT_TRUE(outcome.IsFailed());
-    const CDownloadReport& report = doc.Phone().LastReport();
+    const CDownloadReport& report = doc.LastReport();
     ASSERT_EQ(outcome.failed.size(), 1u);
     EXPECT_EQ(outcome.failed[0].id, 50);
     EXPECT_EQ(outcome.failed[0].reason, "read-back differs");
@@ -290,36 +290,36 @@ TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAnd
     EXPECT_NE(backup.find("-esn-0a0b0c0d.cnv"), std::string::npos) << backup;
     const std::map<std::pair<int, int>, Bytes> expected = {
         {{10, -1}, {9, 9, 9, 9}}, {{20, 0}, {1, 1}}, {{40, -1}, {7, 7}}, {{50, -1}, {8, 8, 8}}};
-    EXPECT_EQ(CnvRecords(backup, doc.m_itemDefs), expected);
-    EXPECT_EQ(doc.Phone().LastBackupPath(), backup);
+    EXPECT_EQ(CnvRecords(backup, doc.Definitions()), expected);
+    EXPECT_EQ(doc.LastBackupPath(), backup);
     const std::string json = report.Json();
     EXPECT_NE(json.find("\"verified\":3,\"written\":0,\"protected\":1,\"failed\":1"), std::string::npos) << json;
 
     // The restore writes the old values back, and is itself backed up first.
-    EXPECT_TRUE(doc.Phone().RestoreBackup(backup).IsFailed());  // 40 and 50 again
+    EXPECT_TRUE(doc.RestoreBackup(backup).IsFailed());  // 40 and 50 again
     EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{9, 9, 9, 9}));
     EXPECT_EQ(*sim->store.Find(20, 0), (Bytes{1, 1}));
-    EXPECT_NE(doc.Phone().LastReport().backupPath, backup);
-    EXPECT_EQ(doc.Phone().LastBackupPath(), doc.Phone().LastReport().backupPath);
-    EXPECT_EQ(doc.m_items, LoadedItems());
+    EXPECT_NE(doc.LastReport().backupPath, backup);
+    EXPECT_EQ(doc.LastBackupPath(), doc.LastReport().backupPath);
+    EXPECT_EQ(doc.Items(), LoadedItems());
 }
 
 TEST_F(PhoneDocTest, NothingIsWrittenWithoutABackupAndTheSettingsTurnBothStepsOff) {
     StartPhone();
-    doc.m_items = LoadedItems();
+    doc.Items() = LoadedItems();
     WriteFile(m_dir + "/file", "");
-    doc.Phone().SetBackupFolder(m_dir + "/file/backups");  // a folder that can't be made
-    const SOutcome outcome = doc.DownloadAllActive();
+    doc.SetBackupFolder(m_dir + "/file/backups");  // a folder that can't be made
+    const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
     EXPECT_TRUE(outcome.IsFailed());
     EXPECT_EQ(outcome.reason.rfind("Nothing was written: the backup could not be saved.", 0), 0u) << outcome.reason;
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotWritten), 5);
+    EXPECT_EQ(doc.LastReport().Count(EResult::NotWritten), 5);
     EXPECT_EQ(sim->store.Count(), 0u);
 
-    doc.Phone().SetBackupBeforeDownload(false);
-    doc.Phone().SetVerifyWrites(false);
+    doc.SetBackupBeforeDownload(false);
+    doc.SetVerifyWrites(false);
     const int before = sim->server.Received();
-    EXPECT_TRUE(doc.DownloadAllActive().IsCompleted());
+    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
     EXPECT_EQ(sim->server.Received() - before, 5);  // the writes alone
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Written), 5);
-    EXPECT_TRUE(doc.Phone().LastReport().backupPath.empty());
+    EXPECT_EQ(doc.LastReport().Count(EResult::Written), 5);
+    EXPECT_TRUE(doc.LastReport().backupPath.empty());
 }

@@ -117,9 +117,9 @@ TEST_F(PhoneDocTest, SampleDirectoryNumberAndEsnAsOtherClientsReadThem) {
     doc.SetDirectory(SourceDir() + "/examples");
     ASSERT_TRUE(doc.LoadDefinitions());
     ASSERT_TRUE(doc.LoadBackup(SourceDir() + "/examples/sample.cnv").IsCompleted());
-    const CNVItemArray sample = doc.m_items;
+    const CNVItemArray sample = doc.Items();
     StartPhone([&](CSimNvStore& s) {
-        s.SetDefinitions(doc.m_itemDefs);
+        s.SetDefinitions(doc.Definitions());
         s.LoadRecords(sample);
     });
     doc.Disconnect();

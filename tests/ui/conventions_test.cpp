@@ -94,7 +94,7 @@ private slots:
             ui.FillDatabase();
             const std::string path = ui.Path(std::string("backup.") + ext);
             QVERIFY(ui.Doc().SaveBackup(path).IsCompleted());
-            ui.Doc().m_items.RemoveAll();
+            ui.Doc().Items().RemoveAll();
 
             // Unsaved changes are asked about once, before the file dialog.
             ui.Doc().SetModified(true);
@@ -102,7 +102,7 @@ private slots:
             ui.chooser.paths = {path};
             frame.Action(CMainFrame::kOpenBackup)->trigger();
             QCOMPARE(ui.sink.Questions().size(), size_t(1));
-            QCOMPARE(ui.Doc().m_items.GetSize(), 9);
+            QCOMPARE(ui.Doc().Items().GetSize(), 9);
             QCOMPARE(ui.Doc().DocumentPath(), path);
             QCOMPARE(frame.StatusField(CMainFrame::kStatusFile)->text().toStdString(), path);
             QCOMPARE(frame.StatusField(CMainFrame::kStatusCounts)->text(),
@@ -112,7 +112,7 @@ private slots:
             QCOMPARE(QSettings().value("Files/LastFolder").toString().toStdString(), ui.dir);
 
             // Save writes the edit back into the same file, in its kind, leaving no temporary file.
-            const int band = RecordIndex(ui.Doc().m_items, 441);
+            const int band = RecordIndex(ui.Doc().Items(), 441);
             QVERIFY(ui.Doc().SetItemValue(band, {0x12, 0x34}));
             frame.UpdateTitle();
             QVERIFY(frame.windowTitle().startsWith(QString("backup.%1*").arg(ext)));
@@ -122,7 +122,7 @@ private slots:
             QVERIFY(ui.chooser.asked.size() == 1);  // Save asked for no file
             QCOMPARE(QDir(QString::fromStdString(ui.dir)).entryList(QDir::Files).size(), 3);
             QVERIFY(ui.Doc().LoadBackup(path).IsCompleted());
-            QCOMPARE(ui.Doc().m_items[RecordIndex(ui.Doc().m_items, 441)].Value(), (std::vector<uint8_t>{0x12, 0x34}));
+            QCOMPARE(ui.Doc().Items()[RecordIndex(ui.Doc().Items(), 441)].Value(), (std::vector<uint8_t>{0x12, 0x34}));
         }
     }
 
@@ -169,7 +169,7 @@ private slots:
         QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&frame, &drop);
         QTRY_COMPARE(ui.Doc().DocumentPath(), ui.Path("a.brt"));
-        QCOMPARE(ui.Doc().m_items.GetSize(), 9);
+        QCOMPARE(ui.Doc().Items().GetSize(), 9);
     }
 
     void findMatchesPartsOfNamesAndFindNextWalksBothTrees() {
@@ -263,7 +263,7 @@ private slots:
         QCOMPARE(content.Editor()->geometry().x(), content.columnViewportPosition(CNVContentView::kHexValue));
         QCOMPARE(content.Editor()->text(), content.topLevelItem(0)->text(CNVContentView::kHexValue));
         QCOMPARE(content.topLevelItem(0)->text(CNVContentView::kDecValue), QString("7"));
-        QCOMPARE(ui.Doc().m_items[RecordIndex(ui.Doc().m_items, 57)].Value()[0], uint8_t(7));
+        QCOMPARE(ui.Doc().Items()[RecordIndex(ui.Doc().Items(), 57)].Value()[0], uint8_t(7));
         QTest::keyClick(content.Editor(), Qt::Key_Tab, Qt::ShiftModifier);
         QCOMPARE(content.Editor()->geometry().x(), content.columnViewportPosition(CNVContentView::kDecValue));
     }
@@ -355,11 +355,11 @@ private slots:
         CMainFrame& frame = ui.Frame();
         // There: no NV_ESN_I, another band. Here: no NV_DIAL_I.
         ui.FillDatabase();
-        ui.Doc().m_items.RemoveAt(RecordIndex(ui.Doc().m_items, 0));
-        ui.Doc().m_items[RecordIndex(ui.Doc().m_items, 441)].SetValue({0xAB, 0x00});
+        ui.Doc().Items().RemoveAt(RecordIndex(ui.Doc().Items(), 0));
+        ui.Doc().Items()[RecordIndex(ui.Doc().Items(), 441)].SetValue({0xAB, 0x00});
         QVERIFY(ui.Doc().SaveBackup(ui.Path("there.cnv")).IsCompleted());
         ui.FillDatabase();
-        ui.Doc().m_items.RemoveAt(RecordIndex(ui.Doc().m_items, 57));
+        ui.Doc().Items().RemoveAt(RecordIndex(ui.Doc().Items(), 57));
         QVERIFY(ui.Doc().SaveBackup(ui.Path("here.cnv")).IsCompleted());
         QVERIFY(frame.OpenBackup(ui.Path("here.cnv")));
 
@@ -383,7 +383,7 @@ private slots:
                 dialog.CopyButton()->click();
             },
             [&] { frame.Action(CMainFrame::kCompare)->trigger(); }));
-        const CNVItemArray& items = ui.Doc().m_items;
+        const CNVItemArray& items = ui.Doc().Items();
         QCOMPARE(items.GetSize(), 9);
         QVERIFY(RecordIndex(items, 0) >= 0);
         QCOMPARE(items[RecordIndex(items, 441)].Value(), (std::vector<uint8_t>{0xAB, 0x00}));
@@ -391,7 +391,7 @@ private slots:
         QVERIFY(FindNode(frame.ItemsTree(), "(Id=57) NV_DIAL_I"));
         QCOMPARE(ui.Doc().DocumentPath(), ui.Path("here.cnv"));  // still the window's file
         frame.UndoStack().undo();
-        QCOMPARE(ui.Doc().m_items.GetSize(), 8);
+        QCOMPARE(ui.Doc().Items().GetSize(), 8);
     }
 
     void theCommandLineOpensAFileAndRefusesWrongArguments() {
@@ -416,7 +416,7 @@ private slots:
             CScriptedChooser chooser;
             CTessivaApp app(&sink, &chooser);
             QCOMPARE(app.Start(QStringList{"tessiva"} + c.arguments), c.status);
-            QCOMPARE(app.Doc().m_items.GetSize(), c.records);
+            QCOMPARE(app.Doc().Items().GetSize(), c.records);
             QCOMPARE(sink.Messages().size(), size_t(c.messages));
             if (c.records) QVERIFY(app.MainFrame().windowTitle().startsWith("given.qcn - "));
         }

@@ -48,7 +48,7 @@ struct SLoadedApp : SUiApp {
     ~SLoadedApp() { app.reset(); }  // before the sink it reports to
     CNVContentView& Content() { return Frame().ContentView(); }
     CNVItem& Record(const std::string& name) {
-        for (CNVItem& item : Doc().m_items)
+        for (CNVItem& item : Doc().Items())
             if (item.Name() == name) return item;
         qFatal("no record %s", name.c_str());
     }
@@ -200,10 +200,10 @@ private slots:
         QVERIFY(!ui.Type(0, 1, "77"));
         ui.Select("RF");
         ui.Frame().SelectedTree().DropFrom(ui.Frame().ItemsTree());
-        QCOMPARE(ui.Doc().m_selectedEntries.GetCount(), 2);
+        QCOMPARE(ui.Doc().SelectedEntries().GetCount(), 2);
 
         undo->trigger();
-        QCOMPARE(ui.Doc().m_selectedEntries.GetCount(), 0);
+        QCOMPARE(ui.Doc().SelectedEntries().GetCount(), 0);
         QCOMPARE(TopLevelTexts(ui.Frame().SelectedTree()), std::vector<std::string>{});
         undo->trigger();
         QCOMPARE(ui.Record("NV_PREF_MODE_I").Value(), before);

@@ -160,7 +160,7 @@ private slots:
         ui.sink.ClearRecords();
         SSimLineOptions silent;
         silent.silentAfter = 0;
-        SSimOnPty mute(ui.Doc().m_itemDefs, {}, silent);
+        SSimOnPty mute(ui.Doc().Definitions(), {}, silent);
         QVERIFY(mute.Start());
         QVERIFY(!ConnectTo(ui, mute.server.DevicePath()));
         QCOMPARE(StateText(ui), std::string("CAN'T CONNECT"));
@@ -169,7 +169,7 @@ private slots:
 
         // Every phone command without a phone: the reply, and nothing else happens.
         ui.FillDatabase();
-        const Values before = ValuesOf(ui.Doc().m_items);
+        const Values before = ValuesOf(ui.Doc().Items());
         ui.chooser.paths = {ui.Path("never.csv")};
         for (int id : {CMainFrame::kSpcMenu, CMainFrame::kSpcToolbar, CMainFrame::kUploadAll, CMainFrame::kUploadListMenu,
                        CMainFrame::kUploadListToolbar, CMainFrame::kDownloadAll, CMainFrame::kDownloadSelected}) {
@@ -180,10 +180,10 @@ private slots:
             QCOMPARE(StateText(ui), std::string("NOT CONNECTED"));
         }
         QCOMPARE(ui.chooser.paths.size(), size_t(1));  // no file was asked for
-        QCOMPARE(ValuesOf(ui.Doc().m_items), before);
+        QCOMPARE(ValuesOf(ui.Doc().Items()), before);
 
         // Connect, connect again (the old link closes first), disconnect.
-        SSimOnPty sim(ui.Doc().m_itemDefs);
+        SSimOnPty sim(ui.Doc().Definitions());
         QVERIFY(sim.Start());
         QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
         frame.Action(CMainFrame::kConnect)->trigger();
@@ -198,7 +198,7 @@ private slots:
         QVERIFY(ui.Start());
         SSimPhoneOptions options;
         options.readOnly = {441};
-        SSimOnPty sim(ui.Doc().m_itemDefs, options);
+        SSimOnPty sim(ui.Doc().Definitions(), options);
         sim.store.Put(0, CSimNvStore::kPlain, {1, 2, 3, 4});
         sim.store.Put(1, CSimNvStore::kPlain, {5, 6, 7, 8});
         sim.store.Put(10, 0, {0x10});
@@ -210,8 +210,8 @@ private slots:
 
         frame.Action(CMainFrame::kUploadAll)->trigger();
         QVERIFY(ui.sink.Messages().empty());
-        QCOMPARE(ValuesOf(ui.Doc().m_items, true), sim.Stored());
-        QCOMPARE(ui.Doc().m_items.GetSize(), 9);
+        QCOMPARE(ValuesOf(ui.Doc().Items(), true), sim.Stored());
+        QCOMPARE(ui.Doc().Items().GetSize(), 9);
         QCOMPARE(TopLevelTexts(frame.ItemsTree()), (std::vector<std::string>{"CDMA", "PHONEBOOK", "RF", "SECURITY"}));
         QCOMPARE(ChildTexts(frame.ItemsTree().topLevelItem(0)),
                  (std::vector<std::string>{"(Id=9) NV_PREF_MODE_I", "(Id=10) NV_SCI_I[ 0 ]", "(Id=10) NV_SCI_I[ 1 ]",
@@ -223,13 +223,13 @@ private slots:
         frame.Action(CMainFrame::kUploadListToolbar)->trigger();
         QCOMPARE(ui.chooser.asked.back().filterLabel, std::string("nv list files (*.csv)"));
         QCOMPARE(ui.chooser.asked.back().defaultExtension, std::string("csv"));
-        QCOMPARE(ValuesOf(ui.Doc().m_items), (Values{{{1, -1}, Bytes{5, 6, 7, 8}}}));
+        QCOMPARE(ValuesOf(ui.Doc().Items()), (Values{{{1, -1}, Bytes{5, 6, 7, 8}}}));
         QCOMPARE(TopLevelTexts(frame.ItemsTree()), std::vector<std::string>{"SECURITY"});
 
         // Download of the selection: new values for the RF and SECURITY groups; the phone
         // refuses 441, the one inactive record and the unselected items are not sent.
         frame.Action(CMainFrame::kUploadAll)->trigger();
-        for (CNVItem& item : ui.Doc().m_items)
+        for (CNVItem& item : ui.Doc().Items())
             if (item.Active() == CNVItem::kActive || item.Id() == 99) {
                 Bytes value(static_cast<size_t>(item.Size()), static_cast<uint8_t>(0xA0 + item.Id() % 16));
                 item.SetValue(value);
@@ -242,7 +242,7 @@ private slots:
         Values expected = sim.Stored();
         expected[{0, -1}] = Bytes(4, 0xA0);
         expected[{1, -1}] = Bytes(4, 0xA1);
-        ui.Doc().Phone().SetBackupFolder(ui.Path("backups"));
+        ui.Doc().SetBackupFolder(ui.Path("backups"));
         QStringList results;
         const int reports = Answering<CDownloadReportDialog>({[&](CDownloadReportDialog& dialog) {
                                                                  QTableWidget& table = *dialog.Table();
@@ -258,7 +258,7 @@ private slots:
         QVERIFY(ui.sink.Messages().empty());
         QCOMPARE(results, (QStringList{"write protected", "written and verified", "written and verified"}));
         QCOMPARE(sim.Stored(), expected);
-        QVERIFY(!ui.Doc().Phone().LastReport().backupPath.empty());
+        QVERIFY(!ui.Doc().LastReport().backupPath.empty());
 
         // The restore asks first, and its download is backed up like any other.
         ui.sink.answers = {false};
@@ -274,15 +274,15 @@ private slots:
             SUiApp ui;
             QVERIFY(ui.Start());
             QVERIFY(ui.Frame().Action(CMainFrame::kBackUpBeforeDownload)->isChecked());
-            QVERIFY(ui.Doc().Phone().VerifiesWrites());
+            QVERIFY(ui.Doc().VerifiesWrites());
             ui.Frame().Action(CMainFrame::kVerifyWrites)->trigger();
-            QVERIFY(!ui.Doc().Phone().VerifiesWrites());
+            QVERIFY(!ui.Doc().VerifiesWrites());
         }
         SUiApp again;
         QVERIFY(again.Start());
         QVERIFY(!again.Frame().Action(CMainFrame::kVerifyWrites)->isChecked());
-        QVERIFY(!again.Doc().Phone().VerifiesWrites());
-        QVERIFY(again.Doc().Phone().BacksUpBeforeDownload());
+        QVERIFY(!again.Doc().VerifiesWrites());
+        QVERIFY(again.Doc().BacksUpBeforeDownload());
         QSettings().clear();
     }
 
@@ -292,7 +292,7 @@ private slots:
         SSimPhoneOptions options;
         options.spcCode = "123456";
         options.spcPenalty = std::chrono::milliseconds(0);
-        SSimOnPty sim(ui.Doc().m_itemDefs, options);
+        SSimOnPty sim(ui.Doc().Definitions(), options);
         QVERIFY(sim.Start());
         QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
         ui.Frame().SetSpcPenalty(std::chrono::milliseconds(0));
@@ -318,7 +318,7 @@ private slots:
         SSimPhoneOptions options;
         options.spcCode = "123456";
         options.spcPenalty = std::chrono::milliseconds(1200);
-        SSimOnPty sim(ui.Doc().m_itemDefs, options);
+        SSimOnPty sim(ui.Doc().Definitions(), options);
         QVERIFY(sim.Start());
         QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
         ui.Frame().SetSpcPenalty(std::chrono::milliseconds(1500));
@@ -343,21 +343,21 @@ private slots:
         QVERIFY(ui.Start());
         CMainFrame& frame = ui.Frame();
         ui.FillDatabase();
-        const Values loaded = ValuesOf(ui.Doc().m_items);
+        const Values loaded = ValuesOf(ui.Doc().Items());
         QVERIFY(ui.SaveBackup(ui.Path("add.cnv")));
 
         // In memory: other values, the array named as an upload names it, and 57 missing.
         auto prepareMemory = [&] {
             ui.FillDatabase();
             CNVItemArray kept;
-            for (CNVItem item : ui.Doc().m_items) {
+            for (CNVItem item : ui.Doc().Items()) {
                 if (item.Id() == 57) continue;
                 item.SetValue(Bytes(static_cast<size_t>(item.Size()), 0xEE));
                 if (item.Index() >= 0) item.SetName("NV_SCI_I[ " + std::to_string(item.Index()) + " ]");
                 kept.Add(item);
             }
-            ui.Doc().m_items = kept;
-            ui.Doc().m_allEntries.LoadEntriesFromItems(ui.Doc().m_items);
+            ui.Doc().Items() = kept;
+            ui.Doc().AllEntries().LoadEntriesFromItems(ui.Doc().Items());
             frame.Views().BuildItemsTree();
             for (const char* group : {"CDMA", "RF"}) {
                 frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), group));
@@ -367,7 +367,7 @@ private slots:
         };
         auto selectedNames = [&] {
             std::vector<std::string> names;
-            for (const CTreeEntry& entry : ui.Doc().m_selectedEntries.Entries()) names.push_back(entry.name);
+            for (const CTreeEntry& entry : ui.Doc().SelectedEntries().Entries()) names.push_back(entry.name);
             return names;
         };
 
@@ -391,8 +391,8 @@ private slots:
         QVERIFY(asked[1].find("ID = 1\n") != std::string::npos);
         Values expected = loaded;
         expected[{1, -1}] = Bytes(4, 0xEE);
-        QCOMPARE(ValuesOf(ui.Doc().m_items), expected);
-        QCOMPARE(ui.Doc().m_items.GetSize(), 9);
+        QCOMPARE(ValuesOf(ui.Doc().Items()), expected);
+        QCOMPARE(ui.Doc().Items().GetSize(), 9);
         // The selection stays, under the names of the records that replaced it.
         QCOMPARE(selectedNames(), (std::vector<std::string>{"NV_PREF_MODE_I", "NV_SCI_I [ 0 ]", "NV_SCI_I [ 1 ]",
                                                             "NV_SCI_I [ 2 ]", "NV_MYSTERY_I", "NV_BAND_PREF_I"}));
@@ -407,7 +407,7 @@ private slots:
                                               recordAnd(IOverwritePrompt::kSkipAll)},
                                              [&] { frame.Action(CMainFrame::kAddCnvMenu)->trigger(); }),
                  2);
-        expected = ValuesOf(ui.Doc().m_items);
+        expected = ValuesOf(ui.Doc().Items());
         QCOMPARE(expected[std::make_pair(0, -1)], loaded.at({0, -1}));
         QCOMPARE(expected[std::make_pair(1, -1)], Bytes(4, 0xEE));
         QCOMPARE(expected[std::make_pair(441, -1)], Bytes(2, 0xEE));
@@ -415,13 +415,13 @@ private slots:
 
         // A file that does not load: the items of before, still selected.
         prepareMemory();
-        const Values memory = ValuesOf(ui.Doc().m_items);
+        const Values memory = ValuesOf(ui.Doc().Items());
         const std::vector<std::string> selected = selectedNames();
         WriteFile(ui.Path("broken.cnv"), "no checksum");
         ui.chooser.paths = {ui.Path("broken.cnv")};
         QCOMPARE(Answering<COwerWriteDialog>({}, [&] { frame.Action(CMainFrame::kAddCnvMenu)->trigger(); }), 0);
         QVERIFY(!ui.sink.Messages().empty());
-        QCOMPARE(ValuesOf(ui.Doc().m_items), memory);
+        QCOMPARE(ValuesOf(ui.Doc().Items()), memory);
         QCOMPARE(selectedNames(), selected);
         QCOMPARE(TopLevelTexts(frame.SelectedTree()), (std::vector<std::string>{"CDMA", "RF"}));
     }
@@ -434,7 +434,7 @@ private slots:
             ports = {{"ttyUSB0", "/dev/ttyUSB0", 0, "Diagnostics port", "05c6:9008"}, {"ttyS0", "/dev/ttyS0", 1, "", ""}};
             return true;
         });
-        SSimOnPty sim(ui.Doc().m_itemDefs);
+        SSimOnPty sim(ui.Doc().Definitions());
         QVERIFY(sim.Start());
         QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
         QVERIFY(frame.ConnectionBox()->styleSheet().contains("#2e7d32"));
