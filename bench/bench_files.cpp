@@ -1,10 +1,13 @@
 // Item files: store and load of each kind, completion and fill-up, the merge, and moving a
 // group between the trees' entry lists. Each runs at two sizes so that the growth shows.
 #include "bench_support.h"
+#include "doc/item_completion.h"
+#include "doc/item_merge.h"
 #include "doc/tessiva_doc.h"
 
 #include <benchmark/benchmark.h>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <malloc.h>
@@ -20,12 +23,13 @@ public:
 constexpr int kIds = 5000;
 
 // A document whose definitions have 5000 IDs: even IDs are plain items of 16 bytes, odd ones
-// arrays of 8-byte elements, so many that the database holds `records` records; m_items
+// arrays of 8-byte elements, so many that the database holds `records` records; the document
 // holds every record, active, as after a load.
 struct SBenchDoc {
     explicit SBenchDoc(int records) {
         const int arrays = kIds / 2;
         const int elements = (records - (kIds - arrays)) / arrays;
+        CNVItemArray defs, items;
         for (int id = 0; id < kIds; ++id) {
             CNVItem def;
             def.SetId(id);
@@ -38,15 +42,16 @@ struct SBenchDoc {
             def.Resize(array ? 8 : 16);
             for (int k = 0; k < (array ? elements : 1); ++k) {
                 def.SetIndex(array ? k : -1);
-                doc.Definitions().Add(def);
+                defs.Add(def);
                 CNVItem item = def;
                 item.SetName(array ? def.Name() + " [ " + std::to_string(k) + " ]" : def.Name());
                 item.SetActive(1);
                 for (int b = 0; b < item.Size(); ++b) item.ValueData()[b] = static_cast<uint8_t>(id + k + b);
-                doc.Items().Add(item);
+                items.Add(item);
             }
         }
-        doc.AllEntries().LoadEntriesFromItems(doc.Items());
+        doc.SetDefinitions(defs);
+        if (!doc.SetRecords(std::move(items)).IsCompleted()) std::abort();
     }
     SBenchJobs bench;
     CTessivaDoc doc{bench.jobs};
@@ -57,7 +62,9 @@ void Sizes(benchmark::internal::Benchmark* b) {
     b->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
-template <int (*Save)(CTessivaDoc&, const std::string&)>
+bool Save(CTessivaDoc& doc, const std::string& path) { return doc.SaveBackup(path).IsCompleted(); }
+bool Open(CTessivaDoc& doc, const std::string& path) { return doc.LoadBackup(path).IsCompleted(); }
+
 void Store(benchmark::State& state, const char* ext) {
     SBenchDoc bench(static_cast<int>(state.range(0)));
     const std::string path = BenchDir("files") + "/store" + ext;
@@ -67,26 +74,18 @@ void Store(benchmark::State& state, const char* ext) {
     std::filesystem::remove(path);
 }
 
-template <int (*Save)(CTessivaDoc&, const std::string&), int (*Open)(CTessivaDoc&, const std::string&)>
 void Load(benchmark::State& state, const char* ext) {
     SBenchDoc bench(static_cast<int>(state.range(0)));
     const std::string path = BenchDir("files") + "/load" + ext;
-    Save(bench.doc, path);
+    if (!Save(bench.doc, path)) state.SkipWithError("save failed");
     const int records = bench.doc.Items().GetSize();
     for (auto _ : state) {
-        bench.doc.Items().RemoveAll();
+        (void)bench.doc.SetRecords({});
         if (!Open(bench.doc, path) || bench.doc.Items().GetSize() != records) state.SkipWithError("load failed");
     }
     state.SetItemsProcessed(state.iterations() * records);
     std::filesystem::remove(path);
 }
-
-int SaveBrt(CTessivaDoc& doc, const std::string& path) { return doc.SaveAllActiveToBrt(path); }
-int SaveCnv(CTessivaDoc& doc, const std::string& path) { return doc.SaveAllActiveToCnv(path); }
-int SaveQcn(CTessivaDoc& doc, const std::string& path) { return doc.SaveAllActiveToQcn(path) ? 1 : 0; }
-int LoadBrt(CTessivaDoc& doc, const std::string& path) { return doc.StartLoadBrt(path); }
-int LoadCnv(CTessivaDoc& doc, const std::string& path) { return doc.StartLoadCnv(path); }
-int LoadQcn(CTessivaDoc& doc, const std::string& path) { return doc.LoadQcn(path) ? 1 : 0; }
 
 // Resident memory that the loaded records take: the growth of the process while a CNV of
 // that many records is loaded into an empty document, per record.
@@ -100,15 +99,14 @@ long ResidentBytes() {
 void BM_LoadedRecordMemory(benchmark::State& state) {
     SBenchDoc bench(static_cast<int>(state.range(0)));
     const std::string path = BenchDir("files") + "/memory.cnv";
-    SaveCnv(bench.doc, path);
+    if (!Save(bench.doc, path)) state.SkipWithError("save failed");
     const int records = bench.doc.Items().GetSize();
     double perRecord = 0;
     for (auto _ : state) {
-        bench.doc.Items() = CNVItemArray();
-        bench.doc.AllEntries().ClearEntries();
+        (void)bench.doc.SetRecords({});
         malloc_trim(0);
         const long before = ResidentBytes();
-        if (!LoadCnv(bench.doc, path)) state.SkipWithError("load failed");
+        if (!Open(bench.doc, path)) state.SkipWithError("load failed");
         perRecord = static_cast<double>(ResidentBytes() - before) / records;
     }
     state.counters["bytes_per_record"] = perRecord;
@@ -116,12 +114,12 @@ void BM_LoadedRecordMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadedRecordMemory)->Arg(100000)->Arg(200000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-void BM_StoreBrt(benchmark::State& state) { Store<SaveBrt>(state, ".brt"); }
-void BM_StoreCnv(benchmark::State& state) { Store<SaveCnv>(state, ".cnv"); }
-void BM_StoreQcn(benchmark::State& state) { Store<SaveQcn>(state, ".qcn"); }
-void BM_LoadBrt(benchmark::State& state) { Load<SaveBrt, LoadBrt>(state, ".brt"); }
-void BM_LoadCnv(benchmark::State& state) { Load<SaveCnv, LoadCnv>(state, ".cnv"); }
-void BM_LoadQcn(benchmark::State& state) { Load<SaveQcn, LoadQcn>(state, ".qcn"); }
+void BM_StoreBrt(benchmark::State& state) { Store(state, ".brt"); }
+void BM_StoreCnv(benchmark::State& state) { Store(state, ".cnv"); }
+void BM_StoreQcn(benchmark::State& state) { Store(state, ".qcn"); }
+void BM_LoadBrt(benchmark::State& state) { Load(state, ".brt"); }
+void BM_LoadCnv(benchmark::State& state) { Load(state, ".cnv"); }
+void BM_LoadQcn(benchmark::State& state) { Load(state, ".qcn"); }
 BENCHMARK(BM_StoreBrt)->Apply(Sizes);
 BENCHMARK(BM_LoadBrt)->Apply(Sizes);
 BENCHMARK(BM_StoreCnv)->Apply(Sizes);
@@ -144,12 +142,14 @@ void BM_CompleteAndFillUp(benchmark::State& state) {
         record.SetValue(value);
         raw.Add(record);
     }
+    CItemCompletion completion(bench.bench.jobs, bench.doc.Definitions());
+    CNVItemArray items;
     for (auto _ : state) {
         state.PauseTiming();
-        bench.doc.Items() = raw;
+        items = raw;
         state.ResumeTiming();
-        bench.doc.CompleteArrayElements();
-        if (!bench.doc.StartFillUp(0)) state.SkipWithError("fill-up stopped");
+        completion.CompleteArrayElements(items);
+        if (!completion.StartFillUp(items, 0).IsCompleted()) state.SkipWithError("fill-up stopped");
     }
     state.SetItemsProcessed(state.iterations() * raw.GetSize());
 }
@@ -167,13 +167,15 @@ void BM_FillUpWholeArrays(benchmark::State& state) {
         record.Resize(128 * std::max(r.Count(), 1));
         raw.Add(record);
     }
+    CItemCompletion completion(bench.bench.jobs, bench.doc.Definitions());
+    CNVItemArray items;
     for (auto _ : state) {
         state.PauseTiming();
-        bench.doc.Items() = raw;
+        items = raw;
         state.ResumeTiming();
-        if (!bench.doc.StartFillUp(1)) state.SkipWithError("fill-up stopped");
+        if (!completion.StartFillUp(items, 1).IsCompleted()) state.SkipWithError("fill-up stopped");
     }
-    state.SetItemsProcessed(state.iterations() * bench.doc.Items().GetSize());
+    state.SetItemsProcessed(state.iterations() * items.GetSize());
 }
 BENCHMARK(BM_FillUpWholeArrays)->Apply(Sizes);
 
@@ -181,13 +183,15 @@ BENCHMARK(BM_FillUpWholeArrays)->Apply(Sizes);
 void BM_Merge(benchmark::State& state) {
     SBenchDoc bench(static_cast<int>(state.range(0)));
     COverwriteAll prompt;
-    bench.doc.SetOverwritePrompt(&prompt);
     const CNVItemArray previous = bench.doc.Items();
+    CNVItemArray loaded;
     for (auto _ : state) {
         state.PauseTiming();
-        bench.doc.Items() = previous;
+        loaded = previous;
         state.ResumeTiming();
-        bench.doc.MergeItems(previous);
+        CNVItemArray merged = MergeItemArrays(std::move(loaded), previous, &prompt);
+        merged.SortById();
+        benchmark::DoNotOptimize(merged);
     }
     state.SetItemsProcessed(state.iterations() * previous.GetSize() * 2);
 }

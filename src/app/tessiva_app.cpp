@@ -39,10 +39,10 @@ bool CTessivaApp::InitInstance(const std::string& dir) {
     m_frame->show();
 
     // Definitions (a job behind the progress dialog), sorted by ID, then the type catalogue.
-    if (!m_doc.LoadDefinitions().IsCompleted()) return false;
+    if (!m_frame->Tell(m_doc.LoadDefinitions())) return false;
     // Without NVTypes.typ the program still starts: Tools > Import makes one, and until
     // then values show as raw bytes.
-    (void)m_doc.LoadTypes();
+    (void)m_frame->Tell(m_doc.LoadTypes());
     return true;
 }
 

@@ -15,24 +15,45 @@ CBackupFiles::CBackupFiles(CJobControl& jobs, SDocRecords& records, const CNVIte
                            CItemSelection& selection)
     : m_jobs(jobs), m_items(records.items), m_itemDefs(defs), m_selection(selection), m_completion(jobs, defs) {}
 
+namespace {
+// The active records of list; without subscriptions, those of the default subscription only.
+int ActiveRecords(const CNVItemArray& list, bool subscriptions) {
+    int active = 0;
+    for (const CNVItem& r : list) active += r.Active() == CNVItem::kActive && (subscriptions || r.Subscription() == 0);
+    return active;
+}
+
+SOutcome Counted(SOutcome outcome, const CNVItemArray& list, bool subscriptions) {
+    if (outcome.IsCompleted()) outcome.records = ActiveRecords(list, subscriptions);
+    return outcome;
+}
+}  // namespace
+
 SOutcome CBackupFiles::LoadBackup(const std::string& path) {
     switch (DetectBackupKind(path)) {
-    case EBackupKind::Brt: return LoadBrtFile(path);
-    case EBackupKind::Cnv: return LoadCnvFile(path);
+    case EBackupKind::Brt: return Counted(LoadBrtFile(path), m_items, true);
+    case EBackupKind::Cnv: return Counted(LoadCnvFile(path), m_items, true);
     case EBackupKind::Qcn:
-    case EBackupKind::Xqcn: return LoadQcnFile(path);
+    case EBackupKind::Xqcn: return Counted(LoadQcnFile(path), m_items, true);
     case EBackupKind::Unknown: break;
     }
     return SOutcome::Fail(CantOpenMessage(path, TrText("CBackupFiles", "not a BRT, CNV, QCN or XQCN backup")));
 }
 
+bool CBackupFiles::SavesNumbered(ESaveLayout layout) const {
+    return layout == ESaveLayout::Numbered || (layout == ESaveLayout::AsLoaded && m_numbered.IsNumbered());
+}
+
 SOutcome CBackupFiles::SaveBackup(const std::string& path, const CNVItemArray& list, ESaveLayout layout,
                                   EBackupKind kind) {
+    // Only the numbered-items layout holds the records of other subscriptions.
     switch (kind != EBackupKind::Unknown ? kind : BackupKindOfName(path)) {
-    case EBackupKind::Brt: return StoreBrtFile(path, list);
-    case EBackupKind::Cnv: return StoreCnvFile(path, list);
-    case EBackupKind::Qcn: return SaveQcn(path, list, layout);
-    case EBackupKind::Xqcn: return SaveNumbered(path, list, EBackupForm::Xml);
+    case EBackupKind::Brt: return Counted(StoreBrtFile(path, list), list, false);
+    case EBackupKind::Cnv: return Counted(StoreCnvFile(path, list), list, false);
+    case EBackupKind::Qcn: {
+        return Counted(SaveQcn(path, list, layout), list, SavesNumbered(layout));
+    }
+    case EBackupKind::Xqcn: return Counted(SaveNumbered(path, list, EBackupForm::Xml), list, true);
     case EBackupKind::Unknown: break;
     }
     const std::string reason = FillText(

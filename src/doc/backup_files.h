@@ -40,6 +40,8 @@ public:
     SOutcome StoreBrtFile(const std::string& path, const CNVItemArray& list);
     SOutcome StoreCnvFile(const std::string& path, const CNVItemArray& list);
     SOutcome SaveQcn(const std::string& path, const CNVItemArray& list, ESaveLayout layout = ESaveLayout::AsLoaded);
+    // True when a .qcn save in layout writes the numbered-items layout.
+    bool SavesNumbered(ESaveLayout layout) const;
     // The numbered-items layout, as a compound file or as XML.
     SOutcome SaveNumbered(const std::string& path, const CNVItemArray& list, EBackupForm form);
 

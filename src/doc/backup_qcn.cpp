@@ -31,8 +31,7 @@ bool CommitWithProgress(CJobControl& jobs, CQcnFile& file) {
 }  // namespace
 
 SOutcome CBackupFiles::SaveQcn(const std::string& path, const CNVItemArray& all, ESaveLayout layout) {
-    if (layout == ESaveLayout::Numbered || (layout == ESaveLayout::AsLoaded && m_numbered.IsNumbered()))
-        return SaveNumbered(path, all, EBackupForm::Compound);
+    if (SavesNumbered(layout)) return SaveNumbered(path, all, EBackupForm::Compound);
     CNVItemArray fitting;
     int leftOut = 0;
     const CNVItemArray& list = Holdable(all, fitting, leftOut);

@@ -29,6 +29,7 @@ struct [[nodiscard]] SOutcome {
     std::vector<SRecordProblem> refused;  // records the other side refused (write protected)
     std::vector<SNote> notes;
     std::string caption;                  // of the message telling the reason; empty: the program's title
+    int records = 0;                      // active records a completed load or save took or wrote
 
     static SOutcome Done() { return {}; }
     static SOutcome Stop(std::string why = {}) { return {EState::Stopped, std::move(why), {}, {}, {}, {}}; }

@@ -658,7 +658,7 @@ bool CMainFrame::LoadBackupFile(const std::string& path) {
     const SOutcome outcome = m_doc.LoadBackup(path);
     const bool loaded = Tell(outcome);
     if (loaded) RememberFile(path);
-    m_lastOutcome = OutcomeText(outcome, tr("Loaded %1 records from %2").arg(m_doc.Items().GetSize()).arg(FileName(path)));
+    m_lastOutcome = OutcomeText(outcome, tr("Loaded %1 records from %2").arg(outcome.records).arg(FileName(path)));
     ShowRecordsAfterLoad(loaded);
     return loaded;
 }
@@ -697,7 +697,7 @@ void CMainFrame::OnSave() {
     // Without a file of a kind its name tells, Save is Save As.
     if (path.empty() || BackupKindOfName(path) == EBackupKind::Unknown) return OnSaveAs();
     const SOutcome outcome = m_doc.SaveBackup(path);
-    m_lastOutcome = OutcomeText(outcome, tr("Saved %1 records to %2").arg(m_doc.Items().GetSize()).arg(FileName(path)));
+    m_lastOutcome = OutcomeText(outcome, tr("Saved %1 records to %2").arg(outcome.records).arg(FileName(path)));
     if (Tell(outcome)) RememberFile(path);
     UpdateTitle();
 }
@@ -723,7 +723,7 @@ void CMainFrame::OnSaveAs() {
     if (QFileInfo(QString::fromStdString(path)).suffix().compare(kind.extension, Qt::CaseInsensitive) != 0)
         path += std::string(".") + kind.extension;
     const SOutcome outcome = m_doc.SaveBackup(path, CTessivaDoc::EScope::AllActive, kind.layout);
-    m_lastOutcome = OutcomeText(outcome, tr("Saved %1 records to %2").arg(m_doc.Items().GetSize()).arg(FileName(path)));
+    m_lastOutcome = OutcomeText(outcome, tr("Saved %1 records to %2").arg(outcome.records).arg(FileName(path)));
     if (Tell(outcome)) RememberFile(path);
     UpdateTitle();
 }
@@ -891,7 +891,8 @@ void CMainFrame::OnConnect() {
     (void)m_doc.Disconnect();
     const SOutcome connected = m_doc.Connect();
     SetConnectionState(connected.IsCompleted() ? kConnected : kCantConnect);
-    Tell(connected);
+    // A port that can't be opened is told; a phone that does not answer shows in the state.
+    if (!m_doc.IsConnected()) Tell(connected);
 }
 
 void CMainFrame::OnDisconnect() {
@@ -972,18 +973,18 @@ void CMainFrame::OnUploadList() {
 }
 
 void CMainFrame::OnDownloadAll() {
-    if (!CheckPhone()) return;
-    (void)m_doc.Download(CTessivaDoc::EScope::AllActive);
-    ShowDownloadReport();
+    if (CheckPhone()) ShowDownloadReport(m_doc.Download(CTessivaDoc::EScope::AllActive));
 }
 
 void CMainFrame::OnDownloadSelected() {
-    if (!CheckPhone() || !CheckSelection()) return;
-    (void)m_doc.Download(CTessivaDoc::EScope::SelectedActive);
-    ShowDownloadReport();
+    if (CheckPhone() && CheckSelection()) ShowDownloadReport(m_doc.Download(CTessivaDoc::EScope::SelectedActive));
 }
 
-void CMainFrame::ShowDownloadReport() {
+void CMainFrame::ShowDownloadReport(const SOutcome& outcome) {
+    // The report tells how each record went; what else deserves telling comes first.
+    SOutcome notes;
+    notes.notes = outcome.notes;
+    Tell(notes);
     CDownloadReportDialog dialog(m_doc.LastReport(), this);
     dialog.exec();
 }
@@ -1019,7 +1020,7 @@ void CMainFrame::OnRestoreLastBackup() {
         Tell(outcome);
         return;
     }
-    ShowDownloadReport();
+    ShowDownloadReport(outcome);
 }
 
 void CMainFrame::OnOpenBackupsFolder() {

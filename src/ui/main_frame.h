@@ -99,6 +99,10 @@ public:
     // How long the phone stays silent after a wrong SPC code (10 seconds).
     void SetSpcPenalty(std::chrono::milliseconds penalty) { m_spcPenalty = penalty; }
 
+    // Shows what an operation has to tell: its notes, and the reason when it failed. True
+    // when it completed.
+    bool Tell(const SOutcome& outcome);
+
 signals:
     void AboutRequested();
 
@@ -132,9 +136,6 @@ private:
     // Save dialog; on OK the records of scope saved as kind.
     void SaveFile(const SFileDialogRequest& request, CTessivaDoc::EScope scope, EBackupKind kind,
                   CTessivaDoc::ESaveLayout layout = CTessivaDoc::ESaveLayout::AsLoaded);
-    // Shows what an operation has to tell: its notes, and the reason when it failed. True
-    // when it completed.
-    bool Tell(const SOutcome& outcome);
     // Before the records are replaced or the program ends: with unsaved changes, asks
     // "Save changes?". False when the user cancelled or the save failed.
     bool MaySaveChanges();
@@ -172,8 +173,8 @@ private:
     void OnUploadList();
     void OnDownloadAll();
     void OnDownloadSelected();
-    // After every download: the report of what became of each record.
-    void ShowDownloadReport();
+    // The notes of a download or restore, then its report, record by record.
+    void ShowDownloadReport(const SOutcome& outcome);
     void OnRestoreLastBackup();
     void OnOpenBackupsFolder();
     void OnDownloadSetting(int id, bool on);

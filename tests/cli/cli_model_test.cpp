@@ -40,8 +40,8 @@ TEST(CliModel, SampleDefinitionsAgreeWithTheSampleCatalogue) {
     STestJobs t;
     CNVDefineReader reader(t.jobs);
     CNVItemArray defs;
-    ASSERT_TRUE(reader.StartReadDefinitions(Examples() + "/NVItemsDefine.def", defs));
-    EXPECT_TRUE(t.frontend.Messages().empty());
+    ASSERT_TRUE(reader.StartReadDefinitions(Examples() + "/NVItemsDefine.def", defs).IsCompleted());
+    EXPECT_TRUE(t.jobs.TakeNotes().empty());
     CNVTypesFile typeFile;
     CNVTypeCatalog catalog(t.jobs, &typeFile);
     catalog.SetDirectory(Examples());

@@ -81,7 +81,7 @@ TEST_F(DocBrt, UndefinedIdsAreReportedAndLeftOut) {
     PutPadded(file, {1, 2, 3, 4, 5, 6}, 128);  // longer than the definition: cut to 4
     WriteFile(Path("u.brt"), AsString(file));
     ASSERT_TRUE(doc.LoadBackup(Path("u.brt")).IsCompleted());
-    EXPECT_EQ(frontend.Messages(),
+    EXPECT_EQ(Told(),
               (std::vector<std::string>{
                   "NV Item ID = 99 \n Is not defined in NVItemsDefine.def file\n So it can't be edit by Tessiva"}));
     ASSERT_EQ(doc.Items().GetSize(), 1);
@@ -94,14 +94,14 @@ TEST_F(DocBrt, ValuesTooLongForTheirSlotAreRefusedByNameAndNothingIsWritten) {
     items.Add(Item(30, -1, Seq(129)));
     SetItems(items);
     EXPECT_FALSE(doc.SaveBackup(Path("a.brt")).IsCompleted());
-    EXPECT_TRUE(HasMessage("NV Item ID = 30 (Big):\nits value of 129 bytes does not fit")) << frontend.Messages()[0];
+    EXPECT_TRUE(Told("NV Item ID = 30 (Big):\nits value of 129 bytes does not fit"));
     EXPECT_EQ(ReadFile(Path("a.brt")), "old");
 
     items.RemoveAll();
     AddArray(items, 40, {{0, Seq(128)}});  // an element holds at most 127 bytes
     SetItems(items);
     EXPECT_FALSE(doc.SaveBackup(Path("a.brt")).IsCompleted());
-    EXPECT_TRUE(HasMessage("NV Item ID = 40 (ArrBig [ 0 ]), element 0"));
+    EXPECT_TRUE(Told("NV Item ID = 40 (ArrBig [ 0 ]), element 0"));
     EXPECT_EQ(ReadFile(Path("a.brt")), "old");
 }
 
@@ -129,7 +129,7 @@ TEST_F(DocBrt, StoppedOrFailedSaveKeepsThePreviousFile) {
         CFileSizeLimit limit(100000);
         EXPECT_FALSE(doc.SaveBackup(Path("a.brt")).IsCompleted());
     }
-    EXPECT_TRUE(HasMessage("Can't write the file " + Path("a.brt")));
+    EXPECT_TRUE(Told("Can't write the file " + Path("a.brt")));
     EXPECT_EQ(ReadBytes(Path("a.brt")).size(), size);
     EXPECT_FALSE(doc.SaveBackup(Path("no/such/folder/a.brt")).IsCompleted());
 }
@@ -164,9 +164,9 @@ TEST_F(DocBrt, StoppedLoadOrFillUpAndDamagedFilesLeaveTheDocumentAsItWas) {
         EXPECT_FALSE(doc.LoadBackup(Path("cut.brt")).IsCompleted()) << length;
         EXPECT_TRUE(doc.LastOutcome().IsFailed());
         EXPECT_EQ(doc.Items(), before);
-        ASSERT_EQ(frontend.Messages().size(), 1u);
-        EXPECT_EQ(frontend.Messages()[0].rfind("Wrong data in BRT File.\n", 0), 0u) << frontend.Messages()[0];
+        ASSERT_EQ(Told().size(), 1u);
+        EXPECT_EQ(Told()[0].rfind("Wrong data in BRT File.\n", 0), 0u) << Told()[0];
     }
     EXPECT_FALSE(doc.LoadBackup(Path("missing.brt")).IsCompleted());
-    EXPECT_TRUE(HasMessage("Can't open the file\n" + Path("missing.brt") + ": "));
+    EXPECT_TRUE(Told("Can't open the file\n" + Path("missing.brt") + ": "));
 }

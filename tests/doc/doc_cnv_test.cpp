@@ -31,8 +31,8 @@ TEST_F(DocCnv, SaveWritesPaddedPlainRecordsAndElementRecordsWithTheirIndex) {
     EXPECT_EQ(ReadBytes(Path("a.cnv")), CnvFile({{50, 0, 5, 0, 1, 2, 3, 4, 5, 0xFF, 0xFF, 0xFF},
                                                  Element(70, 0, {1, 2, 3}), Element(70, 2, {7, 8, 9})}));
 
-    doc.Items().RemoveAll();
-    doc.SelectedEntries().AddEntry("old", "g", 0);
+    Select({50});
+    ASSERT_EQ(doc.SelectedEntries().GetCount(), 1);
     ASSERT_TRUE(doc.LoadBackup(Path("a.cnv")).IsCompleted());
     CNVItemArray want;
     want.Add(Item(50, -1, Seq(5)));
@@ -66,8 +66,8 @@ TEST_F(DocCnv, LoadCompletesArraysWhateverElementsTheFileHolds) {
         want.SortById();
         ASSERT_TRUE(doc.LoadBackup(Path("a.cnv")).IsCompleted());
         EXPECT_EQ(doc.Items(), want) << "stored " << c.stored.size();
+        EXPECT_TRUE(Told().empty());
     }
-    EXPECT_TRUE(frontend.Messages().empty());
 }
 
 TEST_F(DocCnv, ChecksumFailureShowsTheErrorBoxAndLoadsNothing) {
@@ -82,7 +82,7 @@ TEST_F(DocCnv, ChecksumFailureShowsTheErrorBoxAndLoadsNothing) {
     const int cancelEnabledBefore = frontend.cancelEnabledCount.load();
     EXPECT_FALSE(doc.LoadBackup(Path("a.cnv")).IsCompleted());
     EXPECT_EQ(doc.Items().GetSize(), 1);  // the document as it was
-    EXPECT_EQ(frontend.Messages(),
+    EXPECT_EQ(Told(),
               (std::vector<std::string>{"Wrong data in CNV File.\nNV Items can't be loaded from this file."}));
     EXPECT_EQ(frontend.cancelEnabledCount.load(), cancelEnabledBefore);  // Cancel stays dead until the checksum is good
 
@@ -91,8 +91,8 @@ TEST_F(DocCnv, ChecksumFailureShowsTheErrorBoxAndLoadsNothing) {
     frontend.ClearRecords();
     EXPECT_FALSE(doc.LoadBackup(Path("b.cnv")).IsCompleted());
     EXPECT_EQ(doc.Items().GetSize(), 1);
-    ASSERT_EQ(frontend.Messages().size(), 1u);
-    EXPECT_NE(frontend.Messages()[0].find("run past the end marker"), std::string::npos);
+    ASSERT_EQ(Told().size(), 1u);
+    EXPECT_NE(Told()[0].find("run past the end marker"), std::string::npos);
 }
 
 TEST_F(DocCnv, SavesWithNothingActiveWriteNoFileOfAnyKind) {
@@ -104,7 +104,7 @@ TEST_F(DocCnv, SavesWithNothingActiveWriteNoFileOfAnyKind) {
             frontend.ClearRecords();
             EXPECT_TRUE(doc.SaveBackup(Path(name)).IsFailed()) << name;
             EXPECT_FALSE(std::ifstream(Path(name)).good()) << name;
-            EXPECT_EQ(frontend.Messages(), std::vector<std::string>{"There are no items to save."});
+            EXPECT_EQ(Told(), std::vector<std::string>{"There are no items to save."});
             EXPECT_TRUE(frontend.captions.empty());
         }
     }
@@ -126,7 +126,7 @@ TEST_F(DocCnv, StoppedSaveKeepsThePreviousFileAndBadIndexesAreRefused) {
     items.Add(Item(80, 260, {1}));  // one index byte can't tell element 260 from element 4
     SetItems(items);
     EXPECT_FALSE(doc.SaveBackup(Path("a.cnv")).IsCompleted());
-    EXPECT_TRUE(HasMessage("NV Item ID = 80 (Many [ 260 ]), element 260:\nelement index 260 can't be stored"));
+    EXPECT_TRUE(Told("NV Item ID = 80 (Many [ 260 ]), element 260:\nelement index 260 can't be stored"));
     EXPECT_EQ(ReadFile(Path("a.cnv")), "old");
 }
 
@@ -134,7 +134,7 @@ TEST_F(DocCnv, UndefinedIdIsReportedPerRecordAndTheRestLoads) {
     WriteFile(Path("u.cnv"), AsString(CnvFile({{99, 0, 1, 0, 5, 0xFF, 0xFF, 0xFF}, {99, 0, 1, 0, 6, 0xFF, 0xFF, 0xFF},
                                                {10, 0, 4, 0, 1, 2, 3, 4}})));
     ASSERT_TRUE(doc.LoadBackup(Path("u.cnv")).IsCompleted());
-    EXPECT_EQ(frontend.Messages().size(), 2u);
+    EXPECT_EQ(Told().size(), 2u);
     ASSERT_EQ(doc.Items().GetSize(), 1);
     EXPECT_EQ(doc.Items()[0], Item(10, -1, {1, 2, 3, 4}));
 }

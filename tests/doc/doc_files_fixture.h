@@ -108,11 +108,17 @@ protected:
             if (n.text.find(part) != std::string::npos) return true;
         return false;
     }
-    bool HasMessage(const std::string& part) const {
-        for (const auto& m : frontend.Messages())
-            if (m.find(part) != std::string::npos) return true;
-        return false;
+    // What the front end would tell of the last operation: its reason, then its notes.
+    std::vector<std::string> Told() const {
+        std::vector<std::string> texts;
+        const SOutcome& last = doc.LastOutcome();
+        if (!last.reason.empty()) texts.push_back(last.reason);
+        for (const SNote& n : last.notes) texts.push_back(n.text);
+        return texts;
     }
+    bool Told(const std::string& part) const { return Tells(doc.LastOutcome(), part); }
+    // The document tells through outcomes; message boxes are the front end's.
+    void TearDown() override { EXPECT_TRUE(frontend.Messages().empty()); }
 
     CStopFrontend frontend;
     CJobControl jobs{frontend, frontend, kTestStartPause};

@@ -40,7 +40,7 @@ protected:
         loaded.Add(Item(10, -1, {0xB0, 0, 0, 0}));
         loaded.Add(Item(30, -1, Bytes(128, 0xB3)));
         AddArray(loaded, 70, {{0, {0xB0, 0, 0}}, {1, {0xB1, 0, 0}}, {2, {0xB2, 0, 0}}});
-        merged = MergeItemArrays(std::move(loaded), previous, &prompt);
+        merged = MergeItemArrays(std::move(loaded), previous, asking);
         merged.SortById();
     }
     // The first value byte of each record, in order: which side each record came from.
@@ -50,6 +50,7 @@ protected:
         return tags;
     }
     CScriptedPrompt prompt;
+    IOverwritePrompt* asking = &prompt;  // the prompt Merge() asks
     CNVItemArray merged;
 };
 }  // namespace
@@ -63,7 +64,7 @@ TEST_F(DocMerge, OverwriteAndSkipAnswersPerRecordReplaceTheSameElement) {
     EXPECT_EQ(prompt.messages[0], "NV Item already exist in memory!\n\nID = 10\n\nNVItem Name: Plain\n\nNVItem Group: GroupA");
     EXPECT_EQ(prompt.messages[2],
               "NV Item already exist in memory!\n\nID = 70\n\nNVItem Name: Three [ 1 ]\n\nNVItem Group: GroupC");
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(doc.Items()[3 + k].Index(), k);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(merged[3 + k].Index(), k);
 }
 
 TEST_F(DocMerge, AllAnswersStopTheAsking) {
@@ -86,12 +87,11 @@ TEST_F(DocMerge, EscapeActsAsTheLastAnswerAndNoCommonIdsAskNothing) {
     EXPECT_EQ(Tags(), (std::vector<int>{0xA0, 0xB3, 0xA5, 0xA0, 0xA1, 0xA2}));
 
     CScriptedPrompt fresh;  // Escape at the first prompt: Overwrite
-    doc.SetOverwritePrompt(&fresh);
+    asking = &fresh;
     Merge();
     EXPECT_EQ(Tags(), (std::vector<int>{0xB0, 0xB3, 0xA5, 0xB0, 0xB1, 0xB2}));
 
     prompt.messages.clear();
-    doc.SetOverwritePrompt(&prompt);
     CNVItemArray previous;
     previous.Add(Item(50, -1, Seq(5)));
     CNVItemArray loaded;
@@ -117,5 +117,12 @@ TEST_F(DocMerge, AddFromCnvLoadsThenMerges) {
     CNVItemArray want;
     want.Add(Item(10, -1, {1, 1, 1, 1}));
     want.Add(Item(50, -1, Seq(5)));
+    EXPECT_EQ(doc.Items(), want);
+    EXPECT_TRUE(doc.IsModified());
+    // One undo step gives back the records before the merge, unmodified.
+    ASSERT_TRUE(doc.Undo().IsCompleted());
+    EXPECT_EQ(doc.Items(), items);
+    EXPECT_FALSE(doc.IsModified());
+    ASSERT_TRUE(doc.Redo().IsCompleted());
     EXPECT_EQ(doc.Items(), want);
 }

@@ -85,29 +85,33 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
     EXPECT_EQ(state.Origin(), EBackupOrigin::Numbered);
     EXPECT_EQ(state.KeptAside().size(), 3u);
     EXPECT_EQ(state.ItemFiles().size(), 3u);
-    ASSERT_EQ(frontend.Messages().size(), 1u);  // one message for every record kept aside
-    EXPECT_TRUE(HasMessage("3 records of items that NVItemsDefine.def does not define"));
+    ASSERT_EQ(Told().size(), 1u);  // one message for every record kept aside
+    EXPECT_TRUE(Told("3 records of items that NVItemsDefine.def does not define"));
 
     // A subscription's record chosen before a rebuild is chosen again, not the default one
     // of the same ID.
-    for (int i = 0; i < doc.Items().GetSize(); ++i)
-        if (doc.Items()[i].Id() == 10 && doc.Items()[i].Subscription() == 1)
-            doc.SelectedEntries().AddEntry(doc.Items()[i].Name(), doc.Items()[i].Group(), i);
-    CNVItemArray chosen;
-    doc.CollectSelectedItems(chosen);
-    doc.Selection().Reselect(chosen);
-    chosen.RemoveAll();
-    doc.CollectSelectedItems(chosen);
+    for (const CNVItem& r : doc.Items()) {
+        if (r.Id() == 10 && r.Subscription() == 1)
+            ASSERT_TRUE(doc.MoveEntries(CTessivaDoc::ETree::Items, r.Group(), {r.Name()}).IsCompleted());
+    }
+    const CNVItem array = doc.Items()[doc.Items().FindById(20)];
+    ASSERT_TRUE(doc.CopyFrom({&array}).IsCompleted());  // rebuilds the records
+    CNVItemArray chosen = doc.SelectedItems();
     ASSERT_EQ(chosen.GetSize(), 1);
     EXPECT_EQ(chosen[0].Subscription(), 1);
+    ASSERT_TRUE(doc.Undo().IsCompleted());
+    ASSERT_TRUE(doc.Undo().IsCompleted());
+    EXPECT_EQ(doc.SelectedEntries().GetCount(), 0);
 
     // Unchanged: the same tree; the .qcn save keeps the layout it came in.
     ASSERT_TRUE(doc.SaveBackup(Path("b.qcn")).IsCompleted());
     EXPECT_TRUE(ReadTree(Path("b.qcn")).SameContent(FieldTree()));
 
     // One element edited: only its 136 bytes change, the rest of its stream stays.
-    for (auto& r : doc.Items())
-        if (r.Id() == 20 && r.Index() == 2) r.SetValue({0x42, 0x43, 0x44});
+    for (int i = 0; i < doc.Items().GetSize(); ++i) {
+        if (doc.Items()[i].Id() == 20 && doc.Items()[i].Index() == 2)
+            ASSERT_TRUE(doc.SetValue(i, {0x42, 0x43, 0x44}).IsCompleted());
+    }
     ASSERT_TRUE(doc.SaveBackup(Path("e.qcn")).IsCompleted());
     CCompoundNode expected = FieldTree();
     Bytes& stream = expected.Storage("00000000").Storage("default").Storage("NV_NUMBERED_ITEMS").Stream("NV_ITEM_ARRAY").Bytes();
@@ -126,8 +130,8 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
     // A kind that can't hold it all says once what it left out.
     frontend.ClearRecords();
     ASSERT_TRUE(doc.SaveBackup(Path("d.cnv")).IsCompleted());
-    ASSERT_EQ(frontend.Messages().size(), 1u);
-    EXPECT_TRUE(HasMessage("5 records and 3 item files were left out"));
+    ASSERT_EQ(Told().size(), 1u);
+    EXPECT_TRUE(Told("5 records and 3 item files were left out"));
     ASSERT_TRUE(doc.LoadBackup(Path("d.cnv")).IsCompleted());
     for (const auto& r : doc.Items()) EXPECT_EQ(r.Subscription(), 0);
     EXPECT_EQ(doc.Numbered().Origin(), EBackupOrigin::Cnv);
@@ -171,7 +175,7 @@ TEST_F(DocNumbered, DamageIsToldByNameAndLeavesTheDocumentAsItWas) {
         if (c.xml.empty()) ASSERT_TRUE(CCompoundFile::Write(path, c.tree, error)) << error;
         else WriteFile(path, c.xml);
         EXPECT_TRUE(doc.LoadBackup(path).IsFailed());
-        EXPECT_TRUE(HasMessage(c.told));
+        EXPECT_TRUE(Told(c.told));
         EXPECT_EQ(doc.Items(), before);
     }
 }

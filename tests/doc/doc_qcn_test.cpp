@@ -54,7 +54,7 @@ TEST_F(DocQcn, SavedFileHoldsTheStoragesAndStreamsAnIndependentReaderExpects) {
     EXPECT_EQ(frontend.range.load(), 7);
     EXPECT_EQ(frontend.cancelEnabledCount.load(), cancelEnabledBefore);
 
-    doc.Items().RemoveAll();
+    SetItems({});
     frontend.ClearRecords();
     ASSERT_TRUE(doc.LoadBackup(Path("a.qcn")).IsCompleted());
     CNVItemArray want;
@@ -62,7 +62,7 @@ TEST_F(DocQcn, SavedFileHoldsTheStoragesAndStreamsAnIndependentReaderExpects) {
     AddArray(want, 20, {{1, {0x11, 0x12, 0x13}}, {2, {0x21, 0x22, 0x23}}});
     want.Add(Item(30, -1, Seq(128)));  // the whole block comes back
     EXPECT_EQ(doc.Items(), want);
-    EXPECT_TRUE(frontend.Messages().empty());
+    EXPECT_TRUE(Told().empty());
     EXPECT_EQ(frontend.captions,
               (std::vector<std::string>{"Loading NV Items from QCN file.\nPlease wait.", "QCN file commit.\nPlease wait.",
                                         "Filling up information about NV Items"}));
@@ -81,13 +81,13 @@ TEST_F(DocQcn, LargestElementSurvivesAndLongerValuesAreRefused) {
     SetItems(items);
     WriteFile(Path("a.qcn"), "old");
     EXPECT_FALSE(doc.SaveBackup(Path("a.qcn")).IsCompleted());
-    EXPECT_TRUE(HasMessage("NV Item ID = 40 (ArrBig [ 1 ]), element 1:\nits value of 128 bytes does not fit"));
+    EXPECT_TRUE(Told("NV Item ID = 40 (ArrBig [ 1 ]), element 1:\nits value of 128 bytes does not fit"));
     EXPECT_EQ(ReadFile(Path("a.qcn")), "old");
     items.RemoveAll();
     items.Add(Item(10, -1, {1, 2, 3, 4}));
     SetItems(items);
     EXPECT_FALSE(doc.SaveBackup(Path("no/such/folder/a.qcn")).IsCompleted());
-    EXPECT_TRUE(HasMessage("Can't open the file\n" + Path("no/such/folder/a.qcn") + ": ")) << frontend.Messages().back();
+    EXPECT_TRUE(Told("Can't open the file\n" + Path("no/such/folder/a.qcn") + ": "));
 }
 
 TEST_F(DocQcn, SelectedSaveAndUndefinedIdsOnLoad) {
@@ -119,7 +119,7 @@ TEST_F(DocQcn, SelectedSaveAndUndefinedIdsOnLoad) {
 
     frontend.ClearRecords();
     ASSERT_TRUE(doc.LoadBackup(Path("u.qcn")).IsCompleted());
-    EXPECT_EQ(frontend.Messages(),
+    EXPECT_EQ(Told(),
               (std::vector<std::string>(
                   2, "NV Item ID = 99 \n Is not defined in NVItemsDefine.def file\n So it can't be edit by Tessiva")));
     EXPECT_EQ(doc.Items(), items);
@@ -131,7 +131,9 @@ TEST_F(DocQcn, DamagedFilesAndAStoppedFillUpLeaveTheDocumentAsItWas) {
     items.Add(Item(50, -1, {1, 2, 3, 4, 5}));
     SetItems(items);
     ASSERT_TRUE(doc.SaveBackup(Path("a.qcn")).IsCompleted());
-    doc.Items().RemoveAt(1);
+    CNVItemArray fewer = items;
+    fewer.RemoveAt(1);
+    SetItems(fewer);
     const CNVItemArray before = doc.Items();
     frontend.answers = {true};
     frontend.stopInCaption = "Filling up information about NV Items";
@@ -144,6 +146,6 @@ TEST_F(DocQcn, DamagedFilesAndAStoppedFillUpLeaveTheDocumentAsItWas) {
     frontend.ClearRecords();
     EXPECT_FALSE(doc.LoadBackup(Path("cut.qcn")).IsCompleted());
     EXPECT_EQ(doc.Items().GetSize(), 2);
-    ASSERT_EQ(frontend.Messages().size(), 1u);
-    EXPECT_EQ(frontend.Messages()[0].rfind("Can't open the file\n", 0), 0u) << frontend.Messages()[0];
+    ASSERT_EQ(Told().size(), 1u);
+    EXPECT_EQ(Told()[0].rfind("Can't open the file\n", 0), 0u) << Told()[0];
 }

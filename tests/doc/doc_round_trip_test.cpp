@@ -18,7 +18,7 @@ public:
 };
 }  // namespace
 
-TEST_F(DocRoundTrip, EveryKindGivesBackTheSameItems) {
+TEST_F(DocRoundTrip, EveryKindGivesBackTheSameItemsAndCountsTheActiveRecordsItWrote) {
     CNVItemArray items;
     items.Add(Item(10, -1, {1, 2, 3, 4}));
     AddArray(items, 20, {{0, Seq(3, 1)}, {1, Seq(3, 4)}, {2, Seq(3, 7)}, {3, Seq(3, 10)}});
@@ -29,6 +29,7 @@ TEST_F(DocRoundTrip, EveryKindGivesBackTheSameItems) {
     AddArray(items, 70, {{0, {7, 7, 7}}, {1, {8, 8, 8}}});  // element 2 not active
     SetItems(items);
     const CNVItemArray original = doc.Items();
+    const int active = original.GetSize() - 1;  // Three [ 2 ] is held, never written
 
     // Every kind through the same two calls; a .qcn save takes the layout it is told.
     const struct {
@@ -39,8 +40,25 @@ TEST_F(DocRoundTrip, EveryKindGivesBackTheSameItems) {
                  {"6.xqcn", CBackupFiles::ESaveLayout::AsLoaded}, {"7.qcn", CBackupFiles::ESaveLayout::Tessiva}};
     for (const auto& kind : kinds) {
         SCOPED_TRACE(kind.file);
-        ASSERT_TRUE(doc.SaveBackup(Path(kind.file), false, kind.layout).IsCompleted());
-        ASSERT_TRUE(doc.LoadBackup(Path(kind.file)).IsCompleted());
+        // A selected save writes the selected active records and leaves the document's file.
+        Select({10, 70});
+        const SOutcome part = doc.SaveBackup(Path(std::string("part-") + kind.file), CTessivaDoc::EScope::SelectedActive,
+                                             kind.layout);
+        ASSERT_TRUE(part.IsCompleted()) << part.reason;
+        EXPECT_EQ(part.records, 3);
+        EXPECT_TRUE(doc.DocumentPath().empty() || doc.DocumentPath() != Path(std::string("part-") + kind.file));
+
+        const SOutcome saved = doc.SaveBackup(Path(kind.file), CTessivaDoc::EScope::AllActive, kind.layout);
+        ASSERT_TRUE(saved.IsCompleted()) << saved.reason;
+        EXPECT_TRUE(saved.notes.empty());
+        EXPECT_EQ(saved.records, active);
+        EXPECT_EQ(doc.DocumentPath(), Path(kind.file));
+        const SOutcome loaded = doc.LoadBackup(Path(kind.file));
+        ASSERT_TRUE(loaded.IsCompleted()) << loaded.reason;
+        EXPECT_TRUE(loaded.notes.empty());
+        EXPECT_EQ(loaded.records, active);
+        EXPECT_FALSE(doc.IsModified());
+        EXPECT_EQ(doc.SelectedEntries().GetCount(), 0);
         EXPECT_EQ(doc.Items(), original);
         EXPECT_EQ(doc.AllEntries().GetCount(), original.GetSize());  // every load lists what it loaded
         // Loads go by content: a misnamed copy loads the same (a BRT file, a bare count, has only its name).
@@ -53,8 +71,14 @@ TEST_F(DocRoundTrip, EveryKindGivesBackTheSameItems) {
     }
     ASSERT_TRUE(doc.SaveBackup(Path("4.brt")).IsCompleted());
     EXPECT_EQ(ReadBytes(Path("4.brt")), ReadBytes(Path("1.brt")));
-    EXPECT_TRUE(frontend.Messages().empty());
-    EXPECT_TRUE(doc.LoadBackup(Path("none.txt")).IsFailed());
+    EXPECT_TRUE(Told().empty());
+    // A failure counts nothing and leaves the document in step with its file.
+    for (const SOutcome& failed : {doc.LoadBackup(Path("none.txt")), doc.SaveBackup(Path("none.txt"))}) {
+        EXPECT_TRUE(failed.IsFailed());
+        EXPECT_FALSE(failed.reason.empty());
+        EXPECT_EQ(failed.records, 0);
+    }
+    EXPECT_EQ(doc.DocumentPath(), Path("4.brt"));
 }
 
 TEST_F(DocRoundTrip, CnvAndQcnKeepAGapInAnArrayThatBrtPacks) {
@@ -81,17 +105,17 @@ TEST_F(DocRoundTrip, ItemListIsWrittenToTheChosenFile) {
     AddArray(items, 70, {});
     SetItems(items);
     CFixedChooser chooser;
-    EXPECT_FALSE(doc.WriteItemList(doc.Items()));  // no chooser yet
+    EXPECT_FALSE(doc.WriteItemList(doc.Items()).IsCompleted());  // no chooser yet
     doc.SetFileChooser(&chooser);
-    EXPECT_FALSE(doc.WriteItemList(doc.Items()));  // cancelled
+    EXPECT_FALSE(doc.WriteItemList(doc.Items()).IsCompleted());  // cancelled
     EXPECT_EQ(chooser.asked.filterLabel, "BRT list files (*.csv)");
     EXPECT_EQ(chooser.asked.defaultExtension, "csv");
     EXPECT_EQ(chooser.asked.initialName, "*.csv");
     EXPECT_TRUE(chooser.asked.overwritePrompt);
     chooser.answer = Path("l.csv");
-    ASSERT_TRUE(doc.WriteItemList(doc.Items()));
+    ASSERT_TRUE(doc.WriteItemList(doc.Items()).IsCompleted());
     EXPECT_EQ(ReadFile(Path("l.csv")), "NV Item Name;NV ID\r\nPlain;10\r\nThree ;70");
     chooser.answer = Path("no/such/l.csv");
-    EXPECT_FALSE(doc.WriteItemList(doc.Items()));
-    EXPECT_TRUE(HasMessage("Can't write the file " + Path("no/such/l.csv")));
+    EXPECT_FALSE(doc.WriteItemList(doc.Items()).IsCompleted());
+    EXPECT_TRUE(Told("Can't write the file " + Path("no/such/l.csv")));
 }

@@ -28,6 +28,13 @@ protected:
         return catalog.ImportDefinitionFile(dir + "/NVTypesDefine.def");
     }
     std::string TypeFile() const { return ReadFile(dir + "/NVTypes.typ"); }
+    // What the front end would tell of the last import: the notes left for it, then the reason.
+    std::vector<std::string> Told() {
+        std::vector<std::string> texts;
+        for (const SNote& n : t.jobs.TakeNotes()) texts.push_back(n.text);
+        if (!catalog.LastImport().reason.empty()) texts.push_back(catalog.LastImport().reason);
+        return texts;
+    }
     // NVTypes.typ for lines, each ended by CR LF, with the END line.
     static std::string Typ(const std::vector<std::string>& lines) {
         std::string text;
@@ -54,7 +61,7 @@ TEST_F(TypeCatalogTest, ConvertsTheExampleTable) {
                    "arr{1}.t{0};uint16 arr{1}.t{1};uint16 arr{1}.t{2};",
                    "E;Bad Parametr"}));
     EXPECT_THAT(t.frontend.captions, ElementsAre("Reading of NVTypesDefine.def file", "Converting NV Types"));
-    EXPECT_TRUE(t.frontend.Messages().empty());  // an unknown field type is not reported
+    EXPECT_TRUE(Told().empty());  // an unknown field type is not reported
 
     // The imported catalogue is in force at once and equals the one loaded from the file.
     ASSERT_TRUE(catalog.SelectType("C"));
@@ -102,7 +109,7 @@ TEST_F(TypeCatalogTest, SelfContainingTypesBecomeBadWithoutHanging) {
                        "OK;uint8 fine;\n"));
     for (const char* bad : {"A", "B", "C", "S", "W"}) EXPECT_EQ(catalog.Definition(bad), "Bad Parametr") << bad;
     EXPECT_EQ(catalog.Definition("OK"), "uint8 fine;");
-    const auto messages = t.frontend.Messages();
+    const auto messages = Told();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_THAT(messages[0], HasSubstr("S (contains itself)"));
     EXPECT_THAT(messages[0], HasSubstr("A (contains itself)"));
@@ -122,9 +129,10 @@ TEST_F(TypeCatalogTest, ImpossibleArraysBecomeBad) {
     EXPECT_EQ(catalog.Definition("H"), "Bad Parametr");
     EXPECT_EQ(catalog.Definition("T"), "Bad Parametr");
     EXPECT_EQ(catalog.Definition("OK"), "uint8 o{0};uint8 o{1};");
-    ASSERT_EQ(t.frontend.Messages().size(), 1u);
-    EXPECT_THAT(t.frontend.Messages()[0], HasSubstr("N (an array count is not a number)"));
-    EXPECT_THAT(t.frontend.Messages()[0], HasSubstr("H (too many fields)"));
+    const auto told = Told();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_THAT(told[0], HasSubstr("N (an array count is not a number)"));
+    EXPECT_THAT(told[0], HasSubstr("H (too many fields)"));
 }
 
 TEST_F(TypeCatalogTest, RefusedImportsKeepTheOldCatalogue) {
@@ -134,13 +142,13 @@ TEST_F(TypeCatalogTest, RefusedImportsKeepTheOldCatalogue) {
     std::string many;
     for (int i = 0; i < CNVTypeCatalog::kMaxTypes + 1; ++i) many += "T" + std::to_string(i) + ";uint8 x;\n";
     EXPECT_FALSE(Import(many));
-    EXPECT_THAT(t.frontend.Messages().back(), HasSubstr("more than 4999 NV types"));
+    EXPECT_THAT(Told().back(), HasSubstr("more than 4999 NV types"));
 
     EXPECT_FALSE(Import("A;uint8 a;\nEND;uint8 e;\n"));
-    EXPECT_THAT(t.frontend.Messages().back(), HasSubstr("Line 2"));
+    EXPECT_THAT(Told().back(), HasSubstr("Line 2"));
 
     EXPECT_FALSE(catalog.ImportDefinitionFile(dir + "/missing.def"));
-    EXPECT_EQ(t.frontend.Messages().back(), "Can't open a file");
+    EXPECT_EQ(Told().back(), "Can't open a file");
 
     EXPECT_EQ(TypeFile(), oldFile);
     EXPECT_TRUE(catalog.IsTypeName("OLD"));
@@ -152,14 +160,14 @@ TEST_F(TypeCatalogTest, UnwritableTypeFileFailsTheImport) {
     std::filesystem::remove(dir + "/NVTypes.typ");
     std::filesystem::create_directory(dir + "/NVTypes.typ");  // nothing can be renamed over it
     EXPECT_FALSE(Import("NEW;uint8 y;\n"));
-    EXPECT_THAT(t.frontend.Messages().back(), HasSubstr("Can't write NVTypes.typ file."));
+    EXPECT_THAT(Told().back(), HasSubstr("Can't write NVTypes.typ file."));
     EXPECT_FALSE(std::filesystem::exists(dir + "/NVTypes.typ.tmp"));
     EXPECT_TRUE(catalog.IsTypeName("OLD"));
     EXPECT_FALSE(catalog.IsTypeName("NEW"));
 
     catalog.SetDirectory(dir + "/no/such/folder");
     EXPECT_FALSE(Import("NEW;uint8 y;\n"));
-    EXPECT_THAT(t.frontend.Messages().back(), HasSubstr("Can't write NVTypes.typ file."));
+    EXPECT_THAT(Told().back(), HasSubstr("Can't write NVTypes.typ file."));
 }
 
 TEST_F(TypeCatalogTest, StopInEitherJob) {
@@ -190,8 +198,9 @@ TEST_F(TypeCatalogTest, StopInEitherJob) {
 }
 
 TEST_F(TypeCatalogTest, LoadingTheTypeFile) {
-    EXPECT_FALSE(catalog.LoadTypeFile().IsCompleted());
-    EXPECT_EQ(t.frontend.Messages().back(),
+    const SOutcome missing = catalog.LoadTypeFile();
+    EXPECT_TRUE(missing.IsFailed());
+    EXPECT_EQ(missing.reason,
               "Can't open NVTypes.typ file.\n" + catalog.TypeFilePath() + ": No such file or directory");
 
     // Whole long lines, no END line, LF only.

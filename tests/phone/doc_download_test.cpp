@@ -52,7 +52,7 @@ std::map<std::pair<int, int>, Bytes> CnvRecords(const std::string& path, const C
 
 TEST_F(PhoneDocTest, DownloadWritesOnlyActiveRecordsWithValues) {
     StartPhone();
-    doc.Items() = LoadedItems();
+    ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
     EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
     EXPECT_TRUE(t.frontend.Messages().empty());
     EXPECT_EQ(t.frontend.captions.back(), "Download NV Items to Mobile Phone");
@@ -74,14 +74,18 @@ TEST_F(PhoneDocTest, DownloadWritesOnlyActiveRecordsWithValues) {
 
 TEST_F(PhoneDocTest, SubscriptionRecordsAreNotSentAndTheUserIsTold) {
     StartPhone();
-    doc.Items() = LoadedItems();
+    ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
+    CNVItemArray items = LoadedItems();
     CNVItem other = Record(10, -1, 0, {9, 9, 9, 9}, 1, "Subscription 1: Plain Ten");
     other.SetSubscription(1);
-    doc.Items().Add(other);
-    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
+    items.Add(other);
+    ASSERT_TRUE(doc.SetRecords(items).IsCompleted());
+    const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
+    EXPECT_TRUE(outcome.IsCompleted());
     EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 5 + 5);  // probe, ESN, backup reads, writes, read-backs
-    ASSERT_EQ(t.frontend.Messages().size(), 1u);
-    EXPECT_EQ(t.frontend.Messages()[0].rfind("1 record of subscriptions 1 and 2 was not sent", 0), 0u);
+    EXPECT_TRUE(t.frontend.Messages().empty());
+    ASSERT_EQ(outcome.notes.size(), 1u);
+    EXPECT_EQ(outcome.notes[0].text.rfind("1 record of subscriptions 1 and 2 was not sent", 0), 0u);
     sim->server.Stop();
     EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{1, 2, 3, 4}));
 }
@@ -90,7 +94,7 @@ TEST_F(PhoneDocTest, WriteProtectedRecordsAreReportedAndTheJobGoesOn) {
     SSimPhoneOptions options;
     options.readOnly = {20, 40};
     StartPhone([](CSimNvStore&) {}, options);
-    doc.Items() = LoadedItems();
+    ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
     // The job runs to its end, but a download that left records unwritten is no success.
     const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
     EXPECT_TRUE(outcome.IsFailed());
@@ -113,10 +117,11 @@ TEST_F(PhoneDocTest, WriteProtectedRecordsAreReportedAndTheJobGoesOn) {
 
 TEST_F(PhoneDocTest, DownloadSelectedTakesTheSelectedTreeInOrder) {
     StartPhone();
-    doc.Items() = LoadedItems();
-    doc.SelectedEntries().AddEntry("Fifty", "Alpha", 7);
-    doc.SelectedEntries().AddEntry("Array Twenty [ 1 ]", "Beta", 2);  // not active
-    doc.SelectedEntries().AddEntry("Plain Ten", "Alpha", 0);
+    ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
+    using ETree = CTessivaDoc::ETree;
+    ASSERT_TRUE(doc.MoveEntries(ETree::Items, "Alpha", {"Fifty"}).IsCompleted());
+    ASSERT_TRUE(doc.MoveEntries(ETree::Items, "Beta", {"Array Twenty [ 1 ]"}).IsCompleted());  // not active
+    ASSERT_TRUE(doc.MoveEntries(ETree::Items, "Alpha", {"Plain Ten"}).IsCompleted());
     EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::SelectedActive).IsCompleted());
     EXPECT_EQ(t.frontend.range.load(), 3);
     EXPECT_EQ(sim->server.Received(), 1 + 1 + 2 * 3);
@@ -127,11 +132,11 @@ TEST_F(PhoneDocTest, DownloadSelectedTakesTheSelectedTreeInOrder) {
 
 TEST_F(PhoneDocTest, DownloadStopAndFailures) {
     StartPhone();
-    doc.Items() = LoadedItems();
+    ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
     t.frontend.cancelCaption = "Download NV Items to Mobile Phone";
     t.frontend.cancelAtPosition = 1;
     t.frontend.answers = {true};
-    EXPECT_EQ(doc.StartDownload(doc.Items()), 0);
+    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsStopped());
     EXPECT_EQ(t.frontend.Questions(),
               std::vector<std::string>{"Are you sure you want to stop downloading NV Items to Mobile Phone?"});
     // The stop is seen after the record in hand: two writes and their read-backs.
@@ -142,8 +147,9 @@ TEST_F(PhoneDocTest, DownloadStopAndFailures) {
     // A phone gone: nothing could be backed up or written, and the report says so per record.
     sim->server.Stop();
     t.frontend.ClearRecords();
-    EXPECT_EQ(doc.StartDownload(doc.Items()), 0);
-    EXPECT_EQ(doc.LastOutcome().failed.size(), 5u);
+    const SOutcome gone = doc.Download(CTessivaDoc::EScope::AllActive);
+    EXPECT_TRUE(gone.IsFailed());
+    EXPECT_EQ(gone.failed.size(), 5u);
     EXPECT_EQ(doc.LastReport().Count(EResult::NotBackedUp), 5);
     EXPECT_TRUE(t.frontend.Messages().empty());
 }
@@ -153,14 +159,13 @@ TEST_F(PhoneDocTest, SpcCodeAcceptedRejectedAndCut) {
     options.spcCode = "123456";
     options.spcPenalty = std::chrono::milliseconds(0);
     StartPhone([](CSimNvStore&) {}, options);
-    EXPECT_EQ(doc.SendSpcCode("123456"), 1);
+    EXPECT_TRUE(doc.SendSpc("123456").IsCompleted());
+    EXPECT_TRUE(doc.SendSpc("12345678").IsCompleted());  // only the first six go out
+    const SOutcome wrong = doc.SendSpc("654321");
+    EXPECT_TRUE(wrong.IsFailed());
+    EXPECT_EQ(wrong.reason, "     WRONG SPC CODE \nPhone will be time out for 10 sec");
+    EXPECT_EQ(wrong.caption, "ERROR");
     EXPECT_TRUE(t.frontend.Messages().empty());
-    EXPECT_EQ(doc.SendSpcCode("12345678"), 1);  // only the first six go out
-    EXPECT_TRUE(t.frontend.Messages().empty());
-    EXPECT_EQ(doc.SendSpcCode("654321"), 0);
-    EXPECT_EQ(t.frontend.Messages(),
-              std::vector<std::string>{"     WRONG SPC CODE \nPhone will be time out for 10 sec"});
-    EXPECT_EQ(t.frontend.MessageCaptions(), std::vector<std::string>{"ERROR"});
     EXPECT_FALSE(sim->phone.IsSpcAccepted());
 }
 
@@ -168,8 +173,7 @@ TEST_F(PhoneDocTest, EmptySpcCodeIsSixZeroBytes) {
     SSimPhoneOptions options;
     options.spcCode = std::string(6, '\0');
     StartPhone([](CSimNvStore&) {}, options);
-    doc.SendSpcCode("");
-    EXPECT_TRUE(t.frontend.Messages().empty());
+    EXPECT_TRUE(doc.SendSpc("").IsCompleted());
     EXPECT_TRUE(sim->phone.IsSpcAccepted());
 }
 
@@ -177,27 +181,35 @@ TEST_F(PhoneDocTest, WrongSpcSilencesThePhoneAndAFailedCallCountsAsRejected) {
     SSimPhoneOptions options;
     options.spcPenalty = std::chrono::seconds(30);
     StartPhone([](CSimNvStore&) {}, options);
-    doc.SendSpcCode("999999");
-    EXPECT_EQ(t.frontend.Messages().size(), 1u);
-    // The phone now says nothing: the check fails after one timeout and drops the handle.
+    const SOutcome wrong = doc.SendSpc("999999");
+    EXPECT_TRUE(wrong.IsFailed());
+    // The phone now says nothing: the check fails after one timeout and drops the connection.
     EXPECT_FALSE(doc.CheckConnected());
-    EXPECT_EQ(doc.m_phone, nullptr);
-    doc.SendSpcCode("000000");  // no connection at all: the same warning
-    EXPECT_EQ(t.frontend.Messages().size(), 2u);
+    EXPECT_FALSE(doc.IsConnected());
+    const SOutcome none = doc.SendSpc("000000");  // no connection at all: the same warning
+    EXPECT_TRUE(none.IsFailed());
+    EXPECT_EQ(none.reason, wrong.reason);
 }
 
 TEST_F(PhoneDocTest, ConnectReportsPortsThatCannotBeOpened) {
     doc.SetPortName(m_dir + "/no-such-port");
-    EXPECT_FALSE(doc.Connect());
+    std::vector<std::string> reasons;
+    const auto connect = [&] {
+        const SOutcome outcome = doc.Connect();
+        EXPECT_TRUE(outcome.IsFailed());
+        EXPECT_FALSE(doc.IsConnected());
+        reasons.push_back(outcome.reason);
+    };
+    connect();
     doc.SetPortName("/dev/null");
-    EXPECT_FALSE(doc.Connect());
+    connect();
     doc.SetPortName("");
     doc.SetComPort(0);
-    EXPECT_FALSE(doc.Connect());
+    connect();
     const std::vector<std::string> expected = {"Port " + m_dir + "/no-such-port does not exist.",
                                                "/dev/null is not a serial port.", "No port chosen."};
-    EXPECT_EQ(t.frontend.Messages(), expected);
-    EXPECT_EQ(doc.m_phone, nullptr);
+    EXPECT_EQ(reasons, expected);
+    EXPECT_TRUE(t.frontend.Messages().empty());
 }
 
 TEST_F(PhoneDocTest, ConnectDisconnectAndABusyPort) {
@@ -208,15 +220,18 @@ TEST_F(PhoneDocTest, ConnectDisconnectAndABusyPort) {
     EXPECT_EQ(second, nullptr);
     EXPECT_EQ(QLibLastError(), "Port " + sim->server.DevicePath() + " is busy: another program is using it.");
     // Connect while connected closes the old handle first, so the port is free for the new one.
-    void* old = doc.m_phone;
-    EXPECT_TRUE(doc.Connect());
-    EXPECT_NE(doc.m_phone, old);
-    EXPECT_EQ(QLIB_IsPhoneConnected(old), 0);  // a closed handle is safe to ask
-    EXPECT_FALSE(doc.Disconnect());
-    EXPECT_EQ(doc.m_phone, nullptr);
+    EXPECT_TRUE(doc.Connect().IsCompleted());
+    EXPECT_TRUE(doc.CheckConnected());
+    EXPECT_TRUE(doc.Disconnect().IsCompleted());
+    EXPECT_FALSE(doc.IsConnected());
     EXPECT_FALSE(doc.CheckConnected());
+    // A closed handle is safe to ask.
+    void* own = QLIB_ConnectServerByName(sim->server.DevicePath().c_str());
+    ASSERT_NE(own, nullptr);
+    QLIB_DisconnectServer(own);
+    EXPECT_EQ(QLIB_IsPhoneConnected(own), 0);
     // The simulated phone keeps its line: a client may come back.
-    EXPECT_TRUE(doc.Connect());
+    EXPECT_TRUE(doc.Connect().IsCompleted());
     EXPECT_TRUE(t.frontend.Messages().empty());
 }
 
@@ -239,18 +254,20 @@ TEST_F(PhoneDocTest, ElementsPastIndex255AreNeverSentWithAWrappedIndex) {
         def.SetIndex(k);
         defs.Add(def);
     }
-    doc.Definitions() = defs;
+    doc.SetDefinitions(defs);
     StartPhone([](CSimNvStore& s) { s.Put(70, 0, {7}); });
-    ASSERT_EQ(doc.StartUpload(doc.DefinitionsPath()), 1);
+    ASSERT_TRUE(doc.Upload(doc.DefinitionsPath()).IsCompleted());
     ASSERT_EQ(doc.Items().GetSize(), 257);
     EXPECT_EQ(doc.Items()[0].Active(), 1);
     EXPECT_EQ(doc.Items()[256].Index(), 256);
     EXPECT_EQ(doc.Items()[256].Active(), -1);
     EXPECT_EQ(sim->server.Received(), 1 + 256);
 
-    doc.Items()[256].SetValue(Bytes{9});
-    doc.Items()[256].SetActive(1);
-    doc.Items().KeepIf([](const CNVItem& r) { return r.Index() == 256; });
+    CNVItemArray last = doc.Items();
+    last[256].SetValue(Bytes{9});
+    last[256].SetActive(1);
+    last.KeepIf([](const CNVItem& r) { return r.Index() == 256; });
+    ASSERT_TRUE(doc.SetRecords(last).IsCompleted());
     EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsFailed());
     ASSERT_EQ(doc.LastReport().RowsOf(EResult::Failed).size(), 1u);
     EXPECT_EQ(doc.LastReport().RowsOf(EResult::Failed)[0].detail, "the index does not fit one byte");
@@ -271,7 +288,7 @@ TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAnd
             s.Put(50, CSimNvStore::kPlain, {8, 8, 8});
         },
         options);
-    doc.Items() = LoadedItems();
+    ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
     const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
     EXPECT_TRUE(outcome.IsFailed());
     const CDownloadReport& report = doc.LastReport();
@@ -296,7 +313,7 @@ TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAnd
     EXPECT_NE(json.find("\"verified\":3,\"written\":0,\"protected\":1,\"failed\":1"), std::string::npos) << json;
 
     // The restore writes the old values back, and is itself backed up first.
-    EXPECT_TRUE(doc.RestoreBackup(backup).IsFailed());  // 40 and 50 again
+    EXPECT_TRUE(doc.Restore(backup).IsFailed());  // 40 and 50 again
     EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{9, 9, 9, 9}));
     EXPECT_EQ(*sim->store.Find(20, 0), (Bytes{1, 1}));
     EXPECT_NE(doc.LastReport().backupPath, backup);
@@ -306,7 +323,7 @@ TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAnd
 
 TEST_F(PhoneDocTest, NothingIsWrittenWithoutABackupAndTheSettingsTurnBothStepsOff) {
     StartPhone();
-    doc.Items() = LoadedItems();
+    ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
     WriteFile(m_dir + "/file", "");
     doc.SetBackupFolder(m_dir + "/file/backups");  // a folder that can't be made
     const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);

@@ -31,7 +31,9 @@ SSimPhoneOptions OddAnswers() {
 
 TEST_F(PhoneDocTest, UploadAppliesEveryKindOfAnswer) {
     StartPhone(FillStandardStore, OddAnswers());
-    ASSERT_EQ(doc.StartUpload(doc.DefinitionsPath()), 1);
+    const SOutcome upload = doc.Upload(doc.DefinitionsPath());
+    ASSERT_TRUE(upload.IsCompleted()) << upload.reason;
+    EXPECT_TRUE(upload.notes.empty());
     EXPECT_TRUE(t.frontend.Messages().empty());
     ASSERT_EQ(doc.Items().GetSize(), 12);
     for (int i = 1; i < doc.Items().GetSize(); ++i)
@@ -86,8 +88,16 @@ TEST_F(PhoneDocTest, UploadAppliesEveryKindOfAnswer) {
 
 TEST_F(PhoneDocTest, UploadByListTakesOnlyTheListedItems) {
     StartPhone(FillStandardStore);
-    doc.SelectedEntries().AddEntry("old", "Alpha", 0);
-    ASSERT_EQ(doc.StartUpload(WriteList("Array Twenty;20\n")), 1);
+    CNVItemArray old;
+    CNVItem ten;
+    ten.SetId(10);
+    ten.SetName("Plain Ten");
+    ten.SetGroup("Alpha");
+    old.Add(ten);
+    ASSERT_TRUE(doc.SetRecords(old).IsCompleted());
+    ASSERT_TRUE(doc.SelectIds({10}).empty());
+    ASSERT_EQ(doc.SelectedEntries().GetCount(), 1);
+    ASSERT_TRUE(doc.Upload(WriteList("Array Twenty;20\n")).IsCompleted());
     ASSERT_EQ(doc.Items().GetSize(), 3);
     EXPECT_EQ(doc.Items()[2].Index(), 2);
     EXPECT_EQ(doc.SelectedEntries().GetCount(), 0);
@@ -97,25 +107,28 @@ TEST_F(PhoneDocTest, UploadStopAsksAndYesKeepsTheDocumentAsItWas) {
     StartPhone(FillStandardStore);
     t.frontend.cancelAtPosition = 3;
     t.frontend.answers = {false};  // No: the upload goes on
-    ASSERT_EQ(doc.StartUpload(doc.DefinitionsPath()), 1);
+    ASSERT_TRUE(doc.Upload(doc.DefinitionsPath()).IsCompleted());
     ASSERT_EQ(t.frontend.Questions().size(), 1u);
     EXPECT_EQ(t.frontend.Questions()[0], "Are you sure you want to stop uploading NV Items from Mobile Phone?");
     EXPECT_EQ(doc.Items().GetSize(), 12);
 
     t.frontend.cancelAtPosition = 2;
     t.frontend.answers = {true};
-    EXPECT_EQ(doc.StartUpload(doc.DefinitionsPath()), 0);
-    EXPECT_TRUE(doc.LastOutcome().IsStopped());
+    EXPECT_TRUE(doc.Upload(doc.DefinitionsPath()).IsStopped());
+    EXPECT_FALSE(doc.HasPartialUpload());
     EXPECT_EQ(doc.Items().GetSize(), 12);
     EXPECT_EQ(doc.AllEntries().GetCount(), 12);
 }
 
 TEST_F(PhoneDocTest, UploadOfAMissingListStartsNothing) {
     StartPhone(FillStandardStore);
-    EXPECT_EQ(doc.StartUpload(m_dir + "/no-such-list.csv"), 0);
+    const SOutcome upload = doc.Upload(m_dir + "/no-such-list.csv");
+    EXPECT_TRUE(upload.IsFailed());
+    EXPECT_EQ(upload.reason, "Can't open a file!");
+    EXPECT_FALSE(doc.HasPartialUpload());
     EXPECT_TRUE(doc.Items().IsEmpty());
     EXPECT_EQ(t.frontend.captions.back(), "Loading list NV Items for uploading");  // the upload never ran
-    EXPECT_EQ(t.frontend.Messages(), std::vector<std::string>{"Can't open a file!"});
+    EXPECT_TRUE(t.frontend.Messages().empty());
 }
 
 TEST_F(PhoneDocTest, NoiseAndSplitRepliesReadTheSame) {
@@ -123,7 +136,7 @@ TEST_F(PhoneDocTest, NoiseAndSplitRepliesReadTheSame) {
     line.noise = true;
     line.split = true;
     StartPhone(FillStandardStore, {}, line);
-    ASSERT_EQ(doc.StartUpload(doc.DefinitionsPath()), 1);
+    ASSERT_TRUE(doc.Upload(doc.DefinitionsPath()).IsCompleted());
     EXPECT_EQ(FindRecord(doc.Items(), 10)->Value(), (Bytes{1, 2, 3, 4}));
     EXPECT_EQ(FindRecord(doc.Items(), 20, 1)->Value(), (Bytes{0x0C, 0x0D}));
     EXPECT_EQ(FindRecord(doc.Items(), 50)->Active(), 1);
@@ -134,23 +147,30 @@ TEST_F(PhoneDocTest, PhoneThatFallsSilentCostsOneTimeout) {
     SSimLineOptions line;
     line.silentAfter = 2;  // the version probe and item 10
     StartPhone(FillStandardStore, {}, line);
-    ASSERT_EQ(doc.StartUpload(doc.DefinitionsPath()), 1);
+    const SOutcome upload = doc.Upload(doc.DefinitionsPath());
+    ASSERT_TRUE(upload.IsFailed());
+    EXPECT_NE(upload.reason.find("stopped answering"), std::string::npos) << upload.reason;
+    EXPECT_NE(upload.reason.find("did not answer within 300 ms"), std::string::npos) << upload.reason;
+    EXPECT_TRUE(t.frontend.Messages().empty());
+    // The document stays until the front end takes what was read.
+    EXPECT_TRUE(doc.Items().IsEmpty());
+    ASSERT_TRUE(doc.HasPartialUpload());
+    ASSERT_TRUE(doc.TakePartialUpload().IsCompleted());
+    EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(FindRecord(doc.Items(), 10)->Active(), 1);
     for (const auto& r : doc.Items()) EXPECT_EQ(r.Active(), r.Id() == 10 ? 1 : -1) << r.Id();
     // The probe, item 10 and the one request that timed out; the rest failed without asking.
     EXPECT_EQ(sim->server.Received(), 3);
-    ASSERT_EQ(t.frontend.Messages().size(), 1u);
-    EXPECT_NE(t.frontend.Messages()[0].find("stopped answering"), std::string::npos);
-    EXPECT_NE(t.frontend.Messages()[0].find("did not answer within 300 ms"), std::string::npos);
     EXPECT_FALSE(doc.CheckConnected());
-    EXPECT_EQ(doc.m_phone, nullptr);
+    EXPECT_FALSE(doc.IsConnected());
 }
 
 TEST_F(PhoneDocTest, PhoneThatGoesAwayEndsTheUploadAtOnce) {
     StartPhone(FillStandardStore);
     sim->server.Stop();  // the pseudo-terminal closes, as an unplugged cable
-    ASSERT_EQ(doc.StartUpload(doc.DefinitionsPath()), 1);
+    const SOutcome upload = doc.Upload(doc.DefinitionsPath());
+    ASSERT_TRUE(upload.IsFailed());
+    EXPECT_NE(upload.reason.find("went away"), std::string::npos) << upload.reason;
+    ASSERT_TRUE(doc.TakePartialUpload().IsCompleted());
     for (const auto& r : doc.Items()) EXPECT_EQ(r.Active(), -1);
-    ASSERT_EQ(t.frontend.Messages().size(), 1u);
-    EXPECT_NE(t.frontend.Messages()[0].find("went away"), std::string::npos) << t.frontend.Messages()[0];
 }

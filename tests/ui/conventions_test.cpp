@@ -94,10 +94,9 @@ private slots:
             ui.FillDatabase();
             const std::string path = ui.Path(std::string("backup.") + ext);
             QVERIFY(ui.Doc().SaveBackup(path).IsCompleted());
-            ui.Doc().Items().RemoveAll();
 
             // Unsaved changes are asked about once, before the file dialog.
-            ui.Doc().SetModified(true);
+            QVERIFY(ui.Doc().SetValue(0, {0x55}).IsCompleted());
             ui.sink.answers = {false};
             ui.chooser.paths = {path};
             frame.Action(CMainFrame::kOpenBackup)->trigger();
@@ -113,7 +112,7 @@ private slots:
 
             // Save writes the edit back into the same file, in its kind, leaving no temporary file.
             const int band = RecordIndex(ui.Doc().Items(), 441);
-            QVERIFY(ui.Doc().SetItemValue(band, {0x12, 0x34}));
+            QVERIFY(ui.Doc().SetValue(band, {0x12, 0x34}).IsCompleted());
             frame.UpdateTitle();
             QVERIFY(frame.windowTitle().startsWith(QString("backup.%1*").arg(ext)));
             frame.Action(CMainFrame::kSave)->trigger();
@@ -354,12 +353,14 @@ private slots:
         QVERIFY(ui.Start());
         CMainFrame& frame = ui.Frame();
         // There: no NV_ESN_I, another band. Here: no NV_DIAL_I.
-        ui.FillDatabase();
-        ui.Doc().Items().RemoveAt(RecordIndex(ui.Doc().Items(), 0));
-        ui.Doc().Items()[RecordIndex(ui.Doc().Items(), 441)].SetValue({0xAB, 0x00});
+        CNVItemArray there = FilledRecords(ui.Doc());
+        there.RemoveAt(RecordIndex(there, 0));
+        there[RecordIndex(there, 441)].SetValue({0xAB, 0x00});
+        QVERIFY(ui.Doc().SetRecords(there).IsCompleted());
         QVERIFY(ui.Doc().SaveBackup(ui.Path("there.cnv")).IsCompleted());
-        ui.FillDatabase();
-        ui.Doc().Items().RemoveAt(RecordIndex(ui.Doc().Items(), 57));
+        CNVItemArray here = FilledRecords(ui.Doc());
+        here.RemoveAt(RecordIndex(here, 57));
+        QVERIFY(ui.Doc().SetRecords(here).IsCompleted());
         QVERIFY(ui.Doc().SaveBackup(ui.Path("here.cnv")).IsCompleted());
         QVERIFY(frame.OpenBackup(ui.Path("here.cnv")));
 

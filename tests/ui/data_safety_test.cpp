@@ -47,8 +47,8 @@ struct SLoadedApp : SUiApp {
     }
     ~SLoadedApp() { app.reset(); }  // before the sink it reports to
     CNVContentView& Content() { return Frame().ContentView(); }
-    CNVItem& Record(const std::string& name) {
-        for (CNVItem& item : Doc().Items())
+    const CNVItem& Record(const std::string& name) {
+        for (const CNVItem& item : Doc().Items())
             if (item.Name() == name) return item;
         qFatal("no record %s", name.c_str());
     }
@@ -132,8 +132,11 @@ private slots:
     void anEditOfARecordWithoutValueKeepsTheValueAndTheListShowsItActive() {
         SLoadedApp ui;
         // A record the phone could not read: no value, marked X.
-        ui.Record("NV_ESN_I").SetValue(std::vector<uint8_t>{});
-        ui.Record("NV_ESN_I").SetActive(CNVItem::kUnreadable);
+        ui.ChangeRecords([](CNVItem& item) {
+            if (item.Name() != "NV_ESN_I") return;
+            item.SetValue(std::vector<uint8_t>{});
+            item.SetActive(CNVItem::kUnreadable);
+        });
         ui.Select("SECURITY");
         QCOMPARE(RowTexts(ui.Frame().ListView(), 0)[2], std::string("X"));
         ui.Frame().ListView().setCurrentItem(ui.Frame().ListView().topLevelItem(0));
@@ -151,7 +154,10 @@ private slots:
         CNVItem element = ui.Record("NV_SCI_I [ 0 ]");
         element.SetValue(std::vector<uint8_t>{0xEE});
         one.Add(element);
-        QVERIFY(ui.Doc().StartStoreCnv(ui.Path("one.cnv"), one));
+        CTessivaDoc other(ui.Doc().Jobs());
+        other.SetDefinitions(ui.Doc().Definitions());
+        QVERIFY(other.SetRecords(one).IsCompleted());
+        QVERIFY(other.SaveBackup(ui.Path("one.cnv")).IsCompleted());
         const std::vector<uint8_t> second = ui.Record("NV_SCI_I [ 1 ]").Value();
         ui.Select("(Id=10) NV_SCI_I [ 0 ]");
         QVERIFY(ui.Content().topLevelItemCount() > 0);

@@ -206,7 +206,7 @@ private slots:
             ui.FillDatabase();
             const auto expected = ValuesById(ui.Doc().Items());
             QVERIFY(ui.SaveBackup(ui.Path(name)));
-            ui.Doc().Items().RemoveAll();
+            QVERIFY(ui.Doc().SetRecords({}).IsCompleted());
             ui.sink.ClearRecords();
 
             const std::string kind = std::string(name).substr(4);
@@ -231,11 +231,12 @@ private slots:
     void numberedBackupShowsSubscriptionsAndItemFilesAndSavesInItsLayout() {
         SUiApp ui;
         QVERIFY(ui.Start());
-        ui.FillDatabase();
-        ui.Doc().Items()[0].SetSubscription(1);
+        CNVItemArray records = FilledRecords(ui.Doc());
+        records[0].SetSubscription(1);
+        QVERIFY(ui.Doc().SetRecords(records).IsCompleted());
         // A numbered file written by the document, with an item file added as other tools have them.
         const std::string path = ui.Path("n.qcn");
-        QVERIFY(ui.Doc().SaveQcn(path, ui.Doc().Items(), CBackupFiles::ESaveLayout::Numbered));
+        QVERIFY(ui.Doc().SaveBackup(path, CTessivaDoc::EScope::AllActive, CBackupFiles::ESaveLayout::Numbered).IsCompleted());
         CCompoundNode tree;
         EBackupForm form{};
         SNumberedBackup backup;
@@ -286,7 +287,7 @@ private slots:
         ui.FillDatabase();
         QVERIFY(ui.SaveBackup(ui.Path("a.cnv")));
         for (int command : {32843, 32840}) {
-            ui.Doc().Items().RemoveAll();
+            QVERIFY(ui.Doc().SetRecords({}).IsCompleted());
             ui.chooser.paths = {ui.Path("a.cnv")};
             ui.Frame().Action(command)->trigger();
             QCOMPARE(ui.Doc().Items().GetSize(), 9);

@@ -165,7 +165,7 @@ private slots:
         QVERIFY(!ConnectTo(ui, mute.server.DevicePath()));
         QCOMPARE(StateText(ui), std::string("CAN'T CONNECT"));
         QVERIFY(ui.sink.Messages().empty());
-        QVERIFY(ui.Doc().m_phone == nullptr);
+        QVERIFY(!ui.Doc().IsConnected());
 
         // Every phone command without a phone: the reply, and nothing else happens.
         ui.FillDatabase();
@@ -190,7 +190,7 @@ private slots:
         QCOMPARE(StateText(ui), std::string("CONNECTED"));
         frame.Action(CMainFrame::kDisconnect)->trigger();
         QCOMPARE(StateText(ui), std::string("NOT CONNECTED"));
-        QVERIFY(ui.Doc().m_phone == nullptr);
+        QVERIFY(!ui.Doc().IsConnected());
     }
 
     void uploadsAndDownloadsThroughTheWindow() {
@@ -229,12 +229,12 @@ private slots:
         // Download of the selection: new values for the RF and SECURITY groups; the phone
         // refuses 441, the one inactive record and the unselected items are not sent.
         frame.Action(CMainFrame::kUploadAll)->trigger();
-        for (CNVItem& item : ui.Doc().Items())
-            if (item.Active() == CNVItem::kActive || item.Id() == 99) {
-                Bytes value(static_cast<size_t>(item.Size()), static_cast<uint8_t>(0xA0 + item.Id() % 16));
-                item.SetValue(value);
-                item.SetActive(item.Id() == 99 ? CNVItem::kNotActive : CNVItem::kActive);
-            }
+        ui.ChangeRecords([](CNVItem& item) {
+            if (item.Active() != CNVItem::kActive && item.Id() != 99) return;
+            Bytes value(static_cast<size_t>(item.Size()), static_cast<uint8_t>(0xA0 + item.Id() % 16));
+            item.SetValue(value);
+            item.SetActive(item.Id() == 99 ? CNVItem::kNotActive : CNVItem::kActive);
+        });
         for (const char* group : {"RF", "SECURITY"}) {
             frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), group));
             frame.SelectedTree().DropFrom(frame.ItemsTree());
@@ -356,8 +356,7 @@ private slots:
                 if (item.Index() >= 0) item.SetName("NV_SCI_I[ " + std::to_string(item.Index()) + " ]");
                 kept.Add(item);
             }
-            ui.Doc().Items() = kept;
-            ui.Doc().AllEntries().LoadEntriesFromItems(ui.Doc().Items());
+            QVERIFY(ui.Doc().SetRecords(kept).IsCompleted());
             frame.Views().BuildItemsTree();
             for (const char* group : {"CDMA", "RF"}) {
                 frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), group));
@@ -452,7 +451,7 @@ private slots:
 
         frame.SystemPortActions()[1]->trigger();
         QCOMPARE(ui.Doc().GetPortName(), std::string("/dev/ttyUSB0"));
-        QVERIFY(ui.Doc().m_phone == nullptr);
+        QVERIFY(!ui.Doc().IsConnected());
         QCOMPARE(StateText(ui), std::string("NOT CONNECTED"));
         QCOMPARE(frame.StatusField(CMainFrame::kStatusOutcome)->text(), QString("Disconnected: the port changed"));
         QCOMPARE(frame.PortBox()->currentText(), QString("ttyUSB0"));  // the listed name stands for its device

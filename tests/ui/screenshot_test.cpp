@@ -124,12 +124,14 @@ private slots:
             const std::string other = MakeTempDir("shots-compare") + "/other.cnv";
             CTessivaDoc copy(app.Jobs());
             copy.SetDirectory(dir.toStdString());
-            copy.Definitions() = app.Doc().Definitions();
+            copy.SetDefinitions(app.Doc().Definitions());
             QVERIFY(copy.LoadBackup(backup).IsCompleted());
-            copy.Items().RemoveAt(0);
-            std::vector<uint8_t> value = copy.Items()[1].Value();
+            CNVItemArray records = copy.Items();
+            records.RemoveAt(0);
+            std::vector<uint8_t> value = records[1].Value();
             if (!value.empty()) value[0] ^= 0x5A;
-            copy.Items()[1].SetValue(value);
+            records[1].SetValue(value);
+            QVERIFY(copy.SetRecords(records).IsCompleted());
             QVERIFY(copy.SaveBackup(other).IsCompleted());
             chooser.paths = {other};
             QTimer::singleShot(300, [&] {

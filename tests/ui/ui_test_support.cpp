@@ -1,5 +1,6 @@
 #include "ui_test_support.h"
 
+#include "ui/doc_views.h"
 #include "ui/main_frame.h"
 #include "ui/nv_tree_view.h"
 #include "app/tessiva_app.h"
@@ -58,7 +59,7 @@ CTessivaDoc& SUiApp::Doc() { return app->Doc(); }
 
 void SUiApp::FillDatabase() { ::FillDatabase(Doc()); }
 
-void FillDatabase(CTessivaDoc& doc) {
+CNVItemArray FilledRecords(const CTessivaDoc& doc) {
     CNVItemArray items;
     for (const CNVItem& def : doc.Definitions()) {
         CNVItem item = def;
@@ -69,7 +70,16 @@ void FillDatabase(CTessivaDoc& doc) {
         item.SetActive(CNVItem::kActive);
         items.Add(item);
     }
-    (void)doc.SetRecords(std::move(items));
+    return items;
+}
+
+void FillDatabase(CTessivaDoc& doc) { (void)doc.SetRecords(FilledRecords(doc)); }
+
+void SUiApp::ChangeRecords(const std::function<void(CNVItem&)>& change) {
+    CNVItemArray records = Doc().Items();
+    for (CNVItem& r : records) change(r);
+    (void)Doc().SetRecords(std::move(records));
+    Frame().Views().BuildItemsTree();
 }
 
 bool SUiApp::SaveBackup(const std::string& path) {

@@ -118,8 +118,9 @@ private slots:
 
     void anActiveMinusOneShowsXAndAnUnknownTypeShowsTheMessageOnce() {
         SLoaded ui;
-        for (CNVItem& item : ui.Doc().Items())
+        ui.ChangeRecords([](CNVItem& item) {
             if (item.Name() == "NV_BAND_PREF_I") item.SetActive(CNVItem::kUnreadable);
+        });
         ui.Select(ui.Items(), "(Id=441) NV_BAND_PREF_I");
         QCOMPARE(RowTexts(ui.List(), 0)[2], std::string("X"));
 
@@ -132,8 +133,9 @@ private slots:
 
     void editingADecimalCellRewritesThatFieldAndActivatesTheItem() {
         SLoaded ui;
-        for (CNVItem& item : ui.Doc().Items())
+        ui.ChangeRecords([](CNVItem& item) {
             if (item.Name() == "NV_DIAL_I") item.SetActive(CNVItem::kNotActive);
+        });
         const std::vector<uint8_t> before = ui.Record("NV_DIAL_I").Value();
         ui.Select(ui.Items(), "(Id=57) NV_DIAL_I");
 
@@ -170,8 +172,9 @@ private slots:
         SLoaded ui;
         QApplication::setActiveWindow(&ui.Frame());
         QVERIFY(QTest::qWaitForWindowActive(&ui.Frame()));
-        for (CNVItem& item : ui.Doc().Items())
+        ui.ChangeRecords([](CNVItem& item) {
             if (item.Name() == "NV_BAND_PREF_I") item.SetActive(CNVItem::kNotActive);
+        });
         const std::vector<uint8_t> before = ui.Record("NV_BAND_PREF_I").Value();
         ui.Select(ui.Items(), "(Id=441) NV_BAND_PREF_I");
 
@@ -305,11 +308,10 @@ private slots:
             const int command = ext == "brt" ? CMainFrame::kSaveSelectedBrt : CMainFrame::kSaveSelectedCnvToolbar;
             ui.chooser.paths = {ui.Path("selected." + ext)};
             ui.Frame().Action(command)->trigger();
-            CNVItemArray list = chosen;
-            if (ext == "brt")
-                QVERIFY(ui.Doc().StartStoreBrt(ui.Path("expected." + ext), list));
-            else
-                QVERIFY(ui.Doc().StartStoreCnv(ui.Path("expected." + ext), list));
+            CTessivaDoc direct(ui.Doc().Jobs());
+            direct.SetDefinitions(ui.Doc().Definitions());
+            QVERIFY(direct.SetRecords(chosen).IsCompleted());
+            QVERIFY(direct.SaveBackup(ui.Path("expected." + ext)).IsCompleted());
             QCOMPARE(ReadBytes(ui.Path("selected." + ext)), ReadBytes(ui.Path("expected." + ext)));
         }
 
