@@ -621,12 +621,30 @@ void CMainFrame::UndoRedo(bool undo) {
     UpdateTitle();
 }
 
+namespace {
+// A new text for an action whose Alt letter was given at start-up: the letter stays.
+void SetTextKeepingLetter(QAction* action, QString text) {
+    const QString old = action->text();
+    const qsizetype at = QString(old).replace("&&", "__").indexOf('&');
+    if (at >= 0 && at + 1 < old.size()) {
+        const QChar letter = old[at + 1];
+        const qsizetype to = at < text.size() && text[at].toLower() == letter.toLower()
+                                 ? at
+                                 : text.indexOf(letter, 0, Qt::CaseInsensitive);
+        if (to >= 0) text.insert(to, '&');
+    }
+    action->setText(text);
+}
+}  // namespace
+
 void CMainFrame::UpdateUndoActions() {
     const CEditHistory& history = m_doc.History();
     m_undoAction->setEnabled(history.CanUndo());
     m_redoAction->setEnabled(history.CanRedo());
-    m_undoAction->setText(history.CanUndo() ? tr("Undo %1").arg(QString::fromStdString(history.UndoName())) : tr("Undo"));
-    m_redoAction->setText(history.CanRedo() ? tr("Redo %1").arg(QString::fromStdString(history.RedoName())) : tr("Redo"));
+    SetTextKeepingLetter(m_undoAction,
+                         history.CanUndo() ? tr("Undo %1").arg(QString::fromStdString(history.UndoName())) : tr("Undo"));
+    SetTextKeepingLetter(m_redoAction,
+                         history.CanRedo() ? tr("Redo %1").arg(QString::fromStdString(history.RedoName())) : tr("Redo"));
 }
 
 void CMainFrame::ShowRecordsAfterLoad(bool loaded) {
@@ -891,8 +909,10 @@ void CMainFrame::OnConnect() {
     (void)m_doc.Disconnect();
     const SOutcome connected = m_doc.Connect();
     SetConnectionState(connected.IsCompleted() ? kConnected : kCantConnect);
+    if (connected.IsCompleted()) return;
     // A port that can't be opened is told; a phone that does not answer shows in the state.
     if (!m_doc.IsConnected()) Tell(connected);
+    (void)m_doc.Disconnect();
 }
 
 void CMainFrame::OnDisconnect() {
