@@ -182,8 +182,15 @@ case "$cmd" in
     fi
     ;;
   wincheck) wincheck ;;
+  package)
+    # build/tessiva_<version>_<arch>.deb; install it with `sudo apt install ./build/tessiva_*.deb`.
+    build
+    rm -f build/tessiva_*.deb
+    (cd build && cpack -G DEB >/dev/null)
+    ls build/tessiva_*.deb
+    ;;
   *)
-    echo "usage: ./dev.sh run|test|build|bench|asan|wincheck|fuzz [SECONDS]" >&2
+    echo "usage: ./dev.sh run|test|build|bench|asan|wincheck|package|fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

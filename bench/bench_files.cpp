@@ -4,6 +4,7 @@
 #include "doc/item_completion.h"
 #include "doc/item_merge.h"
 #include "doc/tessiva_doc.h"
+#include "files/compound_file.h"
 
 #include <benchmark/benchmark.h>
 #include <algorithm>
@@ -126,6 +127,46 @@ BENCHMARK(BM_StoreCnv)->Apply(Sizes);
 BENCHMARK(BM_LoadCnv)->Apply(Sizes);
 BENCHMARK(BM_StoreQcn)->Apply(Sizes);
 BENCHMARK(BM_LoadQcn)->Apply(Sizes);
+
+// Compound files alone: a tree shaped as Tessiva's layout, one storage per item holding its
+// 134-byte stream, all in one storage of `streams` children, written and read back whole.
+CCompoundNode ItemTree(int streams) {
+    CCompoundNode root;
+    CCompoundNode& items = root.Storage("00000000").Storage("default");
+    items.Children().reserve(static_cast<size_t>(streams));
+    for (int id = 0; id < streams; ++id)
+        items.Append(CCompoundNode(std::to_string(id), true)).Stream("0").SetBytes(std::vector<uint8_t>(134, uint8_t(id)));
+    return root;
+}
+
+void CompoundSizes(benchmark::internal::Benchmark* b) {
+    b->Arg(20000)->Arg(40000)->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond);
+}
+
+void BM_CompoundSave(benchmark::State& state) {
+    const CCompoundNode tree = ItemTree(static_cast<int>(state.range(0)));
+    const std::string path = BenchDir("files") + "/compound.qcn";
+    std::string error;
+    for (auto _ : state)
+        if (!CCompoundFile::Write(path, tree, error)) state.SkipWithError(error.c_str());
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    std::filesystem::remove(path);
+}
+
+void BM_CompoundLoad(benchmark::State& state) {
+    const std::string path = BenchDir("files") + "/compound.qcn";
+    std::string error;
+    if (!CCompoundFile::Write(path, ItemTree(static_cast<int>(state.range(0))), error)) state.SkipWithError(error.c_str());
+    for (auto _ : state) {
+        CCompoundNode tree;
+        if (!CCompoundFile::Read(path, tree, error) || tree.CountBelow() != 2 + 2 * size_t(state.range(0)))
+            state.SkipWithError(error.c_str());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_CompoundSave)->Apply(CompoundSizes);
+BENCHMARK(BM_CompoundLoad)->Apply(CompoundSizes);
 
 // Raw element records as a CNV load leaves them (index byte first), in reverse index order
 // so that every element is placed by its index; then the fill-up.

@@ -1,8 +1,10 @@
 // The phone link over a pseudo-terminal with the simulated phone in-process: an upload of
 // 2,000 items through the document against bare round trips of one NV packet (the limit),
-// and the cost of connecting.
+// the reads of a whole phone (records and item files), and the cost of connecting; and what a
+// user waits for: the CLI's upload and download as processes against the simulator's.
 #include "phone/diag_commands.h"
 #include "phone/diag_framing.h"
+#include "phone/efs_client.h"
 #include "jobs/job_control.h"
 #include "phone/serial_transport.h"
 #include "phone/qlib.h"
@@ -10,6 +12,7 @@
 #include "sim/sim_phone.h"
 #include "sim/sim_pty_server.h"
 #include "doc/tessiva_doc.h"
+#include "bench_support.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,8 +23,20 @@
 #include <mutex>
 #include <thread>
 
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
 namespace {
 constexpr int kItems = 2000;
+constexpr int kItemFiles = 200;
+constexpr size_t kItemFileSize = 1024;
+const char* const kItemFolder = "/nv/item_files/bench";
 
 // 2,000 plain items of 16 bytes, every one held by the phone.
 struct SBench {
@@ -36,6 +51,9 @@ struct SBench {
         if (!doc.LoadDefinitions().IsCompleted()) std::fprintf(stderr, "no definitions\n");
         store.SetDefinitions(doc.Definitions());
         for (int id = 0; id < kItems; ++id) store.Put(id, CSimNvStore::kPlain, std::vector<uint8_t>(16, static_cast<uint8_t>(id)));
+        for (int f = 0; f < kItemFiles; ++f)
+            phone.Files().PutFile(std::string(kItemFolder) + "/file" + std::to_string(f),
+                                  std::vector<uint8_t>(kItemFileSize, static_cast<uint8_t>(f)));
         std::string error;
         if (!server.Open(error)) std::fprintf(stderr, "%s\n", error.c_str());
         server.Start();
@@ -177,6 +195,71 @@ BENCHMARK(BM_DownloadAll)
     ->UseManualTime()
     ->MinTime(1.0);
 
+// Every record read through the library, then the item files listed and read whole through
+// the file system client, as a backup of the whole phone reads them; against as many bare
+// round trips on the same pseudo-terminal. ratio_to_bare: bare seconds over these seconds.
+// Returns the round trips made, 0 on a failure.
+size_t ReadWholePhone(void* handle, double& recordSeconds) {
+    uint8_t value[16];
+    unsigned short status = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (int id = 0; id < kItems; ++id)
+        if (!QLIB_DIAG_NV_READ_F(handle, static_cast<unsigned short>(id), value, sizeof value, &status) || status != 0)
+            return 0;
+    recordSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    CEfsClient efs(QLibLink(handle));
+    std::vector<SEfsFile> files;
+    if (!efs.ListFiles(kItemFolder, files) || files.size() != kItemFiles) return 0;
+    std::vector<uint8_t> data;
+    for (const SEfsFile& f : files)
+        if (!efs.ReadFile(f.path, data) || data.size() != kItemFileSize) return 0;
+    return kItems + efs.Requests();
+}
+
+void BM_RecordsAndItemFiles(benchmark::State& state) {
+    SBench& b = Bench();
+    using Clock = std::chrono::steady_clock;
+    double bareSeconds = 0, phoneSeconds = 0, recordSeconds = 0;
+    size_t trips = 0;
+    std::string error;
+    // The round trips of one reading, for the bare loop's count.
+    if (!b.doc.Connect().IsCompleted() || (trips = ReadWholePhone(b.doc.Connection()->Handle(), recordSeconds)) == 0) {
+        state.SkipWithError("reading the phone failed");
+        return;
+    }
+    recordSeconds = 0;
+    for (auto _ : state) {
+        (void)b.doc.Disconnect();  // the bare loop needs the port to itself
+        const auto bareStart = Clock::now();
+        if (!BareRoundTrips(b.server.DevicePath(), static_cast<int>(trips), error)) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+        const auto bareEnd = Clock::now();
+        if (!b.doc.Connect().IsCompleted()) {
+            state.SkipWithError("no connection");
+            break;
+        }
+        const auto start = Clock::now();
+        const bool ok = ReadWholePhone(b.doc.Connection()->Handle(), recordSeconds) == trips;
+        const auto end = Clock::now();
+        if (!ok) {
+            state.SkipWithError("reading the phone failed");
+            break;
+        }
+        bareSeconds += std::chrono::duration<double>(bareEnd - bareStart).count();
+        phoneSeconds += std::chrono::duration<double>(end - start).count();
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+    }
+    (void)b.doc.Disconnect();
+    const double n = static_cast<double>(state.iterations());
+    state.counters["round_trips"] = static_cast<double>(trips);
+    state.counters["records_per_second"] = n * kItems / recordSeconds;
+    state.counters["files_per_second"] = n * kItemFiles / (phoneSeconds - recordSeconds);
+    state.counters["ratio_to_bare"] = phoneSeconds > 0 ? bareSeconds / phoneSeconds : 0;
+}
+BENCHMARK(BM_RecordsAndItemFiles)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
+
 void BM_ConnectAndDisconnect(benchmark::State& state) {
     SBench& b = Bench();
     for (auto _ : state) {
@@ -188,4 +271,118 @@ void BM_ConnectAndDisconnect(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ConnectAndDisconnect)->Unit(benchmark::kMicrosecond)->UseRealTime();
+// The CLI and the simulated phone as the user runs them: separate processes on a
+// pseudo-terminal, 4,800 items of 10 bytes; from id 100, past the SPC-locked ESN (0) and SPC (85).
+constexpr int kCliItems = 4800;
+constexpr int kCliFirstId = 100;
+
+// Starts argv[0] with stdout to outFd (-1: nowhere) and stderr nowhere; 0 on a failure.
+pid_t Spawn(const std::vector<std::string>& args, int outFd) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    else posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const bool ok = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    return ok ? pid : 0;
+}
+
+bool RunToExit(const std::vector<std::string>& args) {
+    const pid_t pid = Spawn(args, -1);
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+struct SCliPhone {
+    SCliPhone() {
+        dir = BenchDir("phone-cli");
+        bin = std::filesystem::canonical("/proc/self/exe").parent_path().string();
+        // The download's backups go below the folder of this run.
+        setenv("XDG_DATA_HOME", dir.c_str(), 1);
+        std::ofstream defs(dir + "/NVItemsDefine.def"), store(dir + "/store.txt");
+        defs << "# name;id;file;group;size;type\n";
+        for (int id = kCliFirstId; id < kCliFirstId + kCliItems; ++id) {
+            defs << "item" << id << ";" << id << ";f;g;10;uint8\n";
+            char last[3];
+            std::snprintf(last, sizeof last, "%02x", id & 0xff);
+            store << id << ";-1;000102030405060708" << last << "\n";
+        }
+        defs.close();
+        store.close();
+        int out[2];
+        if (pipe(out) != 0) return;
+        sim = Spawn({bin + "/tessiva-phone-sim", "--dir", dir, "--from", dir + "/store.txt"}, out[1]);
+        close(out[1]);
+        char line[256] = {};
+        FILE* from = fdopen(out[0], "r");
+        if (sim > 0 && from && std::fgets(line, sizeof line, from)) device = std::string(line, std::strcspn(line, "\n"));
+        if (from) std::fclose(from);
+        if (!device.empty() && !RunToExit(Command(false, false))) device.clear();
+    }
+    ~SCliPhone() {
+        if (sim > 0) {
+            kill(sim, SIGTERM);
+            waitpid(sim, nullptr, 0);
+        }
+        std::filesystem::remove_all(dir);
+    }
+    // An upload into the backup, or a download of it with or without read-back and backup.
+    std::vector<std::string> Command(bool download, bool safety) const {
+        std::vector<std::string> args{bin + "/tessiva-cli", "--dir", dir, download ? "download" : "upload",
+                                      "--port", device};
+        if (download && !safety) args.insert(args.end(), {"--no-backup", "--no-verify"});
+        args.push_back(dir + "/phone.brt");
+        return args;
+    }
+
+    std::string dir, bin, device;
+    pid_t sim = 0;
+};
+
+// Process start to exit of the CLI, against the bare loop making as many round trips on the
+// same pseudo-terminal in the same iteration: one per record, three with read-back and backup.
+void BM_CliEndToEnd(benchmark::State& state) {
+    static SCliPhone p;
+    if (p.device.empty()) {
+        state.SkipWithError("the simulated phone or the first upload failed");
+        return;
+    }
+    const bool download = state.range(0) != 0, safety = state.range(1) != 0;
+    const std::vector<std::string> command = p.Command(download, safety);
+    const int trips = safety ? 3 * kCliItems : kCliItems;
+    using Clock = std::chrono::steady_clock;
+    double bareSeconds = 0, cliSeconds = 0;
+    std::string error;
+    for (auto _ : state) {
+        const auto bareStart = Clock::now();
+        if (!BareRoundTrips(p.device, trips, error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        const auto start = Clock::now();
+        if (!RunToExit(command)) {
+            state.SkipWithError("the CLI failed");
+            return;
+        }
+        const auto end = Clock::now();
+        bareSeconds += std::chrono::duration<double>(start - bareStart).count();
+        cliSeconds += std::chrono::duration<double>(end - start).count();
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+    }
+    state.counters["items_per_second"] = static_cast<double>(state.iterations()) * kCliItems / cliSeconds;
+    state.counters[download ? "download_ratio_to_bare" : "ratio_to_bare"] = bareSeconds / cliSeconds;
+}
+BENCHMARK(BM_CliEndToEnd)
+    ->ArgNames({"download", "safety"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->MinTime(2.0);
 }  // namespace

@@ -313,6 +313,8 @@ int main(int argc, char** argv) {
     PlugIcon(false);
     AppIcon("tessiva", 32);
     AppIcon("tessiva-64", 64);
+    AppIcon("tessiva-128", 128);
+    AppIcon("tessiva-256", 256);
     TreeImages();
     return 0;
 }

@@ -5,6 +5,12 @@
 #include <QLocale>
 
 int main(int argc, char** argv) {
+    if (CTessivaApp::AsksForHelp(argc, argv)) {
+        const QCoreApplication core(argc, argv);  // translations, without a display
+        CTessivaApp::InstallTranslations(QLocale());
+        CTessivaApp::PrintUsage(stdout);
+        return 0;
+    }
     QApplication qapp(argc, argv);
     QApplication::setApplicationName("Tessiva");
     QApplication::setApplicationVersion("1.5");

@@ -6,6 +6,7 @@
 #include "jobs/text_translation.h"
 
 #include <QApplication>
+#include <cstring>
 #include <QDir>
 #include <QFile>
 #include <QLibraryInfo>
@@ -30,6 +31,10 @@ bool CTessivaApp::InitInstance(const std::string& dir) {
     m_doc.SetFileChooser(&m_chooser);
     m_doc.SetBackupFolder(
         (QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/backups").toStdString());
+    // Records the backup lacks are written only when the user says so.
+    m_doc.SetConfirmWritesWithoutBackup([this](const std::string& question) {
+        return m_doc.Messages().AskYesNo(question);
+    });
     m_frame = std::make_unique<CMainFrame>(m_doc, m_chooser);
     m_fileDialogChooser.SetParent(m_frame.get());
     m_progressDialog.SetOwnerWindow(m_frame.get());
@@ -51,17 +56,25 @@ void CTessivaApp::OnAppAbout() {
     about.exec();
 }
 
+void CTessivaApp::PrintUsage(FILE* to) {
+    std::fputs(QCoreApplication::translate(
+                   "CTessivaApp",
+                   "usage: tessiva [--dir DIR] [FILE]\n\n"
+                   "NV item editor. DIR holds NVItemsDefine.def and NVTypes.typ (default: the current\n"
+                   "directory). FILE, a backup of any kind (BRT, CNV, QCN, XQCN), is opened at start.\n")
+                   .toLocal8Bit()
+                   .constData(),
+               to);
+}
+
+bool CTessivaApp::AsksForHelp(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    return false;
+}
+
 int CTessivaApp::Start(const QStringList& arguments) {
-    const auto usage = [](FILE* to) {
-        std::fputs(QCoreApplication::translate(
-                       "CTessivaApp",
-                       "usage: tessiva [--dir DIR] [FILE]\n\n"
-                       "NV item editor. DIR holds NVItemsDefine.def and NVTypes.typ (default: the current\n"
-                       "directory). FILE, a backup of any kind (BRT, CNV, QCN, XQCN), is opened at start.\n")
-                       .toLocal8Bit()
-                       .constData(),
-                   to);
-    };
+    const auto usage = &CTessivaApp::PrintUsage;
     std::string dir = ".";
     std::string file;
     for (qsizetype i = 1; i < arguments.size(); ++i) {

@@ -6,6 +6,7 @@
 #include "doc/tessiva_doc.h"
 
 #include <QStringList>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -31,6 +32,10 @@ public:
     // program goes on into its event loop, else its exit status (0 after --help, 2 after a
     // wrong argument, 1 when the definitions could not be read).
     int Start(const QStringList& arguments);
+    // The command line's help, and whether it is asked for: main prints it before the
+    // display is opened, so it works on a machine without one.
+    static void PrintUsage(FILE* to);
+    static bool AsksForHelp(int argc, const char* const* argv);
 
     // The program's translation for locale and Qt's own, where they are found, and the
     // texts of the layers below the window routed through the application's translators.

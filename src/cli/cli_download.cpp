@@ -17,10 +17,9 @@ std::string BackupFolder() {
 }
 
 bool SaveReport(SCliContext& ctx, const std::string& path, const CDownloadReport& report) {
-    CSafeFileWriter file;
-    const std::string json = report.Json();
-    if (file.Open(path) && file.Write(json.data(), json.size()) && file.Commit()) return true;
-    ctx.Fail("Can't write the report " + path + ": " + file.Error());
+    std::string error;
+    if (CSafeFileWriter::WriteWholeFile(path, report.Json(), error)) return true;
+    ctx.Fail("Can't write the report " + path + ": " + error);
     return false;
 }
 
@@ -41,6 +40,7 @@ int RunDownload(SCliContext& ctx, const SCliArgs& args) {
     doc.SetBackupBeforeDownload(!args.Has("--no-backup"));
     doc.SetVerifyWrites(!args.Has("--no-verify"));
     doc.SetBackupFolder(BackupFolder());
+    if (args.Has("--force")) doc.SetConfirmWritesWithoutBackup([](const std::string&) { return true; });
     const SOutcome outcome =
         doc.Download(selected ? CTessivaDoc::EScope::SelectedActive : CTessivaDoc::EScope::AllActive);
     const CDownloadReport& report = doc.LastReport();
@@ -54,7 +54,7 @@ int RunDownload(SCliContext& ctx, const SCliArgs& args) {
     return kExitOk;
 }
 
-const CCliRegistrar kDownload({"download", "download --port DEV [--ids LIST] [--timeout MS] [--no-backup] [--no-verify] [--report FILE] IN",
+const CCliRegistrar kDownload({"download", "download --port DEV [--ids LIST] [--timeout MS] [--no-backup] [--no-verify] [--force] [--report FILE] IN",
                                "Write the active records of IN (.brt, .cnv, .qcn, .xqcn) into the phone",
                                "Loads IN as the window does and writes every active record, as \"Download All\n"
                                "Active to Mobile\" does; with --ids 10,441 only the records of those items, as\n"
@@ -62,11 +62,13 @@ const CCliRegistrar kDownload({"download", "download --port DEV [--ids LIST] [--
                                "protected or could not be written.\n"
                                "Before writing, the phone's values of the records to be written are saved as a CNV\n"
                                "file in the backups folder of the user's data folder; when that file can't be\n"
-                               "saved, nothing is written. Each accepted write is read back and compared. The\n"
-                               "report goes to stderr.\n"
+                               "saved and read back whole, nothing is written. A record whose value the phone\n"
+                               "could not read is not written (exit 1), as the backup can't bring it back.\n"
+                               "Each accepted write is read back and compared. The report goes to stderr.\n"
                                "  --no-backup    write without saving the phone's values first\n"
                                "  --no-verify    don't read back what was written\n"
+                               "  --force        write also the records that could not be backed up\n"
                                "  --report FILE  the report as JSON" TESSIVA_PHONE_OPTIONS_HELP,
-                               {"--no-backup", "--no-verify"}, {"--port", "--timeout", "--ids", "--report"}, 1, 1,
+                               {"--no-backup", "--no-verify", "--force"}, {"--port", "--timeout", "--ids", "--report"}, 1, 1,
                                RunDownload});
 }  // namespace

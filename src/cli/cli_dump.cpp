@@ -32,6 +32,7 @@ int RunDump(SCliContext& ctx, const SCliArgs& args) {
                      "group", "fileName", "type", "value");
     bool first = true;
     for (const auto& r : ctx.doc.Items()) {
+        if (json && ctx.doc.IsUndefined(r)) continue;  // listed under "undefined"
         const bool decoded = DecodeFields(ctx, r, fields, reported);
         if (json) {
             std::printf("%s\n{\"id\":%d,\"index\":%d,\"active\":%d,\"size\":%d,\"name\":%s,\"group\":%s,"
@@ -54,6 +55,12 @@ int RunDump(SCliContext& ctx, const SCliArgs& args) {
     if (json) {
         std::printf("\n],\"undefined\":[");
         first = true;
+        for (const auto& r : ctx.doc.Items()) {
+            if (!ctx.doc.IsUndefined(r)) continue;
+            std::printf("%s\n{\"id\":%d,\"subscription\":%d,\"value\":\"%s\"}", first ? "" : ",", r.Id(),
+                        r.Subscription(), HexBytes(r.Value()).c_str());
+            first = false;
+        }
         for (const SNumberedRecord& r : numbered.KeptAside()) {
             std::printf("%s\n{\"id\":%u,\"subscription\":%d,\"value\":\"%s\"}", first ? "" : ",", r.id,
                         r.subscription, HexBytes(std::vector<uint8_t>(r.data.begin(), r.data.end())).c_str());
@@ -80,7 +87,7 @@ const CCliRegistrar kDump({"dump", "dump FILE [--json]", "Print every record of 
                            "its fields in decimal and hex. With --json \"fields\" is null for a type the\n"
                            "catalogue lacks; \"layout\" names what FILE was (brt, cnv, tessiva, numbered,\n"
                            "xqcn), \"subscription\" each record's (0 default, 1, 2), \"undefined\" the\n"
-                           "records kept aside for want of a definition and \"itemFiles\" the item files\n"
-                           "of a numbered-items backup. Exit 1 when FILE can't be loaded.",
+                           "records of items the definitions do not name (and those kept aside) and\n"
+                           "\"itemFiles\" the item files of a numbered-items backup. Exit 1 when FILE can't be loaded.",
                            {"--json"}, {}, 1, 1, RunDump});
 }  // namespace

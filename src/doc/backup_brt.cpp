@@ -19,7 +19,12 @@ SOutcome CBackupFiles::StoreBrt(const std::string& path, const CNVItemArray& lis
     m_jobs.EnableCancel();
     ::RemoveInactive(w);
     std::string refusal;
-    if (!CheckRecordsFit(w, CBrtFile::kLimits, refusal)) return m_jobs.FailJob(refusal);
+    CNVItemArray defined = w, undefined = w;
+    defined.KeepIf([this](const CNVItem& r) { return !IsUndefined(r); });
+    undefined.KeepIf([this](const CNVItem& r) { return IsUndefined(r); });
+    if (!CheckRecordsFit(defined, CBrtFile::kLimits, refusal) ||
+        !CheckRecordsFit(undefined, CBrtFile::kRawLimits, refusal))
+        return m_jobs.FailJob(refusal);
     // The count is that of the records really written, whatever the order of the list.
     const auto groups = CBrtFile::GroupRecords(w);
     CBrtFile file;
@@ -47,7 +52,7 @@ SOutcome CBackupFiles::LoadBrtFile(const std::string& path) {
     SOutcome outcome =
         m_jobs.Run(TrText("CBackupFiles", "Loading NV Items from BRT file"), [&] { return LoadBrt(path, loaded); });
     if (outcome.IsCompleted()) outcome = m_completion.StartFillUp(loaded, 1);
-    return outcome.IsCompleted() ? FinishLoad(std::move(loaded), EBackupOrigin::Brt) : outcome;
+    return outcome.IsCompleted() ? FinishLoadWithUndefined(std::move(loaded), EBackupOrigin::Brt) : outcome;
 }
 
 SOutcome CBackupFiles::LoadBrt(const std::string& path, CNVItemArray& loaded) {
@@ -63,16 +68,21 @@ SOutcome CBackupFiles::LoadBrt(const std::string& path, CNVItemArray& loaded) {
     m_jobs.SetRange(static_cast<int>(n));
     loaded.RemoveAll();
     loaded.Reserve(static_cast<int>(n));
+    m_undefined = CUndefinedRecords();
     uint32_t id = 0;
     std::vector<uint8_t> data;
     for (uint32_t k = 0; k < n; ++k) {
         if (!file.ReadRecord(id, data)) return m_jobs.FailJob(WrongDataMessage("BRT", file.Error()));
-        if (id < static_cast<uint32_t>(CNVItemArray::kMaxIds) && m_itemDefs.ContainsId(static_cast<int>(id))) {
+        if (id >= static_cast<uint32_t>(CNVItemArray::kMaxIds)) {
+            // No other kind could hold it: told and left out, as before.
+            m_jobs.Note(NotDefinedMessage(id));
+        } else if (m_itemDefs.ContainsId(static_cast<int>(id))) {
             loaded.Add(LoadedRecord(static_cast<int>(id), data));
             if (const std::string damage = TooManyRecords("BRT", loaded.GetSize()); !damage.empty())
                 return m_jobs.FailJob(damage);
         } else {
-            m_jobs.Note(NotDefinedMessage(id));
+            // The slots as one value, up to the last byte that holds anything.
+            m_undefined.Add(static_cast<int>(id), Carried(data));
         }
         if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(static_cast<int>(k + 1));

@@ -48,7 +48,7 @@ SOutcome CBackupFiles::LoadCnvFile(const std::string& path) {
     if (!outcome.IsCompleted()) return outcome;
     m_completion.CompleteArrayElements(loaded);
     outcome = m_completion.StartFillUp(loaded, 0);
-    return outcome.IsCompleted() ? FinishLoad(std::move(loaded), EBackupOrigin::Cnv) : outcome;
+    return outcome.IsCompleted() ? FinishLoadWithUndefined(std::move(loaded), EBackupOrigin::Cnv) : outcome;
 }
 
 SOutcome CBackupFiles::LoadCnv(const std::string& path, CNVItemArray& loaded) {
@@ -68,6 +68,7 @@ SOutcome CBackupFiles::LoadCnv(const std::string& path, CNVItemArray& loaded) {
     if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
     m_jobs.SetRange(static_cast<int>(file.FileSize()));
     loaded.RemoveAll();
+    m_undefined = CUndefinedRecords();
     uint16_t id = 0;
     std::vector<uint8_t> data;
     while (file.ReadRecord(id, data)) {
@@ -76,7 +77,7 @@ SOutcome CBackupFiles::LoadCnv(const std::string& path, CNVItemArray& loaded) {
             if (const std::string damage = TooManyRecords("CNV", loaded.GetSize()); !damage.empty())
                 return m_jobs.FailJob(damage);
         } else {
-            m_jobs.Note(NotDefinedMessage(id));
+            m_undefined.Add(id, data);
         }
         if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(static_cast<int>(file.Position()));

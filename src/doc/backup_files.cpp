@@ -98,10 +98,20 @@ SOutcome CBackupFiles::FinishLoad(CNVItemArray&& loaded, EBackupOrigin origin) {
     return FinishLoad(std::move(loaded), std::move(state));
 }
 
+SOutcome CBackupFiles::FinishLoadWithUndefined(CNVItemArray&& loaded, EBackupOrigin origin) {
+    const std::string told = m_undefined.Message();
+    m_undefined.MoveInto(loaded);
+    SOutcome outcome = FinishLoad(std::move(loaded), origin);
+    if (!told.empty()) outcome.Note(told, SNote::EKind::Warning);
+    return outcome;
+}
+
 SOutcome CBackupFiles::FinishUpload(CNVItemArray&& read) {
     int kept = 0;
     for (const CNVItem& r : m_items)
-        if (r.Subscription() != 0) {
+        if (IsUndefined(r) && r.Subscription() == 0) {
+            read.Add(r);
+        } else if (r.Subscription() != 0) {
             read.Add(r);
             ++kept;
         }
@@ -146,8 +156,8 @@ void CBackupFiles::NoteLeftOut(SOutcome& outcome, const char* kind, int records)
     outcome.Note(
         FillText(
             TrText("CBackupFiles",
-                   "%1 records and %2 item files were left out: a %3 file can't hold subscriptions, records of "
-                   "undefined items or item files.\nSave in the numbered-items layout (QCN or XQCN) to keep them."),
+                   "%1 records and %2 item files were left out: a %3 file can't hold subscriptions, records kept "
+                   "aside or item files.\nSave in the numbered-items layout (QCN or XQCN) to keep them."),
             {std::to_string(records), std::to_string(files), kind}),
         SNote::EKind::Warning);
 }
@@ -161,19 +171,23 @@ SOutcome CBackupFiles::AddCnvFile(const std::string& path, IOverwritePrompt* pro
     m_completion.CompleteArrayElements(loaded, false);
     outcome = m_completion.StartFillUp(loaded, 0);
     if (!outcome.IsCompleted()) return outcome;
+    if (const std::string told = m_undefined.Message(); !told.empty()) outcome.Note(told, SNote::EKind::Warning);
+    m_undefined.MoveInto(loaded);
     CNVItemArray chosen;
     m_selection.CollectSelectedItems(chosen);
-    CNVItemArray merged = MergeItemArrays(std::move(loaded), m_items, prompt);
+    std::optional<CNVItemArray> merged = MergeItemArrays(std::move(loaded), m_items, prompt);
+    if (!merged) return SOutcome::Stop(TrText("CBackupFiles", "The merge was cancelled; nothing was changed."));
     // Elements of items new to the document are completed as after a load.
-    m_completion.AddMissingElements(merged);
-    merged.SortById();
-    m_items = std::move(merged);
+    m_completion.AddMissingElements(*merged);
+    merged->SortById();
+    m_items = std::move(*merged);
     m_selection.Reselect(chosen);
     return outcome;
 }
 
 SOutcome CBackupFiles::WriteItemList(const CNVItemArray& list, IFileChooser* chooser) {
     SFileDialogRequest request;
+    request.title = TrText("CBackupFiles", "Create CSV File");
     request.filterLabel = TrText("CBackupFiles", "BRT list files (*.csv)");
     request.filterPattern = "*.csv";
     request.defaultExtension = "csv";

@@ -4,6 +4,7 @@
 #include "doc/item_completion.h"
 #include "jobs/job_outcome.h"
 #include "doc/numbered_state.h"
+#include "doc/undefined_records.h"
 
 #include <functional>
 #include <string>
@@ -62,11 +63,15 @@ public:
     // state replaces what the previous backup left beside the records.
     SOutcome FinishLoad(CNVItemArray&& loaded, CNumberedState&& state);
     SOutcome FinishLoad(CNVItemArray&& loaded, EBackupOrigin origin);
-    // The end of an upload: the phone's records, and the subscription records, kept-aside
-    // records and item files of the document as they were (the link can't address them).
+    // FinishLoad with the undefined records the load kept beside the defined ones, told once.
+    SOutcome FinishLoadWithUndefined(CNVItemArray&& loaded, EBackupOrigin origin);
+    // The end of an upload: the phone's records, and the subscription records, undefined and
+    // kept-aside records and item files of the document as they were (the phone's list has none).
     SOutcome FinishUpload(CNVItemArray&& read);
 
     const CNumberedState& Numbered() const { return m_numbered; }
+    // True for a record of an item the definitions do not name.
+    bool IsUndefined(const CNVItem& record) const { return CUndefinedRecords::IsUndefined(record, m_itemDefs); }
 
     CItemCompletion& Completion() { return m_completion; }
 
@@ -103,4 +108,5 @@ private:
     CItemSelection& m_selection;
     CItemCompletion m_completion;
     CNumberedState m_numbered;
+    CUndefinedRecords m_undefined;  // of the load job under way
 };

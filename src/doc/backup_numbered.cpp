@@ -2,11 +2,14 @@
 #include "doc/backup_files.h"
 
 #include "files/backup_tree.h"
+#include "files/qcn_file.h"
+#include "files/save_limits.h"
 #include "doc/doc_files.h"
 #include "jobs/job_control.h"
 #include "model/nv_item_array.h"
 #include "jobs/text_translation.h"
 
+#include <unordered_map>
 #include <unordered_set>
 
 namespace {
@@ -34,8 +37,11 @@ SOutcome CBackupFiles::LoadQcnFile(const std::string& path) {
     std::string error;
     // Quick next to the load itself: no job of its own, so Tessiva's layout loads as it always did.
     const bool read = ReadBackupTree(path, tree, form, error);
-    // A compound file libgsf can't read goes the way it always went, with the messages it always had.
-    if (!read && form == EBackupForm::Compound) return LoadTessivaQcn(path);
+    // A compound file that can't be read is refused as QCN loads always refused it; no
+    // other reader gets a second try at it.
+    if (!read && form == EBackupForm::Compound) {
+        return SOutcome::Fail(CantOpenMessage(path, error));
+    }
     if (!read) {
         const std::string message = WrongDataMessage(FormName(form), error);
         return SOutcome::Fail(message);
@@ -43,7 +49,10 @@ SOutcome CBackupFiles::LoadQcnFile(const std::string& path) {
     std::string found;
     switch (DetectQcnLayout(tree, found)) {
     case EQcnLayout::Tessiva:
-        if (form == EBackupForm::Compound) return LoadTessivaQcn(path);
+        if (form == EBackupForm::Compound) {
+            tree = CCompoundNode();  // Tessiva's layout is read element by element instead
+            return LoadTessivaQcn(path);
+        }
         found = TrText("CBackupFiles", "It is Tessiva's own layout written as XML, which Tessiva does not read.");
         break;
     case EQcnLayout::Numbered: return LoadNumbered(std::move(tree), form);
@@ -66,10 +75,25 @@ SOutcome CBackupFiles::LoadNumbered(CCompoundNode&& tree, EBackupForm form) {
     CNumberedState state;
     std::array<CNVItemArray, 3> bySubscription;
     std::vector<SNumberedRecord> keptAside;
+    std::array<CUndefinedRecords, 3> undefined;
+    std::unordered_map<uint64_t, int> occurrences;  // of each undefined ID, by subscription
+    int undefinedCount = 0, firstUndefined = 0;
     std::unordered_set<uint64_t> seen;
     seen.reserve(backup.records.size());
     for (const SNumberedRecord& r : backup.records) {
         const int d = r.id <= 0x7FFFFFFF ? m_itemDefs.FindById(static_cast<int>(r.id)) : -1;
+        const std::vector<uint8_t> value(
+            r.data.begin(), r.data.begin() + static_cast<std::ptrdiff_t>(CarriedSize(r.data.data(), r.data.size())));
+        // An item the definitions do not name is listed with its bytes, each repeat by its
+        // occurrence as an index; an ID beyond 16 bits and more than 256 repeats stay aside.
+        const bool listed = d < 0 && r.id < static_cast<uint32_t>(CNVItemArray::kMaxIds);
+        const int occurrence = listed ? occurrences[CNumberedState::Key(r.subscription, r.id, -1)]++ : 256;
+        if (occurrence < 256) {
+            if (undefinedCount++ == 0) firstUndefined = static_cast<int>(r.id);
+            state.Remember(r, occurrence > 0 ? occurrence : -1);
+            undefined[static_cast<size_t>(r.subscription)].Add(static_cast<int>(r.id), value);
+            continue;
+        }
         const int count = d >= 0 ? m_itemDefs[d].Count() : 0;
         const int index = count > 0 ? r.data[0] : -1;
         if (d < 0 || index >= count || !seen.insert(CNumberedState::Key(r.subscription, r.id, index)).second) {
@@ -77,8 +101,7 @@ SOutcome CBackupFiles::LoadNumbered(CCompoundNode&& tree, EBackupForm form) {
             continue;
         }
         state.Remember(r, index);
-        bySubscription[static_cast<size_t>(r.subscription)].Add(
-            LoadedRecord(static_cast<int>(r.id), std::vector<uint8_t>(r.data.begin(), r.data.end())));
+        bySubscription[static_cast<size_t>(r.subscription)].Add(LoadedRecord(static_cast<int>(r.id), value));
     }
     CNVItemArray loaded;
     loaded.Reserve(static_cast<int>(backup.records.size()));
@@ -93,6 +116,11 @@ SOutcome CBackupFiles::LoadNumbered(CCompoundNode&& tree, EBackupForm form) {
     }
     const SOutcome outcome = m_completion.StartFillUp(loaded, 0);
     if (!outcome.IsCompleted()) return outcome;
+    for (int s = 0; s < 3; ++s) {
+        const int from = loaded.GetSize();
+        undefined[static_cast<size_t>(s)].MoveInto(loaded);
+        for (int i = from; i < loaded.GetSize(); ++i) loaded[i].SetSubscription(s);
+    }
     // Names and groups of a subscription's records are their own, so the trees show them apart.
     for (auto& r : loaded) {
         if (r.Subscription() == 0) continue;
@@ -103,12 +131,19 @@ SOutcome CBackupFiles::LoadNumbered(CCompoundNode&& tree, EBackupForm form) {
     state.Take(form == EBackupForm::Xml ? EBackupOrigin::Xqcn : EBackupOrigin::Numbered, std::move(backup),
                std::move(keptAside));
     SOutcome finished = FinishLoad(std::move(loaded), std::move(state));
+    if (undefinedCount > 0)
+        finished.Note(CUndefinedRecords::Message(firstUndefined, undefinedCount), SNote::EKind::Warning);
     if (aside > 0) finished.Note(KeptAsideMessage(aside));
     return finished;
 }
 
 SOutcome CBackupFiles::SaveNumbered(const std::string& path, const CNVItemArray& list, EBackupForm form) {
     if (m_numbered.KeptAside().empty() && !HasSomethingToSave(list)) return SOutcome::Fail(NothingToSave());
+    // A record holds 128 bytes, an element 127 after its index: more is refused, never cut.
+    const SSaveLimits limits = {FormName(form), CQcnFile::kBlockSize, CQcnFile::kBlockSize - 1, 255};
+    if (std::string refusal; !CheckRecordsFit(list, limits, refusal)) {
+        return SOutcome::Fail(refusal);
+    }
     CCompoundNode tree;
     std::string error;
     const bool written = m_jobs.Run(SavingCaption(FormName(form)), [&] {

@@ -81,8 +81,8 @@ SOutcome CBackupFiles::LoadTessivaQcn(const std::string& path) {
                     failure = WrongDataMessage("QCN", file.Error());
                     return false;
                 }
-                // The whole block: a 128-byte value stays whole.
-                CNVItem record = LoadedRecord(id, element.block);
+                // The block up to its last byte that holds anything: bytes past the definition stay.
+                CNVItem record = LoadedRecord(id, Carried(element.block));
                 record.SetIndex(CQcnFile::NumberOf(name));
                 loaded.Add(std::move(record));
             }
@@ -93,12 +93,15 @@ SOutcome CBackupFiles::LoadTessivaQcn(const std::string& path) {
     if (!read) return SOutcome::Fail(failure);
     CommitWithProgress(m_jobs, file);
     // Against the definitions; elements take the form with the index in the first byte.
+    m_undefined = CUndefinedRecords();
     loaded.KeepIf([this](const CNVItem& r) {
         const int d = m_itemDefs.FindById(r.Id());
-        if (d < 0) {
+        if (d < 0 && r.Id() >= CNVItemArray::kMaxIds) {
             m_jobs.Note(NotDefinedMessage(r.Id()));
-            return false;
+        } else if (d < 0) {
+            m_undefined.Add(r.Id(), r.Index(), r.Value());
         }
+        if (d < 0) return false;
         if (m_itemDefs[d].Count() > 0 && r.Index() > 255) {
             m_jobs.Note(FillText(TrText("CBackupFiles",
                                         "NV Item ID = %1: element %2 was left out: element "
@@ -121,5 +124,5 @@ SOutcome CBackupFiles::LoadTessivaQcn(const std::string& path) {
     }
     m_completion.CompleteArrayElements(loaded);
     const SOutcome outcome = m_completion.StartFillUp(loaded, 0);
-    return outcome.IsCompleted() ? FinishLoad(std::move(loaded), EBackupOrigin::TessivaQcn) : outcome;
+    return outcome.IsCompleted() ? FinishLoadWithUndefined(std::move(loaded), EBackupOrigin::TessivaQcn) : outcome;
 }

@@ -40,3 +40,12 @@ CNVItem LoadedRecord(int id, const std::vector<uint8_t>& value) {
     record.SetValue(value);
     return record;
 }
+
+size_t CarriedSize(const uint8_t* data, size_t size) {
+    while (size > 1 && data[size - 1] == 0) --size;
+    return size;
+}
+
+std::vector<uint8_t> Carried(const std::vector<uint8_t>& data) {
+    return {data.begin(), data.begin() + static_cast<std::ptrdiff_t>(CarriedSize(data.data(), data.size()))};
+}

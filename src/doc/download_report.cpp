@@ -65,6 +65,10 @@ void CDownloadReport::Add(int id, int index, const std::string& name, EResult re
     m_rows.push_back({id, index, name, result, std::move(detail)});
 }
 
+void CDownloadReport::Skip(const std::string& reason, int count) {
+    if (count > 0) skipped.emplace_back(reason, count);
+}
+
 int CDownloadReport::Count(EResult result) const {
     int n = 0;
     for (const SRow& row : m_rows) n += row.result == result ? 1 : 0;
@@ -91,6 +95,8 @@ std::string CDownloadReport::Summary() const {
     text += ", " + Counted(TrText("CDownloadReport", "%1 failed"), Count(EResult::Failed));
     if (const int notWritten = Count(EResult::NotWritten))
         text += ", " + Counted(TrText("CDownloadReport", "%1 not written"), notWritten);
+    for (const auto& [reason, count] : skipped)
+        text += ", " + FillText(TrText("CDownloadReport", "%1 skipped (%2)"), {std::to_string(count), reason});
     return FillText(
         stopped ? TrText("CDownloadReport", "%1. The download was stopped.") : TrText("CDownloadReport", "%1."),
         {text});
@@ -106,8 +112,8 @@ std::vector<std::string> CDownloadReport::Lines() const {
     if (!backupPath.empty()) lines.push_back(BackupLine());
     for (const SRow& row : m_rows) {
         if (row.result == EResult::Verified || row.result == EResult::Written) continue;
-        // Without a backup every record is unwritten; the summary says so once.
-        if (!backupError.empty() && row.result == EResult::NotWritten) continue;
+        // Without a backup nothing was written; the summary says so once.
+        if (!backupError.empty() && (row.result == EResult::NotWritten || row.result == EResult::NotBackedUp)) continue;
         std::string line = ResultText(row.result) + ": " + RecordLabel(row);
         if (!row.detail.empty()) line += ": " + row.detail;
         lines.push_back(std::move(line));
@@ -131,7 +137,11 @@ std::string CDownloadReport::Json() const {
     for (EResult r : {EResult::Verified, EResult::Written, EResult::Protected, EResult::Failed, EResult::NotWritten,
                       EResult::NotBackedUp})
         out += ",\"" + std::string(ResultKey(r)) + "\":" + std::to_string(Count(r));
-    out += ",\"records\":[";
+    out += ",\"skipped\":[";
+    for (size_t i = 0; i < skipped.size(); ++i)
+        out += (i ? "," : "") + std::string("{\"reason\":") + JsonText(skipped[i].first) +
+               ",\"count\":" + std::to_string(skipped[i].second) + "}";
+    out += "],\"records\":[";
     for (size_t i = 0; i < m_rows.size(); ++i) {
         const SRow& row = m_rows[i];
         out += (i ? ",\n" : "\n");
@@ -149,7 +159,7 @@ SOutcome CDownloadReport::Outcome() const {
         if (row.result == EResult::Failed) outcome.failed.push_back({row.id, row.index, row.name, row.detail});
         if (row.result == EResult::Protected) outcome.refused.push_back({row.id, row.index, row.name, row.detail});
     }
-    if (!stopped && (!outcome.failed.empty() || !outcome.refused.empty())) {
+    if (!stopped && (!outcome.failed.empty() || !outcome.refused.empty() || Count(EResult::NotWritten) > 0)) {
         outcome.state = SOutcome::EState::Failed;
         outcome.reason = Summary();
     }

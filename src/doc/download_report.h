@@ -13,8 +13,8 @@ public:
         Written,     // written; verification was off
         Protected,   // the phone refused it as write protected
         Failed,      // no reply, a status word, or a read-back that differs
-        NotWritten,  // the download stopped (or never started) before it
-        NotBackedUp  // the phone could not read it for the backup; the write still goes on
+        NotWritten,  // not sent: stopped, no backup of it, or the link failed before it
+        NotBackedUp  // the backup lacks its current value (unread, or not active on the phone)
     };
     struct SRow {
         int id = 0;
@@ -26,6 +26,8 @@ public:
 
     void Add(int id, int index, const std::string& name, EResult result, std::string detail = {});
     const std::vector<SRow>& Rows() const { return m_rows; }
+    // Records or files the download leaves out by its meaning, counted by reason.
+    void Skip(const std::string& reason, int count);
     int Count(EResult result) const;
     // Rows of result, in the order they were added.
     std::vector<SRow> RowsOf(EResult result) const;
@@ -33,6 +35,7 @@ public:
     std::string backupPath;   // empty when no backup was made
     std::string backupError;  // why the backup could not be saved; nothing was written then
     bool stopped = false;
+    std::vector<std::pair<std::string, int>> skipped;  // reason, count
 
     // One sentence: what was written, verified, refused and failed.
     std::string Summary() const;
@@ -43,7 +46,8 @@ public:
     // Tab-separated: a heading line, then every row (the window's "Copy").
     std::string TableText() const;
     std::string Json() const;
-    // The outcome a caller of the download gets: failed and refused records included.
+    // The outcome a caller of the download gets: failed and refused records included; failed
+    // too when records were left unwritten without a stop.
     SOutcome Outcome() const;
 
     static std::string ResultText(EResult result);

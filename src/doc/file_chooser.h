@@ -4,6 +4,7 @@
 
 // What an open or save dialog is asked for.
 struct SFileDialogRequest {
+    std::string title;             // what is opened or saved: "Load from BRT File"
     std::string filterLabel;       // "BRT list files (*.csv)"
     std::string filterPattern;     // "*.csv"
     std::string defaultExtension;  // "csv"

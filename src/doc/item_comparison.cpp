@@ -2,13 +2,33 @@
 
 #include "model/nv_item_array.h"
 #include "model/nv_type_catalog.h"
+#include "jobs/text_translation.h"
 
 #include <algorithm>
 #include <map>
 
+std::string PastDefinitionName() { return TrText("ItemComparison", "(bytes past the definition)"); }
+
+bool SelectRecordType(CNVTypeCatalog& catalog, const CNVItem& item) {
+    if (!item.TypeName().empty()) return catalog.SelectType(item.TypeName());
+    catalog.SelectRawBytes(item.Size());
+    return true;
+}
+
+std::string PastDefinitionHex(const CNVItem& item, int definedSize) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (size_t k = static_cast<size_t>(std::max(definedSize, 0)); k < item.Value().size(); ++k) {
+        if (!hex.empty()) hex += ' ';
+        hex += kDigits[item.Value()[k] >> 4];
+        hex += kDigits[item.Value()[k] & 15];
+    }
+    return hex;
+}
+
 bool DecodeRecordFields(CNVTypeCatalog& catalog, const CNVItem& item, std::vector<SFieldText>& fields) {
     fields.clear();
-    if (!catalog.SelectType(item.TypeName())) return false;
+    if (!SelectRecordType(catalog, item)) return false;
     const bool hasValue = item.Size() >= 1;
     std::vector<uint8_t> bytes = hasValue ? item.Value() : std::vector<uint8_t>();
     bytes.resize(std::max(bytes.size(), static_cast<size_t>(catalog.RecordSize())), 0);
@@ -18,6 +38,8 @@ bool DecodeRecordFields(CNVTypeCatalog& catalog, const CNVItem& item, std::vecto
         fields.push_back({catalog.FieldDisplayName(i), hasValue ? f.DecText() : "", hasValue ? f.HexText() : "",
                           f.TypeName()});
     }
+    if (const std::string past = PastDefinitionHex(item, catalog.RecordSize()); !past.empty())
+        fields.push_back({PastDefinitionName(), "", past, ""});
     return true;
 }
 
@@ -53,8 +75,12 @@ SItemComparison CompareItems(const CNVItemArray& itemsA, const CNVItemArray& ite
         change.decoded = Decode(catalog, *record, fa, result.unknownTypes) &&
                          Decode(catalog, *other->second, fb, result.unknownTypes);
         if (change.decoded)
-            for (size_t i = 0; i < fa.size() && i < fb.size(); ++i)
-                if (fa[i].dec != fb[i].dec || fa[i].hex != fb[i].hex) change.fields.emplace_back(fa[i], fb[i]);
+            // The row of bytes past the definition may be on one side only.
+            for (size_t i = 0; i < std::max(fa.size(), fb.size()); ++i) {
+                SFieldText x = i < fa.size() ? fa[i] : SFieldText{fb[i].name, "", "", fb[i].type};
+                SFieldText y = i < fb.size() ? fb[i] : SFieldText{fa[i].name, "", "", fa[i].type};
+                if (x.dec != y.dec || x.hex != y.hex) change.fields.emplace_back(std::move(x), std::move(y));
+            }
         result.changes.push_back(std::move(change));
     }
     for (const auto& [key, record] : b)

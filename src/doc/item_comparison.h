@@ -13,8 +13,15 @@ struct SFieldText {
     std::string name, dec, hex, type;
 };
 
-// The record's fields through the catalogue. False when the catalogue lacks the record's
-// type. A record without a value shows its fields with empty values.
+// The name of the row after the fields that shows, in hex, the bytes a value carries past its type.
+std::string PastDefinitionName();
+
+// Selects the record's type in the catalogue, or one byte field per value byte for a record
+// without a type; false when the catalogue lacks the type.
+bool SelectRecordType(CNVTypeCatalog& catalog, const CNVItem& item);
+
+// The record's fields through the catalogue, then the bytes past them as one row. False when
+// the catalogue lacks the record's type. A record without a value shows its fields with empty values.
 bool DecodeRecordFields(CNVTypeCatalog& catalog, const CNVItem& item, std::vector<SFieldText>& fields);
 
 // What differs between two sets of records, matched by ID and element index: the records

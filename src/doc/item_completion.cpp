@@ -61,9 +61,10 @@ void CItemCompletion::CompleteArrayElements(CNVItemArray& items, bool addMissing
             continue;
         }
         it->second.present[static_cast<size_t>(index)] = 1;
-        const size_t size = def.Size() > 0 ? static_cast<size_t>(def.Size()) : 0;
+        // Bytes past the definition are the phone's: the element keeps them.
+        const size_t size = std::max(def.Size() > 0 ? static_cast<size_t>(def.Size()) : 0, r.Value().size() - 1);
         std::vector<uint8_t> value(size, 0);
-        std::copy_n(r.Value().begin() + 1, std::min(size, r.Value().size() - 1), value.begin());
+        std::copy(r.Value().begin() + 1, r.Value().end(), value.begin());
         r.SetIndex(index);
         r.SetValue(value);
         r.SetActive(CNVItem::kActive);
@@ -163,15 +164,21 @@ SOutcome CItemCompletion::FillUpItems(CNVItemArray& items, int expand) {
                     if (k < slots) {
                         const size_t start = shift + static_cast<size_t>(k) * kSlot;
                         if (start < source.size()) {
-                            const size_t take = std::min({static_cast<size_t>(s), slotBytes, source.size() - start});
-                            std::copy_n(source.begin() + static_cast<ptrdiff_t>(start), take, element.ValueData());
+                            const uint8_t* slot = source.data() + start;
+                            const size_t room = std::min(slotBytes, source.size() - start);
+                            const size_t size = std::max(static_cast<size_t>(s), CarriedSize(slot, room));
+                            element.SetValue(slot, static_cast<int>(std::min(size, room)));
+                            element.Resize(static_cast<int>(size));
                         }
                         element.SetActive(CNVItem::kActive);
                     }
                     expanded.Add(std::move(element));
                 }
             } else {
-                r.Resize(s);
+                // A BRT record comes in whole slots: what it carries ends at its last non-zero byte.
+                const size_t held = expand == 1 ? CarriedSize(r.Value().data(), r.Value().size())
+                                                : r.Value().size();
+                r.Resize(std::max(s, static_cast<int>(held)));
                 r.SetCount(count);
                 r.SetName(count == 0 ? def.Name() : ElementName(def.Name(), r.Index()));
                 r.SetGroup(def.Group());

@@ -20,7 +20,7 @@ std::string OverwriteMessage(const CNVItem& item) {
 }
 }  // namespace
 
-CNVItemArray MergeItemArrays(CNVItemArray&& loaded, const CNVItemArray& previous, IOverwritePrompt* prompt) {
+std::optional<CNVItemArray> MergeItemArrays(CNVItemArray&& loaded, const CNVItemArray& previous, IOverwritePrompt* prompt) {
     // Removals are marked and the survivors gathered once, so the merge stays linear.
     const int previousSize = previous.GetSize();
     std::vector<char> previousGone(static_cast<size_t>(previousSize), 0);
@@ -49,6 +49,7 @@ CNVItemArray MergeItemArrays(CNVItemArray&& loaded, const CNVItemArray& previous
         if (overwriteAll) answer = IOverwritePrompt::kOverwrite;
         else if (skipAll) answer = IOverwritePrompt::kSkip;
         else if (prompt) answer = prompt->Ask(OverwriteMessage(r));
+        if (answer == IOverwritePrompt::kCancel) return std::nullopt;
         if (answer == IOverwritePrompt::kOverwriteAll) overwriteAll = true;
         if (answer == IOverwritePrompt::kSkipAll) skipAll = true;
         if (answer == IOverwritePrompt::kSkip || answer == IOverwritePrompt::kSkipAll) {

@@ -47,7 +47,8 @@ SNumberedBackup CNumberedState::BackupFor(const CNVItemArray& list) const {
     for (const CNVItem& item : list) {
         if (item.Active() != CNVItem::kActive) continue;
         const bool element = item.Count() > 0;
-        const int index = element ? item.Index() : -1;
+        // A plain record's index is -1, a repeat of an undefined item's its occurrence.
+        const int index = element || item.Index() > 0 ? item.Index() : -1;
         SNumberedRecord record;
         const auto found = m_loaded.find(Key(item.Subscription(), static_cast<uint32_t>(item.Id()), index));
         if (found != m_loaded.end()) record = found->second;

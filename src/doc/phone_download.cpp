@@ -2,7 +2,8 @@
 // report of it all.
 #include "doc/phone_session.h"
 
-#include "doc/backup_files.h"
+#include "doc/numbered_state.h"
+#include "doc/undefined_records.h"
 #include "model/nv_item_array.h"
 
 #include "files/cnv_file.h"
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 namespace {
@@ -23,6 +25,35 @@ constexpr int kMaxIndex = 255;
 using EResult = CDownloadReport::EResult;
 
 bool IsToBeWritten(const CNVItem& record) { return record.Size() > 0 && record.Active() == CNVItem::kActive; }
+
+int IndexOf(const CNVItem& record) { return record.Count() > 0 ? record.Index() : -1; }
+
+std::string NoBackupText() { return TrText("CPhoneSession", "its current value could not be backed up"); }
+
+// The saved backup read again: whole, and holding exactly the records saved. Empty when so.
+std::string CheckBackupFile(const std::string& path, const CNVItemArray& saved, uint64_t bytesWritten) {
+    CCnvFile file;
+    if (!file.Open(path)) return file.Error();
+    if (file.FileSize() != bytesWritten)
+        return FillText(TrText("CPhoneSession", "the file holds %1 of the %2 bytes saved"),
+                        {std::to_string(file.FileSize()), std::to_string(bytesWritten)});
+    if (!file.ChecksumOk()) return TrText("CPhoneSession", "its checksum does not match");
+    file.Rewind();
+    uint16_t id = 0;
+    std::vector<uint8_t> data;
+    for (const CNVItem& record : saved) {
+        if (!file.ReadRecord(id, data))
+            return file.Error().empty() ? TrText("CPhoneSession", "records are missing") : file.Error();
+        const size_t skip = record.Count() > 0 ? 1 : 0;  // an element's index byte
+        if (id != record.Id() || data.size() < skip || (skip && data[0] != static_cast<uint8_t>(record.Index())) ||
+            !std::equal(data.begin() + static_cast<std::ptrdiff_t>(skip), data.end(), record.Value().begin(),
+                        record.Value().end()))
+            return TrText("CPhoneSession", "a record reads back different");
+    }
+    if (file.ReadRecord(id, data) || !file.Error().empty())
+        return TrText("CPhoneSession", "it holds more than was saved");
+    return {};
+}
 
 // One read of a plain item or an array element into buffer (record.Size() bytes).
 bool ReadRecord(void* phone, const CNVItem& record, std::vector<uint8_t>& buffer, uint16_t& status) {
@@ -39,9 +70,13 @@ std::string StatusReason(uint16_t status) {
 
 std::string IndexTooLarge() { return TrText("CPhoneSession", "the index does not fit one byte"); }
 
+// The mark of a backup that lacks records the phone could not be asked for (the link failed):
+// it is kept for reference but never taken as the last backup.
+constexpr const char* kIncompleteMark = "-incomplete";
+
 // "20240501-143005-esn-8012abcd.cnv", or without the ESN when the phone did not tell it; a
 // second backup within the same second gets a number.
-std::string NewBackupPath(const std::string& folder, bool haveEsn, unsigned esn) {
+std::string NewBackupPath(const std::string& folder, bool haveEsn, unsigned esn, bool incomplete) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
 #ifdef _WIN32
@@ -57,6 +92,7 @@ std::string NewBackupPath(const std::string& folder, bool haveEsn, unsigned esn)
         std::snprintf(text, sizeof text, "-esn-%08x", esn);
         base += text;
     }
+    if (incomplete) base += kIncompleteMark;
     const std::filesystem::path dir(folder);
     std::string path = (dir / (base + ".cnv")).string();
     for (int n = 2; std::filesystem::exists(path); ++n) path = (dir / (base + "-" + std::to_string(n) + ".cnv")).string();
@@ -64,14 +100,18 @@ std::string NewBackupPath(const std::string& folder, bool haveEsn, unsigned esn)
 }
 }  // namespace
 
-SOutcome CPhoneSession::Download(const CNVItemArray& list) {
+SOutcome CPhoneSession::Download(const CNVItemArray& list, const CNumberedState* wholeDocument) {
     m_report = CDownloadReport();
     // The link can't address a subscription: its records stay out, and the user is told.
-    int skipped = 0;
+    int skipped = 0, undefined = 0;
     CNVItemArray plain, work;
     for (const CNVItem& record : list) {
         if (record.Subscription() != 0) {
             skipped += record.Active() == CNVItem::kActive;
+            continue;
+        }
+        if (CUndefinedRecords::IsUndefined(record, m_itemDefs)) {
+            undefined += record.Active() == CNVItem::kActive;
             continue;
         }
         plain.Add(record);
@@ -87,6 +127,12 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list) {
                                            "phone link can't address a subscription."),
                      {std::to_string(skipped)}),
             SNote::EKind::Information);
+    const int keptAside = wholeDocument ? static_cast<int>(wholeDocument->KeptAside().size()) : 0;
+    m_report.Skip(TrText("CPhoneSession", "kept aside: not defined"), undefined + keptAside);
+    if (wholeDocument)
+        m_report.Skip(TrText("CPhoneSession", "item file: use Restore"),
+                      static_cast<int>(wholeDocument->ItemFiles().size()));
+    m_report.Skip(TrText("CPhoneSession", "subscription: the link can't address it"), skipped);
     if (m_backupBeforeDownload && work.GetSize() > 0) {
         const SOutcome backup = m_jobs.Run(TrText("CPhoneSession", "Backing Up NV Items from Mobile Phone"),
                                            [&] { return BackUpItems(work); });
@@ -94,8 +140,17 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list) {
             m_report.stopped = backup.IsStopped();
             const std::string why = backup.IsStopped() ? TrText("CPhoneSession", "the backup was stopped")
                                                        : TrText("CPhoneSession", "the backup could not be saved");
-            for (const CNVItem& r : work) m_report.Add(r.Id(), r.Count() > 0 ? r.Index() : -1, r.Name(), EResult::NotWritten, why);
+            for (const CNVItem& r : work) m_report.Add(r.Id(), IndexOf(r), r.Name(), EResult::NotWritten, why);
             return m_report.Outcome();
+        }
+        // No write without a backup, unless the user knowingly wants it (no question when
+        // the link is gone anyway).
+        if (!m_notBackedUp.empty() && (QLIB_HasLinkFailed(Handle()) || !ConfirmWritesWithoutBackup())) {
+            plain.KeepIf([&](const CNVItem& r) {
+                if (!IsToBeWritten(r) || !m_notBackedUp.count({r.Id(), IndexOf(r)})) return true;
+                m_report.Add(r.Id(), IndexOf(r), r.Name(), EResult::NotWritten, NoBackupText());
+                return false;
+            });
         }
     }
     (void)m_jobs.Run(TrText("CPhoneSession", "Download NV Items to Mobile Phone"),
@@ -103,7 +158,22 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list) {
     return m_report.Outcome();
 }
 
+bool CPhoneSession::ConfirmWritesWithoutBackup() {
+    if (!m_confirmWithoutBackup) return false;
+    const std::string count = std::to_string(m_notBackedUp.size());
+    return m_confirmWithoutBackup(FillText(
+        m_notBackedUp.size() == 1
+            ? TrText("CPhoneSession", "%1 record could not be read from the phone: the backup does not hold its "
+                                      "current value, and restoring the backup can't bring it back.\n\n"
+                                      "Write it anyway?")
+            : TrText("CPhoneSession", "%1 records could not be read from the phone: the backup does not hold their "
+                                      "current values, and restoring the backup can't bring them back.\n\n"
+                                      "Write them anyway?"),
+        {count}));
+}
+
 SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
+    m_notBackedUp.clear();
     const std::string question =
         TrText("CPhoneSession", "Are you sure you want to stop backing up NV Items from Mobile Phone?");
     m_jobs.WaitForDialog();
@@ -113,25 +183,33 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
     unsigned esn = 0;
     const bool haveEsn = QLIB_DIAG_ESN_F(Handle(), &esn) != 0;
     CNVItemArray saved;
+    bool incomplete = false;
     std::vector<uint8_t> buffer;
     for (int i = 0; i < list.GetSize(); ++i) {
         const CNVItem& record = list[i];
-        const int index = record.Count() > 0 ? record.Index() : -1;
+        const int index = IndexOf(record);
         uint16_t status = 0;
+        std::string unread;  // why the current value is unknown
         if (index > kMaxIndex) {
+            // Can't be written either: the download reports it as failed.
             m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, IndexTooLarge());
         } else if (!ReadRecord(Handle(), record, buffer, status)) {
-            m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, QLibLastError());
+            incomplete = true;  // the link failed: the phone was never asked for the rest
+            unread = QLibLastError();
         } else if (status == kNvNotActive) {
-            // Nothing to keep: a restore can't take the new value away again.
+            // Nothing to keep, and the write may go on: a restore just can't take the new value away again.
             m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp,
-                         TrText("CPhoneSession", "not active on the phone"));
+                         TrText("CPhoneSession", "its earlier state (not active) can't be restored by a download"));
         } else if (status != kNvDone) {
-            m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, StatusReason(status));
+            unread = StatusReason(status);
         } else {
             CNVItem copy = record;
             copy.SetValue(buffer.data(), record.Size());
             saved.Add(std::move(copy));
+        }
+        if (!unread.empty()) {
+            m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, std::move(unread));
+            m_notBackedUp.insert({record.Id(), index});
         }
         if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
         m_jobs.SetPosition(i + 1);
@@ -145,16 +223,24 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
         m_report.backupError =
             FillText(TrText("CPhoneSession", "The folder %1 can't be made: %2."), {m_backupFolder, error.message()});
     } else {
-        const std::string path = NewBackupPath(m_backupFolder, haveEsn, esn);
+        const std::string path = NewBackupPath(m_backupFolder, haveEsn, esn, incomplete);
         CCnvFile file;
         bool written = file.Create(path);
         for (int i = 0; written && i < saved.GetSize(); ++i) {
             const CNVItem& r = saved[i];
-            written = file.WriteRecord(static_cast<uint16_t>(r.Id()), r.Value(), r.Count() > 0 ? r.Index() : -1);
+            written = file.WriteRecord(static_cast<uint16_t>(r.Id()), r.Value(), IndexOf(r));
         }
-        // The file appears under its name only once it is complete.
+        // The file appears under its name only once it is complete; it must read back whole
+        // before anything is written.
         if (written && file.Finish()) {
-            m_report.backupPath = path;
+            const std::string damage = CheckBackupFile(path, saved, file.BytesWritten());
+            if (damage.empty()) {
+                m_report.backupPath = path;
+            } else {
+                std::filesystem::remove(path, error);  // no broken file for "Restore Last Backup" to find
+                m_report.backupError =
+                    FillText(TrText("CPhoneSession", "The backup %1 does not read back whole: %2."), {path, damage});
+            }
         } else {
             file.Cancel();
             m_report.backupError = FillText(TrText("CPhoneSession", "Can't write %1: %2"), {path, file.Error()});
@@ -169,24 +255,25 @@ SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
         TrText("CPhoneSession", "Are you sure you want to stop downloading NV Items to Mobile Phone?");
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
-    const auto notWritten = [&](int from) {
-        m_report.stopped = true;
-        const std::string why = TrText("CPhoneSession", "the download was stopped");
+    const auto notWritten = [&](int from, const std::string& why) {
         for (int k = from; k < list.GetSize(); ++k) {
             const CNVItem& r = list[k];
-            if (IsToBeWritten(r))
-                m_report.Add(r.Id(), r.Count() > 0 ? r.Index() : -1, r.Name(), EResult::NotWritten, why);
+            if (IsToBeWritten(r)) m_report.Add(r.Id(), IndexOf(r), r.Name(), EResult::NotWritten, why);
         }
+    };
+    const auto stop = [&](int from) {
+        m_report.stopped = true;
+        notWritten(from, TrText("CPhoneSession", "the download was stopped"));
         return m_jobs.PostJobStopped();
     };
-    if (m_jobs.ConfirmStop(question)) return notWritten(0);
+    if (m_jobs.ConfirmStop(question)) return stop(0);
     m_jobs.SetRange(list.GetSize());
     std::vector<uint8_t> readBack;
     for (int i = 0; i < list.GetSize(); ++i) {
         const CNVItem& record = list[i];
         if (IsToBeWritten(record)) {
             const auto id = static_cast<unsigned short>(record.Id());
-            const int index = record.Count() > 0 ? record.Index() : -1;
+            const int index = IndexOf(record);
             uint16_t status = 0;
             bool ok = false;
             if (record.Count() == 0) {
@@ -218,8 +305,12 @@ SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
                 result = EResult::Verified;
             }
             m_report.Add(record.Id(), index, record.Name(), result, std::move(detail));
+            if (QLIB_HasLinkFailed(Handle())) {
+                notWritten(i + 1, TrText("CPhoneSession", "not attempted: the link to the phone failed"));
+                return m_jobs.FailJob("");
+            }
         }
-        if (m_jobs.ConfirmStop(question)) return notWritten(i + 1);
+        if (m_jobs.ConfirmStop(question)) return stop(i + 1);
         m_jobs.SetPosition(i + 1);
     }
     return m_jobs.PostJobCompleted();
@@ -231,6 +322,7 @@ std::string CPhoneSession::LastBackupPath() const {
     std::filesystem::file_time_type newestTime{};
     for (std::filesystem::directory_iterator it(m_backupFolder, error), end; !error && it != end; it.increment(error)) {
         if (it->path().extension() != ".cnv" || !it->is_regular_file(error)) continue;
+        if (it->path().stem().string().find(kIncompleteMark) != std::string::npos) continue;
         const auto time = it->last_write_time(error);
         // Names start with the date and time, so they break a tie of equal file times.
         if (newest.empty() || time > newestTime || (time == newestTime && it->path().string() > newest)) {

@@ -34,8 +34,16 @@ SOutcome CPhoneSession::SendSpcCode(const std::string& code) {
     unsigned char bytes[6] = {0, 0, 0, 0, 0, 0};
     std::memcpy(bytes, code.data(), code.size() < sizeof bytes ? code.size() : sizeof bytes);
     unsigned char accepted = 0;
-    // A call that fails leaves the code unaccepted: the phone may well be in its pause.
-    if (!QLIB_DIAG_SPC_F(Handle(), bytes, &accepted)) accepted = 0;
+    // An answer that can't be read says nothing about the code: no "wrong code" then.
+    if (!QLIB_DIAG_SPC_F(Handle(), bytes, &accepted)) {
+        const std::string text =
+            Handle() ? TrText("CPhoneSession", "The SPC code was not taken: the phone's answer to the SPC "
+                                               "code could not be read (%1).")
+                     : TrText("CPhoneSession", "The SPC code was not sent: %1");
+        SOutcome outcome = SOutcome::Fail(FillText(text, {QLibLastError()}));
+        outcome.caption = ErrorCaption();
+        return outcome;
+    }
     if (accepted != 0) return SOutcome::Done();
     SOutcome outcome = SOutcome::Fail(TrText("CPhoneSession", "     WRONG SPC CODE \nPhone will be time out for 10 sec"));
     outcome.caption = ErrorCaption();

@@ -5,12 +5,16 @@
 #include "phone/qlib_connection.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 
 class CJobControl;
 class CNVDefineReader;
 class CNVItemArray;
+class CNumberedState;
 
 // The phone: the port, the connection, upload, download and the SPC code.
 class CPhoneSession {
@@ -30,6 +34,8 @@ public:
     SOutcome Connect();
     void Disconnect();
     bool IsConnected() const { return m_connection != nullptr; }
+    // The open connection; null when there is none.
+    CQLibConnection* Connection() const { return m_connection.get(); }
     // True when the phone still answers; otherwise the connection is closed.
     bool CheckConnected();
 
@@ -39,10 +45,14 @@ public:
     SOutcome Upload(const std::string& listPath, CNVItemArray& read);
     SOutcome UploadItems(const CNVItemArray& list, CNVItemArray& result);
     // Writes the active records of list: first, when backups are on, the phone's values of
-    // exactly those records go to a CNV file in the backup folder (nothing is written when it
-    // can't be saved); each accepted write is read back when verification is on. Failed when
-    // any write failed, was refused or read back different; LastReport() tells record by record.
-    SOutcome Download(const CNVItemArray& list);
+    // exactly those records go to a CNV file in the backup folder, which must read back whole
+    // (nothing is written otherwise); a record whose value could not be read is written only
+    // when the confirmation says so. Each accepted write is read back when verification is on.
+    // Failed when any record was not written, failed, was refused or read back different;
+    // LastReport() tells record by record. Records of undefined items are not sent; given the
+    // whole document's numbered state, the report also counts its kept-aside records and item
+    // files, which a download never sends.
+    SOutcome Download(const CNVItemArray& list, const CNumberedState* wholeDocument = nullptr);
     // The job bodies: the reads and the save of the backup, and the writes.
     SOutcome BackUpItems(const CNVItemArray& list);
     SOutcome DownloadItems(const CNVItemArray& list);
@@ -54,6 +64,10 @@ public:
     void SetBackupBeforeDownload(bool on) { m_backupBeforeDownload = on; }
     bool BacksUpBeforeDownload() const { return m_backupBeforeDownload; }
     void SetVerifyWrites(bool on) { m_verifyWrites = on; }
+    // Asked (with the question) whether records that could not be backed up are written all
+    // the same; without it they are not.
+    using FConfirm = std::function<bool(const std::string& question)>;
+    void SetConfirmWritesWithoutBackup(FConfirm confirm) { m_confirmWithoutBackup = std::move(confirm); }
     bool VerifiesWrites() const { return m_verifyWrites; }
     // The newest backup of the folder, empty when there is none.
     std::string LastBackupPath() const;
@@ -63,6 +77,7 @@ public:
 private:
     // The library's handle of the connection; null when there is none.
     void* Handle() const { return m_connection ? m_connection->Handle() : nullptr; }
+    bool ConfirmWritesWithoutBackup();
 
     CJobControl& m_jobs;
     const CNVItemArray& m_itemDefs;
@@ -75,4 +90,6 @@ private:
     bool m_backupBeforeDownload = true;
     bool m_verifyWrites = true;
     CDownloadReport m_report;
+    FConfirm m_confirmWithoutBackup;
+    std::set<std::pair<int, int>> m_notBackedUp;  // (ID, index) of the last backup's unread records
 };

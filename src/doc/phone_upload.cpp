@@ -1,6 +1,7 @@
 // Upload: reading the items of a list from the phone into a fresh database.
 #include "doc/phone_session.h"
 
+#include "doc/doc_files.h"
 #include "phone/diag_commands.h"
 #include "jobs/job_control.h"
 #include "model/nv_define_reader.h"
@@ -13,12 +14,6 @@
 namespace {
 // Element indexes travel as one byte.
 constexpr int kMaxElements = 256;
-
-std::string UploadElementName(const std::string& name, int index) {
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, "[ %d ]", index);
-    return name + suffix;
-}
 
 // Applies the phone's answer to a record built from the list (value: size zero bytes,
 // active 0). Statuses that say nothing about the value leave the record as it is.
@@ -82,7 +77,7 @@ SOutcome CPhoneSession::UploadItems(const CNVItemArray& list, CNVItemArray& resu
             for (int k = 0; k < listed.Count(); ++k) {
                 CNVItem element = listed;
                 element.SetIndex(k);
-                element.SetName(UploadElementName(listed.Name(), k));
+                element.SetName(ElementName(listed.Name(), k));
                 uint16_t status = 0;
                 // An index past one byte can't be asked for: it would read another element.
                 const bool ok = k < kMaxElements &&

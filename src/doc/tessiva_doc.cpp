@@ -3,6 +3,7 @@
 #include "doc/item_comparison.h"
 #include "jobs/job_control.h"
 #include "jobs/text_translation.h"
+#include "phone/qlib.h"
 
 #include <algorithm>
 
@@ -223,6 +224,11 @@ SOutcome CTessivaDoc::Disconnect() {
     return Keep(SOutcome::Done());
 }
 
+std::shared_ptr<CDiagLink> CTessivaDoc::PhoneLink() const {
+    const CQLibConnection* connection = m_session.Connection();
+    return connection ? QLibLink(connection->Handle()) : nullptr;
+}
+
 bool CTessivaDoc::CheckConnected() { return m_session.CheckConnected(); }
 
 SOutcome CTessivaDoc::Upload(const std::string& listPath) {
@@ -254,7 +260,8 @@ SOutcome CTessivaDoc::TakePhoneRecords(CNVItemArray&& read) {
 }
 
 SOutcome CTessivaDoc::Download(EScope scope) {
-    return Keep(m_session.Download(scope == EScope::AllActive ? m_records.items : SelectedItems()));
+    if (scope == EScope::AllActive) return Keep(m_session.Download(m_records.items, &m_files.Numbered()));
+    return Keep(m_session.Download(SelectedItems()));
 }
 
 SOutcome CTessivaDoc::Restore(const std::string& path) {

@@ -13,9 +13,12 @@
 #include "model/nv_type_catalog.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+class CDiagLink;
 class CJobControl;
 class IMessageSink;
 
@@ -55,6 +58,8 @@ public:
     const CTreeEntryList& Entries(ETree tree) const { return tree == ETree::Items ? m_records.all : m_records.selected; }
     // What a numbered-items backup brought beside the records: kept-aside records, item files.
     const CNumberedState& Numbered() const { return m_files.Numbered(); }
+    // True for a record of an item the definitions do not name (kept, never sent to the phone).
+    bool IsUndefined(const CNVItem& record) const { return m_files.IsUndefined(record); }
     // The selected records, in the order of the selected tree.
     CNVItemArray SelectedItems() const;
     // The records a save or download of scope takes.
@@ -125,6 +130,11 @@ public:
     SOutcome Connect();
     SOutcome Disconnect();
     bool IsConnected() const { return m_session.IsConnected(); }
+    // The open connection, for the library's further commands; null when not connected.
+    CQLibConnection* Connection() const { return m_session.Connection(); }
+    // The link of the connection, for clients of further commands (the phone's file system);
+    // null when not connected.
+    std::shared_ptr<CDiagLink> PhoneLink() const;
     // True when the phone still answers; otherwise the connection is closed.
     bool CheckConnected();
     void SetComPort(int n) { m_session.SetComPort(n); }
@@ -156,6 +166,11 @@ public:
     bool BacksUpBeforeDownload() const { return m_session.BacksUpBeforeDownload(); }
     void SetVerifyWrites(bool on) { m_session.SetVerifyWrites(on); }
     bool VerifiesWrites() const { return m_session.VerifiesWrites(); }
+    // Asked whether records the backup could not read are written all the same; without it
+    // they are not (the front end supplies it, as it does the overwrite prompt).
+    void SetConfirmWritesWithoutBackup(CPhoneSession::FConfirm confirm) {
+        m_session.SetConfirmWritesWithoutBackup(std::move(confirm));
+    }
     // The newest backup of the folder, empty when there is none.
     std::string LastBackupPath() const { return m_session.LastBackupPath(); }
     // Record by record, what the last download or restore did.

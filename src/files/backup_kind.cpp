@@ -1,5 +1,6 @@
 #include "files/backup_kind.h"
 
+#include "files/byte_reader.h"
 #include "files/xqcn_file.h"
 
 #include <algorithm>
@@ -25,6 +26,9 @@ EBackupKind BackupKindOfName(const std::string& path) {
 
 EBackupKind DetectBackupKind(const std::string& path) {
     unsigned char head[64] = {};
+    // What can't be read (a pipe would block here) goes by its name to the reader that refuses it.
+    std::string refusal;
+    if (!CByteReader::CheckFile(path, refusal)) return BackupKindOfName(path);
     std::ifstream in(path, std::ios::binary);
     const auto got = in ? in.read(reinterpret_cast<char*>(head), sizeof head).gcount() : 0;
     if (got >= 8 && std::memcmp(head, kCompoundSignature, sizeof kCompoundSignature) == 0) return EBackupKind::Qcn;

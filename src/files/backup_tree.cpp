@@ -6,8 +6,10 @@
 #include "jobs/text_translation.h"
 #include "files/xqcn_file.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <algorithm>
-#include <filesystem>
 
 namespace {
 bool IsDigits(const std::string& name) {
@@ -23,13 +25,24 @@ bool HoldsItemStorages(const CCompoundNode& level2) {
 
 bool ReadBackupTree(const std::string& path, CCompoundNode& tree, EBackupForm& form, std::string& error) {
     tree = CCompoundNode();
-    std::error_code ec;
-    if (std::filesystem::file_size(path, ec) > CXqcnFile::kMaxFileSize && !ec) {
-        error = TrText("BackupTree", "The file is far larger than any backup; it was not read.");
+    form = EBackupForm::Compound;
+    if (!CByteReader::CheckFile(path, error)) return false;
+    // Opened once: the first bytes tell the form, and XML is parsed as it is read.
+    QFile file(QFile::decodeName(path.c_str()));
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = file.errorString().toStdString();
         return false;
     }
+    const QByteArray start = file.peek(4096);
+    const auto* head = reinterpret_cast<const uint8_t*>(start.data());
+    const bool xmlByName = QFileInfo(file.fileName()).suffix().compare(QLatin1String("xqcn"), Qt::CaseInsensitive) == 0;
+    if (CXqcnFile::LooksLikeXml(head, static_cast<size_t>(start.size())) ||
+        (xmlByName && !CCompoundFile::HasSignature(head, static_cast<size_t>(start.size())))) {
+        form = EBackupForm::Xml;
+        return CXqcnFile::ReadDevice(file, tree, error);
+    }
     std::vector<uint8_t> bytes;
-    if (!CByteReader::ReadFile(path, bytes, error)) return false;
+    if (!CByteReader::ReadRest(file, bytes, error)) return false;
     return ReadBackupTree(bytes.data(), bytes.size(), tree, form, error);
 }
 
@@ -39,6 +52,11 @@ bool ReadBackupTree(const uint8_t* data, size_t size, CCompoundNode& tree, EBack
         return CXqcnFile::ReadMemory(data, size, tree, error);
     }
     form = EBackupForm::Compound;
+    if (size == 0) {
+        tree = CCompoundNode();
+        error = CXqcnFile::EmptyFile();
+        return false;
+    }
     return CCompoundFile::ReadMemory(data, size, tree, error);
 }
 

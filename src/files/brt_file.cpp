@@ -5,6 +5,7 @@
 #include <algorithm>
 
 const SSaveLimits CBrtFile::kLimits = {"BRT", kSlotSize, kSlotSize - 1, -1};
+const SSaveLimits CBrtFile::kRawLimits = {"BRT", kSlotSize * static_cast<int>(kMaxSlots), kSlotSize - 1, -1};
 
 std::vector<CBrtFile::SGroup> CBrtFile::GroupRecords(const CNVItemArray& list) {
     std::vector<SGroup> groups;
@@ -23,20 +24,26 @@ std::vector<CBrtFile::SGroup> CBrtFile::GroupRecords(const CNVItemArray& list) {
 }
 
 std::vector<uint8_t> CBrtFile::RecordData(const CNVItemArray& list, const SGroup& group) {
+    // Every byte of each value goes in, those past the definition too.
     const CNVItem& first = list[group.first];
     const int n = group.last - group.first + 1;
+    if (first.Count() == 0) {
+        const auto& v = first.Value();
+        std::vector<uint8_t> data(std::max<size_t>(1, (v.size() + kSlotSize - 1) / kSlotSize) * kSlotSize, 0);
+        std::copy(v.begin(), v.end(), data.begin());
+        return data;
+    }
     std::vector<uint8_t> data(static_cast<size_t>(kSlotSize) * static_cast<size_t>(n), 0);
-    const size_t size = first.Size() > 0 ? static_cast<size_t>(first.Size()) : 0;
-    if (first.Count() > 0 && n == 1) {
+    if (n == 1) {
         // One stored element: a zero byte, then the value.
         const auto& v = first.Value();
-        std::copy_n(v.begin(), std::min({size, v.size(), static_cast<size_t>(kSlotSize - 1)}), data.begin() + 1);
+        std::copy_n(v.begin(), std::min(v.size(), static_cast<size_t>(kSlotSize - 1)), data.begin() + 1);
         return data;
     }
     for (int k = 0; k < n; ++k) {
         const auto& v = list[group.first + k].Value();
-        const size_t take = std::min({first.Count() > 0 ? size : v.size(), v.size(), static_cast<size_t>(kSlotSize)});
-        std::copy_n(v.begin(), take, data.begin() + static_cast<ptrdiff_t>(k) * kSlotSize);
+        std::copy_n(v.begin(), std::min(v.size(), static_cast<size_t>(kSlotSize)),
+                    data.begin() + static_cast<ptrdiff_t>(k) * kSlotSize);
     }
     return data;
 }

@@ -14,11 +14,13 @@ public:
     static constexpr int kSlotSize = 128;
     // More slots than any definition can have elements: the record is damaged.
     static constexpr uint32_t kMaxSlots = 256;
-    // The records all definitions together can give (5000 IDs of 256 elements).
+    // More records than any backup of a phone holds: the count is damaged.
     static constexpr uint32_t kMaxRecords = 5000 * kMaxSlots;
     // The smallest record: ID, size and one slot (a record without data is damage).
     static constexpr size_t kMinRecordSize = 8 + kSlotSize;
     static const SSaveLimits kLimits;
+    // A record of an item no definition names is kept whole, in as many slots as it fills.
+    static const SSaveLimits kRawLimits;
 
     // One record as the store writes it: positions first..last of the working list.
     struct SGroup {
@@ -28,7 +30,8 @@ public:
     // The records a store of list writes: one per record with active 1 and no count, one
     // per run of up to count elements of the same ID.
     static std::vector<SGroup> GroupRecords(const CNVItemArray& list);
-    // The S data bytes of one record: the values in slots, one element in the shifted form.
+    // The S data bytes of one record: the values in slots (a plain value in as many as it
+    // fills), one element in the shifted form.
     static std::vector<uint8_t> RecordData(const CNVItemArray& list, const SGroup& group);
 
     // ---- writing ----

@@ -4,16 +4,48 @@
 
 #include <QFile>
 
+#include <filesystem>
+
+bool CByteReader::CheckFile(const std::string& path, std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+#ifdef _WIN32
+    const fs::path where(QFile::decodeName(path.c_str()).toStdU16String());
+#else
+    const fs::path where(path);  // the native bytes
+#endif
+    const fs::file_status status = fs::status(where, ec);
+    if (ec || !fs::exists(status)) return true;  // opening it says why it can't be read
+    if (!fs::is_regular_file(status)) {
+        error = TrText("CByteReader", "It is not a regular file (a folder, device or pipe); it was not read.");
+        return false;
+    }
+    const uintmax_t size = fs::file_size(where, ec);
+    if (!ec && size > kMaxFileSize) {
+        error = FillText(TrText("CByteReader", "The file is %1 MB; files over %2 MB are not read."),
+                         {std::to_string(size >> 20), std::to_string(kMaxFileSize >> 20)});
+        return false;
+    }
+    return true;
+}
+
 bool CByteReader::ReadFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
     bytes.clear();
+    if (!CheckFile(path, error)) return false;
     QFile file(QFile::decodeName(path.c_str()));
     if (!file.open(QIODevice::ReadOnly)) {
         error = file.errorString().toStdString();
         return false;
     }
-    const qint64 size = file.size();
-    if (size < 0) {
-        error = file.errorString().toStdString();
+    return ReadRest(file, bytes, error);
+}
+
+bool CByteReader::ReadRest(QIODevice& file, std::vector<uint8_t>& bytes, std::string& error) {
+    bytes.clear();
+    // Checked again on the open file: the path may have been replaced meanwhile.
+    const qint64 size = file.size() - file.pos();
+    if (file.isSequential() || size < 0 || static_cast<uint64_t>(size) > kMaxFileSize) {
+        error = TrText("CByteReader", "The file changed while it was opened; it was not read.");
         return false;
     }
     bytes.resize(static_cast<size_t>(size));

@@ -4,12 +4,21 @@
 #include <string>
 #include <vector>
 
+class QIODevice;
+
 // Bounds-checked little-endian reading of a file held in memory. Every read either
 // succeeds completely or fails without moving the position.
 class CByteReader {
 public:
-    // Reads the whole file; false with a reason when it can't be opened or read.
+    // No file larger than this is read, whatever its kind.
+    static constexpr uint64_t kMaxFileSize = 512ull << 20;
+    // What every reader of a path asks first, before opening it: a regular file (not a
+    // FIFO, device or folder, which could block or never end) of at most kMaxFileSize bytes.
+    static bool CheckFile(const std::string& path, std::string& error);
+    // Reads the whole file after CheckFile; false with a reason when it can't be opened or read.
     static bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
+    // The rest of a file opened after CheckFile.
+    static bool ReadRest(QIODevice& file, std::vector<uint8_t>& bytes, std::string& error);
 
     CByteReader() = default;
     explicit CByteReader(const std::vector<uint8_t>& bytes) : m_data(bytes.data()), m_size(bytes.size()) {}

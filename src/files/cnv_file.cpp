@@ -68,7 +68,8 @@ bool CCnvFile::ReadRecord(uint16_t& id, std::vector<uint8_t>& data) {
     if (at + 2 > recordsEnd + 2) return Fail(TrText("CCnvFile", "The end marker is missing."));
     uint16_t first = 0;
     if (!m_reader.PeekU16(first)) return Fail(TrText("CCnvFile", "The end marker is missing."));
-    if (first == kEndMarker) return false;
+    // The marker is where the tail begins; 0xFFFF before it is the ID of item 65535.
+    if (first == kEndMarker && at >= recordsEnd) return false;
     if (m_record >= m_maxRecords)
         return Fail(FillText(TrText("CCnvFile",
                                     "The file holds more than the %1 records the definitions can hold: "

@@ -37,10 +37,11 @@ public:
         m_reader.Seek(kHeaderSize);
         m_record = 0;
     }
-    // The next record; false at the end marker (Error() empty) or on damage (Error() says why).
+    // The next record; false at the end marker, which opens the last 6 bytes (Error() empty),
+    // or on damage (Error() says why).
     bool ReadRecord(uint16_t& id, std::vector<uint8_t>& data);
 
-    // 5000 IDs of 256 elements.
+    // More records than any backup of a phone holds.
     static constexpr uint32_t kMaxRecords = 5000 * 256;
 
 private:

@@ -7,11 +7,11 @@
 #include <vector>
 
 // Reads a whole compound file into a CCompoundNode tree and writes a tree back as a
-// compound file, over libgsf. The root node stands for the file's root storage (its own
-// name is not stored). Children come back in libgsf's order (it sorts them), so callers
-// find them by name. Every stream is read whole; a damaged file gives false and a message
-// naming the entry, never a partial tree. Writing goes through a temporary file beside
-// the target that replaces it only when complete.
+// compound file. The root node stands for the file's root storage (its own name is not
+// stored). Children come back in the format's order of names (shorter first, then by
+// upper-cased letters), so callers find them by name. Every stream is read whole; a
+// damaged file gives false and a message naming the entry, never a partial tree. Writing
+// goes through a temporary file beside the target that replaces it only when complete.
 class CCompoundFile {
 public:
     // Deeper nesting than this is taken as a damaged directory.
@@ -26,7 +26,4 @@ public:
 
     // True when bytes start with the compound file signature.
     static bool HasSignature(const uint8_t* data, size_t size);
-
-private:
-    static bool ReadTree(const uint8_t* data, size_t size, CCompoundNode& root, std::string& error);
 };

@@ -22,9 +22,5 @@ std::string CItemListFile::Format(const CNVItemArray& list) {
 }
 
 bool CItemListFile::Write(const std::string& path, const CNVItemArray& list, std::string& error) {
-    CSafeFileWriter writer;
-    const std::string text = Format(list);
-    if (writer.Open(path) && writer.Write(text.data(), text.size()) && writer.Commit()) return true;
-    error = writer.Error();
-    return false;
+    return CSafeFileWriter::WriteWholeFile(path, Format(list), error);
 }

@@ -133,10 +133,11 @@ bool DecodeArea(const CCompoundNode& area, const std::string& where, std::vector
 void PutU16(std::vector<uint8_t>& out, uint16_t v) { AppendU16(out, v); }
 
 // Rewrites the item-file streams of one area from files; everything else in it is kept.
-void EncodeArea(CCompoundNode& def, const std::string& areaName, std::vector<const SItemFile*> files) {
+// With make, the area is written even without a file, as other tools expect of a new file.
+void EncodeArea(CCompoundNode& def, const std::string& areaName, std::vector<const SItemFile*> files, bool make) {
     // Storages are made before any pointer into a children vector is taken: adding a
     // child may move its siblings.
-    if (!files.empty()) {
+    if (!files.empty() || make) {
         CCompoundNode& made = def.Storage(areaName);
         made.Storage("EFS_Dir");
         made.Storage("EFS_Data");
@@ -290,6 +291,14 @@ bool DecodeNumbered(const CCompoundNode& tree, SNumberedBackup& backup, std::str
         }
     }
     if (!ok) return false;
+    // The record streams read are written from the records again: their bytes need not be
+    // kept twice for as long as the backup is open.
+    if (def)
+        for (int s = 0; s < 3; ++s)
+            if (out.hasStream[s])
+                if (auto* kept = const_cast<CCompoundNode*>(out.tree.FindStream(
+                        out.storage + "/default/" + Numbered::kItemsStorage + "/" + Numbered::kRecordStreams[s])))
+                    std::vector<uint8_t>().swap(kept->Bytes());
     backup = std::move(out);
     return true;
 }
@@ -327,7 +336,7 @@ bool EncodeNumbered(const SNumberedBackup& backup, CCompoundNode& tree, std::str
     for (const auto& r : backup.records) bySub[r.subscription].push_back(&r);
     for (int s = 0; s < 3; ++s) {
         auto& list = bySub[s];
-        if (list.empty() && !backup.hasStream[s] && !(s == 0 && fresh)) continue;
+        if (list.empty() && !backup.hasStream[s] && !fresh) continue;
         std::stable_sort(list.begin(), list.end(), [](const SNumberedRecord* a, const SNumberedRecord* b) {
             const bool aNew = a->position < 0, bNew = b->position < 0;
             if (aNew != bNew) return bNew;
@@ -346,7 +355,7 @@ bool EncodeNumbered(const SNumberedBackup& backup, CCompoundNode& tree, std::str
 
     std::array<std::vector<const SItemFile*>, 3> byArea;
     for (const auto& f : backup.itemFiles) byArea[AreaNumber(f.area)].push_back(&f);
-    for (size_t a = 0; a < Numbered::kAreas.size(); ++a) EncodeArea(def, Numbered::kAreas[a], byArea[a]);
+    for (size_t a = 0; a < Numbered::kAreas.size(); ++a) EncodeArea(def, Numbered::kAreas[a], byArea[a], fresh);
 
     if (fresh) {
         std::vector<uint8_t> version;

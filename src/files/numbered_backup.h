@@ -73,7 +73,8 @@ bool DecodeNumbered(const CCompoundNode& tree, SNumberedBackup& backup, std::str
 
 // The tree to save: backup.tree with its record and item-file streams made from records
 // and itemFiles. An empty backup.tree gives a new file: File_Version 2,0,0,
-// 00000000/default with Mobile_Property_Info naming this program. False with a message
+// 00000000/default with Mobile_Property_Info naming this program, all three record streams
+// and all three item-file areas (each with EFS_Dir and EFS_Data), empty where nothing goes. False with a message
 // for a subscription outside 0..2, an unknown area, or two item files of one area and index.
 bool EncodeNumbered(const SNumberedBackup& backup, CCompoundNode& tree, std::string& error);
 

@@ -14,15 +14,15 @@ bool CNVTypesFile::ReadTypeFile(const std::string& path, std::string& text, std:
 }
 
 bool CNVTypesFile::WriteTypeFile(const std::string& path, const std::string& text, std::string& error) {
-    CSafeFileWriter writer;
-    if (writer.Open(path) && writer.Write(text.data(), text.size()) && writer.Commit()) return true;
-    error = writer.Error();
-    return false;
+    return CSafeFileWriter::WriteWholeFile(path, text, error);
 }
 
 bool CNVTypesFile::KeepCopy(const std::string& path, const std::string& backupPath, std::string& error) {
     std::string text;
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) return true;
-    return ReadTypeFile(path, text, error) && WriteTypeFile(backupPath, text, error);
+    if (!ReadTypeFile(path, text, error)) return false;
+    // An empty file is what a failed save of old left behind: the copy kept before it is the good one.
+    if (text.empty() && std::filesystem::exists(backupPath, ec)) return true;
+    return WriteTypeFile(backupPath, text, error);
 }

@@ -1,26 +1,24 @@
 #pragma once
 #include "model/nv_item_array.h"
+#include "files/compound_reader.h"
+#include "files/compound_writer.h"
 #include "files/safe_file_writer.h"
 #include "files/save_limits.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
-// GLib object types of libgsf, kept out of this header.
-struct _GsfOutput;
-struct _GsfOutfile;
-struct _GsfInput;
-struct _GsfInfile;
-
 // A QCN file: a compound file with the storages "00000000" / "default" / one per item ID,
 // each holding one 134-byte stream per element named by its index: ID, index and 128 as
-// 16-bit words, then the 128-byte value block. Built in memory and written through a
-// temporary file; read whole into memory before it is parsed.
+// 16-bit words, then the 128-byte value block. Written through a temporary file, holding
+// only the directory and the small streams until then; read whole into memory and checked
+// whole before anything is taken from it.
 class CQcnFile {
 public:
     static constexpr int kBlockSize = 128;
@@ -73,7 +71,7 @@ public:
     // progress gets 1..7 as the steps pass.
     bool CommitAndClose(const Progress& progress = {});
 
-    // The reason of the first failure, with what libgsf noted about the file meanwhile.
+    // The reason of the first failure.
     const std::string& Error() const { return m_error; }
 
     static bool IsDigits(const std::string& name);
@@ -87,22 +85,18 @@ private:
 
     std::string m_path;
     std::string m_error;
-    std::string m_gsfNotes;  // libgsf's warnings while this file was read
     // writing
     CSafeFileWriter m_writer;
-    _GsfOutput* m_sink = nullptr;
-    _GsfOutfile* m_outRoot = nullptr;
-    _GsfOutput* m_outLevel1 = nullptr;
-    _GsfOutput* m_outLevel2 = nullptr;
-    std::map<int, _GsfOutput*> m_itemStorages;
+    std::unique_ptr<CCompoundWriter> m_out;
+    int m_levels = 0;
+    uint32_t m_outLevel2 = 0;
+    std::map<int, uint32_t> m_itemStorages;
     std::set<std::pair<int, int>> m_writtenElements;
     // reading
     std::vector<uint8_t> m_bytes;
-    _GsfInput* m_input = nullptr;
-    _GsfInfile* m_inRoot = nullptr;
-    _GsfInfile* m_inLevel1 = nullptr;
-    _GsfInfile* m_inLevel2 = nullptr;
-    _GsfInfile* m_inItem = nullptr;
+    std::unique_ptr<CCompoundReader> m_in;
+    uint32_t m_inLevel2 = Cfb::kNoEntry;
+    uint32_t m_inItem = Cfb::kNoEntry;
     std::string m_itemName;
     uint32_t m_elementsRead = 0;
     uint32_t m_maxElements = kMaxElements;

@@ -12,6 +12,7 @@ public:
     void Cancel() { m_writer.Cancel(); }
     size_t Position() const { return m_reader.Position(); }
     size_t FileSize() const { return m_reader.Size(); }
+    uint64_t BytesWritten() const { return m_writer.BytesWritten(); }
     std::string Error() const { return m_error.empty() ? m_writer.Error() : m_error; }
 
 protected:

@@ -1,16 +1,17 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
-class QSaveFile;
-
 // Writes a file through a temporary file beside the target that replaces the target only
 // when Commit succeeds; a cancelled or failed write leaves the previous file as it was.
-// Every write is checked; the first failure is kept and makes Commit fail. Keeps the
-// running CRC-16 of the bytes written.
+// Every write is checked; the first failure is kept and makes Commit fail. Commit writes
+// out what is buffered, syncs the file, checks that the disk holds every byte written,
+// syncs the folder and only then renames, so a full disk never replaces a good file with a
+// cut-off one. Error() names the cause ("No space left on device").
+// A target that exists and is not a regular file (a device, a pipe) is written directly.
+// Keeps the running CRC-16 of the bytes written.
 class CSafeFileWriter {
 public:
     CSafeFileWriter();
@@ -19,7 +20,13 @@ public:
     CSafeFileWriter& operator=(const CSafeFileWriter&) = delete;
 
     // The whole of bytes as the file at path, replacing it only when complete; false with the reason.
-    static bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
+    static bool WriteWholeFile(const std::string& path, const void* data, size_t n, std::string& error);
+    static bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
+        return WriteWholeFile(path, bytes.data(), bytes.size(), error);
+    }
+    static bool WriteWholeFile(const std::string& path, const std::string& text, std::string& error) {
+        return WriteWholeFile(path, text.data(), text.size(), error);
+    }
 
     bool Open(const std::string& path);
     bool IsOpen() const;
@@ -37,10 +44,16 @@ public:
 
 private:
     bool Flush();
+    bool FinishTemporary();
+    bool FinishDirect();
+    void CloseFile();
     void SetError(const std::string& what);
+    void SetSystemError(int error);
 
-    std::unique_ptr<QSaveFile> m_file;
-    std::string m_path;
+    int m_fd = -1;
+    bool m_direct = false;     // writing straight into a device or pipe
+    std::string m_path;        // the target
+    std::string m_temporary;   // beside the target; empty when direct
     std::vector<uint8_t> m_buffer;
     uint16_t m_crc = 0;
     uint64_t m_written = 0;

@@ -2,59 +2,23 @@
 
 #include "files/byte_reader.h"
 #include "files/safe_file_writer.h"
+#include "files/xqcn_value_filter.h"
 #include "jobs/text_translation.h"
 
+#include <QBuffer>
 #include <QByteArray>
+#include <QFile>
 #include <QFileInfo>
 #include <QString>
 #include <QXmlStreamReader>
-#include <QXmlStreamWriter>
 
-#include <filesystem>
+#include <functional>
 #include <unordered_set>
 
 namespace {
 constexpr char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"Windows-1252\" ?>\r\n";
 
-int HexValue(char16_t c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 bool IsSpace(char16_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-// Two hex digits per byte, separated by whitespace; false on anything else.
-bool ParseHex(QStringView text, std::vector<uint8_t>& bytes) {
-    bytes.clear();
-    bytes.reserve(static_cast<size_t>(text.size()) / 3 + 1);
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n) {
-        if (IsSpace(text[i].unicode())) {
-            ++i;
-            continue;
-        }
-        if (i + 1 >= n) return false;
-        const int hi = HexValue(text[i].unicode()), lo = HexValue(text[i + 1].unicode());
-        if (hi < 0 || lo < 0 || (i + 2 < n && !IsSpace(text[i + 2].unicode()))) return false;
-        bytes.push_back(static_cast<uint8_t>(hi << 4 | lo));
-        i += 2;
-    }
-    return true;
-}
-
-QString Hex(const std::vector<uint8_t>& bytes) {
-    static const char16_t kDigits[] = u"0123456789ABCDEF";
-    QString text(bytes.empty() ? 0 : static_cast<qsizetype>(bytes.size() * 3 - 1), QChar(' '));
-    QChar* out = text.data();
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        out[i * 3] = QChar(kDigits[bytes[i] >> 4]);
-        out[i * 3 + 1] = QChar(kDigits[bytes[i] & 0xF]);
-    }
-    return text;
-}
 
 std::string PathOf(const std::vector<std::string>& names, const std::string& last) {
     std::string path;
@@ -64,8 +28,9 @@ std::string PathOf(const std::vector<std::string>& names, const std::string& las
 
 class CXmlTreeReader {
 public:
-    bool Read(const QByteArray& xml, CCompoundNode& root, std::string& outer) {
-        QXmlStreamReader reader(xml);
+    explicit CXmlTreeReader(CXqcnValueFilter& values) : m_values(values) {}
+
+    bool Read(QXmlStreamReader& reader, CCompoundNode& root, std::string& outer) {
         std::vector<CCompoundNode*> stack;
         std::vector<std::unordered_set<std::string>> seen;
         std::vector<std::string> names;
@@ -148,7 +113,7 @@ private:
         const qulonglong length = attributes.value(QLatin1String("Length")).toULongLong(&ok);
         if (!ok)
             return Fail(FillText(TrText("CXqcnFile", "The stream %1 (line %2) has no valid Length."), {path, line}));
-        if (!ParseHex(attributes.value(QLatin1String("Value")), bytes))
+        if (!m_values.Take(attributes.value(QLatin1String("Value")), bytes))
             return Fail(FillText(TrText("CXqcnFile", "The stream %1 (line %2) has a Value that is not hex bytes."),
                                  {path, line}));
         if (length != bytes.size())
@@ -162,6 +127,7 @@ private:
         return false;
     }
 
+    CXqcnValueFilter& m_values;
     std::string m_error;
 };
 
@@ -181,60 +147,118 @@ bool CheckName(const std::string& name, std::string& error) {
     return !name.empty();
 }
 
-bool WriteNode(QXmlStreamWriter& xml, const CCompoundNode& node, bool outer, int depth, std::string& error) {
-    if (depth > CXqcnFile::kMaxDepth) {
-        error = TrText("CXqcnFile", "The tree is nested too deeply.");
-        return false;
-    }
-    const CCompoundNode* version = nullptr;
-    auto write = [&](const CCompoundNode& child) {
-        if (!CheckName(child.Name(), error)) return false;
-        if (child.IsStorage()) {
-            xml.writeStartElement(QLatin1String("Storage"));
-            xml.writeAttribute(QLatin1String("Name"), QString::fromStdString(child.Name()));
-            if (!WriteNode(xml, child, false, depth + 1, error)) return false;
-            xml.writeEndElement();
-        } else {
-            xml.writeEmptyElement(QLatin1String("Stream"));
-            xml.writeAttribute(QLatin1String("Length"), QString::number(child.Bytes().size()));
-            xml.writeAttribute(QLatin1String("Name"), QString::fromStdString(child.Name()));
-            xml.writeAttribute(QLatin1String("Value"), Hex(child.Bytes()));
-        }
-        return true;
-    };
-    for (const auto& child : node.Children()) {
-        // Files in the field end the outer storage with File_Version.
-        if (outer && child.IsStream() && child.Name() == "File_Version") {
-            version = &child;
-            continue;
-        }
-        if (!write(child)) return false;
-    }
-    return !version || write(*version);
-}
+// Writes the XML text element by element into a sink, through a buffer of its own. The
+// declared encoding is Windows-1252: ASCII and Latin-1 letters go as bytes, anything else
+// as a character reference; attributes are in single quotes and lines end in CR LF.
+class CXmlTextWriter {
+public:
+    using Sink = std::function<bool(const uint8_t*, size_t)>;
+    explicit CXmlTextWriter(Sink sink) : m_sink(std::move(sink)) { m_buffer.reserve(kChunk + 256); }
 
-// The declared encoding is Windows-1252: ASCII and Latin-1 letters go as bytes, anything
-// else as a character reference, and lines end in CR LF as on Windows.
-void AppendEncoded(const QString& text, std::vector<uint8_t>& out) {
-    out.reserve(out.size() + static_cast<size_t>(text.size()) + text.size() / 8);
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        char32_t c = text[i].unicode();
-        if (c == '\n') {
-            out.push_back('\r');
-            out.push_back('\n');
-        } else if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-            out.push_back(static_cast<uint8_t>(c));
-        } else {
+    bool Write(const CCompoundNode& root, const std::string& outerName, std::string& error) {
+        Put(kDeclaration);
+        if (!CheckName(outerName, error)) return false;
+        if (!Storage(root, outerName, 0, true, error)) return false;
+        Flush();
+        if (!m_ok) error = TrText("CXqcnFile", "The XML could not be written.");
+        return m_ok;
+    }
+
+private:
+    static constexpr size_t kChunk = 1 << 16;
+
+    bool Storage(const CCompoundNode& node, const std::string& name, int depth, bool outer, std::string& error) {
+        if (depth > CXqcnFile::kMaxDepth + 1) {
+            error = TrText("CXqcnFile", "The tree is nested too deeply.");
+            return false;
+        }
+        Indent(depth);
+        Put("<Storage Name='");
+        PutText(name);
+        if (node.Children().empty()) {
+            Put("'/>\r\n");
+            return true;
+        }
+        Put("'>\r\n");
+        const CCompoundNode* version = nullptr;
+        for (const auto& child : node.Children()) {
+            // Files in the field end the outer storage with File_Version.
+            if (outer && child.IsStream() && child.Name() == "File_Version") {
+                version = &child;
+                continue;
+            }
+            if (!Child(child, depth + 1, error)) return false;
+        }
+        if (version && !Child(*version, depth + 1, error)) return false;
+        Indent(depth);
+        Put("</Storage>\r\n");
+        return true;
+    }
+
+    bool Child(const CCompoundNode& child, int depth, std::string& error) {
+        if (!CheckName(child.Name(), error)) return false;
+        if (child.IsStorage()) return Storage(child, child.Name(), depth, false, error);
+        Indent(depth);
+        Put("<Stream Length='");
+        Put(std::to_string(child.Bytes().size()));
+        Put("' Name='");
+        PutText(child.Name());
+        Put("' Value='");
+        static const char kDigits[] = "0123456789ABCDEF";
+        const auto& bytes = child.Bytes();
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            if (i) m_buffer.push_back(' ');
+            m_buffer.push_back(kDigits[bytes[i] >> 4]);
+            m_buffer.push_back(kDigits[bytes[i] & 0xF]);
+            if (m_buffer.size() >= kChunk) Flush();
+        }
+        Put("'/>\r\n");
+        return m_ok;
+    }
+
+    void Indent(int depth) { m_buffer.append(static_cast<size_t>(2 * depth), ' '); }
+
+    void Put(const std::string& text) {
+        m_buffer += text;
+        if (m_buffer.size() >= kChunk) Flush();
+    }
+
+    // A name as attribute text: markup characters escaped, the rest as the encoding allows.
+    void PutText(const std::string& utf8) {
+        const QString text = QString::fromStdString(utf8);
+        const qsizetype n = text.size();
+        for (qsizetype i = 0; i < n; ++i) {
+            char32_t c = text[i].unicode();
+            switch (c) {
+            case '&': m_buffer += "&amp;"; continue;
+            case '<': m_buffer += "&lt;"; continue;
+            case '>': m_buffer += "&gt;"; continue;
+            case '\'': m_buffer += "&apos;"; continue;
+            case '"': m_buffer += "&quot;"; continue;
+            default: break;
+            }
+            if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+                m_buffer.push_back(static_cast<char>(c));
+                continue;
+            }
             if (QChar::isHighSurrogate(c) && i + 1 < n && text[i + 1].isLowSurrogate()) {
                 c = QChar::surrogateToUcs4(text[i].unicode(), text[i + 1].unicode());
                 ++i;
             }
-            const std::string ref = "&#" + std::to_string(static_cast<uint32_t>(c)) + ";";
-            out.insert(out.end(), ref.begin(), ref.end());
+            m_buffer += "&#" + std::to_string(static_cast<uint32_t>(c)) + ";";
         }
     }
-}
+
+    void Flush() {
+        if (m_ok && !m_buffer.empty())
+            m_ok = m_sink(reinterpret_cast<const uint8_t*>(m_buffer.data()), m_buffer.size());
+        m_buffer.clear();
+    }
+
+    Sink m_sink;
+    std::string m_buffer;
+    bool m_ok = true;
+};
 }  // namespace
 
 bool CXqcnFile::LooksLikeXml(const uint8_t* data, size_t size) {
@@ -243,17 +267,45 @@ bool CXqcnFile::LooksLikeXml(const uint8_t* data, size_t size) {
     return i < size && data[i] == '<';
 }
 
+std::string CXqcnFile::EmptyFile() { return TrText("CXqcnFile", "It is an empty file."); }
+
+std::string CXqcnFile::NotXml() { return TrText("CXqcnFile", "It is not an XQCN file (expected XML)."); }
+
 bool CXqcnFile::Read(const std::string& path, CCompoundNode& root, std::string& error, std::string* outerName) {
     root = CCompoundNode();
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size > kMaxFileSize) {
-        error = TooLarge(size);
+    if (!CByteReader::CheckFile(path, error)) return false;
+    QFile file(QFile::decodeName(path.c_str()));
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = file.errorString().toStdString();
         return false;
     }
-    std::vector<uint8_t> bytes;
-    if (!CByteReader::ReadFile(path, bytes, error)) return false;
-    return ReadMemory(bytes.data(), bytes.size(), root, error, outerName);
+    return ReadDevice(file, root, error, outerName);
+}
+
+bool CXqcnFile::ReadDevice(QIODevice& device, CCompoundNode& root, std::string& error, std::string* outerName) {
+    root = CCompoundNode();
+    error.clear();
+    const QByteArray start = device.peek(4096);
+    if (start.isEmpty()) {
+        error = EmptyFile();
+        return false;
+    }
+    if (!LooksLikeXml(reinterpret_cast<const uint8_t*>(start.data()), static_cast<size_t>(start.size()))) {
+        error = NotXml();
+        return false;
+    }
+    CXqcnValueFilter values(device);
+    QXmlStreamReader xml(&values);
+    CXmlTreeReader reader(values);
+    CCompoundNode tree;
+    std::string outer;
+    if (!reader.Read(xml, tree, outer)) {
+        error = reader.Error();
+        return false;
+    }
+    root = std::move(tree);
+    if (outerName) *outerName = outer;
+    return true;
 }
 
 bool CXqcnFile::ReadMemory(const uint8_t* data, size_t size, CCompoundNode& root, std::string& error, std::string* outerName) {
@@ -263,48 +315,36 @@ bool CXqcnFile::ReadMemory(const uint8_t* data, size_t size, CCompoundNode& root
         error = TooLarge(size);
         return false;
     }
-    CXmlTreeReader reader;
-    CCompoundNode tree;
-    std::string outer;
-    if (!reader.Read(QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)), tree, outer)) {
-        error = reader.Error();
-        return false;
-    }
-    root = std::move(tree);
-    if (outerName) *outerName = outer;
-    return true;
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return ReadDevice(buffer, root, error, outerName);
 }
 
 bool CXqcnFile::WriteMemory(const CCompoundNode& root, const std::string& outerName, std::vector<uint8_t>& bytes,
                             std::string& error) {
     bytes.clear();
     error.clear();
-    QString body;
-    QXmlStreamWriter xml(&body);
-    xml.setAutoFormatting(true);
-    xml.setAutoFormattingIndent(2);
-    xml.writeStartElement(QLatin1String("Storage"));
-    xml.writeAttribute(QLatin1String("Name"), QString::fromStdString(outerName));
-    if (!CheckName(outerName, error) || !WriteNode(xml, root, true, 0, error)) return false;
-    xml.writeEndElement();
-    if (xml.hasError()) {
-        error = TrText("CXqcnFile", "The XML could not be made.");
-        return false;
-    }
-    // The writer starts with a line break of its own; the declaration line has one already.
-    if (body.startsWith(QLatin1Char('\n'))) body.remove(0, 1);
-    bytes.assign(kDeclaration, kDeclaration + sizeof kDeclaration - 1);
-    AppendEncoded(body, bytes);
-    if (bytes.back() != '\n') {
-        bytes.push_back('\r');
-        bytes.push_back('\n');
-    }
-    return true;
+    CXmlTextWriter writer([&](const uint8_t* data, size_t n) {
+        bytes.insert(bytes.end(), data, data + n);
+        return true;
+    });
+    if (writer.Write(root, outerName, error)) return true;
+    bytes.clear();
+    return false;
 }
 
 bool CXqcnFile::Write(const std::string& path, const CCompoundNode& root, std::string& error) {
-    const std::string outer = QFileInfo(QString::fromStdString(path)).completeBaseName().toStdString();
-    std::vector<uint8_t> bytes;
-    if (!WriteMemory(root, outer.empty() ? "backup" : outer, bytes, error)) return false;
-    return CSafeFileWriter::WriteWholeFile(path, bytes, error);
+    error.clear();
+    const std::string outer = QFileInfo(QFile::decodeName(path.c_str())).fileName().toStdString();
+    CSafeFileWriter file;
+    if (!file.Open(path)) {
+        error = file.Error();
+        return false;
+    }
+    CXmlTextWriter writer([&](const uint8_t* data, size_t n) { return file.Write(data, n); });
+    if (writer.Write(root, outer.empty() ? "backup.xqcn" : outer, error) && file.Commit()) return true;
+    if (!file.Error().empty()) error = file.Error();
+    file.Cancel();
+    return false;
 }

@@ -70,7 +70,7 @@ std::string LineTooBadMessage(size_t badCount, const std::vector<int>& firstBad,
     return FillText(
         TrText("CNVDefineReader",
                "%1 line(s) of %2 could not be read (fewer than six fields, no ID, an ID outside "
-               "0..4999, an element over %3 bytes, more than %4 elements, or more than %5 records "
+               "0..65535, an element over %3 bytes, more than %4 elements, or more than %5 records "
                "in all) and were left out: %6."),
         {std::to_string(badCount), fileText, std::to_string(CNVDefineReader::kMaxElementSize),
          std::to_string(CNVDefineReader::kMaxElements), std::to_string(CNVDefineReader::kMaxRecords), lines});
@@ -241,7 +241,7 @@ SOutcome CNVDefineReader::ReadItemList() {
         return m_jobs.FailJob(FillText(TrText("CNVDefineReader", "Can't read the file %1."), {m_path}));
     if (badIds > 0)
         m_jobs.Note(FillText(TrText("CNVDefineReader",
-                                           "%1 ID(s) of the list %2 are outside 0..4999 and were left out; "
+                                           "%1 ID(s) of the list %2 are outside 0..65535 and were left out; "
                                            "the first is on line %3."),
                                     {std::to_string(badIds), m_path, std::to_string(firstBad)}));
     return m_jobs.PostJobCompleted();

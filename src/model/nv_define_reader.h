@@ -25,14 +25,14 @@ public:
     static constexpr int kMaxElementSize = 128;
     static constexpr int kMaxElements = 256;
     // Records the whole definitions file may give.
-    static constexpr int kMaxRecords = CNVItemArray::kMaxIds * kMaxElements;
+    static constexpr int kMaxRecords = 1280000;
 
     static bool IsBasicTypeName(const std::string& name);
     // Field k (1-based) of a definition line: runs of ";" count as one separator and a
     // leading ";" is ignored. Fields 1, 3, 4 and 6 come back trimmed.
     static std::string GetField(const std::string& line, int k);
     // The records one definition line gives; false, adding nothing, when the line is not a
-    // usable definition (fewer than six fields, no ID, an ID outside 0..4999, an element over
+    // usable definition (fewer than six fields, no ID, an ID outside 0..65535, an element over
     // kMaxElementSize bytes, more than kMaxElements elements) or would give more than room records.
     static bool ParseDefinitionLine(const std::string& line, CNVItemArray& out, int room = kMaxRecords);
     // The ID an item list line names (the text after the first ";" up to the next one);

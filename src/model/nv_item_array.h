@@ -6,7 +6,7 @@
 // Ordered array of item records held by value.
 class CNVItemArray {
 public:
-    static constexpr int kMaxIds = 5000;  // valid IDs are 0..4999
+    static constexpr int kMaxIds = 65536;  // valid IDs are 0..65535, the 16 bits of the NV commands
 
     int GetSize() const { return static_cast<int>(m_items.size()); }
     bool IsEmpty() const { return m_items.empty(); }

@@ -267,6 +267,20 @@ bool CNVTypeCatalog::SelectType(const std::string& name) {
     return true;
 }
 
+void CNVTypeCatalog::SelectRawBytes(int size) {
+    const size_t n = static_cast<size_t>(std::max(size, 0));
+    m_fields.assign(n, CNVField());
+    m_fieldNames.resize(n);
+    for (size_t j = 0; j < n; ++j) {
+        m_fields[j].SetType("byte");
+        m_fieldNames[j] = "byte[" + std::to_string(j) + "]";
+    }
+    m_typeName.clear();
+    m_fieldCount = static_cast<int32_t>(n);
+    m_recordSize = static_cast<int32_t>(n);
+    m_recordBytes.assign(n, 0);
+}
+
 void CNVTypeCatalog::SetRecordBytes(const uint8_t* bytes) { SetRecordBytes(bytes, static_cast<size_t>(m_recordSize)); }
 
 void CNVTypeCatalog::SetRecordBytes(const uint8_t* bytes, size_t length) {

@@ -45,6 +45,8 @@ public:
 
     // False for an unknown type, and for a (hand-edited) type over kMaxRecordSize bytes.
     bool SelectType(const std::string& name);
+    // A value without a type: size fields of one "byte" each, named byte[0], byte[1], ...
+    void SelectRawBytes(int size);
     // bytes must hold at least RecordSize() bytes.
     void SetRecordBytes(const uint8_t* bytes);
     // An item value of any length: missing bytes are taken as zero, extra ones ignored.

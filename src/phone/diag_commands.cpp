@@ -21,30 +21,56 @@ std::string WithCode(const std::string& text, unsigned code, bool hex) {
 }  // namespace
 
 std::vector<uint8_t> BuildNvPacket(const SNvPacket& packet) {
-    std::vector<uint8_t> bytes(kNvPacketSize);
+    const bool sub = packet.subscription >= 0;
+    std::vector<uint8_t> bytes(sub ? kSubscriptionNvPacketSize : kNvPacketSize);
+    size_t at = 1;
     bytes[0] = packet.command;
-    PutU16(&bytes[1], packet.item);
-    std::memcpy(&bytes[3], packet.data.data(), kNvDataSize);
-    PutU16(&bytes[3 + kNvDataSize], packet.status);
+    if (sub) {
+        bytes[0] = kDiagSubsystem;
+        bytes[1] = kSubsystemNv;
+        PutU16(&bytes[2], packet.command == kDiagNvWrite ? kSubsystemNvWrite : kSubsystemNvRead);
+        at = kSubsystemHeaderSize;
+    }
+    PutU16(&bytes[at], packet.item);
+    at += 2;
+    if (sub) {
+        PutU16(&bytes[at], static_cast<uint16_t>(packet.subscription));
+        at += 2;
+    }
+    std::memcpy(&bytes[at], packet.data.data(), kNvDataSize);
+    PutU16(&bytes[at + kNvDataSize], packet.status);
     return bytes;
 }
 
 bool ParseNvPacket(const std::vector<uint8_t>& bytes, SNvPacket& packet) {
-    if (bytes.size() != kNvPacketSize) return false;
-    packet.command = bytes[0];
-    packet.item = GetU16(&bytes[1]);
-    std::memcpy(packet.data.data(), &bytes[3], kNvDataSize);
-    packet.status = GetU16(&bytes[3 + kNvDataSize]);
+    size_t at = 1;
+    if (bytes.size() == kNvPacketSize && bytes[0] != kDiagSubsystem) {
+        packet.command = bytes[0];
+        packet.subscription = -1;
+    } else if (bytes.size() == kSubscriptionNvPacketSize && bytes[0] == kDiagSubsystem && bytes[1] == kSubsystemNv) {
+        const uint16_t code = GetU16(&bytes[2]);
+        if (code != kSubsystemNvRead && code != kSubsystemNvWrite) return false;
+        packet.command = code == kSubsystemNvWrite ? kDiagNvWrite : kDiagNvRead;
+        packet.subscription = GetU16(&bytes[6]);
+        at = kSubsystemHeaderSize;
+    } else {
+        return false;
+    }
+    packet.item = GetU16(&bytes[at]);
+    at += packet.subscription >= 0 ? 4 : 2;
+    std::memcpy(packet.data.data(), &bytes[at], kNvDataSize);
+    packet.status = GetU16(&bytes[at + kNvDataSize]);
     return true;
 }
 
 bool BuildNvRequest(uint8_t command, uint16_t item, int index, const uint8_t* value, int length,
-                    std::vector<uint8_t>& request) {
+                    std::vector<uint8_t>& request, int subscription) {
     const bool element = index >= 0;
-    if (index > 255 || length < 0 || length > NvValueCapacity(element)) return false;
+    if (index > 255 || length < 0 || length > NvValueCapacity(element) || subscription > 0xFFFF) return false;
     SNvPacket packet;
     packet.command = command;
     packet.item = item;
+    packet.subscription = subscription < 0 ? -1 : subscription;
     const size_t offset = element ? 1 : 0;
     if (element) packet.data[0] = static_cast<uint8_t>(index);
     if (value && length > 0) std::memcpy(packet.data.data() + offset, value, static_cast<size_t>(length));
@@ -53,6 +79,10 @@ bool BuildNvRequest(uint8_t command, uint16_t item, int index, const uint8_t* va
 }
 
 std::vector<uint8_t> BuildVersionRequest() { return {kDiagVersion}; }
+
+std::vector<uint8_t> BuildModeRequest(uint16_t mode) {
+    return {kDiagMode, static_cast<uint8_t>(mode), static_cast<uint8_t>(mode >> 8)};
+}
 
 std::vector<uint8_t> BuildEsnRequest() { return {kDiagEsn}; }
 
@@ -91,10 +121,18 @@ bool IsDiagErrorCode(uint8_t code) {
 
 EDiagReplyKind ClassifyReply(const std::vector<uint8_t>& request, const std::vector<uint8_t>& reply) {
     if (reply.empty() || request.empty()) return EDiagReplyKind::kUnrelated;
-    if (reply[0] == request[0]) return EDiagReplyKind::kAnswer;
+    // A subsystem reply names its subsystem and command as the request did.
+    const size_t header = request[0] == kDiagSubsystem ? std::min(request.size(), kSubsystemHeaderSize) : 1;
+    if (reply[0] == request[0])
+        return reply.size() >= header && std::equal(request.begin(), request.begin() + static_cast<long>(header),
+                                                    reply.begin())
+                   ? EDiagReplyKind::kAnswer
+                   : EDiagReplyKind::kUnrelated;
     if (IsDiagErrorCode(reply[0])) {
-        // An echo that names another command belongs to an earlier request.
-        if (reply.size() > 1 && reply[1] != request[0]) return EDiagReplyKind::kUnrelated;
+        // An echo that names another command belongs to an earlier request; phones may cut it short.
+        const size_t echoed = std::min(header, reply.size() - 1);
+        if (!std::equal(request.begin(), request.begin() + static_cast<long>(echoed), reply.begin() + 1))
+            return EDiagReplyKind::kUnrelated;
         return EDiagReplyKind::kError;
     }
     return EDiagReplyKind::kUnrelated;

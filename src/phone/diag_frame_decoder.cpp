@@ -3,8 +3,21 @@
 #include "phone/diag_framing.h"
 
 void CDiagFrameDecoder::Feed(const uint8_t* bytes, size_t length) {
-    for (size_t i = 0; i < length; ++i) {
-        const uint8_t b = bytes[i];
+    size_t i = 0;
+    while (i < length) {
+        if (!m_escaped && !m_overflow) {
+            // A run of plain bytes goes in whole.
+            size_t end = i;
+            while (end < length && bytes[end] != kDiagFlag && bytes[end] != kDiagEscape) ++end;
+            m_current.insert(m_current.end(), bytes + i, bytes + end);
+            if (m_current.size() > kDiagMaxFrame) {
+                m_overflow = true;
+                m_current.clear();
+            }
+            if (end == length) break;
+            i = end;
+        }
+        const uint8_t b = bytes[i++];
         if (b == kDiagFlag) {
             EndFrame();
         } else if (m_overflow) {
@@ -12,10 +25,8 @@ void CDiagFrameDecoder::Feed(const uint8_t* bytes, size_t length) {
         } else if (m_escaped) {
             m_current.push_back(static_cast<uint8_t>(b ^ kDiagEscapeXor));
             m_escaped = false;
-        } else if (b == kDiagEscape) {
-            m_escaped = true;
         } else {
-            m_current.push_back(b);
+            m_escaped = true;  // b is the escape
         }
         if (m_current.size() > kDiagMaxFrame) {
             m_overflow = true;
@@ -35,17 +46,20 @@ void CDiagFrameDecoder::EndFrame() {
     if (good) {
         m_current.resize(m_current.size() - 2);
         m_frames.push_back(std::move(m_current));
+        // The buffer of a payload already taken: frames in a steady stream allocate nothing.
+        m_current = std::move(m_spare);
     } else if (!empty) {
         ++m_dropped;
     }
-    m_current = {};
+    m_current.clear();
     m_escaped = false;
     m_overflow = false;
 }
 
 bool CDiagFrameDecoder::PopFrame(std::vector<uint8_t>& payload) {
     if (m_frames.empty()) return false;
-    payload = std::move(m_frames.front());
+    payload.swap(m_frames.front());
+    m_spare = std::move(m_frames.front());
     m_frames.pop_front();
     return true;
 }

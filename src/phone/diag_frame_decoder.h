@@ -13,6 +13,8 @@ public:
     // The oldest decoded payload (CRC removed); false when none is waiting.
     bool PopFrame(std::vector<uint8_t>& payload);
     bool HasFrame() const { return !m_frames.empty(); }
+    // No payload waiting and no frame half received.
+    bool IsIdle() const { return m_frames.empty() && m_current.empty() && !m_escaped && !m_overflow; }
     // Forgets a half-received frame and every waiting payload.
     void Reset();
     // Frames dropped since construction.
@@ -22,6 +24,7 @@ private:
     void EndFrame();
 
     std::vector<uint8_t> m_current;
+    std::vector<uint8_t> m_spare;  // reused for the next frame
     bool m_escaped = false;
     bool m_overflow = false;
     std::deque<std::vector<uint8_t>> m_frames;

@@ -22,14 +22,16 @@ uint16_t DiagCrc(const uint8_t* bytes, size_t length) {
 }
 
 void AppendDiagEscaped(std::vector<uint8_t>& out, const uint8_t* bytes, size_t length) {
-    for (size_t i = 0; i < length; ++i) {
-        const uint8_t b = bytes[i];
-        if (b == kDiagFlag || b == kDiagEscape) {
-            out.push_back(kDiagEscape);
-            out.push_back(static_cast<uint8_t>(b ^ kDiagEscapeXor));
-        } else {
-            out.push_back(b);
-        }
+    // Runs of plain bytes go in whole: a frame costs a few copies, not one call per byte.
+    size_t i = 0;
+    while (i < length) {
+        size_t end = i;
+        while (end < length && bytes[end] != kDiagFlag && bytes[end] != kDiagEscape) ++end;
+        out.insert(out.end(), bytes + i, bytes + end);
+        if (end == length) break;
+        out.push_back(kDiagEscape);
+        out.push_back(static_cast<uint8_t>(bytes[end] ^ kDiagEscapeXor));
+        i = end + 1;
     }
 }
 

@@ -14,6 +14,7 @@ bool CDiagLink::Open(const std::string& device) {
     m_device = device;
     m_decoder.Reset();
     m_failed = false;
+    m_flushPending = true;  // whatever the port held before this connection is not ours
     std::string error;
     if (!m_transport->Open(device, error)) {
         m_failed = true;
@@ -47,32 +48,46 @@ bool CDiagLink::FailLink(const std::string& error) {
 }
 
 bool CDiagLink::Exchange(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply) {
+    m_refusedCode = 0;
     if (m_failed) return false;  // m_lastError still tells why
     const auto timeout = std::chrono::milliseconds(m_timeoutMs.load());
     const auto deadline = ISerialTransport::Clock::now() + timeout;
-    // Whatever arrived since the last exchange is noise or a late reply.
-    m_transport->DiscardInput();
-    m_decoder.Reset();
+    // After a fault the input may hold noise or a late reply: dropped before the request goes
+    // out. On a clean line there is nothing to drop and the flush would cost a system call.
+    if (m_flushPending || !m_decoder.IsIdle()) {
+        m_transport->DiscardInput();
+        m_decoder.Reset();
+        m_flushPending = false;
+    }
+    const size_t dropped = m_decoder.DroppedFrames();
     EncodeDiagFrameInto(request.data(), request.size(), true, m_frame);
     std::string error;
     if (!m_transport->Write(m_frame.data(), m_frame.size(), deadline, error)) return FailLink(error);
     for (;;) {
         while (m_decoder.PopFrame(reply)) {
-            switch (ClassifyReply(request, reply)) {
+            const EDiagReplyKind kind = ClassifyReply(request, reply);
+            // A bad frame or a frame after the reply: the line carries more than our replies.
+            if (kind != EDiagReplyKind::kUnrelated && (m_decoder.HasFrame() || m_decoder.DroppedFrames() != dropped))
+                m_flushPending = true;
+            switch (kind) {
             case EDiagReplyKind::kAnswer:
                 return true;
             case EDiagReplyKind::kError:
+                m_refusedCode = reply[0];
                 return Fail(
                     FillText(TrText("CDiagLink", "The phone refused the request: %1."), {DiagErrorText(reply[0])}));
             case EDiagReplyKind::kUnrelated:
+                m_flushPending = true;  // skipped by its echo; whatever follows it goes next time
                 break;
             }
         }
         const long n = m_transport->Read(m_readBuffer.data(), m_readBuffer.size(), deadline, error);
         if (n < 0) return FailLink(error);
-        if (n == 0)
+        if (n == 0) {
+            m_flushPending = true;  // the reply may still come
             return FailLink(FillText(TrText("CDiagLink", "The phone on %1 did not answer within %2 ms."),
                                      {m_device, std::to_string(timeout.count())}));
+        }
         m_decoder.Feed(m_readBuffer.data(), static_cast<size_t>(n));
     }
 }
@@ -84,10 +99,10 @@ bool CDiagLink::Probe() {
 }
 
 bool CDiagLink::NvExchange(uint8_t command, uint16_t item, int index, const uint8_t* value, int length,
-                           uint16_t& status, uint8_t* readBuffer) {
+                           uint16_t& status, uint8_t* readBuffer, int subscription) {
     std::lock_guard lock(m_mutex);
     std::vector<uint8_t>& request = m_request;  // kept between calls: no allocation per item
-    if (!BuildNvRequest(command, item, index, value, length, request))
+    if (!BuildNvRequest(command, item, index, value, length, request, subscription))
         return Fail(
             FillText(TrText("CDiagLink", "NV item %1: %2 bytes do not fit in one request (at most %3)."),
                      {std::to_string(item), std::to_string(length), std::to_string(NvValueCapacity(index >= 0))}));
@@ -95,21 +110,43 @@ bool CDiagLink::NvExchange(uint8_t command, uint16_t item, int index, const uint
     if (!Exchange(request, reply)) return false;
     SNvPacket packet;
     if (!ParseNvPacket(reply, packet)) return Fail(TrText("CDiagLink", "The phone sent a malformed NV reply."));
-    if (packet.item != item || (index >= 0 && packet.data[0] != index))
+    if (packet.item != item || (index >= 0 && packet.data[0] != index) ||
+        (subscription >= 0 && packet.subscription != subscription)) {
+        m_flushPending = true;  // perhaps a late reply: the one to this request may follow
         return Fail(
             FillText(TrText("CDiagLink", "The phone answered for another item (%1)."), {std::to_string(packet.item)}));
+    }
     status = packet.status;
     if (readBuffer && status == kNvDone && length > 0)
         std::memcpy(readBuffer, packet.data.data() + (index >= 0 ? 1 : 0), static_cast<size_t>(length));
     return true;
 }
 
-bool CDiagLink::ReadNv(uint16_t item, int index, uint8_t* buffer, int length, uint16_t& status) {
-    return NvExchange(kDiagNvRead, item, index, nullptr, length, status, buffer);
+bool CDiagLink::ReadNv(uint16_t item, int index, uint8_t* buffer, int length, uint16_t& status, int subscription) {
+    return NvExchange(kDiagNvRead, item, index, nullptr, length, status, buffer, subscription);
 }
 
-bool CDiagLink::WriteNv(uint16_t item, int index, const uint8_t* value, int length, uint16_t& status) {
-    return NvExchange(kDiagNvWrite, item, index, value, length, status, nullptr);
+bool CDiagLink::WriteNv(uint16_t item, int index, const uint8_t* value, int length, uint16_t& status,
+                        int subscription) {
+    return NvExchange(kDiagNvWrite, item, index, value, length, status, nullptr, subscription);
+}
+
+bool CDiagLink::SetMode(uint16_t mode) {
+    std::lock_guard lock(m_mutex);
+    const std::vector<uint8_t> request = BuildModeRequest(mode);
+    std::vector<uint8_t> reply;
+    if (!Exchange(request, reply)) return false;
+    if (reply != request) return Fail(TrText("CDiagLink", "The phone sent a malformed mode reply."));
+    return true;
+}
+
+bool CDiagLink::Request(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply, uint8_t& refused) {
+    std::lock_guard lock(m_mutex);
+    refused = 0;
+    if (request.empty()) return Fail(TrText("CDiagLink", "An empty request."));
+    const bool ok = Exchange(request, reply);
+    refused = m_refusedCode;
+    return ok;
 }
 
 bool CDiagLink::SendSpc(const uint8_t* code, bool& accepted) {

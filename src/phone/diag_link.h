@@ -11,7 +11,8 @@
 
 // One connection to a phone: requests go out one at a time, each waits for its reply until
 // the timeout. A timeout or a lost port marks the link failed; every later request then
-// fails at once, so a phone that went away costs one timeout, not one per item.
+// fails at once, so a phone that went away costs one timeout, not one per item. The input is
+// flushed on connect and after a timeout, a bad frame or an unexpected reply, not per request.
 // Callable from any thread; calls on one link are serialised.
 class CDiagLink {
 public:
@@ -30,16 +31,25 @@ public:
     // The version request: true when the phone answers.
     bool Probe();
     // index < 0: a plain item. status receives the phone's status word unchanged; on status 0
-    // a read copies length value bytes into buffer.
-    bool ReadNv(uint16_t item, int index, uint8_t* buffer, int length, uint16_t& status);
-    bool WriteNv(uint16_t item, int index, const uint8_t* value, int length, uint16_t& status);
+    // a read copies length value bytes into buffer. subscription >= 0 goes through the
+    // subsystem command of a subscription's records (0 the first, 1 the second, ...).
+    bool ReadNv(uint16_t item, int index, uint8_t* buffer, int length, uint16_t& status, int subscription = -1);
+    bool WriteNv(uint16_t item, int index, const uint8_t* value, int length, uint16_t& status,
+                 int subscription = -1);
     bool SendSpc(const uint8_t* code, bool& accepted);
     bool ReadEsn(uint32_t& esn);
+    // The mode command (offline, reset, ...): true when the phone echoes it.
+    bool SetMode(uint16_t mode);
+
+    // Any request and its reply. False when the phone refused it (refused then holds the
+    // error code of its reply, e.g. bad command for an unknown subsystem) or the exchange
+    // failed (refused 0).
+    bool Request(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply, uint8_t& refused);
 
 private:
     bool Exchange(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply);
     bool NvExchange(uint8_t command, uint16_t item, int index, const uint8_t* value, int length, uint16_t& status,
-                    uint8_t* readBuffer);
+                    uint8_t* readBuffer, int subscription);
     bool Fail(const std::string& error);
     bool FailLink(const std::string& error);
 
@@ -49,6 +59,8 @@ private:
     std::string m_device;
     std::atomic<long long> m_timeoutMs{2000};
     std::atomic<bool> m_failed{false};
+    bool m_flushPending = true;  // the input may hold bytes that are no reply to the next request
+    uint8_t m_refusedCode = 0;  // of the last exchange
     std::string m_lastError;
     std::vector<uint8_t> m_readBuffer;
     std::vector<uint8_t> m_request, m_frame, m_reply;

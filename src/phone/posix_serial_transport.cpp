@@ -8,15 +8,28 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
+std::string NotSerialText(const std::string& device) {
+    return FillText(TrText("ISerialTransport", "%1 is not a serial port."), {device});
+}
+
+// /dev/tty, /dev/console and /dev/ptmx: terminals of this system, never a phone's port.
+bool IsTerminalAlias(const std::string& device) {
+    struct stat st {};
+    return stat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) == 5 && minor(st.st_rdev) <= 2;
+}
+
 std::string OpenErrorText(const std::string& device, int error) {
     switch (error) {
+    case ENXIO:
     case ENOENT:
-    case ENODEV:
-    case ENXIO: return FillText(TrText("ISerialTransport", "Port %1 does not exist."), {device});
+    case ENODEV: return FillText(TrText("ISerialTransport", "Port %1 does not exist."), {device});
+    case EISDIR: return NotSerialText(device);
     case EACCES:
     case EPERM:
         return FillText(TrText("ISerialTransport",
@@ -66,6 +79,10 @@ bool CPosixSerialTransport::Open(const std::string& device, std::string& error) 
         error = TrText("ISerialTransport", "No port chosen.");
         return false;
     }
+    if (IsTerminalAlias(device)) {
+        error = NotSerialText(device);
+        return false;
+    }
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error = OpenErrorText(device, errno);
@@ -73,7 +90,7 @@ bool CPosixSerialTransport::Open(const std::string& device, std::string& error) 
     }
     if (!isatty(fd)) {
         ::close(fd);
-        error = FillText(TrText("ISerialTransport", "%1 is not a serial port."), {device});
+        error = NotSerialText(device);
         return false;
     }
     // flock keeps out programs that honour it; TIOCEXCL refuses further opens of the device.

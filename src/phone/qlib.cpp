@@ -62,6 +62,8 @@ template <class Call> unsigned char NvCall(void* handle, unsigned short* status,
 
 std::string QLibLastError() { return t_lastError; }
 
+std::shared_ptr<CDiagLink> QLibLink(void* handle) { return FindLink(handle); }
+
 extern "C" {
 
 void QLIB_SetLibraryMode(unsigned char) {}
@@ -131,6 +133,41 @@ unsigned char QLIB_DIAG_NV_WRITE_ARRAY_F(void* handle, unsigned short itemId, un
     return NvCall(handle, status, [&](CDiagLink& link, uint16_t& word) {
         return link.WriteNv(itemId, index, value, length, word);
     });
+}
+
+unsigned char QLIB_DIAG_SUBSCRIPTION_NV_READ_F(void* handle, unsigned short itemId, unsigned short subscription,
+                                               unsigned char* buffer, int length, unsigned short* status) {
+    return NvCall(handle, status, [&](CDiagLink& link, uint16_t& word) {
+        return link.ReadNv(itemId, -1, buffer, length, word, subscription);
+    });
+}
+
+unsigned char QLIB_DIAG_SUBSCRIPTION_NV_READ_ARRAY_F(void* handle, unsigned short itemId, unsigned char index,
+                                                     unsigned short subscription, unsigned char* buffer, int length,
+                                                     unsigned short* status) {
+    return NvCall(handle, status, [&](CDiagLink& link, uint16_t& word) {
+        return link.ReadNv(itemId, index, buffer, length, word, subscription);
+    });
+}
+
+unsigned char QLIB_DIAG_SUBSCRIPTION_NV_WRITE_F(void* handle, unsigned short itemId, unsigned short subscription,
+                                                const unsigned char* value, int length, unsigned short* status) {
+    return NvCall(handle, status, [&](CDiagLink& link, uint16_t& word) {
+        return link.WriteNv(itemId, -1, value, length, word, subscription);
+    });
+}
+
+unsigned char QLIB_DIAG_SUBSCRIPTION_NV_WRITE_ARRAY_F(void* handle, unsigned short itemId, unsigned char index,
+                                                      unsigned short subscription, const unsigned char* value,
+                                                      int length, unsigned short* status) {
+    return NvCall(handle, status, [&](CDiagLink& link, uint16_t& word) {
+        return link.WriteNv(itemId, index, value, length, word, subscription);
+    });
+}
+
+unsigned char QLIB_DIAG_CONTROL_F(void* handle, unsigned short mode) {
+    const auto link = FindLink(handle);
+    return link ? Result(link->SetMode(mode), *link) : 0;
 }
 
 unsigned char QLIB_DIAG_SPC_F(void* handle, const unsigned char* code, unsigned char* accepted) {

@@ -29,6 +29,20 @@ unsigned char QLIB_DIAG_NV_WRITE_ARRAY_F(void* handle, unsigned short itemId, un
 unsigned char QLIB_DIAG_SPC_F(void* handle, const unsigned char* code, unsigned char* accepted);
 
 // Additions.
+// The records a dual-SIM phone keeps per subscription, through the subsystem NV command:
+// as the four calls above, for subscription 0 (the first), 1 (the second), ...
+unsigned char QLIB_DIAG_SUBSCRIPTION_NV_READ_F(void* handle, unsigned short itemId, unsigned short subscription,
+                                               unsigned char* buffer, int length, unsigned short* status);
+unsigned char QLIB_DIAG_SUBSCRIPTION_NV_READ_ARRAY_F(void* handle, unsigned short itemId, unsigned char index,
+                                                     unsigned short subscription, unsigned char* buffer, int length,
+                                                     unsigned short* status);
+unsigned char QLIB_DIAG_SUBSCRIPTION_NV_WRITE_F(void* handle, unsigned short itemId, unsigned short subscription,
+                                                const unsigned char* value, int length, unsigned short* status);
+unsigned char QLIB_DIAG_SUBSCRIPTION_NV_WRITE_ARRAY_F(void* handle, unsigned short itemId, unsigned char index,
+                                                      unsigned short subscription, const unsigned char* value,
+                                                      int length, unsigned short* status);
+// The mode command (1 offline, 2 reset, 4 online, ...); non-zero when the phone took it.
+unsigned char QLIB_DIAG_CONTROL_F(void* handle, unsigned short mode);
 // Asks the phone for its ESN; non-zero when it answered with one.
 unsigned char QLIB_DIAG_ESN_F(void* handle, unsigned int* esn);
 // Opens a port by name or path ("ttyUSB0", "/dev/ttyUSB0", "COM3", "Com 3", "\\.\COM3").
@@ -48,7 +62,12 @@ size_t QLIB_GetLastError(char* buffer, size_t size);
 #ifdef __cplusplus
 }
 
+#include <memory>
 #include <string>
+class CDiagLink;
 // The last error as a string (C++ callers).
 std::string QLibLastError();
+// The link of a connection, for clients of further commands (the phone's file system);
+// null for no connection.
+std::shared_ptr<CDiagLink> QLibLink(void* handle);
 #endif

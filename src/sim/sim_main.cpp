@@ -2,6 +2,7 @@
 // an in-memory NV store.
 #include "jobs/console_frontend.h"
 #include "jobs/job_control.h"
+#include "sim/sim_numbered_image.h"
 #include "sim/sim_phone.h"
 #include "sim/sim_pty_server.h"
 #include "files/backup_kind.h"
@@ -21,13 +22,17 @@ const char* const kUsage =
     "                         [--readonly IDS] [--unreadable IDS] [--read-status ID=STATUS,...]\n"
     "                         [--answer-other IDS] [--corrupt-writes IDS] [--esn HEX]\n"
     "                         [--spc CODE] [--spc-penalty SECONDS]\n"
+    "                         [--files DIR] [--efs-fail PATH] [--efs-full] [--efs-subsystem ID]\n"
+    "                         [--no-subscriptions]\n"
     "                         [--latency MS] [--silent-after N] [--noise] [--split]\n"
     "\n"
     "Opens a pseudo-terminal, prints its device path and answers on it like a phone until\n"
     "SIGINT or SIGTERM.\n"
     "  --dir DIR          folder of NVItemsDefine.def (default: the current folder)\n"
-    "  --from FILE        the NV store: a backup (.brt, .cnv, .qcn, .xqcn) or a text store (\"id;index;hex\")\n"
-    "  --save FILE        writes the store there on exit, in the same kinds\n"
+    "  --from FILE        the NV store: a backup (.brt, .cnv, .qcn, .xqcn) or a text store (\"id;index;hex\");\n"
+    "                     a numbered-items backup gives every subscription's records and its item files\n"
+    "  --save FILE        writes the store there on exit, in the same kinds; a .qcn or .xqcn keeps\n"
+    "                     everything (all subscriptions, item files) in the numbered-items layout\n"
     "  --link PATH        a symbolic link to the device\n"
     "  --readonly IDS     writes of these items answer status 7 (write protected)\n"
     "  --unreadable IDS   reads of these items get an error reply\n"
@@ -37,6 +42,13 @@ const char* const kUsage =
     "  --esn HEX          the phone's ESN (item 0), e.g. 8012ABCD; the ESN command answers it\n"
     "  --spc CODE         the SPC code (default 000000); a wrong one silences the phone\n"
     "  --spc-penalty S    seconds of silence after a wrong SPC code (default 10)\n"
+    "  --files DIR        the files and folders below DIR go into the phone's file system, as /\n"
+    "  --efs-fail PATH    the phone's file PATH fails half way: past its first 1024 bytes and at\n"
+    "                     its close, reads and writes answer EIO (may repeat)\n"
+    "  --efs-full         the file system is full: data writes and new folders answer ENOSPC\n"
+    "  --efs-subsystem ID the file system answers on this subsystem only: 0x13 (default), 0x3e,\n"
+    "                     or none\n"
+    "  --no-subscriptions the subscription NV command gets the bad-command reply\n"
     "  --latency MS       pause before each reply\n"
     "  --silent-after N   answer N requests, then nothing more\n"
     "  --noise            junk on the line before each reply\n"
@@ -92,6 +104,13 @@ bool ParseHex32(const std::string& text, long long& value) {
     return true;
 }
 
+bool ParseSubsystem(const std::string& text, uint8_t& subsystem) {
+    if (text == "none") subsystem = 0;
+    else if (text == "0x13" || text == "0x3e" || text == "0x3E") subsystem = static_cast<uint8_t>(std::stoi(text, nullptr, 16));
+    else return false;
+    return true;
+}
+
 // A backup by its name; other files given to --from are the simulator's own text form.
 bool IsBackup(const std::string& path) { return BackupKindOfName(path) != EBackupKind::Unknown; }
 
@@ -115,7 +134,7 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string dir = ".", from, save, link;
+    std::string dir = ".", from, save, link, files;
     long long esn = -1;
     SSimPhoneOptions phoneOptions;
     SSimLineOptions lineOptions;
@@ -131,6 +150,14 @@ int main(int argc, char** argv) {
         }
         if (a == "--split") {
             lineOptions.split = true;
+            continue;
+        }
+        if (a == "--efs-full") {
+            phoneOptions.efsFull = true;
+            continue;
+        }
+        if (a == "--no-subscriptions") {
+            phoneOptions.subscriptions = false;
             continue;
         }
         if (i + 1 >= argc) {
@@ -151,6 +178,9 @@ int main(int argc, char** argv) {
         else if (a == "--esn") good = ParseHex32(v, esn);
         else if (a == "--read-status") good = ParseStatuses(v, phoneOptions.readStatus);
         else if (a == "--spc") phoneOptions.spcCode = v;
+        else if (a == "--files") files = v;
+        else if (a == "--efs-fail") phoneOptions.efsFail.insert(v);
+        else if (a == "--efs-subsystem") good = ParseSubsystem(v, phoneOptions.efsSubsystem);
         else if (a == "--spc-penalty" && (good = ParseNumber(v, 0, 86400, n))) phoneOptions.spcPenalty = std::chrono::seconds(n);
         else if (a == "--latency" && (good = ParseNumber(v, 0, 60000, n))) lineOptions.latency = std::chrono::milliseconds(n);
         else if (a == "--silent-after" && (good = ParseNumber(v, 0, 1000000000, n))) lineOptions.silentAfter = n;
@@ -175,7 +205,11 @@ int main(int argc, char** argv) {
         store.SetDefinitions(doc.Definitions());
     }
     std::string error;
-    if (!from.empty()) {
+    CSimPhone phone(store, phoneOptions);
+    CSimNumberedImage image;
+    if (!from.empty() && CSimNumberedImage::IsNumbered(from)) {
+        if (!image.Load(from, phone, error)) return Fail(error);
+    } else if (!from.empty()) {
         if (IsBackup(from)) {
             if (!LoadBackup(doc, from)) return Fail("can't load " + from + ".");
             store.LoadRecords(OfSubscription(doc.Items(), 0));
@@ -191,7 +225,8 @@ int main(int argc, char** argv) {
                    static_cast<uint8_t>(e >> 24)});
     }
 
-    CSimPhone phone(store, phoneOptions);
+    if (!files.empty() && !phone.Files().AddHostFolder(files, error)) return Fail(error);
+
     CSimPtyServer server(phone, lineOptions);
     if (!server.Open(error) || (!link.empty() && !server.MakeLink(link, error))) return Fail(error);
     g_server = &server;
@@ -210,6 +245,8 @@ int main(int argc, char** argv) {
 
     if (save.empty()) return 0;
     if (!IsBackup(save)) return store.SaveText(save, error) ? 0 : Fail(error);
+    if (BackupKindOfName(save) == EBackupKind::Qcn || BackupKindOfName(save) == EBackupKind::Xqcn)
+        return image.Save(save, phone, error) ? 0 : Fail(error);
     // The link reaches only the default subscription: the others go back as they came.
     CNVItemArray memory;
     store.ExportRecords(memory);

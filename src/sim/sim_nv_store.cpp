@@ -1,5 +1,7 @@
 #include "sim/sim_nv_store.h"
 
+#include "files/safe_file_writer.h"
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -30,6 +32,11 @@ bool CSimNvStore::IsArray(int id) const {
 int CSimNvStore::DefinedSize(int id) const {
     const auto shape = m_shapes.find(id);
     return shape == m_shapes.end() ? -1 : m_defs[shape->second.def].Size();
+}
+
+int CSimNvStore::DefinedCount(int id) const {
+    const auto shape = m_shapes.find(id);
+    return shape == m_shapes.end() ? -1 : m_defs[shape->second.def].Count();
 }
 
 const std::vector<uint8_t>* CSimNvStore::Find(int id, int index) const {
@@ -114,22 +121,8 @@ bool CSimNvStore::SaveText(const std::string& path, std::string& error) const {
         }
         text << '\n';
     }
-    const std::string temp = path + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        const std::string bytes = text.str();
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            error = "Can't write " + path + ".";
-            std::remove(temp.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        error = "Can't write " + path + ".";
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
+    std::string reason;
+    if (CSafeFileWriter::WriteWholeFile(path, text.str(), reason)) return true;
+    error = "Can't write " + path + ": " + reason;
+    return false;
 }

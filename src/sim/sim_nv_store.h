@@ -24,9 +24,14 @@ public:
     bool IsArray(int id) const;
     // Value length of the item from the definitions, or -1.
     int DefinedSize(int id) const;
+    // Elements of the item from the definitions: 0 for a plain item, -1 for an unknown one.
+    int DefinedCount(int id) const;
+    const CNVItemArray& Definitions() const { return m_defs; }
     const std::vector<uint8_t>* Find(int id, int index) const;
     void Put(int id, int index, std::vector<uint8_t> value);
     size_t Count() const { return m_values.size(); }
+    // Every value by ID and element index (-1 for a plain item).
+    const std::map<std::pair<int, int>, std::vector<uint8_t>>& Values() const { return m_values; }
     bool operator==(const CSimNvStore& other) const { return m_values == other.m_values; }
 
     // A plain text form, one "id;index;hex" line per value (index -1 for a plain item), for

@@ -1,10 +1,28 @@
 #include "sim/sim_phone.h"
 
 #include "phone/diag_commands.h"
+#include "phone/efs_commands.h"
 
 #include <algorithm>
 
-CSimPhone::CSimPhone(CSimNvStore& store, SSimPhoneOptions options) : m_store(store), m_options(std::move(options)) {}
+namespace {
+// Items a phone protects until the SPC code is accepted: the ESN and the SPC code itself.
+constexpr int kEsnItem = 0;
+constexpr int kSpcItem = 85;
+}  // namespace
+
+CSimPhone::CSimPhone(CSimNvStore& store, SSimPhoneOptions options) : m_store(store), m_options(std::move(options)) {
+    m_files.SetFailPaths(m_options.efsFail);
+    m_files.SetFull(m_options.efsFull);
+}
+
+CSimNvStore& CSimPhone::Subscription(int subscription) {
+    if (subscription <= 0) return m_store;
+    CSimNvStore& store = m_subscriptions[subscription - 1];
+    // The definitions may be given to the first store after construction.
+    if (store.Definitions().GetSize() != m_store.Definitions().GetSize()) store.SetDefinitions(m_store.Definitions());
+    return store;
+}
 
 std::optional<std::vector<uint8_t>> CSimPhone::Answer(const std::vector<uint8_t>& request, Clock::time_point now) {
     if (request.empty() || now < m_silentUntil) return std::nullopt;
@@ -21,12 +39,17 @@ std::optional<std::vector<uint8_t>> CSimPhone::Answer(const std::vector<uint8_t>
     case kDiagNvRead:
     case kDiagNvWrite:
         return AnswerNv(request);
+    case kDiagSubsystem:
+        return AnswerSubsystem(request);
+    case kDiagMode:
+        return AnswerMode(request);
     case kDiagSpc: {
         if (request.size() != 1 + kSpcCodeSize) return BuildErrorReply(kDiagBadLength, request);
         uint8_t expected[kSpcCodeSize] = {};
         std::copy_n(m_options.spcCode.begin(), std::min(m_options.spcCode.size(), kSpcCodeSize), expected);
         const bool accepted = std::equal(expected, expected + kSpcCodeSize, request.begin() + 1);
         m_spcAccepted = accepted;
+        if (m_options.shortSpcReply) return std::vector<uint8_t>{kDiagSpc};
         if (!accepted) m_silentUntil = now + m_options.spcPenalty;
         return std::vector<uint8_t>{kDiagSpc, static_cast<uint8_t>(accepted ? 1 : 0)};
     }
@@ -35,11 +58,45 @@ std::optional<std::vector<uint8_t>> CSimPhone::Answer(const std::vector<uint8_t>
     }
 }
 
+std::vector<uint8_t> CSimPhone::AnswerSubsystem(const std::vector<uint8_t>& request) {
+    if (request.size() < kSubsystemHeaderSize) return BuildErrorReply(kDiagBadLength, request);
+    const uint8_t subsystem = request[1];
+    if (subsystem == kSubsystemNv && m_options.subscriptions) return AnswerNv(request);
+    if (subsystem != m_options.efsSubsystem || subsystem == 0) return BuildErrorReply(kDiagBadCommand, request);
+    SEfsMessage message;
+    if (!DecodeEfsRequest(request, message)) {
+        const uint16_t command = static_cast<uint16_t>(request[2] | (request[3] << 8));
+        return BuildErrorReply(EfsErrnoField(command) < 0 && command != kEfsHello ? kDiagBadCommand : kDiagBadLength,
+                               request);
+    }
+    return EncodeEfsReply(m_files.Answer(message));
+}
+
+std::vector<uint8_t> CSimPhone::AnswerMode(const std::vector<uint8_t>& request) {
+    if (request.size() != 3) return BuildErrorReply(kDiagBadLength, request);
+    const auto mode = static_cast<uint16_t>(request[1] | (request[2] << 8));
+    if (mode < kModeOffline || mode > kModeLowPower) return BuildErrorReply(kDiagBadParameters, request);
+    if (mode == kModeReset) {
+        // The phone starts again: online, and the SPC code must be sent anew.
+        m_mode = kModeOnline;
+        m_spcAccepted = false;
+        ++m_resets;
+    } else {
+        m_mode = mode;
+    }
+    return request;
+}
+
 std::vector<uint8_t> CSimPhone::AnswerNv(const std::vector<uint8_t>& request) {
     SNvPacket packet;
     if (!ParseNvPacket(request, packet)) return BuildErrorReply(kDiagBadLength, request);
+    if (packet.subscription >= kSubscriptions) {
+        packet.status = kNvBadParameter;
+        return BuildNvPacket(packet);
+    }
+    CSimNvStore& store = Subscription(packet.subscription);
     const int id = packet.item;
-    const bool array = m_store.IsArray(id);
+    const bool array = store.IsArray(id);
     const int index = array ? packet.data[0] : CSimNvStore::kPlain;
     const size_t offset = array ? 1 : 0;
     const size_t capacity = kNvDataSize - offset;
@@ -47,7 +104,7 @@ std::vector<uint8_t> CSimPhone::AnswerNv(const std::vector<uint8_t>& request) {
         if (m_options.unreadable.count(id)) return BuildErrorReply(kDiagBadParameters, request);
         if (m_options.answerForOther.count(id)) packet.item = static_cast<uint16_t>(id + 1);
         const auto forced = m_options.readStatus.find(id);
-        const std::vector<uint8_t>* value = m_store.Find(id, index);
+        const std::vector<uint8_t>* value = store.Find(id, index);
         if (forced != m_options.readStatus.end()) {
             packet.status = forced->second;
         } else if (!value) {
@@ -59,17 +116,27 @@ std::vector<uint8_t> CSimPhone::AnswerNv(const std::vector<uint8_t>& request) {
         }
         return BuildNvPacket(packet);
     }
+    if ((id == kEsnItem || id == kSpcItem) && !m_spcAccepted) return BuildErrorReply(kDiagSpcLocked, request);
+    const int count = store.DefinedCount(id);
+    if (array && count > 0 && index >= count) {
+        packet.status = kNvBadParameter;
+        return BuildNvPacket(packet);
+    }
     if (m_options.readOnly.count(id)) {
         packet.status = kNvReadOnly;
         return BuildNvPacket(packet);
     }
-    const int defined = m_store.DefinedSize(id);
-    const size_t length = defined >= 0 ? std::min(static_cast<size_t>(defined), capacity) : capacity;
+    // The defined size, or more when the data holds more: a phone may know a newer, longer
+    // layout of the item than the definitions do.
     const auto first = packet.data.begin() + static_cast<long>(offset);
+    const int defined = store.DefinedSize(id);
+    size_t held = capacity;
+    while (held > 0 && first[static_cast<long>(held) - 1] == 0) --held;
+    const size_t length = defined >= 0 ? std::min(std::max(static_cast<size_t>(defined), held), capacity) : capacity;
     std::vector<uint8_t> stored(first, first + static_cast<long>(length));
     // A phone whose memory fails silently: what read-back verification is for.
     if (m_options.corruptWrites.count(id) && !stored.empty()) stored[0] ^= 0xFF;
-    m_store.Put(id, index, std::move(stored));
+    store.Put(id, index, std::move(stored));
     packet.status = kNvDone;
     return BuildNvPacket(packet);
 }

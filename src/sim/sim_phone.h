@@ -1,5 +1,7 @@
 #pragma once
+#include "sim/sim_file_system.h"
 #include "sim/sim_nv_store.h"
+#include "phone/diag_commands.h"
 
 #include <atomic>
 #include <chrono>
@@ -19,6 +21,11 @@ struct SSimPhoneOptions {
     std::set<int> answerForOther;        // reads answered with the next item's number
     std::map<int, uint16_t> readStatus;  // reads answered with this status word
     std::set<int> corruptWrites;         // writes answer done but store other bytes
+    bool subscriptions = true;           // false: the subscription NV command is unknown
+    uint8_t efsSubsystem = kEfsSubsystem;  // the one subsystem of the file system; 0: none
+    std::set<std::string> efsFail;       // files that fail half way (see CSimFileSystem)
+    bool efsFull = false;                // no space left for data or folders
+    bool shortSpcReply = false;          // the SPC answer lacks its verdict byte
 };
 
 // A phone as the diagnostic protocol sees it: one request payload in, one reply payload
@@ -29,15 +36,33 @@ public:
 
     CSimPhone(CSimNvStore& store, SSimPhoneOptions options);
 
+    // Subscriptions the phone keeps records for: 0 (the store given), 1 and 2.
+    static constexpr int kSubscriptions = 3;
+
     std::optional<std::vector<uint8_t>> Answer(const std::vector<uint8_t>& request, Clock::time_point now);
     // Safe to ask from another thread than the one serving the line.
     bool IsSpcAccepted() const { return m_spcAccepted.load(); }
+    // The last mode the phone was put in (online until told otherwise; a reset brings it back
+    // online), and how many resets it had.
+    uint16_t Mode() const { return m_mode.load(); }
+    int Resets() const { return m_resets.load(); }
+
+    // The records of a subscription: 0 is the store given, 1 and 2 the phone's own, with
+    // the same definitions. Touch them only while the line is not served.
+    CSimNvStore& Subscription(int subscription);
+    CSimFileSystem& Files() { return m_files; }
 
 private:
+    std::vector<uint8_t> AnswerSubsystem(const std::vector<uint8_t>& request);
     std::vector<uint8_t> AnswerNv(const std::vector<uint8_t>& request);
+    std::vector<uint8_t> AnswerMode(const std::vector<uint8_t>& request);
 
     CSimNvStore& m_store;
+    CSimNvStore m_subscriptions[kSubscriptions - 1];
+    CSimFileSystem m_files;
     SSimPhoneOptions m_options;
     Clock::time_point m_silentUntil{};
     std::atomic<bool> m_spcAccepted{false};
+    std::atomic<uint16_t> m_mode{kModeOnline};
+    std::atomic<int> m_resets{0};
 };

@@ -2,8 +2,10 @@
 
 #include "ui/nv_content_view.h"
 #include "ui/nv_list_view.h"
+#include "ui/nv_tree_node.h"
 #include "ui/nv_tree_view.h"
 #include "jobs/message_sink.h"
+#include "doc/item_comparison.h"
 #include "doc/tessiva_doc.h"
 
 #include <QSignalBlocker>
@@ -26,15 +28,18 @@ void CDocViews::BuildItemsTree() {
     // Not CNVTreeNodes: the tree's drag and entry bookkeeping leaves them alone.
     auto* top = new QTreeWidgetItem(kItemFileNode);
     top->setText(0, tr(kItemFilesGroup));
+    top->setIcon(0, CNVTreeNode::GroupIcon());
     std::unordered_map<std::string, QTreeWidgetItem*> areas;
     for (size_t i = 0; i < files.size(); ++i) {
         QTreeWidgetItem*& area = areas[files[i].area];
         if (!area) {
             area = new QTreeWidgetItem(top, kItemFileNode);
             area->setText(0, QString::fromStdString(files[i].area));
+            area->setIcon(0, CNVTreeNode::GroupIcon());
         }
         auto* leaf = new QTreeWidgetItem(area, kItemFileNode);
         leaf->setText(0, QString::fromStdString(files[i].path));
+        leaf->setIcon(0, CNVTreeNode::ItemIcon());
         leaf->setData(0, Qt::UserRole, static_cast<qulonglong>(i));
     }
     m_itemsTree.addTopLevelItem(top);
@@ -61,13 +66,17 @@ void CDocViews::ShowItemFile(size_t file) {
         rows.push_back({offset, "", hex, ""});
     }
     m_content.AddFieldRows(rows);
+    // Sixteen bytes a row are wider than a value's column: it grows to show them whole.
+    const int before = m_content.columnWidth(CNVContentView::kHexValue);
+    m_content.resizeColumnToContents(CNVContentView::kHexValue);
+    if (m_content.columnWidth(CNVContentView::kHexValue) < before) m_content.setColumnWidth(CNVContentView::kHexValue, before);
 }
 
 void CDocViews::BuildSelectedTree() { m_selectedTree.BuildNodes(m_doc.Items()); }
 
-CListRow CDocViews::MakeListRow(int itemIndex) const {
+SListRow CDocViews::MakeListRow(int itemIndex) const {
     const CNVItem& item = m_doc.Items()[itemIndex];
-    CListRow row;
+    SListRow row;
     row.texts = {item.Name(),  std::to_string(item.Id()),   item.ActiveText(),    item.FileName(),
                  item.Group(), std::to_string(item.Size()), item.TypeName()};
     row.itemIndex = itemIndex;
@@ -123,26 +132,16 @@ void CDocViews::ShowItemFields(const std::string& name) {
         m_content.SetReadOnly(true);
         return;
     }
-    if (!catalog.SelectType(item.TypeName())) {
+    // The catalogue keeps the decoded record for the editor; a record without a type shows its bytes.
+    std::vector<SFieldText> fields;
+    if (!DecodeRecordFields(catalog, item, fields)) {
         m_doc.Messages().ShowMessage(CNVTypeCatalog::UnknownTypeMessage(item.TypeName()), EMessageIcon::Error);
         return;
     }
-    // The catalogue reads a whole record: a shorter value is padded with zeros, never overread.
-    const bool hasValue = item.Size() >= 1;
-    std::vector<uint8_t> bytes(static_cast<size_t>(std::max(catalog.RecordSize(), 0)), 0);
-    if (hasValue) {
-        const std::vector<uint8_t>& value = item.Value();
-        if (value.size() > bytes.size()) bytes.resize(value.size());
-        std::copy(value.begin(), value.end(), bytes.begin());
-    }
-    catalog.SetRecordBytes(bytes.data());
     std::vector<std::array<std::string, 4>> rows;
-    rows.reserve(static_cast<size_t>(catalog.FieldCount()));
-    for (int i = 0; i < catalog.FieldCount(); ++i) {
-        const CNVField& field = catalog.Field(i);
-        rows.push_back({catalog.FieldDisplayName(i), hasValue ? field.DecText() : std::string(),
-                        hasValue ? field.HexText() : std::string(), field.TypeName()});
-    }
+    rows.reserve(fields.size());
+    for (SFieldText& f : fields)
+        rows.push_back({std::move(f.name), std::move(f.dec), std::move(f.hex), std::move(f.type)});
     m_content.AddFieldRows(rows);
 }
 

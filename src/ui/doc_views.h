@@ -58,7 +58,7 @@ public:
 private:
     void AddListRow(int itemIndex);
     // The record at itemIndex as a row of the item list.
-    CListRow MakeListRow(int itemIndex) const;
+    SListRow MakeListRow(int itemIndex) const;
     // Position of the record the content view shows, -1 when none (found again by ID and
     // element, since a heading click re-sorts the records).
     int ShownItemIndex() const;

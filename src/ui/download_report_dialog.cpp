@@ -10,13 +10,53 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <map>
 
 namespace {
-// Numbers sort as numbers, not as text.
-QTableWidgetItem* NumberItem(int value) {
-    auto* item = new QTableWidgetItem;
-    item->setData(Qt::DisplayRole, value);
-    return item;
+using EResult = CDownloadReport::EResult;
+
+// How much a result needs the reader: problems first, what went well last.
+int Severity(EResult result) {
+    switch (result) {
+        case EResult::Failed: return 0;
+        case EResult::Protected: return 1;
+        case EResult::NotWritten: return 2;
+        case EResult::NotBackedUp: return 3;
+        case EResult::Written: return 4;
+        case EResult::Verified: return 5;
+    }
+    return 5;
+}
+
+// A cell that sorts by a number of its own: IDs and indexes as numbers, results by severity.
+class CSortedItem : public QTableWidgetItem {
+public:
+    CSortedItem(const QString& text, double key) : QTableWidgetItem(text) { setData(Qt::UserRole, key); }
+    bool operator<(const QTableWidgetItem& other) const override {
+        return data(Qt::UserRole).toDouble() < other.data(Qt::UserRole).toDouble();
+    }
+};
+
+// One row per record: a record the backup could not read and the write then tried has two
+// report rows; the write's result stands, the backup's problem goes into the detail.
+std::vector<CDownloadReport::SRow> OneRowPerRecord(const std::vector<CDownloadReport::SRow>& rows) {
+    std::vector<CDownloadReport::SRow> merged;
+    std::map<std::pair<int, int>, size_t> at;
+    for (const CDownloadReport::SRow& row : rows) {
+        auto [it, fresh] = at.try_emplace({row.id, row.index}, merged.size());
+        if (fresh) {
+            merged.push_back(row);
+            continue;
+        }
+        CDownloadReport::SRow& kept = merged[it->second];
+        std::string detail = kept.result == EResult::NotBackedUp
+                                 ? CDownloadReport::ResultText(kept.result) + (kept.detail.empty() ? "" : ": " + kept.detail)
+                                 : kept.detail;
+        if (!row.detail.empty()) detail += (detail.empty() ? "" : "; ") + row.detail;
+        kept.result = row.result;
+        kept.detail = std::move(detail);
+    }
+    return merged;
 }
 }  // namespace
 
@@ -33,25 +73,40 @@ CDownloadReportDialog::CDownloadReportDialog(const CDownloadReport& report, QWid
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(m_summary);
 
-    m_table = new QTableWidget(static_cast<int>(report.Rows().size()), 5, this);
+    const std::vector<CDownloadReport::SRow> rows = OneRowPerRecord(report.Rows());
+    m_table = new QTableWidget(static_cast<int>(rows.size()), 5, this);
     m_table->setHorizontalHeaderLabels({tr("Record"), tr("ID"), tr("Index"), tr("Result"), tr("Detail")});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->verticalHeader()->hide();
+    // One line per row; a detail too long for its cell is read in full in its tooltip.
     m_table->setWordWrap(false);
+    m_table->setTextElideMode(Qt::ElideRight);
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     int row = 0;
-    for (const CDownloadReport::SRow& r : report.Rows()) {
-        m_table->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(r.name)));
-        m_table->setItem(row, 1, NumberItem(r.id));
-        m_table->setItem(row, 2, r.index >= 0 ? NumberItem(r.index) : new QTableWidgetItem);
-        m_table->setItem(row, 3, new QTableWidgetItem(QString::fromStdString(CDownloadReport::ResultText(r.result))));
-        m_table->setItem(row, 4, new QTableWidgetItem(QString::fromStdString(r.detail)));
+    for (const CDownloadReport::SRow& r : rows) {
+        const QString name = QString::fromStdString(r.name);
+        const QString detail = QString::fromStdString(r.detail);
+        auto* record = new QTableWidgetItem(name);
+        record->setToolTip(name);
+        m_table->setItem(row, 0, record);
+        m_table->setItem(row, 1, new CSortedItem(QString::number(r.id), r.id));
+        m_table->setItem(row, 2, new CSortedItem(r.index >= 0 ? QString::number(r.index) : QString(), r.index));
+        // Within a result, rows keep the order of the download.
+        m_table->setItem(row, 3, new CSortedItem(QString::fromStdString(CDownloadReport::ResultText(r.result)),
+                                                 Severity(r.result) + row / (rows.size() + 1.0)));
+        auto* detailItem = new QTableWidgetItem(detail);
+        detailItem->setToolTip(detail);
+        m_table->setItem(row, 4, detailItem);
         ++row;
     }
-    // Filled first: sorting while rows go in would move them under the loop's feet.
+    // Filled first: sorting while rows go in would move them under the loop's feet. The
+    // problems come first.
+    m_table->horizontalHeader()->setSortIndicator(3, Qt::AscendingOrder);
     m_table->setSortingEnabled(true);
-    m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->resizeColumnsToContents();
+    m_table->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(m_table);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);

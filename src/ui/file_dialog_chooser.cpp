@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <algorithm>
 
@@ -37,12 +38,22 @@ bool CFileDialogChooser::Choose(const SFileDialogRequest& request, bool save, st
     for (const std::string& label : request.moreFilterLabels) filters << QString::fromStdString(label);
     // Dialogs open where the user last chose a file.
     const QString folder = QSettings().value(kLastFolderKey, QDir::currentPath()).toString();
-    CPatternSafeFileDialog dialog(m_parent, save ? QObject::tr("Save As") : QObject::tr("Open"), folder);
+    const QString title = !request.title.empty() ? QString::fromStdString(request.title)
+                          : save                 ? QObject::tr("Save As")
+                                                 : QObject::tr("Open");
+    CPatternSafeFileDialog dialog(m_parent, title, folder);
     dialog.setNameFilters(filters);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, save && !request.overwritePrompt);
+    // The type the caller starts on; picking another makes a bare name take its suffix.
+    if (request.chosenFilter && *request.chosenFilter > 0 && *request.chosenFilter < filters.size())
+        dialog.selectNameFilter(filters[*request.chosenFilter]);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        const QRegularExpressionMatch suffix = QRegularExpression(R"(\*\.(\w+))").match(filter);
+        if (suffix.hasMatch()) dialog.setDefaultSuffix(suffix.captured(1));
+    });
     if (!request.initialName.empty()) dialog.selectFile(QString::fromStdString(request.initialName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     path = QFile::encodeName(dialog.selectedFiles().first()).toStdString();

@@ -28,6 +28,11 @@ CFindDialog::CFindDialog(QWidget* parent)
     m_edit->setFocus();
 }
 
+void CFindDialog::SetText(const QString& text) {
+    m_edit->setText(text);
+    m_edit->selectAll();
+}
+
 void CFindDialog::OnFind() {
     m_editText = m_edit->text().toStdString();
     m_searchText = QString::fromStdString(m_editText).toUpper().trimmed().toStdString();

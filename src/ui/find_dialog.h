@@ -11,8 +11,12 @@ class CFindDialog : public QDialog {
 public:
     explicit CFindDialog(QWidget* parent = nullptr);
 
+    // The text of the last search, selected, so typing replaces it and Enter repeats it.
+    void SetText(const QString& text);
     // Valid once the dialog ended through "Find".
     const std::string& SearchText() const { return m_searchText; }
+    // The entry as typed.
+    QString EnteredText() const { return QString::fromStdString(m_editText); }
     QLineEdit* Edit() const { return m_edit; }
 
 private:

@@ -3,7 +3,7 @@
 #include <string>
 
 // One row of the item list: the seven column texts and the record's position in m_items.
-struct CListRow {
+struct SListRow {
     static constexpr int kColumnCount = 7;
     enum EColumn { kName, kId, kActive, kFileName, kGroup, kSize, kType };
 

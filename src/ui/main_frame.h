@@ -13,8 +13,10 @@ class CDocViews;
 class CNVContentView;
 class CNVListView;
 class CNVTreeView;
+class QTreeWidgetItem;
 class CPortBox;
 struct SComPort;
+struct SBackupCommands;
 class IFileChooser;
 struct SFileDialogRequest;
 class QAction;
@@ -50,13 +52,15 @@ public:
         kAbout = 57664, kExit = 57665,
         kPortBox = 101, kConnectionBox = 102,
         kOpenBackup = 33000, kSave = 33001, kSaveAs = 33002, kFindNext = 33003, kCompare = 33004,
+        kAddToSelected = 33005, kRemoveFromSelected = 33006, kShortcuts = 33007,
         kRecentFirst = 33010, kRecentLast = 33019,
     };
 
     CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
-    // The action of a command id, or null.
+    // The action of a command id, or null. A command the toolbar knows by an id of its own
+    // has one action under both ids.
     QAction* Action(int id) const;
     QToolBar* ToolBar() const { return m_toolBar; }
     CPortBox* PortBox() const { return m_portBox; }
@@ -74,7 +78,6 @@ public:
     // "name* - Tessiva v1.5": the file the records came from or went to, and a mark while
     // they hold unsaved changes.
     void UpdateTitle();
-    // Value edits, moves between the trees and merges, for Ctrl+Z and Ctrl+Y.
     // Refreshes the "Choice Com" items and the port box from the ports present, and checks
     // the item of the current port; runs whenever that menu opens.
     void UpdateComMenu();
@@ -88,20 +91,27 @@ public:
     bool OpenBackup(const std::string& path);
     // The recent files, newest first (at most 10).
     QStringList RecentFiles() const;
-    // The status bar's fields: file, item counts, port, last outcome.
+    // The status bar's fixed fields: file, item counts, port.
     QLabel* StatusField(int field) const { return m_statusFields[field]; }
+    // The result of the last command, while the status bar shows it.
+    QString StatusMessage() const;
     enum EConnection { kNotConnected, kConnected, kCantConnect };
     // The state box's words and colours; they follow the palette when it changes.
     void SetConnectionState(EConnection state);
-    enum EStatusField { kStatusFile, kStatusCounts, kStatusPort, kStatusOutcome, kStatusFieldCount };
-    // The status bar shows the document as it is now.
+    static QString ConnectionText(EConnection state);
+    enum EStatusField { kStatusFile, kStatusCounts, kStatusPort, kStatusFieldCount };
+    // The status bar's fields show the document as it is now.
     void UpdateStatus();
-    // How long the phone stays silent after a wrong SPC code (10 seconds).
-    void SetSpcPenalty(std::chrono::milliseconds penalty) { m_spcPenalty = penalty; }
-
+    // Every command's result goes to the status bar through here: done when it completed,
+    // else "Failed: why" or "Stopped: why". It stays a few seconds.
+    void Report(const SOutcome& outcome, const QString& done);
     // Shows what an operation has to tell: its notes, and the reason when it failed. True
     // when it completed.
     bool Tell(const SOutcome& outcome);
+    // "1 record", "5 records".
+    static QString Records(int count);
+    // How long the phone stays silent after a wrong SPC code (10 seconds).
+    void SetSpcPenalty(std::chrono::milliseconds penalty) { m_spcPenalty = penalty; }
 
 signals:
     void AboutRequested();
@@ -116,9 +126,16 @@ protected:
 
 private:
     using Handler = void (CMainFrame::*)();
-    QAction* MakeAction(int id, const QString& text, Handler handler);
-    void CreateMenus();
-    void CreateToolBar();
+    QAction* MakeAction(int id, const QString& text, std::function<void()> handler);
+    // The command table: actions, menus and toolbar.
+    void CreateCommands();
+    void AddConnectionSettings(QMenu* connection);
+    // The buttons in toolbar order (slot, action), then the port box and the state box.
+    void CreateToolBar(const std::vector<std::pair<int, QAction*>>& buttons);
+    // The buttons' pictures, readable on the palette of the moment.
+    void SetToolbarIcons();
+    // Button and box sizes with which the toolbar fits the window's width in one row.
+    void FitToolBar();
     void CreateClient();
     void CycleFocus(int step);
     void CreateStatusBar();
@@ -129,13 +146,23 @@ private:
     void RestoreLayout();
     void SaveLayout() const;
 
+    // A save dialog of the selected items: a name of its own and the kind's label.
+    SFileDialogRequest ForSelection(SFileDialogRequest request) const;
+    // The words of the running command, which title its file dialogs.
+    QString CommandTitle() const;
+    SFileDialogRequest Titled(SFileDialogRequest request) const;
     bool AskOpen(const SFileDialogRequest& request, std::string& path);
+    // The name for "Save changes?" of records that came from no file.
+    bool AskSaveChangesAs(std::string& path);
     bool AskSave(const SFileDialogRequest& request, std::string& path);
-    // Open dialog; on OK the load and, when it succeeded, the "NV Items" tree.
-    void LoadFile(const SFileDialogRequest& request);
-    // Save dialog; on OK the records of scope saved as kind.
-    void SaveFile(const SFileDialogRequest& request, CTessivaDoc::EScope scope, EBackupKind kind,
-                  CTessivaDoc::ESaveLayout layout = CTessivaDoc::ESaveLayout::AsLoaded);
+    // The loads and saves of every backup kind, driven by the kind's row.
+    void OnLoadKind(const SBackupCommands& kind);
+    void OnSaveKind(const SBackupCommands& kind, bool selectedOnly);
+    // Saves the whole document or its selection to path, says so in the status bar, and
+    // remembers a whole save among the recent files. True when it completed.
+    bool SaveAs(const std::string& path, bool selectedOnly, CBackupFiles::ESaveLayout layout);
+    static QString FileName(const std::string& path);
+    static QString OutcomeText(const SOutcome& outcome, const QString& done);
     // Before the records are replaced or the program ends: with unsaved changes, asks
     // "Save changes?". False when the user cancelled or the save failed.
     bool MaySaveChanges();
@@ -145,25 +172,13 @@ private:
     // stopped, the ones the document kept.
     void ShowRecordsAfterLoad(bool loaded);
 
+    // The group or item node of text in tree, or null.
+    static QTreeWidgetItem* FindNode(const CNVTreeView& tree, const std::string& text);
     // Undoes (or redoes) the document's last edit and shows the records as they are then.
     void UndoRedo(bool undo);
     // Undo and Redo name their steps and are enabled only when there is one.
     void UpdateUndoActions();
 
-    void OnLoadBrt();
-    void OnSaveAllBrt();
-    void OnSaveSelectedBrt();
-    void OnLoadCnv();
-    void OnSaveAllCnv();
-    void OnSaveSelectedCnv();
-    void OnLoadQcn();
-    void OnSaveAllQcn();
-    void OnSaveSelectedQcn();
-    void OnLoadXqcn();
-    void OnSaveAllXqcn();
-    void OnSaveSelectedXqcn();
-    // The QCN save dialog offers both layouts; the first keeps the one the items came in.
-    void SaveQcn(CTessivaDoc::EScope scope);
     void OnCsvAll();
     void OnCsvSelected();
     void OnImportTypes();
@@ -205,6 +220,18 @@ private:
     void ChoosePort(int comPort, const std::string& device);
     void OnExit();
     void OnAbout();
+    // F1: the keyboard's commands, from the actions themselves.
+    void OnShortcuts();
+    // Insert and Delete in the trees: the node moves to the other tree, as a drag moves it.
+    void OnAddToSelected();
+    void OnRemoveFromSelected();
+
+    static constexpr const char* kBackUpKey = "Download/BackUpBeforeDownload";
+    static constexpr const char* kVerifyKey = "Download/VerifyWrites";
+    static constexpr const char* kRecentKey = "Files/Recent";
+    static constexpr int kRecentCount = 10;
+    // How long a result stays in the status bar before the fields show alone again.
+    static constexpr int kMessageTimeout = 8000;
 
     CTessivaDoc& m_doc;
     IFileChooser& m_chooser;
@@ -229,8 +256,9 @@ private:
     std::vector<QAction*> m_systemPortActions;
     PortLister m_portLister;
     QLabel* m_statusFields[kStatusFieldCount] = {};
-    QString m_lastOutcome;
     EConnection m_connection = kNotConnected;
+    QString m_findEntry;    // the Find dialog's entry as last typed
     std::string m_findText;
     int m_findIndex = -1;  // of the match shown last, among both trees' matches
+    int m_command = 0;     // the command whose handler runs, 0 when none
 };

@@ -20,18 +20,18 @@ CNVListView::CNVListView(const char* caption, QWidget* parent)
 }
 
 int CNVListView::FindRowItemIndex(const std::string& name) const {
-    for (const CListRow& row : m_rows)
-        if (row.texts[CListRow::kName] == name) return row.itemIndex;
+    for (const SListRow& row : m_rows)
+        if (row.texts[SListRow::kName] == name) return row.itemIndex;
     return -1;
 }
 
-void CNVListView::UpdateRow(const CListRow& row) {
+void CNVListView::UpdateRow(const SListRow& row) {
     for (size_t i = 0; i < m_rows.size(); ++i) {
         if (m_rows[i].itemIndex != row.itemIndex) continue;
         m_rows[i] = row;
         QTreeWidgetItem* shown = topLevelItem(static_cast<int>(i));
         if (!shown) continue;
-        for (int c = 0; c < CListRow::kColumnCount; ++c) {
+        for (int c = 0; c < SListRow::kColumnCount; ++c) {
             const std::string& text = row.texts[static_cast<size_t>(c)];
             shown->setText(c, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
         }
@@ -59,9 +59,9 @@ void CNVListView::ShowRows() {
     clear();
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(m_rows.size()));
-    for (const CListRow& row : m_rows) {
+    for (const SListRow& row : m_rows) {
         QStringList texts;
-        texts.reserve(CListRow::kColumnCount);
+        texts.reserve(SListRow::kColumnCount);
         for (const std::string& text : row.texts)
             texts.append(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
         items.append(new QTreeWidgetItem(texts));
@@ -74,6 +74,6 @@ bool CNVListView::FirstSelectedName(std::string& name) const {
     for (const QModelIndex& index : selectionModel()->selectedRows())
         if (first < 0 || index.row() < first) first = index.row();
     if (first < 0 || first >= static_cast<int>(m_rows.size())) return false;
-    name = m_rows[static_cast<size_t>(first)].texts[CListRow::kName];
+    name = m_rows[static_cast<size_t>(first)].texts[SListRow::kName];
     return true;
 }

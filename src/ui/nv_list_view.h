@@ -14,13 +14,13 @@ public:
     explicit CNVListView(const char* caption, QWidget* parent = nullptr);
 
     void ClearRows() { m_rows.clear(); }
-    void AddRow(CListRow row) { m_rows.push_back(std::move(row)); }
-    const std::vector<CListRow>& Rows() const { return m_rows; }
+    void AddRow(SListRow row) { m_rows.push_back(std::move(row)); }
+    const std::vector<SListRow>& Rows() const { return m_rows; }
     // Item index of the first row with this name, or -1.
     int FindRowItemIndex(const std::string& name) const;
 
     // Shows row's texts in every row of the same record.
-    void UpdateRow(const CListRow& row);
+    void UpdateRow(const SListRow& row);
     // Deletes the shown rows (m_rows stays as it is).
     void DeleteAllRows();
     // Shows m_rows, turned round first while the sort is descending.
@@ -39,7 +39,7 @@ signals:
 private:
     void OnHeadingClicked(int column);
 
-    std::vector<CListRow> m_rows;
+    std::vector<SListRow> m_rows;
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };

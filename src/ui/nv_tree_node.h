@@ -15,10 +15,12 @@ public:
     const std::string& Text() const { return m_text; }
 
     QVariant data(int column, int role) const override;
-    // Node order of the tree's sorts: case-insensitive, ties byte-wise.
+    // Node order of the tree's sorts: case-insensitive, ties byte-wise; groups in natural
+    // order (numbers by their value).
     bool operator<(const QTreeWidgetItem& other) const override;
 
     static bool TextLess(const std::string& a, const std::string& b);
+    static bool NaturalLess(const std::string& a, const std::string& b);
     // The four node images: group, selected group, item, selected item.
     static const QIcon& GroupIcon();
     static const QIcon& ItemIcon();

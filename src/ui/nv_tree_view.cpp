@@ -202,7 +202,8 @@ void CNVTreeView::EndDrag(CNVTreeView* target) {
 
 void CNVTreeView::DropFrom(CNVTreeView& source) {
     QTreeWidgetItem* node = source.SelectedNode();
-    if (!node || &source == this) return;
+    // Only the tree's own nodes move: "Item files" stays, by mouse or by key.
+    if (!node || !Node(node) || &source == this) return;
     emit AboutToDrop();
     const bool isGroup = IsGroupNode(node);
     const std::string group = isGroup ? NodeText(node) : NodeText(node->parent());

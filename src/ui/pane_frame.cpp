@@ -2,6 +2,7 @@
 
 #include "ui/readable_colours.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -17,6 +18,9 @@ CPaneFrame::CPaneFrame(QWidget* view, QWidget* parent) : QFrame(parent), m_view(
     m_caption->setFont(font);
     m_caption->setContentsMargins(6, 3, 6, 3);
 
+    // The caption of the pane that has the keyboard is the highlighted one.
+    connect(qApp, &QApplication::focusChanged, this, [this] { ColourCaption(); });
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -26,16 +30,30 @@ CPaneFrame::CPaneFrame(QWidget* view, QWidget* parent) : QFrame(parent), m_view(
 
 QString CPaneFrame::Caption() const { return m_caption->text(); }
 
+bool CPaneFrame::IsFocused() const {
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == m_view || m_view->isAncestorOf(focus));
+}
+
 void CPaneFrame::ColourCaption() {
-    // The theme's selection colours; some themes' highlight is too light for its own text.
-    const QColor text = palette().color(QPalette::Active, QPalette::HighlightedText);
+    const bool focused = IsFocused();
+    if (m_focused.has_value() && *m_focused == focused && !m_paletteChanged) return;
+    m_focused = focused;
+    m_paletteChanged = false;
+    // The theme's selection colours, or its button colours for the panes without the
+    // keyboard; some themes' highlight is too light for its own text.
+    const QColor text = palette().color(QPalette::Active, focused ? QPalette::HighlightedText : QPalette::ButtonText);
+    const QColor back = palette().color(QPalette::Active, focused ? QPalette::Highlight : QPalette::Button);
     QPalette colours = palette();
-    colours.setColor(QPalette::Window, ReadableBackground(palette().color(QPalette::Active, QPalette::Highlight), text));
+    colours.setColor(QPalette::Window, ReadableBackground(back, text));
     colours.setColor(QPalette::WindowText, text);
     m_caption->setPalette(colours);
 }
 
 void CPaneFrame::changeEvent(QEvent* event) {
     QFrame::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange) ColourCaption();
+    if (event->type() == QEvent::PaletteChange) {
+        m_paletteChanged = true;
+        ColourCaption();
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <QFrame>
+#include <optional>
 
 class QLabel;
 
@@ -11,6 +12,9 @@ public:
 
     QWidget* View() const { return m_view; }
     QString Caption() const;
+    // Whether the view (or a widget in it, as the value editor) has the keyboard; its
+    // caption is then drawn in the selection colours, the others' in the button colours.
+    bool IsFocused() const;
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -20,4 +24,6 @@ private:
 
     QLabel* m_caption;
     QWidget* m_view;
+    std::optional<bool> m_focused;  // as the caption shows it
+    bool m_paletteChanged = false;
 };

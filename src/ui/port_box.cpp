@@ -16,6 +16,8 @@ CPortBox::CPortBox(QWidget* parent) : QComboBox(parent) {
     setCompleter(nullptr);  // an inline completion would put a listed name under a typed path
     lineEdit()->setPlaceholderText(tr("port"));
     connect(this, &QComboBox::editTextChanged, this, &CPortBox::OnTextChanged);
+    // Enter after typing or picking a port connects, as "Connect Server" would.
+    connect(lineEdit(), &QLineEdit::returnPressed, this, &CPortBox::ConnectRequested);
 }
 
 void CPortBox::showPopup() {

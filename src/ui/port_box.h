@@ -28,6 +28,8 @@ signals:
     void DropDown();
     // Port number (0 for none) and device (empty when a number was chosen).
     void PortChosen(int comPort, const std::string& device);
+    // Enter in the box.
+    void ConnectRequested();
 
 private:
     void OnTextChanged(const QString& text);

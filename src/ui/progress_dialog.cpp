@@ -10,10 +10,11 @@
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <thread>
 
 CProgressDialog::CProgressDialog(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint) {
     setWindowTitle(tr("Progress"));
     setModal(true);
 
@@ -57,7 +58,13 @@ void CProgressDialog::RunModal(CJobControl& control) {
     m_progressBar->setValue(0);
     m_count->clear();
     m_sinceStart.start();
-    if (m_owner) move(m_owner->geometry().center() - rect().center());
+    if (m_owner) {
+        move(m_owner->geometry().center() - rect().center());
+        // A dialog of its owner, not a window of its own: window managers give it no
+        // maximise button and keep it above the window.
+        create();
+        if (QWindow* owner = m_owner->windowHandle()) windowHandle()->setTransientParent(owner);
+    }
 
     // A job may end before the dialog is up: the end flag is checked before and after the
     // modal loop, and the refresh closes the dialog as soon as it sees the flag.
@@ -126,15 +133,18 @@ void CProgressDialog::reject() {
 void CProgressDialog::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape: event->accept(); return;
+    case Qt::Key_Enter: event->accept(); return;
+    // As the Cancel button: the job asks whether to stop, and the dialog goes when it ends.
+    case Qt::Key_Escape: event->accept(); OnCancelButton(); return;
     default: QDialog::keyPressEvent(event);
     }
 }
 
 void CProgressDialog::closeEvent(QCloseEvent* event) {
-    if (m_control && !m_control->IsEnded())
+    if (m_control && !m_control->IsEnded()) {
         event->ignore();
-    else
+        OnCancelButton();
+    } else {
         QDialog::closeEvent(event);
+    }
 }

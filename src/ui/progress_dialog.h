@@ -13,7 +13,8 @@ class QTimer;
 
 // The one progress dialog of the program: caption, bar and "Cancel". The worker reports
 // through the IJobFrontend calls (any thread); the dialog shows them and closes itself when
-// the job ends. Enter, Escape and the window's close request do not end it while a job runs.
+// the job ends. Escape and the window's close request act as Cancel (when the job allows it);
+// Enter does nothing, so a key meant for the window never stops a job.
 class CProgressDialog : public QDialog, public IJobFrontend {
     Q_OBJECT
 public:

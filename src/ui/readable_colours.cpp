@@ -1,5 +1,6 @@
 #include "ui/readable_colours.h"
 
+#include <QPainter>
 #include <algorithm>
 #include <cmath>
 
@@ -26,4 +27,23 @@ QColor ReadableBackground(QColor background, const QColor& text) {
                             mix(background.blue(), towards.blue()));
     }
     return background;
+}
+
+QImage WithRim(const QImage& image, const QColor& colour) {
+    QImage shape = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter p(&shape);
+        p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        p.fillRect(shape.rect(), colour);
+    }
+    QImage result(image.size(), QImage::Format_ARGB32_Premultiplied);
+    result.setDevicePixelRatio(image.devicePixelRatio());
+    result.fill(Qt::transparent);
+    QPainter p(&result);
+    const int r = std::max(1, image.width() / 24);
+    for (int dx = -r; dx <= r; ++dx)
+        for (int dy = -r; dy <= r; ++dy)
+            if (dx || dy) p.drawImage(QPoint(dx, dy), shape);
+    p.drawImage(QPoint(0, 0), image);
+    return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <QColor>
+#include <QImage>
 
 // The colours the window picks for itself (captions, state box, refused values) are checked
 // against the palette's, so they read on light and dark themes alike.
@@ -10,3 +11,7 @@ double ContrastRatio(const QColor& a, const QColor& b);
 // background, moved towards black (light text) or white (dark text) until text on it
 // reaches the contrast of body text.
 QColor ReadableBackground(QColor background, const QColor& text);
+
+// image with a rim of colour round its opaque shapes: dark strokes drawn for a light toolbar
+// then stand out on a dark one.
+QImage WithRim(const QImage& image, const QColor& colour);

@@ -82,10 +82,15 @@ TEST(CliFiles, DumpOfAnUnknownTypeAFailedLoadAndAWrongKind) {
     ASSERT_EQ(RunCommand(cli + "dump --json " + Sample("cnv"), &out, &err), 0) << err;
     EXPECT_THAT(out, HasSubstr("\"name\":\"NV_ODD_I [ 1 ]\",\"group\":\"Security\",\"fileName\":\"nvm/num/1\","
                                "\"type\":\"no_such_type\",\"value\":\"000000\",\"fields\":null,\"subscription\":0}"));
-    // Once per type, however many records have it; the records the definitions lack are reported too.
+    // Once per type, however many records have it; the records the definitions lack are told
+    // on one line and kept, listed under "undefined".
     EXPECT_EQ(err.find("ERROR NVType no_such_type Not defined in NVTypesDefine.def file!"),
               err.rfind("ERROR NVType no_such_type"));
-    EXPECT_THAT(err, HasSubstr("NV Item ID = 82 Is not defined in NVItemsDefine.def file"));
+    EXPECT_THAT(err, HasSubstr("\nNV Item ID = 5 Is not defined in NVItemsDefine.def file So it can't be edit by "
+                               "Tessiva and 153 more\n"));
+    WriteFile(dir + "/d.json", out);
+    EXPECT_EQ(PyJson(dir + "/d.json", "len(d[\"undefined\"]), len([i for i in d[\"items\"] if i[\"id\"] == 82])"),
+              "154 0\n");
 
     const std::vector<uint8_t> good = ReadBytes(Examples() + "/sample.brt");
     WriteFile(dir + "/cut.BRT", std::string(good.begin(), good.begin() + 500));

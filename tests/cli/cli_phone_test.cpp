@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -109,6 +110,8 @@ TEST_F(CliPhoneTest, UploadThenDownloadCopiesOnePhoneIntoAnother) {
         EXPECT_NE(out.find("\"active\":1"), std::string::npos);
 
         CSimProcess target({"--dir", examples, "--save", m_dir + "/b.txt"});
+        // The sample holds the ESN and the SPC code, which a phone takes only after the SPC code.
+        ASSERT_EQ(RunCommand(cli + "spc --port " + target.Device() + " 000000", &out, &err), 0) << err;
         ASSERT_EQ(RunCommand(cli + "download --port " + target.Device() + " " + backup, &out, &err), 0) << err;
         // A third phone loads the backup itself.
         CSimProcess loaded({"--dir", examples, "--from", backup, "--save", m_dir + "/c.txt"});
@@ -139,6 +142,26 @@ TEST_F(CliPhoneTest, UploadByListAndDownloadOfSelectedItems) {
     EXPECT_NE(err.find("NV item 10 is not in"), std::string::npos) << err;
     target.Stop();
     EXPECT_EQ(ReadFile(m_dir + "/b.txt"), "# id;index;value\n50;-1;050607\n");
+}
+
+TEST_F(CliPhoneTest, RecordsThatCannotBeBackedUpAreWrittenOnlyWithForce) {
+    CSimProcess source(SimArgs({"--from", m_dir + "/store.txt"}));
+    std::string out, err;
+    ASSERT_EQ(Cli("upload --port " + source.Device() + " " + m_dir + "/up.cnv", &out, &err), 0) << err;
+    // A store the download changes everywhere, and a phone that won't tell items 10 and 20.
+    WriteFile(m_dir + "/other.txt", "10;-1;09090909\n20;0;0909\n20;1;0909\n50;-1;090909\n");
+    CSimProcess phone(SimArgs({"--from", m_dir + "/other.txt", "--unreadable", "10", "--read-status", "20=4",
+                               "--save", m_dir + "/after.txt"}));
+    EXPECT_EQ(Cli("download --port " + phone.Device() + " " + m_dir + "/up.cnv", &out, &err), 1);
+    for (const char* record : {"Plain Ten (ID 10)", "Array Twenty [ 0 ] (ID 20, index 0)", "Array Twenty [ 1 ] (ID 20, index 1)"})
+        EXPECT_NE(err.find("not written: " + std::string(record) + ": its current value could not be backed up"),
+                  std::string::npos)
+            << err;
+    // Written knowingly; the read-backs of the same items would fail as the backup reads did.
+    EXPECT_EQ(Cli("download --force --no-verify --port " + phone.Device() + " " + m_dir + "/up.cnv", &out, &err), 0)
+        << err;
+    phone.Stop();
+    EXPECT_EQ(ReadFile(m_dir + "/after.txt"), "# id;index;value\n" + std::string(kStore));
 }
 
 TEST_F(CliPhoneTest, RefusalsOfThePhone) {
@@ -237,4 +260,44 @@ TEST_F(CliPhoneTest, DownloadBacksUpVerifiesReportsAndItsBackupRestoresThePhone)
     EXPECT_EQ(err.rfind("Nothing was written: the backup could not be saved.", 0), 0u) << err;
     untouched.Stop();
     EXPECT_EQ(ReadFile(m_dir + "/untouched.txt"), std::string("# id;index;value\n") + kStore);
+}
+
+TEST_F(CliPhoneTest, EfsMovesWholeFilesAndTheSimulatorKeepsItsWholeMemoryInAQcn) {
+    const std::string examples = SourceDir() + "/examples";
+    std::string big;
+    for (int i = 0; i < 3000; ++i) big += static_cast<char>(i * 13 + i / 256);
+    std::filesystem::create_directories(m_dir + "/files/nv/item_files/modem");
+    WriteFile(m_dir + "/files/nv/item_files/modem/big", big);
+    CSimProcess phone({"--dir", examples, "--from", examples + "/sample-numbered.qcn", "--files", m_dir + "/files",
+                       "--save", m_dir + "/after.qcn", "--efs-fail", "/nv/failing"});
+    const std::string efs = "efs --port " + phone.Device() + " ";
+    std::string out, err;
+    ASSERT_EQ(Cli(efs + "get /nv/item_files/modem/big " + m_dir + "/got", &out, &err), 0) << err;
+    EXPECT_EQ(ReadFile(m_dir + "/got"), big);
+    ASSERT_EQ(Cli(efs + "put " + m_dir + "/got /nv/new/copy", &out, &err), 0) << err;
+    ASSERT_EQ(Cli(efs + "ls /nv/new", &out, &err), 0) << err;
+    EXPECT_EQ(out, "-       3000  copy\n");
+    ASSERT_EQ(Cli(efs + "rm /nv/item_files/modem/big", &out, &err), 0) << err;
+    EXPECT_EQ(Cli(efs + "get /nv/item_files/modem/big " + m_dir + "/again", &out, &err), 1);
+    EXPECT_NE(err.find("/nv/item_files/modem/big: no such file (errno 2)"), std::string::npos) << err;
+    EXPECT_EQ(Cli(efs + "put " + m_dir + "/got /nv/failing", &out, &err), 1);
+    EXPECT_NE(err.find("/nv/failing: input/output error (errno 5)"), std::string::npos) << err;
+    EXPECT_EQ(Cli(efs + "cat /nv/new/copy", &out, &err), 2);
+    EXPECT_EQ(phone.Stop(), 0);
+
+    // Records of every subscription as they came, the files as the phone now holds them.
+    const auto before = OleStreams(examples + "/sample-numbered.qcn");
+    const auto after = OleStreams(m_dir + "/after.qcn");
+    for (const std::string stream : {"NV_ITEM_ARRAY", "NV_ITEM_ARRAY_SIM_1"}) {
+        const std::string name = "00000000/default/NV_NUMBERED_ITEMS/" + stream;
+        EXPECT_EQ(after.at(name), before.at(name)) << name;
+    }
+    std::set<std::string> paths;
+    for (const auto& [name, hex] : after) {
+        if (name.find("/NV_Items/EFS_Dir/") == std::string::npos) continue;
+        std::string path;
+        for (size_t i = 0; i + 1 < hex.size(); i += 2) path += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        paths.insert(path);
+    }
+    EXPECT_TRUE(paths.count("/nv/new/copy") && paths.count("/nv/failing") && !paths.count("/nv/item_files/modem/big"));
 }

@@ -70,7 +70,7 @@ TEST_F(DocBrt, SelectedAndActiveSavesOnlyTheSelectedItems) {
     EXPECT_EQ(doc.Items()[3], Item(70, 2, {3, 3, 3}));
 }
 
-TEST_F(DocBrt, UndefinedIdsAreReportedAndLeftOut) {
+TEST_F(DocBrt, UndefinedIdsAreReportedAndKept) {
     Bytes file;
     PutU32(file, 2);
     PutU32(file, 99);
@@ -78,14 +78,16 @@ TEST_F(DocBrt, UndefinedIdsAreReportedAndLeftOut) {
     PutPadded(file, {1}, 128);
     PutU32(file, 10);
     PutU32(file, 128);
-    PutPadded(file, {1, 2, 3, 4, 5, 6}, 128);  // longer than the definition: cut to 4
+    PutPadded(file, {1, 2, 3, 4, 5, 6}, 128);  // longer than the definition: kept up to its last non-zero byte
     WriteFile(Path("u.brt"), AsString(file));
     ASSERT_TRUE(doc.LoadBackup(Path("u.brt")).IsCompleted());
     EXPECT_EQ(Told(),
               (std::vector<std::string>{
                   "NV Item ID = 99 \n Is not defined in NVItemsDefine.def file\n So it can't be edit by Tessiva"}));
-    ASSERT_EQ(doc.Items().GetSize(), 1);
-    EXPECT_EQ(doc.Items()[0], Item(10, -1, {1, 2, 3, 4}));
+    ASSERT_EQ(doc.Items().GetSize(), 2);
+    EXPECT_EQ(doc.Items()[0], Item(10, -1, {1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(doc.Items()[1].Group(), "Undefined items");
+    EXPECT_EQ(doc.Items()[1].Value(), Bytes{1});
 }
 
 TEST_F(DocBrt, ValuesTooLongForTheirSlotAreRefusedByNameAndNothingIsWritten) {

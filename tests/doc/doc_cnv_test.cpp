@@ -130,11 +130,14 @@ TEST_F(DocCnv, StoppedSaveKeepsThePreviousFileAndBadIndexesAreRefused) {
     EXPECT_EQ(ReadFile(Path("a.cnv")), "old");
 }
 
-TEST_F(DocCnv, UndefinedIdIsReportedPerRecordAndTheRestLoads) {
+TEST_F(DocCnv, UndefinedIdIsReportedOnceAndKeptWithTheRest) {
     WriteFile(Path("u.cnv"), AsString(CnvFile({{99, 0, 1, 0, 5, 0xFF, 0xFF, 0xFF}, {99, 0, 1, 0, 6, 0xFF, 0xFF, 0xFF},
                                                {10, 0, 4, 0, 1, 2, 3, 4}})));
     ASSERT_TRUE(doc.LoadBackup(Path("u.cnv")).IsCompleted());
-    EXPECT_EQ(Told().size(), 2u);
-    ASSERT_EQ(doc.Items().GetSize(), 1);
+    EXPECT_EQ(Told(), std::vector<std::string>{"NV Item ID = 99 \n Is not defined in NVItemsDefine.def "
+                                               "file\n So it can't be edit by Tessiva\nand 1 more"});
+    ASSERT_EQ(doc.Items().GetSize(), 3);
     EXPECT_EQ(doc.Items()[0], Item(10, -1, {1, 2, 3, 4}));
+    EXPECT_EQ(doc.Items()[1].Value(), Bytes{5});
+    EXPECT_EQ(doc.Items()[2].Value(), Bytes{6});  // a repeat keeps its own place
 }

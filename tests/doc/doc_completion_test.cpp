@@ -21,12 +21,13 @@ CNVItem Raw(int id, const Bytes& value) {
 }  // namespace
 
 TEST_F(DocCompletion, ElementsGoToTheIndexTheyCarryAndBadOnesAreReported) {
-    // Item 20 (four 3-byte elements): 3, then 1 twice, then 7 (outside), then one without index.
+    // Item 20 (four 3-byte elements): 3 (the last), then 1 twice, then 4 (one past the end),
+    // then one without index.
     items.Add(Raw(20, {3, 0xA, 0xB, 0xC}));
     items.Add(Raw(10, {1, 2}));
     items.Add(Raw(20, {1, 0x1}));  // shorter than the element: zero filled
     items.Add(Raw(20, {1, 0x2, 0x2, 0x2}));
-    items.Add(Raw(20, {7, 0x7}));
+    items.Add(Raw(20, {4, 0x4}));
     items.Add(Raw(20, {}));
     items.Add(Raw(99, {1}));
     completion.CompleteArrayElements(items);
@@ -41,7 +42,7 @@ TEST_F(DocCompletion, ElementsGoToTheIndexTheyCarryAndBadOnesAreReported) {
     EXPECT_EQ(notes,
               (std::vector<std::string>{
                   "NV Item ID = 20 holds element 1 more than once; the first one was kept.",
-                  "NV Item ID = 20: element 7 lies outside the 4 elements of its definition and was left out.",
+                  "NV Item ID = 20: element 4 lies outside the 4 elements of its definition and was left out.",
                   "NV Item ID = 20: an element record without its index byte was left out.",
                   "NV Item ID = 99 \n Is not defined in NVItemsDefine.def file\n So it can't be edit by Tessiva"}));
 }
@@ -65,7 +66,7 @@ TEST_F(DocCompletion, ContiguousElementsKeepTheirOrderAndMissingOnesAreAppended)
 }
 
 TEST_F(DocCompletion, FillUpSizesPlainItemsAndExpandsWholeArrays) {
-    items.Add(Raw(10, Seq(10)));  // cut to the definition's 4 bytes
+    items.Add(Raw(10, Seq(10)));  // bytes past the definition's 4 stay
     items.Add(Raw(50, Seq(3)));   // extended with zeros to 5
     items.Add(Raw(60, {}));       // a definition of size 0 gives one byte
     Bytes slots;
@@ -77,7 +78,7 @@ TEST_F(DocCompletion, FillUpSizesPlainItemsAndExpandsWholeArrays) {
     ASSERT_TRUE(completion.StartFillUp(items, 1).IsCompleted());
     items.SortById();
     CNVItemArray want;
-    want.Add(Item(10, -1, Seq(4)));
+    want.Add(Item(10, -1, Seq(10)));
     AddArray(want, 20, {{0, Seq(3, 10)}, {1, Seq(3, 20)}, {2, Seq(3, 30)}});
     want.Add(Item(50, -1, {1, 2, 3, 0, 0}));
     want.Add(Item(60, -1, {0}));

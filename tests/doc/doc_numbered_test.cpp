@@ -28,8 +28,8 @@ Bytes Records(std::initializer_list<Bytes> records) {
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 // A file as other tools write it, over the fixture's definitions: item 10 with bytes past
-// its 4, array 20 with elements 2 and 0, records no definition holds (ID 70000, 5000,
-// element 9 of a 4-element array), subscription 1 and an empty subscription 2, item files
+// its 4, array 20 with elements 2 and 0, an item no definition names (5000), records kept
+// aside (ID 70000, element 9 of a 4-element array), subscription 1 and an empty subscription 2, item files
 // in all three areas, and streams Tessiva doesn't know.
 CCompoundNode FieldTree() {
     CCompoundNode root;
@@ -76,17 +76,25 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
     for (const auto& r : doc.Items())
         if (r.Active() == CNVItem::kActive) seen.push_back(std::to_string(r.Subscription()) + " " + r.Name() + " / " + r.Group());
     std::sort(seen.begin(), seen.end());
-    EXPECT_EQ(seen, (std::vector<std::string>{"0 Arr [ 0 ] / GroupA", "0 Arr [ 2 ] / GroupA", "0 Plain / GroupA",
+    EXPECT_EQ(seen, (std::vector<std::string>{"0 Arr [ 0 ] / GroupA", "0 Arr [ 2 ] / GroupA",
+                                              "0 NV Item 5000 / Undefined items", "0 Plain / GroupA",
                                               "1 Subscription 1: Plain / Subscription 1: GroupA",
                                               "1 Subscription 1: Three [ 1 ] / Subscription 1: GroupC"}));
     // Missing elements are filled in, in their own subscription.
-    EXPECT_EQ(doc.Items().GetSize(), 5 + 2 + 2);
+    EXPECT_EQ(doc.Items().GetSize(), 6 + 2 + 2);
+    // Item 10 keeps its bytes up to the last one that is not zero.
+    for (const auto& r : doc.Items()) {
+        if (r.Id() == 10 && r.Subscription() == 0) {
+            EXPECT_EQ(r.Size(), 101);
+        }
+    }
     const CNumberedState& state = doc.Numbered();
     EXPECT_EQ(state.Origin(), EBackupOrigin::Numbered);
-    EXPECT_EQ(state.KeptAside().size(), 3u);
+    EXPECT_EQ(state.KeptAside().size(), 2u);
     EXPECT_EQ(state.ItemFiles().size(), 3u);
-    ASSERT_EQ(Told().size(), 1u);  // one message for every record kept aside
-    EXPECT_TRUE(Told("3 records of items that NVItemsDefine.def does not define"));
+    ASSERT_EQ(Told().size(), 2u);  // one for the undefined items, one for every record kept aside
+    EXPECT_TRUE(Told("NV Item ID = 5000 \n Is not defined"));
+    EXPECT_TRUE(Told("2 records of items that NVItemsDefine.def does not define"));
 
     // A subscription's record chosen before a rebuild is chosen again, not the default one
     // of the same ID.
@@ -131,7 +139,7 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
     frontend.ClearRecords();
     ASSERT_TRUE(doc.SaveBackup(Path("d.cnv")).IsCompleted());
     ASSERT_EQ(Told().size(), 1u);
-    EXPECT_TRUE(Told("5 records and 3 item files were left out"));
+    EXPECT_TRUE(Told("4 records and 3 item files were left out"));
     ASSERT_TRUE(doc.LoadBackup(Path("d.cnv")).IsCompleted());
     for (const auto& r : doc.Items()) EXPECT_EQ(r.Subscription(), 0);
     EXPECT_EQ(doc.Numbered().Origin(), EBackupOrigin::Cnv);

@@ -140,6 +140,10 @@ TEST(BrtFile, ReaderRejectsEveryTruncationAndDamagedSizes) {
         EXPECT_FALSE(ReadAll(dir + "/bad.brt", records, error));
         EXPECT_NE(error.find(d.reason), std::string::npos) << error;
     }
+    // Just below the 257 slots refused above: a whole array of 256 elements reads.
+    WriteFile(dir + "/full.brt", AsString(file(1, {record(10, 256 * 128, 256 * 128)})));
+    ASSERT_TRUE(ReadAll(dir + "/full.brt", records, error)) << error;
+    EXPECT_EQ(records[0].second.size(), 256u * 128);
 
     // More records than the definitions can hold is refused before any is read.
     CBrtFile limited;

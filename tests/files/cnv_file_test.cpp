@@ -81,25 +81,34 @@ TEST(CnvFile, AnyChangedByteFailsTheChecksum) {
 
 TEST(CnvFile, DamagedLayoutBehindAGoodChecksumIsReportedNotReadPast) {
     const std::string dir = MakeTempDir("cnv");
-    auto check = [&](Bytes body, const std::string& expectedReason) {
-        PutTrailer(body);
-        WriteFile(dir + "/x.cnv", AsString(body));
+    auto body = [](std::initializer_list<int> records) {
+        Bytes b = kHeader;
+        Put(b, records);
+        return b;
+    };
+    const struct {
+        Bytes body;
+        const char* reason;
+    } damaged[] = {
+        // L = 64 runs over the end.
+        {body({10, 0, 0x40, 0, 1, 2, 3, 4, 0xFF, 0xFF, 0x02, 0x00}), "run past the end marker"},
+        // L = 1 ends right at the marker; its three bytes of padding cross it.
+        {body({10, 0, 1, 0, 7, 0xFF, 0xFF, 0x02, 0x00}),
+         "The 1 data bytes of record 1 (offset 8), ID 10, run past the end marker."},
+        {body({10, 0, 2, 0, 1, 2, 0xFF, 0xFF, 0x33, 0x44, 0x02, 0x00}), "end marker is missing"},
+    };
+    for (const auto& d : damaged) {
+        Bytes bytes = d.body;
+        PutTrailer(bytes);
+        WriteFile(dir + "/x.cnv", AsString(bytes));
         const SRead r = ReadAll(dir + "/x.cnv");
         EXPECT_TRUE(r.checksumOk);
         EXPECT_FALSE(r.ok);
-        EXPECT_NE(r.error.find(expectedReason), std::string::npos) << r.error;
-    };
-    Bytes pastMarker = kHeader;
-    Put(pastMarker, {10, 0, 0x40, 0, 1, 2, 3, 4, 0xFF, 0xFF, 0x02, 0x00});  // L = 64 runs over the end
-    check(pastMarker, "run past the end marker");
-
-    Bytes noMarker = kHeader;
-    Put(noMarker, {10, 0, 2, 0, 1, 2, 0xFF, 0xFF, 0x33, 0x44, 0x02, 0x00});
-    check(noMarker, "end marker is missing");
+        EXPECT_NE(r.error.find(d.reason), std::string::npos) << r.error;
+    }
 
     // Records beyond what the definitions hold are refused at the first one too many.
-    Bytes three = kHeader;
-    Put(three, {1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 0xFF, 0xFF, 0x02, 0x00});
+    Bytes three = body({1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 0xFF, 0xFF, 0x02, 0x00});
     PutTrailer(three);
     CCnvFile limited;
     limited.OpenMemory(three.data(), three.size());
@@ -111,10 +120,9 @@ TEST(CnvFile, DamagedLayoutBehindAGoodChecksumIsReportedNotReadPast) {
     EXPECT_NE(limited.Error().find("record 3 (offset 16) is one too many"), std::string::npos) << limited.Error();
 
     // Every truncation of a good body, closed with a fitting checksum, still fails.
-    Bytes body = kHeader;
-    Put(body, {10, 0, 3, 0, 1, 2, 3, 0xFF, 20, 0, 2, 0, 0, 9, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0x00});
-    for (size_t length = 0; length < body.size(); ++length) {
-        Bytes cut(body.begin(), body.begin() + static_cast<ptrdiff_t>(length));
+    const Bytes good = body({10, 0, 3, 0, 1, 2, 3, 0xFF, 20, 0, 2, 0, 0, 9, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0x00});
+    for (size_t length = 0; length < good.size(); ++length) {
+        Bytes cut(good.begin(), good.begin() + static_cast<ptrdiff_t>(length));
         PutTrailer(cut);
         WriteFile(dir + "/cut.cnv", AsString(cut));
         const SRead r = ReadAll(dir + "/cut.cnv");

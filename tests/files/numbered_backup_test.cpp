@@ -1,4 +1,5 @@
 // The numbered-items backup: compound tree, codec, XML form and damage.
+#include "compound_image.h"
 #include "files/backup_tree.h"
 #include "files/compound_file.h"
 #include "file_bytes.h"
@@ -137,7 +138,7 @@ TEST(NumberedBackup, DecodesEncodesAndConvertsWithoutLoss) {
     CCompoundNode fromXml;
     std::string outer;
     ASSERT_TRUE(CXqcnFile::Read(xml, fromXml, error, &outer)) << error;
-    EXPECT_EQ(outer, "field");
+    EXPECT_EQ(outer, "field.xqcn");
     EXPECT_TRUE(fromXml.SameContent(tree));
     EXPECT_EQ(fromXml.Children().back().Name(), "File_Version");
     ASSERT_TRUE(CCompoundFile::Write(third, fromXml, error)) << error;
@@ -203,7 +204,17 @@ TEST(NumberedBackup, NewFileHasTheSkeletonAndNamesThisProgram) {
     info.insert(info.end(), program.begin(), program.end());
     EXPECT_EQ(Hex(tree, "00000000/default/Mobile_Property_Info"), HexOf(info));
     EXPECT_EQ(Hex(tree, "00000000/default/NV_NUMBERED_ITEMS/NV_ITEM_ARRAY"), HexOf(Record(550, {})));
-    EXPECT_EQ(tree.FindStream("00000000/default/NV_NUMBERED_ITEMS/NV_ITEM_ARRAY_SIM_1"), nullptr);
+    // Other tools expect both subscription streams and every item-file area, empty or not.
+    backup.itemFiles.clear();
+    ASSERT_TRUE(EncodeNumbered(backup, tree, error)) << error;
+    for (const char* sim : {"NV_ITEM_ARRAY_SIM_1", "NV_ITEM_ARRAY_SIM_2"})
+        EXPECT_EQ(Hex(tree, std::string("00000000/default/NV_NUMBERED_ITEMS/") + sim), "") << sim;
+    for (const char* area : Numbered::kAreas)
+        for (const char* part : {"/EFS_Dir", "/EFS_Data"}) {
+            const CCompoundNode* storage = tree.FindStorage(std::string("00000000/default/") + area + part);
+            ASSERT_NE(storage, nullptr) << area << part;
+            EXPECT_TRUE(storage->Children().empty());
+        }
 }
 
 // Every reader refuses damage with a message naming what is wrong, and hands back nothing.
@@ -257,6 +268,20 @@ TEST(NumberedBackup, DamageIsRefusedWithAMessage) {
             return ok;
         };
     };
+    // A name twice in one storage: a stream of records, or the storage of them.
+    auto twice = [](const std::function<void(CCompoundNode&)>& add, const std::string& from, const std::string& to) {
+        CCompoundNode tree = FieldFile();
+        add(tree);
+        std::vector<uint8_t> bytes;
+        std::string error;
+        EXPECT_TRUE(CCompoundFile::WriteMemory(tree, bytes, error)) << error;
+        CCompoundImage image(bytes);
+        image.Rename(from, to);
+        return image.bytes;
+    };
+    const auto twoArrays = twice([](CCompoundNode&) {}, "NV_ITEM_ARRAY_SIM_1", "NV_ITEM_ARRAY");
+    const auto twoStorages = twice([](CCompoundNode& t) { t.Storage("00000000").Storage("default").Storage("NV_NUMBERED_ITEMZ"); },
+                                   "NV_NUMBERED_ITEMZ", "NV_NUMBERED_ITEMS");
     std::vector<uint8_t> truncated(compound.begin(), compound.begin() + compound.size() / 2);
     std::vector<uint8_t> torn = compound;
     std::fill(torn.begin() + 512, torn.end(), 0xFF);  // every sector after the header is garbage
@@ -300,6 +325,8 @@ TEST(NumberedBackup, DamageIsRefusedWithAMessage) {
         {"compound cut in half", raw(truncated), "compound file"},
         {"compound sectors torn", raw(torn), "compound file"},
         {"neither form", raw({'P', 'K', 3, 4}), "not a compound file"},
+        {"two record streams of one name", raw(twoArrays), "NV_NUMBERED_ITEMS/NV_ITEM_ARRAY appears twice"},
+        {"two storages of records", raw(twoStorages), "default/NV_NUMBERED_ITEMS appears twice"},
     };
     for (const auto& c : cases) {
         std::string message;

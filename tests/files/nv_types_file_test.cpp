@@ -61,4 +61,13 @@ TEST_F(TypesFileTest, SaveLeavesOtherFilesAloneAndKeepsPermissions) {
               (std::vector<std::string>{"NVTypes.typ", "NVTypes.typ.bak", "NVTypes.typ.tmp", "NVTypesDefine.def"}));
     EXPECT_TRUE(catalog.IsTypeName("B"));
 }
+
+// An empty NVTypes.typ is what a failed save of old left: the good copy in the .bak stays.
+TEST_F(TypesFileTest, AnEmptyTypeFileNeverReplacesTheBackupCopy) {
+    WriteFile(dir + "/NVTypes.typ", "");
+    WriteFile(dir + "/NVTypes.typ.bak", "A;uint8 a;\r\nEND;\r\n");
+    ASSERT_TRUE(Import("B;uint16 b;\n"));
+    EXPECT_EQ(ReadFile(dir + "/NVTypes.typ.bak"), "A;uint8 a;\r\nEND;\r\n");
+    EXPECT_EQ(ReadFile(dir + "/NVTypes.typ"), "B;uint16 b;\r\nEND;\r\n");
+}
 }  // namespace

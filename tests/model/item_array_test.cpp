@@ -153,8 +153,8 @@ TEST(NVItemArray, OtherSortKeys) {
 TEST(NVItemArray, CountDistinctIds) {
     EXPECT_EQ(Array({Item(5), Item(5), Item(7)}).CountDistinctIds(), 2);
     EXPECT_EQ(CNVItemArray().CountDistinctIds(), 0);
-    // IDs outside 0..4999 neither overflow the table nor vanish from the count.
-    EXPECT_EQ(Array({Item(5000), Item(5000), Item(-3), Item(4999), Item(0)}).CountDistinctIds(), 4);
+    // IDs outside 0..65535 neither overflow the table nor vanish from the count.
+    EXPECT_EQ(Array({Item(65536), Item(65536), Item(-3), Item(65535), Item(0)}).CountDistinctIds(), 4);
 }
 
 TEST(ItemListOps, RemoveInactiveKeepsOnlyPresentValues) {

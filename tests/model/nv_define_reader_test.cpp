@@ -100,13 +100,14 @@ TEST_F(DefineReaderTest, UnusableLinesAreLeftOutWithOneMessage) {
     const CNVItemArray a = ReadOk("A;1;f;g;1;uint8\n"
                                   "short;2;f\n"
                                   "noid;x;f;g;1;uint8\n"
-                                  "big;5000;f;g;1;uint8\n"
+                                  "big;65536;f;g;1;uint8\n"
                                   "neg;-1;f;g;1;uint8\n"
                                   "\n"
                                   "huge;6;f;g;ffffffff;uint8\n"
-                                  "last;4999;f;g;;1;uint8\n");
-    ASSERT_EQ(a.GetSize(), 2);
-    EXPECT_EQ(a[1].Id(), 4999);
+                                  "lte;6828;f;g;1;uint8\n"
+                                  "last;65535;f;g;;1;uint8\n");
+    ASSERT_EQ(a.GetSize(), 3);
+    EXPECT_EQ(a[2].Id(), 65535);
     const auto messages = Notes();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_THAT(messages[0], HasSubstr("5 line(s)"));
@@ -168,7 +169,7 @@ TEST_F(DefineReaderTest, StopConfirmation) {
 TEST_F(DefineReaderTest, BuildItemsFromListResolvesIdsAndReportsUndefinedOnes) {
     CNVItemArray defs = ReadOk("X;10;fx;gx;8[3];nv_x_type\nB;441;fb;gb;4;uint32\n");
     defs.SortById();
-    WriteFile(dir + "/list.csv", "NV Item Name;NV ID\nB;441\nU;77\n#c;1\nX;10\nV;4999\nW;9000\n");
+    WriteFile(dir + "/list.csv", "NV Item Name;NV ID\nB;441\nU;77\n#c;1\nX;10\nV;65535\nW;70000\n");
     CNVItemArray out;
     out.Add(CNVItem());
     t.frontend.ClearRecords();
@@ -185,9 +186,9 @@ TEST_F(DefineReaderTest, BuildItemsFromListResolvesIdsAndReportsUndefinedOnes) {
     EXPECT_EQ(out[1].TypeName(), "nv_x_type");
     const auto messages = Notes();
     ASSERT_EQ(messages.size(), 3u);
-    EXPECT_THAT(messages[0], HasSubstr("outside 0..4999"));  // 9000, left out by the list reader
+    EXPECT_THAT(messages[0], HasSubstr("outside 0..65535"));  // 70000, left out by the list reader
     EXPECT_EQ(messages[1], "NV ITEM 77 is not defined in NVItemsDefine.def file.");
-    EXPECT_EQ(messages[2], "NV ITEM 4999 is not defined in NVItemsDefine.def file.");
+    EXPECT_EQ(messages[2], "NV ITEM 65535 is not defined in NVItemsDefine.def file.");
 
     // A stop while resolving ends the job without a question and leaves the output as it was.
     CNVItemArray list = Array441();

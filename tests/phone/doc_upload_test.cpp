@@ -50,7 +50,7 @@ TEST_F(PhoneDocTest, UploadAppliesEveryKindOfAnswer) {
     for (int k = 0; k < 3; ++k) {
         const CNVItem* e = FindRecord(doc.Items(), 20, k);
         ASSERT_TRUE(e) << k;
-        EXPECT_EQ(e->Name(), "Array Twenty[ " + std::to_string(k) + " ]");
+        EXPECT_EQ(e->Name(), "Array Twenty [ " + std::to_string(k) + " ]");
         EXPECT_EQ(e->Count(), 3);
         EXPECT_EQ(e->Size(), 2);
         EXPECT_EQ(e->Group(), "Beta");
@@ -74,7 +74,7 @@ TEST_F(PhoneDocTest, UploadAppliesEveryKindOfAnswer) {
     // The link survives a reply for another item: the next item reads fine.
     EXPECT_EQ(FindRecord(doc.Items(), 50)->Value(), (Bytes{5, 6, 7}));
     // Status 9 for array elements: elements as built, not active.
-    EXPECT_EQ(FindRecord(doc.Items(), 60, 1)->Name(), "Array Sixty[ 1 ]");
+    EXPECT_EQ(FindRecord(doc.Items(), 60, 1)->Name(), "Array Sixty [ 1 ]");
     EXPECT_EQ(FindRecord(doc.Items(), 60, 1)->Active(), 0);
     EXPECT_EQ(FindRecord(doc.Items(), 60, 1)->Value(), (Bytes{0}));
 
@@ -146,6 +146,7 @@ TEST_F(PhoneDocTest, NoiseAndSplitRepliesReadTheSame) {
 TEST_F(PhoneDocTest, PhoneThatFallsSilentCostsOneTimeout) {
     SSimLineOptions line;
     line.silentAfter = 2;  // the version probe and item 10
+    doc.SetRequestTimeout(kSilentTimeoutMs);
     StartPhone(FillStandardStore, {}, line);
     const SOutcome upload = doc.Upload(doc.DefinitionsPath());
     ASSERT_TRUE(upload.IsFailed());

@@ -61,8 +61,12 @@ struct SPhoneOnPty {
 
 class PhoneDocTest : public ::testing::Test {
 protected:
+    static constexpr int kAnsweringTimeoutMs = 3000;
+    static constexpr int kSilentTimeoutMs = 300;
     void SetUp() override {
-        doc.SetRequestTimeout(300);
+        // A phone that answers never waits for it, however loaded the machine; the tests of a
+        // silent phone shorten it.
+        doc.SetRequestTimeout(kAnsweringTimeoutMs);
         t.frontend.control = &t.jobs;
         m_dir = MakeTempDir("phone");
         WriteFile(m_dir + "/NVItemsDefine.def", kPhoneTestDefinitions);

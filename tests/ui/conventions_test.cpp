@@ -37,23 +37,6 @@
 #include <QUrl>
 
 namespace {
-// Runs body while answer handles the first modal dialog of type T; true when one came up.
-template <class T>
-bool WithDialog(const std::function<void(T&)>& answer, const std::function<void()>& body) {
-    bool shown = false;
-    QTimer timer;
-    timer.setInterval(5);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible() || shown) return;
-        shown = true;
-        answer(*dialog);
-    });
-    timer.start();
-    body();
-    return shown;
-}
-
 int RecordIndex(const CNVItemArray& items, int id) {
     for (int i = 0; i < items.GetSize(); ++i)
         if (items[i].Id() == id) return i;
@@ -104,8 +87,8 @@ private slots:
             QCOMPARE(ui.Doc().DocumentPath(), path);
             QCOMPARE(frame.StatusField(CMainFrame::kStatusFile)->text().toStdString(), path);
             QCOMPARE(frame.StatusField(CMainFrame::kStatusCounts)->text(),
-                     QString("9 items: 9 active, 0 not active, 0 unreadable"));
-            QCOMPARE(frame.StatusField(CMainFrame::kStatusOutcome)->text(), QString("Loaded 9 records from backup.%1").arg(ext));
+                     QString("7 items (9 records): 9 active, 0 not active, 0 unreadable"));
+            QCOMPARE(frame.StatusMessage(), QString("Loaded 9 records from backup.%1").arg(ext));
             QCOMPARE(frame.RecentFiles(), QStringList{QString::fromStdString(path)});
             QCOMPARE(QSettings().value("Files/LastFolder").toString().toStdString(), ui.dir);
 
@@ -170,7 +153,7 @@ private slots:
         QCOMPARE(ui.Doc().Items().GetSize(), 9);
     }
 
-    void findMatchesPartsOfNamesAndFindNextWalksBothTrees() {
+    void findTakesIdsAndNamesInEitherTreeAndFindNextWalksOn() {
         SUiApp ui;
         QVERIFY(ui.Start());
         CMainFrame& frame = ui.Frame();
@@ -178,28 +161,43 @@ private slots:
         frame.Views().BuildItemsTree();
         frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), "(Id=9) NV_PREF_MODE_I"));
         frame.SelectedTree().DropFrom(frame.ItemsTree());
-        auto find = [&](const QString& text) {
-            QVERIFY(WithDialog<CFindDialog>(
-                [text](CFindDialog& dialog) {
-                    dialog.Edit()->setText(text);
-                    for (QPushButton* b : dialog.findChildren<QPushButton*>())
-                        if (b->text() == "Find") b->click();
-                },
-                [&] { frame.Action(CMainFrame::kFindMenu)->trigger(); }));
+        auto find = [&](const char* text, int command = CMainFrame::kFindMenu) {
+            QCOMPARE(Answering<CFindDialog>({Search(text)}, [&] { frame.Action(command)->trigger(); }), 1);
         };
-        find("pref");
-        QCOMPARE(SelectedText(frame.ItemsTree()), std::string("(Id=441) NV_BAND_PREF_I"));
+        const struct {
+            const char* text;
+            int command;
+            bool inSelected;
+            const char* node;
+            const char* row;
+        } finds[] = {
+            {"  441 ", CMainFrame::kFindToolbar, false, "(Id=441) NV_BAND_PREF_I", "NV_BAND_PREF_I"},
+            {"nv_esn_i", CMainFrame::kFindMenu, false, "(Id=0) NV_ESN_I", "NV_ESN_I"},  // before the names holding it
+            {"NV_SCI_I", CMainFrame::kFindMenu, false, "(Id=10) NV_SCI_I [ 0 ]", "NV_SCI_I [ 0 ]"},  // the first element
+            {"9", CMainFrame::kFindMenu, true, "(Id=9) NV_PREF_MODE_I", "NV_PREF_MODE_I"},  // only in the selection
+            {"pref", CMainFrame::kFindMenu, false, "(Id=441) NV_BAND_PREF_I", "NV_BAND_PREF_I"},  // part of a name
+        };
+        for (const auto& f : finds) {
+            find(f.text, f.command);
+            CNVTreeView& tree = f.inSelected ? frame.SelectedTree() : frame.ItemsTree();
+            QCOMPARE(SelectedText(tree), std::string(f.node));
+            QVERIFY(tree.IsCurrent());
+            QCOMPARE(frame.focusWidget(), static_cast<QWidget*>(&tree));
+            QCOMPARE(CellText(frame.ListView(), 0, 0), std::string(f.row));
+        }
+        QVERIFY(ui.sink.Messages().empty());
         frame.Action(CMainFrame::kFindNext)->trigger();
         QCOMPARE(SelectedText(frame.SelectedTree()), std::string("(Id=9) NV_PREF_MODE_I"));
         QVERIFY(frame.SelectedTree().IsCurrent());
         frame.Action(CMainFrame::kFindNext)->trigger();  // round again
         QCOMPARE(SelectedText(frame.ItemsTree()), std::string("(Id=441) NV_BAND_PREF_I"));
-        // An exact name comes before the names that hold it.
-        find("nv_esn_i");
-        QCOMPARE(SelectedText(frame.ItemsTree()), std::string("(Id=0) NV_ESN_I"));
-        QVERIFY(ui.sink.Messages().empty());
-        find("nothing like it");
-        QCOMPARE(ui.sink.Messages(), std::vector<std::string>{"NV Item not found."});
+
+        for (const char* missing : {"0441", "NV_NO_SUCH", "nothing like it"}) {
+            ui.sink.ClearRecords();
+            find(missing);
+            QCOMPARE(ui.sink.Messages(), std::vector<std::string>{"NV Item not found."});
+            QCOMPARE(SelectedText(frame.ItemsTree()), std::string("(Id=441) NV_BAND_PREF_I"));
+        }
     }
 
     void everyMenuEntryHasAnAltLetterAndTheShortcutsAreShown() {
@@ -259,8 +257,8 @@ private slots:
         QTest::keyClick(content.Editor(), Qt::Key_Tab);
         QVERIFY(content.Editor());
         QCOMPARE(content.Editor()->geometry().x(), content.columnViewportPosition(CNVContentView::kHexValue));
-        QCOMPARE(content.Editor()->text(), content.topLevelItem(0)->text(CNVContentView::kHexValue));
-        QCOMPARE(content.topLevelItem(0)->text(CNVContentView::kDecValue), QString("7"));
+        QCOMPARE(content.Editor()->text().toStdString(), CellText(content, 0, CNVContentView::kHexValue));
+        QCOMPARE(CellText(content, 0, CNVContentView::kDecValue), std::string("7"));
         QCOMPARE(ui.Doc().Items()[RecordIndex(ui.Doc().Items(), 57)].Value()[0], uint8_t(7));
         QTest::keyClick(content.Editor(), Qt::Key_Tab, Qt::ShiftModifier);
         QCOMPARE(content.Editor()->geometry().x(), content.columnViewportPosition(CNVContentView::kDecValue));
@@ -274,9 +272,9 @@ private slots:
         frame.Views().BuildItemsTree();
         frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), "SECURITY"));
         CNVListView& list = frame.ListView();
-        auto names = [&] { return std::make_pair(list.topLevelItem(0)->text(0), list.topLevelItem(1)->text(0)); };
-        const std::pair<QString, QString> ascending{"NV_ESN_CHKSUM_I", "NV_ESN_I"}, descending{"NV_ESN_I", "NV_ESN_CHKSUM_I"};
-        const std::pair<Qt::SortOrder, std::pair<QString, QString>> clicks[] = {
+        auto names = [&] { return std::make_pair(CellText(list, 0, 0), CellText(list, 1, 0)); };
+        const std::pair<std::string, std::string> ascending{"NV_ESN_CHKSUM_I", "NV_ESN_I"}, descending{"NV_ESN_I", "NV_ESN_CHKSUM_I"};
+        const std::pair<Qt::SortOrder, std::pair<std::string, std::string>> clicks[] = {
             {Qt::AscendingOrder, ascending}, {Qt::DescendingOrder, descending}, {Qt::AscendingOrder, ascending}};
         for (const auto& [order, rows] : clicks) {
             QTest::mouseClick(list.header()->viewport(), Qt::LeftButton, {},
@@ -364,8 +362,8 @@ private slots:
         QVERIFY(frame.OpenBackup(ui.Path("here.cnv")));
 
         ui.chooser.paths = {ui.Path("there.cnv")};
-        QVERIFY(WithDialog<CCompareDialog>(
-            [](CCompareDialog& dialog) {
+        const int compared = Answering<CCompareDialog>(
+            {[](CCompareDialog& dialog) {
                 QTreeWidget& rows = *dialog.Rows();
                 QCOMPARE(rows.topLevelItemCount(), 3);
                 const std::vector<std::pair<QString, QString>> expected = {
@@ -381,8 +379,9 @@ private slots:
                 rows.topLevelItem(1)->setSelected(true);
                 rows.topLevelItem(2)->setSelected(true);
                 dialog.CopyButton()->click();
-            },
-            [&] { frame.Action(CMainFrame::kCompare)->trigger(); }));
+            }},
+            [&] { frame.Action(CMainFrame::kCompare)->trigger(); });
+        QCOMPARE(compared, 1);
         const CNVItemArray& items = ui.Doc().Items();
         QCOMPARE(items.GetSize(), 9);
         QVERIFY(RecordIndex(items, 0) >= 0);

@@ -1,12 +1,13 @@
 // The window never loses or silently changes the user's data: failed loads, unsaved changes,
 // refused values, records without a value, merges, empty selections, the overwrite prompt's keys.
+#include "files/cnv_file.h"
 #include "ui/doc_views.h"
 #include "ui/item_window.h"
 #include "ui/main_frame.h"
 #include "ui/nv_content_view.h"
 #include "ui/nv_list_view.h"
 #include "ui/nv_tree_view.h"
-#include "ui/ower_write_dialog.h"
+#include "ui/overwrite_dialog.h"
 #include "ui/save_changes_prompt.h"
 #include "app/tessiva_app.h"
 #include "ui_test_support.h"
@@ -82,7 +83,7 @@ private slots:
         ui.Frame().Action(CMainFrame::kLoadBrt)->trigger();
         ui.Frame().Action(CMainFrame::kImportTypes)->trigger();
         QVERIFY(!ui.Frame().close());
-        QCOMPARE(ui.saveSink.asked, (std::vector<std::string>(3, "Save changes?")));
+        QCOMPARE(ui.saveSink.asked, (std::vector<std::string>(3, "Save changes to start.cnv?")));
         QCOMPARE(ui.chooser.asked.size(), dialogs);
         QCOMPARE(ui.Record("NV_PREF_MODE_I").Value(), std::vector<uint8_t>{77});
 
@@ -129,6 +130,36 @@ private slots:
         QVERIFY(!ui.Doc().IsModified());
     }
 
+    // The phone's bytes past what the definitions know of an item: shown after the fields and
+    // kept through an edit of a field.
+    void bytesPastTheDefinitionShowInTheirOwnRowAndOutliveAnEdit() {
+        SLoadedApp ui;
+        ui.ChangeRecords([](CNVItem& r) {
+            if (r.Name() != "NV_BAND_PREF_I") return;
+            std::vector<uint8_t> value = r.Value();
+            value.insert(value.end(), {0x00, 0x02});
+            r.SetValue(value);
+        });
+        ui.Select("(Id=441) NV_BAND_PREF_I");
+        QTreeWidgetItem* past = ui.Content().topLevelItem(ui.Content().topLevelItemCount() - 1);
+        QCOMPARE(past->text(CNVContentView::kFieldName), QString("(bytes past the definition)"));
+        QCOMPARE(past->text(CNVContentView::kHexValue), QString("00 02"));
+        QVERIFY(!ui.Type(0, CNVContentView::kHexValue, "1F"));
+        QCOMPARE(ui.Record("NV_BAND_PREF_I").Value(), (std::vector<uint8_t>{0x1F, 0x00, 0x00, 0x02}));
+
+        // An item the definitions do not name: listed, its bytes shown and edited one by one.
+        CCnvFile undefined;
+        QVERIFY(undefined.Create(ui.Path("u.cnv")));
+        QVERIFY(undefined.WriteRecord(7777, ui.Record("NV_BAND_PREF_I").Value(), -1));
+        QVERIFY(undefined.Finish());
+        ui.saveSink.choices = {ESaveChoice::Discard};
+        QVERIFY(ui.Frame().OpenBackup(ui.Path("u.cnv")));
+        ui.Select("(Id=7777) NV Item 7777");
+        QCOMPARE(ui.Content().topLevelItemCount(), 4);
+        QVERIFY(!ui.Type(3, CNVContentView::kHexValue, "AB"));
+        QCOMPARE(ui.Record("NV Item 7777").Value(), (std::vector<uint8_t>{0x1F, 0x00, 0x00, 0xAB}));
+    }
+
     void anEditOfARecordWithoutValueKeepsTheValueAndTheListShowsItActive() {
         SLoadedApp ui;
         // A record the phone could not read: no value, marked X.
@@ -138,14 +169,14 @@ private slots:
             item.SetActive(CNVItem::kUnreadable);
         });
         ui.Select("SECURITY");
-        QCOMPARE(RowTexts(ui.Frame().ListView(), 0)[2], std::string("X"));
+        QCOMPARE(CellText(ui.Frame().ListView(), 0, 2), std::string("X"));
         ui.Frame().ListView().setCurrentItem(ui.Frame().ListView().topLevelItem(0));
         QVERIFY(!ui.Type(0, 1, "5"));
         QCOMPARE(ui.Record("NV_ESN_I").Value(), (std::vector<uint8_t>{5, 0, 0, 0}));
         QCOMPARE(ui.Record("NV_ESN_I").Active(), int16_t(CNVItem::kActive));
         // The row shows it at once, size and all.
-        QCOMPARE(RowTexts(ui.Frame().ListView(), 0)[2], std::string("Y"));
-        QCOMPARE(RowTexts(ui.Frame().ListView(), 0)[5], std::string("4"));
+        QCOMPARE(CellText(ui.Frame().ListView(), 0, 2), std::string("Y"));
+        QCOMPARE(CellText(ui.Frame().ListView(), 0, 5), std::string("4"));
     }
 
     void addingAFileOfOneElementAsksOnceAndLeavesNoStaleContent() {
@@ -162,18 +193,11 @@ private slots:
         ui.Select("(Id=10) NV_SCI_I [ 0 ]");
         QVERIFY(ui.Content().topLevelItemCount() > 0);
 
-        int asked = 0;
-        QTimer timer;
-        QObject::connect(&timer, &QTimer::timeout, [&] {
-            if (auto* dialog = qobject_cast<COwerWriteDialog*>(QApplication::activeModalWidget())) {
-                ++asked;
-                dialog->Button(IOverwritePrompt::kOverwriteAll)->click();
-            }
-        });
-        timer.start(5);
         ui.chooser.paths = {ui.Path("one.cnv")};
-        ui.Frame().Action(CMainFrame::kAddCnvMenu)->trigger();
-        QCOMPARE(asked, 1);
+        QCOMPARE(Answering<COverwriteDialog>(
+                     {[](COverwriteDialog& dialog) { dialog.Button(IOverwritePrompt::kOverwriteAll)->click(); }},
+                     [&] { ui.Frame().Action(CMainFrame::kAddCnvMenu)->trigger(); }),
+                 1);
         QCOMPARE(ui.Record("NV_SCI_I [ 0 ]").Value(), std::vector<uint8_t>{0xEE});
         QCOMPARE(ui.Record("NV_SCI_I [ 1 ]").Value(), second);
         QCOMPARE(ui.Record("NV_SCI_I [ 2 ]").Active(), int16_t(CNVItem::kActive));
@@ -211,8 +235,13 @@ private slots:
         undo->trigger();
         QCOMPARE(ui.Doc().SelectedEntries().GetCount(), 0);
         QCOMPARE(TopLevelTexts(ui.Frame().SelectedTree()), std::vector<std::string>{});
+        ui.Select("(Id=9) NV_PREF_MODE_I");
         undo->trigger();
         QCOMPARE(ui.Record("NV_PREF_MODE_I").Value(), before);
+        // The panes keep showing the record, with its value as it is again.
+        QTreeWidgetItem* shown = ui.Frame().ItemsTree().currentItem();
+        QVERIFY(shown && shown->text(0) == "(Id=9) NV_PREF_MODE_I");
+        QVERIFY(ui.Content().topLevelItemCount() > 0);
         QCOMPARE(ui.Title(), std::string("start.cnv - Tessiva v1.5"));
         redo->trigger();
         redo->trigger();
@@ -221,16 +250,17 @@ private slots:
         QCOMPARE(ui.Title(), std::string("start.cnv* - Tessiva v1.5"));
     }
 
-    void enterClosesTheOverwritePromptWithTheLastAnswer() {
-        COwerWriteDialog prompt;
+    void aPromptClosedWithoutAButtonKeepsTheRecord() {
+        COverwriteDialog prompt;
         const auto answerWith = [&](const std::function<void()>& act) {
             QTimer::singleShot(0, &prompt, act);
             return prompt.Ask("NV Item already exist in memory!");
         };
-        QCOMPARE(answerWith([&] { prompt.Button(IOverwritePrompt::kSkip)->click(); }), int(IOverwritePrompt::kSkip));
+        QCOMPARE(answerWith([&] { prompt.Button(IOverwritePrompt::kOverwriteAll)->click(); }), int(IOverwritePrompt::kOverwriteAll));
         for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
             QCOMPARE(answerWith([&] { QTest::keyClick(prompt.Button(IOverwritePrompt::kOverwrite), Qt::Key(key)); }),
                      int(IOverwritePrompt::kSkip));
+        QCOMPARE(answerWith([&] { prompt.close(); }), int(IOverwritePrompt::kSkip));
     }
 };
 UI_TEST_CLASS(CDataSafetyTest);

@@ -88,7 +88,7 @@ private slots:
         frame.Action(CMainFrame::kImportTypes)->trigger();
         frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), "(Id=9) NV_PREF_MODE_I"));
         frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), "(Id=441) NV_BAND_PREF_I"));
-        QCOMPARE(RowTexts(frame.ContentView(), 0)[2], std::string("B6B3"));
+        QCOMPARE(CellText(frame.ContentView(), 0, 2), std::string("B6B3"));
 
         SUiApp noDefinitions(true, false);
         QVERIFY(!noDefinitions.Start());
@@ -141,7 +141,8 @@ private slots:
                                            "32848 Create CSV File by Selected NV Items", "-", ">Recent Files", "-",
                                            "57665 Exit"}));
         QCOMPARE(MenuEntries(menus[1]->menu()),
-                 (std::vector<std::string>{"32856 Find NV Item", "33003 Find Next", "-", "0 Undo", "0 Redo"}));
+                 (std::vector<std::string>{"32856 Find NV Item", "33003 Find Next", "-", "0 Undo", "0 Redo", "-",
+                                           "33005 Add to Selected", "33006 Remove from Selected"}));
         QCOMPARE(MenuEntries(menus[2]->menu()),
                  (std::vector<std::string>{">Choice Com", "-", "32784 Connect Server", "32783 Disconnect Server", "-",
                                            "32900 Back Up Before Download", "32901 Verify Writes",
@@ -152,7 +153,8 @@ private slots:
         QCOMPARE(ports.back(), std::string("219 Com 20"));
         QCOMPARE(MenuEntries(menus[3]->menu()),
                  (std::vector<std::string>{"32852 Import NV Types from DEF file", "33004 Compare with Backup..."}));
-        QCOMPARE(MenuEntries(menus[4]->menu()), std::vector<std::string>{"57664 About Tessiva..."});
+        QCOMPARE(MenuEntries(menus[4]->menu()),
+                 (std::vector<std::string>{"33007 Keyboard Shortcuts", "57664 About Tessiva..."}));
 
         // Every command is offered; the COM items follow the ports present when the menu opens.
         for (int id : {32786, 32785, 32787, 32843, 32840, 32851, 32849, 32844, 32841, 32845, 32842, 32853, 32854, 32855,
@@ -165,15 +167,17 @@ private slots:
         SUiApp ui;
         QVERIFY(ui.Start());
         CMainFrame& frame = ui.Frame();
-        std::vector<int> ids;
-        for (QAction* action : frame.ToolBar()->actions())
-            ids.push_back(action->isSeparator() ? 0 : action->data().toInt());
-        // Buttons in resource order; the port box and the state box at the end, set apart.
+        // Buttons in resource order, each the one action of its command under the toolbar's
+        // id; the port box and the state box at the end, set apart.
         const std::vector<int> expected = {32857, 0,     32786, 32785, 32787, 0,     32840, 32849, 32841,
                                            32842, 0,     32853, 32854, 32855, 0,     32839, 0,     32780,
                                            32858, 32781, 32788, 0,     32837, 32838, 0,     32784, 32783,
                                            0,     0,     0};
-        QCOMPARE(ids, expected);
+        const QList<QAction*> buttons = frame.ToolBar()->actions();
+        QCOMPARE(buttons.size(), qsizetype(expected.size()));
+        for (size_t i = 0; i + 2 < expected.size(); ++i)
+            QVERIFY2(expected[i] ? buttons[int(i)] == frame.Action(expected[i]) : buttons[int(i)]->isSeparator(),
+                     std::to_string(i).c_str());
         frame.resize(1280, 800);  // a small screen gets smaller buttons
         QCOMPARE(frame.ToolBar()->iconSize(), QSize(32, 32));
         QCOMPARE(frame.Action(32786)->toolTip(), QString("Load NV Items from BRT File"));
@@ -213,9 +217,9 @@ private slots:
             const int command = kind == "brt" ? 32786 : kind == "cnv" ? 32840 : 32853;
             ui.chooser.paths = {ui.Path(name)};
             ui.Frame().Action(command)->trigger();
-            QCOMPARE(ui.chooser.asked.back().filterLabel, "output files (*." + kind + ")");
-            QCOMPARE(ui.chooser.asked.back().defaultExtension, kind);
-            QCOMPARE(ui.chooser.asked.back().initialName, "*." + kind);
+            QCOMPARE(ui.chooser.LastAsked().filterLabel, "output files (*." + kind + ")");
+            QCOMPARE(ui.chooser.LastAsked().defaultExtension, kind);
+            QCOMPARE(ui.chooser.LastAsked().initialName, "*." + kind);
             QCOMPARE(ValuesById(ui.Doc().Items()), expected);
             QCOMPARE(ui.Doc().AllEntries().GetCount(), ui.Doc().Items().GetSize());
             CNVTreeView& tree = ui.Frame().ItemsTree();
@@ -251,17 +255,22 @@ private slots:
         const std::vector<std::string> top = TopLevelTexts(items);
         QVERIFY(std::find(top.begin(), top.end(), "Subscription 1: SECURITY") != top.end());
         QCOMPARE(top.back(), std::string("Item files"));
-        QTreeWidgetItem* file = items.topLevelItem(items.topLevelItemCount() - 1)->child(0)->child(0);
-        items.setCurrentItem(file);
+        QTreeWidgetItem* files = items.topLevelItem(items.topLevelItemCount() - 1);
+        QVERIFY(files && files->child(0) && files->child(0)->child(0));
+        items.setCurrentItem(files->child(0)->child(0));
         CNVContentView& content = ui.Frame().ContentView();
         QCOMPARE(RowTexts(content, 0), (std::vector<std::string>{"Path", "/nv/item_files/a", "", "NV_Items"}));
-        QCOMPARE(RowTexts(content, 1)[1], std::string("20"));
-        QCOMPARE(RowTexts(content, 3)[2], std::string("AB AB AB AB"));
+        QCOMPARE(CellText(content, 1, 1), std::string("20"));
+        QCOMPARE(CellText(content, 3, 2), std::string("AB AB AB AB"));
+        // Pictured as the other nodes, and the sixteen bytes of a row shown whole.
+        for (QTreeWidgetItem* node = files->child(0)->child(0); node; node = node->parent()) QVERIFY(!node->icon(0).isNull());
+        QVERIFY(content.columnWidth(CNVContentView::kHexValue) >=
+                content.fontMetrics().horizontalAdvance(QString::fromStdString(CellText(content, 2, 2))));
 
         // The first file type keeps the layout the items came in; the second chooses it for others.
         ui.chooser.paths = {ui.Path("same.qcn")};
         ui.Frame().Action(CMainFrame::kSaveAllQcn)->trigger();
-        QCOMPARE(ui.chooser.asked.back().otherFilterLabel, std::string("QCN, numbered-items layout (*.qcn)"));
+        QCOMPARE(ui.chooser.LastAsked().otherFilterLabel, std::string("QCN, numbered-items layout (*.qcn)"));
         std::string found;
         QVERIFY(ReadBackupTree(ui.Path("same.qcn"), tree, form, error));
         QCOMPARE(DetectQcnLayout(tree, found), EQcnLayout::Numbered);
@@ -331,8 +340,8 @@ private slots:
             QVERIFY(!ReadBytes(ui.Path(std::string("menu.") + kind)).empty());
             if (std::string(kind) != "qcn")  // a compound file's layout may differ in unused sectors
                 QCOMPARE(ReadBytes(ui.Path(std::string("menu.") + kind)), ReadBytes(ui.Path(std::string("direct.") + kind)));
-            QCOMPARE(ui.chooser.asked.back().filterLabel, "output files (*." + std::string(kind) + ")");
-            QVERIFY(ui.chooser.asked.back().overwritePrompt);
+            QCOMPARE(ui.chooser.LastAsked().filterLabel, "output files (*." + std::string(kind) + ")");
+            QVERIFY(ui.chooser.LastAsked().overwritePrompt);
         }
     }
 
@@ -342,7 +351,7 @@ private slots:
         WriteFile(ui.Path("NVTypesDefine.def"), "pair_type;uint8 a;uint8 b;\nuint8;uint8 value;\n");
         ui.chooser.paths = {ui.Path("NVTypesDefine.def")};
         ui.Frame().Action(32852)->trigger();
-        QCOMPARE(ui.chooser.asked.back().filterLabel, std::string("def files (*.def)"));
+        QCOMPARE(ui.chooser.LastAsked().filterLabel, std::string("def files (*.def)"));
         QVERIFY(ui.Doc().Decoder().SelectType("pair_type"));
         QVERIFY(ReadFile(ui.Path("NVTypes.typ")).find("pair_type;uint8 a;uint8 b;") != std::string::npos);
 
@@ -355,14 +364,14 @@ private slots:
         ui.chooser.paths = {ui.Path("NVItemsDefine.def")};
         ui.Frame().Action(32852)->trigger();
         QCOMPARE(ReadFile(ui.Path("NVTypes.typ")), good);
-        QVERIFY(ui.sink.Messages().back().find("could not be converted") != std::string::npos);
+        QVERIFY(Last(ui.sink.Messages()).find("could not be converted") != std::string::npos);
         // Some types bad: asked first; No keeps the file, Yes replaces it and keeps the old one as .bak.
         WriteFile(ui.Path("mixed.def"), "fine_type;uint8 a;\nbroken_type;no_such_type b;\n");
         for (bool yes : {false, true}) {
             ui.sink.answers = {yes};
             ui.chooser.paths = {ui.Path("mixed.def")};
             ui.Frame().Action(32852)->trigger();
-            QVERIFY(ui.sink.Questions().back().find("2 NV types were read, 1 of them") != std::string::npos);
+            QVERIFY(Last(ui.sink.Questions()).find("2 NV types were read, 1 of them") != std::string::npos);
             QCOMPARE(ui.Doc().Decoder().SelectType("fine_type"), yes);
         }
         QCOMPARE(ReadFile(ui.Path("NVTypes.typ.bak")), good);
@@ -410,9 +419,12 @@ private slots:
     void aboutBoxShowsIconNameAndVersion() {
         CAboutDialog about;
         QCOMPARE(about.windowTitle(), QString("About Tessiva"));
-        QCOMPARE(about.findChild<QLabel*>("AboutText")->text(), QString("Tessiva\nVersion 1.5"));
-        QVERIFY(!about.findChild<QLabel*>("AboutIcon")->pixmap().isNull());
+        auto* text = about.findChild<QLabel*>("AboutText");
+        auto* icon = about.findChild<QLabel*>("AboutIcon");
         QPushButton* ok = about.findChild<QPushButton*>();
+        QVERIFY(text && icon && ok);
+        QCOMPARE(text->text(), QString("Tessiva\nVersion 1.5"));
+        QVERIFY(!icon->pixmap().isNull());
         QCOMPARE(ok->text(), QString("OK"));
         QVERIFY(ok->isDefault());
         QTimer::singleShot(0, ok, &QPushButton::click);

@@ -64,7 +64,7 @@ private slots:
         QVERIFY(barSeen);
         QVERIFY(!dialog.isVisible());
         QVERIFY(dialog.windowFlags() & Qt::CustomizeWindowHint);
-        QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
+        QVERIFY(!(dialog.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint)));
     }
 
     void cancelRaisesAStopQuestionAndNoLetsTheJobGoOn() {
@@ -132,32 +132,37 @@ private slots:
         }
     }
 
-    void enterEscapeAndCloseDoNotEndARunningJob() {
+    void escapeAndCloseActAsCancelEnterDoesNothing() {
         CTestFrontend sink;
+        QWidget owner;
+        owner.show();
         CProgressDialog dialog;
+        dialog.SetOwnerWindow(&owner);
         CJobControl jobs(dialog, sink, kTestStartPause);
-        std::atomic<bool> release{false};
-        int pokes = 0;
-        bool stayedOpen = true;
-        WhileRunning(dialog, [&] {
-            if (pokes < 3) {
-                const int keys[] = {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter};
-                QTest::keyClick(&dialog, static_cast<Qt::Key>(keys[pokes]));
-                dialog.close();
-                ++pokes;
+        for (const bool escape : {true, false}) {
+            sink.answers = {true};  // "stop?" Yes
+            std::atomic<bool> release{false};
+            bool stayedOpen = true, ownedByTheWindow = false;
+            WhileRunning(dialog, [&] {
+                if (release || !dialog.CancelButton()->isEnabled()) return;
+                QTest::keyClick(&dialog, Qt::Key_Return);
+                QTest::keyClick(&dialog, Qt::Key_Enter);
+                if (jobs.IsStopRequested()) stayedOpen = false;  // Enter stopped it
+                if (escape) QTest::keyClick(&dialog, Qt::Key_Escape);
+                else dialog.close();
                 stayedOpen = stayedOpen && dialog.isVisible();
-            } else {
+                ownedByTheWindow = dialog.windowHandle()->transientParent() == owner.windowHandle();
                 release = true;
-            }
-        });
-        const bool result = jobs.Run("keys", [&] {
-            jobs.EnableCancel();
-            while (!release) Sleep(1);
-            return jobs.PostJobCompleted();
-        }).IsCompleted();
-        QVERIFY(result);
-        QCOMPARE(pokes, 3);
-        QVERIFY(stayedOpen);
+            });
+            const SOutcome outcome = jobs.Run("keys", [&] {
+                jobs.EnableCancel();
+                while (!release) Sleep(1);
+                return jobs.ConfirmStop("Stop?") ? jobs.PostJobStopped() : jobs.PostJobCompleted();
+            });
+            QVERIFY(outcome.IsStopped());
+            QVERIFY(stayedOpen);
+            QVERIFY(ownedByTheWindow);
+        }
     }
 
     void theNextJobShowsItsOwnCaptionAndAnEmptyBar() {

@@ -1,5 +1,6 @@
-// Pictures of the window for a person to look at; runs only when TESSIVA_SHOTS names a folder
-// of description files (pictures go to TESSIVA_SHOTS_OUT, default the current folder).
+// Pictures of the window for a person to look at; runs when TESSIVA_SHOTS names a folder of
+// description files (pictures go to TESSIVA_SHOTS_OUT, default the current folder). ctest runs
+// it on the examples as ui_screenshots, pictures in build/shots.
 #include "phone/com_ports.h"
 #include "ui/main_frame.h"
 #include "ui/message_box_sink.h"
@@ -10,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPalette>
@@ -39,6 +41,7 @@ private slots:
         const QByteArray dir = qgetenv("TESSIVA_SHOTS");
         if (dir.isEmpty()) QSKIP("TESSIVA_SHOTS not set");
         const QString out = qEnvironmentVariable("TESSIVA_SHOTS_OUT", ".");
+        QVERIFY(QDir().mkpath(out));
         CTestFrontend sink;
         CScriptedChooser chooser;
         CTessivaApp app(&sink, &chooser);
@@ -100,13 +103,15 @@ private slots:
             QTest::qWait(100);
             QVERIFY(frame.grab().save(out + "/" + name));
         }
-        // A dark palette, as a dark desktop theme sets it.
+        // A dark palette, as a dark desktop theme sets it, on the small screen and a large one.
         const QPalette light = QApplication::palette();
         QApplication::setPalette(DarkPalette());
         QTest::qWait(100);
+        QVERIFY(frame.grab().save(out + "/shot-small-dark.png"));
+        frame.resize(1600, 1000);
+        QTest::qWait(100);
         QVERIFY(frame.grab().save(out + "/shot-dark.png"));
         QApplication::setPalette(light);
-        frame.resize(1600, 1000);
 
         // "Choice Com" with a simulated USB port.
         frame.SetPortLister([](std::vector<SComPort>& ports) {
@@ -183,7 +188,7 @@ private slots:
         frame.Action(CMainFrame::kLoadQcn)->trigger();
         items.expandAll();
         QTreeWidgetItem* files = items.topLevelItem(items.topLevelItemCount() - 1);
-        if (files->childCount() > 0 && files->child(0)->childCount() > 0) items.setCurrentItem(files->child(0)->child(0));
+        if (files && files->childCount() > 0 && files->child(0)->childCount() > 0) items.setCurrentItem(files->child(0)->child(0));
         QTest::qWait(50);
         QVERIFY(frame.grab().save(out + "/shot-numbered.png"));
     }

@@ -8,7 +8,7 @@
 #include "ui/find_dialog.h"
 #include "jobs/job_control.h"
 #include "ui/main_frame.h"
-#include "ui/ower_write_dialog.h"
+#include "ui/overwrite_dialog.h"
 #include "ui/spc_code_dialog.h"
 #include "app/tessiva_app.h"
 #include "jobs/text_translation.h"
@@ -105,7 +105,7 @@ private slots:
         CFindDialog find(&frame);
         CSPCCodeDialog spc(&frame);
         CAboutDialog about(&frame);
-        COwerWriteDialog overwrite(&frame);
+        COverwriteDialog overwrite(&frame);
         CDownloadReport report;
         report.Add(441, -1, "NV_BAND_PREF_I", CDownloadReport::EResult::Protected, CDownloadReport::ProtectedText("NV_BAND_PREF_I"));
         report.Add(9, -1, "NV_PREF_MODE_I", CDownloadReport::EResult::Verified);

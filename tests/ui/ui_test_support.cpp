@@ -1,10 +1,13 @@
 #include "ui_test_support.h"
 
 #include "ui/doc_views.h"
+#include "ui/find_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/nv_tree_view.h"
 #include "app/tessiva_app.h"
 
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTreeWidget>
 #include <cstdio>
 
@@ -15,6 +18,7 @@ std::vector<SUiTestRegistry::STest>& SUiTestRegistry::All() {
 
 bool CScriptedChooser::Next(const SFileDialogRequest& request, std::string& path) {
     asked.push_back(request);
+    initialFilter = request.chosenFilter ? *request.chosenFilter : -1;
     if (paths.empty()) return false;
     if (request.chosenFilter) *request.chosenFilter = filter;
     path = paths.front();
@@ -113,6 +117,31 @@ std::vector<std::string> RowTexts(const QTreeWidget& view, int row) {
     if (row < 0 || row >= view.topLevelItemCount()) return texts;
     for (int c = 0; c < view.columnCount(); ++c) texts.push_back(view.topLevelItem(row)->text(c).toStdString());
     return texts;
+}
+
+std::string Last(const std::vector<std::string>& texts) { return texts.empty() ? "(none)" : texts.back(); }
+
+std::string CellText(const QTreeWidget& view, int row, int column) {
+    const std::vector<std::string> texts = RowTexts(view, row);
+    if (column < 0 || static_cast<size_t>(column) >= texts.size())
+        return "(no cell " + std::to_string(row) + "," + std::to_string(column) + ")";
+    return texts[static_cast<size_t>(column)];
+}
+
+void ClickButton(QWidget& dialog, const QString& text) {
+    for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+        if (button->text() != text) continue;
+        button->click();
+        return;
+    }
+    QFAIL(qPrintable("no button " + text + " in " + dialog.metaObject()->className()));
+}
+
+std::function<void(CFindDialog&)> Search(const QString& text, const char* button) {
+    return [text, button](CFindDialog& dialog) {
+        dialog.Edit()->setText(text);
+        ClickButton(dialog, button);
+    };
 }
 
 QPalette DarkPalette() {

@@ -2,8 +2,11 @@
 #include "doc/file_chooser.h"
 #include "test_support.h"
 
+#include <QApplication>
 #include <QObject>
 #include <QPalette>
+#include <QTest>
+#include <QTimer>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -16,6 +19,7 @@ class CNVItemArray;
 class CTessivaApp;
 class CTessivaDoc;
 class CNVTreeView;
+class CFindDialog;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -41,10 +45,13 @@ class CScriptedChooser : public IFileChooser {
 public:
     bool ChooseOpenFile(const SFileDialogRequest& request, std::string& path) override { return Next(request, path); }
     bool ChooseSaveFile(const SFileDialogRequest& request, std::string& path) override { return Next(request, path); }
+    // The last request, or an empty one when no dialog was asked for.
+    SFileDialogRequest LastAsked() const { return asked.empty() ? SFileDialogRequest{} : asked.back(); }
 
     std::deque<std::string> paths;
     std::vector<SFileDialogRequest> asked;
     int filter = 0;  // the file type picked where a dialog offers two
+    int initialFilter = -1;  // the file type the last dialog started on
 
 private:
     bool Next(const SFileDialogRequest& request, std::string& path);
@@ -90,3 +97,37 @@ std::vector<std::string> TopLevelTexts(const QTreeWidget& tree);
 std::vector<std::string> ChildTexts(const QTreeWidgetItem* node);
 QTreeWidgetItem* FindNode(const CNVTreeView& tree, const std::string& text);
 std::vector<std::string> RowTexts(const QTreeWidget& view, int row);
+// The last of texts, or a text saying there is none.
+std::string Last(const std::vector<std::string>& texts);
+// One cell's text; for a cell the view lacks a text saying so, which no compare expects.
+std::string CellText(const QTreeWidget& view, int row, int column);
+
+// Answers each modal dialog of type T that comes up while body runs with the next answer; a
+// dialog beyond the script is rejected, and so is one an answer leaves open after a failed
+// check, so the test goes on to its end. Returns how many came up.
+template <class T>
+int Answering(std::deque<std::function<void(T&)>> answers, const std::function<void()>& body) {
+    int shown = 0;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) return;
+        ++shown;
+        if (!answers.empty()) {
+            auto answer = std::move(answers.front());
+            answers.pop_front();
+            answer(*dialog);
+            if (!QTest::currentTestFailed()) return;
+        }
+        if (dialog->isVisible()) dialog->reject();
+    });
+    timer.start();
+    body();
+    return shown;
+}
+
+// Clicks the button of that text; a missing button fails the test.
+void ClickButton(QWidget& dialog, const QString& text);
+// The answer to the Find dialog: text typed, then the button clicked.
+std::function<void(CFindDialog&)> Search(const QString& text, const char* button = "Find");

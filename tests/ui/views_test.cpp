@@ -99,13 +99,13 @@ private slots:
 
         ui.Select(ui.Items(), "(Id=57) NV_DIAL_I");
         QCOMPARE(ui.List().topLevelItemCount(), 1);
-        QCOMPARE(RowTexts(ui.List(), 0)[0], std::string("NV_DIAL_I"));
+        QCOMPARE(CellText(ui.List(), 0, 0), std::string("NV_DIAL_I"));
         QCOMPARE(ui.Content().topLevelItemCount(), 4);
-        QCOMPARE(RowTexts(ui.Content(), 0)[0], std::string("address"));
-        QCOMPARE(RowTexts(ui.Content(), 2)[3], std::string("uint16"));
+        QCOMPARE(CellText(ui.Content(), 0, 0), std::string("address"));
+        QCOMPARE(CellText(ui.Content(), 2, 3), std::string("uint16"));
         QCOMPARE(ui.Content().ItemName(), std::string("NV_DIAL_I"));
         const CNVItem& dial = ui.Record("NV_DIAL_I");
-        QCOMPARE(RowTexts(ui.Content(), 0)[1], std::to_string(dial.Value()[0]));
+        QCOMPARE(CellText(ui.Content(), 0, 1), std::to_string(dial.Value()[0]));
 
         // A row of a group list shows its fields; clearing the row selection clears them.
         ui.Select(ui.Items(), "SECURITY");
@@ -122,7 +122,7 @@ private slots:
             if (item.Name() == "NV_BAND_PREF_I") item.SetActive(CNVItem::kUnreadable);
         });
         ui.Select(ui.Items(), "(Id=441) NV_BAND_PREF_I");
-        QCOMPARE(RowTexts(ui.List(), 0)[2], std::string("X"));
+        QCOMPARE(CellText(ui.List(), 0, 2), std::string("X"));
 
         ui.Select(ui.Items(), "(Id=99) NV_MYSTERY_I");
         QCOMPARE(ui.sink.Messages(),
@@ -148,7 +148,7 @@ private slots:
         QTest::mouseDClick(ui.Content().viewport(), Qt::LeftButton, {}, ui.Cell(2, 1));
         CItemWindow* editor = ui.Content().Editor();
         QVERIFY(editor);
-        QCOMPARE(editor->text().toStdString(), RowTexts(ui.Content(), 2)[1]);
+        QCOMPARE(editor->text().toStdString(), CellText(ui.Content(), 2, 1));
         QVERIFY(editor->geometry().intersects(ui.Content().visualRect(ui.Content().model()->index(2, 1))));
         QTest::keyClicks(editor, "4660");
         QTest::keyClick(editor, Qt::Key_Return);
@@ -159,13 +159,13 @@ private slots:
         expected[3] = 0x12;
         QCOMPARE(ui.Record("NV_DIAL_I").Value(), expected);
         QCOMPARE(ui.Record("NV_DIAL_I").Active(), int16_t(CNVItem::kActive));
-        QCOMPARE(RowTexts(ui.Content(), 2)[1], std::string("4660"));
-        QCOMPARE(RowTexts(ui.Content(), 2)[2], ui.Doc().Decoder().Field(2).HexText());
+        QCOMPARE(CellText(ui.Content(), 2, 1), std::string("4660"));
+        QCOMPARE(CellText(ui.Content(), 2, 2), ui.Doc().Decoder().Field(2).HexText());
 
         // Selecting the item again shows it active.
         ui.Select(ui.Items(), "PHONEBOOK");
         ui.Select(ui.Items(), "(Id=57) NV_DIAL_I");
-        QCOMPARE(RowTexts(ui.List(), 0)[2], std::string("Y"));
+        QCOMPARE(CellText(ui.List(), 0, 2), std::string("Y"));
     }
 
     void aHexEditCommitsOnFocusLossAndAnUntouchedEditorChangesNothing() {
@@ -191,7 +191,7 @@ private slots:
         QVERIFY(!ui.Content().Editor());
         QCOMPARE(ui.Record("NV_BAND_PREF_I").Value(), (std::vector<uint8_t>{0xEF, 0xBE}));
         QCOMPARE(ui.Record("NV_BAND_PREF_I").Active(), int16_t(CNVItem::kActive));
-        QCOMPARE(RowTexts(ui.Content(), 0)[1], std::string("48879"));
+        QCOMPARE(CellText(ui.Content(), 0, 1), std::string("48879"));
     }
 
     void anOpenEditIsCommittedBeforeACommandSavesTheItems() {
@@ -274,7 +274,7 @@ private slots:
         QVERIFY(ui.EntriesSplitTheDatabase());
         QCOMPARE(TopLevelTexts(ui.Items()), itemsNodes);
         QCOMPARE(ui.List().topLevelItemCount(), 4);
-        QCOMPARE(RowTexts(ui.List(), 0)[0], std::string("NV_PREF_MODE_I"));
+        QCOMPARE(CellText(ui.List(), 0, 0), std::string("NV_PREF_MODE_I"));
 
         // The size column; a second click gives the same order.
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},

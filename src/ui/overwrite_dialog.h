@@ -8,15 +8,14 @@ class QLabel;
 class QPushButton;
 
 // "Overwrite": asked once per record of a merge that exists on both sides. Each button
-// stores its answer and ends the dialog; closing it otherwise (Escape or Enter) keeps the last
-// answer, so a key meant for the next prompt never overwrites a record by itself.
-// One object serves a whole merge, so the last answer carries over between showings.
-class COwerWriteDialog : public QDialog, public IOverwritePrompt {
+// stores its answer and ends the dialog; closing it otherwise (Escape, Enter, the close
+// button) answers Skip, so no key and no stray click overwrites a record by itself.
+class COverwriteDialog : public QDialog, public IOverwritePrompt {
     Q_OBJECT
 public:
-    explicit COwerWriteDialog(QWidget* parent = nullptr);
+    explicit COverwriteDialog(QWidget* parent = nullptr);
 
-    // IOverwritePrompt: shows message modally and returns m_result.
+    // IOverwritePrompt: shows message modally and returns the answer.
     int Ask(const std::string& message) override;
 
     int Result() const { return m_result; }
@@ -30,8 +29,8 @@ protected:
 private:
     void Answer(int answer);
 
-    std::string m_message;
-    int m_result = kOverwrite;
+    static constexpr int kButtonCount = 5;
+    int m_result = kSkip;
     QLabel* m_messageLabel;
-    QPushButton* m_buttons[4];
+    QPushButton* m_buttons[kButtonCount];
 };

@@ -1,0 +1,264 @@
+#include "phone/efs_client.h"
+
+#include "phone/diag_commands.h"
+#include "phone/diag_link.h"
+#include "jobs/text_translation.h"
+
+#include <algorithm>
+
+namespace {
+constexpr int kMaxDepth = 32;
+constexpr int32_t kMaxEntries = 100000;
+constexpr int32_t kFileMode = 0644;
+constexpr int32_t kFolderMode = 0755;
+}  // namespace
+
+std::string JoinEfsPath(const std::string& folder, const std::string& name) {
+    if (folder.empty() || folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+CEfsClient::CEfsClient(std::shared_ptr<CDiagLink> link) : m_link(std::move(link)) {}
+
+bool CEfsClient::Fail(const std::string& path, const std::string& reason, int32_t error) {
+    m_error = path.empty() ? reason : FillText(TrText("CEfsClient", "%1: %2"), {path, reason});
+    m_errno = error;
+    return false;
+}
+
+bool CEfsClient::FailMalformed(const std::string& path) {
+    return Fail(path, TrText("CEfsClient", "the phone sent a malformed file system reply"));
+}
+
+bool CEfsClient::FailTooLarge(const std::string& path) {
+    return Fail(path, TrText("CEfsClient", "the file is larger than 64 MB"));
+}
+
+bool CEfsClient::Hello() {
+    if (m_subsystem) return true;
+    if (!m_link) return Fail("", TrText("CEfsClient", "Not connected to a phone."));
+    const std::string none = TrText("CEfsClient", "The phone does not answer the file system commands.");
+    if (m_noFileSystem) return Fail("", none);
+    for (const uint8_t subsystem : {kEfsSubsystem, kEfsAltSubsystem}) {
+        std::vector<uint8_t> reply;
+        uint8_t refused = 0;
+        ++m_requests;
+        if (m_link->Request(EncodeEfsRequest(EfsHelloRequest(subsystem)), reply, refused)) {
+            SEfsMessage hello;
+            if (!DecodeEfsReply(reply, hello))
+                return FailMalformed("");
+            m_subsystem = subsystem;
+            return true;
+        }
+        if (refused != kDiagBadCommand) return Fail("", m_link->LastError());
+    }
+    m_noFileSystem = true;
+    return Fail("", none);
+}
+
+bool CEfsClient::Call(SEfsMessage request, SEfsMessage& reply, const std::string& path) {
+    if (!Hello()) return false;
+    request.subsystem = m_subsystem;
+    std::vector<uint8_t> bytes;
+    uint8_t refused = 0;
+    ++m_requests;
+    if (!m_link->Request(EncodeEfsRequest(request), bytes, refused)) return Fail(path, m_link->LastError());
+    if (!DecodeEfsReply(bytes, reply))
+        return FailMalformed(path);
+    const int field = EfsErrnoField(request.command);
+    const int32_t error = field >= 0 ? reply.Field(static_cast<size_t>(field)) : 0;
+    if (error != kEfsOk) return Fail(path, EfsErrnoText(error), error);
+    return true;
+}
+
+bool CEfsClient::Simple(uint16_t command, std::vector<int32_t> fields, const std::string& path) {
+    SEfsMessage request, reply;
+    request.command = command;
+    request.fields = std::move(fields);
+    request.text = path;
+    return Call(std::move(request), reply, path);
+}
+
+bool CEfsClient::Stat(const std::string& path, SEfsStat& stat) {
+    SEfsMessage request, reply;
+    request.command = kEfsStat;
+    request.text = path;
+    if (!Call(std::move(request), reply, path)) return false;
+    stat.mode = reply.Field(1);
+    stat.size = reply.Field(2);
+    stat.links = reply.Field(3);
+    stat.mtime = reply.Field(5);
+    return true;
+}
+
+bool CEfsClient::ListFolder(const std::string& path, std::vector<SEfsEntry>& entries) {
+    entries.clear();
+    SEfsMessage request, reply;
+    request.command = kEfsOpenDir;
+    request.text = path;
+    if (!Call(request, reply, path)) return false;
+    const int32_t handle = reply.Field(0);
+    bool ok = true;
+    // An empty name ends the listing; the entry type does not (0 is also a regular file).
+    for (int32_t sequence = 1;; ++sequence) {
+        if (sequence > kMaxEntries) {
+            ok = Fail(path, TrText("CEfsClient", "the phone's listing does not end"));
+            break;
+        }
+        request = SEfsMessage();
+        request.command = kEfsReadDir;
+        request.fields = {handle, sequence};
+        if (!Call(request, reply, path)) {
+            ok = false;
+            break;
+        }
+        if (reply.Field(1) != sequence) {
+            ok = Fail(path, TrText("CEfsClient", "the phone answered for another entry of the listing"));
+            break;
+        }
+        if (reply.text.empty()) break;
+        if (reply.text == "." || reply.text == "..") continue;
+        entries.push_back({reply.text, reply.Field(3), reply.Field(4), reply.Field(5)});
+    }
+    const std::string error = m_error;
+    const int32_t errnoValue = m_errno;
+    const bool closed = Simple(kEfsCloseDir, {handle}, path);
+    if (!ok) {
+        m_error = error;
+        m_errno = errnoValue;
+    }
+    return ok && closed;
+}
+
+bool CEfsClient::CollectFiles(const std::string& folder, int depth, std::vector<SEfsFile>& files) {
+    if (depth > kMaxDepth) return Fail(folder, TrText("CEfsClient", "folders nested too deep"));
+    std::vector<SEfsEntry> entries;
+    if (!ListFolder(folder, entries)) return false;
+    for (const SEfsEntry& entry : entries) {
+        const std::string path = JoinEfsPath(folder, entry.name);
+        if (entry.IsFolder()) {
+            if (!CollectFiles(path, depth + 1, files)) return false;
+        } else if (entry.type != kEfsEntryLink) {
+            files.push_back({path, entry.size});
+        }
+    }
+    return true;
+}
+
+bool CEfsClient::ListFiles(const std::string& root, std::vector<SEfsFile>& files) {
+    files.clear();
+    return CollectFiles(root, 0, files);
+}
+
+bool CEfsClient::Open(const std::string& path, int32_t flags, int32_t mode, int32_t& fd) {
+    SEfsMessage request, reply;
+    request.command = kEfsOpen;
+    request.fields = {flags, mode};
+    request.text = path;
+    if (!Call(std::move(request), reply, path)) return false;
+    fd = reply.Field(0);
+    return true;
+}
+
+bool CEfsClient::Close(int32_t fd, bool ok, const std::string& path) {
+    if (!ok) {
+        // The file failed already: close it if the link still works, and keep that reason.
+        const std::string error = m_error;
+        const int32_t errnoValue = m_errno;
+        Simple(kEfsClose, {fd}, path);
+        m_error = error;
+        m_errno = errnoValue;
+        return false;
+    }
+    return Simple(kEfsClose, {fd}, path);
+}
+
+bool CEfsClient::ReadFile(const std::string& path, std::vector<uint8_t>& data) {
+    data.clear();
+    int32_t fd = 0;
+    if (!Open(path, kEfsReadOnly, 0, fd)) return false;
+    bool ok = true;
+    for (;;) {
+        SEfsMessage request, reply;
+        request.command = kEfsRead;
+        const auto offset = static_cast<int32_t>(data.size());
+        request.fields = {fd, static_cast<int32_t>(kEfsChunk), offset};
+        if (!Call(std::move(request), reply, path)) {
+            ok = false;
+            break;
+        }
+        const int32_t got = reply.Field(2);
+        if (reply.Field(1) != offset || got < 0 || static_cast<size_t>(got) > kEfsChunk ||
+            reply.data.size() < static_cast<size_t>(got)) {
+            ok = FailMalformed(path);
+            break;
+        }
+        if (data.size() + static_cast<size_t>(got) > kMaxFileSize) {
+            ok = FailTooLarge(path);
+            break;
+        }
+        data.insert(data.end(), reply.data.begin(), reply.data.begin() + got);
+        if (static_cast<size_t>(got) < kEfsChunk) break;
+    }
+    if (!Close(fd, ok, path)) {
+        data.clear();  // half a file is no file
+        return false;
+    }
+    return true;
+}
+
+bool CEfsClient::WriteFile(const std::string& path, const std::vector<uint8_t>& data, bool makeFolders) {
+    if (data.size() > kMaxFileSize) return FailTooLarge(path);
+    if (makeFolders) {
+        const size_t slash = path.find_last_of('/');
+        if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash))) return false;
+    }
+    int32_t fd = 0;
+    if (!Open(path, kEfsWriteOnly | kEfsCreate | kEfsTruncate, kFileMode, fd)) return false;
+    bool ok = true;
+    for (size_t offset = 0; offset < data.size(); offset += kEfsChunk) {
+        const size_t length = std::min(kEfsChunk, data.size() - offset);
+        SEfsMessage request, reply;
+        request.command = kEfsWrite;
+        request.fields = {fd, static_cast<int32_t>(offset)};
+        request.data.assign(data.begin() + static_cast<long>(offset),
+                            data.begin() + static_cast<long>(offset + length));
+        if (!Call(std::move(request), reply, path)) {
+            ok = false;
+            break;
+        }
+        if (reply.Field(1) != static_cast<int32_t>(offset)) {
+            ok = FailMalformed(path);
+            break;
+        }
+        if (reply.Field(2) != static_cast<int32_t>(length)) {
+            ok = Fail(path, FillText(TrText("CEfsClient", "the phone took %1 of %2 bytes at offset %3"),
+                                     {std::to_string(reply.Field(2)), std::to_string(length), std::to_string(offset)}));
+            break;
+        }
+    }
+    return Close(fd, ok, path);
+}
+
+bool CEfsClient::MakeFolder(const std::string& path) { return Simple(kEfsMkdir, {kFolderMode}, path); }
+
+bool CEfsClient::MakeFolders(const std::string& path) {
+    for (size_t slash = 1; slash != std::string::npos && slash <= path.size();) {
+        const size_t next = path.find('/', slash);
+        const std::string folder = path.substr(0, next);
+        slash = next == std::string::npos ? next : next + 1;
+        if (folder.empty() || folder.back() == '/' || m_knownFolders.count(folder)) continue;
+        if (!MakeFolder(folder) && m_errno != kEfsExists) return false;
+        m_knownFolders.insert(folder);
+    }
+    return true;
+}
+
+bool CEfsClient::RemoveFile(const std::string& path) { return Simple(kEfsUnlink, {}, path); }
+
+bool CEfsClient::RemoveFolder(const std::string& path) {
+    // The folder and whatever was made below it are no longer known to exist.
+    for (auto it = m_knownFolders.lower_bound(path); it != m_knownFolders.end() && it->rfind(path, 0) == 0;)
+        it = m_knownFolders.erase(it);
+    return Simple(kEfsRmdir, {}, path);
+}

@@ -1,0 +1,195 @@
+// The subscription, mode and file system commands of the link against the bytes a phone
+// exchanges: each row scripts the requests the link must send and the replies it gets.
+#include "phone/diag_frame_decoder.h"
+#include "phone/diag_framing.h"
+#include "phone/diag_link.h"
+#include "phone/efs_client.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+
+using ::testing::HasSubstr;
+
+namespace {
+using Bytes = std::vector<uint8_t>;
+
+// "4B 13 'ab' 00*3": hex bytes, quoted text without its zero, and repeats of one byte.
+Bytes Hex(const std::string& text) {
+    Bytes out;
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] == ' ') {
+            ++i;
+        } else if (text[i] == '\'') {
+            const size_t end = text.find('\'', i + 1);
+            out.insert(out.end(), text.begin() + static_cast<long>(i) + 1, text.begin() + static_cast<long>(end));
+            i = end + 1;
+        } else {
+            const auto byte = static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16));
+            i += 2;
+            size_t times = 1;
+            if (i < text.size() && text[i] == '*') {
+                size_t used = 0;
+                times = std::stoul(text.substr(i + 1), &used);
+                i += 1 + used;
+            }
+            out.insert(out.end(), times, byte);
+        }
+    }
+    return out;
+}
+
+// A phone that answers from a script and notes every request that differs from it.
+class CScriptedPhone : public ISerialTransport {
+public:
+    std::deque<std::pair<Bytes, Bytes>> script;
+    std::vector<std::string> wrong;
+
+    bool Open(const std::string&, std::string&) override { return true; }
+    void Close() override {}
+    bool IsOpen() const override { return true; }
+    void DiscardInput() override {}
+    bool Write(const uint8_t* bytes, size_t length, Clock::time_point, std::string&) override {
+        m_decoder.Feed(bytes, length);
+        Bytes request;
+        while (m_decoder.PopFrame(request)) {
+            if (script.empty()) {
+                wrong.push_back("unexpected request of " + std::to_string(request.size()) + " bytes");
+                continue;
+            }
+            if (request != script.front().first)
+                wrong.push_back("request " + std::to_string(m_count) + " differs from the script");
+            const Bytes frame = EncodeDiagFrame(script.front().second, false);
+            m_pending.insert(m_pending.end(), frame.begin(), frame.end());
+            script.pop_front();
+            ++m_count;
+        }
+        return true;
+    }
+    long Read(uint8_t* buffer, size_t size, Clock::time_point, std::string&) override {
+        const size_t n = std::min(size, m_pending.size());
+        std::copy_n(m_pending.begin(), n, buffer);
+        m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<long>(n));
+        return static_cast<long>(n);  // 0: the phone said nothing more
+    }
+
+private:
+    CDiagFrameDecoder m_decoder;
+    Bytes m_pending;
+    int m_count = 0;
+};
+
+const std::string kHello13 = "4B 13 00 00 " + std::string("00 00 10 00 ") + "00 00 10 00 00 00 10 00 00 00 10 00 "
+                             "00 00 10 00 00 00 10 00 01 00 00 00 01 00 00 00 01 00 00 00 FF FF FF FF";
+std::string On3E(std::string hex) { return hex.replace(3, 2, "3E"); }
+
+struct SRow {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> exchanges;
+    std::function<std::string(CDiagLink&, CEfsClient&)> call;
+    std::string expected;  // found in what the call gives
+};
+
+std::string Status(bool ok, uint16_t status) { return ok ? "status " + std::to_string(status) : "failed"; }
+}  // namespace
+
+TEST(SubsystemLink, RequestsAndRepliesAsThePhoneHasThem) {
+    const Bytes value = {0xAB, 0xCD};
+    const std::vector<SRow> rows = {
+        {"read of item 550 of the second subscription",
+         {{"4B 30 01 00 26 02 01 00 00*128 00 00", "4B 30 01 00 26 02 01 00 08 9A 09 10 86 87 75 93 78 00*119 00 00"}},
+         [](CDiagLink& link, CEfsClient&) {
+             uint8_t imei[9] = {};
+             uint16_t status = 99;
+             const bool ok = link.ReadNv(550, -1, imei, 9, status, 1);
+             return Status(ok, status) + (imei[8] == 0x78 ? " value" : "");
+         },
+         "status 0 value"},
+        {"write of an element of the third subscription: its index in data[0], the status passed on",
+         {{"4B 30 02 00 14 00 02 00 01 AB CD 00*125 00 00", "4B 30 02 00 14 00 02 00 01 AB CD 00*125 06 00"}},
+         [&](CDiagLink& link, CEfsClient&) {
+             uint16_t status = 99;
+             const bool ok = link.WriteNv(20, 1, value.data(), 2, status, 2);
+             return Status(ok, status);
+         },
+         "status 6"},
+        {"a reply of another subscription is no answer",
+         {{"4B 30 01 00 0A 00 01 00 00*128 00 00", "4B 30 01 00 0A 00 00 00 00*128 00 00"}},
+         [](CDiagLink& link, CEfsClient&) {
+             uint16_t status = 99;
+             const bool ok = link.ReadNv(10, -1, nullptr, 0, status, 1);
+             return Status(ok, status) + " " + link.LastError();
+         },
+         "failed The phone answered for another item"},
+        {"mode: offline, echoed", {{"29 01 00", "29 01 00"}},
+         [](CDiagLink& link, CEfsClient&) { return std::string(link.SetMode(1) ? "offline" : "failed"); }, "offline"},
+        {"the file system on 0x3E after 0x13 is refused",
+         {{kHello13, "13 " + kHello13},
+          {On3E(kHello13), On3E(kHello13)},
+          {"4B 3E 0F 00 '/nv' 00", "4B 3E 0F 00 00 00 00 00 ED 41 00 00 00 00 00 00 01 00 00 00 00*12"}},
+         [](CDiagLink&, CEfsClient& efs) {
+             SEfsStat stat;
+             return efs.Stat("/nv", stat) && stat.IsFolder() ? "folder on " + std::to_string(efs.Subsystem()) : efs.LastError();
+         },
+         "folder on 62"},
+        {"a file read in 1024-byte chunks up to a short one",
+         {{kHello13, kHello13},
+          {"4B 13 02 00 00 00 00 00 00 00 00 00 '/f' 00", "4B 13 02 00 05 00 00 00 00 00 00 00"},
+          {"4B 13 04 00 05 00 00 00 00 04 00 00 00 00 00 00", "4B 13 04 00 05 00 00 00 00 00 00 00 00 04 00 00 00 00 00 00 AA*1024"},
+          {"4B 13 04 00 05 00 00 00 00 04 00 00 00 04 00 00", "4B 13 04 00 05 00 00 00 00 04 00 00 03 00 00 00 00 00 00 00 01 02 03"},
+          {"4B 13 03 00 05 00 00 00", "4B 13 03 00 00 00 00 00"}},
+         [](CDiagLink&, CEfsClient& efs) {
+             Bytes data;
+             return efs.ReadFile("/f", data) ? std::to_string(data.size()) + " bytes" : efs.LastError();
+         },
+         "1027 bytes"},
+        {"a chunk refused half way fails the file, which is still closed",
+         {{kHello13, kHello13},
+          {"4B 13 02 00 41 02 00 00 A4 01 00 00 '/f' 00", "4B 13 02 00 06 00 00 00 00 00 00 00"},
+          {"4B 13 05 00 06 00 00 00 00 00 00 00 EE*1024", "4B 13 05 00 06 00 00 00 00 00 00 00 00 04 00 00 00 00 00 00"},
+          {"4B 13 05 00 06 00 00 00 00 04 00 00 EE*6", "4B 13 05 00 06 00 00 00 00 04 00 00 FF FF FF FF 1C 00 00 00"},
+          {"4B 13 03 00 06 00 00 00", "4B 13 03 00 00 00 00 00"}},
+         [](CDiagLink&, CEfsClient& efs) {
+             return efs.WriteFile("/f", Bytes(1030, 0xEE), false) ? "written" : efs.LastError();
+         },
+         "/f: no space left on the phone (errno 28)"},
+        {"a listing ends at the empty name, not at entry type 0",
+         {{kHello13, kHello13},
+          {"4B 13 0B 00 '/d' 00", "4B 13 0B 00 07 00 00 00 00 00 00 00"},
+          {"4B 13 0C 00 07 00 00 00 01 00 00 00",
+           "4B 13 0C 00 07 00 00 00 01 00 00 00 00 00 00 00 00 00 00 00 A4 81 00 00 08 00 00 00 00*12 'a' 00"},
+          {"4B 13 0C 00 07 00 00 00 02 00 00 00",
+           "4B 13 0C 00 07 00 00 00 02 00 00 00 00 00 00 00 01 00 00 00 ED 41 00 00 00 00 00 00 00*12 'b' 00"},
+          {"4B 13 0C 00 07 00 00 00 03 00 00 00", "4B 13 0C 00 07 00 00 00 03 00 00 00 00*28 00"},
+          {"4B 13 0D 00 07 00 00 00", "4B 13 0D 00 00 00 00 00"}},
+         [](CDiagLink&, CEfsClient& efs) {
+             std::vector<SEfsEntry> entries;
+             if (!efs.ListFolder("/d", entries)) return efs.LastError();
+             std::string names;
+             for (const auto& e : entries) names += e.name + (e.IsFolder() ? "/ " : ":" + std::to_string(e.size) + " ");
+             return names;
+         },
+         "a:8 b/ "},
+        {"errno of a missing file becomes its reason",
+         {{kHello13, kHello13},
+          {"4B 13 02 00 00 00 00 00 00 00 00 00 '/f' 00", "4B 13 02 00 FF FF FF FF 02 00 00 00"}},
+         [](CDiagLink&, CEfsClient& efs) {
+             Bytes data;
+             return efs.ReadFile("/f", data) ? "read" : efs.LastError();
+         },
+         "/f: no such file (errno 2)"},
+    };
+    for (const SRow& row : rows) {
+        auto owned = std::make_unique<CScriptedPhone>();
+        CScriptedPhone& phone = *owned;
+        for (const auto& [request, reply] : row.exchanges) phone.script.emplace_back(Hex(request), Hex(reply));
+        auto link = std::make_shared<CDiagLink>(std::move(owned));
+        ASSERT_TRUE(link->Open("scripted"));
+        CEfsClient efs(link);
+        EXPECT_THAT(row.call(*link, efs), HasSubstr(row.expected)) << row.name;
+        EXPECT_TRUE(phone.wrong.empty()) << row.name << ": " << phone.wrong.front();
+        EXPECT_TRUE(phone.script.empty()) << row.name << ": " << phone.script.size() << " exchanges left";
+    }
+}
