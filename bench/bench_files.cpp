@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <malloc.h>
 #include <unistd.h>
@@ -230,8 +231,8 @@ void BM_Merge(benchmark::State& state) {
         state.PauseTiming();
         loaded = previous;
         state.ResumeTiming();
-        CNVItemArray merged = MergeItemArrays(std::move(loaded), previous, &prompt);
-        merged.SortById();
+        std::optional<CNVItemArray> merged = MergeItemArrays(std::move(loaded), previous, &prompt);
+        merged->SortById();  // all overwritten: never cancelled
         benchmark::DoNotOptimize(merged);
     }
     state.SetItemsProcessed(state.iterations() * previous.GetSize() * 2);

@@ -34,9 +34,9 @@ int RunList(SCliContext& ctx, const SCliArgs& args) {
     }
     CGivenPath chooser(out);
     ctx.doc.SetFileChooser(&chooser);
-    const bool written =
-        ctx.doc.WriteItemList(selected ? CTessivaDoc::EScope::SelectedActive : CTessivaDoc::EScope::AllActive)
-            .IsCompleted();
+    const bool written = ReportOutcome(
+        ctx, ctx.doc.WriteItemList(selected ? CTessivaDoc::EScope::SelectedActive : CTessivaDoc::EScope::AllActive),
+        "Writing " + out);
     ctx.doc.SetFileChooser(nullptr);
     if (!written) return kExitFailure;
     std::printf("Wrote the item list of %s to %s.\n", in.c_str(), out.c_str());
