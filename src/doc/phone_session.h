@@ -57,6 +57,7 @@ public:
     SOutcome BackUpItems(const CNVItemArray& list);
     SOutcome DownloadItems(const CNVItemArray& list);
     const CDownloadReport& LastReport() const { return m_report; }
+    void ClearReport() { m_report = CDownloadReport(); }
 
     // The folder of the backups made before downloads; the front end gives it.
     void SetBackupFolder(const std::string& folder) { m_backupFolder = folder; }

@@ -270,6 +270,7 @@ SOutcome CTessivaDoc::Restore(const std::string& path) {
     CTessivaDoc backup(m_jobs);
     backup.SetDirectory(m_dir);
     backup.SetDefinitions(m_itemDefs);
+    m_session.ClearReport();  // a backup that can't be read leaves no report of an earlier download
     SOutcome load = backup.LoadBackup(path);
     if (!load.IsCompleted()) return Keep(std::move(load));
     SOutcome outcome = m_session.Download(backup.Items());

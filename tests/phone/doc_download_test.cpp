@@ -374,6 +374,12 @@ TEST_F(PhoneDocTest, ARestoreWritesEachArrayElementAsItself) {
     EXPECT_EQ(*sim->store.Find(20, 0), (Bytes{0xA0, 0xA1}));
     EXPECT_EQ(*sim->store.Find(20, 2), (Bytes{0xC0, 0xC1}));
     EXPECT_EQ(sim->store.Find(20, 1), nullptr);
+
+    // A backup that can't be read writes nothing and leaves no report of the restore before.
+    const SOutcome missing = doc.Restore(m_dir + "/missing.cnv");
+    EXPECT_TRUE(missing.IsFailed());
+    EXPECT_FALSE(missing.reason.empty());
+    EXPECT_TRUE(doc.LastReport().Rows().empty());
 }
 
 TEST_F(PhoneDocTest, ABackupCutShortByTheLinkIsKeptButNeverTheLastBackup) {
