@@ -2,7 +2,8 @@
 // report of it all.
 #include "doc/phone_session.h"
 
-#include "doc/backup_files.h"
+#include "doc/numbered_state.h"
+#include "doc/undefined_records.h"
 #include "model/nv_item_array.h"
 
 #include "files/cnv_file.h"
@@ -90,7 +91,7 @@ std::string NewBackupPath(const std::string& folder, bool haveEsn, unsigned esn,
 }
 }  // namespace
 
-SOutcome CPhoneSession::Download(const CNVItemArray& list, bool wholeDocument) {
+SOutcome CPhoneSession::Download(const CNVItemArray& list, const CNumberedState* wholeDocument) {
     m_report = CDownloadReport();
     // The link can't address a subscription: its records stay out, and the user is told.
     int skipped = 0, undefined = 0;
@@ -100,7 +101,7 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list, bool wholeDocument) {
             skipped += record.Active() == CNVItem::kActive;
             continue;
         }
-        if (m_files.IsUndefined(record)) {
+        if (CUndefinedRecords::IsUndefined(record, m_itemDefs)) {
             undefined += record.Active() == CNVItem::kActive;
             continue;
         }
@@ -108,7 +109,7 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list, bool wholeDocument) {
         if (IsToBeWritten(record)) work.Add(record);
     }
     if (skipped > 0)
-        m_jobs.Messages().ShowMessage(
+        m_jobs.Note(
             FillText(skipped == 1 ? TrText("CPhoneSession",
                                            "%1 record of subscriptions 1 and 2 was not sent: the phone "
                                            "link can't address a subscription.")
@@ -116,12 +117,12 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list, bool wholeDocument) {
                                            "%1 records of subscriptions 1 and 2 were not sent: the "
                                            "phone link can't address a subscription."),
                      {std::to_string(skipped)}),
-            EMessageIcon::Information);
-    const int keptAside = wholeDocument ? static_cast<int>(m_files.Numbered().KeptAside().size()) : 0;
+            SNote::EKind::Information);
+    const int keptAside = wholeDocument ? static_cast<int>(wholeDocument->KeptAside().size()) : 0;
     m_report.Skip(TrText("CPhoneSession", "kept aside: not defined"), undefined + keptAside);
     if (wholeDocument)
         m_report.Skip(TrText("CPhoneSession", "item file: use Restore"),
-                      static_cast<int>(m_files.Numbered().ItemFiles().size()));
+                      static_cast<int>(wholeDocument->ItemFiles().size()));
     m_report.Skip(TrText("CPhoneSession", "subscription: the link can't address it"), skipped);
     if (m_backupBeforeDownload && work.GetSize() > 0) {
         const SOutcome backup = m_jobs.Run(TrText("CPhoneSession", "Backing Up NV Items from Mobile Phone"),
@@ -135,7 +136,7 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list, bool wholeDocument) {
         }
         // No write without a backup, unless the user knowingly wants it (no question when
         // the link is gone anyway).
-        if (!m_notBackedUp.empty() && (QLIB_HasLinkFailed(m_link.handle) || !ConfirmWritesWithoutBackup())) {
+        if (!m_notBackedUp.empty() && (QLIB_HasLinkFailed(Handle()) || !ConfirmWritesWithoutBackup())) {
             plain.KeepIf([&](const CNVItem& r) {
                 if (!IsToBeWritten(r) || !m_notBackedUp.count({r.Id(), IndexOf(r)})) return true;
                 m_report.Add(r.Id(), IndexOf(r), r.Name(), EResult::NotWritten, NoBackupText());
@@ -171,7 +172,7 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
     if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
     m_jobs.SetRange(list.GetSize());
     unsigned esn = 0;
-    const bool haveEsn = QLIB_DIAG_ESN_F(m_link.handle, &esn) != 0;
+    const bool haveEsn = QLIB_DIAG_ESN_F(Handle(), &esn) != 0;
     CNVItemArray saved;
     bool incomplete = false;
     std::vector<uint8_t> buffer;
@@ -183,7 +184,7 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
         if (index > kMaxIndex) {
             // Can't be written either: the download reports it as failed.
             m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, IndexTooLarge());
-        } else if (!ReadRecord(m_link.handle, record, buffer, status)) {
+        } else if (!ReadRecord(Handle(), record, buffer, status)) {
             incomplete = true;  // the link failed: the phone was never asked for the rest
             unread = QLibLastError();
         } else if (status == kNvNotActive) {
@@ -267,10 +268,10 @@ SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
             uint16_t status = 0;
             bool ok = false;
             if (record.Count() == 0) {
-                ok = QLIB_DIAG_NV_WRITE_F(m_link.handle, id, record.Value().data(), record.Size(), &status) != 0;
+                ok = QLIB_DIAG_NV_WRITE_F(Handle(), id, record.Value().data(), record.Size(), &status) != 0;
             } else if (record.Index() >= 0 && record.Index() <= kMaxIndex) {
                 // A larger index does not fit its byte and would overwrite another element.
-                ok = QLIB_DIAG_NV_WRITE_ARRAY_F(m_link.handle, id, static_cast<unsigned char>(record.Index()),
+                ok = QLIB_DIAG_NV_WRITE_ARRAY_F(Handle(), id, static_cast<unsigned char>(record.Index()),
                                                 record.Value().data(), record.Size(), &status) != 0;
             }
             EResult result = EResult::Failed;
@@ -284,7 +285,7 @@ SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
                 detail = StatusReason(status);
             } else if (!m_verifyWrites) {
                 result = EResult::Written;
-            } else if (uint16_t readStatus = 0; !ReadRecord(m_link.handle, record, readBack, readStatus)) {
+            } else if (uint16_t readStatus = 0; !ReadRecord(Handle(), record, readBack, readStatus)) {
                 detail = FillText(TrText("CPhoneSession", "written, but the read-back failed: %1"), {QLibLastError()});
             } else if (readStatus != kNvDone) {
                 detail = FillText(TrText("CPhoneSession", "written, but the read-back answered %1"),
@@ -295,7 +296,7 @@ SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
                 result = EResult::Verified;
             }
             m_report.Add(record.Id(), index, record.Name(), result, std::move(detail));
-            if (QLIB_HasLinkFailed(m_link.handle)) {
+            if (QLIB_HasLinkFailed(Handle())) {
                 notWritten(i + 1, TrText("CPhoneSession", "not attempted: the link to the phone failed"));
                 return m_jobs.FailJob("");
             }
@@ -321,17 +322,4 @@ std::string CPhoneSession::LastBackupPath() const {
         }
     }
     return newest;
-}
-
-SOutcome CPhoneSession::RestoreBackup(const std::string& path) {
-    m_report = CDownloadReport();
-    CNVItemArray loaded;
-    const SOutcome load = m_jobs.Run(CBackupFiles::LoadCnvCaption(), [&] { return m_files.LoadCnv(path, loaded); });
-    if (!load.IsCompleted()) return load;
-    // Completed as a load completes them: each array element gets its index and size and is
-    // written (and backed up) as itself. Elements the file lacks are not invented.
-    m_files.Completion().CompleteArrayElements(loaded, false);
-    const SOutcome filled = m_files.Completion().StartFillUp(loaded, 0);
-    if (!filled.IsCompleted()) return filled;
-    return Download(loaded);
 }

@@ -5,6 +5,7 @@
 #include <exception>
 #include <new>
 #include <thread>
+#include <utility>
 
 CJobControl::CJobControl(IJobFrontend& frontend, IMessageSink& messages, std::chrono::milliseconds startPause)
     : m_frontend(frontend), m_messages(messages), m_startPause(startPause) {}
@@ -41,6 +42,16 @@ SOutcome CJobControl::Run(const std::string& caption, const std::function<SOutco
     // The dialog learns "stopped" from the stop flag; a failure is shown to it the same way.
     if (!outcome.IsCompleted()) SetStopRequested(true);
     return outcome;
+}
+
+void CJobControl::Note(std::string text, SNote::EKind kind) {
+    const std::lock_guard<std::mutex> lock(m_notesLock);
+    m_notes.push_back({kind, std::move(text)});
+}
+
+std::vector<SNote> CJobControl::TakeNotes() {
+    const std::lock_guard<std::mutex> lock(m_notesLock);
+    return std::exchange(m_notes, {});
 }
 
 void CJobControl::OnCancelButton() {
@@ -83,12 +94,8 @@ bool CJobControl::ConfirmStop(const std::string& question) {
     return false;
 }
 
-SOutcome CJobControl::FailJob(const std::string& message, EMessageIcon icon) {
-    if (!message.empty()) m_messages.ShowMessage(message, icon);
+SOutcome CJobControl::FailJob(const std::string& message) {
     EndJob(false);
     return SOutcome::Fail(message);
 }
 
-void CJobControl::ShowMessage(const std::string& text, EMessageIcon icon, const std::string& caption) {
-    m_messages.ShowMessage(text, icon, caption);
-}

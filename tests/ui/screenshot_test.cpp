@@ -57,7 +57,7 @@ private slots:
         if (ReadFile(backup).empty()) {
             backup = MakeTempDir("shots") + "/demo.cnv";
             FillDatabase(app.Doc());
-            QVERIFY(app.Doc().SaveAllActiveToCnv(backup));
+            QVERIFY(app.Doc().SaveBackup(backup).IsCompleted());
         }
         chooser.paths = {backup};
         frame.Action(CMainFrame::kLoadCnvToolbar)->trigger();
@@ -133,12 +133,14 @@ private slots:
             const std::string other = MakeTempDir("shots-compare") + "/other.cnv";
             CTessivaDoc copy(app.Jobs());
             copy.SetDirectory(dir.toStdString());
-            copy.m_itemDefs = app.Doc().m_itemDefs;
+            copy.SetDefinitions(app.Doc().Definitions());
             QVERIFY(copy.LoadBackup(backup).IsCompleted());
-            copy.m_items.RemoveAt(0);
-            std::vector<uint8_t> value = copy.m_items[1].Value();
+            CNVItemArray records = copy.Items();
+            records.RemoveAt(0);
+            std::vector<uint8_t> value = records[1].Value();
             if (!value.empty()) value[0] ^= 0x5A;
-            copy.m_items[1].SetValue(value);
+            records[1].SetValue(value);
+            QVERIFY(copy.SetRecords(records).IsCompleted());
             QVERIFY(copy.SaveBackup(other).IsCompleted());
             chooser.paths = {other};
             QTimer::singleShot(300, [&] {
@@ -196,7 +198,7 @@ private slots:
 
         // Phone Files on a simulated phone holding the sample's item files and a few more, at
         // 1024 x 640 on the light and the dark palette, after a file was saved to disk.
-        SSimOnPty sim(app.Doc().m_itemDefs);
+        SSimOnPty sim(app.Doc().Definitions());
         CSimNumberedImage image;
         std::string error;
         QVERIFY2(image.Load(numbered, sim.phone, error), error.c_str());
