@@ -1,5 +1,6 @@
 #pragma once
 #include "doc/download_report.h"
+#include "doc/phone_backup.h"
 #include "jobs/job_outcome.h"
 
 #include <cstdint>
@@ -62,9 +63,16 @@ public:
     bool VerifiesWrites() const { return m_verifyWrites; }
     // The newest backup of the folder, empty when there is none.
     std::string LastBackupPath() const;
-    // Downloads the records of a CNV backup (backed up first, like any download); the
-    // document's records stay as they are.
-    SOutcome RestoreBackup(const std::string& path);
+    // Writes the whole backup at path (any kind: every subscription's records, kept-aside
+    // records, item files) with RestoreImage; the document's records stay as they are.
+    SOutcome RestoreBackup(std::string path, bool offline = false);
+    // The whole phone into path (.qcn, .xqcn); LastReport() tells record by record and file
+    // by file.
+    SOutcome BackupPhone(const std::string& path, const SPhoneBackupOptions& options);
+    // Writes every record and item file of image under the download's safety rules (the
+    // backup, verification and confirmation settings above); with offline, the phone goes
+    // offline before and is reset after.
+    SOutcome RestoreImage(const SPhoneImage& image, bool offline);
     // False when the phone did not take the code (after the message).
     bool SendSpcCode(const std::string& code);
 

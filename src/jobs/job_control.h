@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
 
 // One background job at a time: the starter runs a body on a worker thread while the
@@ -37,6 +38,10 @@ public:
     void EnableCancel();
     void SetRange(int high);
     void SetPosition(int position);
+    // What the position counts, for the frontend's line under the bar ("120 of 2000 records,
+    // 3 of 200 files"); empty: the position of the range. Cleared when a job starts.
+    void SetDetail(std::string detail);
+    std::string Detail() const;
     SOutcome PostJobCompleted();
     SOutcome PostJobStopped(std::string reason = {});
     // Stop check with a confirmation: when a stop is requested, asks question. Yes: true
@@ -65,4 +70,6 @@ private:
     std::atomic<bool> m_bCancelEnabled{false};
     std::atomic<bool> m_bRunning{false};
     std::chrono::milliseconds m_startPause{0};
+    mutable std::mutex m_detailLock;
+    std::string m_detail;
 };

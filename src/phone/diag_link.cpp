@@ -98,6 +98,19 @@ bool CDiagLink::Probe() {
     return Exchange(BuildVersionRequest(), reply);
 }
 
+bool CDiagLink::ReadVersion(SPhoneVersion& version) {
+    std::lock_guard lock(m_mutex);
+    std::vector<uint8_t>& reply = m_reply;
+    if (!Exchange(BuildVersionRequest(), reply)) return false;
+    if (!ParseVersionReply(reply, version)) return Fail(TrText("CDiagLink", "The phone sent a malformed version reply."));
+    return true;
+}
+
+uint8_t CDiagLink::LastRefusal() const {
+    std::lock_guard lock(m_mutex);
+    return m_refusedCode;
+}
+
 bool CDiagLink::NvExchange(uint8_t command, uint16_t item, int index, const uint8_t* value, int length,
                            uint16_t& status, uint8_t* readBuffer, int subscription) {
     std::lock_guard lock(m_mutex);

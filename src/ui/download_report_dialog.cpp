@@ -24,6 +24,7 @@ int Severity(EResult result) {
         case EResult::NotBackedUp: return 3;
         case EResult::Written: return 4;
         case EResult::Verified: return 5;
+        case EResult::Read: return 5;
     }
     return 5;
 }
