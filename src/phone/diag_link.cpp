@@ -61,6 +61,7 @@ bool CDiagLink::Exchange(const std::vector<uint8_t>& request, std::vector<uint8_
     }
     const size_t dropped = m_decoder.DroppedFrames();
     EncodeDiagFrameInto(request.data(), request.size(), true, m_frame);
+    ++m_requests;
     std::string error;
     if (!m_transport->Write(m_frame.data(), m_frame.size(), deadline, error)) return FailLink(error);
     for (;;) {
