@@ -69,7 +69,8 @@ const CCliRegistrar kBackup(
      "does not hold are left out. A phone without a file system still gives a backup of its\n"
      "records. Exit 1 when something meant to be read was not (the file holds the rest).\n"
      "  --subscriptions N  read subscriptions 1..N too (default: those the phone answers)\n"
-     "  --scan FROM-TO     also IDs the definitions do not name, kept as undefined records\n"
+     "  --scan FROM-TO     also IDs the definitions do not name (default records), kept as\n"
+     "                     undefined records\n"
      "  --files ROOT       also the files below ROOT (may repeat)\n"
      "  --no-files         no item files\n"
      "  --report FILE      the report as JSON" TESSIVA_PHONE_OPTIONS_HELP,
