@@ -84,6 +84,10 @@ void CDownloadReport::AddRecord(int subscription, int id, int index, const std::
 }
 
 void CDownloadReport::AddFile(const std::string& path, EResult result, std::string detail) {
+    // The row names the file: a reason that starts with its path need not say it again.
+    if (detail.size() > path.size() + 2 && detail.compare(0, path.size(), path) == 0 &&
+        detail.compare(path.size(), 2, ": ") == 0)
+        detail.erase(0, path.size() + 2);
     m_rows.push_back({0, -1, path, result, std::move(detail), 0, path});
 }
 

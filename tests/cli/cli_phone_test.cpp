@@ -326,9 +326,15 @@ TEST_F(CliPhoneTest, WholePhoneBackupAndRestoreFaults) {
         {"a phone without a file system still gives its records", {"--efs-subsystem", "none"}, "backup " + out,
          "Item files could not be read: The phone does not answer the file system commands."},
         {"a file failing half way is a failed file", {"--files", m_dir + "/files", "--efs-fail", band},
-         "restore --force " + in, "failed: item file " + band + ": " + band + ": input/output error (errno 5)"},
+         "restore --force " + in, "failed: item file " + band + ": input/output error (errno 5)"},
         {"a full file system", {"--efs-full"}, "restore " + in,
          "failed: item file " + band + ": /nv: no space left on the phone (errno 28)"},
+        {"a record the phone would not read for the backup", {"--unreadable", "10"}, "restore " + in,
+         "not written: Plain Ten (ID 10): its current state could not be backed up"},
+        {"a phone falling silent", {"--silent-after", "5"}, "restore --timeout 300 " + in,
+         "not written: Array Twenty (ID 20, index 0): not attempted: the link to the phone failed"},
+        {"subscriptions asked of a phone without them", {"--no-subscriptions"}, "backup --subscriptions 1 " + m_dir + "/subs.xqcn",
+         "failed: Plain Ten (ID 10) of subscription 1: the phone does not answer the subscription command"},
     };
     for (const SRow& row : rows) {
         SCOPED_TRACE(row.name);
