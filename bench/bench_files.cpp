@@ -1,12 +1,16 @@
 // Item files: store and load of each kind, completion and fill-up, the merge, and moving a
 // group between the trees' entry lists. Each runs at two sizes so that the growth shows.
 #include "bench_support.h"
+#include "doc/item_completion.h"
+#include "doc/item_merge.h"
 #include "doc/tessiva_doc.h"
 #include "files/compound_file.h"
 
 #include <benchmark/benchmark.h>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <malloc.h>
 #include <unistd.h>
@@ -21,12 +25,13 @@ public:
 constexpr int kIds = 5000;
 
 // A document whose definitions have 5000 IDs: even IDs are plain items of 16 bytes, odd ones
-// arrays of 8-byte elements, so many that the database holds `records` records; m_items
+// arrays of 8-byte elements, so many that the database holds `records` records; the document
 // holds every record, active, as after a load.
 struct SBenchDoc {
     explicit SBenchDoc(int records) {
         const int arrays = kIds / 2;
         const int elements = (records - (kIds - arrays)) / arrays;
+        CNVItemArray defs, items;
         for (int id = 0; id < kIds; ++id) {
             CNVItem def;
             def.SetId(id);
@@ -39,15 +44,16 @@ struct SBenchDoc {
             def.Resize(array ? 8 : 16);
             for (int k = 0; k < (array ? elements : 1); ++k) {
                 def.SetIndex(array ? k : -1);
-                doc.m_itemDefs.Add(def);
+                defs.Add(def);
                 CNVItem item = def;
                 item.SetName(array ? def.Name() + " [ " + std::to_string(k) + " ]" : def.Name());
                 item.SetActive(1);
                 for (int b = 0; b < item.Size(); ++b) item.ValueData()[b] = static_cast<uint8_t>(id + k + b);
-                doc.m_items.Add(item);
+                items.Add(item);
             }
         }
-        doc.m_allEntries.LoadEntriesFromItems(doc.m_items);
+        doc.SetDefinitions(defs);
+        if (!doc.SetRecords(std::move(items)).IsCompleted()) std::abort();
     }
     SBenchJobs bench;
     CTessivaDoc doc{bench.jobs};
@@ -58,36 +64,30 @@ void Sizes(benchmark::internal::Benchmark* b) {
     b->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
-template <int (*Save)(CTessivaDoc&, const std::string&)>
+bool Save(CTessivaDoc& doc, const std::string& path) { return doc.SaveBackup(path).IsCompleted(); }
+bool Open(CTessivaDoc& doc, const std::string& path) { return doc.LoadBackup(path).IsCompleted(); }
+
 void Store(benchmark::State& state, const char* ext) {
     SBenchDoc bench(static_cast<int>(state.range(0)));
     const std::string path = BenchDir("files") + "/store" + ext;
     for (auto _ : state)
         if (!Save(bench.doc, path)) state.SkipWithError("save failed");
-    state.SetItemsProcessed(state.iterations() * bench.doc.m_items.GetSize());
+    state.SetItemsProcessed(state.iterations() * bench.doc.Items().GetSize());
     std::filesystem::remove(path);
 }
 
-template <int (*Save)(CTessivaDoc&, const std::string&), int (*Open)(CTessivaDoc&, const std::string&)>
 void Load(benchmark::State& state, const char* ext) {
     SBenchDoc bench(static_cast<int>(state.range(0)));
     const std::string path = BenchDir("files") + "/load" + ext;
-    Save(bench.doc, path);
-    const int records = bench.doc.m_items.GetSize();
+    if (!Save(bench.doc, path)) state.SkipWithError("save failed");
+    const int records = bench.doc.Items().GetSize();
     for (auto _ : state) {
-        bench.doc.m_items.RemoveAll();
-        if (!Open(bench.doc, path) || bench.doc.m_items.GetSize() != records) state.SkipWithError("load failed");
+        (void)bench.doc.SetRecords({});
+        if (!Open(bench.doc, path) || bench.doc.Items().GetSize() != records) state.SkipWithError("load failed");
     }
     state.SetItemsProcessed(state.iterations() * records);
     std::filesystem::remove(path);
 }
-
-int SaveBrt(CTessivaDoc& doc, const std::string& path) { return doc.SaveAllActiveToBrt(path); }
-int SaveCnv(CTessivaDoc& doc, const std::string& path) { return doc.SaveAllActiveToCnv(path); }
-int SaveQcn(CTessivaDoc& doc, const std::string& path) { return doc.SaveAllActiveToQcn(path) ? 1 : 0; }
-int LoadBrt(CTessivaDoc& doc, const std::string& path) { return doc.StartLoadBrt(path); }
-int LoadCnv(CTessivaDoc& doc, const std::string& path) { return doc.StartLoadCnv(path); }
-int LoadQcn(CTessivaDoc& doc, const std::string& path) { return doc.LoadQcn(path) ? 1 : 0; }
 
 // Resident memory that the loaded records take: the growth of the process while a CNV of
 // that many records is loaded into an empty document, per record.
@@ -101,15 +101,14 @@ long ResidentBytes() {
 void BM_LoadedRecordMemory(benchmark::State& state) {
     SBenchDoc bench(static_cast<int>(state.range(0)));
     const std::string path = BenchDir("files") + "/memory.cnv";
-    SaveCnv(bench.doc, path);
-    const int records = bench.doc.m_items.GetSize();
+    if (!Save(bench.doc, path)) state.SkipWithError("save failed");
+    const int records = bench.doc.Items().GetSize();
     double perRecord = 0;
     for (auto _ : state) {
-        bench.doc.m_items = CNVItemArray();
-        bench.doc.m_allEntries.ClearEntries();
+        (void)bench.doc.SetRecords({});
         malloc_trim(0);
         const long before = ResidentBytes();
-        if (!LoadCnv(bench.doc, path)) state.SkipWithError("load failed");
+        if (!Open(bench.doc, path)) state.SkipWithError("load failed");
         perRecord = static_cast<double>(ResidentBytes() - before) / records;
     }
     state.counters["bytes_per_record"] = perRecord;
@@ -117,12 +116,12 @@ void BM_LoadedRecordMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadedRecordMemory)->Arg(100000)->Arg(200000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-void BM_StoreBrt(benchmark::State& state) { Store<SaveBrt>(state, ".brt"); }
-void BM_StoreCnv(benchmark::State& state) { Store<SaveCnv>(state, ".cnv"); }
-void BM_StoreQcn(benchmark::State& state) { Store<SaveQcn>(state, ".qcn"); }
-void BM_LoadBrt(benchmark::State& state) { Load<SaveBrt, LoadBrt>(state, ".brt"); }
-void BM_LoadCnv(benchmark::State& state) { Load<SaveCnv, LoadCnv>(state, ".cnv"); }
-void BM_LoadQcn(benchmark::State& state) { Load<SaveQcn, LoadQcn>(state, ".qcn"); }
+void BM_StoreBrt(benchmark::State& state) { Store(state, ".brt"); }
+void BM_StoreCnv(benchmark::State& state) { Store(state, ".cnv"); }
+void BM_StoreQcn(benchmark::State& state) { Store(state, ".qcn"); }
+void BM_LoadBrt(benchmark::State& state) { Load(state, ".brt"); }
+void BM_LoadCnv(benchmark::State& state) { Load(state, ".cnv"); }
+void BM_LoadQcn(benchmark::State& state) { Load(state, ".qcn"); }
 BENCHMARK(BM_StoreBrt)->Apply(Sizes);
 BENCHMARK(BM_LoadBrt)->Apply(Sizes);
 BENCHMARK(BM_StoreCnv)->Apply(Sizes);
@@ -175,7 +174,7 @@ BENCHMARK(BM_CompoundLoad)->Apply(CompoundSizes);
 void BM_CompleteAndFillUp(benchmark::State& state) {
     SBenchDoc bench(static_cast<int>(state.range(0)));
     CNVItemArray raw;
-    for (const auto& r : bench.doc.m_items) {
+    for (const auto& r : bench.doc.Items()) {
         CNVItem record;
         record.SetId(r.Id());
         record.SetActive(1);
@@ -185,12 +184,14 @@ void BM_CompleteAndFillUp(benchmark::State& state) {
         record.SetValue(value);
         raw.Add(record);
     }
+    CItemCompletion completion(bench.bench.jobs, bench.doc.Definitions());
+    CNVItemArray items;
     for (auto _ : state) {
         state.PauseTiming();
-        bench.doc.m_items = raw;
+        items = raw;
         state.ResumeTiming();
-        bench.doc.CompleteArrayElements();
-        if (!bench.doc.StartFillUp(0)) state.SkipWithError("fill-up stopped");
+        completion.CompleteArrayElements(items);
+        if (!completion.StartFillUp(items, 0).IsCompleted()) state.SkipWithError("fill-up stopped");
     }
     state.SetItemsProcessed(state.iterations() * raw.GetSize());
 }
@@ -200,7 +201,7 @@ BENCHMARK(BM_CompleteAndFillUp)->Apply(Sizes);
 void BM_FillUpWholeArrays(benchmark::State& state) {
     SBenchDoc bench(static_cast<int>(state.range(0)));
     CNVItemArray raw;
-    for (const auto& r : bench.doc.m_items) {
+    for (const auto& r : bench.doc.Items()) {
         if (r.Index() > 0) continue;
         CNVItem record;
         record.SetId(r.Id());
@@ -208,13 +209,15 @@ void BM_FillUpWholeArrays(benchmark::State& state) {
         record.Resize(128 * std::max(r.Count(), 1));
         raw.Add(record);
     }
+    CItemCompletion completion(bench.bench.jobs, bench.doc.Definitions());
+    CNVItemArray items;
     for (auto _ : state) {
         state.PauseTiming();
-        bench.doc.m_items = raw;
+        items = raw;
         state.ResumeTiming();
-        if (!bench.doc.StartFillUp(1)) state.SkipWithError("fill-up stopped");
+        if (!completion.StartFillUp(items, 1).IsCompleted()) state.SkipWithError("fill-up stopped");
     }
-    state.SetItemsProcessed(state.iterations() * bench.doc.m_items.GetSize());
+    state.SetItemsProcessed(state.iterations() * items.GetSize());
 }
 BENCHMARK(BM_FillUpWholeArrays)->Apply(Sizes);
 
@@ -222,13 +225,15 @@ BENCHMARK(BM_FillUpWholeArrays)->Apply(Sizes);
 void BM_Merge(benchmark::State& state) {
     SBenchDoc bench(static_cast<int>(state.range(0)));
     COverwriteAll prompt;
-    bench.doc.SetOverwritePrompt(&prompt);
-    const CNVItemArray previous = bench.doc.m_items;
+    const CNVItemArray previous = bench.doc.Items();
+    CNVItemArray loaded;
     for (auto _ : state) {
         state.PauseTiming();
-        bench.doc.m_items = previous;
+        loaded = previous;
         state.ResumeTiming();
-        bench.doc.MergeItems(previous);
+        std::optional<CNVItemArray> merged = MergeItemArrays(std::move(loaded), previous, &prompt);
+        merged->SortById();  // all overwritten: never cancelled
+        benchmark::DoNotOptimize(merged);
     }
     state.SetItemsProcessed(state.iterations() * previous.GetSize() * 2);
 }

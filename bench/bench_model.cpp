@@ -59,7 +59,7 @@ void BM_ReadAndSortDefinitions(benchmark::State& state) {
     for (auto _ : state) {
         CNVDefineReader reader(t.jobs);
         CNVItemArray defs;
-        if (!reader.StartReadDefinitions(path, defs)) state.SkipWithError("read failed");
+        if (!reader.StartReadDefinitions(path, defs).IsCompleted()) state.SkipWithError("read failed");
         defs.SortById();
         records = static_cast<size_t>(defs.GetSize());
         benchmark::DoNotOptimize(defs);

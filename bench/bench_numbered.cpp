@@ -55,6 +55,7 @@ void Load(benchmark::State& state, EBackupForm form, const char* ext) {
 // definitions reader gives them.
 struct SNumberedDoc {
     explicit SNumberedDoc(int records) {
+        CNVItemArray defs;
         for (int id = 0; id < (records + 3) / 4; ++id) {
             CNVItem def;
             def.SetId(id);
@@ -65,9 +66,10 @@ struct SNumberedDoc {
             def.Resize(64);
             for (int k = 0; k < 4; ++k) {
                 def.SetIndex(k);
-                doc.m_itemDefs.Add(def);
+                defs.Add(def);
             }
         }
+        doc.SetDefinitions(defs);
         std::string error;
         CCompoundNode tree;
         numbered = BenchDir("numbered") + "/doc.qcn";

@@ -50,11 +50,8 @@ struct SBench {
         for (int id = 0; id < kItems; ++id) defs << "item" << id << ";" << id << ";f;g;10;uint8\n";
         defs.close();
         doc.SetDirectory(dir);
-        CNVItemArray read;
-        doc.m_defReader.StartReadDefinitions(doc.DefinitionsPath(), read);
-        read.SortById();
-        doc.m_itemDefs = read;
-        store.SetDefinitions(read);
+        if (!doc.LoadDefinitions().IsCompleted()) std::fprintf(stderr, "no definitions\n");
+        store.SetDefinitions(doc.Definitions());
         for (int id = 0; id < kItems; ++id) store.Put(id, CSimNvStore::kPlain, std::vector<uint8_t>(16, static_cast<uint8_t>(id)));
         for (int f = 0; f < kItemFiles; ++f)
             phone.Files().PutFile(std::string(kItemFolder) + "/file" + std::to_string(f),
@@ -65,7 +62,7 @@ struct SBench {
         doc.SetPortName(server.DevicePath());
     }
     ~SBench() {
-        doc.Disconnect();
+        (void)doc.Disconnect();
         server.Stop();
         std::filesystem::remove_all(dir);
     }
@@ -126,10 +123,10 @@ void BM_UploadAll(benchmark::State& state) {
             return;
         }
         const auto uploadStart = Clock::now();
-        const bool ok = b.doc.Connect() && b.doc.StartUpload(b.doc.DefinitionsPath()) == 1 &&
-                        b.doc.m_items.GetSize() == kItems && b.doc.m_items[kItems - 1].Active() == 1;
+        const bool ok = b.doc.Connect().IsCompleted() && b.doc.Upload(b.doc.DefinitionsPath()).IsCompleted() &&
+                        b.doc.Items().GetSize() == kItems && b.doc.Items()[kItems - 1].Active() == 1;
         const auto uploadEnd = Clock::now();
-        b.doc.Disconnect();
+        (void)b.doc.Disconnect();
         if (!ok) {
             state.SkipWithError("upload failed");
             return;
@@ -150,32 +147,31 @@ BENCHMARK(BM_UploadAll)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime
 // and the backup before it (arg 1) on or off: what the safety steps cost on the link.
 void BM_DownloadAll(benchmark::State& state) {
     SBench& b = Bench();
-    if (!b.doc.Connect() || b.doc.StartUpload(b.doc.DefinitionsPath()) != 1) {
+    if (!b.doc.Connect().IsCompleted() || !b.doc.Upload(b.doc.DefinitionsPath()).IsCompleted()) {
         state.SkipWithError("upload failed");
         return;
     }
-    CPhoneSession& phone = b.doc.Phone();
-    phone.SetVerifyWrites(state.range(0) != 0);
-    phone.SetBackupBeforeDownload(state.range(1) != 0);
-    phone.SetBackupFolder((std::filesystem::temp_directory_path() / "tessiva-bench-backups").string());
+    b.doc.SetVerifyWrites(state.range(0) != 0);
+    b.doc.SetBackupBeforeDownload(state.range(1) != 0);
+    b.doc.SetBackupFolder((std::filesystem::temp_directory_path() / "tessiva-bench-backups").string());
     // Bare round trips alternate with the downloads, so both see the same machine load.
     using Clock = std::chrono::steady_clock;
     double bareSeconds = 0, downloadSeconds = 0;
     std::string error;
     for (auto _ : state) {
-        b.doc.Disconnect();  // the port is held exclusively: the bare loop needs it to itself
+        (void)b.doc.Disconnect();  // the port is held exclusively: the bare loop needs it to itself
         const auto bareStart = Clock::now();
         if (!BareRoundTrips(b.server.DevicePath(), kItems, error)) {
             state.SkipWithError(error.c_str());
             break;
         }
         const auto bareEnd = Clock::now();
-        if (!b.doc.Connect()) {
+        if (!b.doc.Connect().IsCompleted()) {
             state.SkipWithError("no connection");
             break;
         }
         const auto start = Clock::now();
-        const bool ok = b.doc.DownloadAllActive().IsCompleted();
+        const bool ok = b.doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted();
         const auto end = Clock::now();
         if (!ok) {
             state.SkipWithError("download failed");
@@ -185,8 +181,8 @@ void BM_DownloadAll(benchmark::State& state) {
         downloadSeconds += std::chrono::duration<double>(end - start).count();
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
     }
-    b.doc.Disconnect();
-    std::filesystem::remove_all(phone.BackupFolder());
+    (void)b.doc.Disconnect();
+    std::filesystem::remove_all(b.doc.BackupFolder());
     const double records = static_cast<double>(state.iterations()) * kItems;
     state.counters["records_per_second"] = records / downloadSeconds;
     // One request per record without the safety steps: the same work as the bare loop.
@@ -229,25 +225,25 @@ void BM_RecordsAndItemFiles(benchmark::State& state) {
     size_t trips = 0;
     std::string error;
     // The round trips of one reading, for the bare loop's count.
-    if (!b.doc.Connect() || (trips = ReadWholePhone(b.doc.m_phone, recordSeconds)) == 0) {
+    if (!b.doc.Connect().IsCompleted() || (trips = ReadWholePhone(b.doc.Connection()->Handle(), recordSeconds)) == 0) {
         state.SkipWithError("reading the phone failed");
         return;
     }
     recordSeconds = 0;
     for (auto _ : state) {
-        b.doc.Disconnect();  // the bare loop needs the port to itself
+        (void)b.doc.Disconnect();  // the bare loop needs the port to itself
         const auto bareStart = Clock::now();
         if (!BareRoundTrips(b.server.DevicePath(), static_cast<int>(trips), error)) {
             state.SkipWithError(error.c_str());
             break;
         }
         const auto bareEnd = Clock::now();
-        if (!b.doc.Connect()) {
+        if (!b.doc.Connect().IsCompleted()) {
             state.SkipWithError("no connection");
             break;
         }
         const auto start = Clock::now();
-        const bool ok = ReadWholePhone(b.doc.m_phone, recordSeconds) == trips;
+        const bool ok = ReadWholePhone(b.doc.Connection()->Handle(), recordSeconds) == trips;
         const auto end = Clock::now();
         if (!ok) {
             state.SkipWithError("reading the phone failed");
@@ -257,7 +253,7 @@ void BM_RecordsAndItemFiles(benchmark::State& state) {
         phoneSeconds += std::chrono::duration<double>(end - start).count();
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
     }
-    b.doc.Disconnect();
+    (void)b.doc.Disconnect();
     const double n = static_cast<double>(state.iterations());
     state.counters["round_trips"] = static_cast<double>(trips);
     state.counters["records_per_second"] = n * kItems / recordSeconds;
@@ -283,18 +279,18 @@ template <class Run> void AgainstBareLoop(benchmark::State& state, const Run& ru
             break;
         }
         const auto bareEnd = Clock::now();
-        if (!b.doc.Connect()) {
+        if (!b.doc.Connect().IsCompleted()) {
             state.SkipWithError("no connection");
             break;
         }
-        const auto link = QLibLink(b.doc.m_phone);
+        const auto link = b.doc.PhoneLink();
         const size_t before = link->Requests();
         const auto start = Clock::now();
         const bool ok = run(b);
         const auto end = Clock::now();
-        b.doc.Disconnect();  // the bare loop needs the port to itself
+        (void)b.doc.Disconnect();  // the bare loop needs the port to itself
         if (!ok) {
-            state.SkipWithError(b.doc.Phone().LastReport().Summary().c_str());
+            state.SkipWithError(b.doc.LastReport().Summary().c_str());
             break;
         }
         if (trips > 0) {
@@ -315,8 +311,8 @@ void BM_BackupWholePhone(benchmark::State& state) {
     AgainstBareLoop(state, [](SBench& b) {
         SPhoneBackupOptions options;
         options.subscriptions = 0;
-        return b.doc.Phone().BackupPhone(WholeBackupPath(), options).IsCompleted() &&
-               b.doc.Phone().LastReport().Rows().size() == static_cast<size_t>(kItems + kItemFiles);
+        return b.doc.BackupPhone(WholeBackupPath(), options).IsCompleted() &&
+               b.doc.LastReport().Rows().size() == static_cast<size_t>(kItems + kItemFiles);
     });
 }
 BENCHMARK(BM_BackupWholePhone)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
@@ -328,35 +324,35 @@ void BM_RestoreWholePhone(benchmark::State& state) {
     SPhoneBackupOptions options;
     options.subscriptions = 0;
     if (!std::filesystem::exists(WholeBackupPath()) &&
-        !(b.doc.Connect() && b.doc.Phone().BackupPhone(WholeBackupPath(), options).IsCompleted())) {
+        !(b.doc.Connect().IsCompleted() && b.doc.BackupPhone(WholeBackupPath(), options).IsCompleted())) {
         state.SkipWithError("the backup failed");
         return;
     }
+    (void)b.doc.Disconnect();
     // Items 0 and 85 take writes only after the SPC code.
     const unsigned char code[6] = {'0', '0', '0', '0', '0', '0'};
     unsigned char accepted = 0;
-    if (!b.doc.Connect() || !QLIB_DIAG_SPC_F(b.doc.m_phone, code, &accepted) || !accepted) {
+    if (!b.doc.Connect().IsCompleted() || !QLIB_DIAG_SPC_F(b.doc.Connection()->Handle(), code, &accepted) || !accepted) {
         state.SkipWithError("the SPC code was not taken");
         return;
     }
-    b.doc.Disconnect();
-    CPhoneSession& phone = b.doc.Phone();
-    phone.SetVerifyWrites(true);
-    phone.SetBackupBeforeDownload(true);
-    phone.SetBackupFolder(b.dir + "/backups");
-    AgainstBareLoop(state, [](SBench& b) { return b.doc.Phone().RestoreBackup(WholeBackupPath()).IsCompleted(); });
-    std::filesystem::remove_all(phone.BackupFolder());
+    (void)b.doc.Disconnect();
+    b.doc.SetVerifyWrites(true);
+    b.doc.SetBackupBeforeDownload(true);
+    b.doc.SetBackupFolder(b.dir + "/backups");
+    AgainstBareLoop(state, [](SBench& b) { return b.doc.Restore(WholeBackupPath()).IsCompleted(); });
+    std::filesystem::remove_all(b.doc.BackupFolder());
 }
 BENCHMARK(BM_RestoreWholePhone)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
 
 void BM_ConnectAndDisconnect(benchmark::State& state) {
     SBench& b = Bench();
     for (auto _ : state) {
-        if (!b.doc.Connect()) {
+        if (!b.doc.Connect().IsCompleted()) {
             state.SkipWithError("no connection");
             return;
         }
-        b.doc.Disconnect();
+        (void)b.doc.Disconnect();
     }
 }
 BENCHMARK(BM_ConnectAndDisconnect)->Unit(benchmark::kMicrosecond)->UseRealTime();

@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <benchmark/benchmark.h>
+
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -25,6 +27,7 @@ public:
 struct SWindow {
     SWindow(int records, int groupSize) {
         const int perId = std::max(1, records / 5000);
+        CNVItemArray items;
         for (int r = 0; r < records; ++r) {
             const int id = r / perId;
             CNVItem item;
@@ -37,11 +40,11 @@ struct SWindow {
             item.SetTypeName("uint16");
             item.SetValue(std::vector<uint8_t>{static_cast<uint8_t>(r), static_cast<uint8_t>(id)});
             item.SetActive(CNVItem::kActive);
-            doc.m_items.Add(item);
+            items.Add(item);
         }
+        if (!doc.SetRecords(std::move(items)).IsCompleted()) std::abort();
         frame = std::make_unique<CMainFrame>(doc, chooser);
         frame->show();
-        doc.m_allEntries.LoadEntriesFromItems(doc.m_items);
         frame->Views().BuildItemsTree();
         QCoreApplication::processEvents();
     }
@@ -60,7 +63,6 @@ struct SWindow {
 void BM_BuildItemsTree(benchmark::State& state) {
     SWindow window(static_cast<int>(state.range(0)), 1000);
     for (auto _ : state) {
-        window.doc.m_allEntries.LoadEntriesFromItems(window.doc.m_items);
         window.frame->Views().BuildItemsTree();
         window.Paint();
     }

@@ -29,10 +29,10 @@ CTessivaApp::~CTessivaApp() {
 bool CTessivaApp::InitInstance(const std::string& dir) {
     m_doc.SetDirectory(dir);
     m_doc.SetFileChooser(&m_chooser);
-    m_doc.Phone().SetBackupFolder(
+    m_doc.SetBackupFolder(
         (QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/backups").toStdString());
     // Records the backup lacks are written only when the user says so.
-    m_doc.Phone().SetConfirmWritesWithoutBackup([this](const std::string& question) {
+    m_doc.SetConfirmWritesWithoutBackup([this](const std::string& question) {
         return m_doc.Messages().AskYesNo(question);
     });
     m_frame = std::make_unique<CMainFrame>(m_doc, m_chooser);
@@ -44,10 +44,10 @@ bool CTessivaApp::InitInstance(const std::string& dir) {
     m_frame->show();
 
     // Definitions (a job behind the progress dialog), sorted by ID, then the type catalogue.
-    if (!m_doc.LoadDefinitions()) return false;
+    if (!m_frame->Tell(m_doc.LoadDefinitions())) return false;
     // Without NVTypes.typ the program still starts: Tools > Import makes one, and until
     // then values show as raw bytes.
-    (void)m_doc.m_typeCatalog.LoadTypeFile();
+    (void)m_frame->Tell(m_doc.LoadTypes());
     return true;
 }
 

@@ -11,16 +11,22 @@ bool CheckBackupPath(const char* command, const std::string& path) {
     return false;
 }
 
+void ReportNotes(SCliContext& ctx, const SOutcome& outcome) {
+    for (const SNote& note : outcome.notes)
+        ctx.console.ShowMessage(note.text,
+                                note.kind == SNote::EKind::Warning ? EMessageIcon::Warning : EMessageIcon::Information,
+                                kAppTitle);
+}
+
 bool ReportOutcome(SCliContext& ctx, const SOutcome& outcome, const std::string& what) {
+    ReportNotes(ctx, outcome);
     if (outcome.IsCompleted()) return true;
-    // Failures have shown their own message; a stop has none.
-    if (outcome.IsStopped()) ctx.Fail(what + " was stopped.");
+    if (outcome.IsStopped()) ctx.Fail(what.empty() ? outcome.reason : what + " was stopped.");
+    else if (!outcome.reason.empty()) ctx.Fail(outcome.reason);
     return false;
 }
 
 bool LoadBackup(SCliContext& ctx, const std::string& path) {
-    ctx.doc.Selection().Clear();
-    ctx.doc.m_items.RemoveAll();
     return ReportOutcome(ctx, ctx.doc.LoadBackup(path), "Loading " + path);
 }
 
@@ -28,10 +34,10 @@ bool SaveBackup(SCliContext& ctx, const std::string& path, const std::vector<int
                 CBackupFiles::ESaveLayout layout) {
     CTessivaDoc& doc = ctx.doc;
     if (ids) {
-        for (int missing : doc.Selection().SelectIds(*ids))
+        for (int missing : doc.SelectIds(*ids))
             std::fprintf(stderr, "tessiva-cli: no item with ID %d was loaded\n", missing);
     }
-    return ReportOutcome(ctx, doc.SaveBackup(path, ids != nullptr, layout), "Saving " + path);
+    return ReportOutcome(ctx, doc.SaveBackup(path, ids ? CTessivaDoc::EScope::SelectedActive : CTessivaDoc::EScope::AllActive, layout), "Saving " + path);
 }
 
 bool ParseLayoutOption(const char* command, const SCliArgs& args, CBackupFiles::ESaveLayout& layout) {
@@ -56,7 +62,7 @@ bool ParseIdsOption(const char* command, const SCliArgs& args, std::vector<int>&
 
 bool DecodeFields(SCliContext& ctx, const CNVItem& item, std::vector<SFieldText>& fields,
                   std::set<std::string>& reported) {
-    if (DecodeRecordFields(ctx.doc.m_typeCatalog, item, fields)) return true;
+    if (DecodeRecordFields(ctx.doc.Decoder(), item, fields)) return true;
     if (reported.insert(item.TypeName()).second)
         ctx.console.ShowMessage(CNVTypeCatalog::UnknownTypeMessage(item.TypeName()), EMessageIcon::Error, kAppTitle);
     return false;

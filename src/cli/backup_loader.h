@@ -24,8 +24,11 @@ bool SaveBackup(SCliContext& ctx, const std::string& path, const std::vector<int
 // Parses --layout tessiva|numbered when given; false after a usage message.
 bool ParseLayoutOption(const char* command, const SCliArgs& args, CBackupFiles::ESaveLayout& layout);
 
-// True for a completed outcome; a stopped one is told here (a failure has told itself).
-bool ReportOutcome(SCliContext& ctx, const SOutcome& outcome, const std::string& what);
+// Prints the notes of an operation (what went right but deserves telling).
+void ReportNotes(SCliContext& ctx, const SOutcome& outcome);
+// Prints the notes, and the reason of a failure or (with what) that it was stopped; true
+// for a completed outcome.
+bool ReportOutcome(SCliContext& ctx, const SOutcome& outcome, const std::string& what = {});
 
 // Parses --ids when given; false after a usage message.
 bool ParseIdsOption(const char* command, const SCliArgs& args, std::vector<int>& ids, bool& given);

@@ -71,7 +71,7 @@ int RunDecode(SCliContext& ctx, const SCliArgs& args) {
         edits.push_back(edit);
     }
     if (!ctx.LoadTypes()) return kExitFailure;
-    CNVTypeCatalog& catalog = ctx.doc.m_typeCatalog;
+    CNVTypeCatalog& catalog = ctx.doc.Decoder();
     if (!catalog.SelectType(typeName)) return ctx.Fail(CNVTypeCatalog::UnknownTypeMessage(typeName));
     const size_t size = static_cast<size_t>(catalog.RecordSize());
     if (bytes.size() > size)

@@ -12,7 +12,7 @@ int RunDefs(SCliContext& ctx, const SCliArgs& args) {
     else std::printf("%-5s %-5s %-5s %-5s %-40s %-24s %-28s %s\n", "id", "index", "count", "size", "name", "group",
                      "fileName", "typeName");
     bool first = true;
-    for (const auto& d : ctx.doc.m_itemDefs) {
+    for (const auto& d : ctx.doc.Definitions()) {
         if (json) {
             std::printf("%s\n{\"id\":%d,\"index\":%d,\"count\":%d,\"size\":%d,\"name\":%s,\"group\":%s,"
                         "\"fileName\":%s,\"type\":%s}",

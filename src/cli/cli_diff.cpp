@@ -68,11 +68,11 @@ int RunDiff(SCliContext& ctx, const SCliArgs& args) {
     if (!CheckBackupPath("diff", pathA) || !CheckBackupPath("diff", pathB)) return kExitUsage;
     // 1 means "they differ", so every failure to compare is 2.
     if (!ctx.LoadDefinitions() || !ctx.LoadTypes() || !LoadBackup(ctx, pathA)) return kExitUsage;
-    const CNVItemArray itemsA = ctx.doc.m_items;
+    const CNVItemArray itemsA = ctx.doc.Items();
     if (!LoadBackup(ctx, pathB)) return kExitUsage;
-    const CNVItemArray itemsB = ctx.doc.m_items;
+    const CNVItemArray itemsB = ctx.doc.Items();
 
-    const SItemComparison diff = CompareItems(itemsA, itemsB, ctx.doc.m_typeCatalog);
+    const SItemComparison diff = CompareItems(itemsA, itemsB, ctx.doc.Decoder());
     for (const std::string& type : diff.unknownTypes)
         ctx.console.ShowMessage(CNVTypeCatalog::UnknownTypeMessage(type), EMessageIcon::Error, kAppTitle);
     const auto& [onlyA, onlyB, changes, unknown] = diff;

@@ -12,19 +12,20 @@ int RunDownload(SCliContext& ctx, const SCliArgs& args) {
     if (!CheckBackupPath("download", in) || !ParseIdsOption("download", args, ids, selected)) return kExitUsage;
     if (!ctx.LoadDefinitions() || !LoadBackup(ctx, in)) return kExitFailure;
     if (selected) {
-        const std::vector<int> missing = ctx.doc.Selection().SelectIds(ids);
+        const std::vector<int> missing = ctx.doc.SelectIds(ids);
         for (int id : missing) ctx.Fail("NV item " + std::to_string(id) + " is not in " + in + ".");
         if (!missing.empty()) return kExitFailure;
     }
     if (const int status = ConnectPhone(ctx, args); status != kExitOk) return status;
 
-    CPhoneSession& phone = ctx.doc.Phone();
-    phone.SetBackupBeforeDownload(!args.Has("--no-backup"));
-    phone.SetVerifyWrites(!args.Has("--no-verify"));
-    phone.SetBackupFolder(BackupFolder());
-    if (args.Has("--force")) phone.SetConfirmWritesWithoutBackup([](const std::string&) { return true; });
-    const SOutcome outcome = selected ? ctx.doc.DownloadSelectedActive() : ctx.doc.DownloadAllActive();
-    const CDownloadReport& report = phone.LastReport();
+    CTessivaDoc& doc = ctx.doc;
+    doc.SetBackupBeforeDownload(!args.Has("--no-backup"));
+    doc.SetVerifyWrites(!args.Has("--no-verify"));
+    doc.SetBackupFolder(BackupFolder());
+    if (args.Has("--force")) doc.SetConfirmWritesWithoutBackup([](const std::string&) { return true; });
+    const SOutcome outcome =
+        doc.Download(selected ? CTessivaDoc::EScope::SelectedActive : CTessivaDoc::EScope::AllActive);
+    const CDownloadReport& report = doc.LastReport();
     const bool saved = TellReport(ctx, args, report);
     if (outcome.IsStopped()) return ctx.Fail("Download stopped; the phone keeps the records written so far.");
     if (!outcome.IsCompleted() || !saved) return kExitFailure;

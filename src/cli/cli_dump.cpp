@@ -26,14 +26,13 @@ int RunDump(SCliContext& ctx, const SCliArgs& args) {
     const bool json = args.Has("--json");
     std::set<std::string> reported;
     std::vector<SFieldText> fields;
-    const CNumberedState& numbered = ctx.doc.Files().Numbered();
+    const CNumberedState& numbered = ctx.doc.Numbered();
     if (json) std::printf("{\"layout\":\"%s\",\"items\":[", BackupOriginName(numbered.Origin()));
     else std::printf("%-5s %-5s %-6s %-5s %-32s %-20s %-24s %-16s %s\n", "id", "index", "active", "size", "name",
                      "group", "fileName", "type", "value");
     bool first = true;
-    const CBackupFiles& files = ctx.doc.Files();
-    for (const auto& r : ctx.doc.m_items) {
-        if (json && files.IsUndefined(r)) continue;  // listed under "undefined"
+    for (const auto& r : ctx.doc.Items()) {
+        if (json && ctx.doc.IsUndefined(r)) continue;  // listed under "undefined"
         const bool decoded = DecodeFields(ctx, r, fields, reported);
         if (json) {
             std::printf("%s\n{\"id\":%d,\"index\":%d,\"active\":%d,\"size\":%d,\"name\":%s,\"group\":%s,"
@@ -56,8 +55,8 @@ int RunDump(SCliContext& ctx, const SCliArgs& args) {
     if (json) {
         std::printf("\n],\"undefined\":[");
         first = true;
-        for (const auto& r : ctx.doc.m_items) {
-            if (!files.IsUndefined(r)) continue;
+        for (const auto& r : ctx.doc.Items()) {
+            if (!ctx.doc.IsUndefined(r)) continue;
             std::printf("%s\n{\"id\":%d,\"subscription\":%d,\"value\":\"%s\"}", first ? "" : ",", r.Id(),
                         r.Subscription(), HexBytes(r.Value()).c_str());
             first = false;

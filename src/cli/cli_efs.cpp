@@ -83,7 +83,7 @@ int RunEfs(SCliContext& ctx, const SCliArgs& args) {
         return kExitUsage;
     }
     if (const int status = ConnectPhone(ctx, args); status != kExitOk) return status;
-    CEfsClient efs(QLibLink(ctx.doc.m_phone));
+    CEfsClient efs(ctx.doc.PhoneLink());
     if (action == "ls") return List(ctx, efs, p[1]);
     if (action == "get") return Get(ctx, efs, p[1], p[2]);
     if (action == "put") return Put(ctx, efs, p[1], p[2]);

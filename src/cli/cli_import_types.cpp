@@ -1,17 +1,15 @@
 // tessiva-cli import-types: NVTypesDefine.def converted into NVTypes.typ.
-#include "cli/cli_command.h"
+#include "cli/backup_loader.h"
 
 #include <cstdio>
 
 namespace {
 int RunImportTypes(SCliContext& ctx, const SCliArgs& args) {
-    CNVTypeCatalog& catalog = ctx.doc.m_typeCatalog;
-    if (!catalog.ImportDefinitionFile(args.positionals[0])) {
-        // A stop (Ctrl+C) ends the jobs without a message of their own.
-        if (catalog.LastImport().IsStopped())
-            return ctx.Fail("The import of NV types was stopped; " + catalog.TypeFilePath() + " was not changed.");
-        return kExitFailure;
-    }
+    const CNVTypeCatalog& catalog = ctx.doc.Catalog();
+    const SOutcome imported = ctx.doc.ImportTypes(args.positionals[0]);
+    if (imported.IsStopped())
+        return ctx.Fail("The import of NV types was stopped; " + catalog.TypeFilePath() + " was not changed.");
+    if (!ReportOutcome(ctx, imported)) return kExitFailure;
     std::printf("Imported %zu NV types into %s\n", catalog.TypeNames().size(), catalog.TypeFilePath().c_str());
     return std::fflush(stdout) == 0 && !std::ferror(stdout) ? kExitOk : kExitFailure;
 }

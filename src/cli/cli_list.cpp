@@ -28,15 +28,15 @@ int RunList(SCliContext& ctx, const SCliArgs& args) {
     bool selected = false;
     if (!CheckBackupPath("list", in) || !ParseIdsOption("list", args, ids, selected)) return kExitUsage;
     if (!ctx.LoadDefinitions() || !LoadBackup(ctx, in)) return kExitFailure;
-    CNVItemArray list;
     if (selected) {
-        for (int missing : ctx.doc.Selection().SelectIds(ids))
+        for (int missing : ctx.doc.SelectIds(ids))
             std::fprintf(stderr, "tessiva-cli: no item with ID %d was loaded\n", missing);
-        ctx.doc.CollectSelectedItems(list);
     }
     CGivenPath chooser(out);
     ctx.doc.SetFileChooser(&chooser);
-    const bool written = ctx.doc.WriteItemList(selected ? list : ctx.doc.m_items);
+    const bool written = ReportOutcome(
+        ctx, ctx.doc.WriteItemList(selected ? CTessivaDoc::EScope::SelectedActive : CTessivaDoc::EScope::AllActive),
+        "Writing " + out);
     ctx.doc.SetFileChooser(nullptr);
     if (!written) return kExitFailure;
     std::printf("Wrote the item list of %s to %s.\n", in.c_str(), out.c_str());

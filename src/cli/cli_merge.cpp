@@ -35,15 +35,15 @@ int RunMerge(SCliContext& ctx, const SCliArgs& args) {
     }
     if (!ctx.LoadDefinitions() || !LoadBackup(ctx, base)) return kExitFailure;
     CTessivaDoc& doc = ctx.doc;
-    const int before = doc.m_items.GetSize();
+    const int before = doc.Items().GetSize();
     CFixedAnswer prompt(onConflict == "skip" ? IOverwritePrompt::kSkip : IOverwritePrompt::kOverwrite);
     doc.SetOverwritePrompt(&prompt);
-    const SOutcome merged = doc.AddFromCnv(add);
+    const SOutcome merged = doc.Merge(add);
     doc.SetOverwritePrompt(nullptr);
     if (!ReportOutcome(ctx, merged, "Loading " + add) || !SaveBackup(ctx, out, nullptr)) return kExitFailure;
     std::printf("Merged the records of %s into the %d of %s: %d conflict(s), %s; the %d records went to %s.\n",
                 add.c_str(), before, base.c_str(), prompt.asked,
-                onConflict == "skip" ? "kept from BASE" : "taken from ADD", doc.m_items.GetSize(), out.c_str());
+                onConflict == "skip" ? "kept from BASE" : "taken from ADD", doc.Items().GetSize(), out.c_str());
     return FinishOutput(kExitOk);
 }
 

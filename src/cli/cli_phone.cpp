@@ -41,8 +41,6 @@ int ConnectPhone(SCliContext& ctx, const SCliArgs& args) {
         ctx.doc.SetRequestTimeout(static_cast<unsigned>(std::stoul(text)));
     }
     ctx.doc.SetPortName(port);
-    if (ctx.doc.Connect()) return kExitOk;
-    // A port that can't be opened has been reported by Connect (no handle); a silent phone has not.
-    if (ctx.doc.m_phone) return ctx.Fail(QLibLastError());
-    return kExitFailure;
+    const SOutcome connected = ctx.doc.Connect();
+    return connected.IsCompleted() ? kExitOk : ctx.Fail(connected.reason);
 }

@@ -11,21 +11,21 @@ int RunRestore(SCliContext& ctx, const SCliArgs& args) {
         std::fprintf(stderr, "tessiva-cli restore: give either IN or --last\n");
         return kExitUsage;
     }
-    CPhoneSession& phone = ctx.doc.Phone();
-    phone.SetBackupFolder(BackupFolder());
-    const std::string in = last ? phone.LastBackupPath() : args.positionals[0];
-    if (in.empty()) return ctx.Fail("There is no backup in " + phone.BackupFolder() + ".");
+    CTessivaDoc& doc = ctx.doc;
+    doc.SetBackupFolder(BackupFolder());
+    const std::string in = last ? doc.LastBackupPath() : args.positionals[0];
+    if (in.empty()) return ctx.Fail("There is no backup in " + doc.BackupFolder() + ".");
     if (DetectBackupKind(in) == EBackupKind::Unknown) {
         std::fprintf(stderr, "tessiva-cli restore: IN must be a backup (.brt, .cnv, .qcn, .xqcn): %s\n", in.c_str());
         return kExitUsage;
     }
     if (!ctx.LoadDefinitions()) return kExitFailure;
     if (const int status = ConnectPhone(ctx, args); status != kExitOk) return status;
-    phone.SetBackupBeforeDownload(!args.Has("--no-backup"));
-    phone.SetVerifyWrites(!args.Has("--no-verify"));
-    if (args.Has("--force")) phone.SetConfirmWritesWithoutBackup([](const std::string&) { return true; });
-    const SOutcome outcome = phone.RestoreBackup(in, args.Has("--offline"));
-    const CDownloadReport& report = phone.LastReport();
+    doc.SetBackupBeforeDownload(!args.Has("--no-backup"));
+    doc.SetVerifyWrites(!args.Has("--no-verify"));
+    if (args.Has("--force")) doc.SetConfirmWritesWithoutBackup([](const std::string&) { return true; });
+    const SOutcome outcome = doc.Restore(in, args.Has("--offline"));
+    const CDownloadReport& report = doc.LastReport();
     const bool saved = TellReport(ctx, args, report);
     if (outcome.IsStopped()) return ctx.Fail("Restore stopped; the phone keeps what was written so far.");
     // A backup that could not be read, or a reset the phone did not take, is not in the report.

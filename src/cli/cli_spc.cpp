@@ -1,4 +1,5 @@
 // tessiva-cli spc: sends the phone its SPC code.
+#include "cli/backup_loader.h"
 #include "cli/cli_phone.h"
 
 #include <cstdio>
@@ -6,7 +7,7 @@
 namespace {
 int RunSpc(SCliContext& ctx, const SCliArgs& args) {
     if (const int status = ConnectPhone(ctx, args); status != kExitOk) return status;
-    if (ctx.doc.SendSpcCode(args.positionals[0]) != 1) return kExitFailure;  // the rejection was shown
+    if (!ReportOutcome(ctx, ctx.doc.SendSpc(args.positionals[0]))) return kExitFailure;
     std::printf("SPC code accepted.\n");
     return kExitOk;
 }

@@ -13,13 +13,15 @@ int RunUpload(SCliContext& ctx, const SCliArgs& args) {
     if (!ctx.LoadDefinitions()) return kExitFailure;
     if (const int status = ConnectPhone(ctx, args); status != kExitOk) return status;
     const std::string list = args.Get("--list", ctx.doc.DefinitionsPath());
-    if (ctx.doc.StartUpload(list) != 1) {
-        // A list that could not be read has said so; otherwise the upload was stopped.
-        if (!ctx.doc.LastOutcome().IsStopped()) return kExitFailure;
-        return ctx.Fail("Upload stopped; nothing was saved.");
+    const SOutcome upload = ctx.doc.Upload(list);
+    if (upload.IsStopped()) return ctx.Fail("Upload stopped; nothing was saved.");
+    if (!upload.IsCompleted() && !ctx.doc.HasPartialUpload()) return ctx.Fail(upload.reason);
+    if (!upload.IsCompleted()) {
+        ctx.Fail(upload.reason);
+        (void)ctx.doc.TakePartialUpload();
     }
-    const SOutcome upload = ctx.doc.LastOutcome();
-    const SItemCounts counts = SItemCounts::Of(ctx.doc.m_items);
+    ReportNotes(ctx, upload);
+    const SItemCounts counts = SItemCounts::Of(ctx.doc.Items());
     const int active = counts.active;
     const std::string uploaded = counts.UploadedText() + ".";
     // A backup that is only part of the phone must never replace a good one unasked.

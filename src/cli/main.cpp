@@ -1,4 +1,5 @@
 // tessiva-cli: the scriptable front end. Each command lives in its own cli_*.cpp file.
+#include "cli/backup_loader.h"
 #include "cli/cli_command.h"
 
 #include <cstdio>
@@ -64,9 +65,9 @@ bool ParseIdList(const std::string& text, std::vector<int>& ids) {
     return !ids.empty();
 }
 
-bool SCliContext::LoadDefinitions() { return doc.LoadDefinitions(); }
+bool SCliContext::LoadDefinitions() { return ReportOutcome(*this, doc.LoadDefinitions()); }
 
-bool SCliContext::LoadTypes() { return doc.m_typeCatalog.LoadTypeFile(); }
+bool SCliContext::LoadTypes() { return ReportOutcome(*this, doc.LoadTypes()); }
 
 int SCliContext::Fail(const std::string& message) {
     console.ShowMessage(message, EMessageIcon::Error, kAppTitle);

@@ -75,7 +75,7 @@ SOutcome CBackupFiles::LoadBrt(const std::string& path, CNVItemArray& loaded) {
         if (!file.ReadRecord(id, data)) return m_jobs.FailJob(WrongDataMessage("BRT", file.Error()));
         if (id >= static_cast<uint32_t>(CNVItemArray::kMaxIds)) {
             // No other kind could hold it: told and left out, as before.
-            m_jobs.ShowMessage(NotDefinedMessage(id), EMessageIcon::Error);
+            m_jobs.Note(NotDefinedMessage(id));
         } else if (m_itemDefs.ContainsId(static_cast<int>(id))) {
             loaded.Add(LoadedRecord(static_cast<int>(id), data));
             if (const std::string damage = TooManyRecords("BRT", loaded.GetSize()); !damage.empty())

@@ -58,11 +58,9 @@ SOutcome CBackupFiles::LoadCnv(const std::string& path, CNVItemArray& loaded) {
     CCnvFile file;
     if (!file.Open(path)) return m_jobs.FailJob(CantOpenMessage(path, file.Error()));
     if (!file.ChecksumOk()) {
-        const std::string message =
-            TrText("CBackupFiles", "Wrong data in CNV File.\nNV Items can't be loaded from this file.");
-        m_jobs.ShowMessage(message, EMessageIcon::Error, ErrorCaption());
-        SOutcome failed = m_jobs.FailJob("");
-        failed.reason = message;
+        SOutcome failed =
+            m_jobs.FailJob(TrText("CBackupFiles", "Wrong data in CNV File.\nNV Items can't be loaded from this file."));
+        failed.caption = ErrorCaption();
         return failed;
     }
     m_jobs.EnableCancel();
@@ -85,10 +83,8 @@ SOutcome CBackupFiles::LoadCnv(const std::string& path, CNVItemArray& loaded) {
         m_jobs.SetPosition(static_cast<int>(file.Position()));
     }
     if (!file.Error().empty()) {
-        const std::string message = WrongDataMessage("CNV", file.Error());
-        m_jobs.ShowMessage(message, EMessageIcon::Error, ErrorCaption());
-        SOutcome failed = m_jobs.FailJob("");
-        failed.reason = message;
+        SOutcome failed = m_jobs.FailJob(WrongDataMessage("CNV", file.Error()));
+        failed.caption = ErrorCaption();
         return failed;
     }
     return m_jobs.PostJobCompleted();

@@ -2,6 +2,7 @@
 #include "doc/backup_files.h"
 
 #include "doc/doc_files.h"
+#include "doc/doc_records.h"
 #include "doc/file_chooser.h"
 #include "files/item_list_file.h"
 #include "doc/item_merge.h"
@@ -10,38 +11,54 @@
 #include "model/nv_item_array.h"
 #include "jobs/text_translation.h"
 
-CBackupFiles::CBackupFiles(CJobControl& jobs, CNVItemArray& items, const CNVItemArray& defs,
+CBackupFiles::CBackupFiles(CJobControl& jobs, SDocRecords& records, const CNVItemArray& defs,
                            CItemSelection& selection)
-    : m_jobs(jobs), m_items(items), m_itemDefs(defs), m_selection(selection), m_completion(jobs, defs) {}
+    : m_jobs(jobs), m_items(records.items), m_itemDefs(defs), m_selection(selection), m_completion(jobs, defs) {}
 
-IMessageSink& CBackupFiles::Messages() { return m_jobs.Messages(); }
+namespace {
+// The active records of list; without subscriptions, those of the default subscription only.
+int ActiveRecords(const CNVItemArray& list, bool subscriptions) {
+    int active = 0;
+    for (const CNVItem& r : list) active += r.Active() == CNVItem::kActive && (subscriptions || r.Subscription() == 0);
+    return active;
+}
+
+SOutcome Counted(SOutcome outcome, const CNVItemArray& list, bool subscriptions) {
+    if (outcome.IsCompleted()) outcome.records = ActiveRecords(list, subscriptions);
+    return outcome;
+}
+}  // namespace
 
 SOutcome CBackupFiles::LoadBackup(const std::string& path) {
     switch (DetectBackupKind(path)) {
-    case EBackupKind::Brt: return LoadBrtFile(path);
-    case EBackupKind::Cnv: return LoadCnvFile(path);
+    case EBackupKind::Brt: return Counted(LoadBrtFile(path), m_items, true);
+    case EBackupKind::Cnv: return Counted(LoadCnvFile(path), m_items, true);
     case EBackupKind::Qcn:
-    case EBackupKind::Xqcn: return LoadQcnFile(path);
+    case EBackupKind::Xqcn: return Counted(LoadQcnFile(path), m_items, true);
     case EBackupKind::Unknown: break;
     }
-    const std::string reason = FillText(TrText("CBackupFiles", "%1 is not a BRT, CNV, QCN or XQCN backup."), {path});
-    Messages().ShowMessage(CantOpenMessage(path, TrText("CBackupFiles", "not a BRT, CNV, QCN or XQCN backup")),
-                           EMessageIcon::Error);
-    return SOutcome::Fail(reason);
+    return SOutcome::Fail(CantOpenMessage(path, TrText("CBackupFiles", "not a BRT, CNV, QCN or XQCN backup")));
 }
 
-SOutcome CBackupFiles::SaveBackup(const std::string& path, const CNVItemArray& list, ESaveLayout layout) {
-    switch (BackupKindOfName(path)) {
-    case EBackupKind::Brt: return StoreBrtFile(path, list);
-    case EBackupKind::Cnv: return StoreCnvFile(path, list);
-    case EBackupKind::Qcn: return SaveQcn(path, list, layout);
-    case EBackupKind::Xqcn: return SaveNumbered(path, list, EBackupForm::Xml);
+bool CBackupFiles::SavesNumbered(ESaveLayout layout) const {
+    return layout == ESaveLayout::Numbered || (layout == ESaveLayout::AsLoaded && m_numbered.IsNumbered());
+}
+
+SOutcome CBackupFiles::SaveBackup(const std::string& path, const CNVItemArray& list, ESaveLayout layout,
+                                  EBackupKind kind) {
+    // Only the numbered-items layout holds the records of other subscriptions.
+    switch (kind != EBackupKind::Unknown ? kind : BackupKindOfName(path)) {
+    case EBackupKind::Brt: return Counted(StoreBrtFile(path, list), list, false);
+    case EBackupKind::Cnv: return Counted(StoreCnvFile(path, list), list, false);
+    case EBackupKind::Qcn: {
+        return Counted(SaveQcn(path, list, layout), list, SavesNumbered(layout));
+    }
+    case EBackupKind::Xqcn: return Counted(SaveNumbered(path, list, EBackupForm::Xml), list, true);
     case EBackupKind::Unknown: break;
     }
     const std::string reason = FillText(
         TrText("CBackupFiles", "Can't tell the kind of %1 from its name: it should end in .brt, .cnv, .qcn or .xqcn."),
         {path});
-    Messages().ShowMessage(reason, EMessageIcon::Error);
     return SOutcome::Fail(reason);
 }
 
@@ -56,7 +73,6 @@ std::string CBackupFiles::NothingToSave() { return TrText("CBackupFiles", "There
 bool CBackupFiles::HasSomethingToSave(const CNVItemArray& list) {
     for (const CNVItem& r : list)
         if (r.Active() == CNVItem::kActive) return true;
-    Messages().ShowMessage(NothingToSave(), EMessageIcon::Error);
     return false;
 }
 
@@ -85,12 +101,12 @@ SOutcome CBackupFiles::FinishLoad(CNVItemArray&& loaded, EBackupOrigin origin) {
 SOutcome CBackupFiles::FinishLoadWithUndefined(CNVItemArray&& loaded, EBackupOrigin origin) {
     const std::string told = m_undefined.Message();
     m_undefined.MoveInto(loaded);
-    const SOutcome outcome = FinishLoad(std::move(loaded), origin);
-    if (!told.empty()) Messages().ShowMessage(told, EMessageIcon::Warning);
+    SOutcome outcome = FinishLoad(std::move(loaded), origin);
+    if (!told.empty()) outcome.Note(told, SNote::EKind::Warning);
     return outcome;
 }
 
-void CBackupFiles::FinishUpload(CNVItemArray&& read) {
+SOutcome CBackupFiles::FinishUpload(CNVItemArray&& read) {
     int kept = 0;
     for (const CNVItem& r : m_items)
         if (IsUndefined(r) && r.Subscription() == 0) {
@@ -102,12 +118,13 @@ void CBackupFiles::FinishUpload(CNVItemArray&& read) {
     read.SortById();
     m_items = std::move(read);
     m_selection.ListAllItems();
+    SOutcome outcome = SOutcome::Done();
     if (kept > 0)
-        Messages().ShowMessage(FillText(TrText("CBackupFiles",
-                                               "%1 records of subscriptions 1 and 2 were left as they "
-                                               "were: the phone link can't address a subscription."),
-                                        {std::to_string(kept)}),
-                               EMessageIcon::Information);
+        outcome.Note(FillText(TrText("CBackupFiles",
+                                     "%1 records of subscriptions 1 and 2 were left as they "
+                                     "were: the phone link can't address a subscription."),
+                              {std::to_string(kept)}));
+    return outcome;
 }
 
 SOutcome CBackupFiles::StoreHoldable(const CNVItemArray& all, const char* kind, const std::string& caption,
@@ -117,7 +134,7 @@ SOutcome CBackupFiles::StoreHoldable(const CNVItemArray& all, const char* kind, 
     const CNVItemArray& list = Holdable(all, fitting, leftOut);
     if (!HasSomethingToSave(list)) return SOutcome::Fail(NothingToSave());
     SOutcome outcome = m_jobs.Run(caption, [&] { return store(list); });
-    if (outcome.IsCompleted()) TellLeftOut(kind, leftOut);
+    if (outcome.IsCompleted()) NoteLeftOut(outcome, kind, leftOut);
     return outcome;
 }
 
@@ -133,16 +150,16 @@ const CNVItemArray& CBackupFiles::Holdable(const CNVItemArray& list, CNVItemArra
     return fitting;
 }
 
-void CBackupFiles::TellLeftOut(const char* kind, int records) {
+void CBackupFiles::NoteLeftOut(SOutcome& outcome, const char* kind, int records) const {
     const size_t files = m_numbered.ItemFiles().size();
     if (records == 0 && files == 0) return;
-    Messages().ShowMessage(
+    outcome.Note(
         FillText(
             TrText("CBackupFiles",
                    "%1 records and %2 item files were left out: a %3 file can't hold subscriptions, records kept "
                    "aside or item files.\nSave in the numbered-items layout (QCN or XQCN) to keep them."),
             {std::to_string(records), std::to_string(files), kind}),
-        EMessageIcon::Warning);
+        SNote::EKind::Warning);
 }
 
 SOutcome CBackupFiles::AddCnvFile(const std::string& path, IOverwritePrompt* prompt) {
@@ -154,8 +171,7 @@ SOutcome CBackupFiles::AddCnvFile(const std::string& path, IOverwritePrompt* pro
     m_completion.CompleteArrayElements(loaded, false);
     outcome = m_completion.StartFillUp(loaded, 0);
     if (!outcome.IsCompleted()) return outcome;
-    if (const std::string told = m_undefined.Message(); !told.empty())
-        Messages().ShowMessage(told, EMessageIcon::Warning);
+    if (const std::string told = m_undefined.Message(); !told.empty()) outcome.Note(told, SNote::EKind::Warning);
     m_undefined.MoveInto(loaded);
     CNVItemArray chosen;
     m_selection.CollectSelectedItems(chosen);
@@ -169,7 +185,7 @@ SOutcome CBackupFiles::AddCnvFile(const std::string& path, IOverwritePrompt* pro
     return outcome;
 }
 
-bool CBackupFiles::WriteItemList(const CNVItemArray& list, IFileChooser* chooser) {
+SOutcome CBackupFiles::WriteItemList(const CNVItemArray& list, IFileChooser* chooser) {
     SFileDialogRequest request;
     request.title = TrText("CBackupFiles", "Create CSV File");
     request.filterLabel = TrText("CBackupFiles", "BRT list files (*.csv)");
@@ -179,9 +195,8 @@ bool CBackupFiles::WriteItemList(const CNVItemArray& list, IFileChooser* chooser
     request.overwritePrompt = true;
     request.hideReadOnly = true;
     std::string path;
-    if (!chooser || !chooser->ChooseSaveFile(request, path)) return false;
+    if (!chooser || !chooser->ChooseSaveFile(request, path)) return SOutcome::Stop();
     std::string error;
-    if (CItemListFile::Write(path, list, error)) return true;
-    Messages().ShowMessage(CantWriteMessage(path, error), EMessageIcon::Error);
-    return false;
+    if (CItemListFile::Write(path, list, error)) return SOutcome::Done();
+    return SOutcome::Fail(CantWriteMessage(path, error));
 }

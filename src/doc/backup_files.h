@@ -10,6 +10,7 @@
 #include <string>
 
 class CItemSelection;
+struct SDocRecords;
 class CJobControl;
 class CNVItemArray;
 class IFileChooser;
@@ -25,12 +26,13 @@ public:
     // a numbered-items file), or the one the user chose.
     enum class ESaveLayout { AsLoaded, Tessiva, Numbered };
 
-    CBackupFiles(CJobControl& jobs, CNVItemArray& items, const CNVItemArray& defs, CItemSelection& selection);
+    CBackupFiles(CJobControl& jobs, SDocRecords& records, const CNVItemArray& defs, CItemSelection& selection);
 
     // Any kind, chosen by the file's content first and its extension second.
     SOutcome LoadBackup(const std::string& path);
-    // Saves the active records of list as the kind the path's extension names.
-    SOutcome SaveBackup(const std::string& path, const CNVItemArray& list, ESaveLayout layout = ESaveLayout::AsLoaded);
+    // Saves the active records of list as kind, or the kind the path's extension names.
+    SOutcome SaveBackup(const std::string& path, const CNVItemArray& list, ESaveLayout layout = ESaveLayout::AsLoaded,
+                        EBackupKind kind = EBackupKind::Unknown);
 
     SOutcome LoadBrtFile(const std::string& path);
     SOutcome LoadCnvFile(const std::string& path);
@@ -39,6 +41,8 @@ public:
     SOutcome StoreBrtFile(const std::string& path, const CNVItemArray& list);
     SOutcome StoreCnvFile(const std::string& path, const CNVItemArray& list);
     SOutcome SaveQcn(const std::string& path, const CNVItemArray& list, ESaveLayout layout = ESaveLayout::AsLoaded);
+    // True when a .qcn save in layout writes the numbered-items layout.
+    bool SavesNumbered(ESaveLayout layout) const;
     // The numbered-items layout, as a compound file or as XML.
     SOutcome SaveNumbered(const std::string& path, const CNVItemArray& list, EBackupForm form);
 
@@ -53,7 +57,7 @@ public:
     SOutcome AddCnvFile(const std::string& path, IOverwritePrompt* prompt);
 
     // The CSV item list of list, written where the chooser says.
-    bool WriteItemList(const CNVItemArray& list, IFileChooser* chooser);
+    SOutcome WriteItemList(const CNVItemArray& list, IFileChooser* chooser);
 
     // The end of every successful load: the records sorted by ID, all listed in "NV Items";
     // state replaces what the previous backup left beside the records.
@@ -63,7 +67,7 @@ public:
     SOutcome FinishLoadWithUndefined(CNVItemArray&& loaded, EBackupOrigin origin);
     // The end of an upload: the phone's records, and the subscription records, undefined and
     // kept-aside records and item files of the document as they were (the phone's list has none).
-    void FinishUpload(CNVItemArray&& read);
+    SOutcome FinishUpload(CNVItemArray&& read);
 
     const CNumberedState& Numbered() const { return m_numbered; }
     // True for a record of an item the definitions do not name.
@@ -87,11 +91,10 @@ private:
     // A stopped store leaves the previous file: it is replaced only by a complete one.
     SOutcome StoreHoldable(const CNVItemArray& all, const char* kind, const std::string& caption,
                            const std::function<SOutcome(const CNVItemArray&)>& store);
-    // One message after a save that left something out.
-    void TellLeftOut(const char* kind, int records);
-    IMessageSink& Messages();
+    // One note after a save that left something out.
+    void NoteLeftOut(SOutcome& outcome, const char* kind, int records) const;
     // A save without a single active record writes nothing: it would leave an empty file
-    // where the user expects a backup. Shows the refusal; true when there is something to save.
+    // where the user expects a backup. True when there is something to save.
     bool HasSomethingToSave(const CNVItemArray& list);
     // More records of defined items than the definitions have can only be damage; refusing
     // them keeps a hostile file from taking memory without bound. Empty when the count is fine.

@@ -40,13 +40,10 @@ SOutcome CBackupFiles::LoadQcnFile(const std::string& path) {
     // A compound file that can't be read is refused as QCN loads always refused it; no
     // other reader gets a second try at it.
     if (!read && form == EBackupForm::Compound) {
-        const std::string message = CantOpenMessage(path, error);
-        Messages().ShowMessage(message, EMessageIcon::Plain);
-        return SOutcome::Fail(message);
+        return SOutcome::Fail(CantOpenMessage(path, error));
     }
     if (!read) {
         const std::string message = WrongDataMessage(FormName(form), error);
-        Messages().ShowMessage(message, EMessageIcon::Error);
         return SOutcome::Fail(message);
     }
     std::string found;
@@ -62,7 +59,6 @@ SOutcome CBackupFiles::LoadQcnFile(const std::string& path) {
     case EQcnLayout::Unknown: break;
     }
     const std::string message = WrongDataMessage(FormName(form), found);
-    Messages().ShowMessage(message, EMessageIcon::Error);
     return SOutcome::Fail(message);
 }
 
@@ -71,7 +67,6 @@ SOutcome CBackupFiles::LoadNumbered(CCompoundNode&& tree, EBackupForm form) {
     std::string error;
     if (!DecodeNumbered(tree, backup, error)) {
         const std::string message = WrongDataMessage(FormName(form), error);
-        Messages().ShowMessage(message, EMessageIcon::Error);
         return SOutcome::Fail(message);
     }
     tree = CCompoundNode();
@@ -135,10 +130,10 @@ SOutcome CBackupFiles::LoadNumbered(CCompoundNode&& tree, EBackupForm form) {
     const size_t aside = keptAside.size();
     state.Take(form == EBackupForm::Xml ? EBackupOrigin::Xqcn : EBackupOrigin::Numbered, std::move(backup),
                std::move(keptAside));
-    const SOutcome finished = FinishLoad(std::move(loaded), std::move(state));
+    SOutcome finished = FinishLoad(std::move(loaded), std::move(state));
     if (undefinedCount > 0)
-        Messages().ShowMessage(CUndefinedRecords::Message(firstUndefined, undefinedCount), EMessageIcon::Warning);
-    if (aside > 0) Messages().ShowMessage(KeptAsideMessage(aside), EMessageIcon::Information);
+        finished.Note(CUndefinedRecords::Message(firstUndefined, undefinedCount), SNote::EKind::Warning);
+    if (aside > 0) finished.Note(KeptAsideMessage(aside));
     return finished;
 }
 
@@ -147,7 +142,6 @@ SOutcome CBackupFiles::SaveNumbered(const std::string& path, const CNVItemArray&
     // A record holds 128 bytes, an element 127 after its index: more is refused, never cut.
     const SSaveLimits limits = {FormName(form), CQcnFile::kBlockSize, CQcnFile::kBlockSize - 1, 255};
     if (std::string refusal; !CheckRecordsFit(list, limits, refusal)) {
-        Messages().ShowMessage(refusal, EMessageIcon::Error);
         return SOutcome::Fail(refusal);
     }
     CCompoundNode tree;
@@ -160,6 +154,5 @@ SOutcome CBackupFiles::SaveNumbered(const std::string& path, const CNVItemArray&
                                }).IsCompleted();
     if (written) return SOutcome::Done();
     const std::string message = CantWriteMessage(path, error);
-    Messages().ShowMessage(message, EMessageIcon::Error);
     return SOutcome::Fail(message);
 }

@@ -28,45 +28,38 @@ bool CommitWithProgress(CJobControl& jobs, CQcnFile& file) {
     });
 }
 
-// Shows a failure of a step that is not a job, and returns it.
-SOutcome Failed(IMessageSink& messages, const std::string& message, EMessageIcon icon = EMessageIcon::Error) {
-    messages.ShowMessage(message, icon);
-    return SOutcome::Fail(message);
-}
 }  // namespace
 
 SOutcome CBackupFiles::SaveQcn(const std::string& path, const CNVItemArray& all, ESaveLayout layout) {
-    if (layout == ESaveLayout::Numbered || (layout == ESaveLayout::AsLoaded && m_numbered.IsNumbered()))
-        return SaveNumbered(path, all, EBackupForm::Compound);
+    if (SavesNumbered(layout)) return SaveNumbered(path, all, EBackupForm::Compound);
     CNVItemArray fitting;
     int leftOut = 0;
     const CNVItemArray& list = Holdable(all, fitting, leftOut);
     if (!HasSomethingToSave(list)) return SOutcome::Fail(NothingToSave());
     std::string refusal;
-    if (!CheckRecordsFit(list, CQcnFile::kLimits, refusal)) return Failed(Messages(), refusal);
+    if (!CheckRecordsFit(list, CQcnFile::kLimits, refusal)) return SOutcome::Fail(refusal);
     CQcnFile file;
     if (!file.Create(path) || !file.CreateLevel("00000000") || !file.CreateLevel("default"))
-        return Failed(Messages(), CantOpenMessage(path, file.Error()), EMessageIcon::Plain);
+        return SOutcome::Fail(CantOpenMessage(path, file.Error()));
     const bool written = RunWithoutCancel(m_jobs, SavingCaption("QCN"), [&] {
         m_jobs.SetRange(list.GetSize());
         return file.WriteItems(list, [&](int i) { m_jobs.SetPosition(i); });
     });
-    if (!written) return Failed(Messages(), file.Error());
-    if (!CommitWithProgress(m_jobs, file)) return Failed(Messages(), CantWriteMessage(path, file.Error()));
-    TellLeftOut("Tessiva QCN", leftOut);
-    return SOutcome::Done();
+    if (!written) return SOutcome::Fail(file.Error());
+    if (!CommitWithProgress(m_jobs, file)) return SOutcome::Fail(CantWriteMessage(path, file.Error()));
+    SOutcome saved = SOutcome::Done();
+    NoteLeftOut(saved, "Tessiva QCN", leftOut);
+    return saved;
 }
 
 SOutcome CBackupFiles::LoadTessivaQcn(const std::string& path) {
     CQcnFile file;
     CNVItemArray loaded;
     std::string failure;
-    EMessageIcon failureIcon = EMessageIcon::Error;
     const std::string caption = TrText("CBackupFiles", "Loading NV Items from QCN file.\nPlease wait.");
     const bool read = RunWithoutCancel(m_jobs, caption, [&] {
         if (!file.Open(path)) {
             failure = CantOpenMessage(path, file.Error());
-            failureIcon = EMessageIcon::Plain;
             return false;
         }
         std::vector<std::string> storages, streams;
@@ -97,24 +90,23 @@ SOutcome CBackupFiles::LoadTessivaQcn(const std::string& path) {
         return true;
     });
     // On failure the file is released with its object, nothing else is shown.
-    if (!read) return Failed(Messages(), failure, failureIcon);
+    if (!read) return SOutcome::Fail(failure);
     CommitWithProgress(m_jobs, file);
     // Against the definitions; elements take the form with the index in the first byte.
     m_undefined = CUndefinedRecords();
     loaded.KeepIf([this](const CNVItem& r) {
         const int d = m_itemDefs.FindById(r.Id());
         if (d < 0 && r.Id() >= CNVItemArray::kMaxIds) {
-            Messages().ShowMessage(NotDefinedMessage(r.Id()), EMessageIcon::Error);
+            m_jobs.Note(NotDefinedMessage(r.Id()));
         } else if (d < 0) {
             m_undefined.Add(r.Id(), r.Index(), r.Value());
         }
         if (d < 0) return false;
         if (m_itemDefs[d].Count() > 0 && r.Index() > 255) {
-            Messages().ShowMessage(FillText(TrText("CBackupFiles",
-                                                   "NV Item ID = %1: element %2 was left out: element "
-                                                   "indexes above 255 can't be told apart."),
-                                            {std::to_string(r.Id()), std::to_string(r.Index())}),
-                                   EMessageIcon::Error);
+            m_jobs.Note(FillText(TrText("CBackupFiles",
+                                        "NV Item ID = %1: element %2 was left out: element "
+                                        "indexes above 255 can't be told apart."),
+                                 {std::to_string(r.Id()), std::to_string(r.Index())}));
             return false;
         }
         return true;

@@ -13,7 +13,6 @@
 CItemCompletion::CItemCompletion(CJobControl& jobs, const CNVItemArray& defs) : m_jobs(jobs), m_itemDefs(defs) {}
 
 void CItemCompletion::CompleteArrayElements(CNVItemArray& items, bool addMissing) {
-    IMessageSink& messages = m_jobs.Messages();
     struct SArrayState {
         const CNVItem* def;
         std::vector<char> present;
@@ -25,7 +24,7 @@ void CItemCompletion::CompleteArrayElements(CNVItemArray& items, bool addMissing
     for (auto& r : items) {
         const int d = m_itemDefs.FindById(r.Id());
         if (d < 0) {
-            messages.ShowMessage(NotDefinedMessage(r.Id()), EMessageIcon::Error);
+            m_jobs.Note(NotDefinedMessage(r.Id()));
             continue;
         }
         const CNVItem& def = m_itemDefs[d];
@@ -41,29 +40,24 @@ void CItemCompletion::CompleteArrayElements(CNVItemArray& items, bool addMissing
         }
         const std::string id = std::to_string(r.Id());
         if (r.Value().empty()) {
-            messages.ShowMessage(
-                FillText(TrText("CItemCompletion",
+            m_jobs.Note(FillText(TrText("CItemCompletion",
                                 "NV Item ID = %1: an element record without its index byte was left out."),
-                         {id}),
-                EMessageIcon::Error);
+                         {id}));
             continue;
         }
         // Each stored element goes to the index it carries, so a gap never shifts the others.
         const int index = r.Value()[0];
         if (index >= count) {
-            messages.ShowMessage(FillText(TrText("CItemCompletion",
+            m_jobs.Note(FillText(TrText("CItemCompletion",
                                                  "NV Item ID = %1: element %2 lies outside the %3 "
                                                  "elements of its definition and was left out."),
-                                          {id, std::to_string(index), std::to_string(count)}),
-                                 EMessageIcon::Error);
+                                          {id, std::to_string(index), std::to_string(count)}));
             continue;
         }
         if (it->second.present[static_cast<size_t>(index)]) {
-            messages.ShowMessage(
-                FillText(TrText("CItemCompletion",
+            m_jobs.Note(FillText(TrText("CItemCompletion",
                                 "NV Item ID = %1 holds element %2 more than once; the first one was kept."),
-                         {id, std::to_string(index)}),
-                EMessageIcon::Error);
+                         {id, std::to_string(index)}));
             continue;
         }
         it->second.present[static_cast<size_t>(index)] = 1;
@@ -145,7 +139,7 @@ SOutcome CItemCompletion::FillUpItems(CNVItemArray& items, int expand) {
     for (auto& r : items) {
         const int d = m_itemDefs.FindById(r.Id());
         if (d < 0) {
-            m_jobs.ShowMessage(NotDefinedMessage(r.Id()), EMessageIcon::Error);
+            m_jobs.Note(NotDefinedMessage(r.Id()));
         } else {
             const CNVItem& def = m_itemDefs[d];
             const int s = def.Size() > 0 ? def.Size() : 1;

@@ -25,8 +25,8 @@ struct SRecordKeyHash {
 SRecordKey KeyOf(const CNVItem& item) { return {item.Id(), item.Index(), item.Subscription()}; }
 }  // namespace
 
-CItemSelection::CItemSelection(const CNVItemArray& items, CTreeEntryList& all, CTreeEntryList& selected)
-    : m_items(items), m_all(all), m_selected(selected) {}
+CItemSelection::CItemSelection(SDocRecords& records)
+    : m_items(records.items), m_all(records.all), m_selected(records.selected) {}
 
 void CItemSelection::Clear() {
     m_all.ClearEntries();

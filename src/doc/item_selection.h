@@ -1,4 +1,5 @@
 #pragma once
+#include "doc/doc_records.h"
 #include "doc/tree_entry_list.h"
 
 #include <vector>
@@ -9,7 +10,7 @@ class CNVItemArray;
 // the document's records. An item is selected when "Selected NV Items" lists it.
 class CItemSelection {
 public:
-    CItemSelection(const CNVItemArray& items, CTreeEntryList& all, CTreeEntryList& selected);
+    explicit CItemSelection(SDocRecords& records);
 
     void Clear();
     // "NV Items" lists every record, nothing is selected.

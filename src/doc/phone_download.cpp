@@ -2,8 +2,9 @@
 // report of it all.
 #include "doc/phone_session.h"
 
-#include "doc/backup_files.h"
 #include "doc/backup_folder.h"
+#include "doc/numbered_state.h"
+#include "doc/undefined_records.h"
 #include "model/nv_item_array.h"
 
 #include "files/cnv_file.h"
@@ -70,7 +71,7 @@ std::string IndexTooLarge() { return TrText("CPhoneSession", "the index does not
 
 }  // namespace
 
-SOutcome CPhoneSession::Download(const CNVItemArray& list, bool wholeDocument) {
+SOutcome CPhoneSession::Download(const CNVItemArray& list, const CNumberedState* wholeDocument) {
     m_report = CDownloadReport();
     // The link can't address a subscription: its records stay out, and the user is told.
     int skipped = 0, undefined = 0;
@@ -80,7 +81,7 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list, bool wholeDocument) {
             skipped += record.Active() == CNVItem::kActive;
             continue;
         }
-        if (m_files.IsUndefined(record)) {
+        if (CUndefinedRecords::IsUndefined(record, m_itemDefs)) {
             undefined += record.Active() == CNVItem::kActive;
             continue;
         }
@@ -88,7 +89,7 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list, bool wholeDocument) {
         if (IsToBeWritten(record)) work.Add(record);
     }
     if (skipped > 0)
-        m_jobs.Messages().ShowMessage(
+        m_jobs.Note(
             FillText(skipped == 1 ? TrText("CPhoneSession",
                                            "%1 record of subscriptions 1 and 2 was not sent: the phone "
                                            "link can't address a subscription.")
@@ -96,12 +97,12 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list, bool wholeDocument) {
                                            "%1 records of subscriptions 1 and 2 were not sent: the "
                                            "phone link can't address a subscription."),
                      {std::to_string(skipped)}),
-            EMessageIcon::Information);
-    const int keptAside = wholeDocument ? static_cast<int>(m_files.Numbered().KeptAside().size()) : 0;
+            SNote::EKind::Information);
+    const int keptAside = wholeDocument ? static_cast<int>(wholeDocument->KeptAside().size()) : 0;
     m_report.Skip(TrText("CPhoneSession", "kept aside: not defined"), undefined + keptAside);
     if (wholeDocument)
         m_report.Skip(TrText("CPhoneSession", "item file: use Restore"),
-                      static_cast<int>(m_files.Numbered().ItemFiles().size()));
+                      static_cast<int>(wholeDocument->ItemFiles().size()));
     m_report.Skip(TrText("CPhoneSession", "subscription: the link can't address it"), skipped);
     if (m_backupBeforeDownload && work.GetSize() > 0) {
         const SOutcome backup = m_jobs.Run(TrText("CPhoneSession", "Backing Up NV Items from Mobile Phone"),
@@ -115,7 +116,7 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list, bool wholeDocument) {
         }
         // No write without a backup, unless the user knowingly wants it (no question when
         // the link is gone anyway).
-        if (!m_notBackedUp.empty() && (QLIB_HasLinkFailed(m_link.handle) || !ConfirmWritesWithoutBackup())) {
+        if (!m_notBackedUp.empty() && (QLIB_HasLinkFailed(Handle()) || !ConfirmWritesWithoutBackup())) {
             plain.KeepIf([&](const CNVItem& r) {
                 if (!IsToBeWritten(r) || !m_notBackedUp.count({r.Id(), IndexOf(r)})) return true;
                 m_report.Add(r.Id(), IndexOf(r), r.Name(), EResult::NotWritten, NoBackupText());
@@ -151,7 +152,7 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
     if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
     m_jobs.SetRange(list.GetSize());
     unsigned esn = 0;
-    const bool haveEsn = QLIB_DIAG_ESN_F(m_link.handle, &esn) != 0;
+    const bool haveEsn = QLIB_DIAG_ESN_F(Handle(), &esn) != 0;
     CNVItemArray saved;
     bool incomplete = false;
     std::vector<uint8_t> buffer;
@@ -163,7 +164,7 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
         if (index > kMaxIndex) {
             // Can't be written either: the download reports it as failed.
             m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp, IndexTooLarge());
-        } else if (!ReadRecord(m_link.handle, record, buffer, status)) {
+        } else if (!ReadRecord(Handle(), record, buffer, status)) {
             incomplete = true;  // the link failed: the phone was never asked for the rest
             unread = QLibLastError();
         } else if (status == kNvNotActive) {
@@ -247,10 +248,10 @@ SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
             uint16_t status = 0;
             bool ok = false;
             if (record.Count() == 0) {
-                ok = QLIB_DIAG_NV_WRITE_F(m_link.handle, id, record.Value().data(), record.Size(), &status) != 0;
+                ok = QLIB_DIAG_NV_WRITE_F(Handle(), id, record.Value().data(), record.Size(), &status) != 0;
             } else if (record.Index() >= 0 && record.Index() <= kMaxIndex) {
                 // A larger index does not fit its byte and would overwrite another element.
-                ok = QLIB_DIAG_NV_WRITE_ARRAY_F(m_link.handle, id, static_cast<unsigned char>(record.Index()),
+                ok = QLIB_DIAG_NV_WRITE_ARRAY_F(Handle(), id, static_cast<unsigned char>(record.Index()),
                                                 record.Value().data(), record.Size(), &status) != 0;
             }
             EResult result = EResult::Failed;
@@ -264,7 +265,7 @@ SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
                 detail = StatusReason(status);
             } else if (!m_verifyWrites) {
                 result = EResult::Written;
-            } else if (uint16_t readStatus = 0; !ReadRecord(m_link.handle, record, readBack, readStatus)) {
+            } else if (uint16_t readStatus = 0; !ReadRecord(Handle(), record, readBack, readStatus)) {
                 detail = FillText(TrText("CPhoneSession", "written, but the read-back failed: %1"), {QLibLastError()});
             } else if (readStatus != kNvDone) {
                 detail = FillText(TrText("CPhoneSession", "written, but the read-back answered %1"),
@@ -275,7 +276,7 @@ SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
                 result = EResult::Verified;
             }
             m_report.Add(record.Id(), index, record.Name(), result, std::move(detail));
-            if (QLIB_HasLinkFailed(m_link.handle)) {
+            if (QLIB_HasLinkFailed(Handle())) {
                 notWritten(i + 1, TrText("CPhoneSession", "not attempted: the link to the phone failed"));
                 return m_jobs.FailJob("");
             }

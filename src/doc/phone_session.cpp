@@ -8,56 +8,44 @@
 
 #include <cstring>
 
-CPhoneSession::CPhoneSession(CJobControl& jobs, SLink link, CNVItemArray& items, const CNVItemArray& defs,
-                             CNVDefineReader& reader, CBackupFiles& files, CItemSelection& selection)
-    : m_jobs(jobs), m_link(link), m_items(items), m_itemDefs(defs), m_defReader(reader), m_files(files),
-      m_selection(selection) {}
+CPhoneSession::CPhoneSession(CJobControl& jobs, const CNVItemArray& defs, CNVDefineReader& reader)
+    : m_jobs(jobs), m_itemDefs(defs), m_defReader(reader) {}
 
-bool CPhoneSession::Connect() {
-    // A handle still open would keep the port locked against the new connection.
-    if (m_link.handle) QLIB_DisconnectServer(m_link.handle);
-    QLIB_SetLibraryMode(1);
-    m_link.handle = m_link.portName.empty() ? QLIB_ConnectServer(static_cast<unsigned>(m_link.comPort < 0 ? 0 : m_link.comPort))
-                                 : QLIB_ConnectServerByName(m_link.portName.c_str());
-    if (!m_link.handle) {
-        m_jobs.Messages().ShowMessage(QLibLastError(), EMessageIcon::Error);
-        return false;
-    }
+SOutcome CPhoneSession::Connect() {
+    // A connection still open would keep the port locked against the new one.
+    m_connection.reset();
+    m_connection = CQLibConnection::Open(static_cast<unsigned>(m_comPort < 0 ? 0 : m_comPort), m_portName);
+    if (!m_connection) return SOutcome::Fail(QLibLastError());
     // Before the probe, so a slow phone is given its time from the first request.
-    if (m_link.timeoutMs) QLIB_SetTimeout(m_link.handle, m_link.timeoutMs);
-    return QLIB_IsPhoneConnected(m_link.handle) != 0;
+    if (m_timeoutMs) QLIB_SetTimeout(Handle(), m_timeoutMs);
+    if (QLIB_IsPhoneConnected(Handle()) != 0) return SOutcome::Done();
+    return SOutcome::Fail(QLibLastError());
 }
 
-bool CPhoneSession::Disconnect() {
-    QLIB_DisconnectServer(m_link.handle);
-    const bool connected = QLIB_IsPhoneConnected(m_link.handle) != 0;
-    m_link.handle = nullptr;
-    return connected;
-}
+void CPhoneSession::Disconnect() { m_connection.reset(); }
 
 bool CPhoneSession::CheckConnected() {
-    if (QLIB_IsPhoneConnected(m_link.handle) != 0) return true;
-    QLIB_DisconnectServer(m_link.handle);
-    QLIB_IsPhoneConnected(m_link.handle);
-    m_link.handle = nullptr;
+    if (m_connection && QLIB_IsPhoneConnected(Handle()) != 0) return true;
+    m_connection.reset();
     return false;
 }
 
-bool CPhoneSession::SendSpcCode(const std::string& code) {
+SOutcome CPhoneSession::SendSpcCode(const std::string& code) {
     unsigned char bytes[6] = {0, 0, 0, 0, 0, 0};
     std::memcpy(bytes, code.data(), code.size() < sizeof bytes ? code.size() : sizeof bytes);
     unsigned char accepted = 0;
     // An answer that can't be read says nothing about the code: no "wrong code" then.
-    if (!QLIB_DIAG_SPC_F(m_link.handle, bytes, &accepted)) {
+    if (!QLIB_DIAG_SPC_F(Handle(), bytes, &accepted)) {
         const std::string text =
-            m_link.handle ? TrText("CPhoneSession", "The SPC code was not taken: the phone's answer to the SPC "
-                                                    "code could not be read (%1).")
-                          : TrText("CPhoneSession", "The SPC code was not sent: %1");
-        m_jobs.Messages().ShowMessage(FillText(text, {QLibLastError()}), EMessageIcon::Error, ErrorCaption());
-        return false;
+            Handle() ? TrText("CPhoneSession", "The SPC code was not taken: the phone's answer to the SPC "
+                                               "code could not be read (%1).")
+                     : TrText("CPhoneSession", "The SPC code was not sent: %1");
+        SOutcome outcome = SOutcome::Fail(FillText(text, {QLibLastError()}));
+        outcome.caption = ErrorCaption();
+        return outcome;
     }
-    if (accepted != 0) return true;
-    m_jobs.Messages().ShowMessage(TrText("CPhoneSession", "     WRONG SPC CODE \nPhone will be time out for 10 sec"),
-                                  EMessageIcon::Error, ErrorCaption());
-    return false;
+    if (accepted != 0) return SOutcome::Done();
+    SOutcome outcome = SOutcome::Fail(TrText("CPhoneSession", "     WRONG SPC CODE \nPhone will be time out for 10 sec"));
+    outcome.caption = ErrorCaption();
+    return outcome;
 }

@@ -3,52 +3,62 @@
 #include "doc/phone_backup.h"
 #include "jobs/job_outcome.h"
 
+#include "phone/qlib_connection.h"
+
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
 
-class CBackupFiles;
-class CItemSelection;
 class CJobControl;
 class CNVDefineReader;
 class CNVItemArray;
+class CNumberedState;
 
-// The phone: the port, the connection, upload, download and the SPC code. The handle and
-// the port live in the document under the names the rest of the program knows.
+// The phone: the port, the connection, upload, download and the SPC code.
 class CPhoneSession {
 public:
-    struct SLink {
-        void*& handle;         // null when not connected
-        int32_t& comPort;      // "Com n"
-        std::string& portName; // a device name or path; empty means comPort
-        unsigned& timeoutMs;   // per request on the next connection; 0 keeps the library's
-    };
-    CPhoneSession(CJobControl& jobs, SLink link, CNVItemArray& items, const CNVItemArray& defs,
-                  CNVDefineReader& reader, CBackupFiles& files, CItemSelection& selection);
+    CPhoneSession(CJobControl& jobs, const CNVItemArray& defs, CNVDefineReader& reader);
 
-    bool Connect();
-    bool Disconnect();
+    void SetComPort(int n) { m_comPort = n; }
+    int ComPort() const { return m_comPort; }
+    // A device name or path; empty means the COM port number.
+    void SetPortName(const std::string& device) { m_portName = device; }
+    const std::string& PortName() const { return m_portName; }
+    // Per request on the next connection; 0 keeps the library's.
+    void SetRequestTimeout(unsigned ms) { m_timeoutMs = ms; }
+
+    // Completed when the phone answers on the port; a port that can't be opened fails with
+    // the library's reason and leaves no connection.
+    SOutcome Connect();
+    void Disconnect();
+    bool IsConnected() const { return m_connection != nullptr; }
+    // The open connection; null when there is none.
+    CQLibConnection* Connection() const { return m_connection.get(); }
+    // True when the phone still answers; otherwise the connection is closed.
     bool CheckConnected();
 
-    // Reads the items of the list file from the phone. The records replace the document's
-    // when the upload ran to its end (taken is then true), also when some could not be read.
-    SOutcome Upload(const std::string& listPath, bool& taken);
+    // Reads the items of the list file from the phone into read: every item of the list
+    // when the upload ran to its end, also when some could not be read (the outcome then
+    // says so); nothing when the list could not be read or the upload was stopped.
+    SOutcome Upload(const std::string& listPath, CNVItemArray& read);
     SOutcome UploadItems(const CNVItemArray& list, CNVItemArray& result);
     // Writes the active records of list: first, when backups are on, the phone's values of
     // exactly those records go to a CNV file in the backup folder, which must read back whole
     // (nothing is written otherwise); a record whose value could not be read is written only
     // when the confirmation says so. Each accepted write is read back when verification is on.
     // Failed when any record was not written, failed, was refused or read back different;
-    // LastReport() tells record by record. Records of undefined items are not sent; with
-    // wholeDocument the report also counts the document's kept-aside records and item files,
-    // which a download never sends.
-    SOutcome Download(const CNVItemArray& list, bool wholeDocument = false);
+    // LastReport() tells record by record. Records of undefined items are not sent; given the
+    // whole document's numbered state, the report also counts its kept-aside records and item
+    // files, which a download never sends.
+    SOutcome Download(const CNVItemArray& list, const CNumberedState* wholeDocument = nullptr);
     // The job bodies: the reads and the save of the backup, and the writes.
     SOutcome BackUpItems(const CNVItemArray& list);
     SOutcome DownloadItems(const CNVItemArray& list);
     const CDownloadReport& LastReport() const { return m_report; }
+    void ClearReport() { m_report = CDownloadReport(); }
 
     // The folder of the backups made before downloads; the front end gives it.
     void SetBackupFolder(const std::string& folder) { m_backupFolder = folder; }
@@ -63,9 +73,6 @@ public:
     bool VerifiesWrites() const { return m_verifyWrites; }
     // The newest backup of the folder, empty when there is none.
     std::string LastBackupPath() const;
-    // Writes the whole backup at path (any kind: every subscription's records, kept-aside
-    // records, item files) with RestoreImage; the document's records stay as they are.
-    SOutcome RestoreBackup(std::string path, bool offline = false);
     // The whole phone into path (.qcn, .xqcn); LastReport() tells record by record and file
     // by file.
     SOutcome BackupPhone(const std::string& path, const SPhoneBackupOptions& options);
@@ -73,19 +80,21 @@ public:
     // backup, verification and confirmation settings above); with offline, the phone goes
     // offline before and is reset after.
     SOutcome RestoreImage(const SPhoneImage& image, bool offline);
-    // False when the phone did not take the code (after the message).
-    bool SendSpcCode(const std::string& code);
+    // Failed with the reason when the phone did not take the code.
+    SOutcome SendSpcCode(const std::string& code);
 
 private:
+    // The library's handle of the connection; null when there is none.
+    void* Handle() const { return m_connection ? m_connection->Handle() : nullptr; }
     bool ConfirmWritesWithoutBackup();
 
     CJobControl& m_jobs;
-    SLink m_link;
-    CNVItemArray& m_items;
     const CNVItemArray& m_itemDefs;
     CNVDefineReader& m_defReader;
-    CBackupFiles& m_files;
-    CItemSelection& m_selection;
+    int32_t m_comPort = 0;
+    std::string m_portName;
+    unsigned m_timeoutMs = 0;
+    std::unique_ptr<CQLibConnection> m_connection;
     std::string m_backupFolder;
     bool m_backupBeforeDownload = true;
     bool m_verifyWrites = true;

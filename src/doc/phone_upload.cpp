@@ -1,10 +1,8 @@
 // Upload: reading the items of a list from the phone into a fresh database.
 #include "doc/phone_session.h"
 
-#include "doc/backup_files.h"
 #include "doc/doc_files.h"
 #include "phone/diag_commands.h"
-#include "doc/item_selection.h"
 #include "jobs/job_control.h"
 #include "model/nv_define_reader.h"
 #include "phone/qlib.h"
@@ -35,18 +33,16 @@ void ApplyReadResult(CNVItem& record, bool ok, uint16_t status, const std::vecto
 }
 }  // namespace
 
-SOutcome CPhoneSession::Upload(const std::string& listPath, bool& taken) {
-    taken = false;
+SOutcome CPhoneSession::Upload(const std::string& listPath, CNVItemArray& read) {
+    read.RemoveAll();
     CNVItemArray built;
-    if (!m_defReader.StartBuildItemsFromList(listPath, m_itemDefs, built))
-        return SOutcome::Fail(FillText(TrText("CPhoneSession", "The item list %1 could not be read."), {listPath}));
+    if (SOutcome listed = m_defReader.StartBuildItemsFromList(listPath, m_itemDefs, built); !listed.IsCompleted())
+        return listed;
     CNVItemArray result;
     SOutcome outcome = m_jobs.Run(TrText("CPhoneSession", "Uploading NV Items from Mobile Phone"),
                                   [&] { return UploadItems(built, result); });
     // A phone that fell silent still leaves the records it answered, the rest marked X.
-    if (outcome.IsStopped() || result.GetSize() < built.GetSize()) return outcome;
-    m_files.FinishUpload(std::move(result));
-    taken = true;
+    if (!outcome.IsStopped()) read = std::move(result);
     return outcome;
 }
 
@@ -74,7 +70,7 @@ SOutcome CPhoneSession::UploadItems(const CNVItemArray& list, CNVItemArray& resu
         if (listed.Count() <= 0) {
             CNVItem record = listed;
             uint16_t status = 0;
-            const bool ok = QLIB_DIAG_NV_READ_F(m_link.handle, id, buffer.data(), size, &status) != 0;
+            const bool ok = QLIB_DIAG_NV_READ_F(Handle(), id, buffer.data(), size, &status) != 0;
             ApplyReadResult(record, ok, status, buffer);
             read.Add(std::move(record));
         } else {
@@ -85,7 +81,7 @@ SOutcome CPhoneSession::UploadItems(const CNVItemArray& list, CNVItemArray& resu
                 uint16_t status = 0;
                 // An index past one byte can't be asked for: it would read another element.
                 const bool ok = k < kMaxElements &&
-                                QLIB_DIAG_NV_READ_ARRAY_F(m_link.handle, id, static_cast<unsigned char>(k), buffer.data(),
+                                QLIB_DIAG_NV_READ_ARRAY_F(Handle(), id, static_cast<unsigned char>(k), buffer.data(),
                                                           size, &status) != 0;
                 ApplyReadResult(element, ok, status, buffer);
                 read.Add(std::move(element));
@@ -99,17 +95,15 @@ SOutcome CPhoneSession::UploadItems(const CNVItemArray& list, CNVItemArray& resu
         m_jobs.SetPosition(read.GetSize());
         // Only a read without an answer can mean the link went; asking after every item costs time.
         if (!linkLost && read.GetSize() > 0 && read[read.GetSize() - 1].Active() == CNVItem::kUnreadable &&
-            QLIB_HasLinkFailed(m_link.handle))
+            QLIB_HasLinkFailed(Handle()))
             linkLost = true;
     }
     result = std::move(read);
     if (!linkLost) return m_jobs.PostJobCompleted();
     const std::string message =
         FillText(TrText("CPhoneSession",
-                        "The phone stopped answering during the upload: %1\nItems that could not be read are "
-                        "marked X."),
+                        "The phone stopped answering during the upload: %1"),
                  {QLibLastError()});
-    m_jobs.ShowMessage(message, EMessageIcon::Warning);
     SOutcome outcome = m_jobs.PostJobCompleted();
     outcome.state = SOutcome::EState::Failed;
     outcome.reason = message;

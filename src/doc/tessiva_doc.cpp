@@ -1,41 +1,68 @@
 #include "doc/tessiva_doc.h"
 
-#include "model/item_list_ops.h"
-#include "doc/item_merge.h"
+#include "doc/item_comparison.h"
+#include "doc/phone_image.h"
 #include "jobs/job_control.h"
 #include "jobs/text_translation.h"
+#include "phone/qlib.h"
 
 #include <algorithm>
 
 CTessivaDoc::CTessivaDoc(CJobControl& jobs)
-    : m_typeCatalog(jobs),
+    : m_jobs(jobs),
+      m_typeCatalog(jobs),
       m_defReader(jobs),
-      m_jobs(jobs),
-      m_selection(m_items, m_allEntries, m_selectedEntries),
-      m_files(jobs, m_items, m_itemDefs, m_selection),
-      m_session(jobs, {m_phone, m_comPort, m_portName, m_requestTimeoutMs}, m_items, m_itemDefs, m_defReader, m_files,
-                m_selection) {
+      m_selection(m_records),
+      m_files(jobs, m_records, m_itemDefs, m_selection),
+      m_session(jobs, m_itemDefs, m_defReader) {
     m_typeCatalog.SetTypeFileStore(m_typeFile);
 }
 
-CTessivaDoc::~CTessivaDoc() {
-    if (m_phone) Disconnect();
-}
+CTessivaDoc::~CTessivaDoc() = default;
 
 IMessageSink& CTessivaDoc::Messages() { return m_jobs.Messages(); }
 
-int CTessivaDoc::Keep(SOutcome outcome) {
+SOutcome CTessivaDoc::Keep(SOutcome outcome) {
+    // The notes of every step of the operation, in the order they were made.
+    std::vector<SNote> notes = m_jobs.TakeNotes();
+    for (SNote& n : outcome.notes) notes.push_back(std::move(n));
+    outcome.notes = std::move(notes);
     m_lastOutcome = std::move(outcome);
-    return m_lastOutcome.Result();
+    return m_lastOutcome;
 }
 
-int CTessivaDoc::KeepInStep(SOutcome outcome, const std::string& path) {
+SOutcome CTessivaDoc::KeepInStep(SOutcome outcome, const std::string& path, bool replaced) {
     if (outcome.IsCompleted()) {
         m_modified = false;
         m_documentPath = path;
+        // The steps were of records that are gone.
+        if (replaced) m_history.Clear();
     }
     return Keep(std::move(outcome));
 }
+
+void CTessivaDoc::Record(std::string name, CEditHistory::EPart part, SDocRecords&& before, int index) {
+    CEditHistory::SStep step;
+    step.name = std::move(name);
+    step.part = part;
+    step.index = index;
+    step.other = std::move(before);
+    step.otherModified = m_modified;
+    m_history.Push(std::move(step));
+    m_modified = true;
+}
+
+CNVItemArray CTessivaDoc::SelectedItems() const {
+    CNVItemArray list;
+    m_selection.CollectSelectedItems(list);
+    return list;
+}
+
+CNVItemArray CTessivaDoc::ItemsOf(EScope scope) const {
+    return scope == EScope::AllActive ? m_records.items : m_selection.ItemsForSave();
+}
+
+// ---- description files ----
 
 void CTessivaDoc::SetDirectory(const std::string& dir) {
     m_dir = dir.empty() ? "." : dir;
@@ -44,116 +71,78 @@ void CTessivaDoc::SetDirectory(const std::string& dir) {
 
 std::string CTessivaDoc::DefinitionsPath() const { return m_dir + "/NVItemsDefine.def"; }
 
-bool CTessivaDoc::LoadDefinitions() {
+SOutcome CTessivaDoc::LoadDefinitions() {
     CNVItemArray defs;
-    if (!m_defReader.StartReadDefinitions(DefinitionsPath(), defs)) return false;
-    defs.SortById();
-    m_itemDefs = std::move(defs);
-    return true;
+    SOutcome read = m_defReader.StartReadDefinitions(DefinitionsPath(), defs);
+    if (read.IsCompleted()) SetDefinitions(defs);
+    return Keep(std::move(read));
 }
 
-bool CTessivaDoc::LoadDescriptionFiles() { return LoadDefinitions() && m_typeCatalog.LoadTypeFile(); }
-
-// ---- list operations ----
-
-int CTessivaDoc::RemoveInactive(CNVItemArray& list) { return ::RemoveInactive(list); }
-
-void CTessivaDoc::SortByNameKeepWholeArrays(CNVItemArray& list) { ::SortByNameKeepWholeArrays(list); }
-
-void CTessivaDoc::CollectAllItems(CNVItemArray& list) const { list.Copy(m_items); }
-
-void CTessivaDoc::ReplaceItems(const CNVItemArray& list) {
-    if (&list != &m_items) m_items.Copy(list);
-    m_items.SortById();
+void CTessivaDoc::SetDefinitions(const CNVItemArray& defs) {
+    m_itemDefs.Copy(defs);
+    m_itemDefs.SortById();
 }
 
-void CTessivaDoc::CollectSelectedItems(CNVItemArray& list) const { m_selection.CollectSelectedItems(list); }
+SOutcome CTessivaDoc::LoadTypes() { return Keep(m_typeCatalog.LoadTypeFile()); }
+
+SOutcome CTessivaDoc::LoadDescriptionFiles() {
+    const SOutcome defs = LoadDefinitions();
+    return defs.IsCompleted() ? LoadTypes() : defs;
+}
+
+SOutcome CTessivaDoc::ImportTypes(const std::string& path, CNVTypeCatalog::ImportConfirmation confirm) {
+    m_typeCatalog.SetImportConfirmation(std::move(confirm));
+    const bool imported = m_typeCatalog.ImportDefinitionFile(path);
+    m_typeCatalog.SetImportConfirmation(nullptr);
+    if (imported) return Keep(m_typeCatalog.LastImport());
+    // What the import left behind is not trusted: the types of NVTypes.typ again.
+    (void)m_typeCatalog.LoadTypeFile();
+    SOutcome outcome = m_typeCatalog.LastImport();
+    if (outcome.IsCompleted()) outcome = SOutcome::Fail();
+    return Keep(std::move(outcome));
+}
 
 // ---- backups ----
 
 SOutcome CTessivaDoc::LoadBackup(const std::string& path) {
-    KeepInStep(m_files.LoadBackup(path), path);
-    return m_lastOutcome;
+    return KeepInStep(m_files.LoadBackup(path), path, true);
 }
 
-SOutcome CTessivaDoc::SaveBackup(const std::string& path, bool selectedOnly, CBackupFiles::ESaveLayout layout) {
-    if (selectedOnly)
-        Keep(m_files.SaveBackup(path, m_selection.ItemsForSave(), layout));
-    else
-        KeepInStep(m_files.SaveBackup(path, m_items, layout), path);
-    return m_lastOutcome;
+SOutcome CTessivaDoc::SaveBackup(const std::string& path, EScope scope, ESaveLayout layout, EBackupKind kind) {
+    if (scope == EScope::SelectedActive)
+        return Keep(m_files.SaveBackup(path, m_selection.ItemsForSave(), layout, kind));
+    return KeepInStep(m_files.SaveBackup(path, m_records.items, layout, kind), path, false);
 }
 
-int CTessivaDoc::SaveAllActiveToBrt(const std::string& path) { return KeepInStep(m_files.StoreBrtFile(path, m_items), path); }
-
-int CTessivaDoc::SaveSelectedActiveToBrt(const std::string& path) {
-    return StartStoreBrt(path, m_selection.ItemsForSave());
+SOutcome CTessivaDoc::Merge(const std::string& path) {
+    SDocRecords before = m_records;
+    SOutcome outcome = m_files.AddCnvFile(path, m_overwritePrompt);
+    if (outcome.IsCompleted())
+        Record(TrText("CTessivaDoc", "Add NV Items from CNV File"), CEditHistory::EPart::Records, std::move(before));
+    return Keep(std::move(outcome));
 }
 
-int CTessivaDoc::StartStoreBrt(const std::string& path, const CNVItemArray& list) {
-    return Keep(m_files.StoreBrtFile(path, list));
+SOutcome CTessivaDoc::SetRecords(CNVItemArray records) {
+    m_history.Clear();
+    m_documentPath.clear();
+    m_modified = false;
+    return Keep(m_files.FinishLoad(std::move(records), EBackupOrigin::None));
 }
 
-int CTessivaDoc::StartLoadBrt(const std::string& path) { return KeepInStep(m_files.LoadBrtFile(path), path); }
-
-int CTessivaDoc::SaveAllActiveToCnv(const std::string& path) { return KeepInStep(m_files.StoreCnvFile(path, m_items), path); }
-
-int CTessivaDoc::SaveSelectedActiveToCnv(const std::string& path) {
-    return StartStoreCnv(path, m_selection.ItemsForSave());
+SOutcome CTessivaDoc::WriteItemList(EScope scope) {
+    return WriteItemList(scope == EScope::AllActive ? m_records.items : SelectedItems());
 }
 
-int CTessivaDoc::StartStoreCnv(const std::string& path, const CNVItemArray& list) {
-    return Keep(m_files.StoreCnvFile(path, list));
-}
-
-int CTessivaDoc::StartLoadCnv(const std::string& path) { return KeepInStep(m_files.LoadCnvFile(path), path); }
-
-bool CTessivaDoc::WriteItemList(const CNVItemArray& list) { return m_files.WriteItemList(list, m_fileChooser); }
-
-bool CTessivaDoc::SaveAllActiveToQcn(const std::string& path) { return KeepInStep(m_files.SaveQcn(path, m_items), path) != 0; }
-
-bool CTessivaDoc::SaveSelectedActiveToQcn(const std::string& path) {
-    return SaveQcn(path, m_selection.ItemsForSave());
-}
-
-bool CTessivaDoc::SaveQcn(const std::string& path, const CNVItemArray& list, CBackupFiles::ESaveLayout layout) {
-    // A save of the whole document brings it in step with that file.
-    if (&list == &m_items) return KeepInStep(m_files.SaveQcn(path, list, layout), path) != 0;
-    return Keep(m_files.SaveQcn(path, list, layout)) != 0;
-}
-
-bool CTessivaDoc::SaveAllActiveToXqcn(const std::string& path) {
-    return KeepInStep(m_files.SaveNumbered(path, m_items, EBackupForm::Xml), path) != 0;
-}
-
-bool CTessivaDoc::SaveSelectedActiveToXqcn(const std::string& path) {
-    return Keep(m_files.SaveNumbered(path, m_selection.ItemsForSave(), EBackupForm::Xml)) != 0;
-}
-
-bool CTessivaDoc::LoadQcn(const std::string& path) { return KeepInStep(m_files.LoadQcnFile(path), path) != 0; }
-
-void CTessivaDoc::CompleteArrayElements() { m_files.Completion().CompleteArrayElements(m_items); }
-
-int CTessivaDoc::StartFillUp(int expand) { return Keep(m_files.Completion().StartFillUp(m_items, expand)); }
-
-bool CTessivaDoc::MergeItems(const CNVItemArray& previous) {
-    std::optional<CNVItemArray> merged = MergeItemArrays(std::move(m_items), previous, m_overwritePrompt);
-    // Cancelled: the records of before, as if nothing had been loaded.
-    m_items = merged ? std::move(*merged) : previous;
-    m_items.SortById();
-    return merged.has_value();
-}
-
-SOutcome CTessivaDoc::AddFromCnv(const std::string& path) {
-    if (Keep(m_files.AddCnvFile(path, m_overwritePrompt))) m_modified = true;
-    return m_lastOutcome;
-}
+SOutcome CTessivaDoc::WriteItemList(const CNVItemArray& list) { return Keep(m_files.WriteItemList(list, m_fileChooser)); }
 
 // ---- edits ----
 
-bool CTessivaDoc::SetItemValue(int itemIndex, const std::vector<uint8_t>& bytes) {
-    if (itemIndex < 0 || itemIndex >= m_items.GetSize()) return false;
-    CNVItem& item = m_items[itemIndex];
+SOutcome CTessivaDoc::SetValue(int itemIndex, const std::vector<uint8_t>& bytes) {
+    if (itemIndex < 0 || itemIndex >= m_records.items.GetSize())
+        return Keep(SOutcome::Fail(TrText("CTessivaDoc", "There is no such record.")));
+    CNVItem& item = m_records.items[itemIndex];
+    SDocRecords before;
+    before.items.Add(item);
     int size = item.Size();
     if (size < 1) {
         const int def = m_itemDefs.FindById(item.Id());
@@ -165,45 +154,142 @@ bool CTessivaDoc::SetItemValue(int itemIndex, const std::vector<uint8_t>& bytes)
     std::copy_n(bytes.begin(), std::min(bytes.size(), value.size()), value.begin());
     item.SetValue(value);
     item.SetActive(CNVItem::kActive);
-    m_modified = true;
-    return true;
+    Record(TrText("CTessivaDoc", "Value Edit"), CEditHistory::EPart::Value, std::move(before), itemIndex);
+    return Keep(SOutcome::Done());
+}
+
+SOutcome CTessivaDoc::MoveEntries(ETree from, const std::string& group, const std::vector<std::string>& names) {
+    CTreeEntryList& source = from == ETree::Items ? m_records.all : m_records.selected;
+    CTreeEntryList& target = from == ETree::Items ? m_records.selected : m_records.all;
+    SDocRecords before;
+    before.all = m_records.all;
+    before.selected = m_records.selected;
+    if (names.empty()) {
+        target.AddGroupEntriesFrom(source, group);
+        source.RemoveGroupEntries(group);
+    } else {
+        for (const std::string& name : names) {
+            target.AddEntry(name, group, source.FindItemIndexByName(name));
+            source.RemoveEntryByName(name);
+        }
+    }
+    Record(TrText("CTessivaDoc", "Move"), CEditHistory::EPart::Entries, std::move(before));
+    return Keep(SOutcome::Done());
+}
+
+SOutcome CTessivaDoc::Sort(ESortColumn column) {
+    using SortFn = void (CNVItemArray::*)();
+    static const SortFn sorts[] = {&CNVItemArray::SortByName,     &CNVItemArray::SortById,    &CNVItemArray::SortByActive,
+                                   &CNVItemArray::SortByFileName, &CNVItemArray::SortByGroup, &CNVItemArray::SortBySize,
+                                   &CNVItemArray::SortByType};
+    const auto n = static_cast<size_t>(column);
+    if (n >= std::size(sorts)) return Keep(SOutcome::Fail());
+    CNVItemArray selected = SelectedItems();
+    SDocRecords before = m_records;
+    (m_records.items.*sorts[n])();
+    (selected.*sorts[n])();
+    m_selection.RelistByName(selected);
+    // The order of the records is no change of their values.
+    const bool modified = m_modified;
+    Record(TrText("CTessivaDoc", "Sort"), CEditHistory::EPart::Records, std::move(before));
+    m_modified = modified;
+    return Keep(SOutcome::Done());
+}
+
+SOutcome CTessivaDoc::CopyFrom(const std::vector<const CNVItem*>& records) {
+    if (records.empty()) return Keep(SOutcome::Done());
+    const CNVItemArray selected = SelectedItems();
+    SDocRecords before = m_records;
+    m_records.items = CopyRecordsInto(m_records.items, records);
+    m_selection.Reselect(selected);
+    Record(TrText("CTessivaDoc", "Copy from Backup"), CEditHistory::EPart::Records, std::move(before));
+    return Keep(SOutcome::Done());
+}
+
+SOutcome CTessivaDoc::Undo() {
+    if (m_history.Undo(m_records, m_modified) == -2) return Keep(SOutcome::Fail());
+    return Keep(SOutcome::Done());
+}
+
+SOutcome CTessivaDoc::Redo() {
+    if (m_history.Redo(m_records, m_modified) == -2) return Keep(SOutcome::Fail());
+    return Keep(SOutcome::Done());
 }
 
 // ---- phone ----
 
-bool CTessivaDoc::Connect() { return m_session.Connect(); }
+SOutcome CTessivaDoc::Connect() { return Keep(m_session.Connect()); }
 
-bool CTessivaDoc::Disconnect() { return m_session.Disconnect(); }
+SOutcome CTessivaDoc::Disconnect() {
+    m_session.Disconnect();
+    return Keep(SOutcome::Done());
+}
+
+std::shared_ptr<CDiagLink> CTessivaDoc::PhoneLink() const {
+    const CQLibConnection* connection = m_session.Connection();
+    return connection ? QLibLink(connection->Handle()) : nullptr;
+}
 
 bool CTessivaDoc::CheckConnected() { return m_session.CheckConnected(); }
 
-int CTessivaDoc::StartUpload(const std::string& path) {
-    bool taken = false;
-    SOutcome outcome = m_session.Upload(path, taken);
-    if (taken) {
-        m_modified = false;
-        m_documentPath.clear();
+SOutcome CTessivaDoc::Upload(const std::string& listPath) {
+    m_partialUpload.RemoveAll();
+    CNVItemArray read;
+    SOutcome outcome = m_session.Upload(listPath, read);
+    if (outcome.IsCompleted()) {
+        SOutcome taken = TakePhoneRecords(std::move(read));
+        outcome.TakeNotes(taken);
+    } else if (!outcome.IsStopped()) {
+        m_partialUpload = std::move(read);
     }
-    Keep(std::move(outcome));
-    return taken ? 1 : 0;
+    return Keep(std::move(outcome));
 }
 
-SOutcome CTessivaDoc::DownloadAllActive() {
-    Keep(m_session.Download(m_items, true));
-    return m_lastOutcome;
+SOutcome CTessivaDoc::TakePartialUpload() {
+    if (!HasPartialUpload()) return Keep(SOutcome::Fail());
+    CNVItemArray read = std::move(m_partialUpload);
+    m_partialUpload.RemoveAll();
+    return TakePhoneRecords(std::move(read));
 }
 
-SOutcome CTessivaDoc::DownloadSelectedActive() {
-    CNVItemArray selected;
-    m_selection.CollectSelectedItems(selected);
-    Keep(m_session.Download(selected));
-    return m_lastOutcome;
+SOutcome CTessivaDoc::TakePhoneRecords(CNVItemArray&& read) {
+    SOutcome outcome = m_files.FinishUpload(std::move(read));
+    m_history.Clear();
+    m_modified = true;  // what the phone holds is in no file yet
+    m_documentPath.clear();
+    return Keep(std::move(outcome));
 }
 
-int CTessivaDoc::StartDownload(const CNVItemArray& list) { return Keep(m_session.Download(list)); }
-
-int CTessivaDoc::SendSpcCode(const std::string& code) {
-    const bool accepted = m_session.SendSpcCode(code);
-    Keep(accepted ? SOutcome::Done() : SOutcome::Fail(TrText("CTessivaDoc", "The phone did not take the SPC code.")));
-    return accepted ? 1 : 0;
+SOutcome CTessivaDoc::Download(EScope scope) {
+    if (scope == EScope::AllActive) return Keep(m_session.Download(m_records.items, &m_files.Numbered()));
+    return Keep(m_session.Download(SelectedItems()));
 }
+
+SOutcome CTessivaDoc::Restore(const std::string& given, bool offline) {
+    const std::string path = given;  // given may be the last report's backup, cleared next
+    m_session.ClearReport();  // a backup that can't be read leaves no report of an earlier download
+    SPhoneImage image;
+    std::string error;
+    SOutcome load;
+    // A numbered backup goes as read, byte for byte, kept-aside records and item files too.
+    if (!ReadNumberedImage(path, m_itemDefs, image, error)) {
+        if (!error.empty()) return Keep(SOutcome::Fail(error));
+        // Any other kind: a document of its own reads it as any open does (array elements
+        // completed), so this one keeps its records.
+        CTessivaDoc backup(m_jobs);
+        backup.SetDirectory(m_dir);
+        backup.SetDefinitions(m_itemDefs);
+        load = backup.LoadBackup(path);
+        if (!load.IsCompleted()) return Keep(std::move(load));
+        image = ImageOfRecords(backup.Items(), m_itemDefs);
+    }
+    SOutcome outcome = m_session.RestoreImage(image, offline);
+    outcome.TakeNotes(load);
+    return Keep(std::move(outcome));
+}
+
+SOutcome CTessivaDoc::BackupPhone(const std::string& path, const SPhoneBackupOptions& options) {
+    return Keep(m_session.BackupPhone(path, options));
+}
+
+SOutcome CTessivaDoc::SendSpc(const std::string& code) { return Keep(m_session.SendSpcCode(code)); }

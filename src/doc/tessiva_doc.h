@@ -1,31 +1,42 @@
 #pragma once
 #include "doc/backup_files.h"
+#include "doc/doc_records.h"
+#include "doc/edit_history.h"
 #include "doc/file_chooser.h"
 #include "doc/item_selection.h"
+#include "doc/overwrite_prompt.h"
+#include "doc/phone_session.h"
+#include "files/nv_types_file.h"
 #include "jobs/job_outcome.h"
 #include "model/nv_define_reader.h"
 #include "model/nv_item_array.h"
 #include "model/nv_type_catalog.h"
-#include "files/nv_types_file.h"
-#include "doc/overwrite_prompt.h"
-#include "doc/phone_session.h"
-#include "doc/tree_entry_list.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+class CDiagLink;
 class CJobControl;
 class IMessageSink;
 
-// The document: the item database, definitions, type catalogue, phone link and the two
-// trees' entry lists. Holds no widgets; the window, the CLI and the tests all drive it.
-// The work is done by three collaborators: the backup files, the phone session and the
-// selection. The operations below keep the names the rest of the program knows them by;
-// the starters' int and bool results are 1/true when the operation completed, and
-// LastOutcome() tells how the last of them ended.
+// The document: the item database, definitions, type catalogue, phone connection and the
+// two trees' entry lists, all private. The window, the CLI and the tests read it through
+// const views and change it only through the operations below; each returns how it ended.
+// The work is done by collaborators: the backup files, the phone session, the selection
+// and the edit history.
 class CTessivaDoc {
 public:
+    using ESaveLayout = CBackupFiles::ESaveLayout;
+    // Which records a save or a download takes: every active one, or the selected active ones.
+    enum class EScope { AllActive, SelectedActive };
+    // The two trees.
+    enum class ETree { Items, Selected };
+    // The item list's columns, each a sort that keeps array elements in index order.
+    enum class ESortColumn { Name, Id, Active, FileName, Group, Size, Type };
+
     explicit CTessivaDoc(CJobControl& jobs);
     ~CTessivaDoc();
     CTessivaDoc(const CTessivaDoc&) = delete;
@@ -33,128 +44,166 @@ public:
 
     CJobControl& Jobs() { return m_jobs; }
     IMessageSink& Messages();
-    CBackupFiles& Files() { return m_files; }
-    CPhoneSession& Phone() { return m_session; }
-    CItemSelection& Selection() { return m_selection; }
     const SOutcome& LastOutcome() const { return m_lastOutcome; }
+
+    // ---- views ----
+    const CNVItemArray& Items() const { return m_records.items; }
+    const CNVItemArray& Definitions() const { return m_itemDefs; }
+    const CNVTypeCatalog& Catalog() const { return m_typeCatalog; }
+    // The catalogue decodes the shown record with working state of its own; its types change
+    // only through ImportTypes.
+    CNVTypeCatalog& Decoder() { return m_typeCatalog; }
+    const CTreeEntryList& AllEntries() const { return m_records.all; }
+    const CTreeEntryList& SelectedEntries() const { return m_records.selected; }
+    const CTreeEntryList& Entries(ETree tree) const { return tree == ETree::Items ? m_records.all : m_records.selected; }
+    // What a numbered-items backup brought beside the records: kept-aside records, item files.
+    const CNumberedState& Numbered() const { return m_files.Numbered(); }
+    // True for a record of an item the definitions do not name (kept, never sent to the phone).
+    bool IsUndefined(const CNVItem& record) const { return m_files.IsUndefined(record); }
+    // The selected records, in the order of the selected tree.
+    CNVItemArray SelectedItems() const;
+    // The records a save or download of scope takes.
+    CNVItemArray ItemsOf(EScope scope) const;
 
     // Folder of NVItemsDefine.def and NVTypes.typ ("." by default).
     void SetDirectory(const std::string& dir);
     const std::string& Directory() const { return m_dir; }
     std::string DefinitionsPath() const;
-    // Reads NVItemsDefine.def (a job) into m_itemDefs, sorted by ID; false when it failed or was stopped.
-    bool LoadDefinitions();
+    // Reads NVItemsDefine.def (a job), sorted by ID.
+    SOutcome LoadDefinitions();
+    // Definitions given rather than read (a comparison document takes the window's).
+    void SetDefinitions(const CNVItemArray& defs);
+    // NVTypes.typ of the folder.
+    SOutcome LoadTypes();
     // Start-up: the definitions, then NVTypes.typ.
-    bool LoadDescriptionFiles();
+    SOutcome LoadDescriptionFiles();
+    // "Import NV Types from DEF file": NVTypes.typ made anew from path; confirm, when given,
+    // is asked before a partial import is written.
+    SOutcome ImportTypes(const std::string& path, CNVTypeCatalog::ImportConfirmation confirm = nullptr);
 
-    // ---- list operations ----
-    static int RemoveInactive(CNVItemArray& list);
-    void CollectAllItems(CNVItemArray& list) const;
-    void ReplaceItems(const CNVItemArray& list);
-    static void SortByNameKeepWholeArrays(CNVItemArray& list);
-    void CollectSelectedItems(CNVItemArray& list) const;
+    // ---- backups ----
+    // Any kind, told by its content (then its extension); the records replace the document's
+    // only when the whole load completed, and "NV Items" then lists them all.
+    SOutcome LoadBackup(const std::string& path);
+    // The records of scope as the kind the path's extension names; layout chooses between the
+    // two QCN layouts. A whole save brings the document in step with path.
+    // kind, when given, overrides the name (a save dialog's file type).
+    SOutcome SaveBackup(const std::string& path, EScope scope = EScope::AllActive,
+                        ESaveLayout layout = ESaveLayout::AsLoaded, EBackupKind kind = EBackupKind::Unknown);
+    // "Add NV Items from CNV File": merges the records of path, asking the overwrite prompt;
+    // the selection stays. One undo step.
+    SOutcome Merge(const std::string& path);
+    // Records from elsewhere (a script, a test) replace the document's as after a load: sorted
+    // by ID, all listed in "NV Items", in step with no file.
+    SOutcome SetRecords(CNVItemArray records);
+    // The CSV item list of scope's records (every record for AllActive), where the chooser says.
+    SOutcome WriteItemList(EScope scope);
+    // The list as given, where the chooser says.
+    SOutcome WriteItemList(const CNVItemArray& list);
 
-    // ---- backups of any kind ----
-    // Loads by content (then extension); the records replace the document's only when the
-    // whole load completed, and "NV Items" then lists them all.
-    [[nodiscard]] SOutcome LoadBackup(const std::string& path);
-    // Saves the active records (with selectedOnly, the selected ones) by the path's extension;
-    // layout chooses between the two QCN layouts.
-    [[nodiscard]] SOutcome SaveBackup(const std::string& path, bool selectedOnly = false,
-                                      CBackupFiles::ESaveLayout layout = CBackupFiles::ESaveLayout::AsLoaded);
+    // Selects the records of these IDs and lists the rest in "NV Items"; returns the IDs no
+    // record has.
+    std::vector<int> SelectIds(const std::vector<int>& ids) { return m_selection.SelectIds(ids); }
 
-    // ---- item files (BRT, CNV, CSV, QCN, completion, merge) ----
-    int SaveAllActiveToBrt(const std::string& path);
-    int SaveSelectedActiveToBrt(const std::string& path);
-    int StartStoreBrt(const std::string& path, const CNVItemArray& list);
-    int StartLoadBrt(const std::string& path);
-
-    int SaveAllActiveToCnv(const std::string& path);
-    int SaveSelectedActiveToCnv(const std::string& path);
-    int StartStoreCnv(const std::string& path, const CNVItemArray& list);
-    int StartLoadCnv(const std::string& path);
-
-    bool WriteItemList(const CNVItemArray& list);
-
-    bool SaveAllActiveToQcn(const std::string& path);
-    bool SaveSelectedActiveToQcn(const std::string& path);
-    // The layout the document came in unless layout says otherwise.
-    bool SaveQcn(const std::string& path, const CNVItemArray& list,
-                 CBackupFiles::ESaveLayout layout = CBackupFiles::ESaveLayout::AsLoaded);
-    // Either layout, compound file or XML.
-    bool LoadQcn(const std::string& path);
-
-    bool SaveAllActiveToXqcn(const std::string& path);
-    bool SaveSelectedActiveToXqcn(const std::string& path);
-
-    // Completion of m_items as it stands (the loads complete their own records).
-    void CompleteArrayElements();
-    int StartFillUp(int expand);
-    // Merges previous into m_items as "Add NV Items from CNV File" does (m_items holding the
-    // loaded records), asking the overwrite prompt. False, with the records of before, when
-    // the prompt was answered Cancel.
-    bool MergeItems(const CNVItemArray& previous);
-    // "Add NV Items from CNV File": loads path and merges its records into m_items; the
-    // selection stays.
-    [[nodiscard]] SOutcome AddFromCnv(const std::string& path);
-
-    // ---- edits and unsaved changes ----
+    // ---- edits (each one undo step) ----
     // The value typed for the record at itemIndex; the record becomes active. A record
     // without a value (never read, such as one marked X) first gets the size its definition
     // gives, zero-filled, so the typed value is kept rather than dropped.
-    bool SetItemValue(int itemIndex, const std::vector<uint8_t>& bytes);
+    SOutcome SetValue(int itemIndex, const std::vector<uint8_t>& bytes);
+    // Moves a whole group (names empty) or the named items of it from one tree to the other.
+    SOutcome MoveEntries(ETree from, const std::string& group, const std::vector<std::string>& names);
+    // Re-sorts the records by column; the trees list them in their new order.
+    SOutcome Sort(ESortColumn column);
+    // Copies records of another document in (Compare's "Copy to Window"): each replaces the
+    // record of its ID and element index or joins the others; the selection stays.
+    SOutcome CopyFrom(const std::vector<const CNVItem*>& records);
+    const CEditHistory& History() const { return m_history; }
+    SOutcome Undo();
+    SOutcome Redo();
+
     // True when the records changed since they were last loaded, uploaded or saved whole.
     bool IsModified() const { return m_modified; }
-    void SetModified(bool modified) { m_modified = modified; }
     // The backup the records were last loaded from or saved whole to; empty after an upload.
     const std::string& DocumentPath() const { return m_documentPath; }
 
     // ---- phone ----
-    bool Connect();
-    bool Disconnect();
+    SOutcome Connect();
+    SOutcome Disconnect();
+    bool IsConnected() const { return m_session.IsConnected(); }
+    // The open connection, for the library's further commands; null when not connected.
+    CQLibConnection* Connection() const { return m_session.Connection(); }
+    // The link of the connection, for clients of further commands (the phone's file system);
+    // null when not connected.
+    std::shared_ptr<CDiagLink> PhoneLink() const;
+    // True when the phone still answers; otherwise the connection is closed.
     bool CheckConnected();
-    void SetComPort(int n) { m_comPort = n; }
-    int GetComPort() const { return m_comPort; }
-    // On Linux a port is a device path; empty means "use m_comPort".
-    void SetPortName(const std::string& device) { m_portName = device; }
-    const std::string& GetPortName() const { return m_portName; }
+    void SetComPort(int n) { m_session.SetComPort(n); }
+    int GetComPort() const { return m_session.ComPort(); }
+    // On Linux a port is a device path; empty means "use the COM port number".
+    void SetPortName(const std::string& device) { m_session.SetPortName(device); }
+    const std::string& GetPortName() const { return m_session.PortName(); }
     // Milliseconds each request waits for the phone on the next connection; 0 keeps the library's.
-    void SetRequestTimeout(unsigned ms) { m_requestTimeoutMs = ms; }
-    // 1 when the records read replaced the document's (also when the phone fell silent and
-    // some are marked X; LastOutcome() then says so).
-    int StartUpload(const std::string& path);
-    [[nodiscard]] SOutcome DownloadAllActive();
-    [[nodiscard]] SOutcome DownloadSelectedActive();
-    int StartDownload(const CNVItemArray& list);
-    // 1 when the phone took the code.
-    int SendSpcCode(const std::string& code);
+    void SetRequestTimeout(unsigned ms) { m_session.SetRequestTimeout(ms); }
+    // Reads the items of the list file from the phone. The records replace the document's only
+    // when every item was asked for; when the phone fell silent the document stays as it was
+    // and what was read is kept aside for TakePartialUpload.
+    SOutcome Upload(const std::string& listPath);
+    bool HasPartialUpload() const { return m_partialUpload.GetSize() > 0; }
+    // The records of the last incomplete upload become the document, unsaved.
+    SOutcome TakePartialUpload();
+    // Records read from a phone become the document's, unsaved, as after an upload; the
+    // subscription records, kept-aside records and item files stay (the link can't reach them).
+    SOutcome TakePhoneRecords(CNVItemArray&& read);
+    // Writes the active records of scope, backed up first and read back (see CPhoneSession).
+    SOutcome Download(EScope scope);
+    // Writes the whole backup at path (any kind): the records of every subscription, kept-aside
+    // records and item files, under the download's rules (the backup before it, read-back,
+    // the confirmation of what can't be backed up); with offline, the phone goes offline
+    // before and is reset after. The one restore of the window and the CLI; the document
+    // stays as it is.
+    SOutcome Restore(const std::string& path, bool offline = false);
+    // The whole phone into path (.qcn, .xqcn): every defined record, the subscriptions', the
+    // scan and the item files, as options say; the document stays as it is.
+    SOutcome BackupPhone(const std::string& path, const SPhoneBackupOptions& options = {});
+    SOutcome SendSpc(const std::string& code);
+    // The folder of the backups made before downloads; the front end gives it.
+    void SetBackupFolder(const std::string& folder) { m_session.SetBackupFolder(folder); }
+    const std::string& BackupFolder() const { return m_session.BackupFolder(); }
+    void SetBackupBeforeDownload(bool on) { m_session.SetBackupBeforeDownload(on); }
+    bool BacksUpBeforeDownload() const { return m_session.BacksUpBeforeDownload(); }
+    void SetVerifyWrites(bool on) { m_session.SetVerifyWrites(on); }
+    bool VerifiesWrites() const { return m_session.VerifiesWrites(); }
+    // Asked whether records the backup could not read are written all the same; without it
+    // they are not (the front end supplies it, as it does the overwrite prompt).
+    void SetConfirmWritesWithoutBackup(CPhoneSession::FConfirm confirm) {
+        m_session.SetConfirmWritesWithoutBackup(std::move(confirm));
+    }
+    // The newest backup of the folder, empty when there is none.
+    std::string LastBackupPath() const { return m_session.LastBackupPath(); }
+    // Record by record and file by file, what the last download, restore or backup did.
+    const CDownloadReport& LastReport() const { return m_session.LastReport(); }
 
     // ---- collaborators the front end supplies ----
     void SetFileChooser(IFileChooser* chooser) { m_fileChooser = chooser; }
     void SetOverwritePrompt(IOverwritePrompt* prompt) { m_overwritePrompt = prompt; }
 
-    // Members named as the rest of the program knows them.
-    void* m_phone = nullptr;  // handle of the phone connection; null when not connected
-    int32_t m_comPort = 0;
-    std::string m_portName;
-    unsigned m_requestTimeoutMs = 0;
-    CNVItemArray m_items;
+private:
+    // Keeps the outcome for LastOutcome() and returns it.
+    SOutcome Keep(SOutcome outcome);
+    // After a completed load or whole save: the records match the file at path, and the edit
+    // steps of the records before a load are gone.
+    SOutcome KeepInStep(SOutcome outcome, const std::string& path, bool replaced);
+    // Records an edit as one undo step: before holds what the edit replaced.
+    void Record(std::string name, CEditHistory::EPart part, SDocRecords&& before, int index = -1);
+
+    CJobControl& m_jobs;
+    std::string m_dir = ".";
     CNVTypesFile m_typeFile;  // where the catalogue keeps NVTypes.typ
     CNVTypeCatalog m_typeCatalog;
     CNVItemArray m_itemDefs;
     CNVDefineReader m_defReader;
-    // Entry lists of the "NV Items" and "Selected NV Items" trees.
-    CTreeEntryList m_allEntries;
-    CTreeEntryList m_selectedEntries;
-
-private:
-    // Keeps the outcome for LastOutcome() and gives the classic result.
-    int Keep(SOutcome outcome);
-    // After a completed load or whole save: the records match the file at path.
-    int KeepInStep(SOutcome outcome, const std::string& path);
-
-    CJobControl& m_jobs;
-    std::string m_dir = ".";
+    SDocRecords m_records;
+    CNVItemArray m_partialUpload;
     IFileChooser* m_fileChooser = nullptr;
     IOverwritePrompt* m_overwritePrompt = nullptr;
     SOutcome m_lastOutcome;
@@ -163,4 +212,5 @@ private:
     CItemSelection m_selection;
     CBackupFiles m_files;
     CPhoneSession m_session;
+    CEditHistory m_history;
 };

@@ -5,6 +5,7 @@
 #include <exception>
 #include <new>
 #include <thread>
+#include <utility>
 
 CJobControl::CJobControl(IJobFrontend& frontend, IMessageSink& messages, std::chrono::milliseconds startPause)
     : m_frontend(frontend), m_messages(messages), m_startPause(startPause) {}
@@ -54,6 +55,16 @@ std::string CJobControl::Detail() const {
     return m_detail;
 }
 
+void CJobControl::Note(std::string text, SNote::EKind kind) {
+    const std::lock_guard<std::mutex> lock(m_notesLock);
+    m_notes.push_back({kind, std::move(text)});
+}
+
+std::vector<SNote> CJobControl::TakeNotes() {
+    const std::lock_guard<std::mutex> lock(m_notesLock);
+    return std::exchange(m_notes, {});
+}
+
 void CJobControl::OnCancelButton() {
     if (m_bCancelEnabled.load() && !m_bEnded.load()) m_bStopRequested = true;
 }
@@ -94,12 +105,8 @@ bool CJobControl::ConfirmStop(const std::string& question) {
     return false;
 }
 
-SOutcome CJobControl::FailJob(const std::string& message, EMessageIcon icon) {
-    if (!message.empty()) m_messages.ShowMessage(message, icon);
+SOutcome CJobControl::FailJob(const std::string& message) {
     EndJob(false);
     return SOutcome::Fail(message);
 }
 
-void CJobControl::ShowMessage(const std::string& text, EMessageIcon icon, const std::string& caption) {
-    m_messages.ShowMessage(text, icon, caption);
-}

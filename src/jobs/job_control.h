@@ -8,13 +8,12 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 // One background job at a time: the starter runs a body on a worker thread while the
 // frontend shows progress. Stop requests and the end are shared through atomic flags.
 class CJobControl {
 public:
-    enum : unsigned { kJobCompleted = 0x11223344u, kJobStopped = 0x44332211u };
-
     CJobControl(IJobFrontend& frontend, IMessageSink& messages,
                 std::chrono::milliseconds startPause = std::chrono::milliseconds(0));
     CJobControl(const CJobControl&) = delete;
@@ -47,9 +46,12 @@ public:
     // Stop check with a confirmation: when a stop is requested, asks question. Yes: true
     // (the caller ends the job). No: clears the request, false.
     bool ConfirmStop(const std::string& question);
-    // A failure that ends the job: shows message (unless empty) and ends it as failed.
-    SOutcome FailJob(const std::string& message, EMessageIcon icon = EMessageIcon::Error);
-    void ShowMessage(const std::string& text, EMessageIcon icon, const std::string& caption = kAppTitle);
+    // A failure that ends the job as failed, message its reason; the front end tells it.
+    SOutcome FailJob(const std::string& message);
+    // Something that deserves telling after the operation (a job's or not): the notes wait
+    // until the operation's owner takes them into its outcome.
+    void Note(std::string text, SNote::EKind kind = SNote::EKind::Warning);
+    std::vector<SNote> TakeNotes();
 
     IMessageSink& Messages() { return m_messages; }
     IJobFrontend& Frontend() { return m_frontend; }
@@ -63,6 +65,8 @@ private:
     void EndJob(bool completed);
 
     IJobFrontend& m_frontend;
+    std::mutex m_notesLock;
+    std::vector<SNote> m_notes;
     IMessageSink& m_messages;
     std::string m_caption;
     std::atomic<bool> m_bStopRequested{false};

@@ -162,12 +162,10 @@ bool CNVDefineReader::ParseListLine(const std::string& line, int& id) {
     return true;
 }
 
-bool CNVDefineReader::StartReadDefinitions(const std::string& path, CNVItemArray& target) {
+SOutcome CNVDefineReader::StartReadDefinitions(const std::string& path, CNVItemArray& target) {
     m_path = path;
     m_target = &target;
-    return m_jobs
-        .Run(TrText("CNVDefineReader", "Reading of NVItemsDefine.def file"), [this] { return ReadDefinitions(); })
-        .IsCompleted();
+    return m_jobs.Run(TrText("CNVDefineReader", "Reading of NVItemsDefine.def file"), [this] { return ReadDefinitions(); });
 }
 
 SOutcome CNVDefineReader::ReadDefinitions() {
@@ -203,16 +201,14 @@ SOutcome CNVDefineReader::ReadDefinitions() {
     }
     if (file.HasError())
         return m_jobs.FailJob(FillText(TrText("CNVDefineReader", "Can't read the file %1."), {m_path}));
-    if (badCount > 0) m_jobs.ShowMessage(LineTooBadMessage(badCount, firstBad, "NVItemsDefine.def"), EMessageIcon::Warning);
+    if (badCount > 0) m_jobs.Note(LineTooBadMessage(badCount, firstBad, "NVItemsDefine.def"));
     return m_jobs.PostJobCompleted();
 }
 
-bool CNVDefineReader::StartReadItemList(const std::string& path, CNVItemArray& target) {
+SOutcome CNVDefineReader::StartReadItemList(const std::string& path, CNVItemArray& target) {
     m_path = path;
     m_target = &target;
-    return m_jobs
-        .Run(TrText("CNVDefineReader", "Loading list NV Items for uploading"), [this] { return ReadItemList(); })
-        .IsCompleted();
+    return m_jobs.Run(TrText("CNVDefineReader", "Loading list NV Items for uploading"), [this] { return ReadItemList(); });
 }
 
 SOutcome CNVDefineReader::ReadItemList() {
@@ -244,26 +240,25 @@ SOutcome CNVDefineReader::ReadItemList() {
     if (file.HasError())
         return m_jobs.FailJob(FillText(TrText("CNVDefineReader", "Can't read the file %1."), {m_path}));
     if (badIds > 0)
-        m_jobs.ShowMessage(FillText(TrText("CNVDefineReader",
+        m_jobs.Note(FillText(TrText("CNVDefineReader",
                                            "%1 ID(s) of the list %2 are outside 0..65535 and were left out; "
                                            "the first is on line %3."),
-                                    {std::to_string(badIds), m_path, std::to_string(firstBad)}),
-                           EMessageIcon::Warning);
+                                    {std::to_string(badIds), m_path, std::to_string(firstBad)}));
     return m_jobs.PostJobCompleted();
 }
 
-bool CNVDefineReader::StartBuildItemsFromList(const std::string& path, const CNVItemArray& defs, CNVItemArray& out) {
+SOutcome CNVDefineReader::StartBuildItemsFromList(const std::string& path, const CNVItemArray& defs,
+                                                  CNVItemArray& out) {
     CNVItemArray list;
-    if (!StartReadItemList(path, list)) return false;
+    if (SOutcome read = StartReadItemList(path, list); !read.IsCompleted()) return read;
     m_target = &list;
     m_defs = &defs;
     m_out = &out;
     m_path = path;
-    const bool completed =
-        m_jobs.Run(TrText("CNVDefineReader", "Creating Data Base by NV List"), [this] { return BuildItemsFromList(); })
-            .IsCompleted();
+    SOutcome built =
+        m_jobs.Run(TrText("CNVDefineReader", "Creating Data Base by NV List"), [this] { return BuildItemsFromList(); });
     m_target = nullptr;  // the list lived only for this call
-    return completed;
+    return built;
 }
 
 SOutcome CNVDefineReader::BuildItemsFromList() {
@@ -282,10 +277,8 @@ SOutcome CNVDefineReader::BuildItemsFromList() {
         const int id = listed.Id();
         const CNVItem* def = (id >= 0 && id < CNVItemArray::kMaxIds) ? table[static_cast<size_t>(id)] : nullptr;
         if (!def || def->Name().empty()) {
-            m_jobs.ShowMessage(
-                FillText(TrText("CNVDefineReader", "NV ITEM %1 is not defined in NVItemsDefine.def file."),
-                         {std::to_string(id)}),
-                EMessageIcon::Warning);
+            m_jobs.Note(FillText(TrText("CNVDefineReader", "NV ITEM %1 is not defined in NVItemsDefine.def file."),
+                         {std::to_string(id)}));
         } else {
             CNVItem entry = listed;
             entry.SetName(def->Name());

@@ -12,13 +12,13 @@ class CNVDefineReader {
 public:
     explicit CNVDefineReader(CJobControl& jobs) : m_jobs(jobs) {}
 
-    bool StartReadDefinitions(const std::string& path, CNVItemArray& target);
+    SOutcome StartReadDefinitions(const std::string& path, CNVItemArray& target);
     SOutcome ReadDefinitions();
 
-    bool StartReadItemList(const std::string& path, CNVItemArray& target);
+    SOutcome StartReadItemList(const std::string& path, CNVItemArray& target);
     SOutcome ReadItemList();
 
-    bool StartBuildItemsFromList(const std::string& path, const CNVItemArray& defs, CNVItemArray& out);
+    SOutcome StartBuildItemsFromList(const std::string& path, const CNVItemArray& defs, CNVItemArray& out);
     SOutcome BuildItemsFromList();
 
     // No format or phone command carries more: a bigger element or array is a damaged line.

@@ -85,17 +85,14 @@ std::string CNVTypeCatalog::Definition(const std::string& name) const {
 
 ITypeFileStore* CNVTypeCatalog::Store() const { return m_store; }
 
-bool CNVTypeCatalog::LoadTypeFile() {
+SOutcome CNVTypeCatalog::LoadTypeFile() {
     std::string text, reason;
     ITypeFileStore* store = Store();
-    if (!store || !store->ReadTypeFile(TypeFilePath(), text, reason)) {
-        m_jobs.ShowMessage(
-            FillText(TrText("CNVTypeCatalog", "Can't open NVTypes.typ file.\n%1: %2"), {TypeFilePath(), reason}),
-            EMessageIcon::Error);
-        return false;
-    }
+    if (!store || !store->ReadTypeFile(TypeFilePath(), text, reason))
+        return SOutcome::Fail(
+            FillText(TrText("CNVTypeCatalog", "Can't open NVTypes.typ file.\n%1: %2"), {TypeFilePath(), reason}));
     LoadTypeText(text);
-    return true;
+    return SOutcome::Done();
 }
 
 void CNVTypeCatalog::LoadTypeText(std::string_view text) {
@@ -122,13 +119,12 @@ std::string CNVTypeCatalog::TypeFileText() const {
     return text + "END;\r\n";
 }
 
-bool CNVTypeCatalog::WriteTypeFile() {
+SOutcome CNVTypeCatalog::WriteTypeFile() {
     const std::string target = TypeFilePath();
     std::string reason = TrText("CNVTypeCatalog", kNoStore);
     ITypeFileStore* store = Store();
-    if (store && store->WriteTypeFile(target, TypeFileText(), reason)) return true;
-    (void)m_jobs.FailJob(FillText(TrText("CNVTypeCatalog", "Can't write NVTypes.typ file.\n%1: %2"), {target, reason}));
-    return false;
+    if (store && store->WriteTypeFile(target, TypeFileText(), reason)) return SOutcome::Done();
+    return m_jobs.FailJob(FillText(TrText("CNVTypeCatalog", "Can't write NVTypes.typ file.\n%1: %2"), {target, reason}));
 }
 
 // ---- import ----
@@ -236,12 +232,11 @@ SOutcome CNVTypeCatalog::ConvertDefinitions() {
     if (!store || !store->KeepCopy(TypeFilePath(), TypeFilePath() + ".bak", reason))
         return m_jobs.FailJob(FillText(
             TrText("CNVTypeCatalog", "Can't keep the previous NVTypes.typ as NVTypes.typ.bak.\n%1"), {reason}));
-    if (!WriteTypeFile()) return SOutcome::Fail(TrText("CNVTypeCatalog", "Can't write NVTypes.typ file."));
+    if (SOutcome written = WriteTypeFile(); !written.IsCompleted()) return written;
     if (!problems.empty())
-        m_jobs.ShowMessage(
+        m_jobs.Note(
             FillText(TrText("CNVTypeCatalog", "These NV types could not be converted and were written as \"%1\":%2"),
-                     {kBadDefinition, FirstLines(problems, 10)}),
-            EMessageIcon::Warning);
+                     {kBadDefinition, FirstLines(problems, 10)}));
     return m_jobs.PostJobCompleted();
 }
 

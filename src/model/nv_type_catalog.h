@@ -28,7 +28,7 @@ public:
     void SetTypeFileStore(ITypeFileStore& store) { m_store = &store; }
 
     // Loads NVTypes.typ; on failure the catalogue in memory stays as it was.
-    bool LoadTypeFile();
+    SOutcome LoadTypeFile();
     // The catalogue from the text of an NVTypes.typ (CR LF or LF lines, up to "END;").
     void LoadTypeText(std::string_view text);
     // The text of NVTypes.typ for the catalogue in memory.
@@ -90,7 +90,7 @@ public:
 private:
     SOutcome m_lastImport;
     ImportConfirmation m_confirmImport;
-    bool WriteTypeFile();
+    SOutcome WriteTypeFile();
     ITypeFileStore* Store() const;
 
     CJobControl& m_jobs;

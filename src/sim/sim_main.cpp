@@ -114,10 +114,12 @@ bool ParseSubsystem(const std::string& text, uint8_t& subsystem) {
 // A backup by its name; other files given to --from are the simulator's own text form.
 bool IsBackup(const std::string& path) { return BackupKindOfName(path) != EBackupKind::Unknown; }
 
-// The document's loads, as the window runs them, so the store holds what a load gives.
-bool LoadBackup(CTessivaDoc& doc, const std::string& path) { return doc.LoadBackup(path).IsCompleted(); }
-
-bool SaveBackup(CTessivaDoc& doc, const std::string& path) { return doc.SaveBackup(path).IsCompleted(); }
+// Empty when the document's operation completed, else why not (the document's loads and saves
+// run as the window runs them, so the store holds what a load gives).
+std::string Failure(const SOutcome& outcome, const std::string& otherwise) {
+    if (outcome.IsCompleted()) return {};
+    return outcome.reason.empty() ? otherwise : outcome.reason;
+}
 
 // The records of that subscription; -1: of every subscription but the default one.
 CNVItemArray OfSubscription(const CNVItemArray& items, int subscription) {
@@ -201,8 +203,10 @@ int main(int argc, char** argv) {
     CSimNvStore store;
     const bool needDefinitions = IsBackup(from) || IsBackup(save);
     if (needDefinitions || std::filesystem::exists(doc.DefinitionsPath())) {
-        if (!doc.LoadDefinitions()) return Fail("can't read " + doc.DefinitionsPath() + ".");
-        store.SetDefinitions(doc.m_itemDefs);
+        if (const std::string why = Failure(doc.LoadDefinitions(), "can't read " + doc.DefinitionsPath() + ".");
+            !why.empty())
+            return Fail(why);
+        store.SetDefinitions(doc.Definitions());
     }
     std::string error;
     CSimPhone phone(store, phoneOptions);
@@ -211,8 +215,9 @@ int main(int argc, char** argv) {
         if (!image.Load(from, phone, error)) return Fail(error);
     } else if (!from.empty()) {
         if (IsBackup(from)) {
-            if (!LoadBackup(doc, from)) return Fail("can't load " + from + ".");
-            store.LoadRecords(OfSubscription(doc.m_items, 0));
+            if (const std::string why = Failure(doc.LoadBackup(from), "can't load " + from + "."); !why.empty())
+                return Fail(why);
+            store.LoadRecords(OfSubscription(doc.Items(), 0));
         } else if (!store.LoadText(from, error)) {
             return Fail(error);
         }
@@ -248,8 +253,9 @@ int main(int argc, char** argv) {
     if (BackupKindOfName(save) == EBackupKind::Qcn || BackupKindOfName(save) == EBackupKind::Xqcn)
         return image.Save(save, phone, error) ? 0 : Fail(error);
     // The link reaches only the default subscription: the others go back as they came.
-    const CNVItemArray others = OfSubscription(doc.m_items, -1);
-    store.ExportRecords(doc.m_items);
-    for (const CNVItem& r : others) doc.m_items.Add(r);
-    return SaveBackup(doc, save) ? 0 : Fail("can't save " + save + ".");
+    CNVItemArray memory;
+    store.ExportRecords(memory);
+    (void)doc.TakePhoneRecords(std::move(memory));
+    const std::string why = Failure(doc.SaveBackup(save), "can't save " + save + ".");
+    return why.empty() ? 0 : Fail(why);
 }

@@ -22,8 +22,8 @@ CDocViews::CDocViews(CTessivaDoc& doc, CNVTreeView& itemsTree, CNVTreeView& sele
 CNVTreeView& CDocViews::CurrentTree() { return m_selectedTree.IsCurrent() ? m_selectedTree : m_itemsTree; }
 
 void CDocViews::BuildItemsTree() {
-    m_itemsTree.BuildNodes(m_doc.m_items);
-    const std::vector<SItemFile>& files = m_doc.Files().Numbered().ItemFiles();
+    m_itemsTree.BuildNodes(m_doc.Items());
+    const std::vector<SItemFile>& files = m_doc.Numbered().ItemFiles();
     if (files.empty()) return;
     // Not CNVTreeNodes: the tree's drag and entry bookkeeping leaves them alone.
     auto* top = new QTreeWidgetItem(kItemFileNode);
@@ -46,7 +46,7 @@ void CDocViews::BuildItemsTree() {
 }
 
 void CDocViews::ShowItemFile(size_t file) {
-    const std::vector<SItemFile>& files = m_doc.Files().Numbered().ItemFiles();
+    const std::vector<SItemFile>& files = m_doc.Numbered().ItemFiles();
     if (file >= files.size()) return;
     const SItemFile& f = files[file];
     static const char* const kDigits = "0123456789ABCDEF";
@@ -72,10 +72,10 @@ void CDocViews::ShowItemFile(size_t file) {
     if (m_content.columnWidth(CNVContentView::kHexValue) < before) m_content.setColumnWidth(CNVContentView::kHexValue, before);
 }
 
-void CDocViews::BuildSelectedTree() { m_selectedTree.BuildNodes(m_doc.m_items); }
+void CDocViews::BuildSelectedTree() { m_selectedTree.BuildNodes(m_doc.Items()); }
 
 SListRow CDocViews::MakeListRow(int itemIndex) const {
-    const CNVItem& item = m_doc.m_items[itemIndex];
+    const CNVItem& item = m_doc.Items()[itemIndex];
     SListRow row;
     row.texts = {item.Name(),  std::to_string(item.Id()),   item.ActiveText(),    item.FileName(),
                  item.Group(), std::to_string(item.Size()), item.TypeName()};
@@ -84,16 +84,16 @@ SListRow CDocViews::MakeListRow(int itemIndex) const {
 }
 
 void CDocViews::AddListRow(int itemIndex) {
-    if (itemIndex < 0 || itemIndex >= m_doc.m_items.GetSize()) return;
+    if (itemIndex < 0 || itemIndex >= m_doc.Items().GetSize()) return;
     m_list.AddRow(MakeListRow(itemIndex));
 }
 
 void CDocViews::RefreshListRow(int itemIndex) {
-    if (itemIndex >= 0 && itemIndex < m_doc.m_items.GetSize()) m_list.UpdateRow(MakeListRow(itemIndex));
+    if (itemIndex >= 0 && itemIndex < m_doc.Items().GetSize()) m_list.UpdateRow(MakeListRow(itemIndex));
 }
 
 int CDocViews::ShownItemIndex() const {
-    const CNVItemArray& items = m_doc.m_items;
+    const CNVItemArray& items = m_doc.Items();
     for (int i = 0; i < items.GetSize(); ++i)
         if (items[i].Id() == m_shown.id && items[i].Index() == m_shown.index && items[i].Name() == m_shown.name) return i;
     return -1;
@@ -115,10 +115,10 @@ void CDocViews::ShowItemRows(const std::string& name) {
 
 void CDocViews::ShowItemFields(const std::string& name) {
     const int index = CurrentTree().Entries().FindItemIndexByName(name);
-    if (index < 0 || index >= m_doc.m_items.GetSize()) return;
-    const CNVItem& item = m_doc.m_items[index];
+    if (index < 0 || index >= m_doc.Items().GetSize()) return;
+    const CNVItem& item = m_doc.Items()[index];
     m_shown = {item.Id(), item.Index(), item.Name()};
-    CNVTypeCatalog& catalog = m_doc.m_typeCatalog;
+    CNVTypeCatalog& catalog = m_doc.Decoder();
     if (catalog.TypeNames().empty()) {
         // No NVTypes.typ yet: the value as raw bytes, read-only, until types are imported.
         static const char kDigits[] = "0123456789ABCDEF";
@@ -147,15 +147,9 @@ void CDocViews::ShowItemFields(const std::string& name) {
 
 void CDocViews::WriteBackValue(const std::string& name, const std::vector<uint8_t>& bytes) {
     const int index = ShownItemIndex();
-    if (index < 0 || m_doc.m_items[index].Name() != name) return;
-    m_doc.SetItemValue(index, bytes);
+    if (index < 0 || m_doc.Items()[index].Name() != name) return;
+    (void)m_doc.SetValue(index, bytes);
     RefreshListRow(index);
-}
-
-void CDocViews::ResetItemsAndViews(bool keepContent) {
-    m_doc.Selection().Clear();
-    ClearViews(keepContent);
-    m_doc.m_items.RemoveAll();
 }
 
 void CDocViews::ClearViews(bool keepContent) {
@@ -204,19 +198,7 @@ void CDocViews::OnListSelectionChanged() {
 
 void CDocViews::OnColumnClick(int column) {
     m_content.EndEdit();
-    CNVItemArray selected;
-    m_doc.CollectSelectedItems(selected);
-    CNVItemArray sorted;
-    sorted.Copy(m_doc.m_items);
-    using Sort = void (CNVItemArray::*)();
-    static const Sort sorts[] = {&CNVItemArray::SortByName,     &CNVItemArray::SortById,    &CNVItemArray::SortByActive,
-                                 &CNVItemArray::SortByFileName, &CNVItemArray::SortByGroup, &CNVItemArray::SortBySize,
-                                 &CNVItemArray::SortByType};
-    if (column < 0 || column >= static_cast<int>(std::size(sorts))) return;
-    (sorted.*sorts[column])();
-    (selected.*sorts[column])();
-    m_doc.m_items = std::move(sorted);
-    m_doc.Selection().RelistByName(selected);
+    if (!m_doc.Sort(static_cast<CTessivaDoc::ESortColumn>(column)).IsCompleted()) return;
 
     // The same rows again, in the new order; the trees keep their nodes.
     CNVTreeView& tree = m_itemsTree.IsCurrent() ? m_itemsTree : m_selectedTree;

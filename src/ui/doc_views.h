@@ -48,8 +48,6 @@ public:
     static constexpr int kItemFileNode = 1000 + 17;  // a QTreeWidgetItem type beside the item tree's own
     static constexpr const char* kItemFilesGroup = QT_TRANSLATE_NOOP("CDocViews", "Item files");
 
-    // Empties both entry lists, the list rows, every view and m_items.
-    void ResetItemsAndViews(bool keepContent = false);
     // Empties the views only; the document keeps its records and selection.
     void ClearViews(bool keepContent = false);
 

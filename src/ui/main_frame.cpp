@@ -46,8 +46,6 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QToolBar>
-#include <QUndoCommand>
-#include <QUndoStack>
 #include <set>
 #include <thread>
 #include <filesystem>
@@ -55,28 +53,6 @@
 #include <unordered_map>
 
 static void InitUiResources() { Q_INIT_RESOURCE(tessiva); }
-
-namespace {
-// An undo step that swaps whole snapshots: edits, moves and merges all change records or
-// entries in ways a smaller inverse would have to know about.
-class CSnapshotStep : public QUndoCommand {
-public:
-    CSnapshotStep(CMainFrame& frame, const QString& text, CMainFrame::SSnapshot before, CMainFrame::SSnapshot after)
-        : QUndoCommand(text), m_frame(frame), m_before(std::move(before)), m_after(std::move(after)) {}
-    void undo() override { m_frame.Restore(m_before); }
-    void redo() override {
-        // Pushed after the change was made: the first redo has nothing to do.
-        if (m_done) m_frame.Restore(m_after);
-        m_done = true;
-    }
-
-private:
-    CMainFrame& m_frame;
-    CMainFrame::SSnapshot m_before;
-    CMainFrame::SSnapshot m_after;
-    bool m_done = false;
-};
-}  // namespace
 
 // The status bar's words for how a job ended.
 QString CMainFrame::OutcomeText(const SOutcome& outcome, const QString& done) {
@@ -89,8 +65,6 @@ CMainFrame::CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent)
     : QMainWindow(parent), m_doc(doc), m_chooser(chooser) {
     InitUiResources();
     m_portLister = [](std::vector<SComPort>& ports) { return EnumerateComPorts(ports); };
-    m_undoStack = new QUndoStack(this);
-    m_undoStack->setUndoLimit(100);
     setObjectName("CMainFrame");
     QIcon appIcon;
     for (const char* name : {"tessiva-16", "tessiva-24", "tessiva", "tessiva-48", "tessiva-64"})
@@ -124,12 +98,18 @@ CMainFrame::~CMainFrame() {
 
 
 void CMainFrame::CreateClient() {
-    m_itemsTree = new CNVTreeView(m_doc.m_allEntries, QT_TRANSLATE_NOOP("CNVTreeView", "NV Items"));
-    m_selectedTree = new CNVTreeView(m_doc.m_selectedEntries, QT_TRANSLATE_NOOP("CNVTreeView", "Selected NV Items"));
+    m_itemsTree = new CNVTreeView(m_doc.AllEntries(), QT_TRANSLATE_NOOP("CNVTreeView", "NV Items"));
+    m_selectedTree = new CNVTreeView(m_doc.SelectedEntries(), QT_TRANSLATE_NOOP("CNVTreeView", "Selected NV Items"));
+    for (const auto tree : {CTessivaDoc::ETree::Items, CTessivaDoc::ETree::Selected})
+        (tree == CTessivaDoc::ETree::Items ? m_itemsTree : m_selectedTree)
+            ->SetMoveOut([this, tree](const std::string& group, const std::vector<std::string>& names) {
+                (void)m_doc.MoveEntries(tree, group, names);
+                UpdateTitle();
+            });
     m_itemsTree->SetPeer(m_selectedTree);
     m_selectedTree->SetPeer(m_itemsTree);
     m_listView = new CNVListView(QT_TRANSLATE_NOOP("CReportView", "NV Item's Attributes"));
-    m_contentView = new CNVContentView(m_doc.m_typeCatalog, QT_TRANSLATE_NOOP("CReportView", "NV Item Content"));
+    m_contentView = new CNVContentView(m_doc.Decoder(), QT_TRANSLATE_NOOP("CReportView", "NV Item Content"));
     m_views = std::make_unique<CDocViews>(m_doc, *m_itemsTree, *m_selectedTree, *m_listView, *m_contentView);
 
     m_outerSplitter = new QSplitter(Qt::Horizontal, this);
@@ -154,18 +134,9 @@ void CMainFrame::CreateClient() {
     connect(m_listView, &CNVListView::RowSelectionChanged, this, [this] { m_views->OnListSelectionChanged(); });
     connect(m_listView, &CNVListView::ColumnClicked, this, [this](int column) { m_views->OnColumnClick(column); });
     m_contentView->SetWriteBack([this](const std::string& name, const std::vector<uint8_t>& bytes) {
-        SSnapshot before = Snapshot();
         m_views->WriteBackValue(name, bytes);
-        PushUndo(tr("Value Edit"), std::move(before));
         UpdateTitle();
     });
-    for (CNVTreeView* tree : {m_itemsTree, m_selectedTree}) {
-        connect(tree, &CNVTreeView::AboutToDrop, this, [this] { m_beforeDrop = std::make_shared<SSnapshot>(Snapshot()); });
-        connect(tree, &CNVTreeView::Dropped, this, [this] {
-            if (m_beforeDrop) PushUndo(tr("Move"), std::move(*m_beforeDrop));
-            m_beforeDrop.reset();
-        });
-    }
 
     // Insert and Delete move the current node between the trees; the context menu offers it.
     for (auto [tree, id] : {std::pair{m_itemsTree, kAddToSelected}, std::pair{m_selectedTree, kRemoveFromSelected}}) {
@@ -246,7 +217,7 @@ void CMainFrame::UpdateStatus() {
     fileField->setText(fileField->fontMetrics().elidedText(file, Qt::ElideMiddle, std::max(120, width() / 3)));
     fileField->setToolTip(file);
     // Items are IDs, records their elements and subscriptions: "110 items (166 records)".
-    const CNVItemArray& items = m_doc.m_items;
+    const CNVItemArray& items = m_doc.Items();
     std::set<int> ids;
     for (const CNVItem& item : items) ids.insert(item.Id());
     const SItemCounts counts = SItemCounts::Of(items);
@@ -310,12 +281,11 @@ void CMainFrame::OnAddToSelected() { m_selectedTree->DropFrom(*m_itemsTree); }
 
 void CMainFrame::OnRemoveFromSelected() { m_itemsTree->DropFrom(*m_selectedTree); }
 
-void CMainFrame::ResetItemsAndViews() { m_views->ResetItemsAndViews(); }
-
 void CMainFrame::UpdateTitle() {
     const QString title = tr("Tessiva v1.5");
     const std::string& path = m_doc.DocumentPath();
     UpdateStatus();
+    UpdateUndoActions();
     if (path.empty() && !m_doc.IsModified()) {
         setWindowTitle(title);
         return;
@@ -352,21 +322,14 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 bool CMainFrame::CheckSelection() {
     m_contentView->EndEdit();
-    if (m_doc.m_selectedEntries.GetCount() > 0) return true;
+    if (m_doc.SelectedEntries().GetCount() > 0) return true;
     m_doc.Messages().ShowMessage(tr("No items are selected.").toStdString(), EMessageIcon::Information);
     return false;
 }
 
-CMainFrame::SSnapshot CMainFrame::Snapshot() const {
-    return {m_doc.m_items, m_doc.m_allEntries, m_doc.m_selectedEntries, m_doc.IsModified()};
-}
-
-void CMainFrame::Restore(const SSnapshot& snapshot) {
+void CMainFrame::UndoRedo(bool undo) {
     m_contentView->CancelEdit();
-    m_doc.m_items = snapshot.items;
-    m_doc.m_allEntries = snapshot.all;
-    m_doc.m_selectedEntries = snapshot.selected;
-    m_doc.SetModified(snapshot.modified);
+    if (!(undo ? m_doc.Undo() : m_doc.Redo()).IsCompleted()) return;
     // The node shown before (its group for a moved item, the group itself) is shown again,
     // in whichever tree now holds it, so the changed record stays in view.
     CNVTreeView& tree = m_views->CurrentTree();
@@ -403,13 +366,52 @@ QTreeWidgetItem* CMainFrame::FindNode(const CNVTreeView& tree, const std::string
     return nullptr;
 }
 
-void CMainFrame::PushUndo(const QString& text, SSnapshot before) {
-    m_undoStack->push(new CSnapshotStep(*this, text, std::move(before), Snapshot()));
+namespace {
+// A new text for an action whose Alt letter was given at start-up: the letter stays.
+void SetTextKeepingLetter(QAction* action, QString text) {
+    const QString old = action->text();
+    const qsizetype at = QString(old).replace("&&", "__").indexOf('&');
+    if (at >= 0 && at + 1 < old.size()) {
+        const QChar letter = old[at + 1];
+        const qsizetype to = at < text.size() && text[at].toLower() == letter.toLower()
+                                 ? at
+                                 : text.indexOf(letter, 0, Qt::CaseInsensitive);
+        if (to >= 0) text.insert(to, '&');
+    }
+    action->setText(text);
+}
+}  // namespace
+
+void CMainFrame::UpdateUndoActions() {
+    if (!m_undoAction) return;
+    const CEditHistory& history = m_doc.History();
+    m_undoAction->setEnabled(history.CanUndo());
+    m_redoAction->setEnabled(history.CanRedo());
+    SetTextKeepingLetter(m_undoAction,
+                         history.CanUndo() ? tr("Undo %1").arg(QString::fromStdString(history.UndoName())) : tr("Undo"));
+    SetTextKeepingLetter(m_redoAction,
+                         history.CanRedo() ? tr("Redo %1").arg(QString::fromStdString(history.RedoName())) : tr("Redo"));
+}
+
+bool CMainFrame::Tell(const SOutcome& outcome) {
+    IMessageSink& messages = m_doc.Messages();
+    if (!outcome.notes.empty()) {
+        std::string text;
+        bool warning = false;
+        for (const SNote& note : outcome.notes) {
+            text += (text.empty() ? "" : "\n\n") + note.text;
+            warning = warning || note.kind == SNote::EKind::Warning;
+        }
+        messages.ShowMessage(text, warning ? EMessageIcon::Warning : EMessageIcon::Information);
+    }
+    // A stop was the user's own doing and needs no message.
+    if (outcome.IsFailed() && !outcome.reason.empty())
+        messages.ShowMessage(outcome.reason, EMessageIcon::Error, outcome.caption.empty() ? kAppTitle : outcome.caption);
+    return outcome.IsCompleted();
 }
 
 void CMainFrame::ShowRecordsAfterLoad(bool loaded) {
     if (loaded) {
-        m_undoStack->clear();  // the steps were of records that are gone
         m_views->ClearViews();
         m_views->BuildItemsTree();
     }

@@ -1,7 +1,5 @@
 #pragma once
-#include "doc/backup_files.h"
-#include "doc/tree_entry_list.h"
-#include "model/nv_item_array.h"
+#include "doc/tessiva_doc.h"
 
 #include <QMainWindow>
 #include <chrono>
@@ -18,9 +16,7 @@ class CNVTreeView;
 class QTreeWidgetItem;
 class CPortBox;
 struct SComPort;
-class CTessivaDoc;
 struct SBackupCommands;
-struct SOutcome;
 class IFileChooser;
 struct SFileDialogRequest;
 class QAction;
@@ -32,7 +28,6 @@ class QMenu;
 class QLineEdit;
 class QSplitter;
 class QToolBar;
-class QUndoStack;
 
 // The main window: menus, the toolbar with the port box and the connection-state box, and
 // four panes in two splitters. Every command arrives here and becomes a document operation.
@@ -80,12 +75,9 @@ public:
     CDocViews& Views() const { return *m_views; }
     CTessivaDoc& Doc() const { return m_doc; }
 
-    void ResetItemsAndViews();
     // "name* - Tessiva v1.5": the file the records came from or went to, and a mark while
     // they hold unsaved changes.
     void UpdateTitle();
-    // Value edits, moves between the trees and merges, for Ctrl+Z and Ctrl+Y.
-    QUndoStack& UndoStack() const { return *m_undoStack; }
     // Refreshes the "Choice Com" items and the port box from the ports present, and checks
     // the item of the current port; runs whenever that menu opens.
     void UpdateComMenu();
@@ -113,6 +105,9 @@ public:
     // Every command's result goes to the status bar through here: done when it completed,
     // else "Failed: why" or "Stopped: why". It stays a few seconds.
     void Report(const SOutcome& outcome, const QString& done);
+    // Shows what an operation has to tell: its notes, and the reason when it failed. True
+    // when it completed.
+    bool Tell(const SOutcome& outcome);
     // "1 record", "5 records".
     static QString Records(int count);
     // How long the phone stays silent after a wrong SPC code (10 seconds).
@@ -166,8 +161,6 @@ private:
     // Saves the whole document or its selection to path, says so in the status bar, and
     // remembers a whole save among the recent files. True when it completed.
     bool SaveAs(const std::string& path, bool selectedOnly, CBackupFiles::ESaveLayout layout);
-    // The active records a save of the whole document or of its selection writes.
-    int ActiveRecords(bool selectedOnly) const;
     static QString FileName(const std::string& path);
     static QString OutcomeText(const SOutcome& outcome, const QString& done);
     // Before the records are replaced or the program ends: with unsaved changes, asks
@@ -179,22 +172,12 @@ private:
     // stopped, the ones the document kept.
     void ShowRecordsAfterLoad(bool loaded);
 
-public:
-    // The records, the selection and the modified flag, as an undo step restores them.
-    struct SSnapshot {
-        CNVItemArray items;
-        CTreeEntryList all;
-        CTreeEntryList selected;
-        bool modified = false;
-    };
-    SSnapshot Snapshot() const;
-    void Restore(const SSnapshot& snapshot);
-
-private:
     // The group or item node of text in tree, or null.
     static QTreeWidgetItem* FindNode(const CNVTreeView& tree, const std::string& text);
-    // Pushes an undo step from before to now.
-    void PushUndo(const QString& text, SSnapshot before);
+    // Undoes (or redoes) the document's last edit and shows the records as they are then.
+    void UndoRedo(bool undo);
+    // Undo and Redo name their steps and are enabled only when there is one.
+    void UpdateUndoActions();
 
     void OnCsvAll();
     void OnCsvSelected();
@@ -205,8 +188,8 @@ private:
     void OnUploadList();
     void OnDownloadAll();
     void OnDownloadSelected();
-    // After every download: the report of what became of each record.
-    void ShowDownloadReport();
+    // The notes of a download or restore, then its report, record by record.
+    void ShowDownloadReport(const SOutcome& outcome);
     void OnRestoreLastBackup();
     void OnOpenBackupsFolder();
     void OnDownloadSetting(int id, bool on);
@@ -264,8 +247,8 @@ private:
     CNVContentView* m_contentView = nullptr;
     std::unique_ptr<CDocViews> m_views;
     bool m_sized = false;
-    QUndoStack* m_undoStack = nullptr;
-    std::shared_ptr<SSnapshot> m_beforeDrop;  // shared: the type is complete only in the .cpp
+    QAction* m_undoAction = nullptr;
+    QAction* m_redoAction = nullptr;
     std::chrono::milliseconds m_spcPenalty{10000};
     std::chrono::steady_clock::time_point m_spcPenaltyEnd{};
     QMenu* m_recentMenu = nullptr;

@@ -14,7 +14,6 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QToolBar>
-#include <QUndoStack>
 #include <tuple>
 
 namespace {
@@ -143,12 +142,16 @@ void CMainFrame::CreateCommands() {
             menu->addSeparator();
         }
         if (c.id == kAddToSelected) {
-            QAction* undo = m_undoStack->createUndoAction(this, tr("Undo"));
-            undo->setShortcut(QKeySequence::Undo);
-            QAction* redo = m_undoStack->createRedoAction(this, tr("Redo"));
-            redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
+            m_undoAction = new QAction(tr("Undo"), this);
+            m_undoAction->setObjectName("Undo");
+            m_undoAction->setShortcut(QKeySequence::Undo);
+            connect(m_undoAction, &QAction::triggered, this, [this] { UndoRedo(true); });
+            m_redoAction = new QAction(tr("Redo"), this);
+            m_redoAction->setObjectName("Redo");
+            m_redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
+            connect(m_redoAction, &QAction::triggered, this, [this] { UndoRedo(false); });
             menu->addSeparator();
-            menu->addActions({undo, redo});
+            menu->addActions({m_undoAction, m_redoAction});
             menu->addSeparator();
         }
         menu->addAction(action);

@@ -3,8 +3,6 @@
 #include "ui/main_frame.h"
 
 #include "doc/file_chooser.h"
-#include "doc/item_comparison.h"
-#include "doc/item_counts.h"
 #include "doc/tessiva_doc.h"
 #include "files/backup_kind.h"
 #include "jobs/message_sink.h"
@@ -51,10 +49,6 @@ std::string WithExtension(std::string path, const char* extension) {
 
 QString CMainFrame::FileName(const std::string& path) { return QFileInfo(QString::fromStdString(path)).fileName(); }
 
-int CMainFrame::ActiveRecords(bool selectedOnly) const {
-    return SItemCounts::Of(selectedOnly ? m_doc.Selection().ItemsForSave() : m_doc.m_items).active;
-}
-
 void CMainFrame::OnLoadKind(const SBackupCommands& kind) {
     // "Save changes?" comes before the file dialog, as for every load.
     if (!MaySaveChanges()) return;
@@ -79,9 +73,10 @@ void CMainFrame::OnSaveKind(const SBackupCommands& kind, bool selectedOnly) {
 }
 
 bool CMainFrame::SaveAs(const std::string& path, bool selectedOnly, CBackupFiles::ESaveLayout layout) {
-    const int written = ActiveRecords(selectedOnly);
-    const SOutcome outcome = m_doc.SaveBackup(path, selectedOnly, layout);
-    Report(outcome, tr("Saved %1 to %2").arg(Records(written), FileName(path)));
+    const SOutcome outcome =
+        m_doc.SaveBackup(path, selectedOnly ? CTessivaDoc::EScope::SelectedActive : CTessivaDoc::EScope::AllActive, layout);
+    Tell(outcome);
+    Report(outcome, tr("Saved %1 to %2").arg(Records(outcome.records), FileName(path)));
     if (outcome.IsCompleted() && !selectedOnly) RememberFile(path);
     UpdateTitle();
     return outcome.IsCompleted();
@@ -181,9 +176,9 @@ bool CMainFrame::OpenBackup(const std::string& path) { return MaySaveChanges() &
 
 bool CMainFrame::LoadBackupFile(const std::string& path) {
     const SOutcome outcome = m_doc.LoadBackup(path);
-    const bool loaded = outcome.IsCompleted();
+    const bool loaded = Tell(outcome);
     if (loaded) RememberFile(path);
-    Report(outcome, tr("Loaded %1 from %2").arg(Records(m_doc.m_items.GetSize()), FileName(path)));
+    Report(outcome, tr("Loaded %1 from %2").arg(Records(outcome.records), FileName(path)));
     ShowRecordsAfterLoad(loaded);
     return loaded;
 }
@@ -202,11 +197,10 @@ void CMainFrame::OnAddCnv() {
     if (!AskOpen(DialogRequest("cnv", tr("output files (*.cnv)")), path)) return;
     COverwriteDialog prompt(this);
     m_doc.SetOverwritePrompt(&prompt);
-    SSnapshot before = Snapshot();
     // The document keeps its records and selection when the file can't be added.
-    const SOutcome outcome = m_doc.AddFromCnv(path);
-    if (outcome.IsCompleted()) PushUndo(tr("Add NV Items from CNV File"), std::move(before));
+    const SOutcome outcome = m_doc.Merge(path);
     m_doc.SetOverwritePrompt(nullptr);
+    Tell(outcome);
     Report(outcome, tr("Added the records of %1").arg(FileName(path)));
     // The content goes too: it showed values the merge may have replaced.
     m_views->ClearViews();
@@ -221,18 +215,14 @@ void CMainFrame::OnCompare() {
     // A document of its own reads the backup, so this one keeps its file, layout and records.
     CTessivaDoc backup(m_doc.Jobs());
     backup.SetDirectory(m_doc.Directory());
-    backup.m_itemDefs = m_doc.m_itemDefs;
-    if (!backup.LoadBackup(path).IsCompleted()) return;
-    CCompareDialog dialog(m_doc.m_items, backup.m_items, m_doc.m_typeCatalog, FileName(path), this);
+    backup.SetDefinitions(m_doc.Definitions());
+    if (!Tell(backup.LoadBackup(path))) return;
+    CCompareDialog dialog(m_doc.Items(), backup.Items(), m_doc.Decoder(), FileName(path), this);
     if (dialog.exec() != QDialog::Accepted || dialog.Chosen().empty()) return;
-    SSnapshot before = Snapshot();
-    CNVItemArray selected;
-    m_doc.CollectSelectedItems(selected);
-    m_doc.m_items = CopyRecordsInto(m_doc.m_items, dialog.Chosen());
-    m_doc.Selection().Reselect(selected);
-    m_doc.SetModified(true);
-    Report(SOutcome::Done(), tr("Copied %1 from %2").arg(Records(static_cast<int>(dialog.Chosen().size())), FileName(path)));
-    PushUndo(tr("Copy from Backup"), std::move(before));
+    const SOutcome copied = m_doc.CopyFrom(dialog.Chosen());
+    Tell(copied);
+    Report(copied,
+           tr("Copied %1 from %2").arg(Records(static_cast<int>(dialog.Chosen().size())), FileName(path)));
     m_views->ClearViews();
     m_views->BuildItemsTree();
     m_views->BuildSelectedTree();
@@ -241,25 +231,20 @@ void CMainFrame::OnCompare() {
 
 void CMainFrame::OnCsvAll() {
     m_contentView->EndEdit();
-    m_doc.WriteItemList(m_doc.m_items);
+    Tell(m_doc.WriteItemList(CTessivaDoc::EScope::AllActive));
 }
 
 void CMainFrame::OnCsvSelected() {
     m_contentView->EndEdit();
-    CNVItemArray selected;
-    m_doc.CollectSelectedItems(selected);
-    m_doc.WriteItemList(selected);
+    Tell(m_doc.WriteItemList(m_doc.SelectedItems()));
 }
 
 void CMainFrame::OnImportTypes() {
     if (!MaySaveChanges()) return;
     std::string path;
     if (!AskOpen(DialogRequest("def", tr("def files (*.def)")), path)) return;
-    m_doc.m_typeCatalog.SetImportConfirmation(
-        [this](int, int, const std::string& text) { return m_doc.Messages().AskYesNo(text); });
     // A failed or stopped import leaves the catalogue of the last good NVTypes.typ in force.
-    if (!m_doc.m_typeCatalog.ImportDefinitionFile(path)) m_doc.m_typeCatalog.LoadTypeFile();
-    m_doc.m_typeCatalog.SetImportConfirmation(nullptr);
+    Tell(m_doc.ImportTypes(path, [this](int, int, const std::string& text) { return m_doc.Messages().AskYesNo(text); }));
 }
 
 QStringList CMainFrame::RecentFiles() const { return QSettings().value(kRecentKey).toStringList(); }

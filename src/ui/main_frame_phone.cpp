@@ -50,8 +50,8 @@ void CMainFrame::SetConnectionState(EConnection state) {
 
 void CMainFrame::ChoosePort(int comPort, const std::string& device) {
     const bool changed = comPort != m_doc.GetComPort() || device != m_doc.GetPortName();
-    if (changed && m_doc.m_phone) {
-        m_doc.Disconnect();
+    if (changed && m_doc.IsConnected()) {
+        (void)m_doc.Disconnect();
         Report(SOutcome::Done(), tr("Disconnected: the port changed"));
         SetConnectionState(kNotConnected);
     }
@@ -62,7 +62,7 @@ void CMainFrame::ChoosePort(int comPort, const std::string& device) {
 
 bool CMainFrame::WaitForSpcPenalty() {
     using Clock = std::chrono::steady_clock;
-    if (!m_doc.m_phone || Clock::now() >= m_spcPenaltyEnd) return true;
+    if (!m_doc.IsConnected() || Clock::now() >= m_spcPenaltyEnd) return true;
     CJobControl& jobs = m_doc.Jobs();
     const SOutcome waited = jobs.Run(tr("Waiting for the phone after a wrong SPC code").toStdString(), [&] {
         jobs.WaitForDialog();
@@ -84,23 +84,26 @@ bool CMainFrame::CheckPhone(bool disconnectFirst) {
     m_contentView->EndEdit();
     if (!WaitForSpcPenalty()) return false;
     if (m_doc.CheckConnected()) return true;
-    if (disconnectFirst) m_doc.Disconnect();
+    if (disconnectFirst) (void)m_doc.Disconnect();
     SetConnectionState(kNotConnected);
     m_doc.Messages().ShowMessage(tr("Phone not connected").toStdString(), EMessageIcon::Error, tr("ERROR").toStdString());
     return false;
 }
 
 void CMainFrame::OnConnect() {
-    m_doc.Disconnect();
-    if (m_doc.Connect()) {
-        SetConnectionState(kConnected);
-    } else {
-        SetConnectionState(kCantConnect);
-        m_doc.Disconnect();
-    }
+    (void)m_doc.Disconnect();
+    const SOutcome connected = m_doc.Connect();
+    SetConnectionState(connected.IsCompleted() ? kConnected : kCantConnect);
+    if (connected.IsCompleted()) return;
+    // A port that can't be opened is told; a phone that does not answer shows in the state.
+    if (!m_doc.IsConnected()) Tell(connected);
+    (void)m_doc.Disconnect();
 }
 
-void CMainFrame::OnDisconnect() { SetConnectionState(m_doc.Disconnect() ? kConnected : kNotConnected); }
+void CMainFrame::OnDisconnect() {
+    (void)m_doc.Disconnect();
+    SetConnectionState(kNotConnected);
+}
 
 void CMainFrame::OnComPort(int number) {
     ChoosePort(number, std::string());
@@ -149,15 +152,21 @@ void CMainFrame::UpdateComMenu() {
 }
 
 void CMainFrame::Upload(const std::string& list) {
-    const bool uploaded = m_doc.StartUpload(list) != 0;
-    QString text = uploaded ? QString::fromStdString(SItemCounts::Of(m_doc.m_items).UploadedText()) : QString();
-    if (uploaded && !m_doc.LastOutcome().IsCompleted()) text += " (" + OutcomeText(m_doc.LastOutcome(), {}) + ")";
-    Report(uploaded ? SOutcome::Done() : m_doc.LastOutcome(), text);
-    // Read from the phone and kept nowhere yet: unsaved until saved.
-    if (uploaded) m_doc.SetModified(true);
+    const SOutcome outcome = m_doc.Upload(list);
+    Tell(outcome);
+    bool uploaded = outcome.IsCompleted();
+    // The document stays as it was unless the user wants what a failed upload read.
+    if (!uploaded && m_doc.HasPartialUpload() &&
+        m_doc.Messages().AskYesNo(tr("Keep the records read so far as a new, unsaved document? Items that could "
+                                     "not be read are marked X.")
+                                      .toStdString()))
+        uploaded = Tell(m_doc.TakePartialUpload());
+    QString text = uploaded ? QString::fromStdString(SItemCounts::Of(m_doc.Items()).UploadedText()) : QString();
+    if (uploaded && !outcome.IsCompleted()) text += " (" + OutcomeText(outcome, {}) + ")";
+    Report(uploaded ? SOutcome::Done() : outcome, text);
     ShowRecordsAfterLoad(uploaded);
     // A phone that stopped answering is shown as gone at once, not at the next command.
-    if (!m_doc.m_phone) SetConnectionState(kNotConnected);
+    if (!m_doc.CheckConnected()) SetConnectionState(kNotConnected);
 }
 
 void CMainFrame::OnUploadAll() {
@@ -171,39 +180,39 @@ void CMainFrame::OnUploadList() {
 }
 
 void CMainFrame::OnDownloadAll() {
-    if (!CheckPhone()) return;
-    (void)m_doc.DownloadAllActive();
-    ShowDownloadReport();
+    if (CheckPhone()) ShowDownloadReport(m_doc.Download(CTessivaDoc::EScope::AllActive));
 }
 
 void CMainFrame::OnDownloadSelected() {
-    if (!CheckPhone() || !CheckSelection()) return;
-    (void)m_doc.DownloadSelectedActive();
-    ShowDownloadReport();
+    if (CheckPhone() && CheckSelection()) ShowDownloadReport(m_doc.Download(CTessivaDoc::EScope::SelectedActive));
 }
 
-void CMainFrame::ShowDownloadReport() {
-    CDownloadReportDialog dialog(m_doc.Phone().LastReport(), this);
+void CMainFrame::ShowDownloadReport(const SOutcome& outcome) {
+    // The report tells how each record went; what else deserves telling comes first.
+    SOutcome notes;
+    notes.notes = outcome.notes;
+    Tell(notes);
+    CDownloadReportDialog dialog(m_doc.LastReport(), this);
     dialog.exec();
 }
 
 void CMainFrame::OnDownloadSetting(int id, bool on) {
     QSettings settings;
     if (id == kBackUpBeforeDownload) {
-        m_doc.Phone().SetBackupBeforeDownload(on);
+        m_doc.SetBackupBeforeDownload(on);
         settings.setValue(kBackUpKey, on);
     } else {
-        m_doc.Phone().SetVerifyWrites(on);
+        m_doc.SetVerifyWrites(on);
         settings.setValue(kVerifyKey, on);
     }
 }
 
 void CMainFrame::OnRestoreLastBackup() {
     if (!CheckPhone()) return;
-    const std::string path = m_doc.Phone().LastBackupPath();
+    const std::string path = m_doc.LastBackupPath();
     if (path.empty()) {
         m_doc.Messages().ShowMessage(
-            tr("There is no backup in %1.").arg(QString::fromStdString(m_doc.Phone().BackupFolder())).toStdString(),
+            tr("There is no backup in %1.").arg(QString::fromStdString(m_doc.BackupFolder())).toStdString(),
             EMessageIcon::Information);
         return;
     }
@@ -212,16 +221,17 @@ void CMainFrame::OnRestoreLastBackup() {
                 .arg(QString::fromStdString(path))
                 .toStdString()))
         return;
-    const SOutcome outcome = m_doc.Phone().RestoreBackup(path);
-    // A backup that could not be loaded has said why; there is nothing to report.
-    if (!outcome.IsCompleted() && m_doc.Phone().LastReport().Rows().empty() &&
-        m_doc.Phone().LastReport().backupError.empty())
+    const SOutcome outcome = m_doc.Restore(path);
+    // A backup that could not be loaded has nothing to report but why.
+    if (!outcome.IsCompleted() && m_doc.LastReport().Rows().empty() && m_doc.LastReport().backupError.empty()) {
+        Tell(outcome);
         return;
-    ShowDownloadReport();
+    }
+    ShowDownloadReport(outcome);
 }
 
 void CMainFrame::OnOpenBackupsFolder() {
-    const std::string folder = m_doc.Phone().BackupFolder();
+    const std::string folder = m_doc.BackupFolder();
     std::error_code error;  // a folder that can't be made is told by the file manager
     std::filesystem::create_directories(folder, error);
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
@@ -231,7 +241,7 @@ void CMainFrame::OnSpc() {
     if (!CheckPhone()) return;
     CSPCCodeDialog dialog(this);
     if (dialog.exec() != QDialog::Accepted) return;
-    if (m_doc.SendSpcCode(dialog.Code()))
+    if (Tell(m_doc.SendSpc(dialog.Code())))
         m_doc.Messages().ShowMessage(tr("SPC code accepted.").toStdString(), EMessageIcon::Information);
     else
         m_spcPenaltyEnd = std::chrono::steady_clock::now() + m_spcPenalty;

@@ -10,7 +10,7 @@
 #include <QPainter>
 #include <algorithm>
 
-CNVTreeView::CNVTreeView(CTreeEntryList& entries, const char* caption, QWidget* parent)
+CNVTreeView::CNVTreeView(const CTreeEntryList& entries, const char* caption, QWidget* parent)
     : QTreeWidget(parent), m_entries(entries) {
     setWindowTitle(tr(caption));
     setObjectName(caption);
@@ -216,15 +216,12 @@ void CNVTreeView::DropFrom(CNVTreeView& source) {
         for (int i = 0; i < node->childCount(); ++i)
             copies.append(new CNVTreeNode(CNVTreeNode::kItemNode, NodeText(node->child(i))));
         target->addChildren(copies);
-        m_entries.AddGroupEntriesFrom(source.m_entries, group);
-        source.m_entries.RemoveGroupEntries(group);
+        if (source.m_moveOut) source.m_moveOut(group, {});
     } else {
         const std::string text = NodeText(node);
         target->addChild(new CNVTreeNode(CNVTreeNode::kItemNode, text));
         target->sortChildren(0, Qt::AscendingOrder);
-        const std::string name = NameFromNodeText(text);
-        m_entries.AddEntry(name, group, source.m_entries.FindItemIndexByName(name));
-        source.m_entries.RemoveEntryByName(name);
+        if (source.m_moveOut) source.m_moveOut(group, {NameFromNodeText(text)});
     }
     invisibleRootItem()->sortChildren(0, Qt::AscendingOrder);
     source.RemoveNode(node);

@@ -1,6 +1,7 @@
 #pragma once
 #include <QPersistentModelIndex>
 #include <QTreeWidget>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -16,11 +17,15 @@ class CNVTreeView : public QTreeWidget {
     Q_OBJECT
 public:
     // caption: the source text, also the object name; shown translated.
-    CNVTreeView(CTreeEntryList& entries, const char* caption, QWidget* parent = nullptr);
+    CNVTreeView(const CTreeEntryList& entries, const char* caption, QWidget* parent = nullptr);
 
     void SetPeer(CNVTreeView* peer) { m_peer = peer; }
     CNVTreeView* Peer() const { return m_peer; }
-    CTreeEntryList& Entries() { return m_entries; }
+    const CTreeEntryList& Entries() const { return m_entries; }
+    // Moves a group (names empty) or the named items of it out of this tree into its peer's
+    // entry list; the document does it, as one undo step.
+    using MoveOut = std::function<void(const std::string& group, const std::vector<std::string>& names)>;
+    void SetMoveOut(MoveOut move) { m_moveOut = std::move(move); }
 
     // This tree had the most recent selection change.
     bool IsCurrent() const { return m_bCurrent; }
@@ -75,7 +80,8 @@ private:
     void RemoveNode(QTreeWidgetItem* node);
     CNVTreeView* TreeUnder(const QPoint& globalPos);
 
-    CTreeEntryList& m_entries;
+    const CTreeEntryList& m_entries;
+    MoveOut m_moveOut;
     CNVTreeView* m_peer = nullptr;
     bool m_bCurrent = false;
     bool m_bDragging = false;

@@ -40,10 +40,12 @@ std::string MakeAddFile(const std::string& dir) {
     level.SetId(2818);
     level.SetActive(1);
     level.SetValue(std::vector<uint8_t>{3});
-    doc.m_items.Add(code);
-    doc.m_items.Add(level);
+    CNVItemArray records;
+    records.Add(code);
+    records.Add(level);
+    EXPECT_TRUE(doc.SetRecords(records).IsCompleted());
     const std::string path = dir + "/add.cnv";
-    EXPECT_EQ(doc.SaveAllActiveToCnv(path), 1);
+    EXPECT_TRUE(doc.SaveBackup(path).IsCompleted());
     return path;
 }
 }  // namespace

@@ -40,12 +40,12 @@ TEST(CliModel, SampleDefinitionsAgreeWithTheSampleCatalogue) {
     STestJobs t;
     CNVDefineReader reader(t.jobs);
     CNVItemArray defs;
-    ASSERT_TRUE(reader.StartReadDefinitions(Examples() + "/NVItemsDefine.def", defs));
-    EXPECT_TRUE(t.frontend.Messages().empty());
+    ASSERT_TRUE(reader.StartReadDefinitions(Examples() + "/NVItemsDefine.def", defs).IsCompleted());
+    EXPECT_TRUE(t.jobs.TakeNotes().empty());
     CNVTypesFile typeFile;
     CNVTypeCatalog catalog(t.jobs, &typeFile);
     catalog.SetDirectory(Examples());
-    ASSERT_TRUE(catalog.LoadTypeFile());
+    ASSERT_TRUE(catalog.LoadTypeFile().IsCompleted());
     std::set<int> ids;
     std::set<std::string> groups;
     for (const auto& d : defs) {

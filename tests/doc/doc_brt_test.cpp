@@ -10,7 +10,7 @@ TEST_F(DocBrt, SaveAllActiveWritesActiveRecordsAndLoadCompletesThemFromTheDefini
     AddArray(items, 20, {{0, {0xA0, 0xA1, 0xA2}}, {2, {0xC0, 0xC1, 0xC2}}});
     items.Add(Item(50, -1, Seq(5), 0));  // not active: not stored
     SetItems(items);
-    ASSERT_EQ(doc.SaveAllActiveToBrt(Path("a.brt")), 1);
+    ASSERT_TRUE(doc.SaveBackup(Path("a.brt")).IsCompleted());
 
     Bytes expected;
     PutU32(expected, 2);
@@ -22,16 +22,14 @@ TEST_F(DocBrt, SaveAllActiveWritesActiveRecordsAndLoadCompletesThemFromTheDefini
     PutPadded(expected, {0xA0, 0xA1, 0xA2}, 128);
     PutPadded(expected, {0xC0, 0xC1, 0xC2}, 128);
     EXPECT_EQ(ReadBytes(Path("a.brt")), expected);
-
-    doc.m_items.RemoveAll();
-    ASSERT_EQ(doc.StartLoadBrt(Path("a.brt")), 1);
+    ASSERT_TRUE(doc.LoadBackup(Path("a.brt")).IsCompleted());
     // The elements were packed: old element 2 comes back as element 1.
     CNVItemArray want;
     want.Add(Item(10, -1, {1, 2, 3, 4}));
     AddArray(want, 20, {{0, {0xA0, 0xA1, 0xA2}}, {1, {0xC0, 0xC1, 0xC2}}});
-    EXPECT_EQ(doc.m_items, want);
-    EXPECT_EQ(doc.m_allEntries.GetCount(), doc.m_items.GetSize());
-    EXPECT_EQ(doc.m_selectedEntries.GetCount(), 0);
+    EXPECT_EQ(doc.Items(), want);
+    EXPECT_EQ(doc.AllEntries().GetCount(), doc.Items().GetSize());
+    EXPECT_EQ(doc.SelectedEntries().GetCount(), 0);
     EXPECT_EQ(frontend.captions, (std::vector<std::string>{"Storing NV Items in BRT file", "Loading NV Items from BRT file",
                                                            "Filling up information about NV Items"}));
 }
@@ -42,7 +40,7 @@ TEST_F(DocBrt, OneStoredElementIsShiftedAndLargestValuesSurvive) {
     items.Add(Item(30, -1, Seq(128)));                  // a full slot
     AddArray(items, 40, {{0, Seq(127, 50)}, {1, Seq(127, 60)}});  // the largest element
     SetItems(items);
-    ASSERT_EQ(doc.SaveAllActiveToBrt(Path("a.brt")), 1);
+    ASSERT_TRUE(doc.SaveBackup(Path("a.brt")).IsCompleted());
     const Bytes file = ReadBytes(Path("a.brt"));
     // Record of item 70: one slot starting with a zero byte.
     const size_t at70 = 4 + (8 + 128) + (8 + 256);
@@ -50,12 +48,12 @@ TEST_F(DocBrt, OneStoredElementIsShiftedAndLargestValuesSurvive) {
     EXPECT_EQ(file[at70], 70);
     EXPECT_EQ((Bytes(file.begin() + at70 + 8, file.begin() + at70 + 12)), (Bytes{0, 7, 8, 9}));
 
-    ASSERT_EQ(doc.StartLoadBrt(Path("a.brt")), 1);
+    ASSERT_TRUE(doc.LoadBackup(Path("a.brt")).IsCompleted());
     CNVItemArray want;
     want.Add(Item(30, -1, Seq(128)));
     AddArray(want, 40, {{0, Seq(127, 50)}, {1, Seq(127, 60)}});
     AddArray(want, 70, {{0, {7, 8, 9}}});
-    EXPECT_EQ(doc.m_items, want);
+    EXPECT_EQ(doc.Items(), want);
 }
 
 TEST_F(DocBrt, SelectedAndActiveSavesOnlyTheSelectedItems) {
@@ -65,11 +63,11 @@ TEST_F(DocBrt, SelectedAndActiveSavesOnlyTheSelectedItems) {
     AddArray(items, 70, {{0, {1, 1, 1}}, {1, {2, 2, 2}}, {2, {3, 3, 3}}});
     SetItems(items);
     Select({70, 50});
-    ASSERT_EQ(doc.SaveSelectedActiveToBrt(Path("s.brt")), 1);
-    ASSERT_EQ(doc.StartLoadBrt(Path("s.brt")), 1);
-    ASSERT_EQ(doc.m_items.GetSize(), 4);
-    EXPECT_EQ(doc.m_items[0].Id(), 50);
-    EXPECT_EQ(doc.m_items[3], Item(70, 2, {3, 3, 3}));
+    ASSERT_TRUE(doc.SaveBackup(Path("s.brt"), CTessivaDoc::EScope::SelectedActive).IsCompleted());
+    ASSERT_TRUE(doc.LoadBackup(Path("s.brt")).IsCompleted());
+    ASSERT_EQ(doc.Items().GetSize(), 4);
+    EXPECT_EQ(doc.Items()[0].Id(), 50);
+    EXPECT_EQ(doc.Items()[3], Item(70, 2, {3, 3, 3}));
 }
 
 TEST_F(DocBrt, UndefinedIdsAreReportedAndKept) {
@@ -82,14 +80,14 @@ TEST_F(DocBrt, UndefinedIdsAreReportedAndKept) {
     PutU32(file, 128);
     PutPadded(file, {1, 2, 3, 4, 5, 6}, 128);  // longer than the definition: kept up to its last non-zero byte
     WriteFile(Path("u.brt"), AsString(file));
-    ASSERT_EQ(doc.StartLoadBrt(Path("u.brt")), 1);
-    EXPECT_EQ(frontend.Messages(),
+    ASSERT_TRUE(doc.LoadBackup(Path("u.brt")).IsCompleted());
+    EXPECT_EQ(Told(),
               (std::vector<std::string>{
                   "NV Item ID = 99 \n Is not defined in NVItemsDefine.def file\n So it can't be edit by Tessiva"}));
-    ASSERT_EQ(doc.m_items.GetSize(), 2);
-    EXPECT_EQ(doc.m_items[0], Item(10, -1, {1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(doc.m_items[1].Group(), "Undefined items");
-    EXPECT_EQ(doc.m_items[1].Value(), Bytes{1});
+    ASSERT_EQ(doc.Items().GetSize(), 2);
+    EXPECT_EQ(doc.Items()[0], Item(10, -1, {1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(doc.Items()[1].Group(), "Undefined items");
+    EXPECT_EQ(doc.Items()[1].Value(), Bytes{1});
 }
 
 TEST_F(DocBrt, ValuesTooLongForTheirSlotAreRefusedByNameAndNothingIsWritten) {
@@ -97,15 +95,15 @@ TEST_F(DocBrt, ValuesTooLongForTheirSlotAreRefusedByNameAndNothingIsWritten) {
     CNVItemArray items;
     items.Add(Item(30, -1, Seq(129)));
     SetItems(items);
-    EXPECT_EQ(doc.SaveAllActiveToBrt(Path("a.brt")), 0);
-    EXPECT_TRUE(HasMessage("NV Item ID = 30 (Big):\nits value of 129 bytes does not fit")) << frontend.Messages()[0];
+    EXPECT_FALSE(doc.SaveBackup(Path("a.brt")).IsCompleted());
+    EXPECT_TRUE(Told("NV Item ID = 30 (Big):\nits value of 129 bytes does not fit"));
     EXPECT_EQ(ReadFile(Path("a.brt")), "old");
 
     items.RemoveAll();
     AddArray(items, 40, {{0, Seq(128)}});  // an element holds at most 127 bytes
     SetItems(items);
-    EXPECT_EQ(doc.SaveAllActiveToBrt(Path("a.brt")), 0);
-    EXPECT_TRUE(HasMessage("NV Item ID = 40 (ArrBig [ 0 ]), element 0"));
+    EXPECT_FALSE(doc.SaveBackup(Path("a.brt")).IsCompleted());
+    EXPECT_TRUE(Told("NV Item ID = 40 (ArrBig [ 0 ]), element 0"));
     EXPECT_EQ(ReadFile(Path("a.brt")), "old");
 }
 
@@ -116,14 +114,14 @@ TEST_F(DocBrt, StoppedOrFailedSaveKeepsThePreviousFile) {
     WriteFile(Path("a.brt"), "old");
     frontend.answers = {true};
     frontend.cancelAtPosition = 1;
-    EXPECT_EQ(doc.SaveAllActiveToBrt(Path("a.brt")), 0);
+    EXPECT_FALSE(doc.SaveBackup(Path("a.brt")).IsCompleted());
     EXPECT_EQ(frontend.Questions(),
               (std::vector<std::string>{"Are you sure you want to stop saving NV Items to BRT File?\n"}));
     EXPECT_EQ(ReadFile(Path("a.brt")), "old");
 
     frontend.answers = {false};
     frontend.cancelAtPosition = 1;
-    EXPECT_EQ(doc.SaveAllActiveToBrt(Path("a.brt")), 1);  // No: the save goes on
+    EXPECT_TRUE(doc.SaveBackup(Path("a.brt")).IsCompleted());  // No: the save goes on
     const size_t size = ReadBytes(Path("a.brt")).size();
     EXPECT_EQ(size, 4u + 3 * 136);
 
@@ -131,46 +129,46 @@ TEST_F(DocBrt, StoppedOrFailedSaveKeepsThePreviousFile) {
     SetItems(items);
     {
         CFileSizeLimit limit(100000);
-        EXPECT_EQ(doc.SaveAllActiveToBrt(Path("a.brt")), 0);
+        EXPECT_FALSE(doc.SaveBackup(Path("a.brt")).IsCompleted());
     }
-    EXPECT_TRUE(HasMessage("Can't write the file " + Path("a.brt")));
+    EXPECT_TRUE(Told("Can't write the file " + Path("a.brt")));
     EXPECT_EQ(ReadBytes(Path("a.brt")).size(), size);
-    EXPECT_EQ(doc.SaveAllActiveToBrt(Path("no/such/folder/a.brt")), 0);
+    EXPECT_FALSE(doc.SaveBackup(Path("no/such/folder/a.brt")).IsCompleted());
 }
 
 TEST_F(DocBrt, StoppedLoadOrFillUpAndDamagedFilesLeaveTheDocumentAsItWas) {
     CNVItemArray items;
     for (int id : {10, 30, 50}) items.Add(Item(id, -1, Seq(4)));
     SetItems(items);
-    ASSERT_EQ(doc.SaveAllActiveToBrt(Path("a.brt")), 1);
+    ASSERT_TRUE(doc.SaveBackup(Path("a.brt")).IsCompleted());
 
     frontend.answers = {true};
     frontend.cancelAtPosition = 1;
-    EXPECT_EQ(doc.StartLoadBrt(Path("a.brt")), 0);
+    EXPECT_FALSE(doc.LoadBackup(Path("a.brt")).IsCompleted());
     EXPECT_EQ(frontend.Questions().back(), "Are you sure you want to stop loading NV Items from BRT File?");
     EXPECT_TRUE(doc.LastOutcome().IsStopped());
-    const CNVItemArray before = doc.m_items;
+    const CNVItemArray before = doc.Items();
     EXPECT_EQ(before.GetSize(), 3);
 
     frontend.answers = {true};
     frontend.stopInCaption = "Filling up information about NV Items";
-    EXPECT_EQ(doc.StartLoadBrt(Path("a.brt")), 0);
+    EXPECT_FALSE(doc.LoadBackup(Path("a.brt")).IsCompleted());
     EXPECT_EQ(frontend.Questions().back(),
               "Are you sure you want to stop filling up information about NV Items.\n All NV Items will be removed "
               "from memory on PC side!");
-    EXPECT_EQ(doc.m_items, before);
+    EXPECT_EQ(doc.Items(), before);
 
     const Bytes good = ReadBytes(Path("a.brt"));
     for (size_t length : {size_t{0}, size_t{3}, size_t{4}, size_t{50}, good.size() - 1}) {
         WriteFile(Path("cut.brt"), AsString(Bytes(good.begin(), good.begin() + static_cast<ptrdiff_t>(length))));
         SetItems(items);
         frontend.ClearRecords();
-        EXPECT_EQ(doc.StartLoadBrt(Path("cut.brt")), 0) << length;
+        EXPECT_FALSE(doc.LoadBackup(Path("cut.brt")).IsCompleted()) << length;
         EXPECT_TRUE(doc.LastOutcome().IsFailed());
-        EXPECT_EQ(doc.m_items, before);
-        ASSERT_EQ(frontend.Messages().size(), 1u);
-        EXPECT_EQ(frontend.Messages()[0].rfind("Wrong data in BRT File.\n", 0), 0u) << frontend.Messages()[0];
+        EXPECT_EQ(doc.Items(), before);
+        ASSERT_EQ(Told().size(), 1u);
+        EXPECT_EQ(Told()[0].rfind("Wrong data in BRT File.\n", 0), 0u) << Told()[0];
     }
-    EXPECT_EQ(doc.StartLoadBrt(Path("missing.brt")), 0);
-    EXPECT_TRUE(HasMessage("Can't open the file\n" + Path("missing.brt") + ": "));
+    EXPECT_FALSE(doc.LoadBackup(Path("missing.brt")).IsCompleted());
+    EXPECT_TRUE(Told("Can't open the file\n" + Path("missing.brt") + ": "));
 }

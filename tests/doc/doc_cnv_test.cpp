@@ -27,20 +27,20 @@ TEST_F(DocCnv, SaveWritesPaddedPlainRecordsAndElementRecordsWithTheirIndex) {
     AddArray(items, 70, {{0, {1, 2, 3}}, {2, {7, 8, 9}}});
     items.Add(Item(10, -1, Seq(4), 0));
     SetItems(items);
-    ASSERT_EQ(doc.SaveAllActiveToCnv(Path("a.cnv")), 1);
+    ASSERT_TRUE(doc.SaveBackup(Path("a.cnv")).IsCompleted());
     EXPECT_EQ(ReadBytes(Path("a.cnv")), CnvFile({{50, 0, 5, 0, 1, 2, 3, 4, 5, 0xFF, 0xFF, 0xFF},
                                                  Element(70, 0, {1, 2, 3}), Element(70, 2, {7, 8, 9})}));
 
-    doc.m_items.RemoveAll();
-    doc.m_selectedEntries.AddEntry("old", "g", 0);
-    ASSERT_EQ(doc.StartLoadCnv(Path("a.cnv")), 1);
+    Select({50});
+    ASSERT_EQ(doc.SelectedEntries().GetCount(), 1);
+    ASSERT_TRUE(doc.LoadBackup(Path("a.cnv")).IsCompleted());
     CNVItemArray want;
     want.Add(Item(50, -1, Seq(5)));
     AddArray(want, 70, {{0, {1, 2, 3}}, {2, {7, 8, 9}}});  // each element at its own index
-    EXPECT_EQ(doc.m_items, want);
+    EXPECT_EQ(doc.Items(), want);
     // The "NV Items" tree lists every loaded record, "Selected NV Items" none.
-    EXPECT_EQ(doc.m_allEntries.GetCount(), doc.m_items.GetSize());
-    EXPECT_EQ(doc.m_selectedEntries.GetCount(), 0);
+    EXPECT_EQ(doc.AllEntries().GetCount(), doc.Items().GetSize());
+    EXPECT_EQ(doc.SelectedEntries().GetCount(), 0);
 }
 
 TEST_F(DocCnv, LoadCompletesArraysWhateverElementsTheFileHolds) {
@@ -64,35 +64,35 @@ TEST_F(DocCnv, LoadCompletesArraysWhateverElementsTheFileHolds) {
         if (!values.empty()) AddArray(want, 20, values);  // an item absent from the file gets no records
         want.Add(Item(10, -1, {9, 9, 9, 9}));
         want.SortById();
-        ASSERT_EQ(doc.StartLoadCnv(Path("a.cnv")), 1);
-        EXPECT_EQ(doc.m_items, want) << "stored " << c.stored.size();
+        ASSERT_TRUE(doc.LoadBackup(Path("a.cnv")).IsCompleted());
+        EXPECT_EQ(doc.Items(), want) << "stored " << c.stored.size();
+        EXPECT_TRUE(Told().empty());
     }
-    EXPECT_TRUE(frontend.Messages().empty());
 }
 
 TEST_F(DocCnv, ChecksumFailureShowsTheErrorBoxAndLoadsNothing) {
     CNVItemArray items;
     items.Add(Item(10, -1, Seq(4)));
     SetItems(items);
-    ASSERT_EQ(doc.SaveAllActiveToCnv(Path("a.cnv")), 1);
+    ASSERT_TRUE(doc.SaveBackup(Path("a.cnv")).IsCompleted());
     Bytes bytes = ReadBytes(Path("a.cnv"));
     bytes[9] ^= 0x40;
     WriteFile(Path("a.cnv"), AsString(bytes));
     frontend.ClearRecords();
     const int cancelEnabledBefore = frontend.cancelEnabledCount.load();
-    EXPECT_EQ(doc.StartLoadCnv(Path("a.cnv")), 0);
-    EXPECT_EQ(doc.m_items.GetSize(), 1);  // the document as it was
-    EXPECT_EQ(frontend.Messages(),
+    EXPECT_FALSE(doc.LoadBackup(Path("a.cnv")).IsCompleted());
+    EXPECT_EQ(doc.Items().GetSize(), 1);  // the document as it was
+    EXPECT_EQ(Told(),
               (std::vector<std::string>{"Wrong data in CNV File.\nNV Items can't be loaded from this file."}));
     EXPECT_EQ(frontend.cancelEnabledCount.load(), cancelEnabledBefore);  // Cancel stays dead until the checksum is good
 
     // A good checksum over a record that runs past the end marker.
     WriteFile(Path("b.cnv"), AsString(CnvFile({{10, 0, 0x20, 0, 1, 2, 3, 4}})));
     frontend.ClearRecords();
-    EXPECT_EQ(doc.StartLoadCnv(Path("b.cnv")), 0);
-    EXPECT_EQ(doc.m_items.GetSize(), 1);
-    ASSERT_EQ(frontend.Messages().size(), 1u);
-    EXPECT_NE(frontend.Messages()[0].find("run past the end marker"), std::string::npos);
+    EXPECT_FALSE(doc.LoadBackup(Path("b.cnv")).IsCompleted());
+    EXPECT_EQ(doc.Items().GetSize(), 1);
+    ASSERT_EQ(Told().size(), 1u);
+    EXPECT_NE(Told()[0].find("run past the end marker"), std::string::npos);
 }
 
 TEST_F(DocCnv, SavesWithNothingActiveWriteNoFileOfAnyKind) {
@@ -104,7 +104,7 @@ TEST_F(DocCnv, SavesWithNothingActiveWriteNoFileOfAnyKind) {
             frontend.ClearRecords();
             EXPECT_TRUE(doc.SaveBackup(Path(name)).IsFailed()) << name;
             EXPECT_FALSE(std::ifstream(Path(name)).good()) << name;
-            EXPECT_EQ(frontend.Messages(), std::vector<std::string>{"There are no items to save."});
+            EXPECT_EQ(Told(), std::vector<std::string>{"There are no items to save."});
             EXPECT_TRUE(frontend.captions.empty());
         }
     }
@@ -117,7 +117,7 @@ TEST_F(DocCnv, StoppedSaveKeepsThePreviousFileAndBadIndexesAreRefused) {
     WriteFile(Path("a.cnv"), "old");
     frontend.answers = {true};
     frontend.cancelAtPosition = 2;
-    EXPECT_EQ(doc.SaveAllActiveToCnv(Path("a.cnv")), 0);
+    EXPECT_FALSE(doc.SaveBackup(Path("a.cnv")).IsCompleted());
     EXPECT_EQ(frontend.Questions(),
               (std::vector<std::string>{"Are you sure you want to stop saving NV Items to CNV File?"}));
     EXPECT_EQ(ReadFile(Path("a.cnv")), "old");
@@ -125,19 +125,19 @@ TEST_F(DocCnv, StoppedSaveKeepsThePreviousFileAndBadIndexesAreRefused) {
     items.RemoveAll();
     items.Add(Item(80, 260, {1}));  // one index byte can't tell element 260 from element 4
     SetItems(items);
-    EXPECT_EQ(doc.SaveAllActiveToCnv(Path("a.cnv")), 0);
-    EXPECT_TRUE(HasMessage("NV Item ID = 80 (Many [ 260 ]), element 260:\nelement index 260 can't be stored"));
+    EXPECT_FALSE(doc.SaveBackup(Path("a.cnv")).IsCompleted());
+    EXPECT_TRUE(Told("NV Item ID = 80 (Many [ 260 ]), element 260:\nelement index 260 can't be stored"));
     EXPECT_EQ(ReadFile(Path("a.cnv")), "old");
 }
 
 TEST_F(DocCnv, UndefinedIdIsReportedOnceAndKeptWithTheRest) {
     WriteFile(Path("u.cnv"), AsString(CnvFile({{99, 0, 1, 0, 5, 0xFF, 0xFF, 0xFF}, {99, 0, 1, 0, 6, 0xFF, 0xFF, 0xFF},
                                                {10, 0, 4, 0, 1, 2, 3, 4}})));
-    ASSERT_EQ(doc.StartLoadCnv(Path("u.cnv")), 1);
-    EXPECT_EQ(frontend.Messages(), std::vector<std::string>{"NV Item ID = 99 \n Is not defined in NVItemsDefine.def "
-                                                            "file\n So it can't be edit by Tessiva\nand 1 more"});
-    ASSERT_EQ(doc.m_items.GetSize(), 3);
-    EXPECT_EQ(doc.m_items[0], Item(10, -1, {1, 2, 3, 4}));
-    EXPECT_EQ(doc.m_items[1].Value(), Bytes{5});
-    EXPECT_EQ(doc.m_items[2].Value(), Bytes{6});  // a repeat keeps its own place
+    ASSERT_TRUE(doc.LoadBackup(Path("u.cnv")).IsCompleted());
+    EXPECT_EQ(Told(), std::vector<std::string>{"NV Item ID = 99 \n Is not defined in NVItemsDefine.def "
+                                               "file\n So it can't be edit by Tessiva\nand 1 more"});
+    ASSERT_EQ(doc.Items().GetSize(), 3);
+    EXPECT_EQ(doc.Items()[0], Item(10, -1, {1, 2, 3, 4}));
+    EXPECT_EQ(doc.Items()[1].Value(), Bytes{5});
+    EXPECT_EQ(doc.Items()[2].Value(), Bytes{6});  // a repeat keeps its own place
 }

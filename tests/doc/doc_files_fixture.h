@@ -62,10 +62,7 @@ protected:
         dir = MakeTempDir("docfiles");
         WriteFile(dir + "/NVItemsDefine.def", kTestDefinitions);
         doc.SetDirectory(dir);
-        CNVItemArray defs;
-        ASSERT_TRUE(doc.m_defReader.StartReadDefinitions(doc.DefinitionsPath(), defs));
-        defs.SortById();
-        doc.m_itemDefs = defs;
+        ASSERT_TRUE(doc.LoadDefinitions().IsCompleted());
         frontend.ClearRecords();
     }
 
@@ -73,7 +70,7 @@ protected:
 
     // A complete record as a load leaves it; value as given (size follows it).
     CNVItem Item(int id, int index, const Bytes& value, int active = 1) const {
-        const CNVItem& def = doc.m_itemDefs[doc.m_itemDefs.FindById(id)];
+        const CNVItem& def = doc.Definitions()[doc.Definitions().FindById(id)];
         CNVItem r;
         r.SetId(id);
         r.SetIndex(def.Count() > 0 ? index : -1);
@@ -88,7 +85,7 @@ protected:
     }
     // Every element of an array item, inactive with zero values unless given in values.
     void AddArray(CNVItemArray& list, int id, const std::vector<std::pair<int, Bytes>>& values) const {
-        const CNVItem& def = doc.m_itemDefs[doc.m_itemDefs.FindById(id)];
+        const CNVItem& def = doc.Definitions()[doc.Definitions().FindById(id)];
         for (int k = 0; k < def.Count(); ++k) {
             Bytes value(static_cast<size_t>(def.Size()), 0);
             int active = 0;
@@ -101,26 +98,27 @@ protected:
         }
     }
     // m_items := list (sorted), the "NV Items" tree lists all of it.
-    void SetItems(const CNVItemArray& list) {
-        doc.ReplaceItems(list);
-        doc.m_allEntries.LoadEntriesFromItems(doc.m_items);
-        doc.m_selectedEntries.ClearEntries();
-    }
-    // Moves the records of these IDs to the "Selected NV Items" tree, in m_items order.
-    void Select(std::initializer_list<int> ids) {
-        std::set<int> wanted(ids);
-        for (int i = 0; i < doc.m_items.GetSize(); ++i) {
-            const CNVItem& r = doc.m_items[i];
-            if (!wanted.count(r.Id())) continue;
-            doc.m_selectedEntries.AddEntry(r.Name(), r.Group(), i);
-            doc.m_allEntries.RemoveEntryByName(r.Name());
-        }
-    }
-    bool HasMessage(const std::string& part) const {
-        for (const auto& m : frontend.Messages())
-            if (m.find(part) != std::string::npos) return true;
+    void SetItems(const CNVItemArray& list) { ASSERT_TRUE(doc.SetRecords(list).IsCompleted()); }
+    // Moves the records of these IDs to the "Selected NV Items" tree, in record order.
+    void Select(std::initializer_list<int> ids) { (void)doc.SelectIds(std::vector<int>(ids)); }
+    // The notes and the reason the front end would tell of an operation.
+    static bool Tells(const SOutcome& outcome, const std::string& part) {
+        if (outcome.reason.find(part) != std::string::npos) return true;
+        for (const SNote& n : outcome.notes)
+            if (n.text.find(part) != std::string::npos) return true;
         return false;
     }
+    // What the front end would tell of the last operation: its reason, then its notes.
+    std::vector<std::string> Told() const {
+        std::vector<std::string> texts;
+        const SOutcome& last = doc.LastOutcome();
+        if (!last.reason.empty()) texts.push_back(last.reason);
+        for (const SNote& n : last.notes) texts.push_back(n.text);
+        return texts;
+    }
+    bool Told(const std::string& part) const { return Tells(doc.LastOutcome(), part); }
+    // The document tells through outcomes; message boxes are the front end's.
+    void TearDown() override { EXPECT_TRUE(frontend.Messages().empty()); }
 
     CStopFrontend frontend;
     CJobControl jobs{frontend, frontend, kTestStartPause};

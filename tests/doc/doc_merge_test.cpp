@@ -1,5 +1,7 @@
 #include "doc_files_fixture.h"
 
+#include "doc/item_merge.h"
+
 #include <deque>
 
 namespace {
@@ -34,17 +36,26 @@ protected:
         loaded.Add(Item(10, -1, {0xB0, 0, 0, 0}));
         loaded.Add(Item(30, -1, Bytes(128, 0xB3)));
         AddArray(loaded, 70, {{0, {0xB0, 0, 0}}, {1, {0xB1, 0, 0}}, {2, {0xB2, 0, 0}}});
-        doc.m_items = loaded;
-        return doc.MergeItems(previous);
+        return MergeInto(std::move(loaded), previous);
+    }
+    // Merges previous into loaded as "Add NV Items from CNV File" does, asking the prompt;
+    // merged is previous again when it was cancelled.
+    bool MergeInto(CNVItemArray loaded, const CNVItemArray& previous) {
+        std::optional<CNVItemArray> result = MergeItemArrays(std::move(loaded), previous, asking);
+        merged = result ? std::move(*result) : previous;
+        merged.SortById();
+        return result.has_value();
     }
     void Merge() { ASSERT_TRUE(TryMerge()); }
     // The first value byte of each record, in order: which side each record came from.
     std::vector<int> Tags() const {
         std::vector<int> tags;
-        for (const auto& r : doc.m_items) tags.push_back(r.Value()[0]);
+        for (const auto& r : merged) tags.push_back(r.Value()[0]);
         return tags;
     }
     CScriptedPrompt prompt;
+    IOverwritePrompt* asking = &prompt;  // the prompt a merge asks
+    CNVItemArray merged;
 };
 }  // namespace
 
@@ -68,7 +79,7 @@ TEST_F(DocMerge, EachAnswerDecidesItsRecordAndTheAllAnswersEndTheAsking) {
         SCOPED_TRACE(::testing::PrintToString(c.answers));
         CScriptedPrompt scripted;
         scripted.answers = c.answers;
-        doc.SetOverwritePrompt(&scripted);
+        asking = &scripted;
         EXPECT_EQ(TryMerge(), c.merged);
         EXPECT_EQ(scripted.messages.size(), c.asked);
         EXPECT_EQ(Tags(), c.tags);
@@ -81,38 +92,42 @@ TEST_F(DocMerge, TheQuestionNamesTheRecordAndElementsKeepTheirIndex) {
     EXPECT_EQ(prompt.messages[0], "NV Item already exist in memory!\n\nID = 10\n\nNVItem Name: Plain\n\nNVItem Group: GroupA");
     EXPECT_EQ(prompt.messages[2],
               "NV Item already exist in memory!\n\nID = 70\n\nNVItem Name: Three [ 1 ]\n\nNVItem Group: GroupC");
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(doc.m_items[3 + k].Index(), k);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(merged[3 + k].Index(), k);
 }
 
 TEST_F(DocMerge, NoCommonIdsAskNothing) {
     CNVItemArray previous;
     previous.Add(Item(50, -1, Seq(5)));
-    doc.m_items.RemoveAll();
-    doc.m_items.Add(Item(10, -1, Seq(4)));
-    ASSERT_TRUE(doc.MergeItems(previous));
+    CNVItemArray loaded;
+    loaded.Add(Item(10, -1, Seq(4)));
+    ASSERT_TRUE(MergeInto(std::move(loaded), previous));
     EXPECT_TRUE(prompt.messages.empty());
-    ASSERT_EQ(doc.m_items.GetSize(), 2);
-    EXPECT_EQ(doc.m_items[0].Id(), 10);
+    ASSERT_EQ(merged.GetSize(), 2);
+    EXPECT_EQ(merged[0].Id(), 10);
 }
 
 TEST_F(DocMerge, AddFromCnvLoadsThenMerges) {
     CNVItemArray items;
     items.Add(Item(10, -1, {1, 1, 1, 1}));
     SetItems(items);
-    ASSERT_EQ(doc.SaveAllActiveToCnv(Path("add.cnv")), 1);
+    ASSERT_TRUE(doc.SaveBackup(Path("add.cnv")).IsCompleted());
     items.RemoveAll();
     items.Add(Item(10, -1, {2, 2, 2, 2}));
     items.Add(Item(50, -1, Seq(5)));
     SetItems(items);
-    CNVItemArray previous;
-    doc.CollectAllItems(previous);
     prompt.answers = {IOverwritePrompt::kOverwrite};
-    ASSERT_EQ(doc.StartLoadCnv(Path("add.cnv")), 1);
-    ASSERT_TRUE(doc.MergeItems(previous));
+    ASSERT_TRUE(doc.Merge(Path("add.cnv")).IsCompleted());
     CNVItemArray want;
     want.Add(Item(10, -1, {1, 1, 1, 1}));
     want.Add(Item(50, -1, Seq(5)));
-    EXPECT_EQ(doc.m_items, want);
+    EXPECT_EQ(doc.Items(), want);
+    EXPECT_TRUE(doc.IsModified());
+    // One undo step gives back the records before the merge, unmodified.
+    ASSERT_TRUE(doc.Undo().IsCompleted());
+    EXPECT_EQ(doc.Items(), items);
+    EXPECT_FALSE(doc.IsModified());
+    ASSERT_TRUE(doc.Redo().IsCompleted());
+    EXPECT_EQ(doc.Items(), want);
 }
 
 TEST_F(DocMerge, AnElementOnceReplacedLeavesNothingToAskAbout) {
@@ -120,11 +135,11 @@ TEST_F(DocMerge, AnElementOnceReplacedLeavesNothingToAskAbout) {
     // and is kept whatever the next answer would have been.
     CNVItemArray previous;
     previous.Add(Item(20, 0, {0xA0, 0, 0}));
-    doc.m_items.RemoveAll();
-    doc.m_items.Add(Item(20, 0, {0xB0, 0, 0}));
-    doc.m_items.Add(Item(20, 1, {0xB1, 0, 0}));
+    CNVItemArray loaded;
+    loaded.Add(Item(20, 0, {0xB0, 0, 0}));
+    loaded.Add(Item(20, 1, {0xB1, 0, 0}));
     prompt.answers = {IOverwritePrompt::kOverwrite, IOverwritePrompt::kSkip};
-    ASSERT_TRUE(doc.MergeItems(previous));
+    ASSERT_TRUE(MergeInto(std::move(loaded), previous));
     EXPECT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(Tags(), (std::vector<int>{0xB0, 0xB1}));
 }

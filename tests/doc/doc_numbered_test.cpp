@@ -73,7 +73,7 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
     ASSERT_TRUE(doc.LoadBackup(Path("a.qcn")).IsCompleted());
 
     std::vector<std::string> seen;
-    for (const auto& r : doc.m_items)
+    for (const auto& r : doc.Items())
         if (r.Active() == CNVItem::kActive) seen.push_back(std::to_string(r.Subscription()) + " " + r.Name() + " / " + r.Group());
     std::sort(seen.begin(), seen.end());
     EXPECT_EQ(seen, (std::vector<std::string>{"0 Arr [ 0 ] / GroupA", "0 Arr [ 2 ] / GroupA",
@@ -81,41 +81,45 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
                                               "1 Subscription 1: Plain / Subscription 1: GroupA",
                                               "1 Subscription 1: Three [ 1 ] / Subscription 1: GroupC"}));
     // Missing elements are filled in, in their own subscription.
-    EXPECT_EQ(doc.m_items.GetSize(), 6 + 2 + 2);
+    EXPECT_EQ(doc.Items().GetSize(), 6 + 2 + 2);
     // Item 10 keeps its bytes up to the last one that is not zero.
-    for (const auto& r : doc.m_items) {
+    for (const auto& r : doc.Items()) {
         if (r.Id() == 10 && r.Subscription() == 0) {
             EXPECT_EQ(r.Size(), 101);
         }
     }
-    const CNumberedState& state = doc.Files().Numbered();
+    const CNumberedState& state = doc.Numbered();
     EXPECT_EQ(state.Origin(), EBackupOrigin::Numbered);
     EXPECT_EQ(state.KeptAside().size(), 2u);
     EXPECT_EQ(state.ItemFiles().size(), 3u);
-    ASSERT_EQ(frontend.Messages().size(), 2u);  // one for the undefined items, one for every record kept aside
-    EXPECT_TRUE(HasMessage("NV Item ID = 5000 \n Is not defined"));
-    EXPECT_TRUE(HasMessage("2 records of items that NVItemsDefine.def does not define"));
+    ASSERT_EQ(Told().size(), 2u);  // one for the undefined items, one for every record kept aside
+    EXPECT_TRUE(Told("NV Item ID = 5000 \n Is not defined"));
+    EXPECT_TRUE(Told("2 records of items that NVItemsDefine.def does not define"));
 
     // A subscription's record chosen before a rebuild is chosen again, not the default one
     // of the same ID.
-    for (int i = 0; i < doc.m_items.GetSize(); ++i)
-        if (doc.m_items[i].Id() == 10 && doc.m_items[i].Subscription() == 1)
-            doc.m_selectedEntries.AddEntry(doc.m_items[i].Name(), doc.m_items[i].Group(), i);
-    CNVItemArray chosen;
-    doc.CollectSelectedItems(chosen);
-    doc.Selection().Reselect(chosen);
-    chosen.RemoveAll();
-    doc.CollectSelectedItems(chosen);
+    for (const CNVItem& r : doc.Items()) {
+        if (r.Id() == 10 && r.Subscription() == 1)
+            ASSERT_TRUE(doc.MoveEntries(CTessivaDoc::ETree::Items, r.Group(), {r.Name()}).IsCompleted());
+    }
+    const CNVItem array = doc.Items()[doc.Items().FindById(20)];
+    ASSERT_TRUE(doc.CopyFrom({&array}).IsCompleted());  // rebuilds the records
+    CNVItemArray chosen = doc.SelectedItems();
     ASSERT_EQ(chosen.GetSize(), 1);
     EXPECT_EQ(chosen[0].Subscription(), 1);
+    ASSERT_TRUE(doc.Undo().IsCompleted());
+    ASSERT_TRUE(doc.Undo().IsCompleted());
+    EXPECT_EQ(doc.SelectedEntries().GetCount(), 0);
 
     // Unchanged: the same tree; the .qcn save keeps the layout it came in.
     ASSERT_TRUE(doc.SaveBackup(Path("b.qcn")).IsCompleted());
     EXPECT_TRUE(ReadTree(Path("b.qcn")).SameContent(FieldTree()));
 
     // One element edited: only its 136 bytes change, the rest of its stream stays.
-    for (auto& r : doc.m_items)
-        if (r.Id() == 20 && r.Index() == 2) r.SetValue({0x42, 0x43, 0x44});
+    for (int i = 0; i < doc.Items().GetSize(); ++i) {
+        if (doc.Items()[i].Id() == 20 && doc.Items()[i].Index() == 2)
+            ASSERT_TRUE(doc.SetValue(i, {0x42, 0x43, 0x44}).IsCompleted());
+    }
     ASSERT_TRUE(doc.SaveBackup(Path("e.qcn")).IsCompleted());
     CCompoundNode expected = FieldTree();
     Bytes& stream = expected.Storage("00000000").Storage("default").Storage("NV_NUMBERED_ITEMS").Stream("NV_ITEM_ARRAY").Bytes();
@@ -125,28 +129,28 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
 
     // The XML form carries the same tree both ways.
     ASSERT_TRUE(doc.LoadBackup(Path("a.qcn")).IsCompleted());
-    ASSERT_TRUE(doc.SaveAllActiveToXqcn(Path("a.xqcn")));
+    ASSERT_TRUE(doc.SaveBackup(Path("a.xqcn")).IsCompleted());
     ASSERT_TRUE(doc.LoadBackup(Path("a.xqcn")).IsCompleted());
-    EXPECT_EQ(doc.Files().Numbered().Origin(), EBackupOrigin::Xqcn);
+    EXPECT_EQ(doc.Numbered().Origin(), EBackupOrigin::Xqcn);
     ASSERT_TRUE(doc.SaveBackup(Path("c.qcn")).IsCompleted());
     EXPECT_TRUE(ReadTree(Path("c.qcn")).SameContent(FieldTree()));
 
     // A kind that can't hold it all says once what it left out.
     frontend.ClearRecords();
     ASSERT_TRUE(doc.SaveBackup(Path("d.cnv")).IsCompleted());
-    ASSERT_EQ(frontend.Messages().size(), 1u);
-    EXPECT_TRUE(HasMessage("4 records and 3 item files were left out"));
+    ASSERT_EQ(Told().size(), 1u);
+    EXPECT_TRUE(Told("4 records and 3 item files were left out"));
     ASSERT_TRUE(doc.LoadBackup(Path("d.cnv")).IsCompleted());
-    for (const auto& r : doc.m_items) EXPECT_EQ(r.Subscription(), 0);
-    EXPECT_EQ(doc.Files().Numbered().Origin(), EBackupOrigin::Cnv);
-    EXPECT_TRUE(doc.Files().Numbered().ItemFiles().empty());
+    for (const auto& r : doc.Items()) EXPECT_EQ(r.Subscription(), 0);
+    EXPECT_EQ(doc.Numbered().Origin(), EBackupOrigin::Cnv);
+    EXPECT_TRUE(doc.Numbered().ItemFiles().empty());
 }
 
 TEST_F(DocNumbered, DamageIsToldByNameAndLeavesTheDocumentAsItWas) {
     CNVItemArray items;
     items.Add(Item(10, -1, {1, 2, 3, 4}));
     SetItems(items);
-    const CNVItemArray before = doc.m_items;
+    const CNVItemArray before = doc.Items();
     auto withItems = [](const Bytes& bytes) {
         CCompoundNode tree = FieldTree();
         tree.Storage("00000000").Storage("default").Storage("NV_NUMBERED_ITEMS").Stream("NV_ITEM_ARRAY").SetBytes(bytes);
@@ -179,7 +183,7 @@ TEST_F(DocNumbered, DamageIsToldByNameAndLeavesTheDocumentAsItWas) {
         if (c.xml.empty()) ASSERT_TRUE(CCompoundFile::Write(path, c.tree, error)) << error;
         else WriteFile(path, c.xml);
         EXPECT_TRUE(doc.LoadBackup(path).IsFailed());
-        EXPECT_TRUE(HasMessage(c.told));
-        EXPECT_EQ(doc.m_items, before);
+        EXPECT_TRUE(Told(c.told));
+        EXPECT_EQ(doc.Items(), before);
     }
 }

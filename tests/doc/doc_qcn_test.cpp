@@ -32,7 +32,7 @@ TEST_F(DocQcn, SavedFileHoldsTheStoragesAndStreamsAnIndependentReaderExpects) {
     items.Add(Item(60, -1, {}, -1));      // unreadable: not written either
     SetItems(items);
     const int cancelEnabledBefore = frontend.cancelEnabledCount.load();
-    ASSERT_TRUE(doc.SaveAllActiveToQcn(Path("a.qcn")));
+    ASSERT_TRUE(doc.SaveBackup(Path("a.qcn")).IsCompleted());
     std::string seq128;
     for (int i = 1; i <= 128; ++i) {
         char hex[3];
@@ -54,15 +54,15 @@ TEST_F(DocQcn, SavedFileHoldsTheStoragesAndStreamsAnIndependentReaderExpects) {
     EXPECT_EQ(frontend.range.load(), 7);
     EXPECT_EQ(frontend.cancelEnabledCount.load(), cancelEnabledBefore);
 
-    doc.m_items.RemoveAll();
+    SetItems({});
     frontend.ClearRecords();
-    ASSERT_TRUE(doc.LoadQcn(Path("a.qcn")));
+    ASSERT_TRUE(doc.LoadBackup(Path("a.qcn")).IsCompleted());
     CNVItemArray want;
     want.Add(Item(10, -1, {1, 2, 3, 4}));
     AddArray(want, 20, {{1, {0x11, 0x12, 0x13}}, {2, {0x21, 0x22, 0x23}}});
     want.Add(Item(30, -1, Seq(128)));  // the whole block comes back
-    EXPECT_EQ(doc.m_items, want);
-    EXPECT_TRUE(frontend.Messages().empty());
+    EXPECT_EQ(doc.Items(), want);
+    EXPECT_TRUE(Told().empty());
     EXPECT_EQ(frontend.captions,
               (std::vector<std::string>{"Loading NV Items from QCN file.\nPlease wait.", "QCN file commit.\nPlease wait.",
                                         "Filling up information about NV Items"}));
@@ -72,23 +72,22 @@ TEST_F(DocQcn, LargestElementSurvivesAndLongerValuesAreRefused) {
     CNVItemArray items;
     AddArray(items, 40, {{0, Seq(127, 3)}, {1, Seq(127, 9)}});
     SetItems(items);
-    ASSERT_TRUE(doc.SaveAllActiveToQcn(Path("a.qcn")));
-    doc.m_items.RemoveAll();
-    ASSERT_TRUE(doc.LoadQcn(Path("a.qcn")));
-    EXPECT_EQ(doc.m_items, items);
+    ASSERT_TRUE(doc.SaveBackup(Path("a.qcn")).IsCompleted());
+    ASSERT_TRUE(doc.LoadBackup(Path("a.qcn")).IsCompleted());
+    EXPECT_EQ(doc.Items(), items);
 
     items.RemoveAll();
     AddArray(items, 40, {{1, Seq(128)}});
     SetItems(items);
     WriteFile(Path("a.qcn"), "old");
-    EXPECT_FALSE(doc.SaveAllActiveToQcn(Path("a.qcn")));
-    EXPECT_TRUE(HasMessage("NV Item ID = 40 (ArrBig [ 1 ]), element 1:\nits value of 128 bytes does not fit"));
+    EXPECT_FALSE(doc.SaveBackup(Path("a.qcn")).IsCompleted());
+    EXPECT_TRUE(Told("NV Item ID = 40 (ArrBig [ 1 ]), element 1:\nits value of 128 bytes does not fit"));
     EXPECT_EQ(ReadFile(Path("a.qcn")), "old");
     items.RemoveAll();
     items.Add(Item(10, -1, {1, 2, 3, 4}));
     SetItems(items);
-    EXPECT_FALSE(doc.SaveAllActiveToQcn(Path("no/such/folder/a.qcn")));
-    EXPECT_TRUE(HasMessage("Can't open the file\n" + Path("no/such/folder/a.qcn") + ": ")) << frontend.Messages().back();
+    EXPECT_FALSE(doc.SaveBackup(Path("no/such/folder/a.qcn")).IsCompleted());
+    EXPECT_TRUE(Told("Can't open the file\n" + Path("no/such/folder/a.qcn") + ": "));
 }
 
 TEST_F(DocQcn, SelectedSaveAndUndefinedIdsOnLoad) {
@@ -97,7 +96,7 @@ TEST_F(DocQcn, SelectedSaveAndUndefinedIdsOnLoad) {
     AddArray(items, 70, {{0, {1, 1, 1}}, {1, {2, 2, 2}}, {2, {3, 3, 3}}});
     SetItems(items);
     Select({70});
-    ASSERT_TRUE(doc.SaveSelectedActiveToQcn(Path("s.qcn")));
+    ASSERT_TRUE(doc.SaveBackup(Path("s.qcn"), CTessivaDoc::EScope::SelectedActive).IsCompleted());
     // Item 99, unknown to the definitions, added beside them.
     {
         CQcnFile file;
@@ -114,18 +113,18 @@ TEST_F(DocQcn, SelectedSaveAndUndefinedIdsOnLoad) {
         ASSERT_TRUE(file.WriteItems(withUnknown));
         ASSERT_TRUE(file.CommitAndClose());
     }
-    ASSERT_TRUE(doc.LoadQcn(Path("s.qcn")));
-    ASSERT_EQ(doc.m_items.GetSize(), 3);
-    EXPECT_EQ(doc.m_items[2], Item(70, 2, {3, 3, 3}));
+    ASSERT_TRUE(doc.LoadBackup(Path("s.qcn")).IsCompleted());
+    ASSERT_EQ(doc.Items().GetSize(), 3);
+    EXPECT_EQ(doc.Items()[2], Item(70, 2, {3, 3, 3}));
 
     frontend.ClearRecords();
-    ASSERT_TRUE(doc.LoadQcn(Path("u.qcn")));
-    EXPECT_EQ(frontend.Messages(), std::vector<std::string>{"NV Item ID = 99 \n Is not defined in NVItemsDefine.def "
-                                                            "file\n So it can't be edit by Tessiva\nand 1 more"});
-    CNVItemArray defined = doc.m_items;
+    ASSERT_TRUE(doc.LoadBackup(Path("u.qcn")).IsCompleted());
+    EXPECT_EQ(Told(), std::vector<std::string>{"NV Item ID = 99 \n Is not defined in NVItemsDefine.def "
+                                               "file\n So it can't be edit by Tessiva\nand 1 more"});
+    CNVItemArray defined = doc.Items();
     defined.KeepIf([](const CNVItem& r) { return r.Id() != 99; });
     EXPECT_EQ(defined, items);
-    EXPECT_EQ(doc.m_items.GetSize(), items.GetSize() + 2);  // both streams of item 99 kept
+    EXPECT_EQ(doc.Items().GetSize(), items.GetSize() + 2);  // both streams of item 99 kept
 }
 
 TEST_F(DocQcn, DamagedFilesAndAStoppedFillUpLeaveTheDocumentAsItWas) {
@@ -133,20 +132,22 @@ TEST_F(DocQcn, DamagedFilesAndAStoppedFillUpLeaveTheDocumentAsItWas) {
     items.Add(Item(10, -1, {1, 2, 3, 4}));
     items.Add(Item(50, -1, {1, 2, 3, 4, 5}));
     SetItems(items);
-    ASSERT_TRUE(doc.SaveAllActiveToQcn(Path("a.qcn")));
-    doc.m_items.RemoveAt(1);
-    const CNVItemArray before = doc.m_items;
+    ASSERT_TRUE(doc.SaveBackup(Path("a.qcn")).IsCompleted());
+    CNVItemArray fewer = items;
+    fewer.RemoveAt(1);
+    SetItems(fewer);
+    const CNVItemArray before = doc.Items();
     frontend.answers = {true};
     frontend.stopInCaption = "Filling up information about NV Items";
-    EXPECT_FALSE(doc.LoadQcn(Path("a.qcn")));
-    EXPECT_EQ(doc.m_items, before);
+    EXPECT_FALSE(doc.LoadBackup(Path("a.qcn")).IsCompleted());
+    EXPECT_EQ(doc.Items(), before);
 
     const Bytes good = ReadBytes(Path("a.qcn"));
     WriteFile(Path("cut.qcn"), AsString(Bytes(good.begin(), good.begin() + 600)));
     SetItems(items);
     frontend.ClearRecords();
-    EXPECT_FALSE(doc.LoadQcn(Path("cut.qcn")));
-    EXPECT_EQ(doc.m_items.GetSize(), 2);
-    ASSERT_EQ(frontend.Messages().size(), 1u);
-    EXPECT_EQ(frontend.Messages()[0].rfind("Can't open the file\n", 0), 0u) << frontend.Messages()[0];
+    EXPECT_FALSE(doc.LoadBackup(Path("cut.qcn")).IsCompleted());
+    EXPECT_EQ(doc.Items().GetSize(), 2);
+    ASSERT_EQ(Told().size(), 1u);
+    EXPECT_EQ(Told()[0].rfind("Can't open the file\n", 0), 0u) << Told()[0];
 }

@@ -20,7 +20,7 @@ public:
 };
 }  // namespace
 
-TEST_F(DocRoundTrip, EveryKindGivesBackTheSameItems) {
+TEST_F(DocRoundTrip, EveryKindGivesBackTheSameItemsAndCountsTheActiveRecordsItWrote) {
     CNVItemArray items;
     items.Add(Item(10, -1, {1, 2, 3, 4}));
     AddArray(items, 20, {{0, Seq(3, 1)}, {1, Seq(3, 4)}, {2, Seq(3, 7)}, {3, Seq(3, 10)}});
@@ -30,7 +30,8 @@ TEST_F(DocRoundTrip, EveryKindGivesBackTheSameItems) {
     items.Add(Item(60, -1, {0x42}));
     AddArray(items, 70, {{0, {7, 7, 7}}, {1, {8, 8, 8}}});  // element 2 not active
     SetItems(items);
-    const CNVItemArray original = doc.m_items;
+    const CNVItemArray original = doc.Items();
+    const int active = original.GetSize() - 1;  // Three [ 2 ] is held, never written
 
     // Every kind through the same two calls; a .qcn save takes the layout it is told.
     const struct {
@@ -41,22 +42,45 @@ TEST_F(DocRoundTrip, EveryKindGivesBackTheSameItems) {
                  {"6.xqcn", CBackupFiles::ESaveLayout::AsLoaded}, {"7.qcn", CBackupFiles::ESaveLayout::Tessiva}};
     for (const auto& kind : kinds) {
         SCOPED_TRACE(kind.file);
-        ASSERT_TRUE(doc.SaveBackup(Path(kind.file), false, kind.layout).IsCompleted());
-        ASSERT_TRUE(doc.LoadBackup(Path(kind.file)).IsCompleted());
-        EXPECT_EQ(doc.m_items, original);
-        EXPECT_EQ(doc.m_allEntries.GetCount(), original.GetSize());  // every load lists what it loaded
+        // A selected save writes the selected active records and leaves the document's file.
+        Select({10, 70});
+        const SOutcome part = doc.SaveBackup(Path(std::string("part-") + kind.file), CTessivaDoc::EScope::SelectedActive,
+                                             kind.layout);
+        ASSERT_TRUE(part.IsCompleted()) << part.reason;
+        EXPECT_EQ(part.records, 3);
+        EXPECT_TRUE(doc.DocumentPath().empty() || doc.DocumentPath() != Path(std::string("part-") + kind.file));
+
+        const SOutcome saved = doc.SaveBackup(Path(kind.file), CTessivaDoc::EScope::AllActive, kind.layout);
+        ASSERT_TRUE(saved.IsCompleted()) << saved.reason;
+        EXPECT_TRUE(saved.notes.empty());
+        EXPECT_EQ(saved.records, active);
+        EXPECT_EQ(doc.DocumentPath(), Path(kind.file));
+        const SOutcome loaded = doc.LoadBackup(Path(kind.file));
+        ASSERT_TRUE(loaded.IsCompleted()) << loaded.reason;
+        EXPECT_TRUE(loaded.notes.empty());
+        EXPECT_EQ(loaded.records, active);
+        EXPECT_FALSE(doc.IsModified());
+        EXPECT_EQ(doc.SelectedEntries().GetCount(), 0);
+        EXPECT_EQ(doc.Items(), original);
+        EXPECT_EQ(doc.AllEntries().GetCount(), original.GetSize());  // every load lists what it loaded
         // Loads go by content: a misnamed copy loads the same (a BRT file, a bare count, has only its name).
         if (std::string(kind.file).find(".brt") != std::string::npos) continue;
         const std::string misnamed = std::string(kind.file) + ".dat";
         std::filesystem::copy_file(Path(kind.file), Path(misnamed));
         SetItems(CNVItemArray());
         ASSERT_TRUE(doc.LoadBackup(Path(misnamed)).IsCompleted());
-        EXPECT_EQ(doc.m_items, original);
+        EXPECT_EQ(doc.Items(), original);
     }
-    ASSERT_EQ(doc.SaveAllActiveToBrt(Path("4.brt")), 1);
+    ASSERT_TRUE(doc.SaveBackup(Path("4.brt")).IsCompleted());
     EXPECT_EQ(ReadBytes(Path("4.brt")), ReadBytes(Path("1.brt")));
-    EXPECT_TRUE(frontend.Messages().empty());
-    EXPECT_TRUE(doc.LoadBackup(Path("none.txt")).IsFailed());
+    EXPECT_TRUE(Told().empty());
+    // A failure counts nothing and leaves the document in step with its file.
+    for (const SOutcome& failed : {doc.LoadBackup(Path("none.txt")), doc.SaveBackup(Path("none.txt"))}) {
+        EXPECT_TRUE(failed.IsFailed());
+        EXPECT_FALSE(failed.reason.empty());
+        EXPECT_EQ(failed.records, 0);
+    }
+    EXPECT_EQ(doc.DocumentPath(), Path("4.brt"));
 }
 
 // Records no definition names and bytes a value carries past its definition are the user's
@@ -70,13 +94,13 @@ TEST_F(DocRoundTrip, UndefinedRecordsAndBytesPastTheDefinitionSurviveEveryKind) 
         ASSERT_TRUE(cnv.WriteRecord(static_cast<uint16_t>(id), value, index));
     ASSERT_TRUE(cnv.Finish());
     ASSERT_TRUE(doc.LoadBackup(Path("in.cnv")).IsCompleted());
-    EXPECT_EQ(frontend.Messages(), std::vector<std::string>{
+    EXPECT_EQ(Told(), std::vector<std::string>{
         "NV Item ID = 7777 \n Is not defined in NVItemsDefine.def file\n So it can't be edit by Tessiva\nand 2 more"});
     // The fields of item 10 change; its last two bytes stay.
-    const int at = doc.m_items.FindById(10);
-    ASSERT_TRUE(doc.SetItemValue(at, {9, 9, 9, 9}));
-    EXPECT_EQ(doc.m_items[at].Value(), Bytes({9, 9, 9, 9, 0, 2}));
-    const CNVItemArray original = doc.m_items;
+    const int at = doc.Items().FindById(10);
+    ASSERT_TRUE(doc.SetValue(at, {9, 9, 9, 9}).IsCompleted());
+    EXPECT_EQ(doc.Items()[at].Value(), Bytes({9, 9, 9, 9, 0, 2}));
+    const CNVItemArray original = doc.Items();
     auto valueOf = [&](int id, int index) {
         for (const CNVItem& r : original)
             if (r.Id() == id && r.Index() == index) return r.Value();
@@ -95,23 +119,22 @@ TEST_F(DocRoundTrip, UndefinedRecordsAndBytesPastTheDefinitionSurviveEveryKind) 
                  {"5.xqcn", CBackupFiles::ESaveLayout::AsLoaded}};
     for (const auto& kind : kinds) {
         SCOPED_TRACE(kind.file);
-        doc.ReplaceItems(original);
-        frontend.ClearRecords();
+        SetItems(original);
         const bool fits = std::string(kind.file).find(".brt") != std::string::npos ||
                           std::string(kind.file).find(".cnv") != std::string::npos;
         // 130 bytes fit no 128-byte record: the save says so rather than cutting them.
         if (!fits) {
-            EXPECT_TRUE(doc.SaveBackup(Path(kind.file), false, kind.layout).IsFailed());
-            EXPECT_TRUE(HasMessage("NV Item ID = 65535"));
+            EXPECT_TRUE(doc.SaveBackup(Path(kind.file), CTessivaDoc::EScope::AllActive, kind.layout).IsFailed());
+            EXPECT_TRUE(Told("NV Item ID = 65535"));
             CNVItemArray without = original;
             without.KeepIf([](const CNVItem& r) { return r.Id() != 65535; });
-            doc.ReplaceItems(without);
+            SetItems(without);
         }
-        const CNVItemArray saved = doc.m_items;
-        ASSERT_TRUE(doc.SaveBackup(Path(kind.file), false, kind.layout).IsCompleted());
+        const CNVItemArray saved = doc.Items();
+        ASSERT_TRUE(doc.SaveBackup(Path(kind.file), CTessivaDoc::EScope::AllActive, kind.layout).IsCompleted());
         SetItems(CNVItemArray());
         ASSERT_TRUE(doc.LoadBackup(Path(kind.file)).IsCompleted());
-        EXPECT_EQ(doc.m_items, saved);
+        EXPECT_EQ(doc.Items(), saved);
     }
 }
 
@@ -119,18 +142,18 @@ TEST_F(DocRoundTrip, CnvAndQcnKeepAGapInAnArrayThatBrtPacks) {
     CNVItemArray items;
     AddArray(items, 20, {{1, Seq(3, 4)}, {3, Seq(3, 10)}});
     SetItems(items);
-    const CNVItemArray original = doc.m_items;
-    ASSERT_EQ(doc.SaveAllActiveToCnv(Path("g.cnv")), 1);
-    ASSERT_EQ(doc.StartLoadCnv(Path("g.cnv")), 1);
-    EXPECT_EQ(doc.m_items, original);
-    ASSERT_TRUE(doc.SaveAllActiveToQcn(Path("g.qcn")));
-    ASSERT_TRUE(doc.LoadQcn(Path("g.qcn")));
-    EXPECT_EQ(doc.m_items, original);
-    ASSERT_EQ(doc.SaveAllActiveToBrt(Path("g.brt")), 1);
-    ASSERT_EQ(doc.StartLoadBrt(Path("g.brt")), 1);
+    const CNVItemArray original = doc.Items();
+    ASSERT_TRUE(doc.SaveBackup(Path("g.cnv")).IsCompleted());
+    ASSERT_TRUE(doc.LoadBackup(Path("g.cnv")).IsCompleted());
+    EXPECT_EQ(doc.Items(), original);
+    ASSERT_TRUE(doc.SaveBackup(Path("g.qcn")).IsCompleted());
+    ASSERT_TRUE(doc.LoadBackup(Path("g.qcn")).IsCompleted());
+    EXPECT_EQ(doc.Items(), original);
+    ASSERT_TRUE(doc.SaveBackup(Path("g.brt")).IsCompleted());
+    ASSERT_TRUE(doc.LoadBackup(Path("g.brt")).IsCompleted());
     CNVItemArray packed;
     AddArray(packed, 20, {{0, Seq(3, 4)}, {1, Seq(3, 10)}});
-    EXPECT_EQ(doc.m_items, packed);
+    EXPECT_EQ(doc.Items(), packed);
 }
 
 TEST_F(DocRoundTrip, ItemListIsWrittenToTheChosenFile) {
@@ -139,17 +162,17 @@ TEST_F(DocRoundTrip, ItemListIsWrittenToTheChosenFile) {
     AddArray(items, 70, {});
     SetItems(items);
     CFixedChooser chooser;
-    EXPECT_FALSE(doc.WriteItemList(doc.m_items));  // no chooser yet
+    EXPECT_FALSE(doc.WriteItemList(doc.Items()).IsCompleted());  // no chooser yet
     doc.SetFileChooser(&chooser);
-    EXPECT_FALSE(doc.WriteItemList(doc.m_items));  // cancelled
+    EXPECT_FALSE(doc.WriteItemList(doc.Items()).IsCompleted());  // cancelled
     EXPECT_EQ(chooser.asked.filterLabel, "BRT list files (*.csv)");
     EXPECT_EQ(chooser.asked.defaultExtension, "csv");
     EXPECT_EQ(chooser.asked.initialName, "*.csv");
     EXPECT_TRUE(chooser.asked.overwritePrompt);
     chooser.answer = Path("l.csv");
-    ASSERT_TRUE(doc.WriteItemList(doc.m_items));
+    ASSERT_TRUE(doc.WriteItemList(doc.Items()).IsCompleted());
     EXPECT_EQ(ReadFile(Path("l.csv")), "NV Item Name;NV ID\r\nPlain;10\r\nThree ;70");
     chooser.answer = Path("no/such/l.csv");
-    EXPECT_FALSE(doc.WriteItemList(doc.m_items));
-    EXPECT_TRUE(HasMessage("Can't write the file " + Path("no/such/l.csv")));
+    EXPECT_FALSE(doc.WriteItemList(doc.Items()).IsCompleted());
+    EXPECT_TRUE(Told("Can't write the file " + Path("no/such/l.csv")));
 }

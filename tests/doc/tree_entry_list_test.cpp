@@ -17,7 +17,7 @@ TEST_F(DocEntries, LoadRemoveFindAndMoveGroupsKeepOrder) {
     AddArray(items, 70, {});
     items.Add(Item(50, -1, Seq(5)));
     SetItems(items);
-    CTreeEntryList& all = doc.m_allEntries;
+    CTreeEntryList all = doc.AllEntries();
     ASSERT_EQ(all.GetCount(), 5);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(all.GetAt(i).itemIndex, i);
 
@@ -27,7 +27,7 @@ TEST_F(DocEntries, LoadRemoveFindAndMoveGroupsKeepOrder) {
     EXPECT_EQ(all.FindItemIndexByName("Plain"), 9);
     EXPECT_EQ(all.FindItemIndexByName("Nothing"), -1);
 
-    CTreeEntryList& selected = doc.m_selectedEntries;
+    CTreeEntryList selected;
     selected.AddGroupEntriesFrom(all, "GroupC");
     all.RemoveGroupEntries("GroupC");
     EXPECT_EQ(Names(selected), (std::vector<std::string>{"Five", "Three [ 0 ]", "Three [ 1 ]", "Three [ 2 ]"}));
@@ -38,14 +38,16 @@ TEST_F(DocEntries, CollectSelectedItemsFollowsEntryOrder) {
     CNVItemArray items;
     for (int id : {10, 30, 50, 60}) items.Add(Item(id, -1, Seq(2)));
     SetItems(items);
-    doc.m_selectedEntries.AddEntry("Zero", "GroupC", 3);
-    doc.m_selectedEntries.AddEntry("Big", "GroupB", 1);
-    CNVItemArray list;
-    doc.CollectSelectedItems(list);
+    using ETree = CTessivaDoc::ETree;
+    ASSERT_TRUE(doc.MoveEntries(ETree::Items, "GroupC", {"Zero"}).IsCompleted());
+    ASSERT_TRUE(doc.MoveEntries(ETree::Items, "GroupB", {"Big"}).IsCompleted());
+    CNVItemArray list = doc.SelectedItems();
     ASSERT_EQ(list.GetSize(), 2);
-    EXPECT_EQ(list[0], doc.m_items[3]);
-    EXPECT_EQ(list[1], doc.m_items[1]);
-    doc.m_selectedEntries.ClearEntries();
-    doc.CollectSelectedItems(list);
-    EXPECT_TRUE(list.IsEmpty());
+    EXPECT_EQ(list[0], doc.Items()[3]);
+    EXPECT_EQ(list[1], doc.Items()[1]);
+    EXPECT_EQ(doc.AllEntries().FindItemIndexByName("Big"), -1);
+    ASSERT_TRUE(doc.MoveEntries(ETree::Selected, "GroupC", {}).IsCompleted());
+    ASSERT_TRUE(doc.MoveEntries(ETree::Selected, "GroupB", {}).IsCompleted());
+    EXPECT_TRUE(doc.SelectedItems().IsEmpty());
+    EXPECT_EQ(doc.AllEntries().FindItemIndexByName("Big"), 1);
 }

@@ -37,7 +37,7 @@ protected:
 TEST_F(TypesFileTest, SaveLeavesOtherFilesAloneAndKeepsPermissions) {
     fs::create_directory(dir + "/NVTypes.typ.tmp");
     WriteFile(dir + "/NVTypes.typ.tmp/keep", "x");
-    ASSERT_TRUE(Import("A;uint8 a;\n")) << ::testing::PrintToString(t.frontend.Messages());
+    ASSERT_TRUE(Import("A;uint8 a;\n")) << catalog.LastImport().reason;
     EXPECT_EQ(ReadFile(dir + "/NVTypes.typ"), "A;uint8 a;\r\nEND;\r\n");
     EXPECT_TRUE(fs::exists(dir + "/NVTypes.typ.tmp/keep"));
 
@@ -54,7 +54,7 @@ TEST_F(TypesFileTest, SaveLeavesOtherFilesAloneAndKeepsPermissions) {
     fs::remove(dir + "/NVTypes.typ");
     fs::create_directory(dir + "/NVTypes.typ");
     EXPECT_FALSE(Import("C;uint8 c;\n"));
-    const std::string message = t.frontend.Messages().back();
+    const std::string message = catalog.LastImport().reason;
     EXPECT_THAT(message, HasSubstr("Can't write NVTypes.typ file.\n" + dir + "/NVTypes.typ: "));
     EXPECT_THAT(message, ::testing::Not(HasSubstr(".tmp")));
     EXPECT_EQ(Entries(),

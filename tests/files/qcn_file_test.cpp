@@ -156,7 +156,7 @@ TEST(QcnFile, ItemStorageListStopsAtTheFirstStreamAndLevelNamesDoNotMatter) {
     EXPECT_EQ(StorageNames(dir + "/missing.qcn").substr(0, 1), "!");
 }
 
-TEST(QcnFile, TruncatedAndMutatedFilesEndWithoutCrashOrHang) {
+TEST(QcnFile, TruncatedFilesAreRefusedAndMutatedOnesReadOrAreRefusedWithAReason) {
     const std::string dir = MakeTempDir("qcn");
     const std::string path = dir + "/good.qcn";
     {
@@ -167,17 +167,32 @@ TEST(QcnFile, TruncatedAndMutatedFilesEndWithoutCrashOrHang) {
     }
     const Bytes good = ReadBytes(path);
     ASSERT_TRUE(ReadAll(path));
+    // A cut into what the streams hold is refused with a reason; only the padding after the
+    // last stream's bytes, inside the last sector, may go.
+    const size_t lastSector = good.size() - 512;
+    bool reads = false;
     for (size_t length = 0; length < good.size(); ++length) {
         WriteFile(dir + "/cut.qcn", AsString(Bytes(good.begin(), good.begin() + static_cast<ptrdiff_t>(length))));
-        ReadAll(dir + "/cut.qcn");
+        std::string error;
+        const bool read = ReadAll(dir + "/cut.qcn", &error);
+        if (read && !reads) EXPECT_GT(length, lastSector) << "the first cut that reads";
+        EXPECT_TRUE(read || !reads) << "length " << length << ": refused after a shorter cut read";
+        EXPECT_TRUE(read || !error.empty()) << "length " << length;
+        reads = read;
     }
+    // Changed bytes may fall where nothing is read; a file that is refused says why.
     std::mt19937 random(5);
+    int refused = 0;
     for (int round = 0; round < 400; ++round) {
         Bytes bad = good;
         for (int k = 0; k < 4; ++k) bad[random() % bad.size()] = static_cast<uint8_t>(random());
         WriteFile(dir + "/bad.qcn", AsString(bad));
-        ReadAll(dir + "/bad.qcn");
+        std::string error;
+        if (ReadAll(dir + "/bad.qcn", &error)) continue;
+        ++refused;
+        EXPECT_FALSE(error.empty()) << "round " << round;
     }
+    EXPECT_GT(refused, 0);
 }
 
 // A damaged file is refused with a reason in the message, nothing on stderr.

@@ -26,7 +26,7 @@ SOutcome CountingJob(CJobControl& jobs, int units, int* done) {
 TEST(JobControl, CompletedJobReturnsOneAndReportsCaptionRangeAndPosition) {
     STestJobs t;
     int done = 0;
-    EXPECT_EQ(t.jobs.Run("Loading", [&] { return CountingJob(t.jobs, 5, &done); }).Result(), 1);
+    EXPECT_TRUE(t.jobs.Run("Loading", [&] { return CountingJob(t.jobs, 5, &done); }).IsCompleted());
     EXPECT_EQ(done, 5);
     EXPECT_EQ(t.frontend.range.load(), 5);
     EXPECT_EQ(t.frontend.position.load(), 5);
@@ -41,7 +41,7 @@ TEST(JobControl, StopAnsweredYesEndsTheJobAndTheStarterReturnsZero) {
     t.frontend.answers = {true};
     t.frontend.cancelAtPosition = 2;
     int done = 0;
-    EXPECT_EQ(t.jobs.Run("Loading", [&] { return CountingJob(t.jobs, 10, &done); }).Result(), 0);
+    EXPECT_FALSE(t.jobs.Run("Loading", [&] { return CountingJob(t.jobs, 10, &done); }).IsCompleted());
     EXPECT_EQ(done, 3);  // the request raised at position 2 is seen after the third unit
     EXPECT_FALSE(t.frontend.lastCompleted.load());
     EXPECT_EQ(t.frontend.Questions().size(), 1u);
@@ -53,7 +53,7 @@ TEST(JobControl, StopAnsweredNoRunsToTheEndAndALaterCancelAsksAgain) {
     t.frontend.cancelAtPosition = 2;
     int done = 0;
     std::atomic<bool> secondPressed{false};
-    const int result = t.jobs.Run("Loading", [&] {
+    const bool result = t.jobs.Run("Loading", [&] {
         t.jobs.WaitForDialog();
         t.jobs.EnableCancel();
         t.jobs.SetRange(10);
@@ -67,8 +67,8 @@ TEST(JobControl, StopAnsweredNoRunsToTheEndAndALaterCancelAsksAgain) {
             t.jobs.SetPosition(i + 1);
         }
         return t.jobs.PostJobCompleted();
-    }).Result();
-    EXPECT_EQ(result, 1);
+    }).IsCompleted();
+    EXPECT_TRUE(result);
     EXPECT_EQ(done, 10);
     EXPECT_EQ(t.frontend.Questions().size(), 2u);
     EXPECT_FALSE(t.jobs.IsStopRequested());
@@ -78,7 +78,7 @@ TEST(JobControl, TwoCancelPressesBeforeTheWorkerLooksGiveOneQuestion) {
     STestJobs t;
     t.frontend.answers = {false};
     std::atomic<bool> pressed{false};
-    const int result = t.jobs.Run("Job", [&] {
+    const bool result = t.jobs.Run("Job", [&] {
         t.jobs.EnableCancel();
         t.jobs.OnCancelButton();
         t.jobs.OnCancelButton();
@@ -87,23 +87,23 @@ TEST(JobControl, TwoCancelPressesBeforeTheWorkerLooksGiveOneQuestion) {
         EXPECT_FALSE(stop);
         EXPECT_FALSE(t.jobs.ConfirmStop("Stop?"));
         return t.jobs.PostJobCompleted();
-    }).Result();
+    }).IsCompleted();
     EXPECT_TRUE(pressed);
-    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(result);
     EXPECT_EQ(t.frontend.Questions().size(), 1u);
 }
 
 TEST(JobControl, CancelIsDeadUntilTheWorkerEnablesIt) {
     STestJobs t;
-    const int result = t.jobs.Run("Job", [&] {
+    const bool result = t.jobs.Run("Job", [&] {
         t.jobs.OnCancelButton();  // before EnableCancel: ignored
         EXPECT_FALSE(t.jobs.IsStopRequested());
         EXPECT_FALSE(t.jobs.IsCancelEnabled());
         t.jobs.EnableCancel();
         EXPECT_TRUE(t.jobs.IsCancelEnabled());
         return t.jobs.PostJobCompleted();
-    }).Result();
-    EXPECT_EQ(result, 1);
+    }).IsCompleted();
+    EXPECT_TRUE(result);
     EXPECT_EQ(t.frontend.cancelEnabledCount.load(), 1);
     EXPECT_FALSE(t.jobs.IsCancelEnabled());  // nothing left to cancel after the end
 }
@@ -111,7 +111,7 @@ TEST(JobControl, CancelIsDeadUntilTheWorkerEnablesIt) {
 TEST(JobControl, ZeroUnitJobCompletes) {
     STestJobs t;
     int done = 0;
-    EXPECT_EQ(t.jobs.Run("Empty", [&] { return CountingJob(t.jobs, 0, &done); }).Result(), 1);
+    EXPECT_TRUE(t.jobs.Run("Empty", [&] { return CountingJob(t.jobs, 0, &done); }).IsCompleted());
     EXPECT_EQ(t.frontend.range.load(), 0);
 }
 
@@ -120,12 +120,13 @@ TEST(JobControl, FailuresStopsAndForgottenEndsAreToldApart) {
     const SOutcome failed = t.jobs.Run("Fail", [&] { return t.jobs.FailJob("Can't open a file"); });
     EXPECT_TRUE(failed.IsFailed());
     EXPECT_EQ(failed.reason, "Can't open a file");
-    ASSERT_EQ(t.frontend.Messages().size(), 1u);
-    EXPECT_EQ(t.frontend.Messages()[0], "Can't open a file");
+    // The front end tells the reason; the worker shows nothing.
+    EXPECT_TRUE(t.frontend.Messages().empty());
 
     EXPECT_TRUE(t.jobs.Run("Forgets", [] { return SOutcome::Done(); }).IsStopped());
-    EXPECT_TRUE(t.jobs.Run("Throws", []() -> SOutcome { throw std::runtime_error("boom"); }).IsFailed());
-    EXPECT_EQ(t.frontend.Messages().back(), "Internal error: boom");
+    const SOutcome thrown = t.jobs.Run("Throws", []() -> SOutcome { throw std::runtime_error("boom"); });
+    EXPECT_TRUE(thrown.IsFailed());
+    EXPECT_EQ(thrown.reason, "Internal error: boom");
 
     // A stop that arrives after the work is done does not undo it: the body's outcome stands.
     const SOutcome late = t.jobs.Run("Late", [&] {
@@ -136,7 +137,7 @@ TEST(JobControl, FailuresStopsAndForgottenEndsAreToldApart) {
     EXPECT_TRUE(late.IsCompleted());
 
     // The next job starts with clean flags.
-    EXPECT_EQ(t.jobs.Run("Fine", [&] { return t.jobs.PostJobCompleted(); }).Result(), 1);
+    EXPECT_TRUE(t.jobs.Run("Fine", [&] { return t.jobs.PostJobCompleted(); }).IsCompleted());
 }
 
 TEST(JobControl, AnEndBeforeTheFrontendLooksIsNotLost) {
@@ -148,7 +149,7 @@ TEST(JobControl, AnEndBeforeTheFrontendLooksIsNotLost) {
         }
     } slow;
     CJobControl jobs(slow, slow);
-    EXPECT_EQ(jobs.Run("Quick", [&] { return jobs.PostJobCompleted(); }).Result(), 1);
+    EXPECT_TRUE(jobs.Run("Quick", [&] { return jobs.PostJobCompleted(); }).IsCompleted());
 }
 
 TEST(ConsoleFrontend, MessagesBecomeOneLine) {

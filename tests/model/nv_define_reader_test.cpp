@@ -24,15 +24,21 @@ CNVItemArray Array441() {
 
 class DefineReaderTest : public ::testing::Test {
 protected:
-    // Reads the definition text through the job; returns the starter's result.
+    // Reads the definition text through the job; true when it completed.
     bool Read(const std::string& text, CNVItemArray& out) {
         WriteFile(dir + "/NVItemsDefine.def", text);
-        return reader.StartReadDefinitions(dir + "/NVItemsDefine.def", out);
+        return reader.StartReadDefinitions(dir + "/NVItemsDefine.def", out).IsCompleted();
     }
     CNVItemArray ReadOk(const std::string& text) {
         CNVItemArray out;
         EXPECT_TRUE(Read(text, out));
         return out;
+    }
+    // The notes the reader left for the operation's owner to tell, taken.
+    std::vector<std::string> Notes() {
+        std::vector<std::string> texts;
+        for (const SNote& n : t.jobs.TakeNotes()) texts.push_back(n.text);
+        return texts;
     }
 
     STestJobs t;
@@ -87,7 +93,7 @@ TEST_F(DefineReaderTest, SeparatorsLineEndsAndComments) {
     const CNVItemArray longLine = ReadOk(name + ";5;f;g;2;uint16\n");
     ASSERT_EQ(longLine.GetSize(), 1);
     EXPECT_EQ(longLine[0].Name(), name);
-    EXPECT_TRUE(t.frontend.Messages().empty());
+    EXPECT_TRUE(Notes().empty());
 }
 
 TEST_F(DefineReaderTest, UnusableLinesAreLeftOutWithOneMessage) {
@@ -102,7 +108,7 @@ TEST_F(DefineReaderTest, UnusableLinesAreLeftOutWithOneMessage) {
                                   "last;65535;f;g;;1;uint8\n");
     ASSERT_EQ(a.GetSize(), 3);
     EXPECT_EQ(a[2].Id(), 65535);
-    const auto messages = t.frontend.Messages();
+    const auto messages = Notes();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_THAT(messages[0], HasSubstr("5 line(s)"));
     EXPECT_THAT(messages[0], HasSubstr("line 2"));
@@ -120,9 +126,10 @@ TEST_F(DefineReaderTest, OversizedLinesAreLeftOutByLineNumber) {
     ASSERT_EQ(a.GetSize(), 256 + 1);
     EXPECT_EQ(a[0].Size(), 128);
     EXPECT_EQ(a[256].Size(), 128);
-    ASSERT_EQ(t.frontend.Messages().size(), 1u);
-    EXPECT_THAT(t.frontend.Messages()[0], HasSubstr("4 line(s)"));
-    EXPECT_THAT(t.frontend.Messages()[0], HasSubstr("line 1, line 4, line 5, line 6."));
+    const auto notes = Notes();
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_THAT(notes[0], HasSubstr("4 line(s)"));
+    EXPECT_THAT(notes[0], HasSubstr("line 1, line 4, line 5, line 6."));
 
     // A line that would pass the bound of the whole file adds nothing.
     CNVItemArray out;
@@ -133,9 +140,9 @@ TEST_F(DefineReaderTest, OversizedLinesAreLeftOutByLineNumber) {
 
 TEST_F(DefineReaderTest, SampleDefinitionsLoadWhole) {
     CNVItemArray out;
-    ASSERT_TRUE(reader.StartReadDefinitions(std::string(TESSIVA_SOURCE_DIR) + "/examples/NVItemsDefine.def", out));
+    ASSERT_TRUE(reader.StartReadDefinitions(std::string(TESSIVA_SOURCE_DIR) + "/examples/NVItemsDefine.def", out).IsCompleted());
     EXPECT_GT(out.GetSize(), 200);
-    EXPECT_TRUE(t.frontend.Messages().empty());
+    EXPECT_TRUE(Notes().empty());
 }
 
 TEST_F(DefineReaderTest, StopConfirmation) {
@@ -153,9 +160,10 @@ TEST_F(DefineReaderTest, StopConfirmation) {
     t.jobs.SetStartPause(std::chrono::milliseconds(1));
 
     t.frontend.cancelAtStart = false;
-    EXPECT_FALSE(reader.StartReadDefinitions(dir + "/missing.def", out));
+    const SOutcome missing = reader.StartReadDefinitions(dir + "/missing.def", out);
+    EXPECT_TRUE(missing.IsFailed());
     // The old first line, then the path and the reason.
-    EXPECT_EQ(t.frontend.Messages().back(), "Can't open a file\n" + dir + "/missing.def: No such file or directory");
+    EXPECT_EQ(missing.reason, "Can't open a file\n" + dir + "/missing.def: No such file or directory");
 }
 
 TEST_F(DefineReaderTest, BuildItemsFromListResolvesIdsAndReportsUndefinedOnes) {
@@ -165,7 +173,7 @@ TEST_F(DefineReaderTest, BuildItemsFromListResolvesIdsAndReportsUndefinedOnes) {
     CNVItemArray out;
     out.Add(CNVItem());
     t.frontend.ClearRecords();
-    ASSERT_TRUE(reader.StartBuildItemsFromList(dir + "/list.csv", defs, out));
+    ASSERT_TRUE(reader.StartBuildItemsFromList(dir + "/list.csv", defs, out).IsCompleted());
     EXPECT_THAT(t.frontend.captions, ElementsAre("Loading list NV Items for uploading", "Creating Data Base by NV List"));
     ASSERT_EQ(out.GetSize(), 2);
     EXPECT_EQ(out[0].Id(), 441);
@@ -176,7 +184,7 @@ TEST_F(DefineReaderTest, BuildItemsFromListResolvesIdsAndReportsUndefinedOnes) {
     EXPECT_EQ(out[1].Index(), -1);
     EXPECT_EQ(out[1].Size(), 7);
     EXPECT_EQ(out[1].TypeName(), "nv_x_type");
-    const auto messages = t.frontend.Messages();
+    const auto messages = Notes();
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_THAT(messages[0], HasSubstr("outside 0..65535"));  // 70000, left out by the list reader
     EXPECT_EQ(messages[1], "NV ITEM 77 is not defined in NVItemsDefine.def file.");

@@ -28,6 +28,13 @@ protected:
         return catalog.ImportDefinitionFile(dir + "/NVTypesDefine.def");
     }
     std::string TypeFile() const { return ReadFile(dir + "/NVTypes.typ"); }
+    // What the front end would tell of the last import: the notes left for it, then the reason.
+    std::vector<std::string> Told() {
+        std::vector<std::string> texts;
+        for (const SNote& n : t.jobs.TakeNotes()) texts.push_back(n.text);
+        if (!catalog.LastImport().reason.empty()) texts.push_back(catalog.LastImport().reason);
+        return texts;
+    }
     // NVTypes.typ for lines, each ended by CR LF, with the END line.
     static std::string Typ(const std::vector<std::string>& lines) {
         std::string text;
@@ -54,7 +61,7 @@ TEST_F(TypeCatalogTest, ConvertsTheExampleTable) {
                    "arr{1}.t{0};uint16 arr{1}.t{1};uint16 arr{1}.t{2};",
                    "E;Bad Parametr"}));
     EXPECT_THAT(t.frontend.captions, ElementsAre("Reading of NVTypesDefine.def file", "Converting NV Types"));
-    EXPECT_TRUE(t.frontend.Messages().empty());  // an unknown field type is not reported
+    EXPECT_TRUE(Told().empty());  // an unknown field type is not reported
 
     // The imported catalogue is in force at once and equals the one loaded from the file.
     ASSERT_TRUE(catalog.SelectType("C"));
@@ -62,7 +69,7 @@ TEST_F(TypeCatalogTest, ConvertsTheExampleTable) {
     EXPECT_EQ(catalog.RecordSize(), 11);
     EXPECT_EQ(catalog.FieldDisplayName(1), "hdr.t[0]");
     const std::string imported = catalog.Definition("D");
-    ASSERT_TRUE(catalog.LoadTypeFile());
+    ASSERT_TRUE(catalog.LoadTypeFile().IsCompleted());
     EXPECT_EQ(catalog.Definition("D"), imported);
     ASSERT_TRUE(catalog.SelectType("E"));
     EXPECT_EQ(catalog.FieldCount(), 0);
@@ -102,7 +109,7 @@ TEST_F(TypeCatalogTest, SelfContainingTypesBecomeBadWithoutHanging) {
                        "OK;uint8 fine;\n"));
     for (const char* bad : {"A", "B", "C", "S", "W"}) EXPECT_EQ(catalog.Definition(bad), "Bad Parametr") << bad;
     EXPECT_EQ(catalog.Definition("OK"), "uint8 fine;");
-    const auto messages = t.frontend.Messages();
+    const auto messages = Told();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_THAT(messages[0], HasSubstr("S (contains itself)"));
     EXPECT_THAT(messages[0], HasSubstr("A (contains itself)"));
@@ -122,9 +129,10 @@ TEST_F(TypeCatalogTest, ImpossibleArraysBecomeBad) {
     EXPECT_EQ(catalog.Definition("H"), "Bad Parametr");
     EXPECT_EQ(catalog.Definition("T"), "Bad Parametr");
     EXPECT_EQ(catalog.Definition("OK"), "uint8 o{0};uint8 o{1};");
-    ASSERT_EQ(t.frontend.Messages().size(), 1u);
-    EXPECT_THAT(t.frontend.Messages()[0], HasSubstr("N (an array count is not a number)"));
-    EXPECT_THAT(t.frontend.Messages()[0], HasSubstr("H (too many fields)"));
+    const auto told = Told();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_THAT(told[0], HasSubstr("N (an array count is not a number)"));
+    EXPECT_THAT(told[0], HasSubstr("H (too many fields)"));
 }
 
 TEST_F(TypeCatalogTest, RefusedImportsKeepTheOldCatalogue) {
@@ -134,13 +142,13 @@ TEST_F(TypeCatalogTest, RefusedImportsKeepTheOldCatalogue) {
     std::string many;
     for (int i = 0; i < CNVTypeCatalog::kMaxTypes + 1; ++i) many += "T" + std::to_string(i) + ";uint8 x;\n";
     EXPECT_FALSE(Import(many));
-    EXPECT_THAT(t.frontend.Messages().back(), HasSubstr("more than 4999 NV types"));
+    EXPECT_THAT(Told().back(), HasSubstr("more than 4999 NV types"));
 
     EXPECT_FALSE(Import("A;uint8 a;\nEND;uint8 e;\n"));
-    EXPECT_THAT(t.frontend.Messages().back(), HasSubstr("Line 2"));
+    EXPECT_THAT(Told().back(), HasSubstr("Line 2"));
 
     EXPECT_FALSE(catalog.ImportDefinitionFile(dir + "/missing.def"));
-    EXPECT_EQ(t.frontend.Messages().back(), "Can't open a file");
+    EXPECT_EQ(Told().back(), "Can't open a file");
 
     EXPECT_EQ(TypeFile(), oldFile);
     EXPECT_TRUE(catalog.IsTypeName("OLD"));
@@ -152,14 +160,14 @@ TEST_F(TypeCatalogTest, UnwritableTypeFileFailsTheImport) {
     std::filesystem::remove(dir + "/NVTypes.typ");
     std::filesystem::create_directory(dir + "/NVTypes.typ");  // nothing can be renamed over it
     EXPECT_FALSE(Import("NEW;uint8 y;\n"));
-    EXPECT_THAT(t.frontend.Messages().back(), HasSubstr("Can't write NVTypes.typ file."));
+    EXPECT_THAT(Told().back(), HasSubstr("Can't write NVTypes.typ file."));
     EXPECT_FALSE(std::filesystem::exists(dir + "/NVTypes.typ.tmp"));
     EXPECT_TRUE(catalog.IsTypeName("OLD"));
     EXPECT_FALSE(catalog.IsTypeName("NEW"));
 
     catalog.SetDirectory(dir + "/no/such/folder");
     EXPECT_FALSE(Import("NEW;uint8 y;\n"));
-    EXPECT_THAT(t.frontend.Messages().back(), HasSubstr("Can't write NVTypes.typ file."));
+    EXPECT_THAT(Told().back(), HasSubstr("Can't write NVTypes.typ file."));
 }
 
 TEST_F(TypeCatalogTest, StopInEitherJob) {
@@ -175,7 +183,7 @@ TEST_F(TypeCatalogTest, StopInEitherJob) {
     EXPECT_THAT(t.frontend.Questions(), ElementsAre(kReadQuestion, kConvertQuestion));
     EXPECT_EQ(catalog.Definition("B"), "uint8 b{0}.a;uint8 b{1}.a;");
     WriteFile(dir + "/NVTypes.typ", oldFile);
-    ASSERT_TRUE(catalog.LoadTypeFile());
+    ASSERT_TRUE(catalog.LoadTypeFile().IsCompleted());
 
     for (const auto& answers : {std::deque<bool>{true}, std::deque<bool>{false, true}}) {
         t.frontend.ClearRecords();
@@ -190,8 +198,9 @@ TEST_F(TypeCatalogTest, StopInEitherJob) {
 }
 
 TEST_F(TypeCatalogTest, LoadingTheTypeFile) {
-    EXPECT_FALSE(catalog.LoadTypeFile());
-    EXPECT_EQ(t.frontend.Messages().back(),
+    const SOutcome missing = catalog.LoadTypeFile();
+    EXPECT_TRUE(missing.IsFailed());
+    EXPECT_EQ(missing.reason,
               "Can't open NVTypes.typ file.\n" + catalog.TypeFilePath() + ": No such file or directory");
 
     // Whole long lines, no END line, LF only.
@@ -199,14 +208,14 @@ TEST_F(TypeCatalogTest, LoadingTheTypeFile) {
     for (int i = 0; i < 3000; ++i) longDef += "uint8 f{" + std::to_string(i) + "};";
     ASSERT_GT(longDef.size(), 10000u);
     WriteFile(dir + "/NVTypes.typ", "L;" + longDef + "\nX;uint16 x;\n");
-    ASSERT_TRUE(catalog.LoadTypeFile());
+    ASSERT_TRUE(catalog.LoadTypeFile().IsCompleted());
     ASSERT_TRUE(catalog.SelectType("L"));
     EXPECT_EQ(catalog.FieldCount(), 3000);
     EXPECT_TRUE(catalog.IsTypeName("X"));
 
     // Nothing after END; is read.
     WriteFile(dir + "/NVTypes.typ", Typ({"A;uint8 a;"}) + "B;uint8 b;\r\n");
-    ASSERT_TRUE(catalog.LoadTypeFile());
+    ASSERT_TRUE(catalog.LoadTypeFile().IsCompleted());
     EXPECT_TRUE(catalog.IsTypeName("A"));
     EXPECT_FALSE(catalog.IsTypeName("B"));
     EXPECT_FALSE(catalog.IsTypeName("END"));
@@ -217,7 +226,7 @@ TEST_F(TypeCatalogTest, LoadingTheTypeFile) {
 TEST_F(TypeCatalogTest, RecordBytesSplitIntoFieldsAndJoinBack) {
     WriteFile(dir + "/NVTypes.typ",
               Typ({"R;boolean on;int16 t;string name{3};uint32 n;utf16 w{1};"}));
-    ASSERT_TRUE(catalog.LoadTypeFile());
+    ASSERT_TRUE(catalog.LoadTypeFile().IsCompleted());
     ASSERT_TRUE(catalog.SelectType("R"));
     ASSERT_EQ(catalog.RecordSize(), 1 + 2 + 3 + 4 + 2);
     const std::vector<uint8_t> value{0x07, 0xFE, 0xFF, 'a', 0, 'q', 1, 0, 0, 0, 0x41, 0x20};

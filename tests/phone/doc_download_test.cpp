@@ -55,14 +55,14 @@ std::map<std::pair<int, int>, Bytes> CnvRecords(const std::string& path, const C
 
 TEST_F(PhoneDocTest, DownloadWritesOnlyActiveRecordsWithValues) {
     StartPhone();
-    doc.m_items = LoadedItems();
-    EXPECT_TRUE(doc.DownloadAllActive().IsCompleted());
+    ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
+    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
     EXPECT_TRUE(t.frontend.Messages().empty());
     EXPECT_EQ(t.frontend.captions.back(), "Download NV Items to Mobile Phone");
     EXPECT_EQ(t.frontend.range.load(), 8);
     // The probe, the ESN, five reads for the backup, five writes and their five read-backs.
     EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 5 + 5);
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Verified), 5);
+    EXPECT_EQ(doc.LastReport().Count(EResult::Verified), 5);
     sim->server.Stop();
     EXPECT_EQ(sim->store.Count(), 5u);
     EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{1, 2, 3, 4}));
@@ -72,19 +72,23 @@ TEST_F(PhoneDocTest, DownloadWritesOnlyActiveRecordsWithValues) {
     EXPECT_EQ(sim->store.Find(30, CSimNvStore::kPlain), nullptr);
     EXPECT_EQ(sim->store.Find(31, CSimNvStore::kPlain), nullptr);
     // The database is not touched.
-    EXPECT_EQ(doc.m_items, LoadedItems());
+    EXPECT_EQ(doc.Items(), LoadedItems());
 }
 
 TEST_F(PhoneDocTest, SubscriptionRecordsAreNotSentAndTheUserIsTold) {
     StartPhone();
-    doc.m_items = LoadedItems();
+    ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
+    CNVItemArray items = LoadedItems();
     CNVItem other = Record(10, -1, 0, {9, 9, 9, 9}, 1, "Subscription 1: Plain Ten");
     other.SetSubscription(1);
-    doc.m_items.Add(other);
-    EXPECT_TRUE(doc.DownloadAllActive().IsCompleted());
+    items.Add(other);
+    ASSERT_TRUE(doc.SetRecords(items).IsCompleted());
+    const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
+    EXPECT_TRUE(outcome.IsCompleted());
     EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 5 + 5);  // probe, ESN, backup reads, writes, read-backs
-    ASSERT_EQ(t.frontend.Messages().size(), 1u);
-    EXPECT_EQ(t.frontend.Messages()[0].rfind("1 record of subscriptions 1 and 2 was not sent", 0), 0u);
+    EXPECT_TRUE(t.frontend.Messages().empty());
+    ASSERT_EQ(outcome.notes.size(), 1u);
+    EXPECT_EQ(outcome.notes[0].text.rfind("1 record of subscriptions 1 and 2 was not sent", 0), 0u);
     sim->server.Stop();
     EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{1, 2, 3, 4}));
 }
@@ -93,10 +97,12 @@ TEST_F(PhoneDocTest, SubscriptionRecordsAreNotSentAndTheUserIsTold) {
 // no definition names is not sent, and the report counts it with the reason.
 TEST_F(PhoneDocTest, DownloadWritesWholeValuesAndCountsWhatItSkips) {
     StartPhone();
-    doc.m_items.Add(Record(10, -1, 0, {1, 2, 3, 4, 0, 2}, 1, "Plain Ten"));
-    doc.m_items.Add(Record(7777, 0, 0, {5}, 1, "NV Item 7777"));
-    EXPECT_TRUE(doc.DownloadAllActive().IsCompleted());
-    const CDownloadReport& report = doc.Phone().LastReport();
+    CNVItemArray records;
+    records.Add(Record(10, -1, 0, {1, 2, 3, 4, 0, 2}, 1, "Plain Ten"));
+    records.Add(Record(7777, 0, 0, {5}, 1, "NV Item 7777"));
+    ASSERT_TRUE(doc.SetRecords(records).IsCompleted());
+    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
+    const CDownloadReport& report = doc.LastReport();
     EXPECT_EQ(report.Count(EResult::Verified), 1);
     EXPECT_NE(report.Summary().find("1 skipped (kept aside: not defined)"), std::string::npos) << report.Summary();
     EXPECT_NE(report.Json().find("\"skipped\":[{\"reason\":\"kept aside: not defined\",\"count\":1}]"),
@@ -110,9 +116,9 @@ TEST_F(PhoneDocTest, WriteProtectedRecordsAreReportedAndTheJobGoesOn) {
     SSimPhoneOptions options;
     options.readOnly = {20, 40};
     StartPhone([](CSimNvStore&) {}, options);
-    doc.m_items = LoadedItems();
+    ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
     // The job runs to its end, but a download that left records unwritten is no success.
-    const SOutcome outcome = doc.DownloadAllActive();
+    const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
     EXPECT_TRUE(outcome.IsFailed());
     EXPECT_TRUE(outcome.failed.empty());
     ASSERT_EQ(outcome.refused.size(), 3u);
@@ -121,7 +127,7 @@ TEST_F(PhoneDocTest, WriteProtectedRecordsAreReportedAndTheJobGoesOn) {
     // One report at the end instead of a box per record.
     EXPECT_TRUE(t.frontend.Messages().empty());
     std::vector<std::string> texts;
-    for (const auto& row : doc.Phone().LastReport().RowsOf(EResult::Protected)) texts.push_back(row.detail);
+    for (const auto& row : doc.LastReport().RowsOf(EResult::Protected)) texts.push_back(row.detail);
     const std::vector<std::string> expected = {
         "Array Twenty [ 0 ] is write protected. It can't be downloaded to Mobile Phone!",
         "Array Twenty [ 2 ] is write protected. It can't be downloaded to Mobile Phone!",
@@ -133,11 +139,12 @@ TEST_F(PhoneDocTest, WriteProtectedRecordsAreReportedAndTheJobGoesOn) {
 
 TEST_F(PhoneDocTest, DownloadSelectedTakesTheSelectedTreeInOrder) {
     StartPhone();
-    doc.m_items = LoadedItems();
-    doc.m_selectedEntries.AddEntry("Fifty", "Alpha", 7);
-    doc.m_selectedEntries.AddEntry("Array Twenty [ 1 ]", "Beta", 2);  // not active
-    doc.m_selectedEntries.AddEntry("Plain Ten", "Alpha", 0);
-    EXPECT_TRUE(doc.DownloadSelectedActive().IsCompleted());
+    ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
+    using ETree = CTessivaDoc::ETree;
+    ASSERT_TRUE(doc.MoveEntries(ETree::Items, "Alpha", {"Fifty"}).IsCompleted());
+    ASSERT_TRUE(doc.MoveEntries(ETree::Items, "Beta", {"Array Twenty [ 1 ]"}).IsCompleted());  // not active
+    ASSERT_TRUE(doc.MoveEntries(ETree::Items, "Alpha", {"Plain Ten"}).IsCompleted());
+    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::SelectedActive).IsCompleted());
     EXPECT_EQ(t.frontend.range.load(), 3);
     EXPECT_EQ(sim->server.Received(), 1 + 1 + 2 * 3);
     sim->server.Stop();
@@ -147,25 +154,25 @@ TEST_F(PhoneDocTest, DownloadSelectedTakesTheSelectedTreeInOrder) {
 
 TEST_F(PhoneDocTest, DownloadStopAndFailures) {
     StartPhone();
-    doc.m_items = LoadedItems();
+    ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
     t.frontend.cancelCaption = "Download NV Items to Mobile Phone";
     t.frontend.cancelAtPosition = 1;
     t.frontend.answers = {true};
-    EXPECT_EQ(doc.StartDownload(doc.m_items), 0);
+    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsStopped());
     EXPECT_EQ(t.frontend.Questions(),
               std::vector<std::string>{"Are you sure you want to stop downloading NV Items to Mobile Phone?"});
     // The stop is seen after the record in hand: two writes and their read-backs.
     EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 2 * 2);
-    EXPECT_TRUE(doc.Phone().LastReport().stopped);
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotWritten), 3);
+    EXPECT_TRUE(doc.LastReport().stopped);
+    EXPECT_EQ(doc.LastReport().Count(EResult::NotWritten), 3);
 
     // A phone gone: nothing could be backed up, so nothing is written, and the report says so per record.
     sim->server.Stop();
     t.frontend.ClearRecords();
-    EXPECT_EQ(doc.StartDownload(doc.m_items), 0);
-    EXPECT_TRUE(doc.LastOutcome().IsFailed());
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotBackedUp), 5);
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotWritten), 5);
+    const SOutcome gone = doc.Download(CTessivaDoc::EScope::AllActive);
+    EXPECT_TRUE(gone.IsFailed());
+    EXPECT_EQ(doc.LastReport().Count(EResult::NotBackedUp), 5);
+    EXPECT_EQ(doc.LastReport().Count(EResult::NotWritten), 5);
     EXPECT_TRUE(t.frontend.Messages().empty());
 }
 
@@ -174,14 +181,13 @@ TEST_F(PhoneDocTest, SpcCodeAcceptedRejectedAndCut) {
     options.spcCode = "123456";
     options.spcPenalty = std::chrono::milliseconds(0);
     StartPhone([](CSimNvStore&) {}, options);
-    EXPECT_EQ(doc.SendSpcCode("123456"), 1);
+    EXPECT_TRUE(doc.SendSpc("123456").IsCompleted());
+    EXPECT_TRUE(doc.SendSpc("12345678").IsCompleted());  // only the first six go out
+    const SOutcome wrong = doc.SendSpc("654321");
+    EXPECT_TRUE(wrong.IsFailed());
+    EXPECT_EQ(wrong.reason, "     WRONG SPC CODE \nPhone will be time out for 10 sec");
+    EXPECT_EQ(wrong.caption, "ERROR");
     EXPECT_TRUE(t.frontend.Messages().empty());
-    EXPECT_EQ(doc.SendSpcCode("12345678"), 1);  // only the first six go out
-    EXPECT_TRUE(t.frontend.Messages().empty());
-    EXPECT_EQ(doc.SendSpcCode("654321"), 0);
-    EXPECT_EQ(t.frontend.Messages(),
-              std::vector<std::string>{"     WRONG SPC CODE \nPhone will be time out for 10 sec"});
-    EXPECT_EQ(t.frontend.MessageCaptions(), std::vector<std::string>{"ERROR"});
     EXPECT_FALSE(sim->phone.IsSpcAccepted());
 }
 
@@ -189,18 +195,18 @@ TEST_F(PhoneDocTest, AnSpcAnswerThatCannotBeReadIsNoWrongCode) {
     SSimPhoneOptions options;
     options.shortSpcReply = true;
     StartPhone([](CSimNvStore&) {}, options);
-    EXPECT_EQ(doc.SendSpcCode("000000"), 0);
-    ASSERT_EQ(t.frontend.Messages().size(), 1u);
-    EXPECT_NE(t.frontend.Messages()[0].find("the phone's answer to the SPC code could not be read"), std::string::npos)
-        << t.frontend.Messages()[0];
+    const SOutcome outcome = doc.SendSpc("000000");
+    EXPECT_TRUE(outcome.IsFailed());
+    EXPECT_NE(outcome.reason.find("the phone's answer to the SPC code could not be read"), std::string::npos)
+        << outcome.reason;
+    EXPECT_TRUE(t.frontend.Messages().empty());
 }
 
 TEST_F(PhoneDocTest, EmptySpcCodeIsSixZeroBytes) {
     SSimPhoneOptions options;
     options.spcCode = std::string(6, '\0');
     StartPhone([](CSimNvStore&) {}, options);
-    doc.SendSpcCode("");
-    EXPECT_TRUE(t.frontend.Messages().empty());
+    EXPECT_TRUE(doc.SendSpc("").IsCompleted());
     EXPECT_TRUE(sim->phone.IsSpcAccepted());
 }
 
@@ -209,31 +215,39 @@ TEST_F(PhoneDocTest, WrongSpcSilencesThePhoneAndAFailedCallCountsAsRejected) {
     options.spcPenalty = std::chrono::seconds(30);
     doc.SetRequestTimeout(kSilentTimeoutMs);
     StartPhone([](CSimNvStore&) {}, options);
-    doc.SendSpcCode("999999");
-    EXPECT_EQ(t.frontend.Messages().size(), 1u);
-    // The phone now says nothing: the check fails after one timeout and drops the handle.
+    const SOutcome wrong = doc.SendSpc("999999");
+    EXPECT_TRUE(wrong.IsFailed());
+    // The phone now says nothing: the check fails after one timeout and drops the connection.
     EXPECT_FALSE(doc.CheckConnected());
-    EXPECT_EQ(doc.m_phone, nullptr);
-    doc.SendSpcCode("000000");  // no connection at all: the same warning
-    EXPECT_EQ(t.frontend.Messages().size(), 2u);
+    EXPECT_FALSE(doc.IsConnected());
+    const SOutcome none = doc.SendSpc("000000");  // no connection at all: not sent, so not "wrong"
+    EXPECT_TRUE(none.IsFailed());
+    EXPECT_NE(none.reason.find("was not sent"), std::string::npos) << none.reason;
 }
 
 TEST_F(PhoneDocTest, ConnectReportsPortsThatCannotBeOpened) {
     doc.SetPortName(m_dir + "/no-such-port");
-    EXPECT_FALSE(doc.Connect());
+    std::vector<std::string> reasons;
+    const auto connect = [&] {
+        const SOutcome outcome = doc.Connect();
+        EXPECT_TRUE(outcome.IsFailed());
+        EXPECT_FALSE(doc.IsConnected());
+        reasons.push_back(outcome.reason);
+    };
+    connect();
     // A terminal of this system is refused before it is opened (or set to raw mode).
     for (const char* notSerial : {"/dev/null", "/dev/tty"}) {
         doc.SetPortName(notSerial);
-        EXPECT_FALSE(doc.Connect());
+        connect();
     }
     doc.SetPortName("");
     doc.SetComPort(0);
-    EXPECT_FALSE(doc.Connect());
+    connect();
     const std::vector<std::string> expected = {"Port " + m_dir + "/no-such-port does not exist.",
                                                "/dev/null is not a serial port.", "/dev/tty is not a serial port.",
                                                "No port chosen."};
-    EXPECT_EQ(t.frontend.Messages(), expected);
-    EXPECT_EQ(doc.m_phone, nullptr);
+    EXPECT_EQ(reasons, expected);
+    EXPECT_TRUE(t.frontend.Messages().empty());
 }
 
 TEST_F(PhoneDocTest, ConnectDisconnectAndABusyPort) {
@@ -244,15 +258,18 @@ TEST_F(PhoneDocTest, ConnectDisconnectAndABusyPort) {
     EXPECT_EQ(second, nullptr);
     EXPECT_EQ(QLibLastError(), "Port " + sim->server.DevicePath() + " is busy: another program is using it.");
     // Connect while connected closes the old handle first, so the port is free for the new one.
-    void* old = doc.m_phone;
-    EXPECT_TRUE(doc.Connect());
-    EXPECT_NE(doc.m_phone, old);
-    EXPECT_EQ(QLIB_IsPhoneConnected(old), 0);  // a closed handle is safe to ask
-    EXPECT_FALSE(doc.Disconnect());
-    EXPECT_EQ(doc.m_phone, nullptr);
+    EXPECT_TRUE(doc.Connect().IsCompleted());
+    EXPECT_TRUE(doc.CheckConnected());
+    EXPECT_TRUE(doc.Disconnect().IsCompleted());
+    EXPECT_FALSE(doc.IsConnected());
     EXPECT_FALSE(doc.CheckConnected());
+    // A closed handle is safe to ask.
+    void* own = QLIB_ConnectServerByName(sim->server.DevicePath().c_str());
+    ASSERT_NE(own, nullptr);
+    QLIB_DisconnectServer(own);
+    EXPECT_EQ(QLIB_IsPhoneConnected(own), 0);
     // The simulated phone keeps its line: a client may come back.
-    EXPECT_TRUE(doc.Connect());
+    EXPECT_TRUE(doc.Connect().IsCompleted());
     EXPECT_TRUE(t.frontend.Messages().empty());
 }
 
@@ -275,21 +292,23 @@ TEST_F(PhoneDocTest, ElementsPastIndex255AreNeverSentWithAWrappedIndex) {
         def.SetIndex(k);
         defs.Add(def);
     }
-    doc.m_itemDefs = defs;
+    doc.SetDefinitions(defs);
     StartPhone([](CSimNvStore& s) { s.Put(70, 0, {7}); });
-    ASSERT_EQ(doc.StartUpload(doc.DefinitionsPath()), 1);
-    ASSERT_EQ(doc.m_items.GetSize(), 257);
-    EXPECT_EQ(doc.m_items[0].Active(), 1);
-    EXPECT_EQ(doc.m_items[256].Index(), 256);
-    EXPECT_EQ(doc.m_items[256].Active(), -1);
+    ASSERT_TRUE(doc.Upload(doc.DefinitionsPath()).IsCompleted());
+    ASSERT_EQ(doc.Items().GetSize(), 257);
+    EXPECT_EQ(doc.Items()[0].Active(), 1);
+    EXPECT_EQ(doc.Items()[256].Index(), 256);
+    EXPECT_EQ(doc.Items()[256].Active(), -1);
     EXPECT_EQ(sim->server.Received(), 1 + 256);
 
-    doc.m_items[256].SetValue(Bytes{9});
-    doc.m_items[256].SetActive(1);
-    doc.m_items.KeepIf([](const CNVItem& r) { return r.Index() == 256; });
-    EXPECT_TRUE(doc.DownloadAllActive().IsFailed());
-    ASSERT_EQ(doc.Phone().LastReport().RowsOf(EResult::Failed).size(), 1u);
-    EXPECT_EQ(doc.Phone().LastReport().RowsOf(EResult::Failed)[0].detail, "the index does not fit one byte");
+    CNVItemArray last = doc.Items();
+    last[256].SetValue(Bytes{9});
+    last[256].SetActive(1);
+    last.KeepIf([](const CNVItem& r) { return r.Index() == 256; });
+    ASSERT_TRUE(doc.SetRecords(last).IsCompleted());
+    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsFailed());
+    ASSERT_EQ(doc.LastReport().RowsOf(EResult::Failed).size(), 1u);
+    EXPECT_EQ(doc.LastReport().RowsOf(EResult::Failed)[0].detail, "the index does not fit one byte");
     sim->server.Stop();
     EXPECT_EQ(*sim->store.Find(70, 0), Bytes{7});
 }
@@ -307,10 +326,10 @@ TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAnd
             s.Put(50, CSimNvStore::kPlain, {8, 8, 8});
         },
         options);
-    doc.m_items = LoadedItems();
-    const SOutcome outcome = doc.DownloadAllActive();
+    ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
+    const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
     EXPECT_TRUE(outcome.IsFailed());
-    const CDownloadReport& report = doc.Phone().LastReport();
+    const CDownloadReport& report = doc.LastReport();
     ASSERT_EQ(outcome.failed.size(), 1u);
     EXPECT_EQ(outcome.failed[0].id, 50);
     EXPECT_EQ(outcome.failed[0].reason, "read-back differs");
@@ -327,18 +346,18 @@ TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAnd
     EXPECT_NE(backup.find("-esn-0a0b0c0d.cnv"), std::string::npos) << backup;
     const std::map<std::pair<int, int>, Bytes> expected = {
         {{10, -1}, {9, 9, 9, 9}}, {{20, 0}, {1, 1}}, {{40, -1}, {7, 7}}, {{50, -1}, {8, 8, 8}}};
-    EXPECT_EQ(CnvRecords(backup, doc.m_itemDefs), expected);
-    EXPECT_EQ(doc.Phone().LastBackupPath(), backup);
+    EXPECT_EQ(CnvRecords(backup, doc.Definitions()), expected);
+    EXPECT_EQ(doc.LastBackupPath(), backup);
     const std::string json = report.Json();
     EXPECT_NE(json.find("\"verified\":3,\"written\":0,\"protected\":1,\"failed\":1"), std::string::npos) << json;
 
     // The restore writes the old values back, and is itself backed up first.
-    EXPECT_TRUE(doc.Phone().RestoreBackup(backup).IsFailed());  // 40 and 50 again
+    EXPECT_TRUE(doc.Restore(backup).IsFailed());  // 40 and 50 again
     EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{9, 9, 9, 9}));
     EXPECT_EQ(*sim->store.Find(20, 0), (Bytes{1, 1}));
-    EXPECT_NE(doc.Phone().LastReport().backupPath, backup);
-    EXPECT_EQ(doc.Phone().LastBackupPath(), doc.Phone().LastReport().backupPath);
-    EXPECT_EQ(doc.m_items, LoadedItems());
+    EXPECT_NE(doc.LastReport().backupPath, backup);
+    EXPECT_EQ(doc.LastBackupPath(), doc.LastReport().backupPath);
+    EXPECT_EQ(doc.Items(), LoadedItems());
 }
 
 TEST_F(PhoneDocTest, ARestoreWritesEachArrayElementAsItself) {
@@ -350,11 +369,17 @@ TEST_F(PhoneDocTest, ARestoreWritesEachArrayElementAsItself) {
     ASSERT_TRUE(file.WriteRecord(20, {0xA0, 0xA1}, 0));
     ASSERT_TRUE(file.WriteRecord(20, {0xC0, 0xC1}, 2));
     ASSERT_TRUE(file.Finish());
-    (void)doc.Phone().RestoreBackup(backup);
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Verified), 3) << doc.Phone().LastReport().Summary();
+    (void)doc.Restore(backup);
+    EXPECT_EQ(doc.LastReport().Count(EResult::Verified), 3) << doc.LastReport().Summary();
     EXPECT_EQ(*sim->store.Find(20, 0), (Bytes{0xA0, 0xA1}));
     EXPECT_EQ(*sim->store.Find(20, 2), (Bytes{0xC0, 0xC1}));
     EXPECT_EQ(sim->store.Find(20, 1), nullptr);
+
+    // A backup that can't be read writes nothing and leaves no report of the restore before.
+    const SOutcome missing = doc.Restore(m_dir + "/missing.cnv");
+    EXPECT_TRUE(missing.IsFailed());
+    EXPECT_FALSE(missing.reason.empty());
+    EXPECT_TRUE(doc.LastReport().Rows().empty());
 }
 
 TEST_F(PhoneDocTest, ABackupCutShortByTheLinkIsKeptButNeverTheLastBackup) {
@@ -366,32 +391,32 @@ TEST_F(PhoneDocTest, ABackupCutShortByTheLinkIsKeptButNeverTheLastBackup) {
             s.Put(20, 0, {1, 1});
         },
         {}, line);
-    doc.m_items = LoadedItems();
-    EXPECT_FALSE(doc.DownloadAllActive().IsCompleted());
-    const std::string backup = doc.Phone().LastReport().backupPath;
+    ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
+    EXPECT_FALSE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
+    const std::string backup = doc.LastReport().backupPath;
     EXPECT_NE(backup.find("-incomplete"), std::string::npos) << backup;
-    EXPECT_EQ(CnvRecords(backup, doc.m_itemDefs).size(), 2u);
-    EXPECT_EQ(doc.Phone().LastBackupPath(), "");
+    EXPECT_EQ(CnvRecords(backup, doc.Definitions()).size(), 2u);
+    EXPECT_EQ(doc.LastBackupPath(), "");
 }
 
 TEST_F(PhoneDocTest, NothingIsWrittenWithoutABackupAndTheSettingsTurnBothStepsOff) {
     StartPhone();
-    doc.m_items = LoadedItems();
+    ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
     WriteFile(m_dir + "/file", "");
-    doc.Phone().SetBackupFolder(m_dir + "/file/backups");  // a folder that can't be made
-    const SOutcome outcome = doc.DownloadAllActive();
+    doc.SetBackupFolder(m_dir + "/file/backups");  // a folder that can't be made
+    const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
     EXPECT_TRUE(outcome.IsFailed());
     EXPECT_EQ(outcome.reason.rfind("Nothing was written: the backup could not be saved.", 0), 0u) << outcome.reason;
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotWritten), 5);
+    EXPECT_EQ(doc.LastReport().Count(EResult::NotWritten), 5);
     EXPECT_EQ(sim->store.Count(), 0u);
 
-    doc.Phone().SetBackupBeforeDownload(false);
-    doc.Phone().SetVerifyWrites(false);
+    doc.SetBackupBeforeDownload(false);
+    doc.SetVerifyWrites(false);
     const int before = sim->server.Received();
-    EXPECT_TRUE(doc.DownloadAllActive().IsCompleted());
+    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
     EXPECT_EQ(sim->server.Received() - before, 5);  // the writes alone
-    EXPECT_EQ(doc.Phone().LastReport().Summary(), "5 record(s) written, 0 write protected, 0 failed.");
-    EXPECT_TRUE(doc.Phone().LastReport().backupPath.empty());
+    EXPECT_EQ(doc.LastReport().Summary(), "5 record(s) written, 0 write protected, 0 failed.");
+    EXPECT_TRUE(doc.LastReport().backupPath.empty());
 }
 
 // A record whose current value the phone would not tell (no reply, an error reply, a failure
@@ -408,16 +433,16 @@ TEST_F(PhoneDocTest, RecordsTheBackupLacksAreWrittenOnlyWhenConfirmed) {
         options.unreadable = {10};
         options.readStatus = {{20, kNvFailed}};
         StartPhone([](CSimNvStore& s) { s.Put(50, CSimNvStore::kPlain, {8, 8, 8}); }, options);
-        doc.m_items = LoadedItems();
-        doc.Phone().SetVerifyWrites(false);  // the unreadable records could not be read back either
+        ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
+        doc.SetVerifyWrites(false);  // the unreadable records could not be read back either
         std::vector<std::string> questions;
         if (c.answer)
-            doc.Phone().SetConfirmWritesWithoutBackup([&](const std::string& q) {
+            doc.SetConfirmWritesWithoutBackup([&](const std::string& q) {
                 questions.push_back(q);
                 return *c.answer;
             });
-        const SOutcome outcome = doc.DownloadAllActive();
-        const CDownloadReport& report = doc.Phone().LastReport();
+        const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
+        const CDownloadReport& report = doc.LastReport();
         EXPECT_EQ(outcome.IsCompleted(), c.written);
         EXPECT_EQ(questions.size(), c.answer ? 1u : 0u);
         EXPECT_EQ(report.Count(EResult::NotBackedUp), 4);  // 10, 20[0], 20[2] unread; 40 never written
@@ -434,8 +459,8 @@ TEST_F(PhoneDocTest, RecordsTheBackupLacksAreWrittenOnlyWhenConfirmed) {
         EXPECT_EQ(sim->store.Find(20, 0) != nullptr, c.written);
         EXPECT_EQ(*sim->store.Find(50, CSimNvStore::kPlain), (Bytes{5, 5, 5}));
         EXPECT_NE(sim->store.Find(40, CSimNvStore::kPlain), nullptr);
-        doc.Phone().SetConfirmWritesWithoutBackup(nullptr);
-        doc.Disconnect();
+        doc.SetConfirmWritesWithoutBackup(nullptr);
+        (void)doc.Disconnect();
     }
 }
 
@@ -443,10 +468,10 @@ TEST_F(PhoneDocTest, RecordsAfterTheLinkFailedAreNotWrittenRatherThanFailed) {
     SSimLineOptions line;
     line.silentAfter = 1 + 1 + 5 + 2;  // the probe, the ESN, the backup reads and two writes
     StartPhone([](CSimNvStore&) {}, {}, line);
-    doc.m_items = LoadedItems();
-    doc.Phone().SetVerifyWrites(false);
-    EXPECT_TRUE(doc.DownloadAllActive().IsFailed());
-    const CDownloadReport& report = doc.Phone().LastReport();
+    ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
+    doc.SetVerifyWrites(false);
+    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsFailed());
+    const CDownloadReport& report = doc.LastReport();
     EXPECT_EQ(report.Count(EResult::Written), 2);
     EXPECT_EQ(report.Count(EResult::Failed), 1);  // the write that got no answer
     const auto notWritten = report.RowsOf(EResult::NotWritten);

@@ -56,8 +56,8 @@ TEST_F(PhoneDocTest, BackupThenRestoreBringsTheWholePhoneBackAndTheRestoresOwnBa
         options.scanTo = 100;
         options.roots = {"/other"};
         const std::string path = m_dir + "/" + name;
-        ASSERT_TRUE(doc.Phone().BackupPhone(path, options).IsCompleted()) << doc.Phone().LastReport().Summary();
-        const CDownloadReport& backup = doc.Phone().LastReport();
+        ASSERT_TRUE(doc.BackupPhone(path, options).IsCompleted()) << doc.LastReport().Summary();
+        const CDownloadReport& backup = doc.LastReport();
         EXPECT_EQ(backup.Count(EResult::Read, EKind::Record), 5);
         EXPECT_EQ(backup.Count(EResult::Read, EKind::SubscriptionRecord), 2);
         EXPECT_EQ(backup.Count(EResult::Read, EKind::File), 3);
@@ -68,14 +68,14 @@ TEST_F(PhoneDocTest, BackupThenRestoreBringsTheWholePhoneBackAndTheRestoresOwnBa
         sim->store.Put(99, CSimNvStore::kPlain, {8, 8, 8});
         sim->phone.Subscription(1).Put(20, 1, {0x12, 0x12});
         sim->phone.Files().PutFile(kept, {7});
-        CEfsClient efs(QLibLink(doc.m_phone));
+        CEfsClient efs(doc.PhoneLink());
         ASSERT_TRUE(efs.RemoveFile(gone) && efs.RemoveFolder("/nv/item_files/ims")) << efs.LastError();
         const SPhoneState changed = StateOf(sim->phone);
 
-        ASSERT_TRUE(doc.Phone().RestoreBackup(path, true).IsCompleted()) << doc.Phone().LastReport().Summary();
+        ASSERT_TRUE(doc.Restore(path, true).IsCompleted()) << doc.LastReport().Summary();
         EXPECT_EQ(StateOf(sim->phone), original);
         EXPECT_EQ(sim->phone.Resets(), 1);  // offline before, reset after
-        const CDownloadReport& restore = doc.Phone().LastReport();
+        const CDownloadReport& restore = doc.LastReport();
         EXPECT_EQ(restore.Count(EResult::Verified, EKind::Record), 5);
         EXPECT_EQ(restore.Count(EResult::Verified, EKind::SubscriptionRecord), 2);
         EXPECT_EQ(restore.Count(EResult::Verified, EKind::File), 3);
@@ -83,9 +83,9 @@ TEST_F(PhoneDocTest, BackupThenRestoreBringsTheWholePhoneBackAndTheRestoresOwnBa
         // The restore's own backup holds what it overwrote; the file it made anew stays.
         SPhoneState expected = changed;
         expected.files[gone] = original.files.at(gone);
-        ASSERT_TRUE(doc.Phone().RestoreBackup(restore.backupPath).IsCompleted()) << doc.Phone().LastReport().Summary();
+        ASSERT_TRUE(doc.Restore(restore.backupPath).IsCompleted()) << doc.LastReport().Summary();
         EXPECT_EQ(StateOf(sim->phone), expected);
-        doc.Disconnect();
+        (void)doc.Disconnect();
         sim.reset();
     }
 }

@@ -2,6 +2,7 @@
 #include "phone/diag_commands.h"
 #include "phone/diag_frame_decoder.h"
 #include "phone/diag_framing.h"
+#include "phone/qlib_connection.h"
 #include "phone_test_support.h"
 #include "phone/serial_transport.h"
 
@@ -41,7 +42,7 @@ struct SRawClient {
 
 TEST_F(PhoneDocTest, SimulatedPhoneAnswersOnlyWholeGoodFramesAndSurvivesGarbage) {
     StartPhone([](CSimNvStore& s) { s.Put(10, CSimNvStore::kPlain, {1, 2, 3, 4}); });
-    doc.Disconnect();
+    (void)doc.Disconnect();
     SRawClient client(sim->server.DevicePath());
     Bytes bad = EncodeDiagFrame(BuildVersionRequest(), true);
     bad[1] ^= 0xFF;  // CRC no longer checks
@@ -82,21 +83,26 @@ TEST_F(PhoneDocTest, LibraryCallsCheckTheirArguments) {
         s.Put(10, CSimNvStore::kPlain, {1, 2, 3, 4});
         s.Put(20, 1, {0x21, 0x22});
     });
+    // The library's own calls, on a connection of the test's.
+    (void)doc.Disconnect();
+    const std::unique_ptr<CQLibConnection> link = CQLibConnection::Open(0, sim->server.DevicePath());
+    ASSERT_TRUE(link);
+    void* const phone = link->Handle();
     uint8_t buffer[200] = {};
     unsigned short status = 99;
     // More than one request can carry: refused before anything is sent, the link stays good.
-    EXPECT_EQ(QLIB_DIAG_NV_READ_F(doc.m_phone, 10, buffer, 129, &status), 0);
+    EXPECT_EQ(QLIB_DIAG_NV_READ_F(phone, 10, buffer, 129, &status), 0);
     EXPECT_NE(QLibLastError().find("do not fit"), std::string::npos);
-    EXPECT_EQ(QLIB_DIAG_NV_WRITE_ARRAY_F(doc.m_phone, 20, 0, buffer, 128, &status), 0);
-    EXPECT_EQ(QLIB_HasLinkFailed(doc.m_phone), 0);
+    EXPECT_EQ(QLIB_DIAG_NV_WRITE_ARRAY_F(phone, 20, 0, buffer, 128, &status), 0);
+    EXPECT_EQ(QLIB_HasLinkFailed(phone), 0);
     // A status pointer may be left out; the element read takes its index.
-    EXPECT_EQ(QLIB_DIAG_NV_READ_F(doc.m_phone, 10, buffer, 4, nullptr), 1);
+    EXPECT_EQ(QLIB_DIAG_NV_READ_F(phone, 10, buffer, 4, nullptr), 1);
     EXPECT_EQ(buffer[3], 4);
-    EXPECT_EQ(QLIB_DIAG_NV_READ_ARRAY_F(doc.m_phone, 20, 1, buffer, 2, &status), 1);
+    EXPECT_EQ(QLIB_DIAG_NV_READ_ARRAY_F(phone, 20, 1, buffer, 2, &status), 1);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(buffer[0], 0x21);
     // Status words pass unchanged; a read that is not "done" leaves the buffer alone.
-    EXPECT_EQ(QLIB_DIAG_NV_READ_ARRAY_F(doc.m_phone, 20, 2, buffer, 2, &status), 1);
+    EXPECT_EQ(QLIB_DIAG_NV_READ_ARRAY_F(phone, 20, 2, buffer, 2, &status), 1);
     EXPECT_EQ(status, kNvNotActive);
     EXPECT_EQ(buffer[0], 0x21);
     // Calls on no connection fail without touching their outputs.
@@ -115,14 +121,14 @@ TEST_F(PhoneDocTest, LibraryCallsCheckTheirArguments) {
 // ten digits right after it; the sample must answer it in full, and the ESN command from item 0.
 TEST_F(PhoneDocTest, SampleDirectoryNumberAndEsnAsOtherClientsReadThem) {
     doc.SetDirectory(SourceDir() + "/examples");
-    ASSERT_TRUE(doc.LoadDefinitions());
+    ASSERT_TRUE(doc.LoadDefinitions().IsCompleted());
     ASSERT_TRUE(doc.LoadBackup(SourceDir() + "/examples/sample.cnv").IsCompleted());
-    const CNVItemArray sample = doc.m_items;
+    const CNVItemArray sample = doc.Items();
     StartPhone([&](CSimNvStore& s) {
-        s.SetDefinitions(doc.m_itemDefs);
+        s.SetDefinitions(doc.Definitions());
         s.LoadRecords(sample);
     });
-    doc.Disconnect();
+    (void)doc.Disconnect();
     SRawClient client(sim->server.DevicePath());
     for (uint8_t nam : {0, 1}) {
         Bytes read(kNvPacketSize, 0);

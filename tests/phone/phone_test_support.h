@@ -71,27 +71,25 @@ protected:
         m_dir = MakeTempDir("phone");
         WriteFile(m_dir + "/NVItemsDefine.def", kPhoneTestDefinitions);
         doc.SetDirectory(m_dir);
-        doc.Phone().SetBackupFolder(m_dir + "/backups");
-        CNVItemArray defs;
-        ASSERT_TRUE(doc.m_defReader.StartReadDefinitions(doc.DefinitionsPath(), defs));
-        defs.SortById();
-        doc.m_itemDefs = defs;
+        doc.SetBackupFolder(m_dir + "/backups");
+        ASSERT_TRUE(doc.LoadDefinitions().IsCompleted());
     }
     void TearDown() override {
-        doc.Disconnect();
+        (void)doc.Disconnect();
     }
 
     // Starts the phone with the store filled by fill, and connects the document to it.
     template <class Fill>
     void StartPhone(Fill fill, const SSimPhoneOptions& phoneOptions = {}, const SSimLineOptions& lineOptions = {}) {
         sim = std::make_unique<SPhoneOnPty>(phoneOptions, lineOptions);
-        sim->store.SetDefinitions(doc.m_itemDefs);
+        sim->store.SetDefinitions(doc.Definitions());
         fill(sim->store);
         std::string error;
         ASSERT_TRUE(sim->server.Open(error)) << error;
         sim->server.Start();
         doc.SetPortName(sim->server.DevicePath());
-        ASSERT_TRUE(doc.Connect()) << QLibLastError();
+        const SOutcome connected = doc.Connect();
+        ASSERT_TRUE(connected.IsCompleted()) << connected.reason;
     }
     void StartPhone() {
         StartPhone([](CSimNvStore&) {});

@@ -163,9 +163,9 @@ TEST_F(PhoneDocTest, SimulatedPhoneSubsystemsAndTheirFaults) {
                 sim->phone.Files().PutFile("/nv/seed", {1, 2, 3});
             },
             options);
-        CEfsClient efs(QLibLink(doc.m_phone));
-        EXPECT_THAT(row.act(doc.m_phone, efs, *sim), HasSubstr(row.expected)) << row.name;
-        doc.Disconnect();
+        CEfsClient efs(doc.PhoneLink());
+        EXPECT_THAT(row.act(doc.Connection()->Handle(), efs, *sim), HasSubstr(row.expected)) << row.name;
+        (void)doc.Disconnect();
         sim->server.Stop();
     }
 }
@@ -180,14 +180,14 @@ TEST_F(PhoneDocTest, SimulatedPhoneServesAWholeNumberedBackup) {
     });
     uint8_t value[4] = {};
     unsigned short status = 99;
-    ASSERT_EQ(QLIB_DIAG_NV_READ_F(doc.m_phone, 7001, value, 4, &status), 1) << QLibLastError();
+    ASSERT_EQ(QLIB_DIAG_NV_READ_F(doc.Connection()->Handle(), 7001, value, 4, &status), 1) << QLibLastError();
     EXPECT_EQ(status, 0);
     EXPECT_EQ(value[3], 0x44);
-    ASSERT_EQ(QLIB_DIAG_SUBSCRIPTION_NV_READ_F(doc.m_phone, 81, 1, value, 1, &status), 1) << QLibLastError();
+    ASSERT_EQ(QLIB_DIAG_SUBSCRIPTION_NV_READ_F(doc.Connection()->Handle(), 81, 1, value, 1, &status), 1) << QLibLastError();
     EXPECT_EQ(status, 0);
-    ASSERT_EQ(QLIB_DIAG_SUBSCRIPTION_NV_READ_F(doc.m_phone, 7001, 1, value, 1, &status), 1);
+    ASSERT_EQ(QLIB_DIAG_SUBSCRIPTION_NV_READ_F(doc.Connection()->Handle(), 7001, 1, value, 1, &status), 1);
     EXPECT_EQ(status, kNvNotActive);
-    CEfsClient efs(QLibLink(doc.m_phone));
+    CEfsClient efs(doc.PhoneLink());
     std::vector<SEfsFile> files;
     ASSERT_TRUE(efs.ListFiles("/nv/item_files", files)) << efs.LastError();
     std::vector<std::string> paths;

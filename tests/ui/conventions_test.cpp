@@ -34,7 +34,6 @@
 #include <QToolBar>
 #include <QSplitter>
 #include <QTreeWidget>
-#include <QUndoStack>
 #include <QUrl>
 
 namespace {
@@ -77,15 +76,14 @@ private slots:
             ui.FillDatabase();
             const std::string path = ui.Path(std::string("backup.") + ext);
             QVERIFY(ui.Doc().SaveBackup(path).IsCompleted());
-            ui.Doc().m_items.RemoveAll();
 
             // Unsaved changes are asked about once, before the file dialog.
-            ui.Doc().SetModified(true);
+            QVERIFY(ui.Doc().SetValue(0, {0x55}).IsCompleted());
             ui.sink.answers = {false};
             ui.chooser.paths = {path};
             frame.Action(CMainFrame::kOpenBackup)->trigger();
             QCOMPARE(ui.sink.Questions().size(), size_t(1));
-            QCOMPARE(ui.Doc().m_items.GetSize(), 9);
+            QCOMPARE(ui.Doc().Items().GetSize(), 9);
             QCOMPARE(ui.Doc().DocumentPath(), path);
             QCOMPARE(frame.StatusField(CMainFrame::kStatusFile)->text().toStdString(), path);
             QCOMPARE(frame.StatusField(CMainFrame::kStatusCounts)->text(),
@@ -95,8 +93,8 @@ private slots:
             QCOMPARE(QSettings().value("Files/LastFolder").toString().toStdString(), ui.dir);
 
             // Save writes the edit back into the same file, in its kind, leaving no temporary file.
-            const int band = RecordIndex(ui.Doc().m_items, 441);
-            QVERIFY(ui.Doc().SetItemValue(band, {0x12, 0x34}));
+            const int band = RecordIndex(ui.Doc().Items(), 441);
+            QVERIFY(ui.Doc().SetValue(band, {0x12, 0x34}).IsCompleted());
             frame.UpdateTitle();
             QVERIFY(frame.windowTitle().startsWith(QString("backup.%1*").arg(ext)));
             frame.Action(CMainFrame::kSave)->trigger();
@@ -105,7 +103,7 @@ private slots:
             QVERIFY(ui.chooser.asked.size() == 1);  // Save asked for no file
             QCOMPARE(QDir(QString::fromStdString(ui.dir)).entryList(QDir::Files).size(), 3);
             QVERIFY(ui.Doc().LoadBackup(path).IsCompleted());
-            QCOMPARE(ui.Doc().m_items[RecordIndex(ui.Doc().m_items, 441)].Value(), (std::vector<uint8_t>{0x12, 0x34}));
+            QCOMPARE(ui.Doc().Items()[RecordIndex(ui.Doc().Items(), 441)].Value(), (std::vector<uint8_t>{0x12, 0x34}));
         }
     }
 
@@ -152,7 +150,7 @@ private slots:
         QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&frame, &drop);
         QTRY_COMPARE(ui.Doc().DocumentPath(), ui.Path("a.brt"));
-        QCOMPARE(ui.Doc().m_items.GetSize(), 9);
+        QCOMPARE(ui.Doc().Items().GetSize(), 9);
     }
 
     void findTakesIdsAndNamesInEitherTreeAndFindNextWalksOn() {
@@ -261,7 +259,7 @@ private slots:
         QCOMPARE(content.Editor()->geometry().x(), content.columnViewportPosition(CNVContentView::kHexValue));
         QCOMPARE(content.Editor()->text().toStdString(), CellText(content, 0, CNVContentView::kHexValue));
         QCOMPARE(CellText(content, 0, CNVContentView::kDecValue), std::string("7"));
-        QCOMPARE(ui.Doc().m_items[RecordIndex(ui.Doc().m_items, 57)].Value()[0], uint8_t(7));
+        QCOMPARE(ui.Doc().Items()[RecordIndex(ui.Doc().Items(), 57)].Value()[0], uint8_t(7));
         QTest::keyClick(content.Editor(), Qt::Key_Tab, Qt::ShiftModifier);
         QCOMPARE(content.Editor()->geometry().x(), content.columnViewportPosition(CNVContentView::kDecValue));
     }
@@ -352,12 +350,14 @@ private slots:
         QVERIFY(ui.Start());
         CMainFrame& frame = ui.Frame();
         // There: no NV_ESN_I, another band. Here: no NV_DIAL_I.
-        ui.FillDatabase();
-        ui.Doc().m_items.RemoveAt(RecordIndex(ui.Doc().m_items, 0));
-        ui.Doc().m_items[RecordIndex(ui.Doc().m_items, 441)].SetValue({0xAB, 0x00});
+        CNVItemArray there = FilledRecords(ui.Doc());
+        there.RemoveAt(RecordIndex(there, 0));
+        there[RecordIndex(there, 441)].SetValue({0xAB, 0x00});
+        QVERIFY(ui.Doc().SetRecords(there).IsCompleted());
         QVERIFY(ui.Doc().SaveBackup(ui.Path("there.cnv")).IsCompleted());
-        ui.FillDatabase();
-        ui.Doc().m_items.RemoveAt(RecordIndex(ui.Doc().m_items, 57));
+        CNVItemArray here = FilledRecords(ui.Doc());
+        here.RemoveAt(RecordIndex(here, 57));
+        QVERIFY(ui.Doc().SetRecords(here).IsCompleted());
         QVERIFY(ui.Doc().SaveBackup(ui.Path("here.cnv")).IsCompleted());
         QVERIFY(frame.OpenBackup(ui.Path("here.cnv")));
 
@@ -382,15 +382,17 @@ private slots:
             }},
             [&] { frame.Action(CMainFrame::kCompare)->trigger(); });
         QCOMPARE(compared, 1);
-        const CNVItemArray& items = ui.Doc().m_items;
+        const CNVItemArray& items = ui.Doc().Items();
         QCOMPARE(items.GetSize(), 9);
         QVERIFY(RecordIndex(items, 0) >= 0);
         QCOMPARE(items[RecordIndex(items, 441)].Value(), (std::vector<uint8_t>{0xAB, 0x00}));
         QVERIFY(ui.Doc().IsModified());
         QVERIFY(FindNode(frame.ItemsTree(), "(Id=57) NV_DIAL_I"));
         QCOMPARE(ui.Doc().DocumentPath(), ui.Path("here.cnv"));  // still the window's file
-        frame.UndoStack().undo();
-        QCOMPARE(ui.Doc().m_items.GetSize(), 8);
+        QAction* undo = frame.findChild<QAction*>("Undo");
+        QVERIFY(undo && undo->isEnabled());
+        undo->trigger();
+        QCOMPARE(ui.Doc().Items().GetSize(), 8);
     }
 
     void theCommandLineOpensAFileAndRefusesWrongArguments() {
@@ -415,7 +417,7 @@ private slots:
             CScriptedChooser chooser;
             CTessivaApp app(&sink, &chooser);
             QCOMPARE(app.Start(QStringList{"tessiva"} + c.arguments), c.status);
-            QCOMPARE(app.Doc().m_items.GetSize(), c.records);
+            QCOMPARE(app.Doc().Items().GetSize(), c.records);
             QCOMPARE(sink.Messages().size(), size_t(c.messages));
             if (c.records) QVERIFY(app.MainFrame().windowTitle().startsWith("given.qcn - "));
         }

@@ -1,5 +1,6 @@
 // The window never loses or silently changes the user's data: failed loads, unsaved changes,
 // refused values, records without a value, merges, empty selections, the overwrite prompt's keys.
+#include "files/cnv_file.h"
 #include "ui/doc_views.h"
 #include "ui/item_window.h"
 #include "ui/main_frame.h"
@@ -47,8 +48,8 @@ struct SLoadedApp : SUiApp {
     }
     ~SLoadedApp() { app.reset(); }  // before the sink it reports to
     CNVContentView& Content() { return Frame().ContentView(); }
-    CNVItem& Record(const std::string& name) {
-        for (CNVItem& item : Doc().m_items)
+    const CNVItem& Record(const std::string& name) {
+        for (const CNVItem& item : Doc().Items())
             if (item.Name() == name) return item;
         qFatal("no record %s", name.c_str());
     }
@@ -133,9 +134,12 @@ private slots:
     // kept through an edit of a field.
     void bytesPastTheDefinitionShowInTheirOwnRowAndOutliveAnEdit() {
         SLoadedApp ui;
-        std::vector<uint8_t> value = ui.Record("NV_BAND_PREF_I").Value();
-        value.insert(value.end(), {0x00, 0x02});
-        ui.Record("NV_BAND_PREF_I").SetValue(value);
+        ui.ChangeRecords([](CNVItem& r) {
+            if (r.Name() != "NV_BAND_PREF_I") return;
+            std::vector<uint8_t> value = r.Value();
+            value.insert(value.end(), {0x00, 0x02});
+            r.SetValue(value);
+        });
         ui.Select("(Id=441) NV_BAND_PREF_I");
         QTreeWidgetItem* past = ui.Content().topLevelItem(ui.Content().topLevelItemCount() - 1);
         QCOMPARE(past->text(CNVContentView::kFieldName), QString("(bytes past the definition)"));
@@ -144,10 +148,10 @@ private slots:
         QCOMPARE(ui.Record("NV_BAND_PREF_I").Value(), (std::vector<uint8_t>{0x1F, 0x00, 0x00, 0x02}));
 
         // An item the definitions do not name: listed, its bytes shown and edited one by one.
-        CNVItemArray undefined;
-        undefined.Add(ui.Record("NV_BAND_PREF_I"));
-        undefined[0].SetId(7777);
-        QVERIFY(ui.Doc().StartStoreCnv(ui.Path("u.cnv"), undefined));
+        CCnvFile undefined;
+        QVERIFY(undefined.Create(ui.Path("u.cnv")));
+        QVERIFY(undefined.WriteRecord(7777, ui.Record("NV_BAND_PREF_I").Value(), -1));
+        QVERIFY(undefined.Finish());
         ui.saveSink.choices = {ESaveChoice::Discard};
         QVERIFY(ui.Frame().OpenBackup(ui.Path("u.cnv")));
         ui.Select("(Id=7777) NV Item 7777");
@@ -159,8 +163,11 @@ private slots:
     void anEditOfARecordWithoutValueKeepsTheValueAndTheListShowsItActive() {
         SLoadedApp ui;
         // A record the phone could not read: no value, marked X.
-        ui.Record("NV_ESN_I").SetValue(std::vector<uint8_t>{});
-        ui.Record("NV_ESN_I").SetActive(CNVItem::kUnreadable);
+        ui.ChangeRecords([](CNVItem& item) {
+            if (item.Name() != "NV_ESN_I") return;
+            item.SetValue(std::vector<uint8_t>{});
+            item.SetActive(CNVItem::kUnreadable);
+        });
         ui.Select("SECURITY");
         QCOMPARE(CellText(ui.Frame().ListView(), 0, 2), std::string("X"));
         ui.Frame().ListView().setCurrentItem(ui.Frame().ListView().topLevelItem(0));
@@ -178,7 +185,10 @@ private slots:
         CNVItem element = ui.Record("NV_SCI_I [ 0 ]");
         element.SetValue(std::vector<uint8_t>{0xEE});
         one.Add(element);
-        QVERIFY(ui.Doc().StartStoreCnv(ui.Path("one.cnv"), one));
+        CTessivaDoc other(ui.Doc().Jobs());
+        other.SetDefinitions(ui.Doc().Definitions());
+        QVERIFY(other.SetRecords(one).IsCompleted());
+        QVERIFY(other.SaveBackup(ui.Path("one.cnv")).IsCompleted());
         const std::vector<uint8_t> second = ui.Record("NV_SCI_I [ 1 ]").Value();
         ui.Select("(Id=10) NV_SCI_I [ 0 ]");
         QVERIFY(ui.Content().topLevelItemCount() > 0);
@@ -220,10 +230,10 @@ private slots:
         QVERIFY(!ui.Type(0, 1, "77"));
         ui.Select("RF");
         ui.Frame().SelectedTree().DropFrom(ui.Frame().ItemsTree());
-        QCOMPARE(ui.Doc().m_selectedEntries.GetCount(), 2);
+        QCOMPARE(ui.Doc().SelectedEntries().GetCount(), 2);
 
         undo->trigger();
-        QCOMPARE(ui.Doc().m_selectedEntries.GetCount(), 0);
+        QCOMPARE(ui.Doc().SelectedEntries().GetCount(), 0);
         QCOMPARE(TopLevelTexts(ui.Frame().SelectedTree()), std::vector<std::string>{});
         ui.Select("(Id=9) NV_PREF_MODE_I");
         undo->trigger();

@@ -64,7 +64,7 @@ private slots:
         QCOMPARE(ui.Frame().windowTitle(), QString("Tessiva v1.5"));
         QVERIFY(ui.Frame().isVisible());
         QVERIFY(!ui.Frame().windowIcon().isNull());
-        const CNVItemArray& defs = ui.Doc().m_itemDefs;
+        const CNVItemArray& defs = ui.Doc().Definitions();
         QCOMPARE(defs.GetSize(), 9);
         for (int i = 1; i < defs.GetSize(); ++i) QVERIFY(defs[i - 1].Id() <= defs[i].Id());
         QCOMPARE(ui.Frame().ItemsTree().topLevelItemCount(), 0);
@@ -208,9 +208,9 @@ private slots:
             SUiApp ui;
             QVERIFY(ui.Start());
             ui.FillDatabase();
-            const auto expected = ValuesById(ui.Doc().m_items);
+            const auto expected = ValuesById(ui.Doc().Items());
             QVERIFY(ui.SaveBackup(ui.Path(name)));
-            ui.Doc().m_items.RemoveAll();
+            QVERIFY(ui.Doc().SetRecords({}).IsCompleted());
             ui.sink.ClearRecords();
 
             const std::string kind = std::string(name).substr(4);
@@ -220,8 +220,8 @@ private slots:
             QCOMPARE(ui.chooser.LastAsked().filterLabel, "output files (*." + kind + ")");
             QCOMPARE(ui.chooser.LastAsked().defaultExtension, kind);
             QCOMPARE(ui.chooser.LastAsked().initialName, "*." + kind);
-            QCOMPARE(ValuesById(ui.Doc().m_items), expected);
-            QCOMPARE(ui.Doc().m_allEntries.GetCount(), ui.Doc().m_items.GetSize());
+            QCOMPARE(ValuesById(ui.Doc().Items()), expected);
+            QCOMPARE(ui.Doc().AllEntries().GetCount(), ui.Doc().Items().GetSize());
             CNVTreeView& tree = ui.Frame().ItemsTree();
             QCOMPARE(TopLevelTexts(tree), (std::vector<std::string>{"CDMA", "PHONEBOOK", "RF", "SECURITY"}));
             QCOMPARE(ChildTexts(tree.topLevelItem(0)),
@@ -235,11 +235,12 @@ private slots:
     void numberedBackupShowsSubscriptionsAndItemFilesAndSavesInItsLayout() {
         SUiApp ui;
         QVERIFY(ui.Start());
-        ui.FillDatabase();
-        ui.Doc().m_items[0].SetSubscription(1);
+        CNVItemArray records = FilledRecords(ui.Doc());
+        records[0].SetSubscription(1);
+        QVERIFY(ui.Doc().SetRecords(records).IsCompleted());
         // A numbered file written by the document, with an item file added as other tools have them.
         const std::string path = ui.Path("n.qcn");
-        QVERIFY(ui.Doc().SaveQcn(path, ui.Doc().m_items, CBackupFiles::ESaveLayout::Numbered));
+        QVERIFY(ui.Doc().SaveBackup(path, CTessivaDoc::EScope::AllActive, CBackupFiles::ESaveLayout::Numbered).IsCompleted());
         CCompoundNode tree;
         EBackupForm form{};
         SNumberedBackup backup;
@@ -295,10 +296,10 @@ private slots:
         ui.FillDatabase();
         QVERIFY(ui.SaveBackup(ui.Path("a.cnv")));
         for (int command : {32843, 32840}) {
-            ui.Doc().m_items.RemoveAll();
+            QVERIFY(ui.Doc().SetRecords({}).IsCompleted());
             ui.chooser.paths = {ui.Path("a.cnv")};
             ui.Frame().Action(command)->trigger();
-            QCOMPARE(ui.Doc().m_items.GetSize(), 9);
+            QCOMPARE(ui.Doc().Items().GetSize(), 9);
             QCOMPARE(ui.Frame().ItemsTree().topLevelItemCount(), 4);
         }
     }
@@ -313,15 +314,15 @@ private slots:
         QVERIFY(rows > 0);
 
         ui.Frame().Action(32786)->trigger();  // no path: the dialog is cancelled
-        QCOMPARE(ui.Doc().m_items.GetSize(), 9);
+        QCOMPARE(ui.Doc().Items().GetSize(), 9);
         QCOMPARE(ui.Frame().ItemsTree().topLevelItemCount(), 4);
 
         WriteFile(ui.Path("broken.cnv"), std::string("\x01\x02\x03", 3));
         ui.chooser.paths = {ui.Path("broken.cnv")};
         ui.Frame().Action(32843)->trigger();
         QVERIFY(!ui.sink.Messages().empty());
-        QCOMPARE(ui.Doc().m_items.GetSize(), 9);
-        QCOMPARE(ui.Doc().m_allEntries.GetCount(), 9);
+        QCOMPARE(ui.Doc().Items().GetSize(), 9);
+        QCOMPARE(ui.Doc().AllEntries().GetCount(), 9);
         QCOMPARE(ui.Frame().ItemsTree().topLevelItemCount(), 4);
         QCOMPARE(ui.Frame().ListView().topLevelItemCount(), rows);
         QCOMPARE(ui.Frame().windowTitle(), QString("Tessiva v1.5"));
@@ -351,12 +352,12 @@ private slots:
         ui.chooser.paths = {ui.Path("NVTypesDefine.def")};
         ui.Frame().Action(32852)->trigger();
         QCOMPARE(ui.chooser.LastAsked().filterLabel, std::string("def files (*.def)"));
-        QVERIFY(ui.Doc().m_typeCatalog.SelectType("pair_type"));
+        QVERIFY(ui.Doc().Decoder().SelectType("pair_type"));
         QVERIFY(ReadFile(ui.Path("NVTypes.typ")).find("pair_type;uint8 a;uint8 b;") != std::string::npos);
 
         ui.chooser.paths = {ui.Path("missing.def")};
         ui.Frame().Action(32852)->trigger();
-        QVERIFY(ui.Doc().m_typeCatalog.SelectType("pair_type"));  // reloaded from NVTypes.typ
+        QVERIFY(ui.Doc().Decoder().SelectType("pair_type"));  // reloaded from NVTypes.typ
 
         // The item definitions taken for types: nothing valid, so nothing is replaced.
         const std::string good = ReadFile(ui.Path("NVTypes.typ"));
@@ -371,7 +372,7 @@ private slots:
             ui.chooser.paths = {ui.Path("mixed.def")};
             ui.Frame().Action(32852)->trigger();
             QVERIFY(Last(ui.sink.Questions()).find("2 NV types were read, 1 of them") != std::string::npos);
-            QCOMPARE(ui.Doc().m_typeCatalog.SelectType("fine_type"), yes);
+            QCOMPARE(ui.Doc().Decoder().SelectType("fine_type"), yes);
         }
         QCOMPARE(ReadFile(ui.Path("NVTypes.typ.bak")), good);
     }

@@ -122,16 +122,16 @@ private slots:
         ui.sink.ClearRecords();
         SSimLineOptions silent;
         silent.silentAfter = 0;
-        SSimOnPty mute(ui.Doc().m_itemDefs, {}, silent);
+        SSimOnPty mute(ui.Doc().Definitions(), {}, silent);
         QVERIFY(mute.Start());
         QVERIFY(!ConnectTo(ui, mute.server.DevicePath(), 300));
         QCOMPARE(StateText(ui), std::string("CAN'T CONNECT"));
         QVERIFY(ui.sink.Messages().empty());
-        QVERIFY(ui.Doc().m_phone == nullptr);
+        QVERIFY(!ui.Doc().IsConnected());
 
         // Every phone command without a phone: the reply, and nothing else happens.
         ui.FillDatabase();
-        const Values before = ValuesOf(ui.Doc().m_items);
+        const Values before = ValuesOf(ui.Doc().Items());
         ui.chooser.paths = {ui.Path("never.csv")};
         for (int id : {CMainFrame::kSpcMenu, CMainFrame::kSpcToolbar, CMainFrame::kUploadAll, CMainFrame::kUploadListMenu,
                        CMainFrame::kUploadListToolbar, CMainFrame::kDownloadAll, CMainFrame::kDownloadSelected}) {
@@ -142,17 +142,17 @@ private slots:
             QCOMPARE(StateText(ui), std::string("NOT CONNECTED"));
         }
         QCOMPARE(ui.chooser.paths.size(), size_t(1));  // no file was asked for
-        QCOMPARE(ValuesOf(ui.Doc().m_items), before);
+        QCOMPARE(ValuesOf(ui.Doc().Items()), before);
 
         // Connect, connect again (the old link closes first), disconnect.
-        SSimOnPty sim(ui.Doc().m_itemDefs);
+        SSimOnPty sim(ui.Doc().Definitions());
         QVERIFY(sim.Start());
         QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
         frame.Action(CMainFrame::kConnect)->trigger();
         QCOMPARE(StateText(ui), std::string("CONNECTED"));
         frame.Action(CMainFrame::kDisconnect)->trigger();
         QCOMPARE(StateText(ui), std::string("NOT CONNECTED"));
-        QVERIFY(ui.Doc().m_phone == nullptr);
+        QVERIFY(!ui.Doc().IsConnected());
     }
 
     void uploadsAndDownloadsThroughTheWindow() {
@@ -160,7 +160,7 @@ private slots:
         QVERIFY(ui.Start());
         SSimPhoneOptions options;
         options.readOnly = {441};
-        SSimOnPty sim(ui.Doc().m_itemDefs, options);
+        SSimOnPty sim(ui.Doc().Definitions(), options);
         sim.store.Put(0, CSimNvStore::kPlain, {1, 2, 3, 4});
         sim.store.Put(1, CSimNvStore::kPlain, {5, 6, 7, 8});
         sim.store.Put(10, 0, {0x10});
@@ -172,8 +172,8 @@ private slots:
 
         frame.Action(CMainFrame::kUploadAll)->trigger();
         QVERIFY(ui.sink.Messages().empty());
-        QCOMPARE(ValuesOf(ui.Doc().m_items, true), sim.Stored());
-        QCOMPARE(ui.Doc().m_items.GetSize(), 9);
+        QCOMPARE(ValuesOf(ui.Doc().Items(), true), sim.Stored());
+        QCOMPARE(ui.Doc().Items().GetSize(), 9);
         QCOMPARE(TopLevelTexts(frame.ItemsTree()), (std::vector<std::string>{"CDMA", "PHONEBOOK", "RF", "SECURITY"}));
         // Read from the phone and in no file yet: unsaved, so nothing loses it without asking.
         QCOMPARE(frame.windowTitle(), QString("Untitled* - Tessiva v1.5"));
@@ -187,18 +187,18 @@ private slots:
         frame.Action(CMainFrame::kUploadListToolbar)->trigger();
         QCOMPARE(ui.chooser.LastAsked().filterLabel, std::string("nv list files (*.csv)"));
         QCOMPARE(ui.chooser.LastAsked().defaultExtension, std::string("csv"));
-        QCOMPARE(ValuesOf(ui.Doc().m_items), (Values{{{1, -1}, Bytes{5, 6, 7, 8}}}));
+        QCOMPARE(ValuesOf(ui.Doc().Items()), (Values{{{1, -1}, Bytes{5, 6, 7, 8}}}));
         QCOMPARE(TopLevelTexts(frame.ItemsTree()), std::vector<std::string>{"SECURITY"});
 
         // Download of the selection: new values for the RF and SECURITY groups; the phone
         // refuses 441, the one inactive record and the unselected items are not sent.
         frame.Action(CMainFrame::kUploadAll)->trigger();
-        for (CNVItem& item : ui.Doc().m_items)
-            if (item.Active() == CNVItem::kActive || item.Id() == 99) {
-                Bytes value(static_cast<size_t>(item.Size()), static_cast<uint8_t>(0xA0 + item.Id() % 16));
-                item.SetValue(value);
-                item.SetActive(item.Id() == 99 ? CNVItem::kNotActive : CNVItem::kActive);
-            }
+        ui.ChangeRecords([](CNVItem& item) {
+            if (item.Active() != CNVItem::kActive && item.Id() != 99) return;
+            Bytes value(static_cast<size_t>(item.Size()), static_cast<uint8_t>(0xA0 + item.Id() % 16));
+            item.SetValue(value);
+            item.SetActive(item.Id() == 99 ? CNVItem::kNotActive : CNVItem::kActive);
+        });
         for (const char* group : {"RF", "SECURITY"}) {
             frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), group));
             frame.SelectedTree().DropFrom(frame.ItemsTree());
@@ -206,11 +206,11 @@ private slots:
         Values expected = sim.Stored();
         expected[{0, -1}] = Bytes(4, 0xA0);
         expected[{1, -1}] = Bytes(4, 0xA1);
-        ui.Doc().Phone().SetBackupFolder(ui.Path("backups"));
+        ui.Doc().SetBackupFolder(ui.Path("backups"));
         // The ESN is among the records written: a phone takes it only after the SPC code.
         const unsigned char code[6] = {'0', '0', '0', '0', '0', '0'};
         unsigned char accepted = 0;
-        QVERIFY(QLIB_DIAG_SPC_F(ui.Doc().m_phone, code, &accepted) && accepted);
+        QVERIFY(QLIB_DIAG_SPC_F(ui.Doc().Connection()->Handle(), code, &accepted) && accepted);
         QStringList results;
         const int reports = Answering<CDownloadReportDialog>({[&](CDownloadReportDialog& dialog) {
                                                                  QTableWidget& table = *dialog.Table();
@@ -226,7 +226,7 @@ private slots:
         QVERIFY(ui.sink.Messages().empty());
         QCOMPARE(results, (QStringList{"write protected", "written and verified", "written and verified"}));
         QCOMPARE(sim.Stored(), expected);
-        QVERIFY(!ui.Doc().Phone().LastReport().backupPath.empty());
+        QVERIFY(!ui.Doc().LastReport().backupPath.empty());
 
         // The restore asks first, and its download is backed up like any other.
         ui.sink.answers = {false};
@@ -242,15 +242,15 @@ private slots:
             SUiApp ui;
             QVERIFY(ui.Start());
             QVERIFY(ui.Frame().Action(CMainFrame::kBackUpBeforeDownload)->isChecked());
-            QVERIFY(ui.Doc().Phone().VerifiesWrites());
+            QVERIFY(ui.Doc().VerifiesWrites());
             ui.Frame().Action(CMainFrame::kVerifyWrites)->trigger();
-            QVERIFY(!ui.Doc().Phone().VerifiesWrites());
+            QVERIFY(!ui.Doc().VerifiesWrites());
         }
         SUiApp again;
         QVERIFY(again.Start());
         QVERIFY(!again.Frame().Action(CMainFrame::kVerifyWrites)->isChecked());
-        QVERIFY(!again.Doc().Phone().VerifiesWrites());
-        QVERIFY(again.Doc().Phone().BacksUpBeforeDownload());
+        QVERIFY(!again.Doc().VerifiesWrites());
+        QVERIFY(again.Doc().BacksUpBeforeDownload());
         QSettings().clear();
     }
 
@@ -260,7 +260,7 @@ private slots:
         SSimPhoneOptions options;
         options.spcCode = "123456";
         options.spcPenalty = std::chrono::milliseconds(0);
-        SSimOnPty sim(ui.Doc().m_itemDefs, options);
+        SSimOnPty sim(ui.Doc().Definitions(), options);
         QVERIFY(sim.Start());
         QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
         ui.Frame().SetSpcPenalty(std::chrono::milliseconds(0));
@@ -286,7 +286,7 @@ private slots:
         SSimPhoneOptions options;
         options.spcCode = "123456";
         options.spcPenalty = std::chrono::milliseconds(1200);
-        SSimOnPty sim(ui.Doc().m_itemDefs, options);
+        SSimOnPty sim(ui.Doc().Definitions(), options);
         QVERIFY(sim.Start());
         QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
         ui.Frame().SetSpcPenalty(std::chrono::milliseconds(1500));
@@ -311,21 +311,20 @@ private slots:
         QVERIFY(ui.Start());
         CMainFrame& frame = ui.Frame();
         ui.FillDatabase();
-        const Values loaded = ValuesOf(ui.Doc().m_items);
+        const Values loaded = ValuesOf(ui.Doc().Items());
         QVERIFY(ui.SaveBackup(ui.Path("add.cnv")));
 
         // In memory: other values, the array named as an upload names it, and 57 missing.
         auto prepareMemory = [&] {
             ui.FillDatabase();
             CNVItemArray kept;
-            for (CNVItem item : ui.Doc().m_items) {
+            for (CNVItem item : ui.Doc().Items()) {
                 if (item.Id() == 57) continue;
                 item.SetValue(Bytes(static_cast<size_t>(item.Size()), 0xEE));
                 if (item.Index() >= 0) item.SetName("NV_SCI_I [ " + std::to_string(item.Index()) + " ]");
                 kept.Add(item);
             }
-            ui.Doc().m_items = kept;
-            ui.Doc().m_allEntries.LoadEntriesFromItems(ui.Doc().m_items);
+            QVERIFY(ui.Doc().SetRecords(kept).IsCompleted());
             frame.Views().BuildItemsTree();
             for (const char* group : {"CDMA", "RF"}) {
                 frame.ItemsTree().setCurrentItem(FindNode(frame.ItemsTree(), group));
@@ -335,7 +334,7 @@ private slots:
         };
         auto selectedNames = [&] {
             std::vector<std::string> names;
-            for (const CTreeEntry& entry : ui.Doc().m_selectedEntries.Entries()) names.push_back(entry.name);
+            for (const CTreeEntry& entry : ui.Doc().SelectedEntries().Entries()) names.push_back(entry.name);
             return names;
         };
 
@@ -359,8 +358,8 @@ private slots:
         QVERIFY(asked[1].find("ID = 1\n") != std::string::npos);
         Values expected = loaded;
         expected[{1, -1}] = Bytes(4, 0xEE);
-        QCOMPARE(ValuesOf(ui.Doc().m_items), expected);
-        QCOMPARE(ui.Doc().m_items.GetSize(), 9);
+        QCOMPARE(ValuesOf(ui.Doc().Items()), expected);
+        QCOMPARE(ui.Doc().Items().GetSize(), 9);
         // The selection stays, under the names of the records that replaced it.
         QCOMPARE(selectedNames(), (std::vector<std::string>{"NV_PREF_MODE_I", "NV_SCI_I [ 0 ]", "NV_SCI_I [ 1 ]",
                                                             "NV_SCI_I [ 2 ]", "NV_MYSTERY_I", "NV_BAND_PREF_I"}));
@@ -375,7 +374,7 @@ private slots:
                                               recordAnd(IOverwritePrompt::kSkipAll)},
                                              [&] { frame.Action(CMainFrame::kAddCnvMenu)->trigger(); }),
                  2);
-        expected = ValuesOf(ui.Doc().m_items);
+        expected = ValuesOf(ui.Doc().Items());
         QCOMPARE(expected[std::make_pair(0, -1)], Bytes(4, 0xEE));
         QCOMPARE(expected[std::make_pair(1, -1)], Bytes(4, 0xEE));
         QCOMPARE(expected[std::make_pair(441, -1)], Bytes(2, 0xEE));
@@ -383,25 +382,25 @@ private slots:
 
         // Cancel, even after an Overwrite, stops the merge with nothing changed.
         prepareMemory();
-        const Values before = ValuesOf(ui.Doc().m_items);
+        const Values before = ValuesOf(ui.Doc().Items());
         const bool modified = ui.Doc().IsModified();
         ui.chooser.paths = {ui.Path("add.cnv")};
         QCOMPARE(Answering<COverwriteDialog>({recordAnd(IOverwritePrompt::kOverwrite), recordAnd(IOverwritePrompt::kCancel)},
                                              [&] { frame.Action(CMainFrame::kAddCnvMenu)->trigger(); }),
                  2);
-        QCOMPARE(ValuesOf(ui.Doc().m_items), before);
+        QCOMPARE(ValuesOf(ui.Doc().Items()), before);
         QCOMPARE(ui.Doc().IsModified(), modified);
         QCOMPARE(TopLevelTexts(frame.SelectedTree()), (std::vector<std::string>{"CDMA", "RF"}));
 
         // A file that does not load: the items of before, still selected.
         prepareMemory();
-        const Values memory = ValuesOf(ui.Doc().m_items);
+        const Values memory = ValuesOf(ui.Doc().Items());
         const std::vector<std::string> selected = selectedNames();
         WriteFile(ui.Path("broken.cnv"), "no checksum");
         ui.chooser.paths = {ui.Path("broken.cnv")};
         QCOMPARE(Answering<COverwriteDialog>({}, [&] { frame.Action(CMainFrame::kAddCnvMenu)->trigger(); }), 0);
         QVERIFY(!ui.sink.Messages().empty());
-        QCOMPARE(ValuesOf(ui.Doc().m_items), memory);
+        QCOMPARE(ValuesOf(ui.Doc().Items()), memory);
         QCOMPARE(selectedNames(), selected);
         QCOMPARE(TopLevelTexts(frame.SelectedTree()), (std::vector<std::string>{"CDMA", "RF"}));
     }
@@ -414,7 +413,7 @@ private slots:
             ports = {{"ttyUSB0", "/dev/ttyUSB0", 0, "Diagnostics port", "05c6:9008"}, {"ttyS0", "/dev/ttyS0", 1, "", ""}};
             return true;
         });
-        SSimOnPty sim(ui.Doc().m_itemDefs);
+        SSimOnPty sim(ui.Doc().Definitions());
         QVERIFY(sim.Start());
         QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
         QVERIFY(frame.ConnectionBox()->styleSheet().contains("#2e7d32"));
@@ -432,7 +431,7 @@ private slots:
 
         frame.SystemPortActions()[1]->trigger();
         QCOMPARE(ui.Doc().GetPortName(), std::string("/dev/ttyUSB0"));
-        QVERIFY(ui.Doc().m_phone == nullptr);
+        QVERIFY(!ui.Doc().IsConnected());
         QCOMPARE(StateText(ui), std::string("NOT CONNECTED"));
         QCOMPARE(frame.StatusMessage(), QString("Disconnected: the port changed"));
         QCOMPARE(frame.PortBox()->currentText(), QString("ttyUSB0"));  // the listed name stands for its device

@@ -48,7 +48,7 @@ private slots:
             if (enabled && dialog.CancelButton()->isEnabled()) enabledSeen = true;
             if (dialog.ProgressBar()->maximum() == 40 && dialog.ProgressBar()->value() == 30) barSeen = true;
         });
-        const int result = jobs.Run("Storing NV Items in BRT file", [&] {
+        const bool result = jobs.Run("Storing NV Items in BRT file", [&] {
             while (!go) Sleep(1);
             jobs.SetRange(40);
             jobs.SetPosition(30);
@@ -56,8 +56,8 @@ private slots:
             enabled = true;
             for (int i = 0; i < 400 && !(enabledSeen && barSeen); ++i) Sleep(2);
             return jobs.PostJobCompleted();
-        }).Result();
-        QCOMPARE(result, 1);
+        }).IsCompleted();
+        QVERIFY(result);
         QVERIFY(captionSeen);
         QVERIFY(disabledSeen);
         QVERIFY(enabledSeen);
@@ -75,7 +75,7 @@ private slots:
         WhileRunning(dialog, [&] {
             if (dialog.CancelButton()->isEnabled() && !jobs.IsStopRequested()) dialog.CancelButton()->click();
         });
-        const int result = jobs.Run("Loading NV Items from BRT file", [&] {
+        const bool result = jobs.Run("Loading NV Items from BRT file", [&] {
             jobs.WaitForDialog();
             jobs.EnableCancel();
             for (int i = 0; i < 2000; ++i) {
@@ -85,8 +85,8 @@ private slots:
                 Sleep(1);
             }
             return jobs.PostJobCompleted();
-        }).Result();
-        QCOMPARE(result, 0);
+        }).IsCompleted();
+        QVERIFY(!result);
         QCOMPARE(sink.Questions().size(), size_t(2));  // No, then Yes to the second Cancel
         QCOMPARE(sink.Questions()[0], std::string("Are you sure you want to stop loading NV Items from BRT File?"));
     }
@@ -107,12 +107,12 @@ private slots:
             }
         });
         bool answer = true;
-        const int result = jobs.Run("asking", [&] {
+        const bool result = jobs.Run("asking", [&] {
             answer = sink.AskYesNo("Stop?");
             sink.ShowMessage("Done.", EMessageIcon::Information);
             return jobs.PostJobCompleted();
-        }).Result();
-        QCOMPARE(result, 1);
+        }).IsCompleted();
+        QVERIFY(result);
         QVERIFY(!answer);
         QVERIFY(onUiThread);
         QCOMPARE(texts, (std::vector<QString>{"Tessiva|Stop?", "Tessiva|Done."}));
@@ -124,10 +124,10 @@ private slots:
         CJobControl jobs(dialog, sink, kTestStartPause);
         for (int i = 0; i < 200; ++i) {
             const bool complete = i % 2 == 0;
-            const int result = jobs.Run("quick", [&] {
+            const bool result = jobs.Run("quick", [&] {
                 return complete ? jobs.PostJobCompleted() : jobs.FailJob("");
-            }).Result();
-            QCOMPARE(result, complete ? 1 : 0);
+            }).IsCompleted();
+            QCOMPARE(result, complete);
             QVERIFY(!dialog.isVisible());
         }
     }

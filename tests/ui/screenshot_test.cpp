@@ -53,7 +53,7 @@ private slots:
         if (ReadFile(backup).empty()) {
             backup = MakeTempDir("shots") + "/demo.cnv";
             FillDatabase(app.Doc());
-            QVERIFY(app.Doc().SaveAllActiveToCnv(backup));
+            QVERIFY(app.Doc().SaveBackup(backup).IsCompleted());
         }
         chooser.paths = {backup};
         frame.Action(CMainFrame::kLoadCnvToolbar)->trigger();
@@ -129,12 +129,14 @@ private slots:
             const std::string other = MakeTempDir("shots-compare") + "/other.cnv";
             CTessivaDoc copy(app.Jobs());
             copy.SetDirectory(dir.toStdString());
-            copy.m_itemDefs = app.Doc().m_itemDefs;
+            copy.SetDefinitions(app.Doc().Definitions());
             QVERIFY(copy.LoadBackup(backup).IsCompleted());
-            copy.m_items.RemoveAt(0);
-            std::vector<uint8_t> value = copy.m_items[1].Value();
+            CNVItemArray records = copy.Items();
+            records.RemoveAt(0);
+            std::vector<uint8_t> value = records[1].Value();
             if (!value.empty()) value[0] ^= 0x5A;
-            copy.m_items[1].SetValue(value);
+            records[1].SetValue(value);
+            QVERIFY(copy.SetRecords(records).IsCompleted());
             QVERIFY(copy.SaveBackup(other).IsCompleted());
             chooser.paths = {other};
             QTimer::singleShot(300, [&] {

@@ -112,7 +112,7 @@ private slots:
         report.backupPath = "/backups/b.cnv";
         CDownloadReportDialog reportDialog(report, &frame);
         ui.FillDatabase();
-        CCompareDialog compare(ui.Doc().m_items, CNVItemArray(), ui.Doc().m_typeCatalog, "b.cnv", &frame);
+        CCompareDialog compare(ui.Doc().Items(), CNVItemArray(), ui.Doc().Decoder(), "b.cnv", &frame);
         const QStringList data = {"NV_BAND_PREF_I", "NV_PREF_MODE_I", "/backups/b.cnv", "b.cnv"};
         for (const QWidget* dialog : std::initializer_list<const QWidget*>{&find, &spc, &about, &overwrite, &reportDialog, &compare,
                                                                            &ui.app->ProgressDialog()})

@@ -1,5 +1,6 @@
 #include "ui_test_support.h"
 
+#include "ui/doc_views.h"
 #include "ui/find_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/nv_tree_view.h"
@@ -62,26 +63,31 @@ CTessivaDoc& SUiApp::Doc() { return app->Doc(); }
 
 void SUiApp::FillDatabase() { ::FillDatabase(Doc()); }
 
-void FillDatabase(CTessivaDoc& doc) {
-    doc.m_items.RemoveAll();
-    for (const CNVItem& def : doc.m_itemDefs) {
+CNVItemArray FilledRecords(const CTessivaDoc& doc) {
+    CNVItemArray items;
+    for (const CNVItem& def : doc.Definitions()) {
         CNVItem item = def;
         if (def.Index() >= 0) item.SetName(def.Name() + " [ " + std::to_string(def.Index()) + " ]");
         std::vector<uint8_t> value(static_cast<size_t>(def.Size()));
         for (size_t k = 0; k < value.size(); ++k) value[k] = static_cast<uint8_t>(def.Id() + 7 * def.Index() + 3 * k + 1);
         item.SetValue(value);
         item.SetActive(CNVItem::kActive);
-        doc.m_items.Add(item);
+        items.Add(item);
     }
-    doc.m_allEntries.LoadEntriesFromItems(doc.m_items);
-    doc.m_selectedEntries.ClearEntries();
+    return items;
+}
+
+void FillDatabase(CTessivaDoc& doc) { (void)doc.SetRecords(FilledRecords(doc)); }
+
+void SUiApp::ChangeRecords(const std::function<void(CNVItem&)>& change) {
+    CNVItemArray records = Doc().Items();
+    for (CNVItem& r : records) change(r);
+    (void)Doc().SetRecords(std::move(records));
+    Frame().Views().BuildItemsTree();
 }
 
 bool SUiApp::SaveBackup(const std::string& path) {
-    const std::string ext = path.substr(path.size() - 3);
-    if (ext == "brt") return Doc().SaveAllActiveToBrt(path) != 0;
-    if (ext == "cnv") return Doc().SaveAllActiveToCnv(path) != 0;
-    return Doc().SaveAllActiveToQcn(path);
+    return Doc().SaveBackup(path).IsCompleted();
 }
 
 std::vector<std::string> TopLevelTexts(const QTreeWidget& tree) {

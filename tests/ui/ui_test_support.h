@@ -14,6 +14,7 @@
 #include <vector>
 
 class CMainFrame;
+class CNVItem;
 class CNVItemArray;
 class CTessivaApp;
 class CTessivaDoc;
@@ -69,8 +70,11 @@ struct SUiApp {
     bool Start();
     CMainFrame& Frame();
     CTessivaDoc& Doc();
-    // Fills m_items with one active record per definition, values made from the ID.
+    // Sets the records to one active record per definition, values made from the ID.
     void FillDatabase();
+    // Records changed from outside the window, as a script changes them: change is applied to
+    // a copy of every record, the document takes the copies and the trees are built anew.
+    void ChangeRecords(const std::function<void(CNVItem&)>& change);
     // Saves the database as a backup of the kind of path's extension; false on failure.
     bool SaveBackup(const std::string& path);
     std::string Path(const std::string& name) const { return dir + "/" + name; }
@@ -82,6 +86,7 @@ struct SUiApp {
 };
 
 // One active record per definition of doc, values made from the ID.
+CNVItemArray FilledRecords(const CTessivaDoc& doc);
 void FillDatabase(CTessivaDoc& doc);
 
 // A dark palette, as a dark desktop theme sets it.

@@ -170,8 +170,12 @@ private slots:
         ui.FillDatabase();
         CMainFrame& frame = ui.Frame();
         for (const SBackupCommands& kind : BackupCommands()) {
-            ui.Doc().m_items[0].SetActive(CNVItem::kNotActive);  // held, but no save writes it
-            const int active = SItemCounts::Of(ui.Doc().m_items).active;
+            bool first = true;  // the first record is held, but no save writes it
+            ui.ChangeRecords([&](CNVItem& r) {
+                if (first) r.SetActive(CNVItem::kNotActive);
+                first = false;
+            });
+            const int active = SItemCounts::Of(ui.Doc().Items()).active;
             const std::string name = std::string("all.") + kind.extension;
             ui.chooser.paths = {ui.Path(name)};
             frame.Action(kind.saveAll.id)->trigger();
