@@ -99,8 +99,9 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
     // A subscription's record chosen before a rebuild is chosen again, not the default one
     // of the same ID.
     for (const CNVItem& r : doc.Items()) {
-        if (r.Id() == 10 && r.Subscription() == 1)
+        if (r.Id() == 10 && r.Subscription() == 1) {
             ASSERT_TRUE(doc.MoveEntries(CTessivaDoc::ETree::Items, r.Group(), {r.Name()}).IsCompleted());
+        }
     }
     const CNVItem array = doc.Items()[doc.Items().FindById(20)];
     ASSERT_TRUE(doc.CopyFrom({&array}).IsCompleted());  // rebuilds the records
@@ -117,8 +118,9 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
 
     // One element edited: only its 136 bytes change, the rest of its stream stays.
     for (int i = 0; i < doc.Items().GetSize(); ++i) {
-        if (doc.Items()[i].Id() == 20 && doc.Items()[i].Index() == 2)
+        if (doc.Items()[i].Id() == 20 && doc.Items()[i].Index() == 2) {
             ASSERT_TRUE(doc.SetValue(i, {0x42, 0x43, 0x44}).IsCompleted());
+        }
     }
     ASSERT_TRUE(doc.SaveBackup(Path("e.qcn")).IsCompleted());
     CCompoundNode expected = FieldTree();

@@ -175,7 +175,9 @@ TEST(QcnFile, TruncatedFilesAreRefusedAndMutatedOnesReadOrAreRefusedWithAReason)
         WriteFile(dir + "/cut.qcn", AsString(Bytes(good.begin(), good.begin() + static_cast<ptrdiff_t>(length))));
         std::string error;
         const bool read = ReadAll(dir + "/cut.qcn", &error);
-        if (read && !reads) EXPECT_GT(length, lastSector) << "the first cut that reads";
+        if (read && !reads) {
+            EXPECT_GT(length, lastSector) << "the first cut that reads";
+        }
         EXPECT_TRUE(read || !reads) << "length " << length << ": refused after a shorter cut read";
         EXPECT_TRUE(read || !error.empty()) << "length " << length;
         reads = read;
