@@ -1,8 +1,10 @@
 // The phone link over a pseudo-terminal with the simulated phone in-process: an upload of
 // 2,000 items through the document against bare round trips of one NV packet (the limit),
-// the reads of a whole phone (records and item files), and the cost of connecting; and what a
-// user waits for: the CLI's upload and download as processes against the simulator's.
+// the reads of a whole phone (records and item files), a backup and a restore of the whole
+// phone, and the cost of connecting; and what a user waits for: the CLI's upload and
+// download as processes against the simulator's.
 #include "phone/diag_commands.h"
+#include "phone/diag_link.h"
 #include "phone/diag_framing.h"
 #include "phone/efs_client.h"
 #include "jobs/job_control.h"
@@ -259,6 +261,89 @@ void BM_RecordsAndItemFiles(benchmark::State& state) {
     state.counters["ratio_to_bare"] = phoneSeconds > 0 ? bareSeconds / phoneSeconds : 0;
 }
 BENCHMARK(BM_RecordsAndItemFiles)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
+
+// A timed run of the whole phone through the document against the bare loop making as many
+// round trips on the same pseudo-terminal, alternating so both see the same machine load.
+// run returns false on a failure; the round trips are those the link counted.
+template <class Run> void AgainstBareLoop(benchmark::State& state, const Run& run) {
+    SBench& b = Bench();
+    using Clock = std::chrono::steady_clock;
+    double bareSeconds = 0, phoneSeconds = 0;
+    size_t trips = 0;
+    std::string error;
+    for (auto _ : state) {
+        // The first iteration counts the round trips for the bare loop of the next ones.
+        const auto bareStart = Clock::now();
+        if (trips > 0 && !BareRoundTrips(b.server.DevicePath(), static_cast<int>(trips), error)) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+        const auto bareEnd = Clock::now();
+        if (!b.doc.Connect().IsCompleted()) {
+            state.SkipWithError("no connection");
+            break;
+        }
+        const auto link = b.doc.PhoneLink();
+        const size_t before = link->Requests();
+        const auto start = Clock::now();
+        const bool ok = run(b);
+        const auto end = Clock::now();
+        (void)b.doc.Disconnect();  // the bare loop needs the port to itself
+        if (!ok) {
+            state.SkipWithError(b.doc.LastReport().Summary().c_str());
+            break;
+        }
+        if (trips > 0) {
+            bareSeconds += std::chrono::duration<double>(bareEnd - bareStart).count();
+            phoneSeconds += std::chrono::duration<double>(end - start).count();
+        }
+        trips = link->Requests() - before;
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+    }
+    state.counters["round_trips"] = static_cast<double>(trips);
+    state.counters["ratio_to_bare"] = phoneSeconds > 0 ? bareSeconds / phoneSeconds : 0;
+}
+
+std::string WholeBackupPath() { return Bench().dir + "/whole.qcn"; }
+
+// "backup --subscriptions 0": the 2,000 records and the 200 item files into a QCN.
+void BM_BackupWholePhone(benchmark::State& state) {
+    AgainstBareLoop(state, [](SBench& b) {
+        SPhoneBackupOptions options;
+        options.subscriptions = 0;
+        return b.doc.BackupPhone(WholeBackupPath(), options).IsCompleted() &&
+               b.doc.LastReport().Rows().size() == static_cast<size_t>(kItems + kItemFiles);
+    });
+}
+BENCHMARK(BM_BackupWholePhone)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
+
+// That backup written back with the backup before it and the read-back of every write:
+// three round trips per record.
+void BM_RestoreWholePhone(benchmark::State& state) {
+    SBench& b = Bench();
+    SPhoneBackupOptions options;
+    options.subscriptions = 0;
+    if (!std::filesystem::exists(WholeBackupPath()) &&
+        !(b.doc.Connect().IsCompleted() && b.doc.BackupPhone(WholeBackupPath(), options).IsCompleted())) {
+        state.SkipWithError("the backup failed");
+        return;
+    }
+    (void)b.doc.Disconnect();
+    // Items 0 and 85 take writes only after the SPC code.
+    const unsigned char code[6] = {'0', '0', '0', '0', '0', '0'};
+    unsigned char accepted = 0;
+    if (!b.doc.Connect().IsCompleted() || !QLIB_DIAG_SPC_F(b.doc.Connection()->Handle(), code, &accepted) || !accepted) {
+        state.SkipWithError("the SPC code was not taken");
+        return;
+    }
+    (void)b.doc.Disconnect();
+    b.doc.SetVerifyWrites(true);
+    b.doc.SetBackupBeforeDownload(true);
+    b.doc.SetBackupFolder(b.dir + "/backups");
+    AgainstBareLoop(state, [](SBench& b) { return b.doc.Restore(WholeBackupPath()).IsCompleted(); });
+    std::filesystem::remove_all(b.doc.BackupFolder());
+}
+BENCHMARK(BM_RestoreWholePhone)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
 
 void BM_ConnectAndDisconnect(benchmark::State& state) {
     SBench& b = Bench();

@@ -1,28 +1,10 @@
 // tessiva-cli download: writes the active records of a backup into the phone.
 #include "cli/backup_loader.h"
 #include "cli/cli_phone.h"
-#include "files/safe_file_writer.h"
-
-#include <QCoreApplication>
-#include <QStandardPaths>
 
 #include <cstdio>
 
 namespace {
-// The window's folder, so that "Restore Last Backup to Mobile" finds the CLI's backups too.
-std::string BackupFolder() {
-    QCoreApplication::setApplicationName("Tessiva");
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    return data.isEmpty() ? std::string() : (data + "/backups").toStdString();
-}
-
-bool SaveReport(SCliContext& ctx, const std::string& path, const CDownloadReport& report) {
-    std::string error;
-    if (CSafeFileWriter::WriteWholeFile(path, report.Json(), error)) return true;
-    ctx.Fail("Can't write the report " + path + ": " + error);
-    return false;
-}
-
 int RunDownload(SCliContext& ctx, const SCliArgs& args) {
     const std::string in = args.positionals[0];
     std::vector<int> ids;
@@ -44,8 +26,7 @@ int RunDownload(SCliContext& ctx, const SCliArgs& args) {
     const SOutcome outcome =
         doc.Download(selected ? CTessivaDoc::EScope::SelectedActive : CTessivaDoc::EScope::AllActive);
     const CDownloadReport& report = doc.LastReport();
-    for (const std::string& line : report.Lines()) std::fprintf(stderr, "%s\n", line.c_str());
-    const bool saved = !args.Has("--report") || SaveReport(ctx, args.Get("--report"), report);
+    const bool saved = TellReport(ctx, args, report);
     if (outcome.IsStopped()) return ctx.Fail("Download stopped; the phone keeps the records written so far.");
     if (!outcome.IsCompleted() || !saved) return kExitFailure;
     std::printf("Wrote %d active records of %s to the phone.\n",

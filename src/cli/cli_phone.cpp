@@ -1,8 +1,29 @@
 #include "cli/cli_phone.h"
 
+#include "doc/download_report.h"
+#include "files/safe_file_writer.h"
 #include "phone/qlib.h"
 
+#include <QCoreApplication>
+#include <QStandardPaths>
+
 #include <cstdio>
+
+std::string BackupFolder() {
+    QCoreApplication::setApplicationName("Tessiva");
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return data.isEmpty() ? std::string() : (data + "/backups").toStdString();
+}
+
+bool TellReport(SCliContext& ctx, const SCliArgs& args, const CDownloadReport& report) {
+    for (const std::string& line : report.Lines()) std::fprintf(stderr, "%s\n", line.c_str());
+    if (!args.Has("--report")) return true;
+    const std::string path = args.Get("--report");
+    std::string error;
+    if (CSafeFileWriter::WriteWholeFile(path, report.Json(), error)) return true;
+    ctx.Fail("Can't write the report " + path + ": " + error);
+    return false;
+}
 
 int ConnectPhone(SCliContext& ctx, const SCliArgs& args) {
     const std::string port = args.Get("--port");

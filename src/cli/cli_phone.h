@@ -12,3 +12,10 @@ inline const std::vector<std::string> kPhoneValueOptions = {"--port", "--timeout
 
 // Connects the document to the phone on --port; kExitOk, or the exit status after a message.
 int ConnectPhone(SCliContext& ctx, const SCliArgs& args);
+
+class CDownloadReport;
+// The window's folder of backups, so that "Restore Last Backup to Mobile" finds the CLI's too.
+std::string BackupFolder();
+// The report's lines on stderr, and as JSON into --report FILE when given; false after a
+// message when that file could not be written.
+bool TellReport(SCliContext& ctx, const SCliArgs& args, const CDownloadReport& report);

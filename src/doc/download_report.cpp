@@ -3,6 +3,8 @@
 #include "jobs/text_translation.h"
 
 #include <cstdio>
+#include <iterator>
+#include <utility>
 
 namespace {
 const char* ResultKey(CDownloadReport::EResult result) {
@@ -13,6 +15,7 @@ const char* ResultKey(CDownloadReport::EResult result) {
     case CDownloadReport::EResult::Failed: return "failed";
     case CDownloadReport::EResult::NotWritten: return "notWritten";
     case CDownloadReport::EResult::NotBackedUp: return "notBackedUp";
+    case CDownloadReport::EResult::Read: return "read";
     }
     return "";
 }
@@ -35,10 +38,19 @@ std::string JsonText(const std::string& text) {
 }
 
 std::string RecordLabel(const CDownloadReport::SRow& row) {
-    if (row.index < 0) return FillText(TrText("CDownloadReport", "%1 (ID %2)"), {row.name, std::to_string(row.id)});
-    return FillText(TrText("CDownloadReport", "%1 (ID %2, index %3)"),
-                    {row.name, std::to_string(row.id), std::to_string(row.index)});
+    if (!row.path.empty()) return FillText(TrText("CDownloadReport", "item file %1"), {row.path});
+    std::string label = row.index < 0 ? FillText(TrText("CDownloadReport", "%1 (ID %2)"), {row.name, std::to_string(row.id)})
+                                      : FillText(TrText("CDownloadReport", "%1 (ID %2, index %3)"),
+                                                 {row.name, std::to_string(row.id), std::to_string(row.index)});
+    if (row.subscription > 0)
+        label += FillText(TrText("CDownloadReport", " of subscription %1"), {std::to_string(row.subscription)});
+    return label;
 }
+
+constexpr CDownloadReport::EResult kResults[] = {
+    CDownloadReport::EResult::Verified,   CDownloadReport::EResult::Written,    CDownloadReport::EResult::Protected,
+    CDownloadReport::EResult::Failed,     CDownloadReport::EResult::NotWritten, CDownloadReport::EResult::NotBackedUp,
+    CDownloadReport::EResult::Read};
 
 // One count of the summary.
 std::string Counted(const std::string& pattern, int n) { return FillText(pattern, {std::to_string(n)}); }
@@ -52,6 +64,7 @@ std::string CDownloadReport::ResultText(EResult result) {
     case EResult::Failed: return TrText("CDownloadReport", "failed");
     case EResult::NotWritten: return TrText("CDownloadReport", "not written");
     case EResult::NotBackedUp: return TrText("CDownloadReport", "not in the backup");
+    case EResult::Read: return TrText("CDownloadReport", "backed up");
     }
     return "";
 }
@@ -62,7 +75,26 @@ std::string CDownloadReport::ProtectedText(const std::string& name) {
 }
 
 void CDownloadReport::Add(int id, int index, const std::string& name, EResult result, std::string detail) {
-    m_rows.push_back({id, index, name, result, std::move(detail)});
+    m_rows.push_back({id, index, name, result, std::move(detail), 0, {}});
+}
+
+void CDownloadReport::AddRecord(int subscription, int id, int index, const std::string& name, EResult result,
+                                std::string detail) {
+    m_rows.push_back({id, index, name, result, std::move(detail), subscription, {}});
+}
+
+void CDownloadReport::AddFile(const std::string& path, EResult result, std::string detail) {
+    // The row names the file: a reason that starts with its path need not say it again.
+    if (detail.size() > path.size() + 2 && detail.compare(0, path.size(), path) == 0 &&
+        detail.compare(path.size(), 2, ": ") == 0)
+        detail.erase(0, path.size() + 2);
+    m_rows.push_back({0, -1, path, result, std::move(detail), 0, path});
+}
+
+int CDownloadReport::Count(EResult result, EKind kind) const {
+    int n = 0;
+    for (const SRow& row : m_rows) n += row.result == result && row.Kind() == kind ? 1 : 0;
+    return n;
 }
 
 void CDownloadReport::Skip(const std::string& reason, int count) {
@@ -82,7 +114,46 @@ std::vector<CDownloadReport::SRow> CDownloadReport::RowsOf(EResult result) const
     return rows;
 }
 
+std::string CDownloadReport::WholePhoneSummary() const {
+    const std::pair<EKind, std::string> kinds[] = {
+        {EKind::Record, TrText("CDownloadReport", "Records")},
+        {EKind::SubscriptionRecord, TrText("CDownloadReport", "subscription records")},
+        {EKind::File, TrText("CDownloadReport", "item files")}};
+    std::string text;
+    for (const auto& [kind, label] : kinds) {
+        std::string part;
+        const auto add = [&](const std::string& pattern, EResult result, bool always) {
+            if (const int n = Count(result, kind); n > 0 || always)
+                part += (part.empty() ? "" : ", ") + Counted(pattern, n);
+        };
+        if (operation == EOperation::Backup) {
+            add(TrText("CDownloadReport", "%1 backed up"), EResult::Read, true);
+            add(TrText("CDownloadReport", "%1 not read"), EResult::Failed, false);
+        } else {
+            add(TrText("CDownloadReport", "%1 written"), EResult::Written, false);
+            add(TrText("CDownloadReport", "%1 written and verified"), EResult::Verified, true);
+            add(TrText("CDownloadReport", "%1 write protected"), EResult::Protected, false);
+            add(TrText("CDownloadReport", "%1 failed"), EResult::Failed, true);
+            add(TrText("CDownloadReport", "%1 not written"), EResult::NotWritten, false);
+        }
+        text += (text.empty() ? "" : "; ") + label + ": " + part;
+    }
+    for (const auto& [reason, count] : skipped)
+        text += "; " + FillText(TrText("CDownloadReport", "%1 skipped (%2)"), {std::to_string(count), reason});
+    text += ".";
+    if (!filesError.empty())
+        text += " " + FillText(operation == EOperation::Backup
+                                   ? TrText("CDownloadReport", "Item files could not be read: %1")
+                                   : TrText("CDownloadReport", "Item files could not be written: %1"),
+                               {filesError});
+    if (stopped)
+        text += " " + (operation == EOperation::Backup ? TrText("CDownloadReport", "The backup was stopped.")
+                                                       : TrText("CDownloadReport", "The restore was stopped."));
+    return text;
+}
+
 std::string CDownloadReport::Summary() const {
+    if (operation != EOperation::Download && backupError.empty()) return WholePhoneSummary();
     if (!backupError.empty())
         return FillText(TrText("CDownloadReport", "Nothing was written: the backup could not be saved. %1"),
                         {backupError});
@@ -104,6 +175,7 @@ std::string CDownloadReport::Summary() const {
 
 std::string CDownloadReport::BackupLine() const {
     if (backupPath.empty()) return {};
+    if (operation == EOperation::Backup) return FillText(TrText("CDownloadReport", "Backup of the phone: %1"), {backupPath});
     return FillText(TrText("CDownloadReport", "Backup of the phone's previous values: %1"), {backupPath});
 }
 
@@ -111,7 +183,7 @@ std::vector<std::string> CDownloadReport::Lines() const {
     std::vector<std::string> lines{Summary()};
     if (!backupPath.empty()) lines.push_back(BackupLine());
     for (const SRow& row : m_rows) {
-        if (row.result == EResult::Verified || row.result == EResult::Written) continue;
+        if (row.result == EResult::Verified || row.result == EResult::Written || row.result == EResult::Read) continue;
         // Without a backup nothing was written; the summary says so once.
         if (!backupError.empty() && (row.result == EResult::NotWritten || row.result == EResult::NotBackedUp)) continue;
         std::string line = ResultText(row.result) + ": " + RecordLabel(row);
@@ -124,19 +196,34 @@ std::vector<std::string> CDownloadReport::Lines() const {
 std::string CDownloadReport::TableText() const {
     std::string text;
     for (const std::string& line : Lines()) text += line + '\n';
-    text += TrText("CDownloadReport", "Record\tID\tIndex\tResult\tDetail") + '\n';
-    for (const SRow& row : m_rows)
-        text += row.name + '\t' + std::to_string(row.id) + '\t' + (row.index >= 0 ? std::to_string(row.index) : "") +
-                '\t' + ResultText(row.result) + '\t' + row.detail + '\n';
+    text += TrText("CDownloadReport", "Record\tID\tIndex\tSubscription\tResult\tDetail") + '\n';
+    for (const SRow& row : m_rows) {
+        const bool file = !row.path.empty();
+        text += row.name + '\t' + (file ? "" : std::to_string(row.id)) + '\t' +
+                (row.index >= 0 ? std::to_string(row.index) : "") + '\t' +
+                (file ? "" : std::to_string(row.subscription)) + '\t' + ResultText(row.result) + '\t' + row.detail +
+                '\n';
+    }
     return text;
 }
 
 std::string CDownloadReport::Json() const {
     std::string out = "{\"summary\":" + JsonText(Summary()) + ",\"backup\":" + JsonText(backupPath) +
                       ",\"backupError\":" + JsonText(backupError) + ",\"stopped\":" + (stopped ? "true" : "false");
-    for (EResult r : {EResult::Verified, EResult::Written, EResult::Protected, EResult::Failed, EResult::NotWritten,
-                      EResult::NotBackedUp})
-        out += ",\"" + std::string(ResultKey(r)) + "\":" + std::to_string(Count(r));
+    if (!filesError.empty()) out += ",\"filesError\":" + JsonText(filesError);
+    for (EResult r : kResults) out += ",\"" + std::string(ResultKey(r)) + "\":" + std::to_string(Count(r));
+    // The same counts for each kind of row.
+    const std::pair<EKind, const char*> kinds[] = {
+        {EKind::Record, "records"}, {EKind::SubscriptionRecord, "subscriptionRecords"}, {EKind::File, "files"}};
+    out += ",\"byKind\":{";
+    for (size_t k = 0; k < std::size(kinds); ++k) {
+        out += (k ? ",\"" : "\"") + std::string(kinds[k].second) + "\":{";
+        for (size_t i = 0; i < std::size(kResults); ++i)
+            out += (i ? ",\"" : "\"") + std::string(ResultKey(kResults[i])) +
+                   "\":" + std::to_string(Count(kResults[i], kinds[k].first));
+        out += "}";
+    }
+    out += "}";
     out += ",\"skipped\":[";
     for (size_t i = 0; i < skipped.size(); ++i)
         out += (i ? "," : "") + std::string("{\"reason\":") + JsonText(skipped[i].first) +
@@ -145,9 +232,12 @@ std::string CDownloadReport::Json() const {
     for (size_t i = 0; i < m_rows.size(); ++i) {
         const SRow& row = m_rows[i];
         out += (i ? ",\n" : "\n");
-        out += "{\"id\":" + std::to_string(row.id) + ",\"index\":" + std::to_string(row.index) +
-               ",\"name\":" + JsonText(row.name) + ",\"result\":\"" + ResultKey(row.result) +
-               "\",\"detail\":" + JsonText(row.detail) + "}";
+        if (!row.path.empty())
+            out += "{\"path\":" + JsonText(row.path);
+        else
+            out += "{\"id\":" + std::to_string(row.id) + ",\"index\":" + std::to_string(row.index) +
+                   ",\"subscription\":" + std::to_string(row.subscription) + ",\"name\":" + JsonText(row.name);
+        out += ",\"result\":\"" + std::string(ResultKey(row.result)) + "\",\"detail\":" + JsonText(row.detail) + "}";
     }
     return out + "\n]}\n";
 }
@@ -159,7 +249,8 @@ SOutcome CDownloadReport::Outcome() const {
         if (row.result == EResult::Failed) outcome.failed.push_back({row.id, row.index, row.name, row.detail});
         if (row.result == EResult::Protected) outcome.refused.push_back({row.id, row.index, row.name, row.detail});
     }
-    if (!stopped && (!outcome.failed.empty() || !outcome.refused.empty() || Count(EResult::NotWritten) > 0)) {
+    if (!stopped && (!outcome.failed.empty() || !outcome.refused.empty() || Count(EResult::NotWritten) > 0 ||
+                     !filesError.empty())) {
         outcome.state = SOutcome::EState::Failed;
         outcome.reason = Summary();
     }

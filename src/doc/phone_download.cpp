@@ -2,19 +2,18 @@
 // report of it all.
 #include "doc/phone_session.h"
 
+#include "doc/backup_folder.h"
 #include "doc/numbered_state.h"
 #include "doc/undefined_records.h"
 #include "model/nv_item_array.h"
 
 #include "files/cnv_file.h"
-#include "files/host_file.h"
 #include "phone/diag_commands.h"
 #include "jobs/job_control.h"
 #include "phone/qlib.h"
 #include "jobs/text_translation.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <system_error>
@@ -70,25 +69,6 @@ std::string StatusReason(uint16_t status) {
 
 std::string IndexTooLarge() { return TrText("CPhoneSession", "the index does not fit one byte"); }
 
-// The mark of a backup that lacks records the phone could not be asked for (the link failed):
-// it is kept for reference but never taken as the last backup.
-constexpr const char* kIncompleteMark = "-incomplete";
-
-// "20240501-143005-esn-8012abcd.cnv", or without the ESN when the phone did not tell it; a
-// second backup within the same second gets a number.
-std::string NewBackupPath(const std::string& folder, bool haveEsn, unsigned esn, bool incomplete) {
-    std::string base = FileTimeStamp();
-    if (haveEsn) {
-        char text[24];
-        std::snprintf(text, sizeof text, "-esn-%08x", esn);
-        base += text;
-    }
-    if (incomplete) base += kIncompleteMark;
-    const std::filesystem::path dir(folder);
-    std::string path = (dir / (base + ".cnv")).string();
-    for (int n = 2; std::filesystem::exists(path); ++n) path = (dir / (base + "-" + std::to_string(n) + ".cnv")).string();
-    return path;
-}
 }  // namespace
 
 SOutcome CPhoneSession::Download(const CNVItemArray& list, const CNumberedState* wholeDocument) {
@@ -214,7 +194,7 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
         m_report.backupError =
             FillText(TrText("CPhoneSession", "The folder %1 can't be made: %2."), {m_backupFolder, error.message()});
     } else {
-        const std::string path = NewBackupPath(m_backupFolder, haveEsn, esn, incomplete);
+        const std::string path = NewBackupPath(m_backupFolder, haveEsn, esn, incomplete, ".cnv");
         CCnvFile file;
         bool written = file.Create(path);
         for (int i = 0; written && i < saved.GetSize(); ++i) {
@@ -307,19 +287,4 @@ SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
     return m_jobs.PostJobCompleted();
 }
 
-std::string CPhoneSession::LastBackupPath() const {
-    std::error_code error;
-    std::string newest;
-    std::filesystem::file_time_type newestTime{};
-    for (std::filesystem::directory_iterator it(m_backupFolder, error), end; !error && it != end; it.increment(error)) {
-        if (it->path().extension() != ".cnv" || !it->is_regular_file(error)) continue;
-        if (it->path().stem().string().find(kIncompleteMark) != std::string::npos) continue;
-        const auto time = it->last_write_time(error);
-        // Names start with the date and time, so they break a tie of equal file times.
-        if (newest.empty() || time > newestTime || (time == newestTime && it->path().string() > newest)) {
-            newest = it->path().string();
-            newestTime = time;
-        }
-    }
-    return newest;
-}
+std::string CPhoneSession::LastBackupPath() const { return NewestBackup(m_backupFolder); }

@@ -1,5 +1,6 @@
 #pragma once
 #include "doc/download_report.h"
+#include "doc/phone_backup.h"
 #include "jobs/job_outcome.h"
 
 #include "phone/qlib_connection.h"
@@ -72,6 +73,13 @@ public:
     bool VerifiesWrites() const { return m_verifyWrites; }
     // The newest backup of the folder, empty when there is none.
     std::string LastBackupPath() const;
+    // The whole phone into path (.qcn, .xqcn); LastReport() tells record by record and file
+    // by file.
+    SOutcome BackupPhone(const std::string& path, const SPhoneBackupOptions& options);
+    // Writes every record and item file of image under the download's safety rules (the
+    // backup, verification and confirmation settings above); with offline, the phone goes
+    // offline before and is reset after.
+    SOutcome RestoreImage(const SPhoneImage& image, bool offline);
     // Failed with the reason when the phone did not take the code.
     SOutcome SendSpcCode(const std::string& code);
 

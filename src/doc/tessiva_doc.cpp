@@ -1,6 +1,7 @@
 #include "doc/tessiva_doc.h"
 
 #include "doc/item_comparison.h"
+#include "doc/phone_image.h"
 #include "jobs/job_control.h"
 #include "jobs/text_translation.h"
 #include "phone/qlib.h"
@@ -264,18 +265,31 @@ SOutcome CTessivaDoc::Download(EScope scope) {
     return Keep(m_session.Download(SelectedItems()));
 }
 
-SOutcome CTessivaDoc::Restore(const std::string& path) {
-    // A document of its own reads the backup as any open does (array elements completed), so
-    // this one keeps its records.
-    CTessivaDoc backup(m_jobs);
-    backup.SetDirectory(m_dir);
-    backup.SetDefinitions(m_itemDefs);
+SOutcome CTessivaDoc::Restore(const std::string& given, bool offline) {
+    const std::string path = given;  // given may be the last report's backup, cleared next
     m_session.ClearReport();  // a backup that can't be read leaves no report of an earlier download
-    SOutcome load = backup.LoadBackup(path);
-    if (!load.IsCompleted()) return Keep(std::move(load));
-    SOutcome outcome = m_session.Download(backup.Items());
+    SPhoneImage image;
+    std::string error;
+    SOutcome load;
+    // A numbered backup goes as read, byte for byte, kept-aside records and item files too.
+    if (!ReadNumberedImage(path, m_itemDefs, image, error)) {
+        if (!error.empty()) return Keep(SOutcome::Fail(error));
+        // Any other kind: a document of its own reads it as any open does (array elements
+        // completed), so this one keeps its records.
+        CTessivaDoc backup(m_jobs);
+        backup.SetDirectory(m_dir);
+        backup.SetDefinitions(m_itemDefs);
+        load = backup.LoadBackup(path);
+        if (!load.IsCompleted()) return Keep(std::move(load));
+        image = ImageOfRecords(backup.Items(), m_itemDefs);
+    }
+    SOutcome outcome = m_session.RestoreImage(image, offline);
     outcome.TakeNotes(load);
     return Keep(std::move(outcome));
+}
+
+SOutcome CTessivaDoc::BackupPhone(const std::string& path, const SPhoneBackupOptions& options) {
+    return Keep(m_session.BackupPhone(path, options));
 }
 
 SOutcome CTessivaDoc::SendSpc(const std::string& code) { return Keep(m_session.SendSpcCode(code)); }

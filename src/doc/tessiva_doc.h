@@ -156,8 +156,15 @@ public:
     SOutcome TakePhoneRecords(CNVItemArray&& read);
     // Writes the active records of scope, backed up first and read back (see CPhoneSession).
     SOutcome Download(EScope scope);
-    // Writes the records of a backup file as a download does; the document stays as it is.
-    SOutcome Restore(const std::string& path);
+    // Writes the whole backup at path (any kind): the records of every subscription, kept-aside
+    // records and item files, under the download's rules (the backup before it, read-back,
+    // the confirmation of what can't be backed up); with offline, the phone goes offline
+    // before and is reset after. The one restore of the window and the CLI; the document
+    // stays as it is.
+    SOutcome Restore(const std::string& path, bool offline = false);
+    // The whole phone into path (.qcn, .xqcn): every defined record, the subscriptions', the
+    // scan and the item files, as options say; the document stays as it is.
+    SOutcome BackupPhone(const std::string& path, const SPhoneBackupOptions& options = {});
     SOutcome SendSpc(const std::string& code);
     // The folder of the backups made before downloads; the front end gives it.
     void SetBackupFolder(const std::string& folder) { m_session.SetBackupFolder(folder); }
@@ -173,7 +180,7 @@ public:
     }
     // The newest backup of the folder, empty when there is none.
     std::string LastBackupPath() const { return m_session.LastBackupPath(); }
-    // Record by record, what the last download or restore did.
+    // Record by record and file by file, what the last download, restore or backup did.
     const CDownloadReport& LastReport() const { return m_session.LastReport(); }
 
     // ---- collaborators the front end supplies ----

@@ -214,11 +214,11 @@ bool Numbered::IsStorageName(const std::string& name) {
     return name.size() == 8 && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::vector<uint8_t> NewPropertyInfo(const std::string& softwareVersion) {
+std::vector<uint8_t> NewPropertyInfo(const std::string& softwareVersion, uint16_t model) {
     const std::string program = "Tessiva " TESSIVA_VERSION;
     std::vector<uint8_t> out;
     AppendU32(out, 0);  // model
-    PutU16(out, 0);     // model number
+    PutU16(out, model);  // model number
     out.push_back(0);
     out.push_back(0);
     PutU16(out, static_cast<uint16_t>(softwareVersion.size()));
@@ -328,7 +328,9 @@ bool EncodeNumbered(const SNumberedBackup& backup, CCompoundNode& tree, std::str
     CCompoundNode out = backup.tree;
     const bool fresh = out.Children().empty();
     CCompoundNode& def = out.Storage(storageName).Storage("default");
-    if (fresh) def.Stream(Numbered::kPropertyStream).SetBytes(NewPropertyInfo());
+    if (fresh)
+        def.Stream(Numbered::kPropertyStream)
+            .SetBytes(backup.propertyInfo.empty() ? NewPropertyInfo() : backup.propertyInfo);
     CCompoundNode& items = def.Storage(Numbered::kItemsStorage);
 
     // Records read keep their place; new ones follow in ID order.

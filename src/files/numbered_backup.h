@@ -52,6 +52,8 @@ struct SNumberedBackup {
     std::array<uint16_t, 3> fileVersion{};  // major, minor, revision
     bool hasFeatureMask = false;
     std::vector<uint8_t> featureMask;   // the bytes after its u16 length
+    // Mobile_Property_Info of a new file (empty: NewPropertyInfo()); a file read keeps its own.
+    std::vector<uint8_t> propertyInfo;
 };
 
 namespace Numbered {
@@ -81,5 +83,6 @@ bool EncodeNumbered(const SNumberedBackup& backup, CCompoundNode& tree, std::str
 // An item file of area whose Dir bytes spell path as that area stores it.
 SItemFile MakeItemFile(const std::string& area, const std::string& path, std::vector<uint8_t> data, uint32_t attributes = 0);
 
-// Mobile_Property_Info as a new file has it: no model, no software version, this program.
-std::vector<uint8_t> NewPropertyInfo(const std::string& softwareVersion = "");
+// Mobile_Property_Info as a new file has it: the phone's model number and software version
+// when known (a backup of a phone), and this program.
+std::vector<uint8_t> NewPropertyInfo(const std::string& softwareVersion = "", uint16_t model = 0);

@@ -42,7 +42,9 @@ void CConsoleFrontend::RunModal(CJobControl& control) {
         m_high = 0;
         m_position = 0;
         m_drawnPercent = -1;
+        m_drawnText.clear();
         m_barShown = false;
+        m_start = std::chrono::steady_clock::now();
     }
     g_interrupted = 0;
     // std::signal rather than sigaction: Windows consoles deliver Ctrl+C through it too.
@@ -83,14 +85,35 @@ void CConsoleFrontend::DrawBar(bool force) {
     const int high = m_high.load();
     int percent = high > 0 ? static_cast<int>(100.0 * m_position.load() / high) : 0;
     percent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
-    if (!force && percent == m_drawnPercent) return;
+    const long long elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_start).count();
+    const std::string text = ProgressText(m_position.load(), high, elapsed, m_control->Detail());
+    if (!force && percent == m_drawnPercent && text == m_drawnText) return;
     m_drawnPercent = percent;
+    m_drawnText = text;
     m_barShown = true;
     const int width = 30;
     const int filled = percent * width / 100;
-    std::fprintf(stderr, "\r%s [%.*s%*s] %3d%%", m_control->Caption().c_str(), filled,
-                 "##############################", width - filled, "", percent);
+    std::fprintf(stderr, "\r\033[K%s [%.*s%*s] %3d%%%s%s", OneLine(m_control->Caption()).c_str(), filled,
+                 "##############################", width - filled, "", percent, text.empty() ? "" : "  ",
+                 text.c_str());
     std::fflush(stderr);
+}
+
+std::string CConsoleFrontend::ProgressText(int position, int high, long long elapsedMs, const std::string& detail) {
+    if (high <= 1) return detail;
+    position = position < 0 ? 0 : (position > high ? high : position);
+    std::string text = detail.empty() ? FillText(TrText("CConsoleFrontend", "%1 of %2"),
+                                                 {std::to_string(position), std::to_string(high)})
+                                      : detail;
+    // Too early a guess jumps about; a few seconds in, the pace is steady enough.
+    if (position > 0 && position < high && elapsedMs >= 3000) {
+        const long long seconds = (elapsedMs * (high - position) / position + 999) / 1000;
+        text += seconds >= 60 ? FillText(TrText("CConsoleFrontend", ", about %1 min %2 s left"),
+                                         {std::to_string(seconds / 60), std::to_string(seconds % 60)})
+                              : FillText(TrText("CConsoleFrontend", ", about %1 s left"), {std::to_string(seconds)});
+    }
+    return text;
 }
 
 void CConsoleFrontend::ShowMessage(const std::string& text, EMessageIcon, const std::string&) {

@@ -3,6 +3,7 @@
 #include "jobs/message_sink.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -21,6 +22,9 @@ public:
     void ShowMessage(const std::string& text, EMessageIcon icon, const std::string& caption) override;
     bool AskYesNo(const std::string& text, const std::string& caption) override;
 
+    // The job's detail (or "position of high") and, a few seconds in, the time left at the
+    // pace so far: "120 of 2000 records, about 40 s left".
+    static std::string ProgressText(int position, int high, long long elapsedMs, const std::string& detail);
     // One line of a message box text: line breaks become single blanks.
     static std::string OneLine(const std::string& text);
     int MessageCount() const { return m_messageCount.load(); }
@@ -37,5 +41,7 @@ private:
     std::atomic<int> m_messageCount{0};
     const CJobControl* m_control = nullptr;
     int m_drawnPercent = -1;
+    std::string m_drawnText;
+    std::chrono::steady_clock::time_point m_start;
     bool m_barShown = false;
 };

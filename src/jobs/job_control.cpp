@@ -14,6 +14,7 @@ SOutcome CJobControl::Run(const std::string& caption, const std::function<SOutco
     // Flags are cleared before the worker starts, so an end that comes before the
     // frontend has shown anything is never lost.
     m_caption = caption;
+    SetDetail({});
     m_bStopRequested = false;
     m_bEnded = false;
     m_bCancelEnabled = false;
@@ -42,6 +43,16 @@ SOutcome CJobControl::Run(const std::string& caption, const std::function<SOutco
     // The dialog learns "stopped" from the stop flag; a failure is shown to it the same way.
     if (!outcome.IsCompleted()) SetStopRequested(true);
     return outcome;
+}
+
+void CJobControl::SetDetail(std::string detail) {
+    const std::lock_guard<std::mutex> lock(m_detailLock);
+    m_detail = std::move(detail);
+}
+
+std::string CJobControl::Detail() const {
+    const std::lock_guard<std::mutex> lock(m_detailLock);
+    return m_detail;
 }
 
 void CJobControl::Note(std::string text, SNote::EKind kind) {

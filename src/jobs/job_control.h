@@ -37,6 +37,10 @@ public:
     void EnableCancel();
     void SetRange(int high);
     void SetPosition(int position);
+    // What the position counts, for the frontend's line under the bar ("120 of 2000 records,
+    // 3 of 200 files"); empty: the position of the range. Cleared when a job starts.
+    void SetDetail(std::string detail);
+    std::string Detail() const;
     SOutcome PostJobCompleted();
     SOutcome PostJobStopped(std::string reason = {});
     // Stop check with a confirmation: when a stop is requested, asks question. Yes: true
@@ -70,4 +74,6 @@ private:
     std::atomic<bool> m_bCancelEnabled{false};
     std::atomic<bool> m_bRunning{false};
     std::chrono::milliseconds m_startPause{0};
+    mutable std::mutex m_detailLock;
+    std::string m_detail;
 };

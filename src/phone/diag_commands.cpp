@@ -177,6 +177,19 @@ std::vector<uint8_t> BuildErrorReply(uint8_t code, const std::vector<uint8_t>& r
     return reply;
 }
 
+bool ParseVersionReply(const std::vector<uint8_t>& reply, SPhoneVersion& version) {
+    // Command, compile date (11) and time (8), release date (11) and time (8), version folder
+    // (8), then station class, air interface revision, model, firmware revision (u16), ...
+    constexpr size_t kFolderAt = 39, kFolderSize = 8, kModelAt = 49;
+    if (reply.size() != kDiagVersionReplySize || reply[0] != kDiagVersion) return false;
+    version.software.clear();
+    for (size_t i = kFolderAt; i < kFolderAt + kFolderSize && reply[i] != 0; ++i)
+        version.software += static_cast<char>(reply[i] >= 0x20 && reply[i] < 0x7F ? reply[i] : '?');
+    while (!version.software.empty() && version.software.back() == ' ') version.software.pop_back();
+    version.model = reply[kModelAt];
+    return true;
+}
+
 std::vector<uint8_t> BuildVersionReply() {
     // Command, then compile date and time, release date and time, version directory, and
     // identification bytes, as fixed-width text fields.

@@ -98,6 +98,14 @@ std::vector<uint8_t> BuildVersionRequest();
 std::vector<uint8_t> BuildEsnRequest();
 // False unless reply is an ESN reply.
 bool ParseEsnReply(const std::vector<uint8_t>& reply, uint32_t& esn);
+// What a version reply tells of the phone: its software (the version folder name, padding
+// dropped) and its model number.
+struct SPhoneVersion {
+    std::string software;
+    uint16_t model = 0;
+};
+// False unless reply is a whole version reply.
+bool ParseVersionReply(const std::vector<uint8_t>& reply, SPhoneVersion& version);
 // The 6 code bytes as given.
 std::vector<uint8_t> BuildSpcRequest(const uint8_t* code);
 

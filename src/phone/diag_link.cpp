@@ -61,6 +61,7 @@ bool CDiagLink::Exchange(const std::vector<uint8_t>& request, std::vector<uint8_
     }
     const size_t dropped = m_decoder.DroppedFrames();
     EncodeDiagFrameInto(request.data(), request.size(), true, m_frame);
+    ++m_requests;
     std::string error;
     if (!m_transport->Write(m_frame.data(), m_frame.size(), deadline, error)) return FailLink(error);
     for (;;) {
@@ -96,6 +97,19 @@ bool CDiagLink::Probe() {
     std::lock_guard lock(m_mutex);
     std::vector<uint8_t> reply;
     return Exchange(BuildVersionRequest(), reply);
+}
+
+bool CDiagLink::ReadVersion(SPhoneVersion& version) {
+    std::lock_guard lock(m_mutex);
+    std::vector<uint8_t>& reply = m_reply;
+    if (!Exchange(BuildVersionRequest(), reply)) return false;
+    if (!ParseVersionReply(reply, version)) return Fail(TrText("CDiagLink", "The phone sent a malformed version reply."));
+    return true;
+}
+
+uint8_t CDiagLink::LastRefusal() const {
+    std::lock_guard lock(m_mutex);
+    return m_refusedCode;
 }
 
 bool CDiagLink::NvExchange(uint8_t command, uint16_t item, int index, const uint8_t* value, int length,

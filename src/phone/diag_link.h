@@ -1,4 +1,5 @@
 #pragma once
+#include "phone/diag_commands.h"
 #include "phone/diag_frame_decoder.h"
 #include "phone/serial_transport.h"
 
@@ -30,6 +31,13 @@ public:
 
     // The version request: true when the phone answers.
     bool Probe();
+    // The version request, and what its reply tells.
+    bool ReadVersion(SPhoneVersion& version);
+    // The error code of the phone's reply when the last call failed by the phone's refusal
+    // (bad command, bad parameters, ...); 0 when it failed otherwise or did not fail.
+    uint8_t LastRefusal() const;
+    // Requests sent since the link was made.
+    size_t Requests() const { return m_requests.load(); }
     // index < 0: a plain item. status receives the phone's status word unchanged; on status 0
     // a read copies length value bytes into buffer. subscription >= 0 goes through the
     // subsystem command of a subscription's records (0 the first, 1 the second, ...).
@@ -59,6 +67,7 @@ private:
     std::string m_device;
     std::atomic<long long> m_timeoutMs{2000};
     std::atomic<bool> m_failed{false};
+    std::atomic<size_t> m_requests{0};
     bool m_flushPending = true;  // the input may hold bytes that are no reply to the next request
     uint8_t m_refusedCode = 0;  // of the last exchange
     std::string m_lastError;

@@ -129,7 +129,10 @@ std::vector<uint8_t> CSimPhone::AnswerNv(const std::vector<uint8_t>& request) {
     // The defined size, or more when the data holds more: a phone may know a newer, longer
     // layout of the item than the definitions do.
     const auto first = packet.data.begin() + static_cast<long>(offset);
-    const int defined = store.DefinedSize(id);
+    // An item the definitions do not know keeps the size the phone gave it; a new one takes
+    // all the bytes.
+    const std::vector<uint8_t>* before = store.Find(id, index);
+    const int defined = store.DefinedSize(id) >= 0 ? store.DefinedSize(id) : before ? static_cast<int>(before->size()) : -1;
     size_t held = capacity;
     while (held > 0 && first[static_cast<long>(held) - 1] == 0) --held;
     const size_t length = defined >= 0 ? std::min(std::max(static_cast<size_t>(defined), held), capacity) : capacity;

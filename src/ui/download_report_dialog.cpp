@@ -11,6 +11,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <map>
+#include <tuple>
 
 namespace {
 using EResult = CDownloadReport::EResult;
@@ -24,6 +25,7 @@ int Severity(EResult result) {
         case EResult::NotBackedUp: return 3;
         case EResult::Written: return 4;
         case EResult::Verified: return 5;
+        case EResult::Read: return 5;
     }
     return 5;
 }
@@ -41,9 +43,10 @@ public:
 // report rows; the write's result stands, the backup's problem goes into the detail.
 std::vector<CDownloadReport::SRow> OneRowPerRecord(const std::vector<CDownloadReport::SRow>& rows) {
     std::vector<CDownloadReport::SRow> merged;
-    std::map<std::pair<int, int>, size_t> at;
+    // A record of each subscription, and each item file, is a row of its own.
+    std::map<std::tuple<std::string, int, int, int>, size_t> at;
     for (const CDownloadReport::SRow& row : rows) {
-        auto [it, fresh] = at.try_emplace({row.id, row.index}, merged.size());
+        auto [it, fresh] = at.try_emplace({row.path, row.subscription, row.id, row.index}, merged.size());
         if (fresh) {
             merged.push_back(row);
             continue;

@@ -86,10 +86,10 @@ void CProgressDialog::OnRange(int high) {
     m_high = high;
 }
 
-QString CProgressDialog::ProgressText(int position, int high, qint64 elapsedMs) {
-    if (high <= 1) return {};
+QString CProgressDialog::ProgressText(int position, int high, qint64 elapsedMs, const QString& detail) {
+    if (high <= 1) return detail;
     position = std::clamp(position, 0, high);
-    QString text = tr("%1 of %2").arg(position).arg(high);
+    QString text = detail.isEmpty() ? tr("%1 of %2").arg(position).arg(high) : detail;
     // Too early a guess jumps about; a few seconds in, the pace is steady enough.
     if (position > 0 && position < high && elapsedMs >= 3000) {
         const qint64 seconds = (elapsedMs * (high - position) / position + 999) / 1000;
@@ -112,7 +112,8 @@ void CProgressDialog::Refresh() {
     const int high = m_high.load();
     m_progressBar->setRange(0, high > 0 ? high : 1);
     m_progressBar->setValue(std::clamp(m_position.load(), 0, high > 0 ? high : 1));
-    m_count->setText(ProgressText(m_position.load(), high, m_sinceStart.elapsed()));
+    m_count->setText(
+        ProgressText(m_position.load(), high, m_sinceStart.elapsed(), QString::fromStdString(m_control->Detail())));
     if (m_control->IsCancelEnabled() && !m_cancelButton->isEnabled()) m_cancelButton->setEnabled(true);
     // A late end message of an earlier job finds the flag of the running one cleared.
     if (m_control->IsEnded() && isVisible()) QDialog::done(m_control->IsStopRequested() ? Rejected : Accepted);

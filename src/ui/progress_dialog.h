@@ -38,8 +38,9 @@ public:
     bool IsJobRunning() const { return m_control != nullptr; }
     QLabel* CountLabel() const { return m_count; }
 
-    // "62 of 331", and once the job has run a while, the time left at the pace so far.
-    static QString ProgressText(int position, int high, qint64 elapsedMs);
+    // "62 of 331" (or the job's detail, "62 of 300 records, 2 of 31 files"), and once the job
+    // has run a while, the time left at the pace so far.
+    static QString ProgressText(int position, int high, qint64 elapsedMs, const QString& detail = {});
 
 public slots:
     void accept() override;

@@ -301,3 +301,79 @@ TEST_F(CliPhoneTest, EfsMovesWholeFilesAndTheSimulatorKeepsItsWholeMemoryInAQcn)
     }
     EXPECT_TRUE(paths.count("/nv/new/copy") && paths.count("/nv/failing") && !paths.count("/nv/item_files/modem/big"));
 }
+
+TEST_F(CliPhoneTest, WholePhoneBackupAndRestoreFaults) {
+    // A whole backup to restore: the store's records and one item file.
+    const std::string band = "/nv/item_files/modem/band";
+    std::filesystem::create_directories(m_dir + "/files/nv/item_files/modem");
+    WriteFile(m_dir + "/files" + band, "\x01\x02");
+    const std::string in = m_dir + "/in.qcn", out = m_dir + "/out.qcn";
+    std::string stdOut, err;
+    {
+        CSimProcess source(SimArgs({"--from", m_dir + "/store.txt", "--files", m_dir + "/files"}));
+        ASSERT_EQ(Cli("backup --port " + source.Device() + " " + in, &stdOut, &err), 0) << err;
+        EXPECT_EQ(stdOut, "Backed up 4 records, 0 subscription records and 1 item files of the phone into " + in + ".\n");
+    }
+    struct SRow {
+        const char* name;
+        std::vector<std::string> sim;
+        std::string command;
+        std::string said;  // on stderr; each row exits 1
+    };
+    const SRow rows[] = {
+        {"a write-protected record is named", {"--readonly", "50"}, "restore " + in,
+         "write protected: Fifty (ID 50)"},
+        {"a phone without a file system still gives its records", {"--efs-subsystem", "none"}, "backup " + out,
+         "Item files could not be read: The phone does not answer the file system commands."},
+        {"a file failing half way is a failed file", {"--files", m_dir + "/files", "--efs-fail", band},
+         "restore --force " + in, "failed: item file " + band + ": input/output error (errno 5)"},
+        {"a full file system", {"--efs-full"}, "restore " + in,
+         "failed: item file " + band + ": /nv: no space left on the phone (errno 28)"},
+        {"a record the phone would not read for the backup", {"--unreadable", "10"}, "restore " + in,
+         "not written: Plain Ten (ID 10): its current state could not be backed up"},
+        {"a phone falling silent", {"--silent-after", "5"}, "restore --timeout 300 " + in,
+         "not written: Array Twenty (ID 20, index 0): not attempted: the link to the phone failed"},
+        {"subscriptions asked of a phone without them", {"--no-subscriptions"}, "backup --subscriptions 1 " + m_dir + "/subs.xqcn",
+         "failed: Plain Ten (ID 10) of subscription 1: the phone does not answer the subscription command"},
+    };
+    for (const SRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::string> args = {"--from", m_dir + "/store.txt"};
+        args.insert(args.end(), row.sim.begin(), row.sim.end());
+        CSimProcess phone(SimArgs(args));
+        EXPECT_EQ(Cli(row.command.substr(0, row.command.find(' ')) + " --port " + phone.Device() +
+                          row.command.substr(row.command.find(' ')),
+                      &stdOut, &err),
+                  1);
+        EXPECT_NE(err.find(row.said), std::string::npos) << err;
+    }
+    // The phone's software version from its version reply, "SIM00001" after its length.
+    EXPECT_NE(OleStreams(in).at("00000000/default/Mobile_Property_Info").find("080053494d3030303031"),
+              std::string::npos);
+    // The backup without item files holds the records all the same.
+    ASSERT_TRUE(std::filesystem::exists(out));
+    EXPECT_EQ(OleStreams(out).at("00000000/default/NV_NUMBERED_ITEMS/NV_ITEM_ARRAY"),
+              OleStreams(in).at("00000000/default/NV_NUMBERED_ITEMS/NV_ITEM_ARRAY"));
+}
+
+TEST_F(CliPhoneTest, TheNumberedSampleRestoresWholeOntoAnEmptyPhone) {
+    const std::string examples = SourceDir() + "/examples", sample = examples + "/sample-numbered.qcn";
+    const std::string cli = BinDir() + "/tessiva-cli --dir " + examples + " ";
+    CSimProcess empty({"--dir", examples, "--save", m_dir + "/restored.qcn"});
+    std::string out, err;
+    ASSERT_EQ(RunCommand(cli + "spc --port " + empty.Device() + " 000000", &out, &err), 0) << err;  // for the ESN
+    ASSERT_EQ(RunCommand(cli + "restore --port " + empty.Device() + " --report " + m_dir + "/r.json " + sample, &out, &err),
+              0)
+        << err;
+    EXPECT_NE(ReadFile(m_dir + "/r.json")
+                  .find("\"byKind\":{\"records\":{\"verified\":8,\"written\":0,\"protected\":0,\"failed\":0,"
+                        "\"notWritten\":0,\"notBackedUp\":8,\"read\":0},\"subscriptionRecords\":{\"verified\":1,"),
+              std::string::npos);
+    EXPECT_NE(ReadFile(m_dir + "/r.json").find("\"files\":{\"verified\":3,"), std::string::npos);
+    ASSERT_EQ(empty.Stop(), 0);
+    const auto before = OleStreams(sample), after = OleStreams(m_dir + "/restored.qcn");
+    for (const std::string stream : {"NV_ITEM_ARRAY", "NV_ITEM_ARRAY_SIM_1"}) {
+        const std::string name = "00000000/default/NV_NUMBERED_ITEMS/" + stream;
+        EXPECT_EQ(after.at(name), before.at(name)) << name;
+    }
+}

@@ -1,0 +1,206 @@
+#include "doc/phone_backup.h"
+
+#include "files/backup_kind.h"
+#include "files/backup_tree.h"
+#include "doc/phone_progress.h"
+#include "jobs/job_control.h"
+#include "jobs/text_translation.h"
+#include "model/nv_item_array.h"
+#include "phone/diag_commands.h"
+#include "phone/diag_link.h"
+#include "phone/efs_client.h"
+
+#include <algorithm>
+#include <set>
+
+namespace {
+using EResult = CDownloadReport::EResult;
+
+std::string StatusReason(uint16_t status) {
+    return FillText(TrText("CPhoneBackup", "status %1"), {NvStatusText(status)});
+}
+
+std::string NotAttempted() { return TrText("CPhoneBackup", "not attempted: the link to the phone failed"); }
+
+// Statuses of a phone that does not keep the item at all: nothing to back up, no fault.
+bool IsNotKept(uint16_t status) { return status == kNvNotActive || status == kNvBadParameter || status == kNvBadTarget; }
+}  // namespace
+
+CPhoneBackup::CPhoneBackup(CJobControl& jobs, std::shared_ptr<CDiagLink> link, const CNVItemArray& defs)
+    : m_jobs(jobs), m_link(std::move(link)), m_defs(defs) {}
+
+SOutcome CPhoneBackup::Run(const std::string& path, const SPhoneBackupOptions& options) {
+    m_report = CDownloadReport();
+    m_report.operation = CDownloadReport::EOperation::Backup;
+    const EBackupKind kind = BackupKindOfName(path);
+    if (kind != EBackupKind::Qcn && kind != EBackupKind::Xqcn)
+        return SOutcome::Fail(FillText(TrText("CPhoneBackup", "A backup of the whole phone is a .qcn or .xqcn file, not %1."), {path}));
+    if (!m_link) return SOutcome::Fail(TrText("CPhoneBackup", "Not connected to a phone."));
+    SNumberedBackup backup;
+    const SOutcome read = m_jobs.Run(TrText("CPhoneBackup", "Backing Up the Phone"),
+                                     [&] { return ReadPhone(options, backup); });
+    if (read.IsStopped()) {
+        m_report.stopped = true;
+        return SOutcome::Stop(TrText("CPhoneBackup", "The backup was stopped; nothing was saved."));
+    }
+    if (read.IsFailed()) return read;
+    CCompoundNode tree;
+    std::string error;
+    if (!EncodeNumbered(backup, tree, error) ||
+        !WriteBackupTree(path, tree, kind == EBackupKind::Xqcn ? EBackupForm::Xml : EBackupForm::Compound, error))
+        return SOutcome::Fail(FillText(TrText("CPhoneBackup", "Can't write %1: %2"), {path, error}));
+    m_report.backupPath = path;
+    return m_report.Outcome();
+}
+
+std::vector<int> CPhoneBackup::Subscriptions(const SPhoneBackupOptions& options) {
+    std::vector<int> subscriptions;
+    const int wanted = options.subscriptions < 0 ? 2 : std::min(options.subscriptions, 2);
+    if (wanted == 0 || m_defs.IsEmpty()) return subscriptions;
+    // One read of the first item tells whether the phone keeps a subscription.
+    SImageRecord probe;
+    probe.record.id = static_cast<uint32_t>(m_defs[0].Id());
+    probe.index = m_defs[0].Count() > 0 ? m_defs[0].Index() : -1;
+    probe.name = m_defs[0].Name();
+    std::array<uint8_t, SNumberedRecord::kDataSize> data{};
+    for (int s = 1; s <= wanted; ++s) {
+        probe.record.subscription = s;
+        uint16_t status = 0;
+        std::string why;
+        if (!ReadImageRecord(*m_link, probe, data, status)) {
+            if (m_link->HasFailed()) return subscriptions;  // the records' reads report it
+            why = FillText(TrText("CPhoneBackup", "the phone does not answer the subscription command: %1"),
+                           {m_link->LastError()});
+        } else if (status == kNvBadParameter) {
+            why = FillText(TrText("CPhoneBackup", "the phone does not keep subscription %1"), {std::to_string(s)});
+        } else {
+            subscriptions.push_back(s);
+            continue;
+        }
+        // Asked for by name, a subscription the phone lacks is a failure; otherwise it just has none.
+        if (options.subscriptions >= 0) m_report.AddRecord(s, probe.record.id, probe.index, probe.name, EResult::Failed, why);
+        if (status != kNvBadParameter) break;  // no subscription command at all
+    }
+    return subscriptions;
+}
+
+std::vector<SImageRecord> CPhoneBackup::Wanted(const SPhoneBackupOptions& options,
+                                               const std::vector<int>& subscriptions) const {
+    std::vector<int> all = {0};
+    all.insert(all.end(), subscriptions.begin(), subscriptions.end());
+    std::vector<SImageRecord> wanted;
+    wanted.reserve(all.size() * static_cast<size_t>(m_defs.GetSize()));
+    for (int s : all) {
+        for (const CNVItem& def : m_defs) {
+            SImageRecord r;
+            r.record.id = static_cast<uint32_t>(def.Id());
+            r.record.subscription = s;
+            r.index = def.Count() > 0 ? def.Index() : -1;
+            r.name = def.Name();
+            wanted.push_back(std::move(r));
+        }
+    }
+    if (options.scan) {
+        for (int id = std::max(options.scanFrom, 0); id <= std::min(options.scanTo, CNVItemArray::kMaxIds - 1); ++id) {
+            if (m_defs.ContainsId(id)) continue;
+            SImageRecord r;
+            r.record.id = static_cast<uint32_t>(id);
+            r.name = ItemName(r.record.id, m_defs);
+            wanted.push_back(std::move(r));
+        }
+    }
+    return wanted;
+}
+
+void CPhoneBackup::ListItemFiles(const SPhoneBackupOptions& options, CEfsClient& efs, std::vector<std::string>& paths) {
+    if (!efs.Hello()) {
+        m_report.filesError = efs.LastError();
+        return;
+    }
+    std::vector<std::string> roots = {kItemFilesRoot};
+    roots.insert(roots.end(), options.roots.begin(), options.roots.end());
+    std::set<std::string> seen;
+    int missing = 0;
+    for (const std::string& root : roots) {
+        std::vector<SEfsFile> files;
+        if (!efs.ListFiles(root, files)) {
+            // A root the phone does not have holds no files; any other failure is one.
+            if (efs.LastErrno() == kEfsNoEntry) ++missing;
+            else m_report.AddFile(root, EResult::Failed, efs.LastError());
+            if (m_link->HasFailed()) return;
+            continue;
+        }
+        for (const SEfsFile& f : files)
+            if (seen.insert(f.path).second) paths.push_back(f.path);
+    }
+    m_report.Skip(TrText("CPhoneBackup", "folder not on the phone"), missing);
+}
+
+SOutcome CPhoneBackup::ReadPhone(const SPhoneBackupOptions& options, SNumberedBackup& backup) {
+    const std::string question = TrText("CPhoneBackup", "Are you sure you want to stop backing up the phone?");
+    m_jobs.WaitForDialog();
+    m_jobs.EnableCancel();
+    if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
+    SPhoneVersion version;
+    if (!m_link->ReadVersion(version))
+        return m_jobs.FailJob(FillText(TrText("CPhoneBackup", "The phone does not answer: %1"), {m_link->LastError()}));
+    backup.propertyInfo = NewPropertyInfo(version.software, version.model);
+
+    const std::vector<int> subscriptions = Subscriptions(options);
+    CEfsClient efs(m_link);
+    std::vector<std::string> paths;
+    if (options.files && !m_link->HasFailed()) ListItemFiles(options, efs, paths);
+    std::vector<SImageRecord> wanted = Wanted(options, subscriptions);
+    const size_t defined = (subscriptions.size() + 1) * static_cast<size_t>(m_defs.GetSize());
+
+    CPhoneProgress progress(m_jobs, static_cast<int>(wanted.size()), static_cast<int>(paths.size()));
+    int notActive = 0, notKept = 0, refused = 0;
+    std::array<uint8_t, SNumberedRecord::kDataSize> data{};
+    backup.records.reserve(wanted.size());
+    for (size_t i = 0; i < wanted.size(); ++i) {
+        SImageRecord& r = wanted[i];
+        const bool scanned = i >= defined;
+        uint16_t status = 0;
+        if (m_link->HasFailed()) {
+            if (!scanned) m_report.AddRecord(r.record.subscription, r.record.id, r.index, r.name, EResult::Failed, NotAttempted());
+        } else if (!ReadImageRecord(*m_link, r, data, status)) {
+            // An item the phone will not let anyone read is no fault of the backup.
+            if (m_link->LastRefusal() == kDiagBadParameters) refused += scanned ? 0 : 1;
+            else if (!scanned || m_link->HasFailed())
+                m_report.AddRecord(r.record.subscription, r.record.id, r.index, r.name, EResult::Failed,
+                                   m_link->LastError());
+        } else if (status == kNvDone) {
+            r.record.data = data;
+            backup.records.push_back(r.record);
+            m_report.AddRecord(r.record.subscription, r.record.id, r.index, r.name, EResult::Read);
+        } else if (scanned) {
+            // A scan asks for IDs the phone may never have heard of.
+        } else if (status == kNvNotActive) {
+            ++notActive;
+        } else if (IsNotKept(status)) {
+            ++notKept;
+        } else {
+            m_report.AddRecord(r.record.subscription, r.record.id, r.index, r.name, EResult::Failed, StatusReason(status));
+        }
+        progress.RecordDone();
+        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
+    }
+    m_report.Skip(TrText("CPhoneBackup", "not active on the phone"), notActive);
+    m_report.Skip(TrText("CPhoneBackup", "not kept by the phone"), notKept);
+    m_report.Skip(TrText("CPhoneBackup", "the phone does not let it be read"), refused);
+
+    std::vector<uint8_t> content;
+    for (const std::string& path : paths) {
+        if (m_link->HasFailed()) {
+            m_report.AddFile(path, EResult::Failed, NotAttempted());
+        } else if (!efs.ReadFile(path, content)) {
+            m_report.AddFile(path, EResult::Failed, efs.LastError());
+        } else {
+            backup.itemFiles.push_back(MakeItemFile(Numbered::kAreas[0], path, std::move(content)));
+            m_report.AddFile(path, EResult::Read);
+        }
+        progress.FileDone();
+        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
+    }
+    return m_jobs.PostJobCompleted();
+}

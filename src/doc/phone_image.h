@@ -1,0 +1,46 @@
+#pragma once
+#include "files/numbered_backup.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CDiagLink;
+class CNVItemArray;
+
+// One record of the phone as a backup holds it: the 128 data bytes an NV read returns (an
+// array element's index first), how to read it again, and how much of it a read must match.
+struct SImageRecord {
+    SNumberedRecord record;
+    int index = -1;  // read as this array element; -1: a plain read
+    size_t compared = SNumberedRecord::kDataSize;  // leading data bytes a read-back must match
+    std::string name;                              // as the report names it
+    std::string problem;                           // why the link can't carry it; empty when it can
+};
+
+// What a restore writes and a backup reads: the records of every subscription, those no
+// definition names included, and the item files.
+struct SPhoneImage {
+    std::vector<SImageRecord> records;
+    std::vector<SItemFile> files;
+};
+
+// Every record of a numbered backup with its 128 bytes as read, and its item files. An
+// undefined item is read as an array when its ID comes more than once in a subscription.
+SPhoneImage ImageOfNumbered(SNumberedBackup&& backup, const CNVItemArray& defs);
+// The active records of a backup of another kind (CNV, BRT, Tessiva's QCN), loaded.
+SPhoneImage ImageOfRecords(const CNVItemArray& records, const CNVItemArray& defs);
+// The numbered-items backup at path, compound file or XML. False with error empty when path
+// holds another kind or layout (load it and take ImageOfRecords); false with error for damage.
+bool ReadNumberedImage(const std::string& path, const CNVItemArray& defs, SPhoneImage& image, std::string& error);
+// The definitions' name of the item, "NV item 7001" for one they do not name.
+std::string ItemName(uint32_t id, const CNVItemArray& defs);
+
+// The record's current 128 bytes on the phone (an element's index first, the rest zero when
+// the phone holds less); false when the exchange failed (the link's LastError() tells why).
+bool ReadImageRecord(CDiagLink& link, const SImageRecord& r, std::array<uint8_t, SNumberedRecord::kDataSize>& data,
+                     uint16_t& status);
+// Writes the record's 128 bytes as they are.
+bool WriteImageRecord(CDiagLink& link, const SImageRecord& r, uint16_t& status);

@@ -1,0 +1,285 @@
+#include "doc/phone_restore.h"
+
+#include "doc/backup_folder.h"
+#include "doc/phone_progress.h"
+#include "files/backup_tree.h"
+#include "jobs/job_control.h"
+#include "jobs/text_translation.h"
+#include "phone/diag_commands.h"
+#include "phone/diag_link.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+using EResult = CDownloadReport::EResult;
+
+std::string StatusReason(uint16_t status) {
+    return FillText(TrText("CPhoneRestore", "status %1"), {NvStatusText(status)});
+}
+
+void AddRecord(CDownloadReport& report, const SImageRecord& r, EResult result, std::string detail = {}) {
+    report.AddRecord(r.record.subscription, static_cast<int>(r.record.id), r.index, r.name, result, std::move(detail));
+}
+
+int CountOf(const std::vector<bool>& flags) { return static_cast<int>(std::count(flags.begin(), flags.end(), true)); }
+
+// The backup as read again: the same records and files, byte for byte. Empty when so.
+std::string Compare(const SNumberedBackup& saved, const SNumberedBackup& read) {
+    if (read.records.size() != saved.records.size() || read.itemFiles.size() != saved.itemFiles.size())
+        return TrText("CPhoneRestore", "it holds other records or files than were saved");
+    // New records are saved in ID order within each subscription: compare as sets.
+    const auto key = [](const SNumberedRecord& r) { return std::tie(r.subscription, r.id, r.data); };
+    std::vector<const SNumberedRecord*> a, b;
+    for (const auto& r : saved.records) a.push_back(&r);
+    for (const auto& r : read.records) b.push_back(&r);
+    const auto less = [&](const SNumberedRecord* x, const SNumberedRecord* y) { return key(*x) < key(*y); };
+    std::sort(a.begin(), a.end(), less);
+    std::sort(b.begin(), b.end(), less);
+    for (size_t i = 0; i < a.size(); ++i)
+        if (key(*a[i]) != key(*b[i])) return TrText("CPhoneRestore", "a record reads back different");
+    for (const SItemFile& f : saved.itemFiles) {
+        const auto it = std::find_if(read.itemFiles.begin(), read.itemFiles.end(),
+                                     [&](const SItemFile& g) { return g.path == f.path && g.area == f.area; });
+        if (it == read.itemFiles.end() || it->data != f.data) return TrText("CPhoneRestore", "an item file reads back different");
+    }
+    return {};
+}
+}  // namespace
+
+CPhoneRestore::CPhoneRestore(CJobControl& jobs, std::shared_ptr<CDiagLink> link)
+    : m_jobs(jobs), m_link(link), m_efs(std::move(link)) {}
+
+void CPhoneRestore::NotWritten(const SPhoneImage& image, const std::string& why) {
+    for (size_t i = 0; i < image.records.size(); ++i)
+        if (m_writeRecord[i]) AddRecord(m_report, image.records[i], EResult::NotWritten, why);
+    for (size_t i = 0; i < image.files.size(); ++i)
+        if (m_writeFile[i]) m_report.AddFile(image.files[i].path, EResult::NotWritten, why);
+    m_writeRecord.assign(m_writeRecord.size(), false);
+    m_writeFile.assign(m_writeFile.size(), false);
+}
+
+SOutcome CPhoneRestore::Run(const SPhoneImage& image, const SRestoreSettings& settings) {
+    m_report = CDownloadReport();
+    m_report.operation = CDownloadReport::EOperation::Restore;
+    if (!m_link) return SOutcome::Fail(TrText("CPhoneRestore", "Not connected to a phone."));
+    m_writeRecord.assign(image.records.size(), true);
+    m_writeFile.assign(image.files.size(), true);
+    m_unreadRecord.assign(image.records.size(), false);
+    m_unreadFile.assign(image.files.size(), false);
+    for (size_t i = 0; i < image.records.size(); ++i) {
+        if (image.records[i].problem.empty()) continue;
+        AddRecord(m_report, image.records[i], EResult::Failed, image.records[i].problem);
+        m_writeRecord[i] = false;
+    }
+    if (!image.files.empty() && !m_efs.Hello()) {
+        m_report.filesError = m_efs.LastError();
+        for (size_t i = 0; i < image.files.size(); ++i) m_report.AddFile(image.files[i].path, EResult::NotWritten, m_report.filesError);
+        m_writeFile.assign(image.files.size(), false);
+    }
+    if (CountOf(m_writeRecord) + CountOf(m_writeFile) == 0) return m_report.Outcome();
+
+    if (settings.backup) {
+        const SOutcome backup = m_jobs.Run(TrText("CPhoneRestore", "Backing Up the Phone before the Restore"),
+                                           [&] { return BackUp(image, settings.backupFolder); });
+        if (backup.IsStopped() || !m_report.backupError.empty()) {
+            m_report.stopped = backup.IsStopped();
+            NotWritten(image, backup.IsStopped() ? TrText("CPhoneRestore", "the backup was stopped")
+                                                 : TrText("CPhoneRestore", "the backup could not be saved"));
+            return m_report.Outcome();
+        }
+        const int unread = CountOf(m_unreadRecord) + CountOf(m_unreadFile);
+        // No write without a backup, unless the user knowingly wants it (no question when
+        // the link is gone anyway).
+        if (unread > 0 && (m_link->HasFailed() || !settings.confirmWithoutBackup ||
+                           !settings.confirmWithoutBackup(FillText(
+                               TrText("CPhoneRestore", "%1 records or item files could not be read from the phone: the "
+                                                       "backup does not hold their current state, and restoring "
+                                                       "the backup can't bring it back.\n\nWrite them anyway?"),
+                               {std::to_string(unread)})))) {
+            const std::string why = TrText("CPhoneRestore", "its current state could not be backed up");
+            for (size_t i = 0; i < image.records.size(); ++i)
+                if (m_unreadRecord[i] && m_writeRecord[i]) {
+                    AddRecord(m_report, image.records[i], EResult::NotWritten, why);
+                    m_writeRecord[i] = false;
+                }
+            for (size_t i = 0; i < image.files.size(); ++i)
+                if (m_unreadFile[i] && m_writeFile[i]) {
+                    m_report.AddFile(image.files[i].path, EResult::NotWritten, why);
+                    m_writeFile[i] = false;
+                }
+        }
+    }
+    if (settings.offline && !m_link->SetMode(kModeOffline)) {
+        NotWritten(image, FillText(TrText("CPhoneRestore", "the phone did not go offline: %1"), {m_link->LastError()}));
+        return m_report.Outcome();
+    }
+    (void)m_jobs.Run(TrText("CPhoneRestore", "Restoring the Phone"), [&] { return Write(image, settings.verify); });
+    SOutcome outcome = m_report.Outcome();
+    // The modem reads its new configuration when it starts again.
+    if (settings.offline && !m_link->SetMode(kModeReset)) {
+        outcome.state = SOutcome::EState::Failed;
+        outcome.reason = FillText(TrText("CPhoneRestore", "%1 The phone did not take the reset: %2"),
+                                  {m_report.Summary(), m_link->LastError()});
+    }
+    return outcome;
+}
+
+SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& folder) {
+    const std::string question =
+        TrText("CPhoneRestore", "Are you sure you want to stop backing up the phone before the restore?");
+    m_jobs.WaitForDialog();
+    m_jobs.EnableCancel();
+    if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
+    CPhoneProgress progress(m_jobs, CountOf(m_writeRecord), CountOf(m_writeFile));
+    uint32_t esn = 0;
+    const bool haveEsn = m_link->ReadEsn(esn);
+    SNumberedBackup saved;
+    bool incomplete = false;
+    std::array<uint8_t, SNumberedRecord::kDataSize> data{};
+    for (size_t i = 0; i < image.records.size(); ++i) {
+        if (!m_writeRecord[i]) continue;
+        const SImageRecord& r = image.records[i];
+        uint16_t status = 0;
+        std::string unread;
+        if (!ReadImageRecord(*m_link, r, data, status)) {
+            incomplete = incomplete || m_link->HasFailed();  // the phone was never asked for the rest
+            unread = m_link->LastError();
+        } else if (status == kNvNotActive) {
+            // Nothing to keep, and the write may go on: restoring the backup just can't take it away again.
+            AddRecord(m_report, r, EResult::NotBackedUp,
+                      TrText("CPhoneRestore", "not active on the phone: restoring the backup can't make it so again"));
+        } else if (status != kNvDone) {
+            unread = StatusReason(status);
+        } else {
+            SNumberedRecord copy = r.record;
+            copy.data = data;
+            copy.position = -1;
+            saved.records.push_back(copy);
+        }
+        if (!unread.empty()) {
+            AddRecord(m_report, r, EResult::NotBackedUp, std::move(unread));
+            m_unreadRecord[i] = true;
+        }
+        progress.RecordDone();
+        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
+    }
+    std::vector<uint8_t> content;
+    for (size_t i = 0; i < image.files.size(); ++i) {
+        if (!m_writeFile[i]) continue;
+        const SItemFile& f = image.files[i];
+        if (m_efs.ReadFile(f.path, content)) {
+            saved.itemFiles.push_back(MakeItemFile(f.area, f.path, std::move(content), f.attributes));
+        } else if (m_efs.LastErrno() == kEfsNoEntry) {
+            m_report.AddFile(f.path, EResult::NotBackedUp,
+                             TrText("CPhoneRestore", "not on the phone: restoring the backup leaves the new file"));
+        } else {
+            incomplete = incomplete || m_link->HasFailed();
+            m_report.AddFile(f.path, EResult::NotBackedUp, m_efs.LastError());
+            m_unreadFile[i] = true;
+        }
+        progress.FileDone();
+        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
+    }
+
+    std::error_code error;
+    if (folder.empty()) {
+        m_report.backupError = TrText("CPhoneRestore", "No folder for backups is set.");
+    } else if (std::filesystem::create_directories(folder, error); error) {
+        m_report.backupError =
+            FillText(TrText("CPhoneRestore", "The folder %1 can't be made: %2."), {folder, error.message()});
+    } else {
+        (void)SaveBackup(saved, NewBackupPath(folder, haveEsn, esn, incomplete, ".qcn"));
+    }
+    if (!m_report.backupError.empty()) return m_jobs.FailJob("");
+    return m_jobs.PostJobCompleted();
+}
+
+bool CPhoneRestore::SaveBackup(const SNumberedBackup& saved, const std::string& path) {
+    CCompoundNode tree;
+    std::string error;
+    if (!EncodeNumbered(saved, tree, error) || !WriteBackupTree(path, tree, EBackupForm::Compound, error)) {
+        m_report.backupError = FillText(TrText("CPhoneRestore", "Can't write %1: %2"), {path, error});
+        return false;
+    }
+    // It must read back whole before anything is written.
+    CCompoundNode again;
+    EBackupForm form = EBackupForm::Compound;
+    SNumberedBackup read;
+    std::string damage;
+    if (!ReadBackupTree(path, again, form, error) || !DecodeNumbered(again, read, error)) damage = error;
+    else damage = Compare(saved, read);
+    if (damage.empty()) {
+        m_report.backupPath = path;
+        return true;
+    }
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);  // no broken file for "Restore Last Backup" to find
+    m_report.backupError =
+        FillText(TrText("CPhoneRestore", "The backup %1 does not read back whole: %2."), {path, damage});
+    return false;
+}
+
+SOutcome CPhoneRestore::Write(const SPhoneImage& image, bool verify) {
+    const std::string question = TrText("CPhoneRestore", "Are you sure you want to stop restoring the phone?");
+    m_jobs.WaitForDialog();
+    m_jobs.EnableCancel();
+    const auto stop = [&] {
+        m_report.stopped = true;
+        NotWritten(image, TrText("CPhoneRestore", "the restore was stopped"));
+        return m_jobs.PostJobStopped();
+    };
+    const auto linkFailed = [&] {
+        NotWritten(image, TrText("CPhoneRestore", "not attempted: the link to the phone failed"));
+        return m_jobs.FailJob("");
+    };
+    if (m_jobs.ConfirmStop(question)) return stop();
+    CPhoneProgress progress(m_jobs, CountOf(m_writeRecord), CountOf(m_writeFile));
+    std::array<uint8_t, SNumberedRecord::kDataSize> back{};
+    for (size_t i = 0; i < image.records.size(); ++i) {
+        if (!m_writeRecord[i]) continue;
+        m_writeRecord[i] = false;
+        const SImageRecord& r = image.records[i];
+        uint16_t status = 0, readStatus = 0;
+        if (!WriteImageRecord(*m_link, r, status)) {
+            AddRecord(m_report, r, EResult::Failed, m_link->LastError());
+        } else if (status == kNvReadOnly) {
+            AddRecord(m_report, r, EResult::Protected, CDownloadReport::ProtectedText(r.name));
+        } else if (status != kNvDone) {
+            AddRecord(m_report, r, EResult::Failed, StatusReason(status));
+        } else if (!verify) {
+            AddRecord(m_report, r, EResult::Written);
+        } else if (!ReadImageRecord(*m_link, r, back, readStatus)) {
+            AddRecord(m_report, r, EResult::Failed,
+                      FillText(TrText("CPhoneRestore", "written, but the read-back failed: %1"), {m_link->LastError()}));
+        } else if (readStatus != kNvDone) {
+            AddRecord(m_report, r, EResult::Failed,
+                      FillText(TrText("CPhoneRestore", "written, but the read-back answered %1"), {StatusReason(readStatus)}));
+        } else if (!std::equal(back.begin(), back.begin() + static_cast<std::ptrdiff_t>(r.compared), r.record.data.begin())) {
+            AddRecord(m_report, r, EResult::Failed, TrText("CPhoneRestore", "read-back differs"));
+        } else {
+            AddRecord(m_report, r, EResult::Verified);
+        }
+        progress.RecordDone();
+        if (m_link->HasFailed()) return linkFailed();
+        if (m_jobs.ConfirmStop(question)) return stop();
+    }
+    std::vector<uint8_t> content;
+    for (size_t i = 0; i < image.files.size(); ++i) {
+        if (!m_writeFile[i]) continue;
+        m_writeFile[i] = false;
+        const SItemFile& f = image.files[i];
+        if (!m_efs.WriteFile(f.path, f.data, true)) m_report.AddFile(f.path, EResult::Failed, m_efs.LastError());
+        else if (!verify) m_report.AddFile(f.path, EResult::Written);
+        else if (!m_efs.ReadFile(f.path, content))
+            m_report.AddFile(f.path, EResult::Failed,
+                             FillText(TrText("CPhoneRestore", "written, but the read-back failed: %1"), {m_efs.LastError()}));
+        else if (content != f.data) m_report.AddFile(f.path, EResult::Failed, TrText("CPhoneRestore", "read-back differs"));
+        else m_report.AddFile(f.path, EResult::Verified);
+        progress.FileDone();
+        if (m_link->HasFailed()) return linkFailed();
+        if (m_jobs.ConfirmStop(question)) return stop();
+    }
+    return m_jobs.PostJobCompleted();
+}

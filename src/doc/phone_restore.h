@@ -1,0 +1,53 @@
+#pragma once
+#include "doc/download_report.h"
+#include "doc/phone_image.h"
+#include "jobs/job_outcome.h"
+#include "phone/efs_client.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CDiagLink;
+class CJobControl;
+
+// How a restore goes about its writes: the download's safety rules.
+struct SRestoreSettings {
+    std::string backupFolder;
+    bool backup = true;   // first a backup of exactly what will be overwritten
+    bool verify = true;   // every write read back and compared
+    bool offline = false; // the phone offline before, reset after
+    // Asked (with the question) whether what could not be backed up is written all the same;
+    // without it, it is not.
+    std::function<bool(const std::string& question)> confirmWithoutBackup;
+};
+
+// Writes a whole backup into the phone: the records of every subscription, kept-aside ones
+// included, and the item files (their folders made). Before the first write, the phone's
+// current state of exactly those records and files goes into a numbered QCN in the backups
+// folder, which must read back whole; nothing is written otherwise.
+class CPhoneRestore {
+public:
+    CPhoneRestore(CJobControl& jobs, std::shared_ptr<CDiagLink> link);
+
+    // Failed when anything was not written, was refused or read back different.
+    SOutcome Run(const SPhoneImage& image, const SRestoreSettings& settings);
+    const CDownloadReport& Report() const { return m_report; }
+
+private:
+    // The job bodies.
+    SOutcome BackUp(const SPhoneImage& image, const std::string& folder);
+    SOutcome Write(const SPhoneImage& image, bool verify);
+    // The backup saved and read again; false with m_report.backupError set.
+    bool SaveBackup(const SNumberedBackup& saved, const std::string& path);
+    // Everything still to be written is not, for why.
+    void NotWritten(const SPhoneImage& image, const std::string& why);
+
+    CJobControl& m_jobs;
+    std::shared_ptr<CDiagLink> m_link;
+    CEfsClient m_efs;
+    CDownloadReport m_report;
+    std::vector<bool> m_writeRecord, m_writeFile;    // still to be written
+    std::vector<bool> m_unreadRecord, m_unreadFile;  // their current state is not in the backup
+};
