@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <map>
@@ -39,6 +40,18 @@ public:
     }
 };
 
+// Cut in the middle: the two ends of a path tell files apart.
+class CMiddleElided : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideMiddle;
+    }
+};
+
 // One row per record: a record the backup could not read and the write then tried has two
 // report rows; the write's result stands, the backup's problem goes into the detail.
 std::vector<CDownloadReport::SRow> OneRowPerRecord(const std::vector<CDownloadReport::SRow>& rows) {
@@ -64,8 +77,11 @@ std::vector<CDownloadReport::SRow> OneRowPerRecord(const std::vector<CDownloadRe
 }  // namespace
 
 CDownloadReportDialog::CDownloadReportDialog(const CDownloadReport& report, QWidget* parent) : QDialog(parent) {
+    using EOperation = CDownloadReport::EOperation;
     setObjectName("DownloadReportDialog");
-    setWindowTitle(tr("Download Report"));
+    setWindowTitle(report.operation == EOperation::Backup    ? tr("Backup Report")
+                   : report.operation == EOperation::Restore ? tr("Restore Report")
+                                                             : tr("Download Report"));
     auto* layout = new QVBoxLayout(this);
 
     QString text = QString::fromStdString(report.Summary());
@@ -77,8 +93,10 @@ CDownloadReportDialog::CDownloadReportDialog(const CDownloadReport& report, QWid
     layout->addWidget(m_summary);
 
     const std::vector<CDownloadReport::SRow> rows = OneRowPerRecord(report.Rows());
-    m_table = new QTableWidget(static_cast<int>(rows.size()), 5, this);
-    m_table->setHorizontalHeaderLabels({tr("Record"), tr("ID"), tr("Index"), tr("Result"), tr("Detail")});
+    m_table = new QTableWidget(static_cast<int>(rows.size()), kColumns, this);
+    m_table->setHorizontalHeaderLabels(
+        {tr("Record"), tr("ID"), tr("Index"), tr("Subscription"), tr("Result"), tr("Detail")});
+    m_table->setColumnHidden(kSubscriptionColumn, report.operation == EOperation::Download);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->verticalHeader()->hide();
@@ -87,28 +105,41 @@ CDownloadReportDialog::CDownloadReportDialog(const CDownloadReport& report, QWid
     m_table->setTextElideMode(Qt::ElideRight);
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
+    // Files after the records in the key columns: their cells there are empty.
+    const double none = 1e9;
     int row = 0;
     for (const CDownloadReport::SRow& r : rows) {
-        const QString name = QString::fromStdString(r.name);
+        const bool file = r.Kind() == CDownloadReport::EKind::File;
+        const QString name = QString::fromStdString(file ? r.path : r.name);
         const QString detail = QString::fromStdString(r.detail);
         auto* record = new QTableWidgetItem(name);
         record->setToolTip(name);
-        m_table->setItem(row, 0, record);
-        m_table->setItem(row, 1, new CSortedItem(QString::number(r.id), r.id));
-        m_table->setItem(row, 2, new CSortedItem(r.index >= 0 ? QString::number(r.index) : QString(), r.index));
-        // Within a result, rows keep the order of the download.
-        m_table->setItem(row, 3, new CSortedItem(QString::fromStdString(CDownloadReport::ResultText(r.result)),
-                                                 Severity(r.result) + row / (rows.size() + 1.0)));
+        m_table->setItem(row, kRecordColumn, record);
+        m_table->setItem(row, kIdColumn, new CSortedItem(file ? QString() : QString::number(r.id), file ? none : r.id));
+        m_table->setItem(row, kIndexColumn,
+                         new CSortedItem(r.index >= 0 ? QString::number(r.index) : QString(), file ? none : r.index));
+        m_table->setItem(row, kSubscriptionColumn,
+                         new CSortedItem(file ? QString() : QString::number(r.subscription), file ? none : r.subscription));
+        // Within a result, rows keep the order of the report.
+        m_table->setItem(row, kResultColumn,
+                         new CSortedItem(QString::fromStdString(CDownloadReport::ResultText(r.result)),
+                                         Severity(r.result) + row / (rows.size() + 1.0)));
         auto* detailItem = new QTableWidgetItem(detail);
         detailItem->setToolTip(detail);
-        m_table->setItem(row, 4, detailItem);
+        m_table->setItem(row, kDetailColumn, detailItem);
         ++row;
     }
     // Filled first: sorting while rows go in would move them under the loop's feet. The
     // problems come first.
-    m_table->horizontalHeader()->setSortIndicator(3, Qt::AscendingOrder);
+    m_table->horizontalHeader()->setSortIndicator(kResultColumn, Qt::AscendingOrder);
     m_table->setSortingEnabled(true);
     m_table->resizeColumnsToContents();
+    // Long names and item file paths are cut in the middle, and the detail takes the width
+    // that is left (the tooltips have both whole): what went wrong starts on screen.
+    const int longest = m_table->fontMetrics().averageCharWidth() * 36;
+    if (m_table->columnWidth(kRecordColumn) > longest) m_table->setColumnWidth(kRecordColumn, longest);
+    m_table->setItemDelegateForColumn(kRecordColumn, new CMiddleElided(m_table));
+    m_table->setColumnWidth(kDetailColumn, longest / 2);
     m_table->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(m_table);
 
@@ -119,5 +150,5 @@ CDownloadReportDialog::CDownloadReportDialog(const CDownloadReport& report, QWid
     connect(copy, &QPushButton::clicked, this, [all] { QApplication::clipboard()->setText(all); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    resize(760, 420);
+    resize(900, 440);
 }

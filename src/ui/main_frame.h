@@ -54,7 +54,7 @@ public:
         kOpenBackup = 33000, kSave = 33001, kSaveAs = 33002, kFindNext = 33003, kCompare = 33004,
         kAddToSelected = 33005, kRemoveFromSelected = 33006, kShortcuts = 33007,
         kRecentFirst = 33010, kRecentLast = 33019,
-        kPhoneFiles = 33020,
+        kPhoneFiles = 33020, kBackUpPhone = 33021, kRestoreToPhone = 33022,
     };
 
     CMainFrame(CTessivaDoc& doc, IFileChooser& chooser, QWidget* parent = nullptr);
@@ -163,6 +163,11 @@ private:
     // remembers a whole save among the recent files. True when it completed.
     bool SaveAs(const std::string& path, bool selectedOnly, CBackupFiles::ESaveLayout layout);
     static QString FileName(const std::string& path);
+    // The open dialog of every backup kind.
+    static SFileDialogRequest BackupsDialog();
+    // The kind's suffix on path: a suffix of another backup kind is replaced, any other name
+    // gets the kind's added ("a.qcn" as CNV is "a.cnv", "a.b" is "a.b.cnv").
+    static std::string WithExtension(std::string path, const char* extension);
     static QString OutcomeText(const SOutcome& outcome, const QString& done);
     // Before the records are replaced or the program ends: with unsaved changes, asks
     // "Save changes?". False when the user cancelled or the save failed.
@@ -192,6 +197,15 @@ private:
     // The notes of a download or restore, then its report, record by record.
     void ShowDownloadReport(const SOutcome& outcome);
     void OnRestoreLastBackup();
+    // The whole phone into a numbered backup, and a backup of any kind onto the phone.
+    void OnBackUpPhone();
+    void OnRestoreToPhone();
+    // Asks question, then whether the phone goes offline for it; restores path and shows the
+    // report.
+    void RestoreToPhone(const std::string& path, const QString& question);
+    // After a command on the phone: a phone that stopped answering shows as gone at once,
+    // not at the next command.
+    void ShowLinkState();
     void OnOpenBackupsFolder();
     // The phone's file system by hand, over the connection's link.
     void OnPhoneFiles();

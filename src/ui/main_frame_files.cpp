@@ -29,23 +29,21 @@ SFileDialogRequest DialogRequest(const char* extension, const QString& label) {
     request.hideReadOnly = true;
     return request;
 }
+}  // namespace
 
-SFileDialogRequest BackupsDialog() {
+SFileDialogRequest CMainFrame::BackupsDialog() {
     SFileDialogRequest request;
-    request.filterLabel = CMainFrame::tr("Backups (*.brt *.cnv *.qcn *.xqcn)").toStdString();
+    request.filterLabel = tr("Backups (*.brt *.cnv *.qcn *.xqcn)").toStdString();
     request.filterPattern = "*.brt *.cnv *.qcn *.xqcn";
     return request;
 }
 
-// The kind's suffix on path: a suffix of another backup kind is replaced, any other name gets
-// the kind's added ("a.qcn" as CNV is "a.cnv", "a.b" is "a.b.cnv").
-std::string WithExtension(std::string path, const char* extension) {
+std::string CMainFrame::WithExtension(std::string path, const char* extension) {
     const QString suffix = QFileInfo(QString::fromStdString(path)).suffix();
     if (suffix.compare(extension, Qt::CaseInsensitive) == 0) return path;
     if (BackupKindOfName(path) != EBackupKind::Unknown) path.resize(path.size() - static_cast<size_t>(suffix.size()) - 1);
     return path + "." + extension;
 }
-}  // namespace
 
 QString CMainFrame::FileName(const std::string& path) { return QFileInfo(QString::fromStdString(path)).fileName(); }
 

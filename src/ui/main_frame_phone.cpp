@@ -2,13 +2,17 @@
 // the last backup and the SPC code.
 #include "ui/main_frame.h"
 
+#include "doc/download_report.h"
 #include "doc/item_counts.h"
 #include "doc/tessiva_doc.h"
 #include "jobs/job_control.h"
 #include "jobs/message_sink.h"
+#include "files/backup_kind.h"
+#include "files/host_file.h"
 #include "phone/com_ports.h"
 #include "phone/efs_client.h"
 #include "phone/qlib.h"
+#include "ui/backup_commands.h"
 #include "ui/download_report_dialog.h"
 #include "ui/nv_content_view.h"
 #include "ui/phone_files_dialog.h"
@@ -219,18 +223,56 @@ void CMainFrame::OnRestoreLastBackup() {
             EMessageIcon::Information);
         return;
     }
-    if (!m_doc.Messages().AskYesNo(
-            tr("Download the last backup, %1, to the phone? The phone's present values are backed up first.")
-                .arg(QString::fromStdString(path))
-                .toStdString()))
-        return;
-    const SOutcome outcome = m_doc.Restore(path);
-    // A backup that could not be loaded has nothing to report but why.
-    if (!outcome.IsCompleted() && m_doc.LastReport().Rows().empty() && m_doc.LastReport().backupError.empty()) {
+    RestoreToPhone(path, tr("Write the last backup, %1, to the phone? What it replaces is backed up first.")
+                             .arg(QString::fromStdString(path)));
+}
+
+void CMainFrame::OnRestoreToPhone() {
+    if (!CheckPhone()) return;
+    SFileDialogRequest request = BackupsDialog();
+    request.otherFilterLabel = tr("All files (*)").toStdString();
+    std::string path;
+    if (!AskOpen(request, path)) return;
+    RestoreToPhone(path, tr("Write %1 to the phone: every record of every subscription and every item file it holds? "
+                            "What it replaces is backed up first.")
+                             .arg(QString::fromStdString(path)));
+}
+
+void CMainFrame::RestoreToPhone(const std::string& path, const QString& question) {
+    IMessageSink& ask = m_doc.Messages();
+    if (!ask.AskYesNo(question.toStdString())) return;
+    // Full restores are done offline: nothing the phone runs meanwhile changes what is written.
+    const bool offline = ask.AskYesNo(
+        tr("Put the phone offline while the backup is written, and restart it after? No writes it while the phone runs.")
+            .toStdString());
+    const SOutcome outcome = m_doc.Restore(path, offline);
+    // A backup that could not be read has nothing to report but why.
+    if (!outcome.IsCompleted() && m_doc.LastReport().Rows().empty() && m_doc.LastReport().backupError.empty())
         Tell(outcome);
-        return;
-    }
-    ShowDownloadReport(outcome);
+    else
+        ShowDownloadReport(outcome);
+    ShowLinkState();
+}
+
+void CMainFrame::OnBackUpPhone() {
+    if (!CheckPhone()) return;
+    SFileDialogRequest request;
+    request.defaultExtension = "qcn";
+    request.filterPattern = "*.qcn";
+    request.filterLabel = tr(NumberedLayoutLabel()).toStdString();
+    request.otherFilterLabel = tr(BackupCommandsOf(EBackupKind::Xqcn)->typeLabel).toStdString();
+    request.initialName = "phone-" + FileTimeStamp() + ".qcn";
+    request.overwritePrompt = true;
+    int chosen = 0;
+    request.chosenFilter = &chosen;
+    std::string path;
+    if (!AskSave(request, path)) return;
+    ShowDownloadReport(m_doc.BackupPhone(WithExtension(path, chosen == 1 ? "xqcn" : "qcn")));
+    ShowLinkState();
+}
+
+void CMainFrame::ShowLinkState() {
+    if (!m_doc.CheckConnected()) SetConnectionState(kNotConnected);
 }
 
 void CMainFrame::OnOpenBackupsFolder() {
@@ -245,8 +287,7 @@ void CMainFrame::OnPhoneFiles() {
     CEfsClient efs(m_doc.PhoneLink());
     CPhoneFilesDialog dialog(efs, m_chooser, m_doc.Messages(), m_doc.BackupFolder(), this);
     dialog.exec();
-    // A phone that stopped answering is shown as gone at once, not at the next command.
-    if (!m_doc.CheckConnected()) SetConnectionState(kNotConnected);
+    ShowLinkState();
 }
 
 void CMainFrame::OnSpc() {

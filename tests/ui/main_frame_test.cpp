@@ -147,6 +147,7 @@ private slots:
                  (std::vector<std::string>{">Choice Com", "-", "32784 Connect Server", "32783 Disconnect Server", "-",
                                            "32900 Back Up Before Download", "32901 Verify Writes",
                                            "32902 Restore Last Backup to Mobile", "32903 Open Backups Folder", "-",
+                                           "33021 Back Up Phone...", "33022 Restore Backup to Phone...",
                                            "33020 Phone Files..."}));
         const std::vector<std::string> ports = MenuEntries(menus[2]->menu()->actions()[0]->menu());
         QCOMPARE(ports.size(), size_t(20));

@@ -10,6 +10,7 @@
 #include "ui/overwrite_dialog.h"
 #include "ui/phone_files_dialog.h"
 #include "ui/port_box.h"
+#include "phone/efs_client.h"
 #include "phone/qlib.h"
 #include "ui/spc_code_dialog.h"
 #include "app/tessiva_app.h"
@@ -190,9 +191,9 @@ private slots:
         QStringList results;
         const int reports = Answering<CDownloadReportDialog>({[&](CDownloadReportDialog& dialog) {
                                                                  QTableWidget& table = *dialog.Table();
-                                                                 table.sortItems(3);
+                                                                 table.sortItems(CDownloadReportDialog::kResultColumn);
                                                                  for (int r = 0; r < table.rowCount(); ++r)
-                                                                     results << table.item(r, 3)->text();
+                                                                     results << table.item(r, CDownloadReportDialog::kResultColumn)->text();
                                                                  if (std::getenv("TESSIVA_SHOT"))
                                                                      dialog.grab().save(std::getenv("TESSIVA_SHOT"));
                                                                  dialog.reject();
@@ -512,6 +513,79 @@ private slots:
             }},
             [&] { ui.Frame().Action(CMainFrame::kPhoneFiles)->trigger(); });
         QCOMPARE(shown, 1);
+        QCOMPARE(StateText(ui), std::string("CONNECTED"));
+    }
+
+    // Back Up Phone, a changed phone, Restore Backup to Phone (offline, as answered), then
+    // Restore Last Backup to Mobile, which takes the restore's own backup: each brings back
+    // every record, subscription record and item file, and each report lists records with
+    // their subscription and files by path, problems first.
+    void wholePhoneBackUpRestoreAndRestoreLast() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        SSimPhoneOptions options;
+        options.readOnly = {441};
+        SSimOnPty sim(ui.Doc().Definitions(), options);
+        sim.store.Put(9, CSimNvStore::kPlain, {1});
+        sim.store.Put(441, CSimNvStore::kPlain, {0x41, 0x04});
+        sim.phone.Subscription(1).Put(9, CSimNvStore::kPlain, {2});
+        const std::string file = "/nv/item_files/modem/band";
+        QVERIFY(sim.phone.Files().PutFile(file, {1, 2, 3}));
+        QVERIFY(sim.Start());
+        QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
+        ui.Doc().SetBackupFolder(ui.Path("backups"));
+        CMainFrame& frame = ui.Frame();
+        // The phone as the test reads it: item 9 of both subscriptions and the file.
+        const auto phone = [&] {
+            return std::vector<Bytes>{*sim.store.Find(9, CSimNvStore::kPlain),
+                                      *sim.phone.Subscription(1).Find(9, CSimNvStore::kPlain), *sim.phone.Files().Find(file)};
+        };
+        const std::vector<Bytes> original = phone();
+        // The report's rows as "record|subscription|result", and its summary.
+        std::vector<std::string> rows;
+        std::string summary;
+        const auto readReport = [&](CDownloadReportDialog& dialog) {
+            rows.clear();
+            summary = dialog.Summary()->text().toStdString();
+            const QTableWidget& table = *dialog.Table();
+            for (int r = 0; r < table.rowCount(); ++r)
+                rows.push_back((table.item(r, CDownloadReportDialog::kRecordColumn)->text() + "|" +
+                                table.item(r, CDownloadReportDialog::kSubscriptionColumn)->text() + "|" +
+                                table.item(r, CDownloadReportDialog::kResultColumn)->text())
+                                   .toStdString());
+            dialog.reject();
+        };
+        const auto has = [&](const std::string& row) { return std::find(rows.begin(), rows.end(), row) != rows.end(); };
+
+        ui.chooser.paths = {ui.Path("whole")};
+        QCOMPARE(Answering<CDownloadReportDialog>({readReport}, [&] { frame.Action(CMainFrame::kBackUpPhone)->trigger(); }), 1);
+        QVERIFY(!ReadBytes(ui.Path("whole.qcn")).empty());
+        QVERIFY2(has("NV_PREF_MODE_I|1|backed up") && has(file + "||backed up"), Last(rows).c_str());
+        QVERIFY2(summary.find("subscription records: 1 backed up") != std::string::npos, summary.c_str());
+        QVERIFY2(summary.find("item files: 1 backed up") != std::string::npos, summary.c_str());
+
+        // The phone changes, then the backup goes back, offline.
+        unsigned short status = 0;
+        const unsigned char changed[] = {7};
+        QVERIFY(QLIB_DIAG_NV_WRITE_F(ui.Doc().Connection()->Handle(), 9, changed, 1, &status) && status == 0);
+        QVERIFY(QLIB_DIAG_SUBSCRIPTION_NV_WRITE_F(ui.Doc().Connection()->Handle(), 9, 1, changed, 1, &status) && status == 0);
+        CEfsClient efs(ui.Doc().PhoneLink());
+        QVERIFY(efs.WriteFile(file, {9, 9}, false));
+        const std::vector<Bytes> before = phone();
+        ui.sink.answers = {true, true};
+        ui.chooser.paths = {ui.Path("whole.qcn")};
+        QCOMPARE(Answering<CDownloadReportDialog>({readReport}, [&] { frame.Action(CMainFrame::kRestoreToPhone)->trigger(); }), 1);
+        QCOMPARE(phone(), original);
+        QCOMPARE(sim.phone.Resets(), 1);
+        QCOMPARE(ui.sink.Questions().size(), size_t(2));
+        QVERIFY2(!rows.empty() && rows[0] == "NV_BAND_PREF_I|0|write protected", Last(rows).c_str());
+        QVERIFY(has("NV_PREF_MODE_I|1|written and verified") && has(file + "||written and verified"));
+
+        // The restore's own backup is the last one: it brings the changed phone back, online.
+        ui.sink.answers = {true, false};
+        QCOMPARE(Answering<CDownloadReportDialog>({readReport}, [&] { frame.Action(CMainFrame::kRestoreLastBackup)->trigger(); }), 1);
+        QCOMPARE(phone(), before);
+        QCOMPARE(sim.phone.Resets(), 1);
         QCOMPARE(StateText(ui), std::string("CONNECTED"));
     }
 

@@ -8,6 +8,7 @@
 #include "ui/nv_tree_view.h"
 #include "app/tessiva_app.h"
 #include "sim/sim_numbered_image.h"
+#include "ui/download_report_dialog.h"
 #include "sim_on_pty.h"
 #include "ui/phone_files_dialog.h"
 #include "ui_test_support.h"
@@ -228,6 +229,28 @@ private slots:
                 }},
                 [&] { frame.Action(CMainFrame::kPhoneFiles)->trigger(); });
             QCOMPARE(shown, 1);
+        }
+
+        // The reports of Back Up Phone and of Restore Backup to Phone (the restore offline).
+        const std::string whole = MakeTempDir("shots-whole") + "/phone.qcn";
+        const auto grabReport = [&](const QString& name) {
+            return [&, name](CDownloadReportDialog& dialog) {
+                QTest::qWait(50);
+                QVERIFY(dialog.grab().save(out + "/" + name));
+                dialog.reject();
+            };
+        };
+        for (const auto& [palette, suffix] : {std::pair{light, ""}, std::pair{DarkPalette(), "-dark"}}) {
+            QApplication::setPalette(palette);
+            chooser.paths = {whole};
+            QCOMPARE(Answering<CDownloadReportDialog>({grabReport(QString("shot-backup-report%1.png").arg(suffix))},
+                                                      [&] { frame.Action(CMainFrame::kBackUpPhone)->trigger(); }),
+                     1);
+            chooser.paths = {whole};
+            sink.answers = {true, true};
+            QCOMPARE(Answering<CDownloadReportDialog>({grabReport(QString("shot-restore-report%1.png").arg(suffix))},
+                                                      [&] { frame.Action(CMainFrame::kRestoreToPhone)->trigger(); }),
+                     1);
         }
         QApplication::setPalette(light);
         frame.Action(CMainFrame::kDisconnect)->trigger();

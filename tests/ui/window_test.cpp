@@ -75,13 +75,13 @@ private slots:
         const QTableWidget& table = *dialog.Table();
         QCOMPARE(table.rowCount(), 42);
         QCOMPARE(table.item(0, 0)->text(), QString("NV_A [ 0 ]"));
-        QCOMPARE(table.item(0, 3)->text().toStdString(), CDownloadReport::ResultText(EResult::Failed));
-        QCOMPARE(table.item(1, 3)->text().toStdString(), CDownloadReport::ResultText(EResult::Protected));
+        QCOMPARE(table.item(0, CDownloadReportDialog::kResultColumn)->text().toStdString(), CDownloadReport::ResultText(EResult::Failed));
+        QCOMPARE(table.item(1, CDownloadReportDialog::kResultColumn)->text().toStdString(), CDownloadReport::ResultText(EResult::Protected));
         // Rows keep the download's order within a result, each one line high.
         QCOMPARE(table.item(2, 0)->text(), QString("NV_Z1"));
         QVERIFY(table.rowHeight(0) < 2 * table.fontMetrics().height());
         // The whole detail, the backup's part too, is there to read.
-        const QString detail = table.item(0, 4)->toolTip();
+        const QString detail = table.item(0, CDownloadReportDialog::kDetailColumn)->toolTip();
         QVERIFY(detail.contains(QString::fromStdString(lost)));
         QVERIFY(detail.contains("no reply"));
     }
