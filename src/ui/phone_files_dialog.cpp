@@ -202,7 +202,9 @@ void CPhoneFilesDialog::SetBusy(bool busy) {
 
 void CPhoneFilesDialog::UpdateButtons() {
     const SEfsEntry* entry = m_busy ? nullptr : Current();
-    for (QWidget* w : std::initializer_list<QWidget*>{m_pathBox, m_up, m_entries, m_put, m_close}) w->setEnabled(!m_busy);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_pathBox, m_up, m_entries, m_close}) w->setEnabled(!m_busy);
+    // A put goes into the folder shown: none before a first listing.
+    m_put->setEnabled(!m_busy && !m_folder.empty());
     m_save->setEnabled(entry && !entry->IsFolder());
     m_delete->setEnabled(entry != nullptr);
 }
@@ -340,7 +342,7 @@ void CPhoneFilesDialog::BackUpPhoneFile(const std::string& path, size_t size, st
 }
 
 void CPhoneFilesDialog::PutFile() {
-    if (m_busy) return;
+    if (m_busy || m_folder.empty()) return;
     SFileDialogRequest request;
     request.title = tr("Put File on the Phone").toStdString();
     request.filterLabel = tr("All files (*)").toStdString();
