@@ -237,6 +237,48 @@ private slots:
         QCOMPARE(sim.Stored()[(std::pair<int, int>{0, -1})], (Bytes{1, 2, 3, 4}));
     }
 
+    // A phone falling silent mid-upload: the document the user had stays, the link shows as
+    // lost at once, and what was read becomes a new unsaved document only on request.
+    void aFailedUploadKeepsTheDocumentAndOffersWhatWasRead() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        CMainFrame& frame = ui.Frame();
+        ui.FillDatabase();
+        QVERIFY(ui.SaveBackup(ui.Path("mine.cnv")));
+        QVERIFY(frame.OpenBackup(ui.Path("mine.cnv")));
+        const Values before = ValuesOf(ui.Doc().Items());
+        const QString title = frame.windowTitle();
+        for (bool keep : {false, true}) {
+            SSimLineOptions line;
+            line.silentAfter = 4;  // the connection's requests and the first reads
+            SSimOnPty sim(ui.Doc().Definitions(), {}, line);
+            sim.store.Put(0, CSimNvStore::kPlain, {1, 2, 3, 4});
+            sim.store.Put(1, CSimNvStore::kPlain, {5, 6, 7, 8});
+            QVERIFY(sim.Start());
+            QVERIFY(ConnectTo(ui, sim.server.DevicePath(), 1000));
+            ui.sink.ClearRecords();
+            ui.sink.answers = {keep};
+            frame.Action(CMainFrame::kUploadAll)->trigger();
+            QCOMPARE(ui.sink.Questions().size(), size_t(1));
+            QCOMPARE(StateText(ui), std::string("NOT CONNECTED"));
+            QVERIFY(!ui.Doc().IsConnected());
+            if (!keep) {
+                QCOMPARE(ValuesOf(ui.Doc().Items()), before);
+                QCOMPARE(frame.windowTitle(), title);
+                QVERIFY(!ui.Doc().IsModified());
+            } else {
+                // What was read before the silence, as the phone holds it; the rest marked X.
+                const Values read = ValuesOf(ui.Doc().Items(), true);
+                QVERIFY(!read.empty());
+                Values stored = sim.Stored();
+                for (const auto& [key, value] : read) QCOMPARE(value, stored[key]);
+                QVERIFY(ui.Doc().Items().GetSize() > static_cast<int>(read.size()));
+                QCOMPARE(frame.windowTitle(), QString("Untitled* - Tessiva v1.5"));
+                QVERIFY(ui.Doc().IsModified());
+            }
+        }
+    }
+
     void downloadSettingsAreRememberedAcrossARestart() {
         {
             SUiApp ui;
