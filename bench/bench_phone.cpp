@@ -280,7 +280,14 @@ template <class Run> void AgainstBareLoop(benchmark::State& state, const Run& ru
     for (auto _ : state) {
         // The first iteration counts the round trips for the bare loop of the next ones.
         const auto bareStart = Clock::now();
-        if (trips > 0 && !BareRoundTrips(b.server.DevicePath(), static_cast<int>(trips), error)) {
+        // The bare loop runs on a thread of its own, as the document's jobs do, so both pay
+        // the same wake-ups; on the waiting main thread it ran up to a third faster.
+        bool bareOk = true;
+        if (trips > 0) {
+            std::thread t([&] { bareOk = BareRoundTrips(b.server.DevicePath(), static_cast<int>(trips), error); });
+            t.join();
+        }
+        if (!bareOk) {
             state.SkipWithError(error.c_str());
             break;
         }
