@@ -60,6 +60,12 @@ struct SBench {
         if (!server.Open(error)) std::fprintf(stderr, "%s\n", error.c_str());
         server.Start();
         doc.SetPortName(server.DevicePath());
+        // Items 0 (the ESN) and 85 take writes only after the SPC code; the phone keeps it.
+        const unsigned char code[6] = {'0', '0', '0', '0', '0', '0'};
+        unsigned char accepted = 0;
+        if (!doc.Connect().IsCompleted() || !QLIB_DIAG_SPC_F(doc.Connection()->Handle(), code, &accepted) || !accepted)
+            std::fprintf(stderr, "the phone did not take the SPC code\n");
+        (void)doc.Disconnect();
     }
     ~SBench() {
         (void)doc.Disconnect();
@@ -274,7 +280,14 @@ template <class Run> void AgainstBareLoop(benchmark::State& state, const Run& ru
     for (auto _ : state) {
         // The first iteration counts the round trips for the bare loop of the next ones.
         const auto bareStart = Clock::now();
-        if (trips > 0 && !BareRoundTrips(b.server.DevicePath(), static_cast<int>(trips), error)) {
+        // The bare loop runs on a thread of its own, as the document's jobs do, so both pay
+        // the same wake-ups; on the waiting main thread it ran up to a third faster.
+        bool bareOk = true;
+        if (trips > 0) {
+            std::thread t([&] { bareOk = BareRoundTrips(b.server.DevicePath(), static_cast<int>(trips), error); });
+            t.join();
+        }
+        if (!bareOk) {
             state.SkipWithError(error.c_str());
             break;
         }
@@ -331,14 +344,6 @@ void BM_RestoreWholePhone(benchmark::State& state) {
     if (!std::filesystem::exists(WholeBackupPath(files)) &&
         !(b.doc.Connect().IsCompleted() && b.doc.BackupPhone(WholeBackupPath(files), options).IsCompleted())) {
         state.SkipWithError("the backup failed");
-        return;
-    }
-    (void)b.doc.Disconnect();
-    // Items 0 and 85 take writes only after the SPC code.
-    const unsigned char code[6] = {'0', '0', '0', '0', '0', '0'};
-    unsigned char accepted = 0;
-    if (!b.doc.Connect().IsCompleted() || !QLIB_DIAG_SPC_F(b.doc.Connection()->Handle(), code, &accepted) || !accepted) {
-        state.SkipWithError("the SPC code was not taken");
         return;
     }
     (void)b.doc.Disconnect();
