@@ -124,7 +124,6 @@ void CConsoleFrontend::ShowMessage(const std::string& text, EMessageIcon, const 
     }
     std::fprintf(stderr, "%s\n", OneLine(text).c_str());
     std::fflush(stderr);
-    ++m_messageCount;
 }
 
 bool CConsoleFrontend::AskYesNo(const std::string& text, const std::string& caption) {

@@ -27,7 +27,6 @@ public:
     static std::string ProgressText(int position, int high, long long elapsedMs, const std::string& detail);
     // One line of a message box text: line breaks become single blanks.
     static std::string OneLine(const std::string& text);
-    int MessageCount() const { return m_messageCount.load(); }
 
 private:
     void DrawBar(bool force);
@@ -38,7 +37,6 @@ private:
     bool m_tty;
     std::atomic<int> m_high{0};
     std::atomic<int> m_position{0};
-    std::atomic<int> m_messageCount{0};
     const CJobControl* m_control = nullptr;
     int m_drawnPercent = -1;
     std::string m_drawnText;
