@@ -114,38 +114,80 @@ bool BareRoundTrips(const std::string& device, int n, std::string& error) {
     return true;
 }
 
-// Upload of every item through the document ("Upload All"), each one alternating with as
-// many bare round trips on the same pseudo-terminal, so both see the same machine load.
-// ratio_to_bare: upload items per second over bare round trips per second.
-void BM_UploadAll(benchmark::State& state) {
+using Clock = std::chrono::steady_clock;
+double Seconds(Clock::time_point from, Clock::time_point to) { return std::chrono::duration<double>(to - from).count(); }
+
+// The seconds of n bare round trips, or -1 with error. They run on a thread of their own, as
+// the document's jobs do, so both pay the same wake-ups; on the waiting main thread the bare
+// loop ran up to a third faster.
+double TimeBareLoop(int n, std::string& error) {
+    bool ok = false;
+    const auto start = Clock::now();
+    std::thread loop([&] { ok = BareRoundTrips(Bench().server.DevicePath(), n, error); });
+    loop.join();
+    return ok ? Seconds(start, Clock::now()) : -1;
+}
+
+// Total seconds of the pairs timed.
+struct SPairSeconds {
+    double bare = 0;
+    double phone = 0;
+    double Ratio() const { return phone > 0 ? bare / phone : 0; }
+};
+
+// Each iteration times trips() bare round trips, then run on a fresh connection: alternating,
+// both see the same machine load. An iteration asked for no bare round trips is timed alone
+// and left out of the pairs. run returns false on a failure, failure() says which.
+template <class Trips, class Run, class Failure>
+SPairSeconds AlternateWithBareLoop(benchmark::State& state, const Trips& trips, const Run& run, const Failure& failure) {
     SBench& b = Bench();
-    using Clock = std::chrono::steady_clock;
-    double bareSeconds = 0, uploadSeconds = 0;
+    SPairSeconds total;
     std::string error;
     for (auto _ : state) {
-        const auto bareStart = Clock::now();
-        if (!BareRoundTrips(b.server.DevicePath(), kItems, error)) {
+        (void)b.doc.Disconnect();  // the port is held exclusively: the bare loop needs it to itself
+        const int n = trips();
+        const double bare = n > 0 ? TimeBareLoop(n, error) : 0;
+        if (bare < 0) {
             state.SkipWithError(error.c_str());
-            return;
+            break;
         }
-        const auto uploadStart = Clock::now();
-        const bool ok = b.doc.Connect().IsCompleted() && b.doc.Upload(b.doc.DefinitionsPath()).IsCompleted() &&
-                        b.doc.Items().GetSize() == kItems && b.doc.Items()[kItems - 1].Active() == 1;
-        const auto uploadEnd = Clock::now();
-        (void)b.doc.Disconnect();
+        if (!b.doc.Connect().IsCompleted()) {
+            state.SkipWithError("no connection");
+            break;
+        }
+        const auto start = Clock::now();
+        const bool ok = run(b);
+        const double phone = Seconds(start, Clock::now());
         if (!ok) {
-            state.SkipWithError("upload failed");
-            return;
+            state.SkipWithError(std::string(failure()).c_str());
+            break;
         }
-        bareSeconds += std::chrono::duration<double>(uploadStart - bareStart).count();
-        const double upload = std::chrono::duration<double>(uploadEnd - uploadStart).count();
-        uploadSeconds += upload;
-        state.SetIterationTime(upload);
+        if (n > 0) {
+            total.bare += bare;
+            total.phone += phone;
+        }
+        state.SetIterationTime(phone);
     }
+    (void)b.doc.Disconnect();
+    return total;
+}
+
+int Items() { return kItems; }
+
+// Upload of every item through the document ("Upload All") against as many bare round trips.
+// ratio_to_bare: upload items per second over bare round trips per second.
+void BM_UploadAll(benchmark::State& state) {
+    const SPairSeconds total = AlternateWithBareLoop(
+        state, Items,
+        [](SBench& b) {
+            return b.doc.Upload(b.doc.DefinitionsPath()).IsCompleted() && b.doc.Items().GetSize() == kItems &&
+                   b.doc.Items()[kItems - 1].Active() == 1;
+        },
+        [] { return "upload failed"; });
     const double items = static_cast<double>(state.iterations()) * kItems;
-    state.counters["items_per_second"] = items / uploadSeconds;
-    state.counters["bare_round_trips_per_second"] = items / bareSeconds;
-    state.counters["ratio_to_bare"] = bareSeconds / uploadSeconds;
+    state.counters["items_per_second"] = items / total.phone;
+    state.counters["bare_round_trips_per_second"] = items / total.bare;
+    state.counters["ratio_to_bare"] = total.Ratio();
 }
 BENCHMARK(BM_UploadAll)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
 
@@ -160,39 +202,13 @@ void BM_DownloadAll(benchmark::State& state) {
     b.doc.SetVerifyWrites(state.range(0) != 0);
     b.doc.SetBackupBeforeDownload(state.range(1) != 0);
     b.doc.SetBackupFolder((std::filesystem::temp_directory_path() / "tessiva-bench-backups").string());
-    // Bare round trips alternate with the downloads, so both see the same machine load.
-    using Clock = std::chrono::steady_clock;
-    double bareSeconds = 0, downloadSeconds = 0;
-    std::string error;
-    for (auto _ : state) {
-        (void)b.doc.Disconnect();  // the port is held exclusively: the bare loop needs it to itself
-        const auto bareStart = Clock::now();
-        if (!BareRoundTrips(b.server.DevicePath(), kItems, error)) {
-            state.SkipWithError(error.c_str());
-            break;
-        }
-        const auto bareEnd = Clock::now();
-        if (!b.doc.Connect().IsCompleted()) {
-            state.SkipWithError("no connection");
-            break;
-        }
-        const auto start = Clock::now();
-        const bool ok = b.doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted();
-        const auto end = Clock::now();
-        if (!ok) {
-            state.SkipWithError("download failed");
-            break;
-        }
-        bareSeconds += std::chrono::duration<double>(bareEnd - bareStart).count();
-        downloadSeconds += std::chrono::duration<double>(end - start).count();
-        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
-    }
-    (void)b.doc.Disconnect();
+    const SPairSeconds total = AlternateWithBareLoop(
+        state, Items, [](SBench& b) { return b.doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted(); },
+        [] { return "download failed"; });
     std::filesystem::remove_all(b.doc.BackupFolder());
-    const double records = static_cast<double>(state.iterations()) * kItems;
-    state.counters["records_per_second"] = records / downloadSeconds;
+    state.counters["records_per_second"] = static_cast<double>(state.iterations()) * kItems / total.phone;
     // One request per record without the safety steps: the same work as the bare loop.
-    state.counters["download_ratio_to_bare"] = bareSeconds / downloadSeconds;
+    state.counters["download_ratio_to_bare"] = total.Ratio();
 }
 BENCHMARK(BM_DownloadAll)
     ->ArgNames({"verify", "backup"})
@@ -210,11 +226,11 @@ BENCHMARK(BM_DownloadAll)
 size_t ReadWholePhone(void* handle, double& recordSeconds) {
     uint8_t value[16];
     unsigned short status = 0;
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = Clock::now();
     for (int id = 0; id < kItems; ++id)
         if (!QLIB_DIAG_NV_READ_F(handle, static_cast<unsigned short>(id), value, sizeof value, &status) || status != 0)
             return 0;
-    recordSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    recordSeconds += Seconds(start, Clock::now());
     CEfsClient efs(QLibLink(handle));
     std::vector<SEfsFile> files;
     if (!efs.ListFiles(kItemFolder, files) || files.size() != kItemFiles) return 0;
@@ -226,95 +242,42 @@ size_t ReadWholePhone(void* handle, double& recordSeconds) {
 
 void BM_RecordsAndItemFiles(benchmark::State& state) {
     SBench& b = Bench();
-    using Clock = std::chrono::steady_clock;
-    double bareSeconds = 0, phoneSeconds = 0, recordSeconds = 0;
+    double recordSeconds = 0;
     size_t trips = 0;
-    std::string error;
     // The round trips of one reading, for the bare loop's count.
     if (!b.doc.Connect().IsCompleted() || (trips = ReadWholePhone(b.doc.Connection()->Handle(), recordSeconds)) == 0) {
         state.SkipWithError("reading the phone failed");
         return;
     }
     recordSeconds = 0;
-    for (auto _ : state) {
-        (void)b.doc.Disconnect();  // the bare loop needs the port to itself
-        const auto bareStart = Clock::now();
-        if (!BareRoundTrips(b.server.DevicePath(), static_cast<int>(trips), error)) {
-            state.SkipWithError(error.c_str());
-            break;
-        }
-        const auto bareEnd = Clock::now();
-        if (!b.doc.Connect().IsCompleted()) {
-            state.SkipWithError("no connection");
-            break;
-        }
-        const auto start = Clock::now();
-        const bool ok = ReadWholePhone(b.doc.Connection()->Handle(), recordSeconds) == trips;
-        const auto end = Clock::now();
-        if (!ok) {
-            state.SkipWithError("reading the phone failed");
-            break;
-        }
-        bareSeconds += std::chrono::duration<double>(bareEnd - bareStart).count();
-        phoneSeconds += std::chrono::duration<double>(end - start).count();
-        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
-    }
-    (void)b.doc.Disconnect();
+    const SPairSeconds total = AlternateWithBareLoop(
+        state, [trips] { return static_cast<int>(trips); },
+        [&](SBench& b) { return ReadWholePhone(b.doc.Connection()->Handle(), recordSeconds) == trips; },
+        [] { return "reading the phone failed"; });
     const double n = static_cast<double>(state.iterations());
     state.counters["round_trips"] = static_cast<double>(trips);
     state.counters["records_per_second"] = n * kItems / recordSeconds;
-    state.counters["files_per_second"] = n * kItemFiles / (phoneSeconds - recordSeconds);
-    state.counters["ratio_to_bare"] = phoneSeconds > 0 ? bareSeconds / phoneSeconds : 0;
+    state.counters["files_per_second"] = n * kItemFiles / (total.phone - recordSeconds);
+    state.counters["ratio_to_bare"] = total.Ratio();
 }
 BENCHMARK(BM_RecordsAndItemFiles)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
 
 // A timed run of the whole phone through the document against the bare loop making as many
-// round trips on the same pseudo-terminal, alternating so both see the same machine load.
-// run returns false on a failure; the round trips are those the link counted.
+// round trips as the link counted in the run before (the first run only counts them).
 template <class Run> void AgainstBareLoop(benchmark::State& state, const Run& run) {
-    SBench& b = Bench();
-    using Clock = std::chrono::steady_clock;
-    double bareSeconds = 0, phoneSeconds = 0;
     size_t trips = 0;
-    std::string error;
-    for (auto _ : state) {
-        // The first iteration counts the round trips for the bare loop of the next ones.
-        const auto bareStart = Clock::now();
-        // The bare loop runs on a thread of its own, as the document's jobs do, so both pay
-        // the same wake-ups; on the waiting main thread it ran up to a third faster.
-        bool bareOk = true;
-        if (trips > 0) {
-            std::thread t([&] { bareOk = BareRoundTrips(b.server.DevicePath(), static_cast<int>(trips), error); });
-            t.join();
-        }
-        if (!bareOk) {
-            state.SkipWithError(error.c_str());
-            break;
-        }
-        const auto bareEnd = Clock::now();
-        if (!b.doc.Connect().IsCompleted()) {
-            state.SkipWithError("no connection");
-            break;
-        }
-        const auto link = b.doc.PhoneLink();
-        const size_t before = link->Requests();
-        const auto start = Clock::now();
-        const bool ok = run(b);
-        const auto end = Clock::now();
-        (void)b.doc.Disconnect();  // the bare loop needs the port to itself
-        if (!ok) {
-            state.SkipWithError(b.doc.LastReport().Summary().c_str());
-            break;
-        }
-        if (trips > 0) {
-            bareSeconds += std::chrono::duration<double>(bareEnd - bareStart).count();
-            phoneSeconds += std::chrono::duration<double>(end - start).count();
-        }
-        trips = link->Requests() - before;
-        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
-    }
+    const SPairSeconds total = AlternateWithBareLoop(
+        state, [&trips] { return static_cast<int>(trips); },
+        [&](SBench& b) {
+            const auto link = b.doc.PhoneLink();
+            const size_t before = link->Requests();
+            const bool ok = run(b);
+            trips = link->Requests() - before;
+            return ok;
+        },
+        [] { return Bench().doc.LastReport().Summary(); });
     state.counters["round_trips"] = static_cast<double>(trips);
-    state.counters["ratio_to_bare"] = phoneSeconds > 0 ? bareSeconds / phoneSeconds : 0;
+    state.counters["ratio_to_bare"] = total.Ratio();
 }
 
 // The backup of the whole phone, with the item files or without.
