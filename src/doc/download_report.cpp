@@ -1,6 +1,7 @@
 #include "doc/download_report.h"
 
 #include "jobs/text_translation.h"
+#include "phone/diag_commands.h"
 
 #include <cstdio>
 #include <iterator>
@@ -73,6 +74,24 @@ std::string CDownloadReport::ProtectedText(const std::string& name) {
     return FillText(TrText("CDownloadReport", "%1 is write protected. It can't be downloaded to Mobile Phone!"),
                     {name});
 }
+
+std::string CDownloadReport::StatusText(uint16_t status) {
+    return FillText(TrText("CDownloadReport", "status %1"), {NvStatusText(status)});
+}
+
+std::string CDownloadReport::NotAttemptedText() {
+    return TrText("CDownloadReport", "not attempted: the link to the phone failed");
+}
+
+std::string CDownloadReport::ReadBackFailedText(const std::string& error) {
+    return FillText(TrText("CDownloadReport", "written, but the read-back failed: %1"), {error});
+}
+
+std::string CDownloadReport::ReadBackAnsweredText(uint16_t status) {
+    return FillText(TrText("CDownloadReport", "written, but the read-back answered %1"), {StatusText(status)});
+}
+
+std::string CDownloadReport::ReadBackDiffersText() { return TrText("CDownloadReport", "read-back differs"); }
 
 void CDownloadReport::Add(int id, int index, const std::string& name, EResult result, std::string detail) {
     m_rows.push_back({id, index, name, result, std::move(detail), 0, {}});

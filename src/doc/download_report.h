@@ -1,6 +1,7 @@
 #pragma once
 #include "jobs/job_outcome.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,12 @@ public:
 
     static std::string ResultText(EResult result);
     static std::string ProtectedText(const std::string& name);
+    // Reasons the download, the restore and the backup give alike.
+    static std::string StatusText(uint16_t status);
+    static std::string NotAttemptedText();
+    static std::string ReadBackFailedText(const std::string& error);
+    static std::string ReadBackAnsweredText(uint16_t status);
+    static std::string ReadBackDiffersText();
 
 private:
     // A restore's or a backup's summary: records, subscription records and files apart.

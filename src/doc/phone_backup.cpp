@@ -16,12 +16,6 @@
 namespace {
 using EResult = CDownloadReport::EResult;
 
-std::string StatusReason(uint16_t status) {
-    return FillText(TrText("CPhoneBackup", "status %1"), {NvStatusText(status)});
-}
-
-std::string NotAttempted() { return TrText("CPhoneBackup", "not attempted: the link to the phone failed"); }
-
 // Statuses of a phone that does not keep the item at all: nothing to back up, no fault.
 bool IsNotKept(uint16_t status) { return status == kNvNotActive || status == kNvBadParameter || status == kNvBadTarget; }
 }  // namespace
@@ -162,7 +156,7 @@ SOutcome CPhoneBackup::ReadPhone(const SPhoneBackupOptions& options, SNumberedBa
         const bool scanned = i >= defined;
         uint16_t status = 0;
         if (m_link->HasFailed()) {
-            if (!scanned) m_report.AddRecord(r.record.subscription, r.record.id, r.index, r.name, EResult::Failed, NotAttempted());
+            if (!scanned) m_report.AddRecord(r.record.subscription, r.record.id, r.index, r.name, EResult::Failed, CDownloadReport::NotAttemptedText());
         } else if (!ReadImageRecord(*m_link, r, data, status)) {
             // An item the phone will not let anyone read is no fault of the backup.
             if (m_link->LastRefusal() == kDiagBadParameters) refused += scanned ? 0 : 1;
@@ -180,7 +174,7 @@ SOutcome CPhoneBackup::ReadPhone(const SPhoneBackupOptions& options, SNumberedBa
         } else if (IsNotKept(status)) {
             ++notKept;
         } else {
-            m_report.AddRecord(r.record.subscription, r.record.id, r.index, r.name, EResult::Failed, StatusReason(status));
+            m_report.AddRecord(r.record.subscription, r.record.id, r.index, r.name, EResult::Failed, CDownloadReport::StatusText(status));
         }
         progress.RecordDone();
         if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
@@ -192,7 +186,7 @@ SOutcome CPhoneBackup::ReadPhone(const SPhoneBackupOptions& options, SNumberedBa
     std::vector<uint8_t> content;
     for (const std::string& path : paths) {
         if (m_link->HasFailed()) {
-            m_report.AddFile(path, EResult::Failed, NotAttempted());
+            m_report.AddFile(path, EResult::Failed, CDownloadReport::NotAttemptedText());
         } else if (!efs.ReadFile(path, content)) {
             m_report.AddFile(path, EResult::Failed, efs.LastError());
         } else {

@@ -63,10 +63,6 @@ bool ReadRecord(void* phone, const CNVItem& record, std::vector<uint8_t>& buffer
                                      record.Size(), &status) != 0;
 }
 
-std::string StatusReason(uint16_t status) {
-    return FillText(TrText("CPhoneSession", "status %1"), {NvStatusText(status)});
-}
-
 std::string IndexTooLarge() { return TrText("CPhoneSession", "the index does not fit one byte"); }
 
 }  // namespace
@@ -172,7 +168,7 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
             m_report.Add(record.Id(), index, record.Name(), EResult::NotBackedUp,
                          TrText("CPhoneSession", "its earlier state (not active) can't be restored by a download"));
         } else if (status != kNvDone) {
-            unread = StatusReason(status);
+            unread = CDownloadReport::StatusText(status);
         } else {
             CNVItem copy = record;
             copy.SetValue(buffer.data(), record.Size());
@@ -262,22 +258,21 @@ SOutcome CPhoneSession::DownloadItems(const CNVItemArray& list) {
                 result = EResult::Protected;
                 detail = CDownloadReport::ProtectedText(record.Name());
             } else if (status != kNvDone) {
-                detail = StatusReason(status);
+                detail = CDownloadReport::StatusText(status);
             } else if (!m_verifyWrites) {
                 result = EResult::Written;
             } else if (uint16_t readStatus = 0; !ReadRecord(Handle(), record, readBack, readStatus)) {
-                detail = FillText(TrText("CPhoneSession", "written, but the read-back failed: %1"), {QLibLastError()});
+                detail = CDownloadReport::ReadBackFailedText(QLibLastError());
             } else if (readStatus != kNvDone) {
-                detail = FillText(TrText("CPhoneSession", "written, but the read-back answered %1"),
-                                  {StatusReason(readStatus)});
+                detail = CDownloadReport::ReadBackAnsweredText(readStatus);
             } else if (!std::equal(record.Value().begin(), record.Value().begin() + record.Size(), readBack.begin())) {
-                detail = TrText("CPhoneSession", "read-back differs");
+                detail = CDownloadReport::ReadBackDiffersText();
             } else {
                 result = EResult::Verified;
             }
             m_report.Add(record.Id(), index, record.Name(), result, std::move(detail));
             if (QLIB_HasLinkFailed(Handle())) {
-                notWritten(i + 1, TrText("CPhoneSession", "not attempted: the link to the phone failed"));
+                notWritten(i + 1, CDownloadReport::NotAttemptedText());
                 return m_jobs.FailJob("");
             }
         }

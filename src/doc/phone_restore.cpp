@@ -15,10 +15,6 @@
 namespace {
 using EResult = CDownloadReport::EResult;
 
-std::string StatusReason(uint16_t status) {
-    return FillText(TrText("CPhoneRestore", "status %1"), {NvStatusText(status)});
-}
-
 void AddRecord(CDownloadReport& report, const SImageRecord& r, EResult result, std::string detail = {}) {
     report.AddRecord(r.record.subscription, static_cast<int>(r.record.id), r.index, r.name, result, std::move(detail));
 }
@@ -151,7 +147,7 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
             AddRecord(m_report, r, EResult::NotBackedUp,
                       TrText("CPhoneRestore", "not active on the phone: restoring the backup can't make it so again"));
         } else if (status != kNvDone) {
-            unread = StatusReason(status);
+            unread = CDownloadReport::StatusText(status);
         } else {
             SNumberedRecord copy = r.record;
             copy.data = data;
@@ -231,7 +227,7 @@ SOutcome CPhoneRestore::Write(const SPhoneImage& image, bool verify) {
         return m_jobs.PostJobStopped();
     };
     const auto linkFailed = [&] {
-        NotWritten(image, TrText("CPhoneRestore", "not attempted: the link to the phone failed"));
+        NotWritten(image, CDownloadReport::NotAttemptedText());
         return m_jobs.FailJob("");
     };
     if (m_jobs.ConfirmStop(question)) return stop();
@@ -247,17 +243,15 @@ SOutcome CPhoneRestore::Write(const SPhoneImage& image, bool verify) {
         } else if (status == kNvReadOnly) {
             AddRecord(m_report, r, EResult::Protected, CDownloadReport::ProtectedText(r.name));
         } else if (status != kNvDone) {
-            AddRecord(m_report, r, EResult::Failed, StatusReason(status));
+            AddRecord(m_report, r, EResult::Failed, CDownloadReport::StatusText(status));
         } else if (!verify) {
             AddRecord(m_report, r, EResult::Written);
         } else if (!ReadImageRecord(*m_link, r, back, readStatus)) {
-            AddRecord(m_report, r, EResult::Failed,
-                      FillText(TrText("CPhoneRestore", "written, but the read-back failed: %1"), {m_link->LastError()}));
+            AddRecord(m_report, r, EResult::Failed, CDownloadReport::ReadBackFailedText(m_link->LastError()));
         } else if (readStatus != kNvDone) {
-            AddRecord(m_report, r, EResult::Failed,
-                      FillText(TrText("CPhoneRestore", "written, but the read-back answered %1"), {StatusReason(readStatus)}));
+            AddRecord(m_report, r, EResult::Failed, CDownloadReport::ReadBackAnsweredText(readStatus));
         } else if (!std::equal(back.begin(), back.begin() + static_cast<std::ptrdiff_t>(r.compared), r.record.data.begin())) {
-            AddRecord(m_report, r, EResult::Failed, TrText("CPhoneRestore", "read-back differs"));
+            AddRecord(m_report, r, EResult::Failed, CDownloadReport::ReadBackDiffersText());
         } else {
             AddRecord(m_report, r, EResult::Verified);
         }
@@ -273,9 +267,8 @@ SOutcome CPhoneRestore::Write(const SPhoneImage& image, bool verify) {
         if (!m_efs.WriteFile(f.path, f.data, true)) m_report.AddFile(f.path, EResult::Failed, m_efs.LastError());
         else if (!verify) m_report.AddFile(f.path, EResult::Written);
         else if (!m_efs.ReadFile(f.path, content))
-            m_report.AddFile(f.path, EResult::Failed,
-                             FillText(TrText("CPhoneRestore", "written, but the read-back failed: %1"), {m_efs.LastError()}));
-        else if (content != f.data) m_report.AddFile(f.path, EResult::Failed, TrText("CPhoneRestore", "read-back differs"));
+            m_report.AddFile(f.path, EResult::Failed, CDownloadReport::ReadBackFailedText(m_efs.LastError()));
+        else if (content != f.data) m_report.AddFile(f.path, EResult::Failed, CDownloadReport::ReadBackDiffersText());
         else m_report.AddFile(f.path, EResult::Verified);
         progress.FileDone();
         if (m_link->HasFailed()) return linkFailed();
