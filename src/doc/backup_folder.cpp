@@ -2,6 +2,7 @@
 
 #include "files/backup_kind.h"
 #include "files/host_file.h"
+#include "jobs/text_translation.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -26,6 +27,14 @@ std::string NewBackupPath(const std::string& folder, bool haveEsn, unsigned esn,
     for (int n = 2; std::filesystem::exists(path); ++n)
         path = (dir / (base + "-" + std::to_string(n) + extension)).string();
     return path;
+}
+
+std::string MakeBackupFolder(const std::string& folder) {
+    if (folder.empty()) return TrText("CBackupFolder", "No folder for backups is set.");
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) return FillText(TrText("CBackupFolder", "The folder %1 can't be made: %2."), {folder, error.message()});
+    return {};
 }
 
 std::string NewestBackup(const std::string& folder) {

@@ -10,6 +10,9 @@
 std::string NewBackupPath(const std::string& folder, bool haveEsn, unsigned esn, bool incomplete,
                           const std::string& extension);
 
+// Makes folder and its parents for a new backup: empty when it is there, else the reason.
+std::string MakeBackupFolder(const std::string& folder);
+
 // The newest backup of folder of any kind Tessiva reads, incomplete ones left out; empty
 // when there is none.
 std::string NewestBackup(const std::string& folder);

@@ -182,14 +182,8 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
         m_jobs.SetPosition(i + 1);
     }
 
-    std::error_code error;
-    std::filesystem::create_directories(m_backupFolder, error);
-    if (m_backupFolder.empty()) {
-        m_report.backupError = TrText("CPhoneSession", "No folder for backups is set.");
-    } else if (error) {
-        m_report.backupError =
-            FillText(TrText("CPhoneSession", "The folder %1 can't be made: %2."), {m_backupFolder, error.message()});
-    } else {
+    m_report.backupError = MakeBackupFolder(m_backupFolder);
+    if (m_report.backupError.empty()) {
         const std::string path = NewBackupPath(m_backupFolder, haveEsn, esn, incomplete, ".cnv");
         CCnvFile file;
         bool written = file.Create(path);
@@ -204,7 +198,8 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
             if (damage.empty()) {
                 m_report.backupPath = path;
             } else {
-                std::filesystem::remove(path, error);  // no broken file for "Restore Last Backup" to find
+                std::error_code ignored;
+                std::filesystem::remove(path, ignored);  // no broken file for "Restore Last Backup" to find
                 m_report.backupError =
                     FillText(TrText("CPhoneSession", "The backup %1 does not read back whole: %2."), {path, damage});
             }

@@ -179,15 +179,8 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
         if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
     }
 
-    std::error_code error;
-    if (folder.empty()) {
-        m_report.backupError = TrText("CPhoneRestore", "No folder for backups is set.");
-    } else if (std::filesystem::create_directories(folder, error); error) {
-        m_report.backupError =
-            FillText(TrText("CPhoneRestore", "The folder %1 can't be made: %2."), {folder, error.message()});
-    } else {
-        (void)SaveBackup(saved, NewBackupPath(folder, haveEsn, esn, incomplete, ".qcn"));
-    }
+    m_report.backupError = MakeBackupFolder(folder);
+    if (m_report.backupError.empty()) (void)SaveBackup(saved, NewBackupPath(folder, haveEsn, esn, incomplete, ".qcn"));
     if (!m_report.backupError.empty()) return m_jobs.FailJob("");
     return m_jobs.PostJobCompleted();
 }
