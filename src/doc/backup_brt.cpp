@@ -1,5 +1,8 @@
-// BRT files: store and load jobs.
+// BRT files: the store and the read jobs.
 #include "doc/backup_files.h"
+#include "doc/backup_reader.h"
+
+#include "files/backup_input.h"
 
 #include "files/brt_file.h"
 #include "doc/doc_files.h"
@@ -47,21 +50,16 @@ SOutcome CBackupFiles::StoreBrt(const std::string& path, const CNVItemArray& lis
     return m_jobs.PostJobCompleted();
 }
 
-SOutcome CBackupFiles::LoadBrtFile(const std::string& path) {
-    CNVItemArray loaded;
-    SOutcome outcome =
-        m_jobs.Run(TrText("CBackupFiles", "Loading NV Items from BRT file"), [&] { return LoadBrt(path, loaded); });
-    if (outcome.IsCompleted()) outcome = m_completion.StartFillUp(loaded, 1);
-    return outcome.IsCompleted() ? FinishLoadWithUndefined(std::move(loaded), EBackupOrigin::Brt) : outcome;
-}
-
-SOutcome CBackupFiles::LoadBrt(const std::string& path, CNVItemArray& loaded) {
+SOutcome CBackupReader::ReadBrt(CBackupInput& input, const std::string& path, CNVItemArray& loaded) {
     const std::string question =
         TrText("CBackupFiles", "Are you sure you want to stop loading NV Items from BRT File?");
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!input.ReadAll(bytes, error)) return m_jobs.FailJob(CantOpenMessage(path, error));
     CBrtFile file;
-    if (!file.Open(path)) return m_jobs.FailJob(CantOpenMessage(path, file.Error()));
+    file.OpenMemory(bytes.data(), bytes.size());
     uint32_t n = 0;
     if (!file.ReadCount(n)) return m_jobs.FailJob(WrongDataMessage("BRT", file.Error()));
     if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();

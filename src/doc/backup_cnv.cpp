@@ -1,5 +1,8 @@
-// CNV files: store and load jobs.
+// CNV files: the store and the read jobs.
 #include "doc/backup_files.h"
+#include "doc/backup_reader.h"
+
+#include "files/backup_input.h"
 
 #include "files/cnv_file.h"
 #include "doc/doc_files.h"
@@ -42,21 +45,15 @@ SOutcome CBackupFiles::StoreCnv(const std::string& path, const CNVItemArray& lis
     return m_jobs.PostJobCompleted();
 }
 
-SOutcome CBackupFiles::LoadCnvFile(const std::string& path) {
-    CNVItemArray loaded;
-    SOutcome outcome = m_jobs.Run(LoadCnvCaption(), [&] { return LoadCnv(path, loaded); });
-    if (!outcome.IsCompleted()) return outcome;
-    m_completion.CompleteArrayElements(loaded);
-    outcome = m_completion.StartFillUp(loaded, 0);
-    return outcome.IsCompleted() ? FinishLoadWithUndefined(std::move(loaded), EBackupOrigin::Cnv) : outcome;
-}
-
-SOutcome CBackupFiles::LoadCnv(const std::string& path, CNVItemArray& loaded) {
+SOutcome CBackupReader::ReadCnv(CBackupInput& input, const std::string& path, CNVItemArray& loaded) {
     const std::string question =
         TrText("CBackupFiles", "Are you sure you want to stop loading NV Items from CNV File?");
     m_jobs.WaitForDialog();
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!input.ReadAll(bytes, error)) return m_jobs.FailJob(CantOpenMessage(path, error));
     CCnvFile file;
-    if (!file.Open(path)) return m_jobs.FailJob(CantOpenMessage(path, file.Error()));
+    file.OpenMemory(bytes.data(), bytes.size());
     if (!file.ChecksumOk()) {
         SOutcome failed =
             m_jobs.FailJob(TrText("CBackupFiles", "Wrong data in CNV File.\nNV Items can't be loaded from this file."));

@@ -1,6 +1,7 @@
 // Backups of any kind, the end of a load, "Add NV Items from CNV File" and CSV item lists.
 #include "doc/backup_files.h"
 
+#include "doc/backup_reader.h"
 #include "doc/doc_files.h"
 #include "doc/doc_records.h"
 #include "doc/file_chooser.h"
@@ -30,14 +31,10 @@ SOutcome Counted(SOutcome outcome, const CNVItemArray& list, bool subscriptions)
 }  // namespace
 
 SOutcome CBackupFiles::LoadBackup(const std::string& path) {
-    switch (DetectBackupKind(path)) {
-    case EBackupKind::Brt: return Counted(LoadBrtFile(path), m_items, true);
-    case EBackupKind::Cnv: return Counted(LoadCnvFile(path), m_items, true);
-    case EBackupKind::Qcn:
-    case EBackupKind::Xqcn: return Counted(LoadQcnFile(path), m_items, true);
-    case EBackupKind::Unknown: break;
-    }
-    return SOutcome::Fail(CantOpenMessage(path, TrText("CBackupFiles", "not a BRT, CNV, QCN or XQCN backup")));
+    SBackupContent content;
+    SOutcome outcome = ReadBackup(m_jobs, path, m_itemDefs, content);
+    if (outcome.IsCompleted()) (void)FinishLoad(std::move(content.records), std::move(content.numbered));
+    return Counted(std::move(outcome), m_items, true);
 }
 
 bool CBackupFiles::SavesNumbered(ESaveLayout layout) const {
@@ -62,8 +59,6 @@ SOutcome CBackupFiles::SaveBackup(const std::string& path, const CNVItemArray& l
     return SOutcome::Fail(reason);
 }
 
-std::string CBackupFiles::LoadCnvCaption() { return TrText("CBackupFiles", "Loading NV Items from CNV file"); }
-
 std::string CBackupFiles::SavingCaption(const char* kind) {
     return FillText(TrText("CBackupFiles", "Saving NV Items to %1 file.\nPlease wait."), {kind});
 }
@@ -74,14 +69,6 @@ bool CBackupFiles::HasSomethingToSave(const CNVItemArray& list) {
     for (const CNVItem& r : list)
         if (r.Active() == CNVItem::kActive) return true;
     return false;
-}
-
-std::string CBackupFiles::TooManyRecords(const char* kind, int loaded) const {
-    if (loaded <= m_itemDefs.GetSize()) return {};
-    return WrongDataMessage(
-        kind, FillText(TrText("CBackupFiles",
-                              "The file holds more records of defined items (%1) than NVItemsDefine.def defines."),
-                       {std::to_string(loaded)}));
 }
 
 SOutcome CBackupFiles::FinishLoad(CNVItemArray&& loaded, CNumberedState&& state) {
@@ -96,14 +83,6 @@ SOutcome CBackupFiles::FinishLoad(CNVItemArray&& loaded, EBackupOrigin origin) {
     CNumberedState state;
     state.Reset(origin);
     return FinishLoad(std::move(loaded), std::move(state));
-}
-
-SOutcome CBackupFiles::FinishLoadWithUndefined(CNVItemArray&& loaded, EBackupOrigin origin) {
-    const std::string told = m_undefined.Message();
-    m_undefined.MoveInto(loaded);
-    SOutcome outcome = FinishLoad(std::move(loaded), origin);
-    if (!told.empty()) outcome.Note(told, SNote::EKind::Warning);
-    return outcome;
 }
 
 SOutcome CBackupFiles::FinishUpload(CNVItemArray&& read) {
@@ -164,15 +143,8 @@ void CBackupFiles::NoteLeftOut(SOutcome& outcome, const char* kind, int records)
 
 SOutcome CBackupFiles::AddCnvFile(const std::string& path, IOverwritePrompt* prompt) {
     CNVItemArray loaded;
-    SOutcome outcome = m_jobs.Run(LoadCnvCaption(), [&] { return LoadCnv(path, loaded); });
+    SOutcome outcome = CBackupReader(m_jobs, m_itemDefs).ReadCnvToAdd(path, loaded);
     if (!outcome.IsCompleted()) return outcome;
-    // Only the records the file holds take part: elements it lacks are not invented here,
-    // where they would overwrite the document's own.
-    m_completion.CompleteArrayElements(loaded, false);
-    outcome = m_completion.StartFillUp(loaded, 0);
-    if (!outcome.IsCompleted()) return outcome;
-    if (const std::string told = m_undefined.Message(); !told.empty()) outcome.Note(told, SNote::EKind::Warning);
-    m_undefined.MoveInto(loaded);
     CNVItemArray chosen;
     m_selection.CollectSelectedItems(chosen);
     std::optional<CNVItemArray> merged = MergeItemArrays(std::move(loaded), m_items, prompt);

@@ -28,16 +28,12 @@ public:
 
     CBackupFiles(CJobControl& jobs, SDocRecords& records, const CNVItemArray& defs, CItemSelection& selection);
 
-    // Any kind, chosen by the file's content first and its extension second.
+    // Any kind, read once (ReadBackup) and taken only when the whole read completed.
     SOutcome LoadBackup(const std::string& path);
     // Saves the active records of list as kind, or the kind the path's extension names.
     SOutcome SaveBackup(const std::string& path, const CNVItemArray& list, ESaveLayout layout = ESaveLayout::AsLoaded,
                         EBackupKind kind = EBackupKind::Unknown);
 
-    SOutcome LoadBrtFile(const std::string& path);
-    SOutcome LoadCnvFile(const std::string& path);
-    // Either QCN layout, compound or XML, told apart by content; any other tree is refused.
-    SOutcome LoadQcnFile(const std::string& path);
     SOutcome StoreBrtFile(const std::string& path, const CNVItemArray& list);
     SOutcome StoreCnvFile(const std::string& path, const CNVItemArray& list);
     SOutcome SaveQcn(const std::string& path, const CNVItemArray& list, ESaveLayout layout = ESaveLayout::AsLoaded);
@@ -46,11 +42,9 @@ public:
     // The numbered-items layout, as a compound file or as XML.
     SOutcome SaveNumbered(const std::string& path, const CNVItemArray& list, EBackupForm form);
 
-    // The job bodies. Loads fill `loaded` and leave the document alone.
+    // The job bodies.
     SOutcome StoreBrt(const std::string& path, const CNVItemArray& list);
-    SOutcome LoadBrt(const std::string& path, CNVItemArray& loaded);
     SOutcome StoreCnv(const std::string& path, const CNVItemArray& list);
-    SOutcome LoadCnv(const std::string& path, CNVItemArray& loaded);
 
     // Adds the records of a CNV file to the document's, asking prompt about each record whose
     // item is already there; the selection stays as it was.
@@ -63,8 +57,6 @@ public:
     // state replaces what the previous backup left beside the records.
     SOutcome FinishLoad(CNVItemArray&& loaded, CNumberedState&& state);
     SOutcome FinishLoad(CNVItemArray&& loaded, EBackupOrigin origin);
-    // FinishLoad with the undefined records the load kept beside the defined ones, told once.
-    SOutcome FinishLoadWithUndefined(CNVItemArray&& loaded, EBackupOrigin origin);
     // The end of an upload: the phone's records, and the subscription records, undefined and
     // kept-aside records and item files of the document as they were (the phone's list has none).
     SOutcome FinishUpload(CNVItemArray&& read);
@@ -73,16 +65,10 @@ public:
     // True for a record of an item the definitions do not name.
     bool IsUndefined(const CNVItem& record) const { return CUndefinedRecords::IsUndefined(record, m_itemDefs); }
 
-    CItemCompletion& Completion() { return m_completion; }
-
     // The refusal of a save without a single active record.
     static std::string NothingToSave();
-    // The caption of every job that loads a CNV file.
-    static std::string LoadCnvCaption();
 
 private:
-    SOutcome LoadTessivaQcn(const std::string& path);
-    SOutcome LoadNumbered(CCompoundNode&& tree, EBackupForm form);
     // What a BRT, CNV or Tessiva QCN file can hold of list: without subscription records
     // (a copy in fitting when there are any). leftOut counts what stays out, the document's
     // kept-aside records and item files included.
@@ -96,9 +82,6 @@ private:
     // A save without a single active record writes nothing: it would leave an empty file
     // where the user expects a backup. True when there is something to save.
     bool HasSomethingToSave(const CNVItemArray& list);
-    // More records of defined items than the definitions have can only be damage; refusing
-    // them keeps a hostile file from taking memory without bound. Empty when the count is fine.
-    std::string TooManyRecords(const char* kind, int loaded) const;
     // The caption of a save as a QCN or XQCN file, which can't be cancelled.
     static std::string SavingCaption(const char* kind);
 
@@ -108,5 +91,4 @@ private:
     CItemSelection& m_selection;
     CItemCompletion m_completion;
     CNumberedState m_numbered;
-    CUndefinedRecords m_undefined;  // of the load job under way
 };

@@ -1,6 +1,8 @@
 // Backups in the numbered-items layout, as compound files or their XML form (.xqcn).
 #include "doc/backup_files.h"
+#include "doc/backup_reader.h"
 
+#include "files/backup_input.h"
 #include "files/backup_tree.h"
 #include "files/qcn_file.h"
 #include "files/save_limits.h"
@@ -31,12 +33,13 @@ std::string KeptAsideMessage(size_t count) {
 }
 }  // namespace
 
-SOutcome CBackupFiles::LoadQcnFile(const std::string& path) {
+SOutcome CBackupReader::ReadQcn(CBackupInput& input, const std::string& path, SBackupContent& content) {
     CCompoundNode tree;
     EBackupForm form = EBackupForm::Compound;
     std::string error;
+    std::vector<uint8_t> bytes;
     // Quick next to the load itself: no job of its own, so Tessiva's layout loads as it always did.
-    const bool read = ReadBackupTree(path, tree, form, error);
+    const bool read = input.ReadTree(tree, form, error, &bytes);
     // A compound file that can't be read is refused as QCN loads always refused it; no
     // other reader gets a second try at it.
     if (!read && form == EBackupForm::Compound) {
@@ -51,18 +54,18 @@ SOutcome CBackupFiles::LoadQcnFile(const std::string& path) {
     case EQcnLayout::Tessiva:
         if (form == EBackupForm::Compound) {
             tree = CCompoundNode();  // Tessiva's layout is read element by element instead
-            return LoadTessivaQcn(path);
+            return ReadTessivaQcn(bytes, path, content);
         }
         found = TrText("CBackupFiles", "It is Tessiva's own layout written as XML, which Tessiva does not read.");
         break;
-    case EQcnLayout::Numbered: return LoadNumbered(std::move(tree), form);
+    case EQcnLayout::Numbered: return ReadNumbered(std::move(tree), form, content);
     case EQcnLayout::Unknown: break;
     }
     const std::string message = WrongDataMessage(FormName(form), found);
     return SOutcome::Fail(message);
 }
 
-SOutcome CBackupFiles::LoadNumbered(CCompoundNode&& tree, EBackupForm form) {
+SOutcome CBackupReader::ReadNumbered(CCompoundNode&& tree, EBackupForm form, SBackupContent& content) {
     SNumberedBackup backup;
     std::string error;
     if (!DecodeNumbered(tree, backup, error)) {
@@ -128,9 +131,13 @@ SOutcome CBackupFiles::LoadNumbered(CCompoundNode&& tree, EBackupForm form) {
         r.SetGroup(SubscriptionPrefix(r.Subscription()) + r.Group());
     }
     const size_t aside = keptAside.size();
+    content.asRead = std::move(backup.records);
     state.Take(form == EBackupForm::Xml ? EBackupOrigin::Xqcn : EBackupOrigin::Numbered, std::move(backup),
                std::move(keptAside));
-    SOutcome finished = FinishLoad(std::move(loaded), std::move(state));
+    loaded.SortById();
+    content.records = std::move(loaded);
+    content.numbered = std::move(state);
+    SOutcome finished = SOutcome::Done();
     if (undefinedCount > 0)
         finished.Note(CUndefinedRecords::Message(firstUndefined, undefinedCount), SNote::EKind::Warning);
     if (aside > 0) finished.Note(KeptAsideMessage(aside));

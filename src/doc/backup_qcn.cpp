@@ -1,5 +1,6 @@
 // QCN files in Tessiva's own layout. Their progress cannot be cancelled: Cancel is never enabled in these jobs.
 #include "doc/backup_files.h"
+#include "doc/backup_reader.h"
 
 #include "doc/doc_files.h"
 #include "jobs/job_control.h"
@@ -52,13 +53,14 @@ SOutcome CBackupFiles::SaveQcn(const std::string& path, const CNVItemArray& all,
     return saved;
 }
 
-SOutcome CBackupFiles::LoadTessivaQcn(const std::string& path) {
+SOutcome CBackupReader::ReadTessivaQcn(const std::vector<uint8_t>& bytes, const std::string& path,
+                                       SBackupContent& content) {
     CQcnFile file;
     CNVItemArray loaded;
     std::string failure;
     const std::string caption = TrText("CBackupFiles", "Loading NV Items from QCN file.\nPlease wait.");
     const bool read = RunWithoutCancel(m_jobs, caption, [&] {
-        if (!file.Open(path)) {
+        if (!file.OpenMemory(bytes.data(), bytes.size())) {
             failure = CantOpenMessage(path, file.Error());
             return false;
         }
@@ -123,6 +125,6 @@ SOutcome CBackupFiles::LoadTessivaQcn(const std::string& path) {
         r.SetValue(value);
     }
     m_completion.CompleteArrayElements(loaded);
-    const SOutcome outcome = m_completion.StartFillUp(loaded, 0);
-    return outcome.IsCompleted() ? FinishLoadWithUndefined(std::move(loaded), EBackupOrigin::TessivaQcn) : outcome;
+    SOutcome filled = m_completion.StartFillUp(loaded, 0);
+    return Finish(std::move(filled), std::move(loaded), EBackupOrigin::TessivaQcn, content);
 }

@@ -1,7 +1,5 @@
 #include "doc/phone_image.h"
 
-#include "files/backup_kind.h"
-#include "files/backup_tree.h"
 #include "model/nv_item_array.h"
 #include "phone/diag_commands.h"
 #include "phone/diag_link.h"
@@ -76,25 +74,9 @@ SPhoneImage ImageOfRecords(const CNVItemArray& records, const CNVItemArray& defs
     return image;
 }
 
-bool ReadNumberedImage(const std::string& path, const CNVItemArray& defs, SPhoneImage& image, std::string& error) {
-    error.clear();
-    const EBackupKind kind = DetectBackupKind(path);
-    if (kind != EBackupKind::Qcn && kind != EBackupKind::Xqcn) return false;
-    CCompoundNode tree;
-    EBackupForm form = EBackupForm::Compound;
-    std::string found;
-    if (!ReadBackupTree(path, tree, form, error)) {
-        error = FillText(TrText("CPhoneImage", "Can't read %1: %2"), {path, error});
-        return false;
-    }
-    if (DetectQcnLayout(tree, found) != EQcnLayout::Numbered) return false;
-    SNumberedBackup backup;
-    if (!DecodeNumbered(tree, backup, error)) {
-        error = FillText(TrText("CPhoneImage", "%1 is damaged: %2"), {path, error});
-        return false;
-    }
-    image = ImageOfNumbered(std::move(backup), defs);
-    return true;
+SPhoneImage ImageOfBackup(SBackupContent&& content, const CNVItemArray& defs) {
+    if (!content.numbered.IsNumbered()) return ImageOfRecords(content.records, defs);
+    return ImageOfNumbered(content.TakeNumbered(), defs);
 }
 
 namespace {

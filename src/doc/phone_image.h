@@ -1,4 +1,5 @@
 #pragma once
+#include "doc/backup_reader.h"
 #include "files/numbered_backup.h"
 
 #include <array>
@@ -32,9 +33,9 @@ struct SPhoneImage {
 SPhoneImage ImageOfNumbered(SNumberedBackup&& backup, const CNVItemArray& defs);
 // The active records of a backup of another kind (CNV, BRT, Tessiva's QCN), loaded.
 SPhoneImage ImageOfRecords(const CNVItemArray& records, const CNVItemArray& defs);
-// The numbered-items backup at path, compound file or XML. False with error empty when path
-// holds another kind or layout (load it and take ImageOfRecords); false with error for damage.
-bool ReadNumberedImage(const std::string& path, const CNVItemArray& defs, SPhoneImage& image, std::string& error);
+// What a restore writes of a backup read: a numbered-items backup's records as read, byte for
+// byte, kept-aside ones and item files too; of another kind its active records.
+SPhoneImage ImageOfBackup(SBackupContent&& content, const CNVItemArray& defs);
 // The definitions' name of the item, "NV item 7001" for one they do not name.
 std::string ItemName(uint32_t id, const CNVItemArray& defs);
 

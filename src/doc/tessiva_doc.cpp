@@ -1,5 +1,6 @@
 #include "doc/tessiva_doc.h"
 
+#include "doc/backup_reader.h"
 #include "doc/item_comparison.h"
 #include "doc/phone_image.h"
 #include "jobs/job_control.h"
@@ -268,23 +269,14 @@ SOutcome CTessivaDoc::Download(EScope scope) {
 SOutcome CTessivaDoc::Restore(const std::string& given, bool offline) {
     const std::string path = given;  // given may be the last report's backup, cleared next
     m_session.ClearReport();  // a backup that can't be read leaves no report of an earlier download
-    SPhoneImage image;
-    std::string error;
-    SOutcome load;
-    // A numbered backup goes as read, byte for byte, kept-aside records and item files too.
-    if (!ReadNumberedImage(path, m_itemDefs, image, error)) {
-        if (!error.empty()) return Keep(SOutcome::Fail(error));
-        // Any other kind: a document of its own reads it as any open does (array elements
-        // completed), so this one keeps its records.
-        CTessivaDoc backup(m_jobs);
-        backup.SetDirectory(m_dir);
-        backup.SetDefinitions(m_itemDefs);
-        load = backup.LoadBackup(path);
-        if (!load.IsCompleted()) return Keep(std::move(load));
-        image = ImageOfRecords(backup.Items(), m_itemDefs);
-    }
-    SOutcome outcome = m_session.RestoreImage(image, offline);
-    outcome.TakeNotes(load);
+    // Read once, and aside: this document keeps its records.
+    SBackupContent content;
+    SOutcome read = ReadBackup(m_jobs, path, m_itemDefs, content);
+    if (!read.IsCompleted()) return Keep(std::move(read));
+    // A numbered backup goes as read: what its load tells of the window's records does not apply.
+    if (content.numbered.IsNumbered()) read.notes.clear();
+    SOutcome outcome = m_session.RestoreImage(ImageOfBackup(std::move(content), m_itemDefs), offline);
+    outcome.TakeNotes(read);
     return Keep(std::move(outcome));
 }
 

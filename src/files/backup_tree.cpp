@@ -1,13 +1,10 @@
 #include "files/backup_tree.h"
 
-#include "files/byte_reader.h"
+#include "files/backup_input.h"
 #include "files/compound_file.h"
 #include "files/numbered_backup.h"
 #include "jobs/text_translation.h"
 #include "files/xqcn_file.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 
@@ -26,24 +23,8 @@ bool HoldsItemStorages(const CCompoundNode& level2) {
 bool ReadBackupTree(const std::string& path, CCompoundNode& tree, EBackupForm& form, std::string& error) {
     tree = CCompoundNode();
     form = EBackupForm::Compound;
-    if (!CByteReader::CheckFile(path, error)) return false;
-    // Opened once: the first bytes tell the form, and XML is parsed as it is read.
-    QFile file(QFile::decodeName(path.c_str()));
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = file.errorString().toStdString();
-        return false;
-    }
-    const QByteArray start = file.peek(4096);
-    const auto* head = reinterpret_cast<const uint8_t*>(start.data());
-    const bool xmlByName = QFileInfo(file.fileName()).suffix().compare(QLatin1String("xqcn"), Qt::CaseInsensitive) == 0;
-    if (CXqcnFile::LooksLikeXml(head, static_cast<size_t>(start.size())) ||
-        (xmlByName && !CCompoundFile::HasSignature(head, static_cast<size_t>(start.size())))) {
-        form = EBackupForm::Xml;
-        return CXqcnFile::ReadDevice(file, tree, error);
-    }
-    std::vector<uint8_t> bytes;
-    if (!CByteReader::ReadRest(file, bytes, error)) return false;
-    return ReadBackupTree(bytes.data(), bytes.size(), tree, form, error);
+    CBackupInput input;
+    return input.Open(path, error) && input.ReadTree(tree, form, error);
 }
 
 bool ReadBackupTree(const uint8_t* data, size_t size, CCompoundNode& tree, EBackupForm& form, std::string& error) {

@@ -6,6 +6,7 @@
 #include "sim/sim_phone.h"
 #include "sim/sim_pty_server.h"
 #include "files/backup_kind.h"
+#include "doc/backup_reader.h"
 #include "doc/tessiva_doc.h"
 
 #include <cctype>
@@ -211,16 +212,19 @@ int main(int argc, char** argv) {
     std::string error;
     CSimPhone phone(store, phoneOptions);
     CSimNumberedImage image;
-    if (!from.empty() && CSimNumberedImage::IsNumbered(from)) {
-        if (!image.Load(from, phone, error)) return Fail(error);
-    } else if (!from.empty()) {
-        if (IsBackup(from)) {
-            if (const std::string why = Failure(doc.LoadBackup(from), "can't load " + from + "."); !why.empty())
-                return Fail(why);
+    if (IsBackup(from)) {
+        SBackupContent content;
+        if (const std::string why = Failure(ReadBackup(jobs, from, doc.Definitions(), content), "can't load " + from + ".");
+            !why.empty())
+            return Fail(why);
+        if (content.numbered.IsNumbered()) {
+            if (!image.Load(content.TakeNumbered(), from, phone, error)) return Fail(error);
+        } else {
+            (void)doc.SetRecords(std::move(content.records));
             store.LoadRecords(OfSubscription(doc.Items(), 0));
-        } else if (!store.LoadText(from, error)) {
-            return Fail(error);
         }
+    } else if (!from.empty() && !store.LoadText(from, error)) {
+        return Fail(error);
     }
 
     if (esn >= 0) {

@@ -15,23 +15,7 @@ bool EndsWith(const std::string& text, const std::string& end) {
 }
 }  // namespace
 
-bool CSimNumberedImage::IsNumbered(const std::string& path) {
-    if (EndsWith(path, ".xqcn")) return true;
-    if (!EndsWith(path, ".qcn")) return false;
-    CCompoundNode tree;
-    EBackupForm form = EBackupForm::Compound;
-    std::string error, found;
-    return ReadBackupTree(path, tree, form, error) && DetectQcnLayout(tree, found) == EQcnLayout::Numbered;
-}
-
-bool CSimNumberedImage::Load(const std::string& path, CSimPhone& phone, std::string& error) {
-    CCompoundNode tree;
-    EBackupForm form = EBackupForm::Compound;
-    SNumberedBackup backup;
-    if (!ReadBackupTree(path, tree, form, error) || !DecodeNumbered(tree, backup, error)) {
-        error = "Can't load " + path + ": " + error;
-        return false;
-    }
+bool CSimNumberedImage::Load(SNumberedBackup&& backup, const std::string& path, CSimPhone& phone, std::string& error) {
     // An ID the definitions don't name is an array when the stream holds it more than once.
     std::set<std::pair<int, uint32_t>> seen, repeated;
     for (const SNumberedRecord& r : backup.records)

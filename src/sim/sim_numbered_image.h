@@ -11,11 +11,8 @@ class CSimPhone;
 // no definition names too, served like any other), and the item files of its areas.
 class CSimNumberedImage {
 public:
-    // True when path holds the numbered layout (a .qcn of that layout or an .xqcn).
-    static bool IsNumbered(const std::string& path);
-
-    // Fills the phone from a numbered backup; false with a sentence in error.
-    bool Load(const std::string& path, CSimPhone& phone, std::string& error);
+    // Fills the phone from the numbered backup read from path; false with a sentence in error.
+    bool Load(SNumberedBackup&& backup, const std::string& path, CSimPhone& phone, std::string& error);
     // Writes what the phone holds; a loaded backup keeps its other streams, and files keep
     // the area and index they came with (new ones go to NV_Items).
     bool Save(const std::string& path, CSimPhone& phone, std::string& error) const;

@@ -3,6 +3,7 @@
 #include "ui/main_frame.h"
 
 #include "doc/file_chooser.h"
+#include "doc/backup_reader.h"
 #include "doc/tessiva_doc.h"
 #include "files/backup_kind.h"
 #include "jobs/message_sink.h"
@@ -210,12 +211,10 @@ void CMainFrame::OnAddCnv() {
 void CMainFrame::OnCompare() {
     std::string path;
     if (!AskOpen(BackupsDialog(), path)) return;
-    // A document of its own reads the backup, so this one keeps its file, layout and records.
-    CTessivaDoc backup(m_doc.Jobs());
-    backup.SetDirectory(m_doc.Directory());
-    backup.SetDefinitions(m_doc.Definitions());
-    if (!Tell(backup.LoadBackup(path))) return;
-    CCompareDialog dialog(m_doc.Items(), backup.Items(), m_doc.Decoder(), FileName(path), this);
+    // The backup is read aside, so the document keeps its file, layout and records.
+    SBackupContent backup;
+    if (!Tell(ReadBackup(m_doc.Jobs(), path, m_doc.Definitions(), backup))) return;
+    CCompareDialog dialog(m_doc.Items(), backup.records, m_doc.Decoder(), FileName(path), this);
     if (dialog.exec() != QDialog::Accepted || dialog.Chosen().empty()) return;
     const SOutcome copied = m_doc.CopyFrom(dialog.Chosen());
     Tell(copied);

@@ -126,28 +126,3 @@ TEST_F(DocQcn, SelectedSaveAndUndefinedIdsOnLoad) {
     EXPECT_EQ(defined, items);
     EXPECT_EQ(doc.Items().GetSize(), items.GetSize() + 2);  // both streams of item 99 kept
 }
-
-TEST_F(DocQcn, DamagedFilesAndAStoppedFillUpLeaveTheDocumentAsItWas) {
-    CNVItemArray items;
-    items.Add(Item(10, -1, {1, 2, 3, 4}));
-    items.Add(Item(50, -1, {1, 2, 3, 4, 5}));
-    SetItems(items);
-    ASSERT_TRUE(doc.SaveBackup(Path("a.qcn")).IsCompleted());
-    CNVItemArray fewer = items;
-    fewer.RemoveAt(1);
-    SetItems(fewer);
-    const CNVItemArray before = doc.Items();
-    frontend.answers = {true};
-    frontend.stopInCaption = "Filling up information about NV Items";
-    EXPECT_FALSE(doc.LoadBackup(Path("a.qcn")).IsCompleted());
-    EXPECT_EQ(doc.Items(), before);
-
-    const Bytes good = ReadBytes(Path("a.qcn"));
-    WriteFile(Path("cut.qcn"), AsString(Bytes(good.begin(), good.begin() + 600)));
-    SetItems(items);
-    frontend.ClearRecords();
-    EXPECT_FALSE(doc.LoadBackup(Path("cut.qcn")).IsCompleted());
-    EXPECT_EQ(doc.Items().GetSize(), 2);
-    ASSERT_EQ(Told().size(), 1u);
-    EXPECT_EQ(Told()[0].rfind("Can't open the file\n", 0), 0u) << Told()[0];
-}

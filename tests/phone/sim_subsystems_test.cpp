@@ -1,5 +1,6 @@
 // The simulated phone's subscriptions, file system, mode and protections through the
 // library and the file system client, one row per behaviour or fault.
+#include "doc/backup_reader.h"
 #include "phone/efs_client.h"
 #include "sim/sim_numbered_image.h"
 #include "phone_test_support.h"
@@ -191,7 +192,10 @@ TEST_F(PhoneDocTest, SimulatedPhoneServesAWholeNumberedBackup) {
     CSimNumberedImage image;
     std::string error;
     StartPhone([&](CSimNvStore&) {
-        ASSERT_TRUE(image.Load(SourceDir() + "/examples/sample-numbered.qcn", sim->phone, error)) << error;
+        const std::string path = SourceDir() + "/examples/sample-numbered.qcn";
+        SBackupContent backup;
+        ASSERT_TRUE(ReadBackup(t.jobs, path, doc.Definitions(), backup).IsCompleted());
+        ASSERT_TRUE(image.Load(backup.TakeNumbered(), path, sim->phone, error)) << error;
     });
     uint8_t value[4] = {};
     unsigned short status = 99;

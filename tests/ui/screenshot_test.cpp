@@ -1,6 +1,7 @@
 // Pictures of the window for a person to look at; runs when TESSIVA_SHOTS names a folder of
 // description files (pictures go to TESSIVA_SHOTS_OUT, default the current folder). ctest runs
 // it on the examples as ui_screenshots, pictures in build/shots.
+#include "doc/backup_reader.h"
 #include "phone/com_ports.h"
 #include "ui/main_frame.h"
 #include "ui/message_box_sink.h"
@@ -202,7 +203,9 @@ private slots:
         SSimOnPty sim(app.Doc().Definitions());
         CSimNumberedImage image;
         std::string error;
-        QVERIFY2(image.Load(numbered, sim.phone, error), error.c_str());
+        SBackupContent read;
+        QVERIFY(ReadBackup(app.Doc().Jobs(), numbered, app.Doc().Definitions(), read).IsCompleted());
+        QVERIFY2(image.Load(read.TakeNumbered(), numbered, sim.phone, error), error.c_str());
         for (const auto& [name, size] : {std::pair{"sms_domain_pref", 1}, std::pair{"band_pref_table", 3000},
                                          std::pair{"ue_usage_setting", 4}})
             QVERIFY(sim.phone.Files().PutFile(std::string("/nv/item_files/modem/mmode/") + name, Bytes(size, 1)));
