@@ -1,3 +1,4 @@
+#include "compound_check.h"
 #include "compound_image.h"
 #include "files/compound_file.h"
 #include "files/compound_writer.h"
@@ -115,6 +116,7 @@ Bytes WriteMemory(const CCompoundNode& tree) {
     Bytes bytes;
     std::string error;
     EXPECT_TRUE(CCompoundFile::WriteMemory(tree, bytes, error)) << error;
+    EXPECT_EQ(CompoundFaults(bytes), std::vector<std::string>());
     return bytes;
 }
 }  // namespace
@@ -126,6 +128,7 @@ TEST(CompoundFile, IndependentReadersAndWritersAgree) {
         const CCompoundNode tree = Sample(large);
         std::string error;
         ASSERT_TRUE(CCompoundFile::Write(dir + "/ours.cfb", tree, error)) << error;
+        EXPECT_EQ(CompoundFileFaults(dir + "/ours.cfb"), std::vector<std::string>()) << large;
 #ifndef _WIN32
         EXPECT_TRUE(OleStreams(dir + "/ours.cfb") == StreamsOf(tree)) << large;  // python3-olefile
 #endif

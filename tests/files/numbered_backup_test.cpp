@@ -17,12 +17,9 @@
 #include <unistd.h>
 
 namespace {
-namespace fs = std::filesystem;
-
 std::string TempPath(const std::string& name) {
-    const auto dir = fs::temp_directory_path() / ("tessiva-numbered-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    return (dir / name).string();
+    static const std::string dir = MakeTempDir("numbered");
+    return dir + "/" + name;
 }
 
 std::string HexOf(const Bytes& b) {

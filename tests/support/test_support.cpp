@@ -1,9 +1,5 @@
 #include "test_support.h"
 
-#include "compound_check.h"
-
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -76,8 +72,7 @@ void CTestFrontend::ClearRecords() {
 }
 
 namespace {
-// The folders tests made and the files they wrote themselves (damaged ones among them): after
-// each test every other compound file in its folders, which our writer made, is checked.
+// The folders tests made and the files they wrote themselves (damaged ones among them).
 struct STestFiles {
     std::mutex mutex;
     std::vector<std::string> dirs;
@@ -87,42 +82,18 @@ STestFiles& TestFiles() {
     static STestFiles files;
     return files;
 }
-
-class CCompoundFileCheck : public ::testing::EmptyTestEventListener {
-    void OnTestStart(const ::testing::TestInfo&) override {
-        std::lock_guard lock(TestFiles().mutex);
-        m_firstDir = TestFiles().dirs.size();
-    }
-    void OnTestEnd(const ::testing::TestInfo&) override {
-        namespace fs = std::filesystem;
-        std::lock_guard lock(TestFiles().mutex);
-        const std::map<std::string, std::string>& written = TestFiles().written;
-        for (size_t d = m_firstDir; d < TestFiles().dirs.size(); ++d) {
-            const std::string& dir = TestFiles().dirs[d];
-            std::error_code ec;
-            for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-                if (!it->is_regular_file(ec) || it->file_size(ec) < 512) continue;
-                const std::string path = it->path().string();
-                char head[8] = {};
-                std::ifstream(path, std::ios::binary).read(head, sizeof head);
-                if (std::string(head, sizeof head) != "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") continue;
-                const auto own = written.find(path);
-                if (own != written.end() && own->second == ReadFile(path)) continue;
-                std::string all;
-                for (const std::string& f : CompoundFileFaults(path)) all += "\n  " + f;
-                EXPECT_EQ(all, "") << "the compound file " << path << " breaks the format's rules";
-            }
-        }
-    }
-    size_t m_firstDir = 0;
-};
-
-// Registered before any test runs, whichever main the executable has.
-const bool kCompoundCheckAdded = [] {
-    ::testing::UnitTest::GetInstance()->listeners().Append(new CCompoundFileCheck);
-    return true;
-}();
 }  // namespace
+
+std::vector<std::string> TempDirs() {
+    std::lock_guard lock(TestFiles().mutex);
+    return TestFiles().dirs;
+}
+
+bool HoldsWhatTheTestWrote(const std::string& path) {
+    std::lock_guard lock(TestFiles().mutex);
+    const auto own = TestFiles().written.find(path);
+    return own != TestFiles().written.end() && own->second == ReadFile(path);
+}
 
 std::string MakeTempDir(const std::string& tag) {
     namespace fs = std::filesystem;

@@ -71,6 +71,26 @@ private slots:
         QVERIFY(ui.sink.Messages().empty());
     }
 
+    // Each state counted in its own place: the counts differ, so a swap shows.
+    void statusBarCountsEachStateApart() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        ui.FillDatabase();
+        const struct {
+            int active, inactive, unreadable;
+        } cases[] = {{5, 3, 1}, {1, 2, 6}, {0, 9, 0}, {2, 0, 7}};
+        for (const auto& c : cases) {
+            int k = 0;
+            ui.ChangeRecords([&](CNVItem& r) { r.SetActive(k < c.active ? 1 : k < c.active + c.inactive ? 0 : -1), ++k; });
+            ui.Frame().UpdateTitle();
+            QCOMPARE(ui.Frame().StatusField(CMainFrame::kStatusCounts)->text(),
+                     QString("7 items (9 records): %1 active, %2 not active, %3 unreadable")
+                         .arg(c.active)
+                         .arg(c.inactive)
+                         .arg(c.unreadable));
+        }
+    }
+
     void withoutTypesTheProgramStartsAndShowsRawBytesUntilTheImport() {
         SUiApp noTypes(false);
         QVERIFY(noTypes.Start());
