@@ -35,8 +35,10 @@ SOutcome CTessivaDoc::KeepInStep(SOutcome outcome, const std::string& path, bool
     if (outcome.IsCompleted()) {
         m_modified = false;
         m_documentPath = path;
-        // The steps were of records that are gone.
+        // The steps were of records that are gone; after a save, undo or redo leads away
+        // from the file.
         if (replaced) m_history.Clear();
+        else m_history.MarkOthersModified();
     }
     return Keep(std::move(outcome));
 }
