@@ -185,10 +185,10 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
     return m_jobs.PostJobCompleted();
 }
 
-bool CPhoneRestore::SaveBackup(const SNumberedBackup& saved, const std::string& path) {
+bool CPhoneRestore::SaveBackup(const SNumberedBackup& saved, std::string path) {
     CCompoundNode tree;
     std::string error;
-    if (!EncodeNumbered(saved, tree, error) || !WriteBackupTree(path, tree, EBackupForm::Compound, error)) {
+    if (!EncodeNumbered(saved, tree, error) || !WriteNewBackupTree(path, tree, EBackupForm::Compound, error)) {
         m_report.backupError = FillText(TrText("CPhoneRestore", "Can't write %1: %2"), {path, error});
         return false;
     }
