@@ -34,7 +34,13 @@ CNVContentView::~CNVContentView() {
 void CNVContentView::DeleteAllRows() {
     EndEdit();
     clear();
-    m_readOnly = false;
+    SetReadOnly(false);
+}
+
+void CNVContentView::SetReadOnly(bool readOnly, const QString& why) {
+    m_readOnly = readOnly;
+    const QString caption = CReportView::tr(objectName().toUtf8().constData());
+    setWindowTitle(why.isEmpty() ? caption : caption + " - " + why);
 }
 
 void CNVContentView::AddFieldRows(const std::vector<std::array<std::string, 4>>& rows) {
