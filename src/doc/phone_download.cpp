@@ -112,7 +112,7 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list, const CNumberedState*
         }
         // No write without a backup, unless the user knowingly wants it (no question when
         // the link is gone anyway).
-        if (!m_notBackedUp.empty() && (QLIB_HasLinkFailed(Handle()) || !ConfirmWritesWithoutBackup())) {
+        if (!m_notBackedUp.empty() && (QLIB_HasLinkFailed(Handle()) || !ConfirmWritesWithoutBackup(work))) {
             plain.KeepIf([&](const CNVItem& r) {
                 if (!IsToBeWritten(r) || !m_notBackedUp.count({r.Id(), IndexOf(r)})) return true;
                 m_report.Add(r.Id(), IndexOf(r), r.Name(), EResult::NotWritten, NoBackupText());
@@ -125,18 +125,21 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list, const CNumberedState*
     return m_report.Outcome();
 }
 
-bool CPhoneSession::ConfirmWritesWithoutBackup() {
+bool CPhoneSession::ConfirmWritesWithoutBackup(const CNVItemArray& work) {
     if (!m_confirmWithoutBackup) return false;
     const std::string count = std::to_string(m_notBackedUp.size());
+    std::vector<std::string> names;
+    for (const CNVItem& r : work)
+        if (m_notBackedUp.count({r.Id(), IndexOf(r)})) names.push_back(r.Name());
     return m_confirmWithoutBackup(FillText(
         m_notBackedUp.size() == 1
-            ? TrText("CPhoneSession", "%1 record could not be read from the phone: the backup does not hold its "
+            ? TrText("CPhoneSession", "%1 record could not be read from the phone (%2): the backup does not hold its "
                                       "current value, and restoring the backup can't bring it back.\n\n"
                                       "Write it anyway?")
-            : TrText("CPhoneSession", "%1 records could not be read from the phone: the backup does not hold their "
+            : TrText("CPhoneSession", "%1 records could not be read from the phone (%2): the backup does not hold their "
                                       "current values, and restoring the backup can't bring them back.\n\n"
                                       "Write them anyway?"),
-        {count}));
+        {count, CDownloadReport::FewNames(names)}));
 }
 
 SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {

@@ -86,14 +86,19 @@ SOutcome CPhoneRestore::Run(const SPhoneImage& image, const SRestoreSettings& se
             return m_report.Outcome();
         }
         const int unread = CountOf(m_unreadRecord) + CountOf(m_unreadFile);
+        std::vector<std::string> names;
+        for (size_t i = 0; i < image.records.size(); ++i)
+            if (m_unreadRecord[i]) names.push_back(image.records[i].name);
+        for (size_t i = 0; i < image.files.size(); ++i)
+            if (m_unreadFile[i]) names.push_back(image.files[i].path);
         // No write without a backup, unless the user knowingly wants it (no question when
         // the link is gone anyway).
         if (unread > 0 && (m_link->HasFailed() || !settings.confirmWithoutBackup ||
                            !settings.confirmWithoutBackup(FillText(
-                               TrText("CPhoneRestore", "%1 records or item files could not be read from the phone: the "
-                                                       "backup does not hold their current state, and restoring "
-                                                       "the backup can't bring it back.\n\nWrite them anyway?"),
-                               {std::to_string(unread)})))) {
+                               TrText("CPhoneRestore", "%1 records or item files could not be read from the phone "
+                                                       "(%2): the backup does not hold their current state, and "
+                                                       "restoring the backup can't bring it back.\n\nWrite them anyway?"),
+                               {std::to_string(unread), CDownloadReport::FewNames(names)})))) {
             const std::string why = TrText("CPhoneRestore", "its current state could not be backed up");
             for (size_t i = 0; i < image.records.size(); ++i)
                 if (m_unreadRecord[i] && m_writeRecord[i]) {

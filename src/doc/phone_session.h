@@ -86,7 +86,7 @@ public:
 private:
     // The library's handle of the connection; null when there is none.
     void* Handle() const { return m_connection ? m_connection->Handle() : nullptr; }
-    bool ConfirmWritesWithoutBackup();
+    bool ConfirmWritesWithoutBackup(const CNVItemArray& work);
 
     CJobControl& m_jobs;
     const CNVItemArray& m_itemDefs;

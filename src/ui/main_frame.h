@@ -1,6 +1,7 @@
 #pragma once
 #include "doc/tessiva_doc.h"
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <chrono>
 #include <functional>
@@ -94,7 +95,7 @@ public:
     QStringList RecentFiles() const;
     // The status bar's fixed fields: file, item counts, port.
     QLabel* StatusField(int field) const { return m_statusFields[field]; }
-    // The result of the last command, while the status bar shows it.
+    // The result of the last command, whole, while the status bar shows it.
     QString StatusMessage() const;
     enum EConnection { kNotConnected, kConnected, kCantConnect };
     // The state box's words and colours; they follow the palette when it changes.
@@ -106,11 +107,15 @@ public:
     // Every command's result goes to the status bar through here: done when it completed,
     // else "Failed: why" or "Stopped: why". It stays a few seconds.
     void Report(const SOutcome& outcome, const QString& done);
+    // text in the status bar, elided in the middle to fit; the whole of it in the tooltip.
+    void ShowStatus(const QString& text);
     // Shows what an operation has to tell: its notes, and the reason when it failed. True
     // when it completed.
     bool Tell(const SOutcome& outcome);
     // "1 record", "5 records".
     static QString Records(int count);
+    // The keys of Redo: the platform's, and Ctrl+Y once.
+    static QList<QKeySequence> RedoKeys(QList<QKeySequence> platform);
     // How long the phone stays silent after a wrong SPC code (10 seconds).
     void SetSpcPenalty(std::chrono::milliseconds penalty) { m_spcPenalty = penalty; }
 
@@ -187,6 +192,8 @@ private:
 
     void OnCsvAll();
     void OnCsvSelected();
+    // Tells how writing an item list of records ended.
+    void ReportItemList(const SOutcome& outcome, int records);
     void OnImportTypes();
     void OnAddCnv();
     void OnSpc();
@@ -278,4 +285,5 @@ private:
     std::string m_findText;
     int m_findIndex = -1;  // of the match shown last, among both trees' matches
     int m_command = 0;     // the command whose handler runs, 0 when none
+    QString m_statusText;  // the last result, before it was fitted to the bar
 };
