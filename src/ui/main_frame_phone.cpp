@@ -11,6 +11,7 @@
 #include "files/host_file.h"
 #include "phone/com_ports.h"
 #include "phone/efs_client.h"
+#include "phone/nv_reader.h"
 #include "phone/qlib.h"
 #include "ui/backup_commands.h"
 #include "ui/download_report_dialog.h"
@@ -208,6 +209,10 @@ void CMainFrame::OnDownloadSetting(int id, bool on) {
     if (id == kBackUpBeforeDownload) {
         m_doc.SetBackupBeforeDownload(on);
         settings.setValue(kBackUpKey, on);
+    } else if (id == kReadsInFlight) {
+        // From the next connection on; a phone that can't keep up falls back by itself.
+        m_doc.SetReadWindow(on ? kDefaultReadWindow : 1);
+        settings.setValue(kReadsInFlightKey, on);
     } else {
         m_doc.SetVerifyWrites(on);
         settings.setValue(kVerifyKey, on);
