@@ -83,13 +83,24 @@ CQueuePhone::FRule Each(std::function<void(CQueuePhone&, const Bytes&)> answer) 
 }
 void Plain(CQueuePhone& phone, const Bytes& r) { phone.Put(CQueuePhone::Answer(r)); }
 
-// Items 1 to 8, then elements 1 of item 20 and 2 of item 21.
+// Items 1 to 8, item 9 of subscription 1, then elements 1 of item 20 and 2 of item 21.
 std::vector<SNvRead> Reads() {
     std::vector<SNvRead> reads;
     for (uint16_t item = 1; item <= 8; ++item) reads.push_back({item, -1, -1});
+    reads.push_back({9, -1, 1});
     reads.push_back({20, 1, -1});
     reads.push_back({21, 2, -1});
     return reads;
+}
+
+// The same item's reply for another element, or for the default records, with other bytes.
+Bytes OtherElementOrSubscription(const Bytes& request) {
+    SNvPacket p;
+    ParseNvPacket(CQueuePhone::Answer(request), p);
+    if (p.subscription >= 0) p.subscription = -1;
+    else ++p.data[0];
+    std::fill(p.data.begin() + 1, p.data.end(), 0xEE);
+    return BuildNvPacket(p);
 }
 
 // What a read gave: "right", "wrong value", or the failure.
@@ -115,7 +126,7 @@ struct SRow {
 TEST(NvReader, EveryReplyIsMatchedByWhatItAnswersAndEveryRecordEndsOnce) {
     const std::string gone = "failed: gone";
     std::map<uint16_t, std::string> allGone;
-    for (uint16_t item : {6, 7, 8, 20, 21}) allGone[item] = gone;
+    for (uint16_t item : {6, 7, 8, 9, 20, 21}) allGone[item] = gone;
     const std::vector<SRow> rows = {
         {"in order", Each(Plain), {}},
         {"every pair the other way round",
@@ -128,6 +139,13 @@ TEST(NvReader, EveryReplyIsMatchedByWhatItAnswersAndEveryRecordEndsOnce) {
         {"a reply for an item never asked for before each",
          Each([](CQueuePhone& phone, const Bytes& r) {
              phone.Put(CQueuePhone::Answer(r, 999));
+             Plain(phone, r);
+         }),
+         {}},
+        {"the same item's reply for another element or subscription first",
+         Each([](CQueuePhone& phone, const Bytes& r) {
+             SNvPacket p;
+             if (ParseNvPacket(r, p) && (p.item >= 20 || p.subscription >= 0)) phone.Put(OtherElementOrSubscription(r));
              Plain(phone, r);
          }),
          {}},
