@@ -61,7 +61,7 @@ std::string ReadF(CEfsClient& efs) {
 TEST(LinkScripts, RepliesThatGoWrongOnTheLineEndRightOrFailHonestly) {
     const std::vector<scripted::SScript> rows = {
         {"a reply for another item, then the right one: the read fails and the next is not answered by it",
-         {{kRead10, kReply11 + " | " + kReply10}, {kRead12, kReply12}},
+         {{kRead10, kReply11 + " | then: " + kReply10}, {kRead12, kReply12}},
          [](CDiagLink& link, CEfsClient&) { return Nvs(link, {10, 12}); },
          "10 failed: The phone answered for another item (11). 12 status 0 value 12"},
         {"a reply after the timeout is dropped when the link is made again",

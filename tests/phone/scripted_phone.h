@@ -47,10 +47,11 @@ inline Bytes Hex(const std::string& text) {
 }
 
 // What the phone sends for one request: pieces split by '|', each a payload in Hex() that
-// goes framed, "raw:" bytes as they are, "half:" the first half of a payload's frame, or
-// "late:" a payload framed that comes only after the link gave up waiting.
+// goes framed, "raw:" bytes as they are, "half:" the first half of a payload's frame,
+// "then:" a payload framed that has come by the next request but that the link's read of
+// this one does not see, or "late:" one that comes only after the link gave up waiting.
 struct SWire {
-    Bytes now, late;
+    Bytes now, then, late;
 };
 inline SWire Wire(const std::string& spec) {
     SWire wire;
@@ -68,6 +69,9 @@ inline SWire Wire(const std::string& spec) {
         } else if (piece.rfind("half:", 0) == 0) {
             const Bytes frame = framed(piece.substr(5));
             wire.now.insert(wire.now.end(), frame.begin(), frame.begin() + static_cast<long>(frame.size() / 2));
+        } else if (piece.rfind("then:", 0) == 0) {
+            const Bytes frame = framed(piece.substr(5));
+            wire.then.insert(wire.then.end(), frame.begin(), frame.end());
         } else if (piece.rfind("late:", 0) == 0) {
             const Bytes frame = framed(piece.substr(5));
             wire.late.insert(wire.late.end(), frame.begin(), frame.end());
@@ -123,6 +127,7 @@ public:
                 wrong.push_back("request " + std::to_string(m_count) + " differs from the script");
             const SWire& wire = script.front().second;
             m_pending.insert(m_pending.end(), wire.now.begin(), wire.now.end());
+            m_then.insert(m_then.end(), wire.then.begin(), wire.then.end());
             m_late.insert(m_late.end(), wire.late.begin(), wire.late.end());
             script.pop_front();
             ++m_count;
@@ -131,12 +136,22 @@ public:
     }
     long Read(uint8_t* buffer, size_t size, Clock::time_point, std::string&) override {
         const long n = TakePending(buffer, size);
-        if (n == 0) m_pending.swap(m_late);
+        // What came while the link did not read is there for its next read.
+        m_pending.insert(m_pending.end(), m_then.begin(), m_then.end());
+        m_then.clear();
+        if (n == 0) {
+            m_pending.insert(m_pending.end(), m_late.begin(), m_late.end());
+            m_late.clear();
+        }
         return n;  // 0: the phone said nothing more in time
+    }
+    void DiscardInput() override {
+        CMemoryLine::DiscardInput();
+        m_then.clear();
     }
 
 private:
-    Bytes m_late;
+    Bytes m_then, m_late;
     int m_count = 0;
 };
 // One script: the exchanges, what to do over the link, and what that must give (a part of it).
