@@ -155,6 +155,7 @@ public:
     const std::string& GetPortName() const { return m_session.PortName(); }
     // Milliseconds each request waits for the phone on the next connection; 0 keeps the library's.
     void SetRequestTimeout(unsigned ms) { m_session.SetRequestTimeout(ms); }
+    void SetReadWindow(int window) { m_session.SetReadWindow(window); }
     // Reads the items of the list file from the phone. The records replace the document's only
     // when every item was asked for; when the phone fell silent the document stays as it was
     // and what was read is kept aside for TakePartialUpload.
