@@ -1,6 +1,7 @@
 #include "model/item_view.h"
 
 #include "jobs/text_translation.h"
+#include "model/nv_item_array.h"
 
 #include <algorithm>
 #include <set>
@@ -97,6 +98,18 @@ const char* CItemView::Key() const {
 
 std::string CItemView::Caption() const { return TrText(kContext, m_caption); }
 
+std::vector<int> CItemView::Records(const CNVItemArray& items, int itemIndex) const {
+    const CNVItem& shown = items[itemIndex];
+    std::vector<int> found;
+    for (const SPart& part : m_parts) {
+        int at = part.id == shown.Id() ? itemIndex : -1;
+        for (int i = 0; at < 0 && i < items.GetSize(); ++i)
+            if (items[i].Id() == part.id && items[i].Subscription() == shown.Subscription()) at = i;
+        found.push_back(at);
+    }
+    return found;
+}
+
 int CItemView::CheckDigit(std::string_view digits14) {
     // Luhn: from the right of the 14 digits, every other digit (starting with the last) doubled.
     int sum = 0;
@@ -132,6 +145,7 @@ CItemView::SShown CItemView::Show(const std::vector<std::vector<uint8_t>>& value
     const size_t at = static_cast<size_t>(m_parts[0].offset);
     if (m_kind == EKind::Imei) {
         if (first.size() < at + kImeiBytes) {
+            shown.fits = false;
             shown.text = TrText(kContext, "(too short for an IMEI)");
             return shown;
         }
@@ -158,6 +172,7 @@ CItemView::SShown CItemView::Show(const std::vector<std::vector<uint8_t>>& value
     }
     if (m_kind == EKind::Meid) {
         if (first.size() < at + kMeidBytes) {
+            shown.fits = false;
             shown.text = TrText(kContext, "(too short for a MEID)");
             return shown;
         }
@@ -171,6 +186,7 @@ CItemView::SShown CItemView::Show(const std::vector<std::vector<uint8_t>>& value
         return shown;
     }
     if (Ranges(values).empty()) {
+        shown.fits = false;
         shown.text = TrText(kContext, "(too short for a band mask)");
         return shown;
     }

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+class CNVItemArray;
+
 // An item read and typed the way people write it: an IMEI's 15 digits, a MEID's 14 hex
 // digits, a band preference as a list of band numbers. Each view is a pair of pure functions
 // over the item's bytes; it is found by item ID or by item-file path.
@@ -26,6 +28,7 @@ public:
     };
     // The bytes as this view reads them.
     struct SShown {
+        bool fits = true;           // the value is long enough for the view
         bool readable = false;      // the bytes hold this view's encoding
         std::string text;           // "990016878573987 (check digit correct)", "1 3 5 7"
         std::string entry;          // the text an editor starts with
@@ -45,6 +48,9 @@ public:
     std::string Caption() const;
     const std::vector<SPart>& Parts() const { return m_parts; }
 
+    // The records the view reads for the record at itemIndex of items: by part, that record
+    // or the record of the part's ID of the same subscription; -1 for a part items lack.
+    std::vector<int> Records(const CNVItemArray& items, int itemIndex) const;
     // values: one per part, in the order of Parts(); a part the backup lacks is empty.
     SShown Show(const std::vector<std::vector<uint8_t>>& values) const;
     // text becomes the bytes of values (every bit and byte the view does not name stays); the

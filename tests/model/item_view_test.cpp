@@ -107,7 +107,9 @@ TEST(ItemView, UnreadableBytesAndRefusedTexts) {
     };
     for (const auto& c : cases) {
         const CItemView& view = View(c.id, c.file);
-        EXPECT_EQ(view.Show(c.values).text.substr(0, c.shownPrefix.size()), c.shownPrefix) << c.text;
+        const CItemView::SShown shown = view.Show(c.values);
+        EXPECT_EQ(shown.text.substr(0, c.shownPrefix.size()), c.shownPrefix) << c.text;
+        EXPECT_EQ(shown.fits, c.shownPrefix != "(too short") << c.text;
         Values typed = c.values;
         EXPECT_NE(view.Set(c.text, typed), "") << c.text;
         EXPECT_EQ(typed, c.values) << c.text;
