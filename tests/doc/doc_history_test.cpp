@@ -149,7 +149,24 @@ void DocHistory::Run(uint64_t seed, int steps) {
                             .IsCompleted());
             for (const CTreeEntry& e : moved) {
                 source.erase(std::find(source.begin(), source.end(), e));
-                target.push_back(e);
+                // Named records back in "NV Items" take their place: after the group's entries of
+                // earlier records, or where the record is among all when the group is gone.
+                auto at = target.end();
+                if (!fromItems && !names.empty()) {
+                    const auto later = [&](const CTreeEntry& t) { return t.itemIndex > e.itemIndex; };
+                    bool grouped = false;
+                    for (auto it = target.begin(); it != target.end(); ++it) {
+                        if (it->group != e.group) continue;
+                        grouped = true;
+                        if (later(*it)) {
+                            at = it;
+                            break;
+                        }
+                        at = it + 1;
+                    }
+                    if (!grouped) at = std::find_if(target.begin(), target.end(), later);
+                }
+                target.insert(at, e);
             }
             SVersion want = before;
             (fromItems ? want.all : want.selected) = source;
