@@ -234,8 +234,7 @@ void CMainFrame::UpdateStatus() {
     const std::string& path = m_doc.DocumentPath();
     const QString file = path.empty() ? tr("No file") : QString::fromStdString(path);
     QLabel* fileField = m_statusFields[kStatusFile];
-    // A fifth of the width: the result of a command beside it needs the room more.
-    fileField->setText(fileField->fontMetrics().elidedText(file, Qt::ElideMiddle, std::max(120, width() / 5)));
+    fileField->setText(fileField->fontMetrics().elidedText(file, Qt::ElideMiddle, std::max(120, width() / 3)));
     fileField->setToolTip(file);
     // Items are IDs, records their elements and subscriptions: "110 items (166 records)".
     const CNVItemArray& items = m_doc.Items();
