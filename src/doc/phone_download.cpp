@@ -187,9 +187,9 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
 
     m_report.backupError = MakeBackupFolder(m_backupFolder);
     if (m_report.backupError.empty()) {
-        const std::string path = NewBackupPath(m_backupFolder, haveEsn, esn, incomplete, ".cnv");
+        std::string path = NewBackupPath(m_backupFolder, haveEsn, esn, incomplete, ".cnv");
         CCnvFile file;
-        bool written = file.Create(path);
+        bool written = file.Create(path, CSafeFileWriter::ETarget::New);
         for (int i = 0; written && i < saved.GetSize(); ++i) {
             const CNVItem& r = saved[i];
             written = file.WriteRecord(static_cast<uint16_t>(r.Id()), r.Value(), IndexOf(r));
@@ -197,6 +197,7 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
         // The file appears under its name only once it is complete; it must read back whole
         // before anything is written.
         if (written && file.Finish()) {
+            path = file.WrittenPath();  // another name when that one was taken meanwhile
             const std::string damage = CheckBackupFile(path, saved, file.BytesWritten());
             if (damage.empty()) {
                 m_report.backupPath = path;

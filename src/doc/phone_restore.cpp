@@ -138,24 +138,30 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
     const bool haveEsn = m_link->ReadEsn(esn);
     SNumberedBackup saved;
     bool incomplete = false;
-    std::array<uint8_t, SNumberedRecord::kDataSize> data{};
-    for (size_t i = 0; i < image.records.size(); ++i) {
-        if (!m_writeRecord[i]) continue;
+    std::vector<size_t> chosen;
+    std::vector<SNvRead> reads;
+    for (size_t i = 0; i < image.records.size(); ++i)
+        if (m_writeRecord[i]) {
+            chosen.push_back(i);
+            reads.push_back(ImageRead(image.records[i]));
+        }
+    CNvReader reader(*m_link);
+    const bool read = reader.Read(reads, [&](size_t k, const SNvReadResult& result) {
+        const size_t i = chosen[k];
         const SImageRecord& r = image.records[i];
-        uint16_t status = 0;
         std::string unread;
-        if (!ReadImageRecord(*m_link, r, data, status)) {
+        if (!result.ok) {
             incomplete = incomplete || m_link->HasFailed();  // the phone was never asked for the rest
-            unread = m_link->LastError();
-        } else if (status == kNvNotActive) {
+            unread = result.error;
+        } else if (result.status == kNvNotActive) {
             // Nothing to keep, and the write may go on: restoring the backup just can't take it away again.
             AddRecord(m_report, r, EResult::NotBackedUp,
                       TrText("CPhoneRestore", "not active on the phone: restoring the backup can't make it so again"));
-        } else if (status != kNvDone) {
-            unread = CDownloadReport::StatusText(status);
+        } else if (result.status != kNvDone) {
+            unread = CDownloadReport::StatusText(result.status);
         } else {
             SNumberedRecord copy = r.record;
-            copy.data = data;
+            copy.data = result.data;
             copy.position = -1;
             saved.records.push_back(copy);
         }
@@ -164,8 +170,10 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
             m_unreadRecord[i] = true;
         }
         progress.RecordDone();
-        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
-    }
+        return !m_jobs.ConfirmStop(question);
+    });
+    if (!read) return m_jobs.PostJobStopped();
+    if (reader.FellBack()) m_jobs.Note(CNvReader::OneAtATimeText(), SNote::EKind::Information);
     std::vector<uint8_t> content;
     for (size_t i = 0; i < image.files.size(); ++i) {
         if (!m_writeFile[i]) continue;
@@ -190,10 +198,10 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
     return m_jobs.PostJobCompleted();
 }
 
-bool CPhoneRestore::SaveBackup(const SNumberedBackup& saved, const std::string& path) {
+bool CPhoneRestore::SaveBackup(const SNumberedBackup& saved, std::string path) {
     CCompoundNode tree;
     std::string error;
-    if (!EncodeNumbered(saved, tree, error) || !WriteBackupTree(path, tree, EBackupForm::Compound, error)) {
+    if (!EncodeNumbered(saved, tree, error) || !WriteNewBackupTree(path, tree, EBackupForm::Compound, error)) {
         m_report.backupError = FillText(TrText("CPhoneRestore", "Can't write %1: %2"), {path, error});
         return false;
     }

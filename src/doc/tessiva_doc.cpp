@@ -35,8 +35,10 @@ SOutcome CTessivaDoc::KeepInStep(SOutcome outcome, const std::string& path, bool
     if (outcome.IsCompleted()) {
         m_modified = false;
         m_documentPath = path;
-        // The steps were of records that are gone.
+        // The steps were of records that are gone; after a save, undo or redo leads away
+        // from the file.
         if (replaced) m_history.Clear();
+        else m_history.MarkOthersModified();
     }
     return Keep(std::move(outcome));
 }
@@ -148,22 +150,50 @@ SOutcome CTessivaDoc::WriteItemList(const CNVItemArray& list) { return Keep(m_fi
 SOutcome CTessivaDoc::SetValue(int itemIndex, const std::vector<uint8_t>& bytes) {
     if (itemIndex < 0 || itemIndex >= m_records.items.GetSize())
         return Keep(SOutcome::Fail(TrText("CTessivaDoc", "There is no such record.")));
-    CNVItem& item = m_records.items[itemIndex];
     SDocRecords before;
-    before.items.Add(item);
-    int size = item.Size();
-    if (size < 1) {
-        const int def = m_itemDefs.FindById(item.Id());
-        size = def >= 0 && m_itemDefs[def].Size() > 0 ? m_itemDefs[def].Size() : static_cast<int>(bytes.size());
-    }
-    // The record keeps its size; bytes past the end of the rebuilt value stay as they were.
+    before.items.Add(m_records.items[itemIndex]);
+    PutValue(itemIndex, bytes);
+    Record(TrText("CTessivaDoc", "Value Edit"), CEditHistory::EPart::Value, std::move(before), itemIndex);
+    return Keep(SOutcome::Done());
+}
+
+SOutcome CTessivaDoc::SetValues(const std::vector<std::pair<int, std::vector<uint8_t>>>& values) {
+    if (values.size() == 1) return SetValue(values[0].first, values[0].second);
+    for (const auto& [itemIndex, bytes] : values)
+        if (itemIndex < 0 || itemIndex >= m_records.items.GetSize())
+            return Keep(SOutcome::Fail(TrText("CTessivaDoc", "There is no such record.")));
+    SDocRecords before = m_records;
+    for (const auto& [itemIndex, bytes] : values) PutValue(itemIndex, bytes);
+    Record(TrText("CTessivaDoc", "Value Edit"), CEditHistory::EPart::Records, std::move(before));
+    return Keep(SOutcome::Done());
+}
+
+SOutcome CTessivaDoc::SetItemFile(size_t file, std::vector<uint8_t> data) {
+    if (file >= m_files.Numbered().ItemFiles().size())
+        return Keep(SOutcome::Fail(TrText("CTessivaDoc", "There is no such item file.")));
+    m_files.Numbered().SetItemFileData(file, std::move(data));
+    m_modified = true;
+    return Keep(SOutcome::Done());
+}
+
+std::vector<uint8_t> CTessivaDoc::EditableValue(int itemIndex) const {
+    const CNVItem& item = m_records.items[itemIndex];
     std::vector<uint8_t> value = item.Value();
-    value.resize(static_cast<size_t>(size), 0);
+    if (item.Size() < 1) {
+        const int def = m_itemDefs.FindById(item.Id());
+        value.assign(def >= 0 && m_itemDefs[def].Size() > 0 ? static_cast<size_t>(m_itemDefs[def].Size()) : 0, 0);
+    }
+    return value;
+}
+
+void CTessivaDoc::PutValue(int itemIndex, const std::vector<uint8_t>& bytes) {
+    CNVItem& item = m_records.items[itemIndex];
+    // The record keeps its size; bytes past the end of the rebuilt value stay as they were.
+    std::vector<uint8_t> value = EditableValue(itemIndex);
+    if (value.empty()) value.resize(bytes.size(), 0);
     std::copy_n(bytes.begin(), std::min(bytes.size(), value.size()), value.begin());
     item.SetValue(value);
     item.SetActive(CNVItem::kActive);
-    Record(TrText("CTessivaDoc", "Value Edit"), CEditHistory::EPart::Value, std::move(before), itemIndex);
-    return Keep(SOutcome::Done());
 }
 
 SOutcome CTessivaDoc::MoveEntries(ETree from, const std::string& group, const std::vector<std::string>& names) {

@@ -113,6 +113,14 @@ public:
     // without a value (never read, such as one marked X) first gets the size its definition
     // gives, zero-filled, so the typed value is kept rather than dropped.
     SOutcome SetValue(int itemIndex, const std::vector<uint8_t>& bytes);
+    // The value an edit of the record at itemIndex starts from: its bytes, or for a record
+    // without a value the zero bytes of its definition's size.
+    std::vector<uint8_t> EditableValue(int itemIndex) const;
+    // The content of an item file of a numbered-items backup (no undo step yet: the window
+    // does not edit item files).
+    SOutcome SetItemFile(size_t file, std::vector<uint8_t> data);
+    // Values of several records typed as one (a mask split over items): one undo step.
+    SOutcome SetValues(const std::vector<std::pair<int, std::vector<uint8_t>>>& values);
     // Moves a whole group (names empty) or the named items of it from one tree to the other.
     SOutcome MoveEntries(ETree from, const std::string& group, const std::vector<std::string>& names);
     // Re-sorts the records by column; the trees list them in their new order.
@@ -147,6 +155,7 @@ public:
     const std::string& GetPortName() const { return m_session.PortName(); }
     // Milliseconds each request waits for the phone on the next connection; 0 keeps the library's.
     void SetRequestTimeout(unsigned ms) { m_session.SetRequestTimeout(ms); }
+    void SetReadWindow(int window) { m_session.SetReadWindow(window); }
     // Reads the items of the list file from the phone. The records replace the document's only
     // when every item was asked for; when the phone fell silent the document stays as it was
     // and what was read is kept aside for TakePartialUpload.
@@ -196,6 +205,8 @@ private:
     // After a completed load or whole save: the records match the file at path, and the edit
     // steps of the records before a load are gone.
     SOutcome KeepInStep(SOutcome outcome, const std::string& path, bool replaced);
+    // The typed value into the record at itemIndex, as SetValue describes.
+    void PutValue(int itemIndex, const std::vector<uint8_t>& bytes);
     // Records an edit as one undo step: before holds what the edit replaced.
     void Record(std::string name, CEditHistory::EPart part, SDocRecords&& before, int index = -1);
 

@@ -89,6 +89,7 @@ CMainFrame::~CMainFrame() {
                           static_cast<QObject*>(m_listView)})
         view->disconnect(this);
     m_contentView->SetWriteBack(nullptr);
+    m_contentView->SetViewEdit(nullptr);
     delete takeCentralWidget();
 }
 
@@ -138,6 +139,11 @@ void CMainFrame::CreateClient() {
     m_contentView->SetWriteBack([this](const std::string& name, const std::vector<uint8_t>& bytes) {
         m_views->WriteBackValue(name, bytes);
         UpdateTitle();
+    });
+    m_contentView->SetViewEdit([this](int, const std::string& text) {
+        std::string refusal = m_views->EditView(text);
+        UpdateTitle();
+        return refusal;
     });
 
     // Insert and Delete move the current node between the trees; the context menu offers it.

@@ -47,6 +47,7 @@ public:
         kUploadAll = 32780, kUploadListMenu = 32861, kUploadListToolbar = 32858,
         kDownloadAll = 32781, kDownloadSelected = 32788,
         kBackUpBeforeDownload = 32900, kVerifyWrites = 32901, kRestoreLastBackup = 32902, kOpenBackupsFolder = 32903,
+        kReadsInFlight = 32904,
         kCsvAllMenu = 32847, kCsvAllToolbar = 32837, kCsvSelectedMenu = 32848, kCsvSelectedToolbar = 32838,
         kImportTypes = 32852, kConnect = 32784, kDisconnect = 32783,
         kComFirst = 200, kComLast = 219,
@@ -254,6 +255,7 @@ private:
 
     static constexpr const char* kBackUpKey = "Download/BackUpBeforeDownload";
     static constexpr const char* kVerifyKey = "Download/VerifyWrites";
+    static constexpr const char* kReadsInFlightKey = "Connection/ReadsInFlight";
     static constexpr const char* kRecentKey = "Files/Recent";
     static constexpr int kRecentCount = 10;
     // How long a result stays in the status bar before the fields show alone again.

@@ -194,7 +194,8 @@ void CMainFrame::AddConnectionSettings(QMenu* connection) {
     QAction* restore = Action(kRestoreLastBackup);
     const QSettings settings;
     for (const auto& [id, text, key] : {std::tuple{kBackUpBeforeDownload, QT_TR_NOOP("Back Up Before Download"), kBackUpKey},
-                                        std::tuple{kVerifyWrites, QT_TR_NOOP("Verify Writes"), kVerifyKey}}) {
+                                        std::tuple{kVerifyWrites, QT_TR_NOOP("Verify Writes"), kVerifyKey},
+                                        std::tuple{kReadsInFlight, QT_TR_NOOP("Several Reads at a Time"), kReadsInFlightKey}}) {
         QAction* action = MakeAction(id, tr(text), nullptr);
         action->setCheckable(true);
         action->setChecked(settings.value(key, true).toBool());

@@ -12,6 +12,7 @@
 #include "phone/com_ports.h"
 #include "phone/diag_link.h"
 #include "phone/efs_client.h"
+#include "phone/nv_reader.h"
 #include "phone/qlib.h"
 #include "ui/backup_commands.h"
 #include "ui/download_report_dialog.h"
@@ -217,6 +218,10 @@ void CMainFrame::OnDownloadSetting(int id, bool on) {
     if (id == kBackUpBeforeDownload) {
         m_doc.SetBackupBeforeDownload(on);
         settings.setValue(kBackUpKey, on);
+    } else if (id == kReadsInFlight) {
+        // From the next connection on; a phone that can't keep up falls back by itself.
+        m_doc.SetReadWindow(on ? kDefaultReadWindow : 1);
+        settings.setValue(kReadsInFlightKey, on);
     } else {
         m_doc.SetVerifyWrites(on);
         settings.setValue(kVerifyKey, on);

@@ -151,7 +151,7 @@ private slots:
                                            "33005 Add to Selected", "33006 Remove from Selected"}));
         QCOMPARE(MenuEntries(menus[2]->menu()),
                  (std::vector<std::string>{">Choice Com", "-", "32784 Connect Server", "32783 Disconnect Server", "-",
-                                           "32900 Back Up Before Download", "32901 Verify Writes",
+                                           "32900 Back Up Before Download", "32901 Verify Writes", "32904 Several Reads at a Time",
                                            "32902 Restore Last Backup to Mobile", "32903 Open Backups Folder", "-",
                                            "33021 Back Up Phone...", "33022 Restore Backup to Phone...",
                                            "33020 Phone Files..."}));
