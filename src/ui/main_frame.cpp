@@ -179,6 +179,7 @@ void CMainFrame::showEvent(QShowEvent* event) {
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     FitToolBar();
+    FitStatus();
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
@@ -211,16 +212,25 @@ QString CMainFrame::StatusMessage() const { return statusBar()->currentMessage()
 void CMainFrame::Report(const SOutcome& outcome, const QString& done) { ShowStatus(OutcomeText(outcome, done)); }
 
 void CMainFrame::ShowStatus(const QString& text) {
+    m_statusText = text;
+    m_statusUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMessageTimeout);
+    FitStatus();
+}
+
+void CMainFrame::FitStatus() {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_statusUntil - std::chrono::steady_clock::now());
+    if (m_statusText.isEmpty() || left.count() <= 0) return;
     // One line that fits beside the fixed fields, so the bar keeps its height and both ends
     // of the text show; the whole text is the bar's tooltip.
-    int room = statusBar()->width() - 24;
+    // The fields show the document as the command left it, before their width is taken.
+    UpdateStatus();
+    int room = statusBar()->width() - 16;
     for (const QLabel* field : m_statusFields)
         if (field && field->isVisible()) room -= field->sizeHint().width() + 8;
-    m_statusText = text;
-    const QString line = QString(text).replace('\n', ' ');
+    const QString line = QString(m_statusText).replace('\n', ' ');
     statusBar()->showMessage(statusBar()->fontMetrics().elidedText(line, Qt::ElideMiddle, std::max(room, 80)),
-                             kMessageTimeout);
-    statusBar()->setToolTip(text);
+                             static_cast<int>(left.count()));
+    statusBar()->setToolTip(m_statusText);
 }
 
 QString CMainFrame::Records(int count) { return count == 1 ? tr("1 record") : tr("%1 records").arg(count); }

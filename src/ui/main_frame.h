@@ -110,6 +110,8 @@ public:
     void Report(const SOutcome& outcome, const QString& done);
     // text in the status bar, elided in the middle to fit; the whole of it in the tooltip.
     void ShowStatus(const QString& text);
+    // The result shown again, fitted to the bar's width of the moment, for the rest of its time.
+    void FitStatus();
     // Shows what an operation has to tell: its notes, and the reason when it failed. True
     // when it completed.
     bool Tell(const SOutcome& outcome);
@@ -288,4 +290,5 @@ private:
     int m_findIndex = -1;  // of the match shown last, among both trees' matches
     int m_command = 0;     // the command whose handler runs, 0 when none
     QString m_statusText;  // the last result, before it was fitted to the bar
+    std::chrono::steady_clock::time_point m_statusUntil{};
 };

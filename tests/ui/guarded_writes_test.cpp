@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -264,7 +265,9 @@ private slots:
         frame.Report(SOutcome::Done(), text);
         const QString shown = frame.statusBar()->currentMessage();
         QVERIFY(shown.startsWith("Saved 5") && shown.endsWith("the end"));
-        QVERIFY(frame.statusBar()->fontMetrics().horizontalAdvance(shown) < frame.width() / 2);
+        QTest::qWait(20);
+        // It ends before the first fixed field starts.
+        QVERIFY(frame.statusBar()->fontMetrics().horizontalAdvance(shown) < frame.StatusField(CMainFrame::kStatusFile)->x());
         QCOMPARE(frame.statusBar()->toolTip(), text);
         QCOMPARE(frame.StatusMessage(), text);
         frame.Report(SOutcome::Stop(), {});
