@@ -1,4 +1,5 @@
 // tessiva-cli backup: the whole phone into a numbered-items backup.
+#include "cli/backup_loader.h"
 #include "cli/cli_phone.h"
 #include "files/backup_kind.h"
 
@@ -49,6 +50,7 @@ int RunBackup(SCliContext& ctx, const SCliArgs& args) {
     const SOutcome outcome = ctx.doc.BackupPhone(out, options);
     const CDownloadReport& report = ctx.doc.LastReport();
     const bool saved = TellReport(ctx, args, report);
+    ReportNotes(ctx, outcome);
     if (outcome.IsStopped() || (outcome.IsFailed() && report.backupPath.empty())) return ctx.Fail(outcome.reason);
     if (!outcome.IsCompleted() || !saved) return kExitFailure;
     std::printf("Backed up %d records, %d subscription records and %d item files of the phone into %s.\n",
@@ -60,7 +62,7 @@ int RunBackup(SCliContext& ctx, const SCliArgs& args) {
 
 const CCliRegistrar kBackup(
     {"backup",
-     "backup --port DEV [--timeout MS] [--subscriptions 0|1|2] [--scan FROM-TO] [--files ROOT] [--no-files] "
+     "backup --port DEV [--timeout MS] [--window N] [--subscriptions 0|1|2] [--scan FROM-TO] [--files ROOT] [--no-files] "
      "[--report FILE] OUT",
      "Back up the whole phone (records, subscriptions, item files) into OUT (.qcn, .xqcn)",
      "Reads every item NVItemsDefine.def defines (each element of an array), the same items of\n"
@@ -75,7 +77,7 @@ const CCliRegistrar kBackup(
      "  --no-files         no item files\n"
      "  --report FILE      the report as JSON" TESSIVA_PHONE_OPTIONS_HELP,
      {"--no-files"},
-     {"--port", "--timeout", "--subscriptions", "--scan", "--files", "--report"},
+     {"--port", "--timeout", "--window", "--subscriptions", "--scan", "--files", "--report"},
      1,
      1,
      RunBackup});

@@ -98,11 +98,12 @@ SOutcome CBackupFiles::FinishLoad(CNVItemArray&& loaded, EBackupOrigin origin) {
     return FinishLoad(std::move(loaded), std::move(state));
 }
 
+// Undefined records are kept, listed and editable: their note informs, it warns of no loss.
 SOutcome CBackupFiles::FinishLoadWithUndefined(CNVItemArray&& loaded, EBackupOrigin origin) {
     const std::string told = m_undefined.Message();
     m_undefined.MoveInto(loaded);
     SOutcome outcome = FinishLoad(std::move(loaded), origin);
-    if (!told.empty()) outcome.Note(told, SNote::EKind::Warning);
+    if (!told.empty()) outcome.Note(told, SNote::EKind::Information);
     return outcome;
 }
 
@@ -171,7 +172,7 @@ SOutcome CBackupFiles::AddCnvFile(const std::string& path, IOverwritePrompt* pro
     m_completion.CompleteArrayElements(loaded, false);
     outcome = m_completion.StartFillUp(loaded, 0);
     if (!outcome.IsCompleted()) return outcome;
-    if (const std::string told = m_undefined.Message(); !told.empty()) outcome.Note(told, SNote::EKind::Warning);
+    if (const std::string told = m_undefined.Message(); !told.empty()) outcome.Note(told, SNote::EKind::Information);
     m_undefined.MoveInto(loaded);
     CNVItemArray chosen;
     m_selection.CollectSelectedItems(chosen);

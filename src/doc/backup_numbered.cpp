@@ -132,7 +132,7 @@ SOutcome CBackupFiles::LoadNumbered(CCompoundNode&& tree, EBackupForm form) {
                std::move(keptAside));
     SOutcome finished = FinishLoad(std::move(loaded), std::move(state));
     if (undefinedCount > 0)
-        finished.Note(CUndefinedRecords::Message(firstUndefined, undefinedCount), SNote::EKind::Warning);
+        finished.Note(CUndefinedRecords::Message(firstUndefined, undefinedCount), SNote::EKind::Information);
     if (aside > 0) finished.Note(KeptAsideMessage(aside));
     return finished;
 }

@@ -3,6 +3,7 @@
 #include "jobs/text_translation.h"
 #include "phone/diag_commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <utility>
@@ -79,6 +80,21 @@ std::string CDownloadReport::StatusText(uint16_t status) {
     return FillText(TrText("CDownloadReport", "status %1"), {NvStatusText(status)});
 }
 
+std::string CDownloadReport::RowResultText(EResult result) const {
+    // A backup that saved no file backed nothing up, whatever it read.
+    if (result == EResult::Read && operation == EOperation::Backup && backupPath.empty())
+        return TrText("CDownloadReport", "read, not saved");
+    return ResultText(result);
+}
+
+std::string CDownloadReport::FewNames(const std::vector<std::string>& names) {
+    constexpr size_t kShown = 3;
+    std::string text;
+    for (size_t i = 0; i < std::min(names.size(), kShown); ++i) text += (i > 0 ? ", " : "") + names[i];
+    if (names.size() <= kShown) return text;
+    return FillText(TrText("CDownloadReport", "%1 and %2 more"), {text, std::to_string(names.size() - kShown)});
+}
+
 std::string CDownloadReport::NotAttemptedText() {
     return TrText("CDownloadReport", "not attempted: the link to the phone failed");
 }
@@ -146,7 +162,8 @@ std::string CDownloadReport::WholePhoneSummary() const {
                 part += (part.empty() ? "" : ", ") + Counted(pattern, n);
         };
         if (operation == EOperation::Backup) {
-            add(TrText("CDownloadReport", "%1 backed up"), EResult::Read, true);
+            add(backupPath.empty() ? TrText("CDownloadReport", "%1 read, not saved") : TrText("CDownloadReport", "%1 backed up"),
+                EResult::Read, true);
             add(TrText("CDownloadReport", "%1 not read"), EResult::Failed, false);
         } else {
             add(TrText("CDownloadReport", "%1 written"), EResult::Written, false);
@@ -205,7 +222,7 @@ std::vector<std::string> CDownloadReport::Lines() const {
         if (row.result == EResult::Verified || row.result == EResult::Written || row.result == EResult::Read) continue;
         // Without a backup nothing was written; the summary says so once.
         if (!backupError.empty() && (row.result == EResult::NotWritten || row.result == EResult::NotBackedUp)) continue;
-        std::string line = ResultText(row.result) + ": " + RecordLabel(row);
+        std::string line = RowResultText(row.result) + ": " + RecordLabel(row);
         if (!row.detail.empty()) line += ": " + row.detail;
         lines.push_back(std::move(line));
     }
@@ -220,7 +237,7 @@ std::string CDownloadReport::TableText() const {
         const bool file = !row.path.empty();
         text += row.name + '\t' + (file ? "" : std::to_string(row.id)) + '\t' +
                 (row.index >= 0 ? std::to_string(row.index) : "") + '\t' +
-                (file ? "" : std::to_string(row.subscription)) + '\t' + ResultText(row.result) + '\t' + row.detail +
+                (file ? "" : std::to_string(row.subscription)) + '\t' + RowResultText(row.result) + '\t' + row.detail +
                 '\n';
     }
     return text;

@@ -68,10 +68,14 @@ public:
     SOutcome Outcome() const;
 
     static std::string ResultText(EResult result);
+    // A row's result as this report tells it: what a backup read is "backed up" only once saved.
+    std::string RowResultText(EResult result) const;
     static std::string ProtectedText(const std::string& name);
     // Reasons the download, the restore and the backup give alike.
     static std::string StatusText(uint16_t status);
     static std::string NotAttemptedText();
+    // The first few names and how many more: "A, B, C and 4 more".
+    static std::string FewNames(const std::vector<std::string>& names);
     static std::string ReadBackFailedText(const std::string& error);
     static std::string ReadBackAnsweredText(uint16_t status);
     static std::string ReadBackDiffersText();

@@ -9,6 +9,7 @@
 #include "phone/diag_commands.h"
 #include "phone/diag_link.h"
 #include "phone/efs_client.h"
+#include "phone/nv_reader.h"
 
 #include <algorithm>
 #include <set>
@@ -149,36 +150,36 @@ SOutcome CPhoneBackup::ReadPhone(const SPhoneBackupOptions& options, SNumberedBa
 
     CPhoneProgress progress(m_jobs, static_cast<int>(wanted.size()), static_cast<int>(paths.size()));
     int notActive = 0, notKept = 0, refused = 0;
-    std::array<uint8_t, SNumberedRecord::kDataSize> data{};
     backup.records.reserve(wanted.size());
-    for (size_t i = 0; i < wanted.size(); ++i) {
+    CNvReader reader(*m_link);
+    const bool read = reader.Read(ImageReads(wanted), [&](size_t i, const SNvReadResult& result) {
         SImageRecord& r = wanted[i];
         const bool scanned = i >= defined;
-        uint16_t status = 0;
-        if (m_link->HasFailed()) {
+        if (!result.asked) {
             if (!scanned) m_report.AddRecord(r.record.subscription, r.record.id, r.index, r.name, EResult::Failed, CDownloadReport::NotAttemptedText());
-        } else if (!ReadImageRecord(*m_link, r, data, status)) {
+        } else if (!result.ok) {
             // An item the phone will not let anyone read is no fault of the backup.
-            if (m_link->LastRefusal() == kDiagBadParameters) refused += scanned ? 0 : 1;
+            if (result.refused == kDiagBadParameters) refused += scanned ? 0 : 1;
             else if (!scanned || m_link->HasFailed())
-                m_report.AddRecord(r.record.subscription, r.record.id, r.index, r.name, EResult::Failed,
-                                   m_link->LastError());
-        } else if (status == kNvDone) {
-            r.record.data = data;
+                m_report.AddRecord(r.record.subscription, r.record.id, r.index, r.name, EResult::Failed, result.error);
+        } else if (result.status == kNvDone) {
+            r.record.data = result.data;
             backup.records.push_back(r.record);
             m_report.AddRecord(r.record.subscription, r.record.id, r.index, r.name, EResult::Read);
         } else if (scanned) {
             // A scan asks for IDs the phone may never have heard of.
-        } else if (status == kNvNotActive) {
+        } else if (result.status == kNvNotActive) {
             ++notActive;
-        } else if (IsNotKept(status)) {
+        } else if (IsNotKept(result.status)) {
             ++notKept;
         } else {
-            m_report.AddRecord(r.record.subscription, r.record.id, r.index, r.name, EResult::Failed, CDownloadReport::StatusText(status));
+            m_report.AddRecord(r.record.subscription, r.record.id, r.index, r.name, EResult::Failed, CDownloadReport::StatusText(result.status));
         }
         progress.RecordDone();
-        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
-    }
+        return !m_jobs.ConfirmStop(question);
+    });
+    if (!read) return m_jobs.PostJobStopped();
+    if (reader.FellBack()) m_jobs.Note(CNvReader::OneAtATimeText(), SNote::EKind::Information);
     m_report.Skip(TrText("CPhoneBackup", "not active on the phone"), notActive);
     m_report.Skip(TrText("CPhoneBackup", "not kept by the phone"), notKept);
     m_report.Skip(TrText("CPhoneBackup", "the phone does not let it be read"), refused);

@@ -111,6 +111,17 @@ bool ReadImageRecord(CDiagLink& link, const SImageRecord& r, std::array<uint8_t,
     return link.ReadNv(id, r.index, data.data() + 1, static_cast<int>(data.size()) - 1, status, LinkSubscription(r));
 }
 
+SNvRead ImageRead(const SImageRecord& r) {
+    return {static_cast<uint16_t>(r.record.id), r.index, LinkSubscription(r)};
+}
+
+std::vector<SNvRead> ImageReads(const std::vector<SImageRecord>& records) {
+    std::vector<SNvRead> reads;
+    reads.reserve(records.size());
+    for (const SImageRecord& r : records) reads.push_back(ImageRead(r));
+    return reads;
+}
+
 bool WriteImageRecord(CDiagLink& link, const SImageRecord& r, uint16_t& status) {
     // An element's index is the first data byte either way: the bytes go out as they are.
     return link.WriteNv(static_cast<uint16_t>(r.record.id), -1, r.record.data.data(),

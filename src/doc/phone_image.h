@@ -1,6 +1,8 @@
 #pragma once
 #include "files/numbered_backup.h"
 
+#include "phone/nv_reader.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -42,5 +44,8 @@ std::string ItemName(uint32_t id, const CNVItemArray& defs);
 // the phone holds less); false when the exchange failed (the link's LastError() tells why).
 bool ReadImageRecord(CDiagLink& link, const SImageRecord& r, std::array<uint8_t, SNumberedRecord::kDataSize>& data,
                      uint16_t& status);
+// The reads of the records (an element's by its index), for a CNvReader.
+std::vector<SNvRead> ImageReads(const std::vector<SImageRecord>& records);
+SNvRead ImageRead(const SImageRecord& r);
 // Writes the record's 128 bytes as they are.
 bool WriteImageRecord(CDiagLink& link, const SImageRecord& r, uint16_t& status);

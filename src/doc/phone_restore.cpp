@@ -86,14 +86,19 @@ SOutcome CPhoneRestore::Run(const SPhoneImage& image, const SRestoreSettings& se
             return m_report.Outcome();
         }
         const int unread = CountOf(m_unreadRecord) + CountOf(m_unreadFile);
+        std::vector<std::string> names;
+        for (size_t i = 0; i < image.records.size(); ++i)
+            if (m_unreadRecord[i]) names.push_back(image.records[i].name);
+        for (size_t i = 0; i < image.files.size(); ++i)
+            if (m_unreadFile[i]) names.push_back(image.files[i].path);
         // No write without a backup, unless the user knowingly wants it (no question when
         // the link is gone anyway).
         if (unread > 0 && (m_link->HasFailed() || !settings.confirmWithoutBackup ||
                            !settings.confirmWithoutBackup(FillText(
-                               TrText("CPhoneRestore", "%1 records or item files could not be read from the phone: the "
-                                                       "backup does not hold their current state, and restoring "
-                                                       "the backup can't bring it back.\n\nWrite them anyway?"),
-                               {std::to_string(unread)})))) {
+                               TrText("CPhoneRestore", "%1 records or item files could not be read from the phone "
+                                                       "(%2): the backup does not hold their current state, and "
+                                                       "restoring the backup can't bring it back.\n\nWrite them anyway?"),
+                               {std::to_string(unread), CDownloadReport::FewNames(names)})))) {
             const std::string why = TrText("CPhoneRestore", "its current state could not be backed up");
             for (size_t i = 0; i < image.records.size(); ++i)
                 if (m_unreadRecord[i] && m_writeRecord[i]) {
@@ -133,24 +138,30 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
     const bool haveEsn = m_link->ReadEsn(esn);
     SNumberedBackup saved;
     bool incomplete = false;
-    std::array<uint8_t, SNumberedRecord::kDataSize> data{};
-    for (size_t i = 0; i < image.records.size(); ++i) {
-        if (!m_writeRecord[i]) continue;
+    std::vector<size_t> chosen;
+    std::vector<SNvRead> reads;
+    for (size_t i = 0; i < image.records.size(); ++i)
+        if (m_writeRecord[i]) {
+            chosen.push_back(i);
+            reads.push_back(ImageRead(image.records[i]));
+        }
+    CNvReader reader(*m_link);
+    const bool read = reader.Read(reads, [&](size_t k, const SNvReadResult& result) {
+        const size_t i = chosen[k];
         const SImageRecord& r = image.records[i];
-        uint16_t status = 0;
         std::string unread;
-        if (!ReadImageRecord(*m_link, r, data, status)) {
+        if (!result.ok) {
             incomplete = incomplete || m_link->HasFailed();  // the phone was never asked for the rest
-            unread = m_link->LastError();
-        } else if (status == kNvNotActive) {
+            unread = result.error;
+        } else if (result.status == kNvNotActive) {
             // Nothing to keep, and the write may go on: restoring the backup just can't take it away again.
             AddRecord(m_report, r, EResult::NotBackedUp,
                       TrText("CPhoneRestore", "not active on the phone: restoring the backup can't make it so again"));
-        } else if (status != kNvDone) {
-            unread = CDownloadReport::StatusText(status);
+        } else if (result.status != kNvDone) {
+            unread = CDownloadReport::StatusText(result.status);
         } else {
             SNumberedRecord copy = r.record;
-            copy.data = data;
+            copy.data = result.data;
             copy.position = -1;
             saved.records.push_back(copy);
         }
@@ -159,8 +170,10 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
             m_unreadRecord[i] = true;
         }
         progress.RecordDone();
-        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
-    }
+        return !m_jobs.ConfirmStop(question);
+    });
+    if (!read) return m_jobs.PostJobStopped();
+    if (reader.FellBack()) m_jobs.Note(CNvReader::OneAtATimeText(), SNote::EKind::Information);
     std::vector<uint8_t> content;
     for (size_t i = 0; i < image.files.size(); ++i) {
         if (!m_writeFile[i]) continue;
@@ -185,10 +198,10 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
     return m_jobs.PostJobCompleted();
 }
 
-bool CPhoneRestore::SaveBackup(const SNumberedBackup& saved, const std::string& path) {
+bool CPhoneRestore::SaveBackup(const SNumberedBackup& saved, std::string path) {
     CCompoundNode tree;
     std::string error;
-    if (!EncodeNumbered(saved, tree, error) || !WriteBackupTree(path, tree, EBackupForm::Compound, error)) {
+    if (!EncodeNumbered(saved, tree, error) || !WriteNewBackupTree(path, tree, EBackupForm::Compound, error)) {
         m_report.backupError = FillText(TrText("CPhoneRestore", "Can't write %1: %2"), {path, error});
         return false;
     }

@@ -40,7 +40,7 @@ private:
     SOutcome BackUp(const SPhoneImage& image, const std::string& folder);
     SOutcome Write(const SPhoneImage& image, bool verify);
     // The backup saved and read again; false with m_report.backupError set.
-    bool SaveBackup(const SNumberedBackup& saved, const std::string& path);
+    bool SaveBackup(const SNumberedBackup& saved, std::string path);
     // Everything still to be written is not, for why.
     void NotWritten(const SPhoneImage& image, const std::string& why);
 

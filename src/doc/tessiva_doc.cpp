@@ -35,8 +35,10 @@ SOutcome CTessivaDoc::KeepInStep(SOutcome outcome, const std::string& path, bool
     if (outcome.IsCompleted()) {
         m_modified = false;
         m_documentPath = path;
-        // The steps were of records that are gone.
+        // The steps were of records that are gone; after a save, undo or redo leads away
+        // from the file.
         if (replaced) m_history.Clear();
+        else m_history.MarkOthersModified();
     }
     return Keep(std::move(outcome));
 }
@@ -105,13 +107,20 @@ SOutcome CTessivaDoc::ImportTypes(const std::string& path, CNVTypeCatalog::Impor
 // ---- backups ----
 
 SOutcome CTessivaDoc::LoadBackup(const std::string& path) {
-    return KeepInStep(m_files.LoadBackup(path), path, true);
+    SOutcome outcome = m_files.LoadBackup(path);
+    if (outcome.IsCompleted()) m_fileLayout = ESaveLayout::AsLoaded;
+    return KeepInStep(std::move(outcome), path, true);
 }
 
 SOutcome CTessivaDoc::SaveBackup(const std::string& path, EScope scope, ESaveLayout layout, EBackupKind kind) {
+    if (layout == ESaveLayout::AsLoaded) layout = m_fileLayout;
     if (scope == EScope::SelectedActive)
         return Keep(m_files.SaveBackup(path, m_selection.ItemsForSave(), layout, kind));
-    return KeepInStep(m_files.SaveBackup(path, m_records.items, layout, kind), path, false);
+    SOutcome outcome = m_files.SaveBackup(path, m_records.items, layout, kind);
+    // The next Save keeps the QCN layout the file now has.
+    if (outcome.IsCompleted() && (kind != EBackupKind::Unknown ? kind : BackupKindOfName(path)) == EBackupKind::Qcn)
+        m_fileLayout = m_files.SavesNumbered(layout) ? ESaveLayout::Numbered : ESaveLayout::Tessiva;
+    return KeepInStep(std::move(outcome), path, false);
 }
 
 SOutcome CTessivaDoc::Merge(const std::string& path) {
@@ -124,6 +133,7 @@ SOutcome CTessivaDoc::Merge(const std::string& path) {
 
 SOutcome CTessivaDoc::SetRecords(CNVItemArray records) {
     m_history.Clear();
+    m_fileLayout = ESaveLayout::AsLoaded;
     m_documentPath.clear();
     m_modified = false;
     return Keep(m_files.FinishLoad(std::move(records), EBackupOrigin::None));
@@ -197,7 +207,11 @@ SOutcome CTessivaDoc::MoveEntries(ETree from, const std::string& group, const st
         source.RemoveGroupEntries(group);
     } else {
         for (const std::string& name : names) {
-            target.AddEntry(name, group, source.FindItemIndexByName(name));
+            // Back in "NV Items" a record takes its place again; the selection keeps the order it was made in.
+            if (&target == &m_records.all)
+                target.InsertEntryInOrder(name, group, source.FindItemIndexByName(name));
+            else
+                target.AddEntry(name, group, source.FindItemIndexByName(name));
             source.RemoveEntryByName(name);
         }
     }

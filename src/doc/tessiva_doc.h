@@ -90,6 +90,9 @@ public:
     // kind, when given, overrides the name (a save dialog's file type).
     SOutcome SaveBackup(const std::string& path, EScope scope = EScope::AllActive,
                         ESaveLayout layout = ESaveLayout::AsLoaded, EBackupKind kind = EBackupKind::Unknown);
+    // True when a QCN save as loaded writes the numbered-items layout: the document came in
+    // it, or was last saved whole in it.
+    bool SavesNumbered() const { return m_files.SavesNumbered(m_fileLayout); }
     // "Add NV Items from CNV File": merges the records of path, asking the overwrite prompt;
     // the selection stays. One undo step.
     SOutcome Merge(const std::string& path);
@@ -152,6 +155,7 @@ public:
     const std::string& GetPortName() const { return m_session.PortName(); }
     // Milliseconds each request waits for the phone on the next connection; 0 keeps the library's.
     void SetRequestTimeout(unsigned ms) { m_session.SetRequestTimeout(ms); }
+    void SetReadWindow(int window) { m_session.SetReadWindow(window); }
     // Reads the items of the list file from the phone. The records replace the document's only
     // when every item was asked for; when the phone fell silent the document stays as it was
     // and what was read is kept aside for TakePartialUpload.
@@ -219,6 +223,8 @@ private:
     SOutcome m_lastOutcome;
     bool m_modified = false;
     std::string m_documentPath;
+    // The QCN layout of the last whole QCN save since the load; AsLoaded before one.
+    ESaveLayout m_fileLayout = ESaveLayout::AsLoaded;
     CItemSelection m_selection;
     CBackupFiles m_files;
     CPhoneSession m_session;

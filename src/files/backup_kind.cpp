@@ -1,13 +1,13 @@
 #include "files/backup_kind.h"
 
 #include "files/byte_reader.h"
+#include "model/input_file.h"
 #include "files/xqcn_file.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 namespace {
 const unsigned char kCompoundSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
@@ -27,15 +27,20 @@ EBackupKind BackupKindOfName(const std::string& path) {
 EBackupKind DetectBackupKind(const std::string& path) {
     unsigned char head[64] = {};
     // What can't be read (a pipe would block here) goes by its name to the reader that refuses it.
-    std::string refusal;
-    if (!CByteReader::CheckFile(path, refusal)) return BackupKindOfName(path);
-    std::ifstream in(path, std::ios::binary);
-    const auto got = in ? in.read(reinterpret_cast<char*>(head), sizeof head).gcount() : 0;
+    CInputFile in;
+    if (!in.Open(path)) return BackupKindOfName(path);
+    size_t got = 0;
+    while (got < sizeof head) {
+        const long long n = in.Read(head + got, sizeof head - got);
+        if (n < 0) return BackupKindOfName(path);
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
     if (got >= 8 && std::memcmp(head, kCompoundSignature, sizeof kCompoundSignature) == 0) return EBackupKind::Qcn;
     if (got >= 4 && std::memcmp(head, kCnvHeader, sizeof kCnvHeader) == 0) return EBackupKind::Cnv;
     // A BRT of 60 records starts with '<' too: its name wins over looking like XML.
     const EBackupKind named = BackupKindOfName(path);
-    if (named != EBackupKind::Brt && CXqcnFile::LooksLikeXml(head, static_cast<size_t>(got))) return EBackupKind::Xqcn;
+    if (named != EBackupKind::Brt && CXqcnFile::LooksLikeXml(head, got)) return EBackupKind::Xqcn;
     // A BRT file starts with a bare record count: only its name tells it from other data.
     return named;
 }

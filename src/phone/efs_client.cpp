@@ -116,7 +116,7 @@ bool CEfsClient::ListFolder(const std::string& path, std::vector<SEfsEntry>& ent
             ok = false;
             break;
         }
-        if (reply.Field(1) != sequence) {
+        if (reply.Field(0) != handle || reply.Field(1) != sequence) {
             ok = Fail(path, TrText("CEfsClient", "the phone answered for another entry of the listing"));
             break;
         }
@@ -192,7 +192,7 @@ bool CEfsClient::ReadFile(const std::string& path, std::vector<uint8_t>& data) {
             break;
         }
         const int32_t got = reply.Field(2);
-        if (reply.Field(1) != offset || got < 0 || static_cast<size_t>(got) > kEfsChunk ||
+        if (reply.Field(0) != fd || reply.Field(1) != offset || got < 0 || static_cast<size_t>(got) > kEfsChunk ||
             reply.data.size() < static_cast<size_t>(got)) {
             ok = FailMalformed(path);
             break;

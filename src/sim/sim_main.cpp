@@ -25,6 +25,7 @@ const char* const kUsage =
     "                         [--files DIR] [--efs-fail PATH] [--efs-full] [--efs-subsystem ID]\n"
     "                         [--no-subscriptions]\n"
     "                         [--latency MS] [--silent-after N] [--noise] [--split]\n"
+    "                         [--work US] [--one-at-a-time]\n"
     "\n"
     "Opens a pseudo-terminal, prints its device path and answers on it like a phone until\n"
     "SIGINT or SIGTERM.\n"
@@ -49,7 +50,9 @@ const char* const kUsage =
     "  --efs-subsystem ID the file system answers on this subsystem only: 0x13 (default), 0x3e,\n"
     "                     or none\n"
     "  --no-subscriptions the subscription NV command gets the bad-command reply\n"
-    "  --latency MS       pause before each reply\n"
+    "  --latency MS       delay of the line each way; requests queue and are answered in order\n"
+    "  --work US          microseconds the phone takes for each request\n"
+    "  --one-at-a-time    requests that reach the phone while it is busy are lost\n"
     "  --silent-after N   answer N requests, then nothing more\n"
     "  --noise            junk on the line before each reply\n"
     "  --split            replies written in small pieces\n";
@@ -162,6 +165,10 @@ int main(int argc, char** argv) {
             phoneOptions.subscriptions = false;
             continue;
         }
+        if (a == "--one-at-a-time") {
+            lineOptions.oneAtATime = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             std::fprintf(stderr, "tessiva-phone-sim: unknown option or missing value: %s\n%s", a.c_str(), kUsage);
             return 2;
@@ -186,6 +193,7 @@ int main(int argc, char** argv) {
         else if (a == "--spc-penalty" && (good = ParseNumber(v, 0, 86400, n))) phoneOptions.spcPenalty = std::chrono::seconds(n);
         else if (a == "--latency" && (good = ParseNumber(v, 0, 60000, n))) lineOptions.latency = std::chrono::milliseconds(n);
         else if (a == "--silent-after" && (good = ParseNumber(v, 0, 1000000000, n))) lineOptions.silentAfter = n;
+        else if (a == "--work" && (good = ParseNumber(v, 0, 60000000, n))) lineOptions.work = std::chrono::microseconds(n);
         else if (good) {
             std::fprintf(stderr, "tessiva-phone-sim: unknown option %s\n%s", a.c_str(), kUsage);
             return 2;

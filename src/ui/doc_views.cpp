@@ -6,6 +6,7 @@
 #include "ui/nv_tree_view.h"
 #include "jobs/message_sink.h"
 #include "doc/item_comparison.h"
+#include "doc/phone_backup.h"
 #include "doc/tessiva_doc.h"
 #include "model/item_view.h"
 
@@ -39,7 +40,11 @@ void CDocViews::BuildItemsTree() {
             area->setIcon(0, CNVTreeNode::GroupIcon());
         }
         auto* leaf = new QTreeWidgetItem(area, kItemFileNode);
-        leaf->setText(0, QString::fromStdString(files[i].path));
+        // The path below the item files' folder fits the pane; the whole path is the tooltip.
+        const std::string& path = files[i].path;
+        const std::string_view root = CPhoneBackup::kItemFilesRoot;
+        leaf->setText(0, QString::fromStdString(path.starts_with(root) && path.size() > root.size() ? path.substr(root.size()) : path));
+        leaf->setToolTip(0, QString::fromStdString(path));
         leaf->setIcon(0, CNVTreeNode::ItemIcon());
         leaf->setData(0, Qt::UserRole, static_cast<qulonglong>(i));
     }
@@ -71,6 +76,10 @@ void CDocViews::ShowItemFile(size_t file) {
         m_content.AddViewRow(view->Caption() + " " + view->Show({f.data}).text, {}, false);
     }
     m_content.AddFieldRows(rows);
+    // The bytes are no record's: the editor, which writes the shown record, stays shut.
+    m_shown = {};
+    m_content.SetItemName({});
+    m_content.SetReadOnly(true, tr("item file, read-only"));
     // Sixteen bytes a row are wider than a value's column: it grows to show them whole.
     const int before = m_content.columnWidth(CNVContentView::kHexValue);
     m_content.resizeColumnToContents(CNVContentView::kHexValue);

@@ -57,7 +57,9 @@ static void InitUiResources() { Q_INIT_RESOURCE(tessiva); }
 // The status bar's words for how a job ended.
 QString CMainFrame::OutcomeText(const SOutcome& outcome, const QString& done) {
     if (outcome.IsCompleted()) return done;
-    const QString why = QString::fromStdString(outcome.reason);
+    QString why = QString::fromStdString(outcome.reason);
+    // A stop always says why; without a reason of its own it was the user's.
+    if (outcome.IsStopped() && why.isEmpty()) why = tr("by the user");
     return (outcome.IsStopped() ? tr("Stopped") : tr("Failed")) + (why.isEmpty() ? "" : ": " + why);
 }
 
@@ -204,12 +206,20 @@ void CMainFrame::CreateStatusBar() {
     UpdateStatus();
 }
 
-QString CMainFrame::StatusMessage() const { return statusBar()->currentMessage(); }
+QString CMainFrame::StatusMessage() const { return statusBar()->currentMessage().isEmpty() ? QString() : m_statusText; }
 
-void CMainFrame::Report(const SOutcome& outcome, const QString& done) {
-    const QString text = OutcomeText(outcome, done);
-    // One line, so the bar keeps its height; the whole text is the bar's tooltip.
-    statusBar()->showMessage(QString(text).replace('\n', ' '), kMessageTimeout);
+void CMainFrame::Report(const SOutcome& outcome, const QString& done) { ShowStatus(OutcomeText(outcome, done)); }
+
+void CMainFrame::ShowStatus(const QString& text) {
+    // One line that fits beside the fixed fields, so the bar keeps its height and both ends
+    // of the text show; the whole text is the bar's tooltip.
+    int room = statusBar()->width() - 24;
+    for (const QLabel* field : m_statusFields)
+        if (field && field->isVisible()) room -= field->sizeHint().width() + 8;
+    m_statusText = text;
+    const QString line = QString(text).replace('\n', ' ');
+    statusBar()->showMessage(statusBar()->fontMetrics().elidedText(line, Qt::ElideMiddle, std::max(room, 80)),
+                             kMessageTimeout);
     statusBar()->setToolTip(text);
 }
 
@@ -342,6 +352,9 @@ void CMainFrame::UndoRedo(bool undo) {
     const QTreeWidgetItem* current = tree.SelectedNode();
     const std::string node = current ? CNVTreeView::NodeText(current) : std::string();
     const std::string group = current && current->parent() ? CNVTreeView::NodeText(current->parent()) : std::string();
+    // The record the content showed, when a row of the list chose it.
+    std::string row;
+    (void)m_listView->FirstSelectedName(row);
     m_views->ClearViews();
     m_views->BuildItemsTree();
     m_views->BuildSelectedTree();
@@ -355,10 +368,20 @@ void CMainFrame::UndoRedo(bool undo) {
             holder = other;
         }
         if (!found) continue;
-        holder->setCurrentItem(found);
+        // A node that is current already shows its records again, as a new selection would.
+        if (holder->currentItem() == found)
+            m_views->OnTreeSelectionChanged(*holder, found);
+        else
+            holder->setCurrentItem(found);
         holder->scrollToItem(found);
         break;
     }
+    // The list's row of that record is chosen again, and the content shows it.
+    for (int i = 0; !row.empty() && i < m_listView->topLevelItemCount(); ++i)
+        if (m_listView->topLevelItem(i)->text(0).toStdString() == row) {
+            m_listView->setCurrentItem(m_listView->topLevelItem(i));
+            break;
+        }
     UpdateTitle();
 }
 
@@ -516,7 +539,7 @@ bool CMainFrame::ShowNextMatch() {
     m_findIndex = (m_findIndex + 1) % static_cast<int>(matches.size());
     // Going round again is told, so the user knows every match was seen.
     if (last >= 0 && m_findIndex <= last)
-        statusBar()->showMessage(tr("Find Next: past the last match, back at the first"), kMessageTimeout);
+        ShowStatus(tr("Find Next: past the last match, back at the first"));
     auto [tree, node] = matches[m_findIndex];
     // A node that is already current shows its item again, as a new selection would.
     if (tree->currentItem() == node)

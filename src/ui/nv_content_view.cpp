@@ -35,7 +35,13 @@ void CNVContentView::DeleteAllRows() {
     EndEdit();
     clear();
     m_viewRows.clear();
-    m_readOnly = false;
+    SetReadOnly(false);
+}
+
+void CNVContentView::SetReadOnly(bool readOnly, const QString& why) {
+    m_readOnly = readOnly;
+    const QString caption = CReportView::tr(objectName().toUtf8().constData());
+    setWindowTitle(why.isEmpty() ? caption : caption + " - " + why);
 }
 
 void CNVContentView::AddViewRow(const std::string& shown, const std::string& entry, bool editable) {

@@ -51,8 +51,9 @@ public:
     bool EndEdit(bool force = true);
     // Closes the editor; the value stays as it was.
     void CancelEdit();
-    // Rows shown without a type to decode them can't be edited.
-    void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    // Rows shown without a type to decode them, or an item file's bytes, can't be edited;
+    // why, when given, stands in the pane's caption.
+    void SetReadOnly(bool readOnly, const QString& why = {});
     CItemWindow* Editor() const { return m_editor; }
 
 protected:

@@ -1,5 +1,7 @@
 #include "ui/phone_files_dialog.h"
 
+#include "ui/write_question.h"
+
 #include "doc/file_chooser.h"
 #include "files/host_file.h"
 #include "files/safe_file_writer.h"
@@ -236,8 +238,16 @@ void CPhoneFilesDialog::RunOnPhone(const QString& what, size_t total, std::funct
                 m_worker.join();
                 m_efs.SetProgress({});
                 m_refresh->stop();
+                // A lost link leaves no listing that could still be true.
+                if (!ok && m_linkLost && m_linkLost()) {
+                    m_list.clear();
+                    m_entries->clear();
+                }
                 SetBusy(false);
-                if (m_focus && m_focus->isEnabled()) m_focus->setFocus();
+                // The keyboard goes back to the path box it was typing in, else to the list:
+                // Backspace, Enter and the arrows browse on after a button.
+                QWidget* focus = m_focus == m_pathBox ? m_pathBox : static_cast<QWidget*>(m_entries);
+                if (focus->isEnabled()) focus->setFocus();
                 done(ok);
             },
             Qt::QueuedConnection);
@@ -360,10 +370,10 @@ void CPhoneFilesDialog::PutFile() {
                        return SayPhoneError(tr("Can't tell whether the file exists"));
                    if (!exists) return Write(path, data, {});
                    if (stat->IsFolder()) return Say(tr("%1 is a folder on the phone; nothing was written.").arg(Q(path)));
-                   if (!m_messages.AskYesNo(tr("%1 exists on the phone. Replace it? The phone's file is copied into the "
-                                               "backups folder first.")
-                                                .arg(Q(path))
-                                                .toStdString()))
+                   if (AskBeforeWrite(m_messages, tr("%1 exists on the phone. Replace it? The phone's file is copied "
+                                                     "into the backups folder first.")
+                                                      .arg(Q(path))
+                                                      .toStdString()) != EWriteChoice::Yes)
                        return Say(tr("Nothing was written."));
                    BackUpPhoneFile(path, static_cast<size_t>(std::max(stat->size, 0)),
                                    [this, path, data](const std::string& backup) { Write(path, data, backup); });
@@ -389,7 +399,7 @@ void CPhoneFilesDialog::DeleteEntry() {
     const bool folder = entry->IsFolder();
     const QString question = folder ? tr("Delete the folder %1 from the phone? Only an empty folder can be deleted.")
                                     : tr("Delete %1 from the phone? It is copied into the backups folder first.");
-    if (!m_messages.AskYesNo(question.arg(Q(path)).toStdString())) return;
+    if (AskBeforeWrite(m_messages, question.arg(Q(path)).toStdString()) != EWriteChoice::Yes) return;
     const auto remove = [this, path, folder](const std::string& backup) {
         RunOnPhone(tr("Deleting %1...").arg(Q(path)), 0,
                    [this, path, folder] { return folder ? m_efs.RemoveFolder(path) : m_efs.RemoveFile(path); },

@@ -41,6 +41,9 @@ public:
     void PutFile();
     void DeleteEntry();
 
+    // Tells whether the link to the phone was lost; the list empties then.
+    void SetLinkCheck(std::function<bool()> linkLost) { m_linkLost = std::move(linkLost); }
+
     // True while the phone is being asked.
     bool IsBusy() const { return m_busy; }
     const std::string& Folder() const { return m_folder; }
@@ -106,4 +109,5 @@ private:
     bool m_busy = false;
     bool m_shown = false;
     QPointer<QWidget> m_focus;  // had the focus before the phone was asked
+    std::function<bool()> m_linkLost;
 };

@@ -212,6 +212,8 @@ TEST_F(CliPhoneTest, UsageAndPortErrors) {
     EXPECT_EQ(Cli("upload --port /dev/null " + m_dir + "/x.txt", &out, &err), 2);
     EXPECT_EQ(Cli("download --port /dev/null " + m_dir + "/x.dat", &out, &err), 2);
     EXPECT_EQ(Cli("spc --port /dev/null --timeout soon 000000", &out, &err), 2);
+    for (const char* window : {"0", "65", "eight"})
+        EXPECT_EQ(Cli("upload --port /dev/null --window " + std::string(window) + " " + m_dir + "/x.cnv", &out, &err), 2);
     EXPECT_EQ(Cli("spc --port " + m_dir + "/nothing 000000", &out, &err), 1);
     EXPECT_EQ(err, "Port " + m_dir + "/nothing does not exist.\n");
     EXPECT_EQ(Cli("ports", &out, &err), 0);

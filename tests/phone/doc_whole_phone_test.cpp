@@ -89,3 +89,34 @@ TEST_F(PhoneDocTest, BackupThenRestoreBringsTheWholePhoneBackAndTheRestoresOwnBa
         sim.reset();
     }
 }
+
+// A scan takes both ends of its range and nothing past them, at the ends of the ID space too.
+TEST_F(PhoneDocTest, AScanTakesTheFirstAndLastIdOfItsRangeAndNothingBeyond) {
+    const struct {
+        int from, to;
+        std::vector<int> found;
+    } cases[] = {
+        {90, 100, {90, 95, 100}},
+        {95, 95, {95}},
+        {91, 99, {95}},
+        {0, 3, {0, 1}},
+        {65533, 65535, {65534, 65535}},
+        {65535, 70000, {65535}},
+    };
+    StartPhone([](CSimNvStore& s) {
+        for (int id : {0, 1, 89, 90, 95, 100, 101, 65532, 65534, 65535}) s.Put(id, CSimNvStore::kPlain, {static_cast<uint8_t>(id), 7});
+    });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.from) + ".." + std::to_string(c.to));
+        SPhoneBackupOptions options;
+        options.subscriptions = 0;
+        options.files = false;
+        options.scan = true;
+        options.scanFrom = c.from;
+        options.scanTo = c.to;
+        ASSERT_TRUE(doc.BackupPhone(m_dir + "/scan.qcn", options).IsCompleted()) << doc.LastReport().Summary();
+        std::vector<int> found;
+        for (const auto& row : doc.LastReport().RowsOf(EResult::Read)) found.push_back(row.id);
+        EXPECT_EQ(found, c.found);
+    }
+}

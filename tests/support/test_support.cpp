@@ -1,5 +1,9 @@
 #include "test_support.h"
 
+#include "compound_check.h"
+
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -71,6 +75,55 @@ void CTestFrontend::ClearRecords() {
     captions.clear();
 }
 
+namespace {
+// The folders tests made and the files they wrote themselves (damaged ones among them): after
+// each test every other compound file in its folders, which our writer made, is checked.
+struct STestFiles {
+    std::mutex mutex;
+    std::vector<std::string> dirs;
+    std::map<std::string, std::string> written;  // path -> what the test wrote there
+};
+STestFiles& TestFiles() {
+    static STestFiles files;
+    return files;
+}
+
+class CCompoundFileCheck : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override {
+        std::lock_guard lock(TestFiles().mutex);
+        m_firstDir = TestFiles().dirs.size();
+    }
+    void OnTestEnd(const ::testing::TestInfo&) override {
+        namespace fs = std::filesystem;
+        std::lock_guard lock(TestFiles().mutex);
+        const std::map<std::string, std::string>& written = TestFiles().written;
+        for (size_t d = m_firstDir; d < TestFiles().dirs.size(); ++d) {
+            const std::string& dir = TestFiles().dirs[d];
+            std::error_code ec;
+            for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+                if (!it->is_regular_file(ec) || it->file_size(ec) < 512) continue;
+                const std::string path = it->path().string();
+                char head[8] = {};
+                std::ifstream(path, std::ios::binary).read(head, sizeof head);
+                if (std::string(head, sizeof head) != "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") continue;
+                const auto own = written.find(path);
+                if (own != written.end() && own->second == ReadFile(path)) continue;
+                std::string all;
+                for (const std::string& f : CompoundFileFaults(path)) all += "\n  " + f;
+                EXPECT_EQ(all, "") << "the compound file " << path << " breaks the format's rules";
+            }
+        }
+    }
+    size_t m_firstDir = 0;
+};
+
+// Registered before any test runs, whichever main the executable has.
+const bool kCompoundCheckAdded = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new CCompoundFileCheck);
+    return true;
+}();
+}  // namespace
+
 std::string MakeTempDir(const std::string& tag) {
     namespace fs = std::filesystem;
     static int counter = 0;
@@ -78,12 +131,22 @@ std::string MakeTempDir(const std::string& tag) {
                    ("tessiva-" + tag + "-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
     fs::remove_all(dir);
     fs::create_directories(dir);
+    std::lock_guard lock(TestFiles().mutex);
+    TestFiles().dirs.push_back(dir.string());
     return dir.string();
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::lock_guard lock(TestFiles().mutex);
+    TestFiles().written[path] = bytes;
+}
+
+void MarkWrittenByTest(const std::string& path) {
+    const std::string bytes = ReadFile(path);
+    std::lock_guard lock(TestFiles().mutex);
+    TestFiles().written[path] = bytes;
 }
 
 std::string ReadFile(const std::string& path) {
