@@ -48,6 +48,10 @@ void CNVContentView::AddViewRow(const std::string& shown, const std::string& ent
     auto* item = new QTreeWidgetItem({FromBytes(shown)});
     insertTopLevelItem(ViewRowCount(), item);
     item->setFirstColumnSpanned(true);
+    // Set apart from the field rows below it.
+    QFont bold = font();
+    bold.setBold(true);
+    item->setFont(0, bold);
     m_viewRows.push_back({entry, editable});
 }
 

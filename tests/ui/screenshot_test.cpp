@@ -117,6 +117,22 @@ private slots:
         frame.resize(1600, 1000);
         QTest::qWait(100);
         QVERIFY(frame.grab().save(out + "/shot-dark.png"));
+        // The IMEI's reading above its fields, small and dark, shown and being typed.
+        frame.resize(1024, 640);
+        for (int i = 0; i < items.topLevelItemCount(); ++i)
+            for (int j = 0; j < items.topLevelItem(i)->childCount(); ++j)
+                if (items.topLevelItem(i)->child(j)->text(0).contains("(Id=550)"))
+                    items.setCurrentItem(items.topLevelItem(i)->child(j));
+        QTest::qWait(100);
+        QVERIFY(frame.grab().save(out + "/shot-view-dark.png"));
+        if (content.ViewRowCount() > 0 && content.OpenEditor(content.visualRect(content.model()->index(0, 0)).center())) {
+            content.Editor()->setText("35209900176148");
+            QTest::keyClicks(content.Editor(), "2");
+            QTest::keyClick(content.Editor(), Qt::Key_Return);
+            QTest::qWait(100);
+            QVERIFY(frame.grab().save(out + "/shot-view-refused-dark.png"));
+            QTest::keyClick(content.Editor(), Qt::Key_Escape);
+        }
         QApplication::setPalette(light);
 
         // "Choice Com" with a simulated USB port.
