@@ -3,6 +3,7 @@
 #include "jobs/text_translation.h"
 #include "phone/diag_commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <utility>
@@ -52,6 +53,12 @@ constexpr CDownloadReport::EResult kResults[] = {
     CDownloadReport::EResult::Verified,   CDownloadReport::EResult::Written,    CDownloadReport::EResult::Protected,
     CDownloadReport::EResult::Failed,     CDownloadReport::EResult::NotWritten, CDownloadReport::EResult::NotBackedUp,
     CDownloadReport::EResult::Read};
+
+std::string JoinNames(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
 
 // One count of the summary.
 std::string Counted(const std::string& pattern, int n) { return FillText(pattern, {std::to_string(n)}); }
@@ -165,6 +172,8 @@ std::string CDownloadReport::WholePhoneSummary() const {
                                    ? TrText("CDownloadReport", "Item files could not be read: %1")
                                    : TrText("CDownloadReport", "Item files could not be written: %1"),
                                {filesError});
+    if (!syncError.empty())
+        text += " " + FillText(TrText("CDownloadReport", "The phone's file system could not be synced: %1"), {syncError});
     if (stopped)
         text += " " + (operation == EOperation::Backup ? TrText("CDownloadReport", "The backup was stopped.")
                                                        : TrText("CDownloadReport", "The restore was stopped."));
@@ -172,7 +181,8 @@ std::string CDownloadReport::WholePhoneSummary() const {
 }
 
 std::string CDownloadReport::Summary() const {
-    if (operation != EOperation::Download && backupError.empty()) return WholePhoneSummary();
+    if (operation != EOperation::Download && backupError.empty())
+        return headline.empty() ? WholePhoneSummary() : headline + " " + WholePhoneSummary();
     if (!backupError.empty())
         return FillText(TrText("CDownloadReport", "Nothing was written: the backup could not be saved. %1"),
                         {backupError});
@@ -198,17 +208,43 @@ std::string CDownloadReport::BackupLine() const {
     return FillText(TrText("CDownloadReport", "Backup of the phone's previous values: %1"), {backupPath});
 }
 
+namespace {
+// Names a grouped line shows before "and N more".
+constexpr size_t kNamesShown = 3;
+}  // namespace
+
 std::vector<std::string> CDownloadReport::Lines() const {
     std::vector<std::string> lines{Summary()};
     if (!backupPath.empty()) lines.push_back(BackupLine());
+    lines.insert(lines.end(), notes.begin(), notes.end());
+    // One line per result and reason, in the order first met.
+    std::vector<std::pair<std::pair<EResult, std::string>, std::vector<std::string>>> groups;
     for (const SRow& row : m_rows) {
         if (row.result == EResult::Verified || row.result == EResult::Written || row.result == EResult::Read) continue;
         // Without a backup nothing was written; the summary says so once.
         if (!backupError.empty() && (row.result == EResult::NotWritten || row.result == EResult::NotBackedUp)) continue;
-        std::string line = ResultText(row.result) + ": " + RecordLabel(row);
-        if (!row.detail.empty()) line += ": " + row.detail;
-        lines.push_back(std::move(line));
+        const auto key = std::make_pair(row.result, row.detail);
+        auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == key; });
+        if (it == groups.end()) it = groups.insert(groups.end(), {key, {}});
+        it->second.push_back(RecordLabel(row));
     }
+    for (const auto& [key, labels] : groups) {
+        const std::string detail = key.second.empty() ? "" : ": " + key.second;
+        if (labels.size() == 1) {
+            lines.push_back(ResultText(key.first) + ": " + labels[0] + detail);
+            continue;
+        }
+        std::string names;
+        for (size_t i = 0; i < labels.size() && i < kNamesShown; ++i) names += (i ? ", " : "") + labels[i];
+        if (labels.size() > kNamesShown)
+            names += FillText(TrText("CDownloadReport", " and %1 more"), {std::to_string(labels.size() - kNamesShown)});
+        lines.push_back(ResultText(key.first) + " (" + std::to_string(labels.size()) + ")" + detail + ": " + names);
+    }
+    if (!putBack.empty())
+        lines.push_back(FillText(TrText("CDownloadReport", "Put back from the backup after a failed write: %1"),
+                                 {JoinNames(putBack)}));
+    for (const auto& [path, why] : notPutBack)
+        lines.push_back(FillText(TrText("CDownloadReport", "Could not put back %1 after a failed write: %2"), {path, why}));
     return lines;
 }
 
@@ -230,6 +266,16 @@ std::string CDownloadReport::Json() const {
     std::string out = "{\"summary\":" + JsonText(Summary()) + ",\"backup\":" + JsonText(backupPath) +
                       ",\"backupError\":" + JsonText(backupError) + ",\"stopped\":" + (stopped ? "true" : "false");
     if (!filesError.empty()) out += ",\"filesError\":" + JsonText(filesError);
+    if (!syncError.empty()) out += ",\"syncError\":" + JsonText(syncError);
+    out += ",\"notes\":[";
+    for (size_t i = 0; i < notes.size(); ++i) out += (i ? "," : "") + JsonText(notes[i]);
+    out += "],\"putBack\":[";
+    for (size_t i = 0; i < putBack.size(); ++i) out += (i ? "," : "") + JsonText(putBack[i]);
+    out += "],\"notPutBack\":[";
+    for (size_t i = 0; i < notPutBack.size(); ++i)
+        out += (i ? "," : "") + std::string("{\"path\":") + JsonText(notPutBack[i].first) +
+               ",\"reason\":" + JsonText(notPutBack[i].second) + "}";
+    out += "]";
     for (EResult r : kResults) out += ",\"" + std::string(ResultKey(r)) + "\":" + std::to_string(Count(r));
     // The same counts for each kind of row.
     const std::pair<EKind, const char*> kinds[] = {
@@ -269,7 +315,7 @@ SOutcome CDownloadReport::Outcome() const {
         if (row.result == EResult::Protected) outcome.refused.push_back({row.id, row.index, row.name, row.detail});
     }
     if (!stopped && (!outcome.failed.empty() || !outcome.refused.empty() || Count(EResult::NotWritten) > 0 ||
-                     !filesError.empty())) {
+                     !filesError.empty() || !syncError.empty())) {
         outcome.state = SOutcome::EState::Failed;
         outcome.reason = Summary();
     }

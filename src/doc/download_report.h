@@ -53,12 +53,18 @@ public:
     bool stopped = false;
     std::string filesError;   // why no item file could be read or written (no file system)
     std::vector<std::pair<std::string, int>> skipped;  // reason, count
+    std::string headline;                 // said before the summary (an incomplete backup kept aside)
+    std::vector<std::string> notes;       // sentences of their own: a sync refused, a folder not listed
+    std::string syncError;                // why the phone's file system could not be synced
+    std::vector<std::string> putBack;     // files whose failed write was undone from the backup
+    std::vector<std::pair<std::string, std::string>> notPutBack;  // path, why it could not be undone
 
     // One sentence: what was written, verified, refused and failed.
     std::string Summary() const;
     // Where the phone's previous values were saved; empty without a backup.
     std::string BackupLine() const;
-    // The summary, the backup, then one line per record that is not simply fine.
+    // The summary, the backup, the notes, then one line per kind of outcome that is not
+    // simply fine (result and reason), with its count and the first few names.
     std::vector<std::string> Lines() const;
     // Tab-separated: a heading line, then every row (the window's "Copy").
     std::string TableText() const;

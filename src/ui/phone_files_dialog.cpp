@@ -305,7 +305,7 @@ void CPhoneFilesDialog::SaveToDisk() {
     const SEfsEntry* entry = Current();
     if (m_busy || !entry || entry->IsFolder()) return;
     const std::string path = PathOf(*entry);
-    const auto size = static_cast<size_t>(std::max(entry->size, 0));
+    const auto size = static_cast<size_t>(entry->size);
     SFileDialogRequest request;
     request.title = tr("Save Phone File to Disk").toStdString();
     request.filterLabel = tr("All files (*)").toStdString();
@@ -358,21 +358,23 @@ void CPhoneFilesDialog::PutFile() {
                [this, path, stat, data](bool exists) {
                    if (!exists && m_efs.LastErrno() != kEfsNoEntry)
                        return SayPhoneError(tr("Can't tell whether the file exists"));
-                   if (!exists) return Write(path, data, {});
+                   // A file keeps its type; a new one below the item-file folders is an item file.
+                   const int32_t mode = exists && (stat->mode & kEfsTypeMask) ? stat->mode : EfsModeOfPath(path);
+                   if (!exists) return Write(path, data, {}, mode);
                    if (stat->IsFolder()) return Say(tr("%1 is a folder on the phone; nothing was written.").arg(Q(path)));
                    if (!m_messages.AskYesNo(tr("%1 exists on the phone. Replace it? The phone's file is copied into the "
                                                "backups folder first.")
                                                 .arg(Q(path))
                                                 .toStdString()))
                        return Say(tr("Nothing was written."));
-                   BackUpPhoneFile(path, static_cast<size_t>(std::max(stat->size, 0)),
-                                   [this, path, data](const std::string& backup) { Write(path, data, backup); });
+                   BackUpPhoneFile(path, static_cast<size_t>(stat->size),
+                                   [this, path, data, mode](const std::string& backup) { Write(path, data, backup, mode); });
                });
 }
 
 void CPhoneFilesDialog::Write(const std::string& path, std::shared_ptr<const std::vector<uint8_t>> data,
-                              const std::string& backup) {
-    RunOnPhone(tr("Writing %1...").arg(Q(path)), data->size(), [this, path, data] { return m_efs.WriteFile(path, *data, false); },
+                              const std::string& backup, int32_t mode) {
+    RunOnPhone(tr("Writing %1...").arg(Q(path)), data->size(), [this, path, data, mode] { return m_efs.WriteFile(path, *data, mode); },
                [this, path, data, backup](bool written) {
                    QString text = written ? tr("Wrote %1 (%2).").arg(Q(path), Bytes(data->size()))
                                           : tr("Can't write the file: %1. The phone's file may be incomplete.")
@@ -403,5 +405,5 @@ void CPhoneFilesDialog::DeleteEntry() {
     if (folder)
         remove({});
     else
-        BackUpPhoneFile(path, static_cast<size_t>(std::max(entry->size, 0)), remove);
+        BackUpPhoneFile(path, static_cast<size_t>(entry->size), remove);
 }

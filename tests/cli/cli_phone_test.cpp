@@ -328,7 +328,7 @@ TEST_F(CliPhoneTest, WholePhoneBackupAndRestoreFaults) {
         {"a file failing half way is a failed file", {"--files", m_dir + "/files", "--efs-fail", band},
          "restore --force " + in, "failed: item file " + band + ": input/output error (errno 5)"},
         {"a full file system", {"--efs-full"}, "restore " + in,
-         "failed: item file " + band + ": /nv: no space left on the phone (errno 28)"},
+         "failed: item file " + band + ": no space left on the phone (errno 28)"},
         {"a record the phone would not read for the backup", {"--unreadable", "10"}, "restore " + in,
          "not written: Plain Ten (ID 10): its current state could not be backed up"},
         {"a phone falling silent", {"--silent-after", "5"}, "restore --timeout 300 " + in,
