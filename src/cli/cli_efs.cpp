@@ -1,6 +1,6 @@
 // tessiva-cli efs: the phone's file system by hand (list, get, put, remove).
 #include "cli/cli_phone.h"
-#include "files/host_file.h"
+#include "files/byte_reader.h"
 #include "files/safe_file_writer.h"
 #include "phone/efs_client.h"
 #include "phone/qlib.h"
@@ -48,9 +48,11 @@ int32_t PutMode(const SCliArgs& args, CEfsClient& efs, const std::string& path) 
 }
 
 int Put(SCliContext& ctx, const SCliArgs& args, CEfsClient& efs, const std::string& file, const std::string& path) {
+    // The whole host file before the phone is touched: a device, a pipe or a folder is refused.
     std::vector<uint8_t> data;
     std::string error;
-    if (!ReadHostFile(file, CEfsClient::kMaxFileSize, data, error)) return ctx.Fail(error);
+    if (!CByteReader::ReadFile(file, data, error)) return ctx.Fail("Can't read " + file + ": " + error);
+    if (data.size() > CEfsClient::kMaxFileSize) return ctx.Fail(file + " is larger than the 64 MB a phone file may hold.");
     const int32_t mode = PutMode(args, efs, path);
     // A file that fails half way is reported so: the phone may hold part of it.
     if (!efs.WriteFile(path, data, mode))

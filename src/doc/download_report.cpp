@@ -18,6 +18,7 @@ const char* ResultKey(CDownloadReport::EResult result) {
     case CDownloadReport::EResult::NotWritten: return "notWritten";
     case CDownloadReport::EResult::NotBackedUp: return "notBackedUp";
     case CDownloadReport::EResult::Read: return "read";
+    case CDownloadReport::EResult::Unchanged: return "unchanged";
     }
     return "";
 }
@@ -40,7 +41,7 @@ std::string JsonText(const std::string& text) {
 }
 
 std::string RecordLabel(const CDownloadReport::SRow& row) {
-    if (!row.path.empty()) return FillText(TrText("CDownloadReport", "item file %1"), {row.path});
+    if (row.file) return FillText(TrText("CDownloadReport", "item file %1"), {row.path});
     std::string label = row.index < 0 ? FillText(TrText("CDownloadReport", "%1 (ID %2)"), {row.name, std::to_string(row.id)})
                                       : FillText(TrText("CDownloadReport", "%1 (ID %2, index %3)"),
                                                  {row.name, std::to_string(row.id), std::to_string(row.index)});
@@ -52,7 +53,7 @@ std::string RecordLabel(const CDownloadReport::SRow& row) {
 constexpr CDownloadReport::EResult kResults[] = {
     CDownloadReport::EResult::Verified,   CDownloadReport::EResult::Written,    CDownloadReport::EResult::Protected,
     CDownloadReport::EResult::Failed,     CDownloadReport::EResult::NotWritten, CDownloadReport::EResult::NotBackedUp,
-    CDownloadReport::EResult::Read};
+    CDownloadReport::EResult::Read,       CDownloadReport::EResult::Unchanged};
 
 std::string JoinNames(const std::vector<std::string>& names) {
     std::string text;
@@ -73,6 +74,7 @@ std::string CDownloadReport::ResultText(EResult result) {
     case EResult::NotWritten: return TrText("CDownloadReport", "not written");
     case EResult::NotBackedUp: return TrText("CDownloadReport", "not in the backup");
     case EResult::Read: return TrText("CDownloadReport", "backed up");
+    case EResult::Unchanged: return TrText("CDownloadReport", "unchanged");
     }
     return "";
 }
@@ -114,7 +116,7 @@ void CDownloadReport::AddFile(const std::string& path, EResult result, std::stri
     if (detail.size() > path.size() + 2 && detail.compare(0, path.size(), path) == 0 &&
         detail.compare(path.size(), 2, ": ") == 0)
         detail.erase(0, path.size() + 2);
-    m_rows.push_back({0, -1, path, result, std::move(detail), 0, path});
+    m_rows.push_back({0, -1, path, result, std::move(detail), 0, path, true});
 }
 
 int CDownloadReport::Count(EResult result, EKind kind) const {
@@ -158,6 +160,7 @@ std::string CDownloadReport::WholePhoneSummary() const {
         } else {
             add(TrText("CDownloadReport", "%1 written"), EResult::Written, false);
             add(TrText("CDownloadReport", "%1 written and verified"), EResult::Verified, true);
+            add(TrText("CDownloadReport", "%1 unchanged"), EResult::Unchanged, false);
             add(TrText("CDownloadReport", "%1 write protected"), EResult::Protected, false);
             add(TrText("CDownloadReport", "%1 failed"), EResult::Failed, true);
             add(TrText("CDownloadReport", "%1 not written"), EResult::NotWritten, false);
@@ -220,7 +223,9 @@ std::vector<std::string> CDownloadReport::Lines() const {
     // One line per result and reason, in the order first met.
     std::vector<std::pair<std::pair<EResult, std::string>, std::vector<std::string>>> groups;
     for (const SRow& row : m_rows) {
-        if (row.result == EResult::Verified || row.result == EResult::Written || row.result == EResult::Read) continue;
+        if (row.result == EResult::Verified || row.result == EResult::Written || row.result == EResult::Read ||
+            row.result == EResult::Unchanged)
+            continue;
         // Without a backup nothing was written; the summary says so once.
         if (!backupError.empty() && (row.result == EResult::NotWritten || row.result == EResult::NotBackedUp)) continue;
         const auto key = std::make_pair(row.result, row.detail);
@@ -253,7 +258,7 @@ std::string CDownloadReport::TableText() const {
     for (const std::string& line : Lines()) text += line + '\n';
     text += TrText("CDownloadReport", "Record\tID\tIndex\tSubscription\tResult\tDetail") + '\n';
     for (const SRow& row : m_rows) {
-        const bool file = !row.path.empty();
+        const bool file = row.file;
         text += row.name + '\t' + (file ? "" : std::to_string(row.id)) + '\t' +
                 (row.index >= 0 ? std::to_string(row.index) : "") + '\t' +
                 (file ? "" : std::to_string(row.subscription)) + '\t' + ResultText(row.result) + '\t' + row.detail +
@@ -297,7 +302,7 @@ std::string CDownloadReport::Json() const {
     for (size_t i = 0; i < m_rows.size(); ++i) {
         const SRow& row = m_rows[i];
         out += (i ? ",\n" : "\n");
-        if (!row.path.empty())
+        if (row.file)
             out += "{\"path\":" + JsonText(row.path);
         else
             out += "{\"id\":" + std::to_string(row.id) + ",\"index\":" + std::to_string(row.index) +

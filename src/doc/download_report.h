@@ -17,7 +17,8 @@ public:
         Failed,      // no reply, a status word, a read-back that differs; for a backup: not read
         NotWritten,  // not sent: stopped, no backup of it, or the link failed before it
         NotBackedUp, // the backup lacks its current value (unread, or not active on the phone)
-        Read         // a backup of the phone holds it
+        Read,        // a backup of the phone holds it
+        Unchanged    // the phone held that value already: not written
     };
     enum class EOperation { Download, Restore, Backup };
     // What a row stands for; the summary counts each apart.
@@ -30,8 +31,9 @@ public:
         std::string detail;
         int subscription = 0;
         std::string path;  // an item file's; the record fields are unused then
+        bool file = false; // a file's row, whatever its path (a backup's may be empty)
         EKind Kind() const {
-            return !path.empty() ? EKind::File : subscription > 0 ? EKind::SubscriptionRecord : EKind::Record;
+            return file ? EKind::File : subscription > 0 ? EKind::SubscriptionRecord : EKind::Record;
         }
     };
 

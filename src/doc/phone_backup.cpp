@@ -84,8 +84,12 @@ std::vector<int> CPhoneBackup::Subscriptions(const SPhoneBackupOptions& options)
         probe.record.subscription = s;
         uint16_t status = 0;
         std::string why;
+        bool lacking = true;  // the phone plainly has no such subscription
         if (!ReadImageRecord(*m_link, probe, data, status)) {
             if (m_link->HasFailed()) return subscriptions;  // the records' reads report it
+            // A bad-command refusal says the phone has no subscriptions; a short reply or one
+            // for another item says nothing of the kind, and is a failure.
+            lacking = m_link->LastRefusal() == kDiagBadCommand;
             why = FillText(TrText("CPhoneBackup", "the phone does not answer the subscription command: %1"),
                            {m_link->LastError()});
         } else if (status == kNvBadParameter) {
@@ -95,7 +99,8 @@ std::vector<int> CPhoneBackup::Subscriptions(const SPhoneBackupOptions& options)
             continue;
         }
         // Asked for by name, a subscription the phone lacks is a failure; otherwise it just has none.
-        if (options.subscriptions >= 0) m_report.AddRecord(s, probe.record.id, probe.index, probe.name, EResult::Failed, why);
+        if (options.subscriptions >= 0 || !lacking)
+            m_report.AddRecord(s, probe.record.id, probe.index, probe.name, EResult::Failed, why);
         if (status != kNvBadParameter) break;  // no subscription command at all
     }
     return subscriptions;

@@ -73,9 +73,18 @@ SOutcome CPhoneRestore::Run(const SPhoneImage& image, const SRestoreSettings& se
         AddRecord(m_report, image.records[i], EResult::Failed, image.records[i].problem);
         m_writeRecord[i] = false;
     }
-    if (!image.files.empty() && !m_efs.Hello()) {
+    // A backup's paths are checked before anything is sent: a file outside the phone's tree
+    // is never written.
+    for (size_t i = 0; i < image.files.size(); ++i) {
+        if (const std::string problem = EfsPathProblem(image.files[i].path); !problem.empty()) {
+            m_report.AddFile(image.files[i].path, EResult::Failed, problem);
+            m_writeFile[i] = false;
+        }
+    }
+    if (CountOf(m_writeFile) > 0 && !m_efs.Hello()) {
         m_report.filesError = m_efs.LastError();
-        for (size_t i = 0; i < image.files.size(); ++i) m_report.AddFile(image.files[i].path, EResult::NotWritten, m_report.filesError);
+        for (size_t i = 0; i < image.files.size(); ++i)
+            if (m_writeFile[i]) m_report.AddFile(image.files[i].path, EResult::NotWritten, m_report.filesError);
         m_writeFile.assign(image.files.size(), false);
     }
     if (CountOf(m_writeRecord) + CountOf(m_writeFile) == 0) return m_report.Outcome();
@@ -111,6 +120,8 @@ SOutcome CPhoneRestore::Run(const SPhoneImage& image, const SRestoreSettings& se
                 }
         }
     }
+    // Everything already as the backup has it: nothing is written, the phone is not restarted.
+    if (CountOf(m_writeRecord) + CountOf(m_writeFile) == 0) return m_report.Outcome();
     if (settings.offline && !m_link->SetMode(kModeOffline)) {
         NotWritten(image, FillText(TrText("CPhoneRestore", "the phone did not go offline: %1"), {m_link->LastError()}));
         return m_report.Outcome();
@@ -154,6 +165,11 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
                       TrText("CPhoneRestore", "not active on the phone: restoring the backup can't make it so again"));
         } else if (status != kNvDone) {
             unread = CDownloadReport::StatusText(status);
+        } else if (std::equal(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(r.compared),
+                              r.record.data.begin())) {
+            // The phone holds it already: nothing to write, nothing to keep.
+            AddRecord(m_report, r, EResult::Unchanged);
+            m_writeRecord[i] = false;
         } else {
             SNumberedRecord copy = r.record;
             copy.data = data;
@@ -171,7 +187,14 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
     for (size_t i = 0; i < image.files.size(); ++i) {
         if (!m_writeFile[i]) continue;
         const SItemFile& f = image.files[i];
-        if (m_efs.ReadFile(f.path, content)) {
+        const bool read = m_efs.ReadFile(f.path, content);
+        SEfsStat stat;
+        // The same bytes as the same type: nothing to write (a file of the wrong type is rewritten).
+        if (read && content == f.data && m_efs.Stat(f.path, stat) &&
+            (stat.mode & kEfsTypeMask) == (ModeOfItemFile(f) & kEfsTypeMask)) {
+            m_report.AddFile(f.path, EResult::Unchanged);
+            m_writeFile[i] = false;
+        } else if (read) {
             saved.itemFiles.push_back(MakeItemFile(f.area, f.path, std::move(content), f.attributes));
         } else if (m_efs.LastErrno() == kEfsNoEntry) {
             m_absent.push_back(f.path);
@@ -186,6 +209,8 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
         if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
     }
 
+    // Nothing left to write: no backup is needed.
+    if (CountOf(m_writeRecord) + CountOf(m_writeFile) == 0) return m_jobs.PostJobCompleted();
     m_report.backupError = MakeBackupFolder(folder);
     if (m_report.backupError.empty()) (void)SaveBackup(saved, NewBackupPath(folder, haveEsn, esn, incomplete, ".qcn"));
     m_saved = std::move(saved);

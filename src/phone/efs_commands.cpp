@@ -123,6 +123,23 @@ int EfsErrnoField(uint16_t command) {
     return layout ? layout->errnoField : -1;
 }
 
+std::string EfsPathProblem(const std::string& path) {
+    if (path.empty()) return TrText("EfsCommands", "the path is empty");
+    if (path[0] != '/') return TrText("EfsCommands", "the path is not absolute");
+    if (path.size() > kEfsMaxPath)
+        return FillText(TrText("EfsCommands", "the path is longer than %1 bytes"), {std::to_string(kEfsMaxPath)});
+    if (std::any_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+        return TrText("EfsCommands", "the path holds control characters");
+    for (size_t at = 1; at <= path.size();) {
+        const size_t end = std::min(path.find('/', at), path.size());
+        const std::string part = path.substr(at, end - at);
+        if (part.empty() || part == "." || part == "..")
+            return TrText("EfsCommands", "the path has an empty, \".\" or \"..\" part");
+        at = end + 1;
+    }
+    return {};
+}
+
 bool IsItemFilePath(const std::string& path) {
     return path.rfind("/nv/item_files/", 0) == 0 || path.rfind("/nv/reg_files/", 0) == 0;
 }

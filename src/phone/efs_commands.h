@@ -115,6 +115,11 @@ inline bool IsEfsItemFileMode(int32_t mode) { return (mode & kEfsTypeMask) == kE
 // True for a path below /nv/item_files/ or /nv/reg_files/: the modem's configuration, item
 // files whatever a listing says.
 bool IsItemFilePath(const std::string& path);
+// Longest path sent to the phone.
+inline constexpr size_t kEfsMaxPath = 1024;
+// Why path can't name a file of the phone (empty when it can): it must be absolute, at most
+// kEfsMaxPath bytes, without empty, "." or ".." parts or control characters.
+std::string EfsPathProblem(const std::string& path);
 // The mode a file at path is written with when nothing else tells: an item file or a regular
 // file, 0644.
 int32_t EfsModeOfPath(const std::string& path);

@@ -1,6 +1,7 @@
 #include "ui/phone_files_dialog.h"
 
 #include "doc/file_chooser.h"
+#include "files/byte_reader.h"
 #include "files/host_file.h"
 #include "files/safe_file_writer.h"
 #include "jobs/message_sink.h"
@@ -351,7 +352,11 @@ void CPhoneFilesDialog::PutFile() {
     if (!m_chooser.ChooseOpenFile(request, source)) return;
     auto data = std::make_shared<std::vector<uint8_t>>();
     std::string error;
-    if (!ReadHostFile(source, CEfsClient::kMaxFileSize, *data, error)) return Say(Q(error));
+    // The whole host file before the phone is touched: a device, a pipe or a folder is refused.
+    if (!CByteReader::ReadFile(source, *data, error))
+        return Say(tr("Can't read %1: %2").arg(Q(source), Q(error)));
+    if (data->size() > CEfsClient::kMaxFileSize)
+        return Say(tr("%1 is larger than the 64 MB a phone file may hold.").arg(Q(source)));
     const std::string path = JoinEfsPath(m_folder, std::filesystem::path(source).filename().string());
     auto stat = std::make_shared<SEfsStat>();
     RunOnPhone(tr("Looking for %1...").arg(Q(path)), 0, [this, path, stat] { return m_efs.Stat(path, *stat); },

@@ -2,6 +2,7 @@
 // their own, a journal that fills until a sync, a reset that keeps only what was synced,
 // hidden item files and a folder that can't be listed.
 #include "doc/phone_image.h"
+#include "doc/phone_restore.h"
 #include "files/backup_tree.h"
 #include "phone/diag_link.h"
 #include "phone/efs_client.h"
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -271,4 +273,79 @@ TEST_F(PhoneDocTest, AFileWriteThatFailsAfterTheFileWasOpenedPutsThePreviousCont
     sim->server.Stop();
     EXPECT_EQ(*sim->phone.Files().Find(large), oldLarge);
     EXPECT_EQ(*sim->phone.Files().Find(small), oldSmall);
+}
+
+TEST_F(PhoneDocTest, ABackupsFilePathsAreCheckedBeforeAnythingIsWritten) {
+    StartPhone();
+    const std::string good = "/nv/item_files/ok";
+    struct SCase {
+        std::string path;
+        const char* reason;
+    };
+    const SCase bad[] = {
+        {"", "the path is empty"},
+        {"nv/item_files/x", "the path is not absolute"},
+        {"/nv/item_files/../../../etc/x", "the path has an empty, \".\" or \"..\" part"},
+        {"/nv//x", "the path has an empty, \".\" or \"..\" part"},
+        {"/nv/x/", "the path has an empty, \".\" or \"..\" part"},
+        {"/nv/" + std::string(3000, 'a'), "the path is longer than 1024 bytes"},
+        {"/nv/a\nb", "the path holds control characters"},
+    };
+    SPhoneImage image;
+    for (const SCase& c : bad) image.files.push_back(MakeItemFile(Numbered::kAreas[0], c.path, {1}));
+    image.files.push_back(MakeItemFile(Numbered::kAreas[0], good, {2}));
+    CPhoneRestore restore(t.jobs, doc.PhoneLink());
+    SRestoreSettings settings;
+    settings.backupFolder = m_dir + "/backups";
+    EXPECT_TRUE(restore.Run(image, settings).IsFailed());
+    const CDownloadReport& report = restore.Report();
+    ASSERT_GT(report.Rows().size(), std::size(bad));  // the good file also has its backup row
+    for (size_t i = 0; i < std::size(bad); ++i) {
+        SCOPED_TRACE(bad[i].path);
+        EXPECT_EQ(report.Rows()[i].Kind(), EKind::File);  // never "record ID 0"
+        EXPECT_EQ(report.Rows()[i].result, EResult::Failed);
+        EXPECT_EQ(report.Rows()[i].detail, bad[i].reason);
+    }
+    EXPECT_EQ(report.Count(EResult::Verified, EKind::File), 1);
+    EXPECT_NE(report.Json().find("{\"path\":\"\",\"result\":\"failed\""), std::string::npos);
+    sim->server.Stop();
+    EXPECT_EQ(sim->phone.Files().FilePaths(), std::vector<std::string>{good});
+}
+
+TEST_F(PhoneDocTest, AWrongSubscriptionReplyIsAFailureNotAPhoneWithoutSubscriptions) {
+    SSimPhoneOptions options;
+    options.answerForOther = {10};  // the first defined item, which tells whether a subscription is kept
+    StartPhone([](CSimNvStore& s) { s.Put(30, CSimNvStore::kPlain, {3}); }, options);
+    SPhoneBackupOptions backupOptions;
+    backupOptions.scan = false;
+    backupOptions.files = false;
+    EXPECT_TRUE(doc.BackupPhone(m_dir + "/subs.qcn", backupOptions).IsFailed());
+    const auto failed = doc.LastReport().RowsOf(EResult::Failed);
+    EXPECT_TRUE(std::any_of(failed.begin(), failed.end(), [](const CDownloadReport::SRow& r) {
+        return r.subscription == 1 && r.detail.find("does not answer the subscription command") != std::string::npos;
+    }));
+}
+
+TEST_F(PhoneDocTest, RestoringAPhonesOwnFreshBackupWritesNothingAndNeedsNoSpcCode) {
+    StartPhone([](CSimNvStore& s) {
+        s.Put(0, CSimNvStore::kPlain, {0x12, 0x34, 0x56, 0x78});  // the ESN: locked for writes until the SPC code
+        s.Put(10, CSimNvStore::kPlain, {1, 2, 3, 4});
+        s.Put(20, 1, {5, 6});
+    });
+    sim->phone.Files().PutFile("/nv/item_files/modem/mmode/lte_bandpref", {1, 0, 0, 0, 0, 0, 0, 0});
+    SPhoneBackupOptions options;
+    options.scanTo = 100;
+    const std::string path = m_dir + "/own.qcn";
+    ASSERT_TRUE(doc.BackupPhone(path, options).IsCompleted()) << doc.LastReport().Summary();
+    const size_t before = doc.PhoneLink()->Requests();
+    const SOutcome outcome = doc.Restore(path, true);
+    ASSERT_TRUE(outcome.IsCompleted()) << doc.LastReport().Summary();
+    const CDownloadReport& report = doc.LastReport();
+    EXPECT_EQ(report.Count(EResult::Unchanged), static_cast<int>(report.Rows().size()));
+    EXPECT_EQ(report.Count(EResult::Unchanged, EKind::File), 1);
+    EXPECT_TRUE(report.backupPath.empty());  // nothing overwritten, nothing to keep
+    // The reads of the comparison only: 4 records, the file read and its stat, and no reset.
+    EXPECT_LE(doc.PhoneLink()->Requests() - before, 12u);
+    sim->server.Stop();
+    EXPECT_EQ(sim->phone.Resets(), 0);
 }
