@@ -235,10 +235,10 @@ size_t ReadWholePhone(void* handle, double& recordSeconds) {
             return 0;
     recordSeconds += Seconds(start, Clock::now());
     CEfsClient efs(QLibLink(handle));
-    std::vector<SEfsFile> files;
-    if (!efs.ListFiles(kItemFolder, files) || files.size() != kItemFiles) return 0;
+    SEfsWalk walk;
+    if (!efs.ListFiles(kItemFolder, walk) || walk.files.size() != kItemFiles) return 0;
     std::vector<uint8_t> data;
-    for (const SEfsFile& f : files)
+    for (const SEfsFile& f : walk.files)
         if (!efs.ReadFile(f.path, data) || data.size() != kItemFileSize) return 0;
     return kItems + efs.Requests();
 }

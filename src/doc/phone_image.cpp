@@ -5,6 +5,7 @@
 #include "model/nv_item_array.h"
 #include "phone/diag_commands.h"
 #include "phone/diag_link.h"
+#include "phone/efs_commands.h"
 #include "jobs/text_translation.h"
 
 #include <algorithm>
@@ -25,6 +26,17 @@ std::string ItemName(uint32_t id, const CNVItemArray& defs) {
     const int d = id < static_cast<uint32_t>(CNVItemArray::kMaxIds) ? defs.FindById(static_cast<int>(id)) : -1;
     if (d >= 0 && !defs[d].Name().empty()) return defs[d].Name();
     return FillText(TrText("CPhoneImage", "NV item %1"), {std::to_string(id)});
+}
+
+int32_t ModeOfItemFile(const SItemFile& file) {
+    if (file.area != Numbered::kAreas[2] || IsItemFilePath(file.path)) return kEfsItemFileType | 0644;
+    const auto mode = static_cast<int32_t>(file.attributes);
+    return (mode & kEfsTypeMask) ? mode : EfsModeOfPath(file.path);
+}
+
+SItemFile BackupItemFile(const std::string& path, std::vector<uint8_t> data, int32_t mode) {
+    if (IsEfsItemFileMode(mode) || IsItemFilePath(path)) return MakeItemFile(Numbered::kAreas[0], path, std::move(data));
+    return MakeItemFile(Numbered::kAreas[2], path, std::move(data), static_cast<uint32_t>(mode));
 }
 
 SPhoneImage ImageOfNumbered(SNumberedBackup&& backup, const CNVItemArray& defs) {

@@ -37,6 +37,14 @@ SPhoneImage ImageOfRecords(const CNVItemArray& records, const CNVItemArray& defs
 // The numbered-items backup at path, compound file or XML. False with error empty when path
 // holds another kind or layout (load it and take ImageOfRecords); false with error for damage.
 bool ReadNumberedImage(const std::string& path, const CNVItemArray& defs, SPhoneImage& image, std::string& error);
+// The mode (type and permission bits) a file of a backup is written with: an item file for the
+// entries of NV_Items and Provisioning_Item_Files and for paths below /nv/item_files/ and
+// /nv/reg_files/; otherwise what EFS_Backup's header recorded, a regular file 0644 without it.
+int32_t ModeOfItemFile(const SItemFile& file);
+// A file read from the phone, as a backup keeps it: an item file in NV_Items, any other in
+// EFS_Backup with its mode in the header.
+SItemFile BackupItemFile(const std::string& path, std::vector<uint8_t> data, int32_t mode);
+
 // The definitions' name of the item, "NV item 7001" for one they do not name.
 std::string ItemName(uint32_t id, const CNVItemArray& defs);
 

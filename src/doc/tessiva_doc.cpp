@@ -1,6 +1,7 @@
 #include "doc/tessiva_doc.h"
 
 #include "doc/item_comparison.h"
+#include "doc/item_file_defs_file.h"
 #include "doc/phone_image.h"
 #include "jobs/job_control.h"
 #include "jobs/text_translation.h"
@@ -77,6 +78,7 @@ SOutcome CTessivaDoc::LoadDefinitions() {
     CNVItemArray defs;
     SOutcome read = m_defReader.StartReadDefinitions(DefinitionsPath(), defs);
     if (read.IsCompleted()) SetDefinitions(defs);
+    if (read.IsCompleted()) LoadItemFileDefs(m_dir + "/NVItemFiles.def", m_itemFileDefs, read.notes);
     return Keep(std::move(read));
 }
 
@@ -331,7 +333,9 @@ SOutcome CTessivaDoc::Restore(const std::string& given, bool offline) {
 }
 
 SOutcome CTessivaDoc::BackupPhone(const std::string& path, const SPhoneBackupOptions& options) {
-    return Keep(m_session.BackupPhone(path, options));
+    SPhoneBackupOptions withKnown = options;
+    for (const SItemFileDef& def : m_itemFileDefs) withKnown.knownFiles.push_back(def.path);
+    return Keep(m_session.BackupPhone(path, withKnown));
 }
 
 SOutcome CTessivaDoc::SendSpc(const std::string& code) { return Keep(m_session.SendSpcCode(code)); }

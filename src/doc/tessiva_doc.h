@@ -8,6 +8,7 @@
 #include "doc/phone_session.h"
 #include "files/nv_types_file.h"
 #include "jobs/job_outcome.h"
+#include "model/item_file_defs.h"
 #include "model/nv_define_reader.h"
 #include "model/nv_item_array.h"
 #include "model/nv_type_catalog.h"
@@ -69,8 +70,11 @@ public:
     void SetDirectory(const std::string& dir);
     const std::string& Directory() const { return m_dir; }
     std::string DefinitionsPath() const;
-    // Reads NVItemsDefine.def (a job), sorted by ID.
+    // Reads NVItemsDefine.def (a job), sorted by ID, and NVItemFiles.def beside it when there
+    // is one (its bad lines a note).
     SOutcome LoadDefinitions();
+    // The item files NVItemFiles.def names; a backup of the phone asks for each.
+    const std::vector<SItemFileDef>& ItemFileDefs() const { return m_itemFileDefs; }
     // Definitions given rather than read (a comparison document takes the window's).
     void SetDefinitions(const CNVItemArray& defs);
     // NVTypes.typ of the folder.
@@ -215,6 +219,7 @@ private:
     CNVTypesFile m_typeFile;  // where the catalogue keeps NVTypes.typ
     CNVTypeCatalog m_typeCatalog;
     CNVItemArray m_itemDefs;
+    std::vector<SItemFileDef> m_itemFileDefs;
     CNVDefineReader m_defReader;
     SDocRecords m_records;
     CNVItemArray m_partialUpload;

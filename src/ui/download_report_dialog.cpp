@@ -27,6 +27,7 @@ int Severity(EResult result) {
         case EResult::Written: return 4;
         case EResult::Verified: return 5;
         case EResult::Read: return 5;
+        case EResult::Unchanged: return 5;
     }
     return 5;
 }

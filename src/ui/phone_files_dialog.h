@@ -81,7 +81,9 @@ private:
     // Copies the phone's file into the backups folder, then calls then with the copy's path;
     // when it can't, the status line says why and then is not called.
     void BackUpPhoneFile(const std::string& path, size_t size, std::function<void(const std::string&)> then);
-    void Write(const std::string& path, std::shared_ptr<const std::vector<uint8_t>> data, const std::string& backup);
+    // Writes the file whole as the type and permission bits of mode say.
+    void Write(const std::string& path, std::shared_ptr<const std::vector<uint8_t>> data, const std::string& backup,
+               int32_t mode);
     void Say(const QString& text);
     void SayPhoneError(const QString& what);
 

@@ -76,9 +76,13 @@ TEST_F(PhoneDocTest, BackupThenRestoreBringsTheWholePhoneBackAndTheRestoresOwnBa
         EXPECT_EQ(StateOf(sim->phone), original);
         EXPECT_EQ(sim->phone.Resets(), 1);  // offline before, reset after
         const CDownloadReport& restore = doc.LastReport();
-        EXPECT_EQ(restore.Count(EResult::Verified, EKind::Record), 5);
-        EXPECT_EQ(restore.Count(EResult::Verified, EKind::SubscriptionRecord), 2);
-        EXPECT_EQ(restore.Count(EResult::Verified, EKind::File), 3);
+        // What changed is written and verified; what the phone still held is left alone.
+        EXPECT_EQ(restore.Count(EResult::Verified, EKind::Record), 2);
+        EXPECT_EQ(restore.Count(EResult::Unchanged, EKind::Record), 3);
+        EXPECT_EQ(restore.Count(EResult::Verified, EKind::SubscriptionRecord), 1);
+        EXPECT_EQ(restore.Count(EResult::Unchanged, EKind::SubscriptionRecord), 1);
+        EXPECT_EQ(restore.Count(EResult::Verified, EKind::File), 2);
+        EXPECT_EQ(restore.Count(EResult::Unchanged, EKind::File), 1);
 
         // The restore's own backup holds what it overwrote; the file it made anew stays.
         SPhoneState expected = changed;

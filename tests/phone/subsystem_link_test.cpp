@@ -79,12 +79,38 @@ TEST(SubsystemLink, RequestsAndRepliesAsThePhoneHasThem) {
          {{kHello13, kHello13},
           {"4B 13 02 00 41 02 00 00 A4 01 00 00 '/f' 00", "4B 13 02 00 06 00 00 00 00 00 00 00"},
           {"4B 13 05 00 06 00 00 00 00 00 00 00 EE*1024", "4B 13 05 00 06 00 00 00 00 00 00 00 00 04 00 00 00 00 00 00"},
-          {"4B 13 05 00 06 00 00 00 00 04 00 00 EE*6", "4B 13 05 00 06 00 00 00 00 04 00 00 FF FF FF FF 1C 00 00 00"},
+          {"4B 13 05 00 06 00 00 00 00 04 00 00 EE*1024", "4B 13 05 00 06 00 00 00 00 04 00 00 FF FF FF FF 1C 00 00 00"},
           {"4B 13 03 00 06 00 00 00", "4B 13 03 00 00 00 00 00"}},
          [](CDiagLink&, CEfsClient& efs) {
-             return efs.WriteFile("/f", Bytes(1030, 0xEE), false) ? "written" : efs.LastError();
+             // Larger than one put: open, write, close.
+             return efs.WriteFile("/f", Bytes(kEfsPutMax + 1, 0xEE), kEfsRegularType | 0644) ? "written" : efs.LastError();
          },
          "/f: no space left on the phone (errno 28)"},
+        {"an item file goes whole in one put with the item-file and make-folders flags",
+         {{kHello13, kHello13},
+          {"4B 13 26 00 03 00 00 00 41 02 0C 00 A4 01 01 02 03 '/nv/item_files/x' 00", "4B 13 26 00 00 00 00 00 03 00"}},
+         [](CDiagLink&, CEfsClient& efs) {
+             return efs.WriteFile("/nv/item_files/x", {1, 2, 3}, kEfsItemFileType | 0644) ? "written" : efs.LastError();
+         },
+         "written"},
+        {"a phone without put gets folders, then open with the item-file flag alone",
+         {{kHello13, kHello13},
+          {"4B 13 26 00 01 00 00 00 41 02 0C 00 A4 01 09 '/n/x' 00", "13 4B 13 26 00"},
+          {"4B 13 09 00 ED 01 '/n' 00", "4B 13 09 00 00 00 00 00"},
+          {"4B 13 02 00 41 02 04 00 A4 01 00 00 '/n/x' 00", "4B 13 02 00 06 00 00 00 00 00 00 00"},
+          {"4B 13 05 00 06 00 00 00 00 00 00 00 09", "4B 13 05 00 06 00 00 00 00 00 00 00 01 00 00 00 00 00 00 00"},
+          {"4B 13 03 00 06 00 00 00", "4B 13 03 00 00 00 00 00"}},
+         [](CDiagLink&, CEfsClient& efs) {
+             return efs.WriteFile("/n/x", {9}, kEfsItemFileType | 0644) ? "written" : efs.LastError();
+         },
+         "written"},
+        {"a sync polls its status until the phone says done",
+         {{kHello13, kHello13},
+          {"4B 13 30 00 01 00 '/' 00", "4B 13 30 00 01 00 07 00 00 00 00 00 00 00"},
+          {"4B 13 31 00 01 00 07 00 00 00 '/' 00", "4B 13 31 00 01 00 00 00 00 00 00"},
+          {"4B 13 31 00 01 00 07 00 00 00 '/' 00", "4B 13 31 00 01 00 01 00 00 00 00"}},
+         [](CDiagLink&, CEfsClient& efs) { return efs.Sync() == EEfsSync::Synced ? "synced" : efs.LastError(); },
+         "synced"},
         {"a listing ends at the empty name, not at entry type 0",
          {{kHello13, kHello13},
           {"4B 13 0B 00 '/d' 00", "4B 13 0B 00 07 00 00 00 00 00 00 00"},
