@@ -13,12 +13,15 @@
 #include "jobs/quiet_frontend.h"
 #include "sim/sim_phone.h"
 #include "sim/sim_pty_server.h"
+#include "doc/phone_image.h"
 #include "doc/tessiva_doc.h"
 #include "bench_support.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <condition_variable>
+#include <map>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -232,10 +235,10 @@ size_t ReadWholePhone(void* handle, double& recordSeconds) {
             return 0;
     recordSeconds += Seconds(start, Clock::now());
     CEfsClient efs(QLibLink(handle));
-    std::vector<SEfsFile> files;
-    if (!efs.ListFiles(kItemFolder, files) || files.size() != kItemFiles) return 0;
+    SEfsWalk walk;
+    if (!efs.ListFiles(kItemFolder, walk) || walk.files.size() != kItemFiles) return 0;
     std::vector<uint8_t> data;
-    for (const SEfsFile& f : files)
+    for (const SEfsFile& f : walk.files)
         if (!efs.ReadFile(f.path, data) || data.size() != kItemFileSize) return 0;
     return kItems + efs.Requests();
 }
@@ -318,6 +321,91 @@ void BM_RestoreWholePhone(benchmark::State& state) {
 }
 BENCHMARK(BM_RestoreWholePhone)->ArgName("files")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
 
+// A phone 3 ms away each way that takes 0.5 ms a request, with the bench's 2,000 items and
+// 1,000 more found by a scan: a backup of 3,000 records at windows 1 to 32 against the bare
+// loop of as many round trips, in one run. On a phone that loses requests while busy
+// (arg 1) the backup falls back to one request at a time: its cost against window 1.
+struct SFarPhone {
+    explicit SFarPhone(bool oneAtATime) {
+        store.SetDefinitions(Bench().doc.Definitions());
+        for (int id = 0; id < kFarRecords; ++id) store.Put(id, CSimNvStore::kPlain, std::vector<uint8_t>(16, static_cast<uint8_t>(id)));
+        SSimLineOptions line;
+        line.latency = std::chrono::milliseconds(3);
+        line.work = std::chrono::microseconds(500);
+        line.oneAtATime = oneAtATime;
+        server = std::make_unique<CSimPtyServer>(phone, line);
+        std::string error;
+        if (!server->Open(error)) std::fprintf(stderr, "%s\n", error.c_str());
+        server->Start();
+        doc.SetDirectory(Bench().dir);
+        doc.SetDefinitions(Bench().doc.Definitions());
+        doc.SetPortName(server->DevicePath());
+    }
+    ~SFarPhone() {
+        (void)doc.Disconnect();
+        server->Stop();
+    }
+    // The seconds of a backup at the window, or -1; notes counts the fall-back notes.
+    double Backup(int window, int& records, int& notes) {
+        doc.SetReadWindow(window);
+        if (!doc.Connect().IsCompleted()) return -1;
+        SPhoneBackupOptions options;
+        options.subscriptions = 0;
+        options.files = false;
+        options.scan = true;
+        options.scanTo = kFarRecords - 1;
+        const auto start = Clock::now();
+        const SOutcome outcome = doc.BackupPhone(Bench().dir + "/far.qcn", options);
+        const double seconds = Seconds(start, Clock::now());
+        (void)doc.Disconnect();
+        records = doc.LastReport().Count(CDownloadReport::EResult::Read, CDownloadReport::EKind::Record);
+        notes = static_cast<int>(outcome.notes.size());
+        return outcome.IsCompleted() ? seconds : -1;
+    }
+
+    static constexpr int kFarRecords = 3000;
+    SBenchJobs jobs;
+    CTessivaDoc doc{jobs.jobs};
+    CSimNvStore store;
+    CSimPhone phone{store, {}};
+    std::unique_ptr<CSimPtyServer> server;
+};
+
+void BM_BackupInFlight(benchmark::State& state) {
+    const bool lossy = state.range(0) != 0;
+    SFarPhone far(lossy);
+    std::string error;
+    for (auto _ : state) {
+        if (!lossy) {
+            bool ok = false;
+            const auto start = Clock::now();
+            std::thread loop([&] { ok = BareRoundTrips(far.server->DevicePath(), SFarPhone::kFarRecords, error); });
+            loop.join();
+            if (!ok) {
+                state.SkipWithError(error.c_str());
+                return;
+            }
+            state.counters["bare_s"] = Seconds(start, Clock::now());
+        }
+        int records = 0, firstRecords = 0, notes = 0;
+        double total = 0;
+        for (int window : lossy ? std::vector<int>{1, 8} : std::vector<int>{1, 4, 8, 16, 32}) {
+            const double seconds = far.Backup(window, records, notes);
+            if (seconds < 0 || (firstRecords && records != firstRecords)) {
+                state.SkipWithError("the backup failed or read other records");
+                return;
+            }
+            firstRecords = records;
+            total += seconds;
+            state.counters["window_" + std::to_string(window) + "_s"] = seconds;
+            if (lossy && window > 1) state.counters["fall_back_notes"] = notes;
+        }
+        state.counters["records"] = records;
+        state.SetIterationTime(total);
+    }
+}
+BENCHMARK(BM_BackupInFlight)->ArgName("loses_requests")->Arg(0)->Arg(1)->Unit(benchmark::kSecond)->UseManualTime()->Iterations(1);
+
 void BM_ConnectAndDisconnect(benchmark::State& state) {
     SBench& b = Bench();
     for (auto _ : state) {
@@ -356,6 +444,25 @@ bool RunToExit(const std::vector<std::string>& args) {
     return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// Starts the simulator and reads the device path it prints; empty device on a failure.
+pid_t StartSimulator(const std::vector<std::string>& args, std::string& device) {
+    int out[2];
+    if (pipe(out) != 0) return 0;
+    const pid_t sim = Spawn(args, out[1]);
+    close(out[1]);
+    char line[256] = {};
+    FILE* from = fdopen(out[0], "r");
+    if (sim > 0 && from && std::fgets(line, sizeof line, from)) device = std::string(line, std::strcspn(line, "\n"));
+    if (from) std::fclose(from);
+    return sim;
+}
+
+void StopSimulator(pid_t sim) {
+    if (sim <= 0) return;
+    kill(sim, SIGTERM);
+    waitpid(sim, nullptr, 0);
+}
+
 struct SCliPhone {
     SCliPhone() {
         dir = BenchDir("phone-cli");
@@ -372,21 +479,11 @@ struct SCliPhone {
         }
         defs.close();
         store.close();
-        int out[2];
-        if (pipe(out) != 0) return;
-        sim = Spawn({bin + "/tessiva-phone-sim", "--dir", dir, "--from", dir + "/store.txt"}, out[1]);
-        close(out[1]);
-        char line[256] = {};
-        FILE* from = fdopen(out[0], "r");
-        if (sim > 0 && from && std::fgets(line, sizeof line, from)) device = std::string(line, std::strcspn(line, "\n"));
-        if (from) std::fclose(from);
+        sim = StartSimulator({bin + "/tessiva-phone-sim", "--dir", dir, "--from", dir + "/store.txt"}, device);
         if (!device.empty() && !RunToExit(Command(false, false))) device.clear();
     }
     ~SCliPhone() {
-        if (sim > 0) {
-            kill(sim, SIGTERM);
-            waitpid(sim, nullptr, 0);
-        }
+        StopSimulator(sim);
         std::filesystem::remove_all(dir);
     }
     // An upload into the backup, or a download of it with or without read-back and backup.
@@ -404,6 +501,15 @@ struct SCliPhone {
 
 // Process start to exit of the CLI, against the bare loop making as many round trips on the
 // same pseudo-terminal in the same iteration: one per record, three with read-back and backup.
+// An upload is also timed for one item, its fixed cost (start, definitions, connection,
+// save): ratio_after_fixed is the bare loop's time over the upload's less that, the median
+// of the iterations.
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 void BM_CliEndToEnd(benchmark::State& state) {
     static SCliPhone p;
     if (p.device.empty()) {
@@ -411,10 +517,19 @@ void BM_CliEndToEnd(benchmark::State& state) {
         return;
     }
     const bool download = state.range(0) != 0, safety = state.range(1) != 0;
-    const std::vector<std::string> command = p.Command(download, safety);
+    const std::string window = std::to_string(state.range(2));
+    std::vector<std::string> command = p.Command(download, safety);
+    command.insert(command.begin() + 4, {"--window", window});
+    std::vector<std::string> one = command;
+    one.insert(one.begin() + 4, {"--list", p.dir + "/one.csv"});
+    if (!download) {
+        std::ofstream list(p.dir + "/one.csv");
+        list << "NV Item Name;NV ID\nitem" << kCliFirstId << ";" << kCliFirstId << "\n";
+    }
     const int trips = safety ? 3 * kCliItems : kCliItems;
     using Clock = std::chrono::steady_clock;
     double bareSeconds = 0, cliSeconds = 0;
+    std::vector<double> afterFixed;
     std::string error;
     for (auto _ : state) {
         const auto bareStart = Clock::now();
@@ -428,19 +543,114 @@ void BM_CliEndToEnd(benchmark::State& state) {
             return;
         }
         const auto end = Clock::now();
-        bareSeconds += std::chrono::duration<double>(start - bareStart).count();
-        cliSeconds += std::chrono::duration<double>(end - start).count();
-        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+        if (!download && !RunToExit(one)) {
+            state.SkipWithError("the CLI failed on one item");
+            return;
+        }
+        const double bare = std::chrono::duration<double>(start - bareStart).count();
+        const double cli = std::chrono::duration<double>(end - start).count();
+        bareSeconds += bare;
+        cliSeconds += cli;
+        if (!download) afterFixed.push_back(bare / (cli - Seconds(end, Clock::now())));
+        state.SetIterationTime(cli);
     }
     state.counters["items_per_second"] = static_cast<double>(state.iterations()) * kCliItems / cliSeconds;
     state.counters[download ? "download_ratio_to_bare" : "ratio_to_bare"] = bareSeconds / cliSeconds;
+    if (!download) state.counters["ratio_after_fixed"] = Median(afterFixed);
 }
 BENCHMARK(BM_CliEndToEnd)
-    ->ArgNames({"download", "safety"})
-    ->Args({0, 0})
-    ->Args({1, 0})
-    ->Args({1, 1})
+    ->ArgNames({"download", "safety", "window"})
+    ->Args({0, 0, 1})
+    ->Args({0, 0, 8})
+    ->Args({1, 0, 1})
+    ->Args({1, 1, 1})
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->MinTime(2.0);
+
+// The backup of a phone 3 ms away each way that takes 0.5 ms a request, as the user runs it:
+// "backup --scan 0-2999 --no-files" at windows 1 and N against the bare loop of 3,000
+// round trips, and on a phone that loses requests while busy; each backup must hold the
+// records of the first. Times are the medians of the iterations.
+struct SCliFarPhone {
+    explicit SCliFarPhone(bool lossy) {
+        dir = BenchDir(lossy ? "phone-far-lossy" : "phone-far");
+        bin = std::filesystem::canonical("/proc/self/exe").parent_path().string();
+        std::ofstream defs(dir + "/NVItemsDefine.def"), store(dir + "/store.txt");
+        defs << "# name;id;file;group;size;type\nitem0;0;f;g;16;uint8\n";
+        for (int id = 0; id < kRecords; ++id) {
+            char last[5];
+            std::snprintf(last, sizeof last, "%04x", id);
+            store << id << ";-1;0011223344556677889900112233" << last << "\n";
+        }
+        defs.close();
+        store.close();
+        std::vector<std::string> args{bin + "/tessiva-phone-sim", "--dir", dir, "--from", dir + "/store.txt",
+                                      "--latency", "3", "--work", "500"};
+        if (lossy) args.push_back("--one-at-a-time");
+        sim = StartSimulator(args, device);
+    }
+    ~SCliFarPhone() {
+        StopSimulator(sim);
+        std::filesystem::remove_all(dir);
+    }
+    // The seconds of the backup at the window into out, or -1.
+    double Backup(int window, const std::string& out) const {
+        const auto start = Clock::now();
+        const bool ok = RunToExit({bin + "/tessiva-cli", "--dir", dir, "backup", "--port", device, "--window",
+                                   std::to_string(window), "--scan", "0-2999", "--no-files", out});
+        return ok ? Seconds(start, Clock::now()) : -1;
+    }
+    // The records of a backup by ID; empty when it can't be read.
+    std::map<uint32_t, std::array<uint8_t, 128>> Records(const std::string& path) const {
+        std::map<uint32_t, std::array<uint8_t, 128>> records;
+        SPhoneImage image;
+        std::string error;
+        if (ReadNumberedImage(path, CNVItemArray(), image, error))
+            for (const SImageRecord& r : image.records) records[r.record.id] = r.record.data;
+        return records;
+    }
+
+    static constexpr int kRecords = 3000;
+    std::string dir, bin, device;
+    pid_t sim = 0;
+};
+
+void BM_CliBackupInFlight(benchmark::State& state) {
+    const bool lossy = state.range(0) != 0;
+    const int window = static_cast<int>(state.range(1));
+    const SCliFarPhone p(lossy);
+    std::string error;
+    std::vector<double> bare, one, many;
+    std::map<uint32_t, std::array<uint8_t, 128>> first;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        if (!lossy && !BareRoundTrips(p.device, SCliFarPhone::kRecords, error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        if (!lossy) bare.push_back(Seconds(start, Clock::now()));
+        one.push_back(p.Backup(1, p.dir + "/one.qcn"));
+        many.push_back(p.Backup(window, p.dir + "/many.qcn"));
+        if (first.empty()) first = p.Records(p.dir + "/one.qcn");
+        if (one.back() < 0 || many.back() < 0 || first.size() != SCliFarPhone::kRecords ||
+            p.Records(p.dir + "/one.qcn") != first || p.Records(p.dir + "/many.qcn") != first) {
+            state.SkipWithError("a backup failed or holds other records");
+            return;
+        }
+        state.SetIterationTime(many.back());
+    }
+    if (!lossy) state.counters["bare_s"] = Median(bare);
+    state.counters["window_1_s"] = Median(one);
+    state.counters["window_n_s"] = Median(many);
+    if (!lossy) state.counters["window_n_to_bare"] = Median(many) / Median(bare);
+    else state.counters["fall_back_to_window_1"] = Median(many) / Median(one);
+}
+BENCHMARK(BM_CliBackupInFlight)
+    ->ArgNames({"loses_requests", "window"})
+    ->Args({0, 8})
+    ->Args({1, 8})
+    ->Unit(benchmark::kSecond)
+    ->UseManualTime()
+    ->Iterations(1);
 }  // namespace

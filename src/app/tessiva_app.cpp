@@ -2,6 +2,7 @@
 
 #include "ui/about_dialog.h"
 #include "ui/main_frame.h"
+#include "ui/write_question.h"
 
 #include "jobs/text_translation.h"
 
@@ -33,7 +34,7 @@ bool CTessivaApp::InitInstance(const std::string& dir) {
         (QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/backups").toStdString());
     // Records the backup lacks are written only when the user says so.
     m_doc.SetConfirmWritesWithoutBackup([this](const std::string& question) {
-        return m_doc.Messages().AskYesNo(question);
+        return AskBeforeWrite(m_doc.Messages(), question) == EWriteChoice::Yes;
     });
     m_frame = std::make_unique<CMainFrame>(m_doc, m_chooser);
     m_fileDialogChooser.SetParent(m_frame.get());

@@ -2,6 +2,7 @@
 
 #include "files/backup_kind.h"
 #include "cli/cli_phone.h"
+#include "cli/json_writer.h"
 
 #include <cstdio>
 
@@ -66,6 +67,20 @@ bool DecodeFields(SCliContext& ctx, const CNVItem& item, std::vector<SFieldText>
     if (reported.insert(item.TypeName()).second)
         ctx.console.ShowMessage(CNVTypeCatalog::UnknownTypeMessage(item.TypeName()), EMessageIcon::Error, kAppTitle);
     return false;
+}
+
+void PrintJsonFields(bool decoded, const std::vector<SFieldText>& fields) {
+    if (!decoded) {
+        std::printf("null");
+        return;
+    }
+    std::printf("[");
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const SFieldText& f = fields[i];
+        std::printf("%s{\"name\":%s,\"dec\":%s,\"hex\":%s,\"type\":%s}", i ? "," : "", JsonString(f.name).c_str(),
+                    JsonString(f.dec).c_str(), JsonString(f.hex).c_str(), JsonString(f.type).c_str());
+    }
+    std::printf("]");
 }
 
 int FinishOutput(int status) {

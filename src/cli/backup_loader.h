@@ -38,5 +38,8 @@ bool ParseIdsOption(const char* command, const SCliArgs& args, std::vector<int>&
 bool DecodeFields(SCliContext& ctx, const CNVItem& item, std::vector<SFieldText>& fields,
                   std::set<std::string>& reported);
 
+// The fields as a JSON array, null when they could not be decoded.
+void PrintJsonFields(bool decoded, const std::vector<SFieldText>& fields);
+
 // Flushes stdout; kExitFailure when the output could not be written.
 int FinishOutput(int status);

@@ -12,24 +12,6 @@ struct SEdit {
     std::string text;
 };
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool ParseHexBytes(const std::string& text, std::vector<uint8_t>& bytes) {
-    if (text.size() % 2 != 0) return false;
-    bytes.clear();
-    for (size_t i = 0; i < text.size(); i += 2) {
-        const int hi = HexValue(text[i]), lo = HexValue(text[i + 1]);
-        if (hi < 0 || lo < 0) return false;
-        bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
-    }
-    return true;
-}
-
 // "N=TEXT" with a decimal field number N.
 bool ParseEdit(const std::string& value, bool hex, SEdit& edit) {
     const size_t eq = value.find('=');

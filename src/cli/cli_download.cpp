@@ -50,6 +50,6 @@ const CCliRegistrar kDownload({"download", "download --port DEV [--ids LIST] [--
                                "  --no-verify    don't read back what was written\n"
                                "  --force        write also the records that could not be backed up\n"
                                "  --report FILE  the report as JSON" TESSIVA_PHONE_OPTIONS_HELP,
-                               {"--no-backup", "--no-verify", "--force"}, {"--port", "--timeout", "--ids", "--report"}, 1, 1,
+                               {"--no-backup", "--no-verify", "--force"}, {"--port", "--timeout", "--window", "--ids", "--report"}, 1, 1,
                                RunDownload});
 }  // namespace

@@ -5,20 +5,6 @@
 #include <cstdio>
 
 namespace {
-void PrintJsonFields(bool decoded, const std::vector<SFieldText>& fields) {
-    if (!decoded) {
-        std::printf("null");
-        return;
-    }
-    std::printf("[");
-    for (size_t i = 0; i < fields.size(); ++i) {
-        const SFieldText& f = fields[i];
-        std::printf("%s{\"name\":%s,\"dec\":%s,\"hex\":%s,\"type\":%s}", i ? "," : "", JsonString(f.name).c_str(),
-                    JsonString(f.dec).c_str(), JsonString(f.hex).c_str(), JsonString(f.type).c_str());
-    }
-    std::printf("]");
-}
-
 int RunDump(SCliContext& ctx, const SCliArgs& args) {
     const std::string& path = args.positionals[0];
     if (!CheckBackupPath("dump", path)) return kExitUsage;

@@ -1,6 +1,6 @@
 // tessiva-cli efs: the phone's file system by hand (list, get, put, remove).
 #include "cli/cli_phone.h"
-#include "files/host_file.h"
+#include "files/byte_reader.h"
 #include "files/safe_file_writer.h"
 #include "phone/efs_client.h"
 #include "phone/qlib.h"
@@ -8,22 +8,24 @@
 #include <cstdio>
 
 namespace {
-char TypeLetter(const SEfsEntry& entry) {
-    if (entry.IsFolder()) return 'd';
-    return entry.type == kEfsEntryLink ? 'l' : '-';
+// d folder, l link, i item file, - regular file.
+char TypeLetter(int32_t mode, int32_t type) {
+    if (type == kEfsEntryDirectory || IsEfsFolderMode(mode)) return 'd';
+    if (type == kEfsEntryLink || (mode & kEfsTypeMask) == kEfsLinkType) return 'l';
+    return IsEfsItemFileMode(mode) ? 'i' : '-';
 }
 
 int List(SCliContext& ctx, CEfsClient& efs, const std::string& path) {
     SEfsStat stat;
     if (!efs.Stat(path, stat)) return ctx.Fail(efs.LastError());
     if (!stat.IsFolder()) {
-        std::printf("- %10d  %s\n", stat.size, path.c_str());
+        std::printf("%c %10u  %s\n", TypeLetter(stat.mode, kEfsEntryFile), stat.size, path.c_str());
         return kExitOk;
     }
     std::vector<SEfsEntry> entries;
     if (!efs.ListFolder(path, entries)) return ctx.Fail(efs.LastError());
     for (const SEfsEntry& e : entries)
-        std::printf("%c %10d  %s%s\n", TypeLetter(e), e.size, e.name.c_str(), e.IsFolder() ? "/" : "");
+        std::printf("%c %10u  %s%s\n", TypeLetter(e.mode, e.type), e.size, e.name.c_str(), e.IsFolder() ? "/" : "");
     return kExitOk;
 }
 
@@ -36,13 +38,28 @@ int Get(SCliContext& ctx, CEfsClient& efs, const std::string& path, const std::s
     return kExitOk;
 }
 
-int Put(SCliContext& ctx, CEfsClient& efs, const std::string& file, const std::string& path) {
+// The type a put makes: as asked, else the existing file's, else by the path.
+int32_t PutMode(const SCliArgs& args, CEfsClient& efs, const std::string& path) {
+    if (args.Has("--item")) return kEfsItemFileType | 0644;
+    if (args.Has("--regular")) return kEfsRegularType | 0644;
+    SEfsStat stat;
+    if (efs.Stat(path, stat) && (stat.mode & kEfsTypeMask) && !stat.IsFolder()) return stat.mode;
+    return EfsModeOfPath(path);
+}
+
+int Put(SCliContext& ctx, const SCliArgs& args, CEfsClient& efs, const std::string& file, const std::string& path) {
+    // The whole host file before the phone is touched: a device, a pipe or a folder is refused.
     std::vector<uint8_t> data;
     std::string error;
-    if (!ReadHostFile(file, CEfsClient::kMaxFileSize, data, error)) return ctx.Fail(error);
+    if (!CByteReader::ReadFile(file, data, error)) return ctx.Fail("Can't read " + file + ": " + error);
+    if (data.size() > CEfsClient::kMaxFileSize) return ctx.Fail(file + " is larger than the 64 MB a phone file may hold.");
+    const int32_t mode = PutMode(args, efs, path);
     // A file that fails half way is reported so: the phone may hold part of it.
-    if (!efs.WriteFile(path, data, true)) return ctx.Fail(efs.LastError() + " (the phone's file may be incomplete)");
-    std::printf("Wrote %zu bytes of %s to %s.\n", data.size(), file.c_str(), path.c_str());
+    if (!efs.WriteFile(path, data, mode))
+        return ctx.Fail(efs.LastError() + (efs.LastWriteTouched() ? " (the phone's file may be incomplete)" : ""));
+    (void)efs.Sync();
+    std::printf("Wrote %zu bytes of %s to %s as %s.\n", data.size(), file.c_str(), path.c_str(),
+                IsEfsItemFileMode(mode) ? "an item file" : "a regular file");
     return kExitOk;
 }
 
@@ -58,25 +75,31 @@ int RunEfs(SCliContext& ctx, const SCliArgs& args) {
     const std::vector<std::string>& p = args.positionals;
     const std::string& action = p[0];
     const size_t wanted = action == "get" || action == "put" ? 3 : 2;
-    if ((action != "ls" && action != "get" && action != "put" && action != "rm") || p.size() != wanted) {
-        std::fprintf(stderr, "usage: tessiva-cli efs --port DEV ls PATH | get PATH FILE | put FILE PATH | rm PATH\n");
+    if ((action != "ls" && action != "get" && action != "put" && action != "rm") || p.size() != wanted ||
+        (args.Has("--item") && args.Has("--regular"))) {
+        std::fprintf(stderr,
+                     "usage: tessiva-cli efs --port DEV ls PATH | get PATH FILE | put [--item|--regular] FILE PATH | rm PATH\n");
         return kExitUsage;
     }
     if (const int status = ConnectPhone(ctx, args); status != kExitOk) return status;
     CEfsClient efs(ctx.doc.PhoneLink());
     if (action == "ls") return List(ctx, efs, p[1]);
     if (action == "get") return Get(ctx, efs, p[1], p[2]);
-    if (action == "put") return Put(ctx, efs, p[1], p[2]);
+    if (action == "put") return Put(ctx, args, efs, p[1], p[2]);
     return Remove(ctx, efs, p[1]);
 }
 
-const CCliRegistrar kEfs({"efs", "efs --port DEV [--timeout MS] ls PATH | get PATH FILE | put FILE PATH | rm PATH",
+const CCliRegistrar kEfs({"efs", "efs --port DEV [--timeout MS] ls PATH | get PATH FILE | put [--item|--regular] FILE PATH | rm PATH",
                           "List, read, write or remove files of the phone's file system",
-                          "ls PATH        the entries of a folder (type, size, name), or the one file\n"
+                          "ls PATH        the entries of a folder (type: d folder, i item file, - regular\n"
+                          "               file, l link; size, name), or the one file\n"
                           "get PATH FILE  copies the phone's file PATH into FILE\n"
-                          "put FILE PATH  writes FILE as the phone's file PATH, making its folders; a file\n"
+                          "put FILE PATH  writes FILE whole as the phone's file PATH, making its folders, then\n"
+                          "               syncs the phone's file system. It is an item file below\n"
+                          "               /nv/item_files/ and /nv/reg_files/ or when it replaces one,\n"
+                          "               else a regular file; --item or --regular say which. A file\n"
                           "               that fails half way is reported as failed\n"
                           "rm PATH        removes a file, or an empty folder\n"
                           "Exit 1 when the phone refuses (no such file, no space left on the phone, ...)." TESSIVA_PHONE_OPTIONS_HELP,
-                          {}, kPhoneValueOptions, 2, 3, RunEfs});
+                          {"--item", "--regular"}, kPhoneValueOptions, 2, 3, RunEfs});
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "doc/download_report.h"
 #include "files/safe_file_writer.h"
+#include "phone/nv_reader.h"
 #include "phone/qlib.h"
 
 #include <QCoreApplication>
@@ -40,6 +41,17 @@ int ConnectPhone(SCliContext& ctx, const SCliArgs& args) {
         }
         ctx.doc.SetRequestTimeout(static_cast<unsigned>(std::stoul(text)));
     }
+    int window = kDefaultReadWindow;
+    if (args.Has("--window")) {
+        const std::string text = args.Get("--window");
+        if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(text) < 1 || std::stoi(text) > kMaxReadWindow) {
+            std::fprintf(stderr, "tessiva-cli: --window takes 1 to %d requests, not '%s'\n", kMaxReadWindow, text.c_str());
+            return kExitUsage;
+        }
+        window = std::stoi(text);
+    }
+    ctx.doc.SetReadWindow(window);
     ctx.doc.SetPortName(port);
     const SOutcome connected = ctx.doc.Connect();
     return connected.IsCompleted() ? kExitOk : ctx.Fail(connected.reason);

@@ -5,10 +5,11 @@
 #include <string>
 
 // Options every phone command takes.
-inline const std::vector<std::string> kPhoneValueOptions = {"--port", "--timeout"};
+inline const std::vector<std::string> kPhoneValueOptions = {"--port", "--timeout", "--window"};
 #define TESSIVA_PHONE_OPTIONS_HELP                                                          \
     "\n  --port DEV     the phone's serial port: a device name (ttyUSB0) or path (/dev/ttyUSB0)" \
-    "\n  --timeout MS   how long each request waits for the phone's reply (default 2000)"
+    "\n  --timeout MS   how long each request waits for the phone's reply (default 2000)"    \
+    "\n  --window N     reads kept in flight (default 8; 1 asks one at a time)"
 
 // Connects the document to the phone on --port; kExitOk, or the exit status after a message.
 int ConnectPhone(SCliContext& ctx, const SCliArgs& args);

@@ -1,4 +1,5 @@
 // tessiva-cli restore: a whole backup written into the phone.
+#include "cli/backup_loader.h"
 #include "cli/cli_phone.h"
 #include "files/backup_kind.h"
 
@@ -27,6 +28,7 @@ int RunRestore(SCliContext& ctx, const SCliArgs& args) {
     const SOutcome outcome = doc.Restore(in, args.Has("--offline"));
     const CDownloadReport& report = doc.LastReport();
     const bool saved = TellReport(ctx, args, report);
+    ReportNotes(ctx, outcome);
     if (outcome.IsStopped()) return ctx.Fail("Restore stopped; the phone keeps what was written so far.");
     // A backup that could not be read, or a reset the phone did not take, is not in the report.
     if (!outcome.IsCompleted() && outcome.reason != report.Summary()) ctx.Fail(outcome.reason);
@@ -37,7 +39,7 @@ int RunRestore(SCliContext& ctx, const SCliArgs& args) {
 
 const CCliRegistrar kRestore(
     {"restore",
-     "restore --port DEV [--timeout MS] [--report FILE] [--no-backup] [--no-verify] [--offline] [--force] IN|--last",
+     "restore --port DEV [--timeout MS] [--window N] [--report FILE] [--no-backup] [--no-verify] [--offline] [--force] IN|--last",
      "Write every record and item file of a backup (any kind) into the phone",
      "Writes every record of IN (.brt, .cnv, .qcn, .xqcn), those of every subscription and\n"
      "those NVItemsDefine.def does not define included, and every item file (making its\n"
@@ -52,7 +54,7 @@ const CCliRegistrar kRestore(
      "  --force        write also what could not be backed up\n"
      "  --report FILE  the report as JSON" TESSIVA_PHONE_OPTIONS_HELP,
      {"--last", "--no-backup", "--no-verify", "--offline", "--force"},
-     {"--port", "--timeout", "--report"},
+     {"--port", "--timeout", "--window", "--report"},
      0,
      1,
      RunRestore});

@@ -41,7 +41,7 @@ int RunUpload(SCliContext& ctx, const SCliArgs& args) {
     return upload.IsCompleted() ? kExitOk : kExitFailure;
 }
 
-const CCliRegistrar kUpload({"upload", "upload --port DEV [--list LIST.csv] [--timeout MS] [--partial [--overwrite]] OUT",
+const CCliRegistrar kUpload({"upload", "upload --port DEV [--list LIST.csv] [--timeout MS] [--window N] [--partial [--overwrite]] OUT",
                              "Read items from the phone and save the active ones to OUT (.brt, .cnv, .qcn, .xqcn)",
                              "Without --list every item of NVItemsDefine.def is read, as \"Upload All from Mobile\"\n"
                              "does; with --list only the items of that CSV item list. Items the phone does not\n"
@@ -49,5 +49,5 @@ const CCliRegistrar kUpload({"upload", "upload --port DEV [--list LIST.csv] [--t
                              "ones are saved. When the phone stops answering during the upload, nothing is\n"
                              "saved and the exit status is 1; --partial saves what was read, to a new file\n"
                              "(or over an existing one with --overwrite), and still exits 1." TESSIVA_PHONE_OPTIONS_HELP,
-                             {"--partial", "--overwrite"}, {"--port", "--timeout", "--list"}, 1, 1, RunUpload});
+                             {"--partial", "--overwrite"}, {"--port", "--timeout", "--window", "--list"}, 1, 1, RunUpload});
 }  // namespace

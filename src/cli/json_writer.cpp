@@ -13,7 +13,27 @@ size_t Utf8Length(const std::string& s, size_t i) {
         if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
     return n;
 }
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
 }  // namespace
+
+bool ParseHexBytes(const std::string& text, std::vector<uint8_t>& bytes) {
+    std::string digits;
+    for (char c : text)
+        if (c != ' ') digits += c;
+    if (digits.size() % 2 != 0) return false;
+    bytes.clear();
+    for (size_t i = 0; i < digits.size(); i += 2) {
+        const int hi = HexValue(digits[i]), lo = HexValue(digits[i + 1]);
+        if (hi < 0 || lo < 0) return false;
+        bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
+    }
+    return true;
+}
 
 std::string JsonString(const std::string& text) {
     std::string out = "\"";

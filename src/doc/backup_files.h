@@ -62,6 +62,7 @@ public:
     SOutcome FinishUpload(CNVItemArray&& read);
 
     const CNumberedState& Numbered() const { return m_numbered; }
+    CNumberedState& Numbered() { return m_numbered; }
     // True for a record of an item the definitions do not name.
     bool IsUndefined(const CNVItem& record) const { return CUndefinedRecords::IsUndefined(record, m_itemDefs); }
 

@@ -6,7 +6,9 @@
 
 // "20240501-143005-esn-8012abcd.cnv" in folder (extension ".cnv", ".qcn"), without the ESN
 // when the phone did not tell it; a second backup within the same second gets a number. An
-// incomplete one (the phone was not asked for everything) is marked so in its name.
+// incomplete one (the phone was not asked for everything) is marked so in its name. Only a
+// proposal: the file is written as CSafeFileWriter::ETarget::New, under another name when
+// this one is taken by the time it is renamed into place.
 std::string NewBackupPath(const std::string& folder, bool haveEsn, unsigned esn, bool incomplete,
                           const std::string& extension);
 

@@ -139,7 +139,7 @@ SOutcome CBackupReader::ReadNumbered(CCompoundNode&& tree, EBackupForm form, SBa
     content.numbered = std::move(state);
     SOutcome finished = SOutcome::Done();
     if (undefinedCount > 0)
-        finished.Note(CUndefinedRecords::Message(firstUndefined, undefinedCount), SNote::EKind::Warning);
+        finished.Note(CUndefinedRecords::Message(firstUndefined, undefinedCount), SNote::EKind::Information);
     if (aside > 0) finished.Note(KeptAsideMessage(aside));
     return finished;
 }

@@ -65,7 +65,7 @@ SOutcome CBackupReader::Finish(SOutcome filled, CNVItemArray&& loaded, EBackupOr
     content.records = std::move(loaded);
     content.numbered.Reset(origin);
     SOutcome outcome = SOutcome::Done();
-    if (!told.empty()) outcome.Note(told, SNote::EKind::Warning);
+    if (!told.empty()) outcome.Note(told, SNote::EKind::Information);
     return outcome;
 }
 
@@ -80,7 +80,7 @@ SOutcome CBackupReader::ReadCnvToAdd(const std::string& path, CNVItemArray& reco
     m_completion.CompleteArrayElements(records, false);
     outcome = m_completion.StartFillUp(records, 0);
     if (!outcome.IsCompleted()) return outcome;
-    if (const std::string told = m_undefined.Message(); !told.empty()) outcome.Note(told, SNote::EKind::Warning);
+    if (const std::string told = m_undefined.Message(); !told.empty()) outcome.Note(told, SNote::EKind::Information);
     m_undefined.MoveInto(records);
     return outcome;
 }

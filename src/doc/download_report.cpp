@@ -3,6 +3,7 @@
 #include "jobs/text_translation.h"
 #include "phone/diag_commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <utility>
@@ -17,6 +18,7 @@ const char* ResultKey(CDownloadReport::EResult result) {
     case CDownloadReport::EResult::NotWritten: return "notWritten";
     case CDownloadReport::EResult::NotBackedUp: return "notBackedUp";
     case CDownloadReport::EResult::Read: return "read";
+    case CDownloadReport::EResult::Unchanged: return "unchanged";
     }
     return "";
 }
@@ -39,7 +41,7 @@ std::string JsonText(const std::string& text) {
 }
 
 std::string RecordLabel(const CDownloadReport::SRow& row) {
-    if (!row.path.empty()) return FillText(TrText("CDownloadReport", "item file %1"), {row.path});
+    if (row.file) return FillText(TrText("CDownloadReport", "item file %1"), {row.path});
     std::string label = row.index < 0 ? FillText(TrText("CDownloadReport", "%1 (ID %2)"), {row.name, std::to_string(row.id)})
                                       : FillText(TrText("CDownloadReport", "%1 (ID %2, index %3)"),
                                                  {row.name, std::to_string(row.id), std::to_string(row.index)});
@@ -51,7 +53,13 @@ std::string RecordLabel(const CDownloadReport::SRow& row) {
 constexpr CDownloadReport::EResult kResults[] = {
     CDownloadReport::EResult::Verified,   CDownloadReport::EResult::Written,    CDownloadReport::EResult::Protected,
     CDownloadReport::EResult::Failed,     CDownloadReport::EResult::NotWritten, CDownloadReport::EResult::NotBackedUp,
-    CDownloadReport::EResult::Read};
+    CDownloadReport::EResult::Read,       CDownloadReport::EResult::Unchanged};
+
+std::string JoinNames(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
 
 // One count of the summary.
 std::string Counted(const std::string& pattern, int n) { return FillText(pattern, {std::to_string(n)}); }
@@ -66,6 +74,7 @@ std::string CDownloadReport::ResultText(EResult result) {
     case EResult::NotWritten: return TrText("CDownloadReport", "not written");
     case EResult::NotBackedUp: return TrText("CDownloadReport", "not in the backup");
     case EResult::Read: return TrText("CDownloadReport", "backed up");
+    case EResult::Unchanged: return TrText("CDownloadReport", "unchanged");
     }
     return "";
 }
@@ -77,6 +86,21 @@ std::string CDownloadReport::ProtectedText(const std::string& name) {
 
 std::string CDownloadReport::StatusText(uint16_t status) {
     return FillText(TrText("CDownloadReport", "status %1"), {NvStatusText(status)});
+}
+
+std::string CDownloadReport::RowResultText(EResult result) const {
+    // A backup that saved no file backed nothing up, whatever it read.
+    if (result == EResult::Read && operation == EOperation::Backup && backupPath.empty())
+        return TrText("CDownloadReport", "read, not saved");
+    return ResultText(result);
+}
+
+std::string CDownloadReport::FewNames(const std::vector<std::string>& names) {
+    constexpr size_t kShown = 3;
+    std::string text;
+    for (size_t i = 0; i < std::min(names.size(), kShown); ++i) text += (i > 0 ? ", " : "") + names[i];
+    if (names.size() <= kShown) return text;
+    return FillText(TrText("CDownloadReport", "%1 and %2 more"), {text, std::to_string(names.size() - kShown)});
 }
 
 std::string CDownloadReport::NotAttemptedText() {
@@ -107,7 +131,7 @@ void CDownloadReport::AddFile(const std::string& path, EResult result, std::stri
     if (detail.size() > path.size() + 2 && detail.compare(0, path.size(), path) == 0 &&
         detail.compare(path.size(), 2, ": ") == 0)
         detail.erase(0, path.size() + 2);
-    m_rows.push_back({0, -1, path, result, std::move(detail), 0, path});
+    m_rows.push_back({0, -1, path, result, std::move(detail), 0, path, true});
 }
 
 int CDownloadReport::Count(EResult result, EKind kind) const {
@@ -146,11 +170,13 @@ std::string CDownloadReport::WholePhoneSummary() const {
                 part += (part.empty() ? "" : ", ") + Counted(pattern, n);
         };
         if (operation == EOperation::Backup) {
-            add(TrText("CDownloadReport", "%1 backed up"), EResult::Read, true);
+            add(backupPath.empty() ? TrText("CDownloadReport", "%1 read, not saved") : TrText("CDownloadReport", "%1 backed up"),
+                EResult::Read, true);
             add(TrText("CDownloadReport", "%1 not read"), EResult::Failed, false);
         } else {
             add(TrText("CDownloadReport", "%1 written"), EResult::Written, false);
             add(TrText("CDownloadReport", "%1 written and verified"), EResult::Verified, true);
+            add(TrText("CDownloadReport", "%1 unchanged"), EResult::Unchanged, false);
             add(TrText("CDownloadReport", "%1 write protected"), EResult::Protected, false);
             add(TrText("CDownloadReport", "%1 failed"), EResult::Failed, true);
             add(TrText("CDownloadReport", "%1 not written"), EResult::NotWritten, false);
@@ -165,6 +191,8 @@ std::string CDownloadReport::WholePhoneSummary() const {
                                    ? TrText("CDownloadReport", "Item files could not be read: %1")
                                    : TrText("CDownloadReport", "Item files could not be written: %1"),
                                {filesError});
+    if (!syncError.empty())
+        text += " " + FillText(TrText("CDownloadReport", "The phone's file system could not be synced: %1"), {syncError});
     if (stopped)
         text += " " + (operation == EOperation::Backup ? TrText("CDownloadReport", "The backup was stopped.")
                                                        : TrText("CDownloadReport", "The restore was stopped."));
@@ -172,7 +200,8 @@ std::string CDownloadReport::WholePhoneSummary() const {
 }
 
 std::string CDownloadReport::Summary() const {
-    if (operation != EOperation::Download && backupError.empty()) return WholePhoneSummary();
+    if (operation != EOperation::Download && backupError.empty())
+        return headline.empty() ? WholePhoneSummary() : headline + " " + WholePhoneSummary();
     if (!backupError.empty())
         return FillText(TrText("CDownloadReport", "Nothing was written: the backup could not be saved. %1"),
                         {backupError});
@@ -198,17 +227,45 @@ std::string CDownloadReport::BackupLine() const {
     return FillText(TrText("CDownloadReport", "Backup of the phone's previous values: %1"), {backupPath});
 }
 
+namespace {
+// Names a grouped line shows before "and N more".
+constexpr size_t kNamesShown = 3;
+}  // namespace
+
 std::vector<std::string> CDownloadReport::Lines() const {
     std::vector<std::string> lines{Summary()};
     if (!backupPath.empty()) lines.push_back(BackupLine());
+    lines.insert(lines.end(), notes.begin(), notes.end());
+    // One line per result and reason, in the order first met.
+    std::vector<std::pair<std::pair<EResult, std::string>, std::vector<std::string>>> groups;
     for (const SRow& row : m_rows) {
-        if (row.result == EResult::Verified || row.result == EResult::Written || row.result == EResult::Read) continue;
+        if (row.result == EResult::Verified || row.result == EResult::Written || row.result == EResult::Read ||
+            row.result == EResult::Unchanged)
+            continue;
         // Without a backup nothing was written; the summary says so once.
         if (!backupError.empty() && (row.result == EResult::NotWritten || row.result == EResult::NotBackedUp)) continue;
-        std::string line = ResultText(row.result) + ": " + RecordLabel(row);
-        if (!row.detail.empty()) line += ": " + row.detail;
-        lines.push_back(std::move(line));
+        const auto key = std::make_pair(row.result, row.detail);
+        auto it = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == key; });
+        if (it == groups.end()) it = groups.insert(groups.end(), {key, {}});
+        it->second.push_back(RecordLabel(row));
     }
+    for (const auto& [key, labels] : groups) {
+        const std::string detail = key.second.empty() ? "" : ": " + key.second;
+        if (labels.size() == 1) {
+            lines.push_back(RowResultText(key.first) + ": " + labels[0] + detail);
+            continue;
+        }
+        std::string names;
+        for (size_t i = 0; i < labels.size() && i < kNamesShown; ++i) names += (i ? ", " : "") + labels[i];
+        if (labels.size() > kNamesShown)
+            names += FillText(TrText("CDownloadReport", " and %1 more"), {std::to_string(labels.size() - kNamesShown)});
+        lines.push_back(RowResultText(key.first) + " (" + std::to_string(labels.size()) + ")" + detail + ": " + names);
+    }
+    if (!putBack.empty())
+        lines.push_back(FillText(TrText("CDownloadReport", "Put back from the backup after a failed write: %1"),
+                                 {JoinNames(putBack)}));
+    for (const auto& [path, why] : notPutBack)
+        lines.push_back(FillText(TrText("CDownloadReport", "Could not put back %1 after a failed write: %2"), {path, why}));
     return lines;
 }
 
@@ -217,10 +274,10 @@ std::string CDownloadReport::TableText() const {
     for (const std::string& line : Lines()) text += line + '\n';
     text += TrText("CDownloadReport", "Record\tID\tIndex\tSubscription\tResult\tDetail") + '\n';
     for (const SRow& row : m_rows) {
-        const bool file = !row.path.empty();
+        const bool file = row.file;
         text += row.name + '\t' + (file ? "" : std::to_string(row.id)) + '\t' +
                 (row.index >= 0 ? std::to_string(row.index) : "") + '\t' +
-                (file ? "" : std::to_string(row.subscription)) + '\t' + ResultText(row.result) + '\t' + row.detail +
+                (file ? "" : std::to_string(row.subscription)) + '\t' + RowResultText(row.result) + '\t' + row.detail +
                 '\n';
     }
     return text;
@@ -230,6 +287,16 @@ std::string CDownloadReport::Json() const {
     std::string out = "{\"summary\":" + JsonText(Summary()) + ",\"backup\":" + JsonText(backupPath) +
                       ",\"backupError\":" + JsonText(backupError) + ",\"stopped\":" + (stopped ? "true" : "false");
     if (!filesError.empty()) out += ",\"filesError\":" + JsonText(filesError);
+    if (!syncError.empty()) out += ",\"syncError\":" + JsonText(syncError);
+    out += ",\"notes\":[";
+    for (size_t i = 0; i < notes.size(); ++i) out += (i ? "," : "") + JsonText(notes[i]);
+    out += "],\"putBack\":[";
+    for (size_t i = 0; i < putBack.size(); ++i) out += (i ? "," : "") + JsonText(putBack[i]);
+    out += "],\"notPutBack\":[";
+    for (size_t i = 0; i < notPutBack.size(); ++i)
+        out += (i ? "," : "") + std::string("{\"path\":") + JsonText(notPutBack[i].first) +
+               ",\"reason\":" + JsonText(notPutBack[i].second) + "}";
+    out += "]";
     for (EResult r : kResults) out += ",\"" + std::string(ResultKey(r)) + "\":" + std::to_string(Count(r));
     // The same counts for each kind of row.
     const std::pair<EKind, const char*> kinds[] = {
@@ -251,7 +318,7 @@ std::string CDownloadReport::Json() const {
     for (size_t i = 0; i < m_rows.size(); ++i) {
         const SRow& row = m_rows[i];
         out += (i ? ",\n" : "\n");
-        if (!row.path.empty())
+        if (row.file)
             out += "{\"path\":" + JsonText(row.path);
         else
             out += "{\"id\":" + std::to_string(row.id) + ",\"index\":" + std::to_string(row.index) +
@@ -269,7 +336,7 @@ SOutcome CDownloadReport::Outcome() const {
         if (row.result == EResult::Protected) outcome.refused.push_back({row.id, row.index, row.name, row.detail});
     }
     if (!stopped && (!outcome.failed.empty() || !outcome.refused.empty() || Count(EResult::NotWritten) > 0 ||
-                     !filesError.empty())) {
+                     !filesError.empty() || !syncError.empty())) {
         outcome.state = SOutcome::EState::Failed;
         outcome.reason = Summary();
     }

@@ -17,7 +17,8 @@ public:
         Failed,      // no reply, a status word, a read-back that differs; for a backup: not read
         NotWritten,  // not sent: stopped, no backup of it, or the link failed before it
         NotBackedUp, // the backup lacks its current value (unread, or not active on the phone)
-        Read         // a backup of the phone holds it
+        Read,        // a backup of the phone holds it
+        Unchanged    // the phone held that value already: not written
     };
     enum class EOperation { Download, Restore, Backup };
     // What a row stands for; the summary counts each apart.
@@ -30,8 +31,9 @@ public:
         std::string detail;
         int subscription = 0;
         std::string path;  // an item file's; the record fields are unused then
+        bool file = false; // a file's row, whatever its path (a backup's may be empty)
         EKind Kind() const {
-            return !path.empty() ? EKind::File : subscription > 0 ? EKind::SubscriptionRecord : EKind::Record;
+            return file ? EKind::File : subscription > 0 ? EKind::SubscriptionRecord : EKind::Record;
         }
     };
 
@@ -53,12 +55,18 @@ public:
     bool stopped = false;
     std::string filesError;   // why no item file could be read or written (no file system)
     std::vector<std::pair<std::string, int>> skipped;  // reason, count
+    std::string headline;                 // said before the summary (an incomplete backup kept aside)
+    std::vector<std::string> notes;       // sentences of their own: a sync refused, a folder not listed
+    std::string syncError;                // why the phone's file system could not be synced
+    std::vector<std::string> putBack;     // files whose failed write was undone from the backup
+    std::vector<std::pair<std::string, std::string>> notPutBack;  // path, why it could not be undone
 
     // One sentence: what was written, verified, refused and failed.
     std::string Summary() const;
     // Where the phone's previous values were saved; empty without a backup.
     std::string BackupLine() const;
-    // The summary, the backup, then one line per record that is not simply fine.
+    // The summary, the backup, the notes, then one line per kind of outcome that is not
+    // simply fine (result and reason), with its count and the first few names.
     std::vector<std::string> Lines() const;
     // Tab-separated: a heading line, then every row (the window's "Copy").
     std::string TableText() const;
@@ -68,10 +76,14 @@ public:
     SOutcome Outcome() const;
 
     static std::string ResultText(EResult result);
+    // A row's result as this report tells it: what a backup read is "backed up" only once saved.
+    std::string RowResultText(EResult result) const;
     static std::string ProtectedText(const std::string& name);
     // Reasons the download, the restore and the backup give alike.
     static std::string StatusText(uint16_t status);
     static std::string NotAttemptedText();
+    // The first few names and how many more: "A, B, C and 4 more".
+    static std::string FewNames(const std::vector<std::string>& names);
     static std::string ReadBackFailedText(const std::string& error);
     static std::string ReadBackAnsweredText(uint16_t status);
     static std::string ReadBackDiffersText();

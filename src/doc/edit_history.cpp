@@ -14,6 +14,10 @@ void CEditHistory::Clear() {
     m_done = 0;
 }
 
+void CEditHistory::MarkOthersModified() {
+    for (SStep& step : m_steps) step.otherModified = true;
+}
+
 std::string CEditHistory::UndoName() const { return CanUndo() ? m_steps[m_done - 1].name : std::string(); }
 
 std::string CEditHistory::RedoName() const { return CanRedo() ? m_steps[m_done].name : std::string(); }

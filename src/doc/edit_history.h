@@ -22,6 +22,8 @@ public:
     // A new step after the current one; steps that were undone are gone.
     void Push(SStep step);
     void Clear();
+    // After a whole save: every version but the document's own now differs from the file.
+    void MarkOthersModified();
     bool CanUndo() const { return m_done > 0; }
     bool CanRedo() const { return m_done < m_steps.size(); }
     // The names of the steps Undo and Redo would take; empty when there is none.

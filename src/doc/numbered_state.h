@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 class CNVItemArray;
@@ -32,6 +33,8 @@ public:
 
     const std::vector<SNumberedRecord>& KeptAside() const { return m_keptAside; }
     const std::vector<SItemFile>& ItemFiles() const { return m_backup.itemFiles; }
+    // The content of item file file; its place and Dir bytes stay.
+    void SetItemFileData(size_t file, std::vector<uint8_t> data) { m_backup.itemFiles.at(file).data = std::move(data); }
 
     // The backup to encode: the active records of list (their loaded place and bytes kept,
     // index byte and value written over them) and the kept-aside records.

@@ -9,6 +9,7 @@
 
 class CDiagLink;
 class CEfsClient;
+struct SEfsFile;
 class CJobControl;
 class CNVItemArray;
 
@@ -17,18 +18,25 @@ struct SPhoneBackupOptions {
     // -1: every subscription the phone answers; 0: the default records only; 1: and those of
     // subscription 1; 2: and those of subscriptions 1 and 2.
     int subscriptions = -1;
-    // Also the IDs scanFrom..scanTo no definition names, kept aside as undefined records.
-    bool scan = false;
-    int scanFrom = 0, scanTo = 0;
+    // Also the IDs scanFrom..scanTo no definition names, of each subscription read, kept
+    // aside as undefined records: by default every ID a phone's own tools ask for.
+    static constexpr int kDefaultScanTo = 8191;
+    bool scan = true;
+    int scanFrom = 0, scanTo = kDefaultScanTo;
     bool files = true;
     std::vector<std::string> roots;  // folders of item files read besides /nv/item_files/
+    // Item files asked for by path (NVItemFiles.def): phones hide some from their listings.
+    std::vector<std::string> knownFiles;
 };
 
 // A backup of the whole phone into a numbered-items file (.qcn, or its XML form .xqcn):
 // every defined item (each element of an array), the same items of the subscriptions, the
-// scan, the item files below the roots, and Mobile_Property_Info from the phone's version
-// reply. What the phone does not hold (not active) is left out; what it could not give is
-// reported, and the file is written all the same with everything that was read.
+// scan, the item files below the roots and those known by path (with their subscription
+// copies, PATH_Subscription01), and Mobile_Property_Info from the phone's version reply.
+// Records are read before the folders are walked, so a listing that breaks the link costs
+// no record. A folder the phone will not list is a failed row; the walk goes on. What the
+// phone does not hold (not active) is left out; what it could not give is reported, and the
+// file is written all the same with everything that was read.
 class CPhoneBackup {
 public:
     static constexpr const char* kItemFilesRoot = "/nv/item_files/";
@@ -46,8 +54,11 @@ private:
     std::vector<int> Subscriptions(const SPhoneBackupOptions& options);
     // What to read: the definitions' records of each subscription, then the scan.
     std::vector<SImageRecord> Wanted(const SPhoneBackupOptions& options, const std::vector<int>& subscriptions) const;
-    // The item files below the roots; the report tells a phone without a file system.
-    void ListItemFiles(const SPhoneBackupOptions& options, CEfsClient& efs, std::vector<std::string>& paths);
+    // The item files below the roots and those known by path (and their copies of the
+    // subscriptions read), with their modes; the report tells a phone without a file
+    // system and the folders that could not be listed.
+    void ListItemFiles(const SPhoneBackupOptions& options, const std::vector<int>& subscriptions, CEfsClient& efs,
+                       std::vector<SEfsFile>& files);
 
     CJobControl& m_jobs;
     std::shared_ptr<CDiagLink> m_link;

@@ -112,7 +112,7 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list, const CNumberedState*
         }
         // No write without a backup, unless the user knowingly wants it (no question when
         // the link is gone anyway).
-        if (!m_notBackedUp.empty() && (QLIB_HasLinkFailed(Handle()) || !ConfirmWritesWithoutBackup())) {
+        if (!m_notBackedUp.empty() && (QLIB_HasLinkFailed(Handle()) || !ConfirmWritesWithoutBackup(work))) {
             plain.KeepIf([&](const CNVItem& r) {
                 if (!IsToBeWritten(r) || !m_notBackedUp.count({r.Id(), IndexOf(r)})) return true;
                 m_report.Add(r.Id(), IndexOf(r), r.Name(), EResult::NotWritten, NoBackupText());
@@ -125,18 +125,21 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list, const CNumberedState*
     return m_report.Outcome();
 }
 
-bool CPhoneSession::ConfirmWritesWithoutBackup() {
+bool CPhoneSession::ConfirmWritesWithoutBackup(const CNVItemArray& work) {
     if (!m_confirmWithoutBackup) return false;
     const std::string count = std::to_string(m_notBackedUp.size());
+    std::vector<std::string> names;
+    for (const CNVItem& r : work)
+        if (m_notBackedUp.count({r.Id(), IndexOf(r)})) names.push_back(r.Name());
     return m_confirmWithoutBackup(FillText(
         m_notBackedUp.size() == 1
-            ? TrText("CPhoneSession", "%1 record could not be read from the phone: the backup does not hold its "
+            ? TrText("CPhoneSession", "%1 record could not be read from the phone (%2): the backup does not hold its "
                                       "current value, and restoring the backup can't bring it back.\n\n"
                                       "Write it anyway?")
-            : TrText("CPhoneSession", "%1 records could not be read from the phone: the backup does not hold their "
+            : TrText("CPhoneSession", "%1 records could not be read from the phone (%2): the backup does not hold their "
                                       "current values, and restoring the backup can't bring them back.\n\n"
                                       "Write them anyway?"),
-        {count}));
+        {count, CDownloadReport::FewNames(names)}));
 }
 
 SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
@@ -184,9 +187,9 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
 
     m_report.backupError = MakeBackupFolder(m_backupFolder);
     if (m_report.backupError.empty()) {
-        const std::string path = NewBackupPath(m_backupFolder, haveEsn, esn, incomplete, ".cnv");
+        std::string path = NewBackupPath(m_backupFolder, haveEsn, esn, incomplete, ".cnv");
         CCnvFile file;
-        bool written = file.Create(path);
+        bool written = file.Create(path, CSafeFileWriter::ETarget::New);
         for (int i = 0; written && i < saved.GetSize(); ++i) {
             const CNVItem& r = saved[i];
             written = file.WriteRecord(static_cast<uint16_t>(r.Id()), r.Value(), IndexOf(r));
@@ -194,6 +197,7 @@ SOutcome CPhoneSession::BackUpItems(const CNVItemArray& list) {
         // The file appears under its name only once it is complete; it must read back whole
         // before anything is written.
         if (written && file.Finish()) {
+            path = file.WrittenPath();  // another name when that one was taken meanwhile
             const std::string damage = CheckBackupFile(path, saved, file.BytesWritten());
             if (damage.empty()) {
                 m_report.backupPath = path;

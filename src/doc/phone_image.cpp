@@ -1,8 +1,11 @@
 #include "doc/phone_image.h"
+#include "files/backup_kind.h"
+#include "files/backup_tree.h"
 
 #include "model/nv_item_array.h"
 #include "phone/diag_commands.h"
 #include "phone/diag_link.h"
+#include "phone/efs_commands.h"
 #include "jobs/text_translation.h"
 
 #include <algorithm>
@@ -23,6 +26,17 @@ std::string ItemName(uint32_t id, const CNVItemArray& defs) {
     const int d = id < static_cast<uint32_t>(CNVItemArray::kMaxIds) ? defs.FindById(static_cast<int>(id)) : -1;
     if (d >= 0 && !defs[d].Name().empty()) return defs[d].Name();
     return FillText(TrText("CPhoneImage", "NV item %1"), {std::to_string(id)});
+}
+
+int32_t ModeOfItemFile(const SItemFile& file) {
+    if (file.area != Numbered::kAreas[2] || IsItemFilePath(file.path)) return kEfsItemFileType | 0644;
+    const auto mode = static_cast<int32_t>(file.attributes);
+    return (mode & kEfsTypeMask) ? mode : EfsModeOfPath(file.path);
+}
+
+SItemFile BackupItemFile(const std::string& path, std::vector<uint8_t> data, int32_t mode) {
+    if (IsEfsItemFileMode(mode) || IsItemFilePath(path)) return MakeItemFile(Numbered::kAreas[0], path, std::move(data));
+    return MakeItemFile(Numbered::kAreas[2], path, std::move(data), static_cast<uint32_t>(mode));
 }
 
 SPhoneImage ImageOfNumbered(SNumberedBackup&& backup, const CNVItemArray& defs) {
@@ -74,6 +88,27 @@ SPhoneImage ImageOfRecords(const CNVItemArray& records, const CNVItemArray& defs
     return image;
 }
 
+bool ReadNumberedImage(const std::string& path, const CNVItemArray& defs, SPhoneImage& image, std::string& error) {
+    error.clear();
+    const EBackupKind kind = DetectBackupKind(path);
+    if (kind != EBackupKind::Qcn && kind != EBackupKind::Xqcn) return false;
+    CCompoundNode tree;
+    EBackupForm form = EBackupForm::Compound;
+    std::string found;
+    if (!ReadBackupTree(path, tree, form, error)) {
+        error = FillText(TrText("CPhoneImage", "Can't read %1: %2"), {path, error});
+        return false;
+    }
+    if (DetectQcnLayout(tree, found) != EQcnLayout::Numbered) return false;
+    SNumberedBackup backup;
+    if (!DecodeNumbered(tree, backup, error)) {
+        error = FillText(TrText("CPhoneImage", "%1 is damaged: %2"), {path, error});
+        return false;
+    }
+    image = ImageOfNumbered(std::move(backup), defs);
+    return true;
+}
+
 SPhoneImage ImageOfBackup(SBackupContent&& content, const CNVItemArray& defs) {
     if (!content.numbered.IsNumbered()) return ImageOfRecords(content.records, defs);
     return ImageOfNumbered(content.TakeNumbered(), defs);
@@ -91,6 +126,17 @@ bool ReadImageRecord(CDiagLink& link, const SImageRecord& r, std::array<uint8_t,
     if (r.index < 0) return link.ReadNv(id, -1, data.data(), static_cast<int>(data.size()), status, LinkSubscription(r));
     data[0] = static_cast<uint8_t>(r.index);
     return link.ReadNv(id, r.index, data.data() + 1, static_cast<int>(data.size()) - 1, status, LinkSubscription(r));
+}
+
+SNvRead ImageRead(const SImageRecord& r) {
+    return {static_cast<uint16_t>(r.record.id), r.index, LinkSubscription(r)};
+}
+
+std::vector<SNvRead> ImageReads(const std::vector<SImageRecord>& records) {
+    std::vector<SNvRead> reads;
+    reads.reserve(records.size());
+    for (const SImageRecord& r : records) reads.push_back(ImageRead(r));
+    return reads;
 }
 
 bool WriteImageRecord(CDiagLink& link, const SImageRecord& r, uint16_t& status) {

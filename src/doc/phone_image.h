@@ -2,6 +2,8 @@
 #include "doc/backup_reader.h"
 #include "files/numbered_backup.h"
 
+#include "phone/nv_reader.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -36,6 +38,17 @@ SPhoneImage ImageOfRecords(const CNVItemArray& records, const CNVItemArray& defs
 // What a restore writes of a backup read: a numbered-items backup's records as read, byte for
 // byte, kept-aside ones and item files too; of another kind its active records.
 SPhoneImage ImageOfBackup(SBackupContent&& content, const CNVItemArray& defs);
+// The numbered-items backup at path, compound file or XML, for checks of what a backup holds.
+// False with error empty when path holds another kind or layout; false with error for damage.
+bool ReadNumberedImage(const std::string& path, const CNVItemArray& defs, SPhoneImage& image, std::string& error);
+// The mode (type and permission bits) a file of a backup is written with: an item file for the
+// entries of NV_Items and Provisioning_Item_Files and for paths below /nv/item_files/ and
+// /nv/reg_files/; otherwise what EFS_Backup's header recorded, a regular file 0644 without it.
+int32_t ModeOfItemFile(const SItemFile& file);
+// A file read from the phone, as a backup keeps it: an item file in NV_Items, any other in
+// EFS_Backup with its mode in the header.
+SItemFile BackupItemFile(const std::string& path, std::vector<uint8_t> data, int32_t mode);
+
 // The definitions' name of the item, "NV item 7001" for one they do not name.
 std::string ItemName(uint32_t id, const CNVItemArray& defs);
 
@@ -43,5 +56,8 @@ std::string ItemName(uint32_t id, const CNVItemArray& defs);
 // the phone holds less); false when the exchange failed (the link's LastError() tells why).
 bool ReadImageRecord(CDiagLink& link, const SImageRecord& r, std::array<uint8_t, SNumberedRecord::kDataSize>& data,
                      uint16_t& status);
+// The reads of the records (an element's by its index), for a CNvReader.
+std::vector<SNvRead> ImageReads(const std::vector<SImageRecord>& records);
+SNvRead ImageRead(const SImageRecord& r);
 // Writes the record's 128 bytes as they are.
 bool WriteImageRecord(CDiagLink& link, const SImageRecord& r, uint16_t& status);

@@ -21,6 +21,12 @@ void CPhoneProgress::FileDone() {
     Show(true);
 }
 
+void CPhoneProgress::SetFiles(int files) {
+    m_files = files;
+    m_jobs.SetRange(m_records + m_files);
+    Show(true);
+}
+
 void CPhoneProgress::Show(bool now) {
     const int done = m_recordsDone + m_filesDone;
     m_jobs.SetPosition(done);

@@ -9,6 +9,8 @@ public:
     CPhoneProgress(CJobControl& jobs, int records, int files);
     void RecordDone();
     void FileDone();
+    // The files, once known.
+    void SetFiles(int files);
 
 private:
     void Show(bool now);

@@ -9,6 +9,7 @@
 #include "phone/diag_link.h"
 
 #include <algorithm>
+#include <utility>
 #include <filesystem>
 #include <system_error>
 
@@ -64,14 +65,26 @@ SOutcome CPhoneRestore::Run(const SPhoneImage& image, const SRestoreSettings& se
     m_writeFile.assign(image.files.size(), true);
     m_unreadRecord.assign(image.records.size(), false);
     m_unreadFile.assign(image.files.size(), false);
+    m_saved = SNumberedBackup();
+    m_absent.clear();
+    m_syncWaited = false;
     for (size_t i = 0; i < image.records.size(); ++i) {
         if (image.records[i].problem.empty()) continue;
         AddRecord(m_report, image.records[i], EResult::Failed, image.records[i].problem);
         m_writeRecord[i] = false;
     }
-    if (!image.files.empty() && !m_efs.Hello()) {
+    // A backup's paths are checked before anything is sent: a file outside the phone's tree
+    // is never written.
+    for (size_t i = 0; i < image.files.size(); ++i) {
+        if (const std::string problem = EfsPathProblem(image.files[i].path); !problem.empty()) {
+            m_report.AddFile(image.files[i].path, EResult::Failed, problem);
+            m_writeFile[i] = false;
+        }
+    }
+    if (CountOf(m_writeFile) > 0 && !m_efs.Hello()) {
         m_report.filesError = m_efs.LastError();
-        for (size_t i = 0; i < image.files.size(); ++i) m_report.AddFile(image.files[i].path, EResult::NotWritten, m_report.filesError);
+        for (size_t i = 0; i < image.files.size(); ++i)
+            if (m_writeFile[i]) m_report.AddFile(image.files[i].path, EResult::NotWritten, m_report.filesError);
         m_writeFile.assign(image.files.size(), false);
     }
     if (CountOf(m_writeRecord) + CountOf(m_writeFile) == 0) return m_report.Outcome();
@@ -86,14 +99,19 @@ SOutcome CPhoneRestore::Run(const SPhoneImage& image, const SRestoreSettings& se
             return m_report.Outcome();
         }
         const int unread = CountOf(m_unreadRecord) + CountOf(m_unreadFile);
+        std::vector<std::string> names;
+        for (size_t i = 0; i < image.records.size(); ++i)
+            if (m_unreadRecord[i]) names.push_back(image.records[i].name);
+        for (size_t i = 0; i < image.files.size(); ++i)
+            if (m_unreadFile[i]) names.push_back(image.files[i].path);
         // No write without a backup, unless the user knowingly wants it (no question when
         // the link is gone anyway).
         if (unread > 0 && (m_link->HasFailed() || !settings.confirmWithoutBackup ||
                            !settings.confirmWithoutBackup(FillText(
-                               TrText("CPhoneRestore", "%1 records or item files could not be read from the phone: the "
-                                                       "backup does not hold their current state, and restoring "
-                                                       "the backup can't bring it back.\n\nWrite them anyway?"),
-                               {std::to_string(unread)})))) {
+                               TrText("CPhoneRestore", "%1 records or item files could not be read from the phone "
+                                                       "(%2): the backup does not hold their current state, and "
+                                                       "restoring the backup can't bring it back.\n\nWrite them anyway?"),
+                               {std::to_string(unread), CDownloadReport::FewNames(names)})))) {
             const std::string why = TrText("CPhoneRestore", "its current state could not be backed up");
             for (size_t i = 0; i < image.records.size(); ++i)
                 if (m_unreadRecord[i] && m_writeRecord[i]) {
@@ -107,11 +125,15 @@ SOutcome CPhoneRestore::Run(const SPhoneImage& image, const SRestoreSettings& se
                 }
         }
     }
+    // Everything already as the backup has it: nothing is written, the phone is not restarted.
+    if (CountOf(m_writeRecord) + CountOf(m_writeFile) == 0) return m_report.Outcome();
     if (settings.offline && !m_link->SetMode(kModeOffline)) {
         NotWritten(image, FillText(TrText("CPhoneRestore", "the phone did not go offline: %1"), {m_link->LastError()}));
         return m_report.Outcome();
     }
     (void)m_jobs.Run(TrText("CPhoneRestore", "Restoring the Phone"), [&] { return Write(image, settings.verify); });
+    // What is not committed is lost when the phone starts again.
+    if (settings.offline && !m_link->HasFailed()) SyncFiles();
     SOutcome outcome = m_report.Outcome();
     // The modem reads its new configuration when it starts again.
     if (settings.offline && !m_link->SetMode(kModeReset)) {
@@ -133,24 +155,35 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
     const bool haveEsn = m_link->ReadEsn(esn);
     SNumberedBackup saved;
     bool incomplete = false;
-    std::array<uint8_t, SNumberedRecord::kDataSize> data{};
-    for (size_t i = 0; i < image.records.size(); ++i) {
-        if (!m_writeRecord[i]) continue;
+    std::vector<size_t> chosen;
+    std::vector<SNvRead> reads;
+    for (size_t i = 0; i < image.records.size(); ++i)
+        if (m_writeRecord[i]) {
+            chosen.push_back(i);
+            reads.push_back(ImageRead(image.records[i]));
+        }
+    CNvReader reader(*m_link);
+    const bool read = reader.Read(reads, [&](size_t k, const SNvReadResult& result) {
+        const size_t i = chosen[k];
         const SImageRecord& r = image.records[i];
-        uint16_t status = 0;
         std::string unread;
-        if (!ReadImageRecord(*m_link, r, data, status)) {
+        if (!result.ok) {
             incomplete = incomplete || m_link->HasFailed();  // the phone was never asked for the rest
-            unread = m_link->LastError();
-        } else if (status == kNvNotActive) {
+            unread = result.error;
+        } else if (result.status == kNvNotActive) {
             // Nothing to keep, and the write may go on: restoring the backup just can't take it away again.
             AddRecord(m_report, r, EResult::NotBackedUp,
                       TrText("CPhoneRestore", "not active on the phone: restoring the backup can't make it so again"));
-        } else if (status != kNvDone) {
-            unread = CDownloadReport::StatusText(status);
+        } else if (result.status != kNvDone) {
+            unread = CDownloadReport::StatusText(result.status);
+        } else if (std::equal(result.data.begin(), result.data.begin() + static_cast<std::ptrdiff_t>(r.compared),
+                              r.record.data.begin())) {
+            // The phone holds it already: nothing to write, nothing to keep.
+            AddRecord(m_report, r, EResult::Unchanged);
+            m_writeRecord[i] = false;
         } else {
             SNumberedRecord copy = r.record;
-            copy.data = data;
+            copy.data = result.data;
             copy.position = -1;
             saved.records.push_back(copy);
         }
@@ -159,15 +192,25 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
             m_unreadRecord[i] = true;
         }
         progress.RecordDone();
-        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
-    }
+        return !m_jobs.ConfirmStop(question);
+    });
+    if (!read) return m_jobs.PostJobStopped();
+    if (reader.FellBack()) m_jobs.Note(CNvReader::OneAtATimeText(), SNote::EKind::Information);
     std::vector<uint8_t> content;
     for (size_t i = 0; i < image.files.size(); ++i) {
         if (!m_writeFile[i]) continue;
         const SItemFile& f = image.files[i];
-        if (m_efs.ReadFile(f.path, content)) {
+        const bool read = m_efs.ReadFile(f.path, content);
+        SEfsStat stat;
+        // The same bytes as the same type: nothing to write (a file of the wrong type is rewritten).
+        if (read && content == f.data && m_efs.Stat(f.path, stat) &&
+            (stat.mode & kEfsTypeMask) == (ModeOfItemFile(f) & kEfsTypeMask)) {
+            m_report.AddFile(f.path, EResult::Unchanged);
+            m_writeFile[i] = false;
+        } else if (read) {
             saved.itemFiles.push_back(MakeItemFile(f.area, f.path, std::move(content), f.attributes));
         } else if (m_efs.LastErrno() == kEfsNoEntry) {
+            m_absent.push_back(f.path);
             m_report.AddFile(f.path, EResult::NotBackedUp,
                              TrText("CPhoneRestore", "not on the phone: restoring the backup leaves the new file"));
         } else {
@@ -179,16 +222,19 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
         if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
     }
 
+    // Nothing left to write: no backup is needed.
+    if (CountOf(m_writeRecord) + CountOf(m_writeFile) == 0) return m_jobs.PostJobCompleted();
     m_report.backupError = MakeBackupFolder(folder);
     if (m_report.backupError.empty()) (void)SaveBackup(saved, NewBackupPath(folder, haveEsn, esn, incomplete, ".qcn"));
+    m_saved = std::move(saved);
     if (!m_report.backupError.empty()) return m_jobs.FailJob("");
     return m_jobs.PostJobCompleted();
 }
 
-bool CPhoneRestore::SaveBackup(const SNumberedBackup& saved, const std::string& path) {
+bool CPhoneRestore::SaveBackup(const SNumberedBackup& saved, std::string path) {
     CCompoundNode tree;
     std::string error;
-    if (!EncodeNumbered(saved, tree, error) || !WriteBackupTree(path, tree, EBackupForm::Compound, error)) {
+    if (!EncodeNumbered(saved, tree, error) || !WriteNewBackupTree(path, tree, EBackupForm::Compound, error)) {
         m_report.backupError = FillText(TrText("CPhoneRestore", "Can't write %1: %2"), {path, error});
         return false;
     }
@@ -252,20 +298,71 @@ SOutcome CPhoneRestore::Write(const SPhoneImage& image, bool verify) {
         if (m_link->HasFailed()) return linkFailed();
         if (m_jobs.ConfirmStop(question)) return stop();
     }
+    // The records committed before the files come; each file area committed after its files.
+    if (m_report.Count(EResult::Verified) + m_report.Count(EResult::Written) > 0) SyncFiles();
     std::vector<uint8_t> content;
+    const std::string* area = nullptr;
     for (size_t i = 0; i < image.files.size(); ++i) {
         if (!m_writeFile[i]) continue;
         m_writeFile[i] = false;
         const SItemFile& f = image.files[i];
-        if (!m_efs.WriteFile(f.path, f.data, true)) m_report.AddFile(f.path, EResult::Failed, m_efs.LastError());
-        else if (!verify) m_report.AddFile(f.path, EResult::Written);
-        else if (!m_efs.ReadFile(f.path, content))
+        if (area && *area != f.area) SyncFiles();
+        area = &f.area;
+        if (!WriteItemFile(f)) {
+            const std::string why = m_efs.LastError();
+            m_report.AddFile(f.path, EResult::Failed, why);
+            if (!m_link->HasFailed()) PutBack(f);
+        } else if (!verify) {
+            m_report.AddFile(f.path, EResult::Written);
+        } else if (!m_efs.ReadFile(f.path, content)) {
             m_report.AddFile(f.path, EResult::Failed, CDownloadReport::ReadBackFailedText(m_efs.LastError()));
-        else if (content != f.data) m_report.AddFile(f.path, EResult::Failed, CDownloadReport::ReadBackDiffersText());
-        else m_report.AddFile(f.path, EResult::Verified);
+        } else if (content != f.data) {
+            m_report.AddFile(f.path, EResult::Failed, CDownloadReport::ReadBackDiffersText());
+        } else {
+            m_report.AddFile(f.path, EResult::Verified);
+        }
         progress.FileDone();
         if (m_link->HasFailed()) return linkFailed();
         if (m_jobs.ConfirmStop(question)) return stop();
     }
+    if (area) SyncFiles();
     return m_jobs.PostJobCompleted();
+}
+
+bool CPhoneRestore::WriteItemFile(const SItemFile& f) {
+    if (m_efs.WriteFile(f.path, f.data, ModeOfItemFile(f))) return true;
+    if (m_efs.LastErrno() != kEfsNoSpace) return false;
+    // The journal may be full rather than the phone: committed, it takes the file.
+    SyncFiles();
+    if (m_efs.WriteFile(f.path, f.data, ModeOfItemFile(f))) return true;
+    return false;
+}
+
+void CPhoneRestore::PutBack(const SItemFile& f) {
+    const auto old = std::find_if(m_saved.itemFiles.begin(), m_saved.itemFiles.end(),
+                                  [&](const SItemFile& g) { return g.path == f.path; });
+    const bool absent = std::find(m_absent.begin(), m_absent.end(), f.path) != m_absent.end();
+    if (!m_efs.LastWriteTouched()) return;  // refused before it changed anything
+    bool back = false;
+    if (old != m_saved.itemFiles.end()) back = m_efs.WriteFile(f.path, old->data, ModeOfItemFile(f));
+    else if (absent) back = m_efs.RemoveFile(f.path) || m_efs.LastErrno() == kEfsNoEntry;
+    else return;  // no backup of it: nothing was taken that could be put back
+    if (back) m_report.putBack.push_back(f.path);
+    else m_report.notPutBack.emplace_back(f.path, m_efs.LastError());
+}
+
+void CPhoneRestore::SyncFiles() {
+    if (!m_efs.Hello()) return;  // no file system: nothing to commit
+    switch (m_efs.Sync()) {
+    case EEfsSync::Synced: break;
+    case EEfsSync::Waited:
+        if (!std::exchange(m_syncWaited, true))
+            m_report.notes.push_back(FillText(
+                TrText("CPhoneRestore", "The phone refused to sync its file system; Tessiva waited %1 s instead."),
+                {std::to_string(m_efs.SyncFallback().count() / 1000)}));
+        break;
+    case EEfsSync::Failed:
+        if (m_report.syncError.empty()) m_report.syncError = m_efs.LastError();
+        break;
+    }
 }

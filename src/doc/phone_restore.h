@@ -40,9 +40,16 @@ private:
     SOutcome BackUp(const SPhoneImage& image, const std::string& folder);
     SOutcome Write(const SPhoneImage& image, bool verify);
     // The backup saved and read again; false with m_report.backupError set.
-    bool SaveBackup(const SNumberedBackup& saved, const std::string& path);
+    bool SaveBackup(const SNumberedBackup& saved, std::string path);
     // Everything still to be written is not, for why.
     void NotWritten(const SPhoneImage& image, const std::string& why);
+    // The file written whole as its type; on ENOSPC the journal is synced and it is tried once more.
+    bool WriteItemFile(const SItemFile& f);
+    // A file whose write failed gets its content from the safety backup again (or goes, when
+    // it was not there before); the report tells which.
+    void PutBack(const SItemFile& f);
+    // The phone commits its file system's journal; the report tells a refusal or a failure.
+    void SyncFiles();
 
     CJobControl& m_jobs;
     std::shared_ptr<CDiagLink> m_link;
@@ -50,4 +57,7 @@ private:
     CDownloadReport m_report;
     std::vector<bool> m_writeRecord, m_writeFile;    // still to be written
     std::vector<bool> m_unreadRecord, m_unreadFile;  // their current state is not in the backup
+    SNumberedBackup m_saved;                         // the safety backup as saved
+    std::vector<std::string> m_absent;               // files not on the phone before the restore
+    bool m_syncWaited = false;
 };

@@ -3,6 +3,7 @@
 
 #include "doc/doc_files.h"
 #include "jobs/job_control.h"
+#include "phone/diag_link.h"
 #include "phone/qlib.h"
 #include "jobs/text_translation.h"
 
@@ -18,9 +19,12 @@ SOutcome CPhoneSession::Connect() {
     if (!m_connection) return SOutcome::Fail(QLibLastError());
     // Before the probe, so a slow phone is given its time from the first request.
     if (m_timeoutMs) QLIB_SetTimeout(Handle(), m_timeoutMs);
+    if (const auto link = Link()) link->SetWindow(m_readWindow);
     if (QLIB_IsPhoneConnected(Handle()) != 0) return SOutcome::Done();
     return SOutcome::Fail(QLibLastError());
 }
+
+std::shared_ptr<CDiagLink> CPhoneSession::Link() const { return m_connection ? QLibLink(Handle()) : nullptr; }
 
 void CPhoneSession::Disconnect() { m_connection.reset(); }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 
+class CDiagLink;
 class CJobControl;
 class CNVDefineReader;
 class CNVItemArray;
@@ -29,6 +30,8 @@ public:
     const std::string& PortName() const { return m_portName; }
     // Per request on the next connection; 0 keeps the library's.
     void SetRequestTimeout(unsigned ms) { m_timeoutMs = ms; }
+    // Reads kept in flight on the next connection (1: one request at a time).
+    void SetReadWindow(int window) { m_readWindow = window; }
 
     // Completed when the phone answers on the port; a port that can't be opened fails with
     // the library's reason and leaves no connection.
@@ -84,9 +87,11 @@ public:
     SOutcome SendSpcCode(const std::string& code);
 
 private:
+    // The link of the connection; null when there is none.
+    std::shared_ptr<CDiagLink> Link() const;
     // The library's handle of the connection; null when there is none.
     void* Handle() const { return m_connection ? m_connection->Handle() : nullptr; }
-    bool ConfirmWritesWithoutBackup();
+    bool ConfirmWritesWithoutBackup(const CNVItemArray& work);
 
     CJobControl& m_jobs;
     const CNVItemArray& m_itemDefs;
@@ -94,6 +99,7 @@ private:
     int32_t m_comPort = 0;
     std::string m_portName;
     unsigned m_timeoutMs = 0;
+    int m_readWindow = 1;
     std::unique_ptr<CQLibConnection> m_connection;
     std::string m_backupFolder;
     bool m_backupBeforeDownload = true;

@@ -5,10 +5,12 @@
 #include "phone/diag_commands.h"
 #include "jobs/job_control.h"
 #include "model/nv_define_reader.h"
-#include "phone/qlib.h"
+#include "phone/diag_link.h"
+#include "phone/nv_reader.h"
 #include "jobs/text_translation.h"
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -17,10 +19,10 @@ constexpr int kMaxElements = 256;
 
 // Applies the phone's answer to a record built from the list (value: size zero bytes,
 // active 0). Statuses that say nothing about the value leave the record as it is.
-void ApplyReadResult(CNVItem& record, bool ok, uint16_t status, const std::vector<uint8_t>& buffer) {
+void ApplyReadResult(CNVItem& record, bool ok, uint16_t status, const uint8_t* value) {
     const int size = record.Size();
     if (ok && status == kNvDone) {
-        record.SetValue(buffer.data(), size);
+        record.SetValue(value, size);
         record.SetActive(CNVItem::kActive);
     } else if (ok && status == kNvNotActive) {
         record.Resize(0);
@@ -52,58 +54,61 @@ SOutcome CPhoneSession::UploadItems(const CNVItemArray& list, CNVItemArray& resu
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
+    const std::shared_ptr<CDiagLink> link = Link();
+    if (!link) return m_jobs.FailJob(TrText("CPhoneSession", "Not connected to a phone."));
 
     // Array records become one record per element where they stand; the result is built
-    // beside the list rather than by inserting into it, which would be quadratic.
+    // beside the list rather than by inserting into it, which would be quadratic. Records the
+    // link can't ask for (an index past one byte, a value past one request) are unreadable.
     int total = 0;
     for (const auto& record : list) total += record.Count() > 0 ? record.Count() : 1;
     m_jobs.SetRange(total);
     result.RemoveAll();
     CNVItemArray read;
     read.Reserve(total);
-    std::vector<uint8_t> buffer;
-    bool linkLost = false;
-    for (const auto& listed : list) {
-        const int size = listed.Size() < 0 ? 0 : listed.Size();
-        buffer.assign(static_cast<size_t>(size) + 1, 0);
-        const auto id = static_cast<unsigned short>(listed.Id());
-        if (listed.Count() <= 0) {
-            CNVItem record = listed;
-            uint16_t status = 0;
-            const bool ok = QLIB_DIAG_NV_READ_F(Handle(), id, buffer.data(), size, &status) != 0;
-            ApplyReadResult(record, ok, status, buffer);
-            read.Add(std::move(record));
+    std::vector<SNvRead> reads;
+    std::vector<int> target;  // the record of each read
+    reads.reserve(static_cast<size_t>(total));
+    target.reserve(static_cast<size_t>(total));
+    const auto ask = [&](const CNVItem& record, int index) {
+        const int size = record.Size() < 0 ? 0 : record.Size();
+        if (index < kMaxElements && size <= NvValueCapacity(index >= 0)) {
+            reads.push_back({static_cast<uint16_t>(record.Id()), index, -1});
+            target.push_back(read.GetSize() - 1);
         } else {
-            for (int k = 0; k < listed.Count(); ++k) {
-                CNVItem element = listed;
-                element.SetIndex(k);
-                element.SetName(ElementName(listed.Name(), k));
-                uint16_t status = 0;
-                // An index past one byte can't be asked for: it would read another element.
-                const bool ok = k < kMaxElements &&
-                                QLIB_DIAG_NV_READ_ARRAY_F(Handle(), id, static_cast<unsigned char>(k), buffer.data(),
-                                                          size, &status) != 0;
-                ApplyReadResult(element, ok, status, buffer);
-                read.Add(std::move(element));
-                if (k + 1 < listed.Count()) {
-                    if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
-                    m_jobs.SetPosition(read.GetSize());
-                }
-            }
+            ApplyReadResult(read[read.GetSize() - 1], false, 0, nullptr);
         }
-        if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
-        m_jobs.SetPosition(read.GetSize());
-        // Only a read without an answer can mean the link went; asking after every item costs time.
-        if (!linkLost && read.GetSize() > 0 && read[read.GetSize() - 1].Active() == CNVItem::kUnreadable &&
-            QLIB_HasLinkFailed(Handle()))
-            linkLost = true;
+    };
+    for (const auto& listed : list) {
+        if (listed.Count() <= 0) {
+            read.Add(listed);
+            ask(listed, -1);
+            continue;
+        }
+        for (int k = 0; k < listed.Count(); ++k) {
+            CNVItem element = listed;
+            element.SetIndex(k);
+            element.SetName(ElementName(listed.Name(), k));
+            read.Add(std::move(element));
+            ask(listed, k);
+        }
     }
+    CNvReader reader(*link);
+    const bool whole = reader.Read(reads, [&](size_t i, const SNvReadResult& answer) {
+        CNVItem& record = read[target[i]];
+        ApplyReadResult(record, answer.ok, answer.status, answer.data.data() + (record.Index() >= 0 ? 1 : 0));
+        m_jobs.SetPosition(target[i] + 1);
+        return !m_jobs.ConfirmStop(question);
+    });
+    if (!whole) return m_jobs.PostJobStopped();
+    m_jobs.SetPosition(total);
+    if (reader.FellBack()) m_jobs.Note(CNvReader::OneAtATimeText(), SNote::EKind::Information);
     result = std::move(read);
-    if (!linkLost) return m_jobs.PostJobCompleted();
+    if (!link->HasFailed()) return m_jobs.PostJobCompleted();
     const std::string message =
         FillText(TrText("CPhoneSession",
                         "The phone stopped answering during the upload: %1"),
-                 {QLibLastError()});
+                 {link->LastError()});
     SOutcome outcome = m_jobs.PostJobCompleted();
     outcome.state = SOutcome::EState::Failed;
     outcome.reason = message;

@@ -2,6 +2,7 @@
 
 #include "doc/backup_reader.h"
 #include "doc/item_comparison.h"
+#include "doc/item_file_defs_file.h"
 #include "doc/phone_image.h"
 #include "jobs/job_control.h"
 #include "jobs/text_translation.h"
@@ -36,8 +37,10 @@ SOutcome CTessivaDoc::KeepInStep(SOutcome outcome, const std::string& path, bool
     if (outcome.IsCompleted()) {
         m_modified = false;
         m_documentPath = path;
-        // The steps were of records that are gone.
+        // The steps were of records that are gone; after a save, undo or redo leads away
+        // from the file.
         if (replaced) m_history.Clear();
+        else m_history.MarkOthersModified();
     }
     return Keep(std::move(outcome));
 }
@@ -76,6 +79,7 @@ SOutcome CTessivaDoc::LoadDefinitions() {
     CNVItemArray defs;
     SOutcome read = m_defReader.StartReadDefinitions(DefinitionsPath(), defs);
     if (read.IsCompleted()) SetDefinitions(defs);
+    if (read.IsCompleted()) LoadItemFileDefs(m_dir + "/NVItemFiles.def", m_itemFileDefs, read.notes);
     return Keep(std::move(read));
 }
 
@@ -106,13 +110,20 @@ SOutcome CTessivaDoc::ImportTypes(const std::string& path, CNVTypeCatalog::Impor
 // ---- backups ----
 
 SOutcome CTessivaDoc::LoadBackup(const std::string& path) {
-    return KeepInStep(m_files.LoadBackup(path), path, true);
+    SOutcome outcome = m_files.LoadBackup(path);
+    if (outcome.IsCompleted()) m_fileLayout = ESaveLayout::AsLoaded;
+    return KeepInStep(std::move(outcome), path, true);
 }
 
 SOutcome CTessivaDoc::SaveBackup(const std::string& path, EScope scope, ESaveLayout layout, EBackupKind kind) {
+    if (layout == ESaveLayout::AsLoaded) layout = m_fileLayout;
     if (scope == EScope::SelectedActive)
         return Keep(m_files.SaveBackup(path, m_selection.ItemsForSave(), layout, kind));
-    return KeepInStep(m_files.SaveBackup(path, m_records.items, layout, kind), path, false);
+    SOutcome outcome = m_files.SaveBackup(path, m_records.items, layout, kind);
+    // The next Save keeps the QCN layout the file now has.
+    if (outcome.IsCompleted() && (kind != EBackupKind::Unknown ? kind : BackupKindOfName(path)) == EBackupKind::Qcn)
+        m_fileLayout = m_files.SavesNumbered(layout) ? ESaveLayout::Numbered : ESaveLayout::Tessiva;
+    return KeepInStep(std::move(outcome), path, false);
 }
 
 SOutcome CTessivaDoc::Merge(const std::string& path) {
@@ -125,6 +136,7 @@ SOutcome CTessivaDoc::Merge(const std::string& path) {
 
 SOutcome CTessivaDoc::SetRecords(CNVItemArray records) {
     m_history.Clear();
+    m_fileLayout = ESaveLayout::AsLoaded;
     m_documentPath.clear();
     m_modified = false;
     return Keep(m_files.FinishLoad(std::move(records), EBackupOrigin::None));
@@ -141,22 +153,50 @@ SOutcome CTessivaDoc::WriteItemList(const CNVItemArray& list) { return Keep(m_fi
 SOutcome CTessivaDoc::SetValue(int itemIndex, const std::vector<uint8_t>& bytes) {
     if (itemIndex < 0 || itemIndex >= m_records.items.GetSize())
         return Keep(SOutcome::Fail(TrText("CTessivaDoc", "There is no such record.")));
-    CNVItem& item = m_records.items[itemIndex];
     SDocRecords before;
-    before.items.Add(item);
-    int size = item.Size();
-    if (size < 1) {
-        const int def = m_itemDefs.FindById(item.Id());
-        size = def >= 0 && m_itemDefs[def].Size() > 0 ? m_itemDefs[def].Size() : static_cast<int>(bytes.size());
-    }
-    // The record keeps its size; bytes past the end of the rebuilt value stay as they were.
+    before.items.Add(m_records.items[itemIndex]);
+    PutValue(itemIndex, bytes);
+    Record(TrText("CTessivaDoc", "Value Edit"), CEditHistory::EPart::Value, std::move(before), itemIndex);
+    return Keep(SOutcome::Done());
+}
+
+SOutcome CTessivaDoc::SetValues(const std::vector<std::pair<int, std::vector<uint8_t>>>& values) {
+    if (values.size() == 1) return SetValue(values[0].first, values[0].second);
+    for (const auto& [itemIndex, bytes] : values)
+        if (itemIndex < 0 || itemIndex >= m_records.items.GetSize())
+            return Keep(SOutcome::Fail(TrText("CTessivaDoc", "There is no such record.")));
+    SDocRecords before = m_records;
+    for (const auto& [itemIndex, bytes] : values) PutValue(itemIndex, bytes);
+    Record(TrText("CTessivaDoc", "Value Edit"), CEditHistory::EPart::Records, std::move(before));
+    return Keep(SOutcome::Done());
+}
+
+SOutcome CTessivaDoc::SetItemFile(size_t file, std::vector<uint8_t> data) {
+    if (file >= m_files.Numbered().ItemFiles().size())
+        return Keep(SOutcome::Fail(TrText("CTessivaDoc", "There is no such item file.")));
+    m_files.Numbered().SetItemFileData(file, std::move(data));
+    m_modified = true;
+    return Keep(SOutcome::Done());
+}
+
+std::vector<uint8_t> CTessivaDoc::EditableValue(int itemIndex) const {
+    const CNVItem& item = m_records.items[itemIndex];
     std::vector<uint8_t> value = item.Value();
-    value.resize(static_cast<size_t>(size), 0);
+    if (item.Size() < 1) {
+        const int def = m_itemDefs.FindById(item.Id());
+        value.assign(def >= 0 && m_itemDefs[def].Size() > 0 ? static_cast<size_t>(m_itemDefs[def].Size()) : 0, 0);
+    }
+    return value;
+}
+
+void CTessivaDoc::PutValue(int itemIndex, const std::vector<uint8_t>& bytes) {
+    CNVItem& item = m_records.items[itemIndex];
+    // The record keeps its size; bytes past the end of the rebuilt value stay as they were.
+    std::vector<uint8_t> value = EditableValue(itemIndex);
+    if (value.empty()) value.resize(bytes.size(), 0);
     std::copy_n(bytes.begin(), std::min(bytes.size(), value.size()), value.begin());
     item.SetValue(value);
     item.SetActive(CNVItem::kActive);
-    Record(TrText("CTessivaDoc", "Value Edit"), CEditHistory::EPart::Value, std::move(before), itemIndex);
-    return Keep(SOutcome::Done());
 }
 
 SOutcome CTessivaDoc::MoveEntries(ETree from, const std::string& group, const std::vector<std::string>& names) {
@@ -170,7 +210,11 @@ SOutcome CTessivaDoc::MoveEntries(ETree from, const std::string& group, const st
         source.RemoveGroupEntries(group);
     } else {
         for (const std::string& name : names) {
-            target.AddEntry(name, group, source.FindItemIndexByName(name));
+            // Back in "NV Items" a record takes its place again; the selection keeps the order it was made in.
+            if (&target == &m_records.all)
+                target.InsertEntryInOrder(name, group, source.FindItemIndexByName(name));
+            else
+                target.AddEntry(name, group, source.FindItemIndexByName(name));
             source.RemoveEntryByName(name);
         }
     }
@@ -281,7 +325,9 @@ SOutcome CTessivaDoc::Restore(const std::string& given, bool offline) {
 }
 
 SOutcome CTessivaDoc::BackupPhone(const std::string& path, const SPhoneBackupOptions& options) {
-    return Keep(m_session.BackupPhone(path, options));
+    SPhoneBackupOptions withKnown = options;
+    for (const SItemFileDef& def : m_itemFileDefs) withKnown.knownFiles.push_back(def.path);
+    return Keep(m_session.BackupPhone(path, withKnown));
 }
 
 SOutcome CTessivaDoc::SendSpc(const std::string& code) { return Keep(m_session.SendSpcCode(code)); }

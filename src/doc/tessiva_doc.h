@@ -8,6 +8,7 @@
 #include "doc/phone_session.h"
 #include "files/nv_types_file.h"
 #include "jobs/job_outcome.h"
+#include "model/item_file_defs.h"
 #include "model/nv_define_reader.h"
 #include "model/nv_item_array.h"
 #include "model/nv_type_catalog.h"
@@ -69,8 +70,11 @@ public:
     void SetDirectory(const std::string& dir);
     const std::string& Directory() const { return m_dir; }
     std::string DefinitionsPath() const;
-    // Reads NVItemsDefine.def (a job), sorted by ID.
+    // Reads NVItemsDefine.def (a job), sorted by ID, and NVItemFiles.def beside it when there
+    // is one (its bad lines a note).
     SOutcome LoadDefinitions();
+    // The item files NVItemFiles.def names; a backup of the phone asks for each.
+    const std::vector<SItemFileDef>& ItemFileDefs() const { return m_itemFileDefs; }
     // Definitions given rather than read (a comparison document takes the window's).
     void SetDefinitions(const CNVItemArray& defs);
     // NVTypes.typ of the folder.
@@ -90,6 +94,9 @@ public:
     // kind, when given, overrides the name (a save dialog's file type).
     SOutcome SaveBackup(const std::string& path, EScope scope = EScope::AllActive,
                         ESaveLayout layout = ESaveLayout::AsLoaded, EBackupKind kind = EBackupKind::Unknown);
+    // True when a QCN save as loaded writes the numbered-items layout: the document came in
+    // it, or was last saved whole in it.
+    bool SavesNumbered() const { return m_files.SavesNumbered(m_fileLayout); }
     // "Add NV Items from CNV File": merges the records of path, asking the overwrite prompt;
     // the selection stays. One undo step.
     SOutcome Merge(const std::string& path);
@@ -110,6 +117,14 @@ public:
     // without a value (never read, such as one marked X) first gets the size its definition
     // gives, zero-filled, so the typed value is kept rather than dropped.
     SOutcome SetValue(int itemIndex, const std::vector<uint8_t>& bytes);
+    // The value an edit of the record at itemIndex starts from: its bytes, or for a record
+    // without a value the zero bytes of its definition's size.
+    std::vector<uint8_t> EditableValue(int itemIndex) const;
+    // The content of an item file of a numbered-items backup (no undo step yet: the window
+    // does not edit item files).
+    SOutcome SetItemFile(size_t file, std::vector<uint8_t> data);
+    // Values of several records typed as one (a mask split over items): one undo step.
+    SOutcome SetValues(const std::vector<std::pair<int, std::vector<uint8_t>>>& values);
     // Moves a whole group (names empty) or the named items of it from one tree to the other.
     SOutcome MoveEntries(ETree from, const std::string& group, const std::vector<std::string>& names);
     // Re-sorts the records by column; the trees list them in their new order.
@@ -144,6 +159,7 @@ public:
     const std::string& GetPortName() const { return m_session.PortName(); }
     // Milliseconds each request waits for the phone on the next connection; 0 keeps the library's.
     void SetRequestTimeout(unsigned ms) { m_session.SetRequestTimeout(ms); }
+    void SetReadWindow(int window) { m_session.SetReadWindow(window); }
     // Reads the items of the list file from the phone. The records replace the document's only
     // when every item was asked for; when the phone fell silent the document stays as it was
     // and what was read is kept aside for TakePartialUpload.
@@ -193,6 +209,8 @@ private:
     // After a completed load or whole save: the records match the file at path, and the edit
     // steps of the records before a load are gone.
     SOutcome KeepInStep(SOutcome outcome, const std::string& path, bool replaced);
+    // The typed value into the record at itemIndex, as SetValue describes.
+    void PutValue(int itemIndex, const std::vector<uint8_t>& bytes);
     // Records an edit as one undo step: before holds what the edit replaced.
     void Record(std::string name, CEditHistory::EPart part, SDocRecords&& before, int index = -1);
 
@@ -201,6 +219,7 @@ private:
     CNVTypesFile m_typeFile;  // where the catalogue keeps NVTypes.typ
     CNVTypeCatalog m_typeCatalog;
     CNVItemArray m_itemDefs;
+    std::vector<SItemFileDef> m_itemFileDefs;
     CNVDefineReader m_defReader;
     SDocRecords m_records;
     CNVItemArray m_partialUpload;
@@ -209,6 +228,8 @@ private:
     SOutcome m_lastOutcome;
     bool m_modified = false;
     std::string m_documentPath;
+    // The QCN layout of the last whole QCN save since the load; AsLoaded before one.
+    ESaveLayout m_fileLayout = ESaveLayout::AsLoaded;
     CItemSelection m_selection;
     CBackupFiles m_files;
     CPhoneSession m_session;

@@ -21,6 +21,25 @@ void CTreeEntryList::AddEntry(const std::string& name, const std::string& group,
     if (m_nameIndexValid) m_nameIndex.emplace(name, static_cast<int>(m_entries.size()) - 1);
 }
 
+void CTreeEntryList::InsertEntryInOrder(const std::string& name, const std::string& group, int index) {
+    const auto later = [index](const CTreeEntry& e) { return e.itemIndex > index; };
+    auto at = m_entries.end();
+    bool grouped = false;
+    for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+        if (it->group != group) continue;
+        grouped = true;
+        if (later(*it)) {
+            at = it;
+            break;
+        }
+        at = it + 1;
+    }
+    // A group of its own goes where its record is among all.
+    if (!grouped) at = std::find_if(m_entries.begin(), m_entries.end(), later);
+    m_entries.insert(at, {group, name, index});
+    Changed();
+}
+
 void CTreeEntryList::RemoveEntryByName(const std::string& name) {
     auto it = std::find_if(m_entries.begin(), m_entries.end(), [&](const CTreeEntry& e) { return e.name == name; });
     if (it == m_entries.end()) return;

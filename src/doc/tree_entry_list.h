@@ -14,6 +14,9 @@ public:
     void ClearEntries();
     void LoadEntriesFromItems(const CNVItemArray& items);
     void AddEntry(const std::string& name, const std::string& group, int index);
+    // Among the entries of its group, before the first of a later record (by index); the
+    // only entry of its group goes before the first later record of any group.
+    void InsertEntryInOrder(const std::string& name, const std::string& group, int index);
     // Drops the first entry with exactly this name.
     void RemoveEntryByName(const std::string& name);
     // Appends, in other's order, copies of other's entries of this group.

@@ -3,6 +3,7 @@
 #include "files/byte_reader.h"
 #include "files/compound_file.h"
 #include "files/xqcn_file.h"
+#include "model/input_file.h"
 
 #include <QFile>
 
@@ -30,13 +31,11 @@ EBackupKind CBackupInput::KindOf(const uint8_t* head, size_t size, const std::st
 bool CBackupInput::Open(const std::string& path, std::string& error) {
     m_kind = BackupKindOfName(path);
     m_xml = false;
+    m_file.reset();
+    m_input = std::make_unique<CInputFile>();
     m_file = std::make_unique<QFile>(QFile::decodeName(path.c_str()));
-    // What can't be read (a pipe would block here) is refused before it is opened.
-    if (!CByteReader::CheckFile(path, error)) return false;
-    if (!m_file->open(QIODevice::ReadOnly)) {
-        error = m_file->errorString().toStdString();
-        return false;
-    }
+    // Checked on the open file: a pipe, device or folder is refused and never waited on.
+    if (!CByteReader::OpenFile(path, *m_input, *m_file, error)) return false;
     const QByteArray ahead = m_file->peek(kLookAhead);
     const auto* head = reinterpret_cast<const uint8_t*>(ahead.data());
     const auto size = static_cast<size_t>(ahead.size());

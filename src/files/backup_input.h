@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+class CInputFile;
 class QFile;
 
 // A backup file opened once: the bytes read ahead at the open tell its kind and form, and
@@ -20,7 +21,7 @@ public:
     CBackupInput(const CBackupInput&) = delete;
     CBackupInput& operator=(const CBackupInput&) = delete;
 
-    // CByteReader::CheckFile, then the open and the look ahead; false with the reason when
+    // CByteReader::OpenFile (the checked open), then the look ahead; false with the reason when
     // the file can't be opened, Kind() then going by the name alone.
     bool Open(const std::string& path, std::string& error);
     // By the first bytes (the compound-file signature, the CNV header, XML), then by the name.
@@ -36,6 +37,7 @@ public:
     static EBackupKind KindOf(const uint8_t* head, size_t size, const std::string& path);
 
 private:
+    std::unique_ptr<CInputFile> m_input;  // owns the handle m_file reads
     std::unique_ptr<QFile> m_file;
     EBackupKind m_kind = EBackupKind::Unknown;
     bool m_xml = false;  // the tree is XML

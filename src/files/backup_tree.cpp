@@ -4,7 +4,11 @@
 #include "files/compound_file.h"
 #include "files/numbered_backup.h"
 #include "jobs/text_translation.h"
+#include "files/safe_file_writer.h"
 #include "files/xqcn_file.h"
+
+#include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -41,8 +45,55 @@ bool ReadBackupTree(const uint8_t* data, size_t size, CCompoundNode& tree, EBack
     return CCompoundFile::ReadMemory(data, size, tree, error);
 }
 
+namespace {
+// The bytes the file will at least take: every stream's, three characters a byte in XML.
+uint64_t LeastFileSize(const CCompoundNode& tree, EBackupForm form) {
+    uint64_t bytes = 0;
+    std::vector<const CCompoundNode*> pending{&tree};
+    while (!pending.empty()) {
+        const CCompoundNode* node = pending.back();
+        pending.pop_back();
+        bytes += node->Bytes().size();
+        for (const auto& child : node->Children()) pending.push_back(&child);
+    }
+    return form == EBackupForm::Xml ? 3 * bytes : bytes;
+}
+
+bool WriteTree(CSafeFileWriter& file, const std::string& path, const CCompoundNode& tree, EBackupForm form,
+               std::string& error) {
+    if (form == EBackupForm::Compound) return CCompoundFile::Write(file, tree, error);
+    const std::string outer = QFileInfo(QFile::decodeName(path.c_str())).fileName().toStdString();
+    return CXqcnFile::Write(file, outer.empty() ? "backup.xqcn" : outer, tree, error);
+}
+
+bool OpenAndWrite(std::string& path, const CCompoundNode& tree, EBackupForm form, CSafeFileWriter::ETarget target,
+                  std::string& error) {
+    const uint64_t least = LeastFileSize(tree, form);
+    if (least > CSafeFileWriter::kMaxFileSize) {
+        error = FillText(TrText("BackupTree", "The backup would take at least %1 MB, more than the %2 MB Tessiva "
+                                              "reads back; it was not written."),
+                         {std::to_string(least >> 20), std::to_string(CSafeFileWriter::kMaxFileSize >> 20)});
+        return false;
+    }
+    CSafeFileWriter file;
+    if (!file.Open(path, target)) {
+        error = file.Error();
+        return false;
+    }
+    const std::string wanted = path;
+    if (!WriteTree(file, wanted, tree, form, error)) return false;
+    path = file.Path();
+    return true;
+}
+}  // namespace
+
 bool WriteBackupTree(const std::string& path, const CCompoundNode& tree, EBackupForm form, std::string& error) {
-    return form == EBackupForm::Xml ? CXqcnFile::Write(path, tree, error) : CCompoundFile::Write(path, tree, error);
+    std::string target = path;
+    return OpenAndWrite(target, tree, form, CSafeFileWriter::ETarget::Replace, error);
+}
+
+bool WriteNewBackupTree(std::string& path, const CCompoundNode& tree, EBackupForm form, std::string& error) {
+    return OpenAndWrite(path, tree, form, CSafeFileWriter::ETarget::New, error);
 }
 
 EQcnLayout DetectQcnLayout(const CCompoundNode& tree, std::string& found) {

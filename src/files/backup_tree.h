@@ -14,7 +14,11 @@ enum class EQcnLayout { Tessiva, Numbered, Unknown };
 bool ReadBackupTree(const std::string& path, CCompoundNode& tree, EBackupForm& form, std::string& error);
 bool ReadBackupTree(const uint8_t* data, size_t size, CCompoundNode& tree, EBackupForm& form, std::string& error);
 // Writes tree in form through a temporary file beside path; a failure leaves the old file.
+// A tree whose streams alone pass the size Tessiva reads is refused before anything is written.
 bool WriteBackupTree(const std::string& path, const CCompoundNode& tree, EBackupForm form, std::string& error);
+// The same under a name of Tessiva's own that nothing else has (CSafeFileWriter::ETarget::New):
+// path is the name wanted, and the name the file really got once it is written.
+bool WriteNewBackupTree(std::string& path, const CCompoundNode& tree, EBackupForm form, std::string& error);
 
 // Which layout a tree holds. Numbered: NV_NUMBERED_ITEMS below an 8-digit storage's
 // default, or File_Version at the top. Tessiva: a storage holding a storage of

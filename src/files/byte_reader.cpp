@@ -1,43 +1,33 @@
 #include "files/byte_reader.h"
 
 #include "jobs/text_translation.h"
+#include "model/input_file.h"
 
 #include <QFile>
 
-#include <filesystem>
 
 bool CByteReader::CheckFile(const std::string& path, std::string& error) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-#ifdef _WIN32
-    const fs::path where(QFile::decodeName(path.c_str()).toStdU16String());
-#else
-    const fs::path where(path);  // the native bytes
-#endif
-    const fs::file_status status = fs::status(where, ec);
-    if (ec || !fs::exists(status)) return true;  // opening it says why it can't be read
-    if (!fs::is_regular_file(status)) {
-        error = TrText("CByteReader", "It is not a regular file (a folder, device or pipe); it was not read.");
-        return false;
-    }
-    const uintmax_t size = fs::file_size(where, ec);
-    if (!ec && size > kMaxFileSize) {
-        error = FillText(TrText("CByteReader", "The file is %1 MB; files over %2 MB are not read."),
-                         {std::to_string(size >> 20), std::to_string(kMaxFileSize >> 20)});
-        return false;
-    }
-    return true;
+    return CInputFile::Check(path, error, kMaxFileSize);
 }
 
 bool CByteReader::ReadFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
     bytes.clear();
-    if (!CheckFile(path, error)) return false;
-    QFile file(QFile::decodeName(path.c_str()));
-    if (!file.open(QIODevice::ReadOnly)) {
+    CInputFile file;
+    if (file.Open(path, kMaxFileSize) && file.ReadAll(bytes)) return true;
+    error = file.Error();
+    return false;
+}
+
+bool CByteReader::OpenFile(const std::string& path, CInputFile& input, QFile& file, std::string& error) {
+    if (!input.Open(path, kMaxFileSize)) {
+        error = input.Error();
+        return false;
+    }
+    if (!file.open(input.Handle(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
         error = file.errorString().toStdString();
         return false;
     }
-    return ReadRest(file, bytes, error);
+    return true;
 }
 
 bool CByteReader::ReadRest(QIODevice& file, std::vector<uint8_t>& bytes, std::string& error) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+class CInputFile;
+class QFile;
 class QIODevice;
 
 // Bounds-checked little-endian reading of a file held in memory. Every read either
@@ -12,11 +14,13 @@ class CByteReader {
 public:
     // No file larger than this is read, whatever its kind.
     static constexpr uint64_t kMaxFileSize = 512ull << 20;
-    // What every reader of a path asks first, before opening it: a regular file (not a
-    // FIFO, device or folder, which could block or never end) of at most kMaxFileSize bytes.
+    // What every reader of a path asks first: a regular file (not a FIFO, device or folder,
+    // which could block or never end) of at most kMaxFileSize bytes (CInputFile).
     static bool CheckFile(const std::string& path, std::string& error);
-    // Reads the whole file after CheckFile; false with a reason when it can't be opened or read.
+    // Reads the whole file so checked; false with a reason when it can't be opened or read.
     static bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
+    // Opens path as CInputFile does and hands its handle to file, for readers that stream.
+    static bool OpenFile(const std::string& path, CInputFile& input, QFile& file, std::string& error);
     // The rest of a file opened after CheckFile.
     static bool ReadRest(QIODevice& file, std::vector<uint8_t>& bytes, std::string& error);
 

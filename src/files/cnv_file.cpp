@@ -13,8 +13,8 @@ size_t PaddingOf(size_t length) { return (4 - length % 4) % 4; }
 // L is 16-bit; an element's L also counts its index byte, and the index is one byte.
 const SSaveLimits CCnvFile::kLimits = {"CNV", 0xFFFF, 0xFFFE, 255};
 
-bool CCnvFile::Create(const std::string& path) {
-    return CreateFile(path) && m_writer.Write(kHeader, sizeof kHeader);
+bool CCnvFile::Create(const std::string& path, CSafeFileWriter::ETarget target) {
+    return CreateFile(path, target) && m_writer.Write(kHeader, sizeof kHeader);
 }
 
 bool CCnvFile::WriteRecord(uint16_t id, const std::vector<uint8_t>& value, int indexByte) {

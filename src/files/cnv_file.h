@@ -17,7 +17,8 @@ public:
     static const SSaveLimits kLimits;
 
     // ---- writing ----
-    bool Create(const std::string& path);  // writes the header
+    // Writes the header; New: a name of Tessiva's own, never replacing a file (WrittenPath).
+    bool Create(const std::string& path, CSafeFileWriter::ETarget target = CSafeFileWriter::ETarget::Replace);
     // An element record carries its index byte before the value.
     bool WriteRecord(uint16_t id, const std::vector<uint8_t>& value, int indexByte = -1);
     bool Finish();  // end marker, trailer, then the file replaces the target

@@ -104,12 +104,14 @@ bool CCompoundFile::WriteMemory(const CCompoundNode& root, std::vector<uint8_t>&
 }
 
 bool CCompoundFile::Write(const std::string& path, const CCompoundNode& root, std::string& error) {
-    error.clear();
     CSafeFileWriter file;
-    if (!file.Open(path)) {
-        error = file.Error();
-        return false;
-    }
+    if (file.Open(path)) return Write(file, root, error);
+    error = file.Error();
+    return false;
+}
+
+bool CCompoundFile::Write(CSafeFileWriter& file, const CCompoundNode& root, std::string& error) {
+    error.clear();
     const bool written = WriteTo(root, [&](const uint8_t* data, size_t n) { return file.Write(data, n); }, error);
     if (written && file.Commit()) return true;
     // A failed write or commit says what the file system said; a refused tree keeps its reason.

@@ -1,5 +1,6 @@
 #pragma once
 #include "files/compound_node.h"
+#include "files/safe_file_writer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +23,8 @@ public:
     static bool Read(const std::string& path, CCompoundNode& root, std::string& error);
     static bool ReadMemory(const uint8_t* data, size_t size, CCompoundNode& root, std::string& error);
     static bool Write(const std::string& path, const CCompoundNode& root, std::string& error);
+    // Writes and commits through a writer the caller opened.
+    static bool Write(CSafeFileWriter& file, const CCompoundNode& root, std::string& error);
     static bool WriteMemory(const CCompoundNode& root, std::vector<uint8_t>& bytes, std::string& error);
 
     // True when bytes start with the compound file signature.

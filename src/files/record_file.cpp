@@ -1,8 +1,8 @@
 #include "files/record_file.h"
 
-bool CRecordFile::CreateFile(const std::string& path) {
+bool CRecordFile::CreateFile(const std::string& path, CSafeFileWriter::ETarget target) {
     m_error.clear();
-    if (m_writer.Open(path)) return true;
+    if (m_writer.Open(path, target)) return true;
     m_error = m_writer.Error();
     return false;
 }

@@ -13,10 +13,12 @@ public:
     size_t Position() const { return m_reader.Position(); }
     size_t FileSize() const { return m_reader.Size(); }
     uint64_t BytesWritten() const { return m_writer.BytesWritten(); }
+    // The file written: for a new name, the one it really got (CSafeFileWriter::Path).
+    const std::string& WrittenPath() const { return m_writer.Path(); }
     std::string Error() const { return m_error.empty() ? m_writer.Error() : m_error; }
 
 protected:
-    bool CreateFile(const std::string& path);
+    bool CreateFile(const std::string& path, CSafeFileWriter::ETarget target = CSafeFileWriter::ETarget::Replace);
     // Reads the whole file; false when it can't be opened or read (Error() says why).
     bool ReadWholeFile(const std::string& path);
     // Reads from bytes the caller keeps alive; the file readers end here too.

@@ -1,6 +1,7 @@
 #include "files/xqcn_file.h"
 
 #include "files/byte_reader.h"
+#include "model/input_file.h"
 #include "files/safe_file_writer.h"
 #include "files/xqcn_value_filter.h"
 #include "jobs/text_translation.h"
@@ -19,6 +20,15 @@ namespace {
 constexpr char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"Windows-1252\" ?>\r\n";
 
 bool IsSpace(char16_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// At most the first few dozen characters of text for a message: a name can be long.
+std::string Shown(const std::string& text) {
+    constexpr size_t kShown = 60;
+    if (text.size() <= kShown) return text;
+    size_t end = kShown;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;  // a whole UTF-8 character
+    return text.substr(0, end) + "...";
+}
 
 std::string PathOf(const std::vector<std::string>& names, const std::string& last) {
     std::string path;
@@ -60,23 +70,25 @@ public:
             const QString element = reader.name().toString();
             const auto attributes = reader.attributes();
             const std::string name = attributes.value(QLatin1String("Name")).toString().toStdString();
+            const std::string shownElement = Shown(element.toStdString());
             if (inStream || done)
-                return Fail(
-                    FillText(TrText("CXqcnFile", "Line %1: a <%2> where none can be."), {line, element.toStdString()}));
+                return Fail(FillText(TrText("CXqcnFile", "Line %1: a <%2> where none can be."), {line, shownElement}));
             if (!attributes.hasAttribute(QLatin1String("Name")) || name.empty())
-                return Fail(
-                    FillText(TrText("CXqcnFile", "Line %1: a <%2> without a name."), {line, element.toStdString()}));
+                return Fail(FillText(TrText("CXqcnFile", "Line %1: a <%2> without a name."), {line, shownElement}));
+            if (name.size() > CXqcnFile::kMaxName)
+                return Fail(FillText(TrText("CXqcnFile", "Line %1: a name of %2 bytes; names have at most %3."),
+                                     {line, std::to_string(name.size()), std::to_string(CXqcnFile::kMaxName)}));
             if (stack.empty()) {
                 if (element != QLatin1String("Storage"))
-                    return Fail(FillText(TrText("CXqcnFile", "The outer element is <%1>, not <Storage>."),
-                                         {element.toStdString()}));
+                    return Fail(
+                        FillText(TrText("CXqcnFile", "The outer element is <%1>, not <Storage>."), {shownElement}));
                 outer = name;
                 stack.push_back(&root);
                 seen.emplace_back();
                 names.push_back(name);
                 continue;
             }
-            const std::string path = PathOf(names, name);
+            const std::string path = Shown(PathOf(names, name));
             if (!seen.back().insert(name).second)
                 return Fail(FillText(TrText("CXqcnFile", "The name %1 appears twice (line %2)."), {path, line}));
             if (element == QLatin1String("Storage")) {
@@ -89,8 +101,7 @@ public:
                 if (!ReadStream(attributes, path, line, stack.back()->Append(CCompoundNode(name, false)).Bytes())) return false;
                 inStream = true;
             } else {
-                return Fail(
-                    FillText(TrText("CXqcnFile", "Line %1: an unknown element <%2>."), {line, element.toStdString()}));
+                return Fail(FillText(TrText("CXqcnFile", "Line %1: an unknown element <%2>."), {line, shownElement}));
             }
         }
         if (reader.hasError())
@@ -136,13 +147,22 @@ std::string TooLarge(uint64_t size) {
                     {std::to_string(size >> 20)});
 }
 
+// Tab, line feed and carriage return go as character references; XML carries no other
+// control character, so the reader could not take a name holding one.
+bool IsReferencedControl(char32_t c) { return c == '\t' || c == '\n' || c == '\r'; }
+
 bool CheckName(const std::string& name, std::string& error) {
     for (unsigned char c : name)
-        if (c < 0x20) {
+        if (c < 0x20 && !IsReferencedControl(c)) {
             error = FillText(TrText("CXqcnFile", "The name \"%1\" holds a control character, which XML can't carry."),
-                             {name});
+                             {Shown(name)});
             return false;
         }
+    if (name.size() > CXqcnFile::kMaxName) {
+        error = FillText(TrText("CXqcnFile", "The name \"%1\" has %2 bytes; an .xqcn file holds names of at most %3."),
+                         {Shown(name), std::to_string(name.size()), std::to_string(CXqcnFile::kMaxName)});
+        return false;
+    }
     if (name.empty()) error = TrText("CXqcnFile", "An entry without a name can't be written.");
     return !name.empty();
 }
@@ -237,7 +257,7 @@ private:
             case '"': m_buffer += "&quot;"; continue;
             default: break;
             }
-            if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            if ((c >= 0x20 && c < 0x80) || (c >= 0xA0 && c <= 0xFF)) {
                 m_buffer.push_back(static_cast<char>(c));
                 continue;
             }
@@ -273,12 +293,9 @@ std::string CXqcnFile::NotXml() { return TrText("CXqcnFile", "It is not an XQCN 
 
 bool CXqcnFile::Read(const std::string& path, CCompoundNode& root, std::string& error, std::string* outerName) {
     root = CCompoundNode();
-    if (!CByteReader::CheckFile(path, error)) return false;
+    CInputFile input;
     QFile file(QFile::decodeName(path.c_str()));
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = file.errorString().toStdString();
-        return false;
-    }
+    if (!CByteReader::OpenFile(path, input, file, error)) return false;
     return ReadDevice(file, root, error, outerName);
 }
 
@@ -300,7 +317,11 @@ bool CXqcnFile::ReadDevice(QIODevice& device, CCompoundNode& root, std::string& 
     CCompoundNode tree;
     std::string outer;
     if (!reader.Read(xml, tree, outer)) {
-        error = reader.Error();
+        error = values.TooLong()
+                    ? FillText(TrText("CXqcnFile", "It holds a name, attribute or text of more than %1 KB, which an "
+                                                   ".xqcn file never has."),
+                               {std::to_string(CXqcnValueFilter::kMaxMarkup >> 10)})
+                    : reader.Error();
         return false;
     }
     root = std::move(tree);
@@ -338,12 +359,16 @@ bool CXqcnFile::Write(const std::string& path, const CCompoundNode& root, std::s
     error.clear();
     const std::string outer = QFileInfo(QFile::decodeName(path.c_str())).fileName().toStdString();
     CSafeFileWriter file;
-    if (!file.Open(path)) {
-        error = file.Error();
-        return false;
-    }
+    if (file.Open(path)) return Write(file, outer.empty() ? "backup.xqcn" : outer, root, error);
+    error = file.Error();
+    return false;
+}
+
+bool CXqcnFile::Write(CSafeFileWriter& file, const std::string& outerName, const CCompoundNode& root,
+                      std::string& error) {
+    error.clear();
     CXmlTextWriter writer([&](const uint8_t* data, size_t n) { return file.Write(data, n); });
-    if (writer.Write(root, outer.empty() ? "backup.xqcn" : outer, error) && file.Commit()) return true;
+    if (writer.Write(root, outerName, error) && file.Commit()) return true;
     if (!file.Error().empty()) error = file.Error();
     file.Cancel();
     return false;

@@ -1,6 +1,7 @@
 #pragma once
 #include "files/byte_reader.h"
 #include "files/compound_node.h"
+#include "files/safe_file_writer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +22,8 @@ class CXqcnFile {
 public:
     static constexpr uint64_t kMaxFileSize = CByteReader::kMaxFileSize;
     static constexpr int kMaxDepth = 32;
+    // The longest name read or written, in UTF-8 bytes.
+    static constexpr size_t kMaxName = 4096;
 
     static bool Read(const std::string& path, CCompoundNode& root, std::string& error, std::string* outerName = nullptr);
     static bool ReadMemory(const uint8_t* data, size_t size, CCompoundNode& root, std::string& error,
@@ -30,6 +33,8 @@ public:
     // The outer storage is named after the file, with its extension. File_Version is
     // written as the outer storage's last child, the rest in the tree's order.
     static bool Write(const std::string& path, const CCompoundNode& root, std::string& error);
+    // Writes and commits through a writer the caller opened; the outer storage is named outerName.
+    static bool Write(CSafeFileWriter& file, const std::string& outerName, const CCompoundNode& root, std::string& error);
     static bool WriteMemory(const CCompoundNode& root, const std::string& outerName, std::vector<uint8_t>& bytes,
                             std::string& error);
 

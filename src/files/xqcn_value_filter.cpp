@@ -28,12 +28,19 @@ qint64 CXqcnValueFilter::readData(char* data, qint64 maxSize) {
     // Reads on until there is something to give: a long value yields nothing for a while.
     char chunk[kChunk];
     while (m_outPos == m_out.size()) {
+        if (m_tooLong) return -1;
         m_out.clear();
         m_outPos = 0;
         const qint64 n = m_source.read(chunk, kChunk);
         if (n < 0) return -1;
         if (n == 0) return 0;
-        for (qint64 i = 0; i < n; ++i) Feed(chunk[i]);
+        for (qint64 i = 0; i < n; ++i) {
+            const EState before = m_state;
+            Feed(chunk[i]);
+            m_run = m_state == before && !(m_state == EState::Value && m_capture) ? m_run + 1 : 0;
+            if (m_run > kMaxMarkup) m_tooLong = true;
+            if (m_tooLong) return -1;
+        }
     }
     const qint64 n = std::min<qint64>(maxSize, static_cast<qint64>(m_out.size() - m_outPos));
     std::memcpy(data, m_out.data() + m_outPos, static_cast<size_t>(n));

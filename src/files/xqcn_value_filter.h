@@ -20,6 +20,12 @@ public:
     // placeholder or the value was not hex bytes (two digits each, whitespace between).
     bool Take(QStringView text, std::vector<uint8_t>& bytes);
 
+    // No name, attribute, comment or text between elements is longer: text that never ends
+    // stops the reading here, before the XML reader holds it.
+    static constexpr size_t kMaxMarkup = 64 * 1024;
+    // True once such a piece was met; the reader then sees the input end.
+    bool TooLong() const { return m_tooLong; }
+
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override;
 
@@ -51,4 +57,6 @@ private:
     int m_digits = 0;           // hex digits of the current byte
     std::deque<SValue> m_values;
     uint64_t m_given = 0, m_taken = 0;
+    size_t m_run = 0;  // characters fed without the state changing, values left out
+    bool m_tooLong = false;
 };

@@ -22,8 +22,13 @@ std::string FillText(std::string_view pattern, std::initializer_list<std::string
         if (c == '%' && i + 1 < pattern.size()) {
             const size_t n = static_cast<size_t>(pattern[i + 1] - '0');
             if (n >= 1 && n <= args.size()) {
-                text += *(args.begin() + (n - 1));
+                const std::string_view arg = *(args.begin() + (n - 1));
+                text += arg;
                 ++i;
+                // A sentence put in before the pattern's own full stop ends once.
+                if (!arg.empty() && arg.back() == '.' && i + 1 < pattern.size() && pattern[i + 1] == '.' &&
+                    (i + 2 >= pattern.size() || pattern[i + 2] != '.'))
+                    ++i;
                 continue;
             }
         }

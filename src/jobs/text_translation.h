@@ -14,5 +14,6 @@ std::string TrText(const char* context, const char* source);
 constexpr const char* TrNoop(const char* /*context*/, const char* source) { return source; }
 
 // Puts the arguments in place of %1 ... %9, as QString::arg does, so a translation can
-// order them as its language needs. Arguments are not searched for markers themselves.
+// order them as its language needs. Arguments are not searched for markers themselves; an
+// argument that ends a sentence takes the place of the pattern's full stop after it.
 std::string FillText(std::string_view pattern, std::initializer_list<std::string_view> args);

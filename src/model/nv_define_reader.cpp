@@ -6,9 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 const char* const kBasicTypes[] = {"boolean", "uint32", "uint16", "uint8", "int32", "int16", "int8",
@@ -175,12 +173,8 @@ SOutcome CNVDefineReader::ReadDefinitions() {
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     CTextLineReader file;
-    errno = 0;
-    if (!file.Open(m_path)) {
-        const int e = errno;  // before anything else can change it
-        return m_jobs.FailJob(FillText(TrText("CNVDefineReader", "Can't open a file\n%1: %2"),
-                                       {m_path, e ? std::strerror(e) : TrText("CNVDefineReader", "can't be read")}));
-    }
+    if (!file.Open(m_path))
+        return m_jobs.FailJob(FillText(TrText("CNVDefineReader", "Can't open a file\n%1: %2"), {m_path, file.Error()}));
     if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
     m_jobs.SetRange(100);
     std::string line;
@@ -215,7 +209,8 @@ SOutcome CNVDefineReader::ReadItemList() {
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     CTextLineReader file;
-    if (!file.Open(m_path)) return m_jobs.FailJob(TrText("CNVDefineReader", "Can't open a file!"));
+    if (!file.Open(m_path))
+        return m_jobs.FailJob(FillText(TrText("CNVDefineReader", "Can't open a file!\n%1: %2"), {m_path, file.Error()}));
     if (m_jobs.IsStopRequested()) return m_jobs.PostJobStopped();
     m_jobs.SetRange(static_cast<int>(file.FileSize()));
     std::string line;

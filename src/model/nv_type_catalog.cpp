@@ -152,7 +152,8 @@ SOutcome CNVTypeCatalog::ReadDefinitionFile() {
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     CTextLineReader file;
-    if (!file.Open(m_defPath)) return m_jobs.FailJob(TrText("CNVTypeCatalog", "Can't open a file"));
+    if (!file.Open(m_defPath))
+        return m_jobs.FailJob(FillText(TrText("CNVTypeCatalog", "Can't open a file\n%1: %2"), {m_defPath, file.Error()}));
     m_typeNames.clear();
     const std::string question = TrText("CNVTypeCatalog", kReadStopQuestion);
     if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();

@@ -21,8 +21,14 @@ std::string WithCode(const std::string& text, unsigned code, bool hex) {
 }  // namespace
 
 std::vector<uint8_t> BuildNvPacket(const SNvPacket& packet) {
+    std::vector<uint8_t> bytes;
+    BuildNvPacketInto(packet, bytes);
+    return bytes;
+}
+
+void BuildNvPacketInto(const SNvPacket& packet, std::vector<uint8_t>& bytes) {
     const bool sub = packet.subscription >= 0;
-    std::vector<uint8_t> bytes(sub ? kSubscriptionNvPacketSize : kNvPacketSize);
+    bytes.assign(sub ? kSubscriptionNvPacketSize : kNvPacketSize, 0);
     size_t at = 1;
     bytes[0] = packet.command;
     if (sub) {
@@ -39,7 +45,6 @@ std::vector<uint8_t> BuildNvPacket(const SNvPacket& packet) {
     }
     std::memcpy(&bytes[at], packet.data.data(), kNvDataSize);
     PutU16(&bytes[at + kNvDataSize], packet.status);
-    return bytes;
 }
 
 bool ParseNvPacket(const std::vector<uint8_t>& bytes, SNvPacket& packet) {
@@ -74,7 +79,7 @@ bool BuildNvRequest(uint8_t command, uint16_t item, int index, const uint8_t* va
     const size_t offset = element ? 1 : 0;
     if (element) packet.data[0] = static_cast<uint8_t>(index);
     if (value && length > 0) std::memcpy(packet.data.data() + offset, value, static_cast<size_t>(length));
-    request = BuildNvPacket(packet);
+    BuildNvPacketInto(packet, request);
     return true;
 }
 

@@ -80,6 +80,8 @@ struct SNvPacket {
 };
 
 std::vector<uint8_t> BuildNvPacket(const SNvPacket& packet);
+// The same into bytes, reusing its storage.
+void BuildNvPacketInto(const SNvPacket& packet, std::vector<uint8_t>& bytes);
 // False unless bytes are exactly one packet of either form.
 bool ParseNvPacket(const std::vector<uint8_t>& bytes, SNvPacket& packet);
 

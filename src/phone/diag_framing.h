@@ -7,8 +7,9 @@
 inline constexpr uint8_t kDiagFlag = 0x7E;
 inline constexpr uint8_t kDiagEscape = 0x7D;
 inline constexpr uint8_t kDiagEscapeXor = 0x20;
-// Decoded frames (payload + CRC) longer than this are line noise, not replies.
-inline constexpr size_t kDiagMaxFrame = 4096;
+// Decoded frames (payload + CRC) longer than this are line noise, not replies. The largest
+// frame sent is a file system put: 6 KB of data and its path.
+inline constexpr size_t kDiagMaxFrame = 8192;
 
 // CRC-16/X-25 (reflected 0x1021, init 0xFFFF, final XOR 0xFFFF), not the CRC of CNV files.
 uint16_t DiagCrc(const uint8_t* bytes, size_t length);

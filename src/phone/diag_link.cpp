@@ -14,6 +14,8 @@ bool CDiagLink::Open(const std::string& device) {
     m_device = device;
     m_decoder.Reset();
     m_failed = false;
+    m_oneAtATime = false;
+    m_answered.reset();
     m_flushPending = true;  // whatever the port held before this connection is not ours
     std::string error;
     if (!m_transport->Open(device, error)) {
@@ -34,6 +36,67 @@ void CDiagLink::Close() {
 std::string CDiagLink::LastError() const {
     std::lock_guard lock(m_mutex);
     return m_lastError;
+}
+
+namespace {
+size_t AnsweredBit(const std::vector<uint8_t>& request) {
+    return request.size() >= 2 && request[0] == kDiagSubsystem ? 256 + request[1] : request[0];
+}
+}  // namespace
+
+std::string CDiagLink::RefusalText(uint8_t code) {
+    return FillText(TrText("CDiagLink", "The phone refused the request: %1."), {DiagErrorText(code)});
+}
+
+std::string CDiagLink::OtherItemText(uint16_t item) {
+    return FillText(TrText("CDiagLink", "The phone answered for another item (%1)."), {std::to_string(item)});
+}
+
+void CDiagLink::FallBackToOneAtATime() {
+    std::lock_guard lock(m_mutex);
+    m_oneAtATime = true;
+    m_flushPending = true;
+}
+
+bool CDiagLink::HasAnswered(const std::vector<uint8_t>& request) const {
+    std::lock_guard lock(m_mutex);
+    return !request.empty() && m_answered.test(AnsweredBit(request));
+}
+
+void CDiagLink::NoteAnswered(const std::vector<uint8_t>& request) {
+    std::lock_guard lock(m_mutex);
+    if (!request.empty()) m_answered.set(AnsweredBit(request));
+}
+
+bool CDiagLink::Send(const std::vector<uint8_t>& request) {
+    std::lock_guard lock(m_mutex);
+    if (m_failed) return false;
+    if (m_flushPending) {
+        m_transport->DiscardInput();
+        m_decoder.Reset();
+        m_flushPending = false;
+    }
+    EncodeDiagFrameInto(request.data(), request.size(), true, m_frame);
+    ++m_requests;
+    std::string error;
+    const auto deadline = ISerialTransport::Clock::now() + std::chrono::milliseconds(m_timeoutMs.load());
+    return m_transport->Write(m_frame.data(), m_frame.size(), deadline, error) || FailLink(error);
+}
+
+int CDiagLink::Receive(std::vector<uint8_t>& frame, ISerialTransport::Clock::time_point deadline) {
+    std::lock_guard lock(m_mutex);
+    for (;;) {
+        if (m_failed) return -1;
+        if (m_decoder.PopFrame(frame)) return 1;
+        std::string error;
+        const long n = m_transport->Read(m_readBuffer.data(), m_readBuffer.size(), deadline, error);
+        if (n < 0) {
+            FailLink(error);
+            return -1;
+        }
+        if (n == 0) return 0;
+        m_decoder.Feed(m_readBuffer.data(), static_cast<size_t>(n));
+    }
 }
 
 bool CDiagLink::Fail(const std::string& error) {
@@ -72,11 +135,11 @@ bool CDiagLink::Exchange(const std::vector<uint8_t>& request, std::vector<uint8_
                 m_flushPending = true;
             switch (kind) {
             case EDiagReplyKind::kAnswer:
+                m_answered.set(AnsweredBit(request));
                 return true;
             case EDiagReplyKind::kError:
                 m_refusedCode = reply[0];
-                return Fail(
-                    FillText(TrText("CDiagLink", "The phone refused the request: %1."), {DiagErrorText(reply[0])}));
+                return Fail(RefusalText(reply[0]));
             case EDiagReplyKind::kUnrelated:
                 m_flushPending = true;  // skipped by its echo; whatever follows it goes next time
                 break;
@@ -127,8 +190,7 @@ bool CDiagLink::NvExchange(uint8_t command, uint16_t item, int index, const uint
     if (packet.item != item || (index >= 0 && packet.data[0] != index) ||
         (subscription >= 0 && packet.subscription != subscription)) {
         m_flushPending = true;  // perhaps a late reply: the one to this request may follow
-        return Fail(
-            FillText(TrText("CDiagLink", "The phone answered for another item (%1)."), {std::to_string(packet.item)}));
+        return Fail(OtherItemText(packet.item));
     }
     status = packet.status;
     if (readBuffer && status == kNvDone && length > 0)

@@ -4,6 +4,7 @@
 #include "phone/serial_transport.h"
 
 #include <atomic>
+#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -54,6 +55,26 @@ public:
     // failed (refused 0).
     bool Request(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply, uint8_t& refused);
 
+    // For readers that keep several requests in flight (CNvReader). The window asked for:
+    // 1 sends one request at a time. A phone found to take one request at a time keeps to
+    // that until the next connection.
+    void SetWindow(int window) { m_window = window < 1 ? 1 : window; }
+    int Window() const { return m_oneAtATime ? 1 : m_window.load(); }
+    bool TakesOneAtATime() const { return m_oneAtATime.load(); }
+    // Falls back to one request at a time; replies still on their way are dropped before
+    // the next request.
+    void FallBackToOneAtATime();
+    // True when the phone answered a request of this command (subsystem) on this connection.
+    bool HasAnswered(const std::vector<uint8_t>& request) const;
+    void NoteAnswered(const std::vector<uint8_t>& request);
+    // Sends a request without waiting for its reply; false when the link failed.
+    bool Send(const std::vector<uint8_t>& request);
+    // The next frame received before deadline: 1 a frame, 0 none came, -1 the link failed.
+    int Receive(std::vector<uint8_t>& frame, ISerialTransport::Clock::time_point deadline);
+    // Reasons of failed requests, as LastError() tells them.
+    static std::string RefusalText(uint8_t code);
+    static std::string OtherItemText(uint16_t item);
+
 private:
     bool Exchange(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply);
     bool NvExchange(uint8_t command, uint16_t item, int index, const uint8_t* value, int length, uint16_t& status,
@@ -68,6 +89,9 @@ private:
     std::atomic<long long> m_timeoutMs{2000};
     std::atomic<bool> m_failed{false};
     std::atomic<size_t> m_requests{0};
+    std::atomic<int> m_window{1};
+    std::atomic<bool> m_oneAtATime{false};
+    std::bitset<512> m_answered;  // by command, and 256 + subsystem for subsystem commands
     bool m_flushPending = true;  // the input may hold bytes that are no reply to the next request
     uint8_t m_refusedCode = 0;  // of the last exchange
     std::string m_lastError;

@@ -5,12 +5,18 @@
 #include "jobs/text_translation.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace {
-constexpr int kMaxDepth = 32;
 constexpr int32_t kMaxEntries = 100000;
 constexpr int32_t kFileMode = 0644;
 constexpr int32_t kFolderMode = 0755;
+constexpr int32_t kPermissionBits = 07777;
+// Entries of one folder listed between two looks at the progress hook (the stop flag).
+constexpr int32_t kEntriesPerLook = 64;
+constexpr auto kSyncPoll = std::chrono::milliseconds(100);
+// Longest path sent; longer entry names of a listing are passed over.
+constexpr size_t kMaxPath = 1024;
 }  // namespace
 
 std::string JoinEfsPath(const std::string& folder, const std::string& name) {
@@ -35,7 +41,9 @@ bool CEfsClient::FailTooLarge(const std::string& path) {
 }
 
 bool CEfsClient::GoOn(size_t bytes, const std::string& path) {
-    return !m_progress || m_progress(bytes) || Fail(path, TrText("CEfsClient", "stopped"));
+    if (!m_progress || m_progress(bytes)) return true;
+    m_stopped = true;
+    return Fail(path, TrText("CEfsClient", "stopped"));
 }
 
 bool CEfsClient::Hello() {
@@ -66,6 +74,8 @@ bool CEfsClient::Call(SEfsMessage request, SEfsMessage& reply, const std::string
     std::vector<uint8_t> bytes;
     uint8_t refused = 0;
     ++m_requests;
+    if (m_commandCounts.size() <= request.command) m_commandCounts.resize(request.command + 1u);
+    ++m_commandCounts[request.command];
     if (!m_link->Request(EncodeEfsRequest(request), bytes, refused)) return Fail(path, m_link->LastError());
     if (!DecodeEfsReply(bytes, reply))
         return FailMalformed(path);
@@ -73,6 +83,10 @@ bool CEfsClient::Call(SEfsMessage request, SEfsMessage& reply, const std::string
     const int32_t error = field >= 0 ? reply.Field(static_cast<size_t>(field)) : 0;
     if (error != kEfsOk) return Fail(path, EfsErrnoText(error), error);
     return true;
+}
+
+size_t CEfsClient::Requests(uint16_t command) const {
+    return command < m_commandCounts.size() ? m_commandCounts[command] : 0;
 }
 
 bool CEfsClient::Simple(uint16_t command, std::vector<int32_t> fields, const std::string& path) {
@@ -89,7 +103,7 @@ bool CEfsClient::Stat(const std::string& path, SEfsStat& stat) {
     request.text = path;
     if (!Call(std::move(request), reply, path)) return false;
     stat.mode = reply.Field(1);
-    stat.size = reply.Field(2);
+    stat.size = static_cast<uint32_t>(reply.Field(2));
     stat.links = reply.Field(3);
     stat.mtime = reply.Field(5);
     return true;
@@ -116,13 +130,20 @@ bool CEfsClient::ListFolder(const std::string& path, std::vector<SEfsEntry>& ent
             ok = false;
             break;
         }
-        if (reply.Field(1) != sequence) {
+        if (reply.Field(0) != handle || reply.Field(1) != sequence) {
             ok = Fail(path, TrText("CEfsClient", "the phone answered for another entry of the listing"));
             break;
         }
         if (reply.text.empty()) break;
-        if (reply.text == "." || reply.text == "..") continue;
-        entries.push_back({reply.text, reply.Field(3), reply.Field(4), reply.Field(5)});
+        if (sequence % kEntriesPerLook == 0 && !GoOn(entries.size(), path)) {
+            ok = false;
+            break;
+        }
+        // A name no path can hold is passed over: it could be neither read nor written.
+        if (reply.text == "." || reply.text == ".." || reply.text.find('/') != std::string::npos ||
+            reply.text.size() + path.size() >= kMaxPath)
+            continue;
+        entries.push_back({reply.text, reply.Field(3), reply.Field(4), static_cast<uint32_t>(reply.Field(5))});
     }
     const std::string error = m_error;
     const int32_t errnoValue = m_errno;
@@ -134,24 +155,51 @@ bool CEfsClient::ListFolder(const std::string& path, std::vector<SEfsEntry>& ent
     return ok && closed;
 }
 
-bool CEfsClient::CollectFiles(const std::string& folder, int depth, std::vector<SEfsFile>& files) {
-    if (depth > kMaxDepth) return Fail(folder, TrText("CEfsClient", "folders nested too deep"));
-    std::vector<SEfsEntry> entries;
-    if (!ListFolder(folder, entries)) return false;
-    for (const SEfsEntry& entry : entries) {
-        const std::string path = JoinEfsPath(folder, entry.name);
-        if (entry.IsFolder()) {
-            if (!CollectFiles(path, depth + 1, files)) return false;
-        } else if (entry.type != kEfsEntryLink) {
-            files.push_back({path, entry.size});
-        }
+void CEfsClient::CollectFiles(const std::string& folder, int depth, SEfsWalk& walk, size_t& folders,
+                              size_t& entries) {
+    if (!walk.stoppedBy.empty()) return;
+    if (depth > kMaxDepth) {
+        walk.refused.emplace_back(folder, TrText("CEfsClient", "folders nested too deep"));
+        return;
     }
-    return true;
+    if (++folders > kMaxWalkFolders) {
+        walk.stoppedBy = FillText(TrText("CEfsClient", "more than %1 folders below the root"),
+                                  {std::to_string(kMaxWalkFolders)});
+        return;
+    }
+    std::vector<SEfsEntry> list;
+    if (!ListFolder(folder, list)) {
+        if (m_link->HasFailed() || m_stopped) walk.stoppedBy = m_error;
+        else walk.refused.emplace_back(folder, m_error);
+        return;
+    }
+    if (!GoOn(entries, folder)) {
+        walk.stoppedBy = m_error;
+        return;
+    }
+    entries += list.size();
+    if (entries > kMaxWalkEntries) {
+        walk.stoppedBy = FillText(TrText("CEfsClient", "more than %1 entries below the root"),
+                                  {std::to_string(kMaxWalkEntries)});
+        return;
+    }
+    for (const SEfsEntry& entry : list) {
+        const std::string path = JoinEfsPath(folder, entry.name);
+        if (entry.IsFolder()) CollectFiles(path, depth + 1, walk, folders, entries);
+        else if (entry.type != kEfsEntryLink) walk.files.push_back({path, entry.size, entry.mode});
+    }
 }
 
-bool CEfsClient::ListFiles(const std::string& root, std::vector<SEfsFile>& files) {
-    files.clear();
-    return CollectFiles(root, 0, files);
+bool CEfsClient::ListFiles(const std::string& root, SEfsWalk& walk) {
+    walk = SEfsWalk();
+    m_stopped = false;
+    size_t folders = 0, entries = 0;
+    CollectFiles(root, 0, walk, folders, entries);
+    if (!walk.refused.empty() && walk.refused.front().first == root && walk.files.empty()) {
+        walk.refused.clear();
+        return false;  // m_error still tells why
+    }
+    return true;
 }
 
 bool CEfsClient::Open(const std::string& path, int32_t flags, int32_t mode, int32_t& fd) {
@@ -192,7 +240,7 @@ bool CEfsClient::ReadFile(const std::string& path, std::vector<uint8_t>& data) {
             break;
         }
         const int32_t got = reply.Field(2);
-        if (reply.Field(1) != offset || got < 0 || static_cast<size_t>(got) > kEfsChunk ||
+        if (reply.Field(0) != fd || reply.Field(1) != offset || got < 0 || static_cast<size_t>(got) > kEfsChunk ||
             reply.data.size() < static_cast<size_t>(got)) {
             ok = FailMalformed(path);
             break;
@@ -215,14 +263,47 @@ bool CEfsClient::ReadFile(const std::string& path, std::vector<uint8_t>& data) {
     return true;
 }
 
-bool CEfsClient::WriteFile(const std::string& path, const std::vector<uint8_t>& data, bool makeFolders) {
+bool CEfsClient::WriteFile(const std::string& path, const std::vector<uint8_t>& data, int32_t mode) {
+    m_touched = false;
     if (data.size() > kMaxFileSize) return FailTooLarge(path);
-    if (makeFolders) {
-        const size_t slash = path.find_last_of('/');
-        if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash))) return false;
+    const int32_t permissions = (mode & kPermissionBits) ? mode & kPermissionBits : kFileMode;
+    const int32_t flags =
+        kEfsWriteOnly | kEfsCreate | kEfsTruncate | (IsEfsItemFileMode(mode) ? kEfsItemFileFlag : 0);
+    if (data.size() <= kEfsPutMax && !m_noPut) {
+        bool refused = false;
+        if (Put(path, data, flags | kEfsMakeFolders, permissions, refused)) return true;
+        if (!refused) return false;
+        m_noPut = true;
     }
+    const size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash))) return false;
+    // Never the make-folders flag here: with the item-file flag on open it crashes some modems.
+    return WriteByOpen(path, data, flags, permissions);
+}
+
+bool CEfsClient::Put(const std::string& path, const std::vector<uint8_t>& data, int32_t flags, int32_t mode,
+                     bool& refused) {
+    SEfsMessage request, reply;
+    request.command = kEfsPut;
+    request.fields = {static_cast<int32_t>(data.size()), 0, flags, mode};
+    request.data = data;
+    request.text = path;
+    refused = false;
+    if (!Call(std::move(request), reply, path)) {
+        refused = m_errno == 0 && m_link->LastRefusal() == kDiagBadCommand;
+        return false;
+    }
+    if (static_cast<uint16_t>(reply.Field(2)) != data.size())
+        return Fail(path, FillText(TrText("CEfsClient", "the phone took %1 of %2 bytes"),
+                                   {std::to_string(static_cast<uint16_t>(reply.Field(2))), std::to_string(data.size())}));
+    return true;
+}
+
+bool CEfsClient::WriteByOpen(const std::string& path, const std::vector<uint8_t>& data, int32_t flags,
+                             int32_t mode) {
     int32_t fd = 0;
-    if (!Open(path, kEfsWriteOnly | kEfsCreate | kEfsTruncate, kFileMode, fd)) return false;
+    if (!Open(path, flags, mode, fd)) return false;
+    m_touched = true;
     bool ok = true;
     for (size_t offset = 0; offset < data.size(); offset += kEfsChunk) {
         const size_t length = std::min(kEfsChunk, data.size() - offset);
@@ -250,6 +331,32 @@ bool CEfsClient::WriteFile(const std::string& path, const std::vector<uint8_t>& 
         }
     }
     return Close(fd, ok, path);
+}
+
+EEfsSync CEfsClient::Sync() {
+    SEfsMessage request, reply;
+    request.command = kEfsSync;
+    request.fields = {++m_syncSequence};
+    request.text = "/";
+    if (!Call(request, reply, "/")) {
+        if (!m_subsystem || m_link->HasFailed()) return EEfsSync::Failed;
+        std::this_thread::sleep_for(m_syncFallback);
+        return EEfsSync::Waited;
+    }
+    request.command = kEfsSyncStatus;
+    request.fields = {m_syncSequence, reply.Field(1)};
+    // The status byte is 0 while the commit is under way.
+    const auto deadline = std::chrono::steady_clock::now() + m_syncLimit;
+    for (;;) {
+        if (!Call(request, reply, "/")) return EEfsSync::Failed;
+        if (reply.Field(1) != 0) return EEfsSync::Synced;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            Fail("/", FillText(TrText("CEfsClient", "the phone did not finish its sync within %1 s"),
+                               {std::to_string(m_syncLimit.count() / 1000)}));
+            return EEfsSync::Failed;
+        }
+        std::this_thread::sleep_for(kSyncPoll);
+    }
 }
 
 bool CEfsClient::MakeFolder(const std::string& path) { return Simple(kEfsMkdir, {kFolderMode}, path); }

@@ -2,6 +2,7 @@
 #include "phone/efs_commands.h"
 
 #include <cstddef>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,27 +12,44 @@
 
 class CDiagLink;
 
-// An entry of a folder listing.
+// An entry of a folder listing. Sizes travel as 32 bits: unsigned, so 2 GB and more show so.
 struct SEfsEntry {
     std::string name;  // the entry's own name
     int32_t type = kEfsEntryFile;
     int32_t mode = 0;
-    int32_t size = 0;
+    uint32_t size = 0;
     bool IsFolder() const { return type == kEfsEntryDirectory; }
 };
 
-// A file found below a folder: its full path and size.
+// A file found below a folder: its full path, size and mode (type and permission bits).
 struct SEfsFile {
     std::string path;
-    int32_t size = 0;
+    uint32_t size = 0;
+    int32_t mode = 0;
 };
 
 struct SEfsStat {
     int32_t mode = 0;
-    int32_t size = 0;
+    uint32_t size = 0;
     int32_t links = 0;
     int32_t mtime = 0;
     bool IsFolder() const { return IsEfsFolderMode(mode); }
+};
+
+// What a walk of the phone's folders found, and what it could not take.
+struct SEfsWalk {
+    std::vector<SEfsFile> files;
+    // Folders the phone would not list, each with the reason; the walk went on past them.
+    std::vector<std::pair<std::string, std::string>> refused;
+    // Why the walk ended early (bounds, a stop, the link); empty when it went through.
+    std::string stoppedBy;
+};
+
+// How a sync of the phone's journal went.
+enum class EEfsSync {
+    Synced,   // the phone said its journal is committed
+    Waited,   // the phone refused the sync: the fallback pause was waited instead
+    Failed,   // the link failed, or the status never came within the bound
 };
 
 // A client of the phone's file system over a link. The first call finds the subsystem the
@@ -49,11 +67,28 @@ public:
 
     bool Stat(const std::string& path, SEfsStat& stat);
     bool ListFolder(const std::string& path, std::vector<SEfsEntry>& entries);
-    // Every file below root, folders followed to any depth, links not followed.
-    bool ListFiles(const std::string& root, std::vector<SEfsFile>& files);
+    // Every file below root, folders followed up to a depth and a total of folders and
+    // entries, links not followed. A folder the phone will not list is noted and passed; the
+    // progress hook, asked after each folder, stops the walk. False when root itself can't
+    // be listed (LastError() tells why); walk tells the rest.
+    bool ListFiles(const std::string& root, SEfsWalk& walk);
     bool ReadFile(const std::string& path, std::vector<uint8_t>& data);
-    // Creates or replaces the file; with makeFolders, missing folders on its way first.
-    bool WriteFile(const std::string& path, const std::vector<uint8_t>& data, bool makeFolders);
+    // Creates or replaces the file whole as the type and permission bits of mode say (an
+    // item file for kEfsItemFileType, else a regular file), missing folders on its way made.
+    // Up to kEfsPutMax bytes go in one put request, so a cut transfer leaves the old file;
+    // larger files, or all when the phone does not know put, go by open, write and close.
+    bool WriteFile(const std::string& path, const std::vector<uint8_t>& data, int32_t mode);
+    // True when the last WriteFile that failed may have changed the phone's file (it was
+    // opened for writing); false when the phone refused it whole.
+    bool LastWriteTouched() const { return m_touched; }
+    // Asks the phone to commit its journal and waits for it (polling within SyncLimit()). A
+    // phone that refuses the request is given the fallback pause instead.
+    EEfsSync Sync();
+    void SetSyncTimes(std::chrono::milliseconds limit, std::chrono::milliseconds fallback) {
+        m_syncLimit = limit;
+        m_syncFallback = fallback;
+    }
+    std::chrono::milliseconds SyncFallback() const { return m_syncFallback; }
     // One folder; an existing one is a failure (errno 17).
     bool MakeFolder(const std::string& path);
     // Every missing folder of path; existing ones are fine.
@@ -69,12 +104,17 @@ public:
     const std::string& LastError() const { return m_error; }
     // The errno of the last failure; 0 when it was not the file system's (link, reply, size).
     int32_t LastErrno() const { return m_errno; }
-    // Round trips since construction.
+    // Round trips since construction, and of each command.
     size_t Requests() const { return m_requests; }
+    size_t Requests(uint16_t command) const;
 
     // Largest file read or written (item files are small; a phone that never ends a file
     // must not fill the memory).
     static constexpr size_t kMaxFileSize = 64u << 20;
+    // A walk's bounds: a phone whose folders never end must not list for days.
+    static constexpr int kMaxDepth = 32;
+    static constexpr size_t kMaxWalkFolders = 20000;
+    static constexpr size_t kMaxWalkEntries = 200000;
 
 private:
     // Sends request on the phone's subsystem; false unless the reply decodes and its errno is 0.
@@ -83,7 +123,10 @@ private:
     bool Open(const std::string& path, int32_t flags, int32_t mode, int32_t& fd);
     // Closes fd; keeps an earlier failure's reason when ok is already false.
     bool Close(int32_t fd, bool ok, const std::string& path);
-    bool CollectFiles(const std::string& folder, int depth, std::vector<SEfsFile>& files);
+    void CollectFiles(const std::string& folder, int depth, SEfsWalk& walk, size_t& folders, size_t& entries);
+    // Put (38): the whole file in one request. refused is set when the phone does not know it.
+    bool Put(const std::string& path, const std::vector<uint8_t>& data, int32_t flags, int32_t mode, bool& refused);
+    bool WriteByOpen(const std::string& path, const std::vector<uint8_t>& data, int32_t flags, int32_t mode);
     bool Fail(const std::string& path, const std::string& reason, int32_t error = 0);
     bool FailMalformed(const std::string& path);
     bool FailTooLarge(const std::string& path);
@@ -96,6 +139,12 @@ private:
     std::string m_error;
     int32_t m_errno = 0;
     size_t m_requests = 0;
+    std::vector<size_t> m_commandCounts;
+    bool m_noPut = false;
+    bool m_stopped = false;
+    bool m_touched = false;  // the last write opened the file  // the progress hook stopped the last transfer or walk  // the phone does not know put
+    uint16_t m_syncSequence = 0;
+    std::chrono::milliseconds m_syncLimit{30000}, m_syncFallback{5000};
     std::set<std::string> m_knownFolders;  // made or found by MakeFolders
     Progress m_progress;
 };

@@ -27,6 +27,11 @@ enum EEfsCommand : uint16_t {
     kEfsReadDir = 12,
     kEfsCloseDir = 13,
     kEfsStat = 15,
+    kEfsFStat = 17,
+    kEfsOldPut = 26,  // never sent: it hangs some modems
+    kEfsPut = 38,     // a whole file in one request, of any type
+    kEfsSync = 48,
+    kEfsSyncStatus = 49,
 };
 
 // Flags of open, as POSIX.
@@ -37,6 +42,12 @@ inline constexpr int32_t kEfsAccessMask = 0x3;
 inline constexpr int32_t kEfsCreate = 0x40;
 inline constexpr int32_t kEfsExclusive = 0x80;
 inline constexpr int32_t kEfsTruncate = 0x200;
+// An item file rather than a regular one.
+inline constexpr int32_t kEfsItemFileFlag = 0x40000;
+// Put only: folders on the way made. Some modems crash when open gets it with the item-file flag.
+inline constexpr int32_t kEfsMakeFolders = 0x80000;
+// Data bytes put sends in one request; larger files go by open, write and close.
+inline constexpr size_t kEfsPutMax = 6144;
 
 // File types in a mode.
 inline constexpr int32_t kEfsTypeMask = 0170000;
@@ -72,8 +83,8 @@ enum EEfsErrno : int32_t {
 };
 
 // One request or reply after the 4-byte subsystem header: its numeric fields in order
-// (32 bits each; mkdir's mode is its one 16-bit field), then a path or name, or the data of
-// read and write, as the command has them.
+// (32 bits each, except mkdir's mode, put's and sync's 16-bit and 8-bit fields), then a path
+// or name, the data of read and write, or put's data and then its path.
 struct SEfsMessage {
     uint8_t subsystem = kEfsSubsystem;
     uint16_t command = kEfsHello;
@@ -100,3 +111,15 @@ SEfsMessage EfsHelloRequest(uint8_t subsystem);
 std::string EfsErrnoText(int32_t error);
 // True when a mode names a folder.
 inline bool IsEfsFolderMode(int32_t mode) { return (mode & kEfsTypeMask) == kEfsDirectoryType; }
+inline bool IsEfsItemFileMode(int32_t mode) { return (mode & kEfsTypeMask) == kEfsItemFileType; }
+// True for a path below /nv/item_files/ or /nv/reg_files/: the modem's configuration, item
+// files whatever a listing says.
+bool IsItemFilePath(const std::string& path);
+// Longest path sent to the phone.
+inline constexpr size_t kEfsMaxPath = 1024;
+// Why path can't name a file of the phone (empty when it can): it must be absolute, at most
+// kEfsMaxPath bytes, without empty, "." or ".." parts or control characters.
+std::string EfsPathProblem(const std::string& path);
+// The mode a file at path is written with when nothing else tells: an item file or a regular
+// file, 0644.
+int32_t EfsModeOfPath(const std::string& path);

@@ -24,8 +24,10 @@ const char* const kUsage =
     "                         [--answer-other IDS] [--corrupt-writes IDS] [--esn HEX]\n"
     "                         [--spc CODE] [--spc-penalty SECONDS]\n"
     "                         [--files DIR] [--efs-fail PATH] [--efs-full] [--efs-subsystem ID]\n"
-    "                         [--no-subscriptions]\n"
+    "                         [--efs-hidden PATH] [--efs-unlistable PATH] [--efs-journal N]\n"
+    "                         [--efs-refuse-sync] [--efs-keep-unsynced] [--no-subscriptions]\n"
     "                         [--latency MS] [--silent-after N] [--noise] [--split]\n"
+    "                         [--work US] [--one-at-a-time]\n"
     "\n"
     "Opens a pseudo-terminal, prints its device path and answers on it like a phone until\n"
     "SIGINT or SIGTERM.\n"
@@ -46,11 +48,23 @@ const char* const kUsage =
     "  --files DIR        the files and folders below DIR go into the phone's file system, as /\n"
     "  --efs-fail PATH    the phone's file PATH fails half way: past its first 1024 bytes and at\n"
     "                     its close, reads and writes answer EIO (may repeat)\n"
-    "  --efs-full         the file system is full: data writes and new folders answer ENOSPC\n"
+    "  --efs-full         the file system is full: new folders, and data beyond what it holds, answer ENOSPC\n"
     "  --efs-subsystem ID the file system answers on this subsystem only: 0x13 (default), 0x3e,\n"
     "                     or none\n"
+    "  --efs-hidden PATH  the phone's file PATH is not listed by readdir; stat and open find it\n"
+    "                     (may repeat)\n"
+    "  --efs-unlistable PATH the folder PATH refuses to be listed (access denied; may repeat)\n"
+    "  --efs-journal N    after N writes (NV and file writes both count) file writes answer ENOSPC\n"
+    "                     until a sync (default: no limit)\n"
+    "  --efs-refuse-sync  the sync request (48) answers an error\n"
+    "  --efs-keep-unsynced a reset keeps file writes that were not synced (by default it loses them)\n"
+    "  Files below /nv/item_files/ and /nv/reg_files/ are item files; put (38) makes item files\n"
+    "  with its item-file flag, open with create alone a regular file. The old put (26) and open\n"
+    "  with the item-file and make-folders flags together hang the phone for 5 seconds.\n"
     "  --no-subscriptions the subscription NV command gets the bad-command reply\n"
-    "  --latency MS       pause before each reply\n"
+    "  --latency MS       delay of the line each way; requests queue and are answered in order\n"
+    "  --work US          microseconds the phone takes for each request\n"
+    "  --one-at-a-time    requests that reach the phone while it is busy are lost\n"
     "  --silent-after N   answer N requests, then nothing more\n"
     "  --noise            junk on the line before each reply\n"
     "  --split            replies written in small pieces\n";
@@ -159,8 +173,20 @@ int main(int argc, char** argv) {
             phoneOptions.efsFull = true;
             continue;
         }
+        if (a == "--efs-refuse-sync") {
+            phoneOptions.efsRefuseSync = true;
+            continue;
+        }
+        if (a == "--efs-keep-unsynced") {
+            phoneOptions.efsKeepUnsynced = true;
+            continue;
+        }
         if (a == "--no-subscriptions") {
             phoneOptions.subscriptions = false;
+            continue;
+        }
+        if (a == "--one-at-a-time") {
+            lineOptions.oneAtATime = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -183,10 +209,14 @@ int main(int argc, char** argv) {
         else if (a == "--spc") phoneOptions.spcCode = v;
         else if (a == "--files") files = v;
         else if (a == "--efs-fail") phoneOptions.efsFail.insert(v);
+        else if (a == "--efs-hidden") phoneOptions.efsHidden.insert(v);
+        else if (a == "--efs-unlistable") phoneOptions.efsUnlistable.insert(v);
+        else if (a == "--efs-journal" && (good = ParseNumber(v, 1, 1000000000, n))) phoneOptions.efsJournal = static_cast<int>(n);
         else if (a == "--efs-subsystem") good = ParseSubsystem(v, phoneOptions.efsSubsystem);
         else if (a == "--spc-penalty" && (good = ParseNumber(v, 0, 86400, n))) phoneOptions.spcPenalty = std::chrono::seconds(n);
         else if (a == "--latency" && (good = ParseNumber(v, 0, 60000, n))) lineOptions.latency = std::chrono::milliseconds(n);
         else if (a == "--silent-after" && (good = ParseNumber(v, 0, 1000000000, n))) lineOptions.silentAfter = n;
+        else if (a == "--work" && (good = ParseNumber(v, 0, 60000000, n))) lineOptions.work = std::chrono::microseconds(n);
         else if (good) {
             std::fprintf(stderr, "tessiva-phone-sim: unknown option %s\n%s", a.c_str(), kUsage);
             return 2;

@@ -1,5 +1,6 @@
 #include "sim/sim_numbered_image.h"
 
+#include "doc/phone_image.h"
 #include "files/backup_tree.h"
 #include "sim/sim_phone.h"
 
@@ -35,7 +36,7 @@ bool CSimNumberedImage::Load(SNumberedBackup&& backup, const std::string& path, 
         store.Put(id, index, std::vector<uint8_t>(r.data.begin() + (array ? 1 : 0), r.data.end()));
     }
     for (const SItemFile& f : backup.itemFiles) {
-        if (!phone.Files().PutFile(f.path, f.data)) {
+        if (!phone.Files().PutFile(f.path, f.data, ModeOfItemFile(f))) {
             error = "Can't load " + path + ": the item file \"" + f.path + "\" does not fit the phone's folders.";
             return false;
         }
@@ -65,7 +66,7 @@ bool CSimNumberedImage::Save(const std::string& path, CSimPhone& phone, std::str
         const std::vector<uint8_t>& data = *phone.Files().Find(file);
         const auto origin = m_origins.find(file);
         if (origin == m_origins.end()) {
-            backup.itemFiles.push_back(MakeItemFile(Numbered::kAreas[0], file, data));
+            backup.itemFiles.push_back(BackupItemFile(file, data, phone.Files().ModeOf(file)));
             continue;
         }
         for (SItemFile f : origin->second) {

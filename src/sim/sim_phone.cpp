@@ -14,6 +14,11 @@ constexpr int kSpcItem = 85;
 CSimPhone::CSimPhone(CSimNvStore& store, SSimPhoneOptions options) : m_store(store), m_options(std::move(options)) {
     m_files.SetFailPaths(m_options.efsFail);
     m_files.SetFull(m_options.efsFull);
+    m_files.SetHidden(m_options.efsHidden);
+    m_files.SetUnlistable(m_options.efsUnlistable);
+    m_files.SetJournalLimit(m_options.efsJournal);
+    m_files.SetRefuseSync(m_options.efsRefuseSync);
+    m_files.SetKeepUnsynced(m_options.efsKeepUnsynced);
 }
 
 CSimNvStore& CSimPhone::Subscription(int subscription) {
@@ -39,8 +44,14 @@ std::optional<std::vector<uint8_t>> CSimPhone::Answer(const std::vector<uint8_t>
     case kDiagNvRead:
     case kDiagNvWrite:
         return AnswerNv(request);
-    case kDiagSubsystem:
-        return AnswerSubsystem(request);
+    case kDiagSubsystem: {
+        std::vector<uint8_t> reply = AnswerSubsystem(request);
+        if (m_files.TakeHang()) {
+            m_silentUntil = now + m_options.hang;
+            return std::nullopt;
+        }
+        return reply;
+    }
     case kDiagMode:
         return AnswerMode(request);
     case kDiagSpc: {
@@ -63,9 +74,13 @@ std::vector<uint8_t> CSimPhone::AnswerSubsystem(const std::vector<uint8_t>& requ
     const uint8_t subsystem = request[1];
     if (subsystem == kSubsystemNv && m_options.subscriptions) return AnswerNv(request);
     if (subsystem != m_options.efsSubsystem || subsystem == 0) return BuildErrorReply(kDiagBadCommand, request);
+    const auto command = static_cast<uint16_t>(request[2] | (request[3] << 8));
+    if (command == kEfsOldPut) {
+        (void)m_files.Answer(SEfsMessage{subsystem, kEfsOldPut, {}, {}, {}});  // counted, and it hangs the phone
+        return {};
+    }
     SEfsMessage message;
     if (!DecodeEfsRequest(request, message)) {
-        const uint16_t command = static_cast<uint16_t>(request[2] | (request[3] << 8));
         return BuildErrorReply(EfsErrnoField(command) < 0 && command != kEfsHello ? kDiagBadCommand : kDiagBadLength,
                                request);
     }
@@ -80,6 +95,7 @@ std::vector<uint8_t> CSimPhone::AnswerMode(const std::vector<uint8_t>& request) 
         // The phone starts again: online, and the SPC code must be sent anew.
         m_mode = kModeOnline;
         m_spcAccepted = false;
+        m_files.Reset();
         ++m_resets;
     } else {
         m_mode = mode;
@@ -140,6 +156,7 @@ std::vector<uint8_t> CSimPhone::AnswerNv(const std::vector<uint8_t>& request) {
     // A phone whose memory fails silently: what read-back verification is for.
     if (m_options.corruptWrites.count(id) && !stored.empty()) stored[0] ^= 0xFF;
     store.Put(id, index, std::move(stored));
+    m_files.CountWrite();
     packet.status = kNvDone;
     return BuildNvPacket(packet);
 }

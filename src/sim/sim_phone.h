@@ -25,6 +25,12 @@ struct SSimPhoneOptions {
     uint8_t efsSubsystem = kEfsSubsystem;  // the one subsystem of the file system; 0: none
     std::set<std::string> efsFail;       // files that fail half way (see CSimFileSystem)
     bool efsFull = false;                // no space left for data or folders
+    std::set<std::string> efsHidden;     // files readdir does not list
+    std::set<std::string> efsUnlistable; // folders opendir refuses
+    int efsJournal = 0;                  // writes before the journal is full until a sync; 0: no limit
+    bool efsRefuseSync = false;          // the sync request answers an error
+    bool efsKeepUnsynced = false;        // a reset keeps file writes that were not synced
+    std::chrono::milliseconds hang{5000};  // silence after a request that hangs modems
     bool shortSpcReply = false;          // the SPC answer lacks its verdict byte
 };
 

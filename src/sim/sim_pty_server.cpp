@@ -3,6 +3,7 @@
 #include "phone/diag_framing.h"
 #include "phone/posix_serial_transport.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -105,7 +106,6 @@ void CSimPtyServer::Send(const std::vector<uint8_t>& bytes) {
 }
 
 void CSimPtyServer::Reply(const std::vector<uint8_t>& payload) {
-    if (m_options.latency.count() > 0 && WaitOrWoken(m_options.latency)) return;
     std::vector<uint8_t> bytes;
     if (m_options.noise) {
         for (int i = 0; i < 11; ++i) {
@@ -119,12 +119,41 @@ void CSimPtyServer::Reply(const std::vector<uint8_t>& payload) {
     Send(bytes);
 }
 
+void CSimPtyServer::Take(const std::vector<uint8_t>& request, Clock::time_point now) {
+    ++m_received;
+    const Clock::time_point arrives = now + m_options.latency;
+    // A phone busy with a request drops what comes meanwhile.
+    if (m_options.oneAtATime && arrives < m_busyUntil) return;
+    if (m_options.silentAfter >= 0 && m_answered.load() + static_cast<long>(m_due.size()) >= m_options.silentAfter) return;
+    const Clock::time_point starts = std::max(arrives, m_busyUntil);
+    m_busyUntil = starts + m_options.work;
+    auto reply = m_phone.Answer(request, starts);
+    if (!reply) return;
+    m_due.push_back({m_busyUntil + m_options.latency, std::move(*reply)});
+}
+
 void CSimPtyServer::Run() {
     std::vector<uint8_t> buffer(4096);
     std::vector<uint8_t> request;
     for (;;) {
+        // Replies whose time has come go out first.
+        while (!m_due.empty() && m_due.front().at <= Clock::now()) {
+            Reply(m_due.front().payload);
+            m_due.pop_front();
+            ++m_answered;
+        }
+        timespec wait{};
+        timespec* timeout = nullptr;
+        if (!m_due.empty()) {
+            const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(m_due.front().at - Clock::now());
+            const long long ns = std::max<long long>(left.count(), 0);
+            wait.tv_sec = static_cast<time_t>(ns / 1000000000);
+            wait.tv_nsec = static_cast<long>(ns % 1000000000);
+            timeout = &wait;
+        }
         pollfd fds[2] = {{m_master, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
+        const int ready = ::ppoll(fds, 2, timeout, nullptr);
+        if (ready < 0) {
             if (errno == EINTR) continue;
             return;
         }
@@ -134,25 +163,20 @@ void CSimPtyServer::Run() {
             }
             return;
         }
+        if (ready == 0 || !fds[0].revents) continue;
         const ssize_t n = ::read(m_master, buffer.data(), buffer.size());
         if (n <= 0) {
             if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
             if (WaitOrWoken(std::chrono::milliseconds(20))) return;  // no client side: wait for one
             continue;
         }
+        const Clock::time_point now = Clock::now();
         std::vector<std::vector<uint8_t>> requests;
         {
             std::lock_guard lock(m_decoderMutex);
             m_decoder.Feed(buffer.data(), static_cast<size_t>(n));
             while (m_decoder.PopFrame(request)) requests.push_back(std::move(request));
         }
-        for (const auto& r : requests) {
-            ++m_received;
-            if (m_options.silentAfter >= 0 && m_answered.load() >= m_options.silentAfter) continue;
-            const auto reply = m_phone.Answer(r, CSimPhone::Clock::now());
-            if (!reply) continue;
-            Reply(*reply);
-            ++m_answered;
-        }
+        for (const auto& r : requests) Take(r, now);
     }
 }

@@ -4,13 +4,19 @@
 
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
 
 // How the simulated line behaves.
 struct SSimLineOptions {
-    std::chrono::milliseconds latency{0};  // before each reply
+    // Each way: a request reaches the phone this long after it was sent, and its reply the
+    // client as long after the phone answered. Requests queue and are answered in order,
+    // so requests in flight overlap the delay.
+    std::chrono::milliseconds latency{0};
+    std::chrono::microseconds work{0};      // the phone's time for each request
+    bool oneAtATime = false;                // requests that reach a busy phone are lost
     bool noise = false;                     // junk (closed by a flag) before each reply
     bool split = false;                     // replies written in small pieces with pauses
     long silentAfter = -1;                  // answer this many requests, then nothing
@@ -43,7 +49,15 @@ public:
     size_t DroppedFrames() const;
 
 private:
+    using Clock = CSimPhone::Clock;
+    // A reply and when it reaches the client.
+    struct SDue {
+        Clock::time_point at;
+        std::vector<uint8_t> payload;
+    };
     bool WaitOrWoken(std::chrono::milliseconds pause);
+    // Takes a request received now: answered (or lost) as the phone's timing says.
+    void Take(const std::vector<uint8_t>& request, Clock::time_point now);
     void Send(const std::vector<uint8_t>& bytes);
     void Reply(const std::vector<uint8_t>& payload);
 
@@ -60,4 +74,6 @@ private:
     std::atomic<long> m_received{0};
     std::thread m_thread;
     unsigned m_noiseSeed = 12345;
+    std::deque<SDue> m_due;
+    Clock::time_point m_busyUntil{};
 };

@@ -33,11 +33,11 @@ CCompareDialog::CCompareDialog(const CNVItemArray& here, const CNVItemArray& the
     m_rows->setHeaderLabels({tr("Difference"), tr("ID"), tr("Index"), tr("Name"), tr("In the window"), tr("In the backup")});
     m_rows->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_rows->setRootIsDecorated(true);
-    // Long values are cut in the cell; the tooltip holds them whole.
-    auto cut = [](const QString& text) { return text.size() > 36 ? text.left(36) + QChar(0x2026) : text; };
-    auto addRow = [this, cut](const QString& kind, const CNVItem& r, const QString& a, const QString& b, const CNVItem* copy) {
+    // Long values are cut where the cell ends; the tooltip holds them whole.
+    m_rows->setTextElideMode(Qt::ElideRight);
+    auto addRow = [this](const QString& kind, const CNVItem& r, const QString& a, const QString& b, const CNVItem* copy) {
         auto* row = new QTreeWidgetItem(m_rows, {kind, QString::number(r.Id()), QString::number(r.Index()),
-                                                 QString::fromStdString(r.Name()), cut(a), cut(b)});
+                                                 QString::fromStdString(r.Name()), a, b});
         row->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(copy)));
         row->setToolTip(4, a);
         row->setToolTip(5, b);
@@ -52,7 +52,11 @@ CCompareDialog::CCompareDialog(const CNVItemArray& here, const CNVItemArray& the
             new QTreeWidgetItem(row, {{}, {}, {}, QString::fromStdString(fa.name + " (" + fa.type + ")"), Field(fa), Field(fb)});
         row->setExpanded(true);
     }
-    m_rows->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The short columns as wide as they need, the name and both values share the rest: every
+    // column stays in the dialog, however narrow the screen.
+    m_rows->header()->setStretchLastSection(false);
+    for (int c = 0; c < m_rows->columnCount(); ++c)
+        m_rows->header()->setSectionResizeMode(c, c < 3 ? QHeaderView::ResizeToContents : QHeaderView::Stretch);
 
     auto* summary = new QLabel(
         m_comparison.Equal()

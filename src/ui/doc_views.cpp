@@ -6,7 +6,9 @@
 #include "ui/nv_tree_view.h"
 #include "jobs/message_sink.h"
 #include "doc/item_comparison.h"
+#include "doc/phone_backup.h"
 #include "doc/tessiva_doc.h"
+#include "model/item_view.h"
 
 #include <QSignalBlocker>
 #include <algorithm>
@@ -38,7 +40,11 @@ void CDocViews::BuildItemsTree() {
             area->setIcon(0, CNVTreeNode::GroupIcon());
         }
         auto* leaf = new QTreeWidgetItem(area, kItemFileNode);
-        leaf->setText(0, QString::fromStdString(files[i].path));
+        // The path below the item files' folder fits the pane; the whole path is the tooltip.
+        const std::string& path = files[i].path;
+        const std::string_view root = CPhoneBackup::kItemFilesRoot;
+        leaf->setText(0, QString::fromStdString(path.starts_with(root) && path.size() > root.size() ? path.substr(root.size()) : path));
+        leaf->setToolTip(0, QString::fromStdString(path));
         leaf->setIcon(0, CNVTreeNode::ItemIcon());
         leaf->setData(0, Qt::UserRole, static_cast<qulonglong>(i));
     }
@@ -65,7 +71,15 @@ void CDocViews::ShowItemFile(size_t file) {
         std::snprintf(offset, sizeof offset, "%06zX", at);
         rows.push_back({offset, "", hex, ""});
     }
+    if (const CItemView* view = CItemView::ForPath(f.path); view && view->Show({f.data}).fits) {
+        // Item files are not edited here: the row only reads them.
+        m_content.AddViewRow(view->Caption() + " " + view->Show({f.data}).text, {}, false);
+    }
     m_content.AddFieldRows(rows);
+    // The bytes are no record's: the editor, which writes the shown record, stays shut.
+    m_shown = {};
+    m_content.SetItemName({});
+    m_content.SetReadOnly(true, tr("item file, read-only"));
     // Sixteen bytes a row are wider than a value's column: it grows to show them whole.
     const int before = m_content.columnWidth(CNVContentView::kHexValue);
     m_content.resizeColumnToContents(CNVContentView::kHexValue);
@@ -118,6 +132,7 @@ void CDocViews::ShowItemFields(const std::string& name) {
     if (index < 0 || index >= m_doc.Items().GetSize()) return;
     const CNVItem& item = m_doc.Items()[index];
     m_shown = {item.Id(), item.Index(), item.Name()};
+    AddViewRow(index);
     CNVTypeCatalog& catalog = m_doc.Decoder();
     if (catalog.TypeNames().empty()) {
         // No NVTypes.typ yet: the value as raw bytes, read-only, until types are imported.
@@ -150,6 +165,48 @@ void CDocViews::WriteBackValue(const std::string& name, const std::vector<uint8_
     if (index < 0 || m_doc.Items()[index].Name() != name) return;
     (void)m_doc.SetValue(index, bytes);
     RefreshListRow(index);
+}
+
+void CDocViews::AddViewRow(int itemIndex) {
+    const CItemView* view = CItemView::ForId(m_doc.Items()[itemIndex].Id());
+    if (!view) return;
+    std::vector<std::vector<uint8_t>> values;
+    for (int at : view->Records(m_doc.Items(), itemIndex)) values.push_back(at < 0 ? std::vector<uint8_t>() : m_doc.Items()[at].Value());
+    const CItemView::SShown shown = view->Show(values);
+    // A value too short for the view (definitions of another layout) shows its fields only.
+    if (!shown.fits) return;
+    m_content.AddViewRow(view->Caption() + " " + shown.text, shown.entry, true);
+}
+
+std::string CDocViews::EditView(const std::string& typed) {
+    const int index = ShownItemIndex();
+    const CItemView* view = index < 0 ? nullptr : CItemView::ForId(m_doc.Items()[index].Id());
+    if (!view) return {};
+    // A trailing ! takes an IMEI whose check digit is wrong.
+    std::string text = typed;
+    const bool force = !text.empty() && text.back() == '!';
+    if (force) text.pop_back();
+    const std::vector<int> records = view->Records(m_doc.Items(), index);
+    std::vector<std::vector<uint8_t>> values;
+    for (int at : records) values.push_back(at < 0 ? std::vector<uint8_t>() : m_doc.EditableValue(at));
+    std::vector<std::vector<uint8_t>> forced = values;
+    const std::string refusal = view->Set(text, values, force);
+    if (!refusal.empty()) {
+        if (view->Set(text, forced, true).empty())
+            return refusal + " " + tr("End the digits with ! to take them all the same.").toStdString();
+        return refusal;
+    }
+    std::vector<std::pair<int, std::vector<uint8_t>>> changed;
+    for (size_t i = 0; i < records.size(); ++i)
+        if (records[i] >= 0 && values[i] != m_doc.Items()[records[i]].Value()) changed.emplace_back(records[i], values[i]);
+    if (changed.empty()) return {};
+    if (!m_doc.SetValues(changed).IsCompleted()) return m_doc.LastOutcome().reason;
+    for (const auto& [at, bytes] : changed) RefreshListRow(at);
+    const std::string name = m_shown.name;
+    m_content.DeleteAllRows();
+    ShowItemFields(name);
+    m_content.SetItemName(name);
+    return {};
 }
 
 void CDocViews::ClearViews(bool keepContent) {

@@ -39,6 +39,9 @@ public:
     // The edited value becomes the value of the record the content view shows; its list row
     // shows the record as it now is.
     void WriteBackValue(const std::string& name, const std::vector<uint8_t>& bytes);
+    // A text typed in the view row of the shown record; why it was refused, empty when it
+    // became the record's value (one undo step) and the content shows it anew.
+    std::string EditView(const std::string& text);
     // The list rows of the record at itemIndex show it anew.
     void RefreshListRow(int itemIndex);
     // Path, size and content in hex of an item file of a numbered-items backup.
@@ -57,6 +60,8 @@ public:
 
 private:
     void AddListRow(int itemIndex);
+    // The view row of the record at itemIndex, when its item has a view.
+    void AddViewRow(int itemIndex);
     // The record at itemIndex as a row of the item list.
     SListRow MakeListRow(int itemIndex) const;
     // Position of the record the content view shows, -1 when none (found again by ID and

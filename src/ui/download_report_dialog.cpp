@@ -27,6 +27,7 @@ int Severity(EResult result) {
         case EResult::Written: return 4;
         case EResult::Verified: return 5;
         case EResult::Read: return 5;
+        case EResult::Unchanged: return 5;
     }
     return 5;
 }
@@ -65,10 +66,12 @@ std::vector<CDownloadReport::SRow> OneRowPerRecord(const std::vector<CDownloadRe
             continue;
         }
         CDownloadReport::SRow& kept = merged[it->second];
-        std::string detail = kept.result == EResult::NotBackedUp
-                                 ? CDownloadReport::ResultText(kept.result) + (kept.detail.empty() ? "" : ": " + kept.detail)
-                                 : kept.detail;
-        if (!row.detail.empty()) detail += (detail.empty() ? "" : "; ") + row.detail;
+        // The reason of the result first, where a narrow cell still shows it; the backup's note after.
+        const std::string note = kept.result == EResult::NotBackedUp
+                                     ? CDownloadReport::ResultText(kept.result) + (kept.detail.empty() ? "" : ": " + kept.detail)
+                                     : kept.detail;
+        std::string detail = row.detail;
+        if (!note.empty()) detail += (detail.empty() ? "" : "; ") + note;
         kept.result = row.result;
         kept.detail = std::move(detail);
     }
@@ -122,7 +125,7 @@ CDownloadReportDialog::CDownloadReportDialog(const CDownloadReport& report, QWid
                          new CSortedItem(file ? QString() : QString::number(r.subscription), file ? none : r.subscription));
         // Within a result, rows keep the order of the report.
         m_table->setItem(row, kResultColumn,
-                         new CSortedItem(QString::fromStdString(CDownloadReport::ResultText(r.result)),
+                         new CSortedItem(QString::fromStdString(report.RowResultText(r.result)),
                                          Severity(r.result) + row / (rows.size() + 1.0)));
         auto* detailItem = new QTableWidgetItem(detail);
         detailItem->setToolTip(detail);

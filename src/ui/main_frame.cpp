@@ -57,7 +57,9 @@ static void InitUiResources() { Q_INIT_RESOURCE(tessiva); }
 // The status bar's words for how a job ended.
 QString CMainFrame::OutcomeText(const SOutcome& outcome, const QString& done) {
     if (outcome.IsCompleted()) return done;
-    const QString why = QString::fromStdString(outcome.reason);
+    QString why = QString::fromStdString(outcome.reason);
+    // A stop always says why; without a reason of its own it was the user's.
+    if (outcome.IsStopped() && why.isEmpty()) why = tr("by the user");
     return (outcome.IsStopped() ? tr("Stopped") : tr("Failed")) + (why.isEmpty() ? "" : ": " + why);
 }
 
@@ -87,6 +89,7 @@ CMainFrame::~CMainFrame() {
                           static_cast<QObject*>(m_listView)})
         view->disconnect(this);
     m_contentView->SetWriteBack(nullptr);
+    m_contentView->SetViewEdit(nullptr);
     delete takeCentralWidget();
 }
 
@@ -137,6 +140,11 @@ void CMainFrame::CreateClient() {
         m_views->WriteBackValue(name, bytes);
         UpdateTitle();
     });
+    m_contentView->SetViewEdit([this](int, const std::string& text) {
+        std::string refusal = m_views->EditView(text);
+        UpdateTitle();
+        return refusal;
+    });
 
     // Insert and Delete move the current node between the trees; the context menu offers it.
     for (auto [tree, id] : {std::pair{m_itemsTree, kAddToSelected}, std::pair{m_selectedTree, kRemoveFromSelected}}) {
@@ -171,6 +179,7 @@ void CMainFrame::showEvent(QShowEvent* event) {
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     FitToolBar();
+    FitStatus();
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
@@ -198,13 +207,30 @@ void CMainFrame::CreateStatusBar() {
     UpdateStatus();
 }
 
-QString CMainFrame::StatusMessage() const { return statusBar()->currentMessage(); }
+QString CMainFrame::StatusMessage() const { return statusBar()->currentMessage().isEmpty() ? QString() : m_statusText; }
 
-void CMainFrame::Report(const SOutcome& outcome, const QString& done) {
-    const QString text = OutcomeText(outcome, done);
-    // One line, so the bar keeps its height; the whole text is the bar's tooltip.
-    statusBar()->showMessage(QString(text).replace('\n', ' '), kMessageTimeout);
-    statusBar()->setToolTip(text);
+void CMainFrame::Report(const SOutcome& outcome, const QString& done) { ShowStatus(OutcomeText(outcome, done)); }
+
+void CMainFrame::ShowStatus(const QString& text) {
+    m_statusText = text;
+    m_statusUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMessageTimeout);
+    FitStatus();
+}
+
+void CMainFrame::FitStatus() {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_statusUntil - std::chrono::steady_clock::now());
+    if (m_statusText.isEmpty() || left.count() <= 0) return;
+    // One line that fits beside the fixed fields, so the bar keeps its height and both ends
+    // of the text show; the whole text is the bar's tooltip.
+    // The fields show the document as the command left it, before their width is taken.
+    UpdateStatus();
+    int room = statusBar()->width() - 16;
+    for (const QLabel* field : m_statusFields)
+        if (field && field->isVisible()) room -= field->sizeHint().width() + 8;
+    const QString line = QString(m_statusText).replace('\n', ' ');
+    statusBar()->showMessage(statusBar()->fontMetrics().elidedText(line, Qt::ElideMiddle, std::max(room, 80)),
+                             static_cast<int>(left.count()));
+    statusBar()->setToolTip(m_statusText);
 }
 
 QString CMainFrame::Records(int count) { return count == 1 ? tr("1 record") : tr("%1 records").arg(count); }
@@ -336,6 +362,9 @@ void CMainFrame::UndoRedo(bool undo) {
     const QTreeWidgetItem* current = tree.SelectedNode();
     const std::string node = current ? CNVTreeView::NodeText(current) : std::string();
     const std::string group = current && current->parent() ? CNVTreeView::NodeText(current->parent()) : std::string();
+    // The record the content showed, when a row of the list chose it.
+    std::string row;
+    (void)m_listView->FirstSelectedName(row);
     m_views->ClearViews();
     m_views->BuildItemsTree();
     m_views->BuildSelectedTree();
@@ -349,10 +378,20 @@ void CMainFrame::UndoRedo(bool undo) {
             holder = other;
         }
         if (!found) continue;
-        holder->setCurrentItem(found);
+        // A node that is current already shows its records again, as a new selection would.
+        if (holder->currentItem() == found)
+            m_views->OnTreeSelectionChanged(*holder, found);
+        else
+            holder->setCurrentItem(found);
         holder->scrollToItem(found);
         break;
     }
+    // The list's row of that record is chosen again, and the content shows it.
+    for (int i = 0; !row.empty() && i < m_listView->topLevelItemCount(); ++i)
+        if (m_listView->topLevelItem(i)->text(0).toStdString() == row) {
+            m_listView->setCurrentItem(m_listView->topLevelItem(i));
+            break;
+        }
     UpdateTitle();
 }
 
@@ -510,7 +549,7 @@ bool CMainFrame::ShowNextMatch() {
     m_findIndex = (m_findIndex + 1) % static_cast<int>(matches.size());
     // Going round again is told, so the user knows every match was seen.
     if (last >= 0 && m_findIndex <= last)
-        statusBar()->showMessage(tr("Find Next: past the last match, back at the first"), kMessageTimeout);
+        ShowStatus(tr("Find Next: past the last match, back at the first"));
     auto [tree, node] = matches[m_findIndex];
     // A node that is already current shows its item again, as a new selection would.
     if (tree->currentItem() == node)

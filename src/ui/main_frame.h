@@ -1,6 +1,7 @@
 #pragma once
 #include "doc/tessiva_doc.h"
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <chrono>
 #include <functional>
@@ -46,6 +47,7 @@ public:
         kUploadAll = 32780, kUploadListMenu = 32861, kUploadListToolbar = 32858,
         kDownloadAll = 32781, kDownloadSelected = 32788,
         kBackUpBeforeDownload = 32900, kVerifyWrites = 32901, kRestoreLastBackup = 32902, kOpenBackupsFolder = 32903,
+        kReadsInFlight = 32904,
         kCsvAllMenu = 32847, kCsvAllToolbar = 32837, kCsvSelectedMenu = 32848, kCsvSelectedToolbar = 32838,
         kImportTypes = 32852, kConnect = 32784, kDisconnect = 32783,
         kComFirst = 200, kComLast = 219,
@@ -94,7 +96,7 @@ public:
     QStringList RecentFiles() const;
     // The status bar's fixed fields: file, item counts, port.
     QLabel* StatusField(int field) const { return m_statusFields[field]; }
-    // The result of the last command, while the status bar shows it.
+    // The result of the last command, whole, while the status bar shows it.
     QString StatusMessage() const;
     enum EConnection { kNotConnected, kConnected, kCantConnect };
     // The state box's words and colours; they follow the palette when it changes.
@@ -106,11 +108,17 @@ public:
     // Every command's result goes to the status bar through here: done when it completed,
     // else "Failed: why" or "Stopped: why". It stays a few seconds.
     void Report(const SOutcome& outcome, const QString& done);
+    // text in the status bar, elided in the middle to fit; the whole of it in the tooltip.
+    void ShowStatus(const QString& text);
+    // The result shown again, fitted to the bar's width of the moment, for the rest of its time.
+    void FitStatus();
     // Shows what an operation has to tell: its notes, and the reason when it failed. True
     // when it completed.
     bool Tell(const SOutcome& outcome);
     // "1 record", "5 records".
     static QString Records(int count);
+    // The keys of Redo: the platform's, and Ctrl+Y once.
+    static QList<QKeySequence> RedoKeys(QList<QKeySequence> platform);
     // How long the phone stays silent after a wrong SPC code (10 seconds).
     void SetSpcPenalty(std::chrono::milliseconds penalty) { m_spcPenalty = penalty; }
 
@@ -187,6 +195,8 @@ private:
 
     void OnCsvAll();
     void OnCsvSelected();
+    // Tells how writing an item list of records ended.
+    void ReportItemList(const SOutcome& outcome, int records);
     void OnImportTypes();
     void OnAddCnv();
     void OnSpc();
@@ -245,6 +255,7 @@ private:
 
     static constexpr const char* kBackUpKey = "Download/BackUpBeforeDownload";
     static constexpr const char* kVerifyKey = "Download/VerifyWrites";
+    static constexpr const char* kReadsInFlightKey = "Connection/ReadsInFlight";
     static constexpr const char* kRecentKey = "Files/Recent";
     static constexpr int kRecentCount = 10;
     // How long a result stays in the status bar before the fields show alone again.
@@ -278,4 +289,6 @@ private:
     std::string m_findText;
     int m_findIndex = -1;  // of the match shown last, among both trees' matches
     int m_command = 0;     // the command whose handler runs, 0 when none
+    QString m_statusText;  // the last result, before it was fitted to the bar
+    std::chrono::steady_clock::time_point m_statusUntil{};
 };

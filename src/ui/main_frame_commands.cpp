@@ -14,10 +14,13 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QToolBar>
+#include <map>
 #include <tuple>
 
 namespace {
-enum class EMenu { None, File, Edit, Connection, Tools, Help };
+// FileMore: a submenu of File for the kinds the first File menu did not have, so File keeps
+// a letter for each entry and fits a small screen.
+enum class EMenu { None, File, Edit, Connection, Tools, Help, FileMore };
 
 // One command. toolbarSlot orders the toolbar (0: not on it); a new tens starts a group.
 struct SCommand {
@@ -64,8 +67,9 @@ void CMainFrame::CreateCommands() {
     for (const SBackupCommands& kind : BackupCommands()) {
         const auto add = [&](const SBackupCommands::SCommand& c, int slot, std::function<void()> handler) {
             if (c.id == 0) return;
-            commands.push_back({c.id, c.toolbarId, c.text, EMenu::File, false, c.icon ? slot : 0, c.icon, c.tooltip, {},
-                                std::move(handler)});
+            const bool more = kind.kind == EBackupKind::Qcn || kind.kind == EBackupKind::Xqcn;
+            commands.push_back({c.id, c.toolbarId, c.text, more ? EMenu::FileMore : EMenu::File, false,
+                                c.icon ? slot : 0, c.icon, c.tooltip, {}, std::move(handler)});
         };
         const size_t first = commands.size();
         add(kind.load, KindSlot(kind), [this, &kind] { OnLoadKind(kind); });
@@ -125,7 +129,7 @@ void CMainFrame::CreateCommands() {
 
     QMenu* menus[] = {nullptr, menuBar()->addMenu(tr("&File")), menuBar()->addMenu(tr("&Edit")),
                       menuBar()->addMenu(tr("&Connection")), menuBar()->addMenu(tr("&Tools")),
-                      menuBar()->addMenu(tr("&Help"))};
+                      menuBar()->addMenu(tr("&Help")), new QMenu(tr("QCN and XQCN Files"), this)};
     std::vector<std::pair<int, QAction*>> toolbar;
     for (const SCommand& c : commands) {
         QAction* action = MakeAction(c.id, tr(c.text), c.handler);
@@ -140,6 +144,11 @@ void CMainFrame::CreateCommands() {
         }
         QMenu* menu = menus[static_cast<int>(c.menu)];
         if (!menu) continue;
+        if (c.menu == EMenu::FileMore && menu->isEmpty()) {
+            QMenu* file = menus[static_cast<int>(EMenu::File)];
+            if (c.separatorBefore) file->addSeparator();
+            file->addMenu(menu);
+        }
         if (c.separatorBefore && !menu->isEmpty()) menu->addSeparator();
         // "Recent Files" comes before Exit; "Undo" and "Redo" before the selection's moves.
         if (c.id == kExit) {
@@ -154,7 +163,7 @@ void CMainFrame::CreateCommands() {
             connect(m_undoAction, &QAction::triggered, this, [this] { UndoRedo(true); });
             m_redoAction = new QAction(tr("Redo"), this);
             m_redoAction->setObjectName("Redo");
-            m_redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence::Redo});
+            m_redoAction->setShortcuts(RedoKeys(QKeySequence::keyBindings(QKeySequence::Redo)));
             connect(m_redoAction, &QAction::triggered, this, [this] { UndoRedo(false); });
             menu->addSeparator();
             menu->addActions({m_undoAction, m_redoAction});
@@ -185,7 +194,8 @@ void CMainFrame::AddConnectionSettings(QMenu* connection) {
     QAction* restore = Action(kRestoreLastBackup);
     const QSettings settings;
     for (const auto& [id, text, key] : {std::tuple{kBackUpBeforeDownload, QT_TR_NOOP("Back Up Before Download"), kBackUpKey},
-                                        std::tuple{kVerifyWrites, QT_TR_NOOP("Verify Writes"), kVerifyKey}}) {
+                                        std::tuple{kVerifyWrites, QT_TR_NOOP("Verify Writes"), kVerifyKey},
+                                        std::tuple{kReadsInFlight, QT_TR_NOOP("Several Reads at a Time"), kReadsInFlightKey}}) {
         QAction* action = MakeAction(id, tr(text), nullptr);
         action->setCheckable(true);
         action->setChecked(settings.value(key, true).toBool());
@@ -193,6 +203,14 @@ void CMainFrame::AddConnectionSettings(QMenu* connection) {
         connect(action, &QAction::toggled, this, [this, id = id](bool on) { OnDownloadSetting(id, on); });
         connection->insertAction(restore, action);
     }
+}
+
+QList<QKeySequence> CMainFrame::RedoKeys(QList<QKeySequence> platform) {
+    // Ctrl+Y as well, where the platform's Redo is another key; never twice, as a key given
+    // twice is ambiguous and does nothing.
+    const QKeySequence ctrlY(Qt::CTRL | Qt::Key_Y);
+    if (!platform.contains(ctrlY)) platform.append(ctrlY);
+    return platform;
 }
 
 QAction* CMainFrame::Action(int id) const {
@@ -229,24 +247,48 @@ void CMainFrame::AssignMnemonics(QMenu* menu) {
     QSet<QChar> used;
     for (QAction* action : menu->actions())
         if (const QChar c = mnemonicOf(action->text()); !c.isNull()) used.insert(c);
+    // Each entry without a letter gets one of its own: word starts first, then any free
+    // letter, matched so that as many entries as possible get one and no two share it.
+    std::vector<QAction*> open;
+    std::vector<std::vector<qsizetype>> choices;
     for (QAction* action : menu->actions()) {
         if (action->isSeparator()) continue;
         if (action->menu()) AssignMnemonics(action->menu());
-        QString text = action->text();
+        const QString text = action->text();
         if (text.isEmpty() || !mnemonicOf(text).isNull()) continue;
-        // A free word start, a free letter, else the first letter again: Alt then cycles.
-        qsizetype at = -1;
-        for (int pass = 0; pass < 3 && at < 0; ++pass)
-            for (qsizetype i = 0; i < text.size() && at < 0; ++i) {
+        std::vector<qsizetype> at;
+        for (const bool wordStarts : {true, false})
+            for (qsizetype i = 0; i < text.size(); ++i) {
                 const bool wordStart = i == 0 || text[i - 1] == ' ';
-                if (text[i].isLetterOrNumber() && (pass == 1 || wordStart) &&
-                    (pass == 2 || !used.contains(text[i].toLower())) && (i == 0 || text[i - 1] != '&'))
-                    at = i;
+                if (text[i].isLetterOrNumber() && wordStart == wordStarts && !used.contains(text[i].toLower()) &&
+                    (i == 0 || text[i - 1] != '&'))
+                    at.push_back(i);
             }
-        if (at < 0) continue;
-        used.insert(text[at].toLower());
-        action->setText(text.insert(at, '&'));
+        open.push_back(action);
+        choices.push_back(std::move(at));
     }
+    std::map<QChar, size_t> owner;  // letter -> entry
+    std::vector<qsizetype> chosen(open.size(), -1);
+    std::function<bool(size_t, QSet<QChar>&)> place = [&](size_t entry, QSet<QChar>& tried) {
+        for (const qsizetype at : choices[entry]) {
+            const QChar c = open[entry]->text()[at].toLower();
+            if (tried.contains(c)) continue;
+            tried.insert(c);
+            const auto held = owner.find(c);
+            if (held == owner.end() || place(held->second, tried)) {
+                owner[c] = entry;
+                chosen[entry] = at;
+                return true;
+            }
+        }
+        return false;
+    };
+    for (size_t entry = 0; entry < open.size(); ++entry) {
+        QSet<QChar> tried;
+        place(entry, tried);
+    }
+    for (size_t entry = 0; entry < open.size(); ++entry)
+        if (chosen[entry] >= 0) open[entry]->setText(open[entry]->text().insert(chosen[entry], '&'));
 }
 
 void CMainFrame::CreateToolBar(const std::vector<std::pair<int, QAction*>>& buttons) {
@@ -269,6 +311,9 @@ void CMainFrame::CreateToolBar(const std::vector<std::pair<int, QAction*>>& butt
     connect(m_portBox, &CPortBox::DropDown, this, &CMainFrame::OnPortDropDown);
     connect(m_portBox, &CPortBox::PortChosen, this, &CMainFrame::ChoosePort);
     connect(m_portBox, &CPortBox::ConnectRequested, this, [this] { Action(kConnect)->trigger(); });
+    connect(m_portBox, &QComboBox::editTextChanged, this, [this] {
+        if (m_connectionBox) FitToolBar();
+    });
     m_toolBar->addWidget(m_portBox);
     m_connectionBox = new QLineEdit(m_toolBar);
     m_connectionBox->setObjectName("ConnectionBox");
@@ -311,10 +356,15 @@ void CMainFrame::FitToolBar() {
         words = std::max(words, metrics.horizontalAdvance(ConnectionText(state)));
     m_connectionBox->setFixedWidth(words + 2 * metrics.averageCharWidth() + 8);
     // The largest buttons with which the whole row fits, so nothing goes into the overflow.
+    // The port box is wide enough for the port's whole name where the row has room for it.
+    const int name = m_portBox->fontMetrics().horizontalAdvance(m_portBox->currentText()) + 48;
     for (const int size : {32, 24, 20, 16}) {
         m_toolBar->setIconSize(QSize(size, size));
-        m_portBox->setMinimumWidth(size >= 32 ? 150 : 110);
-        if (m_toolBar->sizeHint().width() <= width()) break;
+        const int least = size >= 32 ? 150 : 110;
+        for (const int box : {std::clamp(name, least, 320), least}) {
+            m_portBox->setMinimumWidth(box);
+            if (m_toolBar->sizeHint().width() <= width()) return;
+        }
     }
 }
 

@@ -107,10 +107,13 @@ void CMainFrame::OnSaveAs() {
         }
     }
     const std::string& current = m_doc.DocumentPath();
-    const EBackupKind currentKind = current.empty() ? EBackupKind::Cnv : BackupKindOfName(current);
+    EBackupKind currentKind = current.empty() ? EBackupKind::Cnv : BackupKindOfName(current);
+    if (currentKind == EBackupKind::Unknown) currentKind = EBackupKind::Cnv;
+    // A numbered QCN document starts on the numbered-items layout.
+    const bool numbered = currentKind == EBackupKind::Qcn && m_doc.SavesNumbered();
     int chosen = 0;
     for (size_t i = 0; i < types.size(); ++i)
-        if (types[i].kind->kind == (currentKind == EBackupKind::Unknown ? EBackupKind::Cnv : currentKind)) {
+        if (types[i].kind->kind == currentKind && (types[i].layout == CBackupFiles::ESaveLayout::Numbered) == numbered) {
             chosen = static_cast<int>(i);
             break;
         }
@@ -175,9 +178,19 @@ bool CMainFrame::OpenBackup(const std::string& path) { return MaySaveChanges() &
 
 bool CMainFrame::LoadBackupFile(const std::string& path) {
     const SOutcome outcome = m_doc.LoadBackup(path);
-    const bool loaded = Tell(outcome);
+    // Warnings come up as messages; what a load only informs of (records kept as undefined
+    // items) follows its result in the status bar, so a load asks for no click.
+    SOutcome warnings = outcome;
+    QString information;
+    std::erase_if(warnings.notes, [&](const SNote& note) {
+        if (note.kind != SNote::EKind::Information) return false;
+        information += " " + QString::fromStdString(note.text).simplified();
+        return true;
+    });
+    const bool loaded = Tell(warnings);
     if (loaded) RememberFile(path);
-    Report(outcome, tr("Loaded %1 from %2").arg(Records(outcome.records), FileName(path)));
+    Report(outcome, tr("Loaded %1 from %2").arg(Records(outcome.records), FileName(path)) +
+                        (information.isEmpty() ? QString() : " -" + information));
     ShowRecordsAfterLoad(loaded);
     return loaded;
 }
@@ -228,12 +241,19 @@ void CMainFrame::OnCompare() {
 
 void CMainFrame::OnCsvAll() {
     m_contentView->EndEdit();
-    Tell(m_doc.WriteItemList(CTessivaDoc::EScope::AllActive));
+    ReportItemList(m_doc.WriteItemList(CTessivaDoc::EScope::AllActive), m_doc.Items().GetSize());
 }
 
 void CMainFrame::OnCsvSelected() {
     m_contentView->EndEdit();
-    Tell(m_doc.WriteItemList(m_doc.SelectedItems()));
+    const CNVItemArray selected = m_doc.SelectedItems();
+    ReportItemList(m_doc.WriteItemList(selected), selected.GetSize());
+}
+
+void CMainFrame::ReportItemList(const SOutcome& outcome, int records) {
+    Tell(outcome);
+    // A cancelled file dialog did nothing worth a word.
+    if (!outcome.IsStopped()) Report(outcome, tr("Created the CSV file of %1").arg(Records(records)));
 }
 
 void CMainFrame::OnImportTypes() {

@@ -10,7 +10,9 @@
 #include "files/backup_kind.h"
 #include "files/host_file.h"
 #include "phone/com_ports.h"
+#include "phone/diag_link.h"
 #include "phone/efs_client.h"
+#include "phone/nv_reader.h"
 #include "phone/qlib.h"
 #include "ui/backup_commands.h"
 #include "ui/download_report_dialog.h"
@@ -18,6 +20,7 @@
 #include "ui/phone_files_dialog.h"
 #include "ui/port_box.h"
 #include "ui/spc_code_dialog.h"
+#include "ui/write_question.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -75,12 +78,16 @@ bool CMainFrame::WaitForSpcPenalty() {
         jobs.WaitForDialog();
         jobs.EnableCancel();
         const auto left = [&] { return std::chrono::duration_cast<std::chrono::milliseconds>(m_spcPenaltyEnd - Clock::now()); };
-        jobs.SetRange(static_cast<int>(std::max<int64_t>(left().count() / 100, 1)));
+        const int tenths = static_cast<int>(std::max<int64_t>(left().count() / 100, 1));
+        jobs.SetRange(tenths);
         const Clock::time_point start = Clock::now();
         while (Clock::now() < m_spcPenaltyEnd) {
             if (jobs.IsStopRequested()) return jobs.PostJobStopped();
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            jobs.SetPosition(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() / 100));
+            const int done = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count() / 100);
+            // Seconds, not the bar's tenths: "3 s of 10 s".
+            jobs.SetDetail(tr("%1 s of %2 s").arg(done / 10).arg((tenths + 9) / 10).toStdString());
+            jobs.SetPosition(done);
         }
         return jobs.PostJobCompleted();
     });
@@ -199,6 +206,9 @@ void CMainFrame::ShowDownloadReport(const SOutcome& outcome) {
     SOutcome notes;
     notes.notes = outcome.notes;
     Tell(notes);
+    // The status bar keeps the outcome after the report is closed.
+    const QString summary = QString::fromStdString(m_doc.LastReport().Summary());
+    ShowStatus(outcome.IsCompleted() ? summary : OutcomeText(outcome, {}) + (summary.isEmpty() ? "" : ". " + summary));
     CDownloadReportDialog dialog(m_doc.LastReport(), this);
     dialog.exec();
 }
@@ -208,6 +218,10 @@ void CMainFrame::OnDownloadSetting(int id, bool on) {
     if (id == kBackUpBeforeDownload) {
         m_doc.SetBackupBeforeDownload(on);
         settings.setValue(kBackUpKey, on);
+    } else if (id == kReadsInFlight) {
+        // From the next connection on; a phone that can't keep up falls back by itself.
+        m_doc.SetReadWindow(on ? kDefaultReadWindow : 1);
+        settings.setValue(kReadsInFlightKey, on);
     } else {
         m_doc.SetVerifyWrites(on);
         settings.setValue(kVerifyKey, on);
@@ -240,16 +254,21 @@ void CMainFrame::OnRestoreToPhone() {
 
 void CMainFrame::RestoreToPhone(const std::string& path, const QString& question) {
     IMessageSink& ask = m_doc.Messages();
-    if (!ask.AskYesNo(question.toStdString())) return;
+    if (AskBeforeWrite(ask, question.toStdString()) != EWriteChoice::Yes) return;
     // Full restores are done offline: nothing the phone runs meanwhile changes what is written.
-    const bool offline = ask.AskYesNo(
-        tr("Put the phone offline while the backup is written, and restart it after? No writes it while the phone runs.")
-            .toStdString());
-    const SOutcome outcome = m_doc.Restore(path, offline);
+    const EWriteChoice offline = AskBeforeWrite(
+        ask,
+        tr("Put the phone offline while the backup is written, and restart it after? No writes it while the phone "
+           "runs; Cancel writes nothing.")
+            .toStdString(),
+        true);
+    if (offline == EWriteChoice::Cancel) return Report(SOutcome::Stop(tr("cancelled, nothing was written").toStdString()), {});
+    const SOutcome outcome = m_doc.Restore(path, offline == EWriteChoice::Yes);
     // A backup that could not be read has nothing to report but why.
-    if (!outcome.IsCompleted() && m_doc.LastReport().Rows().empty() && m_doc.LastReport().backupError.empty())
+    if (!outcome.IsCompleted() && m_doc.LastReport().Rows().empty() && m_doc.LastReport().backupError.empty()) {
         Tell(outcome);
-    else
+        Report(outcome, {});
+    } else
         ShowDownloadReport(outcome);
     ShowLinkState();
 }
@@ -286,6 +305,7 @@ void CMainFrame::OnPhoneFiles() {
     if (!CheckPhone()) return;
     CEfsClient efs(m_doc.PhoneLink());
     CPhoneFilesDialog dialog(efs, m_chooser, m_doc.Messages(), m_doc.BackupFolder(), this);
+    dialog.SetLinkCheck([link = m_doc.PhoneLink()] { return !link || link->HasFailed(); });
     dialog.exec();
     ShowLinkState();
 }

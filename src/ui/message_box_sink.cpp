@@ -64,3 +64,20 @@ ESaveChoice CMessageBoxSink::AskSaveChanges(const std::string& text, const std::
     });
     return choice;
 }
+
+EWriteChoice CMessageBoxSink::AskBeforeWrite(const std::string& text, bool withNo, const std::string& caption) {
+    EWriteChoice choice = EWriteChoice::Cancel;
+    RunOnUiThread([&] {
+        QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption), QString::fromStdString(text),
+                        QMessageBox::Yes | (withNo ? QMessageBox::No : QMessageBox::NoButton) | QMessageBox::Cancel,
+                        BoxParent());
+        box.setObjectName("WriteQuestionBox");
+        // Nothing is written to the phone unless the user says so.
+        box.setDefaultButton(QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
+        const int answer = box.exec();
+        choice = answer == QMessageBox::Yes ? EWriteChoice::Yes
+                 : answer == QMessageBox::No ? EWriteChoice::No : EWriteChoice::Cancel;
+    });
+    return choice;
+}

@@ -34,7 +34,25 @@ CNVContentView::~CNVContentView() {
 void CNVContentView::DeleteAllRows() {
     EndEdit();
     clear();
-    m_readOnly = false;
+    m_viewRows.clear();
+    SetReadOnly(false);
+}
+
+void CNVContentView::SetReadOnly(bool readOnly, const QString& why) {
+    m_readOnly = readOnly;
+    const QString caption = CReportView::tr(objectName().toUtf8().constData());
+    setWindowTitle(why.isEmpty() ? caption : caption + " - " + why);
+}
+
+void CNVContentView::AddViewRow(const std::string& shown, const std::string& entry, bool editable) {
+    auto* item = new QTreeWidgetItem({FromBytes(shown)});
+    insertTopLevelItem(ViewRowCount(), item);
+    item->setFirstColumnSpanned(true);
+    // Set apart from the field rows below it.
+    QFont bold = font();
+    bold.setBold(true);
+    item->setFont(0, bold);
+    m_viewRows.push_back({entry, editable});
 }
 
 void CNVContentView::AddFieldRows(const std::vector<std::array<std::string, 4>>& rows) {
@@ -79,15 +97,32 @@ bool CNVContentView::OpenEditor(const QPoint& point) {
     setFocus(Qt::MouseFocusReason);
     EndEdit();
     const QModelIndex index = indexAt(point);
-    if (m_readOnly || !index.isValid() || (index.column() != kDecValue && index.column() != kHexValue)) return false;
-    m_editRow = index.row();
-    m_editColumn = index.column();
+    if (!index.isValid()) return false;
+    if (index.row() < ViewRowCount()) {
+        if (!m_viewRows[static_cast<size_t>(index.row())].editable) return false;
+    } else if (m_readOnly || (index.column() != kDecValue && index.column() != kHexValue)) {
+        return false;
+    }
+    OpenEditorAt(index.row(), index.column());
+    return true;
+}
 
+void CNVContentView::OpenEditorAt(int row, int column) {
+    m_editRow = row;
+    m_editColumn = column;
+    const QModelIndex index = model()->index(row, column);
     QRect cell = visualRect(index);
-    cell.setWidth(columnWidth(m_editColumn));
     auto* editor = new CItemWindow(viewport());
+    if (row < ViewRowCount()) {
+        // A view row is edited across the value columns.
+        cell.setLeft(columnViewportPosition(kDecValue));
+        cell.setRight(viewport()->width() - 1);
+        editor->setText(FromBytes(m_viewRows[static_cast<size_t>(row)].entry));
+    } else {
+        cell.setWidth(columnWidth(m_editColumn));
+        editor->setText(index.data().toString());
+    }
     editor->setGeometry(cell);
-    editor->setText(index.data().toString());
     editor->selectAll();
     editor->show();
     editor->setFocus(Qt::OtherFocusReason);
@@ -100,7 +135,6 @@ bool CNVContentView::OpenEditor(const QPoint& point) {
         // A refused text keeps the editor where it is.
         if (EndEdit(false)) OpenEditor(row, other);
     });
-    return true;
 }
 
 void CNVContentView::CancelEdit() {
@@ -111,9 +145,11 @@ void CNVContentView::CancelEdit() {
 bool CNVContentView::EndEdit(bool force) {
     CItemWindow* editor = m_editor;
     if (!editor) return true;
-    if (editor->isModified() && m_editRow >= 0 && m_editRow < m_catalog.FieldCount() && m_editRow < topLevelItemCount()) {
+    if (m_editRow >= 0 && m_editRow < ViewRowCount()) return EndViewEdit(editor, force);
+    const int fieldIndex = m_editRow - ViewRowCount();
+    if (editor->isModified() && fieldIndex >= 0 && fieldIndex < m_catalog.FieldCount() && m_editRow < topLevelItemCount()) {
         const std::string text = editor->text().toUtf8().toStdString();
-        CNVField& field = m_catalog.Field(m_editRow);
+        CNVField& field = m_catalog.Field(fieldIndex);
         const std::string hint = m_editColumn == kHexValue ? field.HexTextRefusal(text) : field.DecTextRefusal(text);
         if (!hint.empty() && !force) {
             // The old value stays in the record until a text that fits is entered or Escape.
@@ -133,6 +169,25 @@ bool CNVContentView::EndEdit(bool force) {
             if (m_writeBack) m_writeBack(m_itemName, bytes);
         }
     }
+    return CloseEditor(editor);
+}
+
+bool CNVContentView::EndViewEdit(CItemWindow* editor, bool force) {
+    if (editor->isModified() && m_viewEdit) {
+        const std::string text = editor->text().toUtf8().toStdString();
+        // Taken, the edit rebuilds the rows; ended once, as for a field.
+        m_editor = nullptr;
+        const std::string refusal = m_viewEdit(m_editRow, text);
+        if (!refusal.empty() && !force) {
+            m_editor = editor;
+            editor->ShowRefusal(FromBytes(refusal));
+            return false;
+        }
+    }
+    return CloseEditor(editor);
+}
+
+bool CNVContentView::CloseEditor(CItemWindow* editor) {
     m_editor = nullptr;  // ends once: the focus loss of the closing editor finds none open
     const bool hadFocus = editor->hasFocus();
     editor->hide();

@@ -15,6 +15,8 @@ CNVListView::CNVListView(const char* caption, QWidget* parent)
                   parent) {
     header()->setSectionsClickable(true);
     header()->setSortIndicatorShown(false);
+    // Array elements differ at the end of their names ("NV_X_I [ 3 ]"): a narrow column cuts the middle.
+    setTextElideMode(Qt::ElideMiddle);
     connect(header(), &QHeaderView::sectionClicked, this, &CNVListView::OnHeadingClicked);
     connect(this, &QTreeWidget::itemSelectionChanged, this, &CNVListView::RowSelectionChanged);
 }

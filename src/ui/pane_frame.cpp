@@ -26,6 +26,12 @@ CPaneFrame::CPaneFrame(QWidget* view, QWidget* parent) : QFrame(parent), m_view(
     layout->setSpacing(0);
     layout->addWidget(m_caption);
     layout->addWidget(view);
+    view->installEventFilter(this);
+}
+
+bool CPaneFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_view && event->type() == QEvent::WindowTitleChange) m_caption->setText(m_view->windowTitle());
+    return QFrame::eventFilter(watched, event);
 }
 
 QString CPaneFrame::Caption() const { return m_caption->text(); }

@@ -18,6 +18,8 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    // The caption follows the view's window text.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ColourCaption();

@@ -1,6 +1,9 @@
 #include "ui/phone_files_dialog.h"
 
+#include "ui/write_question.h"
+
 #include "doc/file_chooser.h"
+#include "files/byte_reader.h"
 #include "files/host_file.h"
 #include "files/safe_file_writer.h"
 #include "jobs/message_sink.h"
@@ -236,8 +239,16 @@ void CPhoneFilesDialog::RunOnPhone(const QString& what, size_t total, std::funct
                 m_worker.join();
                 m_efs.SetProgress({});
                 m_refresh->stop();
+                // A lost link leaves no listing that could still be true.
+                if (!ok && m_linkLost && m_linkLost()) {
+                    m_list.clear();
+                    m_entries->clear();
+                }
                 SetBusy(false);
-                if (m_focus && m_focus->isEnabled()) m_focus->setFocus();
+                // The keyboard goes back to the path box it was typing in, else to the list:
+                // Backspace, Enter and the arrows browse on after a button.
+                QWidget* focus = m_focus == m_pathBox ? m_pathBox : static_cast<QWidget*>(m_entries);
+                if (focus->isEnabled()) focus->setFocus();
                 done(ok);
             },
             Qt::QueuedConnection);
@@ -305,7 +316,7 @@ void CPhoneFilesDialog::SaveToDisk() {
     const SEfsEntry* entry = Current();
     if (m_busy || !entry || entry->IsFolder()) return;
     const std::string path = PathOf(*entry);
-    const auto size = static_cast<size_t>(std::max(entry->size, 0));
+    const auto size = static_cast<size_t>(entry->size);
     SFileDialogRequest request;
     request.title = tr("Save Phone File to Disk").toStdString();
     request.filterLabel = tr("All files (*)").toStdString();
@@ -351,28 +362,34 @@ void CPhoneFilesDialog::PutFile() {
     if (!m_chooser.ChooseOpenFile(request, source)) return;
     auto data = std::make_shared<std::vector<uint8_t>>();
     std::string error;
-    if (!ReadHostFile(source, CEfsClient::kMaxFileSize, *data, error)) return Say(Q(error));
+    // The whole host file before the phone is touched: a device, a pipe or a folder is refused.
+    if (!CByteReader::ReadFile(source, *data, error))
+        return Say(tr("Can't read %1: %2").arg(Q(source), Q(error)));
+    if (data->size() > CEfsClient::kMaxFileSize)
+        return Say(tr("%1 is larger than the 64 MB a phone file may hold.").arg(Q(source)));
     const std::string path = JoinEfsPath(m_folder, std::filesystem::path(source).filename().string());
     auto stat = std::make_shared<SEfsStat>();
     RunOnPhone(tr("Looking for %1...").arg(Q(path)), 0, [this, path, stat] { return m_efs.Stat(path, *stat); },
                [this, path, stat, data](bool exists) {
                    if (!exists && m_efs.LastErrno() != kEfsNoEntry)
                        return SayPhoneError(tr("Can't tell whether the file exists"));
-                   if (!exists) return Write(path, data, {});
+                   // A file keeps its type; a new one below the item-file folders is an item file.
+                   const int32_t mode = exists && (stat->mode & kEfsTypeMask) ? stat->mode : EfsModeOfPath(path);
+                   if (!exists) return Write(path, data, {}, mode);
                    if (stat->IsFolder()) return Say(tr("%1 is a folder on the phone; nothing was written.").arg(Q(path)));
-                   if (!m_messages.AskYesNo(tr("%1 exists on the phone. Replace it? The phone's file is copied into the "
-                                               "backups folder first.")
-                                                .arg(Q(path))
-                                                .toStdString()))
+                   if (AskBeforeWrite(m_messages, tr("%1 exists on the phone. Replace it? The phone's file is copied "
+                                                     "into the backups folder first.")
+                                                      .arg(Q(path))
+                                                      .toStdString()) != EWriteChoice::Yes)
                        return Say(tr("Nothing was written."));
-                   BackUpPhoneFile(path, static_cast<size_t>(std::max(stat->size, 0)),
-                                   [this, path, data](const std::string& backup) { Write(path, data, backup); });
+                   BackUpPhoneFile(path, static_cast<size_t>(stat->size),
+                                   [this, path, data, mode](const std::string& backup) { Write(path, data, backup, mode); });
                });
 }
 
 void CPhoneFilesDialog::Write(const std::string& path, std::shared_ptr<const std::vector<uint8_t>> data,
-                              const std::string& backup) {
-    RunOnPhone(tr("Writing %1...").arg(Q(path)), data->size(), [this, path, data] { return m_efs.WriteFile(path, *data, false); },
+                              const std::string& backup, int32_t mode) {
+    RunOnPhone(tr("Writing %1...").arg(Q(path)), data->size(), [this, path, data, mode] { return m_efs.WriteFile(path, *data, mode); },
                [this, path, data, backup](bool written) {
                    QString text = written ? tr("Wrote %1 (%2).").arg(Q(path), Bytes(data->size()))
                                           : tr("Can't write the file: %1. The phone's file may be incomplete.")
@@ -389,7 +406,7 @@ void CPhoneFilesDialog::DeleteEntry() {
     const bool folder = entry->IsFolder();
     const QString question = folder ? tr("Delete the folder %1 from the phone? Only an empty folder can be deleted.")
                                     : tr("Delete %1 from the phone? It is copied into the backups folder first.");
-    if (!m_messages.AskYesNo(question.arg(Q(path)).toStdString())) return;
+    if (AskBeforeWrite(m_messages, question.arg(Q(path)).toStdString()) != EWriteChoice::Yes) return;
     const auto remove = [this, path, folder](const std::string& backup) {
         RunOnPhone(tr("Deleting %1...").arg(Q(path)), 0,
                    [this, path, folder] { return folder ? m_efs.RemoveFolder(path) : m_efs.RemoveFile(path); },
@@ -403,5 +420,5 @@ void CPhoneFilesDialog::DeleteEntry() {
     if (folder)
         remove({});
     else
-        BackUpPhoneFile(path, static_cast<size_t>(std::max(entry->size, 0)), remove);
+        BackUpPhoneFile(path, static_cast<size_t>(entry->size), remove);
 }

@@ -41,6 +41,9 @@ public:
     void PutFile();
     void DeleteEntry();
 
+    // Tells whether the link to the phone was lost; the list empties then.
+    void SetLinkCheck(std::function<bool()> linkLost) { m_linkLost = std::move(linkLost); }
+
     // True while the phone is being asked.
     bool IsBusy() const { return m_busy; }
     const std::string& Folder() const { return m_folder; }
@@ -78,7 +81,9 @@ private:
     // Copies the phone's file into the backups folder, then calls then with the copy's path;
     // when it can't, the status line says why and then is not called.
     void BackUpPhoneFile(const std::string& path, size_t size, std::function<void(const std::string&)> then);
-    void Write(const std::string& path, std::shared_ptr<const std::vector<uint8_t>> data, const std::string& backup);
+    // Writes the file whole as the type and permission bits of mode say.
+    void Write(const std::string& path, std::shared_ptr<const std::vector<uint8_t>> data, const std::string& backup,
+               int32_t mode);
     void Say(const QString& text);
     void SayPhoneError(const QString& what);
 
@@ -106,4 +111,5 @@ private:
     bool m_busy = false;
     bool m_shown = false;
     QPointer<QWidget> m_focus;  // had the focus before the phone was asked
+    std::function<bool()> m_linkLost;
 };

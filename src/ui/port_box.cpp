@@ -58,6 +58,8 @@ void CPortBox::ShowChoice(int comPort, const std::string& device) {
         const QSignalBlocker block(this);
         setCurrentIndex(findText(text, Qt::MatchExactly));
         setEditText(text);
+        // A path longer than the box shows its start, not a cut-off middle.
+        if (lineEdit()) lineEdit()->setCursorPosition(0);
     }
     m_quiet = false;
 }

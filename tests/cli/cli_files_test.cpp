@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -225,4 +226,32 @@ TEST(CliFiles, NumberedBackupsConvertStreamForStreamAndDumpWhatTheyKeep) {
     ASSERT_TRUE(CCompoundFile::Write(dir + "/o.qcn", other, error)) << error;
     EXPECT_EQ(RunCommand(Cli() + "dump " + Q(dir + "/o.qcn"), &out, &err), 1);
     EXPECT_THAT(out + err, HasSubstr("Pictures (storage)"));
+}
+
+// Inputs that never end and outputs that nothing reads: refused at once with the reason,
+// never waited on (each command is given 20 seconds; the timeout's exit status is 124).
+TEST(CliFiles, PipesAndDevicesAreRefusedNotWaitedOn) {
+    const std::string dir = MakeTempDir("cli-pipes");
+    ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((dir + "/fifo.qcn").c_str(), 0600), 0);
+    const std::string zeroDefs = MakeTempDir("cli-zero-defs");
+    std::filesystem::copy_file(Examples() + "/NVTypes.typ", zeroDefs + "/NVTypes.typ");
+    std::filesystem::create_symlink("/dev/zero", zeroDefs + "/NVItemsDefine.def");
+    const std::string timeout = "timeout 20 ";
+    const struct {
+        std::string command;
+        const char* reason;
+    } cases[] = {
+        {Cli() + "import-types /dev/zero", "not a regular file"},
+        {Cli() + "import-types " + Q(dir + "/fifo"), "not a regular file"},
+        {BinDir() + "/tessiva-cli --dir " + Q(zeroDefs) + " defs", "not a regular file"},
+        {Cli() + "dump " + Q(dir + "/fifo.qcn"), "not a regular file"},
+        {Cli() + "convert " + Sample("qcn") + " " + Q(dir + "/fifo.qcn"), "no program reads from this pipe"},
+        {Cli() + "list " + Sample("qcn") + " " + Q(dir + "/fifo"), "no program reads from this pipe"},
+    };
+    for (const auto& c : cases) {
+        std::string out, err;
+        EXPECT_EQ(RunCommand(timeout + c.command, &out, &err), 1) << c.command;
+        EXPECT_THAT(err, HasSubstr(c.reason)) << c.command;
+    }
 }

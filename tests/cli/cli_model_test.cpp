@@ -26,7 +26,7 @@ TEST(CliModel, ImportTypesReproducesTheSampleTypeFile) {
     const std::string dir = MakeTempDir("cli-import");
     std::string out, err;
     ASSERT_EQ(RunCommand(Cli(dir) + "import-types '" + Examples() + "/NVTypesDefine.def'", &out, &err), 0) << err;
-    EXPECT_THAT(out, HasSubstr("Imported 94 NV types"));
+    EXPECT_THAT(out, HasSubstr("Imported 99 NV types"));
     EXPECT_EQ(ReadFile(dir + "/NVTypes.typ"), ReadFile(Examples() + "/NVTypes.typ"));
 
     const std::string before = ReadFile(dir + "/NVTypes.typ");

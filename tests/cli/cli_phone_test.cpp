@@ -153,10 +153,11 @@ TEST_F(CliPhoneTest, RecordsThatCannotBeBackedUpAreWrittenOnlyWithForce) {
     CSimProcess phone(SimArgs({"--from", m_dir + "/other.txt", "--unreadable", "10", "--read-status", "20=4",
                                "--save", m_dir + "/after.txt"}));
     EXPECT_EQ(Cli("download --port " + phone.Device() + " " + m_dir + "/up.cnv", &out, &err), 1);
-    for (const char* record : {"Plain Ten (ID 10)", "Array Twenty [ 0 ] (ID 20, index 0)", "Array Twenty [ 1 ] (ID 20, index 1)"})
-        EXPECT_NE(err.find("not written: " + std::string(record) + ": its current value could not be backed up"),
-                  std::string::npos)
-            << err;
+    // One line for the three records of one outcome, each named.
+    EXPECT_NE(err.find("not written (3): its current value could not be backed up: Plain Ten (ID 10), Array Twenty [ 0 ] "
+                       "(ID 20, index 0), Array Twenty [ 1 ] (ID 20, index 1)"),
+              std::string::npos)
+        << err;
     // Written knowingly; the read-backs of the same items would fail as the backup reads did.
     EXPECT_EQ(Cli("download --force --no-verify --port " + phone.Device() + " " + m_dir + "/up.cnv", &out, &err), 0)
         << err;
@@ -212,6 +213,8 @@ TEST_F(CliPhoneTest, UsageAndPortErrors) {
     EXPECT_EQ(Cli("upload --port /dev/null " + m_dir + "/x.txt", &out, &err), 2);
     EXPECT_EQ(Cli("download --port /dev/null " + m_dir + "/x.dat", &out, &err), 2);
     EXPECT_EQ(Cli("spc --port /dev/null --timeout soon 000000", &out, &err), 2);
+    for (const char* window : {"0", "65", "eight"})
+        EXPECT_EQ(Cli("upload --port /dev/null --window " + std::string(window) + " " + m_dir + "/x.cnv", &out, &err), 2);
     EXPECT_EQ(Cli("spc --port " + m_dir + "/nothing 000000", &out, &err), 1);
     EXPECT_EQ(err, "Port " + m_dir + "/nothing does not exist.\n");
     EXPECT_EQ(Cli("ports", &out, &err), 0);
@@ -283,6 +286,21 @@ TEST_F(CliPhoneTest, EfsMovesWholeFilesAndTheSimulatorKeepsItsWholeMemoryInAQcn)
     EXPECT_EQ(Cli(efs + "put " + m_dir + "/got /nv/failing", &out, &err), 1);
     EXPECT_NE(err.find("/nv/failing: input/output error (errno 5)"), std::string::npos) << err;
     EXPECT_EQ(Cli(efs + "cat /nv/new/copy", &out, &err), 2);
+    // An item file larger than one put goes by open with the item-file flag; the types show.
+    WriteFile(m_dir + "/cal", std::string(20 * 1024, '\x5A'));
+    ASSERT_EQ(Cli(efs + "put " + m_dir + "/cal /nv/item_files/rfnv/00020000", &out, &err), 0) << err;
+    EXPECT_EQ(out, "Wrote 20480 bytes of " + m_dir + "/cal to /nv/item_files/rfnv/00020000 as an item file.\n");
+    ASSERT_EQ(Cli(efs + "put --item " + m_dir + "/got /nv/new/item", &out, &err), 0) << err;
+    ASSERT_EQ(Cli(efs + "ls /nv/item_files/rfnv", &out, &err), 0) << err;
+    EXPECT_EQ(out, "i      20480  00020000\n");
+    // Host files that are no files are refused before the phone is touched.
+    for (const std::string& source : std::vector<std::string>{"/dev/zero", m_dir}) {
+        SCOPED_TRACE(source);
+        EXPECT_EQ(Cli(efs + "put " + source + " /nv/new/copy", &out, &err), 1);
+        EXPECT_NE(err.find("not a regular file"), std::string::npos) << err;
+    }
+    ASSERT_EQ(Cli(efs + "get /nv/new/copy " + m_dir + "/still", &out, &err), 0) << err;
+    EXPECT_EQ(ReadFile(m_dir + "/still"), big);
     EXPECT_EQ(phone.Stop(), 0);
 
     // Records of every subscription as they came, the files as the phone now holds them.
@@ -294,12 +312,18 @@ TEST_F(CliPhoneTest, EfsMovesWholeFilesAndTheSimulatorKeepsItsWholeMemoryInAQcn)
     }
     std::set<std::string> paths;
     for (const auto& [name, hex] : after) {
-        if (name.find("/NV_Items/EFS_Dir/") == std::string::npos) continue;
+        // Item files in NV_Items; regular files in EFS_Backup, after its 8-byte header.
+        const bool item = name.find("/NV_Items/EFS_Dir/") != std::string::npos;
+        if (!item && name.find("/EFS_Backup/EFS_Dir/") == std::string::npos) continue;
         std::string path;
-        for (size_t i = 0; i + 1 < hex.size(); i += 2) path += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-        paths.insert(path);
+        for (size_t i = item ? 0 : 16; i + 1 < hex.size(); i += 2)
+            path += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        paths.insert((item ? "item " : "regular ") + path);
     }
-    EXPECT_TRUE(paths.count("/nv/new/copy") && paths.count("/nv/failing") && !paths.count("/nv/item_files/modem/big"));
+    // A put that failed left no file behind.
+    EXPECT_TRUE(paths.count("regular /nv/new/copy") && paths.count("item /nv/new/item") &&
+                paths.count("item /nv/item_files/rfnv/00020000") && !paths.count("regular /nv/failing") &&
+                !paths.count("item /nv/item_files/modem/big"));
 }
 
 TEST_F(CliPhoneTest, WholePhoneBackupAndRestoreFaults) {
@@ -328,7 +352,7 @@ TEST_F(CliPhoneTest, WholePhoneBackupAndRestoreFaults) {
         {"a file failing half way is a failed file", {"--files", m_dir + "/files", "--efs-fail", band},
          "restore --force " + in, "failed: item file " + band + ": input/output error (errno 5)"},
         {"a full file system", {"--efs-full"}, "restore " + in,
-         "failed: item file " + band + ": /nv: no space left on the phone (errno 28)"},
+         "failed: item file " + band + ": no space left on the phone (errno 28)"},
         {"a record the phone would not read for the backup", {"--unreadable", "10"}, "restore " + in,
          "not written: Plain Ten (ID 10): its current state could not be backed up"},
         {"a phone falling silent", {"--silent-after", "5"}, "restore --timeout 300 " + in,
@@ -336,9 +360,11 @@ TEST_F(CliPhoneTest, WholePhoneBackupAndRestoreFaults) {
         {"subscriptions asked of a phone without them", {"--no-subscriptions"}, "backup --subscriptions 1 " + m_dir + "/subs.xqcn",
          "failed: Plain Ten (ID 10) of subscription 1: the phone does not answer the subscription command"},
     };
+    // The phones of the rows hold other values: a restore of the same values writes nothing.
+    WriteFile(m_dir + "/changed.txt", "10;-1;09090909\n20;0;0909\n20;1;0909\n50;-1;090909\n");
     for (const SRow& row : rows) {
         SCOPED_TRACE(row.name);
-        std::vector<std::string> args = {"--from", m_dir + "/store.txt"};
+        std::vector<std::string> args = {"--from", m_dir + "/changed.txt"};
         args.insert(args.end(), row.sim.begin(), row.sim.end());
         CSimProcess phone(SimArgs(args));
         EXPECT_EQ(Cli(row.command.substr(0, row.command.find(' ')) + " --port " + phone.Device() +
@@ -352,8 +378,9 @@ TEST_F(CliPhoneTest, WholePhoneBackupAndRestoreFaults) {
               std::string::npos);
     // The backup without item files holds the records all the same.
     ASSERT_TRUE(std::filesystem::exists(out));
-    EXPECT_EQ(OleStreams(out).at("00000000/default/NV_NUMBERED_ITEMS/NV_ITEM_ARRAY"),
-              OleStreams(in).at("00000000/default/NV_NUMBERED_ITEMS/NV_ITEM_ARRAY"));
+    const std::string records = OleStreams(out).at("00000000/default/NV_NUMBERED_ITEMS/NV_ITEM_ARRAY");
+    EXPECT_EQ(records.size(), OleStreams(in).at("00000000/default/NV_NUMBERED_ITEMS/NV_ITEM_ARRAY").size());
+    EXPECT_NE(records.find("880001000a00000009090909"), std::string::npos);  // that phone's item 10
 }
 
 TEST_F(CliPhoneTest, TheNumberedSampleRestoresWholeOntoAnEmptyPhone) {
@@ -367,7 +394,7 @@ TEST_F(CliPhoneTest, TheNumberedSampleRestoresWholeOntoAnEmptyPhone) {
         << err;
     EXPECT_NE(ReadFile(m_dir + "/r.json")
                   .find("\"byKind\":{\"records\":{\"verified\":8,\"written\":0,\"protected\":0,\"failed\":0,"
-                        "\"notWritten\":0,\"notBackedUp\":8,\"read\":0},\"subscriptionRecords\":{\"verified\":1,"),
+                        "\"notWritten\":0,\"notBackedUp\":8,\"read\":0,\"unchanged\":0},\"subscriptionRecords\":{\"verified\":1,"),
               std::string::npos);
     EXPECT_NE(ReadFile(m_dir + "/r.json").find("\"files\":{\"verified\":3,"), std::string::npos);
     ASSERT_EQ(empty.Stop(), 0);

@@ -1,6 +1,8 @@
 #include "doc_files_fixture.h"
 #include "doc/tree_entry_list.h"
 
+#include <algorithm>
+
 namespace {
 using DocEntries = DocFiles;
 
@@ -50,4 +52,24 @@ TEST_F(DocEntries, CollectSelectedItemsFollowsEntryOrder) {
     ASSERT_TRUE(doc.MoveEntries(ETree::Selected, "GroupB", {}).IsCompleted());
     EXPECT_TRUE(doc.SelectedItems().IsEmpty());
     EXPECT_EQ(doc.AllEntries().FindItemIndexByName("Big"), 1);
+}
+
+TEST_F(DocEntries, ARecordMovedBackTakesItsPlaceInItsGroup) {
+    CNVItemArray items;
+    items.Add(Item(10, -1, Seq(4)));
+    AddArray(items, 70, {});
+    items.Add(Item(50, -1, Seq(5)));
+    SetItems(items);
+    using ETree = CTessivaDoc::ETree;
+    const std::vector<std::string> before = Names(doc.AllEntries());
+    // Each record of the list out and back, alone: the list is as it was each time.
+    for (const std::string& name : before) {
+        const auto& entries = doc.AllEntries().Entries();
+        const auto it = std::find_if(entries.begin(), entries.end(), [&](const CTreeEntry& e) { return e.name == name; });
+        ASSERT_NE(it, entries.end());
+        const std::string group = it->group;
+        ASSERT_TRUE(doc.MoveEntries(ETree::Items, group, {name}).IsCompleted());
+        ASSERT_TRUE(doc.MoveEntries(ETree::Selected, group, {name}).IsCompleted());
+        EXPECT_EQ(Names(doc.AllEntries()), before) << name;
+    }
 }

@@ -17,12 +17,9 @@
 #include <unistd.h>
 
 namespace {
-namespace fs = std::filesystem;
-
 std::string TempPath(const std::string& name) {
-    const auto dir = fs::temp_directory_path() / ("tessiva-numbered-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    return (dir / name).string();
+    static const std::string dir = MakeTempDir("numbered");
+    return dir + "/" + name;
 }
 
 std::string HexOf(const Bytes& b) {
@@ -365,5 +362,50 @@ TEST(NumberedBackup, LayoutIsToldByContent) {
         std::string found;
         EXPECT_EQ(DetectQcnLayout(tree, found), c.layout) << c.storages.size();
         EXPECT_NE(found.find(c.found), std::string::npos) << found;
+    }
+}
+
+// A Value is hex bytes of two digits each, spaces between; a digit left over anywhere is
+// damage, never a byte made up from half of one. Length always matches the bytes a lenient
+// reading would make, so only the value's own form decides.
+TEST(NumberedBackup, XqcnValueIsWholeHexBytesOrRefused) {
+    const struct {
+        const char* value;
+        int length;
+        Bytes bytes;  // empty for a refusal, unless good
+        bool good;
+    } cases[] = {
+        {"", 0, {}, true},
+        {"0a", 1, {0x0a}, true},
+        {" 0a  ff\tB0 ", 3, {0x0a, 0xff, 0xb0}, true},
+        {"\r\n01\n02\r\n", 2, {1, 2}, true},
+        {"01 2", 2, {}, false},
+        {"2", 1, {}, false},
+        {"1 02", 2, {}, false},
+        {"01 2 03", 3, {}, false},
+        {"01 02 3 ", 3, {}, false},
+        {"012", 2, {}, false},
+        {"0x01", 2, {}, false},
+        {"01,02", 2, {}, false},
+        {"-1", 1, {}, false},
+        {"01 g2", 2, {}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        const std::string text = "<?xml version=\"1.0\"?>\n<Storage Name='f'><Stream Name='s' Length='" +
+                                 std::to_string(c.length) + "' Value='" + c.value + "'/></Storage>";
+        CCompoundNode tree;
+        EBackupForm form{};
+        std::string error;
+        const bool read = ReadBackupTree(reinterpret_cast<const uint8_t*>(text.data()), text.size(), tree, form, error);
+        EXPECT_EQ(read, c.good) << error;
+        if (c.good) {
+            const CCompoundNode* s = tree.FindStream("s");
+            ASSERT_NE(s, nullptr);
+            EXPECT_EQ(s->Bytes(), c.bytes);
+        } else {
+            EXPECT_NE(error.find("has a Value that is not hex bytes"), std::string::npos) << error;
+            EXPECT_TRUE(tree.Children().empty());
+        }
     }
 }

@@ -4,12 +4,12 @@
 #include "files/compound_file.h"
 #include "files/numbered_backup.h"
 #include "files/xqcn_file.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <unistd.h>
@@ -66,9 +66,7 @@ TEST(NumberedSample, ExamplesAreWhatTheCodeMakes) {
 
     const std::string examples = std::string(TESSIVA_SOURCE_DIR) + "/examples/";
     const bool write = std::getenv("TESSIVA_WRITE_SAMPLES") != nullptr;
-    const auto dir = std::filesystem::temp_directory_path() / ("tessiva-sample-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string target = write ? examples : dir.string() + "/";
+    const std::string target = write ? examples : MakeTempDir("sample") + "/";
     ASSERT_TRUE(CCompoundFile::Write(target + "sample-numbered.qcn", tree, error)) << error;
     ASSERT_TRUE(CXqcnFile::Write(target + "sample-numbered.xqcn", tree, error)) << error;
 
@@ -80,5 +78,4 @@ TEST(NumberedSample, ExamplesAreWhatTheCodeMakes) {
         EXPECT_TRUE(stored.SameContent(tree)) << name << " is stale; rerun with TESSIVA_WRITE_SAMPLES=1";
     }
     EXPECT_EQ(Slurp(examples + "sample-numbered.xqcn"), Slurp(target + "sample-numbered.xqcn"));
-    std::filesystem::remove_all(dir);
 }

@@ -15,6 +15,8 @@ TEST(FillTextTest, PutsArgumentsInPlaceOfTheirMarkers) {
         {"100%", {}, "100%"},                                      // a lone % stays
         {"%3 left", {"a"}, "%3 left"},                            // no such argument: kept
         {"%1", {"50%1 off"}, "50%1 off"},                         // arguments are not re-read
+        {"Failed: %1.", {"Port p went away."}, "Failed: Port p went away."},  // one full stop
+        {"Wait %1...", {"a."}, "Wait a...."},                     // dots that are no full stop stay
     };
     for (const Case& c : cases) EXPECT_EQ(FillText(c.pattern, c.args), c.expected) << c.pattern;
 }

@@ -148,7 +148,7 @@ TEST_F(TypeCatalogTest, RefusedImportsKeepTheOldCatalogue) {
     EXPECT_THAT(Told().back(), HasSubstr("Line 2"));
 
     EXPECT_FALSE(catalog.ImportDefinitionFile(dir + "/missing.def"));
-    EXPECT_EQ(Told().back(), "Can't open a file");
+    EXPECT_EQ(Told().back(), "Can't open a file\n" + dir + "/missing.def: No such file or directory");
 
     EXPECT_EQ(TypeFile(), oldFile);
     EXPECT_TRUE(catalog.IsTypeName("OLD"));

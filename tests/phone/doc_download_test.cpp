@@ -445,6 +445,8 @@ TEST_F(PhoneDocTest, RecordsTheBackupLacksAreWrittenOnlyWhenConfirmed) {
         const CDownloadReport& report = doc.LastReport();
         EXPECT_EQ(outcome.IsCompleted(), c.written);
         EXPECT_EQ(questions.size(), c.answer ? 1u : 0u);
+        // The question names what it is about.
+        for (const std::string& q : questions) EXPECT_NE(q.find("(Plain Ten, Array Twenty [ 0 ], Array Twenty [ 2 ])"), std::string::npos) << q;
         EXPECT_EQ(report.Count(EResult::NotBackedUp), 4);  // 10, 20[0], 20[2] unread; 40 never written
         const auto notWritten = report.RowsOf(EResult::NotWritten);
         EXPECT_EQ(notWritten.size(), c.written ? 0u : 3u);

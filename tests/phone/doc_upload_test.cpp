@@ -124,7 +124,7 @@ TEST_F(PhoneDocTest, UploadOfAMissingListStartsNothing) {
     StartPhone(FillStandardStore);
     const SOutcome upload = doc.Upload(m_dir + "/no-such-list.csv");
     EXPECT_TRUE(upload.IsFailed());
-    EXPECT_EQ(upload.reason, "Can't open a file!");
+    EXPECT_EQ(upload.reason, "Can't open a file!\n" + m_dir + "/no-such-list.csv: No such file or directory");
     EXPECT_FALSE(doc.HasPartialUpload());
     EXPECT_TRUE(doc.Items().IsEmpty());
     EXPECT_EQ(t.frontend.captions.back(), "Loading list NV Items for uploading");  // the upload never ran

@@ -76,9 +76,13 @@ TEST_F(PhoneDocTest, BackupThenRestoreBringsTheWholePhoneBackAndTheRestoresOwnBa
         EXPECT_EQ(StateOf(sim->phone), original);
         EXPECT_EQ(sim->phone.Resets(), 1);  // offline before, reset after
         const CDownloadReport& restore = doc.LastReport();
-        EXPECT_EQ(restore.Count(EResult::Verified, EKind::Record), 5);
-        EXPECT_EQ(restore.Count(EResult::Verified, EKind::SubscriptionRecord), 2);
-        EXPECT_EQ(restore.Count(EResult::Verified, EKind::File), 3);
+        // What changed is written and verified; what the phone still held is left alone.
+        EXPECT_EQ(restore.Count(EResult::Verified, EKind::Record), 2);
+        EXPECT_EQ(restore.Count(EResult::Unchanged, EKind::Record), 3);
+        EXPECT_EQ(restore.Count(EResult::Verified, EKind::SubscriptionRecord), 1);
+        EXPECT_EQ(restore.Count(EResult::Unchanged, EKind::SubscriptionRecord), 1);
+        EXPECT_EQ(restore.Count(EResult::Verified, EKind::File), 2);
+        EXPECT_EQ(restore.Count(EResult::Unchanged, EKind::File), 1);
 
         // The restore's own backup holds what it overwrote; the file it made anew stays.
         SPhoneState expected = changed;
@@ -87,5 +91,36 @@ TEST_F(PhoneDocTest, BackupThenRestoreBringsTheWholePhoneBackAndTheRestoresOwnBa
         EXPECT_EQ(StateOf(sim->phone), expected);
         (void)doc.Disconnect();
         sim.reset();
+    }
+}
+
+// A scan takes both ends of its range and nothing past them, at the ends of the ID space too.
+TEST_F(PhoneDocTest, AScanTakesTheFirstAndLastIdOfItsRangeAndNothingBeyond) {
+    const struct {
+        int from, to;
+        std::vector<int> found;
+    } cases[] = {
+        {90, 100, {90, 95, 100}},
+        {95, 95, {95}},
+        {91, 99, {95}},
+        {0, 3, {0, 1}},
+        {65533, 65535, {65534, 65535}},
+        {65535, 70000, {65535}},
+    };
+    StartPhone([](CSimNvStore& s) {
+        for (int id : {0, 1, 89, 90, 95, 100, 101, 65532, 65534, 65535}) s.Put(id, CSimNvStore::kPlain, {static_cast<uint8_t>(id), 7});
+    });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.from) + ".." + std::to_string(c.to));
+        SPhoneBackupOptions options;
+        options.subscriptions = 0;
+        options.files = false;
+        options.scan = true;
+        options.scanFrom = c.from;
+        options.scanTo = c.to;
+        ASSERT_TRUE(doc.BackupPhone(m_dir + "/scan.qcn", options).IsCompleted()) << doc.LastReport().Summary();
+        std::vector<int> found;
+        for (const auto& row : doc.LastReport().RowsOf(EResult::Read)) found.push_back(row.id);
+        EXPECT_EQ(found, c.found);
     }
 }

@@ -20,6 +20,8 @@ Bytes Pattern(size_t size) {
     return data;
 }
 
+constexpr int32_t kItemFile = kEfsItemFileType | 0644, kRegular = kEfsRegularType | 0644;
+
 std::string Result(bool ok, CEfsClient& efs) { return ok ? "ok" : efs.LastError(); }
 
 // The outcomes of calls in the order made, joined by " | ".
@@ -43,12 +45,12 @@ TEST_F(PhoneDocTest, SimulatedPhoneSubsystemsAndTheirFaults) {
         {"files written with their folders come back whole, listed below their root", none,
          [](void*, CEfsClient& efs, SPhoneOnPty&) {
              Bytes back;
-             std::vector<SEfsFile> files;
-             const bool ok = efs.WriteFile("/nv/item_files/a/b/big", Pattern(3000), true) &&
-                             efs.WriteFile("/nv/item_files/a/empty", {}, true) && efs.ListFiles("/nv", files) &&
+             SEfsWalk walk;
+             const bool ok = efs.WriteFile("/nv/item_files/a/b/big", Pattern(3000), kItemFile) &&
+                             efs.WriteFile("/nv/item_files/a/empty", {}, kItemFile) && efs.ListFiles("/nv", walk) &&
                              efs.ReadFile("/nv/item_files/a/b/big", back);
              std::string listed;
-             for (const auto& f : files) listed += f.path + ":" + std::to_string(f.size) + " ";
+             for (const auto& f : walk.files) listed += f.path + ":" + std::to_string(f.size) + " ";
              return ok ? listed + (back == Pattern(3000) ? "same" : "differs") : efs.LastError();
          },
          "/nv/item_files/a/b/big:3000 /nv/item_files/a/empty:0 /nv/seed:3 same"},
@@ -68,7 +70,7 @@ TEST_F(PhoneDocTest, SimulatedPhoneSubsystemsAndTheirFaults) {
          [](void*, CEfsClient& efs, SPhoneOnPty& sim) {
              Bytes back;
              SOutcomes out{efs, {}};
-             out(efs.WriteFile("/nv/seed", Pattern(3000), false));
+             out(efs.WriteFile("/nv/seed", Pattern(kEfsPutMax + 1), kRegular));  // by open: it fails half way
              out(efs.ReadFile("/nv/seed", back));
              return out.text + " " + std::to_string(back.size()) + " " +
                     std::to_string(sim.phone.Files().Find("/nv/seed")->size());
@@ -79,20 +81,20 @@ TEST_F(PhoneDocTest, SimulatedPhoneSubsystemsAndTheirFaults) {
              Bytes back;
              std::string seen;
              SOutcomes out{efs, {}};
-             out(efs.WriteFile("/nv/seed", Pattern(3000), false));
+             out(efs.WriteFile("/nv/seed", Pattern(3000), kRegular));
              efs.SetProgress([&seen](size_t bytes) {
                  seen += std::to_string(bytes) + " ";
                  return bytes < 2048;
              });
              out(efs.ReadFile("/nv/seed", back));
-             out(efs.WriteFile("/nv/seed", Pattern(3000), false));
+             out(efs.WriteFile("/nv/seed", Pattern(kEfsPutMax + 1), kRegular));  // chunks only past one put
              return seen + out.text + " " + std::to_string(back.size());
          },
          "1024 2048 1024 2048 ok | /nv/seed: stopped | /nv/seed: stopped 0"},
         {"a full file system", [](SSimPhoneOptions& o) { o.efsFull = true; },
          [](void*, CEfsClient& efs, SPhoneOnPty&) {
              SOutcomes out{efs, {}};
-             out(efs.WriteFile("/nv/new", {1}, false));
+             out(efs.WriteFile("/nv/new", {1}, kRegular));
              out(efs.MakeFolder("/x"));
              return out.text;
          },
@@ -207,10 +209,10 @@ TEST_F(PhoneDocTest, SimulatedPhoneServesAWholeNumberedBackup) {
     ASSERT_EQ(QLIB_DIAG_SUBSCRIPTION_NV_READ_F(doc.Connection()->Handle(), 7001, 1, value, 1, &status), 1);
     EXPECT_EQ(status, kNvNotActive);
     CEfsClient efs(doc.PhoneLink());
-    std::vector<SEfsFile> files;
-    ASSERT_TRUE(efs.ListFiles("/nv/item_files", files)) << efs.LastError();
+    SEfsWalk walk;
+    ASSERT_TRUE(efs.ListFiles("/nv/item_files", walk)) << efs.LastError();
     std::vector<std::string> paths;
-    for (const SEfsFile& f : files) paths.push_back(f.path);
+    for (const SEfsFile& f : walk.files) paths.push_back(f.path);
     EXPECT_EQ(paths, (std::vector<std::string>{"/nv/item_files/ims/IMS_enable",
                                                "/nv/item_files/modem/mmode/lte_bandpref",
                                                "/nv/item_files/modem/uim/uimdrv/feature_support_hotswap"}));

@@ -4,100 +4,30 @@
 #include "phone/diag_framing.h"
 #include "phone/diag_link.h"
 #include "phone/efs_client.h"
+#include "scripted_phone.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <functional>
 
-using ::testing::HasSubstr;
 
 namespace {
 using Bytes = std::vector<uint8_t>;
 
-// "4B 13 'ab' 00*3": hex bytes, quoted text without its zero, and repeats of one byte.
-Bytes Hex(const std::string& text) {
-    Bytes out;
-    for (size_t i = 0; i < text.size();) {
-        if (text[i] == ' ') {
-            ++i;
-        } else if (text[i] == '\'') {
-            const size_t end = text.find('\'', i + 1);
-            out.insert(out.end(), text.begin() + static_cast<long>(i) + 1, text.begin() + static_cast<long>(end));
-            i = end + 1;
-        } else {
-            const auto byte = static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16));
-            i += 2;
-            size_t times = 1;
-            if (i < text.size() && text[i] == '*') {
-                size_t used = 0;
-                times = std::stoul(text.substr(i + 1), &used);
-                i += 1 + used;
-            }
-            out.insert(out.end(), times, byte);
-        }
-    }
-    return out;
-}
-
-// A phone that answers from a script and notes every request that differs from it.
-class CScriptedPhone : public ISerialTransport {
-public:
-    std::deque<std::pair<Bytes, Bytes>> script;
-    std::vector<std::string> wrong;
-
-    bool Open(const std::string&, std::string&) override { return true; }
-    void Close() override {}
-    bool IsOpen() const override { return true; }
-    void DiscardInput() override {}
-    bool Write(const uint8_t* bytes, size_t length, Clock::time_point, std::string&) override {
-        m_decoder.Feed(bytes, length);
-        Bytes request;
-        while (m_decoder.PopFrame(request)) {
-            if (script.empty()) {
-                wrong.push_back("unexpected request of " + std::to_string(request.size()) + " bytes");
-                continue;
-            }
-            if (request != script.front().first)
-                wrong.push_back("request " + std::to_string(m_count) + " differs from the script");
-            const Bytes frame = EncodeDiagFrame(script.front().second, false);
-            m_pending.insert(m_pending.end(), frame.begin(), frame.end());
-            script.pop_front();
-            ++m_count;
-        }
-        return true;
-    }
-    long Read(uint8_t* buffer, size_t size, Clock::time_point, std::string&) override {
-        const size_t n = std::min(size, m_pending.size());
-        std::copy_n(m_pending.begin(), n, buffer);
-        m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<long>(n));
-        return static_cast<long>(n);  // 0: the phone said nothing more
-    }
-
-private:
-    CDiagFrameDecoder m_decoder;
-    Bytes m_pending;
-    int m_count = 0;
-};
+using scripted::CScriptedPhone;
 
 const std::string kHello13 = "4B 13 00 00 " + std::string("00 00 10 00 ") + "00 00 10 00 00 00 10 00 00 00 10 00 "
                              "00 00 10 00 00 00 10 00 01 00 00 00 01 00 00 00 01 00 00 00 FF FF FF FF";
 std::string On3E(std::string hex) { return hex.replace(3, 2, "3E"); }
 
-struct SRow {
-    const char* name;
-    std::vector<std::pair<std::string, std::string>> exchanges;
-    std::function<std::string(CDiagLink&, CEfsClient&)> call;
-    std::string expected;  // found in what the call gives
-};
 
 std::string Status(bool ok, uint16_t status) { return ok ? "status " + std::to_string(status) : "failed"; }
 }  // namespace
 
 TEST(SubsystemLink, RequestsAndRepliesAsThePhoneHasThem) {
     const Bytes value = {0xAB, 0xCD};
-    const std::vector<SRow> rows = {
+    const std::vector<scripted::SScript> rows = {
         {"read of item 550 of the second subscription",
          {{"4B 30 01 00 26 02 01 00 00*128 00 00", "4B 30 01 00 26 02 01 00 08 9A 09 10 86 87 75 93 78 00*119 00 00"}},
          [](CDiagLink& link, CEfsClient&) {
@@ -149,12 +79,38 @@ TEST(SubsystemLink, RequestsAndRepliesAsThePhoneHasThem) {
          {{kHello13, kHello13},
           {"4B 13 02 00 41 02 00 00 A4 01 00 00 '/f' 00", "4B 13 02 00 06 00 00 00 00 00 00 00"},
           {"4B 13 05 00 06 00 00 00 00 00 00 00 EE*1024", "4B 13 05 00 06 00 00 00 00 00 00 00 00 04 00 00 00 00 00 00"},
-          {"4B 13 05 00 06 00 00 00 00 04 00 00 EE*6", "4B 13 05 00 06 00 00 00 00 04 00 00 FF FF FF FF 1C 00 00 00"},
+          {"4B 13 05 00 06 00 00 00 00 04 00 00 EE*1024", "4B 13 05 00 06 00 00 00 00 04 00 00 FF FF FF FF 1C 00 00 00"},
           {"4B 13 03 00 06 00 00 00", "4B 13 03 00 00 00 00 00"}},
          [](CDiagLink&, CEfsClient& efs) {
-             return efs.WriteFile("/f", Bytes(1030, 0xEE), false) ? "written" : efs.LastError();
+             // Larger than one put: open, write, close.
+             return efs.WriteFile("/f", Bytes(kEfsPutMax + 1, 0xEE), kEfsRegularType | 0644) ? "written" : efs.LastError();
          },
          "/f: no space left on the phone (errno 28)"},
+        {"an item file goes whole in one put with the item-file and make-folders flags",
+         {{kHello13, kHello13},
+          {"4B 13 26 00 03 00 00 00 41 02 0C 00 A4 01 01 02 03 '/nv/item_files/x' 00", "4B 13 26 00 00 00 00 00 03 00"}},
+         [](CDiagLink&, CEfsClient& efs) {
+             return efs.WriteFile("/nv/item_files/x", {1, 2, 3}, kEfsItemFileType | 0644) ? "written" : efs.LastError();
+         },
+         "written"},
+        {"a phone without put gets folders, then open with the item-file flag alone",
+         {{kHello13, kHello13},
+          {"4B 13 26 00 01 00 00 00 41 02 0C 00 A4 01 09 '/n/x' 00", "13 4B 13 26 00"},
+          {"4B 13 09 00 ED 01 '/n' 00", "4B 13 09 00 00 00 00 00"},
+          {"4B 13 02 00 41 02 04 00 A4 01 00 00 '/n/x' 00", "4B 13 02 00 06 00 00 00 00 00 00 00"},
+          {"4B 13 05 00 06 00 00 00 00 00 00 00 09", "4B 13 05 00 06 00 00 00 00 00 00 00 01 00 00 00 00 00 00 00"},
+          {"4B 13 03 00 06 00 00 00", "4B 13 03 00 00 00 00 00"}},
+         [](CDiagLink&, CEfsClient& efs) {
+             return efs.WriteFile("/n/x", {9}, kEfsItemFileType | 0644) ? "written" : efs.LastError();
+         },
+         "written"},
+        {"a sync polls its status until the phone says done",
+         {{kHello13, kHello13},
+          {"4B 13 30 00 01 00 '/' 00", "4B 13 30 00 01 00 07 00 00 00 00 00 00 00"},
+          {"4B 13 31 00 01 00 07 00 00 00 '/' 00", "4B 13 31 00 01 00 00 00 00 00 00"},
+          {"4B 13 31 00 01 00 07 00 00 00 '/' 00", "4B 13 31 00 01 00 01 00 00 00 00"}},
+         [](CDiagLink&, CEfsClient& efs) { return efs.Sync() == EEfsSync::Synced ? "synced" : efs.LastError(); },
+         "synced"},
         {"a listing ends at the empty name, not at entry type 0",
          {{kHello13, kHello13},
           {"4B 13 0B 00 '/d' 00", "4B 13 0B 00 07 00 00 00 00 00 00 00"},
@@ -181,15 +137,5 @@ TEST(SubsystemLink, RequestsAndRepliesAsThePhoneHasThem) {
          },
          "/f: no such file (errno 2)"},
     };
-    for (const SRow& row : rows) {
-        auto owned = std::make_unique<CScriptedPhone>();
-        CScriptedPhone& phone = *owned;
-        for (const auto& [request, reply] : row.exchanges) phone.script.emplace_back(Hex(request), Hex(reply));
-        auto link = std::make_shared<CDiagLink>(std::move(owned));
-        ASSERT_TRUE(link->Open("scripted"));
-        CEfsClient efs(link);
-        EXPECT_THAT(row.call(*link, efs), HasSubstr(row.expected)) << row.name;
-        EXPECT_TRUE(phone.wrong.empty()) << row.name << ": " << phone.wrong.front();
-        EXPECT_TRUE(phone.script.empty()) << row.name << ": " << phone.script.size() << " exchanges left";
-    }
+    scripted::RunScripts(rows);
 }

@@ -71,6 +71,30 @@ void CTestFrontend::ClearRecords() {
     captions.clear();
 }
 
+namespace {
+// The folders tests made and the files they wrote themselves (damaged ones among them).
+struct STestFiles {
+    std::mutex mutex;
+    std::vector<std::string> dirs;
+    std::map<std::string, std::string> written;  // path -> what the test wrote there
+};
+STestFiles& TestFiles() {
+    static STestFiles files;
+    return files;
+}
+}  // namespace
+
+std::vector<std::string> TempDirs() {
+    std::lock_guard lock(TestFiles().mutex);
+    return TestFiles().dirs;
+}
+
+bool HoldsWhatTheTestWrote(const std::string& path) {
+    std::lock_guard lock(TestFiles().mutex);
+    const auto own = TestFiles().written.find(path);
+    return own != TestFiles().written.end() && own->second == ReadFile(path);
+}
+
 std::string MakeTempDir(const std::string& tag) {
     namespace fs = std::filesystem;
     static int counter = 0;
@@ -78,12 +102,22 @@ std::string MakeTempDir(const std::string& tag) {
                    ("tessiva-" + tag + "-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
     fs::remove_all(dir);
     fs::create_directories(dir);
+    std::lock_guard lock(TestFiles().mutex);
+    TestFiles().dirs.push_back(dir.string());
     return dir.string();
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::lock_guard lock(TestFiles().mutex);
+    TestFiles().written[path] = bytes;
+}
+
+void MarkWrittenByTest(const std::string& path) {
+    const std::string bytes = ReadFile(path);
+    std::lock_guard lock(TestFiles().mutex);
+    TestFiles().written[path] = bytes;
 }
 
 std::string ReadFile(const std::string& path) {

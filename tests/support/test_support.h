@@ -63,7 +63,13 @@ struct STestJobs {
 
 // A fresh empty directory for one test.
 std::string MakeTempDir(const std::string& tag);
+// Files a test writes itself (damaged ones, another program's) are left out of the check of
+// the compound files our writer made, which runs after each test (compound_check_listener).
 void WriteFile(const std::string& path, const std::string& bytes);
+void MarkWrittenByTest(const std::string& path);
+bool HoldsWhatTheTestWrote(const std::string& path);
+// The folders MakeTempDir made, in order.
+std::vector<std::string> TempDirs();
 std::string ReadFile(const std::string& path);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 std::string SourceDir();

@@ -204,7 +204,8 @@ private slots:
         SUiApp ui;
         QVERIFY(ui.Start());
         CMainFrame& frame = ui.Frame();
-        // Letters repeat only in menus longer than the alphabet leaves room for (Alt cycles).
+        // Letters never repeat in a menu; only the twenty ports, whose words hold fewer letters
+        // and digits than that, leave some entries without one.
         auto letter = [](const QAction* action) {
             const QString text = QString(action->text()).replace("&&", "");
             const qsizetype at = text.indexOf('&');
@@ -213,14 +214,18 @@ private slots:
         std::function<void(QMenu*)> check = [&](QMenu* menu) {
             QSet<QChar> letters;
             int entries = 0;
+            const bool ports = menu->title().remove('&') == "Choice Com";
             for (QAction* action : menu->actions()) {
                 if (action->isSeparator()) continue;
-                ++entries;
-                QVERIFY2(!letter(action).isNull(), qPrintable(action->text()));
-                letters.insert(letter(action));
+                if (letter(action).isNull()) {
+                    QVERIFY2(ports && entries >= 10, qPrintable(action->text()));
+                } else {
+                    ++entries;
+                    letters.insert(letter(action));
+                }
                 if (action->menu()) check(action->menu());
             }
-            QVERIFY2(letters.size() == entries || entries > 12, qPrintable(menu->title()));
+            QVERIFY2(letters.size() == entries, qPrintable(menu->title()));
         };
         QSet<QChar> titles;
         for (QAction* menu : frame.menuBar()->actions()) {

@@ -144,7 +144,7 @@ private slots:
         QTreeWidgetItem* past = ui.Content().topLevelItem(ui.Content().topLevelItemCount() - 1);
         QCOMPARE(past->text(CNVContentView::kFieldName), QString("(bytes past the definition)"));
         QCOMPARE(past->text(CNVContentView::kHexValue), QString("00 02"));
-        QVERIFY(!ui.Type(0, CNVContentView::kHexValue, "1F"));
+        QVERIFY(!ui.Type(ui.Content().ViewRowCount(), CNVContentView::kHexValue, "1F"));
         QCOMPARE(ui.Record("NV_BAND_PREF_I").Value(), (std::vector<uint8_t>{0x1F, 0x00, 0x00, 0x02}));
 
         // An item the definitions do not name: listed, its bytes shown and edited one by one.

@@ -25,6 +25,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <tuple>
 
 namespace {
 // A speed-dial item shows several kinds of field; else the first item.
@@ -117,6 +118,22 @@ private slots:
         frame.resize(1600, 1000);
         QTest::qWait(100);
         QVERIFY(frame.grab().save(out + "/shot-dark.png"));
+        // The IMEI's reading above its fields, small and dark, shown and being typed.
+        frame.resize(1024, 640);
+        for (int i = 0; i < items.topLevelItemCount(); ++i)
+            for (int j = 0; j < items.topLevelItem(i)->childCount(); ++j)
+                if (items.topLevelItem(i)->child(j)->text(0).contains("(Id=550)"))
+                    items.setCurrentItem(items.topLevelItem(i)->child(j));
+        QTest::qWait(100);
+        QVERIFY(frame.grab().save(out + "/shot-view-dark.png"));
+        if (content.ViewRowCount() > 0 && content.OpenEditor(content.visualRect(content.model()->index(0, 0)).center())) {
+            content.Editor()->setText("35209900176148");
+            QTest::keyClicks(content.Editor(), "2");
+            QTest::keyClick(content.Editor(), Qt::Key_Return);
+            QTest::qWait(100);
+            QVERIFY(frame.grab().save(out + "/shot-view-refused-dark.png"));
+            QTest::keyClick(content.Editor(), Qt::Key_Escape);
+        }
         QApplication::setPalette(light);
 
         // "Choice Com" with a simulated USB port.
@@ -144,14 +161,23 @@ private slots:
             records[1].SetValue(value);
             QVERIFY(copy.SetRecords(records).IsCompleted());
             QVERIFY(copy.SaveBackup(other).IsCompleted());
-            chooser.paths = {other};
-            QTimer::singleShot(300, [&] {
-                if (QWidget* dialog = QApplication::activeModalWidget()) {
-                    dialog->grab().save(out + "/shot-compare.png");
-                    QMetaObject::invokeMethod(dialog, "reject");
-                }
-            });
-            frame.Action(CMainFrame::kCompare)->trigger();
+            // On the small screen too, light and dark.
+            for (const auto& [size, palette, name] :
+                 {std::tuple{QSize(1600, 1000), light, "shot-compare.png"}, std::tuple{QSize(1024, 640), light, "shot-compare-small.png"},
+                  std::tuple{QSize(1024, 640), DarkPalette(), "shot-compare-small-dark.png"}}) {
+                frame.resize(size);
+                QApplication::setPalette(palette);
+                chooser.paths = {other};
+                QTimer::singleShot(300, [&, name = name] {
+                    if (QWidget* dialog = QApplication::activeModalWidget()) {
+                        dialog->grab().save(out + "/" + name);
+                        QMetaObject::invokeMethod(dialog, "reject");
+                    }
+                });
+                frame.Action(CMainFrame::kCompare)->trigger();
+            }
+            QApplication::setPalette(light);
+            frame.resize(1600, 1000);
         }
 
         // The question before unsaved changes would be lost, as the window asks it.
@@ -200,7 +226,10 @@ private slots:
 
         // Phone Files on a simulated phone holding the sample's item files and a few more, at
         // 1024 x 640 on the light and the dark palette, after a file was saved to disk.
-        SSimOnPty sim(app.Doc().Definitions());
+        // A write-protected record gives the restore's report a failure to show.
+        SSimPhoneOptions options;
+        options.readOnly = {0};
+        SSimOnPty sim(app.Doc().Definitions(), options);
         CSimNumberedImage image;
         std::string error;
         SBackupContent read;

@@ -1,0 +1,351 @@
+// The whole phone against a simulated modem that behaves as real ones do: item files a type of
+// their own, a journal that fills until a sync, a reset that keeps only what was synced,
+// hidden item files and a folder that can't be listed.
+#include "doc/phone_image.h"
+#include "doc/phone_restore.h"
+#include "files/backup_tree.h"
+#include "phone/diag_link.h"
+#include "phone/efs_client.h"
+#include "phone_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <algorithm>
+#include <set>
+
+namespace {
+using Bytes = std::vector<uint8_t>;
+using EResult = CDownloadReport::EResult;
+using EKind = CDownloadReport::EKind;
+
+Bytes Pattern(size_t size, int seed) {
+    Bytes data(size);
+    for (size_t i = 0; i < size; ++i) data[i] = static_cast<uint8_t>(i * 13 + seed * 7 + 1);
+    return data;
+}
+
+// A backup as a phone's own tools make it: 60 records (10 of defined items, 50 the
+// definitions do not name, up to ID 6950) and 67 files in the three file areas, band
+// preferences, calibration files up to 20 KB, provisioning files and regular files.
+SNumberedBackup RealisticBackup() {
+    SNumberedBackup backup;
+    backup.hasStream = {true, true, true};
+    const auto add = [&](uint32_t id, int index, Bytes value) {
+        SNumberedRecord r;
+        r.id = id;
+        const size_t at = index >= 0 ? 1 : 0;
+        if (index >= 0) r.data[0] = static_cast<uint8_t>(index);
+        std::copy(value.begin(), value.end(), r.data.begin() + static_cast<long>(at));
+        backup.records.push_back(r);
+    };
+    for (uint32_t id : {10u, 30u, 31u, 40u, 50u}) add(id, -1, Pattern(4, static_cast<int>(id)));
+    for (int i = 0; i < 3; ++i) add(20, i, Pattern(2, 20 + i));
+    for (int i = 0; i < 2; ++i) add(60, i, Pattern(1, 60 + i));
+    for (uint32_t k = 0; k < 50; ++k) add(100 + k * 139, -1, Pattern(128, static_cast<int>(k)));
+
+    const char* const bands[] = {"lte_bandpref", "lte_bandpref_extn_65_256", "nr_band_pref", "nr_nsa_band_pref",
+                                 "nr5g_bandpref", "tds_bandpref", "voice_domain_pref", "sms_domain_pref"};
+    const size_t bandSizes[] = {8, 24, 64, 64, 32, 8, 1, 1};
+    for (size_t i = 0; i < std::size(bands); ++i)
+        backup.itemFiles.push_back(MakeItemFile(Numbered::kAreas[0], std::string("/nv/item_files/modem/mmode/") + bands[i],
+                                                Pattern(bandSizes[i], static_cast<int>(i))));
+    for (int i = 0; i < 40; ++i) {
+        char path[64];
+        std::snprintf(path, sizeof path, "/nv/item_files/rfnv/%08d", 20000 + i * 7);
+        backup.itemFiles.push_back(MakeItemFile(Numbered::kAreas[0], path, Pattern(200 + 130 * static_cast<size_t>(i), i)));
+    }
+    // Calibration files larger than one put request.
+    backup.itemFiles.push_back(MakeItemFile(Numbered::kAreas[0], "/nv/item_files/rfnv/00024000", Pattern(8 * 1024, 1)));
+    backup.itemFiles.push_back(MakeItemFile(Numbered::kAreas[0], "/nv/item_files/rfnv/00024001", Pattern(20 * 1024, 2)));
+    for (int i = 0; i < 10; ++i)
+        backup.itemFiles.push_back(MakeItemFile(Numbered::kAreas[1], "/nv/item_files/ims/setting_" + std::to_string(i),
+                                                Pattern(16 + static_cast<size_t>(i), 40 + i)));
+    for (int i = 0; i < 7; ++i)
+        backup.itemFiles.push_back(MakeItemFile(Numbered::kAreas[2], "/policyman/rule_" + std::to_string(i) + ".xml",
+                                                Pattern(300, 50 + i), i == 0 ? 0100600u : 0100644u));
+    return backup;
+}
+
+void WriteBackup(const SNumberedBackup& backup, const std::string& path) {
+    CCompoundNode tree;
+    std::string error;
+    ASSERT_TRUE(EncodeNumbered(backup, tree, error) && WriteBackupTree(path, tree, EBackupForm::Compound, error)) << error;
+}
+
+// The records of backup in the phone's store.
+void Fill(CSimNvStore& store, const SNumberedBackup& backup) {
+    for (const SNumberedRecord& r : backup.records) {
+        const bool array = store.IsArray(static_cast<int>(r.id));
+        store.Put(static_cast<int>(r.id), array ? r.data[0] : CSimNvStore::kPlain,
+                  Bytes(r.data.begin() + (array ? 1 : 0), r.data.end()));
+    }
+}
+}  // namespace
+
+TEST_F(PhoneDocTest, ARealBackupRestoredOfflineOntoAnErasedModemKeepsEveryItemFileAfterTheReset) {
+    const SNumberedBackup backup = RealisticBackup();
+    ASSERT_EQ(backup.records.size(), 60u);
+    ASSERT_EQ(backup.itemFiles.size(), 67u);
+    const std::string path = m_dir + "/real.qcn";
+    WriteBackup(backup, path);
+    // TESSIVA_REAL_BACKUP=FILE keeps a copy, to try the command-line tool on.
+    if (const char* keep = std::getenv("TESSIVA_REAL_BACKUP")) WriteBackup(backup, keep);
+    SSimPhoneOptions options;
+    options.efsJournal = 100;  // full after 100 writes until a sync
+    StartPhone([](CSimNvStore&) {}, options);
+
+    const SOutcome outcome = doc.Restore(path, true);
+    ASSERT_TRUE(outcome.IsCompleted()) << doc.LastReport().Summary();
+    sim->server.Stop();
+    CSimFileSystem& files = sim->phone.Files();
+    EXPECT_EQ(sim->phone.Resets(), 1);
+    for (const SItemFile& f : backup.itemFiles) {
+        SCOPED_TRACE(f.path);
+        ASSERT_NE(files.Find(f.path), nullptr);
+        EXPECT_EQ(*files.Find(f.path), f.data);
+        EXPECT_EQ(files.ModeOf(f.path), ModeOfItemFile(f));
+    }
+    for (const SNumberedRecord& r : backup.records) {
+        const bool array = sim->store.IsArray(static_cast<int>(r.id));
+        EXPECT_NE(sim->store.Find(static_cast<int>(r.id), array ? r.data[0] : CSimNvStore::kPlain), nullptr) << r.id;
+    }
+    EXPECT_EQ(files.Count(kEfsOldPut), 0u);
+    // For the record: what the restore asked of the file system.
+    std::printf("restore of 60 records and 67 files: %zu puts, %zu opens, %zu syncs, %zu status polls\n",
+                files.Count(kEfsPut), files.Count(kEfsOpen), files.Count(kEfsSync), files.Count(kEfsSyncStatus));
+}
+
+TEST_F(PhoneDocTest, ABackupPassesAFolderThePhoneWontListAndAsksForHiddenItemFilesByPath) {
+    const std::string before = "/nv/item_files/a/x", locked = "/nv/item_files/locked", after = "/nv/item_files/modem/z",
+                      hidden = "/nv/item_files/modem/mmode/lte_bandpref", other = "/other/plain";
+    WriteFile(m_dir + "/NVItemFiles.def", "# name;path;group;size;type\nLTE_BANDPREF;" + hidden + ";Band;8;uint64\n");
+    ASSERT_TRUE(doc.LoadDefinitions().IsCompleted());
+    SSimPhoneOptions options;
+    options.efsUnlistable = {locked};
+    options.efsHidden = {hidden, after + "_Subscription01"};
+    StartPhone(
+        [&](CSimNvStore& s) {
+            s.Put(10, CSimNvStore::kPlain, {1, 2, 3, 4});
+        },
+        options);
+    CSimFileSystem& files = sim->phone.Files();
+    for (const std::string& f : {before, locked + "/y", after, hidden, after + "_Subscription01"})
+        files.PutFile(f, Pattern(10, static_cast<int>(f.size())));
+    files.PutFile(other, {1, 2}, kEfsRegularType | 0600);
+
+    SPhoneBackupOptions backupOptions;
+    backupOptions.scan = false;
+    backupOptions.roots = {"/other"};
+    const std::string out = m_dir + "/walk.qcn";
+    EXPECT_TRUE(doc.BackupPhone(out, backupOptions).IsFailed());
+    const CDownloadReport& report = doc.LastReport();
+    std::set<std::string> read, failed;
+    for (const auto& row : report.Rows()) {
+        if (row.Kind() != EKind::File) continue;
+        (row.result == EResult::Read ? read : failed).insert(row.path);
+    }
+    EXPECT_EQ(read, (std::set<std::string>{before, after, hidden, after + "_Subscription01", other}));
+    EXPECT_EQ(failed, std::set<std::string>{locked});
+    EXPECT_EQ(report.Count(EResult::Read, EKind::Record), 1);  // the records are read all the same
+
+    // The backup keeps each file's type: item files in NV_Items, the regular one with its mode.
+    SPhoneImage image;
+    std::string error;
+    ASSERT_TRUE(ReadNumberedImage(out, doc.Definitions(), image, error)) << error;
+    for (const SItemFile& f : image.files)
+        EXPECT_EQ(ModeOfItemFile(f), f.path == other ? (kEfsRegularType | 0600) : (kEfsItemFileType | 0644)) << f.path;
+}
+
+TEST_F(PhoneDocTest, ABackupWithNoOptionsScansForTheRecordsNoDefinitionNames) {
+    const SNumberedBackup backup = RealisticBackup();
+    StartPhone([&](CSimNvStore& s) { Fill(s, backup); });
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(doc.BackupPhone(m_dir + "/scan.qcn").IsCompleted()) << doc.LastReport().Summary();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_EQ(doc.LastReport().Count(EResult::Read, EKind::Record), 60);
+    std::printf("default-scan backup: %lld ms\n", static_cast<long long>(ms.count()));
+}
+
+TEST_F(PhoneDocTest, ARestoreSyncsAFullJournalAndTriesTheFileOnceMore) {
+    // A journal of 4 writes: the records fill it, every few files fill it again.
+    SNumberedBackup backup;
+    backup.hasStream = {true, true, true};
+    for (int i = 0; i < 12; ++i)
+        backup.itemFiles.push_back(MakeItemFile(Numbered::kAreas[0], "/nv/item_files/f" + std::to_string(i), Pattern(5, i)));
+    const std::string path = m_dir + "/journal.qcn";
+    WriteBackup(backup, path);
+    SSimPhoneOptions options;
+    options.efsJournal = 4;
+    StartPhone([](CSimNvStore&) {}, options);
+    ASSERT_TRUE(doc.Restore(path, false).IsCompleted()) << doc.LastReport().Summary();
+    EXPECT_EQ(doc.LastReport().Count(EResult::Verified, EKind::File), 12);
+    sim->server.Stop();
+    EXPECT_GE(sim->phone.Files().Syncs(), 3);
+}
+
+TEST_F(PhoneDocTest, EfsWritesMakeTheTypeAskedForInOneRequestWhenItFits) {
+    StartPhone();
+    CEfsClient efs(doc.PhoneLink());
+    struct SCase {
+        const char* name;
+        size_t size;
+        int32_t mode;
+        size_t puts, opens;  // requests of the write
+    };
+    const SCase cases[] = {
+        {"a small item file", 100, kEfsItemFileType | 0644, 1, 0},
+        {"an item file of one whole put", kEfsPutMax, kEfsItemFileType | 0644, 1, 0},
+        {"a 20 KB item file", 20 * 1024, kEfsItemFileType | 0644, 0, 1},
+        {"a regular file keeps its bits", 10, kEfsRegularType | 0600, 1, 0},
+        {"a large regular file", 9000, kEfsRegularType | 0640, 0, 1},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = "/nv/item_files/new/" + std::to_string(c.size) + "_" + std::to_string(c.mode);
+        const Bytes data = Pattern(c.size, 3);
+        const size_t puts = efs.Requests(kEfsPut), opens = efs.Requests(kEfsOpen);
+        ASSERT_TRUE(efs.WriteFile(path, data, c.mode)) << efs.LastError();
+        EXPECT_EQ(efs.Requests(kEfsPut) - puts, c.puts);
+        EXPECT_EQ(efs.Requests(kEfsOpen) - opens, c.opens);
+        SEfsStat stat;
+        ASSERT_TRUE(efs.Stat(path, stat)) << efs.LastError();
+        EXPECT_EQ(stat.mode, c.mode);
+        Bytes back;
+        ASSERT_TRUE(efs.ReadFile(path, back)) << efs.LastError();
+        EXPECT_EQ(back, data);
+    }
+    EXPECT_EQ(efs.Sync(), EEfsSync::Synced);
+    (void)doc.Disconnect();
+    sim->server.Stop();
+    EXPECT_EQ(sim->phone.Files().Count(kEfsOldPut), 0u);
+}
+
+TEST_F(PhoneDocTest, APhoneThatRefusesSyncGetsThePauseInstead) {
+    SSimPhoneOptions options;
+    options.efsRefuseSync = true;
+    StartPhone([](CSimNvStore&) {}, options);
+    CEfsClient efs(doc.PhoneLink());
+    efs.SetSyncTimes(std::chrono::milliseconds(1000), std::chrono::milliseconds(20));
+    EXPECT_EQ(efs.Sync(), EEfsSync::Waited);
+    EXPECT_FALSE(doc.PhoneLink()->HasFailed());
+}
+
+TEST_F(PhoneDocTest, AResetKeepsOnlyWhatWasSynced) {
+    StartPhone();
+    CEfsClient efs(doc.PhoneLink());
+    ASSERT_TRUE(efs.WriteFile("/nv/item_files/kept", {1}, kEfsItemFileType | 0644));
+    ASSERT_EQ(efs.Sync(), EEfsSync::Synced);
+    ASSERT_TRUE(efs.WriteFile("/nv/item_files/lost", {2}, kEfsItemFileType | 0644));
+    ASSERT_TRUE(efs.RemoveFile("/nv/item_files/kept"));
+    ASSERT_TRUE(doc.PhoneLink()->SetMode(kModeReset));
+    SEfsStat stat;
+    EXPECT_TRUE(efs.Stat("/nv/item_files/kept", stat));
+    EXPECT_FALSE(efs.Stat("/nv/item_files/lost", stat));
+}
+
+TEST_F(PhoneDocTest, AFileWriteThatFailsAfterTheFileWasOpenedPutsThePreviousContentBack) {
+    const std::string large = "/nv/item_files/rfnv/00020001", small = "/nv/item_files/modem/mmode/lte_bandpref";
+    SNumberedBackup backup;
+    backup.hasStream = {true, true, true};
+    backup.itemFiles.push_back(MakeItemFile(Numbered::kAreas[0], large, Pattern(8000, 1)));
+    backup.itemFiles.push_back(MakeItemFile(Numbered::kAreas[0], small, Pattern(16, 2)));
+    const std::string path = m_dir + "/big.qcn";
+    WriteBackup(backup, path);
+    SSimPhoneOptions options;
+    options.efsFull = true;  // room for no more than the phone holds now
+    StartPhone([](CSimNvStore&) {}, options);
+    const Bytes oldLarge = Pattern(3000, 3), oldSmall = Pattern(8, 4);
+    sim->phone.Files().PutFile(large, oldLarge);
+    sim->phone.Files().PutFile(small, oldSmall);
+
+    EXPECT_TRUE(doc.Restore(path, false).IsFailed());
+    const CDownloadReport& report = doc.LastReport();
+    EXPECT_EQ(report.Count(EResult::Failed, EKind::File), 2);
+    // Only the file the phone had opened and cut short needed putting back.
+    EXPECT_EQ(report.putBack, std::vector<std::string>{large});
+    EXPECT_TRUE(report.notPutBack.empty());
+    const std::vector<std::string> lines = report.Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Put back from the backup after a failed write: " + large),
+              lines.end());
+    sim->server.Stop();
+    EXPECT_EQ(*sim->phone.Files().Find(large), oldLarge);
+    EXPECT_EQ(*sim->phone.Files().Find(small), oldSmall);
+}
+
+TEST_F(PhoneDocTest, ABackupsFilePathsAreCheckedBeforeAnythingIsWritten) {
+    StartPhone();
+    const std::string good = "/nv/item_files/ok";
+    struct SCase {
+        std::string path;
+        const char* reason;
+    };
+    const SCase bad[] = {
+        {"", "the path is empty"},
+        {"nv/item_files/x", "the path is not absolute"},
+        {"/nv/item_files/../../../etc/x", "the path has an empty, \".\" or \"..\" part"},
+        {"/nv//x", "the path has an empty, \".\" or \"..\" part"},
+        {"/nv/x/", "the path has an empty, \".\" or \"..\" part"},
+        {"/nv/" + std::string(3000, 'a'), "the path is longer than 1024 bytes"},
+        {"/nv/a\nb", "the path holds control characters"},
+    };
+    SPhoneImage image;
+    for (const SCase& c : bad) image.files.push_back(MakeItemFile(Numbered::kAreas[0], c.path, {1}));
+    image.files.push_back(MakeItemFile(Numbered::kAreas[0], good, {2}));
+    CPhoneRestore restore(t.jobs, doc.PhoneLink());
+    SRestoreSettings settings;
+    settings.backupFolder = m_dir + "/backups";
+    EXPECT_TRUE(restore.Run(image, settings).IsFailed());
+    const CDownloadReport& report = restore.Report();
+    ASSERT_GT(report.Rows().size(), std::size(bad));  // the good file also has its backup row
+    for (size_t i = 0; i < std::size(bad); ++i) {
+        SCOPED_TRACE(bad[i].path);
+        EXPECT_EQ(report.Rows()[i].Kind(), EKind::File);  // never "record ID 0"
+        EXPECT_EQ(report.Rows()[i].result, EResult::Failed);
+        EXPECT_EQ(report.Rows()[i].detail, bad[i].reason);
+    }
+    EXPECT_EQ(report.Count(EResult::Verified, EKind::File), 1);
+    EXPECT_NE(report.Json().find("{\"path\":\"\",\"result\":\"failed\""), std::string::npos);
+    sim->server.Stop();
+    EXPECT_EQ(sim->phone.Files().FilePaths(), std::vector<std::string>{good});
+}
+
+TEST_F(PhoneDocTest, AWrongSubscriptionReplyIsAFailureNotAPhoneWithoutSubscriptions) {
+    SSimPhoneOptions options;
+    options.answerForOther = {10};  // the first defined item, which tells whether a subscription is kept
+    StartPhone([](CSimNvStore& s) { s.Put(30, CSimNvStore::kPlain, {3}); }, options);
+    SPhoneBackupOptions backupOptions;
+    backupOptions.scan = false;
+    backupOptions.files = false;
+    EXPECT_TRUE(doc.BackupPhone(m_dir + "/subs.qcn", backupOptions).IsFailed());
+    const auto failed = doc.LastReport().RowsOf(EResult::Failed);
+    EXPECT_TRUE(std::any_of(failed.begin(), failed.end(), [](const CDownloadReport::SRow& r) {
+        return r.subscription == 1 && r.detail.find("does not answer the subscription command") != std::string::npos;
+    }));
+}
+
+TEST_F(PhoneDocTest, RestoringAPhonesOwnFreshBackupWritesNothingAndNeedsNoSpcCode) {
+    StartPhone([](CSimNvStore& s) {
+        s.Put(0, CSimNvStore::kPlain, {0x12, 0x34, 0x56, 0x78});  // the ESN: locked for writes until the SPC code
+        s.Put(10, CSimNvStore::kPlain, {1, 2, 3, 4});
+        s.Put(20, 1, {5, 6});
+    });
+    sim->phone.Files().PutFile("/nv/item_files/modem/mmode/lte_bandpref", {1, 0, 0, 0, 0, 0, 0, 0});
+    SPhoneBackupOptions options;
+    options.scanTo = 100;
+    const std::string path = m_dir + "/own.qcn";
+    ASSERT_TRUE(doc.BackupPhone(path, options).IsCompleted()) << doc.LastReport().Summary();
+    const size_t before = doc.PhoneLink()->Requests();
+    const SOutcome outcome = doc.Restore(path, true);
+    ASSERT_TRUE(outcome.IsCompleted()) << doc.LastReport().Summary();
+    const CDownloadReport& report = doc.LastReport();
+    EXPECT_EQ(report.Count(EResult::Unchanged), static_cast<int>(report.Rows().size()));
+    EXPECT_EQ(report.Count(EResult::Unchanged, EKind::File), 1);
+    EXPECT_TRUE(report.backupPath.empty());  // nothing overwritten, nothing to keep
+    // The reads of the comparison only: 4 records, the file read and its stat, and no reset.
+    EXPECT_LE(doc.PhoneLink()->Requests() - before, 12u);
+    sim->server.Stop();
+    EXPECT_EQ(sim->phone.Resets(), 0);
+}
