@@ -9,10 +9,10 @@
 
 namespace {
 // FIELD=N:TEXT: field N of the record's type takes TEXT as its "Dec Value" cell would.
-std::string SetField(SCliContext& ctx, const std::string& spec, std::vector<uint8_t>& value, int record) {
-    const size_t colon = spec.find(':');
+std::string SetField(SCliContext& ctx, const std::string& assignment, std::vector<uint8_t>& value, int record) {
+    const size_t colon = assignment.find(':');
     std::vector<int> number;
-    if (colon == std::string::npos || !ParseIdList(spec.substr(0, colon), number) || number.size() != 1)
+    if (colon == std::string::npos || !ParseIdList(assignment.substr(0, colon), number) || number.size() != 1)
         return "field= needs N:TEXT with a field number N, as field=0:12";
     CNVTypeCatalog& catalog = ctx.doc.Decoder();
     const CNVItem& item = ctx.doc.Items()[record];
@@ -24,7 +24,7 @@ std::string SetField(SCliContext& ctx, const std::string& spec, std::vector<uint
     bytes.resize(std::max(bytes.size(), static_cast<size_t>(catalog.RecordSize())), 0);
     catalog.SetRecordBytes(bytes.data(), bytes.size());
     CNVField& field = catalog.Field(number[0]);
-    const std::string text = spec.substr(colon + 1);
+    const std::string text = assignment.substr(colon + 1);
     if (std::string refusal = field.DecTextRefusal(text); !refusal.empty()) return refusal;
     field.SetDecText(text);
     const std::vector<uint8_t>& typed = catalog.GetRecordBytes();

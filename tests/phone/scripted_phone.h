@@ -53,12 +53,12 @@ inline Bytes Hex(const std::string& text) {
 struct SWire {
     Bytes now, then, late;
 };
-inline SWire Wire(const std::string& spec) {
+inline SWire Wire(const std::string& pieces) {
     SWire wire;
-    for (size_t start = 0; start <= spec.size();) {
-        size_t end = spec.find('|', start);
-        if (end == std::string::npos) end = spec.size();
-        std::string piece = spec.substr(start, end - start);
+    for (size_t start = 0; start <= pieces.size();) {
+        size_t end = pieces.find('|', start);
+        if (end == std::string::npos) end = pieces.size();
+        std::string piece = pieces.substr(start, end - start);
         start = end + 1;
         piece.erase(0, piece.find_first_not_of(' '));
         if (piece.empty()) continue;
