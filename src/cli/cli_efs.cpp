@@ -1,5 +1,6 @@
 // tessiva-cli efs: the phone's file system by hand (list, get, put, remove).
 #include "cli/cli_phone.h"
+#include "doc/phone_file_change.h"
 #include "files/byte_reader.h"
 #include "files/safe_file_writer.h"
 #include "phone/efs_client.h"
@@ -38,36 +39,35 @@ int Get(SCliContext& ctx, CEfsClient& efs, const std::string& path, const std::s
     return kExitOk;
 }
 
-// The type a put makes: as asked, else the existing file's, else by the path.
-int32_t PutMode(const SCliArgs& args, CEfsClient& efs, const std::string& path) {
-    if (args.Has("--item")) return kEfsItemFileType | 0644;
-    if (args.Has("--regular")) return kEfsRegularType | 0644;
-    SEfsStat stat;
-    if (efs.Stat(path, stat) && (stat.mode & kEfsTypeMask) && !stat.IsFolder()) return stat.mode;
-    return EfsModeOfPath(path);
-}
-
 int Put(SCliContext& ctx, const SCliArgs& args, CEfsClient& efs, const std::string& file, const std::string& path) {
     // The whole host file before the phone is touched: a device, a pipe or a folder is refused.
     std::vector<uint8_t> data;
     std::string error;
     if (!CByteReader::ReadFile(file, data, error)) return ctx.Fail("Can't read " + file + ": " + error);
     if (data.size() > CEfsClient::kMaxFileSize) return ctx.Fail(file + " is larger than the 64 MB a phone file may hold.");
-    const int32_t mode = PutMode(args, efs, path);
-    // A file that fails half way is reported so: the phone may hold part of it.
-    if (!efs.WriteFile(path, data, mode))
-        return ctx.Fail(efs.LastError() + (efs.LastWriteTouched() ? " (the phone's file may be incomplete)" : ""));
-    (void)efs.Sync();
-    std::printf("Wrote %zu bytes of %s to %s as %s.\n", data.size(), file.c_str(), path.c_str(),
-                IsEfsItemFileMode(mode) ? "an item file" : "a regular file");
+    // As asked, else the existing file's type, else the path's.
+    const int32_t mode = args.Has("--item") ? kEfsItemFileType | 0644 : args.Has("--regular") ? kEfsRegularType | 0644 : 0;
+    CPhoneFileChange change(efs, BackupFolder());
+    const bool written = change.Put(path, data, mode);
+    const auto tellCopy = [&] {
+        if (!change.CopyPath().empty()) std::printf("The phone's old file is in %s.\n", change.CopyPath().c_str());
+    };
+    if (!written) return tellCopy(), ctx.Fail(change.Error());
+    const char* type = IsEfsItemFileMode(change.Mode()) ? "an item file" : "a regular file";
+    if (change.Unchanged())
+        std::printf("%s already holds the %zu bytes of %s as %s: nothing was written.\n", path.c_str(), data.size(),
+                    file.c_str(), type);
+    else
+        std::printf("Wrote %zu bytes of %s to %s as %s.\n", data.size(), file.c_str(), path.c_str(), type);
+    tellCopy();
     return kExitOk;
 }
 
 int Remove(SCliContext& ctx, CEfsClient& efs, const std::string& path) {
-    SEfsStat stat;
-    if (!efs.Stat(path, stat)) return ctx.Fail(efs.LastError());
-    if (!(stat.IsFolder() ? efs.RemoveFolder(path) : efs.RemoveFile(path))) return ctx.Fail(efs.LastError());
+    CPhoneFileChange change(efs, BackupFolder());
+    if (!change.Remove(path)) return ctx.Fail(change.Error());
     std::printf("Removed %s.\n", path.c_str());
+    if (!change.CopyPath().empty()) std::printf("A copy is in %s.\n", change.CopyPath().c_str());
     return kExitOk;
 }
 
@@ -94,12 +94,14 @@ const CCliRegistrar kEfs({"efs", "efs --port DEV [--timeout MS] ls PATH | get PA
                           "ls PATH        the entries of a folder (type: d folder, i item file, - regular\n"
                           "               file, l link; size, name), or the one file\n"
                           "get PATH FILE  copies the phone's file PATH into FILE\n"
-                          "put FILE PATH  writes FILE whole as the phone's file PATH, making its folders, then\n"
-                          "               syncs the phone's file system. It is an item file below\n"
-                          "               /nv/item_files/ and /nv/reg_files/ or when it replaces one,\n"
-                          "               else a regular file; --item or --regular say which. A file\n"
-                          "               that fails half way is reported as failed\n"
-                          "rm PATH        removes a file, or an empty folder\n"
+                          "put FILE PATH  writes FILE whole as the phone's file PATH, making its folders, reads\n"
+                          "               it back, then syncs the phone's file system. It is an item file\n"
+                          "               below /nv/item_files/ and /nv/reg_files/ or when it replaces one,\n"
+                          "               else a regular file; --item or --regular say which. The file it\n"
+                          "               replaces is first copied below the backups folder (nothing is\n"
+                          "               written when it can't be); a write that fails puts it back\n"
+                          "rm PATH        removes a file (copied below the backups folder first), or an\n"
+                          "               empty folder\n"
                           "Exit 1 when the phone refuses (no such file, no space left on the phone, ...)." TESSIVA_PHONE_OPTIONS_HELP,
                           {"--item", "--regular"}, kPhoneValueOptions, 2, 3, RunEfs});
 }  // namespace

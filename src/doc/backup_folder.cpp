@@ -2,10 +2,13 @@
 
 #include "files/backup_kind.h"
 #include "files/host_file.h"
+#include "files/safe_file_writer.h"
 #include "jobs/text_translation.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 namespace {
@@ -52,4 +55,40 @@ std::string NewestBackup(const std::string& folder) {
         }
     }
     return newest;
+}
+
+std::string HostFileName(std::string name) {
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || std::string_view("\\:*?\"<>|").find(c) != std::string_view::npos) c = '_';
+    return name.empty() || name == "." || name == ".." ? "_" : name;
+}
+
+std::string PhoneFileCopyPath(const std::string& folder, const std::string& phonePath) {
+    std::filesystem::path relative;
+    for (size_t at = 0; at < phonePath.size();) {
+        const size_t slash = std::min(phonePath.find('/', at), phonePath.size());
+        if (slash > at) relative /= HostFileName(phonePath.substr(at, slash - at));
+        at = slash + 1;
+    }
+    if (relative.empty()) relative = "_";
+    const std::filesystem::path root = std::filesystem::path(folder) / "phone-files";
+    const std::string stamp = FileTimeStamp();
+    std::filesystem::path path = root / stamp / relative;
+    for (int n = 2; std::filesystem::exists(path); ++n) path = root / (stamp + "-" + std::to_string(n)) / relative;
+    return path.string();
+}
+
+std::string SavePhoneFileCopy(const std::string& folder, const std::string& phonePath,
+                              const std::vector<uint8_t>& data, std::string& path) {
+    if (folder.empty()) return MakeBackupFolder(folder);
+    path = PhoneFileCopyPath(folder, phonePath);
+    if (std::string error = MakeBackupFolder(std::filesystem::path(path).parent_path().string()); !error.empty())
+        return error;
+    // Never over another copy that took the name meanwhile.
+    CSafeFileWriter file;
+    if (file.Open(path, CSafeFileWriter::ETarget::New) && file.Write(data) && file.Commit()) {
+        path = file.Path();
+        return {};
+    }
+    return file.Error();
 }

@@ -2,6 +2,7 @@
 // the last backup and the SPC code.
 #include "ui/main_frame.h"
 
+#include "doc/backup_folder.h"
 #include "doc/download_report.h"
 #include "doc/item_counts.h"
 #include "doc/tessiva_doc.h"
@@ -28,7 +29,6 @@
 #include <QMenu>
 #include <QSettings>
 #include <QUrl>
-#include <filesystem>
 #include <thread>
 
 namespace {
@@ -296,8 +296,7 @@ void CMainFrame::ShowLinkState() {
 
 void CMainFrame::OnOpenBackupsFolder() {
     const std::string folder = m_doc.BackupFolder();
-    std::error_code error;  // a folder that can't be made is told by the file manager
-    std::filesystem::create_directories(folder, error);
+    (void)MakeBackupFolder(folder);  // a folder that can't be made is told by the file manager
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
 }
 

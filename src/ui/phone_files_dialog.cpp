@@ -2,9 +2,10 @@
 
 #include "ui/write_question.h"
 
+#include "doc/backup_folder.h"
 #include "doc/file_chooser.h"
+#include "doc/phone_file_change.h"
 #include "files/byte_reader.h"
-#include "files/host_file.h"
 #include "files/safe_file_writer.h"
 #include "jobs/message_sink.h"
 
@@ -24,7 +25,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <string_view>
 #include <filesystem>
 
 namespace {
@@ -41,12 +41,6 @@ QString TypeText(const SEfsEntry& entry) {
 
 // A name of the phone as one safe component of a path of this computer: the phone's names
 // may hold what a host path must not ("..", a drive colon).
-std::string HostComponent(std::string name) {
-    for (char& c : name)
-        if (static_cast<unsigned char>(c) < 0x20 || std::string_view("\\:*?\"<>|").find(c) != std::string_view::npos) c = '_';
-    return name.empty() || name == "." || name == ".." ? "_" : name;
-}
-
 QString Bytes(size_t count) { return CPhoneFilesDialog::tr("%1 bytes").arg(QLocale().toString(qulonglong(count))); }
 
 // "/a/b" -> "/a"; "/a" -> "/".
@@ -55,22 +49,6 @@ std::string ParentOf(const std::string& folder) {
     return slash == std::string::npos || slash == 0 ? "/" : folder.substr(0, slash);
 }
 }  // namespace
-
-std::string CPhoneFilesDialog::BackupPathOf(const std::string& backupFolder, const std::string& phonePath) {
-    std::filesystem::path relative;
-    for (size_t at = 0; at < phonePath.size();) {
-        const size_t slash = std::min(phonePath.find('/', at), phonePath.size());
-        if (slash > at) relative /= HostComponent(phonePath.substr(at, slash - at));
-        at = slash + 1;
-    }
-    if (relative.empty()) relative = "_";
-    // Two copies of one file within a second each keep their own folder.
-    const std::filesystem::path root = std::filesystem::path(backupFolder) / "phone-files";
-    const std::string stamp = FileTimeStamp();
-    std::filesystem::path path = root / stamp / relative;
-    for (int n = 2; std::filesystem::exists(path); ++n) path = root / (stamp + "-" + std::to_string(n)) / relative;
-    return path.string();
-}
 
 CPhoneFilesDialog::CPhoneFilesDialog(CEfsClient& efs, IFileChooser& chooser, IMessageSink& messages,
                                      std::string backupFolder, QWidget* parent)
@@ -321,7 +299,7 @@ void CPhoneFilesDialog::SaveToDisk() {
     request.title = tr("Save Phone File to Disk").toStdString();
     request.filterLabel = tr("All files (*)").toStdString();
     request.filterPattern = "*";
-    request.initialName = HostComponent(entry->name);
+    request.initialName = HostFileName(entry->name);
     request.overwritePrompt = true;
     std::string target;
     if (!m_chooser.ChooseSaveFile(request, target)) return;
@@ -333,22 +311,6 @@ void CPhoneFilesDialog::SaveToDisk() {
                    if (!CSafeFileWriter::WriteWholeFile(target, *data, error))
                        return Say(tr("Can't write %1: %2").arg(Q(target), Q(error)));
                    Say(tr("Saved %1 (%2) as %3.").arg(Q(path), Bytes(data->size()), Q(target)));
-               });
-}
-
-void CPhoneFilesDialog::BackUpPhoneFile(const std::string& path, size_t size, std::function<void(const std::string&)> then) {
-    auto old = std::make_shared<std::vector<uint8_t>>();
-    RunOnPhone(tr("Backing up %1...").arg(Q(path)), size, [this, path, old] { return m_efs.ReadFile(path, *old); },
-               [this, path, old, then](bool read) {
-                   if (!read) return SayPhoneError(tr("Can't back up the phone's file, so it was left as it was"));
-                   const std::string backup = BackupPathOf(m_backupFolder, path);
-                   std::error_code made;
-                   std::filesystem::create_directories(std::filesystem::path(backup).parent_path(), made);
-                   std::string error = made.message();
-                   if (made || !CSafeFileWriter::WriteWholeFile(backup, *old, error))
-                       return Say(tr("Can't back up %1 into %2: %3. The phone's file was left as it was.")
-                                      .arg(Q(path), Q(backup), Q(error)));
-                   then(backup);
                });
 }
 
@@ -373,28 +335,25 @@ void CPhoneFilesDialog::PutFile() {
                [this, path, stat, data](bool exists) {
                    if (!exists && m_efs.LastErrno() != kEfsNoEntry)
                        return SayPhoneError(tr("Can't tell whether the file exists"));
-                   // A file keeps its type; a new one below the item-file folders is an item file.
-                   const int32_t mode = exists && (stat->mode & kEfsTypeMask) ? stat->mode : EfsModeOfPath(path);
-                   if (!exists) return Write(path, data, {}, mode);
-                   if (stat->IsFolder()) return Say(tr("%1 is a folder on the phone; nothing was written.").arg(Q(path)));
-                   if (AskBeforeWrite(m_messages, tr("%1 exists on the phone. Replace it? The phone's file is copied "
-                                                     "into the backups folder first.")
-                                                      .arg(Q(path))
-                                                      .toStdString()) != EWriteChoice::Yes)
+                   if (exists && stat->IsFolder()) return Say(tr("%1 is a folder on the phone; nothing was written.").arg(Q(path)));
+                   if (exists && AskBeforeWrite(m_messages, tr("%1 exists on the phone. Replace it? The phone's file is copied "
+                                                               "into the backups folder first.")
+                                                                .arg(Q(path))
+                                                                .toStdString()) != EWriteChoice::Yes)
                        return Say(tr("Nothing was written."));
-                   BackUpPhoneFile(path, static_cast<size_t>(stat->size),
-                                   [this, path, data, mode](const std::string& backup) { Write(path, data, backup, mode); });
+                   Write(path, data);
                });
 }
 
-void CPhoneFilesDialog::Write(const std::string& path, std::shared_ptr<const std::vector<uint8_t>> data,
-                              const std::string& backup, int32_t mode) {
-    RunOnPhone(tr("Writing %1...").arg(Q(path)), data->size(), [this, path, data, mode] { return m_efs.WriteFile(path, *data, mode); },
-               [this, path, data, backup](bool written) {
-                   QString text = written ? tr("Wrote %1 (%2).").arg(Q(path), Bytes(data->size()))
-                                          : tr("Can't write the file: %1. The phone's file may be incomplete.")
-                                                .arg(Q(m_efs.LastError()));
-                   if (!backup.empty()) text += " " + tr("The phone's old file is in %1.").arg(Q(backup));
+void CPhoneFilesDialog::Write(const std::string& path, std::shared_ptr<const std::vector<uint8_t>> data) {
+    // A file keeps its type; a new one below the item-file folders is an item file.
+    auto change = std::make_shared<CPhoneFileChange>(m_efs, m_backupFolder);
+    RunOnPhone(tr("Writing %1...").arg(Q(path)), data->size(), [change, path, data] { return change->Put(path, *data); },
+               [this, path, data, change](bool written) {
+                   QString text = !written               ? Q(change->Error())
+                                  : change->Unchanged() ? tr("%1 holds these %2 already: nothing was written.").arg(Q(path), Bytes(data->size()))
+                                                        : tr("Wrote %1 (%2).").arg(Q(path), Bytes(data->size()));
+                   if (!change->CopyPath().empty()) text += " " + tr("The phone's old file is in %1.").arg(Q(change->CopyPath()));
                    List(m_folder, path, text);
                });
 }
@@ -407,18 +366,13 @@ void CPhoneFilesDialog::DeleteEntry() {
     const QString question = folder ? tr("Delete the folder %1 from the phone? Only an empty folder can be deleted.")
                                     : tr("Delete %1 from the phone? It is copied into the backups folder first.");
     if (AskBeforeWrite(m_messages, question.arg(Q(path)).toStdString()) != EWriteChoice::Yes) return;
-    const auto remove = [this, path, folder](const std::string& backup) {
-        RunOnPhone(tr("Deleting %1...").arg(Q(path)), 0,
-                   [this, path, folder] { return folder ? m_efs.RemoveFolder(path) : m_efs.RemoveFile(path); },
-                   [this, path, backup](bool removed) {
-                       if (!removed) return SayPhoneError(tr("Can't delete"));
-                       QString text = tr("Deleted %1.").arg(Q(path));
-                       if (!backup.empty()) text += " " + tr("A copy is in %1.").arg(Q(backup));
-                       List(m_folder, {}, text);
-                   });
-    };
-    if (folder)
-        remove({});
-    else
-        BackUpPhoneFile(path, static_cast<size_t>(entry->size), remove);
+    auto change = std::make_shared<CPhoneFileChange>(m_efs, m_backupFolder);
+    RunOnPhone(tr("Deleting %1...").arg(Q(path)), folder ? 0 : static_cast<size_t>(entry->size),
+               [change, path] { return change->Remove(path); },
+               [this, path, change](bool removed) {
+                   if (!removed) return Say(tr("Can't delete: %1").arg(Q(change->Error())));
+                   QString text = tr("Deleted %1.").arg(Q(path));
+                   if (!change->CopyPath().empty()) text += " " + tr("A copy is in %1.").arg(Q(change->CopyPath()));
+                   List(m_folder, {}, text);
+               });
 }

@@ -52,10 +52,6 @@ public:
     QLabel* StatusLine() const { return m_status; }
     QProgressBar* Progress() const { return m_progress; }
 
-    // Where a replaced or deleted file of the phone is copied first: below the backups folder,
-    // a folder per minute of the day and then the file's own path on the phone.
-    static std::string BackupPathOf(const std::string& backupFolder, const std::string& phonePath);
-
 public slots:
     // While the phone is being asked: stops the transfer instead of closing.
     void reject() override;
@@ -78,12 +74,8 @@ private:
     // The entry under the cursor, or null.
     const SEfsEntry* Current() const;
     std::string PathOf(const SEfsEntry& entry) const { return JoinEfsPath(m_folder, entry.name); }
-    // Copies the phone's file into the backups folder, then calls then with the copy's path;
-    // when it can't, the status line says why and then is not called.
-    void BackUpPhoneFile(const std::string& path, size_t size, std::function<void(const std::string&)> then);
-    // Writes the file whole as the type and permission bits of mode say.
-    void Write(const std::string& path, std::shared_ptr<const std::vector<uint8_t>> data, const std::string& backup,
-               int32_t mode);
+    // Writes the file whole (its old content copied into the backups folder first).
+    void Write(const std::string& path, std::shared_ptr<const std::vector<uint8_t>> data);
     void Say(const QString& text);
     void SayPhoneError(const QString& what);
 

@@ -296,7 +296,15 @@ TEST_F(CliPhoneTest, EfsMovesWholeFilesAndTheSimulatorKeepsItsWholeMemoryInAQcn)
     ASSERT_EQ(Cli(efs + "put " + m_dir + "/got /nv/new/copy", &out, &err), 0) << err;
     ASSERT_EQ(Cli(efs + "ls /nv/new", &out, &err), 0) << err;
     EXPECT_EQ(out, "-       3000  copy\n");
+    // What rm and put replace is kept below the backups folder, and the CLI says where.
+    const auto copyNamed = [&](const std::string& lead) {
+        const size_t at = out.find(lead);
+        if (at == std::string::npos) return std::string("no copy named in: ") + out;
+        const size_t from = at + lead.size();
+        return ReadFile(out.substr(from, out.find('\n', from) - 1 - from));  // without the full stop
+    };
     ASSERT_EQ(Cli(efs + "rm /nv/item_files/modem/big", &out, &err), 0) << err;
+    EXPECT_EQ(copyNamed("A copy is in "), big);
     EXPECT_EQ(Cli(efs + "get /nv/item_files/modem/big " + m_dir + "/again", &out, &err), 1);
     EXPECT_NE(err.find("/nv/item_files/modem/big: no such file (errno 2)"), std::string::npos) << err;
     EXPECT_EQ(Cli(efs + "put " + m_dir + "/got /nv/failing", &out, &err), 1);
@@ -306,6 +314,12 @@ TEST_F(CliPhoneTest, EfsMovesWholeFilesAndTheSimulatorKeepsItsWholeMemoryInAQcn)
     WriteFile(m_dir + "/cal", std::string(20 * 1024, '\x5A'));
     ASSERT_EQ(Cli(efs + "put " + m_dir + "/cal /nv/item_files/rfnv/00020000", &out, &err), 0) << err;
     EXPECT_EQ(out, "Wrote 20480 bytes of " + m_dir + "/cal to /nv/item_files/rfnv/00020000 as an item file.\n");
+    WriteFile(m_dir + "/cal2", std::string(20 * 1024, '\x3C'));
+    ASSERT_EQ(Cli(efs + "put " + m_dir + "/cal2 /nv/item_files/rfnv/00020000", &out, &err), 0) << err;
+    EXPECT_EQ(copyNamed("The phone's old file is in "), std::string(20 * 1024, '\x5A'));
+    ASSERT_EQ(Cli(efs + "put " + m_dir + "/cal2 /nv/item_files/rfnv/00020000", &out, &err), 0) << err;
+    EXPECT_EQ(out, "/nv/item_files/rfnv/00020000 already holds the 20480 bytes of " + m_dir +
+                       "/cal2 as an item file: nothing was written.\n");
     ASSERT_EQ(Cli(efs + "put --item " + m_dir + "/got /nv/new/item", &out, &err), 0) << err;
     ASSERT_EQ(Cli(efs + "ls /nv/item_files/rfnv", &out, &err), 0) << err;
     EXPECT_EQ(out, "i      20480  00020000\n");
