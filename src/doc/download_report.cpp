@@ -263,6 +263,13 @@ std::vector<std::string> CDownloadReport::Lines() const {
             names += FillText(TrText("CDownloadReport", " and %1 more"), {std::to_string(labels.size() - kNamesShown)});
         lines.push_back(RowResultText(key.first) + " (" + std::to_string(labels.size()) + ")" + detail + ": " + names);
     }
+    const std::vector<std::string> undone = PutBackLines();
+    lines.insert(lines.end(), undone.begin(), undone.end());
+    return lines;
+}
+
+std::vector<std::string> CDownloadReport::PutBackLines() const {
+    std::vector<std::string> lines;
     if (!putBack.empty())
         lines.push_back(FillText(TrText("CDownloadReport", "Put back from the backup after a failed write: %1"),
                                  {JoinNames(putBack)}));

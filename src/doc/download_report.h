@@ -68,6 +68,8 @@ public:
     // The summary, the backup, the notes, then one line per kind of outcome that is not
     // simply fine (result and reason), with its count and the first few names.
     std::vector<std::string> Lines() const;
+    // Which files a failed write left with their old content again, and which it could not.
+    std::vector<std::string> PutBackLines() const;
     // Tab-separated: a heading line, then every row (the window's "Copy").
     std::string TableText() const;
     std::string Json() const;

@@ -91,6 +91,8 @@ CDownloadReportDialog::CDownloadReportDialog(const CDownloadReport& report, QWid
     QString text = QString::fromStdString(report.Summary());
     if (!report.backupPath.empty())
         text += "\n" + QString::fromStdString(report.BackupLine());
+    // What a failed write did to the phone's files matters more than any row.
+    for (const std::string& line : report.PutBackLines()) text += "\n" + QString::fromStdString(line);
     m_summary = new QLabel(text, this);
     m_summary->setWordWrap(true);
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -413,6 +413,29 @@ TEST_F(CliPhoneTest, WholePhoneBackupAndRestoreFaults) {
     EXPECT_NE(records.find("880001000a00000009090909"), std::string::npos);  // that phone's item 10
 }
 
+// A restore onto a full phone leaves its files as they were, exits 1 and names what it put back.
+TEST_F(CliPhoneTest, ARestoreOntoAFullPhoneLeavesItsFilesAsTheyWere) {
+    // One file goes by put, whole or not at all; the other, larger, by open and write.
+    const std::string large = "/nv/item_files/modem/large", small = "/nv/item_files/modem/small";
+    for (const char* phone : {"/new", "/old"}) std::filesystem::create_directories(m_dir + phone + "/nv/item_files/modem");
+    WriteFile(m_dir + "/new" + large, std::string(9000, '\x33'));
+    WriteFile(m_dir + "/new" + small, std::string(100, '\x44'));
+    WriteFile(m_dir + "/old" + large, std::string(7000, '\x11'));
+    WriteFile(m_dir + "/old" + small, std::string(8, '\x22'));
+    std::string out, err;
+    {
+        CSimProcess source(SimArgs({"--from", m_dir + "/store.txt", "--files", m_dir + "/new"}));
+        ASSERT_EQ(Cli("backup --port " + source.Device() + " " + m_dir + "/new.qcn", &out, &err), 0) << err;
+    }
+    CSimProcess full(SimArgs({"--from", m_dir + "/store.txt", "--files", m_dir + "/old", "--efs-full"}));
+    EXPECT_EQ(Cli("restore --port " + full.Device() + " " + m_dir + "/new.qcn", &out, &err), 1);
+    EXPECT_NE(err.find("Put back from the backup after a failed write: " + large), std::string::npos) << err;
+    for (const std::string& path : {large, small}) {
+        ASSERT_EQ(Cli("efs --port " + full.Device() + " get " + path + " " + m_dir + "/now", &out, &err), 0) << err;
+        EXPECT_EQ(ReadFile(m_dir + "/now"), ReadFile(m_dir + "/old" + path)) << path;
+    }
+}
+
 TEST_F(CliPhoneTest, TheNumberedSampleRestoresWholeOntoAnEmptyPhone) {
     const std::string examples = SourceDir() + "/examples", sample = examples + "/sample-numbered.qcn";
     const std::string cli = BinDir() + "/tessiva-cli --dir " + examples + " ";

@@ -3,6 +3,8 @@
 #include "phone/com_ports.h"
 #include "ui/doc_views.h"
 #include "doc/download_report.h"
+#include "files/backup_tree.h"
+#include "files/numbered_backup.h"
 #include "ui/download_report_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/nv_list_view.h"
@@ -589,6 +591,43 @@ private slots:
         QCOMPARE(phone(), before);
         QCOMPARE(sim.phone.Resets(), 1);
         QCOMPARE(StateText(ui), std::string("CONNECTED"));
+    }
+
+    // A restore onto a full phone: each file whose write fails gets its old content back, the
+    // report says so, and the phone's files are as they were.
+    void aRestoreOntoAFullPhoneLeavesItsFilesAsTheyWere() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        SSimPhoneOptions options;
+        options.efsFull = true;
+        SSimOnPty sim(ui.Doc().Definitions(), options);
+        // One file goes by put, whole or not at all; the other, larger, by open and write.
+        const std::string large = "/nv/item_files/modem/large", small = "/nv/item_files/modem/small";
+        const Bytes oldLarge(7000, 0x11), oldSmall(8, 0x22);
+        QVERIFY(sim.phone.Files().PutFile(large, oldLarge));
+        QVERIFY(sim.phone.Files().PutFile(small, oldSmall));
+        QVERIFY(sim.Start());
+        QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
+        ui.Doc().SetBackupFolder(ui.Path("backups"));
+        SNumberedBackup backup;
+        backup.hasStream = {true, false, false};
+        backup.itemFiles = {MakeItemFile("NV_Items", large, Bytes(9000, 0x33)), MakeItemFile("NV_Items", small, Bytes(100, 0x44))};
+        CCompoundNode tree;
+        std::string error, summary;
+        QVERIFY2(EncodeNumbered(backup, tree, error) && WriteBackupTree(ui.Path("bigger.qcn"), tree, EBackupForm::Compound, error),
+                 error.c_str());
+        ui.sink.answers = {true, false};
+        ui.chooser.paths = {ui.Path("bigger.qcn")};
+        const auto readReport = [&](CDownloadReportDialog& dialog) {
+            summary = dialog.Summary()->text().toStdString();
+            dialog.reject();
+        };
+        QCOMPARE(Answering<CDownloadReportDialog>({readReport}, [&] { ui.Frame().Action(CMainFrame::kRestoreToPhone)->trigger(); }), 1);
+        QVERIFY2(summary.find("item files: 0 written and verified, 2 failed") != std::string::npos, summary.c_str());
+        QVERIFY2(summary.find("Put back from the backup after a failed write: " + large) != std::string::npos, summary.c_str());
+        sim.server.Stop();
+        QCOMPARE(*sim.phone.Files().Find(large), oldLarge);
+        QCOMPARE(*sim.phone.Files().Find(small), oldSmall);
     }
 
     void systemPortsAreListedAndAChangeOfPortDisconnects() {
