@@ -68,8 +68,15 @@ bool CPhoneFileChange::Put(const std::string& path, const std::vector<uint8_t>& 
     if (!m_efs.ReadFile(path, back)) m_error = CDownloadReport::ReadBackFailedText(m_efs.LastError());
     else if (back != data) m_error = CDownloadReport::ReadBackDiffersText();
     if (!m_error.empty()) m_error = FillText(TrText("CPhoneFileChange", "%1: %2."), {path, m_error});
-    (void)m_efs.Sync();
+    else Synced(path);
     return m_error.empty();
+}
+
+void CPhoneFileChange::Synced(const std::string& path) {
+    // Not committed, the change may be lost when the phone starts again.
+    if (m_efs.Sync() == EEfsSync::Failed)
+        m_error = FillText(TrText("CPhoneFileChange", "%1 was changed, but the phone's file system could not be synced: %2."),
+                           {path, m_efs.LastError()});
 }
 
 void CPhoneFileChange::Undo(const std::string& path, const std::vector<uint8_t>* old, int32_t oldMode) {
@@ -102,6 +109,6 @@ bool CPhoneFileChange::Remove(const std::string& path) {
         m_error = m_efs.LastError();
         return false;
     }
-    (void)m_efs.Sync();
-    return true;
+    Synced(path);
+    return m_error.empty();
 }

@@ -32,6 +32,8 @@ private:
     // The phone's file read, and copied into the backups folder; false with m_error set.
     bool ReadOld(const std::string& path, std::vector<uint8_t>& old);
     bool KeepCopy(const std::string& path, const std::vector<uint8_t>& old);
+    // The phone's journal committed; m_error says so when it could not be.
+    void Synced(const std::string& path);
     // After a write that failed: the old content back, or the new file's remains removed.
     void Undo(const std::string& path, const std::vector<uint8_t>* old, int32_t oldMode);
 

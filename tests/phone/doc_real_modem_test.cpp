@@ -1,6 +1,7 @@
 // The whole phone against a simulated modem that behaves as real ones do: item files a type of
 // their own, a journal that fills until a sync, a reset that keeps only what was synced,
 // hidden item files and a folder that can't be listed.
+#include "doc/phone_file_change.h"
 #include "doc/phone_image.h"
 #include "doc/phone_write.h"
 #include "files/backup_tree.h"
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <algorithm>
 #include <set>
+#include <tuple>
 
 namespace {
 using Bytes = std::vector<uint8_t>;
@@ -273,6 +275,37 @@ TEST_F(PhoneDocTest, AFileWriteThatFailsAfterTheFileWasOpenedPutsThePreviousCont
     sim->server.Stop();
     EXPECT_EQ(*sim->phone.Files().Find(large), oldLarge);
     EXPECT_EQ(*sim->phone.Files().Find(small), oldSmall);
+}
+
+// A put of a file (efs put, Phone Files) cut off at any request leaves the phone's file old
+// or new, never cut short: a file larger than one put is written beside it and renamed.
+TEST_F(PhoneDocTest, AFilePutCutOffAnywhereLeavesTheOldFileOrTheNewOne) {
+    const std::string path = "/nv/item_files/rfnv/00020000";
+    const Bytes old = Pattern(20000, 1), fresh = Pattern(24000, 2);
+    doc.SetRequestTimeout(kSilentTimeoutMs);
+    const auto put = [&](long silentAfter) {
+        SSimLineOptions line;
+        line.silentAfter = silentAfter;
+        StartPhone([](CSimNvStore&) {}, {}, line);
+        sim->phone.Files().PutFile(path, old);
+        CEfsClient efs(doc.PhoneLink());
+        CPhoneFileChange change(efs, m_dir + "/backups");
+        const bool done = change.Put(path, fresh);
+        const long received = sim->server.Received();
+        (void)doc.Disconnect();
+        sim->server.Stop();
+        const Bytes* now = sim->phone.Files().Find(path);
+        return std::make_tuple(done, received, now ? *now : Bytes{});
+    };
+    const auto [done, all, whole] = put(-1);
+    ASSERT_TRUE(done);
+    ASSERT_EQ(whole, fresh);
+    for (long cut = 1; cut < all; cut += all / 10) {
+        SCOPED_TRACE(cut);
+        const auto [cutDone, received, now] = put(cut);
+        EXPECT_FALSE(cutDone);
+        EXPECT_TRUE(now == old || now == fresh) << now.size() << " bytes";
+    }
 }
 
 TEST_F(PhoneDocTest, ABackupsFilePathsAreCheckedBeforeAnythingIsWritten) {
