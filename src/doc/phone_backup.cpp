@@ -255,7 +255,7 @@ SOutcome CPhoneBackup::ReadPhone(const SPhoneBackupOptions& options, SNumberedBa
     for (const SEfsFile& f : files) {
         if (m_link->HasFailed()) {
             m_report.AddFile(f.path, EResult::Failed, CDownloadReport::NotAttemptedText());
-        } else if (!efs.ReadFile(f.path, content)) {
+        } else if (!efs.ReadFile(f.path, content, f.size)) {
             m_report.AddFile(f.path, EResult::Failed, efs.LastError());
         } else {
             backup.itemFiles.push_back(BackupItemFile(f.path, std::move(content), f.mode));
@@ -264,5 +264,6 @@ SOutcome CPhoneBackup::ReadPhone(const SPhoneBackupOptions& options, SNumberedBa
         progress.FileDone();
         if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
     }
+    if (efs.FellBack() && !reader.FellBack()) m_jobs.Note(CNvReader::OneAtATimeText(), SNote::EKind::Information);
     return m_jobs.PostJobCompleted();
 }
