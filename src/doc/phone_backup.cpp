@@ -155,6 +155,7 @@ void CPhoneBackup::ListItemFiles(const SPhoneBackupOptions& options, const std::
         for (const auto& [folder, why] : walk.refused)
             m_report.AddFile(folder, EResult::Failed,
                              FillText(TrText("CPhoneBackup", "the phone would not list this folder: %1"), {why}));
+        for (const auto& [entry, why] : walk.passedOver) m_report.AddFile(entry, EResult::Failed, why);
         if (!walk.stoppedBy.empty()) m_report.AddFile(root, EResult::Failed, walk.stoppedBy);
         for (SEfsFile& f : walk.files)
             if (seen.insert(f.path).second) files.push_back(std::move(f));

@@ -17,6 +17,8 @@ constexpr int32_t kEntriesPerLook = 64;
 constexpr auto kSyncPoll = std::chrono::milliseconds(100);
 // Longest path sent; longer entry names of a listing are passed over.
 constexpr size_t kMaxPath = 1024;
+// Characters of a name passed over that its note shows.
+constexpr size_t kShownName = 64;
 }  // namespace
 
 std::string JoinEfsPath(const std::string& folder, const std::string& name) {
@@ -132,6 +134,7 @@ bool CEfsClient::Stat(const std::string& path, SEfsStat& stat) {
 
 bool CEfsClient::ListFolder(const std::string& path, std::vector<SEfsEntry>& entries) {
     entries.clear();
+    m_passedOver.clear();
     SEfsMessage request, reply;
     request.command = kEfsOpenDir;
     request.text = path;
@@ -158,10 +161,16 @@ bool CEfsClient::ListFolder(const std::string& path, std::vector<SEfsEntry>& ent
             }
             if (sequence == kMaxEntries) return ok = Fail(path, TrText("CEfsClient", "the phone's listing does not end"));
             if (sequence % kEntriesPerLook == 0 && !GoOn(entries.size(), path)) return ok = false;
+            if (reply.text == "." || reply.text == "..") return true;
             // A name no path can hold is passed over: it could be neither read nor written.
-            if (reply.text == "." || reply.text == ".." || reply.text.find('/') != std::string::npos ||
-                reply.text.size() + path.size() >= kMaxPath)
+            if (reply.text.find('/') != std::string::npos || reply.text.size() + path.size() >= kMaxPath) {
+                const bool cut = reply.text.size() > kShownName;
+                m_passedOver.emplace_back(
+                    reply.text.substr(0, kShownName) + (cut ? "..." : ""),
+                    FillText(TrText("CEfsClient", "a name of %1 characters no path of the phone can reach"),
+                             {std::to_string(reply.text.size())}));
                 return true;
+            }
             entries.push_back({reply.text, reply.Field(3), reply.Field(4), static_cast<uint32_t>(reply.Field(5))});
             return true;
         });
@@ -179,7 +188,7 @@ void CEfsClient::CollectFiles(const std::string& folder, int depth, SEfsWalk& wa
                               size_t& entries) {
     if (!walk.stoppedBy.empty()) return;
     if (depth > kMaxDepth) {
-        walk.refused.emplace_back(folder, TrText("CEfsClient", "folders nested too deep"));
+        walk.passedOver.emplace_back(folder, TrText("CEfsClient", "folders nested too deep"));
         return;
     }
     if (++folders > kMaxWalkFolders) {
@@ -197,7 +206,8 @@ void CEfsClient::CollectFiles(const std::string& folder, int depth, SEfsWalk& wa
         walk.stoppedBy = m_error;
         return;
     }
-    entries += list.size();
+    entries += list.size() + m_passedOver.size();
+    for (auto& [name, why] : m_passedOver) walk.passedOver.emplace_back(JoinEfsPath(folder, name), std::move(why));
     if (entries > kMaxWalkEntries) {
         walk.stoppedBy = FillText(TrText("CEfsClient", "more than %1 entries below the root"),
                                   {std::to_string(kMaxWalkEntries)});

@@ -42,6 +42,8 @@ struct SEfsWalk {
     std::vector<SEfsFile> files;
     // Folders the phone would not list, each with the reason; the walk went on past them.
     std::vector<std::pair<std::string, std::string>> refused;
+    // Entries passed over (a name no path can reach, shortened; a folder nested too deep), with the reason.
+    std::vector<std::pair<std::string, std::string>> passedOver;
     // Why the walk ended early (bounds, a stop, the link); empty when it went through.
     std::string stoppedBy;
 };
@@ -148,6 +150,7 @@ private:
     bool m_noFileSystem = false;  // the phone refused both subsystems
     std::string m_error;
     int32_t m_errno = 0;
+    std::vector<std::pair<std::string, std::string>> m_passedOver;  // by the last listing
     size_t m_requests = 0;
     std::vector<size_t> m_commandCounts;
     bool m_noPut = false;
