@@ -309,7 +309,30 @@ bool CEfsClient::WriteFile(const std::string& path, const std::vector<uint8_t>& 
     const size_t slash = path.find_last_of('/');
     if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash))) return false;
     // Never the make-folders flag here: with the item-file flag on open it crashes some modems.
+    // Written beside it and renamed over it, a cut transfer leaves the old file.
+    if (!m_noRename) {
+        const std::string temporary = path + kTemporarySuffix;
+        const bool written = WriteByOpen(temporary, data, flags, permissions);
+        m_touched = false;  // the old file is as it was either way
+        if (written && Rename(temporary, path)) return true;
+        m_noRename = written && m_errno == 0 && m_link->LastRefusal() == kDiagBadCommand;
+        // The reason names the file asked for.
+        const std::string error = m_error.rfind(temporary, 0) == 0 ? path + m_error.substr(temporary.size()) : m_error;
+        const int32_t errorNumber = m_errno;
+        if (!m_link->HasFailed()) (void)RemoveFile(temporary);
+        m_error = error;
+        m_errno = errorNumber;
+        // A phone without rename, or without room for both copies, has it written in place.
+        if (!m_noRename && errorNumber != kEfsNoSpace) return false;
+    }
     return WriteByOpen(path, data, flags, permissions);
+}
+
+bool CEfsClient::Rename(const std::string& from, const std::string& to) {
+    SEfsMessage request, reply;
+    request.command = kEfsRename;
+    request.text = from + std::string(1, '\0') + to;
+    return Call(std::move(request), reply, to);
 }
 
 bool CEfsClient::Put(const std::string& path, const std::vector<uint8_t>& data, int32_t flags, int32_t mode,
