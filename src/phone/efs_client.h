@@ -160,7 +160,7 @@ private:
     size_t m_requests = 0;
     std::vector<size_t> m_commandCounts;
     bool m_noPut = false;     // the phone does not know put
-    bool m_fellBack = false;  // the last window of reads fell back to one at a time
+    bool m_fellBack = false;  // a window of reads fell back to one at a time
     bool m_noRename = false;  // the phone does not know rename
     bool m_stopped = false;  // the progress hook stopped the last transfer or walk
     bool m_touched = false;  // the last write opened the file
