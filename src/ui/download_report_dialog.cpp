@@ -128,7 +128,8 @@ CDownloadReportDialog::CDownloadReportDialog(const CDownloadReport& report, QWid
         m_table->setItem(row, kIndexColumn,
                          new CSortedItem(r.index >= 0 ? QString::number(r.index) : QString(), file ? none : r.index));
         m_table->setItem(row, kSubscriptionColumn,
-                         new CSortedItem(file ? QString() : QString::number(r.subscription), file ? none : r.subscription));
+                         new CSortedItem(file && r.subscription == 0 ? QString() : QString::number(r.subscription),
+                                         file && r.subscription == 0 ? none : r.subscription));
         // Within a result, rows keep the order of the report.
         m_table->setItem(row, kResultColumn,
                          new CSortedItem(QString::fromStdString(report.RowResultText(r.result)),

@@ -8,6 +8,7 @@
 #include "files/byte_reader.h"
 #include "files/safe_file_writer.h"
 #include "jobs/message_sink.h"
+#include "jobs/text_translation.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -39,8 +40,6 @@ QString TypeText(const SEfsEntry& entry) {
     return CPhoneFilesDialog::tr("File");
 }
 
-// A name of the phone as one safe component of a path of this computer: the phone's names
-// may hold what a host path must not ("..", a drive colon).
 QString Bytes(size_t count) { return CPhoneFilesDialog::tr("%1 bytes").arg(QLocale().toString(qulonglong(count))); }
 
 // "/a/b" -> "/a"; "/a" -> "/".
