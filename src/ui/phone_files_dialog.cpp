@@ -8,7 +8,6 @@
 #include "files/byte_reader.h"
 #include "files/safe_file_writer.h"
 #include "jobs/message_sink.h"
-#include "jobs/text_translation.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

@@ -440,6 +440,9 @@ TEST_F(CliPhoneTest, ARestoreOntoAFullPhoneLeavesItsFilesAsTheyWere) {
     CSimProcess full(SimArgs({"--from", m_dir + "/store.txt", "--files", m_dir + "/old", "--efs-full"}));
     EXPECT_EQ(Cli("restore --port " + full.Device() + " " + m_dir + "/new.qcn", &out, &err), 1);
     EXPECT_NE(err.find("Put back from the backup after a failed write: " + large), std::string::npos) << err;
+    // efs put alike.
+    EXPECT_EQ(Cli("efs --port " + full.Device() + " put " + m_dir + "/new" + large + " " + large, &out, &err), 1);
+    EXPECT_NE(err.find("no space left on the phone (errno 28). The phone's old file was put back."), std::string::npos) << err;
     for (const std::string& path : {large, small}) {
         ASSERT_EQ(Cli("efs --port " + full.Device() + " get " + path + " " + m_dir + "/now", &out, &err), 0) << err;
         EXPECT_EQ(ReadFile(m_dir + "/now"), ReadFile(m_dir + "/old" + path)) << path;
