@@ -216,6 +216,8 @@ std::string CDownloadReport::Summary() const {
     text += ", " + Counted(TrText("CDownloadReport", "%1 failed"), Count(EResult::Failed));
     if (const int notWritten = Count(EResult::NotWritten))
         text += ", " + Counted(TrText("CDownloadReport", "%1 not written"), notWritten);
+    if (const int unchanged = Count(EResult::Unchanged))
+        text += ", " + Counted(TrText("CDownloadReport", "%1 unchanged"), unchanged);
     for (const auto& [reason, count] : skipped)
         text += ", " + FillText(TrText("CDownloadReport", "%1 skipped (%2)"), {std::to_string(count), reason});
     return FillText(

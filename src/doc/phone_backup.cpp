@@ -155,6 +155,7 @@ void CPhoneBackup::ListItemFiles(const SPhoneBackupOptions& options, const std::
         for (const auto& [folder, why] : walk.refused)
             m_report.AddFile(folder, EResult::Failed,
                              FillText(TrText("CPhoneBackup", "the phone would not list this folder: %1"), {why}));
+        for (const auto& [entry, why] : walk.passedOver) m_report.AddFile(entry, EResult::Failed, why);
         if (!walk.stoppedBy.empty()) m_report.AddFile(root, EResult::Failed, walk.stoppedBy);
         for (SEfsFile& f : walk.files)
             if (seen.insert(f.path).second) files.push_back(std::move(f));
@@ -252,7 +253,7 @@ SOutcome CPhoneBackup::ReadPhone(const SPhoneBackupOptions& options, SNumberedBa
     for (const SEfsFile& f : files) {
         if (m_link->HasFailed()) {
             m_report.AddFile(f.path, EResult::Failed, CDownloadReport::NotAttemptedText());
-        } else if (!efs.ReadFile(f.path, content)) {
+        } else if (!efs.ReadFile(f.path, content, f.size)) {
             m_report.AddFile(f.path, EResult::Failed, efs.LastError());
         } else {
             backup.itemFiles.push_back(BackupItemFile(f.path, std::move(content), f.mode));
@@ -261,5 +262,6 @@ SOutcome CPhoneBackup::ReadPhone(const SPhoneBackupOptions& options, SNumberedBa
         progress.FileDone();
         if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
     }
+    if (efs.FellBack() && !reader.FellBack()) m_jobs.Note(CNvReader::OneAtATimeText(), SNote::EKind::Information);
     return m_jobs.PostJobCompleted();
 }

@@ -2,7 +2,7 @@
 // their own, a journal that fills until a sync, a reset that keeps only what was synced,
 // hidden item files and a folder that can't be listed.
 #include "doc/phone_image.h"
-#include "doc/phone_restore.h"
+#include "doc/phone_write.h"
 #include "files/backup_tree.h"
 #include "phone/diag_link.h"
 #include "phone/efs_client.h"
@@ -252,8 +252,8 @@ TEST_F(PhoneDocTest, ABackupsFilePathsAreCheckedBeforeAnythingIsWritten) {
     SPhoneImage image;
     for (const SCase& c : bad) image.files.push_back(MakeItemFile(Numbered::kAreas[0], c.path, {1}));
     image.files.push_back(MakeItemFile(Numbered::kAreas[0], good, {2}));
-    CPhoneRestore restore(t.jobs, doc.PhoneLink());
-    SRestoreSettings settings;
+    CPhoneWrite restore(t.jobs, doc.PhoneLink());
+    SWriteSettings settings;
     settings.backupFolder = m_dir + "/backups";
     EXPECT_TRUE(restore.Run(image, settings).IsFailed());
     const CDownloadReport& report = restore.Report();
@@ -304,6 +304,16 @@ TEST_F(PhoneDocTest, RestoringAPhonesOwnFreshBackupWritesNothingAndNeedsNoSpcCod
     EXPECT_TRUE(report.backupPath.empty());  // nothing overwritten, nothing to keep
     // The reads of the comparison only: 4 records, the file read and its stat, and no reset.
     EXPECT_LE(doc.PhoneLink()->Requests() - before, 12u);
+
+    // The download of the same backup is the same protocol: nothing to write either.
+    ASSERT_TRUE(doc.LoadBackup(path).IsCompleted());
+    const size_t loaded = doc.PhoneLink()->Requests();
+    ASSERT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted()) << doc.LastReport().Summary();
+    EXPECT_EQ(doc.LastReport().Count(EResult::Unchanged), static_cast<int>(doc.LastReport().Rows().size()));
+    EXPECT_EQ(doc.LastReport().Rows().size(), 2u) << doc.LastReport().Summary();
+    EXPECT_TRUE(doc.LastReport().backupPath.empty());
+    // The ESN and the two defined records read (the undefined ones are kept aside).
+    EXPECT_EQ(doc.PhoneLink()->Requests() - loaded, 3u);
     sim->server.Stop();
     EXPECT_EQ(sim->phone.Resets(), 0);
 }
