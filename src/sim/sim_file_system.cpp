@@ -221,6 +221,7 @@ SEfsMessage CSimFileSystem::Answer(const SEfsMessage& request) {
     case kEfsSyncStatus: return Sync(request);
     case kEfsOldPut:
         m_hung = true;
+        ++m_hangs;
         return ReplyTo(request, {});
     case kEfsFStat: {
         const auto it = m_open.find(request.Field(0));
@@ -246,6 +247,7 @@ SEfsMessage CSimFileSystem::Open(const SEfsMessage& request) {
     // The pair that crashes modems: the phone answers nothing for a while.
     if ((flags & kEfsItemFileFlag) && (flags & kEfsMakeFolders)) {
         m_hung = true;
+        ++m_hangs;
         return fail(kEfsIoError);
     }
     if (!Normalize(request.text, path)) return fail(kEfsInvalid);

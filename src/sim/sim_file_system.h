@@ -63,6 +63,8 @@ public:
     void Reset();
     // True once after a request that hangs a modem.
     bool TakeHang() { return std::exchange(m_hung, false); }
+    // Requests so far that hang a modem.
+    size_t Hangs() const { return m_hangs; }
     // Requests of each command so far.
     size_t Count(uint16_t command) const { return m_counts.count(command) ? m_counts.at(command) : 0; }
     int Syncs() const { return m_syncs; }
@@ -130,6 +132,7 @@ private:
     size_t m_longName = 0;
     int m_journalLimit = 0, m_journal = 0;
     bool m_refuseSync = false, m_keepUnsynced = false, m_hung = false;
+    size_t m_hangs = 0;
     std::optional<std::map<std::string, SNode>> m_synced;  // as at the last sync, once changed since
     uint32_t m_syncToken = 0;
     std::map<uint32_t, int> m_syncPolls;  // by token: status polls so far

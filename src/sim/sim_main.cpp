@@ -64,7 +64,8 @@ const char* const kUsage =
     "  --efs-keep-unsynced a reset keeps file writes that were not synced (by default it loses them)\n"
     "  Files below /nv/item_files/ and /nv/reg_files/ are item files; put (38) makes item files\n"
     "  with its item-file flag, open with create alone a regular file. The old put (26) and open\n"
-    "  with the item-file and make-folders flags together hang the phone for 5 seconds.\n"
+    "  with the item-file and make-folders flags together hang the phone for 5 seconds; their\n"
+    "  count is said on stderr at the end.\n"
     "  --no-subscriptions the subscription NV command gets the bad-command reply\n"
     "  --latency MS       delay of the line each way; requests queue and are answered in order\n"
     "  --work US          microseconds the phone takes for each request\n"
@@ -287,6 +288,10 @@ int main(int argc, char** argv) {
     server.Run();
     server.Stop();
     g_server = nullptr;
+    // Said at the end, where a script or test run against the simulator can check for it.
+    if (const size_t hangs = phone.Files().Hangs())
+        std::fprintf(stderr, "tessiva-phone-sim: %zu requests would have hung a modem (old put 26, or open with the "
+                             "item-file and make-folders flags)\n", hangs);
 
     if (save.empty()) return 0;
     if (!IsBackup(save)) return store.SaveText(save, error) ? 0 : Fail(error);

@@ -1,13 +1,19 @@
 // The phone commands against tessiva-phone-sim processes on pseudo-terminals.
+#include "doc/phone_image.h"
+#include "files/backup_tree.h"
+#include "phone/efs_commands.h"
+#include "real_modem_backup.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <spawn.h>
@@ -43,7 +49,8 @@ std::string WithoutTrailingZeros(const std::string& store) {
 // A running tessiva-phone-sim; SIGTERM (and its save) when it goes out of scope.
 class CSimProcess {
 public:
-    explicit CSimProcess(const std::vector<std::string>& options) {
+    // errPath: where its stderr goes, else the test's.
+    explicit CSimProcess(const std::vector<std::string>& options, const std::string& errPath = {}) {
         std::vector<std::string> args = {BinDir() + "/tessiva-phone-sim"};
         args.insert(args.end(), options.begin(), options.end());
         std::vector<char*> argv;
@@ -55,6 +62,8 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
         posix_spawn_file_actions_addclose(&actions, out[0]);
+        if (!errPath.empty())
+            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
         close(out[1]);
@@ -468,6 +477,85 @@ TEST_F(CliPhoneTest, TheNumberedSampleRestoresWholeOntoAnEmptyPhone) {
     for (const std::string stream : {"NV_ITEM_ARRAY", "NV_ITEM_ARRAY_SIM_1"}) {
         const std::string name = "00000000/default/NV_NUMBERED_ITEMS/" + stream;
         EXPECT_EQ(after.at(name), before.at(name)) << name;
+    }
+}
+
+// The whole phone through the commands, against a simulated modem that behaves as real ones
+// do: its journal fills until a sync, a reset keeps only what was synced, it hides files and
+// refuses to list a folder, and requests that hang a modem are counted.
+TEST_F(CliPhoneTest, TheWholePhoneAgainstAModemThatBehavesAsRealOnesDo) {
+    const SNumberedBackup real = RealModem::RealisticBackup();
+    const std::string realPath = m_dir + "/real.qcn";
+    CCompoundNode tree;
+    std::string error;
+    ASSERT_TRUE(EncodeNumbered(real, tree, error) && WriteBackupTree(realPath, tree, EBackupForm::Compound, error)) << error;
+    // The items of its records the test definitions lack.
+    WriteFile(m_dir + "/NVItemsDefine.def", std::string(kDefinitions) + "Thirty One;31;nv31;Alpha;1;uint8\n"
+                                                                        "Forty;40;nv40;Alpha;2;uint16\n"
+                                                                        "Array Sixty;60;nv60;Beta;1[2];uint8\n");
+    // A phone hiding an item file NVItemFiles.def names, with a folder it won't list before others.
+    const std::string hidden = "/nv/item_files/modem/mmode/lte_bandpref", locked = "/nv/item_files/locked",
+                      before = "/nv/item_files/a/x", after = "/nv/item_files/modem/z";
+    WriteFile(m_dir + "/NVItemFiles.def", "LTE_BANDPREF;" + hidden + ";Band;8;uint64\n");
+    for (const std::string& f : {before, locked + "/y", after, hidden}) {
+        std::filesystem::create_directories(std::filesystem::path(m_dir + "/files" + f).parent_path());
+        WriteFile(m_dir + "/files" + f, f);
+    }
+    // Each file of a backup: its mode and bytes.
+    using SFiles = std::map<std::string, std::pair<int32_t, std::vector<uint8_t>>>;
+    const auto filesOf = [](const SNumberedBackup& backup, bool itemFilesOnly) {
+        SFiles files;
+        for (const SItemFile& f : backup.itemFiles)
+            if (!itemFilesOnly || f.path.starts_with("/nv/item_files/")) files[f.path] = {ModeOfItemFile(f), f.data};
+        return files;
+    };
+    std::set<std::pair<uint32_t, std::vector<uint8_t>>> realRecords;
+    for (const SNumberedRecord& r : real.records) realRecords.insert({r.id, {r.data.begin(), r.data.end()}});
+    SFiles walked;
+    for (const std::string& f : {before, after, hidden})
+        walked[f] = {kEfsItemFileType | 0644, std::vector<uint8_t>(f.begin(), f.end())};
+
+    struct SRow {
+        const char* name;
+        std::vector<std::string> sim;
+        std::string command;  // PORT: the phone's
+        int exit;
+        std::string said;     // on stderr
+        std::string read;     // the backup afterwards: the phone's memory (SAVE) or the command's
+        bool realRecords;     // it holds the real backup's records
+        SFiles files;
+    };
+    const std::string save = m_dir + "/phone.qcn";
+    const SRow rows[] = {
+        {"the real backup restored offline onto an erased phone keeps every file after the reset",
+         {"--efs-journal", "100", "--save", save}, "restore --offline --port PORT " + realPath, 0, "", save, true,
+         filesOf(real, false)},
+        {"a backup walks past the folder the phone won't list and asks for the hidden file",
+         {"--files", m_dir + "/files", "--efs-unlistable", locked, "--efs-hidden", hidden},
+         "backup --scan none --port PORT " + m_dir + "/walk.qcn", 1, locked + ": the phone would not list this folder",
+         m_dir + "/walk.qcn", false, walked},
+        {"a backup with no options holds every record of the phone", {"--from", realPath},
+         "backup --port PORT " + m_dir + "/all.qcn", 0, "", m_dir + "/all.qcn", true, filesOf(real, true)},
+    };
+    for (const SRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove(row.read);
+        CSimProcess phone(SimArgs(row.sim), m_dir + "/sim.err");
+        std::string command = row.command, out, err;
+        command.replace(command.find("PORT"), 4, phone.Device());
+        EXPECT_EQ(Cli(command, &out, &err), row.exit) << out << err;
+        EXPECT_NE(err.find(row.said), std::string::npos) << err;
+        ASSERT_EQ(phone.Stop(), 0);
+        EXPECT_EQ(ReadFile(m_dir + "/sim.err").find("would have hung"), std::string::npos) << ReadFile(m_dir + "/sim.err");
+        SNumberedBackup read;
+        EBackupForm form{};
+        ASSERT_TRUE(ReadBackupTree(row.read, tree, form, error) && DecodeNumbered(tree, read, error)) << error;
+        EXPECT_EQ(filesOf(read, false), row.files);
+        std::set<std::pair<uint32_t, std::vector<uint8_t>>> records;
+        for (const SNumberedRecord& r : read.records) records.insert({r.id, {r.data.begin(), r.data.end()}});
+        if (row.realRecords) {
+            EXPECT_EQ(records, realRecords);
+        }
     }
 }
 
