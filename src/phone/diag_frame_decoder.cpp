@@ -7,8 +7,7 @@ void CDiagFrameDecoder::Feed(const uint8_t* bytes, size_t length) {
     while (i < length) {
         if (!m_escaped && !m_overflow) {
             // A run of plain bytes goes in whole.
-            size_t end = i;
-            while (end < length && bytes[end] != kDiagFlag && bytes[end] != kDiagEscape) ++end;
+            const size_t end = DiagPlainRunEnd(bytes, i, length);
             m_current.insert(m_current.end(), bytes + i, bytes + end);
             if (m_current.size() > kDiagMaxFrame) {
                 m_overflow = true;

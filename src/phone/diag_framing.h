@@ -14,6 +14,9 @@ inline constexpr size_t kDiagMaxFrame = 8192;
 // CRC-16/X-25 (reflected 0x1021, init 0xFFFF, final XOR 0xFFFF), not the CRC of CNV files.
 uint16_t DiagCrc(const uint8_t* bytes, size_t length);
 
+// The position of the first flag or escape byte from from on; length when there is none.
+size_t DiagPlainRunEnd(const uint8_t* bytes, size_t from, size_t length);
+
 // Appends bytes with 0x7E and 0x7D escaped.
 void AppendDiagEscaped(std::vector<uint8_t>& out, const uint8_t* bytes, size_t length);
 

@@ -87,7 +87,10 @@ int CDiagLink::Receive(std::vector<uint8_t>& frame, ISerialTransport::Clock::tim
     std::lock_guard lock(m_mutex);
     for (;;) {
         if (m_failed) return -1;
-        if (m_decoder.PopFrame(frame)) return 1;
+        if (m_decoder.PopFrame(frame)) {
+            m_lastReceived = ISerialTransport::Clock::now();
+            return 1;
+        }
         std::string error;
         const long n = m_transport->Read(m_readBuffer.data(), m_readBuffer.size(), deadline, error);
         if (n < 0) {
@@ -108,6 +111,17 @@ bool CDiagLink::FailLink(const std::string& error) {
     m_failed = true;
     m_lastError = error;
     return false;
+}
+
+bool CDiagLink::FailNoAnswer() {
+    return FailLink(FillText(TrText("CDiagLink", "The phone on %1 did not answer within %2 ms."),
+                             {m_device, std::to_string(m_timeoutMs.load())}));
+}
+
+void CDiagLink::FailSilent() {
+    std::lock_guard lock(m_mutex);
+    m_flushPending = true;
+    FailNoAnswer();
 }
 
 bool CDiagLink::Exchange(const std::vector<uint8_t>& request, std::vector<uint8_t>& reply) {
@@ -149,8 +163,7 @@ bool CDiagLink::Exchange(const std::vector<uint8_t>& request, std::vector<uint8_
         if (n < 0) return FailLink(error);
         if (n == 0) {
             m_flushPending = true;  // the reply may still come
-            return FailLink(FillText(TrText("CDiagLink", "The phone on %1 did not answer within %2 ms."),
-                                     {m_device, std::to_string(timeout.count())}));
+            return FailNoAnswer();
         }
         m_decoder.Feed(m_readBuffer.data(), static_cast<size_t>(n));
     }

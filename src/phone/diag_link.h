@@ -71,6 +71,12 @@ public:
     bool Send(const std::vector<uint8_t>& request);
     // The next frame received before deadline: 1 a frame, 0 none came, -1 the link failed.
     int Receive(std::vector<uint8_t>& frame, ISerialTransport::Clock::time_point deadline);
+    // When Receive last gave a frame.
+    ISerialTransport::Clock::time_point LastReceived() const { return m_lastReceived; }
+    // Marks the link failed as a phone that did not answer within the timeout: a window
+    // whose oldest request had no reply while nothing at all came is a silent phone, not
+    // one that takes one request at a time.
+    void FailSilent();
     // Reasons of failed requests, as LastError() tells them.
     static std::string RefusalText(uint8_t code);
     static std::string OtherItemText(uint16_t item);
@@ -81,6 +87,7 @@ private:
                     uint8_t* readBuffer, int subscription);
     bool Fail(const std::string& error);
     bool FailLink(const std::string& error);
+    bool FailNoAnswer();
 
     mutable std::mutex m_mutex;
     std::unique_ptr<ISerialTransport> m_transport;
@@ -94,6 +101,7 @@ private:
     std::bitset<512> m_answered;  // by command, and 256 + subsystem for subsystem commands
     bool m_flushPending = true;  // the input may hold bytes that are no reply to the next request
     uint8_t m_refusedCode = 0;  // of the last exchange
+    ISerialTransport::Clock::time_point m_lastReceived{};
     std::string m_lastError;
     std::vector<uint8_t> m_readBuffer;
     std::vector<uint8_t> m_request, m_frame, m_reply;

@@ -73,18 +73,39 @@ bool CEfsClient::Hello() {
 bool CEfsClient::Call(SEfsMessage request, SEfsMessage& reply, const std::string& path) {
     if (!Hello()) return false;
     request.subsystem = m_subsystem;
-    std::vector<uint8_t> bytes;
+    Count(request.command);
+    SEfsAnswer answer;
     uint8_t refused = 0;
+    answer.ok = m_link->Request(EncodeEfsRequest(request), answer.reply, refused);
+    if (!answer.ok) answer.error = m_link->LastError();
+    return Answered(request.command, answer, reply, path);
+}
+
+void CEfsClient::Count(uint16_t command) {
     ++m_requests;
-    if (m_commandCounts.size() <= request.command) m_commandCounts.resize(request.command + 1u);
-    ++m_commandCounts[request.command];
-    if (!m_link->Request(EncodeEfsRequest(request), bytes, refused)) return Fail(path, m_link->LastError());
-    if (!DecodeEfsReply(bytes, reply))
-        return FailMalformed(path);
-    const int field = EfsErrnoField(request.command);
+    if (m_commandCounts.size() <= command) m_commandCounts.resize(command + 1u);
+    ++m_commandCounts[command];
+}
+
+bool CEfsClient::Answered(uint16_t command, const SEfsAnswer& answer, SEfsMessage& reply, const std::string& path) {
+    if (!answer.ok) return Fail(path, answer.error);
+    if (!DecodeEfsReply(answer.reply, reply) || reply.command != command) return FailMalformed(path);
+    const int field = EfsErrnoField(command);
     const int32_t error = field >= 0 ? reply.Field(static_cast<size_t>(field)) : 0;
     if (error != kEfsOk) return Fail(path, EfsErrnoText(error), error);
     return true;
+}
+
+void CEfsClient::InWindow(const CEfsWindow::FNext& next, const CEfsWindow::FDone& done) {
+    CEfsWindow window(*m_link, m_subsystem);
+    window.Run(
+        [&](size_t i, SEfsMessage& request) {
+            if (!next(i, request)) return false;
+            Count(request.command);
+            return true;
+        },
+        done);
+    m_fellBack = m_fellBack || window.FellBack();
 }
 
 size_t CEfsClient::Requests(uint16_t command) const {
@@ -119,41 +140,40 @@ bool CEfsClient::ListFolder(const std::string& path, std::vector<SEfsEntry>& ent
     request.text = path;
     if (!Call(request, reply, path)) return false;
     const int32_t handle = reply.Field(0);
-    bool ok = true;
+    bool ok = true, ended = false;
     // An empty name ends the listing; the entry type does not (0 is also a regular file).
-    for (int32_t sequence = 1;; ++sequence) {
-        if (sequence > kMaxEntries) {
-            ok = Fail(path, TrText("CEfsClient", "the phone's listing does not end"));
-            break;
-        }
-        request = SEfsMessage();
-        request.command = kEfsReadDir;
-        request.fields = {handle, sequence};
-        if (!Call(request, reply, path)) {
-            ok = false;
-            break;
-        }
-        if (reply.Field(0) != handle || reply.Field(1) != sequence) {
-            ok = Fail(path, TrText("CEfsClient", "the phone answered for another entry of the listing"));
-            break;
-        }
-        if (reply.text.empty()) break;
-        if (sequence % kEntriesPerLook == 0 && !GoOn(entries.size(), path)) {
-            ok = false;
-            break;
-        }
-        if (reply.text == "." || reply.text == "..") continue;
-        // A name no path can hold is passed over: it could be neither read nor written.
-        if (reply.text.find('/') != std::string::npos || reply.text.size() + path.size() >= kMaxPath) {
-            const bool cut = reply.text.size() > kShownName;
-            m_passedOver.emplace_back(
-                reply.text.substr(0, kShownName) + (cut ? "..." : ""),
-                FillText(TrText("CEfsClient", "a name of %1 characters no path of the phone can reach"),
-                         {std::to_string(reply.text.size())}));
-            continue;
-        }
-        entries.push_back({reply.text, reply.Field(3), reply.Field(4), static_cast<uint32_t>(reply.Field(5))});
-    }
+    // Entries are asked ahead; those past the end come back empty and are dropped.
+    InWindow(
+        [&](size_t i, SEfsMessage& next) {
+            if (ended || i >= static_cast<size_t>(kMaxEntries)) return false;
+            next.command = kEfsReadDir;
+            next.fields = {handle, static_cast<int32_t>(i + 1)};
+            return true;
+        },
+        [&](size_t i, const SEfsAnswer& answer) {
+            const auto sequence = static_cast<int32_t>(i + 1);
+            if (!Answered(kEfsReadDir, answer, reply, path)) return ok = false;
+            if (reply.Field(0) != handle || reply.Field(1) != sequence)
+                return ok = Fail(path, TrText("CEfsClient", "the phone answered for another entry of the listing"));
+            if (reply.text.empty()) {
+                ended = true;
+                return false;
+            }
+            if (sequence == kMaxEntries) return ok = Fail(path, TrText("CEfsClient", "the phone's listing does not end"));
+            if (sequence % kEntriesPerLook == 0 && !GoOn(entries.size(), path)) return ok = false;
+            if (reply.text == "." || reply.text == "..") return true;
+            // A name no path can hold is passed over: it could be neither read nor written.
+            if (reply.text.find('/') != std::string::npos || reply.text.size() + path.size() >= kMaxPath) {
+                const bool cut = reply.text.size() > kShownName;
+                m_passedOver.emplace_back(
+                    reply.text.substr(0, kShownName) + (cut ? "..." : ""),
+                    FillText(TrText("CEfsClient", "a name of %1 characters no path of the phone can reach"),
+                             {std::to_string(reply.text.size())}));
+                return true;
+            }
+            entries.push_back({reply.text, reply.Field(3), reply.Field(4), static_cast<uint32_t>(reply.Field(5))});
+            return true;
+        });
     const std::string error = m_error;
     const int32_t errnoValue = m_errno;
     const bool closed = Simple(kEfsCloseDir, {handle}, path);
@@ -235,37 +255,38 @@ bool CEfsClient::Close(int32_t fd, bool ok, const std::string& path) {
     return Simple(kEfsClose, {fd}, path);
 }
 
-bool CEfsClient::ReadFile(const std::string& path, std::vector<uint8_t>& data) {
+bool CEfsClient::ReadFile(const std::string& path, std::vector<uint8_t>& data, size_t expected) {
     data.clear();
     int32_t fd = 0;
     if (!Open(path, kEfsReadOnly, 0, fd)) return false;
-    bool ok = true;
-    for (;;) {
-        SEfsMessage request, reply;
-        request.command = kEfsRead;
-        const auto offset = static_cast<int32_t>(data.size());
-        request.fields = {fd, static_cast<int32_t>(kEfsChunk), offset};
-        if (!Call(std::move(request), reply, path)) {
-            ok = false;
-            break;
-        }
-        const int32_t got = reply.Field(2);
-        if (reply.Field(0) != fd || reply.Field(1) != offset || got < 0 || static_cast<size_t>(got) > kEfsChunk ||
-            reply.data.size() < static_cast<size_t>(got)) {
-            ok = FailMalformed(path);
-            break;
-        }
-        if (data.size() + static_cast<size_t>(got) > kMaxFileSize) {
-            ok = FailTooLarge(path);
-            break;
-        }
-        data.insert(data.end(), reply.data.begin(), reply.data.begin() + got);
-        if (static_cast<size_t>(got) < kEfsChunk) break;
-        if (!GoOn(data.size(), path)) {
-            ok = false;
-            break;
-        }
-    }
+    bool ok = true, ended = false;
+    size_t full = 0;  // chunks that came whole, in order
+    // The chunks of the size expected go ahead, and more while chunks come whole: a file
+    // that grew is read to its end.
+    InWindow(
+        [&](size_t i, SEfsMessage& next) {
+            if (ended || (i > expected / kEfsChunk && i > full) || i * kEfsChunk > kMaxFileSize) return false;
+            next.command = kEfsRead;
+            next.fields = {fd, static_cast<int32_t>(kEfsChunk), static_cast<int32_t>(i * kEfsChunk)};
+            return true;
+        },
+        [&](size_t i, const SEfsAnswer& answer) {
+            SEfsMessage reply;
+            const auto offset = static_cast<int32_t>(i * kEfsChunk);
+            if (!Answered(kEfsRead, answer, reply, path)) return ok = false;
+            const int32_t got = reply.Field(2);
+            if (reply.Field(0) != fd || reply.Field(1) != offset || got < 0 || static_cast<size_t>(got) > kEfsChunk ||
+                reply.data.size() < static_cast<size_t>(got))
+                return ok = FailMalformed(path);
+            if (data.size() + static_cast<size_t>(got) > kMaxFileSize) return ok = FailTooLarge(path);
+            data.insert(data.end(), reply.data.begin(), reply.data.begin() + got);
+            if (static_cast<size_t>(got) < kEfsChunk) {
+                ended = true;
+                return false;
+            }
+            ++full;
+            return ok = GoOn(data.size(), path);
+        });
     if (!Close(fd, ok, path)) {
         data.clear();  // half a file is no file
         return false;
@@ -288,7 +309,30 @@ bool CEfsClient::WriteFile(const std::string& path, const std::vector<uint8_t>& 
     const size_t slash = path.find_last_of('/');
     if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash))) return false;
     // Never the make-folders flag here: with the item-file flag on open it crashes some modems.
+    // Written beside it and renamed over it, a cut transfer leaves the old file.
+    if (!m_noRename) {
+        const std::string temporary = path + kTemporarySuffix;
+        const bool written = WriteByOpen(temporary, data, flags, permissions);
+        m_touched = false;  // the old file is as it was either way
+        if (written && Rename(temporary, path)) return true;
+        m_noRename = written && m_errno == 0 && m_link->LastRefusal() == kDiagBadCommand;
+        // The reason names the file asked for.
+        const std::string error = m_error.rfind(temporary, 0) == 0 ? path + m_error.substr(temporary.size()) : m_error;
+        const int32_t errorNumber = m_errno;
+        if (!m_link->HasFailed()) (void)RemoveFile(temporary);
+        m_error = error;
+        m_errno = errorNumber;
+        // A phone without rename, or without room for both copies, has it written in place.
+        if (!m_noRename && errorNumber != kEfsNoSpace) return false;
+    }
     return WriteByOpen(path, data, flags, permissions);
+}
+
+bool CEfsClient::Rename(const std::string& from, const std::string& to) {
+    SEfsMessage request, reply;
+    request.command = kEfsRename;
+    request.text = from + std::string(1, '\0') + to;
+    return Call(std::move(request), reply, to);
 }
 
 bool CEfsClient::Put(const std::string& path, const std::vector<uint8_t>& data, int32_t flags, int32_t mode,

@@ -1,5 +1,6 @@
 #pragma once
 #include "phone/efs_commands.h"
+#include "phone/efs_window.h"
 
 #include <cstddef>
 #include <chrono>
@@ -74,11 +75,14 @@ public:
     // progress hook, asked after each folder, stops the walk. False when root itself can't
     // be listed (LastError() tells why); walk tells the rest.
     bool ListFiles(const std::string& root, SEfsWalk& walk);
-    bool ReadFile(const std::string& path, std::vector<uint8_t>& data);
+    // The chunks of the size expected (as a listing or stat gave it) are asked in flight.
+    bool ReadFile(const std::string& path, std::vector<uint8_t>& data, size_t expected = 0);
     // Creates or replaces the file whole as the type and permission bits of mode say (an
     // item file for kEfsItemFileType, else a regular file), missing folders on its way made.
     // Up to kEfsPutMax bytes go in one put request, so a cut transfer leaves the old file;
-    // larger files, or all when the phone does not know put, go by open, write and close.
+    // larger files, or all when the phone does not know put, go by open, write and close to
+    // the path with kTemporarySuffix, renamed over the file (in place when the phone knows no
+    // rename or has no room for both).
     bool WriteFile(const std::string& path, const std::vector<uint8_t>& data, int32_t mode);
     // True when the last WriteFile that failed may have changed the phone's file (it was
     // opened for writing); false when the phone refused it whole.
@@ -97,11 +101,16 @@ public:
     bool MakeFolders(const std::string& path);
     bool RemoveFile(const std::string& path);
     bool RemoveFolder(const std::string& path);
+    // Moves a file, replacing a file at to.
+    bool Rename(const std::string& from, const std::string& to);
 
     // Told the bytes of the file moved so far after each chunk of a read or write; false
     // stops the file, which then fails ("stopped"). Called on the thread of the transfer.
     using Progress = std::function<bool(size_t bytes)>;
     void SetProgress(Progress progress) { m_progress = std::move(progress); }
+
+    // True when this client's reads made the link fall back to one request at a time.
+    bool FellBack() const { return m_fellBack; }
 
     const std::string& LastError() const { return m_error; }
     // The errno of the last failure; 0 when it was not the file system's (link, reply, size).
@@ -113,6 +122,8 @@ public:
     // Largest file read or written (item files are small; a phone that never ends a file
     // must not fill the memory).
     static constexpr size_t kMaxFileSize = 64u << 20;
+    // The name beside a file that its new content is written to first.
+    static constexpr const char* kTemporarySuffix = ".tessiva-new";
     // A walk's bounds: a phone whose folders never end must not list for days.
     static constexpr int kMaxDepth = 32;
     static constexpr size_t kMaxWalkFolders = 20000;
@@ -121,6 +132,11 @@ public:
 private:
     // Sends request on the phone's subsystem; false unless the reply decodes and its errno is 0.
     bool Call(SEfsMessage request, SEfsMessage& reply, const std::string& path);
+    void Count(uint16_t command);
+    // Decodes an answer to command into reply: false unless it came, decodes and its errno is 0.
+    bool Answered(uint16_t command, const SEfsAnswer& answer, SEfsMessage& reply, const std::string& path);
+    // Requests kept in flight up to the link's window (listing entries, file chunks).
+    void InWindow(const CEfsWindow::FNext& next, const CEfsWindow::FDone& done);
     bool Simple(uint16_t command, std::vector<int32_t> fields, const std::string& path);
     bool Open(const std::string& path, int32_t flags, int32_t mode, int32_t& fd);
     // Closes fd; keeps an earlier failure's reason when ok is already false.
@@ -143,9 +159,11 @@ private:
     std::vector<std::pair<std::string, std::string>> m_passedOver;  // by the last listing
     size_t m_requests = 0;
     std::vector<size_t> m_commandCounts;
-    bool m_noPut = false;
-    bool m_stopped = false;
-    bool m_touched = false;  // the last write opened the file  // the progress hook stopped the last transfer or walk  // the phone does not know put
+    bool m_noPut = false;     // the phone does not know put
+    bool m_fellBack = false;  // a window of reads fell back to one at a time
+    bool m_noRename = false;  // the phone does not know rename
+    bool m_stopped = false;  // the progress hook stopped the last transfer or walk
+    bool m_touched = false;  // the last write opened the file
     uint16_t m_syncSequence = 0;
     std::chrono::milliseconds m_syncLimit{30000}, m_syncFallback{5000};
     std::set<std::string> m_knownFolders;  // made or found by MakeFolders

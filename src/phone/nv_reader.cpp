@@ -162,6 +162,20 @@ size_t CNvReader::ReadInFlight(const std::vector<SNvRead>& reads, size_t first, 
         const int got = m_link.Receive(m_frame, m_slots[first % window].sent + timeout);
         if (got < 0) break;
         if (got == 0) {
+            // Nothing at all came since the oldest request went: the phone is silent, and one
+            // more timeout one at a time would tell no more.
+            if (m_link.LastReceived() < m_slots[first % window].sent) {
+                m_link.FailSilent();
+                for (size_t k = first; k < next; ++k) {
+                    SSlot& s = m_slots[k % window];
+                    if (s.answered) continue;
+                    s.answered = true;
+                    s.result = {};
+                    s.result.error = m_link.LastError();
+                    TakeData(reads[k], nullptr, s.result);
+                }
+                continue;
+            }
             // The oldest request's reply is missing.
             if (answeredUnderOtherNumbers(next)) continue;
             FallBack(next - 1, unanswered(next));

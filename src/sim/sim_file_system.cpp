@@ -197,7 +197,10 @@ std::vector<std::string> CSimFileSystem::FilePaths() const {
 int32_t CSimFileSystem::NewHandle() { return m_nextHandle++; }
 
 bool CSimFileSystem::Fails(const std::string& path, int32_t offset) const {
-    return m_failPaths.count(path) && offset >= static_cast<int32_t>(kEfsChunk);
+    if (offset < static_cast<int32_t>(kEfsChunk)) return false;
+    // A file written beside it (PATH.new) to be renamed over it fails alike.
+    const size_t dot = path.find_last_of('.');
+    return m_failPaths.count(path) || (dot != std::string::npos && m_failPaths.count(path.substr(0, dot)));
 }
 
 SEfsMessage CSimFileSystem::Answer(const SEfsMessage& request) {
@@ -231,6 +234,7 @@ SEfsMessage CSimFileSystem::Answer(const SEfsMessage& request) {
     case kEfsOpenDir: return OpenDir(request);
     case kEfsReadDir: return ReadDir(request);
     case kEfsCloseDir: return ReplyTo(request, {m_listings.erase(request.Field(0)) ? kEfsOk : kEfsBadHandle});
+    case kEfsRename: return Rename(request);
     default: return ByPath(request);
     }
 }
@@ -403,6 +407,25 @@ SEfsMessage CSimFileSystem::ByPath(const SEfsMessage& request) {
     }
     default: return ReplyTo(request, {kEfsInvalid});
     }
+}
+
+SEfsMessage CSimFileSystem::Rename(const SEfsMessage& request) {
+    const size_t zero = request.text.find('\0');
+    std::string from, to;
+    if (zero == std::string::npos || !Normalize(request.text.substr(0, zero), from) ||
+        !Normalize(request.text.substr(zero + 1), to))
+        return ReplyTo(request, {kEfsInvalid});
+    const auto it = m_nodes.find(from);
+    if (it == m_nodes.end()) return ReplyTo(request, {CheckParent(from) == kEfsNotFolder ? kEfsNotFolder : kEfsNoEntry});
+    if (it->second.folder) return ReplyTo(request, {kEfsInvalid});  // files only, as Tessiva renames them
+    if (const int32_t parent = CheckParent(to); parent != kEfsOk) return ReplyTo(request, {parent});
+    const auto target = m_nodes.find(to);
+    if (target != m_nodes.end() && target->second.folder) return ReplyTo(request, {kEfsIsFolder});
+    Changing();
+    SNode node = std::move(it->second);
+    m_nodes.erase(it);
+    m_nodes[to] = std::move(node);
+    return ReplyTo(request, {kEfsOk});
 }
 
 SEfsMessage CSimFileSystem::OpenDir(const SEfsMessage& request) {

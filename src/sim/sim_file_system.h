@@ -102,6 +102,8 @@ private:
     SEfsMessage Write(const SEfsMessage& request);
     SEfsMessage Close(const SEfsMessage& request);
     SEfsMessage ByPath(const SEfsMessage& request);
+    // A file moved to another path, replacing a file there.
+    SEfsMessage Rename(const SEfsMessage& request);
     SEfsMessage OpenDir(const SEfsMessage& request);
     SEfsMessage ReadDir(const SEfsMessage& request);
     SEfsMessage Put(const SEfsMessage& request);

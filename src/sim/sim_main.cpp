@@ -48,7 +48,7 @@ const char* const kUsage =
     "  --spc-penalty S    seconds of silence after a wrong SPC code (default 10)\n"
     "  --files DIR        the files and folders below DIR go into the phone's file system, as /\n"
     "  --efs-fail PATH    the phone's file PATH fails half way: past its first 1024 bytes and at\n"
-    "                     its close, reads and writes answer EIO (may repeat)\n"
+    "                     its close, reads and writes answer EIO; so does PATH.EXT beside it (may repeat)\n"
     "  --efs-full         the file system is full: new folders, and data beyond what it holds, answer ENOSPC\n"
     "  --efs-subsystem ID the file system answers on this subsystem only: 0x13 (default), 0x3e,\n"
     "                     or none\n"

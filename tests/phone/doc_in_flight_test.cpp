@@ -1,5 +1,5 @@
 // Reads in flight through the document against the simulated phone on its line: the same
-// records as one request at a time, on a phone that takes a window and on one that loses
+// records and item files as one request at a time, on a phone that takes a window and on one that loses
 // what comes while it is busy.
 #include "doc/phone_image.h"
 #include "phone/nv_reader.h"
@@ -40,6 +40,7 @@ TEST_F(PhoneDocTest, ReadsInFlightGiveWhatOneAtATimeGivesAndFallBackOnAPhoneThat
          {std::chrono::milliseconds(1), std::chrono::microseconds(300), true}, 8, true},
     };
     Records first;
+    std::map<std::string, Bytes> firstFiles;
     CNVItemArray uploaded;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -48,10 +49,16 @@ TEST_F(PhoneDocTest, ReadsInFlightGiveWhatOneAtATimeGivesAndFallBackOnAPhoneThat
         if (row.note) doc.SetRequestTimeout(1000);
         StartPhone(FillPhone, {}, row.line);
         sim->phone.Subscription(1).Put(10, CSimNvStore::kPlain, {0x11, 0, 0, 0x11});
+        // Item files of no, one, several chunks and a chunk's size exactly, in folders.
+        for (size_t size : {0, 5, 1024, 3000, 5000}) {
+            Bytes data(size);
+            for (size_t k = 0; k < size; ++k) data[k] = static_cast<uint8_t>(k * 31 + size);
+            const std::string folder = std::string(CPhoneBackup::kItemFilesRoot) + "modem/f" + std::to_string(size % 3);
+            ASSERT_TRUE(sim->phone.Files().PutFile(folder + "/file" + std::to_string(size), data));
+        }
         SPhoneBackupOptions options;
         options.scan = true;
         options.scanTo = 299;
-        options.files = false;
         const std::string path = m_dir + "/phone.qcn";
         const SOutcome backup = doc.BackupPhone(path, options);
         ASSERT_TRUE(backup.IsCompleted()) << doc.LastReport().Summary();
@@ -65,8 +72,19 @@ TEST_F(PhoneDocTest, ReadsInFlightGiveWhatOneAtATimeGivesAndFallBackOnAPhoneThat
                 << "twice: " << r.record.id;
         EXPECT_TRUE(records.count({1, 10u, -1}));  // the subscription's record
         EXPECT_TRUE(records.count({0, 297u, -1}));  // the scan's last
-        if (first.empty()) first = records;
+        std::map<std::string, Bytes> files;
+        for (const SItemFile& f : image.files) {
+            files[f.path] = f.data;
+            const Bytes* kept = sim->phone.Files().Find(f.path);
+            EXPECT_TRUE(kept && *kept == f.data) << f.path;
+        }
+        EXPECT_EQ(files.size(), 5u);
+        if (first.empty()) {
+            first = records;
+            firstFiles = files;
+        }
         EXPECT_EQ(records, first);
+        EXPECT_EQ(files, firstFiles);
 
         // The upload on the same connection: no second note.
         const SOutcome upload = doc.Upload(doc.DefinitionsPath());
