@@ -56,8 +56,11 @@ SOutcome CPhoneBackup::Run(const std::string& path, const SPhoneBackupOptions& o
     if (!complete && std::filesystem::exists(path, ec)) target = IncompletePath(path);
     CCompoundNode tree;
     std::string error;
+    const EBackupForm form = kind == EBackupKind::Xqcn ? EBackupForm::Xml : EBackupForm::Compound;
+    // An incomplete one replaces nothing, not even an earlier incomplete one: a name taken
+    // meanwhile gives it another.
     if (!EncodeNumbered(backup, tree, error) ||
-        !WriteBackupTree(target, tree, kind == EBackupKind::Xqcn ? EBackupForm::Xml : EBackupForm::Compound, error))
+        !(complete ? WriteBackupTree(target, tree, form, error) : WriteNewBackupTree(target, tree, form, error)))
         return SOutcome::Fail(FillText(TrText("CPhoneBackup", "Can't write %1: %2"), {target, error}));
     m_report.backupPath = target;
     if (target != path)

@@ -146,7 +146,7 @@ CDownloadReportDialog::CDownloadReportDialog(const CDownloadReport& report, QWid
     m_table->resizeColumnsToContents();
     // Long names and item file paths are cut in the middle, and the detail takes the width
     // that is left (the tooltips have both whole): what went wrong starts on screen.
-    const int longest = m_table->fontMetrics().averageCharWidth() * 36;
+    const int longest = m_table->fontMetrics().averageCharWidth() * 44;
     if (m_table->columnWidth(kRecordColumn) > longest) m_table->setColumnWidth(kRecordColumn, longest);
     m_table->setItemDelegateForColumn(kRecordColumn, new CMiddleElided(m_table));
     m_table->setColumnWidth(kDetailColumn, longest / 2);

@@ -179,6 +179,7 @@ void CMainFrame::showEvent(QShowEvent* event) {
 void CMainFrame::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     FitToolBar();
+    UpdateStatus();
     FitStatus();
 }
 
@@ -248,16 +249,35 @@ void CMainFrame::UpdateStatus() {
     for (const CNVItem& item : items) ids.insert(item.Id());
     const SItemCounts counts = SItemCounts::Of(items);
     const int itemCount = static_cast<int>(ids.size());
-    m_statusFields[kStatusCounts]->setText(tr("%1 (%2): %3 active, %4 not active, %5 unreadable")
-                                               .arg(itemCount == 1 ? tr("1 item") : tr("%1 items").arg(itemCount))
-                                               .arg(Records(counts.Total()))
-                                               .arg(counts.active)
-                                               .arg(counts.inactive)
-                                               .arg(counts.unreadable));
+    const QString countsText = tr("%1 (%2): %3 active, %4 not active, %5 unreadable")
+                                   .arg(itemCount == 1 ? tr("1 item") : tr("%1 items").arg(itemCount))
+                                   .arg(Records(counts.Total()))
+                                   .arg(counts.active)
+                                   .arg(counts.inactive)
+                                   .arg(counts.unreadable);
+    m_statusFields[kStatusCounts]->setText(countsText);
+    m_statusFields[kStatusCounts]->setToolTip(countsText);
     const QString port = !m_doc.GetPortName().empty() ? QString::fromStdString(m_doc.GetPortName())
                          : m_doc.GetComPort() > 0     ? tr("Com %1").arg(m_doc.GetComPort())
                                                       : tr("No port");
-    m_statusFields[kStatusPort]->setText(port + " - " + (m_connectionBox ? m_connectionBox->text() : QString()));
+    const QString portText = port + " - " + (m_connectionBox ? m_connectionBox->text() : QString());
+    m_statusFields[kStatusPort]->setText(portText);
+    m_statusFields[kStatusPort]->setToolTip(portText);
+    // A result shown takes up to a third of the bar: the file name, the port, then the counts
+    // give way to it, whole in their tooltips.
+    const bool showing = !m_statusText.isEmpty() && std::chrono::steady_clock::now() < m_statusUntil;
+    const int result = showing ? statusBar()->fontMetrics().horizontalAdvance(QString(m_statusText).replace('\n', ' ')) : 0;
+    const int room = width() - 16 - std::min(result + 8, width() / 3);
+    int used = 0;
+    for (const QLabel* field : m_statusFields) used += field->sizeHint().width() + 8;
+    for (const int i : {kStatusFile, kStatusPort, kStatusCounts}) {
+        if (used <= room) break;
+        QLabel* field = m_statusFields[i];
+        const int before = field->sizeHint().width();
+        field->setText(
+            field->fontMetrics().elidedText(field->toolTip(), Qt::ElideMiddle, std::max(before - (used - room), 80)));
+        used -= before - field->sizeHint().width();
+    }
 }
 
 void CMainFrame::RestoreLayout() {

@@ -621,12 +621,15 @@ TEST_F(CliPhoneTest, ABackupThatLosesThePhoneGoesBesideTheFileAtItsPath) {
         ASSERT_EQ(Cli("backup --port " + phone.Device() + " " + out), 0);
     }
     const std::vector<uint8_t> complete = ReadBytes(out);
-    CSimProcess phone(SimArgs({"--from", m_dir + "/store.txt", "--silent-after", "6"}));
-    std::string stdOut, err;
-    EXPECT_EQ(Cli("backup --timeout 300 --window 1 --port " + phone.Device() + " " + out, &stdOut, &err), 1);
-    EXPECT_EQ(ReadBytes(out), complete);
-    EXPECT_EQ(err.rfind("The backup is incomplete: it was saved as " + beside + ", and " + out + " was kept as it was.", 0),
-              0u)
-        << err;
-    EXPECT_NE(OleStreams(beside).size(), 0u);
+    // Twice: the second goes beside the first incomplete one too.
+    for (const std::string& saved : {beside, m_dir + "/phone-incomplete-2.qcn"}) {
+        CSimProcess phone(SimArgs({"--from", m_dir + "/store.txt", "--silent-after", "6"}));
+        std::string stdOut, err;
+        EXPECT_EQ(Cli("backup --timeout 300 --window 1 --port " + phone.Device() + " " + out, &stdOut, &err), 1);
+        EXPECT_EQ(ReadBytes(out), complete);
+        EXPECT_EQ(err.rfind("The backup is incomplete: it was saved as " + saved + ", and " + out + " was kept as it was.", 0),
+                  0u)
+            << err;
+        EXPECT_NE(OleStreams(saved).size(), 0u);
+    }
 }

@@ -73,6 +73,7 @@ private slots:
             SUiApp ui;
             QVERIFY(ui.Start());
             CMainFrame& frame = ui.Frame();
+            frame.resize(1600, 1000);  // wide enough for the status fields whole beside the result
             ui.FillDatabase();
             const std::string path = ui.Path(std::string("backup.") + ext);
             QVERIFY(ui.Doc().SaveBackup(path).IsCompleted());

@@ -262,14 +262,24 @@ private slots:
         frame.resize(1024, 640);
         QTest::qWait(20);
         const QString text = "Saved 5 records to " + QString(200, 'x') + " and the end";
-        frame.Report(SOutcome::Done(), text);
-        const QString shown = frame.statusBar()->currentMessage();
-        QVERIFY(shown.startsWith("Saved 5") && shown.endsWith("the end"));
-        QTest::qWait(20);
-        // It ends before the first fixed field starts.
-        QVERIFY(frame.statusBar()->fontMetrics().horizontalAdvance(shown) < frame.StatusField(CMainFrame::kStatusFile)->x());
-        QCOMPARE(frame.statusBar()->toolTip(), text);
-        QCOMPARE(frame.StatusMessage(), text);
+        // Fields of their usual length, then long ones: a long file name and port, many records.
+        for (const bool longFields : {false, true}) {
+            if (longFields) {
+                ui.FillDatabase();
+                QVERIFY(ui.SaveBackup(ui.Path(std::string(150, 'f') + ".cnv")));
+                ui.Doc().SetPortName("/dev/serial/by-id/usb-Maker_Phone_Diagnostics_0123456789abcdef-if00-port0");
+            }
+            frame.Report(SOutcome::Done(), text);
+            const QString shown = frame.statusBar()->currentMessage();
+            QVERIFY(shown.startsWith("Saved 5") && shown.endsWith("the end"));
+            QTest::qWait(20);
+            // It ends before the first fixed field starts.
+            QVERIFY2(frame.statusBar()->fontMetrics().horizontalAdvance(shown) < frame.StatusField(CMainFrame::kStatusFile)->x(),
+                     qPrintable(shown));
+            QCOMPARE(frame.statusBar()->toolTip(), text);
+            QCOMPARE(frame.StatusMessage(), text);
+        }
+        QVERIFY(frame.StatusField(CMainFrame::kStatusPort)->toolTip().contains("-if00-port0 - "));
         frame.Report(SOutcome::Stop(), {});
         QVERIFY2(frame.StatusMessage().startsWith("Stopped: ") && frame.StatusMessage().size() > 9,
                  qPrintable(frame.StatusMessage()));

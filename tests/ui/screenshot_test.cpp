@@ -3,6 +3,7 @@
 // it on the examples as ui_screenshots, pictures in build/shots.
 #include "doc/backup_reader.h"
 #include "phone/com_ports.h"
+#include "phone/qlib.h"
 #include "ui/main_frame.h"
 #include "ui/message_box_sink.h"
 #include "ui/nv_content_view.h"
@@ -226,9 +227,10 @@ private slots:
 
         // Phone Files on a simulated phone holding the sample's item files and a few more, at
         // 1024 x 640 on the light and the dark palette, after a file was saved to disk.
-        // A write-protected record gives the restore's report a failure to show.
+        // A record whose writes the phone garbles gives the restore's report a failure to show.
         SSimPhoneOptions options;
         options.readOnly = {0};
+        options.corruptWrites = {81};
         SSimOnPty sim(app.Doc().Definitions(), options);
         CSimNumberedImage image;
         std::string error;
@@ -278,6 +280,10 @@ private slots:
             QCOMPARE(Answering<CDownloadReportDialog>({grabReport(QString("shot-backup-report%1.png").arg(suffix))},
                                                       [&] { frame.Action(CMainFrame::kBackUpPhone)->trigger(); }),
                      1);
+            // The phone changes after its backup: the restore writes the record back.
+            const unsigned char changed[] = {7};
+            unsigned short status = 0;
+            QVERIFY(QLIB_DIAG_NV_WRITE_F(app.Doc().Connection()->Handle(), 81, changed, 1, &status));
             chooser.paths = {whole};
             sink.answers = {true, true};
             QCOMPARE(Answering<CDownloadReportDialog>({grabReport(QString("shot-restore-report%1.png").arg(suffix))},
