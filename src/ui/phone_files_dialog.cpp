@@ -326,7 +326,7 @@ void CPhoneFilesDialog::SaveToDisk() {
     std::string target;
     if (!m_chooser.ChooseSaveFile(request, target)) return;
     auto data = std::make_shared<std::vector<uint8_t>>();
-    RunOnPhone(tr("Reading %1...").arg(Q(path)), size, [this, path, data] { return m_efs.ReadFile(path, *data); },
+    RunOnPhone(tr("Reading %1...").arg(Q(path)), size, [this, path, data, size] { return m_efs.ReadFile(path, *data, size); },
                [this, path, data, target](bool read) {
                    if (!read) return SayPhoneError(tr("Can't read the file"));
                    std::string error;
@@ -338,7 +338,7 @@ void CPhoneFilesDialog::SaveToDisk() {
 
 void CPhoneFilesDialog::BackUpPhoneFile(const std::string& path, size_t size, std::function<void(const std::string&)> then) {
     auto old = std::make_shared<std::vector<uint8_t>>();
-    RunOnPhone(tr("Backing up %1...").arg(Q(path)), size, [this, path, old] { return m_efs.ReadFile(path, *old); },
+    RunOnPhone(tr("Backing up %1...").arg(Q(path)), size, [this, path, old, size] { return m_efs.ReadFile(path, *old, size); },
                [this, path, old, then](bool read) {
                    if (!read) return SayPhoneError(tr("Can't back up the phone's file, so it was left as it was"));
                    const std::string backup = BackupPathOf(m_backupFolder, path);
