@@ -37,14 +37,16 @@ int RunDownload(SCliContext& ctx, const SCliArgs& args) {
 
 const CCliRegistrar kDownload({"download", "download --port DEV [--ids LIST] [--timeout MS] [--no-backup] [--no-verify] [--force] [--report FILE] IN",
                                "Write the active records of IN (.brt, .cnv, .qcn, .xqcn) into the phone",
-                               "Loads IN as the window does and writes every active record, as \"Download All\n"
-                               "Active to Mobile\" does; with --ids 10,441 only the records of those items, as\n"
+                               "Loads IN as the window does and writes every active record of every\n"
+                               "subscription, as \"Download All Active to Mobile\" does; with --ids 10,441 only\n"
+                               "the records of those items, as\n"
                                "\"Download Selected && Active to Mobile\" does. Exit 1 when a record was write\n"
                                "protected or could not be written.\n"
-                               "Before writing, the phone's values of the records to be written are saved as a CNV\n"
-                               "file in the backups folder of the user's data folder; when that file can't be\n"
-                               "saved and read back whole, nothing is written. A record whose value the phone\n"
-                               "could not read is not written (exit 1), as the backup can't bring it back.\n"
+                               "Before writing, the phone's values of the records to be written are saved as a\n"
+                               "numbered QCN file in the backups folder of the user's data folder; when that file\n"
+                               "can't be saved and read back whole, nothing is written. A record whose value the\n"
+                               "phone could not read is not written (exit 1), as the backup can't bring it back;\n"
+                               "one the phone holds already is not written again (\"unchanged\").\n"
                                "Each accepted write is read back and compared. The report goes to stderr.\n"
                                "  --no-backup    write without saving the phone's values first\n"
                                "  --no-verify    don't read back what was written\n"

@@ -1,10 +1,19 @@
 // tessiva-cli dump: every record of a backup with its fields.
 #include "cli/backup_loader.h"
 #include "cli/json_writer.h"
+#include "model/item_file_defs.h"
 
 #include <cstdio>
 
 namespace {
+void PrintText(const std::string& id, const CNVItem& r, const std::vector<SFieldText>& fields) {
+    std::printf("%-5s %-5d %-6s %-5d %-32s %-20s %-24s %-16s %s\n", id.c_str(), r.Index(), r.ActiveText(), r.Size(),
+                r.Name().c_str(), r.Group().c_str(), r.FileName().c_str(), r.TypeName().c_str(),
+                HexBytes(r.Value()).c_str());
+    for (const auto& f : fields)
+        std::printf("      %-40s %-24s %-20s %s\n", f.name.c_str(), f.dec.c_str(), f.hex.c_str(), f.type.c_str());
+}
+
 int RunDump(SCliContext& ctx, const SCliArgs& args) {
     const std::string& path = args.positionals[0];
     if (!CheckBackupPath("dump", path)) return kExitUsage;
@@ -29,14 +38,17 @@ int RunDump(SCliContext& ctx, const SCliArgs& args) {
             PrintJsonFields(decoded, fields);
             std::printf(",\"subscription\":%d}", r.Subscription());
         } else {
-            std::printf("%-5d %-5d %-6s %-5d %-32s %-20s %-24s %-16s %s\n", r.Id(), r.Index(), r.ActiveText(),
-                        r.Size(), r.Name().c_str(), r.Group().c_str(), r.FileName().c_str(), r.TypeName().c_str(),
-                        HexBytes(r.Value()).c_str());
-            for (const auto& f : fields)
-                std::printf("      %-40s %-24s %-20s %s\n", f.name.c_str(), f.dec.c_str(), f.hex.c_str(),
-                            f.type.c_str());
+            PrintText(std::to_string(r.Id()), r, fields);
         }
         first = false;
+    }
+    // Item files NVItemFiles.def names: their fields as a record's.
+    const std::vector<SItemFile>& files = numbered.ItemFiles();
+    for (size_t i = 0; i < files.size() && !json; ++i) {
+        CNVItem r;
+        if (!ctx.doc.ItemFileRecord(i, r)) continue;
+        (void)DecodeFields(ctx, r, fields, reported);
+        PrintText("file", r, fields);  // the path in the file name's column
     }
     if (json) {
         std::printf("\n],\"undefined\":[");
@@ -54,10 +66,20 @@ int RunDump(SCliContext& ctx, const SCliArgs& args) {
         }
         std::printf("\n],\"itemFiles\":[");
         first = true;
-        for (const SItemFile& f : numbered.ItemFiles()) {
-            std::printf("%s\n{\"area\":%s,\"name\":%s,\"path\":%s,\"size\":%zu,\"value\":\"%s\"}",
+        for (size_t i = 0; i < files.size(); ++i) {
+            const SItemFile& f = files[i];
+            std::printf("%s\n{\"area\":%s,\"name\":%s,\"path\":%s,\"size\":%zu,\"value\":\"%s\",\"subscription\":%d",
                         first ? "" : ",", JsonString(f.area).c_str(), JsonString(f.index).c_str(),
-                        JsonString(f.path).c_str(), f.data.size(), HexBytes(f.data).c_str());
+                        JsonString(f.path).c_str(), f.data.size(), HexBytes(f.data).c_str(),
+                        ItemFileSubscription(f.path));
+            CNVItem r;
+            if (ctx.doc.ItemFileRecord(i, r)) {
+                const bool decoded = DecodeFields(ctx, r, fields, reported);
+                std::printf(",\"item\":%s,\"group\":%s,\"type\":%s,\"fields\":", JsonString(r.Name()).c_str(),
+                            JsonString(r.Group()).c_str(), JsonString(r.TypeName()).c_str());
+                PrintJsonFields(decoded, fields);
+            }
+            std::printf("}");
             first = false;
         }
         std::printf("\n]}\n");
@@ -74,6 +96,10 @@ const CCliRegistrar kDump({"dump", "dump FILE [--json]", "Print every record of 
                            "catalogue lacks; \"layout\" names what FILE was (brt, cnv, tessiva, numbered,\n"
                            "xqcn), \"subscription\" each record's (0 default, 1, 2), \"undefined\" the\n"
                            "records of items the definitions do not name (and those kept aside) and\n"
-                           "\"itemFiles\" the item files of a numbered-items backup. Exit 1 when FILE can't be loaded.",
+                           "\"itemFiles\" the item files of a numbered-items backup (with their subscription:\n"
+                           "0, or N for a copy PATH_SubscriptionNN). An item file NVItemFiles.def names shows\n"
+                           "as a record of its name, group and type (\"item\", \"group\", \"type\", \"fields\"\n"
+                           "in JSON; \"file\" in the ID column of the text, its path in the file name's).\n"
+                           "Exit 1 when FILE can't be loaded.",
                            {"--json"}, {}, 1, 1, RunDump});
 }  // namespace

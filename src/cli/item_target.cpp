@@ -1,5 +1,7 @@
 #include "cli/item_target.h"
 
+#include "model/item_file_defs.h"
+
 #include <cstdio>
 
 bool ParseSubscriptionOption(const char* command, const SCliArgs& args, int& subscription) {
@@ -32,7 +34,7 @@ bool FindItemTarget(SCliContext& ctx, const char* command, const std::string& ke
         if (target.view) target.viewRecords = target.view->Records(items, target.record);
         return true;
     }
-    const std::string path = subscription ? key + "_Subscription0" + std::to_string(subscription) : key;
+    const std::string path = SubscriptionCopyPath(key, subscription);
     const std::vector<SItemFile>& files = ctx.doc.Numbered().ItemFiles();
     for (size_t i = 0; i < files.size() && target.file < 0; ++i)
         if (files[i].path == path) target.file = static_cast<int>(i);

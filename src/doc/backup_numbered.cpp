@@ -17,8 +17,6 @@
 namespace {
 const char* FormName(EBackupForm form) { return form == EBackupForm::Xml ? "XQCN" : "QCN"; }
 
-std::string SubscriptionPrefix(int subscription) { return "Subscription " + std::to_string(subscription) + ": "; }
-
 std::string KeptAsideMessage(size_t count) {
     const std::string pattern =
         count == 1 ? TrText("CBackupFiles",
@@ -127,8 +125,8 @@ SOutcome CBackupReader::ReadNumbered(CCompoundNode&& tree, EBackupForm form, SBa
     // Names and groups of a subscription's records are their own, so the trees show them apart.
     for (auto& r : loaded) {
         if (r.Subscription() == 0) continue;
-        r.SetName(SubscriptionPrefix(r.Subscription()) + r.Name());
-        r.SetGroup(SubscriptionPrefix(r.Subscription()) + r.Group());
+        r.SetName(CNVItem::SubscriptionPrefix(r.Subscription()) + r.Name());
+        r.SetGroup(CNVItem::SubscriptionPrefix(r.Subscription()) + r.Group());
     }
     const size_t aside = keptAside.size();
     content.asRead = std::move(backup.records);

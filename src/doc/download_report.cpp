@@ -1,6 +1,7 @@
 #include "doc/download_report.h"
 
 #include "jobs/text_translation.h"
+#include "model/item_file_defs.h"
 #include "phone/diag_commands.h"
 
 #include <algorithm>
@@ -41,10 +42,11 @@ std::string JsonText(const std::string& text) {
 }
 
 std::string RecordLabel(const CDownloadReport::SRow& row) {
-    if (row.file) return FillText(TrText("CDownloadReport", "item file %1"), {row.path});
-    std::string label = row.index < 0 ? FillText(TrText("CDownloadReport", "%1 (ID %2)"), {row.name, std::to_string(row.id)})
-                                      : FillText(TrText("CDownloadReport", "%1 (ID %2, index %3)"),
-                                                 {row.name, std::to_string(row.id), std::to_string(row.index)});
+    std::string label =
+        row.file        ? FillText(TrText("CDownloadReport", "item file %1"), {row.path})
+        : row.index < 0 ? FillText(TrText("CDownloadReport", "%1 (ID %2)"), {row.name, std::to_string(row.id)})
+                        : FillText(TrText("CDownloadReport", "%1 (ID %2, index %3)"),
+                                   {row.name, std::to_string(row.id), std::to_string(row.index)});
     if (row.subscription > 0)
         label += FillText(TrText("CDownloadReport", " of subscription %1"), {std::to_string(row.subscription)});
     return label;
@@ -131,7 +133,7 @@ void CDownloadReport::AddFile(const std::string& path, EResult result, std::stri
     if (detail.size() > path.size() + 2 && detail.compare(0, path.size(), path) == 0 &&
         detail.compare(path.size(), 2, ": ") == 0)
         detail.erase(0, path.size() + 2);
-    m_rows.push_back({0, -1, path, result, std::move(detail), 0, path, true});
+    m_rows.push_back({0, -1, path, result, std::move(detail), ItemFileSubscription(path), path, true});
 }
 
 int CDownloadReport::Count(EResult result, EKind kind) const {
@@ -214,6 +216,8 @@ std::string CDownloadReport::Summary() const {
     text += ", " + Counted(TrText("CDownloadReport", "%1 failed"), Count(EResult::Failed));
     if (const int notWritten = Count(EResult::NotWritten))
         text += ", " + Counted(TrText("CDownloadReport", "%1 not written"), notWritten);
+    if (const int unchanged = Count(EResult::Unchanged))
+        text += ", " + Counted(TrText("CDownloadReport", "%1 unchanged"), unchanged);
     for (const auto& [reason, count] : skipped)
         text += ", " + FillText(TrText("CDownloadReport", "%1 skipped (%2)"), {std::to_string(count), reason});
     return FillText(
@@ -277,7 +281,7 @@ std::string CDownloadReport::TableText() const {
         const bool file = row.file;
         text += row.name + '\t' + (file ? "" : std::to_string(row.id)) + '\t' +
                 (row.index >= 0 ? std::to_string(row.index) : "") + '\t' +
-                (file ? "" : std::to_string(row.subscription)) + '\t' + RowResultText(row.result) + '\t' + row.detail +
+                (file && row.subscription == 0 ? "" : std::to_string(row.subscription)) + '\t' + RowResultText(row.result) + '\t' + row.detail +
                 '\n';
     }
     return text;
@@ -319,7 +323,8 @@ std::string CDownloadReport::Json() const {
         const SRow& row = m_rows[i];
         out += (i ? ",\n" : "\n");
         if (row.file)
-            out += "{\"path\":" + JsonText(row.path);
+            out += "{\"path\":" + JsonText(row.path) +
+                   (row.subscription > 0 ? ",\"subscription\":" + std::to_string(row.subscription) : std::string());
         else
             out += "{\"id\":" + std::to_string(row.id) + ",\"index\":" + std::to_string(row.index) +
                    ",\"subscription\":" + std::to_string(row.subscription) + ",\"name\":" + JsonText(row.name);

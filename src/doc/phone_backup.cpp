@@ -5,6 +5,7 @@
 #include "doc/phone_progress.h"
 #include "jobs/job_control.h"
 #include "jobs/text_translation.h"
+#include "model/item_file_defs.h"
 #include "model/nv_item_array.h"
 #include "phone/diag_commands.h"
 #include "phone/diag_link.h"
@@ -18,10 +19,6 @@
 namespace {
 using EResult = CDownloadReport::EResult;
 
-// Statuses of a phone that does not keep the item at all: nothing to back up, no fault.
-// The second subscription's copy of an item file is the same path with this appended.
-constexpr const char* kSubscriptionSuffix = "_Subscription01";
-
 // "x.qcn" -> "x-incomplete.qcn", as the backups of downloads are marked.
 std::string IncompletePath(const std::string& path) {
     const size_t dot = path.find_last_of('.');
@@ -30,6 +27,7 @@ std::string IncompletePath(const std::string& path) {
     return path.substr(0, dot) + "-incomplete" + path.substr(dot);
 }
 
+// Statuses of a phone that does not keep the item at all: nothing to back up, no fault.
 bool IsNotKept(uint16_t status) { return status == kNvNotActive || status == kNvBadParameter || status == kNvBadTarget; }
 }  // namespace
 
@@ -157,6 +155,7 @@ void CPhoneBackup::ListItemFiles(const SPhoneBackupOptions& options, const std::
         for (const auto& [folder, why] : walk.refused)
             m_report.AddFile(folder, EResult::Failed,
                              FillText(TrText("CPhoneBackup", "the phone would not list this folder: %1"), {why}));
+        for (const auto& [entry, why] : walk.passedOver) m_report.AddFile(entry, EResult::Failed, why);
         if (!walk.stoppedBy.empty()) m_report.AddFile(root, EResult::Failed, walk.stoppedBy);
         for (SEfsFile& f : walk.files)
             if (seen.insert(f.path).second) files.push_back(std::move(f));
@@ -168,14 +167,13 @@ void CPhoneBackup::ListItemFiles(const SPhoneBackupOptions& options, const std::
     for (const std::string& path : options.knownFiles) asked.push_back(path);
     const size_t walked = files.size();
     for (size_t i = 0; i < walked; ++i)
-        if (!files[i].path.ends_with(kSubscriptionSuffix)) asked.push_back(files[i].path);
+        if (ItemFileSubscription(files[i].path) == 0) asked.push_back(files[i].path);
     int absent = 0;
     for (const std::string& base : asked) {
         std::vector<std::string> paths;
         if (std::find(options.knownFiles.begin(), options.knownFiles.end(), base) != options.knownFiles.end())
             paths.push_back(base);
-        for (int s : subscriptions)
-            if (s == 1) paths.push_back(base + kSubscriptionSuffix);
+        for (int s : subscriptions) paths.push_back(SubscriptionCopyPath(base, s));
         for (const std::string& path : paths) {
             if (seen.count(path)) continue;
             seen.insert(path);

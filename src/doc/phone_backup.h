@@ -31,8 +31,9 @@ struct SPhoneBackupOptions {
 
 // A backup of the whole phone into a numbered-items file (.qcn, or its XML form .xqcn):
 // every defined item (each element of an array), the same items of the subscriptions, the
-// scan, the item files below the roots and those known by path (with their subscription
-// copies, PATH_Subscription01), and Mobile_Property_Info from the phone's version reply.
+// scan, the item files below the roots and those known by path (with the copies of each
+// subscription read: PATH_Subscription01, PATH_Subscription02), and Mobile_Property_Info
+// from the phone's version reply.
 // Records are read before the folders are walked, so a listing that breaks the link costs
 // no record. A folder the phone will not list is a failed row; the walk goes on. What the
 // phone does not hold (not active) is left out; what it could not give is reported, and the

@@ -1,6 +1,7 @@
 #pragma once
 #include "doc/download_report.h"
 #include "doc/phone_backup.h"
+#include "doc/phone_write.h"
 #include "jobs/job_outcome.h"
 
 #include "phone/qlib_connection.h"
@@ -8,7 +9,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 #include <utility>
 
@@ -48,18 +48,12 @@ public:
     // says so); nothing when the list could not be read or the upload was stopped.
     SOutcome Upload(const std::string& listPath, CNVItemArray& read);
     SOutcome UploadItems(const CNVItemArray& list, CNVItemArray& result);
-    // Writes the active records of list: first, when backups are on, the phone's values of
-    // exactly those records go to a CNV file in the backup folder, which must read back whole
-    // (nothing is written otherwise); a record whose value could not be read is written only
-    // when the confirmation says so. Each accepted write is read back when verification is on.
-    // Failed when any record was not written, failed, was refused or read back different;
-    // LastReport() tells record by record. Records of undefined items are not sent; given the
-    // whole document's numbered state, the report also counts its kept-aside records and item
-    // files, which a download never sends.
+    // Writes the active records of list, of any subscription, under the write rules of
+    // RestoreImage. Failed when any record was not written, failed, was refused or read back
+    // different; LastReport() tells record by record. Records of undefined items are not sent;
+    // given the whole document's numbered state, the report also counts its kept-aside records
+    // and item files, which a download never sends.
     SOutcome Download(const CNVItemArray& list, const CNumberedState* wholeDocument = nullptr);
-    // The job bodies: the reads and the save of the backup, and the writes.
-    SOutcome BackUpItems(const CNVItemArray& list);
-    SOutcome DownloadItems(const CNVItemArray& list);
     const CDownloadReport& LastReport() const { return m_report; }
     void ClearReport() { m_report = CDownloadReport(); }
 
@@ -79,9 +73,12 @@ public:
     // The whole phone into path (.qcn, .xqcn); LastReport() tells record by record and file
     // by file.
     SOutcome BackupPhone(const std::string& path, const SPhoneBackupOptions& options);
-    // Writes every record and item file of image under the download's safety rules (the
-    // backup, verification and confirmation settings above); with offline, the phone goes
-    // offline before and is reset after.
+    // Writes every record and item file of image under the write rules (CPhoneWrite): first,
+    // when backups are on, the phone's state of exactly what will be overwritten goes to a
+    // numbered QCN in the backup folder, which must read back whole (nothing is written
+    // otherwise); what could not be read is written only when the confirmation says so; what
+    // the phone holds already is not written; each write is read back when verification is
+    // on. With offline, the phone goes offline before and is reset after.
     SOutcome RestoreImage(const SPhoneImage& image, bool offline);
     // Failed with the reason when the phone did not take the code.
     SOutcome SendSpcCode(const std::string& code);
@@ -91,7 +88,8 @@ private:
     std::shared_ptr<CDiagLink> Link() const;
     // The library's handle of the connection; null when there is none.
     void* Handle() const { return m_connection ? m_connection->Handle() : nullptr; }
-    bool ConfirmWritesWithoutBackup(const CNVItemArray& work);
+    SWriteSettings WriteSettings(CDownloadReport::EOperation operation, bool offline) const;
+    SOutcome Write(const SPhoneImage& image, const SWriteSettings& settings);
 
     CJobControl& m_jobs;
     const CNVItemArray& m_itemDefs;
@@ -106,5 +104,4 @@ private:
     bool m_verifyWrites = true;
     CDownloadReport m_report;
     FConfirm m_confirmWithoutBackup;
-    std::set<std::pair<int, int>> m_notBackedUp;  // (ID, index) of the last backup's unread records
 };

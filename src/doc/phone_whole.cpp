@@ -1,7 +1,7 @@
 // The whole phone, both ways: a backup of every record and item file, and a restore of one.
 #include "doc/phone_session.h"
 
-#include "doc/phone_restore.h"
+#include "doc/phone_write.h"
 #include "jobs/job_control.h"
 #include "phone/qlib.h"
 
@@ -13,14 +13,23 @@ SOutcome CPhoneSession::BackupPhone(const std::string& path, const SPhoneBackupO
 }
 
 SOutcome CPhoneSession::RestoreImage(const SPhoneImage& image, bool offline) {
-    CPhoneRestore restore(m_jobs, QLibLink(Handle()));
-    SRestoreSettings settings;
+    return Write(image, WriteSettings(CDownloadReport::EOperation::Restore, offline));
+}
+
+SWriteSettings CPhoneSession::WriteSettings(CDownloadReport::EOperation operation, bool offline) const {
+    SWriteSettings settings;
+    settings.operation = operation;
     settings.backupFolder = m_backupFolder;
     settings.backup = m_backupBeforeDownload;
     settings.verify = m_verifyWrites;
     settings.offline = offline;
     settings.confirmWithoutBackup = m_confirmWithoutBackup;
-    const SOutcome outcome = restore.Run(image, settings);
-    m_report = restore.Report();
+    return settings;
+}
+
+SOutcome CPhoneSession::Write(const SPhoneImage& image, const SWriteSettings& settings) {
+    CPhoneWrite write(m_jobs, QLibLink(Handle()));
+    const SOutcome outcome = write.Run(image, settings);
+    m_report = write.Report();
     return outcome;
 }

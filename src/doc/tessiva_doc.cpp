@@ -179,6 +179,15 @@ SOutcome CTessivaDoc::SetItemFile(size_t file, std::vector<uint8_t> data) {
     return Keep(SOutcome::Done());
 }
 
+bool CTessivaDoc::ItemFileRecord(size_t file, CNVItem& record) const {
+    const std::vector<SItemFile>& files = m_files.Numbered().ItemFiles();
+    if (file >= files.size()) return false;
+    const SItemFileDef* def = FindItemFileDef(m_itemFileDefs, files[file].path);
+    if (!def) return false;
+    record = ::ItemFileRecord(*def, files[file].data, ItemFileSubscription(files[file].path));
+    return true;
+}
+
 std::vector<uint8_t> CTessivaDoc::EditableValue(int itemIndex) const {
     const CNVItem& item = m_records.items[itemIndex];
     std::vector<uint8_t> value = item.Value();

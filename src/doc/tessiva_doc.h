@@ -75,6 +75,9 @@ public:
     SOutcome LoadDefinitions();
     // The item files NVItemFiles.def names; a backup of the phone asks for each.
     const std::vector<SItemFileDef>& ItemFileDefs() const { return m_itemFileDefs; }
+    // The item file at file of Numbered() as a record of the definition that names it (a
+    // subscription's copy as that subscription's); false when NVItemFiles.def names none.
+    bool ItemFileRecord(size_t file, CNVItem& record) const;
     // Definitions given rather than read (a comparison document takes the window's).
     void SetDefinitions(const CNVItemArray& defs);
     // NVTypes.typ of the folder.

@@ -6,6 +6,7 @@ namespace {
 // Longest path the phone's commands take; a size beyond any item file is a typing error.
 constexpr size_t kMaxPath = 1024;
 constexpr long kMaxSize = 64L << 20;
+constexpr std::string_view kSubscriptionSuffix = "_Subscription";
 
 std::string Trimmed(std::string_view text) {
     const size_t first = text.find_first_not_of(" \t\r");
@@ -59,7 +60,39 @@ std::vector<SItemFileDef> ParseItemFileDefs(std::string_view text, std::vector<i
     return defs;
 }
 
-const SItemFileDef* FindItemFileDef(const std::vector<SItemFileDef>& defs, const std::string& path) {
+const SItemFileDef* FindItemFileDef(const std::vector<SItemFileDef>& defs, std::string_view path) {
+    (void)ItemFileSubscription(path, &path);
     const auto it = std::find_if(defs.begin(), defs.end(), [&](const SItemFileDef& d) { return d.path == path; });
     return it == defs.end() ? nullptr : &*it;
+}
+
+int ItemFileSubscription(std::string_view path, std::string_view* base) {
+    const size_t suffix = path.rfind(kSubscriptionSuffix);
+    if (suffix == std::string_view::npos || suffix == 0 || suffix + kSubscriptionSuffix.size() + 2 != path.size())
+        return 0;
+    const char tens = path[path.size() - 2], ones = path[path.size() - 1];
+    if (tens < '0' || tens > '9' || ones < '0' || ones > '9') return 0;
+    if (base) *base = path.substr(0, suffix);
+    return (tens - '0') * 10 + (ones - '0');
+}
+
+std::string SubscriptionCopyPath(std::string_view path, int subscription) {
+    std::string copy(path);
+    if (subscription <= 0) return copy;
+    copy += kSubscriptionSuffix;
+    copy += static_cast<char>('0' + subscription / 10 % 10);
+    copy += static_cast<char>('0' + subscription % 10);
+    return copy;
+}
+
+CNVItem ItemFileRecord(const SItemFileDef& def, const std::vector<uint8_t>& data, int subscription) {
+    CNVItem record;
+    record.SetName(CNVItem::SubscriptionPrefix(subscription) + def.name);
+    record.SetGroup(CNVItem::SubscriptionPrefix(subscription) + def.group);
+    record.SetFileName(def.path);
+    record.SetTypeName(def.type);
+    record.SetValue(data);
+    record.SetActive(CNVItem::kActive);
+    record.SetSubscription(subscription);
+    return record;
 }

@@ -1,6 +1,7 @@
 #include "model/item_view.h"
 
 #include "jobs/text_translation.h"
+#include "model/item_file_defs.h"
 #include "model/nv_item_array.h"
 
 #include <algorithm>
@@ -11,7 +12,6 @@ constexpr const char* kContext = "CItemView";
 constexpr int kImeiBytes = 9;
 constexpr int kMeidBytes = 7;
 constexpr std::string_view kItemFileFolder = "modem/mmode/";
-constexpr std::string_view kSubscriptionSuffix = "_Subscription";
 
 const std::vector<CItemView>& Views() {
     using K = CItemView::EKind;
@@ -71,11 +71,7 @@ const CItemView* CItemView::ForId(int id) {
 }
 
 const CItemView* CItemView::ForPath(std::string_view path) {
-    // A subscription's copy: the same path with _SubscriptionNN appended.
-    const size_t suffix = path.rfind(kSubscriptionSuffix);
-    if (suffix != std::string_view::npos && suffix + kSubscriptionSuffix.size() + 2 == path.size() &&
-        AllDigits(path.substr(suffix + kSubscriptionSuffix.size())))
-        path = path.substr(0, suffix);
+    (void)ItemFileSubscription(path, &path);
     for (const CItemView& view : Views()) {
         if (!view.m_file) continue;
         const std::string_view name = view.m_file;

@@ -14,6 +14,10 @@ void CNVItem::Resize(int n) {
     m_size = n;
 }
 
+std::string CNVItem::SubscriptionPrefix(int subscription) {
+    return subscription > 0 ? "Subscription " + std::to_string(subscription) + ": " : std::string();
+}
+
 const char* CNVItem::ActiveText() const {
     if (m_active > 0) return "Y";
     if (m_active == 0) return "N";

@@ -47,6 +47,10 @@ public:
     // size := n, keeping the old bytes up to the smaller size; new bytes are zero.
     void Resize(int n);
 
+    // What the names and groups of a subscription's records start with ("Subscription 1: "),
+    // so the trees show them apart; empty for the default records.
+    static std::string SubscriptionPrefix(int subscription);
+
     // "Y", "N" or "X" as the item list shows the active state.
     const char* ActiveText() const;
 

@@ -17,6 +17,8 @@ constexpr int32_t kEntriesPerLook = 64;
 constexpr auto kSyncPoll = std::chrono::milliseconds(100);
 // Longest path sent; longer entry names of a listing are passed over.
 constexpr size_t kMaxPath = 1024;
+// Characters of a name passed over that its note shows.
+constexpr size_t kShownName = 64;
 }  // namespace
 
 std::string JoinEfsPath(const std::string& folder, const std::string& name) {
@@ -132,6 +134,7 @@ bool CEfsClient::Stat(const std::string& path, SEfsStat& stat) {
 
 bool CEfsClient::ListFolder(const std::string& path, std::vector<SEfsEntry>& entries) {
     entries.clear();
+    m_passedOver.clear();
     SEfsMessage request, reply;
     request.command = kEfsOpenDir;
     request.text = path;
@@ -158,10 +161,16 @@ bool CEfsClient::ListFolder(const std::string& path, std::vector<SEfsEntry>& ent
             }
             if (sequence == kMaxEntries) return ok = Fail(path, TrText("CEfsClient", "the phone's listing does not end"));
             if (sequence % kEntriesPerLook == 0 && !GoOn(entries.size(), path)) return ok = false;
+            if (reply.text == "." || reply.text == "..") return true;
             // A name no path can hold is passed over: it could be neither read nor written.
-            if (reply.text == "." || reply.text == ".." || reply.text.find('/') != std::string::npos ||
-                reply.text.size() + path.size() >= kMaxPath)
+            if (reply.text.find('/') != std::string::npos || reply.text.size() + path.size() >= kMaxPath) {
+                const bool cut = reply.text.size() > kShownName;
+                m_passedOver.emplace_back(
+                    reply.text.substr(0, kShownName) + (cut ? "..." : ""),
+                    FillText(TrText("CEfsClient", "a name of %1 characters no path of the phone can reach"),
+                             {std::to_string(reply.text.size())}));
                 return true;
+            }
             entries.push_back({reply.text, reply.Field(3), reply.Field(4), static_cast<uint32_t>(reply.Field(5))});
             return true;
         });
@@ -179,7 +188,7 @@ void CEfsClient::CollectFiles(const std::string& folder, int depth, SEfsWalk& wa
                               size_t& entries) {
     if (!walk.stoppedBy.empty()) return;
     if (depth > kMaxDepth) {
-        walk.refused.emplace_back(folder, TrText("CEfsClient", "folders nested too deep"));
+        walk.passedOver.emplace_back(folder, TrText("CEfsClient", "folders nested too deep"));
         return;
     }
     if (++folders > kMaxWalkFolders) {
@@ -197,7 +206,8 @@ void CEfsClient::CollectFiles(const std::string& folder, int depth, SEfsWalk& wa
         walk.stoppedBy = m_error;
         return;
     }
-    entries += list.size();
+    entries += list.size() + m_passedOver.size();
+    for (auto& [name, why] : m_passedOver) walk.passedOver.emplace_back(JoinEfsPath(folder, name), std::move(why));
     if (entries > kMaxWalkEntries) {
         walk.stoppedBy = FillText(TrText("CEfsClient", "more than %1 entries below the root"),
                                   {std::to_string(kMaxWalkEntries)});
@@ -299,7 +309,30 @@ bool CEfsClient::WriteFile(const std::string& path, const std::vector<uint8_t>& 
     const size_t slash = path.find_last_of('/');
     if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash))) return false;
     // Never the make-folders flag here: with the item-file flag on open it crashes some modems.
+    // Written beside it and renamed over it, a cut transfer leaves the old file.
+    if (!m_noRename) {
+        const std::string temporary = path + kTemporarySuffix;
+        const bool written = WriteByOpen(temporary, data, flags, permissions);
+        m_touched = false;  // the old file is as it was either way
+        if (written && Rename(temporary, path)) return true;
+        m_noRename = written && m_errno == 0 && m_link->LastRefusal() == kDiagBadCommand;
+        // The reason names the file asked for.
+        const std::string error = m_error.rfind(temporary, 0) == 0 ? path + m_error.substr(temporary.size()) : m_error;
+        const int32_t errorNumber = m_errno;
+        if (!m_link->HasFailed()) (void)RemoveFile(temporary);
+        m_error = error;
+        m_errno = errorNumber;
+        // A phone without rename, or without room for both copies, has it written in place.
+        if (!m_noRename && errorNumber != kEfsNoSpace) return false;
+    }
     return WriteByOpen(path, data, flags, permissions);
+}
+
+bool CEfsClient::Rename(const std::string& from, const std::string& to) {
+    SEfsMessage request, reply;
+    request.command = kEfsRename;
+    request.text = from + std::string(1, '\0') + to;
+    return Call(std::move(request), reply, to);
 }
 
 bool CEfsClient::Put(const std::string& path, const std::vector<uint8_t>& data, int32_t flags, int32_t mode,

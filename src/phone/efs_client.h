@@ -42,6 +42,8 @@ struct SEfsWalk {
     std::vector<SEfsFile> files;
     // Folders the phone would not list, each with the reason; the walk went on past them.
     std::vector<std::pair<std::string, std::string>> refused;
+    // Entries passed over (a name no path can reach, shortened; a folder nested too deep), with the reason.
+    std::vector<std::pair<std::string, std::string>> passedOver;
     // Why the walk ended early (bounds, a stop, the link); empty when it went through.
     std::string stoppedBy;
 };
@@ -78,7 +80,9 @@ public:
     // Creates or replaces the file whole as the type and permission bits of mode say (an
     // item file for kEfsItemFileType, else a regular file), missing folders on its way made.
     // Up to kEfsPutMax bytes go in one put request, so a cut transfer leaves the old file;
-    // larger files, or all when the phone does not know put, go by open, write and close.
+    // larger files, or all when the phone does not know put, go by open, write and close to
+    // the path with kTemporarySuffix, renamed over the file (in place when the phone knows no
+    // rename or has no room for both).
     bool WriteFile(const std::string& path, const std::vector<uint8_t>& data, int32_t mode);
     // True when the last WriteFile that failed may have changed the phone's file (it was
     // opened for writing); false when the phone refused it whole.
@@ -97,6 +101,8 @@ public:
     bool MakeFolders(const std::string& path);
     bool RemoveFile(const std::string& path);
     bool RemoveFolder(const std::string& path);
+    // Moves a file, replacing a file at to.
+    bool Rename(const std::string& from, const std::string& to);
 
     // Told the bytes of the file moved so far after each chunk of a read or write; false
     // stops the file, which then fails ("stopped"). Called on the thread of the transfer.
@@ -116,6 +122,8 @@ public:
     // Largest file read or written (item files are small; a phone that never ends a file
     // must not fill the memory).
     static constexpr size_t kMaxFileSize = 64u << 20;
+    // The name beside a file that its new content is written to first.
+    static constexpr const char* kTemporarySuffix = ".tessiva-new";
     // A walk's bounds: a phone whose folders never end must not list for days.
     static constexpr int kMaxDepth = 32;
     static constexpr size_t kMaxWalkFolders = 20000;
@@ -148,12 +156,14 @@ private:
     bool m_noFileSystem = false;  // the phone refused both subsystems
     std::string m_error;
     int32_t m_errno = 0;
+    std::vector<std::pair<std::string, std::string>> m_passedOver;  // by the last listing
     size_t m_requests = 0;
     std::vector<size_t> m_commandCounts;
-    bool m_noPut = false;
-    bool m_fellBack = false;
-    bool m_stopped = false;
-    bool m_touched = false;  // the last write opened the file  // the progress hook stopped the last transfer or walk  // the phone does not know put
+    bool m_noPut = false;     // the phone does not know put
+    bool m_fellBack = false;  // a window of reads fell back to one at a time
+    bool m_noRename = false;  // the phone does not know rename
+    bool m_stopped = false;  // the progress hook stopped the last transfer or walk
+    bool m_touched = false;  // the last write opened the file
     uint16_t m_syncSequence = 0;
     std::chrono::milliseconds m_syncLimit{30000}, m_syncFallback{5000};
     std::set<std::string> m_knownFolders;  // made or found by MakeFolders

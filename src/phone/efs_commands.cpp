@@ -7,8 +7,9 @@
 #include <cstdio>
 
 namespace {
-// DataText: put's data, as long as its first field says, then its path.
-enum class ETail { None, Text, Data, DataText };
+// DataText: put's data, as long as its first field says, then its path. Texts: two paths,
+// each ending in a zero, held in text with the zero between them.
+enum class ETail { None, Text, Data, DataText, Texts };
 
 // What follows the header of each command, one way and the other: the width in bytes of
 // each numeric field, then the tail.
@@ -34,6 +35,7 @@ constexpr SLayout kLayouts[] = {
     {kEfsReadDir, "44", ETail::None, "444444444", ETail::Text, 2},// handle, sequence -> handle, sequence, errno, type,
                                                                   // mode, size, atime, mtime, ctime, name
     {kEfsCloseDir, "4", ETail::None, "4", ETail::None, 0},        // handle -> errno
+    {kEfsRename, "", ETail::Texts, "4", ETail::None, 0},          // old path, new path -> errno
     {kEfsStat, "", ETail::Text, "4444444", ETail::None, 0},       // path -> errno, mode, size, links, atime, mtime, ctime
     {kEfsFStat, "4", ETail::None, "4444444", ETail::None, 0},     // fd -> the same as stat
     {kEfsPut, "2242", ETail::DataText, "222", ETail::None, 1},    // length, 0, flags, mode, data, path -> ?, errno, written
@@ -60,6 +62,7 @@ std::vector<uint8_t> Encode(const SEfsMessage& message, bool reply) {
     switch (reply ? layout->replyTail : layout->requestTail) {
     case ETail::DataText: bytes.insert(bytes.end(), message.data.begin(), message.data.end()); [[fallthrough]];
     case ETail::Text:
+    case ETail::Texts:
         bytes.insert(bytes.end(), message.text.begin(), message.text.end());
         bytes.push_back(0);
         break;
@@ -104,6 +107,13 @@ bool Decode(const std::vector<uint8_t>& bytes, bool reply, SEfsMessage& message)
         const auto end = std::find(rest, bytes.end(), 0);
         if (end == bytes.end() && !reply) return false;
         message.text.assign(rest, end);
+        break;
+    }
+    case ETail::Texts: {
+        // Exactly two paths, each ended.
+        const auto first = std::find(rest, bytes.end(), 0);
+        if (first == bytes.end() || std::find(first + 1, bytes.end(), 0) != bytes.end() - 1) return false;
+        message.text.assign(rest, bytes.end() - 1);
         break;
     }
     case ETail::Data: message.data.assign(rest, bytes.end()); break;

@@ -26,6 +26,7 @@ enum EEfsCommand : uint16_t {
     kEfsOpenDir = 11,
     kEfsReadDir = 12,
     kEfsCloseDir = 13,
+    kEfsRename = 14,  // old path, new path: replaces a file there
     kEfsStat = 15,
     kEfsFStat = 17,
     kEfsOldPut = 26,  // never sent: it hangs some modems

@@ -101,6 +101,20 @@ std::vector<std::string> CSimFileSystem::ChildNames(const std::string& folder) c
     return names;
 }
 
+void CSimFileSystem::SetEndless(const std::set<std::string>& roots) {
+    for (const std::string& root : roots)
+        if (std::string normal; Normalize(root, normal) && PutFolder(normal)) m_endless.insert(normal);
+}
+
+bool CSimFileSystem::IsEndless(const std::string& path) const {
+    for (const std::string& root : m_endless) {
+        if (path == root) return true;
+        const std::string prefix = root == "/" ? root : root + "/";
+        if (path.rfind(prefix, 0) == 0 && path.find_first_not_of("ab/", prefix.size()) == std::string::npos) return true;
+    }
+    return false;
+}
+
 bool CSimFileSystem::PutFolder(const std::string& path) {
     std::string normal;
     if (!Normalize(path, normal)) return false;
@@ -183,7 +197,10 @@ std::vector<std::string> CSimFileSystem::FilePaths() const {
 int32_t CSimFileSystem::NewHandle() { return m_nextHandle++; }
 
 bool CSimFileSystem::Fails(const std::string& path, int32_t offset) const {
-    return m_failPaths.count(path) && offset >= static_cast<int32_t>(kEfsChunk);
+    if (offset < static_cast<int32_t>(kEfsChunk)) return false;
+    // A file written beside it (PATH.new) to be renamed over it fails alike.
+    const size_t dot = path.find_last_of('.');
+    return m_failPaths.count(path) || (dot != std::string::npos && m_failPaths.count(path.substr(0, dot)));
 }
 
 SEfsMessage CSimFileSystem::Answer(const SEfsMessage& request) {
@@ -217,6 +234,7 @@ SEfsMessage CSimFileSystem::Answer(const SEfsMessage& request) {
     case kEfsOpenDir: return OpenDir(request);
     case kEfsReadDir: return ReadDir(request);
     case kEfsCloseDir: return ReplyTo(request, {m_listings.erase(request.Field(0)) ? kEfsOk : kEfsBadHandle});
+    case kEfsRename: return Rename(request);
     default: return ByPath(request);
     }
 }
@@ -391,12 +409,33 @@ SEfsMessage CSimFileSystem::ByPath(const SEfsMessage& request) {
     }
 }
 
+SEfsMessage CSimFileSystem::Rename(const SEfsMessage& request) {
+    const size_t zero = request.text.find('\0');
+    std::string from, to;
+    if (zero == std::string::npos || !Normalize(request.text.substr(0, zero), from) ||
+        !Normalize(request.text.substr(zero + 1), to))
+        return ReplyTo(request, {kEfsInvalid});
+    const auto it = m_nodes.find(from);
+    if (it == m_nodes.end()) return ReplyTo(request, {CheckParent(from) == kEfsNotFolder ? kEfsNotFolder : kEfsNoEntry});
+    if (it->second.folder) return ReplyTo(request, {kEfsInvalid});  // files only, as Tessiva renames them
+    if (const int32_t parent = CheckParent(to); parent != kEfsOk) return ReplyTo(request, {parent});
+    const auto target = m_nodes.find(to);
+    if (target != m_nodes.end() && target->second.folder) return ReplyTo(request, {kEfsIsFolder});
+    Changing();
+    SNode node = std::move(it->second);
+    m_nodes.erase(it);
+    m_nodes[to] = std::move(node);
+    return ReplyTo(request, {kEfsOk});
+}
+
 SEfsMessage CSimFileSystem::OpenDir(const SEfsMessage& request) {
     std::string path;
     if (!Normalize(request.text, path)) return ReplyTo(request, {0, kEfsInvalid});
     const auto it = m_nodes.find(path);
-    if (it == m_nodes.end()) return ReplyTo(request, {0, CheckParent(path) == kEfsNotFolder ? kEfsNotFolder : kEfsNoEntry});
-    if (!it->second.folder) return ReplyTo(request, {0, kEfsNotFolder});
+    const bool endless = IsEndless(path);
+    if (it == m_nodes.end() && !endless)
+        return ReplyTo(request, {0, CheckParent(path) == kEfsNotFolder ? kEfsNotFolder : kEfsNoEntry});
+    if (!endless && !it->second.folder) return ReplyTo(request, {0, kEfsNotFolder});
     if (m_unlistable.count(path)) return ReplyTo(request, {0, kEfsNoAccess});
     if (m_listings.size() >= kMaxOpen) return ReplyTo(request, {0, kEfsTooManyOpen});
     const int32_t handle = NewHandle();
@@ -406,6 +445,10 @@ SEfsMessage CSimFileSystem::OpenDir(const SEfsMessage& request) {
         std::string child = (path == "/" ? "/" : path + "/") + name;
         if (!m_hidden.count(child)) m_listings[handle].names.push_back(std::move(child));
     }
+    const std::string prefix = path == "/" ? "/" : path + "/";
+    if (endless)
+        for (const char* sub : {"a", "b"}) m_listings[handle].names.push_back(prefix + sub);
+    if (m_longName > 0) m_listings[handle].names.push_back(prefix + std::string(m_longName, 'n'));
     return ReplyTo(request, {handle, kEfsOk});
 }
 
@@ -420,7 +463,8 @@ SEfsMessage CSimFileSystem::ReadDir(const SEfsMessage& request) {
     const std::string& path = names[static_cast<size_t>(sequence - 1)];
     const auto node = m_nodes.find(path);
     const SNode gone;  // removed since the listing began
-    const SNode& n = node == m_nodes.end() ? gone : node->second;
+    const SNode endless{true, {}, kFolderMode, 0};
+    const SNode& n = node != m_nodes.end() ? node->second : IsEndless(path) ? endless : gone;
     SEfsMessage reply = ReplyTo(request, {handle, sequence, kEfsOk, n.folder ? kEfsEntryDirectory : kEfsEntryFile,
                                           n.mode, static_cast<int32_t>(n.data.size()), n.time, n.time, n.time});
     reply.text = path.substr(path.find_last_of('/') + 1);

@@ -46,6 +46,10 @@ public:
     void SetHidden(std::set<std::string> paths) { m_hidden = std::move(paths); }
     // Folders opendir refuses (access denied).
     void SetUnlistable(std::set<std::string> paths) { m_unlistable = std::move(paths); }
+    // Folders whose every subfolder holds two more, "a" and "b", without end.
+    void SetEndless(const std::set<std::string>& roots);
+    // Every listing gives one more entry, named with this many characters; 0: none.
+    void SetLongName(size_t length) { m_longName = length; }
     // Writes (file data, puts, NV writes through CountWrite) a journal takes before a sync;
     // 0: no limit.
     void SetJournalLimit(int writes) { m_journalLimit = writes; }
@@ -89,6 +93,7 @@ private:
     // 0 when the folder that would hold path is there, else ENOENT or ENOTDIR.
     int32_t CheckParent(const std::string& path) const;
     std::vector<std::string> ChildNames(const std::string& folder) const;
+    bool IsEndless(const std::string& path) const;
     int32_t NewHandle();
     bool Fails(const std::string& path, int32_t offset) const;
 
@@ -97,6 +102,8 @@ private:
     SEfsMessage Write(const SEfsMessage& request);
     SEfsMessage Close(const SEfsMessage& request);
     SEfsMessage ByPath(const SEfsMessage& request);
+    // A file moved to another path, replacing a file there.
+    SEfsMessage Rename(const SEfsMessage& request);
     SEfsMessage OpenDir(const SEfsMessage& request);
     SEfsMessage ReadDir(const SEfsMessage& request);
     SEfsMessage Put(const SEfsMessage& request);
@@ -119,7 +126,8 @@ private:
     std::set<std::string> m_failPaths;
     bool m_full = false;
     std::optional<size_t> m_capacity;  // bytes a full file system holds, once asked
-    std::set<std::string> m_hidden, m_unlistable;
+    std::set<std::string> m_hidden, m_unlistable, m_endless;
+    size_t m_longName = 0;
     int m_journalLimit = 0, m_journal = 0;
     bool m_refuseSync = false, m_keepUnsynced = false, m_hung = false;
     std::optional<std::map<std::string, SNode>> m_synced;  // as at the last sync, once changed since

@@ -25,7 +25,8 @@ const char* const kUsage =
     "                         [--spc CODE] [--spc-penalty SECONDS]\n"
     "                         [--files DIR] [--efs-fail PATH] [--efs-full] [--efs-subsystem ID]\n"
     "                         [--efs-hidden PATH] [--efs-unlistable PATH] [--efs-journal N]\n"
-    "                         [--efs-refuse-sync] [--efs-keep-unsynced] [--no-subscriptions]\n"
+    "                         [--efs-refuse-sync] [--efs-keep-unsynced] [--efs-endless PATH]\n"
+    "                         [--efs-long-name N] [--no-subscriptions]\n"
     "                         [--latency MS] [--silent-after N] [--noise] [--split]\n"
     "                         [--work US] [--one-at-a-time]\n"
     "\n"
@@ -47,7 +48,7 @@ const char* const kUsage =
     "  --spc-penalty S    seconds of silence after a wrong SPC code (default 10)\n"
     "  --files DIR        the files and folders below DIR go into the phone's file system, as /\n"
     "  --efs-fail PATH    the phone's file PATH fails half way: past its first 1024 bytes and at\n"
-    "                     its close, reads and writes answer EIO (may repeat)\n"
+    "                     its close, reads and writes answer EIO; so does PATH.EXT beside it (may repeat)\n"
     "  --efs-full         the file system is full: new folders, and data beyond what it holds, answer ENOSPC\n"
     "  --efs-subsystem ID the file system answers on this subsystem only: 0x13 (default), 0x3e,\n"
     "                     or none\n"
@@ -57,6 +58,9 @@ const char* const kUsage =
     "  --efs-journal N    after N writes (NV and file writes both count) file writes answer ENOSPC\n"
     "                     until a sync (default: no limit)\n"
     "  --efs-refuse-sync  the sync request (48) answers an error\n"
+    "  --efs-endless PATH the folder PATH and each folder below it hold two more folders, a and b,\n"
+    "                     without end (may repeat)\n"
+    "  --efs-long-name N  every listing gives one more entry, a file named with N characters\n"
     "  --efs-keep-unsynced a reset keeps file writes that were not synced (by default it loses them)\n"
     "  Files below /nv/item_files/ and /nv/reg_files/ are item files; put (38) makes item files\n"
     "  with its item-file flag, open with create alone a regular file. The old put (26) and open\n"
@@ -211,6 +215,8 @@ int main(int argc, char** argv) {
         else if (a == "--efs-fail") phoneOptions.efsFail.insert(v);
         else if (a == "--efs-hidden") phoneOptions.efsHidden.insert(v);
         else if (a == "--efs-unlistable") phoneOptions.efsUnlistable.insert(v);
+        else if (a == "--efs-endless") phoneOptions.efsEndless.insert(v);
+        else if (a == "--efs-long-name" && (good = ParseNumber(v, 1, 100000, n))) phoneOptions.efsLongName = static_cast<size_t>(n);
         else if (a == "--efs-journal" && (good = ParseNumber(v, 1, 1000000000, n))) phoneOptions.efsJournal = static_cast<int>(n);
         else if (a == "--efs-subsystem") good = ParseSubsystem(v, phoneOptions.efsSubsystem);
         else if (a == "--spc-penalty" && (good = ParseNumber(v, 0, 86400, n))) phoneOptions.spcPenalty = std::chrono::seconds(n);

@@ -16,6 +16,8 @@ CSimPhone::CSimPhone(CSimNvStore& store, SSimPhoneOptions options) : m_store(sto
     m_files.SetFull(m_options.efsFull);
     m_files.SetHidden(m_options.efsHidden);
     m_files.SetUnlistable(m_options.efsUnlistable);
+    m_files.SetEndless(m_options.efsEndless);
+    m_files.SetLongName(m_options.efsLongName);
     m_files.SetJournalLimit(m_options.efsJournal);
     m_files.SetRefuseSync(m_options.efsRefuseSync);
     m_files.SetKeepUnsynced(m_options.efsKeepUnsynced);

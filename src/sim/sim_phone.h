@@ -27,6 +27,8 @@ struct SSimPhoneOptions {
     bool efsFull = false;                // no space left for data or folders
     std::set<std::string> efsHidden;     // files readdir does not list
     std::set<std::string> efsUnlistable; // folders opendir refuses
+    std::set<std::string> efsEndless;    // folders whose subfolders never end
+    size_t efsLongName = 0;              // characters of one more entry in every listing; 0: none
     int efsJournal = 0;                  // writes before the journal is full until a sync; 0: no limit
     bool efsRefuseSync = false;          // the sync request answers an error
     bool efsKeepUnsynced = false;        // a reset keeps file writes that were not synced

@@ -40,10 +40,15 @@ void CDocViews::BuildItemsTree() {
             area->setIcon(0, CNVTreeNode::GroupIcon());
         }
         auto* leaf = new QTreeWidgetItem(area, kItemFileNode);
-        // The path below the item files' folder fits the pane; the whole path is the tooltip.
+        // A file NVItemFiles.def names goes by its name, any other by its path below the item
+        // files' folder, which fits the pane; the whole path is the tooltip.
         const std::string& path = files[i].path;
         const std::string_view root = CPhoneBackup::kItemFilesRoot;
-        leaf->setText(0, QString::fromStdString(path.starts_with(root) && path.size() > root.size() ? path.substr(root.size()) : path));
+        CNVItem named;
+        leaf->setText(0, QString::fromStdString(m_doc.ItemFileRecord(i, named) ? named.Name()
+                                                : path.starts_with(root) && path.size() > root.size()
+                                                    ? path.substr(root.size())
+                                                    : path));
         leaf->setToolTip(0, QString::fromStdString(path));
         leaf->setIcon(0, CNVTreeNode::ItemIcon());
         leaf->setData(0, Qt::UserRole, static_cast<qulonglong>(i));
@@ -60,7 +65,19 @@ void CDocViews::ShowItemFile(size_t file) {
     std::snprintf(size, sizeof size, "0x%zX", f.data.size());
     std::vector<std::array<std::string, 4>> rows = {{tr("Path").toStdString(), f.path, "", f.area},
                                                     {tr("Size").toStdString(), std::to_string(f.data.size()), size, ""}};
-    for (size_t at = 0; at < f.data.size(); at += 16) {
+    // A file NVItemFiles.def names shows the fields of its type, as a record does; the bytes
+    // of any other, sixteen a row.
+    CNVItem named;
+    std::vector<SFieldText> fields;
+    const bool decoded = m_doc.ItemFileRecord(file, named) && !m_doc.Decoder().TypeNames().empty() &&
+                         DecodeRecordFields(m_doc.Decoder(), named, fields);
+    if (decoded) {
+        if (named.Subscription() > 0)
+            rows.push_back({tr("Subscription").toStdString(), std::to_string(named.Subscription()), "", ""});
+        for (SFieldText& field : fields)
+            rows.push_back({std::move(field.name), std::move(field.dec), std::move(field.hex), std::move(field.type)});
+    }
+    for (size_t at = decoded ? f.data.size() : 0; at < f.data.size(); at += 16) {
         std::string hex;
         for (size_t k = at; k < std::min(at + 16, f.data.size()); ++k) {
             if (k > at) hex += ' ';

@@ -11,6 +11,7 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <map>
 #include <tuple>
 
@@ -99,7 +100,10 @@ CDownloadReportDialog::CDownloadReportDialog(const CDownloadReport& report, QWid
     m_table = new QTableWidget(static_cast<int>(rows.size()), kColumns, this);
     m_table->setHorizontalHeaderLabels(
         {tr("Record"), tr("ID"), tr("Index"), tr("Subscription"), tr("Result"), tr("Detail")});
-    m_table->setColumnHidden(kSubscriptionColumn, report.operation == EOperation::Download);
+    // A download of records of the default subscription alone has no use for the column.
+    m_table->setColumnHidden(kSubscriptionColumn,
+                             report.operation == EOperation::Download &&
+                                 std::none_of(rows.begin(), rows.end(), [](const auto& r) { return r.subscription > 0; }));
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->verticalHeader()->hide();
@@ -122,7 +126,8 @@ CDownloadReportDialog::CDownloadReportDialog(const CDownloadReport& report, QWid
         m_table->setItem(row, kIndexColumn,
                          new CSortedItem(r.index >= 0 ? QString::number(r.index) : QString(), file ? none : r.index));
         m_table->setItem(row, kSubscriptionColumn,
-                         new CSortedItem(file ? QString() : QString::number(r.subscription), file ? none : r.subscription));
+                         new CSortedItem(file && r.subscription == 0 ? QString() : QString::number(r.subscription),
+                                         file && r.subscription == 0 ? none : r.subscription));
         // Within a result, rows keep the order of the report.
         m_table->setItem(row, kResultColumn,
                          new CSortedItem(QString::fromStdString(report.RowResultText(r.result)),

@@ -7,6 +7,7 @@
 #include "files/host_file.h"
 #include "files/safe_file_writer.h"
 #include "jobs/message_sink.h"
+#include "jobs/text_translation.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -392,8 +393,9 @@ void CPhoneFilesDialog::Write(const std::string& path, std::shared_ptr<const std
     RunOnPhone(tr("Writing %1...").arg(Q(path)), data->size(), [this, path, data, mode] { return m_efs.WriteFile(path, *data, mode); },
                [this, path, data, backup](bool written) {
                    QString text = written ? tr("Wrote %1 (%2).").arg(Q(path), Bytes(data->size()))
-                                          : tr("Can't write the file: %1. The phone's file may be incomplete.")
-                                                .arg(Q(m_efs.LastError()));
+                                          : Q(FillText(tr("Can't write the file: %1. The phone's file may be incomplete.")
+                                                           .toStdString(),
+                                                       {m_efs.LastError()}));
                    if (!backup.empty()) text += " " + tr("The phone's old file is in %1.").arg(Q(backup));
                    List(m_folder, path, text);
                });

@@ -1,5 +1,6 @@
 #include "files/backup_tree.h"
 #include "files/compound_file.h"
+#include "files/numbered_backup.h"
 #include "jobs/job_control.h"
 #include "doc/tessiva_doc.h"
 #include "test_support.h"
@@ -219,6 +220,25 @@ TEST(CliFiles, NumberedBackupsConvertStreamForStreamAndDumpWhatTheyKeep) {
     ASSERT_EQ(RunCommand(Cli() + "dump --json " + Q(dir + "/a.xqcn"), &out, &err), 0) << err;
     WriteFile(json, out);
     EXPECT_EQ(PyJson(json, "d[\"layout\"], d[\"itemFiles\"][0][\"size\"]"), "xqcn 8\n");
+
+    // Item files NVItemFiles.def names, and a subscription's copy of one, show as records.
+    SNumberedBackup numbered;
+    ASSERT_TRUE(DecodeNumbered(tree, numbered, error)) << error;
+    numbered.itemFiles.push_back(
+        MakeItemFile("NV_Items", "/nv/item_files/modem/mmode/lte_bandpref_Subscription01", {5, 0, 0, 0, 0, 0, 0, 0, 9}));
+    ASSERT_TRUE(EncodeNumbered(numbered, tree, error) && WriteBackupTree(dir + "/f.qcn", tree, form, error)) << error;
+    ASSERT_EQ(RunCommand(Cli() + "dump --json " + Q(dir + "/f.qcn"), &out, &err), 0) << err;
+    WriteFile(json, out);
+    EXPECT_EQ(PyJson(json, "sorted((f[\"path\"].split(\"/\")[-1], f[\"subscription\"], f.get(\"item\"), f.get(\"type\"), "
+                           "[(x[\"name\"], x[\"dec\"], x[\"hex\"]) for x in f.get(\"fields\") or []]) "
+                           "for f in d[\"itemFiles\"])"),
+              "[('IMS_enable', 0, 'IMS_ENABLE', 'boolean', [('value', 'TRUE', 'TRUE')]), "
+              "('feature_support_hotswap', 0, None, None, []), "
+              "('lte_bandpref', 0, 'LTE_BANDPREF', 'uint64', [('value', '932063', 'E38DF')]), "
+              "('lte_bandpref_Subscription01', 1, 'Subscription 1: LTE_BANDPREF', 'uint64', "
+              "[('value', '5', '5'), ('(bytes past the definition)', '', '09')])]\n");
+    ASSERT_EQ(RunCommand(Cli() + "dump " + Q(dir + "/f.qcn"), &out, &err), 0) << err;
+    EXPECT_THAT(out, HasSubstr("Subscription 1: LTE_BANDPREF"));
 
     // A compound file in neither layout is refused with what it holds.
     CCompoundNode other;

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <spawn.h>
 #include <string>
@@ -25,6 +27,18 @@ const char* const kDefinitions =
     "Fifty;50;nv50;Gamma;3;uint8\n";
 
 const char* const kStore = "10;-1;01020304\n20;0;0a0b\n20;1;0e0f\n50;-1;050607\n";
+
+// A saved store with each value's trailing zero bytes left out (a numbered backup holds 128).
+std::string WithoutTrailingZeros(const std::string& store) {
+    std::string out, line;
+    for (size_t at = 0; at < store.size(); at += line.size() + 1) {
+        line = store.substr(at, store.find('\n', at) - at);
+        std::string trimmed = line;
+        while (trimmed.size() > line.rfind(';') + 1 && trimmed.compare(trimmed.size() - 2, 2, "00") == 0) trimmed.resize(trimmed.size() - 2);
+        out += trimmed + "\n";
+    }
+    return out;
+}
 
 // A running tessiva-phone-sim; SIGTERM (and its save) when it goes out of scope.
 class CSimProcess {
@@ -154,7 +168,7 @@ TEST_F(CliPhoneTest, RecordsThatCannotBeBackedUpAreWrittenOnlyWithForce) {
                                "--save", m_dir + "/after.txt"}));
     EXPECT_EQ(Cli("download --port " + phone.Device() + " " + m_dir + "/up.cnv", &out, &err), 1);
     // One line for the three records of one outcome, each named.
-    EXPECT_NE(err.find("not written (3): its current value could not be backed up: Plain Ten (ID 10), Array Twenty [ 0 ] "
+    EXPECT_NE(err.find("not written (3): its current state could not be backed up: Plain Ten (ID 10), Array Twenty [ 0 ] "
                        "(ID 20, index 0), Array Twenty [ 1 ] (ID 20, index 1)"),
               std::string::npos)
         << err;
@@ -172,7 +186,11 @@ TEST_F(CliPhoneTest, RefusalsOfThePhone) {
     ASSERT_EQ(Cli("upload --port " + phone.Device() + " --timeout 300 " + m_dir + "/up.cnv", &out, &err), 0) << err;
     EXPECT_NE(out.find("1 unreadable"), std::string::npos) << out;
 
-    EXPECT_EQ(Cli("download --port " + phone.Device() + " " + m_dir + "/up.cnv", &out, &err), 1);
+    // What the phone holds already is not written: no refusal then.
+    EXPECT_EQ(Cli("download --port " + phone.Device() + " " + m_dir + "/up.cnv", &out, &err), 0) << err;
+    WriteFile(m_dir + "/fifty.txt", "50;-1;090909\n");
+    CSimProcess locked(SimArgs({"--from", m_dir + "/fifty.txt", "--readonly", "50"}));
+    EXPECT_EQ(Cli("download --port " + locked.Device() + " " + m_dir + "/up.cnv", &out, &err), 1);
     EXPECT_NE(err.find("write protected: Fifty (ID 50): Fifty is write protected. It can't be downloaded to "
                        "Mobile Phone!\n"),
               std::string::npos)
@@ -243,11 +261,11 @@ TEST_F(CliPhoneTest, DownloadBacksUpVerifiesReportsAndItsBackupRestoresThePhone)
     // The backup holds the phone's values before the download, and restores them.
     const std::vector<std::string> backups = Backups();
     ASSERT_EQ(backups.size(), 1u);
-    EXPECT_NE(backups[0].find("-esn-8012abcd.cnv"), std::string::npos) << backups[0];
+    EXPECT_NE(backups[0].find("-esn-8012abcd.qcn"), std::string::npos) << backups[0];
     EXPECT_NE(json.find(backups[0]), std::string::npos);
     CSimProcess fromBackup(SimArgs({"--from", backups[0], "--save", m_dir + "/backup.txt"}));
     fromBackup.Stop();
-    EXPECT_EQ(ReadFile(m_dir + "/backup.txt"), std::string("# id;index;value\n") + kStore);
+    EXPECT_EQ(WithoutTrailingZeros(ReadFile(m_dir + "/backup.txt")), std::string("# id;index;value\n") + kStore);
     CSimProcess changed(SimArgs({"--from", m_dir + "/after.txt", "--save", m_dir + "/restored.txt"}));
     ASSERT_EQ(Cli("download --port " + changed.Device() + " " + backups[0], &out, &err), 0) << err;
     changed.Stop();
@@ -357,6 +375,11 @@ TEST_F(CliPhoneTest, WholePhoneBackupAndRestoreFaults) {
          "not written: Plain Ten (ID 10): its current state could not be backed up"},
         {"a phone falling silent", {"--silent-after", "5"}, "restore --timeout 300 " + in,
          "not written: Array Twenty (ID 20, index 0): not attempted: the link to the phone failed"},
+        // Folder entries past what a path or a reply can hold: the records are saved all the same.
+        {"an entry no path can reach", {"--files", m_dir + "/files", "--efs-long-name", "5000"},
+         "backup " + m_dir + "/long.qcn", "a name of 5000 characters no path of the phone can reach: item file /nv/item_files/nnn"},
+        {"an entry no reply can hold", {"--files", m_dir + "/files", "--efs-long-name", "10000"},
+         "backup --timeout 300 " + m_dir + "/longer.qcn", "did not answer within 300 ms"},
         {"subscriptions asked of a phone without them", {"--no-subscriptions"}, "backup --subscriptions 1 " + m_dir + "/subs.xqcn",
          "failed: Plain Ten (ID 10) of subscription 1: the phone does not answer the subscription command"},
     };
@@ -376,11 +399,14 @@ TEST_F(CliPhoneTest, WholePhoneBackupAndRestoreFaults) {
     // The phone's software version from its version reply, "SIM00001" after its length.
     EXPECT_NE(OleStreams(in).at("00000000/default/Mobile_Property_Info").find("080053494d3030303031"),
               std::string::npos);
-    // The backup without item files holds the records all the same.
-    ASSERT_TRUE(std::filesystem::exists(out));
-    const std::string records = OleStreams(out).at("00000000/default/NV_NUMBERED_ITEMS/NV_ITEM_ARRAY");
-    EXPECT_EQ(records.size(), OleStreams(in).at("00000000/default/NV_NUMBERED_ITEMS/NV_ITEM_ARRAY").size());
-    EXPECT_NE(records.find("880001000a00000009090909"), std::string::npos);  // that phone's item 10
+    // The backups without item files hold the records all the same.
+    for (const std::string& partial : {out, m_dir + "/long.qcn", m_dir + "/longer.qcn"}) {
+        SCOPED_TRACE(partial);
+        ASSERT_TRUE(std::filesystem::exists(partial));
+        const std::string records = OleStreams(partial)["00000000/default/NV_NUMBERED_ITEMS/NV_ITEM_ARRAY"];
+        EXPECT_EQ(records.size(), OleStreams(in).at("00000000/default/NV_NUMBERED_ITEMS/NV_ITEM_ARRAY").size());
+        EXPECT_NE(records.find("880001000a00000009090909"), std::string::npos);  // that phone's item 10
+    }
 }
 
 TEST_F(CliPhoneTest, TheNumberedSampleRestoresWholeOntoAnEmptyPhone) {
@@ -403,4 +429,76 @@ TEST_F(CliPhoneTest, TheNumberedSampleRestoresWholeOntoAnEmptyPhone) {
         const std::string name = "00000000/default/NV_NUMBERED_ITEMS/" + stream;
         EXPECT_EQ(after.at(name), before.at(name)) << name;
     }
+}
+
+TEST_F(CliPhoneTest, TwoRestoresAtOnceEachKeepTheirOwnPhonesValues) {
+    WriteFile(m_dir + "/new.txt", "10;-1;0a0a0a0a\n20;0;1111\n20;1;2222\n50;-1;555555\n");
+    {
+        CSimProcess source(SimArgs({"--from", m_dir + "/new.txt"}));
+        ASSERT_EQ(Cli("upload --port " + source.Device() + " " + m_dir + "/new.cnv"), 0);
+    }
+    // Two phones with one ESN and values of their own, restored in the same second into one
+    // backups folder.
+    const std::string stores[] = {"10;-1;01010101\n20;0;0101\n20;1;0101\n50;-1;010101\n",
+                                  "10;-1;02020202\n20;0;0202\n20;1;0202\n50;-1;020202\n"};
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        SCOPED_TRACE(attempt);
+        std::filesystem::remove_all(m_dir + "/data");
+        std::string commands;
+        std::vector<std::unique_ptr<CSimProcess>> phones;
+        for (int p = 0; p < 2; ++p) {
+            const std::string n = std::to_string(p);
+            WriteFile(m_dir + "/store" + n + ".txt", stores[p]);
+            phones.push_back(std::make_unique<CSimProcess>(
+                SimArgs({"--from", m_dir + "/store" + n + ".txt", "--esn", "8012ABCD", "--latency", "1"})));
+            commands += BinDir() + "/tessiva-cli --dir " + m_dir + " restore --port " + phones[p]->Device() +
+                        " --report " + m_dir + "/r" + n + ".json " + m_dir + "/new.cnv >/dev/null & p" + n + "=$!; ";
+        }
+        ASSERT_EQ(RunCommand(commands + "wait $p0 && wait $p1"), 0);
+        ASSERT_EQ(Backups().size(), 2u);
+        // The backups hold values of the numbered layout's full length.
+        for (int p = 0; p < 2; ++p) {
+            const std::string json = ReadFile(m_dir + "/r" + std::to_string(p) + ".json");
+            const size_t at = json.find("\"backup\":\"") + 10;
+            const std::string backup = json.substr(at, json.find('"', at) - at);
+            CSimProcess fromBackup(SimArgs({"--from", backup, "--save", m_dir + "/previous.txt"}));
+            fromBackup.Stop();
+            const std::string previous = ReadFile(m_dir + "/previous.txt");
+            for (size_t line = 0, end; (end = stores[p].find('\n', line)) != std::string::npos; line = end + 1)
+                EXPECT_NE(previous.find("\n" + stores[p].substr(line, end - line)), std::string::npos) << backup;
+        }
+    }
+}
+
+TEST_F(CliPhoneTest, CtrlCEndsABackupOfAPhoneWhoseFoldersNeverEnd) {
+    const std::string out = m_dir + "/out.qcn";
+    WriteFile(out, "an earlier backup");
+    CSimProcess phone(SimArgs({"--from", m_dir + "/store.txt", "--efs-endless", "/nv/item_files"}));
+    const auto start = std::chrono::steady_clock::now();
+    std::string stdOut, err;
+    EXPECT_EQ(RunCommand("(" + BinDir() + "/tessiva-cli --dir " + m_dir + " backup --port " + phone.Device() + " " + out +
+                             " & p=$!; sleep 2; kill -INT $p; wait $p)",
+                         &stdOut, &err),
+              1);
+    EXPECT_NE(err.find("The backup was stopped; nothing was saved."), std::string::npos) << err;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(ReadFile(out), "an earlier backup");
+    EXPECT_FALSE(std::filesystem::exists(m_dir + "/out-incomplete.qcn"));
+}
+
+TEST_F(CliPhoneTest, ABackupThatLosesThePhoneGoesBesideTheFileAtItsPath) {
+    const std::string out = m_dir + "/phone.qcn", beside = m_dir + "/phone-incomplete.qcn";
+    {
+        CSimProcess phone(SimArgs({"--from", m_dir + "/store.txt"}));
+        ASSERT_EQ(Cli("backup --port " + phone.Device() + " " + out), 0);
+    }
+    const std::vector<uint8_t> complete = ReadBytes(out);
+    CSimProcess phone(SimArgs({"--from", m_dir + "/store.txt", "--silent-after", "6"}));
+    std::string stdOut, err;
+    EXPECT_EQ(Cli("backup --timeout 300 --window 1 --port " + phone.Device() + " " + out, &stdOut, &err), 1);
+    EXPECT_EQ(ReadBytes(out), complete);
+    EXPECT_EQ(err.rfind("The backup is incomplete: it was saved as " + beside + ", and " + out + " was kept as it was.", 0),
+              0u)
+        << err;
+    EXPECT_NE(OleStreams(beside).size(), 0u);
 }

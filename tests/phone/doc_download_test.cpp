@@ -1,3 +1,4 @@
+#include "doc/phone_image.h"
 #include "files/cnv_file.h"
 #include "phone/diag_commands.h"
 #include "phone_test_support.h"
@@ -36,21 +37,23 @@ CNVItemArray LoadedItems() {
     return items;
 }
 
-// The records of a CNV file by ID and index byte (-1 for a plain item).
-std::map<std::pair<int, int>, Bytes> CnvRecords(const std::string& path, const CNVItemArray& defs) {
+// The records of a numbered backup by ID and index (-1 for a plain item), their trailing
+// zeros left out.
+std::map<std::pair<int, int>, Bytes> BackupRecords(const std::string& path, const CNVItemArray& defs) {
     std::map<std::pair<int, int>, Bytes> records;
-    CCnvFile file;
-    EXPECT_TRUE(file.Open(path)) << path;
-    file.Rewind();
-    uint16_t id = 0;
-    Bytes data;
-    while (file.ReadRecord(id, data)) {
-        const bool array = defs.ContainsId(id) && defs[defs.FindById(id)].Count() > 0;
-        if (array) records[{id, data[0]}] = Bytes(data.begin() + 1, data.end());
-        else records[{id, -1}] = data;
+    SPhoneImage image;
+    std::string error;
+    EXPECT_TRUE(ReadNumberedImage(path, defs, image, error)) << path << ": " << error;
+    for (const SImageRecord& r : image.records) {
+        Bytes data(r.record.data.begin() + (r.index >= 0 ? 1 : 0), r.record.data.end());
+        while (!data.empty() && data.back() == 0) data.pop_back();
+        records[{static_cast<int>(r.record.id), r.index}] = data;
     }
     return records;
 }
+
+// After the records, the phone commits its file system: the hello, the sync and its status.
+constexpr int kSyncRequests = 4;
 }  // namespace
 
 TEST_F(PhoneDocTest, DownloadWritesOnlyActiveRecordsWithValues) {
@@ -59,9 +62,9 @@ TEST_F(PhoneDocTest, DownloadWritesOnlyActiveRecordsWithValues) {
     EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
     EXPECT_TRUE(t.frontend.Messages().empty());
     EXPECT_EQ(t.frontend.captions.back(), "Download NV Items to Mobile Phone");
-    EXPECT_EQ(t.frontend.range.load(), 8);
+    EXPECT_EQ(t.frontend.range.load(), 5);
     // The probe, the ESN, five reads for the backup, five writes and their five read-backs.
-    EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 5 + 5);
+    EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 5 + 5 + kSyncRequests);
     EXPECT_EQ(doc.LastReport().Count(EResult::Verified), 5);
     sim->server.Stop();
     EXPECT_EQ(sim->store.Count(), 5u);
@@ -75,7 +78,7 @@ TEST_F(PhoneDocTest, DownloadWritesOnlyActiveRecordsWithValues) {
     EXPECT_EQ(doc.Items(), LoadedItems());
 }
 
-TEST_F(PhoneDocTest, SubscriptionRecordsAreNotSentAndTheUserIsTold) {
+TEST_F(PhoneDocTest, SubscriptionRecordsAreSentToTheirSubscription) {
     StartPhone();
     ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
     CNVItemArray items = LoadedItems();
@@ -84,13 +87,14 @@ TEST_F(PhoneDocTest, SubscriptionRecordsAreNotSentAndTheUserIsTold) {
     items.Add(other);
     ASSERT_TRUE(doc.SetRecords(items).IsCompleted());
     const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
-    EXPECT_TRUE(outcome.IsCompleted());
-    EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 5 + 5);  // probe, ESN, backup reads, writes, read-backs
+    EXPECT_TRUE(outcome.IsCompleted()) << outcome.reason;
+    // probe, ESN, backup reads, writes, read-backs
+    EXPECT_EQ(sim->server.Received(), 1 + 1 + 6 + 6 + 6 + kSyncRequests);
     EXPECT_TRUE(t.frontend.Messages().empty());
-    ASSERT_EQ(outcome.notes.size(), 1u);
-    EXPECT_EQ(outcome.notes[0].text.rfind("1 record of subscriptions 1 and 2 was not sent", 0), 0u);
+    EXPECT_TRUE(outcome.notes.empty());
     sim->server.Stop();
     EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{1, 2, 3, 4}));
+    EXPECT_EQ(*sim->phone.Subscription(1).Find(10, CSimNvStore::kPlain), (Bytes{9, 9, 9, 9}));
 }
 
 // A value longer than its definition goes whole and is verified whole; a record of an item
@@ -145,8 +149,8 @@ TEST_F(PhoneDocTest, DownloadSelectedTakesTheSelectedTreeInOrder) {
     ASSERT_TRUE(doc.MoveEntries(ETree::Items, "Beta", {"Array Twenty [ 1 ]"}).IsCompleted());  // not active
     ASSERT_TRUE(doc.MoveEntries(ETree::Items, "Alpha", {"Plain Ten"}).IsCompleted());
     EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::SelectedActive).IsCompleted());
-    EXPECT_EQ(t.frontend.range.load(), 3);
-    EXPECT_EQ(sim->server.Received(), 1 + 1 + 2 * 3);
+    EXPECT_EQ(t.frontend.range.load(), 2);
+    EXPECT_EQ(sim->server.Received(), 1 + 1 + 2 * 3 + kSyncRequests);
     sim->server.Stop();
     EXPECT_EQ(sim->store.Count(), 2u);
     EXPECT_NE(sim->store.Find(50, CSimNvStore::kPlain), nullptr);
@@ -161,10 +165,10 @@ TEST_F(PhoneDocTest, DownloadStopAndFailures) {
     EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsStopped());
     EXPECT_EQ(t.frontend.Questions(),
               std::vector<std::string>{"Are you sure you want to stop downloading NV Items to Mobile Phone?"});
-    // The stop is seen after the record in hand: two writes and their read-backs.
-    EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 2 * 2);
+    // The stop is seen after the record in hand: one write and its read-back.
+    EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 2);
     EXPECT_TRUE(doc.LastReport().stopped);
-    EXPECT_EQ(doc.LastReport().Count(EResult::NotWritten), 3);
+    EXPECT_EQ(doc.LastReport().Count(EResult::NotWritten), 4);
 
     // A phone gone: nothing could be backed up, so nothing is written, and the report says so per record.
     sim->server.Stop();
@@ -343,10 +347,10 @@ TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAnd
     // Exactly the records about to be written, with the phone's values before the download.
     const std::string backup = report.backupPath;
     EXPECT_EQ(std::filesystem::path(backup).parent_path(), m_dir + "/backups");
-    EXPECT_NE(backup.find("-esn-0a0b0c0d.cnv"), std::string::npos) << backup;
+    EXPECT_NE(backup.find("-esn-0a0b0c0d.qcn"), std::string::npos) << backup;
     const std::map<std::pair<int, int>, Bytes> expected = {
         {{10, -1}, {9, 9, 9, 9}}, {{20, 0}, {1, 1}}, {{40, -1}, {7, 7}}, {{50, -1}, {8, 8, 8}}};
-    EXPECT_EQ(CnvRecords(backup, doc.Definitions()), expected);
+    EXPECT_EQ(BackupRecords(backup, doc.Definitions()), expected);
     EXPECT_EQ(doc.LastBackupPath(), backup);
     const std::string json = report.Json();
     EXPECT_NE(json.find("\"verified\":3,\"written\":0,\"protected\":1,\"failed\":1"), std::string::npos) << json;
@@ -395,7 +399,7 @@ TEST_F(PhoneDocTest, ABackupCutShortByTheLinkIsKeptButNeverTheLastBackup) {
     EXPECT_FALSE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
     const std::string backup = doc.LastReport().backupPath;
     EXPECT_NE(backup.find("-incomplete"), std::string::npos) << backup;
-    EXPECT_EQ(CnvRecords(backup, doc.Definitions()).size(), 2u);
+    EXPECT_EQ(BackupRecords(backup, doc.Definitions()).size(), 2u);
     EXPECT_EQ(doc.LastBackupPath(), "");
 }
 
@@ -414,7 +418,7 @@ TEST_F(PhoneDocTest, NothingIsWrittenWithoutABackupAndTheSettingsTurnBothStepsOf
     doc.SetVerifyWrites(false);
     const int before = sim->server.Received();
     EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
-    EXPECT_EQ(sim->server.Received() - before, 5);  // the writes alone
+    EXPECT_EQ(sim->server.Received() - before, 5 + kSyncRequests);  // the writes alone
     EXPECT_EQ(doc.LastReport().Summary(), "5 record(s) written, 0 write protected, 0 failed.");
     EXPECT_TRUE(doc.LastReport().backupPath.empty());
 }
@@ -450,11 +454,11 @@ TEST_F(PhoneDocTest, RecordsTheBackupLacksAreWrittenOnlyWhenConfirmed) {
         EXPECT_EQ(report.Count(EResult::NotBackedUp), 4);  // 10, 20[0], 20[2] unread; 40 never written
         const auto notWritten = report.RowsOf(EResult::NotWritten);
         EXPECT_EQ(notWritten.size(), c.written ? 0u : 3u);
-        for (const auto& row : notWritten) EXPECT_EQ(row.detail, "its current value could not be backed up");
+        for (const auto& row : notWritten) EXPECT_EQ(row.detail, "its current state could not be backed up");
         const std::vector<std::string> lines = report.Lines();
         EXPECT_NE(std::find(lines.begin(), lines.end(),
-                            "not in the backup: Forty (ID 40): its earlier state (not active) can't be restored by a "
-                            "download"),
+                            "not in the backup: Forty (ID 40): not active on the phone: restoring the backup can't "
+                            "make it so again"),
                   lines.end());
         sim->server.Stop();
         EXPECT_EQ(sim->store.Find(10, CSimNvStore::kPlain) != nullptr, c.written);

@@ -2,11 +2,12 @@
 // their own, a journal that fills until a sync, a reset that keeps only what was synced,
 // hidden item files and a folder that can't be listed.
 #include "doc/phone_image.h"
-#include "doc/phone_restore.h"
+#include "doc/phone_write.h"
 #include "files/backup_tree.h"
 #include "phone/diag_link.h"
 #include "phone/efs_client.h"
 #include "phone_test_support.h"
+#include "real_modem_backup.h"
 
 #include <gtest/gtest.h>
 
@@ -21,53 +22,8 @@ using Bytes = std::vector<uint8_t>;
 using EResult = CDownloadReport::EResult;
 using EKind = CDownloadReport::EKind;
 
-Bytes Pattern(size_t size, int seed) {
-    Bytes data(size);
-    for (size_t i = 0; i < size; ++i) data[i] = static_cast<uint8_t>(i * 13 + seed * 7 + 1);
-    return data;
-}
-
-// A backup as a phone's own tools make it: 60 records (10 of defined items, 50 the
-// definitions do not name, up to ID 6950) and 67 files in the three file areas, band
-// preferences, calibration files up to 20 KB, provisioning files and regular files.
-SNumberedBackup RealisticBackup() {
-    SNumberedBackup backup;
-    backup.hasStream = {true, true, true};
-    const auto add = [&](uint32_t id, int index, Bytes value) {
-        SNumberedRecord r;
-        r.id = id;
-        const size_t at = index >= 0 ? 1 : 0;
-        if (index >= 0) r.data[0] = static_cast<uint8_t>(index);
-        std::copy(value.begin(), value.end(), r.data.begin() + static_cast<long>(at));
-        backup.records.push_back(r);
-    };
-    for (uint32_t id : {10u, 30u, 31u, 40u, 50u}) add(id, -1, Pattern(4, static_cast<int>(id)));
-    for (int i = 0; i < 3; ++i) add(20, i, Pattern(2, 20 + i));
-    for (int i = 0; i < 2; ++i) add(60, i, Pattern(1, 60 + i));
-    for (uint32_t k = 0; k < 50; ++k) add(100 + k * 139, -1, Pattern(128, static_cast<int>(k)));
-
-    const char* const bands[] = {"lte_bandpref", "lte_bandpref_extn_65_256", "nr_band_pref", "nr_nsa_band_pref",
-                                 "nr5g_bandpref", "tds_bandpref", "voice_domain_pref", "sms_domain_pref"};
-    const size_t bandSizes[] = {8, 24, 64, 64, 32, 8, 1, 1};
-    for (size_t i = 0; i < std::size(bands); ++i)
-        backup.itemFiles.push_back(MakeItemFile(Numbered::kAreas[0], std::string("/nv/item_files/modem/mmode/") + bands[i],
-                                                Pattern(bandSizes[i], static_cast<int>(i))));
-    for (int i = 0; i < 40; ++i) {
-        char path[64];
-        std::snprintf(path, sizeof path, "/nv/item_files/rfnv/%08d", 20000 + i * 7);
-        backup.itemFiles.push_back(MakeItemFile(Numbered::kAreas[0], path, Pattern(200 + 130 * static_cast<size_t>(i), i)));
-    }
-    // Calibration files larger than one put request.
-    backup.itemFiles.push_back(MakeItemFile(Numbered::kAreas[0], "/nv/item_files/rfnv/00024000", Pattern(8 * 1024, 1)));
-    backup.itemFiles.push_back(MakeItemFile(Numbered::kAreas[0], "/nv/item_files/rfnv/00024001", Pattern(20 * 1024, 2)));
-    for (int i = 0; i < 10; ++i)
-        backup.itemFiles.push_back(MakeItemFile(Numbered::kAreas[1], "/nv/item_files/ims/setting_" + std::to_string(i),
-                                                Pattern(16 + static_cast<size_t>(i), 40 + i)));
-    for (int i = 0; i < 7; ++i)
-        backup.itemFiles.push_back(MakeItemFile(Numbered::kAreas[2], "/policyman/rule_" + std::to_string(i) + ".xml",
-                                                Pattern(300, 50 + i), i == 0 ? 0100600u : 0100644u));
-    return backup;
-}
+using RealModem::Pattern;
+using RealModem::RealisticBackup;
 
 void WriteBackup(const SNumberedBackup& backup, const std::string& path) {
     CCompoundNode tree;
@@ -125,14 +81,14 @@ TEST_F(PhoneDocTest, ABackupPassesAFolderThePhoneWontListAndAsksForHiddenItemFil
     ASSERT_TRUE(doc.LoadDefinitions().IsCompleted());
     SSimPhoneOptions options;
     options.efsUnlistable = {locked};
-    options.efsHidden = {hidden, after + "_Subscription01"};
+    options.efsHidden = {hidden, after + "_Subscription01", hidden + "_Subscription02"};
     StartPhone(
         [&](CSimNvStore& s) {
             s.Put(10, CSimNvStore::kPlain, {1, 2, 3, 4});
         },
         options);
     CSimFileSystem& files = sim->phone.Files();
-    for (const std::string& f : {before, locked + "/y", after, hidden, after + "_Subscription01"})
+    for (const std::string& f : {before, locked + "/y", after, hidden, after + "_Subscription01", hidden + "_Subscription02"})
         files.PutFile(f, Pattern(10, static_cast<int>(f.size())));
     files.PutFile(other, {1, 2}, kEfsRegularType | 0600);
 
@@ -145,9 +101,11 @@ TEST_F(PhoneDocTest, ABackupPassesAFolderThePhoneWontListAndAsksForHiddenItemFil
     std::set<std::string> read, failed;
     for (const auto& row : report.Rows()) {
         if (row.Kind() != EKind::File) continue;
-        (row.result == EResult::Read ? read : failed).insert(row.path);
+        (row.result == EResult::Read ? read : failed).insert(row.path + (row.subscription ? " of " + std::to_string(row.subscription) : ""));
     }
-    EXPECT_EQ(read, (std::set<std::string>{before, after, hidden, after + "_Subscription01", other}));
+    // The copies of each subscription the phone answers, told by their subscription.
+    EXPECT_EQ(read, (std::set<std::string>{before, after, hidden, after + "_Subscription01 of 1",
+                                           hidden + "_Subscription02 of 2", other}));
     EXPECT_EQ(failed, std::set<std::string>{locked});
     EXPECT_EQ(report.Count(EResult::Read, EKind::Record), 1);  // the records are read all the same
 
@@ -294,8 +252,8 @@ TEST_F(PhoneDocTest, ABackupsFilePathsAreCheckedBeforeAnythingIsWritten) {
     SPhoneImage image;
     for (const SCase& c : bad) image.files.push_back(MakeItemFile(Numbered::kAreas[0], c.path, {1}));
     image.files.push_back(MakeItemFile(Numbered::kAreas[0], good, {2}));
-    CPhoneRestore restore(t.jobs, doc.PhoneLink());
-    SRestoreSettings settings;
+    CPhoneWrite restore(t.jobs, doc.PhoneLink());
+    SWriteSettings settings;
     settings.backupFolder = m_dir + "/backups";
     EXPECT_TRUE(restore.Run(image, settings).IsFailed());
     const CDownloadReport& report = restore.Report();
@@ -346,6 +304,16 @@ TEST_F(PhoneDocTest, RestoringAPhonesOwnFreshBackupWritesNothingAndNeedsNoSpcCod
     EXPECT_TRUE(report.backupPath.empty());  // nothing overwritten, nothing to keep
     // The reads of the comparison only: 4 records, the file read and its stat, and no reset.
     EXPECT_LE(doc.PhoneLink()->Requests() - before, 12u);
+
+    // The download of the same backup is the same protocol: nothing to write either.
+    ASSERT_TRUE(doc.LoadBackup(path).IsCompleted());
+    const size_t loaded = doc.PhoneLink()->Requests();
+    ASSERT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted()) << doc.LastReport().Summary();
+    EXPECT_EQ(doc.LastReport().Count(EResult::Unchanged), static_cast<int>(doc.LastReport().Rows().size()));
+    EXPECT_EQ(doc.LastReport().Rows().size(), 2u) << doc.LastReport().Summary();
+    EXPECT_TRUE(doc.LastReport().backupPath.empty());
+    // The ESN and the two defined records read (the undefined ones are kept aside).
+    EXPECT_EQ(doc.PhoneLink()->Requests() - loaded, 3u);
     sim->server.Stop();
     EXPECT_EQ(sim->phone.Resets(), 0);
 }

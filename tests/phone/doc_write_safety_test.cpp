@@ -219,7 +219,7 @@ TEST_F(WriteSafety, ValuesUpTo128BytesAreWrittenWholeAndLongerOnesNever) {
 // The download and the restore of one backup write the same: its subscription records too.
 // Today the download leaves subscription records out ("SubscriptionRecordsAreNotSentAndThe
 // UserIsTold" says so); disabled until the one write protocol sends them.
-TEST_F(WriteSafety, DISABLED_TheDownloadOfANumberedBackupWritesItsSubscriptionRecordsAsTheRestoreDoes) {
+TEST_F(WriteSafety, TheDownloadOfANumberedBackupWritesItsSubscriptionRecordsAsTheRestoreDoes) {
     StartFilledPhone();
     ASSERT_TRUE(doc.LoadBackup(NumberedBackup()).IsCompleted());
     EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted()) << doc.LastReport().Summary();

@@ -70,12 +70,13 @@ TEST_F(PhoneDocTest, SimulatedPhoneSubsystemsAndTheirFaults) {
          [](void*, CEfsClient& efs, SPhoneOnPty& sim) {
              Bytes back;
              SOutcomes out{efs, {}};
-             out(efs.WriteFile("/nv/seed", Pattern(kEfsPutMax + 1), kRegular));  // by open: it fails half way
+             // By open, beside it: it fails half way, and the old file stays.
+             out(efs.WriteFile("/nv/seed", Pattern(kEfsPutMax + 1), kRegular));
              out(efs.ReadFile("/nv/seed", back));
              return out.text + " " + std::to_string(back.size()) + " " +
                     std::to_string(sim.phone.Files().Find("/nv/seed")->size());
          },
-         "/nv/seed: input/output error (errno 5) | /nv/seed: input/output error (errno 5) 0 1024"},
+         "/nv/seed: input/output error (errno 5) | /nv/seed: input/output error (errno 5) 0 3"},
         {"a transfer its progress hook stops fails whole and is told at each chunk", none,
          [](void*, CEfsClient& efs, SPhoneOnPty&) {
              Bytes back;

@@ -75,17 +75,33 @@ TEST(SubsystemLink, RequestsAndRepliesAsThePhoneHasThem) {
              return efs.ReadFile("/f", data) ? std::to_string(data.size()) + " bytes" : efs.LastError();
          },
          "1027 bytes"},
-        {"a chunk refused half way fails the file, which is still closed",
+        {"a chunk refused half way fails the file, which is still closed; the old one stays",
          {{kHello13, kHello13},
-          {"4B 13 02 00 41 02 00 00 A4 01 00 00 '/f' 00", "4B 13 02 00 06 00 00 00 00 00 00 00"},
+          {"4B 13 02 00 41 02 00 00 A4 01 00 00 '/f.tessiva-new' 00", "4B 13 02 00 06 00 00 00 00 00 00 00"},
           {"4B 13 05 00 06 00 00 00 00 00 00 00 EE*1024", "4B 13 05 00 06 00 00 00 00 00 00 00 00 04 00 00 00 00 00 00"},
-          {"4B 13 05 00 06 00 00 00 00 04 00 00 EE*1024", "4B 13 05 00 06 00 00 00 00 04 00 00 FF FF FF FF 1C 00 00 00"},
+          {"4B 13 05 00 06 00 00 00 00 04 00 00 EE*1024", "4B 13 05 00 06 00 00 00 00 04 00 00 FF FF FF FF 05 00 00 00"},
+          {"4B 13 03 00 06 00 00 00", "4B 13 03 00 00 00 00 00"},
+          {"4B 13 08 00 '/f.tessiva-new' 00", "4B 13 08 00 00 00 00 00"}},
+         [](CDiagLink&, CEfsClient& efs) {
+             // Larger than one put: open, write, close beside it.
+             const bool written = efs.WriteFile("/f", Bytes(kEfsPutMax + 1, 0xEE), kEfsRegularType | 0644);
+             return written ? "written" : efs.LastError() + (efs.LastWriteTouched() ? " (touched)" : "");
+         },
+         "/f: input/output error (errno 5)"},
+        {"no room for the file beside the old one: written in place",
+         {{kHello13, kHello13},
+          {"4B 13 02 00 41 02 00 00 A4 01 00 00 '/f.tessiva-new' 00", "4B 13 02 00 06 00 00 00 00 00 00 00"},
+          {"4B 13 05 00 06 00 00 00 00 00 00 00 EE*1024", "4B 13 05 00 06 00 00 00 00 00 00 00 FF FF FF FF 1C 00 00 00"},
+          {"4B 13 03 00 06 00 00 00", "4B 13 03 00 00 00 00 00"},
+          {"4B 13 08 00 '/f.tessiva-new' 00", "4B 13 08 00 00 00 00 00"},
+          {"4B 13 02 00 41 02 00 00 A4 01 00 00 '/f' 00", "4B 13 02 00 06 00 00 00 00 00 00 00"},
+          {"4B 13 05 00 06 00 00 00 00 00 00 00 EE*1024", "4B 13 05 00 06 00 00 00 00 00 00 00 FF FF FF FF 1C 00 00 00"},
           {"4B 13 03 00 06 00 00 00", "4B 13 03 00 00 00 00 00"}},
          [](CDiagLink&, CEfsClient& efs) {
-             // Larger than one put: open, write, close.
-             return efs.WriteFile("/f", Bytes(kEfsPutMax + 1, 0xEE), kEfsRegularType | 0644) ? "written" : efs.LastError();
+             const bool written = efs.WriteFile("/f", Bytes(kEfsPutMax + 1, 0xEE), kEfsRegularType | 0644);
+             return written ? "written" : efs.LastError() + (efs.LastWriteTouched() ? " (touched)" : "");
          },
-         "/f: no space left on the phone (errno 28)"},
+         "/f: no space left on the phone (errno 28) (touched)"},
         {"an item file goes whole in one put with the item-file and make-folders flags",
          {{kHello13, kHello13},
           {"4B 13 26 00 03 00 00 00 41 02 0C 00 A4 01 01 02 03 '/nv/item_files/x' 00", "4B 13 26 00 00 00 00 00 03 00"}},
@@ -93,17 +109,37 @@ TEST(SubsystemLink, RequestsAndRepliesAsThePhoneHasThem) {
              return efs.WriteFile("/nv/item_files/x", {1, 2, 3}, kEfsItemFileType | 0644) ? "written" : efs.LastError();
          },
          "written"},
-        {"a phone without put gets folders, then open with the item-file flag alone",
+        {"a phone without put gets folders, then open with the item-file flag alone, beside it, and a rename",
          {{kHello13, kHello13},
           {"4B 13 26 00 01 00 00 00 41 02 0C 00 A4 01 09 '/n/x' 00", "13 4B 13 26 00"},
           {"4B 13 09 00 ED 01 '/n' 00", "4B 13 09 00 00 00 00 00"},
-          {"4B 13 02 00 41 02 04 00 A4 01 00 00 '/n/x' 00", "4B 13 02 00 06 00 00 00 00 00 00 00"},
+          {"4B 13 02 00 41 02 04 00 A4 01 00 00 '/n/x.tessiva-new' 00", "4B 13 02 00 06 00 00 00 00 00 00 00"},
           {"4B 13 05 00 06 00 00 00 00 00 00 00 09", "4B 13 05 00 06 00 00 00 00 00 00 00 01 00 00 00 00 00 00 00"},
-          {"4B 13 03 00 06 00 00 00", "4B 13 03 00 00 00 00 00"}},
+          {"4B 13 03 00 06 00 00 00", "4B 13 03 00 00 00 00 00"},
+          {"4B 13 0E 00 '/n/x.tessiva-new' 00 '/n/x' 00", "4B 13 0E 00 00 00 00 00"}},
          [](CDiagLink&, CEfsClient& efs) {
              return efs.WriteFile("/n/x", {9}, kEfsItemFileType | 0644) ? "written" : efs.LastError();
          },
          "written"},
+        {"a phone without rename has the file written in place, and is not asked again",
+         {{kHello13, kHello13},
+          {"4B 13 26 00 01 00 00 00 41 02 08 00 A4 01 09 '/x' 00", "13 4B 13 26 00"},
+          {"4B 13 02 00 41 02 00 00 A4 01 00 00 '/x.tessiva-new' 00", "4B 13 02 00 06 00 00 00 00 00 00 00"},
+          {"4B 13 05 00 06 00 00 00 00 00 00 00 09", "4B 13 05 00 06 00 00 00 00 00 00 00 01 00 00 00 00 00 00 00"},
+          {"4B 13 03 00 06 00 00 00", "4B 13 03 00 00 00 00 00"},
+          {"4B 13 0E 00 '/x.tessiva-new' 00 '/x' 00", "13 4B 13 0E 00"},
+          {"4B 13 08 00 '/x.tessiva-new' 00", "4B 13 08 00 00 00 00 00"},
+          {"4B 13 02 00 41 02 00 00 A4 01 00 00 '/x' 00", "4B 13 02 00 06 00 00 00 00 00 00 00"},
+          {"4B 13 05 00 06 00 00 00 00 00 00 00 09", "4B 13 05 00 06 00 00 00 00 00 00 00 01 00 00 00 00 00 00 00"},
+          {"4B 13 03 00 06 00 00 00", "4B 13 03 00 00 00 00 00"},
+          {"4B 13 02 00 41 02 00 00 A4 01 00 00 '/x' 00", "4B 13 02 00 06 00 00 00 00 00 00 00"},
+          {"4B 13 05 00 06 00 00 00 00 00 00 00 09", "4B 13 05 00 06 00 00 00 00 00 00 00 01 00 00 00 00 00 00 00"},
+          {"4B 13 03 00 06 00 00 00", "4B 13 03 00 00 00 00 00"}},
+         [](CDiagLink&, CEfsClient& efs) {
+             const auto write = [&] { return efs.WriteFile("/x", {9}, kEfsRegularType | 0644); };
+             return write() && write() ? "written twice" : efs.LastError();
+         },
+         "written twice"},
         {"a sync polls its status until the phone says done",
          {{kHello13, kHello13},
           {"4B 13 30 00 01 00 '/' 00", "4B 13 30 00 01 00 07 00 00 00 00 00 00 00"},

@@ -262,6 +262,7 @@ private slots:
 
     void numberedBackupShowsSubscriptionsAndItemFilesAndSavesInItsLayout() {
         SUiApp ui;
+        WriteFile(ui.Path("NVItemFiles.def"), "CAL_DIAL;/nv/item_files/cal;Cal;6;dial_type\n");
         QVERIFY(ui.Start());
         CNVItemArray records = FilledRecords(ui.Doc());
         records[0].SetSubscription(1);
@@ -275,6 +276,7 @@ private slots:
         std::string error;
         QVERIFY(ReadBackupTree(path, tree, form, error) && DecodeNumbered(tree, backup, error));
         backup.itemFiles.push_back(MakeItemFile("NV_Items", "/nv/item_files/a", std::vector<uint8_t>(20, 0xAB)));
+        backup.itemFiles.push_back(MakeItemFile("NV_Items", "/nv/item_files/cal_Subscription01", {1, 2, 3, 0, 4, 0}));
         QVERIFY(EncodeNumbered(backup, tree, error) && WriteBackupTree(path, tree, form, error));
 
         ui.chooser.paths = {path};
@@ -294,6 +296,14 @@ private slots:
         for (QTreeWidgetItem* node = files->child(0)->child(0); node; node = node->parent()) QVERIFY(!node->icon(0).isNull());
         QVERIFY(content.columnWidth(CNVContentView::kHexValue) >=
                 content.fontMetrics().horizontalAdvance(QString::fromStdString(CellText(content, 2, 2))));
+        // A file NVItemFiles.def names goes by its name and shows its type's fields.
+        QTreeWidgetItem* named = files->child(0)->child(1);
+        QVERIFY(named);
+        QCOMPARE(named->text(0).toStdString(), std::string("Subscription 1: CAL_DIAL"));
+        items.setCurrentItem(named);
+        QCOMPARE(RowTexts(content, 2), (std::vector<std::string>{"Subscription", "1", "", ""}));
+        QCOMPARE(RowTexts(content, 6), (std::vector<std::string>{"code", "4", "4", "uint16"}));
+        QCOMPARE(content.topLevelItemCount(), 7);
 
         // The first file type keeps the layout the items came in; the second chooses it for others.
         ui.chooser.paths = {ui.Path("same.qcn")};

@@ -591,6 +591,32 @@ private slots:
         QCOMPARE(StateText(ui), std::string("CONNECTED"));
     }
 
+    // A backup that loses the phone part way never takes the place of the file at its path.
+    void aBackupThatLosesThePhoneGoesBesideTheFileAtItsPath() {
+        SUiApp ui;
+        QVERIFY(ui.Start());
+        SSimLineOptions line;
+        line.silentAfter = 8;
+        SSimOnPty sim(ui.Doc().Definitions(), {}, line);
+        sim.store.Put(9, CSimNvStore::kPlain, {1});
+        QVERIFY(sim.Start());
+        QVERIFY(ConnectTo(ui, sim.server.DevicePath(), 300));
+        const std::string path = ui.Path("whole.qcn"), beside = ui.Path("whole-incomplete.qcn");
+        WriteFile(path, "a complete backup");
+        ui.chooser.paths = {path};
+        std::string summary;
+        QCOMPARE(Answering<CDownloadReportDialog>({[&](CDownloadReportDialog& dialog) {
+                                                      summary = dialog.Summary()->text().toStdString();
+                                                      dialog.reject();
+                                                  }},
+                                                  [&] { ui.Frame().Action(CMainFrame::kBackUpPhone)->trigger(); }),
+                 1);
+        QCOMPARE(ReadFile(path), std::string("a complete backup"));
+        const std::string headline = "The backup is incomplete: it was saved as " + beside + ", and " + path;
+        QVERIFY2(summary.rfind(headline, 0) == 0, summary.c_str());
+        QVERIFY(!ReadBytes(beside).empty());
+    }
+
     void systemPortsAreListedAndAChangeOfPortDisconnects() {
         SUiApp ui;
         QVERIFY(ui.Start());

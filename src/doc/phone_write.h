@@ -7,13 +7,16 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CDiagLink;
 class CJobControl;
 
-// How a restore goes about its writes: the download's safety rules.
-struct SRestoreSettings {
+// How a write goes about it: the safety rules, and which operation it is (its captions,
+// questions and report).
+struct SWriteSettings {
+    CDownloadReport::EOperation operation = CDownloadReport::EOperation::Restore;
     std::string backupFolder;
     bool backup = true;   // first a backup of exactly what will be overwritten
     bool verify = true;   // every write read back and compared
@@ -21,24 +24,30 @@ struct SRestoreSettings {
     // Asked (with the question) whether what could not be backed up is written all the same;
     // without it, it is not.
     std::function<bool(const std::string& question)> confirmWithoutBackup;
+    // What the caller left out by the operation's meaning, counted by reason, for the report.
+    std::vector<std::pair<std::string, int>> skipped;
 };
 
-// Writes a whole backup into the phone: the records of every subscription, kept-aside ones
-// included, and the item files (their folders made). Before the first write, the phone's
-// current state of exactly those records and files goes into a numbered QCN in the backups
-// folder, which must read back whole; nothing is written otherwise.
-class CPhoneRestore {
+// The one way anything is written to the phone: records of any subscription and item files
+// (their folders made), for a download, a restore or one file. Before the first write, the
+// phone's current state of exactly those records and files goes into a numbered QCN in the
+// backups folder, which must read back whole; nothing is written otherwise. What the phone
+// holds already is not written again.
+class CPhoneWrite {
 public:
-    CPhoneRestore(CJobControl& jobs, std::shared_ptr<CDiagLink> link);
+    CPhoneWrite(CJobControl& jobs, std::shared_ptr<CDiagLink> link);
 
     // Failed when anything was not written, was refused or read back different.
-    SOutcome Run(const SPhoneImage& image, const SRestoreSettings& settings);
+    SOutcome Run(const SPhoneImage& image, const SWriteSettings& settings);
     const CDownloadReport& Report() const { return m_report; }
 
 private:
     // The job bodies.
     SOutcome BackUp(const SPhoneImage& image, const std::string& folder);
     SOutcome Write(const SPhoneImage& image, bool verify);
+    // The operation's own words: its job captions, stop questions and stop reason.
+    enum class EText { BackupCaption, BackupStop, WriteCaption, WriteStop, Stopped };
+    std::string Text(EText which) const;
     // The backup saved and read again; false with m_report.backupError set.
     bool SaveBackup(const SNumberedBackup& saved, std::string path);
     // Everything still to be written is not, for why.
@@ -60,4 +69,5 @@ private:
     SNumberedBackup m_saved;                         // the safety backup as saved
     std::vector<std::string> m_absent;               // files not on the phone before the restore
     bool m_syncWaited = false;
+    CDownloadReport::EOperation m_operation = CDownloadReport::EOperation::Restore;
 };

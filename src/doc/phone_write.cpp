@@ -1,4 +1,4 @@
-#include "doc/phone_restore.h"
+#include "doc/phone_write.h"
 
 #include "doc/backup_folder.h"
 #include "doc/phone_progress.h"
@@ -25,7 +25,7 @@ int CountOf(const std::vector<bool>& flags) { return static_cast<int>(std::count
 // The backup as read again: the same records and files, byte for byte. Empty when so.
 std::string Compare(const SNumberedBackup& saved, const SNumberedBackup& read) {
     if (read.records.size() != saved.records.size() || read.itemFiles.size() != saved.itemFiles.size())
-        return TrText("CPhoneRestore", "it holds other records or files than were saved");
+        return TrText("CPhoneWrite", "it holds other records or files than were saved");
     // New records are saved in ID order within each subscription: compare as sets.
     const auto key = [](const SNumberedRecord& r) { return std::tie(r.subscription, r.id, r.data); };
     std::vector<const SNumberedRecord*> a, b;
@@ -35,20 +35,40 @@ std::string Compare(const SNumberedBackup& saved, const SNumberedBackup& read) {
     std::sort(a.begin(), a.end(), less);
     std::sort(b.begin(), b.end(), less);
     for (size_t i = 0; i < a.size(); ++i)
-        if (key(*a[i]) != key(*b[i])) return TrText("CPhoneRestore", "a record reads back different");
+        if (key(*a[i]) != key(*b[i])) return TrText("CPhoneWrite", "a record reads back different");
     for (const SItemFile& f : saved.itemFiles) {
         const auto it = std::find_if(read.itemFiles.begin(), read.itemFiles.end(),
                                      [&](const SItemFile& g) { return g.path == f.path && g.area == f.area; });
-        if (it == read.itemFiles.end() || it->data != f.data) return TrText("CPhoneRestore", "an item file reads back different");
+        if (it == read.itemFiles.end() || it->data != f.data) return TrText("CPhoneWrite", "an item file reads back different");
     }
     return {};
 }
 }  // namespace
 
-CPhoneRestore::CPhoneRestore(CJobControl& jobs, std::shared_ptr<CDiagLink> link)
+CPhoneWrite::CPhoneWrite(CJobControl& jobs, std::shared_ptr<CDiagLink> link)
     : m_jobs(jobs), m_link(link), m_efs(std::move(link)) {}
 
-void CPhoneRestore::NotWritten(const SPhoneImage& image, const std::string& why) {
+std::string CPhoneWrite::Text(EText which) const {
+    if (m_operation == CDownloadReport::EOperation::Download) {
+        switch (which) {
+        case EText::BackupCaption: return TrText("CPhoneWrite", "Backing Up NV Items from Mobile Phone");
+        case EText::BackupStop: return TrText("CPhoneWrite", "Are you sure you want to stop backing up NV Items from Mobile Phone?");
+        case EText::WriteCaption: return TrText("CPhoneWrite", "Download NV Items to Mobile Phone");
+        case EText::WriteStop: return TrText("CPhoneWrite", "Are you sure you want to stop downloading NV Items to Mobile Phone?");
+        case EText::Stopped: return TrText("CPhoneWrite", "the download was stopped");
+        }
+    }
+    switch (which) {
+    case EText::BackupCaption: return TrText("CPhoneWrite", "Backing Up the Phone before the Restore");
+    case EText::BackupStop: return TrText("CPhoneWrite", "Are you sure you want to stop backing up the phone before the restore?");
+    case EText::WriteCaption: return TrText("CPhoneWrite", "Restoring the Phone");
+    case EText::WriteStop: return TrText("CPhoneWrite", "Are you sure you want to stop restoring the phone?");
+    case EText::Stopped: break;
+    }
+    return TrText("CPhoneWrite", "the restore was stopped");
+}
+
+void CPhoneWrite::NotWritten(const SPhoneImage& image, const std::string& why) {
     for (size_t i = 0; i < image.records.size(); ++i)
         if (m_writeRecord[i]) AddRecord(m_report, image.records[i], EResult::NotWritten, why);
     for (size_t i = 0; i < image.files.size(); ++i)
@@ -57,10 +77,12 @@ void CPhoneRestore::NotWritten(const SPhoneImage& image, const std::string& why)
     m_writeFile.assign(m_writeFile.size(), false);
 }
 
-SOutcome CPhoneRestore::Run(const SPhoneImage& image, const SRestoreSettings& settings) {
+SOutcome CPhoneWrite::Run(const SPhoneImage& image, const SWriteSettings& settings) {
     m_report = CDownloadReport();
-    m_report.operation = CDownloadReport::EOperation::Restore;
-    if (!m_link) return SOutcome::Fail(TrText("CPhoneRestore", "Not connected to a phone."));
+    m_operation = settings.operation;
+    m_report.operation = settings.operation;
+    for (const auto& [reason, count] : settings.skipped) m_report.Skip(reason, count);
+    if (!m_link) return SOutcome::Fail(TrText("CPhoneWrite", "Not connected to a phone."));
     m_writeRecord.assign(image.records.size(), true);
     m_writeFile.assign(image.files.size(), true);
     m_unreadRecord.assign(image.records.size(), false);
@@ -90,12 +112,12 @@ SOutcome CPhoneRestore::Run(const SPhoneImage& image, const SRestoreSettings& se
     if (CountOf(m_writeRecord) + CountOf(m_writeFile) == 0) return m_report.Outcome();
 
     if (settings.backup) {
-        const SOutcome backup = m_jobs.Run(TrText("CPhoneRestore", "Backing Up the Phone before the Restore"),
+        const SOutcome backup = m_jobs.Run(Text(EText::BackupCaption),
                                            [&] { return BackUp(image, settings.backupFolder); });
         if (backup.IsStopped() || !m_report.backupError.empty()) {
             m_report.stopped = backup.IsStopped();
-            NotWritten(image, backup.IsStopped() ? TrText("CPhoneRestore", "the backup was stopped")
-                                                 : TrText("CPhoneRestore", "the backup could not be saved"));
+            NotWritten(image, backup.IsStopped() ? TrText("CPhoneWrite", "the backup was stopped")
+                                                 : TrText("CPhoneWrite", "the backup could not be saved"));
             return m_report.Outcome();
         }
         const int unread = CountOf(m_unreadRecord) + CountOf(m_unreadFile);
@@ -108,11 +130,11 @@ SOutcome CPhoneRestore::Run(const SPhoneImage& image, const SRestoreSettings& se
         // the link is gone anyway).
         if (unread > 0 && (m_link->HasFailed() || !settings.confirmWithoutBackup ||
                            !settings.confirmWithoutBackup(FillText(
-                               TrText("CPhoneRestore", "%1 records or item files could not be read from the phone "
+                               TrText("CPhoneWrite", "%1 records or item files could not be read from the phone "
                                                        "(%2): the backup does not hold their current state, and "
                                                        "restoring the backup can't bring it back.\n\nWrite them anyway?"),
                                {std::to_string(unread), CDownloadReport::FewNames(names)})))) {
-            const std::string why = TrText("CPhoneRestore", "its current state could not be backed up");
+            const std::string why = TrText("CPhoneWrite", "its current state could not be backed up");
             for (size_t i = 0; i < image.records.size(); ++i)
                 if (m_unreadRecord[i] && m_writeRecord[i]) {
                     AddRecord(m_report, image.records[i], EResult::NotWritten, why);
@@ -128,25 +150,24 @@ SOutcome CPhoneRestore::Run(const SPhoneImage& image, const SRestoreSettings& se
     // Everything already as the backup has it: nothing is written, the phone is not restarted.
     if (CountOf(m_writeRecord) + CountOf(m_writeFile) == 0) return m_report.Outcome();
     if (settings.offline && !m_link->SetMode(kModeOffline)) {
-        NotWritten(image, FillText(TrText("CPhoneRestore", "the phone did not go offline: %1"), {m_link->LastError()}));
+        NotWritten(image, FillText(TrText("CPhoneWrite", "the phone did not go offline: %1"), {m_link->LastError()}));
         return m_report.Outcome();
     }
-    (void)m_jobs.Run(TrText("CPhoneRestore", "Restoring the Phone"), [&] { return Write(image, settings.verify); });
+    (void)m_jobs.Run(Text(EText::WriteCaption), [&] { return Write(image, settings.verify); });
     // What is not committed is lost when the phone starts again.
     if (settings.offline && !m_link->HasFailed()) SyncFiles();
     SOutcome outcome = m_report.Outcome();
     // The modem reads its new configuration when it starts again.
     if (settings.offline && !m_link->SetMode(kModeReset)) {
         outcome.state = SOutcome::EState::Failed;
-        outcome.reason = FillText(TrText("CPhoneRestore", "%1 The phone did not take the reset: %2"),
+        outcome.reason = FillText(TrText("CPhoneWrite", "%1 The phone did not take the reset: %2"),
                                   {m_report.Summary(), m_link->LastError()});
     }
     return outcome;
 }
 
-SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& folder) {
-    const std::string question =
-        TrText("CPhoneRestore", "Are you sure you want to stop backing up the phone before the restore?");
+SOutcome CPhoneWrite::BackUp(const SPhoneImage& image, const std::string& folder) {
+    const std::string question = Text(EText::BackupStop);
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     if (m_jobs.ConfirmStop(question)) return m_jobs.PostJobStopped();
@@ -173,7 +194,7 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
         } else if (result.status == kNvNotActive) {
             // Nothing to keep, and the write may go on: restoring the backup just can't take it away again.
             AddRecord(m_report, r, EResult::NotBackedUp,
-                      TrText("CPhoneRestore", "not active on the phone: restoring the backup can't make it so again"));
+                      TrText("CPhoneWrite", "not active on the phone: restoring the backup can't make it so again"));
         } else if (result.status != kNvDone) {
             unread = CDownloadReport::StatusText(result.status);
         } else if (std::equal(result.data.begin(), result.data.begin() + static_cast<std::ptrdiff_t>(r.compared),
@@ -212,7 +233,7 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
         } else if (m_efs.LastErrno() == kEfsNoEntry) {
             m_absent.push_back(f.path);
             m_report.AddFile(f.path, EResult::NotBackedUp,
-                             TrText("CPhoneRestore", "not on the phone: restoring the backup leaves the new file"));
+                             TrText("CPhoneWrite", "not on the phone: restoring the backup leaves the new file"));
         } else {
             incomplete = incomplete || m_link->HasFailed();
             m_report.AddFile(f.path, EResult::NotBackedUp, m_efs.LastError());
@@ -231,11 +252,11 @@ SOutcome CPhoneRestore::BackUp(const SPhoneImage& image, const std::string& fold
     return m_jobs.PostJobCompleted();
 }
 
-bool CPhoneRestore::SaveBackup(const SNumberedBackup& saved, std::string path) {
+bool CPhoneWrite::SaveBackup(const SNumberedBackup& saved, std::string path) {
     CCompoundNode tree;
     std::string error;
     if (!EncodeNumbered(saved, tree, error) || !WriteNewBackupTree(path, tree, EBackupForm::Compound, error)) {
-        m_report.backupError = FillText(TrText("CPhoneRestore", "Can't write %1: %2"), {path, error});
+        m_report.backupError = FillText(TrText("CPhoneWrite", "Can't write %1: %2"), {path, error});
         return false;
     }
     // It must read back whole before anything is written.
@@ -252,17 +273,17 @@ bool CPhoneRestore::SaveBackup(const SNumberedBackup& saved, std::string path) {
     std::error_code ignored;
     std::filesystem::remove(path, ignored);  // no broken file for "Restore Last Backup" to find
     m_report.backupError =
-        FillText(TrText("CPhoneRestore", "The backup %1 does not read back whole: %2."), {path, damage});
+        FillText(TrText("CPhoneWrite", "The backup %1 does not read back whole: %2."), {path, damage});
     return false;
 }
 
-SOutcome CPhoneRestore::Write(const SPhoneImage& image, bool verify) {
-    const std::string question = TrText("CPhoneRestore", "Are you sure you want to stop restoring the phone?");
+SOutcome CPhoneWrite::Write(const SPhoneImage& image, bool verify) {
+    const std::string question = Text(EText::WriteStop);
     m_jobs.WaitForDialog();
     m_jobs.EnableCancel();
     const auto stop = [&] {
         m_report.stopped = true;
-        NotWritten(image, TrText("CPhoneRestore", "the restore was stopped"));
+        NotWritten(image, Text(EText::Stopped));
         return m_jobs.PostJobStopped();
     };
     const auto linkFailed = [&] {
@@ -329,7 +350,7 @@ SOutcome CPhoneRestore::Write(const SPhoneImage& image, bool verify) {
     return m_jobs.PostJobCompleted();
 }
 
-bool CPhoneRestore::WriteItemFile(const SItemFile& f) {
+bool CPhoneWrite::WriteItemFile(const SItemFile& f) {
     if (m_efs.WriteFile(f.path, f.data, ModeOfItemFile(f))) return true;
     if (m_efs.LastErrno() != kEfsNoSpace) return false;
     // The journal may be full rather than the phone: committed, it takes the file.
@@ -338,7 +359,7 @@ bool CPhoneRestore::WriteItemFile(const SItemFile& f) {
     return false;
 }
 
-void CPhoneRestore::PutBack(const SItemFile& f) {
+void CPhoneWrite::PutBack(const SItemFile& f) {
     const auto old = std::find_if(m_saved.itemFiles.begin(), m_saved.itemFiles.end(),
                                   [&](const SItemFile& g) { return g.path == f.path; });
     const bool absent = std::find(m_absent.begin(), m_absent.end(), f.path) != m_absent.end();
@@ -351,14 +372,14 @@ void CPhoneRestore::PutBack(const SItemFile& f) {
     else m_report.notPutBack.emplace_back(f.path, m_efs.LastError());
 }
 
-void CPhoneRestore::SyncFiles() {
+void CPhoneWrite::SyncFiles() {
     if (!m_efs.Hello()) return;  // no file system: nothing to commit
     switch (m_efs.Sync()) {
     case EEfsSync::Synced: break;
     case EEfsSync::Waited:
         if (!std::exchange(m_syncWaited, true))
             m_report.notes.push_back(FillText(
-                TrText("CPhoneRestore", "The phone refused to sync its file system; Tessiva waited %1 s instead."),
+                TrText("CPhoneWrite", "The phone refused to sync its file system; Tessiva waited %1 s instead."),
                 {std::to_string(m_efs.SyncFallback().count() / 1000)}));
         break;
     case EEfsSync::Failed:
