@@ -585,8 +585,9 @@ struct SCliFarPhone {
         }
         defs.close();
         store.close();
+        // Without subscriptions the backup asks what the bare loop asks: one read a record.
         std::vector<std::string> args{bin + "/tessiva-phone-sim", "--dir", dir, "--from", dir + "/store.txt",
-                                      "--latency", "3", "--work", "500"};
+                                      "--latency", "3", "--work", "500", "--no-subscriptions"};
         if (lossy) args.push_back("--one-at-a-time");
         sim = StartSimulator(args, device);
     }

@@ -302,7 +302,7 @@ void CPhoneFilesDialog::SaveToDisk() {
     std::string target;
     if (!m_chooser.ChooseSaveFile(request, target)) return;
     auto data = std::make_shared<std::vector<uint8_t>>();
-    RunOnPhone(tr("Reading %1...").arg(Q(path)), size, [this, path, data] { return m_efs.ReadFile(path, *data); },
+    RunOnPhone(tr("Reading %1...").arg(Q(path)), size, [this, path, data, size] { return m_efs.ReadFile(path, *data, size); },
                [this, path, data, target](bool read) {
                    if (!read) return SayPhoneError(tr("Can't read the file"));
                    std::string error;
