@@ -60,7 +60,7 @@ bool CPhoneFileChange::Put(const std::string& path, const std::vector<uint8_t>& 
         written = m_efs.WriteFile(path, data, m_mode);
     }
     if (!written) {
-        m_error = m_efs.LastError() + ".";
+        m_error = FillText("%1.", {m_efs.LastError()});  // a reason that is a sentence ends once
         if (m_efs.LastWriteTouched()) Undo(path, exists ? &old : nullptr, oldMode);
         return false;
     }
