@@ -9,7 +9,6 @@
 #include "phone/efs_client.h"
 #include "jobs/job_control.h"
 #include "phone/serial_transport.h"
-#include "phone/qlib.h"
 #include "jobs/quiet_frontend.h"
 #include "sim/sim_phone.h"
 #include "sim/sim_pty_server.h"
@@ -62,16 +61,16 @@ struct SBench {
         std::string error;
         if (!server.Open(error)) std::fprintf(stderr, "%s\n", error.c_str());
         server.Start();
-        doc.SetPortName(server.DevicePath());
+        doc.Phone().Settings().portName = server.DevicePath();
         // Items 0 (the ESN) and 85 take writes only after the SPC code; the phone keeps it.
-        const unsigned char code[6] = {'0', '0', '0', '0', '0', '0'};
-        unsigned char accepted = 0;
-        if (!doc.Connect().IsCompleted() || !QLIB_DIAG_SPC_F(doc.Connection()->Handle(), code, &accepted) || !accepted)
+        const uint8_t code[6] = {'0', '0', '0', '0', '0', '0'};
+        bool accepted = false;
+        if (!doc.Phone().Connect().IsCompleted() || !doc.Phone().Link()->SendSpc(code, accepted) || !accepted)
             std::fprintf(stderr, "the phone did not take the SPC code\n");
-        (void)doc.Disconnect();
+        doc.Phone().Disconnect();
     }
     ~SBench() {
-        (void)doc.Disconnect();
+        doc.Phone().Disconnect();
         server.Stop();
         std::filesystem::remove_all(dir);
     }
@@ -147,14 +146,14 @@ SPairSeconds AlternateWithBareLoop(benchmark::State& state, const Trips& trips, 
     SPairSeconds total;
     std::string error;
     for (auto _ : state) {
-        (void)b.doc.Disconnect();  // the port is held exclusively: the bare loop needs it to itself
+        b.doc.Phone().Disconnect();  // the port is held exclusively: the bare loop needs it to itself
         const int n = trips();
         const double bare = n > 0 ? TimeBareLoop(n, error) : 0;
         if (bare < 0) {
             state.SkipWithError(error.c_str());
             break;
         }
-        if (!b.doc.Connect().IsCompleted()) {
+        if (!b.doc.Phone().Connect().IsCompleted()) {
             state.SkipWithError("no connection");
             break;
         }
@@ -171,7 +170,7 @@ SPairSeconds AlternateWithBareLoop(benchmark::State& state, const Trips& trips, 
         }
         state.SetIterationTime(phone);
     }
-    (void)b.doc.Disconnect();
+    b.doc.Phone().Disconnect();
     return total;
 }
 
@@ -198,17 +197,17 @@ BENCHMARK(BM_UploadAll)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime
 // and the backup before it (arg 1) on or off: what the safety steps cost on the link.
 void BM_DownloadAll(benchmark::State& state) {
     SBench& b = Bench();
-    if (!b.doc.Connect().IsCompleted() || !b.doc.Upload(b.doc.DefinitionsPath()).IsCompleted()) {
+    if (!b.doc.Phone().Connect().IsCompleted() || !b.doc.Upload(b.doc.DefinitionsPath()).IsCompleted()) {
         state.SkipWithError("upload failed");
         return;
     }
-    b.doc.SetVerifyWrites(state.range(0) != 0);
-    b.doc.SetBackupBeforeDownload(state.range(1) != 0);
-    b.doc.SetBackupFolder((std::filesystem::temp_directory_path() / "tessiva-bench-backups").string());
+    b.doc.Phone().Settings().verifyWrites = state.range(0) != 0;
+    b.doc.Phone().Settings().backupBeforeWrite = state.range(1) != 0;
+    b.doc.Phone().Settings().backupFolder = (std::filesystem::temp_directory_path() / "tessiva-bench-backups").string();
     const SPairSeconds total = AlternateWithBareLoop(
         state, Items, [](SBench& b) { return b.doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted(); },
         [] { return "download failed"; });
-    std::filesystem::remove_all(b.doc.BackupFolder());
+    std::filesystem::remove_all(b.doc.Phone().Settings().backupFolder);
     state.counters["records_per_second"] = static_cast<double>(state.iterations()) * kItems / total.phone;
     // One request per record without the safety steps: the same work as the bare loop.
     state.counters["download_ratio_to_bare"] = total.Ratio();
@@ -222,19 +221,18 @@ BENCHMARK(BM_DownloadAll)
     ->UseManualTime()
     ->MinTime(1.0);
 
-// Every record read through the library, then the item files listed and read whole through
+// Every record read through the link, then the item files listed and read whole through
 // the file system client, as a backup of the whole phone reads them; against as many bare
 // round trips on the same pseudo-terminal. ratio_to_bare: bare seconds over these seconds.
 // Returns the round trips made, 0 on a failure.
-size_t ReadWholePhone(void* handle, double& recordSeconds) {
+size_t ReadWholePhone(const std::shared_ptr<CDiagLink>& link, double& recordSeconds) {
     uint8_t value[16];
-    unsigned short status = 0;
+    uint16_t status = 0;
     const auto start = Clock::now();
     for (int id = 0; id < kItems; ++id)
-        if (!QLIB_DIAG_NV_READ_F(handle, static_cast<unsigned short>(id), value, sizeof value, &status) || status != 0)
-            return 0;
+        if (!link->ReadNv(static_cast<uint16_t>(id), -1, value, sizeof value, status) || status != 0) return 0;
     recordSeconds += Seconds(start, Clock::now());
-    CEfsClient efs(QLibLink(handle));
+    CEfsClient efs(link);
     SEfsWalk walk;
     if (!efs.ListFiles(kItemFolder, walk) || walk.files.size() != kItemFiles) return 0;
     std::vector<uint8_t> data;
@@ -248,14 +246,14 @@ void BM_RecordsAndItemFiles(benchmark::State& state) {
     double recordSeconds = 0;
     size_t trips = 0;
     // The round trips of one reading, for the bare loop's count.
-    if (!b.doc.Connect().IsCompleted() || (trips = ReadWholePhone(b.doc.Connection()->Handle(), recordSeconds)) == 0) {
+    if (!b.doc.Phone().Connect().IsCompleted() || (trips = ReadWholePhone(b.doc.Phone().Link(), recordSeconds)) == 0) {
         state.SkipWithError("reading the phone failed");
         return;
     }
     recordSeconds = 0;
     const SPairSeconds total = AlternateWithBareLoop(
         state, [trips] { return static_cast<int>(trips); },
-        [&](SBench& b) { return ReadWholePhone(b.doc.Connection()->Handle(), recordSeconds) == trips; },
+        [&](SBench& b) { return ReadWholePhone(b.doc.Phone().Link(), recordSeconds) == trips; },
         [] { return "reading the phone failed"; });
     const double n = static_cast<double>(state.iterations());
     state.counters["round_trips"] = static_cast<double>(trips);
@@ -272,13 +270,13 @@ template <class Run> void AgainstBareLoop(benchmark::State& state, const Run& ru
     const SPairSeconds total = AlternateWithBareLoop(
         state, [&trips] { return static_cast<int>(trips); },
         [&](SBench& b) {
-            const auto link = b.doc.PhoneLink();
+            const auto link = b.doc.Phone().Link();
             const size_t before = link->Requests();
             const bool ok = run(b);
             trips = link->Requests() - before;
             return ok;
         },
-        [] { return Bench().doc.LastReport().Summary(); });
+        [] { return Bench().doc.Phone().LastReport().Summary(); });
     state.counters["round_trips"] = static_cast<double>(trips);
     state.counters["ratio_to_bare"] = total.Ratio();
 }
@@ -291,8 +289,8 @@ void BM_BackupWholePhone(benchmark::State& state) {
     AgainstBareLoop(state, [](SBench& b) {
         SPhoneBackupOptions options;
         options.subscriptions = 0;
-        return b.doc.BackupPhone(WholeBackupPath(), options).IsCompleted() &&
-               b.doc.LastReport().Rows().size() == static_cast<size_t>(kItems + kItemFiles);
+        return b.doc.Phone().BackupPhone(WholeBackupPath(), options).IsCompleted() &&
+               b.doc.Phone().LastReport().Rows().size() == static_cast<size_t>(kItems + kItemFiles);
     });
 }
 BENCHMARK(BM_BackupWholePhone)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
@@ -308,16 +306,16 @@ void BM_RestoreWholePhone(benchmark::State& state) {
     options.subscriptions = 0;
     options.files = files;
     if (!std::filesystem::exists(WholeBackupPath(files)) &&
-        !(b.doc.Connect().IsCompleted() && b.doc.BackupPhone(WholeBackupPath(files), options).IsCompleted())) {
+        !(b.doc.Phone().Connect().IsCompleted() && b.doc.Phone().BackupPhone(WholeBackupPath(files), options).IsCompleted())) {
         state.SkipWithError("the backup failed");
         return;
     }
-    (void)b.doc.Disconnect();
-    b.doc.SetVerifyWrites(true);
-    b.doc.SetBackupBeforeDownload(true);
-    b.doc.SetBackupFolder(b.dir + "/backups");
-    AgainstBareLoop(state, [files](SBench& b) { return b.doc.Restore(WholeBackupPath(files)).IsCompleted(); });
-    std::filesystem::remove_all(b.doc.BackupFolder());
+    b.doc.Phone().Disconnect();
+    b.doc.Phone().Settings().verifyWrites = true;
+    b.doc.Phone().Settings().backupBeforeWrite = true;
+    b.doc.Phone().Settings().backupFolder = b.dir + "/backups";
+    AgainstBareLoop(state, [files](SBench& b) { return b.doc.Phone().Restore(WholeBackupPath(files)).IsCompleted(); });
+    std::filesystem::remove_all(b.doc.Phone().Settings().backupFolder);
 }
 BENCHMARK(BM_RestoreWholePhone)->ArgName("files")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
 
@@ -339,26 +337,26 @@ struct SFarPhone {
         server->Start();
         doc.SetDirectory(Bench().dir);
         doc.SetDefinitions(Bench().doc.Definitions());
-        doc.SetPortName(server->DevicePath());
+        doc.Phone().Settings().portName = server->DevicePath();
     }
     ~SFarPhone() {
-        (void)doc.Disconnect();
+        doc.Phone().Disconnect();
         server->Stop();
     }
     // The seconds of a backup at the window, or -1; notes counts the fall-back notes.
     double Backup(int window, int& records, int& notes) {
-        doc.SetReadWindow(window);
-        if (!doc.Connect().IsCompleted()) return -1;
+        doc.Phone().Settings().readWindow = window;
+        if (!doc.Phone().Connect().IsCompleted()) return -1;
         SPhoneBackupOptions options;
         options.subscriptions = 0;
         options.files = false;
         options.scan = true;
         options.scanTo = kFarRecords - 1;
         const auto start = Clock::now();
-        const SOutcome outcome = doc.BackupPhone(Bench().dir + "/far.qcn", options);
+        const SOutcome outcome = doc.Phone().BackupPhone(Bench().dir + "/far.qcn", options);
         const double seconds = Seconds(start, Clock::now());
-        (void)doc.Disconnect();
-        records = doc.LastReport().Count(CDownloadReport::EResult::Read, CDownloadReport::EKind::Record);
+        doc.Phone().Disconnect();
+        records = doc.Phone().LastReport().Count(CDownloadReport::EResult::Read, CDownloadReport::EKind::Record);
         notes = static_cast<int>(outcome.notes.size());
         return outcome.IsCompleted() ? seconds : -1;
     }
@@ -409,11 +407,11 @@ BENCHMARK(BM_BackupInFlight)->ArgName("loses_requests")->Arg(0)->Arg(1)->Unit(be
 void BM_ConnectAndDisconnect(benchmark::State& state) {
     SBench& b = Bench();
     for (auto _ : state) {
-        if (!b.doc.Connect().IsCompleted()) {
+        if (!b.doc.Phone().Connect().IsCompleted()) {
             state.SkipWithError("no connection");
             return;
         }
-        (void)b.doc.Disconnect();
+        b.doc.Phone().Disconnect();
     }
 }
 BENCHMARK(BM_ConnectAndDisconnect)->Unit(benchmark::kMicrosecond)->UseRealTime();

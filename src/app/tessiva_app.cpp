@@ -1,5 +1,6 @@
 #include "app/tessiva_app.h"
 
+#include "jobs/job_control.h"
 #include "ui/about_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/write_question.h"
@@ -30,12 +31,12 @@ CTessivaApp::~CTessivaApp() {
 bool CTessivaApp::InitInstance(const std::string& dir) {
     m_doc.SetDirectory(dir);
     m_doc.SetFileChooser(&m_chooser);
-    m_doc.SetBackupFolder(
-        (QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/backups").toStdString());
+    m_doc.Phone().Settings().backupFolder =
+        (QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/backups").toStdString();
     // Records the backup lacks are written only when the user says so.
-    m_doc.SetConfirmWritesWithoutBackup([this](const std::string& question) {
-        return AskBeforeWrite(m_doc.Messages(), question) == EWriteChoice::Yes;
-    });
+    m_doc.Phone().Settings().confirmWithoutBackup = [this](const std::string& question) {
+        return AskBeforeWrite(m_doc.Jobs().Messages(), question) == EWriteChoice::Yes;
+    };
     m_frame = std::make_unique<CMainFrame>(m_doc, m_chooser);
     m_fileDialogChooser.SetParent(m_frame.get());
     m_progressDialog.SetOwnerWindow(m_frame.get());

@@ -19,19 +19,23 @@ int RunDownload(SCliContext& ctx, const SCliArgs& args) {
     if (const int status = ConnectPhone(ctx, args); status != kExitOk) return status;
 
     CTessivaDoc& doc = ctx.doc;
-    doc.SetBackupBeforeDownload(!args.Has("--no-backup"));
-    doc.SetVerifyWrites(!args.Has("--no-verify"));
-    doc.SetBackupFolder(BackupFolder());
-    if (args.Has("--force")) doc.SetConfirmWritesWithoutBackup([](const std::string&) { return true; });
+    doc.Phone().Settings().backupBeforeWrite = !args.Has("--no-backup");
+    doc.Phone().Settings().verifyWrites = !args.Has("--no-verify");
+    doc.Phone().Settings().backupFolder = BackupFolder();
+    if (args.Has("--force")) doc.Phone().Settings().confirmWithoutBackup = [](const std::string&) { return true; };
     const SOutcome outcome =
         doc.Download(selected ? CTessivaDoc::EScope::SelectedActive : CTessivaDoc::EScope::AllActive);
-    const CDownloadReport& report = doc.LastReport();
+    const CDownloadReport& report = doc.Phone().LastReport();
     const bool saved = TellReport(ctx, args, report);
     if (outcome.IsStopped()) return ctx.Fail("Download stopped; the phone keeps the records written so far.");
     if (!outcome.IsCompleted() || !saved) return kExitFailure;
-    std::printf("Wrote %d active records of %s to the phone.\n",
-                report.Count(CDownloadReport::EResult::Verified) + report.Count(CDownloadReport::EResult::Written),
-                in.c_str());
+    const int written =
+        report.Count(CDownloadReport::EResult::Verified) + report.Count(CDownloadReport::EResult::Written);
+    const int unchanged = report.Count(CDownloadReport::EResult::Unchanged);
+    if (unchanged == 0) std::printf("Wrote %d active records of %s to the phone.\n", written, in.c_str());
+    else
+        std::printf("Wrote %d active records of %s to the phone; %d the phone held already were not written again.\n",
+                    written, in.c_str(), unchanged);
     return kExitOk;
 }
 

@@ -4,7 +4,7 @@
 #include "files/byte_reader.h"
 #include "files/safe_file_writer.h"
 #include "phone/efs_client.h"
-#include "phone/qlib.h"
+#include "phone/diag_link.h"
 
 #include <cstdio>
 
@@ -82,7 +82,7 @@ int RunEfs(SCliContext& ctx, const SCliArgs& args) {
         return kExitUsage;
     }
     if (const int status = ConnectPhone(ctx, args); status != kExitOk) return status;
-    CEfsClient efs(ctx.doc.PhoneLink());
+    CEfsClient efs(ctx.doc.Phone().Link());
     if (action == "ls") return List(ctx, efs, p[1]);
     if (action == "get") return Get(ctx, efs, p[1], p[2]);
     if (action == "put") return Put(ctx, args, efs, p[1], p[2]);

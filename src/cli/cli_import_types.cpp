@@ -5,7 +5,7 @@
 
 namespace {
 int RunImportTypes(SCliContext& ctx, const SCliArgs& args) {
-    const CNVTypeCatalog& catalog = ctx.doc.Catalog();
+    const CNVTypeCatalog& catalog = ctx.doc.Decoder();
     const SOutcome imported = ctx.doc.ImportTypes(args.positionals[0]);
     if (imported.IsStopped())
         return ctx.Fail("The import of NV types was stopped; " + catalog.TypeFilePath() + " was not changed.");

@@ -35,7 +35,7 @@ int RunList(SCliContext& ctx, const SCliArgs& args) {
     CGivenPath chooser(out);
     ctx.doc.SetFileChooser(&chooser);
     const bool written = ReportOutcome(
-        ctx, ctx.doc.WriteItemList(selected ? CTessivaDoc::EScope::SelectedActive : CTessivaDoc::EScope::AllActive),
+        ctx, ctx.doc.WriteItemList(selected ? ctx.doc.SelectedItems() : ctx.doc.Items()),
         "Writing " + out);
     ctx.doc.SetFileChooser(nullptr);
     if (!written) return kExitFailure;

@@ -3,7 +3,7 @@
 #include "doc/download_report.h"
 #include "files/safe_file_writer.h"
 #include "phone/nv_reader.h"
-#include "phone/qlib.h"
+#include "phone/diag_link.h"
 
 #include <QCoreApplication>
 #include <QStandardPaths>
@@ -39,7 +39,7 @@ int ConnectPhone(SCliContext& ctx, const SCliArgs& args) {
             std::fprintf(stderr, "tessiva-cli: --timeout takes milliseconds, not '%s'\n", text.c_str());
             return kExitUsage;
         }
-        ctx.doc.SetRequestTimeout(static_cast<unsigned>(std::stoul(text)));
+        ctx.doc.Phone().Settings().requestTimeoutMs = static_cast<unsigned>(std::stoul(text));
     }
     int window = kDefaultReadWindow;
     if (args.Has("--window")) {
@@ -51,8 +51,8 @@ int ConnectPhone(SCliContext& ctx, const SCliArgs& args) {
         }
         window = std::stoi(text);
     }
-    ctx.doc.SetReadWindow(window);
-    ctx.doc.SetPortName(port);
-    const SOutcome connected = ctx.doc.Connect();
+    ctx.doc.Phone().Settings().readWindow = window;
+    ctx.doc.Phone().Settings().portName = port;
+    const SOutcome connected = ctx.doc.Phone().Connect();
     return connected.IsCompleted() ? kExitOk : ctx.Fail(connected.reason);
 }

@@ -13,20 +13,20 @@ int RunRestore(SCliContext& ctx, const SCliArgs& args) {
         return kExitUsage;
     }
     CTessivaDoc& doc = ctx.doc;
-    doc.SetBackupFolder(BackupFolder());
-    const std::string in = last ? doc.LastBackupPath() : args.positionals[0];
-    if (in.empty()) return ctx.Fail("There is no backup in " + doc.BackupFolder() + ".");
+    doc.Phone().Settings().backupFolder = BackupFolder();
+    const std::string in = last ? doc.Phone().LastBackupPath() : args.positionals[0];
+    if (in.empty()) return ctx.Fail("There is no backup in " + doc.Phone().Settings().backupFolder + ".");
     if (DetectBackupKind(in) == EBackupKind::Unknown) {
         std::fprintf(stderr, "tessiva-cli restore: IN must be a backup (.brt, .cnv, .qcn, .xqcn): %s\n", in.c_str());
         return kExitUsage;
     }
     if (!ctx.LoadDefinitions()) return kExitFailure;
     if (const int status = ConnectPhone(ctx, args); status != kExitOk) return status;
-    doc.SetBackupBeforeDownload(!args.Has("--no-backup"));
-    doc.SetVerifyWrites(!args.Has("--no-verify"));
-    if (args.Has("--force")) doc.SetConfirmWritesWithoutBackup([](const std::string&) { return true; });
-    const SOutcome outcome = doc.Restore(in, args.Has("--offline"));
-    const CDownloadReport& report = doc.LastReport();
+    doc.Phone().Settings().backupBeforeWrite = !args.Has("--no-backup");
+    doc.Phone().Settings().verifyWrites = !args.Has("--no-verify");
+    if (args.Has("--force")) doc.Phone().Settings().confirmWithoutBackup = [](const std::string&) { return true; };
+    const SOutcome outcome = doc.Phone().Restore(in, args.Has("--offline"));
+    const CDownloadReport& report = doc.Phone().LastReport();
     const bool saved = TellReport(ctx, args, report);
     ReportNotes(ctx, outcome);
     if (outcome.IsStopped()) return ctx.Fail("Restore stopped; the phone keeps what was written so far.");

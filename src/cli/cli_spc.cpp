@@ -7,7 +7,7 @@
 namespace {
 int RunSpc(SCliContext& ctx, const SCliArgs& args) {
     if (const int status = ConnectPhone(ctx, args); status != kExitOk) return status;
-    if (!ReportOutcome(ctx, ctx.doc.SendSpc(args.positionals[0]))) return kExitFailure;
+    if (!ReportOutcome(ctx, ctx.doc.Phone().SendSpcCode(args.positionals[0]))) return kExitFailure;
     std::printf("SPC code accepted.\n");
     return kExitOk;
 }

@@ -24,4 +24,4 @@ SOutcome CPhoneSession::Download(const CNVItemArray& list, const CNumberedState*
     return Write(ImageOfRecords(chosen, m_itemDefs), settings);
 }
 
-std::string CPhoneSession::LastBackupPath() const { return NewestBackup(m_backupFolder); }
+std::string CPhoneSession::LastBackupPath() const { return NewestBackup(m_settings.backupFolder); }

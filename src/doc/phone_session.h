@@ -1,47 +1,47 @@
 #pragma once
 #include "doc/download_report.h"
 #include "doc/phone_backup.h"
+#include "doc/phone_settings.h"
 #include "doc/phone_write.h"
 #include "jobs/job_outcome.h"
 
-#include "phone/qlib_connection.h"
-
-#include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
-#include <utility>
+#include <vector>
 
 class CDiagLink;
 class CJobControl;
 class CNVDefineReader;
 class CNVItemArray;
 class CNumberedState;
+struct SItemFileDef;
 
-// The phone: the port, the connection, upload, download and the SPC code.
+// The phone: its connection and every operation on it (upload, download, restore, the
+// whole-phone backup, the SPC code). The settings say how it is reached and written; each
+// operation returns how it ended with the notes of its steps, and the writes and the backup
+// leave their report record by record in LastReport().
 class CPhoneSession {
 public:
-    CPhoneSession(CJobControl& jobs, const CNVItemArray& defs, CNVDefineReader& reader);
+    // The definitions and item-file definitions are the document's, read where they are.
+    CPhoneSession(CJobControl& jobs, const CNVItemArray& defs, const std::vector<SItemFileDef>& fileDefs,
+                  CNVDefineReader& reader);
+    ~CPhoneSession();
+    CPhoneSession(const CPhoneSession&) = delete;
+    CPhoneSession& operator=(const CPhoneSession&) = delete;
 
-    void SetComPort(int n) { m_comPort = n; }
-    int ComPort() const { return m_comPort; }
-    // A device name or path; empty means the COM port number.
-    void SetPortName(const std::string& device) { m_portName = device; }
-    const std::string& PortName() const { return m_portName; }
-    // Per request on the next connection; 0 keeps the library's.
-    void SetRequestTimeout(unsigned ms) { m_timeoutMs = ms; }
-    // Reads kept in flight on the next connection (1: one request at a time).
-    void SetReadWindow(int window) { m_readWindow = window; }
+    SPhoneSettings& Settings() { return m_settings; }
+    const SPhoneSettings& Settings() const { return m_settings; }
 
     // Completed when the phone answers on the port; a port that can't be opened fails with
-    // the library's reason and leaves no connection.
+    // the reason and leaves no connection.
     SOutcome Connect();
     void Disconnect();
-    bool IsConnected() const { return m_connection != nullptr; }
-    // The open connection; null when there is none.
-    CQLibConnection* Connection() const { return m_connection.get(); }
+    bool IsConnected() const { return m_link != nullptr; }
     // True when the phone still answers; otherwise the connection is closed.
     bool CheckConnected();
+    // The link of the connection, for clients of further commands (the phone's file
+    // system); null when not connected.
+    std::shared_ptr<CDiagLink> Link() const { return m_link; }
 
     // Reads the items of the list file from the phone into read: every item of the list
     // when the upload ran to its end, also when some could not be read (the outcome then
@@ -54,25 +54,9 @@ public:
     // given the whole document's numbered state, the report also counts its kept-aside records
     // and item files, which a download never sends.
     SOutcome Download(const CNVItemArray& list, const CNumberedState* wholeDocument = nullptr);
-    const CDownloadReport& LastReport() const { return m_report; }
-    void ClearReport() { m_report = CDownloadReport(); }
-
-    // The folder of the backups made before downloads; the front end gives it.
-    void SetBackupFolder(const std::string& folder) { m_backupFolder = folder; }
-    const std::string& BackupFolder() const { return m_backupFolder; }
-    void SetBackupBeforeDownload(bool on) { m_backupBeforeDownload = on; }
-    bool BacksUpBeforeDownload() const { return m_backupBeforeDownload; }
-    void SetVerifyWrites(bool on) { m_verifyWrites = on; }
-    // Asked (with the question) whether records that could not be backed up are written all
-    // the same; without it they are not.
-    using FConfirm = std::function<bool(const std::string& question)>;
-    void SetConfirmWritesWithoutBackup(FConfirm confirm) { m_confirmWithoutBackup = std::move(confirm); }
-    bool VerifiesWrites() const { return m_verifyWrites; }
-    // The newest backup of the folder, empty when there is none.
-    std::string LastBackupPath() const;
-    // The whole phone into path (.qcn, .xqcn); LastReport() tells record by record and file
-    // by file.
-    SOutcome BackupPhone(const std::string& path, const SPhoneBackupOptions& options);
+    // Writes the whole backup at path (any kind, read once): the records of every
+    // subscription, kept-aside records and item files, under the rules of RestoreImage.
+    SOutcome Restore(const std::string& path, bool offline = false);
     // Writes every record and item file of image under the write rules (CPhoneWrite): first,
     // when backups are on, the phone's state of exactly what will be overwritten goes to a
     // numbered QCN in the backup folder, which must read back whole (nothing is written
@@ -80,28 +64,28 @@ public:
     // the phone holds already is not written; each write is read back when verification is
     // on. With offline, the phone goes offline before and is reset after.
     SOutcome RestoreImage(const SPhoneImage& image, bool offline);
+    // The whole phone into path (.qcn, .xqcn): every defined record, the subscriptions', the
+    // scan and the item files (those NVItemFiles.def names among them), as options say.
+    SOutcome BackupPhone(const std::string& path, const SPhoneBackupOptions& options = {});
     // Failed with the reason when the phone did not take the code.
     SOutcome SendSpcCode(const std::string& code);
 
+    // Record by record and file by file, what the last download, restore or backup did.
+    const CDownloadReport& LastReport() const { return m_report; }
+    // The newest backup of the backup folder, empty when there is none.
+    std::string LastBackupPath() const;
+
 private:
-    // The link of the connection; null when there is none.
-    std::shared_ptr<CDiagLink> Link() const;
-    // The library's handle of the connection; null when there is none.
-    void* Handle() const { return m_connection ? m_connection->Handle() : nullptr; }
+    // The outcome with the notes its steps left, in the order they were made.
+    SOutcome Finish(SOutcome outcome);
     SWriteSettings WriteSettings(CDownloadReport::EOperation operation, bool offline) const;
     SOutcome Write(const SPhoneImage& image, const SWriteSettings& settings);
 
     CJobControl& m_jobs;
     const CNVItemArray& m_itemDefs;
+    const std::vector<SItemFileDef>& m_itemFileDefs;
     CNVDefineReader& m_defReader;
-    int32_t m_comPort = 0;
-    std::string m_portName;
-    unsigned m_timeoutMs = 0;
-    int m_readWindow = 1;
-    std::unique_ptr<CQLibConnection> m_connection;
-    std::string m_backupFolder;
-    bool m_backupBeforeDownload = true;
-    bool m_verifyWrites = true;
+    SPhoneSettings m_settings;
+    std::shared_ptr<CDiagLink> m_link;
     CDownloadReport m_report;
-    FConfirm m_confirmWithoutBackup;
 };

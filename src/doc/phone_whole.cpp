@@ -1,14 +1,31 @@
 // The whole phone, both ways: a backup of every record and item file, and a restore of one.
 #include "doc/phone_session.h"
 
+#include "doc/backup_reader.h"
+#include "doc/phone_image.h"
 #include "doc/phone_write.h"
 #include "jobs/job_control.h"
-#include "phone/qlib.h"
+#include "model/item_file_defs.h"
 
 SOutcome CPhoneSession::BackupPhone(const std::string& path, const SPhoneBackupOptions& options) {
-    CPhoneBackup backup(m_jobs, QLibLink(Handle()), m_itemDefs);
-    const SOutcome outcome = backup.Run(path, options);
+    SPhoneBackupOptions withKnown = options;
+    for (const SItemFileDef& def : m_itemFileDefs) withKnown.knownFiles.push_back(def.path);
+    CPhoneBackup backup(m_jobs, m_link, m_itemDefs);
+    const SOutcome outcome = backup.Run(path, withKnown);
     m_report = backup.Report();
+    return Finish(outcome);
+}
+
+SOutcome CPhoneSession::Restore(const std::string& given, bool offline) {
+    const std::string path = given;  // given may be the last report's backup, cleared next
+    m_report = CDownloadReport();  // a backup that can't be read leaves no report of an earlier write
+    SBackupContent content;
+    SOutcome read = ReadBackup(m_jobs, path, m_itemDefs, content);
+    if (!read.IsCompleted()) return Finish(std::move(read));
+    // A numbered backup goes as read: what its load tells of a document's records does not apply.
+    if (content.numbered.IsNumbered()) read.notes.clear();
+    SOutcome outcome = RestoreImage(ImageOfBackup(std::move(content), m_itemDefs), offline);
+    outcome.TakeNotes(read);
     return outcome;
 }
 
@@ -19,17 +36,17 @@ SOutcome CPhoneSession::RestoreImage(const SPhoneImage& image, bool offline) {
 SWriteSettings CPhoneSession::WriteSettings(CDownloadReport::EOperation operation, bool offline) const {
     SWriteSettings settings;
     settings.operation = operation;
-    settings.backupFolder = m_backupFolder;
-    settings.backup = m_backupBeforeDownload;
-    settings.verify = m_verifyWrites;
+    settings.backupFolder = m_settings.backupFolder;
+    settings.backup = m_settings.backupBeforeWrite;
+    settings.verify = m_settings.verifyWrites;
     settings.offline = offline;
-    settings.confirmWithoutBackup = m_confirmWithoutBackup;
+    settings.confirmWithoutBackup = m_settings.confirmWithoutBackup;
     return settings;
 }
 
 SOutcome CPhoneSession::Write(const SPhoneImage& image, const SWriteSettings& settings) {
-    CPhoneWrite write(m_jobs, QLibLink(Handle()));
+    CPhoneWrite write(m_jobs, m_link);
     const SOutcome outcome = write.Run(image, settings);
     m_report = write.Report();
-    return outcome;
+    return Finish(outcome);
 }

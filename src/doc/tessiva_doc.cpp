@@ -6,7 +6,6 @@
 #include "doc/phone_image.h"
 #include "jobs/job_control.h"
 #include "jobs/text_translation.h"
-#include "phone/qlib.h"
 
 #include <algorithm>
 
@@ -16,20 +15,15 @@ CTessivaDoc::CTessivaDoc(CJobControl& jobs)
       m_defReader(jobs),
       m_selection(m_records),
       m_files(jobs, m_records, m_itemDefs, m_selection),
-      m_session(jobs, m_itemDefs, m_defReader) {
+      m_session(jobs, m_itemDefs, m_itemFileDefs, m_defReader) {
     m_typeCatalog.SetTypeFileStore(m_typeFile);
 }
 
 CTessivaDoc::~CTessivaDoc() = default;
 
-IMessageSink& CTessivaDoc::Messages() { return m_jobs.Messages(); }
-
 SOutcome CTessivaDoc::Keep(SOutcome outcome) {
     // The notes of every step of the operation, in the order they were made.
-    std::vector<SNote> notes = m_jobs.TakeNotes();
-    for (SNote& n : outcome.notes) notes.push_back(std::move(n));
-    outcome.notes = std::move(notes);
-    m_lastOutcome = std::move(outcome);
+    m_lastOutcome = m_jobs.Finish(std::move(outcome));
     return m_lastOutcome;
 }
 
@@ -62,10 +56,6 @@ CNVItemArray CTessivaDoc::SelectedItems() const {
     return list;
 }
 
-CNVItemArray CTessivaDoc::ItemsOf(EScope scope) const {
-    return scope == EScope::AllActive ? m_records.items : m_selection.ItemsForSave();
-}
-
 // ---- description files ----
 
 void CTessivaDoc::SetDirectory(const std::string& dir) {
@@ -89,11 +79,6 @@ void CTessivaDoc::SetDefinitions(const CNVItemArray& defs) {
 }
 
 SOutcome CTessivaDoc::LoadTypes() { return Keep(m_typeCatalog.LoadTypeFile()); }
-
-SOutcome CTessivaDoc::LoadDescriptionFiles() {
-    const SOutcome defs = LoadDefinitions();
-    return defs.IsCompleted() ? LoadTypes() : defs;
-}
 
 SOutcome CTessivaDoc::ImportTypes(const std::string& path, CNVTypeCatalog::ImportConfirmation confirm) {
     m_typeCatalog.SetImportConfirmation(std::move(confirm));
@@ -140,10 +125,6 @@ SOutcome CTessivaDoc::SetRecords(CNVItemArray records) {
     m_documentPath.clear();
     m_modified = false;
     return Keep(m_files.FinishLoad(std::move(records), EBackupOrigin::None));
-}
-
-SOutcome CTessivaDoc::WriteItemList(EScope scope) {
-    return WriteItemList(scope == EScope::AllActive ? m_records.items : SelectedItems());
 }
 
 SOutcome CTessivaDoc::WriteItemList(const CNVItemArray& list) { return Keep(m_files.WriteItemList(list, m_fileChooser)); }
@@ -272,20 +253,6 @@ SOutcome CTessivaDoc::Redo() {
 
 // ---- phone ----
 
-SOutcome CTessivaDoc::Connect() { return Keep(m_session.Connect()); }
-
-SOutcome CTessivaDoc::Disconnect() {
-    m_session.Disconnect();
-    return Keep(SOutcome::Done());
-}
-
-std::shared_ptr<CDiagLink> CTessivaDoc::PhoneLink() const {
-    const CQLibConnection* connection = m_session.Connection();
-    return connection ? QLibLink(connection->Handle()) : nullptr;
-}
-
-bool CTessivaDoc::CheckConnected() { return m_session.CheckConnected(); }
-
 SOutcome CTessivaDoc::Upload(const std::string& listPath) {
     m_partialUpload.RemoveAll();
     CNVItemArray read;
@@ -318,25 +285,3 @@ SOutcome CTessivaDoc::Download(EScope scope) {
     if (scope == EScope::AllActive) return Keep(m_session.Download(m_records.items, &m_files.Numbered()));
     return Keep(m_session.Download(SelectedItems()));
 }
-
-SOutcome CTessivaDoc::Restore(const std::string& given, bool offline) {
-    const std::string path = given;  // given may be the last report's backup, cleared next
-    m_session.ClearReport();  // a backup that can't be read leaves no report of an earlier download
-    // Read once, and aside: this document keeps its records.
-    SBackupContent content;
-    SOutcome read = ReadBackup(m_jobs, path, m_itemDefs, content);
-    if (!read.IsCompleted()) return Keep(std::move(read));
-    // A numbered backup goes as read: what its load tells of the window's records does not apply.
-    if (content.numbered.IsNumbered()) read.notes.clear();
-    SOutcome outcome = m_session.RestoreImage(ImageOfBackup(std::move(content), m_itemDefs), offline);
-    outcome.TakeNotes(read);
-    return Keep(std::move(outcome));
-}
-
-SOutcome CTessivaDoc::BackupPhone(const std::string& path, const SPhoneBackupOptions& options) {
-    SPhoneBackupOptions withKnown = options;
-    for (const SItemFileDef& def : m_itemFileDefs) withKnown.knownFiles.push_back(def.path);
-    return Keep(m_session.BackupPhone(path, withKnown));
-}
-
-SOutcome CTessivaDoc::SendSpc(const std::string& code) { return Keep(m_session.SendSpcCode(code)); }

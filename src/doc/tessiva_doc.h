@@ -19,15 +19,14 @@
 #include <utility>
 #include <vector>
 
-class CDiagLink;
 class CJobControl;
 class IMessageSink;
 
-// The document: the item database, definitions, type catalogue, phone connection and the
-// two trees' entry lists, all private. The window, the CLI and the tests read it through
-// const views and change it only through the operations below; each returns how it ended.
-// The work is done by collaborators: the backup files, the phone session, the selection
-// and the edit history.
+// The document: the item database, definitions, type catalogue and the two trees' entry
+// lists, all private. The window, the CLI and the tests read it through const views and
+// change it only through the operations below; each returns how it ended. The work is done
+// by collaborators: the backup files, the selection and the edit history. The phone is an
+// object of its own (Phone()), kept here because it reads the document's definitions.
 class CTessivaDoc {
 public:
     using ESaveLayout = CBackupFiles::ESaveLayout;
@@ -44,18 +43,14 @@ public:
     CTessivaDoc& operator=(const CTessivaDoc&) = delete;
 
     CJobControl& Jobs() { return m_jobs; }
-    IMessageSink& Messages();
     const SOutcome& LastOutcome() const { return m_lastOutcome; }
 
     // ---- views ----
     const CNVItemArray& Items() const { return m_records.items; }
     const CNVItemArray& Definitions() const { return m_itemDefs; }
-    const CNVTypeCatalog& Catalog() const { return m_typeCatalog; }
-    // The catalogue decodes the shown record with working state of its own; its types change
-    // only through ImportTypes.
+    // The type catalogue; it decodes the shown record with working state of its own, and its
+    // types change only through ImportTypes.
     CNVTypeCatalog& Decoder() { return m_typeCatalog; }
-    const CTreeEntryList& AllEntries() const { return m_records.all; }
-    const CTreeEntryList& SelectedEntries() const { return m_records.selected; }
     const CTreeEntryList& Entries(ETree tree) const { return tree == ETree::Items ? m_records.all : m_records.selected; }
     // What a numbered-items backup brought beside the records: kept-aside records, item files.
     const CNumberedState& Numbered() const { return m_files.Numbered(); }
@@ -63,18 +58,13 @@ public:
     bool IsUndefined(const CNVItem& record) const { return m_files.IsUndefined(record); }
     // The selected records, in the order of the selected tree.
     CNVItemArray SelectedItems() const;
-    // The records a save or download of scope takes.
-    CNVItemArray ItemsOf(EScope scope) const;
 
     // Folder of NVItemsDefine.def and NVTypes.typ ("." by default).
     void SetDirectory(const std::string& dir);
-    const std::string& Directory() const { return m_dir; }
     std::string DefinitionsPath() const;
     // Reads NVItemsDefine.def (a job), sorted by ID, and NVItemFiles.def beside it when there
     // is one (its bad lines a note).
     SOutcome LoadDefinitions();
-    // The item files NVItemFiles.def names; a backup of the phone asks for each.
-    const std::vector<SItemFileDef>& ItemFileDefs() const { return m_itemFileDefs; }
     // The item file at file of Numbered() as a record of the definition that names it (a
     // subscription's copy as that subscription's); false when NVItemFiles.def names none.
     bool ItemFileRecord(size_t file, CNVItem& record) const;
@@ -82,8 +72,6 @@ public:
     void SetDefinitions(const CNVItemArray& defs);
     // NVTypes.typ of the folder.
     SOutcome LoadTypes();
-    // Start-up: the definitions, then NVTypes.typ.
-    SOutcome LoadDescriptionFiles();
     // "Import NV Types from DEF file": NVTypes.typ made anew from path; confirm, when given,
     // is asked before a partial import is written.
     SOutcome ImportTypes(const std::string& path, CNVTypeCatalog::ImportConfirmation confirm = nullptr);
@@ -106,9 +94,7 @@ public:
     // Records from elsewhere (a script, a test) replace the document's as after a load: sorted
     // by ID, all listed in "NV Items", in step with no file.
     SOutcome SetRecords(CNVItemArray records);
-    // The CSV item list of scope's records (every record for AllActive), where the chooser says.
-    SOutcome WriteItemList(EScope scope);
-    // The list as given, where the chooser says.
+    // The CSV item list of these records (Items() or SelectedItems()), where the chooser says.
     SOutcome WriteItemList(const CNVItemArray& list);
 
     // Selects the records of these IDs and lists the rest in "NV Items"; returns the IDs no
@@ -145,24 +131,9 @@ public:
     const std::string& DocumentPath() const { return m_documentPath; }
 
     // ---- phone ----
-    SOutcome Connect();
-    SOutcome Disconnect();
-    bool IsConnected() const { return m_session.IsConnected(); }
-    // The open connection, for the library's further commands; null when not connected.
-    CQLibConnection* Connection() const { return m_session.Connection(); }
-    // The link of the connection, for clients of further commands (the phone's file system);
-    // null when not connected.
-    std::shared_ptr<CDiagLink> PhoneLink() const;
-    // True when the phone still answers; otherwise the connection is closed.
-    bool CheckConnected();
-    void SetComPort(int n) { m_session.SetComPort(n); }
-    int GetComPort() const { return m_session.ComPort(); }
-    // On Linux a port is a device path; empty means "use the COM port number".
-    void SetPortName(const std::string& device) { m_session.SetPortName(device); }
-    const std::string& GetPortName() const { return m_session.PortName(); }
-    // Milliseconds each request waits for the phone on the next connection; 0 keeps the library's.
-    void SetRequestTimeout(unsigned ms) { m_session.SetRequestTimeout(ms); }
-    void SetReadWindow(int window) { m_session.SetReadWindow(window); }
+    // The phone: its connection, settings and the operations that leave the document as it
+    // is (restore, whole-phone backup, SPC code). It reads the document's definitions.
+    CPhoneSession& Phone() { return m_session; }
     // Reads the items of the list file from the phone. The records replace the document's only
     // when every item was asked for; when the phone fell silent the document stays as it was
     // and what was read is kept aside for TakePartialUpload.
@@ -173,34 +144,9 @@ public:
     // Records read from a phone become the document's, unsaved, as after an upload; the
     // subscription records, kept-aside records and item files stay (the link can't reach them).
     SOutcome TakePhoneRecords(CNVItemArray&& read);
-    // Writes the active records of scope, backed up first and read back (see CPhoneSession).
+    // Writes the active records of scope to the phone, backed up first and read back (see
+    // CPhoneSession::Download).
     SOutcome Download(EScope scope);
-    // Writes the whole backup at path (any kind): the records of every subscription, kept-aside
-    // records and item files, under the download's rules (the backup before it, read-back,
-    // the confirmation of what can't be backed up); with offline, the phone goes offline
-    // before and is reset after. The one restore of the window and the CLI; the document
-    // stays as it is.
-    SOutcome Restore(const std::string& path, bool offline = false);
-    // The whole phone into path (.qcn, .xqcn): every defined record, the subscriptions', the
-    // scan and the item files, as options say; the document stays as it is.
-    SOutcome BackupPhone(const std::string& path, const SPhoneBackupOptions& options = {});
-    SOutcome SendSpc(const std::string& code);
-    // The folder of the backups made before downloads; the front end gives it.
-    void SetBackupFolder(const std::string& folder) { m_session.SetBackupFolder(folder); }
-    const std::string& BackupFolder() const { return m_session.BackupFolder(); }
-    void SetBackupBeforeDownload(bool on) { m_session.SetBackupBeforeDownload(on); }
-    bool BacksUpBeforeDownload() const { return m_session.BacksUpBeforeDownload(); }
-    void SetVerifyWrites(bool on) { m_session.SetVerifyWrites(on); }
-    bool VerifiesWrites() const { return m_session.VerifiesWrites(); }
-    // Asked whether records the backup could not read are written all the same; without it
-    // they are not (the front end supplies it, as it does the overwrite prompt).
-    void SetConfirmWritesWithoutBackup(CPhoneSession::FConfirm confirm) {
-        m_session.SetConfirmWritesWithoutBackup(std::move(confirm));
-    }
-    // The newest backup of the folder, empty when there is none.
-    std::string LastBackupPath() const { return m_session.LastBackupPath(); }
-    // Record by record and file by file, what the last download, restore or backup did.
-    const CDownloadReport& LastReport() const { return m_session.LastReport(); }
 
     // ---- collaborators the front end supplies ----
     void SetFileChooser(IFileChooser* chooser) { m_fileChooser = chooser; }

@@ -65,6 +65,13 @@ std::vector<SNote> CJobControl::TakeNotes() {
     return std::exchange(m_notes, {});
 }
 
+SOutcome CJobControl::Finish(SOutcome outcome) {
+    std::vector<SNote> notes = TakeNotes();
+    for (SNote& n : outcome.notes) notes.push_back(std::move(n));
+    outcome.notes = std::move(notes);
+    return outcome;
+}
+
 void CJobControl::OnCancelButton() {
     if (m_bCancelEnabled.load() && !m_bEnded.load()) m_bStopRequested = true;
 }

@@ -52,6 +52,9 @@ public:
     // until the operation's owner takes them into its outcome.
     void Note(std::string text, SNote::EKind kind = SNote::EKind::Warning);
     std::vector<SNote> TakeNotes();
+    // The operation's outcome with the notes its steps left before its own, in the order
+    // they were made.
+    SOutcome Finish(SOutcome outcome);
 
     IMessageSink& Messages() { return m_messages; }
     IJobFrontend& Frontend() { return m_frontend; }

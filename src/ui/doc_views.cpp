@@ -1,5 +1,6 @@
 #include "ui/doc_views.h"
 
+#include "jobs/job_control.h"
 #include "ui/nv_content_view.h"
 #include "ui/nv_list_view.h"
 #include "ui/nv_tree_node.h"
@@ -167,7 +168,7 @@ void CDocViews::ShowItemFields(const std::string& name) {
     // The catalogue keeps the decoded record for the editor; a record without a type shows its bytes.
     std::vector<SFieldText> fields;
     if (!DecodeRecordFields(catalog, item, fields)) {
-        m_doc.Messages().ShowMessage(CNVTypeCatalog::UnknownTypeMessage(item.TypeName()), EMessageIcon::Error);
+        m_doc.Jobs().Messages().ShowMessage(CNVTypeCatalog::UnknownTypeMessage(item.TypeName()), EMessageIcon::Error);
         return;
     }
     std::vector<std::array<std::string, 4>> rows;

@@ -101,8 +101,8 @@ CMainFrame::~CMainFrame() {
 
 
 void CMainFrame::CreateClient() {
-    m_itemsTree = new CNVTreeView(m_doc.AllEntries(), QT_TRANSLATE_NOOP("CNVTreeView", "NV Items"));
-    m_selectedTree = new CNVTreeView(m_doc.SelectedEntries(), QT_TRANSLATE_NOOP("CNVTreeView", "Selected NV Items"));
+    m_itemsTree = new CNVTreeView(m_doc.Entries(CTessivaDoc::ETree::Items), QT_TRANSLATE_NOOP("CNVTreeView", "NV Items"));
+    m_selectedTree = new CNVTreeView(m_doc.Entries(CTessivaDoc::ETree::Selected), QT_TRANSLATE_NOOP("CNVTreeView", "Selected NV Items"));
     for (const auto tree : {CTessivaDoc::ETree::Items, CTessivaDoc::ETree::Selected})
         (tree == CTessivaDoc::ETree::Items ? m_itemsTree : m_selectedTree)
             ->SetMoveOut([this, tree](const std::string& group, const std::vector<std::string>& names) {
@@ -257,8 +257,8 @@ void CMainFrame::UpdateStatus() {
                                    .arg(counts.unreadable);
     m_statusFields[kStatusCounts]->setText(countsText);
     m_statusFields[kStatusCounts]->setToolTip(countsText);
-    const QString port = !m_doc.GetPortName().empty() ? QString::fromStdString(m_doc.GetPortName())
-                         : m_doc.GetComPort() > 0     ? tr("Com %1").arg(m_doc.GetComPort())
+    const QString port = !m_doc.Phone().Settings().portName.empty() ? QString::fromStdString(m_doc.Phone().Settings().portName)
+                         : m_doc.Phone().Settings().comPort > 0     ? tr("Com %1").arg(m_doc.Phone().Settings().comPort)
                                                       : tr("No port");
     const QString portText = port + " - " + (m_connectionBox ? m_connectionBox->text() : QString());
     m_statusFields[kStatusPort]->setText(portText);
@@ -347,10 +347,10 @@ bool CMainFrame::MaySaveChanges() {
     const std::string question =
         tr("Save changes to %1?").arg(current.empty() ? tr("Untitled") : FileName(current)).toStdString();
     ESaveChoice choice;
-    if (auto* prompt = dynamic_cast<ISaveChangesPrompt*>(&m_doc.Messages()))
+    if (auto* prompt = dynamic_cast<ISaveChangesPrompt*>(&m_doc.Jobs().Messages()))
         choice = prompt->AskSaveChanges(question, kAppTitle);
     else  // a sink with Yes and No only: Yes saves
-        choice = m_doc.Messages().AskYesNo(question) ? ESaveChoice::Save : ESaveChoice::Discard;
+        choice = m_doc.Jobs().Messages().AskYesNo(question) ? ESaveChoice::Save : ESaveChoice::Discard;
     if (choice == ESaveChoice::Cancel) return false;
     if (choice == ESaveChoice::Discard) return true;
     std::string path = m_doc.DocumentPath();
@@ -368,8 +368,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 bool CMainFrame::CheckSelection() {
     m_contentView->EndEdit();
-    if (m_doc.SelectedEntries().GetCount() > 0) return true;
-    m_doc.Messages().ShowMessage(tr("No items are selected.").toStdString(), EMessageIcon::Information);
+    if (m_doc.Entries(CTessivaDoc::ETree::Selected).GetCount() > 0) return true;
+    m_doc.Jobs().Messages().ShowMessage(tr("No items are selected.").toStdString(), EMessageIcon::Information);
     return false;
 }
 
@@ -453,7 +453,7 @@ void CMainFrame::UpdateUndoActions() {
 }
 
 bool CMainFrame::Tell(const SOutcome& outcome) {
-    IMessageSink& messages = m_doc.Messages();
+    IMessageSink& messages = m_doc.Jobs().Messages();
     if (!outcome.notes.empty()) {
         std::string text;
         bool warning = false;
@@ -548,13 +548,13 @@ void CMainFrame::OnFind() {
     m_findEntry = dialog.EnteredText();
     m_findText = dialog.SearchText();
     m_findIndex = -1;
-    if (!ShowNextMatch()) m_doc.Messages().ShowMessage(tr("NV Item not found.").toStdString(), EMessageIcon::Plain);
+    if (!ShowNextMatch()) m_doc.Jobs().Messages().ShowMessage(tr("NV Item not found.").toStdString(), EMessageIcon::Plain);
 }
 
 void CMainFrame::OnFindNext() {
     if (m_findText.empty()) return OnFind();
     m_contentView->EndEdit();
-    if (!ShowNextMatch()) m_doc.Messages().ShowMessage(tr("NV Item not found.").toStdString(), EMessageIcon::Plain);
+    if (!ShowNextMatch()) m_doc.Jobs().Messages().ShowMessage(tr("NV Item not found.").toStdString(), EMessageIcon::Plain);
 }
 
 bool CMainFrame::ShowNextMatch() {

@@ -6,6 +6,7 @@
 #include "doc/backup_reader.h"
 #include "doc/tessiva_doc.h"
 #include "files/backup_kind.h"
+#include "jobs/job_control.h"
 #include "jobs/message_sink.h"
 #include "ui/backup_commands.h"
 #include "ui/compare_dialog.h"
@@ -241,7 +242,7 @@ void CMainFrame::OnCompare() {
 
 void CMainFrame::OnCsvAll() {
     m_contentView->EndEdit();
-    ReportItemList(m_doc.WriteItemList(CTessivaDoc::EScope::AllActive), m_doc.Items().GetSize());
+    ReportItemList(m_doc.WriteItemList(m_doc.Items()), m_doc.Items().GetSize());
 }
 
 void CMainFrame::OnCsvSelected() {
@@ -261,7 +262,7 @@ void CMainFrame::OnImportTypes() {
     std::string path;
     if (!AskOpen(DialogRequest("def", tr("def files (*.def)")), path)) return;
     // A failed or stopped import leaves the catalogue of the last good NVTypes.typ in force.
-    Tell(m_doc.ImportTypes(path, [this](int, int, const std::string& text) { return m_doc.Messages().AskYesNo(text); }));
+    Tell(m_doc.ImportTypes(path, [this](int, int, const std::string& text) { return m_doc.Jobs().Messages().AskYesNo(text); }));
 }
 
 QStringList CMainFrame::RecentFiles() const { return QSettings().value(kRecentKey).toStringList(); }

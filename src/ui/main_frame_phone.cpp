@@ -14,7 +14,6 @@
 #include "phone/diag_link.h"
 #include "phone/efs_client.h"
 #include "phone/nv_reader.h"
-#include "phone/qlib.h"
 #include "ui/backup_commands.h"
 #include "ui/download_report_dialog.h"
 #include "ui/nv_content_view.h"
@@ -59,20 +58,20 @@ void CMainFrame::SetConnectionState(EConnection state) {
 }
 
 void CMainFrame::ChoosePort(int comPort, const std::string& device) {
-    const bool changed = comPort != m_doc.GetComPort() || device != m_doc.GetPortName();
-    if (changed && m_doc.IsConnected()) {
-        (void)m_doc.Disconnect();
+    const bool changed = comPort != m_doc.Phone().Settings().comPort || device != m_doc.Phone().Settings().portName;
+    if (changed && m_doc.Phone().IsConnected()) {
+        m_doc.Phone().Disconnect();
         Report(SOutcome::Done(), tr("Disconnected: the port changed"));
         SetConnectionState(kNotConnected);
     }
-    m_doc.SetComPort(comPort);
-    m_doc.SetPortName(device);
+    m_doc.Phone().Settings().comPort = comPort;
+    m_doc.Phone().Settings().portName = device;
     UpdateStatus();
 }
 
 bool CMainFrame::WaitForSpcPenalty() {
     using Clock = std::chrono::steady_clock;
-    if (!m_doc.IsConnected() || Clock::now() >= m_spcPenaltyEnd) return true;
+    if (!m_doc.Phone().IsConnected() || Clock::now() >= m_spcPenaltyEnd) return true;
     CJobControl& jobs = m_doc.Jobs();
     const SOutcome waited = jobs.Run(tr("Waiting for the phone after a wrong SPC code").toStdString(), [&] {
         jobs.WaitForDialog();
@@ -97,25 +96,25 @@ bool CMainFrame::WaitForSpcPenalty() {
 bool CMainFrame::CheckPhone(bool disconnectFirst) {
     m_contentView->EndEdit();
     if (!WaitForSpcPenalty()) return false;
-    if (m_doc.CheckConnected()) return true;
-    if (disconnectFirst) (void)m_doc.Disconnect();
+    if (m_doc.Phone().CheckConnected()) return true;
+    if (disconnectFirst) m_doc.Phone().Disconnect();
     SetConnectionState(kNotConnected);
-    m_doc.Messages().ShowMessage(tr("Phone not connected").toStdString(), EMessageIcon::Error, tr("ERROR").toStdString());
+    m_doc.Jobs().Messages().ShowMessage(tr("Phone not connected").toStdString(), EMessageIcon::Error, tr("ERROR").toStdString());
     return false;
 }
 
 void CMainFrame::OnConnect() {
-    (void)m_doc.Disconnect();
-    const SOutcome connected = m_doc.Connect();
+    m_doc.Phone().Disconnect();
+    const SOutcome connected = m_doc.Phone().Connect();
     SetConnectionState(connected.IsCompleted() ? kConnected : kCantConnect);
     if (connected.IsCompleted()) return;
     // A port that can't be opened is told; a phone that does not answer shows in the state.
-    if (!m_doc.IsConnected()) Tell(connected);
-    (void)m_doc.Disconnect();
+    if (!m_doc.Phone().IsConnected()) Tell(connected);
+    m_doc.Phone().Disconnect();
 }
 
 void CMainFrame::OnDisconnect() {
-    (void)m_doc.Disconnect();
+    m_doc.Phone().Disconnect();
     SetConnectionState(kNotConnected);
 }
 
@@ -145,7 +144,7 @@ void CMainFrame::UpdateComMenu() {
             action->setObjectName("SystemPort");
             action->setToolTip(QString::fromStdString(port.device));
             action->setCheckable(true);
-            action->setChecked(m_doc.GetPortName() == port.device);
+            action->setChecked(m_doc.Phone().Settings().portName == port.device);
             const std::string device = port.device;
             connect(action, &QAction::triggered, this, [this, device] {
                 ChoosePort(0, device);
@@ -161,8 +160,8 @@ void CMainFrame::UpdateComMenu() {
     // "Com 20" is chosen in the port box only.
     Action(kComLast)->setEnabled(false);
     for (int id = kComFirst; id <= kComLast; ++id)
-        Action(id)->setChecked(m_doc.GetPortName().empty() && id == kComFirst - 1 + m_doc.GetComPort());
-    m_portBox->ShowChoice(m_doc.GetComPort(), m_doc.GetPortName());
+        Action(id)->setChecked(m_doc.Phone().Settings().portName.empty() && id == kComFirst - 1 + m_doc.Phone().Settings().comPort);
+    m_portBox->ShowChoice(m_doc.Phone().Settings().comPort, m_doc.Phone().Settings().portName);
 }
 
 void CMainFrame::Upload(const std::string& list) {
@@ -171,7 +170,7 @@ void CMainFrame::Upload(const std::string& list) {
     bool uploaded = outcome.IsCompleted();
     // The document stays as it was unless the user wants what a failed upload read.
     if (!uploaded && m_doc.HasPartialUpload() &&
-        m_doc.Messages().AskYesNo(tr("Keep the records read so far as a new, unsaved document? Items that could "
+        m_doc.Jobs().Messages().AskYesNo(tr("Keep the records read so far as a new, unsaved document? Items that could "
                                      "not be read are marked X.")
                                       .toStdString()))
         uploaded = Tell(m_doc.TakePartialUpload());
@@ -180,7 +179,7 @@ void CMainFrame::Upload(const std::string& list) {
     Report(uploaded ? SOutcome::Done() : outcome, text);
     ShowRecordsAfterLoad(uploaded);
     // A phone that stopped answering is shown as gone at once, not at the next command.
-    if (!m_doc.CheckConnected()) SetConnectionState(kNotConnected);
+    if (!m_doc.Phone().CheckConnected()) SetConnectionState(kNotConnected);
 }
 
 void CMainFrame::OnUploadAll() {
@@ -207,33 +206,33 @@ void CMainFrame::ShowDownloadReport(const SOutcome& outcome) {
     notes.notes = outcome.notes;
     Tell(notes);
     // The status bar keeps the outcome after the report is closed.
-    const QString summary = QString::fromStdString(m_doc.LastReport().Summary());
+    const QString summary = QString::fromStdString(m_doc.Phone().LastReport().Summary());
     ShowStatus(outcome.IsCompleted() ? summary : OutcomeText(outcome, {}) + (summary.isEmpty() ? "" : ". " + summary));
-    CDownloadReportDialog dialog(m_doc.LastReport(), this);
+    CDownloadReportDialog dialog(m_doc.Phone().LastReport(), this);
     dialog.exec();
 }
 
 void CMainFrame::OnDownloadSetting(int id, bool on) {
     QSettings settings;
     if (id == kBackUpBeforeDownload) {
-        m_doc.SetBackupBeforeDownload(on);
+        m_doc.Phone().Settings().backupBeforeWrite = on;
         settings.setValue(kBackUpKey, on);
     } else if (id == kReadsInFlight) {
         // From the next connection on; a phone that can't keep up falls back by itself.
-        m_doc.SetReadWindow(on ? kDefaultReadWindow : 1);
+        m_doc.Phone().Settings().readWindow = on ? kDefaultReadWindow : 1;
         settings.setValue(kReadsInFlightKey, on);
     } else {
-        m_doc.SetVerifyWrites(on);
+        m_doc.Phone().Settings().verifyWrites = on;
         settings.setValue(kVerifyKey, on);
     }
 }
 
 void CMainFrame::OnRestoreLastBackup() {
     if (!CheckPhone()) return;
-    const std::string path = m_doc.LastBackupPath();
+    const std::string path = m_doc.Phone().LastBackupPath();
     if (path.empty()) {
-        m_doc.Messages().ShowMessage(
-            tr("There is no backup in %1.").arg(QString::fromStdString(m_doc.BackupFolder())).toStdString(),
+        m_doc.Jobs().Messages().ShowMessage(
+            tr("There is no backup in %1.").arg(QString::fromStdString(m_doc.Phone().Settings().backupFolder)).toStdString(),
             EMessageIcon::Information);
         return;
     }
@@ -253,7 +252,7 @@ void CMainFrame::OnRestoreToPhone() {
 }
 
 void CMainFrame::RestoreToPhone(const std::string& path, const QString& question) {
-    IMessageSink& ask = m_doc.Messages();
+    IMessageSink& ask = m_doc.Jobs().Messages();
     if (AskBeforeWrite(ask, question.toStdString()) != EWriteChoice::Yes) return;
     // Full restores are done offline: nothing the phone runs meanwhile changes what is written.
     const EWriteChoice offline = AskBeforeWrite(
@@ -263,9 +262,9 @@ void CMainFrame::RestoreToPhone(const std::string& path, const QString& question
             .toStdString(),
         true);
     if (offline == EWriteChoice::Cancel) return Report(SOutcome::Stop(tr("cancelled, nothing was written").toStdString()), {});
-    const SOutcome outcome = m_doc.Restore(path, offline == EWriteChoice::Yes);
+    const SOutcome outcome = m_doc.Phone().Restore(path, offline == EWriteChoice::Yes);
     // A backup that could not be read has nothing to report but why.
-    if (!outcome.IsCompleted() && m_doc.LastReport().Rows().empty() && m_doc.LastReport().backupError.empty()) {
+    if (!outcome.IsCompleted() && m_doc.Phone().LastReport().Rows().empty() && m_doc.Phone().LastReport().backupError.empty()) {
         Tell(outcome);
         Report(outcome, {});
     } else
@@ -286,25 +285,25 @@ void CMainFrame::OnBackUpPhone() {
     request.chosenFilter = &chosen;
     std::string path;
     if (!AskSave(request, path)) return;
-    ShowDownloadReport(m_doc.BackupPhone(WithExtension(path, chosen == 1 ? "xqcn" : "qcn")));
+    ShowDownloadReport(m_doc.Phone().BackupPhone(WithExtension(path, chosen == 1 ? "xqcn" : "qcn")));
     ShowLinkState();
 }
 
 void CMainFrame::ShowLinkState() {
-    if (!m_doc.CheckConnected()) SetConnectionState(kNotConnected);
+    if (!m_doc.Phone().CheckConnected()) SetConnectionState(kNotConnected);
 }
 
 void CMainFrame::OnOpenBackupsFolder() {
-    const std::string folder = m_doc.BackupFolder();
+    const std::string folder = m_doc.Phone().Settings().backupFolder;
     (void)MakeBackupFolder(folder);  // a folder that can't be made is told by the file manager
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
 }
 
 void CMainFrame::OnPhoneFiles() {
     if (!CheckPhone()) return;
-    CEfsClient efs(m_doc.PhoneLink());
-    CPhoneFilesDialog dialog(efs, m_chooser, m_doc.Messages(), m_doc.BackupFolder(), this);
-    dialog.SetLinkCheck([link = m_doc.PhoneLink()] { return !link || link->HasFailed(); });
+    CEfsClient efs(m_doc.Phone().Link());
+    CPhoneFilesDialog dialog(efs, m_chooser, m_doc.Jobs().Messages(), m_doc.Phone().Settings().backupFolder, this);
+    dialog.SetLinkCheck([link = m_doc.Phone().Link()] { return !link || link->HasFailed(); });
     dialog.exec();
     ShowLinkState();
 }
@@ -313,8 +312,8 @@ void CMainFrame::OnSpc() {
     if (!CheckPhone()) return;
     CSPCCodeDialog dialog(this);
     if (dialog.exec() != QDialog::Accepted) return;
-    if (Tell(m_doc.SendSpc(dialog.Code())))
-        m_doc.Messages().ShowMessage(tr("SPC code accepted.").toStdString(), EMessageIcon::Information);
+    if (Tell(m_doc.Phone().SendSpcCode(dialog.Code())))
+        m_doc.Jobs().Messages().ShowMessage(tr("SPC code accepted.").toStdString(), EMessageIcon::Information);
     else
         m_spcPenaltyEnd = std::chrono::steady_clock::now() + m_spcPenalty;
 }

@@ -161,6 +161,10 @@ TEST_F(CliPhoneTest, UploadByListAndDownloadOfSelectedItems) {
 
     CSimProcess target(SimArgs({"--save", m_dir + "/b.txt"}));
     ASSERT_EQ(Cli("download --port " + target.Device() + " --ids 50 " + m_dir + "/part.cnv", &out, &err), 0) << err;
+    EXPECT_EQ(out.rfind("Wrote 1 active records of ", 0), 0u) << out;
+    // Again: the phone holds the value already, and says so rather than "Wrote 0".
+    ASSERT_EQ(Cli("download --port " + target.Device() + " --ids 50 " + m_dir + "/part.cnv", &out, &err), 0) << err;
+    EXPECT_NE(out.find("to the phone; 1 the phone held already were not written again."), std::string::npos) << out;
     EXPECT_EQ(Cli("download --port " + target.Device() + " --ids 10 " + m_dir + "/part.cnv", &out, &err), 1);
     EXPECT_NE(err.find("NV item 10 is not in"), std::string::npos) << err;
     target.Stop();

@@ -28,8 +28,8 @@ TEST_F(DocBrt, SaveAllActiveWritesActiveRecordsAndLoadCompletesThemFromTheDefini
     want.Add(Item(10, -1, {1, 2, 3, 4}));
     AddArray(want, 20, {{0, {0xA0, 0xA1, 0xA2}}, {1, {0xC0, 0xC1, 0xC2}}});
     EXPECT_EQ(doc.Items(), want);
-    EXPECT_EQ(doc.AllEntries().GetCount(), doc.Items().GetSize());
-    EXPECT_EQ(doc.SelectedEntries().GetCount(), 0);
+    EXPECT_EQ(doc.Entries(CTessivaDoc::ETree::Items).GetCount(), doc.Items().GetSize());
+    EXPECT_EQ(doc.Entries(CTessivaDoc::ETree::Selected).GetCount(), 0);
     EXPECT_EQ(frontend.captions, (std::vector<std::string>{"Storing NV Items in BRT file", "Loading NV Items from BRT file",
                                                            "Filling up information about NV Items"}));
 }

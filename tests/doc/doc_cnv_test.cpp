@@ -32,15 +32,15 @@ TEST_F(DocCnv, SaveWritesPaddedPlainRecordsAndElementRecordsWithTheirIndex) {
                                                  Element(70, 0, {1, 2, 3}), Element(70, 2, {7, 8, 9})}));
 
     Select({50});
-    ASSERT_EQ(doc.SelectedEntries().GetCount(), 1);
+    ASSERT_EQ(doc.Entries(CTessivaDoc::ETree::Selected).GetCount(), 1);
     ASSERT_TRUE(doc.LoadBackup(Path("a.cnv")).IsCompleted());
     CNVItemArray want;
     want.Add(Item(50, -1, Seq(5)));
     AddArray(want, 70, {{0, {1, 2, 3}}, {2, {7, 8, 9}}});  // each element at its own index
     EXPECT_EQ(doc.Items(), want);
     // The "NV Items" tree lists every loaded record, "Selected NV Items" none.
-    EXPECT_EQ(doc.AllEntries().GetCount(), doc.Items().GetSize());
-    EXPECT_EQ(doc.SelectedEntries().GetCount(), 0);
+    EXPECT_EQ(doc.Entries(CTessivaDoc::ETree::Items).GetCount(), doc.Items().GetSize());
+    EXPECT_EQ(doc.Entries(CTessivaDoc::ETree::Selected).GetCount(), 0);
 }
 
 TEST_F(DocCnv, LoadCompletesArraysWhateverElementsTheFileHolds) {

@@ -46,7 +46,7 @@ protected:
     }
 
     SVersion Now() const {
-        return {doc.Items(), doc.AllEntries().Entries(), doc.SelectedEntries().Entries(), doc.IsModified()};
+        return {doc.Items(), doc.Entries(CTessivaDoc::ETree::Items).Entries(), doc.Entries(CTessivaDoc::ETree::Selected).Entries(), doc.IsModified()};
     }
     // Every record of items 10, 20, 30, 50 and 70, all active, values tagged.
     CNVItemArray Records(uint8_t tag) const {

@@ -110,7 +110,7 @@ TEST_F(DocNumbered, LoadsKeepsAsideAndSavesBackEveryByte) {
     EXPECT_EQ(chosen[0].Subscription(), 1);
     ASSERT_TRUE(doc.Undo().IsCompleted());
     ASSERT_TRUE(doc.Undo().IsCompleted());
-    EXPECT_EQ(doc.SelectedEntries().GetCount(), 0);
+    EXPECT_EQ(doc.Entries(CTessivaDoc::ETree::Selected).GetCount(), 0);
 
     // Unchanged: the same tree; the .qcn save keeps the layout it came in.
     ASSERT_TRUE(doc.SaveBackup(Path("b.qcn")).IsCompleted());

@@ -60,9 +60,9 @@ TEST_F(DocRoundTrip, EveryKindGivesBackTheSameItemsAndCountsTheActiveRecordsItWr
         EXPECT_TRUE(loaded.notes.empty());
         EXPECT_EQ(loaded.records, active);
         EXPECT_FALSE(doc.IsModified());
-        EXPECT_EQ(doc.SelectedEntries().GetCount(), 0);
+        EXPECT_EQ(doc.Entries(CTessivaDoc::ETree::Selected).GetCount(), 0);
         EXPECT_EQ(doc.Items(), original);
-        EXPECT_EQ(doc.AllEntries().GetCount(), original.GetSize());  // every load lists what it loaded
+        EXPECT_EQ(doc.Entries(CTessivaDoc::ETree::Items).GetCount(), original.GetSize());  // every load lists what it loaded
         // Loads go by content: a misnamed copy loads the same (a BRT file, a bare count, has only its name).
         if (std::string(kind.file).find(".brt") != std::string::npos) continue;
         const std::string misnamed = std::string(kind.file) + ".dat";

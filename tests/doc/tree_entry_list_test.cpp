@@ -19,7 +19,7 @@ TEST_F(DocEntries, LoadRemoveFindAndMoveGroupsKeepOrder) {
     AddArray(items, 70, {});
     items.Add(Item(50, -1, Seq(5)));
     SetItems(items);
-    CTreeEntryList all = doc.AllEntries();
+    CTreeEntryList all = doc.Entries(CTessivaDoc::ETree::Items);
     ASSERT_EQ(all.GetCount(), 5);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(all.GetAt(i).itemIndex, i);
 
@@ -47,11 +47,11 @@ TEST_F(DocEntries, CollectSelectedItemsFollowsEntryOrder) {
     ASSERT_EQ(list.GetSize(), 2);
     EXPECT_EQ(list[0], doc.Items()[3]);
     EXPECT_EQ(list[1], doc.Items()[1]);
-    EXPECT_EQ(doc.AllEntries().FindItemIndexByName("Big"), -1);
+    EXPECT_EQ(doc.Entries(CTessivaDoc::ETree::Items).FindItemIndexByName("Big"), -1);
     ASSERT_TRUE(doc.MoveEntries(ETree::Selected, "GroupC", {}).IsCompleted());
     ASSERT_TRUE(doc.MoveEntries(ETree::Selected, "GroupB", {}).IsCompleted());
     EXPECT_TRUE(doc.SelectedItems().IsEmpty());
-    EXPECT_EQ(doc.AllEntries().FindItemIndexByName("Big"), 1);
+    EXPECT_EQ(doc.Entries(CTessivaDoc::ETree::Items).FindItemIndexByName("Big"), 1);
 }
 
 TEST_F(DocEntries, ARecordMovedBackTakesItsPlaceInItsGroup) {
@@ -61,15 +61,15 @@ TEST_F(DocEntries, ARecordMovedBackTakesItsPlaceInItsGroup) {
     items.Add(Item(50, -1, Seq(5)));
     SetItems(items);
     using ETree = CTessivaDoc::ETree;
-    const std::vector<std::string> before = Names(doc.AllEntries());
+    const std::vector<std::string> before = Names(doc.Entries(CTessivaDoc::ETree::Items));
     // Each record of the list out and back, alone: the list is as it was each time.
     for (const std::string& name : before) {
-        const auto& entries = doc.AllEntries().Entries();
+        const auto& entries = doc.Entries(CTessivaDoc::ETree::Items).Entries();
         const auto it = std::find_if(entries.begin(), entries.end(), [&](const CTreeEntry& e) { return e.name == name; });
         ASSERT_NE(it, entries.end());
         const std::string group = it->group;
         ASSERT_TRUE(doc.MoveEntries(ETree::Items, group, {name}).IsCompleted());
         ASSERT_TRUE(doc.MoveEntries(ETree::Selected, group, {name}).IsCompleted());
-        EXPECT_EQ(Names(doc.AllEntries()), before) << name;
+        EXPECT_EQ(Names(doc.Entries(CTessivaDoc::ETree::Items)), before) << name;
     }
 }

@@ -65,7 +65,7 @@ TEST_F(PhoneDocTest, DownloadWritesOnlyActiveRecordsWithValues) {
     EXPECT_EQ(t.frontend.range.load(), 5);
     // The probe, the ESN, five reads for the backup, five writes and their five read-backs.
     EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 5 + 5 + kSyncRequests);
-    EXPECT_EQ(doc.LastReport().Count(EResult::Verified), 5);
+    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Verified), 5);
     sim->server.Stop();
     EXPECT_EQ(sim->store.Count(), 5u);
     EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{1, 2, 3, 4}));
@@ -106,7 +106,7 @@ TEST_F(PhoneDocTest, DownloadWritesWholeValuesAndCountsWhatItSkips) {
     records.Add(Record(7777, 0, 0, {5}, 1, "NV Item 7777"));
     ASSERT_TRUE(doc.SetRecords(records).IsCompleted());
     EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
-    const CDownloadReport& report = doc.LastReport();
+    const CDownloadReport& report = doc.Phone().LastReport();
     EXPECT_EQ(report.Count(EResult::Verified), 1);
     EXPECT_NE(report.Summary().find("1 skipped (kept aside: not defined)"), std::string::npos) << report.Summary();
     EXPECT_NE(report.Json().find("\"skipped\":[{\"reason\":\"kept aside: not defined\",\"count\":1}]"),
@@ -131,7 +131,7 @@ TEST_F(PhoneDocTest, WriteProtectedRecordsAreReportedAndTheJobGoesOn) {
     // One report at the end instead of a box per record.
     EXPECT_TRUE(t.frontend.Messages().empty());
     std::vector<std::string> texts;
-    for (const auto& row : doc.LastReport().RowsOf(EResult::Protected)) texts.push_back(row.detail);
+    for (const auto& row : doc.Phone().LastReport().RowsOf(EResult::Protected)) texts.push_back(row.detail);
     const std::vector<std::string> expected = {
         "Array Twenty [ 0 ] is write protected. It can't be downloaded to Mobile Phone!",
         "Array Twenty [ 2 ] is write protected. It can't be downloaded to Mobile Phone!",
@@ -167,16 +167,16 @@ TEST_F(PhoneDocTest, DownloadStopAndFailures) {
               std::vector<std::string>{"Are you sure you want to stop downloading NV Items to Mobile Phone?"});
     // The stop is seen after the record in hand: one write and its read-back.
     EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 2);
-    EXPECT_TRUE(doc.LastReport().stopped);
-    EXPECT_EQ(doc.LastReport().Count(EResult::NotWritten), 4);
+    EXPECT_TRUE(doc.Phone().LastReport().stopped);
+    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotWritten), 4);
 
     // A phone gone: nothing could be backed up, so nothing is written, and the report says so per record.
     sim->server.Stop();
     t.frontend.ClearRecords();
     const SOutcome gone = doc.Download(CTessivaDoc::EScope::AllActive);
     EXPECT_TRUE(gone.IsFailed());
-    EXPECT_EQ(doc.LastReport().Count(EResult::NotBackedUp), 5);
-    EXPECT_EQ(doc.LastReport().Count(EResult::NotWritten), 5);
+    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotBackedUp), 5);
+    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotWritten), 5);
     EXPECT_TRUE(t.frontend.Messages().empty());
 }
 
@@ -185,9 +185,9 @@ TEST_F(PhoneDocTest, SpcCodeAcceptedRejectedAndCut) {
     options.spcCode = "123456";
     options.spcPenalty = std::chrono::milliseconds(0);
     StartPhone([](CSimNvStore&) {}, options);
-    EXPECT_TRUE(doc.SendSpc("123456").IsCompleted());
-    EXPECT_TRUE(doc.SendSpc("12345678").IsCompleted());  // only the first six go out
-    const SOutcome wrong = doc.SendSpc("654321");
+    EXPECT_TRUE(doc.Phone().SendSpcCode("123456").IsCompleted());
+    EXPECT_TRUE(doc.Phone().SendSpcCode("12345678").IsCompleted());  // only the first six go out
+    const SOutcome wrong = doc.Phone().SendSpcCode("654321");
     EXPECT_TRUE(wrong.IsFailed());
     EXPECT_EQ(wrong.reason, "     WRONG SPC CODE \nPhone will be time out for 10 sec");
     EXPECT_EQ(wrong.caption, "ERROR");
@@ -199,7 +199,7 @@ TEST_F(PhoneDocTest, AnSpcAnswerThatCannotBeReadIsNoWrongCode) {
     SSimPhoneOptions options;
     options.shortSpcReply = true;
     StartPhone([](CSimNvStore&) {}, options);
-    const SOutcome outcome = doc.SendSpc("000000");
+    const SOutcome outcome = doc.Phone().SendSpcCode("000000");
     EXPECT_TRUE(outcome.IsFailed());
     EXPECT_NE(outcome.reason.find("the phone's answer to the SPC code could not be read"), std::string::npos)
         << outcome.reason;
@@ -210,42 +210,42 @@ TEST_F(PhoneDocTest, EmptySpcCodeIsSixZeroBytes) {
     SSimPhoneOptions options;
     options.spcCode = std::string(6, '\0');
     StartPhone([](CSimNvStore&) {}, options);
-    EXPECT_TRUE(doc.SendSpc("").IsCompleted());
+    EXPECT_TRUE(doc.Phone().SendSpcCode("").IsCompleted());
     EXPECT_TRUE(sim->phone.IsSpcAccepted());
 }
 
 TEST_F(PhoneDocTest, WrongSpcSilencesThePhoneAndAFailedCallCountsAsRejected) {
     SSimPhoneOptions options;
     options.spcPenalty = std::chrono::seconds(30);
-    doc.SetRequestTimeout(kSilentTimeoutMs);
+    doc.Phone().Settings().requestTimeoutMs = kSilentTimeoutMs;
     StartPhone([](CSimNvStore&) {}, options);
-    const SOutcome wrong = doc.SendSpc("999999");
+    const SOutcome wrong = doc.Phone().SendSpcCode("999999");
     EXPECT_TRUE(wrong.IsFailed());
     // The phone now says nothing: the check fails after one timeout and drops the connection.
-    EXPECT_FALSE(doc.CheckConnected());
-    EXPECT_FALSE(doc.IsConnected());
-    const SOutcome none = doc.SendSpc("000000");  // no connection at all: not sent, so not "wrong"
+    EXPECT_FALSE(doc.Phone().CheckConnected());
+    EXPECT_FALSE(doc.Phone().IsConnected());
+    const SOutcome none = doc.Phone().SendSpcCode("000000");  // no connection at all: not sent, so not "wrong"
     EXPECT_TRUE(none.IsFailed());
     EXPECT_NE(none.reason.find("was not sent"), std::string::npos) << none.reason;
 }
 
 TEST_F(PhoneDocTest, ConnectReportsPortsThatCannotBeOpened) {
-    doc.SetPortName(m_dir + "/no-such-port");
+    doc.Phone().Settings().portName = m_dir + "/no-such-port";
     std::vector<std::string> reasons;
     const auto connect = [&] {
-        const SOutcome outcome = doc.Connect();
+        const SOutcome outcome = doc.Phone().Connect();
         EXPECT_TRUE(outcome.IsFailed());
-        EXPECT_FALSE(doc.IsConnected());
+        EXPECT_FALSE(doc.Phone().IsConnected());
         reasons.push_back(outcome.reason);
     };
     connect();
     // A terminal of this system is refused before it is opened (or set to raw mode).
     for (const char* notSerial : {"/dev/null", "/dev/tty"}) {
-        doc.SetPortName(notSerial);
+        doc.Phone().Settings().portName = notSerial;
         connect();
     }
-    doc.SetPortName("");
-    doc.SetComPort(0);
+    doc.Phone().Settings().portName = "";
+    doc.Phone().Settings().comPort = 0;
     connect();
     const std::vector<std::string> expected = {"Port " + m_dir + "/no-such-port does not exist.",
                                                "/dev/null is not a serial port.", "/dev/tty is not a serial port.",
@@ -256,24 +256,24 @@ TEST_F(PhoneDocTest, ConnectReportsPortsThatCannotBeOpened) {
 
 TEST_F(PhoneDocTest, ConnectDisconnectAndABusyPort) {
     StartPhone();
-    EXPECT_TRUE(doc.CheckConnected());
+    EXPECT_TRUE(doc.Phone().CheckConnected());
     // A second connection to the same port is refused while the first holds it.
     void* second = QLIB_ConnectServerByName(sim->server.DevicePath().c_str());
     EXPECT_EQ(second, nullptr);
     EXPECT_EQ(QLibLastError(), "Port " + sim->server.DevicePath() + " is busy: another program is using it.");
     // Connect while connected closes the old handle first, so the port is free for the new one.
-    EXPECT_TRUE(doc.Connect().IsCompleted());
-    EXPECT_TRUE(doc.CheckConnected());
-    EXPECT_TRUE(doc.Disconnect().IsCompleted());
-    EXPECT_FALSE(doc.IsConnected());
-    EXPECT_FALSE(doc.CheckConnected());
+    EXPECT_TRUE(doc.Phone().Connect().IsCompleted());
+    EXPECT_TRUE(doc.Phone().CheckConnected());
+    doc.Phone().Disconnect();
+    EXPECT_FALSE(doc.Phone().IsConnected());
+    EXPECT_FALSE(doc.Phone().CheckConnected());
     // A closed handle is safe to ask.
     void* own = QLIB_ConnectServerByName(sim->server.DevicePath().c_str());
     ASSERT_NE(own, nullptr);
     QLIB_DisconnectServer(own);
     EXPECT_EQ(QLIB_IsPhoneConnected(own), 0);
     // The simulated phone keeps its line: a client may come back.
-    EXPECT_TRUE(doc.Connect().IsCompleted());
+    EXPECT_TRUE(doc.Phone().Connect().IsCompleted());
     EXPECT_TRUE(t.frontend.Messages().empty());
 }
 
@@ -311,8 +311,8 @@ TEST_F(PhoneDocTest, ElementsPastIndex255AreNeverSentWithAWrappedIndex) {
     last.KeepIf([](const CNVItem& r) { return r.Index() == 256; });
     ASSERT_TRUE(doc.SetRecords(last).IsCompleted());
     EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsFailed());
-    ASSERT_EQ(doc.LastReport().RowsOf(EResult::Failed).size(), 1u);
-    EXPECT_EQ(doc.LastReport().RowsOf(EResult::Failed)[0].detail, "the index does not fit one byte");
+    ASSERT_EQ(doc.Phone().LastReport().RowsOf(EResult::Failed).size(), 1u);
+    EXPECT_EQ(doc.Phone().LastReport().RowsOf(EResult::Failed)[0].detail, "the index does not fit one byte");
     sim->server.Stop();
     EXPECT_EQ(*sim->store.Find(70, 0), Bytes{7});
 }
@@ -333,7 +333,7 @@ TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAnd
     ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
     const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
     EXPECT_TRUE(outcome.IsFailed());
-    const CDownloadReport& report = doc.LastReport();
+    const CDownloadReport& report = doc.Phone().LastReport();
     ASSERT_EQ(outcome.failed.size(), 1u);
     EXPECT_EQ(outcome.failed[0].id, 50);
     EXPECT_EQ(outcome.failed[0].reason, "read-back differs");
@@ -351,16 +351,16 @@ TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAnd
     const std::map<std::pair<int, int>, Bytes> expected = {
         {{10, -1}, {9, 9, 9, 9}}, {{20, 0}, {1, 1}}, {{40, -1}, {7, 7}}, {{50, -1}, {8, 8, 8}}};
     EXPECT_EQ(BackupRecords(backup, doc.Definitions()), expected);
-    EXPECT_EQ(doc.LastBackupPath(), backup);
+    EXPECT_EQ(doc.Phone().LastBackupPath(), backup);
     const std::string json = report.Json();
     EXPECT_NE(json.find("\"verified\":3,\"written\":0,\"protected\":1,\"failed\":1"), std::string::npos) << json;
 
     // The restore writes the old values back, and is itself backed up first.
-    EXPECT_TRUE(doc.Restore(backup).IsFailed());  // 40 and 50 again
+    EXPECT_TRUE(doc.Phone().Restore(backup).IsFailed());  // 40 and 50 again
     EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{9, 9, 9, 9}));
     EXPECT_EQ(*sim->store.Find(20, 0), (Bytes{1, 1}));
-    EXPECT_NE(doc.LastReport().backupPath, backup);
-    EXPECT_EQ(doc.LastBackupPath(), doc.LastReport().backupPath);
+    EXPECT_NE(doc.Phone().LastReport().backupPath, backup);
+    EXPECT_EQ(doc.Phone().LastBackupPath(), doc.Phone().LastReport().backupPath);
     EXPECT_EQ(doc.Items(), LoadedItems());
 }
 
@@ -373,17 +373,17 @@ TEST_F(PhoneDocTest, ARestoreWritesEachArrayElementAsItself) {
     ASSERT_TRUE(file.WriteRecord(20, {0xA0, 0xA1}, 0));
     ASSERT_TRUE(file.WriteRecord(20, {0xC0, 0xC1}, 2));
     ASSERT_TRUE(file.Finish());
-    (void)doc.Restore(backup);
-    EXPECT_EQ(doc.LastReport().Count(EResult::Verified), 3) << doc.LastReport().Summary();
+    (void)doc.Phone().Restore(backup);
+    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Verified), 3) << doc.Phone().LastReport().Summary();
     EXPECT_EQ(*sim->store.Find(20, 0), (Bytes{0xA0, 0xA1}));
     EXPECT_EQ(*sim->store.Find(20, 2), (Bytes{0xC0, 0xC1}));
     EXPECT_EQ(sim->store.Find(20, 1), nullptr);
 
     // A backup that can't be read writes nothing and leaves no report of the restore before.
-    const SOutcome missing = doc.Restore(m_dir + "/missing.cnv");
+    const SOutcome missing = doc.Phone().Restore(m_dir + "/missing.cnv");
     EXPECT_TRUE(missing.IsFailed());
     EXPECT_FALSE(missing.reason.empty());
-    EXPECT_TRUE(doc.LastReport().Rows().empty());
+    EXPECT_TRUE(doc.Phone().LastReport().Rows().empty());
 }
 
 TEST_F(PhoneDocTest, ABackupCutShortByTheLinkIsKeptButNeverTheLastBackup) {
@@ -397,30 +397,30 @@ TEST_F(PhoneDocTest, ABackupCutShortByTheLinkIsKeptButNeverTheLastBackup) {
         {}, line);
     ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
     EXPECT_FALSE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
-    const std::string backup = doc.LastReport().backupPath;
+    const std::string backup = doc.Phone().LastReport().backupPath;
     EXPECT_NE(backup.find("-incomplete"), std::string::npos) << backup;
     EXPECT_EQ(BackupRecords(backup, doc.Definitions()).size(), 2u);
-    EXPECT_EQ(doc.LastBackupPath(), "");
+    EXPECT_EQ(doc.Phone().LastBackupPath(), "");
 }
 
 TEST_F(PhoneDocTest, NothingIsWrittenWithoutABackupAndTheSettingsTurnBothStepsOff) {
     StartPhone();
     ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
     WriteFile(m_dir + "/file", "");
-    doc.SetBackupFolder(m_dir + "/file/backups");  // a folder that can't be made
+    doc.Phone().Settings().backupFolder = m_dir + "/file/backups";  // a folder that can't be made
     const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
     EXPECT_TRUE(outcome.IsFailed());
     EXPECT_EQ(outcome.reason.rfind("Nothing was written: the backup could not be saved.", 0), 0u) << outcome.reason;
-    EXPECT_EQ(doc.LastReport().Count(EResult::NotWritten), 5);
+    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotWritten), 5);
     EXPECT_EQ(sim->store.Count(), 0u);
 
-    doc.SetBackupBeforeDownload(false);
-    doc.SetVerifyWrites(false);
+    doc.Phone().Settings().backupBeforeWrite = false;
+    doc.Phone().Settings().verifyWrites = false;
     const int before = sim->server.Received();
     EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
     EXPECT_EQ(sim->server.Received() - before, 5 + kSyncRequests);  // the writes alone
-    EXPECT_EQ(doc.LastReport().Summary(), "5 record(s) written, 0 write protected, 0 failed.");
-    EXPECT_TRUE(doc.LastReport().backupPath.empty());
+    EXPECT_EQ(doc.Phone().LastReport().Summary(), "5 record(s) written, 0 write protected, 0 failed.");
+    EXPECT_TRUE(doc.Phone().LastReport().backupPath.empty());
 }
 
 // A record whose current value the phone would not tell (no reply, an error reply, a failure
@@ -438,15 +438,15 @@ TEST_F(PhoneDocTest, RecordsTheBackupLacksAreWrittenOnlyWhenConfirmed) {
         options.readStatus = {{20, kNvFailed}};
         StartPhone([](CSimNvStore& s) { s.Put(50, CSimNvStore::kPlain, {8, 8, 8}); }, options);
         ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
-        doc.SetVerifyWrites(false);  // the unreadable records could not be read back either
+        doc.Phone().Settings().verifyWrites = false;  // the unreadable records could not be read back either
         std::vector<std::string> questions;
         if (c.answer)
-            doc.SetConfirmWritesWithoutBackup([&](const std::string& q) {
+            doc.Phone().Settings().confirmWithoutBackup = [&](const std::string& q) {
                 questions.push_back(q);
                 return *c.answer;
-            });
+            };
         const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
-        const CDownloadReport& report = doc.LastReport();
+        const CDownloadReport& report = doc.Phone().LastReport();
         EXPECT_EQ(outcome.IsCompleted(), c.written);
         EXPECT_EQ(questions.size(), c.answer ? 1u : 0u);
         // The question names what it is about.
@@ -465,8 +465,8 @@ TEST_F(PhoneDocTest, RecordsTheBackupLacksAreWrittenOnlyWhenConfirmed) {
         EXPECT_EQ(sim->store.Find(20, 0) != nullptr, c.written);
         EXPECT_EQ(*sim->store.Find(50, CSimNvStore::kPlain), (Bytes{5, 5, 5}));
         EXPECT_NE(sim->store.Find(40, CSimNvStore::kPlain), nullptr);
-        doc.SetConfirmWritesWithoutBackup(nullptr);
-        (void)doc.Disconnect();
+        doc.Phone().Settings().confirmWithoutBackup = nullptr;
+        doc.Phone().Disconnect();
     }
 }
 
@@ -475,9 +475,9 @@ TEST_F(PhoneDocTest, RecordsAfterTheLinkFailedAreNotWrittenRatherThanFailed) {
     line.silentAfter = 1 + 1 + 5 + 2;  // the probe, the ESN, the backup reads and two writes
     StartPhone([](CSimNvStore&) {}, {}, line);
     ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
-    doc.SetVerifyWrites(false);
+    doc.Phone().Settings().verifyWrites = false;
     EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsFailed());
-    const CDownloadReport& report = doc.LastReport();
+    const CDownloadReport& report = doc.Phone().LastReport();
     EXPECT_EQ(report.Count(EResult::Written), 2);
     EXPECT_EQ(report.Count(EResult::Failed), 1);  // the write that got no answer
     const auto notWritten = report.RowsOf(EResult::NotWritten);

@@ -44,9 +44,9 @@ TEST_F(PhoneDocTest, ReadsInFlightGiveWhatOneAtATimeGivesAndFallBackOnAPhoneThat
     CNVItemArray uploaded;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        doc.SetReadWindow(row.window);
+        doc.Phone().Settings().readWindow = row.window;
         // The fall back waits out the replies still coming: a shorter wait than a phone that answers needs.
-        if (row.note) doc.SetRequestTimeout(1000);
+        if (row.note) doc.Phone().Settings().requestTimeoutMs = 1000;
         StartPhone(FillPhone, {}, row.line);
         sim->phone.Subscription(1).Put(10, CSimNvStore::kPlain, {0x11, 0, 0, 0x11});
         // Item files of no, one, several chunks and a chunk's size exactly, in folders.
@@ -60,8 +60,8 @@ TEST_F(PhoneDocTest, ReadsInFlightGiveWhatOneAtATimeGivesAndFallBackOnAPhoneThat
         options.scan = true;
         options.scanTo = 299;
         const std::string path = m_dir + "/phone.qcn";
-        const SOutcome backup = doc.BackupPhone(path, options);
-        ASSERT_TRUE(backup.IsCompleted()) << doc.LastReport().Summary();
+        const SOutcome backup = doc.Phone().BackupPhone(path, options);
+        ASSERT_TRUE(backup.IsCompleted()) << doc.Phone().LastReport().Summary();
         EXPECT_EQ(NotesSaying(backup, kNote), row.note ? 1 : 0);
         SPhoneImage image;
         std::string error;
@@ -96,7 +96,7 @@ TEST_F(PhoneDocTest, ReadsInFlightGiveWhatOneAtATimeGivesAndFallBackOnAPhoneThat
             EXPECT_EQ(doc.Items()[i].Value(), uploaded[i].Value()) << doc.Items()[i].Name();
             EXPECT_EQ(doc.Items()[i].Active(), uploaded[i].Active()) << doc.Items()[i].Name();
         }
-        (void)doc.Disconnect();
+        doc.Phone().Disconnect();
         sim.reset();
     }
 }

@@ -55,8 +55,8 @@ TEST_F(PhoneDocTest, ARealBackupRestoredOfflineOntoAnErasedModemKeepsEveryItemFi
     options.efsJournal = 100;  // full after 100 writes until a sync
     StartPhone([](CSimNvStore&) {}, options);
 
-    const SOutcome outcome = doc.Restore(path, true);
-    ASSERT_TRUE(outcome.IsCompleted()) << doc.LastReport().Summary();
+    const SOutcome outcome = doc.Phone().Restore(path, true);
+    ASSERT_TRUE(outcome.IsCompleted()) << doc.Phone().LastReport().Summary();
     sim->server.Stop();
     CSimFileSystem& files = sim->phone.Files();
     EXPECT_EQ(sim->phone.Resets(), 1);
@@ -98,8 +98,8 @@ TEST_F(PhoneDocTest, ABackupPassesAFolderThePhoneWontListAndAsksForHiddenItemFil
     backupOptions.scan = false;
     backupOptions.roots = {"/other"};
     const std::string out = m_dir + "/walk.qcn";
-    EXPECT_TRUE(doc.BackupPhone(out, backupOptions).IsFailed());
-    const CDownloadReport& report = doc.LastReport();
+    EXPECT_TRUE(doc.Phone().BackupPhone(out, backupOptions).IsFailed());
+    const CDownloadReport& report = doc.Phone().LastReport();
     std::set<std::string> read, failed;
     for (const auto& row : report.Rows()) {
         if (row.Kind() != EKind::File) continue;
@@ -123,9 +123,9 @@ TEST_F(PhoneDocTest, ABackupWithNoOptionsScansForTheRecordsNoDefinitionNames) {
     const SNumberedBackup backup = RealisticBackup();
     StartPhone([&](CSimNvStore& s) { Fill(s, backup); });
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(doc.BackupPhone(m_dir + "/scan.qcn").IsCompleted()) << doc.LastReport().Summary();
+    ASSERT_TRUE(doc.Phone().BackupPhone(m_dir + "/scan.qcn").IsCompleted()) << doc.Phone().LastReport().Summary();
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    EXPECT_EQ(doc.LastReport().Count(EResult::Read, EKind::Record), 60);
+    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Read, EKind::Record), 60);
     std::printf("default-scan backup: %lld ms\n", static_cast<long long>(ms.count()));
 }
 
@@ -140,15 +140,15 @@ TEST_F(PhoneDocTest, ARestoreSyncsAFullJournalAndTriesTheFileOnceMore) {
     SSimPhoneOptions options;
     options.efsJournal = 4;
     StartPhone([](CSimNvStore&) {}, options);
-    ASSERT_TRUE(doc.Restore(path, false).IsCompleted()) << doc.LastReport().Summary();
-    EXPECT_EQ(doc.LastReport().Count(EResult::Verified, EKind::File), 12);
+    ASSERT_TRUE(doc.Phone().Restore(path, false).IsCompleted()) << doc.Phone().LastReport().Summary();
+    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Verified, EKind::File), 12);
     sim->server.Stop();
     EXPECT_GE(sim->phone.Files().Syncs(), 3);
 }
 
 TEST_F(PhoneDocTest, EfsWritesMakeTheTypeAskedForInOneRequestWhenItFits) {
     StartPhone();
-    CEfsClient efs(doc.PhoneLink());
+    CEfsClient efs(doc.Phone().Link());
     struct SCase {
         const char* name;
         size_t size;
@@ -178,7 +178,7 @@ TEST_F(PhoneDocTest, EfsWritesMakeTheTypeAskedForInOneRequestWhenItFits) {
         EXPECT_EQ(back, data);
     }
     EXPECT_EQ(efs.Sync(), EEfsSync::Synced);
-    (void)doc.Disconnect();
+    doc.Phone().Disconnect();
     sim->server.Stop();
     EXPECT_EQ(sim->phone.Files().Count(kEfsOldPut), 0u);
 }
@@ -187,20 +187,20 @@ TEST_F(PhoneDocTest, APhoneThatRefusesSyncGetsThePauseInstead) {
     SSimPhoneOptions options;
     options.efsRefuseSync = true;
     StartPhone([](CSimNvStore&) {}, options);
-    CEfsClient efs(doc.PhoneLink());
+    CEfsClient efs(doc.Phone().Link());
     efs.SetSyncTimes(std::chrono::milliseconds(1000), std::chrono::milliseconds(20));
     EXPECT_EQ(efs.Sync(), EEfsSync::Waited);
-    EXPECT_FALSE(doc.PhoneLink()->HasFailed());
+    EXPECT_FALSE(doc.Phone().Link()->HasFailed());
 }
 
 TEST_F(PhoneDocTest, AResetKeepsOnlyWhatWasSynced) {
     StartPhone();
-    CEfsClient efs(doc.PhoneLink());
+    CEfsClient efs(doc.Phone().Link());
     ASSERT_TRUE(efs.WriteFile("/nv/item_files/kept", {1}, kEfsItemFileType | 0644));
     ASSERT_EQ(efs.Sync(), EEfsSync::Synced);
     ASSERT_TRUE(efs.WriteFile("/nv/item_files/lost", {2}, kEfsItemFileType | 0644));
     ASSERT_TRUE(efs.RemoveFile("/nv/item_files/kept"));
-    ASSERT_TRUE(doc.PhoneLink()->SetMode(kModeReset));
+    ASSERT_TRUE(doc.Phone().Link()->SetMode(kModeReset));
     SEfsStat stat;
     EXPECT_TRUE(efs.Stat("/nv/item_files/kept", stat));
     EXPECT_FALSE(efs.Stat("/nv/item_files/lost", stat));
@@ -221,8 +221,8 @@ TEST_F(PhoneDocTest, AFileWriteThatFailsAfterTheFileWasOpenedPutsThePreviousCont
     sim->phone.Files().PutFile(large, oldLarge);
     sim->phone.Files().PutFile(small, oldSmall);
 
-    EXPECT_TRUE(doc.Restore(path, false).IsFailed());
-    const CDownloadReport& report = doc.LastReport();
+    EXPECT_TRUE(doc.Phone().Restore(path, false).IsFailed());
+    const CDownloadReport& report = doc.Phone().LastReport();
     EXPECT_EQ(report.Count(EResult::Failed, EKind::File), 2);
     // Only the file the phone had opened and cut short needed putting back.
     EXPECT_EQ(report.putBack, std::vector<std::string>{large});
@@ -240,17 +240,17 @@ TEST_F(PhoneDocTest, AFileWriteThatFailsAfterTheFileWasOpenedPutsThePreviousCont
 TEST_F(PhoneDocTest, AFilePutCutOffAnywhereLeavesTheOldFileOrTheNewOne) {
     const std::string path = "/nv/item_files/rfnv/00020000";
     const Bytes old = Pattern(20000, 1), fresh = Pattern(24000, 2);
-    doc.SetRequestTimeout(kSilentTimeoutMs);
+    doc.Phone().Settings().requestTimeoutMs = kSilentTimeoutMs;
     const auto put = [&](long silentAfter) {
         SSimLineOptions line;
         line.silentAfter = silentAfter;
         StartPhone([](CSimNvStore&) {}, {}, line);
         sim->phone.Files().PutFile(path, old);
-        CEfsClient efs(doc.PhoneLink());
+        CEfsClient efs(doc.Phone().Link());
         CPhoneFileChange change(efs, m_dir + "/backups");
         const bool done = change.Put(path, fresh);
         const long received = sim->server.Received();
-        (void)doc.Disconnect();
+        doc.Phone().Disconnect();
         sim->server.Stop();
         const Bytes* now = sim->phone.Files().Find(path);
         return std::make_tuple(done, received, now ? *now : Bytes{});
@@ -285,7 +285,7 @@ TEST_F(PhoneDocTest, ABackupsFilePathsAreCheckedBeforeAnythingIsWritten) {
     SPhoneImage image;
     for (const SCase& c : bad) image.files.push_back(MakeItemFile(Numbered::kAreas[0], c.path, {1}));
     image.files.push_back(MakeItemFile(Numbered::kAreas[0], good, {2}));
-    CPhoneWrite restore(t.jobs, doc.PhoneLink());
+    CPhoneWrite restore(t.jobs, doc.Phone().Link());
     SWriteSettings settings;
     settings.backupFolder = m_dir + "/backups";
     EXPECT_TRUE(restore.Run(image, settings).IsFailed());
@@ -310,8 +310,8 @@ TEST_F(PhoneDocTest, AWrongSubscriptionReplyIsAFailureNotAPhoneWithoutSubscripti
     SPhoneBackupOptions backupOptions;
     backupOptions.scan = false;
     backupOptions.files = false;
-    EXPECT_TRUE(doc.BackupPhone(m_dir + "/subs.qcn", backupOptions).IsFailed());
-    const auto failed = doc.LastReport().RowsOf(EResult::Failed);
+    EXPECT_TRUE(doc.Phone().BackupPhone(m_dir + "/subs.qcn", backupOptions).IsFailed());
+    const auto failed = doc.Phone().LastReport().RowsOf(EResult::Failed);
     EXPECT_TRUE(std::any_of(failed.begin(), failed.end(), [](const CDownloadReport::SRow& r) {
         return r.subscription == 1 && r.detail.find("does not answer the subscription command") != std::string::npos;
     }));
@@ -327,26 +327,26 @@ TEST_F(PhoneDocTest, RestoringAPhonesOwnFreshBackupWritesNothingAndNeedsNoSpcCod
     SPhoneBackupOptions options;
     options.scanTo = 100;
     const std::string path = m_dir + "/own.qcn";
-    ASSERT_TRUE(doc.BackupPhone(path, options).IsCompleted()) << doc.LastReport().Summary();
-    const size_t before = doc.PhoneLink()->Requests();
-    const SOutcome outcome = doc.Restore(path, true);
-    ASSERT_TRUE(outcome.IsCompleted()) << doc.LastReport().Summary();
-    const CDownloadReport& report = doc.LastReport();
+    ASSERT_TRUE(doc.Phone().BackupPhone(path, options).IsCompleted()) << doc.Phone().LastReport().Summary();
+    const size_t before = doc.Phone().Link()->Requests();
+    const SOutcome outcome = doc.Phone().Restore(path, true);
+    ASSERT_TRUE(outcome.IsCompleted()) << doc.Phone().LastReport().Summary();
+    const CDownloadReport& report = doc.Phone().LastReport();
     EXPECT_EQ(report.Count(EResult::Unchanged), static_cast<int>(report.Rows().size()));
     EXPECT_EQ(report.Count(EResult::Unchanged, EKind::File), 1);
     EXPECT_TRUE(report.backupPath.empty());  // nothing overwritten, nothing to keep
     // The reads of the comparison only: 4 records, the file read and its stat, and no reset.
-    EXPECT_LE(doc.PhoneLink()->Requests() - before, 12u);
+    EXPECT_LE(doc.Phone().Link()->Requests() - before, 12u);
 
     // The download of the same backup is the same protocol: nothing to write either.
     ASSERT_TRUE(doc.LoadBackup(path).IsCompleted());
-    const size_t loaded = doc.PhoneLink()->Requests();
-    ASSERT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted()) << doc.LastReport().Summary();
-    EXPECT_EQ(doc.LastReport().Count(EResult::Unchanged), static_cast<int>(doc.LastReport().Rows().size()));
-    EXPECT_EQ(doc.LastReport().Rows().size(), 2u) << doc.LastReport().Summary();
-    EXPECT_TRUE(doc.LastReport().backupPath.empty());
+    const size_t loaded = doc.Phone().Link()->Requests();
+    ASSERT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted()) << doc.Phone().LastReport().Summary();
+    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Unchanged), static_cast<int>(doc.Phone().LastReport().Rows().size()));
+    EXPECT_EQ(doc.Phone().LastReport().Rows().size(), 2u) << doc.Phone().LastReport().Summary();
+    EXPECT_TRUE(doc.Phone().LastReport().backupPath.empty());
     // The ESN and the two defined records read (the undefined ones are kept aside).
-    EXPECT_EQ(doc.PhoneLink()->Requests() - loaded, 3u);
+    EXPECT_EQ(doc.Phone().Link()->Requests() - loaded, 3u);
     sim->server.Stop();
     EXPECT_EQ(sim->phone.Resets(), 0);
 }

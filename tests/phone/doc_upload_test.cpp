@@ -79,8 +79,8 @@ TEST_F(PhoneDocTest, UploadAppliesEveryKindOfAnswer) {
     EXPECT_EQ(FindRecord(doc.Items(), 60, 1)->Value(), (Bytes{0}));
 
     // Entry lists: all records listed, nothing selected.
-    EXPECT_EQ(doc.AllEntries().GetCount(), 12);
-    EXPECT_EQ(doc.SelectedEntries().GetCount(), 0);
+    EXPECT_EQ(doc.Entries(CTessivaDoc::ETree::Items).GetCount(), 12);
+    EXPECT_EQ(doc.Entries(CTessivaDoc::ETree::Selected).GetCount(), 0);
     EXPECT_EQ(t.frontend.captions.back(), "Uploading NV Items from Mobile Phone");
     EXPECT_EQ(t.frontend.range.load(), 12);
     EXPECT_EQ(t.frontend.position.load(), 12);
@@ -96,11 +96,11 @@ TEST_F(PhoneDocTest, UploadByListTakesOnlyTheListedItems) {
     old.Add(ten);
     ASSERT_TRUE(doc.SetRecords(old).IsCompleted());
     ASSERT_TRUE(doc.SelectIds({10}).empty());
-    ASSERT_EQ(doc.SelectedEntries().GetCount(), 1);
+    ASSERT_EQ(doc.Entries(CTessivaDoc::ETree::Selected).GetCount(), 1);
     ASSERT_TRUE(doc.Upload(WriteList("Array Twenty;20\n")).IsCompleted());
     ASSERT_EQ(doc.Items().GetSize(), 3);
     EXPECT_EQ(doc.Items()[2].Index(), 2);
-    EXPECT_EQ(doc.SelectedEntries().GetCount(), 0);
+    EXPECT_EQ(doc.Entries(CTessivaDoc::ETree::Selected).GetCount(), 0);
 }
 
 TEST_F(PhoneDocTest, UploadStopAsksAndYesKeepsTheDocumentAsItWas) {
@@ -117,7 +117,7 @@ TEST_F(PhoneDocTest, UploadStopAsksAndYesKeepsTheDocumentAsItWas) {
     EXPECT_TRUE(doc.Upload(doc.DefinitionsPath()).IsStopped());
     EXPECT_FALSE(doc.HasPartialUpload());
     EXPECT_EQ(doc.Items().GetSize(), 12);
-    EXPECT_EQ(doc.AllEntries().GetCount(), 12);
+    EXPECT_EQ(doc.Entries(CTessivaDoc::ETree::Items).GetCount(), 12);
 }
 
 TEST_F(PhoneDocTest, UploadOfAMissingListStartsNothing) {
@@ -146,7 +146,7 @@ TEST_F(PhoneDocTest, NoiseAndSplitRepliesReadTheSame) {
 TEST_F(PhoneDocTest, PhoneThatFallsSilentCostsOneTimeout) {
     SSimLineOptions line;
     line.silentAfter = 2;  // the version probe and item 10
-    doc.SetRequestTimeout(kSilentTimeoutMs);
+    doc.Phone().Settings().requestTimeoutMs = kSilentTimeoutMs;
     StartPhone(FillStandardStore, {}, line);
     const SOutcome upload = doc.Upload(doc.DefinitionsPath());
     ASSERT_TRUE(upload.IsFailed());
@@ -162,8 +162,8 @@ TEST_F(PhoneDocTest, PhoneThatFallsSilentCostsOneTimeout) {
     for (const auto& r : doc.Items()) EXPECT_EQ(r.Active(), r.Id() == 10 ? 1 : -1) << r.Id();
     // The probe, item 10 and the one request that timed out; the rest failed without asking.
     EXPECT_EQ(sim->server.Received(), 3);
-    EXPECT_FALSE(doc.CheckConnected());
-    EXPECT_FALSE(doc.IsConnected());
+    EXPECT_FALSE(doc.Phone().CheckConnected());
+    EXPECT_FALSE(doc.Phone().IsConnected());
 }
 
 TEST_F(PhoneDocTest, PhoneThatGoesAwayEndsTheUploadAtOnce) {

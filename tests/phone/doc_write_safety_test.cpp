@@ -104,7 +104,7 @@ TEST_F(WriteSafety, EveryWriteKeepsTheRulesForRecordsAndItemFilesAlike) {
     const auto confirmed = [](std::vector<std::string>& asked) {
         return [&asked](const std::string& q) { return asked.push_back(q), true; };
     };
-    using FAnswer = std::function<CPhoneSession::FConfirm(std::vector<std::string>&)>;
+    using FAnswer = std::function<SPhoneSettings::FConfirm(std::vector<std::string>&)>;
     const struct {
         const char* name;
         std::function<void(SSimPhoneOptions&)> phone;
@@ -132,12 +132,12 @@ TEST_F(WriteSafety, EveryWriteKeepsTheRulesForRecordsAndItemFilesAlike) {
             StartFilledPhone(options);
             const std::string backup = NumberedBackup();
             SetDownloadRecords();
-            doc.SetBackupFolder(m_dir + (c.noBackupFolder ? "/def.csv/backups" : "/backups"));
+            doc.Phone().Settings().backupFolder = m_dir + (c.noBackupFolder ? "/def.csv/backups" : "/backups");
             WriteFile(m_dir + "/def.csv", "");
             std::vector<std::string> asked;
-            doc.SetConfirmWritesWithoutBackup(c.answer ? c.answer(asked) : nullptr);
-            doc.SetVerifyWrites(c.verify);
-            const SOutcome outcome = restore ? doc.Restore(backup) : doc.Download(CTessivaDoc::EScope::AllActive);
+            doc.Phone().Settings().confirmWithoutBackup = c.answer ? c.answer(asked) : nullptr;
+            doc.Phone().Settings().verifyWrites = c.verify;
+            const SOutcome outcome = restore ? doc.Phone().Restore(backup) : doc.Download(CTessivaDoc::EScope::AllActive);
             EXPECT_EQ(outcome.IsCompleted(), c.completed) << outcome.reason;
             EXPECT_EQ(asked.size(), c.asked);
             const std::map<std::string, std::string> changes = Changes();
@@ -151,14 +151,16 @@ TEST_F(WriteSafety, EveryWriteKeepsTheRulesForRecordsAndItemFilesAlike) {
                 else EXPECT_EQ(changes.at(keys[k]), "other");  // written, and reported
             }
             if (c.changed[0] == 'x') {
-                const auto failed = doc.LastReport().RowsOf(EResult::Failed);
+                const auto failed = doc.Phone().LastReport().RowsOf(EResult::Failed);
                 ASSERT_EQ(failed.size(), restore ? 3u : 1u);
                 for (const auto& row : failed) EXPECT_EQ(row.detail, "read-back differs");
             }
-            if (c.noBackupFolder) EXPECT_EQ(doc.LastReport().Count(EResult::NotWritten), restore ? 5 : 2);
-            doc.SetConfirmWritesWithoutBackup(nullptr);
-            doc.SetVerifyWrites(true);
-            (void)doc.Disconnect();
+            if (c.noBackupFolder) {
+                EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotWritten), restore ? 5 : 2);
+            }
+            doc.Phone().Settings().confirmWithoutBackup = nullptr;
+            doc.Phone().Settings().verifyWrites = true;
+            doc.Phone().Disconnect();
             sim.reset();
         }
     }
@@ -186,7 +188,7 @@ TEST_F(WriteSafety, ValuesUpTo128BytesAreWrittenWholeAndLongerOnesNever) {
                 const std::string path = m_dir + "/long.cnv";
                 CCnvFile file;
                 ASSERT_TRUE(file.Create(path) && file.WriteRecord(static_cast<uint16_t>(c.id), value, c.index) && file.Finish());
-                outcome = doc.Restore(path);
+                outcome = doc.Phone().Restore(path);
             } else {
                 CNVItem r;
                 r.SetId(c.id);
@@ -200,7 +202,7 @@ TEST_F(WriteSafety, ValuesUpTo128BytesAreWrittenWholeAndLongerOnesNever) {
                 outcome = doc.Download(CTessivaDoc::EScope::AllActive);
             }
             EXPECT_EQ(outcome.IsCompleted(), c.fits) << outcome.reason;
-            EXPECT_EQ(doc.LastReport().Count(EResult::Verified), c.fits ? 1 : 0) << doc.LastReport().Summary();
+            EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Verified), c.fits ? 1 : 0) << doc.Phone().LastReport().Summary();
             sim->server.Stop();
             const Bytes* held = sim->store.Find(c.id, c.index >= 0 ? c.index : CSimNvStore::kPlain);
             if (c.fits) {
@@ -210,7 +212,7 @@ TEST_F(WriteSafety, ValuesUpTo128BytesAreWrittenWholeAndLongerOnesNever) {
             } else {
                 EXPECT_EQ(held, nullptr);
             }
-            (void)doc.Disconnect();
+            doc.Phone().Disconnect();
             sim.reset();
         }
     }
@@ -222,7 +224,7 @@ TEST_F(WriteSafety, ValuesUpTo128BytesAreWrittenWholeAndLongerOnesNever) {
 TEST_F(WriteSafety, TheDownloadOfANumberedBackupWritesItsSubscriptionRecordsAsTheRestoreDoes) {
     StartFilledPhone();
     ASSERT_TRUE(doc.LoadBackup(NumberedBackup()).IsCompleted());
-    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted()) << doc.LastReport().Summary();
+    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted()) << doc.Phone().LastReport().Summary();
     const std::map<std::string, std::string> changes = Changes();
     EXPECT_EQ(changes.at("sub1"), "new");
     EXPECT_EQ(changes.at("sub2"), "new");

@@ -2,7 +2,7 @@
 #include "phone/diag_commands.h"
 #include "phone/diag_frame_decoder.h"
 #include "phone/diag_framing.h"
-#include "phone/qlib_connection.h"
+#include "phone/qlib.h"
 #include "phone_test_support.h"
 #include "phone/serial_transport.h"
 
@@ -42,7 +42,7 @@ struct SRawClient {
 
 TEST_F(PhoneDocTest, SimulatedPhoneAnswersOnlyWholeGoodFramesAndSurvivesGarbage) {
     StartPhone([](CSimNvStore& s) { s.Put(10, CSimNvStore::kPlain, {1, 2, 3, 4}); });
-    (void)doc.Disconnect();
+    doc.Phone().Disconnect();
     SRawClient client(sim->server.DevicePath());
     Bytes bad = EncodeDiagFrame(BuildVersionRequest(), true);
     bad[1] ^= 0xFF;  // CRC no longer checks
@@ -84,10 +84,10 @@ TEST_F(PhoneDocTest, LibraryCallsCheckTheirArguments) {
         s.Put(20, 1, {0x21, 0x22});
     });
     // The library's own calls, on a connection of the test's.
-    (void)doc.Disconnect();
-    const std::unique_ptr<CQLibConnection> link = CQLibConnection::Open(0, sim->server.DevicePath());
-    ASSERT_TRUE(link);
-    void* const phone = link->Handle();
+    doc.Phone().Disconnect();
+    void* const phone = QLIB_ConnectServerByName(sim->server.DevicePath().c_str());
+    ASSERT_NE(phone, nullptr) << QLibLastError();
+    const std::shared_ptr<void> closed(phone, QLIB_DisconnectServer);
     uint8_t buffer[200] = {};
     unsigned short status = 99;
     // More than one request can carry: refused before anything is sent, the link stays good.
@@ -128,7 +128,7 @@ TEST_F(PhoneDocTest, SampleDirectoryNumberAndEsnAsOtherClientsReadThem) {
         s.SetDefinitions(doc.Definitions());
         s.LoadRecords(sample);
     });
-    (void)doc.Disconnect();
+    doc.Phone().Disconnect();
     SRawClient client(sim->server.DevicePath());
     for (uint8_t nam : {0, 1}) {
         Bytes read(kNvPacketSize, 0);

@@ -66,16 +66,16 @@ protected:
     void SetUp() override {
         // A phone that answers never waits for it, however loaded the machine; the tests of a
         // silent phone shorten it.
-        doc.SetRequestTimeout(kAnsweringTimeoutMs);
+        doc.Phone().Settings().requestTimeoutMs = kAnsweringTimeoutMs;
         t.frontend.control = &t.jobs;
         m_dir = MakeTempDir("phone");
         WriteFile(m_dir + "/NVItemsDefine.def", kPhoneTestDefinitions);
         doc.SetDirectory(m_dir);
-        doc.SetBackupFolder(m_dir + "/backups");
+        doc.Phone().Settings().backupFolder = m_dir + "/backups";
         ASSERT_TRUE(doc.LoadDefinitions().IsCompleted());
     }
     void TearDown() override {
-        (void)doc.Disconnect();
+        doc.Phone().Disconnect();
     }
 
     // Starts the phone with the store filled by fill, and connects the document to it.
@@ -87,8 +87,8 @@ protected:
         std::string error;
         ASSERT_TRUE(sim->server.Open(error)) << error;
         sim->server.Start();
-        doc.SetPortName(sim->server.DevicePath());
-        const SOutcome connected = doc.Connect();
+        doc.Phone().Settings().portName = sim->server.DevicePath();
+        const SOutcome connected = doc.Phone().Connect();
         ASSERT_TRUE(connected.IsCompleted()) << connected.reason;
     }
     void StartPhone() {

@@ -1,6 +1,7 @@
 // The simulated phone's subscriptions, file system, mode and protections through the
 // library and the file system client, one row per behaviour or fault.
 #include "doc/backup_reader.h"
+#include "phone/diag_link.h"
 #include "phone/efs_client.h"
 #include "sim/sim_numbered_image.h"
 #include "phone_test_support.h"
@@ -34,7 +35,7 @@ struct SOutcomes {
 struct SRow {
     const char* name;
     std::function<void(SSimPhoneOptions&)> options;
-    std::function<std::string(void* phone, CEfsClient& efs, SPhoneOnPty& sim)> act;
+    std::function<std::string(CDiagLink& phone, CEfsClient& efs, SPhoneOnPty& sim)> act;
     std::string expected;  // found in what act gives
 };
 }  // namespace
@@ -43,7 +44,7 @@ TEST_F(PhoneDocTest, SimulatedPhoneSubsystemsAndTheirFaults) {
     const auto none = [](SSimPhoneOptions&) {};
     const std::vector<SRow> rows = {
         {"files written with their folders come back whole, listed below their root", none,
-         [](void*, CEfsClient& efs, SPhoneOnPty&) {
+         [](CDiagLink&, CEfsClient& efs, SPhoneOnPty&) {
              Bytes back;
              SEfsWalk walk;
              const bool ok = efs.WriteFile("/nv/item_files/a/b/big", Pattern(3000), kItemFile) &&
@@ -55,7 +56,7 @@ TEST_F(PhoneDocTest, SimulatedPhoneSubsystemsAndTheirFaults) {
          },
          "/nv/item_files/a/b/big:3000 /nv/item_files/a/empty:0 /nv/seed:3 same"},
         {"errno as POSIX gives it", none,
-         [](void*, CEfsClient& efs, SPhoneOnPty&) {
+         [](CDiagLink&, CEfsClient& efs, SPhoneOnPty&) {
              SEfsStat stat;
              SOutcomes out{efs, {}};
              out(efs.MakeFolder("/nv"));
@@ -67,7 +68,7 @@ TEST_F(PhoneDocTest, SimulatedPhoneSubsystemsAndTheirFaults) {
          "/nv: already exists (errno 17) | /nv: folder not empty (errno 39) | /nv: is a folder (errno 21) | "
          "/nv/seed/x: not a folder (errno 20)"},
         {"a file failing half way fails whole, read or written", [](SSimPhoneOptions& o) { o.efsFail = {"/nv/seed"}; },
-         [](void*, CEfsClient& efs, SPhoneOnPty& sim) {
+         [](CDiagLink&, CEfsClient& efs, SPhoneOnPty& sim) {
              Bytes back;
              SOutcomes out{efs, {}};
              // By open, beside it: it fails half way, and the old file stays.
@@ -78,7 +79,7 @@ TEST_F(PhoneDocTest, SimulatedPhoneSubsystemsAndTheirFaults) {
          },
          "/nv/seed: input/output error (errno 5) | /nv/seed: input/output error (errno 5) 0 3"},
         {"a transfer its progress hook stops fails whole and is told at each chunk", none,
-         [](void*, CEfsClient& efs, SPhoneOnPty&) {
+         [](CDiagLink&, CEfsClient& efs, SPhoneOnPty&) {
              Bytes back;
              std::string seen;
              SOutcomes out{efs, {}};
@@ -93,7 +94,7 @@ TEST_F(PhoneDocTest, SimulatedPhoneSubsystemsAndTheirFaults) {
          },
          "1024 2048 1024 2048 ok | /nv/seed: stopped | /nv/seed: stopped 0"},
         {"a full file system", [](SSimPhoneOptions& o) { o.efsFull = true; },
-         [](void*, CEfsClient& efs, SPhoneOnPty&) {
+         [](CDiagLink&, CEfsClient& efs, SPhoneOnPty&) {
              SOutcomes out{efs, {}};
              out(efs.WriteFile("/nv/new", {1}, kRegular));
              out(efs.MakeFolder("/x"));
@@ -101,7 +102,7 @@ TEST_F(PhoneDocTest, SimulatedPhoneSubsystemsAndTheirFaults) {
          },
          "/nv/new: no space left on the phone (errno 28) | /x: no space left on the phone (errno 28)"},
         {"a phone that knows only 0x3E", [](SSimPhoneOptions& o) { o.efsSubsystem = kEfsAltSubsystem; },
-         [](void*, CEfsClient& efs, SPhoneOnPty&) {
+         [](CDiagLink&, CEfsClient& efs, SPhoneOnPty&) {
              Bytes back;
              SOutcomes out{efs, {}};
              out(efs.ReadFile("/nv/seed", back));
@@ -109,64 +110,66 @@ TEST_F(PhoneDocTest, SimulatedPhoneSubsystemsAndTheirFaults) {
          },
          "ok on 62"},
         {"a phone without a file system still answers the rest", [](SSimPhoneOptions& o) { o.efsSubsystem = 0; },
-         [](void* phone, CEfsClient& efs, SPhoneOnPty&) {
+         [](CDiagLink& phone, CEfsClient& efs, SPhoneOnPty&) {
              uint8_t value[4];
+             uint16_t status = 0;
              SOutcomes out{efs, {}};
              out(efs.Hello());
-             return out.text + " | " + std::to_string(QLIB_DIAG_NV_READ_F(phone, 10, value, 4, nullptr));
+             return out.text + " | " + std::to_string(int(phone.ReadNv(10, -1, value, 4, status)));
          },
          "The phone does not answer the file system commands. | 1"},
         {"subscriptions keep their own records; unknown ones are a bad parameter", none,
-         [](void* phone, CEfsClient&, SPhoneOnPty& sim) {
+         [](CDiagLink& phone, CEfsClient&, SPhoneOnPty& sim) {
              uint8_t value[4] = {};
              unsigned short status = 99;
              const uint8_t written[2] = {0x51, 0x52};
              std::string out;
              for (unsigned short sub : {0, 1, 3}) {
-                 QLIB_DIAG_SUBSCRIPTION_NV_READ_F(phone, 10, sub, value, 4, &status);
+                 phone.ReadNv(10, -1, value, 4, status, sub);
                  out += std::to_string(status) + ":" + std::to_string(value[0]) + " ";
              }
-             QLIB_DIAG_SUBSCRIPTION_NV_WRITE_ARRAY_F(phone, 20, 1, 2, written, 2, &status);
+             phone.WriteNv(20, 1, written, 2, status, 2);
              const Bytes* kept = sim.phone.Subscription(2).Find(20, 1);
              return out + std::to_string(status) + (kept && (*kept)[0] == 0x51 ? " kept" : " lost");
          },
          "0:1 0:9 6:9 0 kept"},
         {"a phone without subscriptions refuses the command, the link stays",
          [](SSimPhoneOptions& o) { o.subscriptions = false; },
-         [](void* phone, CEfsClient&, SPhoneOnPty&) {
+         [](CDiagLink& phone, CEfsClient&, SPhoneOnPty&) {
              uint8_t value[4];
-             const int ok = QLIB_DIAG_SUBSCRIPTION_NV_READ_F(phone, 10, 1, value, 4, nullptr);
-             return std::to_string(ok) + " " + QLibLastError() + " " + std::to_string(QLIB_HasLinkFailed(phone));
+             uint16_t status = 0;
+             const int ok = phone.ReadNv(10, -1, value, 4, status, 1);
+             return std::to_string(ok) + " " + phone.LastError() + " " + std::to_string(int(phone.HasFailed()));
          },
          "0 The phone refused the request: bad command (0x13). 0"},
         {"writes beyond an array's definition are a bad parameter; the ESN waits for the SPC code",
          [](SSimPhoneOptions& o) { o.spcPenalty = {}; },
-         [](void* phone, CEfsClient&, SPhoneOnPty&) {
+         [](CDiagLink& phone, CEfsClient&, SPhoneOnPty&) {
              const uint8_t value[4] = {1, 2, 3, 4};
-             const unsigned char code[6] = {'0', '0', '0', '0', '0', '0'};
+             const uint8_t code[6] = {'0', '0', '0', '0', '0', '0'};
              unsigned short beyond = 99, last = 99, esn = 99;
-             unsigned char accepted = 0;
-             QLIB_DIAG_NV_WRITE_ARRAY_F(phone, 20, 3, value, 2, &beyond);
-             QLIB_DIAG_NV_WRITE_ARRAY_F(phone, 20, 2, value, 2, &last);
-             const int locked = QLIB_DIAG_NV_WRITE_F(phone, 0, value, 4, &esn);
-             const std::string why = QLibLastError();
-             QLIB_DIAG_SPC_F(phone, code, &accepted);
-             QLIB_DIAG_NV_WRITE_F(phone, 0, value, 4, &esn);
+             bool accepted = false;
+             phone.WriteNv(20, 3, value, 2, beyond);
+             phone.WriteNv(20, 2, value, 2, last);
+             const int locked = phone.WriteNv(0, -1, value, 4, esn);
+             const std::string why = phone.LastError();
+             phone.SendSpc(code, accepted);
+             phone.WriteNv(0, -1, value, 4, esn);
              return std::to_string(beyond) + " " + std::to_string(last) + " " + std::to_string(locked) + " " + why +
                     " " + std::to_string(esn);
          },
          "6 0 0 The phone refused the request: locked until the SPC code is accepted (0x42). 0"},
         {"mode: offline, then a reset that forgets the SPC code", none,
-         [](void* phone, CEfsClient&, SPhoneOnPty& sim) {
-             const unsigned char code[6] = {'0', '0', '0', '0', '0', '0'};
-             unsigned char accepted = 0;
-             QLIB_DIAG_SPC_F(phone, code, &accepted);
+         [](CDiagLink& phone, CEfsClient&, SPhoneOnPty& sim) {
+             const uint8_t code[6] = {'0', '0', '0', '0', '0', '0'};
+             bool accepted = false;
+             phone.SendSpc(code, accepted);
              std::string out;
              for (unsigned short mode : {1, 2}) {
-                 out += std::to_string(QLIB_DIAG_CONTROL_F(phone, mode));
+                 out += std::to_string(int(phone.SetMode(mode)));
                  out += std::to_string(sim.phone.Mode());
              }
-             const int refused = QLIB_DIAG_CONTROL_F(phone, 9);
+             const int refused = phone.SetMode(9);
              return out + " " + std::to_string(sim.phone.Resets()) + std::to_string(sim.phone.IsSpcAccepted()) +
                     std::to_string(refused);
          },
@@ -182,9 +185,9 @@ TEST_F(PhoneDocTest, SimulatedPhoneSubsystemsAndTheirFaults) {
                 sim->phone.Files().PutFile("/nv/seed", {1, 2, 3});
             },
             options);
-        CEfsClient efs(doc.PhoneLink());
-        EXPECT_THAT(row.act(doc.Connection()->Handle(), efs, *sim), HasSubstr(row.expected)) << row.name;
-        (void)doc.Disconnect();
+        CEfsClient efs(doc.Phone().Link());
+        EXPECT_THAT(row.act(*doc.Phone().Link(), efs, *sim), HasSubstr(row.expected)) << row.name;
+        doc.Phone().Disconnect();
         sim->server.Stop();
     }
 }
@@ -202,14 +205,15 @@ TEST_F(PhoneDocTest, SimulatedPhoneServesAWholeNumberedBackup) {
     });
     uint8_t value[4] = {};
     unsigned short status = 99;
-    ASSERT_EQ(QLIB_DIAG_NV_READ_F(doc.Connection()->Handle(), 7001, value, 4, &status), 1) << QLibLastError();
+    CDiagLink& link = *doc.Phone().Link();
+    ASSERT_TRUE(link.ReadNv(7001, -1, value, 4, status)) << link.LastError();
     EXPECT_EQ(status, 0);
     EXPECT_EQ(value[3], 0x44);
-    ASSERT_EQ(QLIB_DIAG_SUBSCRIPTION_NV_READ_F(doc.Connection()->Handle(), 81, 1, value, 1, &status), 1) << QLibLastError();
+    ASSERT_TRUE(link.ReadNv(81, -1, value, 1, status, 1)) << link.LastError();
     EXPECT_EQ(status, 0);
-    ASSERT_EQ(QLIB_DIAG_SUBSCRIPTION_NV_READ_F(doc.Connection()->Handle(), 7001, 1, value, 1, &status), 1);
+    ASSERT_TRUE(link.ReadNv(7001, -1, value, 1, status, 1));
     EXPECT_EQ(status, kNvNotActive);
-    CEfsClient efs(doc.PhoneLink());
+    CEfsClient efs(doc.Phone().Link());
     SEfsWalk walk;
     ASSERT_TRUE(efs.ListFiles("/nv/item_files", walk)) << efs.LastError();
     std::vector<std::string> paths;

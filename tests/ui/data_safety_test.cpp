@@ -230,10 +230,10 @@ private slots:
         QVERIFY(!ui.Type(0, 1, "77"));
         ui.Select("RF");
         ui.Frame().SelectedTree().DropFrom(ui.Frame().ItemsTree());
-        QCOMPARE(ui.Doc().SelectedEntries().GetCount(), 2);
+        QCOMPARE(ui.Doc().Entries(CTessivaDoc::ETree::Selected).GetCount(), 2);
 
         undo->trigger();
-        QCOMPARE(ui.Doc().SelectedEntries().GetCount(), 0);
+        QCOMPARE(ui.Doc().Entries(CTessivaDoc::ETree::Selected).GetCount(), 0);
         QCOMPARE(TopLevelTexts(ui.Frame().SelectedTree()), std::vector<std::string>{});
         ui.Select("(Id=9) NV_PREF_MODE_I");
         undo->trigger();

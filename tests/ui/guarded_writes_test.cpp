@@ -67,8 +67,8 @@ QTreeWidgetItem* NodeContaining(QTreeWidget& tree, const QString& text) {
 QString Caption(CNVContentView& content) { return qobject_cast<CPaneFrame*>(content.parentWidget())->Caption(); }
 
 bool ConnectTo(SUiApp& ui, const std::string& device) {
-    ui.Doc().SetRequestTimeout(3000);
-    ui.Doc().SetPortName(device);
+    ui.Doc().Phone().Settings().requestTimeoutMs = 3000;
+    ui.Doc().Phone().Settings().portName = device;
     ui.Frame().Action(CMainFrame::kConnect)->trigger();
     return ui.Frame().ConnectionBox()->text() == "CONNECTED";
 }
@@ -184,7 +184,7 @@ private slots:
         sim.store.Put(9, CSimNvStore::kPlain, {1});
         QVERIFY(sim.Start());
         QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
-        ui.Doc().SetBackupFolder(ui.Path("backups"));
+        ui.Doc().Phone().Settings().backupFolder = ui.Path("backups");
         ui.FillDatabase();
         QVERIFY(ui.SaveBackup(ui.Path("other.cnv")));
         const Values before = sim.Stored();
@@ -267,7 +267,7 @@ private slots:
             if (longFields) {
                 ui.FillDatabase();
                 QVERIFY(ui.SaveBackup(ui.Path(std::string(150, 'f') + ".cnv")));
-                ui.Doc().SetPortName("/dev/serial/by-id/usb-Maker_Phone_Diagnostics_0123456789abcdef-if00-port0");
+                ui.Doc().Phone().Settings().portName = "/dev/serial/by-id/usb-Maker_Phone_Diagnostics_0123456789abcdef-if00-port0";
             }
             frame.Report(SOutcome::Done(), text);
             const QString shown = frame.statusBar()->currentMessage();
@@ -293,7 +293,7 @@ private slots:
         QVERIFY(sim.phone.Files().PutFile("/nv/item_files/modem/band", {1, 2, 3}));
         QVERIFY(sim.Start());
         QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
-        ui.Doc().SetBackupFolder(ui.Path("backups"));
+        ui.Doc().Phone().Settings().backupFolder = ui.Path("backups");
         WriteFile(ui.Path("fresh"), "new");
         const int shown = Answering<CPhoneFilesDialog>(
             {[&](CPhoneFilesDialog& d) {

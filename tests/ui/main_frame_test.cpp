@@ -249,7 +249,7 @@ private slots:
             QCOMPARE(ui.chooser.LastAsked().defaultExtension, kind);
             QCOMPARE(ui.chooser.LastAsked().initialName, "*." + kind);
             QCOMPARE(ValuesById(ui.Doc().Items()), expected);
-            QCOMPARE(ui.Doc().AllEntries().GetCount(), ui.Doc().Items().GetSize());
+            QCOMPARE(ui.Doc().Entries(CTessivaDoc::ETree::Items).GetCount(), ui.Doc().Items().GetSize());
             CNVTreeView& tree = ui.Frame().ItemsTree();
             QCOMPARE(TopLevelTexts(tree), (std::vector<std::string>{"CDMA", "PHONEBOOK", "RF", "SECURITY"}));
             QCOMPARE(ChildTexts(tree.topLevelItem(0)),
@@ -360,7 +360,7 @@ private slots:
         ui.Frame().Action(32843)->trigger();
         QVERIFY(!ui.sink.Messages().empty());
         QCOMPARE(ui.Doc().Items().GetSize(), 9);
-        QCOMPARE(ui.Doc().AllEntries().GetCount(), 9);
+        QCOMPARE(ui.Doc().Entries(CTessivaDoc::ETree::Items).GetCount(), 9);
         QCOMPARE(ui.Frame().ItemsTree().topLevelItemCount(), 4);
         QCOMPARE(ui.Frame().ListView().topLevelItemCount(), rows);
         QCOMPARE(ui.Frame().windowTitle(), QString("Tessiva v1.5"));

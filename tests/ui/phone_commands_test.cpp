@@ -13,7 +13,7 @@
 #include "ui/phone_files_dialog.h"
 #include "ui/port_box.h"
 #include "phone/efs_client.h"
-#include "phone/qlib.h"
+#include "phone/diag_link.h"
 #include "ui/spc_code_dialog.h"
 #include "app/tessiva_app.h"
 #include "sim_on_pty.h"
@@ -58,7 +58,7 @@ private:
     // Types device into the port box and connects; false unless the state box says so. A phone
     // that answers never waits for the timeout, however loaded the machine.
     static bool ConnectTo(SUiApp& ui, const std::string& device, int timeoutMs = 3000) {
-        ui.Doc().SetRequestTimeout(timeoutMs);
+        ui.Doc().Phone().Settings().requestTimeoutMs = timeoutMs;
         QLineEdit* edit = ui.Frame().PortBox()->lineEdit();
         edit->clear();
         QTest::keyClicks(edit, QString::fromStdString(device));
@@ -74,23 +74,23 @@ private slots:
         CMainFrame& frame = ui.Frame();
         // Typed and chosen ports: a device path, "Com n" in any case, and the COM menu.
         QTest::keyClicks(frame.PortBox()->lineEdit(), "com 12");
-        QCOMPARE(ui.Doc().GetComPort(), 12);
-        QVERIFY(ui.Doc().GetPortName().empty());
+        QCOMPARE(ui.Doc().Phone().Settings().comPort, 12);
+        QVERIFY(ui.Doc().Phone().Settings().portName.empty());
         frame.UpdateComMenu();
         QVERIFY(frame.Action(211)->isChecked());
         QVERIFY(!frame.Action(CMainFrame::kComLast)->isEnabled());
         QCOMPARE(frame.PortBox()->currentText(), QString("Com 12"));  // the menu refresh keeps the choice
         frame.PortBox()->lineEdit()->clear();
         QTest::keyClicks(frame.PortBox()->lineEdit(), "/dev/tessiva-none");
-        QCOMPARE(ui.Doc().GetPortName(), std::string("/dev/tessiva-none"));
-        QCOMPARE(ui.Doc().GetComPort(), 0);
+        QCOMPARE(ui.Doc().Phone().Settings().portName, std::string("/dev/tessiva-none"));
+        QCOMPARE(ui.Doc().Phone().Settings().comPort, 0);
         frame.UpdateComMenu();
         QVERIFY(!frame.Action(211)->isChecked());
         QCOMPARE(frame.PortBox()->currentText(), QString("/dev/tessiva-none"));
         frame.Action(202)->setEnabled(true);  // as for a machine with COM3
         frame.Action(202)->trigger();
-        QCOMPARE(ui.Doc().GetComPort(), 3);
-        QVERIFY(ui.Doc().GetPortName().empty());
+        QCOMPARE(ui.Doc().Phone().Settings().comPort, 3);
+        QVERIFY(ui.Doc().Phone().Settings().portName.empty());
         QCOMPARE(frame.PortBox()->currentText(), QString("Com 3"));
 
         // A port that can't be opened is told; a phone that does not answer is not.
@@ -106,7 +106,7 @@ private slots:
         QVERIFY(!ConnectTo(ui, mute.server.DevicePath(), 300));
         QCOMPARE(StateText(ui), std::string("CAN'T CONNECT"));
         QVERIFY(ui.sink.Messages().empty());
-        QVERIFY(!ui.Doc().IsConnected());
+        QVERIFY(!ui.Doc().Phone().IsConnected());
 
         // Every phone command without a phone: the reply, and nothing else happens.
         ui.FillDatabase();
@@ -131,7 +131,7 @@ private slots:
         QCOMPARE(StateText(ui), std::string("CONNECTED"));
         frame.Action(CMainFrame::kDisconnect)->trigger();
         QCOMPARE(StateText(ui), std::string("NOT CONNECTED"));
-        QVERIFY(!ui.Doc().IsConnected());
+        QVERIFY(!ui.Doc().Phone().IsConnected());
     }
 
     void uploadsAndDownloadsThroughTheWindow() {
@@ -185,11 +185,11 @@ private slots:
         Values expected = sim.Stored();
         expected[{0, -1}] = Bytes(4, 0xA0);
         expected[{1, -1}] = Bytes(4, 0xA1);
-        ui.Doc().SetBackupFolder(ui.Path("backups"));
+        ui.Doc().Phone().Settings().backupFolder = ui.Path("backups");
         // The ESN is among the records written: a phone takes it only after the SPC code.
-        const unsigned char code[6] = {'0', '0', '0', '0', '0', '0'};
-        unsigned char accepted = 0;
-        QVERIFY(QLIB_DIAG_SPC_F(ui.Doc().Connection()->Handle(), code, &accepted) && accepted);
+        const uint8_t code[6] = {'0', '0', '0', '0', '0', '0'};
+        bool accepted = false;
+        QVERIFY(ui.Doc().Phone().Link()->SendSpc(code, accepted) && accepted);
         QStringList results;
         const int reports = Answering<CDownloadReportDialog>({[&](CDownloadReportDialog& dialog) {
                                                                  QTableWidget& table = *dialog.Table();
@@ -205,7 +205,7 @@ private slots:
         QVERIFY(ui.sink.Messages().empty());
         QCOMPARE(results, (QStringList{"write protected", "written and verified", "written and verified"}));
         QCOMPARE(sim.Stored(), expected);
-        QVERIFY(!ui.Doc().LastReport().backupPath.empty());
+        QVERIFY(!ui.Doc().Phone().LastReport().backupPath.empty());
 
         // The restore asks first, and its download is backed up like any other.
         ui.sink.answers = {false};
@@ -240,7 +240,7 @@ private slots:
             frame.Action(CMainFrame::kUploadAll)->trigger();
             QCOMPARE(ui.sink.Questions().size(), size_t(1));
             QCOMPARE(StateText(ui), std::string("NOT CONNECTED"));
-            QVERIFY(!ui.Doc().IsConnected());
+            QVERIFY(!ui.Doc().Phone().IsConnected());
             if (!keep) {
                 QCOMPARE(ValuesOf(ui.Doc().Items()), before);
                 QCOMPARE(frame.windowTitle(), title);
@@ -263,15 +263,15 @@ private slots:
             SUiApp ui;
             QVERIFY(ui.Start());
             QVERIFY(ui.Frame().Action(CMainFrame::kBackUpBeforeDownload)->isChecked());
-            QVERIFY(ui.Doc().VerifiesWrites());
+            QVERIFY(ui.Doc().Phone().Settings().verifyWrites);
             ui.Frame().Action(CMainFrame::kVerifyWrites)->trigger();
-            QVERIFY(!ui.Doc().VerifiesWrites());
+            QVERIFY(!ui.Doc().Phone().Settings().verifyWrites);
         }
         SUiApp again;
         QVERIFY(again.Start());
         QVERIFY(!again.Frame().Action(CMainFrame::kVerifyWrites)->isChecked());
-        QVERIFY(!again.Doc().VerifiesWrites());
-        QVERIFY(again.Doc().BacksUpBeforeDownload());
+        QVERIFY(!again.Doc().Phone().Settings().verifyWrites);
+        QVERIFY(again.Doc().Phone().Settings().backupBeforeWrite);
         QSettings().clear();
     }
 
@@ -355,7 +355,7 @@ private slots:
         };
         auto selectedNames = [&] {
             std::vector<std::string> names;
-            for (const CTreeEntry& entry : ui.Doc().SelectedEntries().Entries()) names.push_back(entry.name);
+            for (const CTreeEntry& entry : ui.Doc().Entries(CTessivaDoc::ETree::Selected).Entries()) names.push_back(entry.name);
             return names;
         };
 
@@ -450,7 +450,7 @@ private slots:
         const auto copies = [&](const std::string& name) {
             std::vector<Bytes> found;
             std::error_code error;
-            for (std::filesystem::recursive_directory_iterator it(ui.Doc().BackupFolder() + "/phone-files", error), end;
+            for (std::filesystem::recursive_directory_iterator it(ui.Doc().Phone().Settings().backupFolder + "/phone-files", error), end;
                  !error && it != end; it.increment(error))
                 if (it->path().filename() == name) found.push_back(ReadBytes(it->path().string()));
             return found;
@@ -536,7 +536,7 @@ private slots:
         QVERIFY(sim.phone.Files().PutFile(file, {1, 2, 3}));
         QVERIFY(sim.Start());
         QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
-        ui.Doc().SetBackupFolder(ui.Path("backups"));
+        ui.Doc().Phone().Settings().backupFolder = ui.Path("backups");
         CMainFrame& frame = ui.Frame();
         // The phone as the test reads it: item 9 of both subscriptions and the file.
         const auto phone = [&] {
@@ -568,11 +568,12 @@ private slots:
         QVERIFY2(summary.find("item files: 1 backed up") != std::string::npos, summary.c_str());
 
         // The phone changes, then the backup goes back, offline.
-        unsigned short status = 0;
-        const unsigned char changed[] = {7};
-        QVERIFY(QLIB_DIAG_NV_WRITE_F(ui.Doc().Connection()->Handle(), 9, changed, 1, &status) && status == 0);
-        QVERIFY(QLIB_DIAG_SUBSCRIPTION_NV_WRITE_F(ui.Doc().Connection()->Handle(), 9, 1, changed, 1, &status) && status == 0);
-        CEfsClient efs(ui.Doc().PhoneLink());
+        uint16_t status = 0;
+        const uint8_t changed[] = {7};
+        CDiagLink& link = *ui.Doc().Phone().Link();
+        QVERIFY(link.WriteNv(9, -1, changed, 1, status) && status == 0);
+        QVERIFY(link.WriteNv(9, -1, changed, 1, status, 1) && status == 0);
+        CEfsClient efs(ui.Doc().Phone().Link());
         QVERIFY(efs.WriteFile(file, {9, 9}, false));
         const std::vector<Bytes> before = phone();
         ui.sink.answers = {true, true};
@@ -608,7 +609,7 @@ private slots:
         QVERIFY(sim.phone.Files().PutFile(small, oldSmall));
         QVERIFY(sim.Start());
         QVERIFY(ConnectTo(ui, sim.server.DevicePath()));
-        ui.Doc().SetBackupFolder(ui.Path("backups"));
+        ui.Doc().Phone().Settings().backupFolder = ui.Path("backups");
         SNumberedBackup backup;
         backup.hasStream = {true, false, false};
         backup.itemFiles = {MakeItemFile("NV_Items", large, Bytes(9000, 0x33)), MakeItemFile("NV_Items", small, Bytes(100, 0x44))};
@@ -681,8 +682,8 @@ private slots:
         QCOMPARE(frame.SystemPortActions().size(), size_t(3));
 
         frame.SystemPortActions()[1]->trigger();
-        QCOMPARE(ui.Doc().GetPortName(), std::string("/dev/ttyUSB0"));
-        QVERIFY(!ui.Doc().IsConnected());
+        QCOMPARE(ui.Doc().Phone().Settings().portName, std::string("/dev/ttyUSB0"));
+        QVERIFY(!ui.Doc().Phone().IsConnected());
         QCOMPARE(StateText(ui), std::string("NOT CONNECTED"));
         QCOMPARE(frame.StatusMessage(), QString("Disconnected: the port changed"));
         QCOMPARE(frame.PortBox()->currentText(), QString("ttyUSB0"));  // the listed name stands for its device

@@ -3,7 +3,7 @@
 // it on the examples as ui_screenshots, pictures in build/shots.
 #include "doc/backup_reader.h"
 #include "phone/com_ports.h"
-#include "phone/qlib.h"
+#include "phone/diag_link.h"
 #include "ui/main_frame.h"
 #include "ui/message_box_sink.h"
 #include "ui/nv_content_view.h"
@@ -241,7 +241,7 @@ private slots:
                                          std::pair{"ue_usage_setting", 4}})
             QVERIFY(sim.phone.Files().PutFile(std::string("/nv/item_files/modem/mmode/") + name, Bytes(size, 1)));
         QVERIFY(sim.Start());
-        app.Doc().SetPortName(sim.server.DevicePath());
+        app.Doc().Phone().Settings().portName = sim.server.DevicePath();
         frame.Action(CMainFrame::kConnect)->trigger();
         frame.resize(1024, 640);
         chooser.paths = {MakeTempDir("shots-files") + "/lte_bandpref"};
@@ -281,9 +281,9 @@ private slots:
                                                       [&] { frame.Action(CMainFrame::kBackUpPhone)->trigger(); }),
                      1);
             // The phone changes after its backup: the restore writes the record back.
-            const unsigned char changed[] = {7};
-            unsigned short status = 0;
-            QVERIFY(QLIB_DIAG_NV_WRITE_F(app.Doc().Connection()->Handle(), 81, changed, 1, &status));
+            const uint8_t changed[] = {7};
+            uint16_t status = 0;
+            QVERIFY(app.Doc().Phone().Link()->WriteNv(81, -1, changed, 1, status));
             chooser.paths = {whole};
             sink.answers = {true, true};
             QCOMPARE(Answering<CDownloadReportDialog>({grabReport(QString("shot-restore-report%1.png").arg(suffix))},

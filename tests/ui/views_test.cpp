@@ -59,13 +59,13 @@ struct SLoaded : SUiApp {
     }
     std::vector<std::string> SelectedNames() {
         std::vector<std::string> names;
-        for (const CTreeEntry& entry : Doc().SelectedEntries().Entries()) names.push_back(entry.name);
+        for (const CTreeEntry& entry : Doc().Entries(CTessivaDoc::ETree::Selected).Entries()) names.push_back(entry.name);
         return names;
     }
     // Every record listed exactly once over both entry lists, each at its own position.
     bool EntriesSplitTheDatabase() {
         std::vector<int> seen(static_cast<size_t>(Doc().Items().GetSize()), 0);
-        for (const CTreeEntryList* list : {&Doc().AllEntries(), &Doc().SelectedEntries()})
+        for (const CTreeEntryList* list : {&Doc().Entries(CTessivaDoc::ETree::Items), &Doc().Entries(CTessivaDoc::ETree::Selected)})
             for (const CTreeEntry& entry : list->Entries()) {
                 if (entry.itemIndex < 0 || entry.itemIndex >= Doc().Items().GetSize()) return false;
                 if (Doc().Items()[entry.itemIndex].Name() != entry.name) return false;
