@@ -8,12 +8,8 @@
 
 SOutcome ReadBackup(CJobControl& jobs, const std::string& path, const CNVItemArray& defs, SBackupContent& content) {
     CBackupReader reader(jobs, defs);
-    SOutcome outcome = reader.Read(path, content);
     // The notes the jobs made come first, as the front end tells them in order.
-    std::vector<SNote> notes = jobs.TakeNotes();
-    for (SNote& n : outcome.notes) notes.push_back(std::move(n));
-    outcome.notes = std::move(notes);
-    return outcome;
+    return jobs.Finish(reader.Read(path, content));
 }
 
 SNumberedBackup SBackupContent::TakeNumbered() {
