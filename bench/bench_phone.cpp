@@ -264,19 +264,22 @@ void BM_RecordsAndItemFiles(benchmark::State& state) {
 BENCHMARK(BM_RecordsAndItemFiles)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
 
 // A timed run of the whole phone through the document against the bare loop making as many
-// round trips as the link counted in the run before (the first run only counts them).
-template <class Run> void AgainstBareLoop(benchmark::State& state, const Run& run) {
+// round trips as the link counted in the run before (the first run only counts them). run
+// returns the phone operation's outcome; rows, when given, is the count its report must have.
+template <class Run> void AgainstBareLoop(benchmark::State& state, const Run& run, size_t rows = 0) {
     size_t trips = 0;
+    std::string failure;
     const SPairSeconds total = AlternateWithBareLoop(
         state, [&trips] { return static_cast<int>(trips); },
         [&](SBench& b) {
             const auto link = b.doc.Phone().Link();
             const size_t before = link->Requests();
-            const bool ok = run(b);
+            const SPhoneOutcome outcome = run(b);
             trips = link->Requests() - before;
-            return ok;
+            failure = outcome.report.Summary();
+            return outcome.IsCompleted() && (rows == 0 || outcome.report.Rows().size() == rows);
         },
-        [] { return Bench().doc.Phone().LastReport().Summary(); });
+        [&failure] { return failure; });
     state.counters["round_trips"] = static_cast<double>(trips);
     state.counters["ratio_to_bare"] = total.Ratio();
 }
@@ -289,9 +292,8 @@ void BM_BackupWholePhone(benchmark::State& state) {
     AgainstBareLoop(state, [](SBench& b) {
         SPhoneBackupOptions options;
         options.subscriptions = 0;
-        return b.doc.Phone().BackupPhone(WholeBackupPath(), options).IsCompleted() &&
-               b.doc.Phone().LastReport().Rows().size() == static_cast<size_t>(kItems + kItemFiles);
-    });
+        return b.doc.Phone().BackupPhone(WholeBackupPath(), options);
+    }, kItems + kItemFiles);
 }
 BENCHMARK(BM_BackupWholePhone)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
 
@@ -314,7 +316,7 @@ void BM_RestoreWholePhone(benchmark::State& state) {
     b.doc.Phone().Settings().verifyWrites = true;
     b.doc.Phone().Settings().backupBeforeWrite = true;
     b.doc.Phone().Settings().backupFolder = b.dir + "/backups";
-    AgainstBareLoop(state, [files](SBench& b) { return b.doc.Phone().Restore(WholeBackupPath(files)).IsCompleted(); });
+    AgainstBareLoop(state, [files](SBench& b) { return b.doc.Phone().Restore(WholeBackupPath(files)); });
     std::filesystem::remove_all(b.doc.Phone().Settings().backupFolder);
 }
 BENCHMARK(BM_RestoreWholePhone)->ArgName("files")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
@@ -353,10 +355,10 @@ struct SFarPhone {
         options.scan = true;
         options.scanTo = kFarRecords - 1;
         const auto start = Clock::now();
-        const SOutcome outcome = doc.Phone().BackupPhone(Bench().dir + "/far.qcn", options);
+        const SPhoneOutcome outcome = doc.Phone().BackupPhone(Bench().dir + "/far.qcn", options);
         const double seconds = Seconds(start, Clock::now());
         doc.Phone().Disconnect();
-        records = doc.Phone().LastReport().Count(CDownloadReport::EResult::Read, CDownloadReport::EKind::Record);
+        records = outcome.report.Count(CDownloadReport::EResult::Read, CDownloadReport::EKind::Record);
         notes = static_cast<int>(outcome.notes.size());
         return outcome.IsCompleted() ? seconds : -1;
     }

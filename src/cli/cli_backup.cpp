@@ -49,8 +49,8 @@ int RunBackup(SCliContext& ctx, const SCliArgs& args) {
     if (!ParseOptions(args, options)) return kExitUsage;
     if (!ctx.LoadDefinitions()) return kExitFailure;
     if (const int status = ConnectPhone(ctx, args); status != kExitOk) return status;
-    const SOutcome outcome = ctx.doc.Phone().BackupPhone(out, options);
-    const CDownloadReport& report = ctx.doc.Phone().LastReport();
+    const SPhoneOutcome outcome = ctx.doc.Phone().BackupPhone(out, options);
+    const CDownloadReport& report = outcome.report;
     const bool saved = TellReport(ctx, args, report);
     ReportNotes(ctx, outcome);
     if (outcome.IsStopped() || (outcome.IsFailed() && report.backupPath.empty())) return ctx.Fail(outcome.reason);

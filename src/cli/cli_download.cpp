@@ -23,9 +23,9 @@ int RunDownload(SCliContext& ctx, const SCliArgs& args) {
     doc.Phone().Settings().verifyWrites = !args.Has("--no-verify");
     doc.Phone().Settings().backupFolder = BackupFolder();
     if (args.Has("--force")) doc.Phone().Settings().confirmWithoutBackup = [](const std::string&) { return true; };
-    const SOutcome outcome =
+    const SPhoneOutcome outcome =
         doc.Download(selected ? CTessivaDoc::EScope::SelectedActive : CTessivaDoc::EScope::AllActive);
-    const CDownloadReport& report = doc.Phone().LastReport();
+    const CDownloadReport& report = outcome.report;
     const bool saved = TellReport(ctx, args, report);
     if (outcome.IsStopped()) return ctx.Fail("Download stopped; the phone keeps the records written so far.");
     if (!outcome.IsCompleted() || !saved) return kExitFailure;

@@ -25,8 +25,8 @@ int RunRestore(SCliContext& ctx, const SCliArgs& args) {
     doc.Phone().Settings().backupBeforeWrite = !args.Has("--no-backup");
     doc.Phone().Settings().verifyWrites = !args.Has("--no-verify");
     if (args.Has("--force")) doc.Phone().Settings().confirmWithoutBackup = [](const std::string&) { return true; };
-    const SOutcome outcome = doc.Phone().Restore(in, args.Has("--offline"));
-    const CDownloadReport& report = doc.Phone().LastReport();
+    const SPhoneOutcome outcome = doc.Phone().Restore(in, args.Has("--offline"));
+    const CDownloadReport& report = outcome.report;
     const bool saved = TellReport(ctx, args, report);
     ReportNotes(ctx, outcome);
     if (outcome.IsStopped()) return ctx.Fail("Restore stopped; the phone keeps what was written so far.");

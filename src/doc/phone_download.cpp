@@ -8,7 +8,7 @@
 #include "jobs/text_translation.h"
 #include "model/nv_item_array.h"
 
-SOutcome CPhoneSession::Download(const CNVItemArray& list, const CNumberedState* wholeDocument) {
+SPhoneOutcome CPhoneSession::Download(const CNVItemArray& list, const CNumberedState* wholeDocument) {
     int undefined = 0;
     CNVItemArray chosen;
     for (const CNVItem& record : list) {

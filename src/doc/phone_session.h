@@ -1,6 +1,6 @@
 #pragma once
-#include "doc/download_report.h"
 #include "doc/phone_backup.h"
+#include "doc/phone_outcome.h"
 #include "doc/phone_settings.h"
 #include "doc/phone_write.h"
 #include "jobs/job_outcome.h"
@@ -18,8 +18,8 @@ struct SItemFileDef;
 
 // The phone: its connection and every operation on it (upload, download, restore, the
 // whole-phone backup, the SPC code). The settings say how it is reached and written; each
-// operation returns how it ended with the notes of its steps, and the writes and the backup
-// leave their report record by record in LastReport().
+// operation returns how it ended with the notes of its steps; the writes and the backup
+// return their report with it.
 class CPhoneSession {
 public:
     // The definitions and item-file definitions are the document's, read where they are.
@@ -50,28 +50,26 @@ public:
     SOutcome UploadItems(const CNVItemArray& list, CNVItemArray& result);
     // Writes the active records of list, of any subscription, under the write rules of
     // RestoreImage. Failed when any record was not written, failed, was refused or read back
-    // different; LastReport() tells record by record. Records of undefined items are not sent;
+    // different; the report tells record by record. Records of undefined items are not sent;
     // given the whole document's numbered state, the report also counts its kept-aside records
     // and item files, which a download never sends.
-    SOutcome Download(const CNVItemArray& list, const CNumberedState* wholeDocument = nullptr);
+    SPhoneOutcome Download(const CNVItemArray& list, const CNumberedState* wholeDocument = nullptr);
     // Writes the whole backup at path (any kind, read once): the records of every
     // subscription, kept-aside records and item files, under the rules of RestoreImage.
-    SOutcome Restore(const std::string& path, bool offline = false);
+    SPhoneOutcome Restore(const std::string& path, bool offline = false);
     // Writes every record and item file of image under the write rules (CPhoneWrite): first,
     // when backups are on, the phone's state of exactly what will be overwritten goes to a
     // numbered QCN in the backup folder, which must read back whole (nothing is written
     // otherwise); what could not be read is written only when the confirmation says so; what
     // the phone holds already is not written; each write is read back when verification is
     // on. With offline, the phone goes offline before and is reset after.
-    SOutcome RestoreImage(const SPhoneImage& image, bool offline);
+    SPhoneOutcome RestoreImage(const SPhoneImage& image, bool offline);
     // The whole phone into path (.qcn, .xqcn): every defined record, the subscriptions', the
     // scan and the item files (those NVItemFiles.def names among them), as options say.
-    SOutcome BackupPhone(const std::string& path, const SPhoneBackupOptions& options = {});
+    SPhoneOutcome BackupPhone(const std::string& path, const SPhoneBackupOptions& options = {});
     // Failed with the reason when the phone did not take the code.
     SOutcome SendSpcCode(const std::string& code);
 
-    // Record by record and file by file, what the last download, restore or backup did.
-    const CDownloadReport& LastReport() const { return m_report; }
     // The newest backup of the backup folder, empty when there is none.
     std::string LastBackupPath() const;
 
@@ -79,7 +77,7 @@ private:
     // The outcome with the notes its steps left, in the order they were made.
     SOutcome Finish(SOutcome outcome);
     SWriteSettings WriteSettings(CDownloadReport::EOperation operation, bool offline) const;
-    SOutcome Write(const SPhoneImage& image, const SWriteSettings& settings);
+    SPhoneOutcome Write(const SPhoneImage& image, const SWriteSettings& settings);
 
     CJobControl& m_jobs;
     const CNVItemArray& m_itemDefs;
@@ -87,5 +85,4 @@ private:
     CNVDefineReader& m_defReader;
     SPhoneSettings m_settings;
     std::shared_ptr<CDiagLink> m_link;
-    CDownloadReport m_report;
 };

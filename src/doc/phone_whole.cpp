@@ -7,29 +7,26 @@
 #include "jobs/job_control.h"
 #include "model/item_file_defs.h"
 
-SOutcome CPhoneSession::BackupPhone(const std::string& path, const SPhoneBackupOptions& options) {
+SPhoneOutcome CPhoneSession::BackupPhone(const std::string& path, const SPhoneBackupOptions& options) {
     SPhoneBackupOptions withKnown = options;
     for (const SItemFileDef& def : m_itemFileDefs) withKnown.knownFiles.push_back(def.path);
     CPhoneBackup backup(m_jobs, m_link, m_itemDefs);
-    const SOutcome outcome = backup.Run(path, withKnown);
-    m_report = backup.Report();
-    return Finish(outcome);
+    SOutcome outcome = backup.Run(path, withKnown);
+    return SPhoneOutcome(Finish(std::move(outcome)), backup.Report());
 }
 
-SOutcome CPhoneSession::Restore(const std::string& given, bool offline) {
-    const std::string path = given;  // given may be the last report's backup, cleared next
-    m_report = CDownloadReport();  // a backup that can't be read leaves no report of an earlier write
+SPhoneOutcome CPhoneSession::Restore(const std::string& path, bool offline) {
     SBackupContent content;
     SOutcome read = ReadBackup(m_jobs, path, m_itemDefs, content);
-    if (!read.IsCompleted()) return Finish(std::move(read));
+    if (!read.IsCompleted()) return SPhoneOutcome(Finish(std::move(read)), CDownloadReport());
     // A numbered backup goes as read: what its load tells of a document's records does not apply.
     if (content.numbered.IsNumbered()) read.notes.clear();
-    SOutcome outcome = RestoreImage(ImageOfBackup(std::move(content), m_itemDefs), offline);
+    SPhoneOutcome outcome = RestoreImage(ImageOfBackup(std::move(content), m_itemDefs), offline);
     outcome.TakeNotes(read);
     return outcome;
 }
 
-SOutcome CPhoneSession::RestoreImage(const SPhoneImage& image, bool offline) {
+SPhoneOutcome CPhoneSession::RestoreImage(const SPhoneImage& image, bool offline) {
     return Write(image, WriteSettings(CDownloadReport::EOperation::Restore, offline));
 }
 
@@ -44,9 +41,8 @@ SWriteSettings CPhoneSession::WriteSettings(CDownloadReport::EOperation operatio
     return settings;
 }
 
-SOutcome CPhoneSession::Write(const SPhoneImage& image, const SWriteSettings& settings) {
+SPhoneOutcome CPhoneSession::Write(const SPhoneImage& image, const SWriteSettings& settings) {
     CPhoneWrite write(m_jobs, m_link);
-    const SOutcome outcome = write.Run(image, settings);
-    m_report = write.Report();
-    return Finish(outcome);
+    SOutcome outcome = write.Run(image, settings);
+    return SPhoneOutcome(Finish(std::move(outcome)), write.Report());
 }

@@ -281,7 +281,10 @@ SOutcome CTessivaDoc::TakePhoneRecords(CNVItemArray&& read) {
     return Keep(std::move(outcome));
 }
 
-SOutcome CTessivaDoc::Download(EScope scope) {
-    if (scope == EScope::AllActive) return Keep(m_session.Download(m_records.items, &m_files.Numbered()));
-    return Keep(m_session.Download(SelectedItems()));
+SPhoneOutcome CTessivaDoc::Download(EScope scope) {
+    SPhoneOutcome outcome = scope == EScope::AllActive ? m_session.Download(m_records.items, &m_files.Numbered())
+                                                       : m_session.Download(SelectedItems());
+    SOutcome& told = outcome;
+    told = Keep(told);
+    return outcome;
 }

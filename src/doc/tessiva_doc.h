@@ -146,7 +146,7 @@ public:
     SOutcome TakePhoneRecords(CNVItemArray&& read);
     // Writes the active records of scope to the phone, backed up first and read back (see
     // CPhoneSession::Download).
-    SOutcome Download(EScope scope);
+    SPhoneOutcome Download(EScope scope);
 
     // ---- collaborators the front end supplies ----
     void SetFileChooser(IFileChooser* chooser) { m_fileChooser = chooser; }

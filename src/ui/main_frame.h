@@ -205,7 +205,7 @@ private:
     void OnDownloadAll();
     void OnDownloadSelected();
     // The notes of a download or restore, then its report, record by record.
-    void ShowDownloadReport(const SOutcome& outcome);
+    void ShowDownloadReport(const SPhoneOutcome& outcome);
     void OnRestoreLastBackup();
     // The whole phone into a numbered backup, and a backup of any kind onto the phone.
     void OnBackUpPhone();

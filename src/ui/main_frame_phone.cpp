@@ -200,15 +200,15 @@ void CMainFrame::OnDownloadSelected() {
     if (CheckPhone() && CheckSelection()) ShowDownloadReport(m_doc.Download(CTessivaDoc::EScope::SelectedActive));
 }
 
-void CMainFrame::ShowDownloadReport(const SOutcome& outcome) {
+void CMainFrame::ShowDownloadReport(const SPhoneOutcome& outcome) {
     // The report tells how each record went; what else deserves telling comes first.
     SOutcome notes;
     notes.notes = outcome.notes;
     Tell(notes);
     // The status bar keeps the outcome after the report is closed.
-    const QString summary = QString::fromStdString(m_doc.Phone().LastReport().Summary());
+    const QString summary = QString::fromStdString(outcome.report.Summary());
     ShowStatus(outcome.IsCompleted() ? summary : OutcomeText(outcome, {}) + (summary.isEmpty() ? "" : ". " + summary));
-    CDownloadReportDialog dialog(m_doc.Phone().LastReport(), this);
+    CDownloadReportDialog dialog(outcome.report, this);
     dialog.exec();
 }
 
@@ -262,9 +262,9 @@ void CMainFrame::RestoreToPhone(const std::string& path, const QString& question
             .toStdString(),
         true);
     if (offline == EWriteChoice::Cancel) return Report(SOutcome::Stop(tr("cancelled, nothing was written").toStdString()), {});
-    const SOutcome outcome = m_doc.Phone().Restore(path, offline == EWriteChoice::Yes);
+    const SPhoneOutcome outcome = m_doc.Phone().Restore(path, offline == EWriteChoice::Yes);
     // A backup that could not be read has nothing to report but why.
-    if (!outcome.IsCompleted() && m_doc.Phone().LastReport().Rows().empty() && m_doc.Phone().LastReport().backupError.empty()) {
+    if (!outcome.IsCompleted() && outcome.report.Rows().empty() && outcome.report.backupError.empty()) {
         Tell(outcome);
         Report(outcome, {});
     } else

@@ -59,13 +59,13 @@ constexpr int kSyncRequests = 4;
 TEST_F(PhoneDocTest, DownloadWritesOnlyActiveRecordsWithValues) {
     StartPhone();
     ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
-    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
+    EXPECT_TRUE(Kept(doc.Download(CTessivaDoc::EScope::AllActive)).IsCompleted());
     EXPECT_TRUE(t.frontend.Messages().empty());
     EXPECT_EQ(t.frontend.captions.back(), "Download NV Items to Mobile Phone");
     EXPECT_EQ(t.frontend.range.load(), 5);
     // The probe, the ESN, five reads for the backup, five writes and their five read-backs.
     EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 5 + 5 + kSyncRequests);
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Verified), 5);
+    EXPECT_EQ(Report().Count(EResult::Verified), 5);
     sim->server.Stop();
     EXPECT_EQ(sim->store.Count(), 5u);
     EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{1, 2, 3, 4}));
@@ -86,7 +86,7 @@ TEST_F(PhoneDocTest, SubscriptionRecordsAreSentToTheirSubscription) {
     other.SetSubscription(1);
     items.Add(other);
     ASSERT_TRUE(doc.SetRecords(items).IsCompleted());
-    const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
+    const SOutcome outcome = Kept(doc.Download(CTessivaDoc::EScope::AllActive));
     EXPECT_TRUE(outcome.IsCompleted()) << outcome.reason;
     // probe, ESN, backup reads, writes, read-backs
     EXPECT_EQ(sim->server.Received(), 1 + 1 + 6 + 6 + 6 + kSyncRequests);
@@ -105,8 +105,8 @@ TEST_F(PhoneDocTest, DownloadWritesWholeValuesAndCountsWhatItSkips) {
     records.Add(Record(10, -1, 0, {1, 2, 3, 4, 0, 2}, 1, "Plain Ten"));
     records.Add(Record(7777, 0, 0, {5}, 1, "NV Item 7777"));
     ASSERT_TRUE(doc.SetRecords(records).IsCompleted());
-    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
-    const CDownloadReport& report = doc.Phone().LastReport();
+    EXPECT_TRUE(Kept(doc.Download(CTessivaDoc::EScope::AllActive)).IsCompleted());
+    const CDownloadReport& report = Report();
     EXPECT_EQ(report.Count(EResult::Verified), 1);
     EXPECT_NE(report.Summary().find("1 skipped (kept aside: not defined)"), std::string::npos) << report.Summary();
     EXPECT_NE(report.Json().find("\"skipped\":[{\"reason\":\"kept aside: not defined\",\"count\":1}]"),
@@ -122,7 +122,7 @@ TEST_F(PhoneDocTest, WriteProtectedRecordsAreReportedAndTheJobGoesOn) {
     StartPhone([](CSimNvStore&) {}, options);
     ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
     // The job runs to its end, but a download that left records unwritten is no success.
-    const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
+    const SOutcome outcome = Kept(doc.Download(CTessivaDoc::EScope::AllActive));
     EXPECT_TRUE(outcome.IsFailed());
     EXPECT_TRUE(outcome.failed.empty());
     ASSERT_EQ(outcome.refused.size(), 3u);
@@ -131,7 +131,7 @@ TEST_F(PhoneDocTest, WriteProtectedRecordsAreReportedAndTheJobGoesOn) {
     // One report at the end instead of a box per record.
     EXPECT_TRUE(t.frontend.Messages().empty());
     std::vector<std::string> texts;
-    for (const auto& row : doc.Phone().LastReport().RowsOf(EResult::Protected)) texts.push_back(row.detail);
+    for (const auto& row : Report().RowsOf(EResult::Protected)) texts.push_back(row.detail);
     const std::vector<std::string> expected = {
         "Array Twenty [ 0 ] is write protected. It can't be downloaded to Mobile Phone!",
         "Array Twenty [ 2 ] is write protected. It can't be downloaded to Mobile Phone!",
@@ -148,7 +148,7 @@ TEST_F(PhoneDocTest, DownloadSelectedTakesTheSelectedTreeInOrder) {
     ASSERT_TRUE(doc.MoveEntries(ETree::Items, "Alpha", {"Fifty"}).IsCompleted());
     ASSERT_TRUE(doc.MoveEntries(ETree::Items, "Beta", {"Array Twenty [ 1 ]"}).IsCompleted());  // not active
     ASSERT_TRUE(doc.MoveEntries(ETree::Items, "Alpha", {"Plain Ten"}).IsCompleted());
-    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::SelectedActive).IsCompleted());
+    EXPECT_TRUE(Kept(doc.Download(CTessivaDoc::EScope::SelectedActive)).IsCompleted());
     EXPECT_EQ(t.frontend.range.load(), 2);
     EXPECT_EQ(sim->server.Received(), 1 + 1 + 2 * 3 + kSyncRequests);
     sim->server.Stop();
@@ -162,21 +162,21 @@ TEST_F(PhoneDocTest, DownloadStopAndFailures) {
     t.frontend.cancelCaption = "Download NV Items to Mobile Phone";
     t.frontend.cancelAtPosition = 1;
     t.frontend.answers = {true};
-    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsStopped());
+    EXPECT_TRUE(Kept(doc.Download(CTessivaDoc::EScope::AllActive)).IsStopped());
     EXPECT_EQ(t.frontend.Questions(),
               std::vector<std::string>{"Are you sure you want to stop downloading NV Items to Mobile Phone?"});
     // The stop is seen after the record in hand: one write and its read-back.
     EXPECT_EQ(sim->server.Received(), 1 + 1 + 5 + 2);
-    EXPECT_TRUE(doc.Phone().LastReport().stopped);
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotWritten), 4);
+    EXPECT_TRUE(Report().stopped);
+    EXPECT_EQ(Report().Count(EResult::NotWritten), 4);
 
     // A phone gone: nothing could be backed up, so nothing is written, and the report says so per record.
     sim->server.Stop();
     t.frontend.ClearRecords();
-    const SOutcome gone = doc.Download(CTessivaDoc::EScope::AllActive);
+    const SOutcome gone = Kept(doc.Download(CTessivaDoc::EScope::AllActive));
     EXPECT_TRUE(gone.IsFailed());
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotBackedUp), 5);
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotWritten), 5);
+    EXPECT_EQ(Report().Count(EResult::NotBackedUp), 5);
+    EXPECT_EQ(Report().Count(EResult::NotWritten), 5);
     EXPECT_TRUE(t.frontend.Messages().empty());
 }
 
@@ -310,9 +310,9 @@ TEST_F(PhoneDocTest, ElementsPastIndex255AreNeverSentWithAWrappedIndex) {
     last[256].SetActive(1);
     last.KeepIf([](const CNVItem& r) { return r.Index() == 256; });
     ASSERT_TRUE(doc.SetRecords(last).IsCompleted());
-    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsFailed());
-    ASSERT_EQ(doc.Phone().LastReport().RowsOf(EResult::Failed).size(), 1u);
-    EXPECT_EQ(doc.Phone().LastReport().RowsOf(EResult::Failed)[0].detail, "the index does not fit one byte");
+    EXPECT_TRUE(Kept(doc.Download(CTessivaDoc::EScope::AllActive)).IsFailed());
+    ASSERT_EQ(Report().RowsOf(EResult::Failed).size(), 1u);
+    EXPECT_EQ(Report().RowsOf(EResult::Failed)[0].detail, "the index does not fit one byte");
     sim->server.Stop();
     EXPECT_EQ(*sim->store.Find(70, 0), Bytes{7});
 }
@@ -331,9 +331,9 @@ TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAnd
         },
         options);
     ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
-    const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
+    const SOutcome outcome = Kept(doc.Download(CTessivaDoc::EScope::AllActive));
     EXPECT_TRUE(outcome.IsFailed());
-    const CDownloadReport& report = doc.Phone().LastReport();
+    const CDownloadReport& report = Report();
     ASSERT_EQ(outcome.failed.size(), 1u);
     EXPECT_EQ(outcome.failed[0].id, 50);
     EXPECT_EQ(outcome.failed[0].reason, "read-back differs");
@@ -356,11 +356,11 @@ TEST_F(PhoneDocTest, BackupHoldsThePreviousValuesVerificationCatchesBadWritesAnd
     EXPECT_NE(json.find("\"verified\":3,\"written\":0,\"protected\":1,\"failed\":1"), std::string::npos) << json;
 
     // The restore writes the old values back, and is itself backed up first.
-    EXPECT_TRUE(doc.Phone().Restore(backup).IsFailed());  // 40 and 50 again
+    EXPECT_TRUE(Kept(doc.Phone().Restore(backup)).IsFailed());  // 40 and 50 again
     EXPECT_EQ(*sim->store.Find(10, CSimNvStore::kPlain), (Bytes{9, 9, 9, 9}));
     EXPECT_EQ(*sim->store.Find(20, 0), (Bytes{1, 1}));
-    EXPECT_NE(doc.Phone().LastReport().backupPath, backup);
-    EXPECT_EQ(doc.Phone().LastBackupPath(), doc.Phone().LastReport().backupPath);
+    EXPECT_NE(Report().backupPath, backup);
+    EXPECT_EQ(doc.Phone().LastBackupPath(), Report().backupPath);
     EXPECT_EQ(doc.Items(), LoadedItems());
 }
 
@@ -373,17 +373,17 @@ TEST_F(PhoneDocTest, ARestoreWritesEachArrayElementAsItself) {
     ASSERT_TRUE(file.WriteRecord(20, {0xA0, 0xA1}, 0));
     ASSERT_TRUE(file.WriteRecord(20, {0xC0, 0xC1}, 2));
     ASSERT_TRUE(file.Finish());
-    (void)doc.Phone().Restore(backup);
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Verified), 3) << doc.Phone().LastReport().Summary();
+    (void)Kept(doc.Phone().Restore(backup));
+    EXPECT_EQ(Report().Count(EResult::Verified), 3) << Report().Summary();
     EXPECT_EQ(*sim->store.Find(20, 0), (Bytes{0xA0, 0xA1}));
     EXPECT_EQ(*sim->store.Find(20, 2), (Bytes{0xC0, 0xC1}));
     EXPECT_EQ(sim->store.Find(20, 1), nullptr);
 
     // A backup that can't be read writes nothing and leaves no report of the restore before.
-    const SOutcome missing = doc.Phone().Restore(m_dir + "/missing.cnv");
+    const SOutcome missing = Kept(doc.Phone().Restore(m_dir + "/missing.cnv"));
     EXPECT_TRUE(missing.IsFailed());
     EXPECT_FALSE(missing.reason.empty());
-    EXPECT_TRUE(doc.Phone().LastReport().Rows().empty());
+    EXPECT_TRUE(Report().Rows().empty());
 }
 
 TEST_F(PhoneDocTest, ABackupCutShortByTheLinkIsKeptButNeverTheLastBackup) {
@@ -396,8 +396,8 @@ TEST_F(PhoneDocTest, ABackupCutShortByTheLinkIsKeptButNeverTheLastBackup) {
         },
         {}, line);
     ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
-    EXPECT_FALSE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
-    const std::string backup = doc.Phone().LastReport().backupPath;
+    EXPECT_FALSE(Kept(doc.Download(CTessivaDoc::EScope::AllActive)).IsCompleted());
+    const std::string backup = Report().backupPath;
     EXPECT_NE(backup.find("-incomplete"), std::string::npos) << backup;
     EXPECT_EQ(BackupRecords(backup, doc.Definitions()).size(), 2u);
     EXPECT_EQ(doc.Phone().LastBackupPath(), "");
@@ -408,19 +408,19 @@ TEST_F(PhoneDocTest, NothingIsWrittenWithoutABackupAndTheSettingsTurnBothStepsOf
     ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
     WriteFile(m_dir + "/file", "");
     doc.Phone().Settings().backupFolder = m_dir + "/file/backups";  // a folder that can't be made
-    const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
+    const SOutcome outcome = Kept(doc.Download(CTessivaDoc::EScope::AllActive));
     EXPECT_TRUE(outcome.IsFailed());
     EXPECT_EQ(outcome.reason.rfind("Nothing was written: the backup could not be saved.", 0), 0u) << outcome.reason;
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotWritten), 5);
+    EXPECT_EQ(Report().Count(EResult::NotWritten), 5);
     EXPECT_EQ(sim->store.Count(), 0u);
 
     doc.Phone().Settings().backupBeforeWrite = false;
     doc.Phone().Settings().verifyWrites = false;
     const int before = sim->server.Received();
-    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted());
+    EXPECT_TRUE(Kept(doc.Download(CTessivaDoc::EScope::AllActive)).IsCompleted());
     EXPECT_EQ(sim->server.Received() - before, 5 + kSyncRequests);  // the writes alone
-    EXPECT_EQ(doc.Phone().LastReport().Summary(), "5 record(s) written, 0 write protected, 0 failed.");
-    EXPECT_TRUE(doc.Phone().LastReport().backupPath.empty());
+    EXPECT_EQ(Report().Summary(), "5 record(s) written, 0 write protected, 0 failed.");
+    EXPECT_TRUE(Report().backupPath.empty());
 }
 
 // A record whose current value the phone would not tell (no reply, an error reply, a failure
@@ -445,8 +445,8 @@ TEST_F(PhoneDocTest, RecordsTheBackupLacksAreWrittenOnlyWhenConfirmed) {
                 questions.push_back(q);
                 return *c.answer;
             };
-        const SOutcome outcome = doc.Download(CTessivaDoc::EScope::AllActive);
-        const CDownloadReport& report = doc.Phone().LastReport();
+        const SOutcome outcome = Kept(doc.Download(CTessivaDoc::EScope::AllActive));
+        const CDownloadReport& report = Report();
         EXPECT_EQ(outcome.IsCompleted(), c.written);
         EXPECT_EQ(questions.size(), c.answer ? 1u : 0u);
         // The question names what it is about.
@@ -476,8 +476,8 @@ TEST_F(PhoneDocTest, RecordsAfterTheLinkFailedAreNotWrittenRatherThanFailed) {
     StartPhone([](CSimNvStore&) {}, {}, line);
     ASSERT_TRUE(doc.SetRecords(LoadedItems()).IsCompleted());
     doc.Phone().Settings().verifyWrites = false;
-    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsFailed());
-    const CDownloadReport& report = doc.Phone().LastReport();
+    EXPECT_TRUE(Kept(doc.Download(CTessivaDoc::EScope::AllActive)).IsFailed());
+    const CDownloadReport& report = Report();
     EXPECT_EQ(report.Count(EResult::Written), 2);
     EXPECT_EQ(report.Count(EResult::Failed), 1);  // the write that got no answer
     const auto notWritten = report.RowsOf(EResult::NotWritten);

@@ -60,8 +60,8 @@ TEST_F(PhoneDocTest, ReadsInFlightGiveWhatOneAtATimeGivesAndFallBackOnAPhoneThat
         options.scan = true;
         options.scanTo = 299;
         const std::string path = m_dir + "/phone.qcn";
-        const SOutcome backup = doc.Phone().BackupPhone(path, options);
-        ASSERT_TRUE(backup.IsCompleted()) << doc.Phone().LastReport().Summary();
+        const SPhoneOutcome backup = doc.Phone().BackupPhone(path, options);
+        ASSERT_TRUE(backup.IsCompleted()) << backup.report.Summary();
         EXPECT_EQ(NotesSaying(backup, kNote), row.note ? 1 : 0);
         SPhoneImage image;
         std::string error;

@@ -55,8 +55,8 @@ TEST_F(PhoneDocTest, ARealBackupRestoredOfflineOntoAnErasedModemKeepsEveryItemFi
     options.efsJournal = 100;  // full after 100 writes until a sync
     StartPhone([](CSimNvStore&) {}, options);
 
-    const SOutcome outcome = doc.Phone().Restore(path, true);
-    ASSERT_TRUE(outcome.IsCompleted()) << doc.Phone().LastReport().Summary();
+    const SOutcome outcome = Kept(doc.Phone().Restore(path, true));
+    ASSERT_TRUE(outcome.IsCompleted()) << Report().Summary();
     sim->server.Stop();
     CSimFileSystem& files = sim->phone.Files();
     EXPECT_EQ(sim->phone.Resets(), 1);
@@ -98,8 +98,8 @@ TEST_F(PhoneDocTest, ABackupPassesAFolderThePhoneWontListAndAsksForHiddenItemFil
     backupOptions.scan = false;
     backupOptions.roots = {"/other"};
     const std::string out = m_dir + "/walk.qcn";
-    EXPECT_TRUE(doc.Phone().BackupPhone(out, backupOptions).IsFailed());
-    const CDownloadReport& report = doc.Phone().LastReport();
+    EXPECT_TRUE(Kept(doc.Phone().BackupPhone(out, backupOptions)).IsFailed());
+    const CDownloadReport& report = Report();
     std::set<std::string> read, failed;
     for (const auto& row : report.Rows()) {
         if (row.Kind() != EKind::File) continue;
@@ -123,9 +123,9 @@ TEST_F(PhoneDocTest, ABackupWithNoOptionsScansForTheRecordsNoDefinitionNames) {
     const SNumberedBackup backup = RealisticBackup();
     StartPhone([&](CSimNvStore& s) { Fill(s, backup); });
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(doc.Phone().BackupPhone(m_dir + "/scan.qcn").IsCompleted()) << doc.Phone().LastReport().Summary();
+    ASSERT_TRUE(Kept(doc.Phone().BackupPhone(m_dir + "/scan.qcn")).IsCompleted()) << Report().Summary();
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Read, EKind::Record), 60);
+    EXPECT_EQ(Report().Count(EResult::Read, EKind::Record), 60);
     std::printf("default-scan backup: %lld ms\n", static_cast<long long>(ms.count()));
 }
 
@@ -140,8 +140,8 @@ TEST_F(PhoneDocTest, ARestoreSyncsAFullJournalAndTriesTheFileOnceMore) {
     SSimPhoneOptions options;
     options.efsJournal = 4;
     StartPhone([](CSimNvStore&) {}, options);
-    ASSERT_TRUE(doc.Phone().Restore(path, false).IsCompleted()) << doc.Phone().LastReport().Summary();
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Verified, EKind::File), 12);
+    ASSERT_TRUE(Kept(doc.Phone().Restore(path, false)).IsCompleted()) << Report().Summary();
+    EXPECT_EQ(Report().Count(EResult::Verified, EKind::File), 12);
     sim->server.Stop();
     EXPECT_GE(sim->phone.Files().Syncs(), 3);
 }
@@ -221,8 +221,8 @@ TEST_F(PhoneDocTest, AFileWriteThatFailsAfterTheFileWasOpenedPutsThePreviousCont
     sim->phone.Files().PutFile(large, oldLarge);
     sim->phone.Files().PutFile(small, oldSmall);
 
-    EXPECT_TRUE(doc.Phone().Restore(path, false).IsFailed());
-    const CDownloadReport& report = doc.Phone().LastReport();
+    EXPECT_TRUE(Kept(doc.Phone().Restore(path, false)).IsFailed());
+    const CDownloadReport& report = Report();
     EXPECT_EQ(report.Count(EResult::Failed, EKind::File), 2);
     // Only the file the phone had opened and cut short needed putting back.
     EXPECT_EQ(report.putBack, std::vector<std::string>{large});
@@ -310,8 +310,8 @@ TEST_F(PhoneDocTest, AWrongSubscriptionReplyIsAFailureNotAPhoneWithoutSubscripti
     SPhoneBackupOptions backupOptions;
     backupOptions.scan = false;
     backupOptions.files = false;
-    EXPECT_TRUE(doc.Phone().BackupPhone(m_dir + "/subs.qcn", backupOptions).IsFailed());
-    const auto failed = doc.Phone().LastReport().RowsOf(EResult::Failed);
+    EXPECT_TRUE(Kept(doc.Phone().BackupPhone(m_dir + "/subs.qcn", backupOptions)).IsFailed());
+    const auto failed = Report().RowsOf(EResult::Failed);
     EXPECT_TRUE(std::any_of(failed.begin(), failed.end(), [](const CDownloadReport::SRow& r) {
         return r.subscription == 1 && r.detail.find("does not answer the subscription command") != std::string::npos;
     }));
@@ -327,11 +327,11 @@ TEST_F(PhoneDocTest, RestoringAPhonesOwnFreshBackupWritesNothingAndNeedsNoSpcCod
     SPhoneBackupOptions options;
     options.scanTo = 100;
     const std::string path = m_dir + "/own.qcn";
-    ASSERT_TRUE(doc.Phone().BackupPhone(path, options).IsCompleted()) << doc.Phone().LastReport().Summary();
+    ASSERT_TRUE(Kept(doc.Phone().BackupPhone(path, options)).IsCompleted()) << Report().Summary();
     const size_t before = doc.Phone().Link()->Requests();
-    const SOutcome outcome = doc.Phone().Restore(path, true);
-    ASSERT_TRUE(outcome.IsCompleted()) << doc.Phone().LastReport().Summary();
-    const CDownloadReport& report = doc.Phone().LastReport();
+    const SOutcome outcome = Kept(doc.Phone().Restore(path, true));
+    ASSERT_TRUE(outcome.IsCompleted()) << Report().Summary();
+    const CDownloadReport& report = Report();
     EXPECT_EQ(report.Count(EResult::Unchanged), static_cast<int>(report.Rows().size()));
     EXPECT_EQ(report.Count(EResult::Unchanged, EKind::File), 1);
     EXPECT_TRUE(report.backupPath.empty());  // nothing overwritten, nothing to keep
@@ -341,10 +341,10 @@ TEST_F(PhoneDocTest, RestoringAPhonesOwnFreshBackupWritesNothingAndNeedsNoSpcCod
     // The download of the same backup is the same protocol: nothing to write either.
     ASSERT_TRUE(doc.LoadBackup(path).IsCompleted());
     const size_t loaded = doc.Phone().Link()->Requests();
-    ASSERT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted()) << doc.Phone().LastReport().Summary();
-    EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Unchanged), static_cast<int>(doc.Phone().LastReport().Rows().size()));
-    EXPECT_EQ(doc.Phone().LastReport().Rows().size(), 2u) << doc.Phone().LastReport().Summary();
-    EXPECT_TRUE(doc.Phone().LastReport().backupPath.empty());
+    ASSERT_TRUE(Kept(doc.Download(CTessivaDoc::EScope::AllActive)).IsCompleted()) << Report().Summary();
+    EXPECT_EQ(Report().Count(EResult::Unchanged), static_cast<int>(Report().Rows().size()));
+    EXPECT_EQ(Report().Rows().size(), 2u) << Report().Summary();
+    EXPECT_TRUE(Report().backupPath.empty());
     // The ESN and the two defined records read (the undefined ones are kept aside).
     EXPECT_EQ(doc.Phone().Link()->Requests() - loaded, 3u);
     sim->server.Stop();

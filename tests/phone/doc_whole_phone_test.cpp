@@ -56,8 +56,8 @@ TEST_F(PhoneDocTest, BackupThenRestoreBringsTheWholePhoneBackAndTheRestoresOwnBa
         options.scanTo = 100;
         options.roots = {"/other"};
         const std::string path = m_dir + "/" + name;
-        ASSERT_TRUE(doc.Phone().BackupPhone(path, options).IsCompleted()) << doc.Phone().LastReport().Summary();
-        const CDownloadReport& backup = doc.Phone().LastReport();
+        ASSERT_TRUE(Kept(doc.Phone().BackupPhone(path, options)).IsCompleted()) << Report().Summary();
+        const CDownloadReport& backup = Report();
         EXPECT_EQ(backup.Count(EResult::Read, EKind::Record), 5);
         EXPECT_EQ(backup.Count(EResult::Read, EKind::SubscriptionRecord), 2);
         EXPECT_EQ(backup.Count(EResult::Read, EKind::File), 3);
@@ -72,10 +72,10 @@ TEST_F(PhoneDocTest, BackupThenRestoreBringsTheWholePhoneBackAndTheRestoresOwnBa
         ASSERT_TRUE(efs.RemoveFile(gone) && efs.RemoveFolder("/nv/item_files/ims")) << efs.LastError();
         const SPhoneState changed = StateOf(sim->phone);
 
-        ASSERT_TRUE(doc.Phone().Restore(path, true).IsCompleted()) << doc.Phone().LastReport().Summary();
+        ASSERT_TRUE(Kept(doc.Phone().Restore(path, true)).IsCompleted()) << Report().Summary();
         EXPECT_EQ(StateOf(sim->phone), original);
         EXPECT_EQ(sim->phone.Resets(), 1);  // offline before, reset after
-        const CDownloadReport& restore = doc.Phone().LastReport();
+        const CDownloadReport& restore = Report();
         // What changed is written and verified; what the phone still held is left alone.
         EXPECT_EQ(restore.Count(EResult::Verified, EKind::Record), 2);
         EXPECT_EQ(restore.Count(EResult::Unchanged, EKind::Record), 3);
@@ -87,7 +87,7 @@ TEST_F(PhoneDocTest, BackupThenRestoreBringsTheWholePhoneBackAndTheRestoresOwnBa
         // The restore's own backup holds what it overwrote; the file it made anew stays.
         SPhoneState expected = changed;
         expected.files[gone] = original.files.at(gone);
-        ASSERT_TRUE(doc.Phone().Restore(restore.backupPath).IsCompleted()) << doc.Phone().LastReport().Summary();
+        ASSERT_TRUE(Kept(doc.Phone().Restore(restore.backupPath)).IsCompleted()) << Report().Summary();
         EXPECT_EQ(StateOf(sim->phone), expected);
         doc.Phone().Disconnect();
         sim.reset();
@@ -118,9 +118,9 @@ TEST_F(PhoneDocTest, AScanTakesTheFirstAndLastIdOfItsRangeAndNothingBeyond) {
         options.scan = true;
         options.scanFrom = c.from;
         options.scanTo = c.to;
-        ASSERT_TRUE(doc.Phone().BackupPhone(m_dir + "/scan.qcn", options).IsCompleted()) << doc.Phone().LastReport().Summary();
+        ASSERT_TRUE(Kept(doc.Phone().BackupPhone(m_dir + "/scan.qcn", options)).IsCompleted()) << Report().Summary();
         std::vector<int> found;
-        for (const auto& row : doc.Phone().LastReport().RowsOf(EResult::Read)) found.push_back(row.id);
+        for (const auto& row : Report().RowsOf(EResult::Read)) found.push_back(row.id);
         EXPECT_EQ(found, c.found);
     }
 }

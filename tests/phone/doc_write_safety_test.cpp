@@ -137,7 +137,7 @@ TEST_F(WriteSafety, EveryWriteKeepsTheRulesForRecordsAndItemFilesAlike) {
             std::vector<std::string> asked;
             doc.Phone().Settings().confirmWithoutBackup = c.answer ? c.answer(asked) : nullptr;
             doc.Phone().Settings().verifyWrites = c.verify;
-            const SOutcome outcome = restore ? doc.Phone().Restore(backup) : doc.Download(CTessivaDoc::EScope::AllActive);
+            const SOutcome outcome = restore ? Kept(doc.Phone().Restore(backup)) : Kept(doc.Download(CTessivaDoc::EScope::AllActive));
             EXPECT_EQ(outcome.IsCompleted(), c.completed) << outcome.reason;
             EXPECT_EQ(asked.size(), c.asked);
             const std::map<std::string, std::string> changes = Changes();
@@ -151,12 +151,12 @@ TEST_F(WriteSafety, EveryWriteKeepsTheRulesForRecordsAndItemFilesAlike) {
                 else EXPECT_EQ(changes.at(keys[k]), "other");  // written, and reported
             }
             if (c.changed[0] == 'x') {
-                const auto failed = doc.Phone().LastReport().RowsOf(EResult::Failed);
+                const auto failed = Report().RowsOf(EResult::Failed);
                 ASSERT_EQ(failed.size(), restore ? 3u : 1u);
                 for (const auto& row : failed) EXPECT_EQ(row.detail, "read-back differs");
             }
             if (c.noBackupFolder) {
-                EXPECT_EQ(doc.Phone().LastReport().Count(EResult::NotWritten), restore ? 5 : 2);
+                EXPECT_EQ(Report().Count(EResult::NotWritten), restore ? 5 : 2);
             }
             doc.Phone().Settings().confirmWithoutBackup = nullptr;
             doc.Phone().Settings().verifyWrites = true;
@@ -188,7 +188,7 @@ TEST_F(WriteSafety, ValuesUpTo128BytesAreWrittenWholeAndLongerOnesNever) {
                 const std::string path = m_dir + "/long.cnv";
                 CCnvFile file;
                 ASSERT_TRUE(file.Create(path) && file.WriteRecord(static_cast<uint16_t>(c.id), value, c.index) && file.Finish());
-                outcome = doc.Phone().Restore(path);
+                outcome = Kept(doc.Phone().Restore(path));
             } else {
                 CNVItem r;
                 r.SetId(c.id);
@@ -199,10 +199,10 @@ TEST_F(WriteSafety, ValuesUpTo128BytesAreWrittenWholeAndLongerOnesNever) {
                 CNVItemArray items;
                 items.Add(r);
                 ASSERT_TRUE(doc.SetRecords(items).IsCompleted());
-                outcome = doc.Download(CTessivaDoc::EScope::AllActive);
+                outcome = Kept(doc.Download(CTessivaDoc::EScope::AllActive));
             }
             EXPECT_EQ(outcome.IsCompleted(), c.fits) << outcome.reason;
-            EXPECT_EQ(doc.Phone().LastReport().Count(EResult::Verified), c.fits ? 1 : 0) << doc.Phone().LastReport().Summary();
+            EXPECT_EQ(Report().Count(EResult::Verified), c.fits ? 1 : 0) << Report().Summary();
             sim->server.Stop();
             const Bytes* held = sim->store.Find(c.id, c.index >= 0 ? c.index : CSimNvStore::kPlain);
             if (c.fits) {
@@ -224,7 +224,7 @@ TEST_F(WriteSafety, ValuesUpTo128BytesAreWrittenWholeAndLongerOnesNever) {
 TEST_F(WriteSafety, TheDownloadOfANumberedBackupWritesItsSubscriptionRecordsAsTheRestoreDoes) {
     StartFilledPhone();
     ASSERT_TRUE(doc.LoadBackup(NumberedBackup()).IsCompleted());
-    EXPECT_TRUE(doc.Download(CTessivaDoc::EScope::AllActive).IsCompleted()) << doc.Phone().LastReport().Summary();
+    EXPECT_TRUE(Kept(doc.Download(CTessivaDoc::EScope::AllActive)).IsCompleted()) << Report().Summary();
     const std::map<std::string, std::string> changes = Changes();
     EXPECT_EQ(changes.at("sub1"), "new");
     EXPECT_EQ(changes.at("sub2"), "new");

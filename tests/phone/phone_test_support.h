@@ -94,6 +94,12 @@ protected:
     void StartPhone() {
         StartPhone([](CSimNvStore&) {});
     }
+    // Keeps a phone operation's outcome, whose report the test reads after it as Report().
+    const SPhoneOutcome& Kept(SPhoneOutcome outcome) {
+        m_last = std::move(outcome);
+        return m_last;
+    }
+    const CDownloadReport& Report() const { return m_last.report; }
     std::string WriteList(const std::string& text) {
         const std::string path = m_dir + "/list.csv";
         WriteFile(path, "NV Item Name;NV ID\n" + text);
@@ -107,4 +113,5 @@ protected:
     CTessivaDoc doc{t.jobs};
     std::unique_ptr<SPhoneOnPty> sim;
     std::string m_dir;
+    SPhoneOutcome m_last;
 };

@@ -205,7 +205,7 @@ private slots:
         QVERIFY(ui.sink.Messages().empty());
         QCOMPARE(results, (QStringList{"write protected", "written and verified", "written and verified"}));
         QCOMPARE(sim.Stored(), expected);
-        QVERIFY(!ui.Doc().Phone().LastReport().backupPath.empty());
+        QVERIFY(!ui.Doc().Phone().LastBackupPath().empty());
 
         // The restore asks first, and its download is backed up like any other.
         ui.sink.answers = {false};
