@@ -5,10 +5,12 @@
 #include "files/backup_tree.h"
 #include "jobs/job_control.h"
 #include "jobs/text_translation.h"
+#include "model/item_file_defs.h"
 #include "phone/diag_commands.h"
 #include "phone/diag_link.h"
 
 #include <algorithm>
+#include <map>
 #include <utility>
 #include <filesystem>
 #include <system_error>
@@ -183,10 +185,18 @@ SOutcome CPhoneWrite::BackUp(const SPhoneImage& image, const std::string& folder
             chosen.push_back(i);
             reads.push_back(ImageRead(image.records[i]));
         }
+    // Per subscription, the records asked and those the phone refused as of no subscription it keeps.
+    std::map<int, std::pair<int, int>> refusals;
     CNvReader reader(*m_link);
     const bool read = reader.Read(reads, [&](size_t k, const SNvReadResult& result) {
         const size_t i = chosen[k];
         const SImageRecord& r = image.records[i];
+        if (r.record.subscription > 0) {
+            auto& [asked, refused] = refusals[r.record.subscription];
+            ++asked;
+            refused += (result.ok && result.status == kNvBadParameter) ||
+                       (!result.ok && result.refused == kDiagBadCommand);
+        }
         std::string unread;
         if (!result.ok) {
             incomplete = incomplete || m_link->HasFailed();  // the phone was never asked for the rest
@@ -217,6 +227,17 @@ SOutcome CPhoneWrite::BackUp(const SPhoneImage& image, const std::string& folder
     });
     if (!read) return m_jobs.PostJobStopped();
     if (reader.FellBack()) m_jobs.Note(CNvReader::OneAtATimeText(), SNote::EKind::Information);
+    // A subscription whose every record the phone refused is one it does not keep: its copies
+    // of item files would be files nothing reads, reported as restored.
+    for (size_t i = 0; i < image.files.size(); ++i) {
+        const int subscription = ItemFileSubscription(image.files[i].path);
+        const auto it = refusals.find(subscription);
+        if (!m_writeFile[i] || it == refusals.end() || it->second.second < it->second.first) continue;
+        m_report.AddFile(image.files[i].path, EResult::NotWritten,
+                         FillText(TrText("CPhoneWrite", "the phone does not keep subscription %1"),
+                                  {std::to_string(subscription)}));
+        m_writeFile[i] = false;
+    }
     std::vector<uint8_t> content;
     for (size_t i = 0; i < image.files.size(); ++i) {
         if (!m_writeFile[i]) continue;

@@ -219,8 +219,6 @@ TEST_F(WriteSafety, ValuesUpTo128BytesAreWrittenWholeAndLongerOnesNever) {
 }
 
 // The download and the restore of one backup write the same: its subscription records too.
-// Today the download leaves subscription records out ("SubscriptionRecordsAreNotSentAndThe
-// UserIsTold" says so); disabled until the one write protocol sends them.
 TEST_F(WriteSafety, TheDownloadOfANumberedBackupWritesItsSubscriptionRecordsAsTheRestoreDoes) {
     StartFilledPhone();
     ASSERT_TRUE(doc.LoadBackup(NumberedBackup()).IsCompleted());
@@ -228,4 +226,45 @@ TEST_F(WriteSafety, TheDownloadOfANumberedBackupWritesItsSubscriptionRecordsAsTh
     const std::map<std::string, std::string> changes = Changes();
     EXPECT_EQ(changes.at("sub1"), "new");
     EXPECT_EQ(changes.at("sub2"), "new");
+}
+
+// A backup of a dual-SIM phone restored onto a phone without its subscriptions: the
+// subscriptions' copies of an item file are not written (nothing would read them), the rest is.
+TEST_F(WriteSafety, SubscriptionCopiesOfItemFilesGoOnlyToAPhoneThatKeepsTheSubscription) {
+    SNumberedBackup backup;
+    backup.hasStream = {true, true, true};
+    for (int sub = 0; sub < 3; ++sub) {
+        SNumberedRecord r;
+        r.id = 10;
+        r.subscription = sub;
+        r.data.fill(static_cast<uint8_t>(0x40 + sub));
+        backup.records.push_back(r);
+        backup.itemFiles.push_back(MakeItemFile("NV_Items", sub == 0 ? kFile : kFile + "_Subscription0" + std::to_string(sub),
+                                                {static_cast<uint8_t>(sub)}));
+    }
+    CCompoundNode tree;
+    std::string error;
+    const std::string path = m_dir + "/dual.qcn";
+    ASSERT_TRUE(EncodeNumbered(backup, tree, error) && WriteBackupTree(path, tree, EBackupForm::Compound, error)) << error;
+    for (const bool keeps : {true, false}) {
+        SCOPED_TRACE(keeps ? "a phone that keeps subscriptions 1 and 2" : "a phone without subscriptions");
+        SSimPhoneOptions options;
+        options.subscriptions = keeps;
+        StartFilledPhone(options);
+        const SPhoneOutcome outcome = doc.Phone().Restore(path);
+        std::string notWritten;
+        for (const auto& row : outcome.report.RowsOf(EResult::NotWritten))
+            if (row.file) notWritten += row.path + ": " + row.detail + "\n";
+        for (int sub = 1; sub < 3; ++sub) {
+            const std::string copy = kFile + "_Subscription0" + std::to_string(sub);
+            EXPECT_EQ(sim->phone.Files().Find(copy) != nullptr, keeps) << copy;
+            const std::string row = copy + ": the phone does not keep subscription " + std::to_string(sub) + "\n";
+            EXPECT_EQ(notWritten.find(row) != std::string::npos, !keeps) << notWritten;
+        }
+        ASSERT_NE(sim->phone.Files().Find(kFile), nullptr);
+        EXPECT_EQ(*sim->phone.Files().Find(kFile), Bytes{0});
+        EXPECT_EQ(outcome.IsCompleted(), keeps) << outcome.report.Summary();
+        doc.Phone().Disconnect();
+        sim.reset();
+    }
 }
