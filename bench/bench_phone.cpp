@@ -90,16 +90,21 @@ SBench& Bench() {
 }
 
 // n bare round trips of a 133-byte NV read request and its reply on a port of its own; false
-// when a reply did not come.
-bool BareRoundTrips(const std::string& device, int n, std::string& error) {
+// when a reply did not come. The requests ask item 7, or with firstId the items firstId,
+// firstId + 1, ... as an upload of them does; all are built before the first is sent.
+bool BareRoundTrips(const std::string& device, int n, std::string& error, int firstId = -1) {
     const auto port = CreateSerialTransport();
     if (!port->Open(device, error)) return false;
-    std::vector<uint8_t> request;
-    BuildNvRequest(kDiagNvRead, 7, -1, nullptr, 0, request);
-    const std::vector<uint8_t> frame = EncodeDiagFrame(request, true);
+    std::vector<std::vector<uint8_t>> frames;
+    for (int k = 0; k < (firstId < 0 ? 1 : n); ++k) {
+        std::vector<uint8_t> request;
+        BuildNvRequest(kDiagNvRead, static_cast<uint16_t>(firstId < 0 ? 7 : firstId + k), -1, nullptr, 0, request);
+        frames.push_back(EncodeDiagFrame(request, true));
+    }
     uint8_t buffer[512];
     for (int k = 0; k < n; ++k) {
         const auto deadline = ISerialTransport::Clock::now() + std::chrono::seconds(2);
+        const std::vector<uint8_t>& frame = frames[firstId < 0 ? 0 : static_cast<size_t>(k)];
         if (!port->Write(frame.data(), frame.size(), deadline, error)) return false;
         // The reply ends with the first flag that follows some bytes.
         size_t bytes = 0;
@@ -533,7 +538,8 @@ void BM_CliEndToEnd(benchmark::State& state) {
     std::string error;
     for (auto _ : state) {
         const auto bareStart = Clock::now();
-        if (!BareRoundTrips(p.device, trips, error)) {
+        // An upload's bare loop asks the same items the upload asks.
+        if (!BareRoundTrips(p.device, trips, error, download ? -1 : kCliFirstId)) {
             state.SkipWithError(error.c_str());
             return;
         }
