@@ -20,7 +20,6 @@
 #include <vector>
 
 class CJobControl;
-class IMessageSink;
 
 // The document: the item database, definitions, type catalogue and the two trees' entry
 // lists, all private. The window, the CLI and the tests read it through const views and

@@ -27,6 +27,11 @@ std::string Status(bool ok, uint16_t status) { return ok ? "status " + std::to_s
 
 TEST(SubsystemLink, RequestsAndRepliesAsThePhoneHasThem) {
     const Bytes value = {0xAB, 0xCD};
+    // Larger than one put: open, write, close beside it.
+    const auto writeLarge = [](CDiagLink&, CEfsClient& efs) -> std::string {
+        const bool written = efs.WriteFile("/f", Bytes(kEfsPutMax + 1, 0xEE), kEfsRegularType | 0644);
+        return written ? "written" : efs.LastError() + (efs.LastWriteTouched() ? " (touched)" : "");
+    };
     const std::vector<scripted::SScript> rows = {
         {"read of item 550 of the second subscription",
          {{"4B 30 01 00 26 02 01 00 00*128 00 00", "4B 30 01 00 26 02 01 00 08 9A 09 10 86 87 75 93 78 00*119 00 00"}},
@@ -82,11 +87,7 @@ TEST(SubsystemLink, RequestsAndRepliesAsThePhoneHasThem) {
           {"4B 13 05 00 06 00 00 00 00 04 00 00 EE*1024", "4B 13 05 00 06 00 00 00 00 04 00 00 FF FF FF FF 05 00 00 00"},
           {"4B 13 03 00 06 00 00 00", "4B 13 03 00 00 00 00 00"},
           {"4B 13 08 00 '/f.tessiva-new' 00", "4B 13 08 00 00 00 00 00"}},
-         [](CDiagLink&, CEfsClient& efs) {
-             // Larger than one put: open, write, close beside it.
-             const bool written = efs.WriteFile("/f", Bytes(kEfsPutMax + 1, 0xEE), kEfsRegularType | 0644);
-             return written ? "written" : efs.LastError() + (efs.LastWriteTouched() ? " (touched)" : "");
-         },
+         writeLarge,
          "/f: input/output error (errno 5)"},
         {"no room for the file beside the old one: written in place",
          {{kHello13, kHello13},
@@ -97,10 +98,7 @@ TEST(SubsystemLink, RequestsAndRepliesAsThePhoneHasThem) {
           {"4B 13 02 00 41 02 00 00 A4 01 00 00 '/f' 00", "4B 13 02 00 06 00 00 00 00 00 00 00"},
           {"4B 13 05 00 06 00 00 00 00 00 00 00 EE*1024", "4B 13 05 00 06 00 00 00 00 00 00 00 FF FF FF FF 1C 00 00 00"},
           {"4B 13 03 00 06 00 00 00", "4B 13 03 00 00 00 00 00"}},
-         [](CDiagLink&, CEfsClient& efs) {
-             const bool written = efs.WriteFile("/f", Bytes(kEfsPutMax + 1, 0xEE), kEfsRegularType | 0644);
-             return written ? "written" : efs.LastError() + (efs.LastWriteTouched() ? " (touched)" : "");
-         },
+         writeLarge,
          "/f: no space left on the phone (errno 28) (touched)"},
         {"an item file goes whole in one put with the item-file and make-folders flags",
          {{kHello13, kHello13},
