@@ -141,7 +141,7 @@ bool CDiagLink::Exchange(const std::vector<uint8_t>& request, std::vector<uint8_
     ++m_requests;
     std::string error;
     if (!m_transport->Write(m_frame.data(), m_frame.size(), deadline, error)) return FailLink(error);
-    for (;;) {
+    for (bool first = true;; first = false) {
         while (m_decoder.PopFrame(reply)) {
             const EDiagReplyKind kind = ClassifyReply(request, reply);
             // A bad frame or a frame after the reply: the line carries more than our replies.
@@ -159,7 +159,8 @@ bool CDiagLink::Exchange(const std::vector<uint8_t>& request, std::vector<uint8_
                 break;
             }
         }
-        const long n = m_transport->Read(m_readBuffer.data(), m_readBuffer.size(), deadline, error);
+        const long n = first ? m_transport->ReadReply(m_readBuffer.data(), m_readBuffer.size(), deadline, error)
+                             : m_transport->Read(m_readBuffer.data(), m_readBuffer.size(), deadline, error);
         if (n < 0) return FailLink(error);
         if (n == 0) {
             m_flushPending = true;  // the reply may still come

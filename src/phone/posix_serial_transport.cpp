@@ -168,23 +168,34 @@ bool CPosixSerialTransport::Write(const uint8_t* bytes, size_t length, Clock::ti
 }
 
 long CPosixSerialTransport::Read(uint8_t* buffer, size_t size, Clock::time_point deadline, std::string& error) {
+    return ReadFrom(buffer, size, deadline, error, false);
+}
+
+long CPosixSerialTransport::ReadReply(uint8_t* buffer, size_t size, Clock::time_point deadline, std::string& error) {
+    return ReadFrom(buffer, size, deadline, error, true);
+}
+
+long CPosixSerialTransport::ReadFrom(uint8_t* buffer, size_t size, Clock::time_point deadline, std::string& error,
+                                     bool waitFirst) {
     if (m_fd < 0) {
         error = TrText("ISerialTransport", "The port is not open.");
         return -1;
     }
-    for (;;) {
-        const ssize_t n = ::read(m_fd, buffer, size);
-        if (n > 0) return static_cast<long>(n);
-        if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-            const int e = errno;
-            error = n == 0 || IsGone(e) ? GoneText(m_device)
-                                        : FillText(TrText("ISerialTransport", "Reading from port %1 failed: %2."),
-                                                   {m_device, std::strerror(e)});
-            return -1;
+    for (bool read = !waitFirst;; read = true) {
+        if (read) {
+            const ssize_t n = ::read(m_fd, buffer, size);
+            if (n > 0) return static_cast<long>(n);
+            if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+                const int e = errno;
+                error = n == 0 || IsGone(e) ? GoneText(m_device)
+                                            : FillText(TrText("ISerialTransport", "Reading from port %1 failed: %2."),
+                                                       {m_device, std::strerror(e)});
+                return -1;
+            }
         }
         pollfd p{m_fd, POLLIN, 0};
         const int waitMs = MillisecondsUntil(deadline);
-        if (waitMs == 0) return 0;
+        if (waitMs == 0 && read) return 0;
         const int ready = ::poll(&p, 1, waitMs);
         if (ready < 0 && errno != EINTR) {
             const int e = errno;

@@ -16,11 +16,14 @@ public:
     void DiscardInput() override;
     bool Write(const uint8_t* bytes, size_t length, Clock::time_point deadline, std::string& error) override;
     long Read(uint8_t* buffer, size_t size, Clock::time_point deadline, std::string& error) override;
+    long ReadReply(uint8_t* buffer, size_t size, Clock::time_point deadline, std::string& error) override;
 
     // Puts an open terminal into the raw mode of the link.
     static bool MakeRaw(int fd);
 
 private:
+    long ReadFrom(uint8_t* buffer, size_t size, Clock::time_point deadline, std::string& error, bool waitFirst);
+
     int m_fd = -1;
     std::string m_device;
 };

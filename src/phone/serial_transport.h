@@ -22,6 +22,12 @@ public:
     // Waits until the deadline for bytes and returns what is there: > 0 bytes read,
     // 0 at the deadline, -1 on an error (the device went away) with error set.
     virtual long Read(uint8_t* buffer, size_t size, Clock::time_point deadline, std::string& error) = 0;
+    // Read, for the reply to a request just written: nothing can have come yet, so it waits
+    // before it reads. A read that finds the port empty costs more than itself: a CLI upload
+    // one request at a time on a pseudo-terminal took 15% longer with it.
+    virtual long ReadReply(uint8_t* buffer, size_t size, Clock::time_point deadline, std::string& error) {
+        return Read(buffer, size, deadline, error);
+    }
 };
 
 // The serial port of this system (termios, or the Win32 communications API on Windows).
