@@ -188,6 +188,15 @@ TEST(Crc16, CheckValuesChainingAndTrailer) {
     std::mt19937 rng(7);
     for (auto& b : data) b = static_cast<uint8_t>(rng());
     const uint16_t whole = Crc16(data.data(), data.size());
+    for (size_t n = 0; n < 40; ++n) {  // every length of the eight-byte steps and their tail, bit by bit
+        uint16_t reg = 0xFFFF;
+        for (size_t i = 0; i < n; ++i)
+            for (int bit = 7; bit >= 0; --bit) {
+                const bool top = ((reg >> 15) ^ (data[i] >> bit)) & 1;
+                reg = static_cast<uint16_t>((reg << 1) ^ (top ? 0x1021 : 0));
+            }
+        EXPECT_EQ(Crc16(data.data(), n), static_cast<uint16_t>(~reg)) << n;
+    }
     for (size_t cut : {size_t{1}, size_t{1023}, size_t{1024}, size_t{4999}}) {
         const uint16_t first = Crc16(data.data(), cut);
         EXPECT_EQ(Crc16(data.data() + cut, data.size() - cut, first), whole) << cut;
