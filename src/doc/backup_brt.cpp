@@ -22,12 +22,11 @@ SOutcome CBackupFiles::StoreBrt(const std::string& path, const CNVItemArray& lis
     m_jobs.EnableCancel();
     ::RemoveInactive(w);
     std::string refusal;
-    CNVItemArray defined = w, undefined = w;
-    defined.KeepIf([this](const CNVItem& r) { return !IsUndefined(r); });
-    undefined.KeepIf([this](const CNVItem& r) { return IsUndefined(r); });
-    if (!CheckRecordsFit(defined, CBrtFile::kLimits, refusal) ||
-        !CheckRecordsFit(undefined, CBrtFile::kRawLimits, refusal))
-        return m_jobs.FailJob(refusal);
+    // Records the definitions don't know are kept raw, under limits of their own.
+    const auto limitsOf = [this](const CNVItem& r) -> const SSaveLimits& {
+        return IsUndefined(r) ? CBrtFile::kRawLimits : CBrtFile::kLimits;
+    };
+    if (!CheckRecordsFit(w, limitsOf, refusal)) return m_jobs.FailJob(refusal);
     // The count is that of the records really written, whatever the order of the list.
     const auto groups = CBrtFile::GroupRecords(w);
     CBrtFile file;

@@ -14,8 +14,14 @@ std::string ItemLabel(const CNVItem& item) {
 }
 
 bool CheckRecordsFit(const CNVItemArray& list, const SSaveLimits& limits, std::string& message) {
+    return CheckRecordsFit(list, [&](const CNVItem&) -> const SSaveLimits& { return limits; }, message);
+}
+
+bool CheckRecordsFit(const CNVItemArray& list, const std::function<const SSaveLimits&(const CNVItem&)>& limitsOf,
+                     std::string& message) {
     for (const auto& item : list) {
         if (item.Active() != CNVItem::kActive) continue;
+        const SSaveLimits& limits = limitsOf(item);
         const bool element = item.Count() > 0;
         const int max = element ? limits.elementMax : limits.plainMax;
         const int size = static_cast<int>(item.Value().size());

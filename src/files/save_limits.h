@@ -1,6 +1,7 @@
 #pragma once
 #include "model/nv_item_array.h"
 
+#include <functional>
 #include <string>
 
 // What one file kind can hold of a record, so that a save refuses what it would have to cut.
@@ -17,3 +18,7 @@ std::string ItemLabel(const CNVItem& item);
 // Checks every record with active 1 of list; false with a message naming the first record
 // that does not fit.
 bool CheckRecordsFit(const CNVItemArray& list, const SSaveLimits& limits, std::string& message);
+// The same, each record against the limits limitsOf gives it (a file that keeps some records
+// in another form).
+bool CheckRecordsFit(const CNVItemArray& list, const std::function<const SSaveLimits&(const CNVItem&)>& limitsOf,
+                     std::string& message);

@@ -105,6 +105,22 @@ TEST_F(DocBrt, ValuesTooLongForTheirSlotAreRefusedByNameAndNothingIsWritten) {
     EXPECT_FALSE(doc.SaveBackup(Path("a.brt")).IsCompleted());
     EXPECT_TRUE(Told("NV Item ID = 40 (ArrBig [ 0 ]), element 0"));
     EXPECT_EQ(ReadFile(Path("a.brt")), "old");
+
+    // A record the definitions don't know is kept raw over as many slots as it needs, beside
+    // a defined one that fits its slot.
+    CNVItem undefined;
+    undefined.SetId(99);
+    undefined.SetActive(CNVItem::kActive);
+    undefined.SetValue(Seq(200));
+    items.RemoveAll();
+    items.Add(Item(30, -1, Seq(128)));
+    items.Add(undefined);
+    SetItems(items);
+    ASSERT_TRUE(doc.SaveBackup(Path("a.brt")).IsCompleted());
+    ASSERT_TRUE(doc.LoadBackup(Path("a.brt")).IsCompleted());
+    ASSERT_EQ(doc.Items().GetSize(), 2);
+    EXPECT_EQ(doc.Items()[1].Id(), 99);
+    EXPECT_EQ(doc.Items()[1].Value(), Seq(200));
 }
 
 TEST_F(DocBrt, StoppedOrFailedSaveKeepsThePreviousFile) {
