@@ -106,8 +106,8 @@ bool BareRoundTrips(const std::string& device, int n, std::string& error, int fi
         const auto deadline = ISerialTransport::Clock::now() + std::chrono::seconds(2);
         const std::vector<uint8_t>& frame = frames[firstId < 0 ? 0 : static_cast<size_t>(k)];
         if (!port->Write(frame.data(), frame.size(), deadline, error)) return false;
-        // The reply ends with the first flag that follows some bytes.
-        // It waits before its first read, as the link does.
+        // The reply ends with the first flag that follows some bytes; the first read waits
+        // for them, as the link's does.
         size_t bytes = 0;
         bool done = false;
         for (bool first = true; !done; first = false) {
@@ -506,15 +506,10 @@ struct SCliPhone {
     pid_t sim = 0;
 };
 
-// Process start to exit of the CLI, against the bare loop making as many round trips on the
-// same pseudo-terminal in the same iteration: one per record, three with read-back and backup.
-// An upload is also timed for one item, its fixed cost (start, definitions, connection,
-// save): ratio_after_fixed is the bare loop's time over the upload's less that, the median
-// of the iterations.
 // The seconds of the bare loop of BareRoundTrips in a process of its own, as the CLI runs; -1
-// on a failure. The loop in the benchmark's own thread shares its placement on the processors
-// with the simulator this process started, and ran up to half again as fast as the same loop
-// in a fresh process: the CLI never has that.
+// on a failure. The same loop on the benchmark's long-lived thread ran up to half again as
+// fast: the kernel ran that thread about 4 us after each wake-up, a fresh process's (the
+// CLI's job, or this loop's) about 10 us after (perf sched timehist).
 double BareLoopInOwnProcess(const std::string& device, int n, int firstId, std::string& error) {
     int out[2];
     if (pipe(out) != 0) return -1;
@@ -535,6 +530,12 @@ double BareLoopInOwnProcess(const std::string& device, int n, int firstId, std::
     return seconds;
 }
 
+// Process start to exit of the CLI, against the bare loop making as many round trips on the
+// same pseudo-terminal in the same iteration: one per record, three with read-back and backup.
+// An upload is also timed for one item, its fixed cost (start, definitions, connection,
+// save): ratio_after_fixed is the bare loop's time over the upload's less that, the median
+// of the iterations; own_process_ratio_after_fixed the same with the bare loop in a process
+// of its own.
 double Median(std::vector<double> values) {
     if (values.empty()) return 0;
     std::sort(values.begin(), values.end());

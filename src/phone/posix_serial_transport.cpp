@@ -181,8 +181,8 @@ long CPosixSerialTransport::ReadFrom(uint8_t* buffer, size_t size, Clock::time_p
         error = TrText("ISerialTransport", "The port is not open.");
         return -1;
     }
-    for (bool read = !waitFirst;; read = true) {
-        if (read) {
+    for (bool readNow = !waitFirst;; readNow = true) {
+        if (readNow) {
             const ssize_t n = ::read(m_fd, buffer, size);
             if (n > 0) return static_cast<long>(n);
             if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
@@ -195,7 +195,7 @@ long CPosixSerialTransport::ReadFrom(uint8_t* buffer, size_t size, Clock::time_p
         }
         pollfd p{m_fd, POLLIN, 0};
         const int waitMs = MillisecondsUntil(deadline);
-        if (waitMs == 0 && read) return 0;
+        if (waitMs == 0 && readNow) return 0;
         const int ready = ::poll(&p, 1, waitMs);
         if (ready < 0 && errno != EINTR) {
             const int e = errno;
