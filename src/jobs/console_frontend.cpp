@@ -3,6 +3,7 @@
 #include "jobs/job_control.h"
 #include "jobs/text_translation.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #ifdef _WIN32
@@ -14,8 +15,14 @@
 #endif
 
 namespace {
-volatile std::sig_atomic_t g_interrupted = 0;
-void OnInterrupt(int) { g_interrupted = 1; }
+// The running job, for Ctrl+C: the handler only stores to its lock-free stop flag.
+std::atomic<CJobControl*> g_running{nullptr};
+static_assert(std::atomic<CJobControl*>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
+void OnInterrupt(int) {
+    if (CJobControl* control = g_running.load()) control->SetStopRequested(true);  // whether or not Cancel is enabled yet
+}
+// The bar is redrawn at most this often: jobs report every record.
+constexpr std::chrono::milliseconds kBarPace{50};
 }  // namespace
 
 CConsoleFrontend::CConsoleFrontend() : m_tty(isatty(STDERR_FILENO) == 1) {}
@@ -46,47 +53,39 @@ void CConsoleFrontend::RunModal(CJobControl& control) {
         m_barShown = false;
         m_start = std::chrono::steady_clock::now();
     }
-    g_interrupted = 0;
+    DrawBar(true);
+    CJobControl* const outer = g_running.exchange(&control);
     // std::signal rather than sigaction: Windows consoles deliver Ctrl+C through it too.
     const auto previous = std::signal(SIGINT, OnInterrupt);
-    // The end wakes this loop at once; the timeout only paces the bar and the Ctrl+C check.
-    std::unique_lock endLock(m_endMutex);
-    while (!control.IsEnded()) {
-        if (g_interrupted) {
-            g_interrupted = 0;
-            control.SetStopRequested(true);  // taken whether or not Cancel is enabled yet
-        }
-        endLock.unlock();
-        DrawBar(false);
-        endLock.lock();
-        m_ended.wait_for(endLock, std::chrono::milliseconds(50), [&] { return control.IsEnded(); });
-    }
-    endLock.unlock();
+    control.RunJobHere();
     std::signal(SIGINT, previous);
+    g_running = outer;
     std::lock_guard lock(m_mutex);
     if (m_barShown) std::fputs("\r\033[K", stderr);
     m_control = nullptr;
 }
 
-void CConsoleFrontend::OnJobEnded(bool) {
-    // Taking the lock orders the end flag before the waiter's check.
-    { std::lock_guard lock(m_endMutex); }
-    m_ended.notify_all();
+void CConsoleFrontend::OnRange(int high) {
+    m_high = high;
+    DrawBar(false);
 }
 
-void CConsoleFrontend::OnRange(int high) { m_high = high; }
-
-void CConsoleFrontend::OnPosition(int position) { m_position = position; }
+void CConsoleFrontend::OnPosition(int position) {
+    m_position = position;
+    DrawBar(false);
+}
 
 void CConsoleFrontend::DrawBar(bool force) {
     if (!m_tty) return;
     std::lock_guard lock(m_mutex);
     if (!m_control) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && now - m_drawn < kBarPace) return;
+    m_drawn = now;
     const int high = m_high.load();
     int percent = high > 0 ? static_cast<int>(100.0 * m_position.load() / high) : 0;
     percent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
-    const long long elapsed =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_start).count();
+    const long long elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_start).count();
     const std::string text = ProgressText(m_position.load(), high, elapsed, m_control->Detail());
     if (!force && percent == m_drawnPercent && text == m_drawnText) return;
     m_drawnPercent = percent;

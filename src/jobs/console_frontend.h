@@ -4,20 +4,21 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 
-// Jobs and messages on a terminal: a progress bar on stderr when stderr is a terminal,
-// messages on stderr one per line, Ctrl+C as a stop request that counts as a confirmed Yes.
+// Jobs and messages on a terminal: jobs run on the caller's thread, with a progress bar on
+// stderr when stderr is a terminal; messages on stderr one per line; Ctrl+C as a stop
+// request that counts as a confirmed Yes.
 class CConsoleFrontend : public IJobFrontend, public IMessageSink {
 public:
     CConsoleFrontend();
 
+    bool RunsJobsInline() const override { return true; }
     void RunModal(CJobControl& control) override;
     void OnRange(int high) override;
     void OnPosition(int position) override;
     void OnCancelEnabled() override {}
-    void OnJobEnded(bool) override;
+    void OnJobEnded(bool) override {}
 
     void ShowMessage(const std::string& text, EMessageIcon icon, const std::string& caption) override;
     bool AskYesNo(const std::string& text, const std::string& caption) override;
@@ -32,8 +33,6 @@ private:
     void DrawBar(bool force);
 
     std::mutex m_mutex;
-    std::mutex m_endMutex;
-    std::condition_variable m_ended;
     bool m_tty;
     std::atomic<int> m_high{0};
     std::atomic<int> m_position{0};
@@ -41,5 +40,6 @@ private:
     int m_drawnPercent = -1;
     std::string m_drawnText;
     std::chrono::steady_clock::time_point m_start;
+    std::chrono::steady_clock::time_point m_drawn;  // when the bar was last drawn
     bool m_barShown = false;
 };

@@ -21,7 +21,7 @@ SOutcome CJobControl::Run(const std::string& caption, const std::function<SOutco
     m_bRunning = true;
 
     SOutcome outcome;
-    std::thread worker([this, &body, &outcome] {
+    m_job = [this, &body, &outcome] {
         try {
             outcome = body();
         } catch (const std::bad_alloc&) {
@@ -35,14 +35,24 @@ SOutcome CJobControl::Run(const std::string& caption, const std::function<SOutco
             if (outcome.IsFailed()) EndJob(false);
             else outcome = PostJobStopped(outcome.reason);  // returned without ending: stopped
         }
-    });
-    m_frontend.RunModal(*this);
-    worker.join();
+    };
+    if (m_frontend.RunsJobsInline()) {
+        m_frontend.RunModal(*this);
+        RunJobHere();  // a frontend that forgot to: the job still runs, and ends
+    } else {
+        std::thread worker(std::exchange(m_job, {}));
+        m_frontend.RunModal(*this);
+        worker.join();
+    }
     m_bRunning = false;
     m_bCancelEnabled = false;
     // The dialog learns "stopped" from the stop flag; a failure is shown to it the same way.
     if (!outcome.IsCompleted()) SetStopRequested(true);
     return outcome;
+}
+
+void CJobControl::RunJobHere() {
+    if (const std::function<void()> job = std::exchange(m_job, {})) job();
 }
 
 void CJobControl::SetDetail(std::string detail) {

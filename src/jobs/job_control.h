@@ -19,9 +19,12 @@ public:
     CJobControl(const CJobControl&) = delete;
     CJobControl& operator=(const CJobControl&) = delete;
 
-    // Starter: runs body on a worker thread, shows the frontend, waits for the end, and
-    // returns what the body returned. A body that returns without ending counts as stopped.
+    // Starter: runs body on a worker thread (or, for a frontend that runs jobs inline, on
+    // this one), shows the frontend, waits for the end, and returns what the body returned.
+    // A body that returns without ending counts as stopped.
     SOutcome Run(const std::string& caption, const std::function<SOutcome()>& body);
+    // For a frontend that runs jobs inline, from its RunModal: runs the job now, once.
+    void RunJobHere();
 
     const std::string& Caption() const { return m_caption; }
     bool IsStopRequested() const { return m_bStopRequested.load(); }
@@ -68,6 +71,7 @@ private:
     void EndJob(bool completed);
 
     IJobFrontend& m_frontend;
+    std::function<void()> m_job;  // the running job's body until it has run
     std::mutex m_notesLock;
     std::vector<SNote> m_notes;
     IMessageSink& m_messages;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <stdexcept>
 #include <thread>
 
@@ -157,4 +158,21 @@ TEST(ConsoleFrontend, MessagesBecomeOneLine) {
               "NV Item ID = 7 Is not defined So it can't be edit");
     EXPECT_EQ(CConsoleFrontend::OneLine("ERROR NVType\nfoo\nNot defined!\n"), "ERROR NVType foo Not defined!");
     EXPECT_EQ(CConsoleFrontend::OneLine(""), "");
+}
+
+TEST(ConsoleFrontend, RunsTheJobOnTheCallersThreadAndTakesCtrlCAsAStop) {
+    CConsoleFrontend console;
+    CJobControl jobs(console, console);
+    const auto previous = std::signal(SIGINT, SIG_IGN);
+    std::thread::id ranOn;
+    const SOutcome outcome = jobs.Run("Job", [&] {
+        ranOn = std::this_thread::get_id();
+        std::raise(SIGINT);  // Ctrl+C before Cancel is enabled still counts
+        if (jobs.ConfirmStop("Stop?")) return jobs.PostJobStopped();
+        return jobs.PostJobCompleted();
+    });
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+    EXPECT_TRUE(outcome.IsStopped());
+    // After the job, Ctrl+C is handled as before it.
+    EXPECT_EQ(std::signal(SIGINT, previous), SIG_IGN);
 }
