@@ -509,7 +509,8 @@ struct SCliPhone {
 // The seconds of the bare loop of BareRoundTrips in a process of its own, as the CLI runs; -1
 // on a failure. The same loop on the benchmark's long-lived thread ran up to half again as
 // fast: the kernel ran that thread about 4 us after each wake-up, a fresh process's (the
-// CLI's job, or this loop's) about 10 us after (perf sched timehist).
+// CLI, or this loop's) about 10 us after (perf sched timehist). A process that runs the loop
+// again runs it a fifth faster than the first time, so only a fresh one compares with the CLI.
 double BareLoopInOwnProcess(const std::string& device, int n, int firstId, std::string& error) {
     int out[2];
     if (pipe(out) != 0) return -1;
